@@ -1,0 +1,25 @@
+# Two entry points: `make run` builds and starts the application, `make test` builds and runs every test.
+# Both install whatever the machine is missing first (idempotent; quick when everything is there).
+BUILD ?= build
+JOBS ?= $(shell nproc)
+
+.PHONY: run test build setup bench clean
+
+setup:
+	@bash scripts/setup.sh
+
+build: setup
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@$(BUILD)/bin/vellumark $(ARGS)
+
+test: build
+	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 600
+
+bench: build
+	@bash bench/run.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,49 @@
+#include "support/TestFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace vmk::test {
+
+QString dataPath(const QString& name)
+{
+    return QDir(QStringLiteral(VMK_TEST_DATA_DIR)).filePath(name);
+}
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+    return path;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+CommandResult runCommand(const QString& program, const QStringList& arguments, int timeoutMs)
+{
+    QProcess p;
+    p.start(program, arguments);
+    CommandResult r;
+    if (!p.waitForStarted(timeoutMs))
+        return r;
+    p.waitForFinished(timeoutMs);
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+bool commandExists(const QString& program)
+{
+    return !QStandardPaths::findExecutable(program).isEmpty();
+}
+
+} // namespace vmk::test
