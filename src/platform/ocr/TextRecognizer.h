@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QFuture>
+#include <QImage>
+#include <QList>
+#include <QRectF>
+#include <QString>
+
+#include <atomic>
+#include <memory>
+
+namespace vmk::platform {
+
+// One line of recognised text.
+struct RecognizedTextLine {
+    QString text;       // trimmed of white space and line breaks; never empty
+    QRectF box;         // normalised to the image: 0..1 on both axes, origin at the LOWER left corner
+    double confidence = 0; // 0..1
+
+    friend bool operator==(const RecognizedTextLine&, const RecognizedTextLine&) = default;
+};
+
+struct RecognitionResult {
+    QList<RecognizedTextLine> lines; // in reading order as the recogniser reports them
+    QString error;                   // empty on success
+    bool ok() const { return error.isEmpty(); }
+};
+
+struct RecognitionOptions {
+    QString languages = QStringLiteral("eng");
+    // Detect and undo page rotation (needs the osd data); pages turned by 90, 180 or 270 degrees are read.
+    bool detectOrientation = true;
+};
+
+// Text recognition over Tesseract (LSTM engine, dictionary correction on). One instance belongs to one
+// thread at a time: create one per worker (it is cheap to keep and slow to make). The process should have
+// OMP_THREAD_LIMIT=1 set before the first instance starts; the constructor sets it when it is unset.
+class TextRecognizer {
+public:
+    explicit TextRecognizer(const RecognitionOptions& options = {});
+    ~TextRecognizer();
+    TextRecognizer(const TextRecognizer&) = delete;
+    TextRecognizer& operator=(const TextRecognizer&) = delete;
+
+    // Whether the engine started; errorString() says why not.
+    bool isAvailable() const;
+    QString errorString() const;
+
+    RecognitionResult recognize(const QImage& image);
+
+    // Where the language data is looked for: $TESSDATA_PREFIX when set, else the Debian location.
+    static QString dataPath();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// Recognises each image on the global thread pool, one page per task and one recogniser per worker
+// thread. A page started after *cancel becomes true is skipped with the error "Cancelled". Results are in
+// the images' order. `cancel` may be null.
+QList<RecognitionResult> recognizeImages(const QList<QImage>& images,
+                                         const std::shared_ptr<std::atomic_bool>& cancel = {},
+                                         const RecognitionOptions& options = {});
+
+// The same without blocking: the future's results arrive in the images' order.
+QFuture<RecognitionResult> recognizeImagesAsync(const QList<QImage>& images,
+                                                const std::shared_ptr<std::atomic_bool>& cancel = {},
+                                                const RecognitionOptions& options = {});
+
+} // namespace vmk::platform
