@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace vmk::core {
+
+// The passwords written on the next save. Without an owner password the user password serves as the
+// owner password too.
+struct Protection {
+    QString userPassword;
+    std::optional<QString> ownerPassword;
+
+    QString effectiveOwnerPassword() const { return ownerPassword.value_or(userPassword); }
+
+    friend bool operator==(const Protection&, const Protection&) = default;
+};
+
+} // namespace vmk::core
