@@ -1,0 +1,194 @@
+#pragma once
+
+#include "platform/pdfview/PageLayout.h"
+
+#include <QAbstractScrollArea>
+#include <QColor>
+#include <QList>
+#include <QPointF>
+#include <QRectF>
+#include <QUrl>
+
+#include <memory>
+#include <optional>
+
+namespace vmk::pdf {
+class Document;
+class Page;
+class Annotation;
+class Selection;
+struct Destination;
+} // namespace vmk::pdf
+
+namespace vmk::pdfview {
+
+class RenderScheduler;
+
+// A scrolling view of a PDF layer document.
+//
+// Coordinates: page space is the PDF user space of one page (unrotated, y up, in points); view
+// space is the viewport's pixels (y down), that is viewport() coordinates. Sizes in points are
+// logical pixels at scale 1. Child widgets placed in view space go into viewport().
+//
+// Subclasses (the page canvas, the presentation) extend it by overriding the Qt event handlers
+// below; each may call the base handler to keep the default behaviour (text selection, links,
+// form fields, scroll keys, cursors) or skip it entirely (a presentation click just turns the page).
+// Pages are rendered in tiles on worker threads and cached for what is visible plus a margin.
+class PDFView : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    explicit PDFView(QWidget* parent = nullptr);
+    ~PDFView() override;
+
+    // --- Document -------------------------------------------------------------------------------
+    void setDocument(std::shared_ptr<pdf::Document> document); // shows the first page
+    std::shared_ptr<pdf::Document> document() const;
+    // Replaces the document while keeping the current page, the page point at the viewport's top
+    // left and the scale (the page index is clamped to the new page count).
+    void swapDocument(std::shared_ptr<pdf::Document> document);
+    // Pages were inserted, removed, moved, rotated or cropped: lay out again and render afresh.
+    void layoutDocumentView();
+    // One page's annotations changed: only that page is rendered again.
+    void annotationsChanged(int pageIndex);
+
+    // --- Display --------------------------------------------------------------------------------
+    void setDisplayMode(DisplayMode mode);
+    DisplayMode displayMode() const;
+    void setDisplaysPageBreaks(bool on);
+    bool displaysPageBreaks() const;
+    void setBackgroundColor(const QColor& color);
+    QColor backgroundColor() const;
+    static QColor underPageBackgroundColor(); // the grey behind pages
+    void setPageShadowsEnabled(bool on);
+    bool pageShadowsEnabled() const;
+
+    // --- Scale ----------------------------------------------------------------------------------
+    // Automatic scaling follows the window: fit width when continuous, fit page otherwise.
+    // Setting a scale (or zooming) turns it off.
+    void setAutoScales(bool on);
+    bool autoScales() const;
+    double scaleFactor() const;
+    void setScaleFactor(double scale); // clamped to [min, max]; keeps the viewport centre in place
+    // Animates towards the scale over a short time (instant when reduced motion is asked for).
+    void setScaleFactorAnimated(double scale);
+    double minScaleFactor() const;
+    double maxScaleFactor() const;
+    void setMinScaleFactor(double scale);
+    void setMaxScaleFactor(double scale);
+    double scaleFactorForSizeToFit() const; // the automatic scale for the current window
+    bool canZoomIn() const;
+    bool canZoomOut() const;
+    void zoomIn();
+    void zoomOut();
+    void zoomToFitWidth();
+    // Scale so that the page, as displayed (rotation applied), fits with an inset on every side,
+    // and show it centred.
+    void zoomToFitPage(int pageIndex, double inset = 24.0);
+
+    // --- Navigation -----------------------------------------------------------------------------
+    int currentPageIndex() const; // -1 without a document or pages
+    std::shared_ptr<pdf::Page> currentPage() const;
+    void goToPage(int pageIndex); // shows the page's top; recorded in the history
+    bool canGoToNextPage() const;
+    bool canGoToPreviousPage() const;
+    void goToNextPage();
+    void goToPreviousPage();
+    void goToFirstPage();
+    void goToLastPage();
+    // Shows a point of a page (page space) at the viewport's top left, as an outline entry asks.
+    void goToPoint(int pageIndex, QPointF pagePoint);
+    void goToDestination(const pdf::Destination& destination);
+    // Shows a page rectangle (page space), scrolling only as far as needed to make it visible.
+    void goToRect(int pageIndex, const QRectF& pageRect);
+    // Shows the first page of a selection and its bounds there.
+    void goToSelection(const pdf::Selection& selection);
+    bool canGoBack() const;
+    bool canGoForward() const;
+    void goBack();
+    void goForward();
+
+    // --- Scrolling ------------------------------------------------------------------------------
+    // The part of the laid-out pages shown, in content pixels (the scroll origin is its top left).
+    QRectF visibleRect() const;
+    QPointF scrollOrigin() const;
+    // Scrolls so that the content's y origin is at the viewport's top, clamped to the content.
+    void scrollToY(double y, bool animated = false);
+    // The viewport's centre in page space, with the page it lies on (nearest page); -1 without pages.
+    QPointF viewportCentreInPage(int* pageIndex) const;
+    // While dragging: scrolls towards a view point that lies outside (or near the edge of) the viewport.
+    // Returns whether it scrolled.
+    bool autoscroll(QPointF viewPoint);
+
+    // --- Coordinates ----------------------------------------------------------------------------
+    int pageIndexAt(QPointF viewPoint, bool nearest) const; // -1 when none
+    std::shared_ptr<pdf::Page> pageAt(QPointF viewPoint, bool nearest) const;
+    int indexOfPage(const std::shared_ptr<pdf::Page>& page) const; // -1 for a foreign page
+    QPointF convertPointToPage(QPointF viewPoint, int pageIndex) const;
+    QPointF convertPointFromPage(QPointF pagePoint, int pageIndex) const;
+    QRectF convertRectToPage(const QRectF& viewRect, int pageIndex) const;
+    QRectF convertRectFromPage(const QRectF& pageRect, int pageIndex) const;
+    QRectF pageRectInView(int pageIndex) const; // the page's crop box as shown
+    const PageLayout& layout() const;
+
+    // --- Hit-testing ----------------------------------------------------------------------------
+    // The topmost annotation under a view point, on the page there; none on empty page or margins.
+    std::shared_ptr<pdf::Annotation> annotationAt(QPointF viewPoint) const;
+    // The index of the page character under a view point, -1 when none.
+    int characterIndexAt(QPointF viewPoint) const;
+
+    // --- Selection ------------------------------------------------------------------------------
+    std::optional<pdf::Selection> currentSelection() const;
+    void setCurrentSelection(const std::optional<pdf::Selection>& selection);
+    void clearSelection();
+    // Selections drawn highlighted, such as find hits; the current hit is drawn stronger.
+    void setHighlightedSelections(const QList<pdf::Selection>& selections, int currentIndex = -1);
+    void clearHighlightedSelections();
+
+    void refreshCursor(); // re-evaluates the cursor at the pointer's position
+
+    // Rendering statistics, for tests and the benchmark.
+    std::size_t cachedTileCount() const;
+    std::size_t cachedTileBytes() const;
+    // Whether every tile of the visible pages at the current scale is rendered.
+    bool isFullyRendered() const;
+
+signals:
+    void documentChanged();
+    void currentPageChanged(int pageIndex);
+    void scaleChanged(double scale);
+    void displayModeChanged();
+    void scrolled();
+    void selectionChanged();
+    void historyChanged();
+    // A link to outside the document was clicked.
+    void externalLinkActivated(const QUrl& url);
+    // A press on a form field was handed to the document (the document counts as changed).
+    void formWidgetActivated(int pageIndex);
+    // Tiles arrived and were painted: for tests and the benchmark.
+    void tilesRendered();
+
+protected:
+    // Painted in view space after the pages, selections and highlights.
+    virtual void paintOverlay(QPainter& painter, const QRect& exposed);
+    // The cursor for the pointer at a view point when no subclass decides otherwise
+    // (I-beam over text, pointing hand over links, arrow elsewhere).
+    virtual Qt::CursorShape cursorShapeAt(QPointF viewPoint) const;
+
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+    friend struct Private;
+};
+
+} // namespace vmk::pdfview
