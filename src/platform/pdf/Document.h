@@ -1,0 +1,80 @@
+#pragma once
+
+#include "platform/pdf/PdfTypes.h"
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+namespace vmk::pdf {
+
+namespace detail { struct DocumentState; }
+
+// A PDF document. Lives on the thread that made it (the main thread); workers render PageSnapshots.
+//
+// Pages and annotations are shared handles with a stable identity: page(i) returns the same object every
+// time, a removed page keeps its identity and annotations and can be inserted again, and a page of another
+// document (or a standalone one) is grafted in on insertion while the handle stays the same object.
+class Document : public std::enable_shared_from_this<Document> {
+public:
+    ~Document();
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+
+    // A document without pages.
+    static DocumentPtr createEmpty();
+    // Opens a PDF held in memory. Empty, truncated beyond repair and non-PDF data give an error value.
+    static Result<DocumentPtr> fromData(const QByteArray& data);
+    // Reads the whole file into memory, then as fromData().
+    static Result<DocumentPtr> fromFile(const QString& path);
+
+    bool isEncrypted() const;
+    // True while an encrypted document still needs a password.
+    bool isLocked() const;
+    // Accepts the user or the owner password; returns which one matched, or nothing when refused.
+    // Unlocking an unlocked document answers PasswordKind::None.
+    std::optional<PasswordKind> unlock(const QString& password);
+
+    // 0 while locked.
+    int pageCount() const;
+    // The same handle on every call; nullptr out of range or while locked.
+    PagePtr page(int index) const;
+    // -1 for a page of another document, a removed page or nullptr.
+    int indexOf(const PagePtr& page) const;
+    int indexOf(const Page* page) const;
+    // Inserts a page (standalone, removed, or of another document: it is grafted in and re-pointed) at
+    // index (clamped to 0...pageCount()). A page that is already in this document is refused; a page in
+    // another document is first removed from it.
+    Status insertPage(const PagePtr& page, int index);
+    // Removes and returns the page at index; it keeps its identity and annotations.
+    PagePtr removePage(int index);
+    Status exchangePages(int first, int second);
+
+    QString attribute(DocumentAttribute key) const;
+    // An empty value removes the entry. Dates are PDF date strings such as "D:20240102030405Z".
+    void setAttribute(DocumentAttribute key, const QString& value);
+    QMap<DocumentAttribute, QString> attributes() const;
+    void setAttributes(const QMap<DocumentAttribute, QString>& attributes);
+
+    // The outline's root node with its children, or nothing when the document has no outline.
+    std::optional<OutlineItem> outline() const;
+    // Replaces the outline; nothing removes it. Destinations on pages not in this document are dropped.
+    void setOutline(const std::optional<OutlineItem>& root);
+
+    // The whole document, including every pending annotation change with its appearance stream.
+    Result<QByteArray> dataRepresentation(const WriteOptions& options = {}) const;
+    Status write(const QString& path, const WriteOptions& options = {}) const;
+
+    // Layer-internal state; not for use outside src/platform/pdf.
+    detail::DocumentState& state() const { return *m_state; }
+
+private:
+    Document();
+    std::unique_ptr<detail::DocumentState> m_state;
+    friend struct detail::DocumentState;
+};
+
+} // namespace vmk::pdf

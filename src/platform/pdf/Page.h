@@ -1,0 +1,98 @@
+#pragma once
+
+#include "platform/pdf/PdfTypes.h"
+#include "platform/pdf/Selection.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QList>
+#include <QRect>
+#include <QSizeF>
+#include <QTransform>
+
+#include <memory>
+#include <vector>
+
+namespace vmk::pdf {
+
+namespace detail { struct PageState; }
+class PageSnapshot;
+
+struct RenderOptions {
+    bool withAnnotations = true;
+    // A sub-rectangle of the full rendered image, in pixels (for tiles); null renders the whole page.
+    QRect tile;
+};
+
+// One page. A shared handle with a stable identity: it may be in a document, removed from one, or
+// standalone (a blank page, a copy). Used on the main thread; see snapshot() for other threads.
+class Page : public std::enable_shared_from_this<Page> {
+public:
+    ~Page();
+    Page(const Page&) = delete;
+    Page& operator=(const Page&) = delete;
+
+    // A standalone blank page with the given media box (page space) and rotation.
+    static PagePtr createBlank(const QRectF& mediaBox, int rotation = 0);
+    // A deep copy with copies of the annotations and a new identity, in no document.
+    PagePtr copy() const;
+
+    // The document the page is in, or nullptr when removed or standalone.
+    DocumentPtr document() const;
+
+    QRectF bounds(PageBox box) const;
+    QRectF mediaBox() const { return bounds(PageBox::Media); }
+    QRectF cropBox() const { return bounds(PageBox::Crop); }
+    void setMediaBox(const QRectF& box);
+    void setCropBox(const QRectF& box);
+    // 0, 90, 180 or 270.
+    int rotation() const;
+    // Any multiple of 90; normalised to 0...270.
+    void setRotation(int degrees);
+
+    // The crop box's size as displayed: width and height exchanged at 90 and 270 degrees.
+    QSizeF displaySize() const;
+    // Maps page space to the displayed (rotated) crop box with its origin at the lower left, y up.
+    QTransform displayTransform() const;
+
+    // The page's text; synthetic "\n" separates lines. Empty when there is none.
+    QString text() const;
+    const QList<Character>& characters() const;
+    // The character whose bounds contain the point (page space), or -1.
+    int characterIndexAt(const QPointF& point) const;
+    // Characters whose bounds intersect the rectangle (page space), in reading order.
+    Selection selection(const QRectF& rect) const;
+    Selection selection(int start, int length) const;
+    // Text from the character nearest `from` to the character nearest `to`, as a mouse drag selects.
+    Selection selection(const QPointF& from, const QPointF& to) const;
+    // The whole line under the point, or an empty selection.
+    Selection lineSelection(const QPointF& point) const;
+
+    // Topmost last.
+    std::vector<AnnotationPtr> annotations() const;
+    // Appends (on top). An annotation on another page is moved here and keeps its identity.
+    void addAnnotation(const AnnotationPtr& annotation);
+    void removeAnnotation(const AnnotationPtr& annotation);
+
+    // Renders the crop box with the rotation applied on white, `scale` pixels per point.
+    QImage render(double scale, const RenderOptions& options = {}) const;
+    // A thread-safe recording of the page (built here, renderable on any thread).
+    std::shared_ptr<PageSnapshot> snapshot(bool withAnnotations = true) const;
+    // Draws the page's displayed annotations over an image of the displayed page (any pixel size).
+    QImage drawAnnotationsOver(const QImage& image) const;
+    // A one-page PDF of the page as displayed (rotation applied, upright, crop box as media box) with its
+    // displayed annotations drawn as page content.
+    Result<QByteArray> flattenedPdf() const;
+    // The entries of the page's own /Resources /XObject dictionary, forms expanded to a depth of two.
+    QList<XObjectNode> xObjects() const;
+
+    // Layer-internal state; not for use outside src/platform/pdf.
+    detail::PageState& state() const { return *m_state; }
+
+private:
+    Page();
+    std::unique_ptr<detail::PageState> m_state;
+    friend struct detail::PageState;
+};
+
+} // namespace vmk::pdf
