@@ -1,0 +1,142 @@
+#include "chrome/Glass.h"
+#include "chrome/ModeSwitcher.h"
+
+#include <QFontMetricsF>
+#include <QImage>
+#include <QPainter>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace vmk::chrome;
+
+TEST(ModeSwitcher, SegmentsTitlesAndHelp)
+{
+    const auto& segments = modeSegments();
+    ASSERT_EQ(segments.size(), 6u);
+    const QStringList titles{"Read", "Annotate", "Edit", "Sign", "Pages", "Redact"};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(segments[i].mode, i);
+        EXPECT_EQ(segments[i].title, titles[i]);
+        EXPECT_EQ(segments[i].helpText, QStringLiteral("%1 (Ctrl+%2)").arg(titles[i]).arg(i + 1));
+    }
+    const QFontMetricsF m(modeSwitcherFont());
+    double expected = 6;
+    for (const auto& t : titles)
+        expected += std::ceil(m.horizontalAdvance(t)) + 23;
+    EXPECT_EQ(modeSwitcherHostWidth(), int(expected));
+
+    // Segments sit side by side inside the host, none overlapping.
+    ModeSwitcher switcher;
+    EXPECT_EQ(switcher.width(), modeSwitcherHostWidth());
+    for (int i = 0; i < 5; ++i)
+        EXPECT_NEAR(switcher.segmentRect(i).right(), switcher.segmentRect(i + 1).left(), 1e-6);
+    EXPECT_GE(switcher.segmentRect(0).left(), 0);
+    EXPECT_LE(switcher.segmentRect(5).right(), switcher.width());
+    EXPECT_EQ(switcher.segmentAt(switcher.segmentRect(3).center()), 3);
+    EXPECT_EQ(switcher.segmentAt(QPointF(-5, 5)), -1);
+}
+
+TEST(ModeSwitcher, LockedAllowsOnlyRead)
+{
+    ModeSwitcher switcher;
+    QList<int> chosen;
+    switcher.setSelectAction([&](int m) { chosen << m; });
+    switcher.clickSegment(4);
+    switcher.clickSegment(0); // the current mode is still sent
+    EXPECT_EQ(chosen, (QList<int>{4, 0}));
+
+    switcher.setLocked(true);
+    for (int m = 1; m < 6; ++m)
+        EXPECT_FALSE(switcher.isSegmentEnabled(m));
+    EXPECT_TRUE(switcher.isSegmentEnabled(0));
+    chosen.clear();
+    switcher.clickSegment(2);
+    switcher.clickSegment(0);
+    EXPECT_EQ(chosen, QList<int>{0});
+
+    // A click with the mouse goes through the same rule.
+    switcher.setLocked(false);
+    chosen.clear();
+    switcher.show();
+    QTest::mouseClick(&switcher, Qt::LeftButton, {}, switcher.segmentRect(5).center().toPoint());
+    EXPECT_EQ(chosen, QList<int>{5});
+}
+
+TEST(ModeSwitcher, HoverKeepsTheNewestSegment)
+{
+    ModeSwitcher switcher;
+    EXPECT_FALSE(switcher.hoveredMode().has_value());
+    switcher.segmentHoverEntered(1);
+    switcher.segmentHoverEntered(2); // the neighbour's enter arrives first
+    switcher.segmentHoverExited(1);
+    EXPECT_EQ(switcher.hoveredMode(), 2);
+    switcher.segmentHoverExited(2);
+    EXPECT_FALSE(switcher.hoveredMode().has_value());
+}
+
+TEST(ModeSwitcher, CapsuleSlidesWithOvershootOrShortEase)
+{
+    bool reduce = false;
+    ModeSwitcher switcher;
+    switcher.setReduceMotionProvider([&] { return reduce; });
+    switcher.show();
+    EXPECT_EQ(switcher.pillRect(), switcher.segmentRect(0));
+
+    switcher.setMode(4);
+    const QVariantAnimation& a = switcher.pillAnimation();
+    EXPECT_EQ(a.duration(), 480);
+    EXPECT_EQ(a.easingCurve().type(), QEasingCurve::BezierSpline);
+    EXPECT_EQ(a.endValue().toRectF(), switcher.segmentRect(4));
+    EXPECT_EQ(a.startValue().toRectF(), switcher.segmentRect(0));
+    // Drive the animation's clock by hand: it overshoots past segment 4 before it settles.
+    auto& anim = const_cast<QVariantAnimation&>(a);
+    anim.pause();
+    double furthest = 0;
+    for (int t = 0; t <= 480; t += 10) {
+        anim.setCurrentTime(t);
+        furthest = std::max(furthest, switcher.pillRect().left());
+    }
+    EXPECT_GT(furthest, switcher.segmentRect(4).left());
+    EXPECT_EQ(switcher.pillRect(), switcher.segmentRect(4));
+    anim.stop();
+
+    reduce = true;
+    switcher.setMode(1);
+    EXPECT_EQ(switcher.pillAnimation().duration(), 200);
+    EXPECT_EQ(switcher.pillAnimation().easingCurve().type(), QEasingCurve::InOutQuad);
+    EXPECT_EQ(switcher.mode(), 1);
+    switcher.setMode(9); // out of range: ignored
+    EXPECT_EQ(switcher.mode(), 1);
+}
+
+TEST(GlassSurface, ShapesAndLook)
+{
+    const QRectF r(0, 0, 200, 40);
+    EXPECT_DOUBLE_EQ(GlassShape::capsule().cornerRadiusIn(r), 20.0);
+    EXPECT_DOUBLE_EQ(GlassShape::roundedRect(26).cornerRadiusIn(QRectF(0, 0, 300, 200)), 26.0);
+    EXPECT_DOUBLE_EQ(GlassShape::roundedRect(26).cornerRadiusIn(QRectF(0, 0, 300, 30)), 15.0);
+
+    QPalette palette;
+    palette.setColor(QPalette::WindowText, Qt::black);
+    palette.setColor(QPalette::Window, Qt::white);
+    const GlassLook look = glassLook(palette);
+    EXPECT_NEAR(look.edge.alphaF(), 0.08, 0.01);
+    EXPECT_DOUBLE_EQ(look.edgeWidth, 0.5);
+    EXPECT_NEAR(look.shadow.alphaF(), 0.14, 0.01);
+    EXPECT_DOUBLE_EQ(look.shadowRadius, 14.0);
+    EXPECT_EQ(look.shadowOffset, QPointF(0, 5));
+    EXPECT_LT(look.fill.alphaF(), 1.0);
+
+    // Painted on a dark ground: the surface is light, the corners outside the capsule stay dark
+    // apart from the shadow, and the shadow falls below rather than above.
+    QImage image(240, 100, QImage::Format_ARGB32);
+    image.fill(QColor(40, 40, 40));
+    QPainter painter(&image);
+    paintGlassBackground(painter, QRectF(20, 30, 200, 40), GlassShape::capsule(), palette);
+    painter.end();
+    EXPECT_GT(qGray(image.pixel(120, 50)), 200);
+    EXPECT_LT(qGray(image.pixel(21, 31)), 80);
+    EXPECT_LE(qGray(image.pixel(120, 78)), qGray(image.pixel(120, 22)));
+}
