@@ -29,6 +29,9 @@ public:
 
     // Every installed family name, sorted, without duplicates.
     static QStringList installedFamilies();
+
+private:
+    static Font make(std::shared_ptr<const Font::Data> data, qreal pointSize);
 };
 
 } // namespace vmk::platform
