@@ -1,0 +1,350 @@
+#include "platform/doc/Document.h"
+
+#include "platform/doc/SafeSave.h"
+#include "platform/services/Logger.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <cerrno>
+
+namespace vmk::platform {
+
+namespace {
+QString g_autosaveFolder;
+
+DocumentError readError(const QString& path, const QFile& file)
+{
+    const QString name = QFileInfo(path).fileName();
+    if (!QFileInfo::exists(path)) {
+        return {DocumentError::FileReadNoSuchFile,
+                Document::tr("The file “%1” couldn’t be opened because there is no such file.").arg(name), {}};
+    }
+    if (file.error() == QFileDevice::PermissionsError) {
+        return {DocumentError::FileReadNoPermission,
+                Document::tr("The file “%1” couldn’t be opened because you don’t have permission to view it.")
+                    .arg(name),
+                {}};
+    }
+    return {DocumentError::FileReadUnknown, Document::tr("The file “%1” couldn’t be opened.").arg(name), {}};
+}
+} // namespace
+
+Document::Document(QObject* parent) : QObject(parent), m_undoManager(std::make_unique<UndoManager>())
+{
+    connectUndoManager();
+}
+
+Document::~Document()
+{
+    // Window controllers go first: they may still refer to the document while they tear down.
+    m_windowControllers.clear();
+}
+
+void Document::connectUndoManager()
+{
+    if (!m_undoManager)
+        return;
+    connect(m_undoManager.get(), &UndoManager::changeRecorded, this, [this](UndoManager::Change change) {
+        switch (change) {
+        case UndoManager::Change::Done:
+            updateChangeCount(ChangeType::Done);
+            break;
+        case UndoManager::Change::Undone:
+            updateChangeCount(ChangeType::Undone);
+            break;
+        case UndoManager::Change::Redone:
+            updateChangeCount(ChangeType::Redone);
+            break;
+        }
+    });
+}
+
+void Document::setHasUndoManager(bool has)
+{
+    if (has == bool(m_undoManager))
+        return;
+    if (has) {
+        m_undoManager = std::make_unique<UndoManager>();
+        connectUndoManager();
+    } else {
+        m_undoManager.reset();
+    }
+}
+
+// --- File and name ---------------------------------------------------------------------------------------
+
+void Document::setFilePath(const QString& path)
+{
+    const QString absolute = path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath();
+    if (absolute == m_filePath)
+        return;
+    const QString oldName = displayName();
+    m_filePath = absolute;
+    emit fileChanged(m_filePath);
+    if (displayName() != oldName)
+        emit displayNameChanged(displayName());
+}
+
+QString Document::displayName() const
+{
+    if (!m_displayName.isEmpty())
+        return m_displayName;
+    if (!m_filePath.isEmpty())
+        return QFileInfo(m_filePath).fileName();
+    return m_untitledNumber <= 1 ? tr("Untitled") : tr("Untitled %1").arg(m_untitledNumber);
+}
+
+void Document::setDisplayName(const QString& name)
+{
+    const QString oldName = displayName();
+    m_displayName = name;
+    if (displayName() != oldName)
+        emit displayNameChanged(displayName());
+}
+
+void Document::setUntitledNumber(int number)
+{
+    const QString oldName = displayName();
+    m_untitledNumber = number;
+    if (displayName() != oldName)
+        emit displayNameChanged(displayName());
+}
+
+// --- Edited state ----------------------------------------------------------------------------------------
+
+void Document::updateChangeCount(ChangeType change)
+{
+    switch (change) {
+    case ChangeType::Done:
+    case ChangeType::Redone:
+        setChangeCount(m_changeCount + 1);
+        break;
+    case ChangeType::Undone:
+        setChangeCount(m_changeCount - 1);
+        break;
+    case ChangeType::Cleared:
+        setChangeCount(0);
+        break;
+    }
+}
+
+void Document::setChangeCount(int count)
+{
+    const bool wasEdited = isEdited();
+    m_changeCount = count;
+    if (wasEdited != isEdited())
+        emit editedChanged(isEdited());
+}
+
+// --- Reading ---------------------------------------------------------------------------------------------
+
+MaybeError Document::openFile(const QString& path)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (MaybeError error = readFromFile(absolute))
+        return error;
+    m_autosavedCopyPath.clear();
+    setFilePath(absolute);
+    updateChangeCount(ChangeType::Cleared);
+    return std::nullopt;
+}
+
+MaybeError Document::revertToSaved()
+{
+    if (m_filePath.isEmpty()) {
+        return DocumentError{DocumentError::FileReadNoSuchFile,
+                             tr("The document “%1” has no saved version to revert to.").arg(displayName()), {}};
+    }
+    if (MaybeError error = readFromFile(m_filePath))
+        return error;
+    // The history no longer matches the content.
+    if (m_undoManager)
+        m_undoManager->removeAllActions();
+    updateChangeCount(ChangeType::Cleared);
+    didRevert();
+    emit reverted();
+    return std::nullopt;
+}
+
+MaybeError Document::readFromFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return readError(path, file);
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return readError(path, file);
+    return readFromData(data, path);
+}
+
+MaybeError Document::readFromData(const QByteArray& data, const QString& path)
+{
+    Q_UNUSED(data);
+    return DocumentError{DocumentError::FileReadCorruptFile,
+                         tr("The file “%1” couldn’t be opened.").arg(QFileInfo(path).fileName()), {}};
+}
+
+// --- Writing ---------------------------------------------------------------------------------------------
+
+MaybeError Document::writeToFile(const QString& path, SaveOperation op)
+{
+    MaybeError error;
+    const QByteArray data = dataForSave(op, &error);
+    if (error)
+        return error;
+    return writeBytesToFile(path, data);
+}
+
+QByteArray Document::dataForSave(SaveOperation op, MaybeError* error)
+{
+    Q_UNUSED(op);
+    if (error) {
+        *error = DocumentError{DocumentError::FileWriteUnknown,
+                               tr("The document “%1” couldn’t be saved.").arg(displayName()), {}};
+    }
+    return {};
+}
+
+MaybeError Document::verifyWrittenFile(const QString& path, SaveOperation op)
+{
+    Q_UNUSED(path);
+    Q_UNUSED(op);
+    return std::nullopt;
+}
+
+MaybeError Document::save(SaveOperation op)
+{
+    if (m_filePath.isEmpty()) {
+        emit saveFinished(op, false);
+        return DocumentError{DocumentError::FileWriteUnknown,
+                             tr("The document “%1” has no file to save to.").arg(displayName()),
+                             tr("Choose a location with Save As.")};
+    }
+    return saveToPath(m_filePath, op);
+}
+
+MaybeError Document::saveToPath(const QString& path, SaveOperation op)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    SafeSaveSteps steps;
+    steps.write = [this, op](const QString& temporary) { return writeToFile(temporary, op); };
+    steps.verify = [this, op](const QString& temporary) { return verifyWrittenFile(temporary, op); };
+
+    const MaybeError error = safeSaveFile(absolute, steps);
+    if (error) {
+        Logger::shared().log(QStringLiteral("document"),
+                             QStringLiteral("save failed code=%1 file=%2").arg(error->code).arg(absolute));
+        emit saveFinished(op, false);
+        return error;
+    }
+
+    if (op == SaveOperation::SaveAs)
+        setFilePath(absolute);
+    // A copy elsewhere leaves the document's own file, and so its edited state, as it was.
+    if (op != SaveOperation::SaveTo)
+        updateChangeCount(ChangeType::Cleared);
+    didSave(op);
+    emit saveFinished(op, true);
+    return std::nullopt;
+}
+
+QString Document::untitledAutosaveFolder()
+{
+    if (!g_autosaveFolder.isEmpty())
+        return g_autosaveFolder;
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
+        .filePath(QStringLiteral("Autosave"));
+}
+
+void Document::setUntitledAutosaveFolder(const QString& folder) { g_autosaveFolder = folder; }
+
+MaybeError Document::autosave()
+{
+    if (!isEdited())
+        return std::nullopt;
+    if (!m_filePath.isEmpty())
+        return saveToPath(m_filePath, SaveOperation::Autosave);
+
+    // An untitled document has nowhere of its own to go: keep its work in the autosave folder under a
+    // name that doesn't clash, reusing the same copy on later autosaves.
+    if (m_autosavedCopyPath.isEmpty()) {
+        const QString folder = untitledAutosaveFolder();
+        if (!QDir().mkpath(folder)) {
+            return DocumentError{DocumentError::FileWriteNoPermission,
+                                 tr("The document “%1” couldn’t be autosaved.").arg(displayName()),
+                                 tr("Save it with Save As.")};
+        }
+        QString base = displayName();
+        base.replace(QLatin1Char('/'), QLatin1Char('-'));
+        const QString extension = defaultFileExtension();
+        QString candidate = QDir(folder).filePath(base + QLatin1Char('.') + extension);
+        for (int n = 2; QFileInfo::exists(candidate); ++n)
+            candidate = QDir(folder).filePath(QStringLiteral("%1 %2.%3").arg(base).arg(n).arg(extension));
+        m_autosavedCopyPath = candidate;
+    }
+    SafeSaveSteps steps;
+    steps.write = [this](const QString& temporary) { return writeToFile(temporary, SaveOperation::Autosave); };
+    steps.verify = [this](const QString& temporary) {
+        return verifyWrittenFile(temporary, SaveOperation::Autosave);
+    };
+    if (MaybeError error = safeSaveFile(m_autosavedCopyPath, steps)) {
+        emit saveFinished(SaveOperation::Autosave, false);
+        return error;
+    }
+    // The document stays untitled and edited: the copy is a safety net, not a place the user chose.
+    emit saveFinished(SaveOperation::Autosave, true);
+    return std::nullopt;
+}
+
+// --- Windows and closing ---------------------------------------------------------------------------------
+
+void Document::addWindowController(std::unique_ptr<WindowController> controller)
+{
+    if (controller)
+        m_windowControllers.push_back(std::move(controller));
+}
+
+std::vector<WindowController*> Document::windowControllers() const
+{
+    std::vector<WindowController*> out;
+    out.reserve(m_windowControllers.size());
+    for (const auto& c : m_windowControllers)
+        out.push_back(c.get());
+    return out;
+}
+
+WindowController* Document::firstWindowController() const
+{
+    return m_windowControllers.empty() ? nullptr : m_windowControllers.front().get();
+}
+
+void Document::showWindows()
+{
+    for (const auto& c : m_windowControllers)
+        c->showWindow();
+}
+
+MaybeError Document::close()
+{
+    if (m_closed)
+        return std::nullopt;
+    if (MaybeError error = autosave())
+        return error;
+    closeDiscardingChanges();
+    return std::nullopt;
+}
+
+void Document::closeDiscardingChanges()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    for (const auto& c : m_windowControllers)
+        c->closeWindow();
+    emit closed();
+}
+
+} // namespace vmk::platform

@@ -1,0 +1,129 @@
+#pragma once
+
+#include "platform/doc/DocumentError.h"
+#include "platform/doc/UndoManager.h"
+#include "platform/doc/WindowController.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+namespace vmk::platform {
+
+// How a save was started. Only Save and SaveAs are the user's own saves (the ones that earn a "Saved."
+// toast); SaveTo writes a copy and leaves the document's file alone; Autosave writes in place.
+enum class SaveOperation { Save = 0, SaveAs = 1, SaveTo = 2, Autosave = 3 };
+inline bool isUserSave(SaveOperation op) { return op == SaveOperation::Save || op == SaveOperation::SaveAs; }
+
+enum class ChangeType { Done, Undone, Redone, Cleared };
+
+// One open file (or new untitled document): its file path, display name and edited state, reading from a
+// file, safe saving, autosave in place, revert, and its window controllers. Subclasses supply the reading
+// and writing of their content; everything here runs on the main thread.
+class Document : public QObject {
+    Q_OBJECT
+public:
+    explicit Document(QObject* parent = nullptr);
+    ~Document() override;
+
+    // --- File and name -------------------------------------------------------------------------------
+    QString filePath() const { return m_filePath; }      // absolute; empty while untitled
+    void setFilePath(const QString& path);
+    bool isUntitled() const { return m_filePath.isEmpty(); }
+    // The file's name; an explicitly set name; or "Untitled" / "Untitled 2" while untitled.
+    virtual QString displayName() const;
+    void setDisplayName(const QString& name);
+    // Set by the document controller when it makes an untitled document (1 shows as "Untitled").
+    void setUntitledNumber(int number);
+
+    // --- Edited state ----------------------------------------------------------------------------------
+    // The change count rises with each change done or redone and falls with each undone; saving in place
+    // resets it, so undoing past a save marks the document edited again.
+    bool isEdited() const { return m_changeCount != 0; }
+    int changeCount() const { return m_changeCount; }
+    void updateChangeCount(ChangeType change);
+
+    // The document's undo manager; null after setHasUndoManager(false).
+    UndoManager* undoManager() const { return m_undoManager.get(); }
+    void setHasUndoManager(bool has);
+
+    // --- Reading ---------------------------------------------------------------------------------------
+    // Reads the file and, on success, adopts it as the document's file with a clean change count.
+    MaybeError openFile(const QString& path);
+    // Re-reads the document's file, dropping unsaved changes and the undo history; fields stay as they
+    // were on failure. Calls didRevert() after a successful read.
+    MaybeError revertToSaved();
+
+    // --- Writing ---------------------------------------------------------------------------------------
+    // Safe-saves to the document's own file (Save, Autosave) or to path (SaveAs, which then adopts path;
+    // SaveTo, which doesn't). A Save of an untitled document fails with FileWriteUnknown: the shell asks
+    // for a path first and calls SaveAs.
+    MaybeError save(SaveOperation op = SaveOperation::Save);
+    MaybeError saveToPath(const QString& path, SaveOperation op);
+    // Saves an edited document in place. An edited untitled document is written into the autosave folder
+    // (see untitledAutosaveFolder()) so closing it never loses work; its path is then autosavedCopyPath().
+    MaybeError autosave();
+    QString autosavedCopyPath() const { return m_autosavedCopyPath; }
+    // Where edited untitled documents go when closed; tests may point it elsewhere.
+    static QString untitledAutosaveFolder();
+    static void setUntitledAutosaveFolder(const QString& folder);
+    // File name extension used for autosaved untitled copies.
+    virtual QString defaultFileExtension() const { return QStringLiteral("pdf"); }
+
+    // --- Windows and closing ---------------------------------------------------------------------------
+    // Asks the subclass to create its window controllers (no-op by default).
+    virtual void makeWindowControllers() {}
+    void addWindowController(std::unique_ptr<WindowController> controller);
+    std::vector<WindowController*> windowControllers() const;
+    WindowController* firstWindowController() const;
+    void showWindows();
+    // Autosaves an edited document and closes its windows. When the autosave fails the document stays
+    // open and the error comes back (nothing is lost); closeDiscardingChanges() closes regardless.
+    MaybeError close();
+    void closeDiscardingChanges();
+    bool isClosed() const { return m_closed; }
+
+signals:
+    void editedChanged(bool edited);
+    void fileChanged(const QString& path);
+    void displayNameChanged(const QString& name);
+    // After every save attempt; the error is empty on success.
+    void saveFinished(vmk::platform::SaveOperation op, bool succeeded);
+    void reverted();
+    void closed();
+
+protected:
+    // Reads the document's content. The default reads the bytes and calls readFromData.
+    virtual MaybeError readFromFile(const QString& path);
+    virtual MaybeError readFromData(const QByteArray& data, const QString& path);
+    // Writes the content to path (a fresh temporary file during a safe save). The default writes
+    // dataForSave(); subclasses that write files themselves override this instead.
+    virtual MaybeError writeToFile(const QString& path, SaveOperation op);
+    // The bytes to save; the default fails, so a subclass overrides this or writeToFile.
+    virtual QByteArray dataForSave(SaveOperation op, MaybeError* error);
+    // Checks the written temporary file before it replaces the original; an error keeps the original.
+    virtual MaybeError verifyWrittenFile(const QString& path, SaveOperation op);
+    // Hooks after a successful save and revert.
+    virtual void didSave(SaveOperation op) { Q_UNUSED(op); }
+    virtual void didRevert() {}
+
+private:
+    void setChangeCount(int count);
+    void connectUndoManager();
+
+    QString m_filePath;
+    QString m_displayName;
+    QString m_autosavedCopyPath;
+    int m_untitledNumber = 1;
+    int m_changeCount = 0;
+    bool m_closed = false;
+    std::unique_ptr<UndoManager> m_undoManager;
+    std::vector<std::unique_ptr<WindowController>> m_windowControllers;
+};
+
+} // namespace vmk::platform
+
+Q_DECLARE_METATYPE(vmk::platform::SaveOperation)

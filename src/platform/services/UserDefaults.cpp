@@ -1,0 +1,242 @@
+#include "platform/services/UserDefaults.h"
+
+#include <QCoreApplication>
+#include <QMetaType>
+
+namespace vmk::platform {
+
+namespace {
+UserDefaults* g_standardOverride = nullptr;
+
+// A launch switch is "-" followed by a letter: "-VMKInitialMode". Negative numbers are values, not keys.
+bool isSwitch(const QString& argument)
+{
+    return argument.size() > 1 && argument.at(0) == QLatin1Char('-') && argument.at(1).isLetter();
+}
+
+bool isStringLike(const QVariant& v)
+{
+    const int id = v.metaType().id();
+    return id == QMetaType::QString || id == QMetaType::QByteArray;
+}
+
+bool isNumber(const QVariant& v)
+{
+    switch (v.metaType().id()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Bool:
+        return true;
+    default:
+        return false;
+    }
+}
+} // namespace
+
+UserDefaults::UserDefaults(std::unique_ptr<QSettings> settings, QObject* parent)
+    : QObject(parent), m_settings(std::move(settings))
+{
+}
+
+UserDefaults::UserDefaults(const QString& iniPath, QObject* parent)
+    : UserDefaults(std::make_unique<QSettings>(iniPath, QSettings::IniFormat), parent)
+{
+}
+
+UserDefaults::~UserDefaults() = default;
+
+UserDefaults& UserDefaults::standard()
+{
+    if (g_standardOverride)
+        return *g_standardOverride;
+    static UserDefaults* builtIn = [] {
+        auto* defaults = new UserDefaults(std::make_unique<QSettings>());
+        if (QCoreApplication::instance())
+            defaults->setArguments(QCoreApplication::arguments());
+        return defaults;
+    }();
+    return *builtIn;
+}
+
+void UserDefaults::setStandard(UserDefaults* defaults) { g_standardOverride = defaults; }
+
+QVariantMap UserDefaults::parseArgumentDomain(const QStringList& arguments)
+{
+    QVariantMap domain;
+    // The first argument is the program.
+    for (qsizetype i = 1; i + 1 < arguments.size(); ++i) {
+        if (!isSwitch(arguments.at(i)))
+            continue;
+        domain.insert(arguments.at(i).mid(1), arguments.at(i + 1));
+        ++i;
+    }
+    return domain;
+}
+
+QStringList UserDefaults::argumentsWithoutDomain(const QStringList& arguments)
+{
+    QStringList rest;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        if (i > 0 && i + 1 < arguments.size() && isSwitch(arguments.at(i))) {
+            ++i;
+            continue;
+        }
+        rest.append(arguments.at(i));
+    }
+    return rest;
+}
+
+void UserDefaults::setArguments(const QStringList& arguments) { m_arguments = parseArgumentDomain(arguments); }
+
+void UserDefaults::registerDefaults(const QVariantMap& defaults)
+{
+    for (auto it = defaults.begin(); it != defaults.end(); ++it)
+        m_registered.insert(it.key(), it.value());
+}
+
+QVariant UserDefaults::object(const QString& key) const
+{
+    if (auto it = m_arguments.find(key); it != m_arguments.end())
+        return *it;
+    if (m_settings && m_settings->contains(key))
+        return m_settings->value(key);
+    return m_registered.value(key);
+}
+
+bool UserDefaults::hasPersistentValue(const QString& key) const { return m_settings && m_settings->contains(key); }
+
+QString UserDefaults::string(const QString& key) const
+{
+    const QVariant v = object(key);
+    if (isStringLike(v))
+        return v.toString();
+    if (isNumber(v) && v.metaType().id() != QMetaType::Bool)
+        return v.toString();
+    return {};
+}
+
+qint64 UserDefaults::integer(const QString& key) const
+{
+    const QVariant v = object(key);
+    if (isNumber(v))
+        return v.metaType().id() == QMetaType::Double || v.metaType().id() == QMetaType::Float
+                   ? qint64(v.toDouble())
+                   : v.toLongLong();
+    if (isStringLike(v)) {
+        const QString s = v.toString().trimmed();
+        bool ok = false;
+        const qint64 n = s.toLongLong(&ok);
+        if (ok)
+            return n;
+        const double d = s.toDouble(&ok);
+        return ok ? qint64(d) : 0;
+    }
+    return 0;
+}
+
+double UserDefaults::doubleValue(const QString& key) const
+{
+    const QVariant v = object(key);
+    if (isNumber(v))
+        return v.toDouble();
+    if (isStringLike(v)) {
+        bool ok = false;
+        const double d = v.toString().trimmed().toDouble(&ok);
+        return ok ? d : 0.0;
+    }
+    return 0.0;
+}
+
+bool UserDefaults::boolean(const QString& key) const
+{
+    const QVariant v = object(key);
+    if (v.metaType().id() == QMetaType::Bool)
+        return v.toBool();
+    if (isNumber(v))
+        return v.toDouble() != 0.0;
+    if (isStringLike(v)) {
+        // INI stores booleans as "true"/"false"; launch arguments say YES/NO or 1/0.
+        const QString s = v.toString().trimmed().toLower();
+        if (s == QLatin1String("yes") || s == QLatin1String("true"))
+            return true;
+        bool ok = false;
+        const double d = s.toDouble(&ok);
+        return ok && d != 0.0;
+    }
+    return false;
+}
+
+QVariantMap UserDefaults::dictionary(const QString& key) const
+{
+    const QVariant v = object(key);
+    if (v.metaType().id() == QMetaType::QVariantMap)
+        return v.toMap();
+    if (v.metaType().id() == QMetaType::QVariantHash) {
+        QVariantMap map;
+        const QVariantHash hash = v.toHash();
+        for (auto it = hash.begin(); it != hash.end(); ++it)
+            map.insert(it.key(), it.value());
+        return map;
+    }
+    return {};
+}
+
+QVariantList UserDefaults::array(const QString& key) const
+{
+    const QVariant v = object(key);
+    if (v.metaType().id() == QMetaType::QVariantList)
+        return v.toList();
+    if (v.metaType().id() == QMetaType::QStringList) {
+        QVariantList list;
+        for (const QString& s : v.toStringList())
+            list.append(s);
+        return list;
+    }
+    return {};
+}
+
+QStringList UserDefaults::stringArray(const QString& key) const
+{
+    const QVariant v = object(key);
+    if (v.metaType().id() == QMetaType::QStringList)
+        return v.toStringList();
+    QStringList out;
+    for (const QVariant& item : array(key)) {
+        if (!isStringLike(item))
+            return {};
+        out.append(item.toString());
+    }
+    return out;
+}
+
+void UserDefaults::set(const QString& key, const QVariant& value)
+{
+    if (!m_settings)
+        return;
+    if (!value.isValid()) {
+        remove(key);
+        return;
+    }
+    m_settings->setValue(key, value);
+    emit valueChanged(key);
+}
+
+void UserDefaults::remove(const QString& key)
+{
+    if (!m_settings)
+        return;
+    m_settings->remove(key);
+    emit valueChanged(key);
+}
+
+void UserDefaults::sync()
+{
+    if (m_settings)
+        m_settings->sync();
+}
+
+} // namespace vmk::platform
