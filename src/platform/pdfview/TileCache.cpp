@@ -99,12 +99,27 @@ void TileCache::clear()
     m_bytes = 0;
 }
 
-void TileCache::forEachOtherScale(int page, int scaleMilli,
-                                  const std::function<void(const TileKey&, const QImage&)>& fn) const
+static bool isStandIn(const TileKey& key, int page, int scaleMilli, std::uint32_t generation)
 {
-    for (const Entry& e : m_entries)
-        if (e.key.page == page && e.key.scaleMilli != scaleMilli)
-            fn(e.key, e.image);
+    return key.page == page && (key.scaleMilli != scaleMilli || key.generation != generation);
+}
+
+void TileCache::forEachStandIn(int page, int scaleMilli, std::uint32_t generation,
+                               const std::function<void(const TileKey&, const QImage&)>& fn) const
+{
+    for (auto it = m_entries.rbegin(); it != m_entries.rend(); ++it)
+        if (isStandIn(it->key, page, scaleMilli, generation))
+            fn(it->key, it->image);
+}
+
+void TileCache::removeStandIns(int page, int scaleMilli, std::uint32_t generation)
+{
+    for (auto it = m_entries.begin(); it != m_entries.end();) {
+        auto next = std::next(it);
+        if (isStandIn(it->key, page, scaleMilli, generation))
+            erase(it);
+        it = next;
+    }
 }
 
 std::vector<TileKey> TileCache::keys() const

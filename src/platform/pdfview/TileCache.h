@@ -60,9 +60,13 @@ public:
     void removePage(int page); // all tiles of a page, whatever their scale
     void clear();
 
-    // Tiles of one page at any scale other than the given one, for drawing a stretched stand-in
-    // while the right scale renders.
-    void forEachOtherScale(int page, int scaleMilli, const std::function<void(const TileKey&, const QImage&)>& fn) const;
+    // Tiles of one page at another scale or of an older generation, oldest look first, for drawing
+    // stretched stand-ins while the right tiles render (so that a zoom or an annotation change
+    // never flashes a blank page).
+    void forEachStandIn(int page, int scaleMilli, std::uint32_t generation,
+                        const std::function<void(const TileKey&, const QImage&)>& fn) const;
+    // Drops the stand-ins of a page once its tiles at the current scale and generation are all in.
+    void removeStandIns(int page, int scaleMilli, std::uint32_t generation);
 
     std::size_t size() const { return m_entries.size(); }
     std::size_t bytes() const { return m_bytes; }

@@ -1,0 +1,118 @@
+#pragma once
+
+// Internal state of PDFView, shared by its implementation files.
+
+#include "platform/pdf/Annotation.h"
+#include "platform/pdf/Document.h"
+#include "platform/pdf/Page.h"
+#include "platform/pdf/PageSnapshot.h"
+#include "platform/pdf/Selection.h"
+#include "platform/pdfview/NavigationHistory.h"
+#include "platform/pdfview/PDFView.h"
+#include "platform/pdfview/RenderScheduler.h"
+#include "platform/pdfview/TileCache.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <QVariantAnimation>
+
+#include <list>
+#include <unordered_map>
+
+namespace vmk::pdfview {
+
+// Display lists of the pages near the viewport, built on the document's thread for the workers.
+class SnapshotCache {
+public:
+    explicit SnapshotCache(std::size_t capacity = 32) : m_capacity(capacity) {}
+    std::shared_ptr<pdf::PageSnapshot> get(int page, std::uint32_t generation, const pdf::PagePtr& handle);
+    void setCapacity(std::size_t capacity);
+    void removePage(int page);
+    void clear();
+    std::size_t size() const { return m_entries.size(); }
+
+private:
+    struct Entry {
+        int page;
+        std::uint32_t generation;
+        std::shared_ptr<pdf::PageSnapshot> snapshot;
+    };
+    std::size_t m_capacity;
+    std::list<Entry> m_entries; // most recently used first
+};
+
+struct PDFView::Private {
+    explicit Private(PDFView* view);
+
+    PDFView* q;
+    pdf::DocumentPtr document;
+    std::vector<pdf::PagePtr> pages; // the handles laid out, in order
+    std::vector<std::uint32_t> generations;
+    PageLayout layout;
+
+    QColor background = PDFView::underPageBackgroundColor();
+    bool shadows = true;
+    bool autoScales = false;
+    double minScale = 0.1;
+    double maxScale = 10.0;
+    int currentPage = -1;
+    NavigationHistory history;
+
+    std::optional<pdf::Selection> selection;
+    QList<pdf::Selection> highlights;
+    int currentHighlight = -1;
+
+    TileCache tiles;
+    SnapshotCache snapshots;
+    RenderScheduler scheduler;
+    bool updatingScrollBars = false;
+
+    // Mouse tracking of the base behaviour.
+    enum class Press { None, Select, Link, Ignored };
+    Press press = Press::None;
+    QPointF pressPoint; // view space
+    int pressPage = -1;
+    QPointF pressPagePoint;
+    pdf::AnnotationPtr pressLink;
+    int clickCount = 0;
+    QPointF lastDragPoint;
+    QTimer autoscrollTimer;
+
+    QPointer<QVariantAnimation> scrollAnimation;
+    QPointer<QVariantAnimation> zoomAnimation;
+
+    // Layout and scrolling.
+    void reloadPages();
+    void relayout(); // after a change of mode, breaks, pages or size: keeps the top-left place
+    void applyAutoScale();
+    void setScale(double scale, QPointF anchor);
+    void setScroll(QPointF scroll);
+    void syncScrollBars();
+    void afterScroll();
+    void updateCurrentPage();
+    void setCurrentPage(int index);
+    ViewLocation location() const;
+    void showLocation(const ViewLocation& location);
+    void showRowOf(int page);
+
+    // Rendering.
+    double devicePixelRatio() const;
+    QSize pagePixelSize(int page) const;
+    TileKeySet requestTiles();
+    void onTileReady(const TileKey& key, const QImage& image);
+    void paintPage(QPainter& painter, int page, const QRectF& exposed);
+    void paintSelections(QPainter& painter, const QRectF& exposed);
+    void invalidatePage(int page);
+    void invalidateAll();
+
+    // Input.
+    void updateDragSelection(QPointF viewPoint);
+    pdf::AnnotationPtr linkAt(QPointF viewPoint) const;
+    void activateLink(const pdf::AnnotationPtr& link);
+    void selectWordAt(int page, QPointF pagePoint);
+    void selectLineAt(int page, QPointF pagePoint);
+
+    static bool reduceMotion();
+};
+
+} // namespace vmk::pdfview
