@@ -18,6 +18,7 @@ class UndoManager : public QObject {
 public:
     using Handler = std::function<void()>;
     enum class Change { Done, Undone, Redone };
+    Q_ENUM(Change)
 
     explicit UndoManager(QObject* parent = nullptr);
     ~UndoManager() override;
