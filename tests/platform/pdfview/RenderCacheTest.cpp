@@ -1,0 +1,154 @@
+#include "platform/pdfview/NavigationHistory.h"
+#include "platform/pdfview/RenderScheduler.h"
+#include "platform/pdfview/TileCache.h"
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+using namespace vmk::pdfview;
+
+namespace {
+QImage tileImage(int side = kTileSize)
+{
+    QImage image(side, side, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    return image;
+}
+const std::size_t kTileBytes = std::size_t(kTileSize) * kTileSize * 4;
+} // namespace
+
+TEST(TileCache, EvictsLeastRecentlyUsedUnwantedTilesDownToItsBudget)
+{
+    TileCache cache(3 * kTileBytes);
+    for (int row = 0; row < 5; ++row)
+        cache.insert(TileKey{0, 1000, 0, row, 0}, tileImage());
+    EXPECT_EQ(cache.size(), 5u);
+    EXPECT_EQ(cache.bytes(), 5 * kTileBytes);
+    cache.find(TileKey{0, 1000, 0, 0, 0}); // recently used now
+
+    // Row 1 is wanted; of the rest, rows 2 and 3 are the least recently used.
+    cache.retain(TileKeySet{TileKey{0, 1000, 0, 1, 0}});
+    EXPECT_EQ(cache.size(), 3u);
+    EXPECT_TRUE(cache.contains(TileKey{0, 1000, 0, 0, 0}));
+    EXPECT_TRUE(cache.contains(TileKey{0, 1000, 0, 1, 0}));
+    EXPECT_TRUE(cache.contains(TileKey{0, 1000, 0, 4, 0}));
+    EXPECT_EQ(cache.bytes(), 3 * kTileBytes);
+
+    // Wanted tiles are kept even over budget: what is on screen is never thrown away.
+    cache.setBudget(0);
+    cache.retain(TileKeySet{TileKey{0, 1000, 0, 4, 0}});
+    EXPECT_EQ(cache.keys(), std::vector<TileKey>{(TileKey{0, 1000, 0, 4, 0})});
+
+    // Replacing a tile does not count it twice.
+    cache.insert(TileKey{0, 1000, 0, 4, 0}, tileImage(10));
+    EXPECT_EQ(cache.bytes(), std::size_t(10 * 10 * 4));
+}
+
+TEST(TileCache, StandInsAreOtherScalesOrOlderGenerationsOfThePage)
+{
+    TileCache cache;
+    cache.insert(TileKey{1, 500, 0, 0, 0}, tileImage());
+    cache.insert(TileKey{1, 1000, 0, 0, 0}, tileImage()); // an older look of the page
+    cache.insert(TileKey{1, 1000, 0, 0, 1}, tileImage()); // current
+    cache.insert(TileKey{2, 500, 0, 0, 0}, tileImage());  // another page
+    std::vector<TileKey> seen;
+    cache.forEachStandIn(1, 1000, 1, [&](const TileKey& key, const QImage&) { seen.push_back(key); });
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0], (TileKey{1, 500, 0, 0, 0})); // oldest first, so newer ones paint over it
+    EXPECT_EQ(seen[1], (TileKey{1, 1000, 0, 0, 0}));
+
+    cache.removeStandIns(1, 1000, 1);
+    EXPECT_EQ(cache.size(), 2u);
+    EXPECT_TRUE(cache.contains(TileKey{2, 500, 0, 0, 0}));
+    cache.removePage(2);
+    cache.removeOtherScales(1000);
+    EXPECT_EQ(cache.keys(), std::vector<TileKey>{(TileKey{1, 1000, 0, 0, 1})});
+    cache.clear();
+    EXPECT_EQ(cache.bytes(), 0u);
+}
+
+TEST(RenderScheduler, DeliversOnTheOwnersThreadAndDropsCancelledRequests)
+{
+    RenderScheduler scheduler(2);
+    QSignalSpy spy(&scheduler, &RenderScheduler::tileReady);
+    std::atomic_bool release{false};
+    std::atomic_int renders{0};
+    QThread* mainThread = QThread::currentThread();
+    std::atomic_bool deliveredOnMain{true};
+    QObject::connect(&scheduler, &RenderScheduler::tileReady, [&] {
+        if (QThread::currentThread() != mainThread)
+            deliveredOnMain = false;
+    });
+    auto blocking = [&] {
+        while (!release)
+            QThread::yieldCurrentThread();
+        ++renders;
+        return tileImage(4);
+    };
+    const TileKey kept{0, 1000, 0, 0, 0}, dropped{0, 1000, 0, 1, 0}, other{1, 1000, 0, 0, 0};
+    scheduler.request(kept, blocking);
+    scheduler.request(kept, blocking); // already queued: ignored
+    scheduler.request(dropped, blocking);
+    scheduler.request(other, blocking);
+    EXPECT_EQ(scheduler.pendingCount(), 3u);
+
+    scheduler.retain(TileKeySet{kept, other});
+    scheduler.cancelPage(1);
+    EXPECT_EQ(scheduler.pendingCount(), 1u);
+    release = true;
+    scheduler.waitForWorkers();
+    QTRY_COMPARE(spy.count(), 1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.at(0).at(0).value<TileKey>(), kept);
+    EXPECT_TRUE(deliveredOnMain);
+    EXPECT_LE(renders.load(), 3); // cancelled work that had started may finish, but is never delivered
+    EXPECT_EQ(scheduler.pendingCount(), 0u);
+}
+
+TEST(RenderScheduler, ReportsAFailedRenderAsANullImage)
+{
+    RenderScheduler scheduler(1);
+    QSignalSpy spy(&scheduler, &RenderScheduler::tileReady);
+    scheduler.request(TileKey{0, 1000, 0, 0, 0}, [] { return QImage(); });
+    QTRY_COMPARE(spy.count(), 1);
+    EXPECT_TRUE(spy.at(0).at(1).value<QImage>().isNull());
+}
+
+TEST(NavigationHistory, BackAndForwardLikeABrowser)
+{
+    NavigationHistory history;
+    EXPECT_FALSE(history.canGoBack());
+    history.recordJumpFrom({0, {0, 800}});
+    history.recordJumpFrom({5, {0, 700}});
+    ViewLocation target;
+    ASSERT_TRUE(history.goBack({9, {0, 600}}, &target));
+    EXPECT_EQ(target.page, 5);
+    EXPECT_TRUE(history.canGoForward());
+    ASSERT_TRUE(history.goForward({5, {0, 700}}, &target));
+    EXPECT_EQ(target.page, 9);
+    ASSERT_TRUE(history.goBack({9, {0, 600}}, &target));
+    // A new jump drops the way forward.
+    history.recordJumpFrom({5, {0, 700}});
+    EXPECT_FALSE(history.canGoForward());
+    EXPECT_FALSE(history.goForward({1, {}}, &target));
+
+    history.recordJumpFrom({-1, {}}); // nowhere: not recorded
+    history.clampToPageCount(3);      // page 5 no longer exists
+    ASSERT_TRUE(history.goBack({1, {}}, &target));
+    EXPECT_EQ(target.page, 0);
+    EXPECT_FALSE(history.canGoBack());
+
+    for (int i = 0; i < int(NavigationHistory::kLimit) + 10; ++i)
+        history.recordJumpFrom({i, {}});
+    int steps = 0;
+    while (history.goBack({0, {}}, &target))
+        ++steps;
+    EXPECT_EQ(steps, int(NavigationHistory::kLimit));
+}
