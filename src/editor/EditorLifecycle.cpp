@@ -1,0 +1,112 @@
+#include "editor/Editor.h"
+
+#include "core/VMKDocument.h"
+#include "platform/pdf/Document.h"
+#include "platform/pdf/Page.h"
+
+namespace vmk {
+
+namespace {
+
+// An image among the resources, directly or inside a form (the layer expands forms two levels deep).
+bool containsImage(const QList<pdf::XObjectNode>& nodes)
+{
+    for (const pdf::XObjectNode& node : nodes) {
+        if (node.subtype == QLatin1String("Image"))
+            return true;
+        if (node.subtype == QLatin1String("Form") && containsImage(node.children))
+            return true;
+    }
+    return false;
+}
+
+bool looksScanned(const pdf::PagePtr& page)
+{
+    if (!page || !page->text().trimmed().isEmpty())
+        return false;
+    return containsImage(page->xObjects());
+}
+
+} // namespace
+
+void Editor::attachDocument(bool restorePosition)
+{
+    setSelectedAnnotation(nullptr);
+    const pdf::DocumentPtr pdf = pdfDocument();
+    setIsLockedValue(pdf->isLocked());
+    setPageCountValue(pdf->pageCount());
+    if (m_isLocked)
+        m_canvas->setDocument(nullptr);
+    else
+        showDocument(restorePosition);
+}
+
+void Editor::showDocument(bool restorePosition)
+{
+    m_canvas->setDocument(pdfDocument());
+    setPageCountValue(pdfDocument()->pageCount());
+    notePageChange();
+    QPointer<Editor> self(this);
+    if (restorePosition && m_canvas->isInWindow()) {
+        m_scheduler->schedule(0, [self] {
+            if (self)
+                self->restoreReadingPosition();
+        });
+    }
+    setOutline(std::nullopt);
+    m_outlineLoaded = false;
+    m_scheduler->schedule(0.6, [self] {
+        if (self)
+            self->detectScan();
+    });
+}
+
+bool Editor::unlock(const QString& password)
+{
+    const pdf::DocumentPtr pdf = pdfDocument();
+    if (!pdf->unlock(password))
+        return false;
+    m_unlockedPassword = password;
+    if (m_document)
+        m_document->setUnlockPassword(password);
+    setIsLockedValue(false);
+    showDocument(true);
+    return true;
+}
+
+void Editor::detectScan()
+{
+    if (m_isLocked || m_mode != EditorMode::read)
+        return;
+    const pdf::DocumentPtr pdf = pdfDocument();
+    const int count = pdf->pageCount();
+    bool result = count > 0;
+    for (int i = 0; i < std::min(count, 2) && result; ++i)
+        result = looksScanned(pdf->page(i));
+    setShowScanSuggestion(result);
+}
+
+void Editor::documentDidReload()
+{
+    setPageCountValue(pdfDocument()->pageCount());
+    bumpDocumentVersion();
+    m_canvas->layoutDocumentView();
+    IndexSet kept;
+    for (int index : m_organizerSelection)
+        if (index < m_pageCount)
+            kept.insert(index);
+    setOrganizerSelection(kept);
+    notePageChange();
+    if (m_windowHost)
+        m_windowHost->updateSubtitle();
+}
+
+void Editor::annotationsChanged(const pdf::PagePtr& page)
+{
+    if (page)
+        m_canvas->annotationsChanged(page);
+    bumpAnnotationVersion();
+    m_canvas->setOverlayNeedsDisplay();
+}
+
+} // namespace vmk

@@ -1,0 +1,93 @@
+#include "editor/Editor.h"
+
+#include "editor/PageSetHelpers.h"
+#include "platform/pdf/Document.h"
+#include "platform/pdf/Page.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace vmk {
+
+void Editor::insertPagesFromFile()
+{
+    QWidget* window = m_windowHost ? m_windowHost->window() : nullptr;
+    if (!window)
+        return;
+    auto* dialog = new QFileDialog(window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    dialog->setNameFilter(QStringLiteral("PDF (*.pdf *.PDF)"));
+    dialog->setLabelText(QFileDialog::Accept, QStringLiteral("Insert"));
+    dialog->setWindowTitle(QStringLiteral("Pages go in after the selected page."));
+    QPointer<Editor> self(this);
+    connect(dialog, &QFileDialog::filesSelected, this, [self](const QStringList& files) {
+        if (!self)
+            return;
+        int index = 0;
+        if (self->m_mode == EditorMode::pages)
+            index = self->m_organizerSelection.empty() ? self->m_pageCount : *self->m_organizerSelection.rbegin() + 1;
+        else
+            index = self->m_pageIndex + 1;
+        self->insertPages(files, index);
+    });
+    dialog->open();
+}
+
+void Editor::insertPages(const QStringList& paths, int insertionIndex)
+{
+    const pdf::DocumentPtr pdf = pdfDocument();
+    QList<pdf::PagePtr> pages = pageList(*pdf);
+    QStringList failed;
+    QList<pdf::PagePtr> inserted;
+    for (const QString& path : paths) {
+        const QString name = QFileInfo(path).fileName();
+        pdf::Result<pdf::DocumentPtr> other = pdf::Document::fromFile(path);
+        if (!other.ok() || other.value()->isLocked()) {
+            failed.append(name);
+            continue;
+        }
+        const pdf::DocumentPtr source = other.value();
+        for (int i = 0; i < source->pageCount(); ++i)
+            if (pdf::PagePtr page = source->page(i))
+                if (pdf::PagePtr copy = page->copy())
+                    inserted.append(copy);
+    }
+    if (!inserted.isEmpty()) {
+        const int position = std::max(0, std::min(insertionIndex, int(pages.size())));
+        for (int i = 0; i < inserted.size(); ++i)
+            pages.insert(position + i, inserted[i]);
+        IndexSet selection;
+        for (int i = 0; i < inserted.size(); ++i)
+            selection.insert(position + i);
+        applyPageArrangement(pages, QStringLiteral("Insert Pages"), selection);
+        const int n = int(inserted.size());
+        showToast(QStringLiteral("Merged. %1 page%2 added.").arg(n).arg(n != 1 ? QStringLiteral("s") : QString()),
+                  QStringLiteral("doc.on.doc.fill"), Toast::Style::merge);
+    }
+    if (!failed.isEmpty()) {
+        showToast(QStringLiteral("Couldn’t read ") + failed.join(QStringLiteral(", ")) +
+                      QStringLiteral(". Locked or not a PDF."),
+                  QStringLiteral("exclamationmark.triangle.fill"), Toast::Style::info);
+    }
+}
+
+void Editor::extractPages(const IndexSet& indexes)
+{
+    if (indexes.empty())
+        return;
+    const pdf::DocumentPtr extracted = core::PDFOps::extractPages(toQSet(indexes), *pdfDocument());
+    const QString base = documentBaseName();
+    const QString label = indexes.size() == 1 ? QStringLiteral("page %1").arg(*indexes.begin() + 1)
+                                              : QStringLiteral("%1 pages").arg(indexes.size());
+    showToast(QStringLiteral("Split off %1 into a new PDF.").arg(label),
+              QStringLiteral("rectangle.portrait.and.arrow.forward"), Toast::Style::split);
+    if (UntitledDocumentMaker* maker = documentMaker()) {
+        if (Editor* other = maker->newDocument(extracted, base + QStringLiteral(" (") + label + QStringLiteral(")")))
+            other->showToast(QStringLiteral("Extracted %1. Save it anywhere.").arg(label), QStringLiteral("doc"),
+                             Toast::Style::split);
+    }
+}
+
+} // namespace vmk
