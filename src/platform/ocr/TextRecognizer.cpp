@@ -1,28 +1,225 @@
 #include "platform/ocr/TextRecognizer.h"
 
+#include "platform/ocr/OpenMpLimit.h"
+#include "platform/ocr/OrientationDetector.h"
+
+#include <tesseract/capi.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPainter>
+#include <QtConcurrent/QtConcurrentMap>
+
+#include <map>
+
 namespace vmk::platform {
+
+namespace {
+
+const QString kCancelled = QStringLiteral("Cancelled");
+
+// Tesseract guesses (and complains on stderr) when it is not told the resolution; pages are usually
+// rendered near 150 dpi, so take the image's own figure only when it is plausible.
+int imageResolution(const QImage& image)
+{
+    const int dpi = qRound(image.dotsPerMeterY() * 0.0254);
+    return dpi >= 50 && dpi <= 2400 ? dpi : 150;
+}
+
+// Opaque 8-bit grey: transparent areas of a page image become white paper, not black.
+QImage greyscale(const QImage& image)
+{
+    if (!image.hasAlphaChannel())
+        return image.convertToFormat(QImage::Format_Grayscale8);
+    QImage flat(image.size(), QImage::Format_RGB32);
+    flat.fill(Qt::white);
+    QPainter p(&flat);
+    p.drawImage(0, 0, image);
+    p.end();
+    return flat.convertToFormat(QImage::Format_Grayscale8);
+}
+
+bool cancelRequested(void* flag, int)
+{
+    return flag && static_cast<const std::atomic_bool*>(flag)->load();
+}
+
+} // namespace
 
 struct TextRecognizer::Impl {
     RecognitionOptions options;
+    TessBaseAPI* handle = nullptr;
+    std::unique_ptr<OrientationDetector> orientation;
+    QString error;
+
+    ~Impl()
+    {
+        if (handle) {
+            TessBaseAPIEnd(handle);
+            TessBaseAPIDelete(handle);
+        }
+    }
 };
 
-TextRecognizer::TextRecognizer(const RecognitionOptions& options) : d(std::make_unique<Impl>()) { d->options = options; }
-TextRecognizer::~TextRecognizer() = default;
-bool TextRecognizer::isAvailable() const { return false; }
-QString TextRecognizer::errorString() const { return QStringLiteral("Not implemented"); }
-RecognitionResult TextRecognizer::recognize(const QImage&) { return {{}, errorString()}; }
-QString TextRecognizer::dataPath() { return QStringLiteral("/usr/share/tesseract-ocr/5/tessdata"); }
-
-QList<RecognitionResult> recognizeImages(const QList<QImage>& images, const std::shared_ptr<std::atomic_bool>&,
-                                         const RecognitionOptions&)
+QString TextRecognizer::dataPath()
 {
-    return QList<RecognitionResult>(images.size(), RecognitionResult{{}, QStringLiteral("Not implemented")});
+    const QString prefix = qEnvironmentVariable("TESSDATA_PREFIX");
+    if (!prefix.isEmpty())
+        return prefix;
+    return QStringLiteral("/usr/share/tesseract-ocr/5/tessdata");
 }
 
-QFuture<RecognitionResult> recognizeImagesAsync(const QList<QImage>&, const std::shared_ptr<std::atomic_bool>&,
-                                                const RecognitionOptions&)
+TextRecognizer::TextRecognizer(const RecognitionOptions& options) : d(std::make_unique<Impl>())
 {
-    return {};
+    d->options = options;
+    if (qEnvironmentVariableIsEmpty("OMP_THREAD_LIMIT"))
+        qputenv("OMP_THREAD_LIMIT", "1"); // for any OpenMP runtime loaded later; see OpenMpLimit.h
+
+    const QString data = dataPath();
+    QStringList languages = options.languages.split(QLatin1Char('+'), Qt::SkipEmptyParts);
+    if (languages.isEmpty())
+        languages = {QStringLiteral("eng")};
+    for (const QString& language : languages)
+        if (!QFileInfo::exists(QDir(data).filePath(language + QStringLiteral(".traineddata")))) {
+            d->error = QStringLiteral("The text recognition data for “%1” is not installed.").arg(language);
+            return;
+        }
+    // Turned pages are detected separately and turned upright before reading: the reader's own automatic
+    // orientation handles quarter turns but reads a page upside down as nonsense. Without the orientation
+    // data pages are read as they stand.
+    languages.removeAll(QStringLiteral("osd"));
+    if (options.detectOrientation) {
+        d->orientation = std::make_unique<OrientationDetector>(data);
+        if (!d->orientation->isAvailable())
+            d->orientation.reset();
+    }
+
+    d->handle = TessBaseAPICreate();
+    // Tesseract reports progress and guesses on stderr; the results say all we need.
+    TessBaseAPISetVariable(d->handle, "debug_file", "/dev/null");
+    const QByteArray path = QFile::encodeName(data);
+    const QByteArray lang = languages.join(QLatin1Char('+')).toUtf8();
+    // The installed English data holds only the LSTM network: the legacy engines do not start with it.
+    if (TessBaseAPIInit2(d->handle, path.constData(), lang.constData(), tesseract::OEM_LSTM_ONLY) != 0) {
+        d->error = QStringLiteral("The text recognition engine could not start.");
+        TessBaseAPIDelete(d->handle);
+        d->handle = nullptr;
+        return;
+    }
+    TessBaseAPISetVariable(d->handle, "debug_file", "/dev/null");
+    TessBaseAPISetPageSegMode(d->handle, tesseract::PSM_AUTO);
+}
+
+TextRecognizer::~TextRecognizer() = default;
+
+bool TextRecognizer::isAvailable() const { return d->handle != nullptr; }
+
+QString TextRecognizer::errorString() const { return d->error; }
+
+RecognitionResult TextRecognizer::recognize(const QImage& image) { return recognize(image, nullptr); }
+
+RecognitionResult TextRecognizer::recognize(const QImage& image, const std::atomic_bool* cancel)
+{
+    RecognitionResult result;
+    if (!d->handle) {
+        result.error = d->error;
+        return result;
+    }
+    if (image.isNull() || image.width() < 1 || image.height() < 1) {
+        result.error = QStringLiteral("The image is empty.");
+        return result;
+    }
+    if (cancel && cancel->load()) {
+        result.error = kCancelled;
+        return result;
+    }
+
+    limitOpenMpToCallingThread();
+    const QImage original = greyscale(image);
+    const int dpi = imageResolution(image);
+    // Read a turned page upright, and map the boxes back onto the image as given.
+    const int turn = d->orientation ? d->orientation->clockwiseTurn(original, dpi) : 0;
+    const QTransform upright = QImage::trueMatrix(QTransform().rotate(-turn), original.width(), original.height());
+    const QImage grey = turn ? original.transformed(upright) : original;
+    const QTransform back = upright.inverted();
+    TessBaseAPISetImage(d->handle, grey.constBits(), grey.width(), grey.height(), 1, int(grey.bytesPerLine()));
+    TessBaseAPISetSourceResolution(d->handle, dpi);
+
+    ETEXT_DESC monitor;
+    monitor.cancel = &cancelRequested;
+    monitor.cancel_this = const_cast<std::atomic_bool*>(cancel);
+    const int status = TessBaseAPIRecognize(d->handle, &monitor);
+    if (cancel && cancel->load()) {
+        TessBaseAPIClear(d->handle);
+        result.error = kCancelled;
+        return result;
+    }
+    if (status != 0) {
+        TessBaseAPIClear(d->handle);
+        result.error = QStringLiteral("Text recognition failed.");
+        return result;
+    }
+
+    const double w = original.width(), h = original.height();
+    if (TessResultIterator* it = TessBaseAPIGetIterator(d->handle)) {
+        do {
+            char* utf8 = TessResultIteratorGetUTF8Text(it, tesseract::RIL_TEXTLINE);
+            if (!utf8)
+                continue;
+            const QString text = QString::fromUtf8(utf8).trimmed();
+            TessDeleteText(utf8);
+            int left = 0, top = 0, right = 0, bottom = 0;
+            if (text.isEmpty() || !TessPageIteratorBoundingBox(TessResultIteratorGetPageIterator(it), tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom))
+                continue;
+            const QRectF pixels = back.mapRect(QRectF(left, top, right - left, bottom - top));
+            RecognizedTextLine line;
+            line.text = text;
+            // Tesseract's boxes are in pixels from the top left; ours are fractions from the lower left.
+            line.box = QRectF(pixels.left() / w, 1.0 - pixels.bottom() / h, pixels.width() / w, pixels.height() / h);
+            line.confidence = qBound(0.0, double(TessResultIteratorConfidence(it, tesseract::RIL_TEXTLINE)) / 100.0, 1.0);
+            result.lines.append(line);
+        } while (TessResultIteratorNext(it, tesseract::RIL_TEXTLINE));
+        TessResultIteratorDelete(it);
+    }
+    TessBaseAPIClear(d->handle);
+    return result;
+}
+
+namespace {
+
+// Starting an engine takes a while and its memory is large; each pool thread keeps one per option set.
+TextRecognizer& recognizerForThisThread(const RecognitionOptions& options)
+{
+    thread_local std::map<std::pair<QString, bool>, std::unique_ptr<TextRecognizer>> recognizers;
+    auto& slot = recognizers[{options.languages, options.detectOrientation}];
+    if (!slot)
+        slot = std::make_unique<TextRecognizer>(options);
+    return *slot;
+}
+
+std::function<RecognitionResult(const QImage&)> pageTask(std::shared_ptr<std::atomic_bool> cancel,
+                                                         RecognitionOptions options)
+{
+    return [cancel = std::move(cancel), options = std::move(options)](const QImage& image) {
+        if (cancel && cancel->load())
+            return RecognitionResult{{}, kCancelled};
+        return recognizerForThisThread(options).recognize(image, cancel.get());
+    };
+}
+
+} // namespace
+
+QList<RecognitionResult> recognizeImages(const QList<QImage>& images, const std::shared_ptr<std::atomic_bool>& cancel,
+                                         const RecognitionOptions& options)
+{
+    return QtConcurrent::blockingMapped<QList<RecognitionResult>>(images, pageTask(cancel, options));
+}
+
+QFuture<RecognitionResult> recognizeImagesAsync(const QList<QImage>& images,
+                                                const std::shared_ptr<std::atomic_bool>& cancel,
+                                                const RecognitionOptions& options)
+{
+    return QtConcurrent::mapped(images, pageTask(cancel, options));
 }
 
 } // namespace vmk::platform

@@ -27,8 +27,9 @@ struct RecognitionResult {
 };
 
 struct RecognitionOptions {
-    QString languages = QStringLiteral("eng");
-    // Detect and undo page rotation (needs the osd data); pages turned by 90, 180 or 270 degrees are read.
+    QString languages = QStringLiteral("eng"); // Tesseract language codes joined by "+"
+    // Detect and undo page rotation (needs the osd data): pages turned by 90, 180 or 270 degrees are read
+    // upright when they hold enough text to tell; boxes still refer to the image as given.
     bool detectOrientation = true;
 };
 
@@ -47,6 +48,8 @@ public:
     QString errorString() const;
 
     RecognitionResult recognize(const QImage& image);
+    // The same, giving up (with the error "Cancelled") soon after *cancel becomes true.
+    RecognitionResult recognize(const QImage& image, const std::atomic_bool* cancel);
 
     // Where the language data is looked for: $TESSDATA_PREFIX when set, else the Debian location.
     static QString dataPath();
