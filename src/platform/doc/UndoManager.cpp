@@ -187,11 +187,11 @@ void UndoManager::runGroup(Group group, State state)
 
 void UndoManager::undo()
 {
-    if (m_state != State::Idle)
+    // Inside an explicit group the user action isn't finished, so there is nothing whole to revert yet.
+    if (m_state != State::Idle || m_groupingLevel > 0)
         return;
     // Undo reverts the whole user action, so a group still being built is closed first.
-    if (m_hasOpen && m_groupingLevel == 0)
-        closeOpenGroup();
+    closeOpenGroup();
     if (m_undo.empty())
         return;
     Group group = std::move(m_undo.back());
@@ -204,10 +204,9 @@ void UndoManager::undo()
 
 void UndoManager::redo()
 {
-    if (m_state != State::Idle || m_redo.empty())
+    if (m_state != State::Idle || m_groupingLevel > 0 || m_redo.empty())
         return;
-    if (m_hasOpen && m_groupingLevel == 0)
-        closeOpenGroup();
+    closeOpenGroup();
     Group group = std::move(m_redo.back());
     m_redo.pop_back();
     runGroup(std::move(group), State::Redoing);

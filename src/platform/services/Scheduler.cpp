@@ -1,6 +1,8 @@
 #include "platform/services/Scheduler.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -74,7 +76,12 @@ QElapsedTimer& monotonic()
 }
 } // namespace
 
-MainScheduler::MainScheduler() : m_context(std::make_unique<QObject>()) {}
+MainScheduler::MainScheduler() : m_context(std::make_unique<QObject>())
+{
+    // Work runs on the main thread whichever thread made the scheduler.
+    if (QCoreApplication::instance())
+        m_context->moveToThread(QCoreApplication::instance()->thread());
+}
 
 MainScheduler::~MainScheduler() = default;
 
@@ -82,7 +89,13 @@ WorkItem MainScheduler::schedule(double delaySeconds, std::function<void()> work
 {
     auto state = makeState(std::move(work));
     const int ms = delaySeconds <= 0 ? 0 : int(std::lround(delaySeconds * 1000.0));
-    QTimer::singleShot(ms, Qt::PreciseTimer, m_context.get(), [state] { run(state); });
+    QObject* context = m_context.get();
+    auto start = [ms, context, state] { QTimer::singleShot(ms, Qt::PreciseTimer, context, [state] { run(state); }); };
+    // Timers belong to the thread that starts them; work scheduled from a worker still runs on the main thread.
+    if (QThread::currentThread() == context->thread())
+        start();
+    else
+        QMetaObject::invokeMethod(context, start, Qt::QueuedConnection);
     return WorkItem(state);
 }
 

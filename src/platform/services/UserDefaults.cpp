@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QMetaType>
 
+#include <optional>
+
 namespace vmk::platform {
 
 namespace {
@@ -34,6 +36,129 @@ bool isNumber(const QVariant& v)
     default:
         return false;
     }
+}
+// Launch argument values may be written as old-style property lists: "(a, b)" for an array,
+// "{key = value; other = \"two words\";}" for a dictionary; anything else is a plain string.
+class PlistText {
+public:
+    explicit PlistText(const QString& text) : m_text(text) {}
+
+    std::optional<QVariant> parseWhole()
+    {
+        std::optional<QVariant> value = parseValue();
+        skipSpace();
+        if (!value || m_pos != m_text.size())
+            return std::nullopt;
+        return value;
+    }
+
+private:
+    void skipSpace()
+    {
+        while (m_pos < m_text.size() && m_text.at(m_pos).isSpace())
+            ++m_pos;
+    }
+    bool take(QChar c)
+    {
+        skipSpace();
+        if (m_pos < m_text.size() && m_text.at(m_pos) == c) {
+            ++m_pos;
+            return true;
+        }
+        return false;
+    }
+    std::optional<QVariant> parseValue()
+    {
+        skipSpace();
+        if (m_pos >= m_text.size())
+            return std::nullopt;
+        const QChar c = m_text.at(m_pos);
+        if (c == QLatin1Char('('))
+            return parseArray();
+        if (c == QLatin1Char('{'))
+            return parseDictionary();
+        if (c == QLatin1Char('"'))
+            return parseQuoted();
+        return parseBare();
+    }
+    std::optional<QVariant> parseArray()
+    {
+        ++m_pos;
+        QVariantList list;
+        if (take(QLatin1Char(')')))
+            return list;
+        for (;;) {
+            std::optional<QVariant> item = parseValue();
+            if (!item)
+                return std::nullopt;
+            list.append(*item);
+            if (take(QLatin1Char(')')))
+                return list;
+            if (!take(QLatin1Char(',')))
+                return std::nullopt;
+            if (take(QLatin1Char(')')))   // a trailing comma is allowed
+                return list;
+        }
+    }
+    std::optional<QVariant> parseDictionary()
+    {
+        ++m_pos;
+        QVariantMap map;
+        for (;;) {
+            if (take(QLatin1Char('}')))
+                return map;
+            std::optional<QVariant> key = parseValue();
+            if (!key || key->metaType().id() != QMetaType::QString || !take(QLatin1Char('=')))
+                return std::nullopt;
+            std::optional<QVariant> value = parseValue();
+            if (!value || !take(QLatin1Char(';')))
+                return std::nullopt;
+            map.insert(key->toString(), *value);
+        }
+    }
+    std::optional<QVariant> parseQuoted()
+    {
+        ++m_pos;
+        QString out;
+        while (m_pos < m_text.size()) {
+            const QChar c = m_text.at(m_pos++);
+            if (c == QLatin1Char('"'))
+                return out;
+            if (c == QLatin1Char('\\') && m_pos < m_text.size()) {
+                const QChar e = m_text.at(m_pos++);
+                out += e == QLatin1Char('n') ? QChar(QLatin1Char('\n')) : e;
+            } else {
+                out += c;
+            }
+        }
+        return std::nullopt;
+    }
+    std::optional<QVariant> parseBare()
+    {
+        const qsizetype start = m_pos;
+        while (m_pos < m_text.size()) {
+            const QChar c = m_text.at(m_pos);
+            if (c.isSpace() || QStringLiteral("(){},;=\"").contains(c))
+                break;
+            ++m_pos;
+        }
+        if (m_pos == start)
+            return std::nullopt;
+        return QVariant(m_text.mid(start, m_pos - start));
+    }
+
+    const QString& m_text;
+    qsizetype m_pos = 0;
+};
+
+QVariant argumentValue(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.startsWith(QLatin1Char('(')) || trimmed.startsWith(QLatin1Char('{'))) {
+        if (std::optional<QVariant> parsed = PlistText(trimmed).parseWhole())
+            return *parsed;
+    }
+    return text;
 }
 } // namespace
 
@@ -71,7 +196,7 @@ QVariantMap UserDefaults::parseArgumentDomain(const QStringList& arguments)
     for (qsizetype i = 1; i + 1 < arguments.size(); ++i) {
         if (!isSwitch(arguments.at(i)))
             continue;
-        domain.insert(arguments.at(i).mid(1), arguments.at(i + 1));
+        domain.insert(arguments.at(i).mid(1), argumentValue(arguments.at(i + 1)));
         ++i;
     }
     return domain;

@@ -102,6 +102,8 @@ TEST(UndoManager, EverythingRegisteredInOneEventLoopTurnIsOneGroup)
     b.set(20, "Crop");
     undo.endUndoGrouping();
     EXPECT_EQ(undo.groupingLevel(), 1);
+    undo.undo();   // the action isn't finished yet: nothing happens
+    EXPECT_EQ(a.value, 10);
     undo.endUndoGrouping();
     undo.undo();
     EXPECT_EQ(a.value, 3);

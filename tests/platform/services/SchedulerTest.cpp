@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -85,4 +86,14 @@ TEST(MainScheduler, RunsOnTheEventLoopAndHonoursCancel)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_TRUE(ran);
     EXPECT_FALSE(cancelledRan);
+
+    // Work scheduled from a worker thread still runs on the main thread.
+    QThread* ranOn = nullptr;
+    std::unique_ptr<QThread> worker(QThread::create([&] { s.schedule(0, [&] { ranOn = QThread::currentThread(); }); }));
+    worker->start();
+    worker->wait();
+    guard.restart();
+    while (!ranOn && guard.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(ranOn, QCoreApplication::instance()->thread());
 }

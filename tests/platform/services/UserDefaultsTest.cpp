@@ -43,6 +43,19 @@ TEST(UserDefaults, ArgumentDomainParsingLeavesFilesAndNegativeNumbers)
     EXPECT_EQ(domain.value("VMKInitialPage").toString(), "-3");
     EXPECT_EQ(domain.value("VMKSearch").toString(), "total cost");
     EXPECT_FALSE(domain.contains("VMKDangling"));
+    // Arrays and dictionaries in property-list text; malformed text stays a string.
+    const QVariantMap typed = UserDefaults::parseArgumentDomain(
+        {"vellumark", "-VMKList", "(one, \"two words\", (3))", "-VMKMap", "{page = 4; name = \"a;b\";}", "-VMKOdd",
+         "(unclosed"});
+    EXPECT_EQ(typed.value("VMKList").toList().size(), 3);
+    EXPECT_EQ(typed.value("VMKList").toList().at(1).toString(), "two words");
+    EXPECT_EQ(typed.value("VMKMap").toMap().value("name").toString(), "a;b");
+    EXPECT_EQ(typed.value("VMKOdd").toString(), "(unclosed");
+    UserDefaults d(std::unique_ptr<QSettings>{});
+    d.setArguments({"vellumark", "-VMKMap", "{page = 4;}"});
+    EXPECT_EQ(d.dictionary("VMKMap").value("page").toInt(), 4);
+    EXPECT_TRUE(d.string("VMKMap").isEmpty());
+
     EXPECT_EQ(UserDefaults::argumentsWithoutDomain(args),
               (QStringList{"vellumark", "a.pdf", "b.pdf", "-VMKDangling"}));
 }
