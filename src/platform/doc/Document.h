@@ -66,6 +66,7 @@ public:
     // Saves an edited document in place. An edited untitled document is written into the autosave folder
     // (see untitledAutosaveFolder()) so closing it never loses work; its path is then autosavedCopyPath().
     MaybeError autosave();
+    MaybeError autosaveInPlace() { return autosave(); }
     QString autosavedCopyPath() const { return m_autosavedCopyPath; }
     // Where edited untitled documents go when closed; tests may point it elsewhere.
     static QString untitledAutosaveFolder();
