@@ -1,0 +1,114 @@
+#include "platform/pdfview/ViewTestSupport.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTest>
+
+namespace vmk::test {
+
+QByteArray textPdf(const QList<QSizeF>& pageSizes)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&buffer);
+    writer.setResolution(72); // painter units are points
+    auto layoutFor = [](QSizeF size) {
+        return QPageLayout(QPageSize(size, QPageSize::Point), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0));
+    };
+    writer.setPageLayout(layoutFor(pageSizes.value(0, QSizeF(300, 400))));
+    QPainter painter(&writer);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(14);
+    painter.setFont(font);
+    for (int i = 0; i < pageSizes.size(); ++i) {
+        if (i > 0) {
+            writer.setPageLayout(layoutFor(pageSizes[i]));
+            writer.newPage();
+        }
+        painter.drawText(QPointF(20, 40), QStringLiteral("Page %1 alpha beta gamma").arg(i + 1));
+        painter.drawText(QPointF(20, 70), QStringLiteral("second line here"));
+    }
+    painter.end();
+    return bytes;
+}
+
+QByteArray textPdf(int pageCount, QSizeF size)
+{
+    return textPdf(QList<QSizeF>(pageCount, size));
+}
+
+pdf::DocumentPtr openPdf(const QByteArray& data)
+{
+    auto result = pdf::Document::fromData(data);
+    return result ? *result : nullptr;
+}
+
+QByteArray linkPdf()
+{
+    const QByteArray content = "BT /F1 12 Tf 20 350 Td (Go to page two) Tj ET BT /F1 12 Tf 20 300 Td (Web) Tj ET";
+    const QList<QByteArray> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 400] /Contents 5 0 R"
+        " /Resources << /Font << /F1 6 0 R >> >> /Annots [7 0 R 8 0 R] >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 400] /Contents 5 0 R /Resources << /Font << /F1 6 0 R >> >> >>",
+        "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "\nendstream",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+        "<< /Type /Annot /Subtype /Link /Rect [20 340 150 365] /Border [0 0 0] /Dest [4 0 R /XYZ 0 400 null] >>",
+        "<< /Type /Annot /Subtype /Link /Rect [20 290 150 315] /Border [0 0 0]"
+        " /A << /S /URI /URI (https://example.org/) >> >>",
+    };
+    QByteArray pdf = "%PDF-1.7\n";
+    QList<int> offsets;
+    for (int i = 0; i < objects.size(); ++i) {
+        offsets << int(pdf.size());
+        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const int xref = int(pdf.size());
+    pdf += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (int offset : offsets)
+        pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+    pdf += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n"
+        + QByteArray::number(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+int reddishPixels(const QImage& image, const QRect& rect)
+{
+    int count = 0;
+    const QRect r = rect.intersected(image.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            count += c.red() > 150 && c.green() < 100 && c.blue() < 100;
+        }
+    return count;
+}
+
+int darkPixels(const QImage& image, const QRect& rect)
+{
+    int count = 0;
+    const QRect r = rect.intersected(image.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            count += qGray(image.pixel(x, y)) < 100;
+    return count;
+}
+
+} // namespace vmk::test
