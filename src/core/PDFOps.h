@@ -1,0 +1,60 @@
+#pragma once
+
+#include "core/Expected.h"
+#include "core/PDFOpenError.h"
+#include "core/PDFOpsError.h"
+
+#include "platform/pdf/Document.h"
+#include "platform/pdf/Page.h"
+
+#include <QByteArray>
+#include <QMap>
+#include <QRectF>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+// Stateless document operations: open checks, verification of saved copies, decryption and the
+// operations on the set and order of pages. Page-set operations keep no undo; callers register it.
+namespace vmk::core::PDFOps {
+
+// --- Reading and saving ------------------------------------------------------------------------------
+
+// Checks, in order: empty data, no "%PDF-" within the first 1024 bytes, data the PDF layer cannot open,
+// an unlocked document without pages. A password-protected document comes back locked.
+Expected<pdf::DocumentPtr, PDFOpenError> openChecked(const QByteArray& data, const QString& name);
+
+// Whether the file at path opens, unlocks (with password when it is locked) and has pageCount pages.
+bool verifySavedFile(const QString& path, int pageCount, const std::optional<QString>& password);
+
+// An unencrypted copy of the whole document (links, named destinations, form fields, outline and
+// attributes kept), or nothing while it is locked or when it cannot be written.
+pdf::DocumentPtr decryptedCopy(const pdf::Document& document);
+
+// --- Page sets -----------------------------------------------------------------------------------------
+
+// The pages in order, skipping indices that yield none.
+std::vector<pdf::PagePtr> pages(const pdf::Document& document);
+
+// A new document with copies of every page of every document, in order. The sources are unchanged.
+pdf::DocumentPtr merge(const std::vector<pdf::DocumentPtr>& documents);
+
+// Opens every file and merges them; nothing is merged unless every file opened and none is locked.
+Expected<pdf::DocumentPtr, PDFOpsError> combine(const QStringList& paths);
+
+// A new document with copies of the pages at the indices, in ascending index order.
+pdf::DocumentPtr extractPages(const QSet<int>& indices, const pdf::Document& document);
+
+// Rearranges the document so that the listed pages (its own) stand at the list's positions, in one pass
+// from the front. Pages not in the list are not moved.
+void reorder(pdf::Document& document, const std::vector<pdf::PagePtr>& order);
+
+// Sets the crop box of each page at the indices to rect (normalised, clipped to the media box); a result
+// that misses the page or is under 1 unit either way leaves the page as it was. Returns the previous crop
+// box of every page visited, changed or not, so that undo can put all of them back.
+QMap<int, QRectF> crop(pdf::Document& document, const QSet<int>& indices, const QRectF& rect);
+
+} // namespace vmk::core::PDFOps

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "core/Protection.h"
+
+#include "platform/doc/Document.h"
+#include "platform/pdf/Document.h"
+
+#include <QString>
+
+#include <optional>
+
+class QPrinter;
+
+namespace vmk::core {
+
+class DocumentHost;
+
+// One open PDF file or new untitled PDF. Reads the file's bytes into memory (never mapped, so a file
+// truncated by another program cannot bring the process down), runs the open checks, writes with
+// protection or without encryption, and verifies every written copy before it replaces the original.
+// Works without any window: the window's part goes through DocumentHost, found as the first window
+// controller when that implements it.
+class VMKDocument : public platform::Document {
+    Q_OBJECT
+public:
+    explicit VMKDocument(QObject* parent = nullptr);
+    ~VMKDocument() override;
+
+    // The content; never null (a new document holds an empty PDF).
+    pdf::DocumentPtr pdf() const { return m_pdf; }
+    void setPdf(pdf::DocumentPtr pdf);
+
+    // Display name of a document that has no file yet.
+    std::optional<QString> suggestedName() const { return m_suggestedName; }
+    void setSuggestedName(const std::optional<QString>& name);
+
+    // Passwords applied on the next save (and every later one) until changed or a read clears them.
+    std::optional<Protection> protection() const { return m_protection; }
+    void setProtection(const std::optional<Protection>& protection) { m_protection = protection; }
+    // The next save writes a copy without encryption (unless a protection is set, which wins).
+    bool removesEncryption() const { return m_removesEncryption; }
+    void setRemovesEncryption(bool removes) { m_removesEncryption = removes; }
+    // The password that unlocked pdf(); used to verify saves that keep the existing encryption.
+    std::optional<QString> unlockPassword() const { return m_unlockPassword; }
+    void setUnlockPassword(const std::optional<QString>& password) { m_unlockPassword = password; }
+    // Byte count of the file after the last read or verified save.
+    std::optional<qint64> fileSize() const { return m_fileSize; }
+
+    QString displayName() const override;
+
+    // The window's editor seam, or null when the document has no window.
+    DocumentHost* host() const;
+
+    // Prints every page scaled to fit the printable area and turned to match the paper's orientation.
+    // A locked document refuses with FeatureUnsupported.
+    platform::MaybeError print(QPrinter& printer) const;
+
+    // The texts handed to the document machinery.
+    static platform::DocumentError lockedSaveError();
+    static platform::DocumentError writeFailedError();
+    static platform::DocumentError verificationFailedError();
+    static platform::DocumentError printUnavailableError();
+
+protected:
+    platform::MaybeError readFromFile(const QString& path) override;
+    platform::MaybeError readFromData(const QByteArray& data, const QString& path) override;
+    platform::MaybeError writeToFile(const QString& path, platform::SaveOperation op) override;
+    platform::MaybeError verifyWrittenFile(const QString& path, platform::SaveOperation op) override;
+    void didSave(platform::SaveOperation op) override;
+    void didRevert() override;
+
+    // Whether the written copy is good; the seam through which tests simulate a bad copy.
+    virtual bool verifySavedFile(const QString& path, int pageCount, const std::optional<QString>& password);
+
+private:
+    struct PendingVerification {
+        int pageCount = 0;
+        std::optional<QString> password;
+    };
+
+    void commitPendingEdits();
+
+    pdf::DocumentPtr m_pdf;
+    std::optional<QString> m_suggestedName;
+    std::optional<Protection> m_protection;
+    bool m_removesEncryption = false;
+    std::optional<QString> m_unlockPassword;
+    std::optional<qint64> m_fileSize;
+    std::optional<PendingVerification> m_pendingVerification;
+};
+
+} // namespace vmk::core

@@ -1,0 +1,299 @@
+#include "CoreFixtures.h"
+#include "FakeHost.h"
+
+#include "core/PDFOps.h"
+#include "core/SystemAnnotations.h"
+#include "core/VMKDocument.h"
+
+#include "platform/pdf/Annotation.h"
+#include "platform/pdf/Page.h"
+#include "platform/services/Scheduler.h"
+
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+
+using namespace vmk;
+using namespace vmk::core;
+using platform::SaveOperation;
+
+namespace {
+
+// Reopens a written file with our layer, unlocking with password when needed.
+pdf::DocumentPtr reopen(const QString& path, const QString& password = QString())
+{
+    auto opened = pdf::Document::fromFile(path);
+    if (!opened)
+        return nullptr;
+    if (opened.value()->isLocked() && !opened.value()->unlock(password))
+        return nullptr;
+    return opened.value();
+}
+
+int annotationCount(const pdf::Document& document)
+{
+    int n = 0;
+    for (const auto& page : PDFOps::pages(document))
+        n += int(page->annotations().size());
+    return n;
+}
+
+void annotate(const pdf::Document& document)
+{
+    auto square = pdf::Annotation::create("Square", QRectF(100, 100, 80, 40));
+    square->setColor(Qt::red);
+    document.page(0)->addAnnotation(square);
+    auto ink = pdf::Annotation::create("Ink", QRectF(200, 200, 100, 100));
+    QPainterPath stroke;
+    stroke.moveTo(0, 0);
+    stroke.cubicTo(30, 80, 60, 20, 100, 100);
+    ink->setPaths({stroke});
+    document.page(1)->addAnnotation(ink);
+}
+
+// A document read from a file in dir, annotated.
+std::unique_ptr<VMKDocument> openAnnotated(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    auto document = std::make_unique<VMKDocument>();
+    EXPECT_FALSE(document->openFile(test::writeFile(dir, name, bytes)).has_value());
+    return document;
+}
+
+// Replaces the process scheduler for one test so queued steps run when the test says.
+struct ScopedManualScheduler {
+    platform::ManualScheduler scheduler;
+    ScopedManualScheduler() { platform::Scheduler::setShared(&scheduler); }
+    ~ScopedManualScheduler() { platform::Scheduler::setShared(nullptr); }
+};
+
+} // namespace
+
+TEST(Saving, SaveSaveAsAndAutosaveKeepPagesAndAnnotations)
+{
+    QTemporaryDir dir;
+    auto document = openAnnotated(dir, "doc.pdf", coretest::makePdf(3));
+    annotate(*document->pdf());
+
+    ASSERT_FALSE(document->save(SaveOperation::Save).has_value());
+    const QString path = dir.filePath("doc.pdf");
+    auto saved = reopen(path);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->pageCount(), 3);
+    EXPECT_EQ(annotationCount(*saved), 2);
+    EXPECT_TRUE(coretest::qpdfAccepts(path));
+    EXPECT_EQ(document->fileSize(), QFileInfo(path).size());
+
+    const QString other = dir.filePath("copy.pdf");
+    ASSERT_FALSE(document->saveToPath(other, SaveOperation::SaveAs).has_value());
+    EXPECT_EQ(document->filePath(), QFileInfo(other).absoluteFilePath());
+    ASSERT_TRUE(reopen(other));
+    EXPECT_EQ(annotationCount(*reopen(other)), 2);
+    EXPECT_TRUE(coretest::qpdfAccepts(other));
+
+    // An edit through the undo manager marks the document edited; autosave writes it in place.
+    document->pdf()->page(2)->addAnnotation(pdf::Annotation::create("Circle", QRectF(50, 50, 30, 30)));
+    document->undoManager()->registerUndo(document.get(), [] {});
+    EXPECT_TRUE(document->isEdited());
+    ASSERT_FALSE(document->autosave().has_value());
+    EXPECT_FALSE(document->isEdited());
+    EXPECT_EQ(annotationCount(*reopen(other)), 3);
+    EXPECT_TRUE(coretest::qpdfAccepts(other));
+}
+
+TEST(Saving, ProtectionAndRemovingThePassword)
+{
+    QTemporaryDir dir;
+    auto document = openAnnotated(dir, "p.pdf", coretest::makePdf(2));
+    annotate(*document->pdf());
+    const QString path = dir.filePath("p.pdf");
+
+    // User password only: it opens the file and serves as owner password too.
+    document->setProtection(Protection{"user1", std::nullopt});
+    ASSERT_FALSE(document->save().has_value());
+    EXPECT_FALSE(reopen(path, "wrong"));
+    ASSERT_TRUE(reopen(path, "user1"));
+    EXPECT_EQ(reopen(path, "user1")->pageCount(), 2);
+    EXPECT_EQ(annotationCount(*reopen(path, "user1")), 2);
+    EXPECT_TRUE(coretest::qpdfAccepts(path, "user1"));
+
+    // User and owner passwords: either unlocks.
+    document->setProtection(Protection{"user2", QString("owner2")});
+    ASSERT_FALSE(document->save().has_value());
+    EXPECT_TRUE(reopen(path, "user2"));
+    EXPECT_TRUE(reopen(path, "owner2"));
+    EXPECT_EQ(annotationCount(*reopen(path, "owner2")), 2);
+    EXPECT_TRUE(coretest::qpdfAccepts(path, "user2"));
+
+    // The protection stays for later saves, so an autosave still writes it.
+    ASSERT_FALSE(document->autosave().has_value());
+    ASSERT_FALSE(document->save().has_value());
+    EXPECT_FALSE(reopen(path, ""));
+
+    // Reopen the protected file as the user would, unlock, then remove the password.
+    VMKDocument again;
+    ASSERT_FALSE(again.openFile(path).has_value());
+    ASSERT_TRUE(again.pdf()->isLocked());
+    const auto refused = again.save();
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_EQ(refused->code, 513);
+    EXPECT_EQ(refused->message, "Unlock the document before saving it.");
+
+    ASSERT_TRUE(again.pdf()->unlock("user2"));
+    again.setUnlockPassword(QString("user2"));
+    // A plain save keeps the encryption.
+    ASSERT_FALSE(again.save().has_value());
+    EXPECT_FALSE(reopen(path, ""));
+    EXPECT_TRUE(reopen(path, "user2"));
+
+    again.setRemovesEncryption(true);
+    ASSERT_FALSE(again.save().has_value());
+    auto plain = reopen(path);
+    ASSERT_TRUE(plain);
+    EXPECT_FALSE(plain->isEncrypted());
+    EXPECT_EQ(plain->pageCount(), 2);
+    EXPECT_EQ(annotationCount(*plain), 2);
+    EXPECT_TRUE(coretest::qpdfAccepts(path));
+}
+
+TEST(Saving, RemovingThePasswordKeepsLinksDestinationsFieldsAndOutline)
+{
+    QTemporaryDir dir;
+    const QString path = coretest::encryptWithQpdf(dir, "linked.pdf", coretest::makeLinkedPdf(), "pw");
+    VMKDocument document;
+    ASSERT_FALSE(document.openFile(path).has_value());
+    ASSERT_TRUE(document.pdf()->unlock("pw"));
+    document.setUnlockPassword(QString("pw"));
+    document.setRemovesEncryption(true);
+    ASSERT_FALSE(document.save().has_value());
+
+    auto copy = reopen(path);
+    ASSERT_TRUE(copy);
+    EXPECT_FALSE(copy->isEncrypted());
+    ASSERT_EQ(copy->pageCount(), 2);
+    bool link = false;
+    bool field = false;
+    for (const auto& a : copy->page(0)->annotations()) {
+        if (a->type() == "Link") {
+            auto destination = a->linkDestination();
+            link = destination && copy->indexOf(destination->page) == 1;
+        }
+        field = field || a->isWidget();
+    }
+    EXPECT_TRUE(link);
+    EXPECT_TRUE(field);
+    auto outline = copy->outline();
+    ASSERT_TRUE(outline.has_value());
+    ASSERT_EQ(outline->children.size(), 1);
+    EXPECT_EQ(outline->children[0].label, "Chapter Two");
+    ASSERT_TRUE(outline->children[0].destination.has_value());
+    EXPECT_EQ(copy->indexOf(outline->children[0].destination->page), 1);
+
+    const auto dump = test::runCommand("qpdf", {"--qdf", "--object-streams=disable", path, "-"});
+    EXPECT_TRUE(dump.out.contains("/Dests")) << "named destinations lost";
+    EXPECT_TRUE(dump.out.contains("/AcroForm"));
+    EXPECT_TRUE(coretest::qpdfAccepts(path));
+
+    // Removing the password of a document that has none writes it unchanged.
+    VMKDocument plainDocument;
+    ASSERT_FALSE(plainDocument.openFile(test::writeFile(dir, "plain.pdf", coretest::makePdf(1))).has_value());
+    plainDocument.setRemovesEncryption(true);
+    EXPECT_FALSE(plainDocument.save().has_value());
+}
+
+namespace {
+
+class FailingVerification : public VMKDocument {
+protected:
+    bool verifySavedFile(const QString&, int, const std::optional<QString>&) override { return false; }
+};
+
+} // namespace
+
+TEST(Saving, FailedVerificationLeavesTheOriginalUntouched)
+{
+    QTemporaryDir dir;
+    const QByteArray original = coretest::makePdf(2);
+    const QString path = test::writeFile(dir, "keep.pdf", original);
+    FailingVerification document;
+    ASSERT_FALSE(document.openFile(path).has_value());
+    const auto sizeBefore = document.fileSize();
+    annotate(*document.pdf());
+
+    const auto error = document.save();
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->code, 512);
+    EXPECT_EQ(error->message, QString::fromUtf8("The saved copy didn’t check out, so the original was left untouched."));
+    EXPECT_EQ(error->recoverySuggestion, "Try Save As to a different location.");
+    EXPECT_EQ(test::readFile(path), original);
+    EXPECT_EQ(document.fileSize(), sizeBefore);
+    // No temporary file is left beside the original.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"keep.pdf"});
+}
+
+TEST(Saving, VerificationChecksPasswordAndPageCount)
+{
+    QTemporaryDir dir;
+    const QString plain = test::writeFile(dir, "v.pdf", coretest::makePdf(3));
+    EXPECT_TRUE(PDFOps::verifySavedFile(plain, 3, std::nullopt));
+    EXPECT_FALSE(PDFOps::verifySavedFile(plain, 2, std::nullopt));
+    const QString locked = coretest::encryptWithQpdf(dir, "vl.pdf", coretest::makePdf(3), "pw");
+    EXPECT_FALSE(PDFOps::verifySavedFile(locked, 3, std::nullopt));
+    EXPECT_FALSE(PDFOps::verifySavedFile(locked, 3, QString("nope")));
+    EXPECT_TRUE(PDFOps::verifySavedFile(locked, 3, QString("pw")));
+    EXPECT_FALSE(PDFOps::verifySavedFile(test::writeFile(dir, "e.pdf", "junk"), 0, std::nullopt));
+}
+
+TEST(Saving, WriteFailureReportsItsTexts)
+{
+    QTemporaryDir dir;
+    VMKDocument document;
+    ASSERT_FALSE(document.openFile(test::writeFile(dir, "w.pdf", coretest::makePdf(1))).has_value());
+    const auto error = document.saveToPath(dir.filePath("missing-folder/w.pdf"), SaveOperation::SaveAs);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->code, 512);
+}
+
+TEST(Saving, HostCommitsTypedTextBeforeWritingAndHearsOfUserSavesOnly)
+{
+    ScopedManualScheduler manual;
+    QTemporaryDir dir;
+    auto document = openAnnotated(dir, "h.pdf", coretest::makePdf(1));
+    auto host = std::make_unique<coretest::FakeHost>();
+    coretest::FakeHost* h = host.get();
+    document->addWindowController(std::move(host));
+    // The pending text box is committed into the page when the document asks before writing.
+    h->onCommit = [&] {
+        auto box = pdf::Annotation::create("FreeText", QRectF(72, 500, 200, 40));
+        box->setContents("typed just now");
+        document->pdf()->page(0)->addAnnotation(box);
+        h->onCommit = nullptr;
+    };
+
+    ASSERT_FALSE(document->save(SaveOperation::Save).has_value());
+    EXPECT_EQ(h->commits, 1);
+    auto saved = reopen(dir.filePath("h.pdf"));
+    ASSERT_TRUE(saved);
+    ASSERT_EQ(saved->page(0)->annotations().size(), 1u);
+    EXPECT_EQ(saved->page(0)->annotations()[0]->contents(), "typed just now");
+
+    // The toast step comes after the caller has its answer.
+    EXPECT_TRUE(h->saves.empty());
+    manual.scheduler.runDue();
+    EXPECT_EQ(h->saves, std::vector<bool>{true});
+
+    ASSERT_FALSE(document->saveToPath(dir.filePath("to.pdf"), SaveOperation::SaveTo).has_value());
+    document->undoManager()->registerUndo(document.get(), [] {});
+    ASSERT_FALSE(document->autosave().has_value());
+    manual.scheduler.runDue();
+    EXPECT_EQ(h->saves, (std::vector<bool>{true, false, false}));
+
+    // A refused save tells the host nothing.
+    const QString locked = coretest::encryptWithQpdf(dir, "l.pdf", coretest::makePdf(1), "pw");
+    ASSERT_FALSE(document->openFile(locked).has_value());
+    EXPECT_TRUE(document->save().has_value());
+    manual.scheduler.runDue();
+    EXPECT_EQ(h->saves.size(), 3u);
+}
