@@ -1,0 +1,175 @@
+#include "EditorTestSupport.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace vmk;
+using namespace vmk::test;
+
+TEST(EditorState, StartsWithTheDefaultsAndShowsTheDocument)
+{
+    EditorFixture f;
+    Editor& e = *f.editor;
+    EXPECT_EQ(e.mode(), EditorMode::read);
+    EXPECT_EQ(e.tool(), Tool::select);
+    EXPECT_EQ(e.lastShape(), Tool::rectangle);
+    EXPECT_DOUBLE_EQ(e.strokeWidth(), 3.0);
+    EXPECT_DOUBLE_EQ(e.fontSize(), 16.0);
+    EXPECT_EQ(e.toolColors().size(), 12);
+    EXPECT_EQ(e.colorForTool(Tool::pen), Swatch::blue());
+    EXPECT_EQ(e.pageCount(), 5);
+    EXPECT_EQ(e.pageIndex(), 0);
+    EXPECT_FALSE(e.isLocked());
+    EXPECT_EQ(e.displayMode(), pdfview::DisplayMode::SinglePageContinuous);
+    EXPECT_EQ(f.canvas->document(), f.pdf());
+    EXPECT_EQ(f.canvas->editor(), &e);
+    EXPECT_EQ(e.documentBaseName(), QStringLiteral("Report"));
+}
+
+TEST(EditorState, ModeAndToolObserversRunOnlyOnRealChanges)
+{
+    EditorFixture f;
+    Editor& e = *f.editor;
+    QSignalSpy modeSpy(&e, &Editor::modeChanged);
+    e.setMode(EditorMode::read);
+    EXPECT_EQ(modeSpy.count(), 0);
+    EXPECT_TRUE(f.canvas->calls.isEmpty());
+    EXPECT_TRUE(f.window.modeChanges.isEmpty());
+
+    e.setMode(EditorMode::annotate);
+    e.setTool(Tool::pen);
+    EXPECT_EQ(f.canvas->count("toolDidChange"), 1);
+    e.setTool(Tool::pen);
+    EXPECT_EQ(f.canvas->count("toolDidChange"), 1);
+    e.setSelectedAnnotation(pdf::Annotation::create(QStringLiteral("Square"), QRectF(0, 0, 10, 10)));
+
+    // Leaving Annotate drops the tool back to select and the selection.
+    e.setMode(EditorMode::sign);
+    EXPECT_EQ(e.tool(), Tool::select);
+    EXPECT_EQ(e.selectedAnnotation(), nullptr);
+    EXPECT_EQ(f.window.modeChanges, (QList<EditorMode>{EditorMode::read, EditorMode::annotate}));
+    EXPECT_EQ(f.canvas->count("endBlockSession:1"), 2);
+    EXPECT_EQ(f.canvas->count("resetGesture"), 2);
+
+    // Entering Annotate keeps the tool.
+    e.setMode(EditorMode::annotate);
+    e.setTool(Tool::highlight);
+    e.setMode(EditorMode::annotate);
+    EXPECT_EQ(e.tool(), Tool::highlight);
+}
+
+TEST(EditorState, PagesModeSelectsTheCurrentPageAndLeavingGoesToTheFirstSelected)
+{
+    EditorFixture f(blankDocument(10));
+    Editor& e = *f.editor;
+    e.goToPage(4);
+    e.setMode(EditorMode::pages);
+    EXPECT_EQ(e.organizerSelection(), (IndexSet{4}));
+    e.setOrganizerSelection({2, 7});
+    e.setMode(EditorMode::read);
+    EXPECT_EQ(e.pageIndex(), 2);
+}
+
+TEST(EditorState, CropToolKeepsThePendingCropOtherToolsClearIt)
+{
+    EditorFixture f;
+    Editor& e = *f.editor;
+    e.setMode(EditorMode::annotate);
+    e.setTool(Tool::crop);
+    e.setPendingCrop(PendingCrop{f.page(0), QRectF(10, 10, 100, 100)});
+    e.setTool(Tool::crop);
+    EXPECT_TRUE(e.pendingCrop().has_value());
+    e.setTool(Tool::pen);
+    EXPECT_FALSE(e.pendingCrop().has_value());
+}
+
+TEST(EditorState, ReloadKeepsOnlySelectedPagesThatStillExist)
+{
+    EditorFixture f(blankDocument(10));
+    Editor& e = *f.editor;
+    e.setOrganizerSelection({1, 8});
+    for (int i = 0; i < 3; ++i)
+        f.pdf()->removePage(f.pdf()->pageCount() - 1);
+    QSignalSpy versions(&e, &Editor::documentVersionChanged);
+    e.documentDidReload();
+    EXPECT_EQ(e.organizerSelection(), (IndexSet{1}));
+    EXPECT_EQ(e.pageCount(), 7);
+    EXPECT_EQ(versions.count(), 1);
+    EXPECT_GE(f.window.subtitleUpdates, 1);
+}
+
+TEST(EditorState, ALockedDocumentStaysLockedUntilTheRightPassword)
+{
+    EditorFixture f(pdf::Document::fromData(lockedPdf(QStringLiteral("secret"))).value());
+    Editor& e = *f.editor;
+    EXPECT_TRUE(e.isLocked());
+    EXPECT_EQ(f.canvas->document(), nullptr);
+    // Locked documents stay in Read: the scan check and the canvas wait for the password.
+    EXPECT_FALSE(e.unlock(QStringLiteral("wrong")));
+    EXPECT_TRUE(e.isLocked());
+    EXPECT_FALSE(f.document->unlockPassword().has_value());
+
+    QSignalSpy locked(&e, &Editor::isLockedChanged);
+    EXPECT_TRUE(e.unlock(QStringLiteral("secret")));
+    EXPECT_FALSE(e.isLocked());
+    EXPECT_EQ(locked.count(), 1);
+    EXPECT_EQ(e.unlockedPassword(), QStringLiteral("secret"));
+    EXPECT_EQ(f.document->unlockPassword(), QStringLiteral("secret"));
+    EXPECT_EQ(f.canvas->document(), f.pdf());
+    EXPECT_EQ(e.pageCount(), 1);
+}
+
+TEST(EditorState, ScanCheckFlagsImageOnlyPagesAfterSixTenthsInReadModeOnly)
+{
+    {
+        EditorFixture f(pdf::Document::fromData(makePdf({false, false}, {true, true})).value());
+        f.scheduler.advance(0.59);
+        EXPECT_FALSE(f.editor->showScanSuggestion());
+        f.scheduler.advance(0.02);
+        EXPECT_TRUE(f.editor->showScanSuggestion());
+    }
+    {
+        // One page with text among the first two.
+        EditorFixture f(pdf::Document::fromData(makePdf({false, true}, {true, true})).value());
+        f.scheduler.advance(1);
+        EXPECT_FALSE(f.editor->showScanSuggestion());
+    }
+    {
+        // No text but no image either: blank pages are not scans.
+        EditorFixture f(blankDocument(2));
+        f.scheduler.advance(1);
+        EXPECT_FALSE(f.editor->showScanSuggestion());
+    }
+    {
+        EditorFixture f(pdf::Document::fromData(makePdf({false}, {true})).value());
+        f.editor->setMode(EditorMode::annotate);
+        f.scheduler.advance(1);
+        EXPECT_FALSE(f.editor->showScanSuggestion());
+        f.editor->setMode(EditorMode::read);
+        f.editor->detectScan();
+        EXPECT_TRUE(f.editor->showScanSuggestion());
+    }
+    {
+        EditorFixture f(pdf::Document::createEmpty());
+        f.scheduler.advance(1);
+        EXPECT_FALSE(f.editor->showScanSuggestion());
+    }
+}
+
+TEST(EditorState, DelayedStepsDoNothingOnceTheEditorIsGone)
+{
+    EditorFixture f;
+    f.editor->showToast(QStringLiteral("Hi"), QStringLiteral("info"), Toast::Style::info);
+    f.editor.reset();
+    f.scheduler.advance(5);
+    SUCCEED();
+}
+
+TEST(EditorState, FormFieldEditsMarkTheDocumentEdited)
+{
+    EditorFixture f;
+    EXPECT_FALSE(f.document->isEdited());
+    f.editor->noteFormFieldEdited();
+    EXPECT_TRUE(f.document->isEdited());
+}
