@@ -1,0 +1,371 @@
+#include "platform/pdf/Document.h"
+
+#include "platform/pdf/PdfLog.h"
+#include "platform/pdf/detail/State.h"
+
+#include <QFile>
+
+#include <cstring>
+
+namespace vmk::pdf {
+
+using namespace detail;
+
+namespace {
+
+const char* attributeKey(DocumentAttribute key)
+{
+    switch (key) {
+    case DocumentAttribute::Title: return "Title";
+    case DocumentAttribute::Author: return "Author";
+    case DocumentAttribute::Subject: return "Subject";
+    case DocumentAttribute::Creator: return "Creator";
+    case DocumentAttribute::Producer: return "Producer";
+    case DocumentAttribute::Keywords: return "Keywords";
+    case DocumentAttribute::CreationDate: return "CreationDate";
+    case DocumentAttribute::ModDate: return "ModDate";
+    }
+    return "Title";
+}
+
+constexpr DocumentAttribute kAllAttributes[] = {
+    DocumentAttribute::Title, DocumentAttribute::Author, DocumentAttribute::Subject,
+    DocumentAttribute::Creator, DocumentAttribute::Producer, DocumentAttribute::Keywords,
+    DocumentAttribute::CreationDate, DocumentAttribute::ModDate};
+
+void copyPassword(char (&target)[128], const QString& password)
+{
+    const QByteArray utf8 = password.toUtf8();
+    std::memset(target, 0, sizeof target);
+    std::memcpy(target, utf8.constData(), size_t(qMin<qsizetype>(utf8.size(), sizeof target - 1)));
+}
+
+} // namespace
+
+Document::Document() : m_state(std::make_unique<DocumentState>()) {}
+
+Document::~Document() = default;
+
+DocumentPtr DocumentState::make(pdf_document* doc)
+{
+    DocumentPtr d(new Document());
+    d->m_state->doc = doc;
+    d->m_state->self = d;
+    return d;
+}
+
+DocumentPtr Document::createEmpty()
+{
+    fz_context* c = ctx();
+    pdf_document* doc = nullptr;
+    QString error;
+    if (!guarded(c, [&] { doc = pdf_create_document(c); }, &error))
+        qFatal("The PDF engine could not make a document: %s", qPrintable(error));
+    DocumentPtr d = DocumentState::make(doc);
+    d->m_state->syncPageList();
+    return d;
+}
+
+Result<DocumentPtr> Document::fromData(const QByteArray& data)
+{
+    if (data.isEmpty())
+        return Result<DocumentPtr>::failure(QStringLiteral("The data is empty."));
+    fz_context* c = ctx();
+    pdf_document* doc = nullptr;
+    fz_buffer* buffer = nullptr;
+    fz_stream* stream = nullptr;
+    int pages = 0;
+    bool locked = false;
+    QString error;
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data.constData());
+    const size_t size = size_t(data.size());
+    const bool ok = guarded(c, [&] {
+        buffer = fz_new_buffer_from_copied_data(c, bytes, size);
+        stream = fz_open_buffer(c, buffer);
+        doc = pdf_open_document_with_stream(c, stream);
+        locked = pdf_needs_password(c, doc);
+        if (!locked)
+            pages = pdf_count_pages(c, doc);
+    }, &error);
+    fz_drop_stream(c, stream);
+    fz_drop_buffer(c, buffer);
+    if (!ok) {
+        pdf_drop_document(c, doc);
+        return Result<DocumentPtr>::failure(error.isEmpty() ? QStringLiteral("The data is not a readable PDF.") : error);
+    }
+    // A repair that found no page at all means the data was not a PDF worth showing.
+    if (!locked && pages == 0 && pdf_was_repaired(c, doc)) {
+        pdf_drop_document(c, doc);
+        return Result<DocumentPtr>::failure(QStringLiteral("The PDF is damaged and has no readable pages."));
+    }
+    DocumentPtr d = DocumentState::make(doc);
+    d->m_state->locked = locked;
+    if (!locked)
+        d->m_state->syncPageList();
+    return d;
+}
+
+Result<DocumentPtr> Document::fromFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Result<DocumentPtr>::failure(file.errorString());
+    const QByteArray data = file.readAll();
+    if (file.error() != QFile::NoError)
+        return Result<DocumentPtr>::failure(file.errorString());
+    return fromData(data);
+}
+
+bool Document::isEncrypted() const { return m_state->doc->crypt != nullptr; }
+
+bool Document::isLocked() const { return m_state->locked; }
+
+std::optional<PasswordKind> Document::unlock(const QString& password)
+{
+    if (!m_state->locked)
+        return PasswordKind::None;
+    fz_context* c = ctx();
+    const QByteArray utf8 = password.toUtf8();
+    const char* pw = utf8.constData();
+    int result = 0;
+    if (!guarded(c, [&] { result = pdf_authenticate_password(c, m_state->doc, pw); }) || result == 0)
+        return std::nullopt;
+    m_state->locked = false;
+    m_state->pagesKnown = false;
+    m_state->syncPageList();
+    return (result & 4) ? PasswordKind::Owner : PasswordKind::User;
+}
+
+int Document::pageCount() const
+{
+    if (m_state->locked)
+        return 0;
+    m_state->syncPageList();
+    return int(m_state->pages.size());
+}
+
+PagePtr Document::page(int index) const
+{
+    if (m_state->locked || index < 0 || index >= pageCount())
+        return nullptr;
+    PagePtr& slot = m_state->pages[size_t(index)];
+    if (!slot) {
+        fz_context* c = ctx();
+        int num = 0;
+        if (!guarded(c, [&] { num = pdf_to_num(c, pdf_lookup_page_obj(c, m_state->doc, index)); }) || num <= 0)
+            return nullptr;
+        slot = PageState::make(m_state->doc, num);
+        slot->state().document = m_state->self;
+    }
+    return slot;
+}
+
+int Document::indexOf(const Page* page) const
+{
+    if (!page)
+        return -1;
+    for (size_t i = 0; i < m_state->pages.size(); ++i) {
+        if (m_state->pages[i].get() == page)
+            return int(i);
+    }
+    return -1;
+}
+
+int Document::indexOf(const PagePtr& page) const { return indexOf(page.get()); }
+
+Status Document::insertPage(const PagePtr& page, int index)
+{
+    if (!page)
+        return Status::failure(QStringLiteral("No page to insert."));
+    if (m_state->locked)
+        return Status::failure(QStringLiteral("The document is locked."));
+    if (indexOf(page) >= 0)
+        return Status::failure(QStringLiteral("The page is already in this document."));
+    if (DocumentPtr other = page->document(); other && other.get() != this)
+        other->removePage(other->indexOf(page));
+    m_state->syncPageList();
+    index = qBound(0, index, int(m_state->pages.size()));
+    fz_context* c = ctx();
+    if (page->state().ref.doc != m_state->doc && !graftPage(*page, m_state->doc))
+        return Status::failure(QStringLiteral("The page could not be copied into the document."));
+    QString error;
+    pdf_obj* obj = page->state().ref.obj;
+    pdf_document* doc = m_state->doc;
+    if (!guarded(c, [&] { pdf_insert_page(c, doc, index, obj); }, &error))
+        return Status::failure(error);
+    m_state->pages.insert(m_state->pages.begin() + index, page);
+    page->state().document = m_state->self;
+    return {};
+}
+
+PagePtr Document::removePage(int index)
+{
+    PagePtr p = page(index);
+    if (!p)
+        return nullptr;
+    fz_context* c = ctx();
+    pdf_document* doc = m_state->doc;
+    pdf_obj* obj = p->state().ref.obj;
+    // Once out of the tree the page can no longer inherit boxes, rotation or resources from it.
+    if (!guarded(c, [&] {
+            pdf_flatten_inheritable_page_items(c, pdf_resolve_indirect(c, obj));
+            pdf_delete_page(c, doc, index);
+        }))
+        return nullptr;
+    m_state->pages.erase(m_state->pages.begin() + index);
+    p->state().document.reset();
+    return p;
+}
+
+Status Document::exchangePages(int first, int second)
+{
+    const int count = pageCount();
+    if (first < 0 || second < 0 || first >= count || second >= count)
+        return Status::failure(QStringLiteral("Page index out of range."));
+    if (first == second)
+        return {};
+    const int low = qMin(first, second), high = qMax(first, second);
+    PagePtr lowPage = page(low), highPage = page(high);
+    if (!lowPage || !highPage)
+        return Status::failure(QStringLiteral("The pages could not be read."));
+    fz_context* c = ctx();
+    pdf_document* doc = m_state->doc;
+    pdf_obj* lowObj = lowPage->state().ref.obj;
+    pdf_obj* highObj = highPage->state().ref.obj;
+    QString error;
+    if (!guarded(c, [&] {
+            pdf_flatten_inheritable_page_items(c, pdf_resolve_indirect(c, lowObj));
+            pdf_flatten_inheritable_page_items(c, pdf_resolve_indirect(c, highObj));
+            pdf_delete_page(c, doc, high);
+            pdf_delete_page(c, doc, low);
+            pdf_insert_page(c, doc, low, highObj);
+            pdf_insert_page(c, doc, high, lowObj);
+        }, &error)) {
+        m_state->pagesKnown = false;
+        m_state->syncPageList();
+        return Status::failure(error);
+    }
+    std::swap(m_state->pages[size_t(low)], m_state->pages[size_t(high)]);
+    return {};
+}
+
+QString Document::attribute(DocumentAttribute key) const
+{
+    fz_context* c = ctx();
+    pdf_obj* value = nullptr;
+    const char* name = attributeKey(key);
+    pdf_document* doc = m_state->doc;
+    guarded(c, [&] { value = pdf_dict_gets(c, pdf_dict_get(c, pdf_trailer(c, doc), PDF_NAME(Info)), name); });
+    return textOf(c, value);
+}
+
+void Document::setAttribute(DocumentAttribute key, const QString& value)
+{
+    fz_context* c = ctx();
+    pdf_document* doc = m_state->doc;
+    pdf_obj* info = nullptr;
+    const QByteArray utf8 = value.toUtf8();
+    const char* text = utf8.constData();
+    const char* name = attributeKey(key);
+    guarded(c, [&] {
+        pdf_obj* trailer = pdf_trailer(c, doc);
+        info = pdf_dict_get(c, trailer, PDF_NAME(Info));
+        if (!pdf_is_dict(c, info)) {
+            if (!*text)
+                return;
+            info = pdf_add_new_dict(c, doc, 8);
+            pdf_dict_put_drop(c, trailer, PDF_NAME(Info), info);
+        }
+        if (*text)
+            pdf_dict_puts_drop(c, info, name, pdf_new_text_string(c, text));
+        else
+            pdf_dict_dels(c, info, name);
+    });
+}
+
+QMap<DocumentAttribute, QString> Document::attributes() const
+{
+    QMap<DocumentAttribute, QString> result;
+    for (DocumentAttribute key : kAllAttributes) {
+        const QString value = attribute(key);
+        if (!value.isEmpty())
+            result.insert(key, value);
+    }
+    return result;
+}
+
+void Document::setAttributes(const QMap<DocumentAttribute, QString>& attributes)
+{
+    for (DocumentAttribute key : kAllAttributes)
+        setAttribute(key, attributes.value(key));
+}
+
+Result<QByteArray> Document::dataRepresentation(const WriteOptions& options) const
+{
+    if (m_state->locked)
+        return Result<QByteArray>::failure(QStringLiteral("The document is locked."));
+    for (const PagePtr& p : m_state->pages) {
+        if (p)
+            ensureAppearances(*p);
+    }
+    pdf_write_options opts = pdf_default_write_options;
+    // Collect garbage so removed pages and replaced objects stay out of the file; no renumbering, which
+    // would invalidate the references our handles hold.
+    opts.do_garbage = 1;
+    opts.do_compress = 1;
+    opts.do_compress_fonts = 1;
+    switch (options.encryption) {
+    case WriteOptions::Encryption::KeepExisting:
+        opts.do_encrypt = isEncrypted() ? PDF_ENCRYPT_KEEP : PDF_ENCRYPT_NONE;
+        break;
+    case WriteOptions::Encryption::None:
+        opts.do_encrypt = PDF_ENCRYPT_NONE;
+        break;
+    case WriteOptions::Encryption::Protect:
+        if (options.userPassword.isEmpty() && options.ownerPassword.isEmpty())
+            return Result<QByteArray>::failure(QStringLiteral("A password is needed to protect the document."));
+        opts.do_encrypt = PDF_ENCRYPT_AES_256;
+        opts.permissions = -1;
+        copyPassword(opts.upwd_utf8, options.userPassword);
+        copyPassword(opts.opwd_utf8, options.ownerPassword.isEmpty() ? options.userPassword : options.ownerPassword);
+        break;
+    }
+    fz_context* c = ctx();
+    fz_buffer* buffer = nullptr;
+    fz_output* out = nullptr;
+    QString error;
+    pdf_document* doc = m_state->doc;
+    const bool ok = guarded(c, [&] {
+        buffer = fz_new_buffer(c, 64 * 1024);
+        out = fz_new_output_with_buffer(c, buffer);
+        pdf_write_document(c, doc, out, &opts);
+        fz_close_output(c, out);
+    }, &error);
+    fz_drop_output(c, out);
+    QByteArray bytes;
+    if (ok) {
+        unsigned char* data = nullptr;
+        const size_t len = fz_buffer_storage(c, buffer, &data);
+        bytes = QByteArray(reinterpret_cast<const char*>(data), qsizetype(len));
+    }
+    fz_drop_buffer(c, buffer);
+    if (!ok)
+        return Result<QByteArray>::failure(error.isEmpty() ? QStringLiteral("The PDF could not be written.") : error);
+    return bytes;
+}
+
+Status Document::write(const QString& path, const WriteOptions& options) const
+{
+    Result<QByteArray> bytes = dataRepresentation(options);
+    if (!bytes)
+        return Status::failure(bytes.error());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return Status::failure(file.errorString());
+    if (file.write(*bytes) != bytes->size() || !file.flush())
+        return Status::failure(file.errorString());
+    file.close();
+    return {};
+}
+
+} // namespace vmk::pdf

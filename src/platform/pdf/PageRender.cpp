@@ -1,0 +1,195 @@
+// Drawing a page: rendering to images, thread-safe snapshots, annotations over an image, the flattened
+// one-page PDF, and the walk of the page's XObject resources.
+
+#include "platform/pdf/Annotation.h"
+#include "platform/pdf/Page.h"
+#include "platform/pdf/PageSnapshot.h"
+#include "platform/pdf/PdfLog.h"
+#include "platform/pdf/detail/Raster.h"
+#include "platform/pdf/detail/SnapshotState.h"
+#include "platform/pdf/detail/State.h"
+
+namespace vmk::pdf {
+
+using namespace detail;
+
+QImage Page::render(double scale, const RenderOptions& options) const
+{
+    if (scale <= 0)
+        return QImage();
+    if (options.withAnnotations)
+        ensureAppearances(*this);
+    QImage image;
+    QString error;
+    const bool withAnnotations = options.withAnnotations;
+    const QRect tile = options.tile;
+    withLoadedPage(*this, [&](fz_context* c, pdf_page* page) {
+        fz_pixmap* pixmap = nullptr;
+        fz_device* device = nullptr;
+        bool empty = false;
+        const fz_matrix ctm = fz_scale(float(scale), float(scale));
+        const bool ok = guarded(c, [&] {
+            const fz_irect area = renderArea(pdf_bound_page(c, page), scale, tile);
+            if (fz_is_empty_irect(area)) {
+                empty = true;
+                return;
+            }
+            pixmap = newWhitePixmap(c, area);
+            device = fz_new_draw_device(c, fz_identity, pixmap);
+            if (withAnnotations)
+                pdf_run_page(c, page, device, ctm, nullptr);
+            else
+                pdf_run_page_contents(c, page, device, ctm, nullptr);
+            fz_close_device(c, device);
+        }, &error);
+        fz_drop_device(c, device);
+        if (ok && !empty)
+            image = toImage(c, pixmap);
+        fz_drop_pixmap(c, pixmap);
+    });
+    if (!error.isEmpty())
+        qCWarning(lcVmkPdf) << "A page could not be rendered:" << error;
+    return image;
+}
+
+std::shared_ptr<PageSnapshot> Page::snapshot(bool withAnnotations) const
+{
+    if (withAnnotations)
+        ensureAppearances(*this);
+    auto state = std::make_unique<SnapshotState>();
+    state->cropBox = cropBox();
+    state->rotation = rotation();
+    state->displaySize = displaySize();
+    state->displayTransform = displayTransform();
+    SnapshotState* s = state.get();
+    bool ok = false;
+    withLoadedPage(*this, [&](fz_context* c, pdf_page* page) {
+        fz_display_list* list = nullptr;
+        fz_device* device = nullptr;
+        ok = guarded(c, [&] {
+            s->deviceBounds = pdf_bound_page(c, page);
+            list = fz_new_display_list(c, s->deviceBounds);
+            device = fz_new_list_device(c, list);
+            if (withAnnotations)
+                pdf_run_page(c, page, device, fz_identity, nullptr);
+            else
+                pdf_run_page_contents(c, page, device, fz_identity, nullptr);
+            fz_close_device(c, device);
+        });
+        fz_drop_device(c, device);
+        if (ok)
+            s->list = list;
+        else
+            fz_drop_display_list(c, list);
+    });
+    if (!ok)
+        return nullptr;
+    return std::make_shared<PageSnapshot>(std::move(state));
+}
+
+QImage Page::drawAnnotationsOver(const QImage& image) const
+{
+    bool anyShown = false;
+    for (const AnnotationPtr& a : annotations())
+        anyShown = anyShown || a->shouldDisplay();
+    const QSizeF display = displaySize();
+    if (!anyShown || image.isNull() || display.width() <= 0 || display.height() <= 0)
+        return image;
+    ensureAppearances(*this);
+    QImage canvas = image.convertToFormat(QImage::Format_RGB32);
+    const float sx = float(canvas.width() / display.width());
+    const float sy = float(canvas.height() / display.height());
+    bool ok = false;
+    withLoadedPage(*this, [&](fz_context* c, pdf_page* page) {
+        fz_pixmap* pixmap = nullptr;
+        fz_device* device = nullptr;
+        unsigned char* samples = canvas.bits();
+        const int w = canvas.width(), h = canvas.height();
+        const int stride = int(canvas.bytesPerLine());
+        ok = guarded(c, [&] {
+            pixmap = fz_new_pixmap_with_data(c, fz_device_bgr(c), w, h, nullptr, 1, stride, samples);
+            device = fz_new_draw_device(c, fz_identity, pixmap);
+            pdf_run_page_annots(c, page, device, fz_scale(sx, sy), nullptr);
+            fz_close_device(c, device);
+        });
+        fz_drop_device(c, device);
+        fz_drop_pixmap(c, pixmap);
+    });
+    return ok ? canvas : image;
+}
+
+Result<QByteArray> Page::flattenedPdf() const
+{
+    ensureAppearances(*this);
+    QByteArray bytes;
+    QString error;
+    const bool loaded = withLoadedPage(*this, [&](fz_context* c, pdf_page* page) {
+        fz_buffer* buffer = nullptr;
+        fz_output* out = nullptr;
+        fz_document_writer* writer = nullptr;
+        const bool ok = guarded(c, [&] {
+            buffer = fz_new_buffer(c, 16 * 1024);
+            out = fz_new_output_with_buffer(c, buffer);
+            writer = fz_new_pdf_writer_with_output(c, out, "compress");
+            fz_device* device = fz_begin_page(c, writer, pdf_bound_page(c, page));
+            // Runs contents, annotations and widgets as displayed (hidden ones are skipped).
+            pdf_run_page(c, page, device, fz_identity, nullptr);
+            fz_end_page(c, writer);
+            fz_close_document_writer(c, writer);
+            fz_close_output(c, out);
+        }, &error);
+        fz_drop_document_writer(c, writer);
+        fz_drop_output(c, out);
+        if (ok) {
+            unsigned char* data = nullptr;
+            const size_t len = fz_buffer_storage(c, buffer, &data);
+            bytes = QByteArray(reinterpret_cast<const char*>(data), qsizetype(len));
+        }
+        fz_drop_buffer(c, buffer);
+    });
+    if (!loaded || bytes.isEmpty())
+        return Result<QByteArray>::failure(error.isEmpty() ? QStringLiteral("The page could not be drawn.") : error);
+    return bytes;
+}
+
+namespace {
+
+constexpr int kMaxFormDepth = 2;
+
+QList<XObjectNode> walkXObjects(fz_context* c, pdf_obj* owner, int depth)
+{
+    QList<XObjectNode> nodes;
+    int count = 0;
+    guarded(c, [&] { count = pdf_dict_len(c, pdf_dict_getp(c, owner, "Resources/XObject")); });
+    for (int i = 0; i < count; ++i) {
+        pdf_obj* key = nullptr;
+        pdf_obj* value = nullptr;
+        pdf_obj* subtype = nullptr;
+        bool stream = false;
+        guarded(c, [&] {
+            pdf_obj* xobjects = pdf_dict_getp(c, owner, "Resources/XObject");
+            key = pdf_dict_get_key(c, xobjects, i);
+            value = pdf_dict_get_val(c, xobjects, i);
+            stream = pdf_is_stream(c, value);
+            if (stream)
+                subtype = pdf_dict_get(c, value, PDF_NAME(Subtype));
+        });
+        XObjectNode node;
+        node.name = nameOf(c, key);
+        node.subtype = stream ? nameOf(c, subtype) : QString();
+        if (node.subtype == QLatin1String("Form") && depth < kMaxFormDepth)
+            node.children = walkXObjects(c, value, depth + 1);
+        nodes.append(node);
+    }
+    return nodes;
+}
+
+} // namespace
+
+QList<XObjectNode> Page::xObjects() const
+{
+    // The page's own resources only, not those inherited from the page tree.
+    return walkXObjects(ctx(), m_state->ref.obj, 0);
+}
+
+} // namespace vmk::pdf

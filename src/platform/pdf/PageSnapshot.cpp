@@ -1,0 +1,56 @@
+#include "platform/pdf/PageSnapshot.h"
+
+#include "platform/pdf/PdfLog.h"
+#include "platform/pdf/detail/Raster.h"
+#include "platform/pdf/detail/SnapshotState.h"
+
+namespace vmk::pdf {
+
+using namespace detail;
+
+SnapshotState::~SnapshotState()
+{
+    if (list)
+        fz_drop_display_list(ctx(), list);
+}
+
+PageSnapshot::PageSnapshot(std::unique_ptr<SnapshotState> state) : m_state(std::move(state)) {}
+
+PageSnapshot::~PageSnapshot() = default;
+
+QRectF PageSnapshot::cropBox() const { return m_state->cropBox; }
+int PageSnapshot::rotation() const { return m_state->rotation; }
+QSizeF PageSnapshot::displaySize() const { return m_state->displaySize; }
+QTransform PageSnapshot::displayTransform() const { return m_state->displayTransform; }
+
+QImage PageSnapshot::render(double scale, const QRect& tile) const
+{
+    if (!m_state->list || scale <= 0)
+        return QImage();
+    // Each thread renders with its own context; the display list is shared read-only.
+    fz_context* c = ctx();
+    const fz_irect area = renderArea(m_state->deviceBounds, scale, tile);
+    if (fz_is_empty_irect(area))
+        return QImage();
+    fz_pixmap* pixmap = nullptr;
+    fz_device* device = nullptr;
+    fz_display_list* list = m_state->list;
+    const fz_matrix ctm = fz_scale(float(scale), float(scale));
+    QString error;
+    const bool ok = guarded(c, [&] {
+        pixmap = newWhitePixmap(c, area);
+        device = fz_new_draw_device(c, fz_identity, pixmap);
+        fz_run_display_list(c, list, device, ctm, fz_infinite_rect, nullptr);
+        fz_close_device(c, device);
+    }, &error);
+    fz_drop_device(c, device);
+    QImage image;
+    if (ok)
+        image = toImage(c, pixmap);
+    else
+        qCWarning(lcVmkPdf) << "A page snapshot could not be rendered:" << error;
+    fz_drop_pixmap(c, pixmap);
+    return image;
+}
+
+} // namespace vmk::pdf

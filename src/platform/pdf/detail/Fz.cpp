@@ -1,0 +1,109 @@
+#include "platform/pdf/detail/Fz.h"
+
+#include "platform/pdf/PdfLog.h"
+
+#include <mutex>
+
+Q_LOGGING_CATEGORY(lcVmkPdf, "vmk.pdf")
+
+namespace vmk::pdf::detail {
+namespace {
+
+std::mutex g_locks[FZ_LOCK_MAX];
+
+void lockFn(void*, int lock) { g_locks[lock].lock(); }
+void unlockFn(void*, int lock) { g_locks[lock].unlock(); }
+
+void onWarning(void*, const char* message) { qCDebug(lcVmkPdf, "%s", message); }
+void onError(void*, const char* message) { qCWarning(lcVmkPdf, "%s", message); }
+
+// Never dropped: thread-local clones may outlive any static destructor order we could arrange.
+fz_context* baseContext()
+{
+    static fz_context* base = [] {
+        static fz_locks_context locks{nullptr, lockFn, unlockFn};
+        fz_context* c = fz_new_context(nullptr, &locks, FZ_STORE_DEFAULT);
+        if (!c)
+            qFatal("The PDF engine could not start");
+        installMessageCallbacks(c);
+        fz_try(c) { fz_register_document_handlers(c); }
+        fz_catch(c) { qCWarning(lcVmkPdf, "%s", fz_caught_message(c)); }
+        return c;
+    }();
+    return base;
+}
+
+struct ThreadContext {
+    fz_context* context = nullptr;
+    ~ThreadContext()
+    {
+        if (context)
+            fz_drop_context(context);
+    }
+};
+
+} // namespace
+
+void installMessageCallbacks(fz_context* c)
+{
+    fz_set_warning_callback(c, onWarning, nullptr);
+    fz_set_error_callback(c, onError, nullptr);
+}
+
+fz_context* ctx()
+{
+    thread_local ThreadContext local;
+    if (!local.context) {
+        local.context = fz_clone_context(baseContext());
+        if (!local.context)
+            qFatal("The PDF engine could not start on this thread");
+        installMessageCallbacks(local.context);
+    }
+    return local.context;
+}
+
+QString textOf(fz_context* c, pdf_obj* obj)
+{
+    const char* text = nullptr;
+    guarded(c, [&] {
+        if (pdf_is_string(c, obj))
+            text = pdf_to_text_string(c, obj);
+    });
+    return text ? QString::fromUtf8(text) : QString();
+}
+
+QString nameOf(fz_context* c, pdf_obj* obj)
+{
+    if (!pdf_is_name(c, obj))
+        return QString();
+    return QString::fromUtf8(pdf_to_name(c, obj));
+}
+
+QRectF rectOf(fz_context* c, pdf_obj* obj)
+{
+    if (!pdf_is_array(c, obj) || pdf_array_len(c, obj) < 4)
+        return QRectF();
+    const double x0 = pdf_array_get_real(c, obj, 0), y0 = pdf_array_get_real(c, obj, 1);
+    const double x1 = pdf_array_get_real(c, obj, 2), y1 = pdf_array_get_real(c, obj, 3);
+    return QRectF(QPointF(qMin(x0, x1), qMin(y0, y1)), QPointF(qMax(x0, x1), qMax(y0, y1)));
+}
+
+void putText(fz_context* c, pdf_obj* dict, pdf_obj* key, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    const char* s = utf8.constData();
+    guarded(c, [&] {
+        if (*s)
+            pdf_dict_put_text_string(c, dict, key, s);
+        else
+            pdf_dict_del(c, dict, key);
+    });
+}
+
+void putRect(fz_context* c, pdf_obj* dict, pdf_obj* key, const QRectF& rect)
+{
+    const fz_rect r = toFzRect(rect);
+    guarded(c, [&] { pdf_dict_put_rect(c, dict, key, r); });
+}
+
+} // namespace vmk::pdf::detail

@@ -1,0 +1,61 @@
+#pragma once
+
+// MuPDF access for the layer's own sources. Never include this from outside src/platform/pdf.
+//
+// MuPDF reports errors with setjmp/longjmp. Code between fz_try and fz_catch must not construct C++
+// objects with destructors (a longjmp would skip them): do the C calls inside guarded(), convert to Qt
+// types outside it.
+
+extern "C" {
+#include <mupdf/fitz.h>
+#include <mupdf/pdf.h>
+}
+
+#include <QByteArray>
+#include <QColor>
+#include <QPointF>
+#include <QRectF>
+#include <QString>
+
+namespace vmk::pdf::detail {
+
+// The calling thread's MuPDF context: a clone of the process-wide base context, so that any thread may
+// render display lists while the main thread works on documents.
+fz_context* ctx();
+
+// Runs body (C calls only) in fz_try. On a MuPDF error returns false and stores its message in *error.
+template <typename Body>
+bool guarded(fz_context* c, Body&& body, QString* error = nullptr)
+{
+    volatile bool ok = true;
+    fz_try(c) { body(); }
+    fz_catch(c)
+    {
+        ok = false;
+        if (error)
+            *error = QString::fromUtf8(fz_caught_message(c));
+    }
+    return ok;
+}
+
+inline QRectF toQRect(fz_rect r) { return QRectF(r.x0, r.y0, r.x1 - r.x0, r.y1 - r.y0); }
+inline fz_rect toFzRect(const QRectF& r)
+{
+    const QRectF n = r.normalized();
+    return fz_make_rect(float(n.left()), float(n.top()), float(n.right()), float(n.bottom()));
+}
+
+// Readers that never throw (they only inspect already loaded objects or return defaults).
+QString textOf(fz_context* c, pdf_obj* obj);
+QRectF rectOf(fz_context* c, pdf_obj* obj);
+// Puts a text string (UTF-8 → PDFDocEncoding or UTF-16) into a dictionary; removes the key when empty.
+void putText(fz_context* c, pdf_obj* dict, pdf_obj* key, const QString& text);
+void putRect(fz_context* c, pdf_obj* dict, pdf_obj* key, const QRectF& rect);
+
+// Names come from our own fixed tables; MuPDF interns them.
+QString nameOf(fz_context* c, pdf_obj* obj);
+
+// Output of MuPDF's warning and error callbacks goes to the "vmk.pdf" logging category.
+void installMessageCallbacks(fz_context* c);
+
+} // namespace vmk::pdf::detail

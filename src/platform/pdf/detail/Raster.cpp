@@ -1,0 +1,42 @@
+#include "platform/pdf/detail/Raster.h"
+
+#include <cstring>
+
+namespace vmk::pdf::detail {
+
+fz_irect renderArea(fz_rect bounds, double scale, const QRect& tile)
+{
+    const fz_matrix ctm = fz_scale(float(scale), float(scale));
+    fz_irect area = fz_round_rect(fz_transform_rect(bounds, ctm));
+    if (!tile.isNull()) {
+        const fz_irect wanted = {area.x0 + tile.left(), area.y0 + tile.top(), area.x0 + tile.left() + tile.width(),
+                                 area.y0 + tile.top() + tile.height()};
+        area = fz_intersect_irect(area, wanted);
+    }
+    return area;
+}
+
+fz_pixmap* newWhitePixmap(fz_context* c, fz_irect area)
+{
+    // BGRA bytes with opaque alpha are exactly QImage::Format_RGB32 on little-endian machines.
+    static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "pixel layout assumes a little-endian machine");
+    fz_pixmap* pixmap = fz_new_pixmap_with_bbox(c, fz_device_bgr(c), area, nullptr, 1);
+    fz_clear_pixmap_with_value(c, pixmap, 255);
+    return pixmap;
+}
+
+QImage toImage(fz_context* c, fz_pixmap* pixmap)
+{
+    const int w = fz_pixmap_width(c, pixmap), h = fz_pixmap_height(c, pixmap);
+    const ptrdiff_t stride = fz_pixmap_stride(c, pixmap);
+    const unsigned char* samples = fz_pixmap_samples(c, pixmap);
+    QImage image(w, h, QImage::Format_RGB32);
+    if (image.isNull())
+        return image;
+    const size_t rowBytes = size_t(w) * 4;
+    for (int y = 0; y < h; ++y)
+        std::memcpy(image.scanLine(y), samples + ptrdiff_t(y) * stride, rowBytes);
+    return image;
+}
+
+} // namespace vmk::pdf::detail

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "platform/pdf/detail/Fz.h"
+
+#include <QImage>
+#include <QRect>
+
+namespace vmk::pdf::detail {
+
+// The pixel rectangle to render for a page whose device bounds are `bounds`, at `scale`, restricted to
+// `tile` (pixels of the full image) when it is not null. Empty when nothing is left.
+fz_irect renderArea(fz_rect bounds, double scale, const QRect& tile);
+
+// A white, opaque pixmap for the area whose samples are laid out as QImage::Format_RGB32.
+fz_pixmap* newWhitePixmap(fz_context* c, fz_irect area);
+
+// Copies a pixmap made by newWhitePixmap into a QImage.
+QImage toImage(fz_context* c, fz_pixmap* pixmap);
+
+} // namespace vmk::pdf::detail

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "platform/pdf/detail/Fz.h"
+
+#include <QRectF>
+#include <QSizeF>
+#include <QTransform>
+
+namespace vmk::pdf::detail {
+
+struct SnapshotState {
+    fz_display_list* list = nullptr;
+    fz_rect deviceBounds = fz_empty_rect;
+    QRectF cropBox;
+    int rotation = 0;
+    QSizeF displaySize;
+    QTransform displayTransform;
+    ~SnapshotState();
+};
+
+} // namespace vmk::pdf::detail

@@ -1,0 +1,141 @@
+#pragma once
+
+// Internal state behind the public handles. Pages and annotations are kept as indirect references to
+// their dictionaries in a "home" MuPDF document; moving them to another document grafts the objects
+// over and re-points the references, so the C++ handles keep their identity.
+
+#include "platform/pdf/Annotation.h"
+#include "platform/pdf/Document.h"
+#include "platform/pdf/Page.h"
+#include "platform/pdf/detail/Fz.h"
+
+#include <QList>
+#include <QPainterPath>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace vmk::pdf::detail {
+
+// An owned reference to an object of a document, kept alive with its document.
+struct ObjRef {
+    pdf_document* doc = nullptr;
+    pdf_obj* obj = nullptr; // indirect reference
+
+    ObjRef() = default;
+    ObjRef(pdf_document* d, int num);
+    ObjRef(const ObjRef&) = delete;
+    ObjRef& operator=(const ObjRef&) = delete;
+    ~ObjRef();
+    void reset(pdf_document* d, int num);
+    int num() const;
+};
+
+struct DocumentState {
+    pdf_document* doc = nullptr;
+    std::weak_ptr<Document> self;
+    // Mirrors the page tree; handles are made on first request.
+    mutable std::vector<PagePtr> pages;
+    mutable bool pagesKnown = false;
+    bool locked = false;
+
+    ~DocumentState();
+    void syncPageList() const;
+    static DocumentPtr make(pdf_document* doc);
+};
+
+struct PageState {
+    ObjRef ref;
+    std::weak_ptr<Document> document;
+    mutable std::vector<AnnotationPtr> annotations;
+    mutable bool annotationsLoaded = false;
+    mutable QList<Character> characters;
+    mutable QString text;
+    mutable bool textLoaded = false;
+
+    static PagePtr make(pdf_document* doc, int num);
+    void loadAnnotations(const PagePtr& self) const;
+    void invalidateText() const { textLoaded = false; characters.clear(); text.clear(); }
+};
+
+struct AnnotationState {
+    ObjRef ref;
+    std::weak_ptr<Page> page;
+    bool needsAppearance = false;
+    AppearanceProvider provider;
+    // Paths as the caller gave them (curves kept); the file holds them flattened.
+    std::optional<QList<QPainterPath>> inkPaths;
+
+    static AnnotationPtr make(pdf_document* doc, int num);
+    pdf_obj* dict() const { return ref.obj; }
+};
+
+// A process-wide document that holds standalone annotations until they are put on a page.
+pdf_document* scratchDocument();
+
+// Deep-copies objects from one document into another. References to page objects become null (they
+// cannot follow a single page); one copier shares its map, so objects reached twice are copied once.
+class ObjectCopier {
+public:
+    ObjectCopier(pdf_document* from, pdf_document* to) : m_from(from), m_to(to) {}
+    ~ObjectCopier();
+    // Throws MuPDF errors: call inside guarded(). Returns a new reference owned by the caller.
+    pdf_obj* copy(fz_context* c, pdf_obj* obj);
+    // Copies a dictionary's entries except the listed keys into a new direct dictionary of the target.
+    pdf_obj* copyDictExcept(fz_context* c, pdf_obj* dict, std::initializer_list<pdf_obj*> skip);
+    // Reserves the target number of an object copied elsewhere (e.g. a page re-created by hand).
+    void map(int fromNum, int toNum);
+
+private:
+    pdf_document* m_from;
+    pdf_document* m_to;
+    struct Map;
+    Map* m_map = nullptr;
+};
+
+// A pdf_page loaded for MuPDF calls that need one. A page outside its document's page tree is inserted
+// at the end for the duration of the call.
+struct LoadedPage {
+    pdf_page* page = nullptr;
+    int index = -1;
+    bool temporarilyInserted = false;
+};
+LoadedPage loadPage(fz_context* c, const Page& page);
+void releasePage(fz_context* c, const Page& page, LoadedPage& loaded);
+
+// Runs fn(ctx, pdf_page*) with the page loaded; false when it cannot be loaded.
+template <typename Fn>
+bool withLoadedPage(const Page& page, Fn&& fn)
+{
+    fz_context* c = ctx();
+    LoadedPage loaded = loadPage(c, page);
+    if (!loaded.page)
+        return false;
+    fn(c, loaded.page);
+    releasePage(c, page, loaded);
+    return true;
+}
+
+// Moves a page (with its annotations) into another MuPDF document and re-points the handles.
+bool graftPage(const Page& page, pdf_document* target);
+// Moves an annotation into another MuPDF document and re-points the handle.
+bool graftAnnotation(const Annotation& annotation, pdf_document* target);
+
+// Regenerates the appearance streams of the page's annotations that need one.
+void ensureAppearances(const Page& page);
+// The matrix from page space to MuPDF's device space (rotated crop box, y down, origin top left).
+fz_matrix pageToDevice(fz_context* c, pdf_obj* pageObj, fz_rect* deviceBounds = nullptr);
+
+} // namespace vmk::pdf::detail
+
+namespace vmk::pdf::detail {
+
+// Resolves an explicit or named destination (or a GoTo action's) to a page of the document and a point
+// in page space.
+std::optional<Destination> resolveDestination(fz_context* c, const Document& document, pdf_obj* dest);
+
+// Subtypes whose standard appearance the layer can (re)generate.
+bool isSynthesizable(const QString& subtype);
+
+} // namespace vmk::pdf::detail
