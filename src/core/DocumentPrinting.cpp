@@ -4,6 +4,7 @@
 #include "platform/pdf/Page.h"
 
 #include <QPainter>
+#include <QPrintDialog>
 #include <QPrinter>
 
 #include <algorithm>
@@ -24,13 +25,18 @@ platform::MaybeError VMKDocument::print(QPrinter& printer) const
     static constexpr double finestPixelsPerPoint = 300.0 / 72.0;
     // The painter's origin is the top left of the printable area.
     const QRectF printable(QPointF(0, 0), printer.pageLayout().paintRectPixels(printer.resolution()).size());
+    // A page range chosen in the print dialog (1-based, 0 when none) limits the pages.
     const int count = m_pdf->pageCount();
-    for (int i = 0; i < count; ++i) {
+    const int first = printer.fromPage() > 0 ? std::min(printer.fromPage(), count) - 1 : 0;
+    const int last = printer.toPage() > 0 ? std::min(printer.toPage(), count) - 1 : count - 1;
+    bool started = false;
+    for (int i = first; i <= last; ++i) {
         pdf::PagePtr page = m_pdf->page(i);
         if (!page)
             continue;
-        if (i > 0)
+        if (started)
             printer.newPage();
+        started = true;
         const QSizeF pageSize = page->displaySize();
         const PrintPlacement placement = printPlacement(pageSize, printable);
         if (placement.target.isEmpty())
@@ -49,6 +55,21 @@ platform::MaybeError VMKDocument::print(QPrinter& printer) const
     }
     painter.end();
     return std::nullopt;
+}
+
+platform::MaybeError VMKDocument::printWithDialog(QWidget* parent) const
+{
+    // Refuse before asking anything: the user could not get a print from a locked document anyway.
+    if (m_pdf->isLocked() || m_pdf->pageCount() == 0)
+        return printUnavailableError();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(displayName());
+    QPrintDialog dialog(&printer, parent);
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+    dialog.setMinMax(1, m_pdf->pageCount());
+    if (dialog.exec() != QDialog::Accepted)
+        return platform::DocumentError::cancelled();
+    return print(printer);
 }
 
 } // namespace vmk::core

@@ -10,6 +10,7 @@
 #include <optional>
 
 class QPrinter;
+class QWidget;
 
 namespace vmk::core {
 
@@ -54,6 +55,8 @@ public:
     // Prints every page scaled to fit the printable area and turned to match the paper's orientation.
     // A locked document refuses with FeatureUnsupported.
     platform::MaybeError print(QPrinter& printer) const;
+    // Asks for a printer with Qt's print dialog, then prints; a dismissed dialog is the user's cancel.
+    platform::MaybeError printWithDialog(QWidget* parent) const;
 
     // The texts handed to the document machinery.
     static platform::DocumentError lockedSaveError();

@@ -4,6 +4,8 @@
 #include "core/PDFOps.h"
 #include "core/VMKDocument.h"
 
+#include "platform/services/Logger.h"
+
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -66,7 +68,11 @@ TEST(DocumentReading, OpenFailuresBecomeCorruptFileErrorsWithTheirTexts)
     };
     for (const Case& c : cases) {
         VMKDocument document;
+        platform::LogCapture log;
         const auto error = document.openFile(test::writeFile(dir, c.name, c.bytes));
+        // The read is measured on every way out, failures included.
+        EXPECT_EQ(log.lines().filter("signpost begin \"Open Document\"").size(), 1);
+        EXPECT_EQ(log.lines().filter("signpost end \"Open Document\"").size(), 1);
         ASSERT_TRUE(error.has_value()) << c.name.toStdString();
         EXPECT_EQ(error->code, 259);
         EXPECT_EQ(error->message, c.message);

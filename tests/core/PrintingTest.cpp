@@ -54,6 +54,14 @@ TEST(Printing, PrintsEveryPageToAPdfAndRefusesWhileLocked)
     ASSERT_FALSE(second.isNull());
     EXPECT_LT(second.width(), second.height());
 
+    // A chosen range prints only those pages.
+    QPrinter ranged;
+    ranged.setOutputFormat(QPrinter::PdfFormat);
+    ranged.setOutputFileName(dir.filePath("second-only.pdf"));
+    ranged.setFromTo(2, 2);
+    ASSERT_FALSE(document.print(ranged).has_value());
+    EXPECT_TRUE(test::runCommand("pdfinfo", {dir.filePath("second-only.pdf")}).out.contains("Pages:           1"));
+
     VMKDocument locked;
     ASSERT_FALSE(locked.openFile(coretest::encryptWithQpdf(dir, "l.pdf", coretest::makePdf(1), "pw")).has_value());
     QPrinter other;

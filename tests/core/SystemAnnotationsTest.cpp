@@ -147,3 +147,23 @@ TEST(Signatures, ArtworkThatIsNotAPdfOrHasNoArea)
     const QRect box = pixelBox(QRectF(300, 300, 100, 50), 792, 1.0);
     EXPECT_EQ(coretest::countPixels(image, box, isDark), 0);
 }
+
+TEST(Signatures, ReopenedSignatureKeepsItsArtworkWhenMovedAndSavedAgain)
+{
+    auto document = PDFOps::openChecked(coretest::makePdf(1), "s.pdf").value();
+    const QRectF bounds(100, 300, 300, 300);
+    document->page(0)->addAnnotation(SignatureAnnotation::create(bounds, coretest::makeSignatureArtwork({300, 100})));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("signed.pdf");
+    ASSERT_TRUE(document->write(path));
+    auto reopened = pdf::Document::fromFile(path).value();
+    auto a = reopened->page(0)->annotations()[0];
+    const QRectF moved = bounds.translated(0, -250);
+    a->setBounds(moved);
+    const QRect box = pixelBox(moved, 792, 1.0);
+    EXPECT_GT(coretest::countPixels(reopened->page(0)->render(1.0), box, isBlue), 500) << "moved";
+    a->setContents("x");
+    EXPECT_GT(coretest::countPixels(reopened->page(0)->render(1.0), box, isBlue), 500) << "after property change";
+    ASSERT_TRUE(reopened->write(path));
+    EXPECT_GT(coretest::countPixels(coretest::renderWithPoppler(path, 1, 72), box, isBlue), 500) << "saved again";
+}
