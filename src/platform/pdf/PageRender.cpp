@@ -131,12 +131,12 @@ Result<QByteArray> Page::flattenedPdf() const
             buffer = fz_new_buffer(c, 16 * 1024);
             out = fz_new_output_with_buffer(c, buffer);
             writer = fz_new_pdf_writer_with_output(c, out, "compress");
+            out = nullptr; // the writer owns and closes it
             fz_device* device = fz_begin_page(c, writer, pdf_bound_page(c, page));
             // Runs contents, annotations and widgets as displayed (hidden ones are skipped).
             pdf_run_page(c, page, device, fz_identity, nullptr);
             fz_end_page(c, writer);
             fz_close_document_writer(c, writer);
-            fz_close_output(c, out);
         }, &error);
         fz_drop_document_writer(c, writer);
         fz_drop_output(c, out);

@@ -153,8 +153,11 @@ void keepBounds(fz_context* c, const Annotation& annotation, const QRectF& befor
         const fz_matrix m = pdf_dict_get_matrix(c, n, PDF_NAME(Matrix));
         pageSpaceAppearance = pdf_is_stream(c, n) && m.a == 1 && m.b == 0 && m.c == 0 && m.d == 1 && m.e == 0 && m.f == 0;
     });
-    if (!pageSpaceAppearance || !nearlyEqual(toQRect(bbox), after))
+    if (!pageSpaceAppearance || !nearlyEqual(toQRect(bbox), after)) {
+        // A form in its own coordinates (note icons) is fitted into /Rect: keep the caller's.
+        putRect(c, obj, PDF_NAME(Rect), before);
         return;
+    }
     const fz_rect r = toFzRect(united);
     guarded(c, [&] {
         pdf_dict_put_rect(c, obj, PDF_NAME(Rect), r);
