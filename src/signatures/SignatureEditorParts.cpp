@@ -112,8 +112,8 @@ FontTile::FontTile(const QFont& font, const QString& fontName, QWidget* parent)
     setCheckable(true);
     setToolTip(fontName);
     setAccessibleName(fontName);
-    setFixedHeight(96);
-    setMinimumWidth(150);
+    // As wide as the sample needs: the row scrolls sideways rather than squeezing the lettering.
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
 void FontTile::setSample(const QString& text, const QColor& color)
@@ -126,8 +126,10 @@ void FontTile::setSample(const QString& text, const QColor& color)
 
 QSize FontTile::sizeHint() const
 {
+    // Script faces swash well beyond their advance widths: measure the ink, not the advance.
     const QFontMetricsF metrics(m_font);
-    return {qMax(150, int(std::ceil(metrics.horizontalAdvance(text()))) + 28), 96};
+    const double inkWidth = qMax(metrics.horizontalAdvance(text()), metrics.tightBoundingRect(text()).width());
+    return {qMax(150, int(std::ceil(inkWidth)) + 28 + 12), 96};
 }
 
 void FontTile::paintEvent(QPaintEvent*)
@@ -143,7 +145,12 @@ void FontTile::paintEvent(QPaintEvent*)
     painter.drawRoundedRect(r, 12, 12);
     painter.setFont(m_font);
     painter.setPen(m_color);
-    painter.drawText(r.adjusted(14, 0, -14, 0), Qt::AlignCenter | Qt::TextSingleLine, text());
+    painter.setClipRect(r.adjusted(2, 2, -2, -2));
+    const QFontMetricsF metrics(m_font);
+    const QRectF ink = metrics.tightBoundingRect(text());
+    const double x = r.center().x() - (ink.isEmpty() ? metrics.horizontalAdvance(text()) / 2 : ink.center().x());
+    const double baseline = r.center().y() + (metrics.ascent() - metrics.descent()) / 2;
+    painter.drawText(QPointF(x, baseline), text());
 }
 
 } // namespace vmk::signatures

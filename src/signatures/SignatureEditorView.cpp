@@ -186,7 +186,7 @@ QWidget* SignatureEditorView::makeFooter()
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     row->addWidget(m_cancelButton);
 
-    m_saveButton = new QPushButton(tr("Save & Place"), footer);
+    m_saveButton = new QPushButton(tr("Save && Place"), footer);
     m_saveButton->setDefault(true);
     connect(m_saveButton, &QPushButton::clicked, this, &SignatureEditorView::save);
     row->addWidget(m_saveButton);

@@ -45,8 +45,13 @@ const QList<SignatureFont>& signatureFonts()
 QFont signatureQFont(const QString& postScript, double pixelSize)
 {
     const platform::Font font = platform::FontService::fontNamed(postScript, pixelSize);
-    if (font.isValid())
-        return font.toQFont(pixelSize);
+    if (font.isValid()) {
+        QFont qfont = font.toQFont(pixelSize);
+        // Contextual alternates and ligatures give glyphs that map back to no character, which would leave
+        // holes in the text other programs extract from typed artwork.
+        qfont.setStyleStrategy(QFont::PreferNoShaping);
+        return qfont;
+    }
     QFont fallback;
     fallback.setPixelSize(qMax(1, qRound(pixelSize)));
     return fallback;
