@@ -32,17 +32,4 @@ bool verifySavedFile(const QString& path, int pageCount, const std::optional<QSt
     return document.pageCount() == pageCount;
 }
 
-pdf::DocumentPtr decryptedCopy(const pdf::Document& document)
-{
-    if (document.isLocked())
-        return nullptr;
-    auto data = document.dataRepresentation(pdf::WriteOptions::withoutEncryption());
-    if (!data)
-        return nullptr;
-    auto copy = pdf::Document::fromData(data.value());
-    if (!copy)
-        return nullptr;
-    return copy.value();
-}
-
 } // namespace vmk::core::PDFOps

@@ -17,8 +17,8 @@
 #include <optional>
 #include <vector>
 
-// Stateless document operations: open checks, verification of saved copies, decryption and the
-// operations on the set and order of pages. Page-set operations keep no undo; callers register it.
+// Stateless document operations: open checks, verification of saved copies and the operations on the
+// set and order of pages. Page-set operations keep no undo; callers register it.
 namespace vmk::core::PDFOps {
 
 // --- Reading and saving ------------------------------------------------------------------------------
@@ -29,10 +29,6 @@ Expected<pdf::DocumentPtr, PDFOpenError> openChecked(const QByteArray& data, con
 
 // Whether the file at path opens, unlocks (with password when it is locked) and has pageCount pages.
 bool verifySavedFile(const QString& path, int pageCount, const std::optional<QString>& password);
-
-// An unencrypted copy of the whole document (links, named destinations, form fields, outline and
-// attributes kept), or nothing while it is locked or when it cannot be written.
-pdf::DocumentPtr decryptedCopy(const pdf::Document& document);
 
 // --- Page sets -----------------------------------------------------------------------------------------
 

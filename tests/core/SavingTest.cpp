@@ -297,3 +297,21 @@ TEST(Saving, HostCommitsTypedTextBeforeWritingAndHearsOfUserSavesOnly)
     manual.scheduler.runDue();
     EXPECT_EQ(h->saves.size(), 3u);
 }
+
+TEST(Saving, EncryptedCopyThatCannotBeCheckedIsNotAccepted)
+{
+    QTemporaryDir dir;
+    const QString path = coretest::encryptWithQpdf(dir, "enc.pdf", coretest::makePdf(2), "pw");
+    const QByteArray original = test::readFile(path);
+    VMKDocument document;
+    ASSERT_FALSE(document.openFile(path).has_value());
+    ASSERT_TRUE(document.pdf()->unlock("pw"));
+    // Unlocked without telling the document the password: the kept encryption can't be verified.
+    const auto error = document.save();
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->code, 512);
+    EXPECT_EQ(test::readFile(path), original);
+
+    document.setUnlockPassword(QString("pw"));
+    EXPECT_FALSE(document.save().has_value());
+}
