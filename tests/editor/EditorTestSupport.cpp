@@ -32,6 +32,29 @@ QByteArray makePdf(const QList<bool>& textPages, const QList<bool>& imagePages)
     return bytes;
 }
 
+QByteArray makeLinesPdf(int pages, int lines)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setPageSize(QPageSize(QPageSize::Letter));
+        writer.setResolution(72);
+        QPainter painter(&writer);
+        QFont font = painter.font();
+        font.setPixelSize(12);
+        painter.setFont(font);
+        for (int p = 0; p < pages; ++p) {
+            if (p > 0)
+                writer.newPage();
+            for (int l = 0; l < lines; ++l)
+                painter.drawText(QPointF(72, 100 + 20 * l), QStringLiteral("Line %1 of page %2 text").arg(l + 1).arg(p + 1));
+        }
+    }
+    return bytes;
+}
+
 pdf::DocumentPtr blankDocument(int count, const QSizeF& size)
 {
     pdf::DocumentPtr document = pdf::Document::createEmpty();

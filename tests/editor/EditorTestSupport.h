@@ -74,6 +74,8 @@ public:
 
 // A PDF whose pages hold text (a line each) or only an image, made with Qt's PDF writer.
 QByteArray makePdf(const QList<bool>& textPages, const QList<bool>& imagePages = {});
+// A PDF of pages each holding `lines` lines of text, 20 points apart.
+QByteArray makeLinesPdf(int pages, int lines);
 // A document of count blank letter-size pages.
 pdf::DocumentPtr blankDocument(int count, const QSizeF& size = QSizeF(612, 792));
 // A locked copy of a document of one text page, with the password.
