@@ -3,7 +3,11 @@
 #include "signatures/SignaturePadModel.h"
 #include "signatures/SignaturePadView.h"
 
+#include "platform/services/ReduceMotion.h"
+
+#include <QGraphicsOpacityEffect>
 #include <QLabel>
+#include <QPropertyAnimation>
 #include <QPainter>
 #include <QPainterPath>
 #include <QResizeEvent>
@@ -39,15 +43,40 @@ SignatureDrawArea::SignatureDrawArea(SignaturePadModel* pad, QWidget* parent)
     : SignatureCard(parent)
     , m_padView(new SignaturePadView(pad, this))
     , m_placeholder(new QLabel(tr("Sign here with your trackpad or mouse."), this))
+    , m_placeholderOpacity(new QGraphicsOpacityEffect(m_placeholder))
+    , m_placeholderFade(new QPropertyAnimation(m_placeholderOpacity, "opacity", this))
 {
     m_placeholder->setAlignment(Qt::AlignCenter);
     m_placeholder->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_placeholder->setStyleSheet(QStringLiteral("color: rgba(0, 0, 0, 89); background: transparent;"));
-    m_placeholder->setVisible(!pad->hasInk());
-    connect(pad, &SignaturePadModel::hasInkChanged, m_placeholder, [this](bool hasInk) {
-        m_placeholder->setVisible(!hasInk);
+    m_placeholder->setGraphicsEffect(m_placeholderOpacity);
+    m_placeholderFade->setDuration(200);
+    m_placeholderFade->setEasingCurve(QEasingCurve::OutCubic);
+    connect(m_placeholderFade, &QPropertyAnimation::finished, this, [this] {
+        if (!m_placeholderShown)
+            m_placeholder->hide();
     });
+    m_placeholderShown = !pad->hasInk();
+    m_placeholder->setVisible(m_placeholderShown);
+    connect(pad, &SignaturePadModel::hasInkChanged, this, [this](bool hasInk) { showPlaceholder(!hasInk); });
     m_padView->raise();
+}
+
+void SignatureDrawArea::showPlaceholder(bool shown)
+{
+    if (shown == m_placeholderShown)
+        return;
+    m_placeholderShown = shown;
+    m_placeholderFade->stop();
+    if (platform::reduceMotionEnabled() || !isVisible()) {
+        m_placeholderOpacity->setOpacity(1.0);
+        m_placeholder->setVisible(shown);
+        return;
+    }
+    m_placeholder->show();
+    m_placeholderFade->setStartValue(m_placeholderOpacity->opacity());
+    m_placeholderFade->setEndValue(shown ? 1.0 : 0.0);
+    m_placeholderFade->start();
 }
 
 void SignatureDrawArea::resizeEvent(QResizeEvent* event)

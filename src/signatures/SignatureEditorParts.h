@@ -5,7 +5,9 @@
 #include <QFont>
 #include <QWidget>
 
+class QGraphicsOpacityEffect;
 class QLabel;
+class QPropertyAnimation;
 
 namespace vmk::signatures {
 
@@ -30,14 +32,21 @@ public:
 
     SignaturePadView* padView() const { return m_padView; }
     QLabel* placeholder() const { return m_placeholder; }
+    // Whether the placeholder is shown or fading in (false as soon as it starts fading out).
+    bool isPlaceholderShown() const { return m_placeholderShown; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void showPlaceholder(bool shown);
+
     SignaturePadView* m_padView;
     QLabel* m_placeholder;
+    QGraphicsOpacityEffect* m_placeholderOpacity;
+    QPropertyAnimation* m_placeholderFade;
+    bool m_placeholderShown = true;
 };
 
 // A round swatch that picks an ink.

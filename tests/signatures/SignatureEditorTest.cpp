@@ -42,18 +42,18 @@ TEST_F(SignatureEditorTest, DrawingEnablesSavingAndClearDisablesItAgain)
     EXPECT_EQ(editor->model()->kind(), SignatureEditorModel::Kind::draw);
     EXPECT_FALSE(editor->saveButton()->isEnabled());
     EXPECT_FALSE(editor->clearButton()->isEnabled());
-    EXPECT_TRUE(editor->drawArea()->placeholder()->isVisible());
+    EXPECT_TRUE(editor->drawArea()->isPlaceholderShown());
 
     // A single click on the pad is enough ink to save.
     SignaturePadView* pad = editor->drawArea()->padView();
     QTest::mouseClick(pad, Qt::LeftButton, {}, QPoint(80, 80));
     EXPECT_TRUE(editor->saveButton()->isEnabled());
     EXPECT_TRUE(editor->clearButton()->isEnabled());
-    EXPECT_FALSE(editor->drawArea()->placeholder()->isVisible());
+    EXPECT_FALSE(editor->drawArea()->isPlaceholderShown());
 
     editor->clearButton()->click();
     EXPECT_FALSE(editor->saveButton()->isEnabled());
-    EXPECT_TRUE(editor->drawArea()->placeholder()->isVisible());
+    EXPECT_TRUE(editor->drawArea()->isPlaceholderShown());
     editor->save();
     EXPECT_TRUE(store.signatures().isEmpty());
     EXPECT_TRUE(editor->isVisible());

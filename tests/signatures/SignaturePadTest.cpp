@@ -1,7 +1,10 @@
 #include "signatures/SignaturePadModel.h"
 #include "signatures/SignaturePadView.h"
 
+#include <QApplication>
+#include <QPointingDevice>
 #include <QSignalSpy>
+#include <QTabletEvent>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -145,6 +148,30 @@ TEST(SignaturePadView, MouseInputBecomesStrokesWithYUp)
     // Moves with no button held draw nothing.
     QTest::mouseMove(&view, QPoint(200, 10));
     EXPECT_EQ(pad.strokes().size(), 1);
+}
+
+TEST(SignaturePadView, TabletPressureSetsTheWidthWhateverTheSpeed)
+{
+    SignaturePadModel pad;
+    SignaturePadView view(&pad);
+    view.resize(300, 150);
+    const auto send = [&](QEvent::Type type, QPointF at, double pressure, ulong ms, Qt::MouseButtons buttons) {
+        QTabletEvent event(type, QPointingDevice::primaryPointingDevice(), at, view.mapToGlobal(at), pressure, 0, 0,
+                           0, 0, 0, Qt::NoModifier, Qt::LeftButton, buttons);
+        event.setTimestamp(ms);
+        QApplication::sendEvent(&view, &event);
+        return event.isAccepted();
+    };
+    EXPECT_TRUE(send(QEvent::TabletPress, {10, 140}, 0.25, 1000, Qt::LeftButton));
+    // 200 points in 1 ms would be the thinnest line by speed; full pressure asks for the widest.
+    send(QEvent::TabletMove, {210, 140}, 1.0, 1001, Qt::LeftButton);
+    send(QEvent::TabletRelease, {210, 140}, 0.0, 1002, Qt::NoButton);
+    ASSERT_EQ(pad.strokes().size(), 1);
+    const InkStroke& stroke = pad.strokes()[0];
+    ASSERT_EQ(stroke.size(), 2);
+    EXPECT_DOUBLE_EQ(stroke[0].width, 1.3 + 2.9 * 0.25);
+    EXPECT_NEAR(stroke[1].width, 3.15 + (4.2 - 3.15) * 0.35, 1e-9);
+    EXPECT_EQ(stroke[0].location, QPointF(10, 10));
 }
 
 } // namespace

@@ -40,6 +40,7 @@ protected:
         QFile file(QDir(folder()).filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes);
+        file.flush(); // a later flush would stamp the file with the current time again
         if (modified.isValid())
             file.setFileTime(modified, QFileDevice::FileModificationTime);
     }
