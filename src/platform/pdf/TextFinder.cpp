@@ -67,7 +67,10 @@ QList<QPair<int, int>> TextFinder::matchesIn(const QString& haystack, const QStr
         if (at < 0)
             break;
         const int start = source[at];
-        const int end = source[at + foldedNeedle.size() - 1] + 1;
+        int end = source[at + foldedNeedle.size() - 1] + 1;
+        // Combining marks after the last matched letter belong to it ("e" + U+0301).
+        while (end < haystack.size() && fold(haystack[end]).isEmpty())
+            ++end;
         result.append({start, end - start});
         from = at + foldedNeedle.size();
     }
