@@ -57,6 +57,14 @@ TEST_F(SignatureEditorTest, DrawingEnablesSavingAndClearDisablesItAgain)
     editor->save();
     EXPECT_TRUE(store.signatures().isEmpty());
     EXPECT_TRUE(editor->isVisible());
+
+    // Ink too small to make artwork still counts as ink, but saving leaves the sheet open as it was.
+    editor->model()->pad()->setStrokes({{{QPointF(40, 40), 0.9}}});
+    EXPECT_TRUE(editor->saveButton()->isEnabled());
+    editor->saveButton()->click();
+    EXPECT_TRUE(store.signatures().isEmpty());
+    EXPECT_TRUE(placed.isEmpty());
+    EXPECT_TRUE(editor->isVisible());
 }
 
 TEST_F(SignatureEditorTest, SaveAndPlaceStoresClosesThenHandsOverTheSignature)

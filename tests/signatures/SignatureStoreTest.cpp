@@ -74,7 +74,16 @@ TEST_F(SignatureStoreTest, FirstSaveCreatesFolderArtworkAndCompactUpperCaseIndex
     EXPECT_EQ(file.readAll(), artwork);
 
     ASSERT_EQ(store.signatures().size(), 1);
-    EXPECT_FALSE(saved->image.isNull());
+    // The picture is ink on transparency, so lists can show it on any background.
+    ASSERT_FALSE(saved->image.isNull());
+    EXPECT_EQ(saved->image.pixelColor(0, 0).alpha(), 0);
+    int opaqueDark = 0;
+    for (int y = 0; y < saved->image.height(); ++y)
+        for (int x = 0; x < saved->image.width(); ++x) {
+            const QColor c = saved->image.pixelColor(x, y);
+            opaqueDark += c.alpha() > 200 && c.lightness() < 60;
+        }
+    EXPECT_GT(opaqueDark, 100);
     EXPECT_NEAR(saved->aspectRatio, test::firstPageSize(artwork).width() / test::firstPageSize(artwork).height(), 1e-9);
 }
 
