@@ -2,6 +2,9 @@
 
 #include "signatures/SignatureStyles.h"
 
+#include "platform/pdf/Document.h"
+#include "platform/pdf/Page.h"
+
 #include <QBuffer>
 #include <QPageLayout>
 #include <QPageSize>
@@ -28,9 +31,22 @@ double distance(const QPointF& a, const QPointF& b)
     return std::hypot(b.x() - a.x(), b.y() - a.y());
 }
 
+// QPdfWriter only writes page sizes in whole points. Content is laid out from the page's lower-left
+// corner, so trimming the media box to the exact size afterwards cuts only the spare fraction at the top
+// and right, and the artwork keeps its true aspect ratio.
+QByteArray trimmedToSize(const QByteArray& bytes, QSizeF size)
+{
+    const pdf::Result<pdf::DocumentPtr> document = pdf::Document::fromData(bytes);
+    if (!document || (*document)->pageCount() != 1)
+        return bytes;
+    const pdf::PagePtr page = (*document)->page(0);
+    page->setMediaBox(QRectF(QPointF(0, 0), size));
+    const pdf::Result<QByteArray> trimmed = (*document)->dataRepresentation(pdf::WriteOptions::withoutEncryption());
+    return trimmed ? *trimmed : bytes;
+}
+
 // Writes one page of the given size in points and lets `draw` paint it with the painter in points, y down
-// from the page's top (QPdfWriter's own orientation). Page sizes are whole points in the file, so the size
-// is rounded up here and `draw` receives the height actually used.
+// from the page's top (QPdfWriter's own orientation); `draw` receives the height of the page it paints on.
 std::optional<QByteArray> writeOnePagePDF(QSizeF size, const std::function<void(QPainter&, double)>& draw)
 {
     const QSizeF pageSize(std::ceil(size.width() - 1e-6), std::ceil(size.height() - 1e-6));
@@ -59,6 +75,8 @@ std::optional<QByteArray> writeOnePagePDF(QSizeF size, const std::function<void(
     buffer.close();
     if (bytes.isEmpty())
         return std::nullopt;
+    if (pageSize != size)
+        return trimmedToSize(bytes, size);
     return bytes;
 }
 

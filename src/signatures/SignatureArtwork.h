@@ -35,9 +35,9 @@ inline constexpr double artworkMargin = 4.0;
 // The size at which typed signatures are set.
 inline constexpr double typedSignatureFontSize = 64.0;
 
-// One-page vector PDF of the strokes in the colour, the page being the ink bounds plus the margin (rounded
-// up to whole points, the ink's lower-left bound at (margin, margin)). Nothing when the bounds are null or
-// not wider and higher than 2 points.
+// One-page vector PDF of the strokes in the colour, the page being the ink bounds plus the margin on every
+// side (the ink's lower-left bound at (margin, margin)). Nothing when the bounds are null or not wider and
+// higher than 2 points.
 std::optional<QByteArray> inkSignaturePDF(const InkStrokes& strokes, const QColor& color);
 
 // The glyph outlines of the text set as one line in the font at the size, baseline at y = 0, y up.
