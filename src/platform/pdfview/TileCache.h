@@ -13,7 +13,7 @@
 namespace vmk::pdfview {
 
 // Side of a square tile in device pixels.
-inline constexpr int kTileSize = 256;
+inline constexpr int kTileSize = 512;
 
 // One tile of one page rendered at one scale. The scale is kept as an integer in thousandths so
 // that keys compare exactly; the page generation changes whenever the page's look changes
