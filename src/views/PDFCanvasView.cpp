@@ -1,0 +1,381 @@
+#include "views/PDFCanvasView.h"
+
+#include "editor/Editor.h"
+#include "platform/pdf/Document.h"
+#include "platform/pdf/Page.h"
+#include "platform/services/ReduceMotion.h"
+#include "views/InlineTextView.h"
+#include "views/NoteAnnotation.h"
+#include "views/NoteEditorView.h"
+
+#include <QMouseEvent>
+
+namespace vmk::views {
+
+PDFCanvasView::PDFCanvasView(QWidget* parent)
+    : PDFView(parent)
+    , m_interaction(*this)
+{
+    NoteAnnotation::install();
+    PDFView::setAutoScales(true);
+    setDisplayMode(pdfview::DisplayMode::SinglePageContinuous);
+    setDisplaysPageBreaks(true);
+    setBackgroundColor(underPageBackgroundColor());
+    setPageShadowsEnabled(true);
+    viewport()->setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+
+    connect(this, &PDFView::currentPageChanged, this, [this] {
+        if (Editor* e = editor())
+            e->notePageChange();
+    });
+    connect(this, &PDFView::scaleChanged, this, &PDFCanvasView::scaleDidChange);
+    connect(this, &PDFView::scrolled, this, &PDFCanvasView::boundsDidChange);
+    connect(this, &PDFView::formWidgetActivated, this, [this] {
+        if (Editor* e = editor())
+            e->noteFormFieldEdited();
+    });
+}
+
+PDFCanvasView::~PDFCanvasView()
+{
+    // The text box's annotation is hidden only while it is typed into; never leave it hidden.
+    if (m_textSession && m_textSession->annotation)
+        m_textSession->annotation->setShouldDisplay(true);
+    if (m_noteSession && m_noteSession->popover)
+        m_noteSession->popover->disconnect(this);
+}
+
+bool PDFCanvasView::hasOverlayContent() const
+{
+    if (gesture())
+        return true;
+    if (Editor* e = editor()) {
+        if (e->selectedAnnotation() || e->pendingCrop())
+            return true;
+    }
+    return m_textSession.has_value();
+}
+
+// --- Events ------------------------------------------------------------------------------------------
+
+void PDFCanvasView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        PDFView::mousePressEvent(event);
+        return;
+    }
+    m_event = event;
+    m_eventIsDoubleClick = false;
+    m_interaction.mouseDown({event->position(), 1, event->modifiers()});
+    m_event = nullptr;
+    event->accept();
+}
+
+void PDFCanvasView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        PDFView::mouseDoubleClickEvent(event);
+        return;
+    }
+    m_event = event;
+    m_eventIsDoubleClick = true;
+    m_interaction.mouseDown({event->position(), 2, event->modifiers()});
+    m_event = nullptr;
+    event->accept();
+}
+
+void PDFCanvasView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!(event->buttons() & Qt::LeftButton)) {
+        PDFView::mouseMoveEvent(event); // hover: the cursor comes from cursorShapeAt
+        return;
+    }
+    m_event = event;
+    m_interaction.mouseDragged({event->position(), 1, event->modifiers()});
+    m_event = nullptr;
+    event->accept();
+}
+
+void PDFCanvasView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        PDFView::mouseReleaseEvent(event);
+        return;
+    }
+    m_event = event;
+    m_interaction.mouseUp({event->position(), 1, event->modifiers()});
+    m_event = nullptr;
+    event->accept();
+}
+
+void PDFCanvasView::keyPressEvent(QKeyEvent* event)
+{
+    if (m_interaction.keyDown({event->key(), event->modifiers()})) {
+        event->accept();
+        return;
+    }
+    PDFView::keyPressEvent(event);
+}
+
+Qt::CursorShape PDFCanvasView::cursorShapeAt(QPointF viewPoint) const
+{
+    return m_interaction.cursorAt(viewPoint).value_or(PDFView::cursorShapeAt(viewPoint));
+}
+
+// --- CanvasSurface -----------------------------------------------------------------------------------
+
+int PDFCanvasView::pageIndexAt(QPointF viewPoint, bool nearest) const
+{
+    return PDFView::pageIndexAt(viewPoint, nearest);
+}
+
+QPointF PDFCanvasView::toPage(QPointF viewPoint, int pageIndex) const
+{
+    return convertPointToPage(viewPoint, pageIndex);
+}
+
+QPointF PDFCanvasView::fromPage(QPointF pagePoint, int pageIndex) const
+{
+    return convertPointFromPage(pagePoint, pageIndex);
+}
+
+pdf::AnnotationPtr PDFCanvasView::baseAnnotationAt(QPointF viewPoint) const
+{
+    return annotationAt(viewPoint);
+}
+
+int PDFCanvasView::characterIndexAt(QPointF viewPoint) const
+{
+    return PDFView::characterIndexAt(viewPoint);
+}
+
+void PDFCanvasView::basePress()
+{
+    if (!m_event)
+        return;
+    if (m_eventIsDoubleClick)
+        PDFView::mouseDoubleClickEvent(m_event);
+    else
+        PDFView::mousePressEvent(m_event);
+}
+
+void PDFCanvasView::baseDrag()
+{
+    if (m_event)
+        PDFView::mouseMoveEvent(m_event);
+}
+
+void PDFCanvasView::baseRelease()
+{
+    if (m_event)
+        PDFView::mouseReleaseEvent(m_event);
+}
+
+void PDFCanvasView::redrawOverlay()
+{
+    viewport()->update();
+}
+
+void PDFCanvasView::takeFocus()
+{
+    setFocus(Qt::MouseFocusReason);
+}
+
+void PDFCanvasView::pageAnnotationsChangedLive(const pdf::PagePtr& page)
+{
+    if (const pdf::DocumentPtr doc = PDFView::document(); doc && page)
+        PDFView::annotationsChanged(doc->indexOf(page));
+}
+
+// --- Scroll and zoom -----------------------------------------------------------------------------------
+
+void PDFCanvasView::scaleDidChange()
+{
+    commitTextSession();
+    endBlockSession(true);
+    if (hasOverlayContent())
+        redrawOverlay();
+}
+
+void PDFCanvasView::boundsDidChange()
+{
+    positionTextView();
+    clearEffects();
+    if (hasOverlayContent())
+        redrawOverlay();
+}
+
+void PDFCanvasView::clearEffects()
+{
+    // Effects (markup sweeps, signature write-on) are not played yet, so none is ever running.
+}
+
+// --- EditorCanvas --------------------------------------------------------------------------------------
+
+void PDFCanvasView::setEditor(Editor* editor)
+{
+    m_interaction.setEditor(editor);
+}
+
+void PDFCanvasView::endBlockSession(bool)
+{
+    // Edit mode's block text editor is not built yet; there is never a block session to end.
+}
+
+void PDFCanvasView::toolDidChange()
+{
+    commitTextSession();
+    if (Editor* e = editor(); e && e->tool() != Tool::crop)
+        e->setPendingCrop(std::nullopt);
+    redrawOverlay();
+}
+
+void PDFCanvasView::resetGesture()
+{
+    m_interaction.endGesture();
+}
+
+void PDFCanvasView::setOverlayNeedsDisplay()
+{
+    redrawOverlay();
+}
+
+void PDFCanvasView::refreshCursor()
+{
+    PDFView::refreshCursor();
+}
+
+void PDFCanvasView::playMarkupSweep(const QList<AnnotationItem>&, const QString&, const QColor&)
+{
+    // Creation effects come later; the new marks simply show at once.
+}
+
+void PDFCanvasView::playSignatureWrite(const pdf::AnnotationPtr&, const pdf::PagePtr&, const QImage&)
+{
+    // Creation effects come later; the signature simply shows at once.
+}
+
+void PDFCanvasView::setDocument(const pdf::DocumentPtr& document)
+{
+    commitTextSession();
+    closeNotePopover();
+    m_interaction.endGesture();
+    PDFView::setDocument(document);
+}
+
+void PDFCanvasView::swapDocument(const pdf::DocumentPtr& document)
+{
+    commitTextSession();
+    closeNotePopover();
+    m_interaction.endGesture();
+    PDFView::swapDocument(document);
+}
+
+pdf::DocumentPtr PDFCanvasView::document() const
+{
+    return PDFView::document();
+}
+
+bool PDFCanvasView::isInWindow() const
+{
+    return isVisible();
+}
+
+void PDFCanvasView::layoutDocumentView()
+{
+    PDFView::layoutDocumentView();
+}
+
+void PDFCanvasView::annotationsChanged(const pdf::PagePtr& page)
+{
+    pageAnnotationsChangedLive(page);
+}
+
+pdf::PagePtr PDFCanvasView::currentPage() const
+{
+    return PDFView::currentPage();
+}
+
+std::optional<pdf::Destination> PDFCanvasView::currentDestination() const
+{
+    const pdf::DocumentPtr doc = PDFView::document();
+    int index = -1;
+    if (!doc)
+        return std::nullopt;
+    const QPointF topLeft(0, 0);
+    index = PDFView::pageIndexAt(topLeft, true);
+    if (index < 0)
+        return std::nullopt;
+    return pdf::Destination{doc->page(index), convertPointToPage(topLeft, index)};
+}
+
+void PDFCanvasView::goToPage(const pdf::PagePtr& page)
+{
+    if (const pdf::DocumentPtr doc = PDFView::document(); doc && page) {
+        if (const int index = doc->indexOf(page); index >= 0)
+            PDFView::goToPage(index);
+    }
+}
+
+void PDFCanvasView::scrollToPageAnimated(const pdf::PagePtr& page)
+{
+    const pdf::DocumentPtr doc = PDFView::document();
+    const int index = doc && page ? doc->indexOf(page) : -1;
+    if (index < 0)
+        return;
+    if (platform::reduceMotionEnabled() || !pdfview::isContinuous(displayMode())) {
+        PDFView::goToPage(index);
+        return;
+    }
+    // The page's top less 8 points, in content coordinates.
+    const double top = scrollOrigin().y() + pageRectInView(index).top() - 8 * PDFView::scaleFactor();
+    scrollToY(top, true);
+}
+
+void PDFCanvasView::goToDestination(const pdf::Destination& destination)
+{
+    PDFView::goToDestination(destination);
+}
+
+double PDFCanvasView::scaleFactor() const { return PDFView::scaleFactor(); }
+
+void PDFCanvasView::setScaleFactor(double scale, bool animated)
+{
+    if (animated)
+        setScaleFactorAnimated(scale);
+    else
+        PDFView::setScaleFactor(scale);
+}
+
+double PDFCanvasView::minScaleFactor() const { return PDFView::minScaleFactor(); }
+double PDFCanvasView::maxScaleFactor() const { return PDFView::maxScaleFactor(); }
+bool PDFCanvasView::autoScales() const { return PDFView::autoScales(); }
+void PDFCanvasView::setAutoScales(bool on) { PDFView::setAutoScales(on); }
+QSizeF PDFCanvasView::boundsSize() const { return viewport()->size(); }
+
+void PDFCanvasView::setHighlightedSelections(const QList<pdf::Selection>& selections, int currentIndex)
+{
+    PDFView::setHighlightedSelections(selections, currentIndex);
+}
+
+void PDFCanvasView::goToSelection(const pdf::Selection& selection) { PDFView::goToSelection(selection); }
+
+void PDFCanvasView::setCurrentSelection(const std::optional<pdf::Selection>& selection, bool)
+{
+    PDFView::setCurrentSelection(selection);
+}
+
+std::optional<pdf::Selection> PDFCanvasView::currentSelection() const { return PDFView::currentSelection(); }
+void PDFCanvasView::clearSelection() { PDFView::clearSelection(); }
+
+QPointF PDFCanvasView::visibleCentreInPage(const pdf::PagePtr& page) const
+{
+    const pdf::DocumentPtr doc = PDFView::document();
+    const int index = doc && page ? doc->indexOf(page) : -1;
+    if (index < 0)
+        return page ? page->cropBox().center() : QPointF();
+    return convertPointToPage(QRectF(viewport()->rect()).center(), index);
+}
+
+} // namespace vmk::views

@@ -1,0 +1,162 @@
+#pragma once
+
+#include "editor/EditorCanvas.h"
+#include "platform/pdfview/PDFView.h"
+#include "views/CanvasInteraction.h"
+#include "views/CanvasSurface.h"
+
+#include <QPointer>
+
+#include <optional>
+
+class QMouseEvent;
+class QPlainTextEdit;
+
+namespace vmk::views {
+
+class InlineTextView;
+class NoteModel;
+class NotePopover;
+
+// The page canvas of a document window: our PDF view extended so that the tools of the modes act on the
+// pages. It shows the document continuously, turns mouse and key events into gestures (CanvasInteraction)
+// and hands each finished gesture to the Editor; it hosts the inline text box and the note popover, and
+// paints the selection, the gesture in progress and the pending crop over the pages.
+class PDFCanvasView : public pdfview::PDFView, public EditorCanvas, private CanvasSurface {
+    Q_OBJECT
+public:
+    // The text box being typed into inline.
+    struct TextSession {
+        pdf::AnnotationPtr annotation;
+        pdf::PagePtr page;
+        QPointer<InlineTextView> view;
+        bool isNew = false;
+    };
+    // The note whose popover is open.
+    struct NoteSession {
+        pdf::AnnotationPtr annotation;
+        pdf::PagePtr page;
+        NoteModel* model = nullptr; // owned by the popover
+        bool isNew = false;
+        QPointer<NotePopover> popover;
+    };
+
+    explicit PDFCanvasView(QWidget* parent = nullptr);
+    ~PDFCanvasView() override;
+
+    Editor* editor() const { return m_interaction.editor(); }
+    const CanvasInteraction& interaction() const { return m_interaction; }
+    const std::optional<Gesture>& gesture() const { return m_interaction.gesture(); }
+    Tool activeTool() const { return m_interaction.activeTool(); }
+    // Whether anything is drawn over the pages (scroll and zoom skip the redraw otherwise).
+    bool hasOverlayContent() const;
+
+    // --- Text box and note ----------------------------------------------------------------------------------
+    const std::optional<TextSession>& textSession() const { return m_textSession; }
+    const std::optional<NoteSession>& noteSession() const { return m_noteSession; }
+    void beginTextBoxEditing(const pdf::AnnotationPtr& annotation, const pdf::PagePtr& page, bool isNew) override;
+    void fitTextViewHeight();
+    void showNotePopover(const pdf::AnnotationPtr& annotation, const pdf::PagePtr& page, bool isNew) override;
+    // Closes the note popover; its text is kept.
+    void closeNotePopover();
+
+    // --- The Delete command ---------------------------------------------------------------------------------
+    bool validateDelete() const { return m_interaction.canDelete(); }
+    void deleteSelection() { m_interaction.deleteSelection(); }
+
+    // The page's colour around a page-space rectangle: the median of four samples just outside its corners.
+    QColor sampleBackgroundColor(const pdf::PagePtr& page, const QRectF& pageRect) const;
+
+    // Stops every running effect at once.
+    void clearEffects();
+
+    // --- EditorCanvas ---------------------------------------------------------------------------------------
+    QObject* canvasObject() override { return this; }
+    QWidget* canvasWidget() override { return this; }
+    void setEditor(Editor* editor) override;
+    void commitTextSession() override;
+    void endBlockSession(bool commit) override;
+    void toolDidChange() override;
+    void resetGesture() override;
+    void setOverlayNeedsDisplay() override;
+    void refreshCursor() override;
+    void playMarkupSweep(const QList<AnnotationItem>& items, const QString& subtype, const QColor& color) override;
+    void playSignatureWrite(const pdf::AnnotationPtr& annotation, const pdf::PagePtr& page,
+                            const QImage& image) override;
+    void setDocument(const pdf::DocumentPtr& document) override;
+    void swapDocument(const pdf::DocumentPtr& document) override;
+    pdf::DocumentPtr document() const override;
+    bool isInWindow() const override;
+    void layoutDocumentView() override;
+    using PDFView::annotationsChanged;
+    void annotationsChanged(const pdf::PagePtr& page) override;
+    pdf::PagePtr currentPage() const override;
+    std::optional<pdf::Destination> currentDestination() const override;
+    using PDFView::goToPage;
+    void goToPage(const pdf::PagePtr& page) override;
+    void scrollToPageAnimated(const pdf::PagePtr& page) override;
+    void goToDestination(const pdf::Destination& destination) override;
+    double scaleFactor() const override;
+    using PDFView::setScaleFactor;
+    void setScaleFactor(double scale, bool animated) override;
+    double minScaleFactor() const override;
+    double maxScaleFactor() const override;
+    bool autoScales() const override;
+    void setAutoScales(bool on) override;
+    QSizeF boundsSize() const override;
+    void setHighlightedSelections(const QList<pdf::Selection>& selections, int currentIndex) override;
+    void goToSelection(const pdf::Selection& selection) override;
+    using PDFView::setCurrentSelection;
+    void setCurrentSelection(const std::optional<pdf::Selection>& selection, bool animated) override;
+    std::optional<pdf::Selection> currentSelection() const override;
+    void clearSelection() override;
+    QPointF visibleCentreInPage(const pdf::PagePtr& page) const override;
+
+protected:
+    void paintOverlay(QPainter& painter, const QRect& exposed) override;
+    Qt::CursorShape cursorShapeAt(QPointF viewPoint) const override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    // CanvasSurface
+    pdf::DocumentPtr shownDocument() const override { return PDFView::document(); }
+    int pageIndexAt(QPointF viewPoint, bool nearest) const override;
+    QPointF toPage(QPointF viewPoint, int pageIndex) const override;
+    QPointF fromPage(QPointF pagePoint, int pageIndex) const override;
+    double viewScale() const override { return PDFView::scaleFactor(); }
+    pdf::AnnotationPtr baseAnnotationAt(QPointF viewPoint) const override;
+    int characterIndexAt(QPointF viewPoint) const override;
+    void basePress() override;
+    void baseDrag() override;
+    void baseRelease() override;
+    std::optional<pdf::Selection> textSelection() const override { return PDFView::currentSelection(); }
+    void clearTextSelection() override { PDFView::clearSelection(); }
+    void autoscrollTo(QPointF viewPoint) override { autoscroll(viewPoint); }
+    void redrawOverlay() override;
+    void takeFocus() override;
+    void stopEffects() override { clearEffects(); }
+    void pageAnnotationsChangedLive(const pdf::PagePtr& page) override;
+
+    void scaleDidChange();
+    void boundsDidChange();
+    void positionTextView();
+    void noteDidClose(NotePopover* popover);
+    void commitNote(const NoteSession& session);
+
+    // Drawing (CanvasDrawing.cpp).
+    void drawSelection(QPainter& painter);
+    void drawGesturePreview(QPainter& painter);
+    void drawCropDimming(QPainter& painter, int pageIndex, const QRectF& viewRect);
+
+    CanvasInteraction m_interaction;
+    std::optional<TextSession> m_textSession;
+    std::optional<NoteSession> m_noteSession;
+    QMouseEvent* m_event = nullptr; // the event being dispatched to the interaction
+    bool m_eventIsDoubleClick = false;
+};
+
+} // namespace vmk::views
