@@ -172,6 +172,14 @@ public:
     // The canvas reports a click or typing into a form field: the document counts as edited.
     void noteFormFieldEdited();
 
+    // --- What the document asks of its window (the window controller forwards these) -----------------
+    // Ends typing on the canvas so the typed text is part of the page before the document is written.
+    void commitPendingEdits();
+    // After a save that succeeded; a user's Save or Save As shows "Saved.".
+    void documentDidSave(bool userInitiated);
+    // After the document re-read its file: adopts the new content and restores the reading position.
+    void documentDidRevert();
+
     // --- Navigation and zoom ----------------------------------------------------------------------------
     void goToPage(int index);
     void jumpToPage(int index);

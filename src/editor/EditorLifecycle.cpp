@@ -3,6 +3,7 @@
 #include "core/VMKDocument.h"
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
+#include "platform/services/Logger.h"
 
 namespace vmk {
 
@@ -43,6 +44,7 @@ void Editor::attachDocument(bool restorePosition)
 
 void Editor::showDocument(bool restorePosition)
 {
+    platform::SignpostInterval signpost(QStringLiteral("Show Document"));
     m_canvas->setDocument(pdfDocument());
     setPageCountValue(pdfDocument()->pageCount());
     notePageChange();
@@ -99,6 +101,22 @@ void Editor::documentDidReload()
     notePageChange();
     if (m_windowHost)
         m_windowHost->updateSubtitle();
+}
+
+void Editor::commitPendingEdits()
+{
+    m_canvas->commitTextSession();
+}
+
+void Editor::documentDidSave(bool userInitiated)
+{
+    if (userInitiated)
+        showToast(QStringLiteral("Saved."), QStringLiteral("checkmark.circle.fill"), Toast::Style::success);
+}
+
+void Editor::documentDidRevert()
+{
+    attachDocument(true);
 }
 
 void Editor::annotationsChanged(const pdf::PagePtr& page)

@@ -173,3 +173,26 @@ TEST(EditorState, FormFieldEditsMarkTheDocumentEdited)
     f.editor->noteFormFieldEdited();
     EXPECT_TRUE(f.document->isEdited());
 }
+
+TEST(EditorState, DocumentHostStepsShowSavedAndAdoptARevertedDocument)
+{
+    EditorFixture f(blankDocument(3));
+    Editor& e = *f.editor;
+    e.documentDidSave(false);
+    EXPECT_FALSE(e.toast().has_value());
+    e.documentDidSave(true);
+    ASSERT_TRUE(e.toast().has_value());
+    EXPECT_EQ(e.toast()->text, QStringLiteral("Saved."));
+    EXPECT_EQ(e.toast()->style, Toast::Style::success);
+
+    {
+        platform::LogCapture log;
+        f.document->setPdf(blankDocument(7));
+        e.documentDidRevert();
+        EXPECT_EQ(log.linesWithPrefix(QStringLiteral("signpost begin")).filter(QStringLiteral("Show Document")).size(), 1);
+        EXPECT_EQ(log.linesWithPrefix(QStringLiteral("signpost end")).filter(QStringLiteral("Show Document")).size(), 1);
+    }
+    EXPECT_EQ(e.pageCount(), 7);
+    EXPECT_EQ(f.canvas->document(), f.pdf());
+    EXPECT_FALSE(e.outline().has_value());
+}

@@ -8,6 +8,7 @@
 #include "platform/doc/UndoManager.h"
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
+#include "platform/services/Logger.h"
 #include "platform/services/Scheduler.h"
 #include "platform/services/UserDefaults.h"
 
