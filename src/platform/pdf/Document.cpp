@@ -160,6 +160,68 @@ PagePtr Document::page(int index) const
     return slot;
 }
 
+// The object numbers of the page tree's leaves in order. Cycles and absurd depth leave the list short,
+// so that the caller falls back to MuPDF's own lookups.
+static void collectPageNumbers(fz_context* c, pdf_obj* node, std::vector<int>& out, std::vector<char>& seen, int depth)
+{
+    if (!node || depth > 64 || !pdf_is_indirect(c, node))
+        return;
+    const int num = pdf_to_num(c, node);
+    if (num <= 0 || num >= int(seen.size()) || seen[size_t(num)])
+        return;
+    seen[size_t(num)] = 1;
+    pdf_obj* kids = pdf_dict_get(c, node, PDF_NAME(Kids));
+    if (pdf_is_array(c, kids)) {
+        const int n = pdf_array_len(c, kids);
+        for (int i = 0; i < n; ++i)
+            collectPageNumbers(c, pdf_array_get(c, kids, i), out, seen, depth + 1);
+    } else {
+        out.push_back(num);
+    }
+}
+
+std::vector<PagePtr> Document::pages() const
+{
+    if (m_state->locked)
+        return {};
+    const int count = pageCount();
+    std::vector<int> numbers(size_t(count), 0);
+    bool missing = false;
+    for (int i = 0; i < count; ++i)
+        missing = missing || !m_state->pages[size_t(i)];
+    if (missing) {
+        // Looking pages up one by one walks the page tree from its root each time, quadratic in a long
+        // document: walk it once instead, and fall back to lookups for a tree that does not add up.
+        fz_context* c = ctx();
+        pdf_document* doc = m_state->doc;
+        std::vector<int> found;
+        found.reserve(size_t(count));
+        std::vector<char> seen;
+        const bool walked = guarded(c, [&] {
+            seen.assign(size_t(pdf_xref_len(c, doc)), 0);
+            pdf_obj* root = pdf_dict_getp(c, pdf_trailer(c, doc), "Root/Pages");
+            collectPageNumbers(c, root, found, seen, 0);
+        });
+        if (walked && int(found.size()) == count) {
+            numbers = std::move(found);
+        } else {
+            for (int i = 0; i < count; ++i)
+                guarded(c, [&] { numbers[size_t(i)] = pdf_to_num(c, pdf_lookup_page_obj(c, doc, i)); });
+        }
+    }
+    std::vector<PagePtr> result;
+    result.reserve(size_t(count));
+    for (int i = 0; i < count; ++i) {
+        PagePtr& slot = m_state->pages[size_t(i)];
+        if (!slot && numbers[size_t(i)] > 0) {
+            slot = PageState::make(m_state->doc, numbers[size_t(i)]);
+            slot->state().document = m_state->self;
+        }
+        result.push_back(slot ? slot : page(i));
+    }
+    return result;
+}
+
 int Document::indexOf(const Page* page) const
 {
     if (!page)

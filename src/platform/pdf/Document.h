@@ -42,6 +42,9 @@ public:
     int pageCount() const;
     // The same handle on every call; nullptr out of range or while locked.
     PagePtr page(int index) const;
+    // Every page in order, the same handles as page(i); one pass over the page tree, so that a long
+    // document's pages are all at hand in linear time. Empty while locked.
+    std::vector<PagePtr> pages() const;
     // -1 for a page of another document, a removed page or nullptr.
     int indexOf(const PagePtr& page) const;
     int indexOf(const Page* page) const;

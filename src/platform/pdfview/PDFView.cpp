@@ -115,16 +115,12 @@ void PDFView::annotationsChanged(int pageIndex)
 
 void PDFView::Private::reloadPages()
 {
-    pages.clear();
+    pages = document ? document->pages() : std::vector<pdf::PagePtr>();
     std::vector<PageGeometry> geometry;
-    const int n = document ? document->pageCount() : 0;
-    pages.reserve(size_t(n));
-    geometry.reserve(size_t(n));
-    for (int i = 0; i < n; ++i) {
-        pdf::PagePtr page = document->page(i);
-        pages.push_back(page);
+    geometry.reserve(pages.size());
+    for (const pdf::PagePtr& page : pages)
         geometry.push_back(page ? PageGeometry{page->cropBox(), page->rotation()} : PageGeometry{});
-    }
+    const int n = int(pages.size());
     // Generations only grow, so that a tile of a page that took another's index never matches.
     std::uint32_t next = 0;
     for (std::uint32_t g : generations)
