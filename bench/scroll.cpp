@@ -121,11 +121,13 @@ int main(int argc, char** argv)
 
     timer.restart();
     view.setDocument(document);
-    const double firstPaintMs = timer.nsecsElapsed() / 1e6 + waitRendered(view);
+    const double layoutMs = timer.nsecsElapsed() / 1e6;
+    const double firstPaintMs = layoutMs + waitRendered(view);
     std::printf("pages %d, viewport %dx%d, scale %.3f\n", document->pageCount(), view.viewport()->width(),
                 view.viewport()->height(), view.scaleFactor());
-    std::printf("first page painted: %.1f ms (goal <= 100 ms); one page rendered directly: %.1f ms; ratio %.2f\n",
-                firstPaintMs, referenceMs, firstPaintMs / referenceMs);
+    std::printf("first page painted: %.1f ms, of which laying out the pages %.1f ms (goal <= 100 ms); "
+                "one page rendered directly: %.1f ms; ratio %.2f\n",
+                firstPaintMs, layoutMs, referenceMs, firstPaintMs / referenceMs);
 
     // Scroll through everything, a viewport at a time, waiting for each position to be complete.
     std::vector<double> steps;
