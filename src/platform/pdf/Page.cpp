@@ -401,7 +401,11 @@ bool detail::graftAnnotation(const Annotation& annotation, pdf_document* target)
             pdf_drop_obj(c, copy);
         }))
         return false;
+    const int oldNum = annotation.state().ref.num();
     annotation.state().ref.reset(target, newNum);
+    // Standalone annotations wait in the shared scratch document; once moved out they are not needed there.
+    if (source == scratchDocument())
+        guarded(c, [&] { pdf_delete_object(c, source, oldNum); });
     return newNum > 0;
 }
 

@@ -2,14 +2,33 @@
 
 #include "platform/pdf/PdfLog.h"
 
-#include <mutex>
+#include <atomic>
+#include <thread>
 
 Q_LOGGING_CATEGORY(lcVmkPdf, "vmk.pdf")
 
 namespace vmk::pdf::detail {
 namespace {
 
-std::mutex g_locks[FZ_LOCK_MAX];
+// The engine takes these locks for every reference count change and glyph cache lookup, holding them
+// for a few instructions; with a worker per core a sleeping mutex spends more time in the kernel than in
+// the critical sections, so spin briefly before yielding.
+struct SpinLock {
+    std::atomic<bool> held{false};
+    void lock()
+    {
+        int spins = 0;
+        while (held.exchange(true, std::memory_order_acquire)) {
+            while (held.load(std::memory_order_relaxed)) {
+                if (++spins > 100)
+                    std::this_thread::yield(); // the holder may have been descheduled
+            }
+        }
+    }
+    void unlock() { held.store(false, std::memory_order_release); }
+};
+
+SpinLock g_locks[FZ_LOCK_MAX];
 
 void lockFn(void*, int lock) { g_locks[lock].lock(); }
 void unlockFn(void*, int lock) { g_locks[lock].unlock(); }

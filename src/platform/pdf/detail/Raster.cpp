@@ -1,6 +1,5 @@
 #include "platform/pdf/detail/Raster.h"
 
-#include <cstring>
 
 namespace vmk::pdf::detail {
 
@@ -25,18 +24,27 @@ fz_pixmap* newWhitePixmap(fz_context* c, fz_irect area)
     return pixmap;
 }
 
+namespace {
+
+void dropPixmap(void* pixmap)
+{
+    // Whichever thread lets go of the image drops the pixmap with its own context.
+    fz_drop_pixmap(ctx(), static_cast<fz_pixmap*>(pixmap));
+}
+
+} // namespace
+
 QImage toImage(fz_context* c, fz_pixmap* pixmap)
 {
     const int w = fz_pixmap_width(c, pixmap), h = fz_pixmap_height(c, pixmap);
-    const ptrdiff_t stride = fz_pixmap_stride(c, pixmap);
-    const unsigned char* samples = fz_pixmap_samples(c, pixmap);
-    QImage image(w, h, QImage::Format_RGB32);
-    if (image.isNull())
-        return image;
-    const size_t rowBytes = size_t(w) * 4;
-    for (int y = 0; y < h; ++y)
-        std::memcpy(image.scanLine(y), samples + ptrdiff_t(y) * stride, rowBytes);
-    return image;
+    const qsizetype stride = qsizetype(fz_pixmap_stride(c, pixmap));
+    unsigned char* samples = fz_pixmap_samples(c, pixmap);
+    if (w <= 0 || h <= 0 || !samples)
+        return QImage();
+    // The image shares the pixmap's memory (a page at 150 dpi is megabytes; copying it costs as much as
+    // a good part of the drawing) and keeps the pixmap alive until the image and its copies are gone.
+    fz_keep_pixmap(c, pixmap);
+    return QImage(samples, w, h, stride, QImage::Format_RGB32, dropPixmap, pixmap);
 }
 
 } // namespace vmk::pdf::detail

@@ -14,7 +14,8 @@ fz_irect renderArea(fz_rect bounds, double scale, const QRect& tile);
 // A white, opaque pixmap for the area whose samples are laid out as QImage::Format_RGB32.
 fz_pixmap* newWhitePixmap(fz_context* c, fz_irect area);
 
-// Copies a pixmap made by newWhitePixmap into a QImage.
+// A QImage over a pixmap made by newWhitePixmap, sharing its memory (the caller still drops its own
+// reference).
 QImage toImage(fz_context* c, fz_pixmap* pixmap);
 
 } // namespace vmk::pdf::detail
