@@ -171,6 +171,8 @@ public:
     void detectScan();
     // The canvas reports a click or typing into a form field: the document counts as edited.
     void noteFormFieldEdited();
+    // The canvas reports a click on an annotation: only a form field (a Widget) marks the document edited.
+    void noteAnnotationHit(const pdf::AnnotationPtr& annotation);
 
     // --- What the document asks of its window (the window controller forwards these) -----------------
     // Ends typing on the canvas so the typed text is part of the page before the document is written.

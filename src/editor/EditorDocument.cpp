@@ -4,6 +4,7 @@
 
 #include "core/VMKDocument.h"
 #include "editor/HeadlessCanvas.h"
+#include "platform/pdf/Annotation.h"
 #include "platform/pdf/Document.h"
 #include "platform/services/UserDefaults.h"
 
@@ -75,6 +76,12 @@ void Editor::noteFormFieldEdited()
 {
     if (m_document)
         m_document->updateChangeCount(platform::ChangeType::Done);
+}
+
+void Editor::noteAnnotationHit(const pdf::AnnotationPtr& annotation)
+{
+    if (annotation && annotation->isWidget())
+        noteFormFieldEdited();
 }
 
 } // namespace vmk

@@ -27,6 +27,9 @@ class PageGridHost {
 public:
     virtual ~PageGridHost() = default;
 
+    // Item height of the grid for an item width.
+    static double itemHeight(double width) { return width * 1.3 + 30; }
+
     virtual double itemWidth() const = 0;
     // Sets the item width, lays items out at (width, width × 1.3 + 30), reloads them and re-applies the
     // Editor's organizerSelection.

@@ -60,6 +60,7 @@ TEST(EditorNavigation, ZoomStepsTheGridWithinItsLimitsAndTheCanvasWithinItsScale
     grid.width = 100;
     f.editor->zoomStep(0.8);
     EXPECT_DOUBLE_EQ(grid.width, 90);
+    EXPECT_DOUBLE_EQ(PageGridHost::itemHeight(200), 290);
 
     f.editor->setMode(EditorMode::read);
     f.canvas->setScaleFactor(1.0, false);

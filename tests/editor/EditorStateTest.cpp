@@ -25,6 +25,10 @@ TEST(EditorState, StartsWithTheDefaultsAndShowsTheDocument)
     EXPECT_EQ(f.canvas->document(), f.pdf());
     EXPECT_EQ(f.canvas->editor(), &e);
     EXPECT_EQ(e.documentBaseName(), QStringLiteral("Report"));
+    // Published fields are properties too.
+    EXPECT_EQ(e.property("pageCount").toInt(), 5);
+    EXPECT_TRUE(e.setProperty("mode", QVariant::fromValue(EditorMode::pages)));
+    EXPECT_EQ(e.mode(), EditorMode::pages);
 }
 
 TEST(EditorState, ModeAndToolObserversRunOnlyOnRealChanges)
@@ -169,6 +173,8 @@ TEST(EditorState, DelayedStepsDoNothingOnceTheEditorIsGone)
 TEST(EditorState, FormFieldEditsMarkTheDocumentEdited)
 {
     EditorFixture f;
+    f.editor->noteAnnotationHit(pdf::Annotation::create(QStringLiteral("Link"), QRectF(0, 0, 10, 10)));
+    f.editor->noteAnnotationHit(pdf::Annotation::create(QStringLiteral("Text"), QRectF(0, 0, 10, 10)));
     EXPECT_FALSE(f.document->isEdited());
     f.editor->noteFormFieldEdited();
     EXPECT_TRUE(f.document->isEdited());
