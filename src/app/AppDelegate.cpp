@@ -1,0 +1,304 @@
+#include "app/AppDelegate.h"
+
+#include "app/AppDocumentController.h"
+#include "app/AppIcon.h"
+#include "app/LaunchTiming.h"
+#include "app/MainMenu.h"
+#include "app/Presenters.h"
+#include "app/WelcomeView.h"
+
+#include "platform/services/NotificationCenter.h"
+#include "platform/services/Scheduler.h"
+#include "platform/services/UserDefaults.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+#include <QStyleFactory>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace vmk::app {
+
+namespace {
+
+AppDelegate* g_delegate = nullptr;
+
+QPalette darkPalette()
+{
+    QPalette p;
+    const QColor window(38, 38, 40), base(30, 30, 32), text(235, 235, 238);
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, base);
+    p.setColor(QPalette::AlternateBase, QColor(46, 46, 49));
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, QColor(52, 52, 56));
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::ToolTipBase, QColor(60, 60, 64));
+    p.setColor(QPalette::ToolTipText, text);
+    p.setColor(QPalette::PlaceholderText, QColor(150, 150, 156));
+    p.setColor(QPalette::Highlight, QColor(10, 132, 255));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::Dark, QColor(22, 22, 24));
+    p.setColor(QPalette::Mid, QColor(70, 70, 74));
+    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(120, 120, 126));
+    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(120, 120, 126));
+    p.setColor(QPalette::Disabled, QPalette::Text, QColor(120, 120, 126));
+    return p;
+}
+
+QPalette lightPalette()
+{
+    QPalette p;
+    const QColor window(246, 246, 247), text(28, 28, 30);
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, Qt::white);
+    p.setColor(QPalette::AlternateBase, QColor(238, 238, 240));
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, QColor(240, 240, 242));
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::PlaceholderText, QColor(120, 120, 126));
+    p.setColor(QPalette::Highlight, QColor(0, 122, 255));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::Dark, QColor(200, 200, 204));
+    return p;
+}
+
+const QSet<QString>& delegateCommands()
+{
+    static const QSet<QString> commands = {
+        "showAbout:", "showWelcome:", "combinePDFs:", "openSupport:", "openPrivacy:", "showAcknowledgements:",
+        "hide:", "unhideAllApplications:", "terminate:", "performMiniaturize:", "performZoom:", "arrangeInFront:",
+        "toggleFullScreen:", "performClose:",
+    };
+    return commands;
+}
+
+const QUrl& supportUrl()
+{
+    static const QUrl url(QStringLiteral("https://vellumark.app/support"));
+    return url;
+}
+
+const QUrl& privacyUrl()
+{
+    static const QUrl url(QStringLiteral("https://vellumark.app/privacy"));
+    return url;
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(DocumentController* controller, QObject* parent)
+    : QObject(parent), m_controller(controller)
+{
+    if (!g_delegate)
+        g_delegate = this;
+    CommandRouter::shared().addApplicationResponder(this);
+    if (m_controller)
+        m_controller->setWelcomeWindowPresence([this] { return isWelcomeWindowVisible(); },
+                                               [this] {
+                                                   if (m_welcomeWindow) {
+                                                       m_welcomeWindow->raise();
+                                                       m_welcomeWindow->activateWindow();
+                                                   }
+                                               });
+}
+
+AppDelegate::~AppDelegate()
+{
+    platform::NotificationCenter::defaultCenter().removeObserver(m_observer);
+    CommandRouter::shared().removeApplicationResponder(this);
+    if (m_controller)
+        m_controller->setWelcomeWindowPresence({}, {});
+    delete m_welcomeWindow.data();
+    if (g_delegate == this)
+        g_delegate = nullptr;
+}
+
+AppDelegate* AppDelegate::shared()
+{
+    return g_delegate;
+}
+
+QString AppDelegate::appearanceFrom(const QString& value)
+{
+    if (value == QLatin1String("light") || value == QLatin1String("dark"))
+        return value;
+    return {};
+}
+
+void AppDelegate::applicationWillFinishLaunching()
+{
+    auto& defaults = platform::UserDefaults::standard();
+    defaults.registerDefaults({{QStringLiteral("NSShowAppCentricOpenPanelInsteadOfUntitledFile"), false}});
+    const QString appearance = appearanceFrom(defaults.string(QStringLiteral("VMKAppearance")));
+    if (!appearance.isEmpty()) {
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        QApplication::setPalette(appearance == QLatin1String("dark") ? darkPalette() : lightPalette());
+    }
+    QApplication::setWindowIcon(appIcon());
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    QPointer<AppDelegate> self(this);
+    m_observer = platform::NotificationCenter::defaultCenter().addObserver(
+        platform::kDocumentsChangedNotification, nullptr,
+        [self](const platform::Notification&) {
+            if (self)
+                self->closeWelcomeIfDocumentsOpen();
+        },
+        this);
+}
+
+void AppDelegate::launch(const QStringList& paths)
+{
+    QList<std::pair<QString, platform::DocumentError>> failures;
+    for (const QString& path : paths) {
+        const auto result = m_controller->openDocument(path, true);
+        if (result.error && !result.error->isCancel())
+            failures.append({path, *result.error});
+    }
+    if (m_controller->documents().empty()) {
+        showWelcomeWindow();
+        // The welcome window shows what could not be opened; it is on screen now.
+        for (const auto& [path, error] : failures)
+            m_controller->reportOpenFailure(path, error);
+        return;
+    }
+    for (const auto& failure : failures)
+        m_controller->presentError(failure.second);
+}
+
+bool AppDelegate::handleReopen(bool hasVisibleWindows)
+{
+    if (!hasVisibleWindows)
+        showWelcomeWindow();
+    return true;
+}
+
+WelcomeView* AppDelegate::welcomeView() const
+{
+    return m_welcomeWindow ? m_welcomeWindow->findChild<WelcomeView*>() : nullptr;
+}
+
+bool AppDelegate::isWelcomeWindowVisible() const
+{
+    return m_welcomeWindow && m_welcomeWindow->isVisible() && !m_welcomeWindow->isMinimized();
+}
+
+void AppDelegate::showWelcomeWindow()
+{
+    if (m_welcomeWindow) {
+        m_welcomeWindow->show();
+        m_welcomeWindow->raise();
+        m_welcomeWindow->activateWindow();
+        return;
+    }
+    auto* window = new QWidget(nullptr, Qt::Window);
+    window->setObjectName(QStringLiteral("WelcomeWindow"));
+    window->setWindowTitle(QStringLiteral("Welcome to Vellumark"));
+    window->setAttribute(Qt::WA_DeleteOnClose, false);
+    WelcomeView::Actions actions;
+    QPointer<DocumentController> controller(m_controller);
+    actions.openPanel = [controller, window] {
+        if (controller)
+            controller->runOpenPanel(window);
+    };
+    actions.open = [controller](const QString& path) {
+        if (controller)
+            controller->openPaths({path});
+    };
+    auto* view = new WelcomeView(m_controller ? m_controller->recentDocumentPaths() : QStringList(), actions);
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view);
+    // The menu's shortcuts work here too, though the window shows no menu bar of its own.
+    QMenuBar* hidden = buildMainMenu(window);
+    hidden->hide();
+    window->addActions(commandActions(hidden));
+    window->resize(760, 480);
+    if (QScreen* screen = QApplication::primaryScreen())
+        window->move(screen->availableGeometry().center() - QPoint(380, 240));
+    m_welcomeWindow = window;
+    window->show();
+    window->raise();
+    window->activateWindow();
+    platform::Scheduler::shared().schedule(0, [] { firstWindowMetric(QStringLiteral("welcome")); });
+}
+
+void AppDelegate::closeWelcomeIfDocumentsOpen()
+{
+    if (!m_controller || m_controller->documents().empty() || !m_welcomeWindow)
+        return;
+    QWidget* window = m_welcomeWindow;
+    m_welcomeWindow = nullptr;
+    window->close();
+    window->deleteLater();
+}
+
+bool AppDelegate::respondsToCommand(const QString& action) const
+{
+    return delegateCommands().contains(action);
+}
+
+CommandValidation AppDelegate::validateCommand(const QString& action, int) const
+{
+    CommandValidation v;
+    // The combine window, the acknowledgements window and the About panel arrive with their own work.
+    if (action == QLatin1String("combinePDFs:") || action == QLatin1String("showAcknowledgements:"))
+        v.enabled = false;
+    const bool hasWindow = QApplication::activeWindow() != nullptr;
+    if (action == QLatin1String("performMiniaturize:") || action == QLatin1String("performZoom:")
+        || action == QLatin1String("toggleFullScreen:") || action == QLatin1String("performClose:"))
+        v.enabled = hasWindow;
+    return v;
+}
+
+void AppDelegate::performCommand(const QString& action, int)
+{
+    QWidget* window = QApplication::activeWindow();
+    if (action == QLatin1String("showWelcome:")) {
+        showWelcomeWindow();
+    } else if (action == QLatin1String("showAbout:")) {
+        QMessageBox::about(window, QStringLiteral("About Vellumark"),
+                           QStringLiteral("<b>Vellumark</b><p>Read, mark up, edit, sign, organize, compress, protect, "
+                                          "redact and OCR.<br>Free forever. No accounts. No tracking. Nothing leaves "
+                                          "your computer.</p><p>Text and image editing uses PDFium (BSD-3-Clause).</p>"));
+    } else if (action == QLatin1String("openSupport:")) {
+        QDesktopServices::openUrl(supportUrl());
+    } else if (action == QLatin1String("openPrivacy:")) {
+        QDesktopServices::openUrl(privacyUrl());
+    } else if (action == QLatin1String("hide:")) {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->isWindow())
+                w->showMinimized();
+    } else if (action == QLatin1String("unhideAllApplications:")) {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isMinimized())
+                w->showNormal();
+    } else if (action == QLatin1String("arrangeInFront:")) {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->isWindow())
+                w->raise();
+    } else if (action == QLatin1String("terminate:")) {
+        if (!m_controller || m_controller->closeAllDocuments())
+            QApplication::quit();
+    } else if (window) {
+        if (action == QLatin1String("performMiniaturize:"))
+            window->showMinimized();
+        else if (action == QLatin1String("performZoom:"))
+            window->isMaximized() ? window->showNormal() : window->showMaximized();
+        else if (action == QLatin1String("toggleFullScreen:"))
+            window->isFullScreen() ? window->showNormal() : window->showFullScreen();
+        else if (action == QLatin1String("performClose:"))
+            window->close();
+    }
+}
+
+} // namespace vmk::app

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "app/Commands.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+class QWidget;
+
+namespace vmk::app {
+
+class DocumentController;
+class WelcomeView;
+
+// The application's delegate: sets the appearance, shows the welcome window in place of an untitled
+// document, closes it once a document is open, and answers the application-level commands. On this
+// desktop the process ends when its last window closes, unless something holds it running (a
+// QEventLoopLocker), so no invisible process is left behind.
+class AppDelegate : public QObject, public CommandResponder {
+    Q_OBJECT
+public:
+    explicit AppDelegate(DocumentController* controller, QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    static AppDelegate* shared();
+
+    // Before anything shows: the appearance from "VMKAppearance" and the registered defaults.
+    void applicationWillFinishLaunching();
+    // Observes "Vellumark.documentsChanged".
+    void applicationDidFinishLaunching();
+    // Opens the files named at launch; with none opened, the welcome window shows (and shows the
+    // failures of the files that did not open).
+    void launch(const QStringList& paths);
+    // The application was activated again: the welcome window comes back when nothing is visible.
+    bool handleReopen(bool hasVisibleWindows);
+
+    QWidget* welcomeWindow() const { return m_welcomeWindow; }
+    WelcomeView* welcomeView() const;
+    bool isWelcomeWindowVisible() const;
+    void showWelcomeWindow();
+    void closeWelcomeIfDocumentsOpen();
+
+    // CommandResponder: About, Welcome, Help and the window commands.
+    bool respondsToCommand(const QString& action) const override;
+    CommandValidation validateCommand(const QString& action, int tag) const override;
+    void performCommand(const QString& action, int tag) override;
+
+    // "light" or "dark" picks that palette; anything else follows the desktop.
+    static QString appearanceFrom(const QString& value);
+
+private:
+    DocumentController* m_controller;
+    QPointer<QWidget> m_welcomeWindow;
+    quint64 m_observer = 0;
+};
+
+} // namespace vmk::app

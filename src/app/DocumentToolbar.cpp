@@ -1,0 +1,163 @@
+#include "app/DocumentWindowController.h"
+
+#include "app/Commands.h"
+#include "chrome/CanvasRoot.h"
+#include "chrome/ModeSwitcher.h"
+#include "core/VMKDocument.h"
+#include "platform/icons/SymbolIcons.h"
+#include "platform/services/ReduceMotion.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QUuid>
+
+namespace vmk::app {
+
+namespace {
+
+QWidget* flexibleSpace()
+{
+    auto* space = new QWidget;
+    space->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    return space;
+}
+
+QAction* commandAction(QToolBar* bar, const QString& symbol, const QString& label, const QString& toolTip,
+                       const QString& action, int tag = 0)
+{
+    const QColor tint = bar->palette().color(QPalette::WindowText);
+    auto* item = bar->addAction(platform::symbolIcon(symbol, tint), label);
+    item->setToolTip(toolTip);
+    setCommandOf(item, action, tag);
+    QObject::connect(item, &QAction::triggered, item, [action, tag] { CommandRouter::shared().perform(action, tag); });
+    return item;
+}
+
+} // namespace
+
+void DocumentWindowController::buildToolbar()
+{
+    m_toolbar = new QToolBar(QStringLiteral("Toolbar"));
+    m_toolbar->setObjectName(QStringLiteral("VellumarkToolbar"));
+    m_toolbar->setMovable(false);
+    m_toolbar->setFloatable(false);
+    m_toolbar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    m_toolbar->setIconSize(QSize(18, 18));
+    m_window->addToolBar(Qt::TopToolBarArea, m_toolbar);
+
+    commandAction(m_toolbar, QStringLiteral("sidebar.left"), QStringLiteral("Sidebar"), QStringLiteral("Show Sidebar"),
+                  QStringLiteral("toggleSidebar:"))->setObjectName(QStringLiteral("toggleSidebar"));
+    m_toolbar->addSeparator();
+
+    // "VMK.zoom": two momentary buttons.
+    const QColor tint = m_toolbar->palette().color(QPalette::WindowText);
+    auto* zoomOut = m_toolbar->addAction(platform::symbolIcon(QStringLiteral("minus.magnifyingglass"), tint), QStringLiteral("Zoom Out"));
+    zoomOut->setObjectName(QStringLiteral("VMK.zoom.out"));
+    zoomOut->setToolTip(QStringLiteral("Zoom Out (Ctrl+−)"));
+    connect(zoomOut, &QAction::triggered, this, [this] { zoomSegment(0); });
+    auto* zoomIn = m_toolbar->addAction(platform::symbolIcon(QStringLiteral("plus.magnifyingglass"), tint), QStringLiteral("Zoom In"));
+    zoomIn->setObjectName(QStringLiteral("VMK.zoom.in"));
+    zoomIn->setToolTip(QStringLiteral("Zoom In (Ctrl++)"));
+    connect(zoomIn, &QAction::triggered, this, [this] { zoomSegment(1); });
+
+    m_toolbar->addWidget(flexibleSpace());
+    // "VMK.mode": the mode switcher in the middle, sized for the six titles whatever the selection.
+    m_modeSwitcher = new chrome::ModeSwitcher;
+    m_modeSwitcher->setObjectName(QStringLiteral("VMK.mode"));
+    m_modeSwitcher->setToolTip(QStringLiteral("Mode"));
+    m_modeSwitcher->setReduceMotionProvider([] { return platform::reduceMotionEnabled(); });
+    QPointer<DocumentWindowController> self(this);
+    m_modeSwitcher->setSelectAction([self](int mode) {
+        if (self)
+            if (const auto m = editorModeFromRaw(mode))
+                self->applyMode(*m);
+    });
+    m_toolbar->addWidget(m_modeSwitcher);
+    m_toolbar->addWidget(flexibleSpace());
+
+    // "VMK.share"
+    m_shareButton = new QToolButton;
+    m_shareButton->setObjectName(QStringLiteral("VMK.share"));
+    m_shareButton->setIcon(platform::symbolIcon(QStringLiteral("square.and.arrow.up"), tint));
+    m_shareButton->setToolTip(QStringLiteral("Share"));
+    m_shareButton->setAutoRaise(true);
+    connect(m_shareButton, &QToolButton::clicked, this, [this] { shareDocument(); });
+    m_toolbar->addWidget(m_shareButton);
+
+    // "VMK.search": searching arrives with the search results list; until then the field is off.
+    m_searchField = new QLineEdit;
+    m_searchField->setObjectName(QStringLiteral("VMK.search"));
+    m_searchField->setPlaceholderText(QStringLiteral("Search"));
+    m_searchField->setClearButtonEnabled(true);
+    m_searchField->setFixedWidth(200);
+    m_searchField->setEnabled(false);
+    m_toolbar->addWidget(m_searchField);
+
+    m_toolbar->addSeparator();
+    commandAction(m_toolbar, QStringLiteral("sidebar.right"), QStringLiteral("Inspector"), QStringLiteral("Show Inspector"),
+                  QStringLiteral("toggleInspector:"))->setObjectName(QStringLiteral("toggleInspector"));
+
+    auto validate = [bar = QPointer<QToolBar>(m_toolbar)] {
+        if (!bar)
+            return;
+        for (QAction* a : bar->actions())
+            if (const auto c = commandOf(a))
+                a->setEnabled(CommandRouter::shared().validate(c->action, c->tag).enabled);
+    };
+    connect(&CommandRouter::shared(), &CommandRouter::validationNeeded, m_toolbar, validate);
+}
+
+void DocumentWindowController::zoomSegment(int index)
+{
+    if (m_editor->isLocked())
+        return;
+    m_editor->zoomStep(index == 0 ? 0.8 : 1.25);
+}
+
+QString DocumentWindowController::shareableFile()
+{
+    // A fresh folder per copy keeps the document's own name on the file without clashing with
+    // another copy; the folder goes when the window closes.
+    const QString dir = QDir::temp().filePath(QStringLiteral("vmk-") + QUuid::createUuid().toString(QUuid::WithoutBraces));
+    if (!QDir().mkpath(dir))
+        return {};
+    const QString path = QDir(dir).filePath(m_editor->documentBaseName() + QStringLiteral(".pdf"));
+    commitPendingEdits();
+    // Written the way a Save To writes: the content as it is now, with a pending password applied.
+    if (m_document->saveToPath(path, platform::SaveOperation::SaveTo)) {
+        QDir(dir).removeRecursively();
+        return {};
+    }
+    m_sharedCopies << dir;
+    return path;
+}
+
+void DocumentWindowController::shareDocument()
+{
+    const QString path = shareableFile();
+    if (path.isEmpty())
+        return;
+    QMenu menu(m_window);
+    menu.addAction(QStringLiteral("Copy File"), [path] {
+        auto* mime = new QMimeData;
+        mime->setUrls({QUrl::fromLocalFile(path)});
+        QApplication::clipboard()->setMimeData(mime);
+    });
+    if (!QStandardPaths::findExecutable(QStringLiteral("xdg-email")).isEmpty())
+        menu.addAction(QStringLiteral("Email…"), [path] {
+            QProcess::startDetached(QStringLiteral("xdg-email"), {QStringLiteral("--attach"), path});
+        });
+    menu.exec(m_shareButton->mapToGlobal(QPoint(0, m_shareButton->height())));
+}
+
+} // namespace vmk::app

@@ -1,0 +1,269 @@
+#include "app/DocumentWindowController.h"
+
+#include "app/Presenters.h"
+#include "core/VMKDocument.h"
+#include "platform/doc/DocumentController.h"
+#include "platform/pdfview/PDFView.h"
+#include "platform/services/NotificationCenter.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+
+namespace vmk::app {
+
+namespace {
+
+// Commands whose views (sidebar, inspector, search, sheets, presentation, long tasks) are not hosted in
+// the window yet: shown in the menus, disabled until wired.
+const QSet<QString>& unwiredCommands()
+{
+    static const QSet<QString> commands = {
+        "findInDocument:", "findNextResult:", "findPreviousResult:", "useSelectionForFind:", "showSidebarTab:",
+        "startSlideshow:", "exportImages:", "exportText:", "exportCompressed:", "exportFlattened:",
+        "protectDocument:", "removeDocumentPassword:", "makeSearchable:", "applyRedactions:", "newSignature:",
+        "toggleSidebar:", "toggleInspector:",
+    };
+    return commands;
+}
+
+// The document's own commands (the file and its undo history).
+const QSet<QString>& fileCommands()
+{
+    static const QSet<QString> commands = {
+        "saveDocument:", "saveDocumentAs:", "saveDocumentTo:", "revertDocumentToSaved:", "printDocument:",
+        "runPageLayout:", "undo:", "redo:", "copy:", "performClose:", "duplicateDocument:", "renameDocument:",
+        "moveDocument:",
+    };
+    return commands;
+}
+
+pdfview::PDFView* pdfViewOf(Editor* editor)
+{
+    return editor && editor->pdfView() ? qobject_cast<pdfview::PDFView*>(editor->pdfView()->canvasWidget()) : nullptr;
+}
+
+QString selectedText(Editor* editor)
+{
+    if (!editor || !editor->pdfView())
+        return {};
+    const auto selection = editor->pdfView()->currentSelection();
+    return selection ? selection->string().trimmed() : QString();
+}
+
+} // namespace
+
+DocumentCommandState DocumentWindowController::commandState() const
+{
+    DocumentCommandState s;
+    s.locked = m_editor->isLocked();
+    s.mode = rawValue(m_editor->mode());
+    s.tool = toolIndex(m_editor->tool());
+    s.displayMode = int(m_editor->displayMode());
+    s.hasTextSelection = !selectedText(m_editor.get()).isEmpty();
+    s.hasSearchHits = !m_editor->searchHits().isEmpty();
+    if (auto* view = pdfViewOf(m_editor.get())) {
+        s.canGoBack = view->canGoBack();
+        s.canGoForward = view->canGoForward();
+    }
+    s.progressShowing = m_editor->progress().has_value();
+    s.sidebarOpen = !isSidebarCollapsed();
+    s.inspectorOpen = !isInspectorCollapsed();
+    return s;
+}
+
+bool DocumentWindowController::respondsToCommand(const QString& action) const
+{
+    return documentWindowCommands().contains(action) || fileCommands().contains(action);
+}
+
+bool DocumentWindowController::validateDocumentFileCommand(const QString& action, bool* enabled) const
+{
+    if (!fileCommands().contains(action))
+        return false;
+    auto* undo = m_document ? m_document->undoManager() : nullptr;
+    if (action == QLatin1String("undo:"))
+        *enabled = undo && undo->canUndo();
+    else if (action == QLatin1String("redo:"))
+        *enabled = undo && undo->canRedo();
+    else if (action == QLatin1String("revertDocumentToSaved:"))
+        *enabled = m_document && !m_document->isUntitled() && m_document->isEdited();
+    else if (action == QLatin1String("copy:"))
+        *enabled = !selectedText(m_editor.get()).isEmpty();
+    else if (action == QLatin1String("duplicateDocument:") || action == QLatin1String("renameDocument:")
+             || action == QLatin1String("moveDocument:"))
+        *enabled = false; // not offered yet
+    else if (action == QLatin1String("performClose:"))
+        *enabled = true;
+    else
+        *enabled = !m_editor->isLocked();
+    return true;
+}
+
+CommandValidation DocumentWindowController::validateCommand(const QString& action, int tag) const
+{
+    CommandValidation v;
+    bool enabled = true;
+    if (validateDocumentFileCommand(action, &enabled)) {
+        v.enabled = enabled;
+        if (action == QLatin1String("undo:") || action == QLatin1String("redo:")) {
+            auto* undo = m_document ? m_document->undoManager() : nullptr;
+            const QString name = !undo ? QString() : action == QLatin1String("undo:") ? undo->undoActionName() : undo->redoActionName();
+            const QString base = action == QLatin1String("undo:") ? QStringLiteral("Undo") : QStringLiteral("Redo");
+            v.title = name.isEmpty() ? base : base + QLatin1Char(' ') + name;
+        }
+        return v;
+    }
+    v = validateDocumentCommand(commandState(), action, tag);
+    if (unwiredCommands().contains(action))
+        v.enabled = false;
+    return v;
+}
+
+void DocumentWindowController::performCommand(const QString& action, int tag)
+{
+    if (performDocumentCommand(action))
+        return;
+    Editor* e = m_editor.get();
+    auto* canvas = e->pdfView();
+    if (action == QLatin1String("selectMode:")) {
+        if (const auto mode = editorModeFromRaw(tag))
+            applyMode(*mode);
+    } else if (action == QLatin1String("selectTool:")) {
+        if (const auto tool = toolFromIndex(tag)) {
+            applyMode(EditorMode::annotate);
+            e->setTool(*tool);
+        }
+    } else if (action == QLatin1String("zoomInPDF:")) {
+        e->zoomStep(1.25);
+    } else if (action == QLatin1String("zoomOutPDF:")) {
+        e->zoomStep(0.8);
+    } else if (action == QLatin1String("zoomActualSize:")) {
+        canvas->setAutoScales(false);
+        canvas->setScaleFactor(1.0, false);
+    } else if (action == QLatin1String("zoomToFitPage:")) {
+        e->zoomToFit();
+    } else if (action == QLatin1String("zoomToFitWidth:")) {
+        canvas->setAutoScales(true);
+    } else if (action == QLatin1String("setDisplayModeTag:")) {
+        if (tag < 0 || tag > 3)
+            return;
+        if (e->mode() == EditorMode::pages)
+            applyMode(EditorMode::read);
+        const pdf::PagePtr page = canvas->currentPage();
+        const auto mode = pdfview::DisplayMode(tag);
+        e->setDisplayMode(mode);
+        if (auto* view = pdfViewOf(e))
+            view->setDisplayMode(mode);
+        if (page)
+            canvas->goToPage(page);
+    } else if (action == QLatin1String("rotatePageLeft:")) {
+        e->rotateSelectedPages(e->selectedPageIndexes(), -90);
+    } else if (action == QLatin1String("rotatePageRight:")) {
+        e->rotateSelectedPages(e->selectedPageIndexes(), 90);
+    } else if (action == QLatin1String("goToPageNumber:")) {
+        if (e->mode() == EditorMode::pages)
+            applyMode(EditorMode::read);
+        platform::NotificationCenter::defaultCenter().post(platform::kBeginGoToPageNotification, e);
+    } else if (action == QLatin1String("nextPDFPage:")) {
+        e->jumpToPage(e->pageIndex() + 1);
+    } else if (action == QLatin1String("previousPDFPage:")) {
+        e->jumpToPage(e->pageIndex() - 1);
+    } else if (action == QLatin1String("firstPDFPage:")) {
+        e->goToPage(0);
+    } else if (action == QLatin1String("lastPDFPage:")) {
+        e->goToPage(e->pageCount() - 1);
+    } else if (action == QLatin1String("navigateBack:")) {
+        if (auto* view = pdfViewOf(e); view && view->canGoBack())
+            view->goBack();
+    } else if (action == QLatin1String("navigateForward:")) {
+        if (auto* view = pdfViewOf(e); view && view->canGoForward())
+            view->goForward();
+    } else if (action == QLatin1String("markupSelection:")) {
+        const Tool tools[] = {Tool::highlight, Tool::underline, Tool::strikeOut};
+        if (tag < 0 || tag > 2)
+            return;
+        const auto selection = canvas->currentSelection();
+        if (selection && !selection->string().trimmed().isEmpty()) {
+            e->markupSelection(tools[tag], *selection);
+            canvas->clearSelection();
+        }
+    } else if (action == QLatin1String("insertPagesFromFile:")) {
+        e->insertPagesFromFile();
+    } else if (action == QLatin1String("insertBlankPage:")) {
+        std::optional<int> after;
+        if (e->mode() == EditorMode::pages) {
+            if (!e->organizerSelection().empty())
+                after = *e->organizerSelection().rbegin();
+        } else {
+            after = e->pageIndex();
+        }
+        e->insertBlankPage(after);
+    } else if (action == QLatin1String("startCrop:")) {
+        applyMode(EditorMode::annotate);
+        e->setTool(Tool::crop);
+        e->showToast(QStringLiteral("Drag a rectangle over the part you want to keep."), QStringLiteral("crop"),
+                     Toast::Style::info);
+    }
+}
+
+bool DocumentWindowController::performDocumentCommand(const QString& action)
+{
+    if (!fileCommands().contains(action))
+        return false;
+    auto present = [this](const platform::MaybeError& error) {
+        if (error && !error->isCancel()) {
+            if (auto* controller = platform::DocumentController::shared())
+                controller->presentError(*error);
+            else
+                alertPresenter().presentError(*error, m_window);
+        }
+    };
+    auto askPath = [this](const QString& title) {
+        return QFileDialog::getSaveFileName(m_window, title, m_editor->documentBaseName() + QStringLiteral(".pdf"),
+                                            QStringLiteral("PDF documents (*.pdf)"));
+    };
+    if (action == QLatin1String("saveDocument:")) {
+        if (m_document->isUntitled()) {
+            const QString path = askPath(QStringLiteral("Save"));
+            if (!path.isEmpty())
+                present(m_document->saveToPath(path, platform::SaveOperation::SaveAs));
+        } else {
+            present(m_document->save(platform::SaveOperation::Save));
+        }
+    } else if (action == QLatin1String("saveDocumentAs:")) {
+        const QString path = askPath(QStringLiteral("Save As"));
+        if (!path.isEmpty())
+            present(m_document->saveToPath(path, platform::SaveOperation::SaveAs));
+    } else if (action == QLatin1String("saveDocumentTo:")) {
+        const QString path = askPath(QStringLiteral("Export As PDF"));
+        if (!path.isEmpty())
+            present(m_document->saveToPath(path, platform::SaveOperation::SaveTo));
+    } else if (action == QLatin1String("revertDocumentToSaved:")) {
+        present(m_document->revertToSaved());
+    } else if (action == QLatin1String("printDocument:")) {
+        QPrinter printer;
+        QPrintDialog dialog(&printer, m_window);
+        if (dialog.exec() == QDialog::Accepted)
+            present(m_document->print(printer));
+    } else if (action == QLatin1String("runPageLayout:")) {
+        QPrinter printer;
+        QPageSetupDialog(&printer, m_window).exec();
+    } else if (action == QLatin1String("undo:")) {
+        if (auto* undo = m_document->undoManager(); undo && undo->canUndo())
+            undo->undo();
+    } else if (action == QLatin1String("redo:")) {
+        if (auto* undo = m_document->undoManager(); undo && undo->canRedo())
+            undo->redo();
+    } else if (action == QLatin1String("copy:")) {
+        QApplication::clipboard()->setText(selectedText(m_editor.get()));
+    } else if (action == QLatin1String("performClose:")) {
+        m_window->close();
+    }
+    return true;
+}
+
+} // namespace vmk::app

@@ -1,0 +1,396 @@
+#include "app/DocumentWindowController.h"
+
+#include "app/LaunchSwitches.h"
+#include "app/LaunchTiming.h"
+#include "app/MainMenu.h"
+#include "app/PlainCanvas.h"
+
+#include "chrome/CanvasRoot.h"
+#include "chrome/ModeSwitcher.h"
+#include "core/VMKDocument.h"
+#include "platform/doc/DocumentController.h"
+#include "platform/services/ReduceMotion.h"
+#include "platform/services/UserDefaults.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QLineEdit>
+#include <QScreen>
+#include <QSplitter>
+#include <QToolBar>
+
+namespace vmk::app {
+
+namespace {
+
+const QString kFrameKey = QStringLiteral("VellumarkDocumentWindow");
+const QString kSplitKey = QStringLiteral("VellumarkSplit");
+
+QWidget* makePaneSlot(const char* name, int minWidth, int maxWidth)
+{
+    // The sidebar and inspector views are hosted here once they exist; until then the pane keeps its
+    // place, limits and colour.
+    auto* pane = new QWidget;
+    pane->setObjectName(QLatin1String(name));
+    pane->setMinimumWidth(minWidth);
+    if (maxWidth > 0)
+        pane->setMaximumWidth(maxWidth);
+    pane->setAutoFillBackground(true);
+    pane->setBackgroundRole(QPalette::AlternateBase);
+    return pane;
+}
+
+} // namespace
+
+DocumentWindow::DocumentWindow(DocumentWindowController* controller)
+    : m_controller(controller)
+{
+    setAttribute(Qt::WA_DeleteOnClose, false);
+}
+
+void DocumentWindow::setTitleAndSubtitle(const QString& title, const QString& subtitle)
+{
+    m_subtitle = subtitle;
+    setWindowTitle(subtitle.isEmpty() ? title : title + QStringLiteral(" — ") + subtitle);
+}
+
+void DocumentWindow::closeEvent(QCloseEvent* event)
+{
+    if (m_controller && !m_controller->windowShouldClose()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void DocumentWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_controller) {
+        m_controller->updateSubtitle();
+        CommandRouter::shared().invalidate();
+    }
+}
+
+void DocumentWindow::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    if (m_controller)
+        m_controller->noteWindowFrameChanged();
+}
+
+void DocumentWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (m_controller)
+        m_controller->noteWindowFrameChanged();
+}
+
+DocumentWindowController::DocumentWindowController(core::VMKDocument* document, Editor::CanvasFactory canvasFactory)
+    : m_document(document)
+{
+    if (!canvasFactory)
+        canvasFactory = [] { return std::make_unique<PlainCanvas>(); };
+    m_editor = std::make_unique<Editor>(document, canvasFactory);
+
+    m_window = new DocumentWindow(this);
+    m_window->setMinimumSize(640, 420);
+    m_window->resize(1180, 820);
+    m_editor->setWindowController(this);
+
+    m_window->setMenuBar(buildMainMenu(m_window));
+    buildSplitView();
+    buildToolbar();
+
+    // Centred first; a frame saved earlier takes its place.
+    if (QScreen* screen = QApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        m_window->move(area.center() - QPoint(m_window->width() / 2, m_window->height() / 2));
+    }
+    restoreFrame();
+    m_frameRestored = true;
+
+    CommandRouter::shared().setWindowResponder(m_window, this);
+    for (auto signal : {&Editor::isLockedChanged})
+        connect(m_editor.get(), signal, this, [this] {
+            m_modeSwitcher->setLocked(m_editor->isLocked());
+            updateSubtitle();
+            CommandRouter::shared().invalidate();
+        });
+    connect(m_editor.get(), &Editor::modeChanged, this, [this](EditorMode mode) {
+        m_modeSwitcher->setMode(rawValue(mode));
+        CommandRouter::shared().invalidate();
+    });
+    connect(m_editor.get(), &Editor::pageCountChanged, this, [this] { updateSubtitle(); });
+    connect(m_editor.get(), &Editor::pageIndexChanged, this, [this] { updateSubtitle(); });
+    for (auto signal : {&Editor::toolChanged})
+        connect(m_editor.get(), signal, this, [] { CommandRouter::shared().invalidate(); });
+    connect(m_editor.get(), &Editor::searchHitsChanged, this, [] { CommandRouter::shared().invalidate(); });
+    connect(m_editor.get(), &Editor::progressChanged, this, [] { CommandRouter::shared().invalidate(); });
+    connect(m_editor.get(), &Editor::displayModeChanged, this, [] { CommandRouter::shared().invalidate(); });
+    connect(m_editor.get(), &Editor::organizerSelectionChanged, this, [] { CommandRouter::shared().invalidate(); });
+    connect(m_document, &platform::Document::displayNameChanged, this, [this] { updateSubtitle(); });
+    m_modeSwitcher->setMode(rawValue(m_editor->mode()));
+    m_modeSwitcher->setLocked(m_editor->isLocked());
+    updateSubtitle();
+
+    if (QWidget* canvas = m_content->canvasHost())
+        canvas->setFocus();
+}
+
+DocumentWindowController::~DocumentWindowController()
+{
+    CommandRouter::shared().removeWindowResponder(m_window);
+    removeSharedCopies();
+    if (m_editor)
+        m_editor->setWindowController(nullptr);
+    if (m_window) {
+        m_window->hide();
+        m_window->deleteLater();
+    }
+}
+
+void DocumentWindowController::buildSplitView()
+{
+    m_split = new QSplitter(Qt::Horizontal);
+    m_split->setObjectName(kSplitKey);
+    m_split->setChildrenCollapsible(false);
+    m_sidebar = makePaneSlot("sidebar", 180, 340);
+    m_content = new chrome::CanvasRoot(m_editor.get());
+    m_content->setMinimumWidth(360);
+    m_inspector = makePaneSlot("inspector", 250, 340);
+    m_split->addWidget(m_sidebar);
+    m_split->addWidget(m_content);
+    m_split->addWidget(m_inspector);
+    m_split->setStretchFactor(0, 0);
+    m_split->setStretchFactor(1, 1);
+    m_split->setStretchFactor(2, 0);
+    m_split->setSizes({240, 1180 - 240, 0});
+    m_inspector->hide(); // collapsed at creation
+    restoreSplitState();
+    m_window->setCentralWidget(m_split);
+    connect(m_split, &QSplitter::splitterMoved, this, [this] { saveSplitState(); });
+
+    // Follow the inspector pane one turn later, so its content is built only while it shows.
+    m_inspectorVisibility.setVisible(false);
+    QPointer<DocumentWindowController> self(this);
+    m_editor->scheduler().schedule(0, [self] {
+        if (self)
+            self->m_inspectorVisibility.setVisible(!self->isInspectorCollapsed());
+    });
+}
+
+bool DocumentWindowController::isSidebarCollapsed() const
+{
+    return m_sidebar->isHidden();
+}
+
+void DocumentWindowController::setSidebarCollapsed(bool collapsed)
+{
+    if (m_sidebar->isHidden() == collapsed)
+        return;
+    m_sidebar->setVisible(!collapsed);
+    saveSplitState();
+    CommandRouter::shared().invalidate();
+}
+
+bool DocumentWindowController::isInspectorCollapsed() const
+{
+    return m_inspector->isHidden();
+}
+
+void DocumentWindowController::setInspectorCollapsed(bool collapsed)
+{
+    if (m_inspector->isHidden() == collapsed)
+        return;
+    m_inspector->setVisible(!collapsed);
+    saveSplitState();
+    QPointer<DocumentWindowController> self(this);
+    m_editor->scheduler().schedule(0, [self] {
+        if (self)
+            self->m_inspectorVisibility.setVisible(!self->isInspectorCollapsed());
+    });
+    CommandRouter::shared().invalidate();
+}
+
+void DocumentWindowController::saveSplitState()
+{
+    if (!m_frameRestored)
+        return;
+    QVariantMap state;
+    QVariantList sizes;
+    for (int s : m_split->sizes())
+        sizes << s;
+    state[QStringLiteral("sizes")] = sizes;
+    state[QStringLiteral("sidebarCollapsed")] = isSidebarCollapsed();
+    state[QStringLiteral("inspectorCollapsed")] = isInspectorCollapsed();
+    platform::UserDefaults::standard().set(kSplitKey, state);
+}
+
+void DocumentWindowController::restoreSplitState()
+{
+    const QVariantMap state = platform::UserDefaults::standard().dictionary(kSplitKey);
+    if (state.isEmpty())
+        return;
+    QList<int> sizes;
+    for (const QVariant& v : state.value(QStringLiteral("sizes")).toList())
+        sizes << v.toInt();
+    if (sizes.size() == 3)
+        m_split->setSizes(sizes);
+    m_sidebar->setVisible(!state.value(QStringLiteral("sidebarCollapsed")).toBool());
+    m_inspector->setVisible(!state.value(QStringLiteral("inspectorCollapsed"), true).toBool());
+}
+
+void DocumentWindowController::restoreFrame()
+{
+    const QVariant saved = platform::UserDefaults::standard().object(kFrameKey);
+    if (saved.isValid())
+        m_window->restoreGeometry(saved.toByteArray());
+}
+
+void DocumentWindowController::noteWindowFrameChanged()
+{
+    if (!m_frameRestored || m_closing || !m_window->isVisible())
+        return;
+    platform::UserDefaults::standard().set(kFrameKey, m_window->saveGeometry());
+}
+
+void DocumentWindowController::showWindow()
+{
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+    QPointer<DocumentWindowController> self(this);
+    auto& scheduler = m_editor->scheduler();
+    scheduler.schedule(0, [] { firstWindowMetric(QStringLiteral("document")); });
+    if (!m_didRestorePosition) {
+        m_didRestorePosition = true;
+        scheduler.schedule(0, [self] {
+            if (!self)
+                return;
+            self->m_editor->restoreReadingPosition();
+            self->applyLaunchDefaults();
+        });
+    }
+}
+
+void DocumentWindowController::applyLaunchDefaults()
+{
+    const LaunchSwitches s = readLaunchSwitches(platform::UserDefaults::standard());
+    if (s.mode)
+        if (const auto mode = editorModeFromRaw(*s.mode))
+            applyMode(*mode);
+    if (s.tool)
+        if (const auto tool = toolFromIndex(*s.tool))
+            m_editor->setTool(*tool);
+    if (s.page && m_editor->pageCount() > 0) {
+        // Clamped before it becomes an index, so extreme numbers cannot overflow.
+        const qint64 page = std::clamp<qint64>(*s.page, 1, m_editor->pageCount());
+        m_editor->goToPage(int(page - 1));
+    }
+    if (s.showSidebar && m_editor->mode() != EditorMode::pages)
+        setSidebarCollapsed(!*s.showSidebar);
+    if (s.showInspector)
+        setInspectorCollapsed(!*s.showInspector);
+    if (s.search && m_searchField)
+        m_searchField->setText(*s.search);
+}
+
+void DocumentWindowController::applyMode(EditorMode mode)
+{
+    if (m_editor->isLocked() && mode != EditorMode::read)
+        return;
+    m_editor->setMode(mode);
+}
+
+QWidget* DocumentWindowController::window() const
+{
+    return m_window;
+}
+
+void DocumentWindowController::updateSubtitle()
+{
+    if (!m_window)
+        return;
+    m_window->setTitleAndSubtitle(m_document ? m_document->displayName() : QString(),
+                                  documentSubtitle(m_editor->pageIndex(), m_editor->pageCount(), m_editor->isLocked()));
+}
+
+void DocumentWindowController::modeDidChange(EditorMode from)
+{
+    const EditorMode now = m_editor->mode();
+    if (now == EditorMode::pages) {
+        m_sidebarWasCollapsed = isSidebarCollapsed();
+        if (!m_sidebarWasCollapsed)
+            setSidebarCollapsed(true);
+    } else if (from == EditorMode::pages && !m_sidebarWasCollapsed) {
+        setSidebarCollapsed(false);
+    }
+    if (now != EditorMode::pages)
+        if (QWidget* canvas = m_content->canvasHost())
+            canvas->setFocus();
+}
+
+void DocumentWindowController::revealSidebar()
+{
+    if (isSidebarCollapsed() && m_editor->mode() != EditorMode::pages)
+        setSidebarCollapsed(false);
+}
+
+void DocumentWindowController::commitPendingEdits()
+{
+    if (auto* canvas = m_editor->pdfView())
+        canvas->commitTextSession();
+}
+
+void DocumentWindowController::didSave(bool userInitiated)
+{
+    if (userInitiated)
+        m_editor->showToast(QStringLiteral("Saved."), QStringLiteral("checkmark.circle"), Toast::Style::success);
+}
+
+void DocumentWindowController::didRevert()
+{
+    m_editor->attachDocument(true);
+}
+
+bool DocumentWindowController::windowShouldClose()
+{
+    if (m_closing)
+        return true;
+    auto* controller = platform::DocumentController::shared();
+    const auto& documents = controller ? controller->documents() : std::vector<platform::Document*>{};
+    if (controller && std::find(documents.begin(), documents.end(), m_document) != documents.end())
+        return controller->closeDocument(m_document);
+    closeWindow();
+    return true;
+}
+
+void DocumentWindowController::closeWindow()
+{
+    if (m_closing)
+        return;
+    m_closing = true;
+    windowWillClose();
+    m_window->close();
+    CommandRouter::shared().removeWindowResponder(m_window);
+}
+
+void DocumentWindowController::windowWillClose()
+{
+    if (m_editor->mode() == EditorMode::pages && !m_sidebarWasCollapsed)
+        setSidebarCollapsed(false);
+    if (m_editor->progress() && m_editor->progress()->cancel)
+        m_editor->progress()->cancel();
+    removeSharedCopies();
+}
+
+void DocumentWindowController::removeSharedCopies()
+{
+    for (const QString& dir : std::as_const(m_sharedCopies))
+        QDir(dir).removeRecursively();
+    m_sharedCopies.clear();
+}
+
+} // namespace vmk::app

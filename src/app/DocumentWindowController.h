@@ -1,0 +1,172 @@
+#pragma once
+
+#include "app/Commands.h"
+#include "app/DocumentCommands.h"
+
+#include "core/DocumentHost.h"
+#include "editor/Editor.h"
+#include "editor/EditorWindowHost.h"
+#include "platform/doc/WindowController.h"
+#include "platform/services/Scheduler.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <memory>
+
+class QAction;
+class QLineEdit;
+class QSplitter;
+class QToolBar;
+class QToolButton;
+
+namespace vmk::core {
+class VMKDocument;
+}
+namespace vmk::chrome {
+class CanvasRoot;
+class ModeSwitcher;
+}
+
+namespace vmk::app {
+
+class DocumentWindowController;
+
+// Whether the inspector pane is open, followed one main-loop turn after the pane opens or closes, so
+// that the inspector's content is built only while it can be seen.
+class InspectorVisibility : public QObject {
+    Q_OBJECT
+public:
+    bool visible() const { return m_visible; }
+    void setVisible(bool visible)
+    {
+        if (m_visible != visible) {
+            m_visible = visible;
+            emit visibleChanged(visible);
+        }
+    }
+signals:
+    void visibleChanged(bool visible);
+
+private:
+    bool m_visible = false;
+};
+
+// The document window: asks its controller before it closes and reports activation.
+class DocumentWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit DocumentWindow(DocumentWindowController* controller);
+    // The text shown under the title ("Page 3 of 10"); part of the window title on this desktop.
+    QString subtitle() const { return m_subtitle; }
+    void setTitleAndSubtitle(const QString& title, const QString& subtitle);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    DocumentWindowController* m_controller;
+    QString m_subtitle;
+};
+
+// The window controller of one open document: owns the document's editor, builds the window with its
+// three panes (sidebar, page content, inspector) and toolbar, applies the launch switches the first
+// time the window is shown, keeps the subtitle current, reacts to mode changes and is the target of
+// the document's menu and toolbar commands.
+class DocumentWindowController : public QObject,
+                                 public platform::WindowController,
+                                 public EditorWindowHost,
+                                 public core::DocumentHost,
+                                 public CommandResponder {
+    Q_OBJECT
+public:
+    // canvasFactory: the editor's canvas (the plain PDF view when not given).
+    explicit DocumentWindowController(core::VMKDocument* document, Editor::CanvasFactory canvasFactory = {});
+    ~DocumentWindowController() override;
+
+    core::VMKDocument* document() const { return m_document; }
+    Editor* editor() const { return m_editor.get(); }
+    DocumentWindow* documentWindow() const { return m_window; }
+    QSplitter* split() const { return m_split; }
+    QWidget* sidebarPane() const { return m_sidebar; }
+    chrome::CanvasRoot* contentPane() const { return m_content; }
+    QWidget* inspectorPane() const { return m_inspector; }
+    QToolBar* toolbar() const { return m_toolbar; }
+    chrome::ModeSwitcher* modeSwitcher() const { return m_modeSwitcher; }
+    QLineEdit* searchField() const { return m_searchField; }
+    InspectorVisibility& inspectorVisibility() { return m_inspectorVisibility; }
+
+    bool isSidebarCollapsed() const;
+    void setSidebarCollapsed(bool collapsed);
+    bool isInspectorCollapsed() const;
+    void setInspectorCollapsed(bool collapsed);
+
+    // The single way the shell changes the mode; only Read while the document is locked.
+    void applyMode(EditorMode mode);
+    void applyLaunchDefaults();
+    bool didRestorePosition() const { return m_didRestorePosition; }
+
+    // platform::WindowController
+    void showWindow() override;
+    void closeWindow() override;
+    // EditorWindowHost
+    QWidget* window() const override;
+    void updateSubtitle() override;
+    void modeDidChange(EditorMode from) override;
+    void revealSidebar() override;
+    // core::DocumentHost
+    void commitPendingEdits() override;
+    void didSave(bool userInitiated) override;
+    void didRevert() override;
+    // CommandResponder
+    bool respondsToCommand(const QString& action) const override;
+    CommandValidation validateCommand(const QString& action, int tag) const override;
+    void performCommand(const QString& action, int tag) override;
+
+    DocumentCommandState commandState() const;
+
+    // The copy handed to other applications: the document as it is now (unsaved changes and a pending
+    // password included), written to a fresh temporary file named after the document. Empty on failure.
+    // The file is removed when the window closes.
+    QString shareableFile();
+
+    // The user asked to close the window; answers whether it may close.
+    bool windowShouldClose();
+    void noteWindowFrameChanged();
+
+private:
+    void buildSplitView();
+    void buildToolbar();
+    void restoreFrame();
+    void saveSplitState();
+    void restoreSplitState();
+    void windowWillClose();
+    void zoomSegment(int index);
+    void shareDocument();
+    bool performDocumentCommand(const QString& action);
+    bool validateDocumentFileCommand(const QString& action, bool* enabled) const;
+    void removeSharedCopies();
+
+    core::VMKDocument* m_document;
+    std::unique_ptr<Editor> m_editor;
+    DocumentWindow* m_window = nullptr;
+    QSplitter* m_split = nullptr;
+    QWidget* m_sidebar = nullptr;
+    chrome::CanvasRoot* m_content = nullptr;
+    QWidget* m_inspector = nullptr;
+    QToolBar* m_toolbar = nullptr;
+    chrome::ModeSwitcher* m_modeSwitcher = nullptr;
+    QLineEdit* m_searchField = nullptr;
+    QToolButton* m_shareButton = nullptr;
+    InspectorVisibility m_inspectorVisibility;
+    bool m_sidebarWasCollapsed = false;
+    bool m_didRestorePosition = false;
+    bool m_closing = false;
+    bool m_frameRestored = false;
+    QStringList m_sharedCopies;
+};
+
+} // namespace vmk::app
