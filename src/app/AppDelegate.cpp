@@ -66,6 +66,9 @@ QPalette lightPalette()
     p.setColor(QPalette::Highlight, QColor(0, 122, 255));
     p.setColor(QPalette::HighlightedText, Qt::white);
     p.setColor(QPalette::Dark, QColor(200, 200, 204));
+    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(160, 160, 166));
+    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(160, 160, 166));
+    p.setColor(QPalette::Disabled, QPalette::Text, QColor(160, 160, 166));
     return p;
 }
 
