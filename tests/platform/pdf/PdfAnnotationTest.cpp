@@ -334,3 +334,22 @@ TEST(PdfAnnotation, RegisteredProviderDrawsOnScreenAndInTheFile)
     DocumentPtr reread = open(vmk::test::readFile(dir.filePath("g.pdf")));
     EXPECT_EQ(reread->page(0)->render(1.0).pixelColor(150, 792 - 150), QColor(0, 255, 0));
 }
+
+TEST(PdfAnnotation, StampArtworkSurvivesMovesAfterReopening)
+{
+    DocumentPtr doc = open(fixtures::textPdf({""}));
+    AnnotationPtr plain = Annotation::create("Stamp", QRectF(50, 600, 150, 50)); // no artwork: standard look
+    doc->page(0)->addAnnotation(plain);
+    AnnotationPtr art = Annotation::create("Stamp", QRectF(300, 600, 100, 50));
+    ASSERT_TRUE(art->setStampAppearance(blackBoxPdf()));
+    EXPECT_FALSE(Annotation::create("Stamp", QRectF(0, 0, 1, 1))->setStampAppearance("not a pdf"));
+    doc->page(0)->addAnnotation(art);
+    EXPECT_GT(fixtures::inkPixels(doc->page(0)->render(1.0), toPixels(plain->bounds())), 20);
+
+    PagePtr reread = open(*doc->dataRepresentation())->page(0);
+    AnnotationPtr moved = reread->annotations().at(1);
+    moved->setBounds(QRectF(300, 100, 100, 50));
+    const QImage image = reread->render(1.0);
+    EXPECT_EQ(image.pixelColor(toPixels(moved->bounds()).center()), QColor(Qt::black));
+    EXPECT_EQ(image.pixelColor(toPixels(QRectF(300, 600, 100, 50)).center()), QColor(Qt::white));
+}

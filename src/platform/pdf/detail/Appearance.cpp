@@ -192,7 +192,12 @@ void ensureAppearances(const Page& page)
             if (provider(*a, builder) && writeAppearance(c, s.ref.doc, s.ref.obj, builder.state()))
                 continue;
         }
-        if (isSynthesizable(a->type())) {
+        const QString kind = a->type();
+        bool hasAppearance = false;
+        pdf_obj* dict = s.ref.obj;
+        guarded(c, [&] { hasAppearance = pdf_dict_getp(c, dict, "AP/N") != nullptr; });
+        // A stamp's stored artwork cannot be regenerated: only a stamp without any gets the standard one.
+        if (isSynthesizable(kind) || (kind == QLatin1String("Stamp") && !hasAppearance)) {
             standard.push_back(s.ref.num());
             standardAnnots.push_back(a);
         }

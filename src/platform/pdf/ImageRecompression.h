@@ -1,0 +1,19 @@
+#pragma once
+
+#include "platform/pdf/PdfTypes.h"
+
+namespace vmk::pdf {
+
+struct ImageRecompressionOptions {
+    double jpegQuality = 0.75; // 0...1
+    // When above 0, images whose longer side exceeds it are scaled down to it first.
+    int maxPixelSide = 0;
+};
+
+// Re-encodes the image XObjects of the document as JPEG where that makes their stream smaller. Images that
+// a lossy encoding would harm are left alone: soft masks and stencil masks (and images that serve as
+// another's mask), colour-key masked images and one-bit images. Returns how many images were replaced.
+// Meant for a working copy: the change is made in place.
+int recompressImages(Document& document, const ImageRecompressionOptions& options);
+
+} // namespace vmk::pdf
