@@ -50,7 +50,7 @@ public:
     // Moves and resizes; ink paths, line points and quadrilateral points move with the origin.
     void setBounds(const QRectF& bounds);
 
-    // /C with /CA as alpha. Invalid when the annotation has no colour.
+    // /C with /CA as alpha; transparent when the annotation has no colour (a clear text box).
     QColor color() const;
     void setColor(const QColor& color);
     std::optional<QColor> interiorColor() const;
