@@ -54,3 +54,10 @@ void reorder(pdf::Document& document, const std::vector<pdf::PagePtr>& order);
 QMap<int, QRectF> crop(pdf::Document& document, const QSet<int>& indices, const QRectF& rect);
 
 } // namespace vmk::core::PDFOps
+
+// The long whole-document and whole-page operations of the same family.
+#include "core/Compression.h"
+#include "core/Flatten.h"
+#include "core/ImageEncoding.h"
+#include "core/PageRebuild.h"
+#include "core/TextExport.h"

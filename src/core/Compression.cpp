@@ -1,0 +1,191 @@
+#include "core/Compression.h"
+
+#include "core/ImageEncoding.h"
+#include "core/PageRebuild.h"
+
+#include "platform/pdf/ImageRecompression.h"
+#include "platform/pdf/Page.h"
+
+#include <QFile>
+#include <QTextBoundaryFinder>
+
+#include <cmath>
+
+namespace vmk::core::PDFOps {
+
+namespace {
+
+int graphemeCount(const QString& text)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    int count = 0;
+    while (finder.toNextBoundary() > 0)
+        ++count;
+    return count;
+}
+
+// Re-renders a picture page as one JPEG; false leaves the page as it was.
+bool rasterizePage(pdf::Document& working, int index, const CompressionSettings& s)
+{
+    const pdf::PagePtr page = working.page(index);
+    if (!page || !hasLittleText(page->text()) || !resourcesContainImage(page->xObjects(), 0))
+        return false;
+    const QSizeF display = page->displaySize();
+    if (!(display.width() > 0 && display.height() > 0))
+        return false;
+    const QSize pixels = renderPixelSize(display, s.dpi);
+    pdf::RenderOptions options;
+    options.withAnnotations = false; // they move over to the new page as annotations
+    QImage image = page->render(pixels.width() / display.width(), options);
+    if (image.isNull())
+        return false;
+    if (image.size() != pixels)
+        image = image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const std::optional<QByteArray> jpeg = jpegData(image, s.jpegQuality);
+    if (!jpeg || QImage::fromData(*jpeg, "JPEG").isNull())
+        return false;
+    const pdf::PagePtr rebuilt = rebuildPage(*page, PageBase::raster(*jpeg), QList<RecognizedLine>{});
+    if (!rebuilt)
+        return false;
+    moveAnnotations(*page, *rebuilt, {});
+    working.removePage(index);
+    if (!working.insertPage(rebuilt, index)) {
+        // Put the original back rather than lose the page.
+        moveAnnotations(*rebuilt, *page, {});
+        working.insertPage(page, index);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QList<CompressionPreset> allCompressionPresets()
+{
+    return {CompressionPreset::light, CompressionPreset::balanced, CompressionPreset::tiny};
+}
+
+CompressionSettings settings(CompressionPreset preset)
+{
+    switch (preset) {
+    case CompressionPreset::light: return {150, 0.8, false};
+    case CompressionPreset::balanced: return {110, 0.6, true};
+    case CompressionPreset::tiny: return {80, 0.4, true};
+    }
+    return {};
+}
+
+QString rawValue(CompressionPreset preset)
+{
+    switch (preset) {
+    case CompressionPreset::light: return QStringLiteral("light");
+    case CompressionPreset::balanced: return QStringLiteral("balanced");
+    case CompressionPreset::tiny: return QStringLiteral("tiny");
+    }
+    return {};
+}
+
+std::optional<CompressionPreset> compressionPresetFromRawValue(const QString& raw)
+{
+    for (CompressionPreset preset : allCompressionPresets()) {
+        if (rawValue(preset) == raw)
+            return preset;
+    }
+    return std::nullopt;
+}
+
+QSize renderPixelSize(const QSizeF& displaySize, double dpi)
+{
+    const double longer = std::max(displaySize.width(), displaySize.height());
+    if (!(longer > 0))
+        return QSize(1, 1);
+    const double scale = std::min(dpi / 72.0, kMaxRenderedSide / longer);
+    // std::round sends halves away from zero.
+    return QSize(std::max(1, int(std::round(displaySize.width() * scale))),
+                 std::max(1, int(std::round(displaySize.height() * scale))));
+}
+
+bool hasLittleText(const QString& pageText)
+{
+    return graphemeCount(pageText.trimmed()) <= kMaxCharactersOfPicturePage;
+}
+
+bool xObjectIsImage(const pdf::XObjectNode& node, int depth)
+{
+    if (node.subtype == QLatin1String("Image"))
+        return true;
+    if (node.subtype == QLatin1String("Form") && depth <= 1)
+        return resourcesContainImage(node.children, depth + 1);
+    return false;
+}
+
+bool resourcesContainImage(const QList<pdf::XObjectNode>& xObjects, int depth)
+{
+    return std::any_of(xObjects.begin(), xObjects.end(),
+                       [depth](const pdf::XObjectNode& node) { return xObjectIsImage(node, depth); });
+}
+
+QByteArray compress(const QByteArray& source, CompressionPreset preset)
+{
+    pdf::Result<pdf::DocumentPtr> opened = pdf::Document::fromData(source);
+    if (!opened || !opened.value() || opened.value()->isLocked())
+        return source;
+    pdf::Document& working = *opened.value();
+    const CompressionSettings s = settings(preset);
+
+    double longestSide = 0;
+    const int count = working.pageCount();
+    for (int i = 0; i < count; ++i) {
+        if (const pdf::PagePtr page = working.page(i)) {
+            const QSizeF display = page->displaySize();
+            longestSide = std::max({longestSide, display.width(), display.height()});
+        }
+        rasterizePage(working, i, s);
+    }
+
+    // The plain write comes first: the image re-encoding below changes the working copy in place.
+    std::optional<QByteArray> plain;
+    if (pdf::Result<QByteArray> bytes = working.dataRepresentation())
+        plain = bytes.value();
+    pdf::ImageRecompressionOptions options;
+    options.jpegQuality = s.jpegQuality;
+    // No image can show more detail than its page at the preset's resolution.
+    options.maxPixelSide = s.optimizeForScreen ? int(std::ceil(longestSide * s.dpi / 72.0)) : 0;
+    pdf::recompressImages(working, options);
+    std::optional<QByteArray> reencoded;
+    if (pdf::Result<QByteArray> bytes = working.dataRepresentation())
+        reencoded = bytes.value();
+
+    // Ties go to the earlier candidate.
+    QByteArray best = source;
+    std::optional<QByteArray> choice;
+    for (const std::optional<QByteArray>& candidate : {reencoded, plain}) {
+        if (candidate && (!choice || candidate->size() < choice->size()))
+            choice = candidate;
+    }
+    if (choice && choice->size() < source.size())
+        best = *choice;
+    return best;
+}
+
+std::optional<QByteArray> compress(const pdf::Document& document, CompressionPreset preset,
+                                   const std::optional<QByteArray>& data)
+{
+    QByteArray source;
+    if (data) {
+        source = *data;
+    } else {
+        pdf::Result<QByteArray> written = document.dataRepresentation();
+        if (!written)
+            return std::nullopt;
+        source = written.value();
+    }
+    return compress(source, preset);
+}
+
+void removeFile(const QString& path)
+{
+    QFile::remove(path);
+}
+
+} // namespace vmk::core::PDFOps

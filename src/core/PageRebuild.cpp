@@ -1,0 +1,95 @@
+#include "core/PageRebuild.h"
+
+#include "core/SystemAnnotations.h"
+
+#include "platform/ocr/TextRecognizer.h"
+#include "platform/pdf/Annotation.h"
+
+#include <algorithm>
+
+namespace vmk::core::PDFOps {
+
+namespace {
+
+constexpr double kFontSizeOfBoxHeight = 0.86;
+constexpr double kBaselineDescents = 0.6;
+
+} // namespace
+
+QImage PageSnapshot::render(double scale) const
+{
+    return ref ? ref->render(scale) : QImage();
+}
+
+Expected<QList<RecognizedLine>, QString> recognizeText(const QImage& image)
+{
+    // Starting the engine costs far more than a sparse page; a worker thread reuses its own.
+    thread_local std::unique_ptr<platform::TextRecognizer> recognizer;
+    if (!recognizer)
+        recognizer = std::make_unique<platform::TextRecognizer>();
+    if (!recognizer->isAvailable())
+        return recognizer->errorString();
+    if (image.isNull())
+        return QList<RecognizedLine>{};
+    const platform::RecognitionResult result = recognizer->recognize(image);
+    if (!result.ok())
+        return result.error;
+    QList<RecognizedLine> lines;
+    for (const platform::RecognizedTextLine& line : result.lines) {
+        const QString text = line.text.trimmed();
+        if (!text.isEmpty())
+            lines.append({text, line.box});
+    }
+    return lines;
+}
+
+QList<pdf::InvisibleTextRun> layoutInvisibleText(const QList<RecognizedLine>& lines, const QSizeF& scale)
+{
+    QList<pdf::InvisibleTextRun> runs;
+    for (const RecognizedLine& line : lines) {
+        const QRectF box(scale.width() * line.box.x(), scale.height() * line.box.y(),
+                         scale.width() * line.box.width(), scale.height() * line.box.height());
+        if (!(box.width() > 1.0 && box.height() > 1.0))
+            continue;
+        const double size = std::max(box.height() * kFontSizeOfBoxHeight, 1.0);
+        const double naturalWidth = pdf::helveticaWidth(line.text) * size / 1000.0;
+        if (!(naturalWidth > 0))
+            continue;
+        pdf::InvisibleTextRun run;
+        run.text = line.text;
+        run.fontSize = size;
+        run.origin = QPointF(box.x(), box.y() + kBaselineDescents * pdf::helveticaDescent() * size);
+        run.horizontalScale = box.width() / naturalWidth;
+        runs.append(run);
+    }
+    return runs;
+}
+
+pdf::PagePtr rebuildPage(const pdf::Page& source, const PageBase& base, const QList<RecognizedLine>& lines)
+{
+    const QList<pdf::InvisibleTextRun> runs = layoutInvisibleText(lines, source.displaySize());
+    pdf::Result<pdf::PagePtr> rebuilt = pdf::rebuildPage(source, base, runs);
+    return rebuilt ? rebuilt.value() : nullptr;
+}
+
+void moveAnnotations(pdf::Page& from, pdf::Page& to, const QList<QRectF>& dropping)
+{
+    for (const pdf::AnnotationPtr& annotation : from.annotations()) {
+        const QRectF bounds = annotation->bounds();
+        const bool dropped = std::any_of(dropping.begin(), dropping.end(),
+                                         [&](const QRectF& r) { return r.intersects(bounds); });
+        from.removeAnnotation(annotation);
+        if (!dropped && !isRedactionMark(*annotation))
+            to.addAnnotation(annotation);
+    }
+}
+
+std::optional<PageSnapshot> snapshot(const pdf::Page& page)
+{
+    std::shared_ptr<pdf::PageSnapshot> recording = page.snapshot(false);
+    if (!recording)
+        return std::nullopt;
+    return PageSnapshot{std::move(recording), page.cropBox(), page.displayTransform(), page.displaySize()};
+}
+
+} // namespace vmk::core::PDFOps

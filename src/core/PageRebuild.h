@@ -1,0 +1,73 @@
+#pragma once
+
+#include "core/Expected.h"
+
+#include "platform/pdf/Page.h"
+#include "platform/pdf/PageRebuild.h"
+#include "platform/pdf/PageSnapshot.h"
+
+#include <QImage>
+#include <QList>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+#include <QTransform>
+
+#include <memory>
+#include <optional>
+
+// Turning a page into a new page: text recognition on a page image, the one-page rebuild with an invisible
+// text layer, moving annotations over to the rebuilt page, and page snapshots for rendering on workers.
+// Everything here keeps no state; recognition and snapshot rendering may run on any thread, while the
+// rebuild and the annotation move read pages and so run where the page's document lives.
+namespace vmk::core::PDFOps {
+
+// One line of recognised text. `box` is normalised to the recognised image: 0...1 on both axes with the
+// origin at the image's lower left corner.
+struct RecognizedLine {
+    QString text; // trimmed; never empty
+    QRectF box;
+
+    friend bool operator==(const RecognizedLine&, const RecognizedLine&) = default;
+};
+
+// What a rebuilt page draws under its text layer: the page's own content, or an image of the page as
+// displayed (rotation applied) covering the whole displayed page. An encoded JPEG is embedded as it is.
+using PageBase = pdf::RebuildBase;
+
+// What a worker needs to render a page: captured on the page's thread, renderable on any other.
+struct PageSnapshot {
+    std::shared_ptr<const pdf::PageSnapshot> ref; // the page's own content, without annotations
+    QRectF cropBox;                               // page space
+    QTransform toDisplay;                         // page space to the displayed page, origin lower left
+    QSizeF displaySize;
+
+    // The displayed page on white at `scale` pixels per point; null on failure.
+    QImage render(double scale) const;
+};
+
+// Recognises the lines of text in an image, in the recogniser's order. Lines whose text is only white
+// space are skipped. Fails with the recogniser's message when the engine cannot start or run. Each thread
+// keeps one recogniser for its later calls, so workers pay its start-up once.
+Expected<QList<RecognizedLine>, QString> recognizeText(const QImage& image);
+
+// Where each line goes as invisible Helvetica text in a space of `scale` (the displayed page's size):
+// a font size of 0.86 of the box height (at least 1), the baseline 0.6 of the font's descent above the
+// box's bottom, and a horizontal scale that makes the run exactly as wide as the box. Lines whose scaled
+// box is not more than 1 unit wide and high, or whose text has no width, are left out.
+QList<pdf::InvisibleTextRun> layoutInvisibleText(const QList<RecognizedLine>& lines, const QSizeF& scale);
+
+// A new page in no document, with the source's crop box as its media box and the source's rotation,
+// that looks like the source (its content clipped to the crop box, or the raster base stretched over the
+// displayed page), with the lines (boxes normalised to the displayed page) as an invisible text layer.
+// Nothing when the page cannot be made. Annotations are not carried over: see moveAnnotations().
+pdf::PagePtr rebuildPage(const pdf::Page& source, const PageBase& base, const QList<RecognizedLine>& lines);
+
+// Moves the annotations of `from` to `to`, in order, as the same objects. Those whose bounds intersect
+// any of the rectangles (page space) are removed and discarded, and redaction marks are always discarded.
+void moveAnnotations(pdf::Page& from, pdf::Page& to, const QList<QRectF>& dropping = {});
+
+// Nothing when the page cannot be recorded.
+std::optional<PageSnapshot> snapshot(const pdf::Page& page);
+
+} // namespace vmk::core::PDFOps
