@@ -143,18 +143,22 @@ QByteArray compress(const QByteArray& source, CompressionPreset preset)
         rasterizePage(working, i, s);
     }
 
-    // The plain write comes first: the image re-encoding below changes the working copy in place.
     std::optional<QByteArray> plain;
     if (pdf::Result<QByteArray> bytes = working.dataRepresentation())
         plain = bytes.value();
-    pdf::ImageRecompressionOptions options;
-    options.jpegQuality = s.jpegQuality;
-    // No image can show more detail than its page at the preset's resolution.
-    options.maxPixelSide = s.optimizeForScreen ? int(std::ceil(longestSide * s.dpi / 72.0)) : 0;
-    pdf::recompressImages(working, options);
+    // Re-encoding works on the plain write read back, so that images of replaced pages are gone.
     std::optional<QByteArray> reencoded;
-    if (pdf::Result<QByteArray> bytes = working.dataRepresentation())
-        reencoded = bytes.value();
+    pdf::Result<pdf::DocumentPtr> written = plain ? pdf::Document::fromData(*plain) : pdf::Result<pdf::DocumentPtr>::failure({});
+    if (written && written.value() && !written.value()->isLocked()) {
+        pdf::ImageRecompressionOptions options;
+        options.jpegQuality = s.jpegQuality;
+        // No image can show more detail than its page at the preset's resolution.
+        options.maxPixelSide = s.optimizeForScreen ? int(std::ceil(longestSide * s.dpi / 72.0)) : 0;
+        if (pdf::recompressImages(*written.value(), options) > 0) {
+            if (pdf::Result<QByteArray> bytes = written.value()->dataRepresentation())
+                reencoded = bytes.value();
+        }
+    }
 
     // Ties go to the earlier candidate.
     QByteArray best = source;

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QImageWriter>
 
+#include <algorithm>
 #include <set>
 
 namespace vmk::pdf {
@@ -18,11 +19,14 @@ namespace {
 struct Candidate {
     int num = 0;
     qint64 storedLength = 0;
+    int longerSide = 0;
+    bool jpeg = false;
 };
 
-bool isImageStream(fz_context* c, pdf_obj* obj)
+// pdf_is_stream() needs the indirect reference: only the cross-reference entry knows about the stream.
+bool isImageStream(fz_context* c, pdf_obj* ref)
 {
-    return pdf_is_stream(c, obj) && pdf_name_eq(c, pdf_dict_get(c, obj, PDF_NAME(Subtype)), PDF_NAME(Image));
+    return pdf_is_stream(c, ref) && pdf_name_eq(c, pdf_dict_get(c, ref, PDF_NAME(Subtype)), PDF_NAME(Image));
 }
 
 // Image streams worth re-encoding, and every image that masks another (those stay exact).
@@ -36,17 +40,23 @@ std::vector<Candidate> findCandidates(fz_context* c, pdf_document* doc)
         bool image = false, eligible = false;
         int smask = 0, mask = 0;
         qint64 stored = 0;
+        int longer = 0;
+        bool jpeg = false;
         pdf_obj* ref = nullptr;
         guarded(c, [&] {
             ref = pdf_new_indirect(c, doc, n, 0);
             pdf_obj* obj = pdf_resolve_indirect(c, ref);
-            if (!isImageStream(c, obj))
+            if (!isImageStream(c, ref))
                 return;
             image = true;
             smask = pdf_to_num(c, pdf_dict_get(c, obj, PDF_NAME(SMask)));
             pdf_obj* m = pdf_dict_get(c, obj, PDF_NAME(Mask));
             mask = pdf_is_indirect(c, m) ? pdf_to_num(c, m) : 0;
             stored = pdf_dict_get_int(c, obj, PDF_NAME(Length));
+            longer = std::max(pdf_dict_get_int(c, obj, PDF_NAME(Width)), pdf_dict_get_int(c, obj, PDF_NAME(Height)));
+            pdf_obj* filter = pdf_dict_get(c, obj, PDF_NAME(Filter));
+            jpeg = pdf_name_eq(c, filter, PDF_NAME(DCTDecode))
+                || (pdf_array_len(c, filter) == 1 && pdf_name_eq(c, pdf_array_get(c, filter, 0), PDF_NAME(DCTDecode)));
             eligible = !pdf_dict_get_bool(c, obj, PDF_NAME(ImageMask)) && !m
                 && pdf_dict_get_int(c, obj, PDF_NAME(BitsPerComponent)) != 1 && !pdf_dict_get(c, obj, PDF_NAME(SMaskInData));
         });
@@ -58,7 +68,7 @@ std::vector<Candidate> findCandidates(fz_context* c, pdf_document* doc)
         if (mask)
             masks.insert(mask);
         if (eligible && stored > 0)
-            images.push_back({n, stored});
+            images.push_back({n, stored, longer, jpeg});
     }
     std::erase_if(images, [&](const Candidate& i) { return masks.count(i.num) > 0; });
     return images;
@@ -139,6 +149,10 @@ int recompressImages(Document& document, const ImageRecompressionOptions& option
     pdf_document* doc = document.state().doc;
     int replaced = 0;
     for (const Candidate& candidate : findCandidates(c, doc)) {
+        const bool oversized = options.maxPixelSide > 0 && candidate.longerSide > options.maxPixelSide;
+        // Encoding a JPEG again only adds loss unless it also gets fewer pixels.
+        if (candidate.jpeg && !oversized)
+            continue;
         QImage image = decode(c, doc, candidate.num);
         if (image.isNull())
             continue;
