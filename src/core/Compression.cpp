@@ -44,7 +44,7 @@ bool rasterizePage(pdf::Document& working, int index, const CompressionSettings&
     const std::optional<QByteArray> jpeg = jpegData(image, s.jpegQuality);
     if (!jpeg || QImage::fromData(*jpeg, "JPEG").isNull())
         return false;
-    const pdf::PagePtr rebuilt = rebuildPage(*page, PageBase::raster(*jpeg), QList<RecognizedLine>{});
+    const pdf::PagePtr rebuilt = rebuildPage(*page, PageBase::raster(*jpeg), {});
     if (!rebuilt)
         return false;
     moveAnnotations(*page, *rebuilt, {});

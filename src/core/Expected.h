@@ -17,6 +17,10 @@ public:
     const T& value() const { return std::get<0>(m_state); }
     T& value() { return std::get<0>(m_state); }
     const E& error() const { return std::get<1>(m_state); }
+    const T& operator*() const { return value(); }
+    T& operator*() { return value(); }
+    const T* operator->() const { return &value(); }
+    T* operator->() { return &value(); }
 
 private:
     std::variant<T, E> m_state;

@@ -68,7 +68,7 @@ QList<pdf::InvisibleTextRun> layoutInvisibleText(const QList<RecognizedLine>& li
 pdf::PagePtr rebuildPage(const pdf::Page& source, const PageBase& base, const QList<RecognizedLine>& lines)
 {
     const QList<pdf::InvisibleTextRun> runs = layoutInvisibleText(lines, source.displaySize());
-    pdf::Result<pdf::PagePtr> rebuilt = pdf::rebuildPage(source, base, runs);
+    pdf::Result<pdf::PagePtr> rebuilt = pdf::makeRebuiltPage(source, base, runs);
     return rebuilt ? rebuilt.value() : nullptr;
 }
 

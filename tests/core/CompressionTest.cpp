@@ -11,6 +11,8 @@
 
 #include <QDir>
 
+#include <thread>
+
 #include <gtest/gtest.h>
 
 using namespace vmk;
@@ -179,4 +181,18 @@ TEST(Compression, LeavesNoWorkingFilesBehind)
     const auto document = coretest::open(coretest::makeRawPdf({picturePage()}));
     ASSERT_TRUE(PDFOps::compress(*document, CompressionPreset::light));
     EXPECT_EQ(QDir::temp().entryList(filter), before);
+}
+
+TEST(Compression, RunsAwayFromTheMainThread)
+{
+    const QByteArray source = coretest::makeRawPdf({picturePage(), picturePage(textLine("Words enough to stay as text"))});
+    QByteArray compressed;
+    std::thread worker([&] { compressed = PDFOps::compress(source, CompressionPreset::balanced); });
+    worker.join();
+    EXPECT_LT(compressed.size(), source.size() / 4);
+    const auto reopened = coretest::open(compressed);
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(reopened->pageCount(), 2);
+    EXPECT_TRUE(wasRasterised(compressed, 0));
+    EXPECT_FALSE(wasRasterised(compressed, 1));
 }

@@ -41,7 +41,7 @@ fz_buffer* loadContents(fz_context* c, pdf_obj* page)
 
 } // namespace
 
-Result<PagePtr> rebuildPage(const Page& source, const RebuildBase& base, const QList<InvisibleTextRun>& runs)
+Result<PagePtr> makeRebuiltPage(const Page& source, const RebuildBase& base, const QList<InvisibleTextRun>& runs)
 {
     const QRectF crop = source.cropBox();
     const QRectF media = source.mediaBox();

@@ -39,7 +39,7 @@ struct RebuildBase {
 // only of characters Windows-1252 can encode use a simple font with that encoding; any other run uses
 // a composite font whose ToUnicode map carries its characters, so extraction and search still find them.
 // The source page is only read. Annotations are not carried over.
-Result<PagePtr> rebuildPage(const Page& source, const RebuildBase& base, const QList<InvisibleTextRun>& runs);
+Result<PagePtr> makeRebuiltPage(const Page& source, const RebuildBase& base, const QList<InvisibleTextRun>& runs);
 
 // Helvetica's advance width of the text in thousandths of the font size (characters the font lacks count
 // as 500), and its descent as a positive fraction of the font size.
