@@ -1,0 +1,30 @@
+#include "panels/PaletteParts.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+
+namespace vmk::panels {
+
+PaletteDivider::PaletteDivider(QWidget* parent) : QWidget(parent)
+{
+    setFixedSize(9, 18);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void PaletteDivider::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    QColor c = palette().color(QPalette::WindowText);
+    c.setAlphaF(0.12);
+    painter.fillRect(QRectF(4, (height() - 18) / 2.0, 1, 18), c);
+}
+
+GlassGroup::GlassGroup(double spacing, QWidget* parent) : QWidget(parent), m_spacing(spacing)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    m_row = new QHBoxLayout(this);
+    m_row->setContentsMargins(0, 0, 0, 0);
+    m_row->setSpacing(0);
+}
+
+} // namespace vmk::panels

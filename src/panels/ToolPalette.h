@@ -1,0 +1,83 @@
+#pragma once
+
+#include "chrome/Glass.h"
+#include "panels/PaletteRules.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+
+class QHBoxLayout;
+
+namespace vmk {
+class Editor;
+}
+namespace vmk::signatures {
+class SignatureStore;
+}
+
+namespace vmk::panels {
+
+class GlassGroup;
+
+// The floating palette at the top of the canvas: one glass capsule with the bar of the window's mode
+// (none in Read mode) and, in Annotate mode while a crop waits, a second capsule with the crop bar. It
+// keeps no state: it is rebuilt from the Editor whenever a field it shows changes, and every control
+// calls an Editor operation.
+class ToolPalette : public QWidget {
+    Q_OBJECT
+public:
+    using EditorAction = std::function<void(Editor*)>;
+    using BarFactory = std::function<QWidget*(Editor*)>;
+
+    // store: the signatures the sign bar offers; the process's shared store when null.
+    explicit ToolPalette(Editor* editor, signatures::SignatureStore* store = nullptr, QWidget* parent = nullptr);
+
+    Editor* editor() const;
+    // Edit mode's bar is made by whoever provides it; without a factory Edit mode shows no capsule.
+    void setEditBarFactory(BarFactory factory);
+    // "Redact…": asks before anything is destroyed. Until set, it reports when nothing is marked.
+    void setConfirmRedactions(EditorAction action) { m_confirmRedactions = std::move(action); }
+    // "New Signature" and "Create Signature"; presents the window's signature sheet unless replaced.
+    void setNewSignatureAction(EditorAction action) { m_newSignature = std::move(action); }
+    void setReduceMotionProvider(std::function<bool()> provider) { m_reduceMotion = std::move(provider); }
+
+    PaletteBar currentBar() const { return m_bar; }
+    // The content of the mode's capsule and of the crop capsule; null when not shown.
+    QWidget* barWidget() const { return m_barWidget; }
+    QWidget* cropBarWidget() const { return m_cropWidget; }
+    chrome::GlassSurface* capsule() const { return m_capsule; }
+    chrome::GlassSurface* cropCapsule() const { return m_cropCapsule; }
+
+    // Rebuilds from the Editor now.
+    void refresh();
+
+    QSize sizeHint() const override;
+
+signals:
+    void contentChanged();
+
+private:
+    QWidget* makeBar(PaletteBar bar);
+    chrome::GlassSurface* wrap(QWidget* content);
+    void retire(QWidget* widget);
+    void fadeIn(QWidget* capsule);
+    bool reduceMotion() const;
+
+    QPointer<Editor> m_editor;
+    signatures::SignatureStore* m_store;
+    GlassGroup* m_group = nullptr;
+    QHBoxLayout* m_stack = nullptr;
+    PaletteBar m_bar = PaletteBar::none;
+    QPointer<QWidget> m_barWidget;
+    QPointer<QWidget> m_cropWidget;
+    QPointer<chrome::GlassSurface> m_capsule;
+    QPointer<chrome::GlassSurface> m_cropCapsule;
+    BarFactory m_editBarFactory;
+    EditorAction m_confirmRedactions;
+    EditorAction m_newSignature;
+    std::function<bool()> m_reduceMotion;
+};
+
+} // namespace vmk::panels
