@@ -1,0 +1,80 @@
+#pragma once
+
+#include "chrome/Glass.h"
+#include "editor/Toast.h"
+
+#include <QPointer>
+#include <QVariantAnimation>
+
+#include <functional>
+
+class QLabel;
+
+namespace vmk {
+class Editor;
+}
+
+namespace vmk::chrome {
+
+class FeedbackMark;
+
+// One toast on a glass capsule: the mark of its kind (the symbol for info, the success mark, the merge
+// or split mark), then the message as given. It draws the toast it was made with and changes nothing.
+class ToastView : public GlassSurface {
+    Q_OBJECT
+public:
+    ToastView(const Toast& toast, bool reduceMotion, QWidget* parent = nullptr);
+
+    const Toast& toast() const { return m_toast; }
+    // The mark widget: a label with the symbol for info, else the animated mark.
+    QWidget* markWidget() const { return m_mark; }
+    QLabel* textLabel() const { return m_text; }
+
+private:
+    Toast m_toast;
+    QWidget* m_mark = nullptr;
+    QLabel* m_text = nullptr;
+};
+
+// The toast slot of the canvas's bottom overlay. It follows the Editor's toast: a new toast (a new id)
+// gets a new view that rises in, and a cleared one leaves; a newer toast replaces the shown one at once.
+// The Editor decides how long a toast stays.
+class ToastOverlay : public QWidget {
+    Q_OBJECT
+public:
+    explicit ToastOverlay(Editor* editor, QWidget* parent = nullptr);
+
+    void setReduceMotionProvider(std::function<bool()> provider) { m_reduceMotion = std::move(provider); }
+
+    // The toast on screen (not counting one on its way out), and its view.
+    ToastView* currentView() const { return m_current; }
+    // The view still moving out, if any.
+    ToastView* leavingView() const { return m_leaving; }
+    const QVariantAnimation& entrance() const { return m_enter; }
+    const QVariantAnimation& exit() const { return m_exit; }
+
+    QSize sizeHint() const override;
+
+signals:
+    void contentChanged();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void follow();
+    void layoutViews();
+    bool reduceMotion() const;
+    void dropLeaving();
+
+    QPointer<Editor> m_editor;
+    std::function<bool()> m_reduceMotion;
+    QPointer<ToastView> m_current;
+    QPointer<ToastView> m_leaving;
+    QVariantAnimation m_enter;
+    QVariantAnimation m_exit;
+    double m_enterValue = 1.0;
+    double m_exitValue = 0.0;
+};
+
+} // namespace vmk::chrome

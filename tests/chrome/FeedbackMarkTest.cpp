@@ -1,0 +1,130 @@
+#include "chrome/FeedbackMarks.h"
+
+#include <QPainterPath>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace vmk::chrome;
+
+TEST(FeedbackMarkGeometry, ShapesFitTheirRectangles)
+{
+    const QPainterPath stroke = signatureStrokePath(QRectF(0, 0, 36, 16));
+    EXPECT_NEAR(stroke.pointAtPercent(0).x(), 2.06, 0.01);
+    EXPECT_NEAR(stroke.pointAtPercent(0).y(), 10.67, 0.01);
+    EXPECT_NEAR(stroke.pointAtPercent(1).x(), 33.94, 0.01);
+    EXPECT_NEAR(stroke.pointAtPercent(1).y(), 6.93, 0.01);
+
+    // At size 20 the check is inset 5.2 on each side.
+    const QRectF check = successCheckRect(QRectF(0, 0, 20, 20));
+    EXPECT_NEAR(check.width(), 9.6, 1e-9);
+    EXPECT_NEAR(check.left(), 5.2, 1e-9);
+    const QPainterPath tick = checkShapePath(check);
+    EXPECT_NEAR(tick.pointAtPercent(1).x(), check.right(), 1e-9);
+    EXPECT_NEAR(tick.pointAtPercent(1).y(), check.top() + 0.1 * check.height(), 1e-9);
+
+    // Trimming keeps the start and stops part way along.
+    const QPainterPath half = trimmedPath(tick, 0.5);
+    EXPECT_EQ(half.pointAtPercent(0), tick.pointAtPercent(0));
+    EXPECT_NEAR(half.length(), tick.length() / 2, tick.length() * 0.02);
+    EXPECT_TRUE(trimmedPath(tick, 0).isEmpty());
+}
+
+TEST(FeedbackMarkGeometry, SuccessMarkTimeline)
+{
+    // No dots before the check begins at 0.55 s.
+    for (double t : {0.0, 0.3, 0.54}) {
+        const SuccessMarkState s = successMarkStateAt(t, false);
+        for (int i = 0; i < 8; ++i)
+            EXPECT_EQ(successBurstDot(i, 20, s).opacity, 0.0) << t;
+    }
+    const SuccessMarkState early = successMarkStateAt(0.45, false);
+    EXPECT_DOUBLE_EQ(early.ring, 1.0);
+    EXPECT_GT(early.disc, 0.0);
+    EXPECT_EQ(early.check, 0.0);
+    // At rest: everything drawn, the dots flown out to 0.95 of the size and faded.
+    const SuccessMarkState rest = successMarkStateAt(successMarkDuration(false), false);
+    EXPECT_DOUBLE_EQ(rest.check, 1.0);
+    const BurstDot far = successBurstDot(0, 20, rest);
+    EXPECT_NEAR(std::hypot(far.centre.x(), far.centre.y()), 19.0, 1e-9);
+    EXPECT_EQ(far.opacity, 0.0);
+
+    // Reduced motion: ring, disc and check arrive together within 0.2 s and the dots stay on the ring.
+    const SuccessMarkState mid = successMarkStateAt(0.1, true);
+    EXPECT_DOUBLE_EQ(mid.ring, mid.check);
+    EXPECT_DOUBLE_EQ(mid.disc, mid.check);
+    const SuccessMarkState reduced = successMarkStateAt(0.2, true);
+    EXPECT_DOUBLE_EQ(reduced.ring, 1.0);
+    EXPECT_DOUBLE_EQ(reduced.disc, 1.0);
+    EXPECT_EQ(reduced.burst, 0.0);
+    for (int i = 0; i < 8; ++i) {
+        const BurstDot dot = successBurstDot(i, 20, reduced);
+        EXPECT_NEAR(std::hypot(dot.centre.x(), dot.centre.y()), 10.0, 1e-9);
+        EXPECT_EQ(dot.opacity, 1.0);
+    }
+    // The first dot is turned 22° clockwise from straight up.
+    const BurstDot first = successBurstDot(0, 20, reduced);
+    EXPECT_GT(first.centre.x(), 0);
+    EXPECT_LT(first.centre.y(), 0);
+}
+
+TEST(FeedbackMarkGeometry, MergeGathersAndSplitParts)
+{
+    const double end = mergeMarkDuration(false);
+    // Merge at rest: the fan, turned −12° … 12°.
+    const double merged = mergeMarkTogether(false, mergeMarkProgressAt(end, false));
+    EXPECT_DOUBLE_EQ(mergeMarkPage(0, merged).rotation, -12.0);
+    EXPECT_DOUBLE_EQ(mergeMarkPage(4, merged).rotation, 12.0);
+    EXPECT_EQ(mergeMarkPage(1, merged).offset, QPointF(-3.2, 0.6));
+    // Split at rest: two piles, three accent pages at −9 and two grey ones at 9.
+    const double split = mergeMarkTogether(true, mergeMarkProgressAt(end, false));
+    for (int i = 0; i < 5; ++i) {
+        const MergePage page = mergeMarkPage(i, split);
+        EXPECT_EQ(page.offset, QPointF(i % 2 == 0 ? -9.0 : 9.0, 0.0));
+        EXPECT_EQ(page.accentHeader, i % 2 == 0);
+        EXPECT_EQ(page.rotation, 0.0);
+    }
+    // A merge starts from the piles; the overshoot carries it past the fan for a moment.
+    EXPECT_EQ(mergeMarkTogether(false, mergeMarkProgressAt(0, false)), 0.0);
+    double peak = 0;
+    for (double t = 0; t <= end; t += 0.01)
+        peak = std::max(peak, mergeMarkProgressAt(t, false));
+    EXPECT_GT(peak, 1.0);
+    EXPECT_DOUBLE_EQ(mergeMarkProgressAt(0.2, true), 1.0);
+}
+
+TEST(FeedbackMarks, WidgetsStartOnceAndHonourReducedMotion)
+{
+    SuccessMark success(20, true);
+    EXPECT_EQ(success.size(), 20);
+    EXPECT_FALSE(success.hasStarted());
+    success.show();
+    EXPECT_TRUE(success.hasStarted());
+    success.showFinal();
+    EXPECT_DOUBLE_EQ(success.state().check, 1.0);
+    EXPECT_EQ(success.state().burst, 0.0);
+    // States only move forward.
+    success.setElapsed(0.0);
+    EXPECT_DOUBLE_EQ(success.state().ring, 1.0);
+
+    ProcessingStroke calm(true);
+    calm.show();
+    EXPECT_EQ(calm.penOpacity(), 0.0);
+    EXPECT_EQ(calm.clock().state(), QAbstractAnimation::Stopped);
+    calm.setElapsed(0.45);
+    EXPECT_EQ(calm.trim(), 0.0);
+
+    ProcessingStroke busy(false);
+    busy.show();
+    EXPECT_EQ(busy.clock().state(), QAbstractAnimation::Running);
+    busy.setElapsed(0.9);
+    EXPECT_NEAR(busy.trim(), 1.0, 1e-9);
+    busy.setElapsed(1.8);
+    EXPECT_NEAR(busy.trim(), 0.0, 1e-9);
+
+    MergeMark split(true, false);
+    EXPECT_EQ(split.size(), QSize(30, 18));
+    EXPECT_DOUBLE_EQ(split.together(), 1.0);
+    split.setElapsed(0.9);
+    EXPECT_DOUBLE_EQ(split.together(), 0.0);
+}
