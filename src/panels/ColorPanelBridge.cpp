@@ -74,12 +74,11 @@ void ColorPanelBridge::panelColorMoved(const QColor& color)
 
 void ColorPanelBridge::changed(const QColor& color)
 {
+    // A pick whose context has gone was dropped when it went.
     if (!m_onChange)
         return;
-    if (!m_context.isNull() || !m_contextGone) {
-        const ColorPick pick = m_onChange; // the pick may replace the target while it runs
-        pick(color);
-    }
+    const ColorPick pick = m_onChange; // the pick may replace the target while it runs
+    pick(color);
 }
 
 void ColorPanelBridge::windowActivated(QWindow* window)

@@ -1,6 +1,7 @@
 #include "panels/SignBar.h"
 
 #include "chrome/Glass.h"
+#include "chrome/Motion.h"
 #include "editor/Editor.h"
 #include "panels/PaletteButton.h"
 #include "panels/PaletteRules.h"
@@ -20,6 +21,13 @@ namespace vmk::panels {
 namespace {
 constexpr QSizeF kArtworkBox{84, 26};
 constexpr double kHoverScale = 1.05;
+// Long enough for a spring of response 0.25 s and damping 0.6 to settle.
+constexpr int kHoverSpringMs = 500;
+
+qreal chipSpring(qreal progress)
+{
+    return chrome::springValue(0.25, 0.6, progress * kHoverSpringMs / 1000.0);
+}
 } // namespace
 
 QRectF fitArtwork(const QSizeF& artwork, const QRectF& box)
@@ -41,6 +49,14 @@ SignatureChip::SignatureChip(const signatures::SavedSignature& signature, std::f
     setAccessibleName(help);
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_Hover);
+    QEasingCurve spring;
+    spring.setCustomType(&chipSpring);
+    m_hoverAnimation.setEasingCurve(spring);
+    m_hoverAnimation.setDuration(kHoverSpringMs);
+    connect(&m_hoverAnimation, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
+        m_hoverAmount = v.toDouble();
+        update();
+    });
     connect(this, &QAbstractButton::clicked, this, [place = std::move(place)] {
         if (place)
             place();
@@ -59,18 +75,27 @@ void SignatureChip::removeSignature()
         m_remove();
 }
 
+void SignatureChip::setHovering(bool hovering)
+{
+    if (hovering == m_hovering)
+        return;
+    m_hovering = hovering;
+    m_hoverAnimation.stop();
+    m_hoverAnimation.setStartValue(m_hoverAmount);
+    m_hoverAnimation.setEndValue(hovering ? 1.0 : 0.0);
+    m_hoverAnimation.start();
+}
+
 void SignatureChip::enterEvent(QEnterEvent* event)
 {
     QAbstractButton::enterEvent(event);
-    m_hovering = true;
-    update();
+    setHovering(true);
 }
 
 void SignatureChip::leaveEvent(QEvent* event)
 {
     QAbstractButton::leaveEvent(event);
-    m_hovering = false;
-    update();
+    setHovering(false);
 }
 
 void SignatureChip::contextMenuEvent(QContextMenuEvent* event)
@@ -88,14 +113,14 @@ void SignatureChip::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const QRectF frame = QRectF(rect()).adjusted(1, 1, -1, -1);
-    const double scale = m_hovering ? kHoverScale : 1.0;
+    const double scale = 1.0 + (kHoverScale - 1.0) * m_hoverAmount;
     painter.translate(frame.center());
     painter.scale(scale, scale);
     painter.translate(-frame.center());
     const QRectF body = frame.adjusted(2, 1, -2, -1);
     const double r = body.height() / 2;
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor::fromRgbF(1, 1, 1, m_hovering ? 0.95 : 0.8));
+    painter.setBrush(QColor::fromRgbF(1, 1, 1, std::clamp(0.8 + 0.15 * m_hoverAmount, 0.0, 1.0)));
     painter.drawRoundedRect(body, r, r);
     QColor edge = palette().color(QPalette::WindowText);
     edge.setAlphaF(0.1);

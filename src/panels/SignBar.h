@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QPointer>
+#include <QVariantAnimation>
 #include <QWidget>
 
 #include <functional>
@@ -31,6 +32,9 @@ public:
 
     const signatures::SavedSignature& signature() const { return m_signature; }
     bool isHovering() const { return m_hovering; }
+    // 0 at rest, 1 fully raised; springs after the pointer.
+    double hoverAmount() const { return m_hoverAmount; }
+    const QVariantAnimation& hoverAnimation() const { return m_hoverAnimation; }
     // Where the artwork is drawn: fitted to its proportions inside the 84 × 26 box, centred.
     QRectF artworkRect() const;
     // Runs the context menu's one command.
@@ -46,7 +50,11 @@ protected:
 private:
     signatures::SavedSignature m_signature;
     std::function<void()> m_remove;
+    void setHovering(bool hovering);
+
     bool m_hovering = false;
+    double m_hoverAmount = 0;
+    QVariantAnimation m_hoverAnimation;
 };
 
 // Artwork of the given size fitted to its proportions inside a box, centred.

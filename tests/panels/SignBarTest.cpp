@@ -10,6 +10,8 @@
 #include "signatures/SignatureStore.h"
 #include "signatures/SignatureStyles.h"
 
+#include <QCoreApplication>
+#include <QEnterEvent>
 #include <QPainterPath>
 #include <QPushButton>
 #include <gtest/gtest.h>
@@ -80,6 +82,18 @@ TEST(SignBar, ChipsPlaceTheNewestFiveAndDeleteFromTheStore)
         EXPECT_EQ(chip->size(), bar()->chips()[0]->size());
     }
     EXPECT_EQ(fitArtwork(QSizeF(1000, 10), QRectF(0, 0, 84, 26)).size(), QSizeF(84, 0.84));
+
+    // Pointing raises a chip with a spring; leaving lets it back down.
+    SignatureChip* chip = bar()->chips()[0];
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QCoreApplication::sendEvent(chip, &enter);
+    EXPECT_TRUE(chip->isHovering());
+    EXPECT_EQ(chip->hoverAnimation().state(), QAbstractAnimation::Running);
+    EXPECT_DOUBLE_EQ(chip->hoverAnimation().endValue().toDouble(), 1.0);
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(chip, &leave);
+    EXPECT_FALSE(chip->isHovering());
+    EXPECT_DOUBLE_EQ(chip->hoverAnimation().endValue().toDouble(), 0.0);
 
     // A click places that signature on the current page, selected, undoable.
     click(bar()->chips()[1]);
