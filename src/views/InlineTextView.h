@@ -16,6 +16,7 @@ public:
     // Insets of the text inside the view, in view points.
     void setInsets(double horizontal, double vertical);
     double verticalInset() const { return m_vertical; }
+    QMargins insets() const { return viewportMargins(); }
     // The height that shows all of the text with the insets.
     double contentHeight() const;
 
