@@ -42,9 +42,11 @@ pdf::RenderOptions withoutAnnotations()
 
 pdf::PagePtr firstPage(const RawPage& page)
 {
-    static std::vector<pdf::DocumentPtr> keep; // the documents outlive the pages handed out
-    keep.push_back(coretest::open(coretest::makeRawPdf({page})));
-    return keep.back()->page(0);
+    // The documents outlive the pages handed out; never destroyed, so none is dropped after the PDF
+    // engine has shut down at exit.
+    static auto* keep = new std::vector<pdf::DocumentPtr>;
+    keep->push_back(coretest::open(coretest::makeRawPdf({page})));
+    return keep->back()->page(0);
 }
 
 // Writes a standalone page as a one-page file.
