@@ -1,0 +1,159 @@
+#include "views/ThumbnailRenderer.h"
+
+#include "platform/pdf/Page.h"
+#include "platform/pdf/PageSnapshot.h"
+
+#include <QRunnable>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+
+namespace vmk::views {
+
+// One queued render. Cancellation is looked at only when the render starts: once started it runs to
+// the end.
+struct ThumbnailRenderer::Job {
+    enum State { queued, started, cancelled };
+    std::atomic<int> state{queued};
+
+    bool begin()
+    {
+        int expected = queued;
+        return state.compare_exchange_strong(expected, started);
+    }
+    void cancel()
+    {
+        int expected = queued;
+        state.compare_exchange_strong(expected, cancelled);
+    }
+};
+
+ThumbnailRenderer::ThumbnailRenderer(qint64 cacheCostLimit, QObject* parent)
+    : QObject(parent), m_render(&ThumbnailRenderer::renderSnapshot)
+{
+    m_cache.setMaxCost(cacheCostLimit);
+    m_queue.setObjectName(QStringLiteral("Vellumark.thumbnails"));
+    m_queue.setMaxThreadCount(kMaxConcurrent);
+}
+
+ThumbnailRenderer::~ThumbnailRenderer()
+{
+    cancelAll();
+    m_queue.clear();
+    m_queue.waitForDone();
+}
+
+QString ThumbnailRenderer::thumbnailKey(const pdf::Page& page, int annotationVersion, double itemWidth)
+{
+    const QRectF crop = page.cropBox();
+    return QStringLiteral("%1-%2-%3x%4-%5-%6")
+        .arg(quintptr(&page))
+        .arg(page.rotation())
+        .arg(qint64(crop.width()))
+        .arg(qint64(crop.height()))
+        .arg(annotationVersion)
+        .arg(qint64(itemWidth));
+}
+
+double ThumbnailRenderer::pageAspect(const pdf::Page& page)
+{
+    const QRectF crop = page.cropBox();
+    int rotation = page.rotation() % 360;
+    if (rotation < 0)
+        rotation += 360;
+    const bool turned = rotation == 90 || rotation == 270;
+    const double width = turned ? crop.height() : crop.width();
+    const double height = turned ? crop.width() : crop.height();
+    return height > 0 ? width / height : PageCell::kPlaceholderAspect;
+}
+
+double ThumbnailRenderer::requestedScale(double itemWidth, QSizeF displaySize)
+{
+    return 2 * itemWidth * 1.3 / std::max(1.0, std::max(displaySize.width(), displaySize.height()));
+}
+
+QSize ThumbnailRenderer::pixelSize(QSizeF displaySize, double requestedScale)
+{
+    const double w = displaySize.width(), h = displaySize.height();
+    if (w <= 0 || h <= 0)
+        return QSize();
+    const double scale = std::min(kMaxPixelSide / std::max(w, h), requestedScale);
+    return QSize(int(std::max(1L, std::lround(w * scale))), int(std::max(1L, std::lround(h * scale))));
+}
+
+QImage ThumbnailRenderer::renderSnapshot(const pdf::PageSnapshot& snapshot, double, QSize pixelSize)
+{
+    // The scale that fills both sides, then the exact pixel size cut from the top left, so rounding
+    // inside the rasteriser cannot change the bitmap's size.
+    const QSizeF display = snapshot.displaySize();
+    const double scale = std::max(pixelSize.width() / display.width(), pixelSize.height() / display.height());
+    QImage image = snapshot.render(scale, QRect(QPoint(0, 0), pixelSize));
+    if (!image.isNull() && image.size() != pixelSize)
+        image = image.scaled(pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return image;
+}
+
+void ThumbnailRenderer::schedule(const pdf::PagePtr& page, const QString& key, double itemWidth)
+{
+    if (!page || m_pending.contains(key))
+        return;
+    std::shared_ptr<pdf::PageSnapshot> snapshot = page->snapshot(false);
+    if (!snapshot)
+        return;
+    const double requested = requestedScale(itemWidth, snapshot->displaySize());
+    auto job = std::make_shared<Job>();
+    m_pending.insert(key, job);
+    const std::weak_ptr<pdf::Page> weakPage = page;
+    const RenderFunction render = m_render;
+    ThumbnailRenderer* owner = this;
+    m_queue.start([owner, job, snapshot, key, weakPage, requested, render] {
+        if (!job->begin())
+            return;
+        const QSize size = pixelSize(snapshot->displaySize(), requested);
+        if (size.isEmpty())
+            return;
+        const double scale = std::min(kMaxPixelSide / std::max(snapshot->displaySize().width(),
+                                                                 snapshot->displaySize().height()),
+                                      requested);
+        QImage image = render(*snapshot, scale, size);
+        if (image.isNull())
+            return;
+        // The renderer waits for started renders before it goes, so it is alive here; the queued
+        // call is dropped with it if it is destroyed before the main thread gets to it.
+        QMetaObject::invokeMethod(owner, [owner, key, job, weakPage, image] {
+            owner->deliver(key, job, weakPage, image);
+        }, Qt::QueuedConnection);
+    });
+}
+
+void ThumbnailRenderer::deliver(const QString& key, const std::shared_ptr<Job>& job,
+                                const std::weak_ptr<pdf::Page>& weakPage, QImage image)
+{
+    if (m_pending.value(key) == job)
+        m_pending.remove(key);
+    const pdf::PagePtr page = weakPage.lock();
+    if (!page)
+        return;
+    image = page->drawAnnotationsOver(image);
+    auto* thumbnail = new Thumbnail{image, QSize(image.width() / 2, image.height() / 2)};
+    const Thumbnail copy = *thumbnail;
+    m_cache.insert(key, thumbnail, cost(image.size()));
+    if (m_deliver)
+        m_deliver(key, copy);
+}
+
+void ThumbnailRenderer::cancel(const QString& key)
+{
+    if (auto job = m_pending.take(key))
+        job->cancel();
+}
+
+void ThumbnailRenderer::cancelAll()
+{
+    for (const auto& job : std::as_const(m_pending))
+        job->cancel();
+    m_pending.clear();
+}
+
+} // namespace vmk::views

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "platform/pdf/PdfTypes.h"
+#include "views/PageCell.h"
+
+#include <QCache>
+#include <QHash>
+#include <QImage>
+#include <QObject>
+#include <QSize>
+#include <QSizeF>
+#include <QString>
+#include <QThreadPool>
+
+#include <functional>
+#include <memory>
+
+namespace vmk::pdf {
+class PageSnapshot;
+}
+
+namespace vmk::views {
+
+// Renders the thumbnails of one page organizer: off the main thread on a queue of its own named
+// "Vellumark.thumbnails", at most three at a time, into a cache bounded by pixel cost. Each finished
+// image comes back to the main thread, gets the page's annotations drawn over it there, is cached
+// and handed to the delivery handler. A page already queued is not queued twice; a render that has
+// not started can be cancelled.
+class ThumbnailRenderer : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kMaxConcurrent = 3;
+    static constexpr double kMaxPixelSide = 6000;
+
+    // Renders a snapshot at a scale into an opaque image of exactly pixelSize (runs on the queue).
+    using RenderFunction = std::function<QImage(const pdf::PageSnapshot& snapshot, double scale, QSize pixelSize)>;
+    using DeliveryHandler = std::function<void(const QString& key, const Thumbnail& thumbnail)>;
+
+    explicit ThumbnailRenderer(qint64 cacheCostLimit, QObject* parent = nullptr);
+    // Cancels what has not started and waits for the renders that have.
+    ~ThumbnailRenderer() override;
+
+    // Everything that changes a page's picture: the page object, its rotation, its crop box size, the
+    // organizer's annotation version and the item width. Moving a page keeps its key.
+    static QString thumbnailKey(const pdf::Page& page, int annotationVersion, double itemWidth);
+    // Width ÷ height of the page as displayed; 0.77 when the crop box has no height.
+    static double pageAspect(const pdf::Page& page);
+    // Pixels per point that make the long side 2.6 × the item width.
+    static double requestedScale(double itemWidth, QSizeF displaySize);
+    // The bitmap size for a display size and requested scale, the long side never above 6000 pixels.
+    static QSize pixelSize(QSizeF displaySize, double requestedScale);
+    static qint64 cost(QSize pixelSize) { return qint64(pixelSize.width()) * pixelSize.height() * 4; }
+
+    const Thumbnail* cached(const QString& key) const { return m_cache.object(key); }
+    qint64 cacheCostLimit() const { return m_cache.maxCost(); }
+    qint64 cacheTotalCost() const { return m_cache.totalCost(); }
+    bool isPending(const QString& key) const { return m_pending.contains(key); }
+    int pendingCount() const { return int(m_pending.size()); }
+    QThreadPool& queue() { return m_queue; }
+
+    // Queues a render of the page for the key unless one is pending; nothing for a page without a
+    // drawing. itemWidth sets the size.
+    void schedule(const pdf::PagePtr& page, const QString& key, double itemWidth);
+    // Cancels the pending render of the key if it has not started, and forgets it.
+    void cancel(const QString& key);
+    void cancelAll();
+
+    void setDeliveryHandler(DeliveryHandler handler) { m_deliver = std::move(handler); }
+    // Tests replace the rasteriser to watch the queue.
+    void setRenderFunction(RenderFunction render) { m_render = std::move(render); }
+    static QImage renderSnapshot(const pdf::PageSnapshot& snapshot, double scale, QSize pixelSize);
+
+private:
+    struct Job;
+    void deliver(const QString& key, const std::shared_ptr<Job>& job, const std::weak_ptr<pdf::Page>& page, QImage image);
+
+    QCache<QString, Thumbnail> m_cache;
+    QHash<QString, std::shared_ptr<Job>> m_pending;
+    QThreadPool m_queue;
+    RenderFunction m_render;
+    DeliveryHandler m_deliver;
+};
+
+} // namespace vmk::views

@@ -1,0 +1,143 @@
+#include "OrganizerTestSupport.h"
+
+#include "platform/pdf/Annotation.h"
+#include "platform/pdf/PageSnapshot.h"
+#include "views/ThumbnailRenderer.h"
+
+#include <QTest>
+#include <QThread>
+
+
+#include <gtest/gtest.h>
+
+using namespace vmk;
+using namespace vmk::views;
+
+namespace {
+
+pdf::DocumentPtr pages(int count, QSizeF size = QSizeF(612, 792))
+{
+    return pdf::Document::fromData(test::numberedPdf(count, size)).value();
+}
+
+} // namespace
+
+TEST(ThumbnailKeys, ChangeWithWhatChangesThePicture)
+{
+    const pdf::DocumentPtr doc = pages(2);
+    const pdf::PagePtr page = doc->page(0);
+    const QString key = ThumbnailRenderer::thumbnailKey(*page, 3, 150.7);
+    EXPECT_EQ(key, QStringLiteral("%1-0-612x792-3-150").arg(quintptr(page.get())));
+    EXPECT_NE(key, ThumbnailRenderer::thumbnailKey(*doc->page(1), 3, 150));
+    EXPECT_NE(key, ThumbnailRenderer::thumbnailKey(*page, 4, 150));
+    EXPECT_NE(key, ThumbnailRenderer::thumbnailKey(*page, 3, 160));
+    // Moving a page keeps its key; rotating or cropping it does not.
+    doc->exchangePages(0, 1);
+    EXPECT_EQ(key, ThumbnailRenderer::thumbnailKey(*page, 3, 150));
+    page->setRotation(90);
+    EXPECT_NE(key, ThumbnailRenderer::thumbnailKey(*page, 3, 150));
+    EXPECT_NEAR(ThumbnailRenderer::pageAspect(*page), 792.0 / 612.0, 1e-9);
+    page->setRotation(0);
+    page->setCropBox(QRectF(0, 0, 300, 400));
+    EXPECT_NE(key, ThumbnailRenderer::thumbnailKey(*page, 3, 150));
+    EXPECT_DOUBLE_EQ(ThumbnailRenderer::pageAspect(*page), 0.75);
+}
+
+TEST(ThumbnailRendering, RendersOffTheMainThreadThreeAtATimeIntoTheCache)
+{
+    const pdf::DocumentPtr doc = pages(8);
+    ThumbnailRenderer renderer(167772160);
+    EXPECT_EQ(renderer.queue().objectName(), QStringLiteral("Vellumark.thumbnails"));
+    test::GatedRender gated;
+    renderer.setRenderFunction(gated.function());
+    QList<QString> delivered;
+    QSet<QThread*> deliveryThreads;
+    renderer.setDeliveryHandler([&](const QString& key, const Thumbnail&) {
+        delivered << key;
+        deliveryThreads.insert(QThread::currentThread());
+    });
+    QStringList keys;
+    for (int i = 0; i < 8; ++i) {
+        keys << ThumbnailRenderer::thumbnailKey(*doc->page(i), 0, 150);
+        renderer.schedule(doc->page(i), keys.last(), 150);
+    }
+    // A page already queued is not queued twice.
+    renderer.schedule(doc->page(0), keys.first(), 150);
+    EXPECT_EQ(renderer.pendingCount(), 8);
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gated.running.load() == 3; }, 10000));
+    EXPECT_EQ(gated.started.load(), 3);
+    gated.gate.release(8);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delivered.size() == 8; }, 20000));
+
+    EXPECT_EQ(gated.maxRunning.load(), 3);
+    EXPECT_EQ(gated.started.load(), 8);
+    EXPECT_FALSE(gated.threads.contains(QThread::currentThread()));
+    EXPECT_EQ(deliveryThreads, QSet<QThread*>{QThread::currentThread()});
+    EXPECT_EQ(renderer.pendingCount(), 0);
+    const Thumbnail* first = renderer.cached(keys.first());
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->image.size(), QSize(301, 390));
+    EXPECT_EQ(first->pointSize, QSize(150, 195));
+    EXPECT_EQ(renderer.cacheTotalCost(), 8 * 469560);
+    // The page is drawn: the thumbnail is not blank.
+    EXPECT_NE(first->image.pixel(150, 120), first->image.pixel(2, 2));
+}
+
+TEST(ThumbnailRendering, CancelledOrOrphanedRendersAreNeitherShownNorCached)
+{
+    pdf::DocumentPtr doc = pages(5);
+    ThumbnailRenderer renderer(62914560);
+    test::GatedRender gated;
+    renderer.setRenderFunction(gated.function());
+    QStringList delivered;
+    renderer.setDeliveryHandler([&](const QString& key, const Thumbnail&) { delivered << key; });
+    QStringList keys;
+    for (int i = 0; i < 5; ++i)
+        keys << ThumbnailRenderer::thumbnailKey(*doc->page(i), 0, 120);
+    for (int i = 0; i < 3; ++i)
+        renderer.schedule(doc->page(i), keys[i], 120);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gated.running.load() == 3; }, 10000));
+    // Queued behind the three running renders, then cancelled before it starts.
+    renderer.schedule(doc->page(3), keys[3], 120);
+    renderer.cancel(keys[3]);
+    EXPECT_FALSE(renderer.isPending(keys[3]));
+    // A render whose page goes away before it is delivered.
+    {
+        pdf::PagePtr orphan = doc->page(4)->copy();
+        renderer.schedule(orphan, QStringLiteral("orphan"), 120);
+    }
+    gated.gate.release(10);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delivered.size() == 3 && renderer.pendingCount() == 0; }, 20000));
+    QTest::qWait(50);
+    EXPECT_EQ(delivered.size(), 3);
+    EXPECT_EQ(renderer.cached(keys[3]), nullptr);
+    EXPECT_EQ(renderer.cached(QStringLiteral("orphan")), nullptr);
+    EXPECT_EQ(gated.started.load(), 4); // the cancelled render never ran
+}
+
+TEST(ThumbnailRendering, AnnotationsAreDrawnOverTheThumbnail)
+{
+    const pdf::DocumentPtr doc = pages(1);
+    const pdf::PagePtr page = doc->page(0);
+    ThumbnailRenderer renderer(167772160);
+    std::optional<Thumbnail> plain, marked;
+    renderer.setDeliveryHandler([&](const QString& key, const Thumbnail& t) {
+        (key == QStringLiteral("plain") ? plain : marked) = t;
+    });
+    renderer.schedule(page, QStringLiteral("plain"), 150);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return plain.has_value(); }, 10000));
+
+    auto square = pdf::Annotation::create(QStringLiteral("Square"), QRectF(20, 20, 200, 200));
+    square->setColor(QColor(255, 0, 0));
+    square->setInteriorColor(QColor(255, 0, 0));
+    page->addAnnotation(square);
+    renderer.schedule(page, QStringLiteral("marked"), 150);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return marked.has_value(); }, 10000));
+    // Page space (100, 100) is near the bottom left of the thumbnail.
+    const QColor before = plain->image.pixelColor(50, 390 - 50);
+    const QColor after = marked->image.pixelColor(50, 390 - 50);
+    EXPECT_GT(before.green(), 200);
+    EXPECT_GT(after.red(), 200);
+    EXPECT_LT(after.green(), 80);
+}
