@@ -1,0 +1,255 @@
+#include "core/pdfium/PDFEditSession.h"
+
+#include "core/pdfium/EditTextRules.h"
+#include "core/pdfium/TextGrouping.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace vmk::core {
+
+// ---- Engine ----
+
+QString PDFEditSession::pdfiumLibraryPath()
+{
+    const QString overridden = qEnvironmentVariable("VMK_PDFIUM_PATH");
+    if (!overridden.isEmpty())
+        return overridden;
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../lib/vellumark/libpdfium.so"));
+}
+
+PDFiumResult<const PDFiumAPI*> PDFEditSession::loadEngine(PDFiumLoader& loader, const QString& libraryPath)
+{
+    char error[512] = {};
+    const QByteArray path = QFile::encodeName(libraryPath);
+    const PDFiumAPI* api = loader.load(path.constData(), error, sizeof error);
+    if (!api)
+        return PDFiumError::unavailable(QString::fromUtf8(error, qstrnlen(error, sizeof error)));
+    return api;
+}
+
+PDFiumResult<const PDFiumAPI*> PDFEditSession::loadEngine()
+{
+    return loadEngine(PDFiumLoader::shared(), pdfiumLibraryPath());
+}
+
+// ---- Lifecycle ----
+
+PDFEditSession::PDFEditSession(const PDFiumAPI* api, QByteArray bytes, FPDF_DOCUMENT document)
+    : m_api(api), m_bytes(std::move(bytes)), m_document(document)
+{
+}
+
+PDFiumResult<std::unique_ptr<PDFEditSession>> PDFEditSession::open(const QByteArray& data)
+{
+    return open(loadEngine(), data);
+}
+
+PDFiumResult<std::unique_ptr<PDFEditSession>> PDFEditSession::open(const PDFiumResult<const PDFiumAPI*>& engine,
+                                                                   const QByteArray& data)
+{
+    if (!engine)
+        return engine.error();
+    const PDFiumAPI* api = engine.value();
+    QByteArray bytes(data.constData(), data.size()); // our own copy, never shared with the caller's
+    FPDF_DOCUMENT document = api->FPDF_LoadMemDocument64(bytes.constData(), size_t(bytes.size()), nullptr);
+    if (!document)
+        return PDFiumError::loadFailed(api->FPDF_GetLastError());
+    return std::unique_ptr<PDFEditSession>(new PDFEditSession(api, std::move(bytes), document));
+}
+
+PDFEditSession::~PDFEditSession()
+{
+    for (FPDF_FONT font : std::as_const(m_loadedFonts))
+        m_api->FPDFFont_Close(font);
+    for (FPDF_PAGE page : std::as_const(m_pages))
+        m_api->FPDF_ClosePage(page);
+    m_api->FPDF_CloseDocument(m_document);
+}
+
+PDFiumResult<FPDF_PAGE> PDFEditSession::page(int index)
+{
+    if (const auto it = m_pages.constFind(index); it != m_pages.constEnd())
+        return *it;
+    FPDF_PAGE page = index >= 0 ? m_api->FPDF_LoadPage(m_document, index) : nullptr;
+    if (!page)
+        return PDFiumError::pageFailed(index);
+    m_pages.insert(index, page);
+    return page;
+}
+
+// ---- Page scan ----
+
+QString PDFEditSession::text(FPDF_PAGEOBJECT object, FPDF_TEXTPAGE textPage) const
+{
+    const unsigned long bytes = m_api->FPDFTextObj_GetText(object, textPage, nullptr, 0);
+    if (bytes < 3)
+        return {};
+    std::vector<FPDF_WCHAR> units(bytes / 2 + 1, 0);
+    m_api->FPDFTextObj_GetText(object, textPage, units.data(), (unsigned long)(units.size() * 2));
+    units.back() = 0; // decode up to the first 0 unit, whatever PDFium wrote
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(units.data()));
+}
+
+namespace {
+
+QString readName(size_t (*get)(FPDF_FONT, char*, size_t), FPDF_FONT font)
+{
+    const size_t length = get(font, nullptr, 0);
+    if (length < 2)
+        return {};
+    std::vector<char> buffer(length + 1, 0);
+    get(font, buffer.data(), length);
+    return QString::fromUtf8(buffer.data(), qstrnlen(buffer.data(), buffer.size()));
+}
+
+} // namespace
+
+PDFEditSession::FontInfo PDFEditSession::fontInfo(FPDF_FONT font) const
+{
+    FontInfo info;
+    QString name = readName(m_api->FPDFFont_GetBaseFontName, font);
+    if (name.isEmpty())
+        name = readName(m_api->FPDFFont_GetFamilyName, font);
+    info.name = editrules::stripSubsetPrefix(name);
+    info.isEmbedded = m_api->FPDFFont_GetIsEmbedded(font) == 1;
+    size_t dataLength = 0;
+    const bool read = m_api->FPDFFont_GetFontData(font, nullptr, 0, &dataLength) != 0;
+    info.isUnusable = info.isEmbedded && (!read || dataLength < 1);
+    return info;
+}
+
+PDFEditSession::Run PDFEditSession::readRun(FPDF_PAGEOBJECT object, FPDF_TEXTPAGE textPage, const QRectF& bounds,
+                                            EditFontTable& fonts) const
+{
+    Run run;
+    FS_MATRIX m{0, 0, 0, 0, 0, 0};
+    m_api->FPDFPageObj_GetMatrix(object, &m);
+    float fontSize = 0;
+    m_api->FPDFTextObj_GetFontSize(object, &fontSize);
+    // The size set with the font is often 1, the real size living in the matrix.
+    float scale = std::hypot(m.c, m.d);
+    if (!(scale > 0.0f))
+        scale = 1.0f;
+    run.size = scale * fontSize;
+    run.baseline = m.f;
+    run.x = m.e;
+    run.bounds = bounds;
+    run.object = object;
+    run.text = text(object, textPage);
+
+    std::optional<FontInfo> info;
+    run.font = m_api->FPDFTextObj_GetFont(object);
+    if (run.font) {
+        auto it = fonts.find(run.font);
+        if (it == fonts.end())
+            it = fonts.emplace(run.font, fontInfo(run.font)).first;
+        info = it->second;
+        run.fontName = info->name;
+    }
+
+    unsigned r = 0, g = 0, b = 0, a = 255;
+    m_api->FPDFPageObj_GetFillColor(object, &r, &g, &b, &a);
+    run.color = QColor::fromRgbF(float(r) / 255, float(g) / 255, float(b) / 255, float(a) / 255);
+
+    if (info && info->isUnusable)
+        run.problem = EditRefusal::font();
+    else if (!editrules::isUpright(m))
+        run.problem = EditRefusal::geometry();
+    else if (m_api->FPDFTextObj_GetTextRenderMode(object) == kPDFiumTextRenderInvisible)
+        run.problem = EditRefusal::recognizedText();
+    else if (editrules::containsRightToLeft(run.text))
+        run.problem = EditRefusal::script();
+    return run;
+}
+
+PDFiumResult<PageEditModel> PDFEditSession::model(int pageIndex)
+{
+    if (const auto it = m_models.constFind(pageIndex); it != m_models.constEnd())
+        return *it;
+    const auto loaded = page(pageIndex);
+    if (!loaded)
+        return loaded.error();
+    FPDF_PAGE pg = loaded.value();
+    FPDF_TEXTPAGE textPage = m_api->FPDFText_LoadPage(pg);
+    if (!textPage)
+        return PDFiumError::pageFailed(pageIndex);
+    const float width = m_api->FPDF_GetPageWidthF(pg);
+    const float height = m_api->FPDF_GetPageHeightF(pg);
+
+    EditFontTable fonts;
+    QList<Run> runs;
+    PageEditModel model;
+    float largestImageArea = 0;
+    const int count = m_api->FPDFPage_CountObjects(pg);
+    for (int i = 0; i < count; ++i) {
+        FPDF_PAGEOBJECT object = m_api->FPDFPage_GetObject(pg, i);
+        if (!object)
+            continue;
+        const int type = m_api->FPDFPageObj_GetType(object);
+        float left = 0, bottom = 0, right = 0, top = 0;
+        if (!m_api->FPDFPageObj_GetBounds(object, &left, &bottom, &right, &top))
+            continue;
+        const float w = right - left, h = top - bottom;
+        const QRectF rect(left, bottom, w, h);
+        if (type == kPDFiumObjectText) {
+            runs.append(readRun(object, textPage, rect, fonts));
+        } else if (type == kPDFiumObjectImage) {
+            unsigned pw = 0, ph = 0;
+            m_api->FPDFImageObj_GetImagePixelSize(object, &pw, &ph);
+            model.images.append(EditableImage{m_nextID++, rect, QSize(int(pw), int(ph)), object});
+            largestImageArea = std::max(largestImageArea, w * h);
+        }
+    }
+
+    const auto facts = [this](FPDF_FONT font) {
+        return textgrouping::FontFacts{m_api->FPDFFont_GetFlags(font), m_api->FPDFFont_GetWeight(font)};
+    };
+    model.blocks = textgrouping::groupIntoBlocks(runs, fonts, facts, m_nextID);
+    textgrouping::inferSingleLineAlignment(model.blocks, m_api->FPDF_GetPageWidthF(pg));
+    const bool anyEditable = std::any_of(model.blocks.begin(), model.blocks.end(),
+                                         [](const EditableTextBlock& b) { return b.isEditable; });
+    model.looksScanned = editrules::looksScanned(anyEditable, width, height, largestImageArea);
+
+    m_models.insert(pageIndex, model);
+    m_api->FPDFText_ClosePage(textPage);
+    return model;
+}
+
+void PDFEditSession::reapplyColors(FPDF_PAGE page) const
+{
+    const int count = m_api->FPDFPage_CountObjects(page);
+    for (int i = 0; i < count; ++i) {
+        FPDF_PAGEOBJECT object = m_api->FPDFPage_GetObject(page, i);
+        if (!object)
+            continue;
+        const int type = m_api->FPDFPageObj_GetType(object);
+        if (type != kPDFiumObjectText && type != kPDFiumObjectPath)
+            continue;
+        unsigned r = 0, g = 0, b = 0, a = 0;
+        if (m_api->FPDFPageObj_GetFillColor(object, &r, &g, &b, &a))
+            m_api->FPDFPageObj_SetFillColor(object, r, g, b, a);
+        if (m_api->FPDFPageObj_GetStrokeColor(object, &r, &g, &b, &a))
+            m_api->FPDFPageObj_SetStrokeColor(object, r, g, b, a);
+    }
+}
+
+void PDFEditSession::finishEdit(int pageIndex, FPDF_PAGE page)
+{
+    reapplyColors(page);
+    m_api->FPDFPage_GenerateContent(page);
+    m_models.remove(pageIndex);
+    // PDFium names the fonts of new text by base font name for as long as a page stays loaded, so that a
+    // later edit embedding a font of the same name as one written before (an installed face standing in
+    // for its own subset) would draw with the wrong one. The written content is in the document now:
+    // load the page afresh on next use.
+    m_api->FPDF_ClosePage(page);
+    m_pages.remove(pageIndex);
+}
+
+} // namespace vmk::core

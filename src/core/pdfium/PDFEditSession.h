@@ -1,0 +1,97 @@
+#pragma once
+
+#include "core/pdfium/EditModel.h"
+#include "core/pdfium/PDFiumAPI.h"
+#include "core/pdfium/PDFiumError.h"
+
+#include "platform/fonts/Font.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QImage>
+#include <QMap>
+
+#include <memory>
+#include <set>
+
+namespace vmk::core {
+
+// One PDFium document opened from a private copy of a document's bytes for in-place editing: the pages
+// loaded from it, a scan of each page (cached until the session changes that page) and the fonts embedded
+// into it. Edits change only the session's document until save() hands out the new bytes. PDFium keeps
+// global state: a session, like every PDFium call, belongs to one thread.
+class PDFEditSession {
+public:
+    using Run = EditRun;
+    using Line = EditLine;
+    using FontInfo = EditFontInfo;
+
+    // Loads the engine (once per process) and opens a session on a copy of the data.
+    static PDFiumResult<std::unique_ptr<PDFEditSession>> open(const QByteArray& data);
+    // Opens with an engine already loaded, or hands on the failure to load one.
+    static PDFiumResult<std::unique_ptr<PDFEditSession>> open(const PDFiumResult<const PDFiumAPI*>& engine,
+                                                              const QByteArray& data);
+    ~PDFEditSession();
+    PDFEditSession(const PDFEditSession&) = delete;
+    PDFEditSession& operator=(const PDFEditSession&) = delete;
+
+    // The process's engine: the table, or `unavailable` with the loader's message.
+    static PDFiumResult<const PDFiumAPI*> loadEngine();
+    static PDFiumResult<const PDFiumAPI*> loadEngine(PDFiumLoader& loader, const QString& libraryPath);
+    // <executable folder>/../lib/vellumark/libpdfium.so, or $VMK_PDFIUM_PATH when set.
+    static QString pdfiumLibraryPath();
+
+    const PDFiumAPI* api() const { return m_api; }
+    FPDF_DOCUMENT document() const { return m_document; }
+
+    // The page handle, loaded on first use and kept until the session ends.
+    PDFiumResult<FPDF_PAGE> page(int index);
+    // What the engine finds on a page; cached until an edit on that page.
+    PDFiumResult<PageEditModel> model(int pageIndex);
+    bool hasCachedModel(int pageIndex) const { return m_models.contains(pageIndex); }
+
+    // Retypes a block found by the latest scan of the page.
+    PDFiumResult<TextEditResult> replaceText(const EditableTextBlock& block, const QString& newText, int pageIndex);
+    MaybePDFiumError deleteBlock(const EditableTextBlock& block, int pageIndex);
+
+    // Maps the image's current bounds onto the frame (on top of its matrix, so a rotated picture stays
+    // rotated); an image without positive bounds is left alone.
+    MaybePDFiumError setImageFrame(const EditableImage& image, const QRectF& frame, int pageIndex);
+    // New pixels for the image, fitted upright and centred into its old bounds.
+    MaybePDFiumError replaceImage(const EditableImage& image, const QImage& picture, int pageIndex);
+    MaybePDFiumError deleteImage(const EditableImage& image, int pageIndex);
+
+    // The whole document as a complete PDF file; the session stays open.
+    PDFiumResult<QByteArray> save();
+
+    // The PDFium font embedded for a system font (built and loaded once per session) and its PostScript name.
+    PDFiumResult<std::pair<FPDF_FONT, QString>> loadedFont(const platform::Font& font);
+    // The scan's reading of one text object and one font.
+    QString text(FPDF_PAGEOBJECT object, FPDF_TEXTPAGE textPage) const;
+    FontInfo fontInfo(FPDF_FONT font) const;
+
+    // Writes the page's fill and stroke colours back onto its text and path objects before the content is
+    // regenerated, so that colours PDFium read but would not write survive.
+    void reapplyColors(FPDF_PAGE page) const;
+
+private:
+    PDFEditSession(const PDFiumAPI* api, QByteArray bytes, FPDF_DOCUMENT document);
+
+    Run readRun(FPDF_PAGEOBJECT object, FPDF_TEXTPAGE textPage, const QRectF& bounds, EditFontTable& fonts) const;
+    // Regenerates the content and forgets the page's scan.
+    void finishEdit(int pageIndex, FPDF_PAGE page);
+    std::set<char32_t> scalarsDrawn(FPDF_FONT font, int pageIndex);
+    QList<FPDF_PAGEOBJECT> makeTextObjects(const QList<LaidOutLine>& lines, FPDF_FONT font, qreal size,
+                                           const QColor& color);
+    bool insertAndVerify(const QList<FPDF_PAGEOBJECT>& objects, const QList<LaidOutLine>& expected, FPDF_PAGE page);
+
+    const PDFiumAPI* m_api;
+    QByteArray m_bytes; // PDFium reads the document from these bytes for the session's whole life
+    FPDF_DOCUMENT m_document;
+    QMap<int, FPDF_PAGE> m_pages;
+    QHash<int, PageEditModel> m_models;
+    QHash<QString, FPDF_FONT> m_loadedFonts;
+    qint64 m_nextID = 1;
+};
+
+} // namespace vmk::core

@@ -1,0 +1,204 @@
+// Retyping and deleting text blocks, and embedding the fonts that retyped text needs.
+
+#include "core/pdfium/PDFEditSession.h"
+
+#include "core/pdfium/EditTextRules.h"
+#include "core/pdfium/FontMatching.h"
+#include "core/pdfium/TextLayout.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace vmk::core {
+
+PDFiumResult<std::pair<FPDF_FONT, QString>> PDFEditSession::loadedFont(const platform::Font& font)
+{
+    const QString key = font.postScriptName();
+    if (const auto it = m_loadedFonts.constFind(key); it != m_loadedFonts.constEnd())
+        return std::pair{*it, key};
+    const std::optional<QByteArray> file = fontmatching::makeFontFile(font, fontmatching::taggedName(key));
+    if (!file || quint64(file->size()) > std::numeric_limits<uint32_t>::max())
+        return PDFiumError::fontFailed();
+    // Type TrueType with CID encoding, so that any Unicode text can be set with it.
+    FPDF_FONT loaded = m_api->FPDFText_LoadFont(m_document, reinterpret_cast<const uint8_t*>(file->constData()),
+                                                uint32_t(file->size()), kPDFiumFontTrueType, 1);
+    if (!loaded)
+        return PDFiumError::fontFailed();
+    m_loadedFonts.insert(key, loaded);
+    return std::pair{loaded, key};
+}
+
+std::set<char32_t> PDFEditSession::scalarsDrawn(FPDF_FONT font, int pageIndex)
+{
+    std::set<char32_t> drawn;
+    if (!font)
+        return drawn;
+    const auto current = model(pageIndex);
+    const auto pg = page(pageIndex);
+    if (!current || !pg)
+        return drawn;
+    // The runs' own texts, not the blocks' joined texts: the spaces grouping puts between runs were never
+    // drawn by the font.
+    FPDF_TEXTPAGE textPage = m_api->FPDFText_LoadPage(pg.value());
+    if (!textPage)
+        return drawn;
+    for (const EditableTextBlock& block : current.value().blocks)
+        if (block.font == font)
+            for (FPDF_PAGEOBJECT object : block.objects)
+                for (char32_t c : text(object, textPage).toStdU32String())
+                    drawn.insert(c);
+    m_api->FPDFText_ClosePage(textPage);
+    return drawn;
+}
+
+QList<FPDF_PAGEOBJECT> PDFEditSession::makeTextObjects(const QList<LaidOutLine>& lines, FPDF_FONT font, qreal size,
+                                                       const QColor& color)
+{
+    QList<FPDF_PAGEOBJECT> objects;
+    const QColor rgb = color.isValid() ? color.toRgb() : color;
+    auto channel = [](float v) { return unsigned(std::max(0.0f, v * 255.0f)); };
+    for (const LaidOutLine& line : lines) {
+        FPDF_PAGEOBJECT object = m_api->FPDFPageObj_CreateTextObj(m_document, font, float(size));
+        if (!object) {
+            for (FPDF_PAGEOBJECT made : objects)
+                m_api->FPDFPageObj_Destroy(made);
+            return {};
+        }
+        const std::u16string units = line.text.toStdU16String(); // NUL-terminated by c_str()
+        if (!m_api->FPDFText_SetText(object, reinterpret_cast<const FPDF_WCHAR*>(units.c_str()))) {
+            m_api->FPDFPageObj_Destroy(object);
+            for (FPDF_PAGEOBJECT made : objects)
+                m_api->FPDFPageObj_Destroy(made);
+            return {};
+        }
+        m_api->FPDFPageObj_SetFillColor(object, channel(rgb.redF()), channel(rgb.greenF()), channel(rgb.blueF()),
+                                        channel(rgb.alphaF()));
+        m_api->FPDFPageObj_Transform(object, 1, 0, 0, 1, line.origin.x(), line.origin.y());
+        objects.append(object);
+    }
+    return objects;
+}
+
+bool PDFEditSession::insertAndVerify(const QList<FPDF_PAGEOBJECT>& objects, const QList<LaidOutLine>& expected,
+                                     FPDF_PAGE page)
+{
+    for (FPDF_PAGEOBJECT object : objects)
+        m_api->FPDFPage_InsertObject(page, object);
+    auto takeBack = [&] {
+        for (FPDF_PAGEOBJECT object : objects)
+            m_api->FPDFPage_RemoveObject(page, object);
+    };
+    FPDF_TEXTPAGE textPage = m_api->FPDFText_LoadPage(page);
+    if (!textPage) {
+        takeBack();
+        return false;
+    }
+    bool matches = objects.size() == expected.size();
+    for (qsizetype i = 0; matches && i < objects.size(); ++i) {
+        QString readBack = text(objects[i], textPage);
+        readBack.remove(QChar(0xFFFD));
+        matches = editrules::sameWords(readBack, expected[i].text);
+    }
+    m_api->FPDFText_ClosePage(textPage);
+    takeBack();
+    return matches;
+}
+
+PDFiumResult<TextEditResult> PDFEditSession::replaceText(const EditableTextBlock& block, const QString& newText,
+                                                         int pageIndex)
+{
+    if (!block.isEditable)
+        return PDFiumError::notEditable(block.reason.value_or(EditRefusal::generic()));
+    const auto loaded = page(pageIndex);
+    if (!loaded)
+        return loaded.error();
+    FPDF_PAGE pg = loaded.value();
+    const auto current = model(pageIndex);
+    if (!current)
+        return current.error();
+    QList<EditableTextBlock> others;
+    for (const EditableTextBlock& b : current.value().blocks)
+        if (b.id != block.id)
+            others.append(b);
+    const std::set<char32_t> drawable = scalarsDrawn(block.font, pageIndex);
+
+    for (FPDF_PAGEOBJECT object : block.objects)
+        if (m_api->FPDFPage_RemoveObject(pg, object))
+            m_api->FPDFPageObj_Destroy(object);
+    // The scan still lists the objects just destroyed: forget it at once, whatever happens next.
+    m_models.remove(pageIndex);
+
+    QString text = newText;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (editrules::trimmedWhitespaceAndNewlines(text).isEmpty()) {
+        finishEdit(pageIndex, pg);
+        return TextEditResult{};
+    }
+
+    const bool bold = editrules::wantsBold(block.baseFontName, block.fontWeight);
+    const bool italic = editrules::wantsItalic(block.baseFontName, block.fontFlags);
+    const platform::Font layoutFont =
+        fontmatching::matchSystemFont(block.baseFontName, block.fontSize, bold, italic, block.fontFlags);
+    const textlayout::Layout layout =
+        textlayout::layOutText(text, layoutFont, block, qreal(m_api->FPDF_GetPageWidthF(pg)) - 18);
+
+    bool mayReuse = false;
+    if (block.font) {
+        if (!block.isEmbeddedFont) {
+            mayReuse = editrules::fitsWindows1252(text);
+        } else {
+            const std::set<char32_t> wanted = editrules::unicodeScalarSet(editrules::removingWhitespace(text));
+            mayReuse = std::includes(drawable.begin(), drawable.end(), wanted.begin(), wanted.end());
+        }
+    }
+
+    TextEditResult result;
+    QList<FPDF_PAGEOBJECT> objects;
+    if (mayReuse) {
+        objects = makeTextObjects(layout.lines, block.font, block.fontSize, block.color);
+        if (!objects.isEmpty() && insertAndVerify(objects, layout.lines, pg)) {
+            result.reusedOriginalFont = true;
+        } else {
+            for (FPDF_PAGEOBJECT object : objects)
+                m_api->FPDFPageObj_Destroy(object);
+            objects.clear();
+        }
+    }
+    if (!result.reusedOriginalFont) {
+        const auto substitute = loadedFont(layoutFont);
+        if (!substitute)
+            return substitute.error();
+        objects = makeTextObjects(layout.lines, substitute.value().first, block.fontSize, block.color);
+        if (objects.isEmpty())
+            return PDFiumError::fontFailed();
+        result.embeddedFontName = substitute.value().second;
+    }
+
+    for (FPDF_PAGEOBJECT object : objects)
+        m_api->FPDFPage_InsertObject(pg, object);
+    result.lineCount = int(layout.lines.size());
+    result.newBounds = layout.bounds;
+    if (result.newBounds.top() < block.bounds.top() - 1) { // top() is minY: the text now reaches lower
+        for (const EditableTextBlock& other : others)
+            if (other.bounds.bottom() <= block.bounds.top() + 1 && other.bounds.intersects(result.newBounds)) {
+                result.overlapsNextBlock = true;
+                break;
+            }
+    }
+    finishEdit(pageIndex, pg);
+    return result;
+}
+
+MaybePDFiumError PDFEditSession::deleteBlock(const EditableTextBlock& block, int pageIndex)
+{
+    const auto loaded = page(pageIndex);
+    if (!loaded)
+        return loaded.error();
+    for (FPDF_PAGEOBJECT object : block.objects)
+        if (m_api->FPDFPage_RemoveObject(loaded.value(), object))
+            m_api->FPDFPageObj_Destroy(object);
+    finishEdit(pageIndex, loaded.value());
+    return std::nullopt;
+}
+
+} // namespace vmk::core

@@ -1,0 +1,100 @@
+// Laying retyped text out in a block's place.
+
+#include "core/pdfium/TextLayout.h"
+
+#include "platform/fonts/FontService.h"
+
+#include <gtest/gtest.h>
+
+using namespace vmk::core;
+using namespace vmk::core::textlayout;
+using Alignment = EditableTextBlock::Alignment;
+
+namespace {
+
+EditableTextBlock block(QRectF bounds, int lineCount, Alignment alignment = Alignment::left)
+{
+    EditableTextBlock b;
+    b.bounds = bounds;
+    b.lineCount = lineCount;
+    b.alignment = alignment;
+    b.fontSize = 12;
+    b.lineHeight = 14.4;
+    b.firstBaseline = bounds.bottom() - 10; // bottom() is maxY: the top of the block
+    return b;
+}
+
+vmk::platform::Font sans() { return vmk::platform::FontService::fontNamed(QStringLiteral("DejaVuSans"), 12); }
+
+} // namespace
+
+TEST(TextLayoutTest, OneLineBlocksMayGrowToThePageMargin)
+{
+    const qreal rightLimit = 612 - 18;
+    EXPECT_EQ(frameWidth(block({72, 700, 100, 14}, 1), 0, rightLimit), 522);
+    EXPECT_EQ(frameWidth(block({256, 700, 100, 14}, 1, Alignment::center), 0, rightLimit), 576);
+    EXPECT_EQ(frameWidth(block({400, 700, 100, 14}, 1, Alignment::right), 0, rightLimit), 482);
+    EXPECT_EQ(frameWidth(block({560, 700, 100, 14}, 1), 0, rightLimit), 100); // never narrower than the block
+    // Paragraphs keep their width, widened by at most 2% and a point.
+    EXPECT_EQ(frameWidth(block({72, 600, 200, 40}, 3), 150, rightLimit), 201);
+    EXPECT_EQ(frameWidth(block({72, 600, 200, 40}, 3), 202, rightLimit), 203);
+    EXPECT_EQ(frameWidth(block({72, 600, 200, 40}, 3), 900, rightLimit), 205);
+}
+
+TEST(TextLayoutTest, ParagraphsWrapWithinTheFrameOnTheBlocksLineSpacing)
+{
+    const vmk::platform::Font font = sans();
+    ASSERT_TRUE(font.isValid());
+    const EditableTextBlock b = block({72, 600, 150, 43.2}, 3);
+    const QString text = QStringLiteral("The quick brown fox jumps over the lazy dog and keeps running far away");
+    const Layout layout = layOutText(text, font, b, 594);
+    ASSERT_GE(layout.lines.size(), 3);
+    const qreal frame = frameWidth(b, font.advanceWidth(text), 594);
+    QStringList words;
+    for (int i = 0; i < layout.lines.size(); ++i) {
+        const LaidOutLine& line = layout.lines[i];
+        EXPECT_LE(line.width, frame + 0.01);
+        EXPECT_EQ(line.origin.x(), 72);
+        EXPECT_NEAR(line.origin.y(), b.firstBaseline - 14.4 * i, 1e-9);
+        EXPECT_FALSE(line.text.endsWith(QLatin1Char(' ')));
+        EXPECT_NEAR(line.width, font.advanceWidth(line.text), 0.5);
+        words << line.text;
+    }
+    EXPECT_EQ(words.join(QLatin1Char(' ')), text);
+    const LaidOutLine& last = layout.lines.last();
+    EXPECT_NEAR(layout.bounds.top(), last.origin.y() + font.descender(), 1e-6); // top() is minY
+    EXPECT_NEAR(layout.bounds.bottom(), b.firstBaseline + font.ascender(), 1e-6);
+}
+
+TEST(TextLayoutTest, NewlinesKeepTheirLinesButMakeNoEmptyObjects)
+{
+    const vmk::platform::Font font = sans();
+    const EditableTextBlock b = block({72, 600, 200, 14}, 1);
+    Layout layout = layOutText(QStringLiteral("one\n\nthree"), font, b, 594);
+    ASSERT_EQ(layout.lines.size(), 2);
+    EXPECT_EQ(layout.lines[1].text, QStringLiteral("three"));
+    EXPECT_NEAR(layout.lines[1].origin.y(), b.firstBaseline - 2 * 14.4, 1e-9);
+
+    layout = layOutText(QStringLiteral("\nsecond"), font, b, 594);
+    ASSERT_EQ(layout.lines.size(), 1);
+    EXPECT_NEAR(layout.lines[0].origin.y(), b.firstBaseline - 14.4, 1e-9);
+
+    layout = layOutText(QStringLiteral("ends here\n"), font, b, 594);
+    ASSERT_EQ(layout.lines.size(), 1);
+    EXPECT_EQ(layout.lines[0].text, QStringLiteral("ends here"));
+    EXPECT_NEAR(layout.bounds.height(), font.ascender() - font.descender(), 1e-6);
+}
+
+TEST(TextLayoutTest, CentredAndRightAlignedLinesSitOnTheirEdge)
+{
+    const vmk::platform::Font font = sans();
+    const QString word = QStringLiteral("Caption");
+    const qreal width = font.advanceWidth(word);
+    Layout layout = layOutText(word, font, block({256, 600, 100, 14}, 1, Alignment::center), 594);
+    ASSERT_EQ(layout.lines.size(), 1);
+    EXPECT_NEAR(layout.lines[0].origin.x(), 306 - width / 2, 0.5);
+    layout = layOutText(word + QStringLiteral("   "), font, block({400, 600, 100, 14}, 1, Alignment::right), 594);
+    ASSERT_EQ(layout.lines.size(), 1);
+    EXPECT_NEAR(layout.lines[0].origin.x(), 500 - width, 0.5); // trailing spaces take no room
+    EXPECT_TRUE(layOutText(QStringLiteral("x"), vmk::platform::Font(), block({0, 0, 1, 1}, 1), 594).lines.isEmpty());
+}
