@@ -1,9 +1,11 @@
 #pragma once
 
+#include "core/Protection.h"
 #include "editor/EditorCanvas.h"
 #include "editor/EditorModel.h"
 #include "editor/EditorTypes.h"
 #include "editor/EditorWindowHost.h"
+#include "editor/LongTask.h"
 #include "editor/Toast.h"
 #include "platform/pdf/PdfTypes.h"
 #include "platform/pdfview/PageLayout.h"
@@ -28,6 +30,10 @@ struct AnnotationStyle;
 struct AnnotationGeometry;
 } // namespace vmk::core
 
+namespace vmk::pdf {
+class TextFinder;
+} // namespace vmk::pdf
+
 namespace vmk::platform {
 class UndoManager;
 class UserDefaults;
@@ -36,6 +42,7 @@ class UserDefaults;
 namespace vmk {
 
 class Editor;
+class ImageExportOptions;
 
 // Makes the new untitled document of Extract Pages (the application's document controller implements
 // it) and answers that document's Editor, or null.
@@ -76,6 +83,7 @@ class Editor : public QObject {
     Q_PROPERTY(std::optional<vmk::TaskProgress> progress READ progress WRITE setProgress NOTIFY progressChanged)
     Q_PROPERTY(bool progressVisible READ progressVisible NOTIFY progressVisibleChanged)
     Q_PROPERTY(std::optional<vmk::PendingCrop> pendingCrop READ pendingCrop WRITE setPendingCrop NOTIFY pendingCropChanged)
+    Q_PROPERTY(bool isPasswordProtected READ isPasswordProtected NOTIFY documentVersionChanged)
 
 public:
     using CanvasFactory = std::function<std::unique_ptr<EditorCanvas>()>;
@@ -251,6 +259,67 @@ public:
     void registerCropUndo(const QList<pdf::PagePtr>& pages, const QList<QRectF>& boxes);
     void restoreCropBoxes(const QList<pdf::PagePtr>& pages, const QList<QRectF>& boxes);
 
+    // --- Search -----------------------------------------------------------------------------------------
+    // Starts a new search (replacing a running one); a blank text or a locked document only clears.
+    void search(const QString& text);
+    // The find reports matches (in the order found) and its end; main thread.
+    void didMatchString(const QList<pdf::Selection>& matches);
+    void documentDidEndDocumentFind();
+    // Turns the matches reported since the last flush into hits.
+    void flushSearchHits();
+    void selectHit(int index);
+    void nextHit();
+    void previousHit();
+    // Stops a running find (the window closing); its end is not reported.
+    void cancelFind();
+
+    // --- Outline ------------------------------------------------------------------------------------------
+    // Builds outline from the document's PDF (the contents sidebar asks once per shown document).
+    void loadOutline();
+
+    // --- Long tasks -----------------------------------------------------------------------------------
+    // The one running long task, or null; progress is the busy marker, this is what Stop cancels.
+    RunningTaskPtr runningTask() const { return m_runningTask; }
+    // Requests cancellation of the running task (Stop, or the window closing); nothing without one.
+    void cancelRunningTask();
+    // Where per-page work runs; the global thread pool unless replaced (tests hold work back with it).
+    DetachedRunner& detachedRunner() const;
+    void setDetachedRunner(std::shared_ptr<DetachedRunner> runner) { m_detachedRunner = std::move(runner); }
+    // The frame every long task shares: the start sets progress and stores a new running task (dropping an
+    // earlier handle without cancelling it); the end clears both. makeCancelAction is the Stop action: it
+    // holds the Editor weakly and only requests cancellation of whatever task is running when it is called.
+    RunningTaskPtr startRunningTask(const TaskProgress& progress);
+    void endRunningTask();
+    std::function<void()> makeCancelAction();
+    // Gives pages without text an invisible layer of recognised text, in one undoable step.
+    void makeSearchable();
+    // Asks, then removes what lies under the redaction marks for good.
+    void confirmRedactions();
+    void applyRedactions();
+    // Asks for a folder with format and resolution, then writes one image per page into it.
+    void exportPagesAsImages();
+    void exportPageImages(const QString& folder, const std::shared_ptr<ImageExportOptions>& options);
+    // Asks for a file, then writes the document's text into it.
+    void exportText();
+    void writeExportedText(const QString& path);
+    // Flattens a copy of the document off the main thread, then asks where to save it.
+    void exportFlattened();
+    void saveFlattenedCopy(const std::optional<QByteArray>& data);
+    // Writes bytes to the path a save panel answered (nothing when it was cancelled); a failed write shows
+    // the error on the host's window, a good one runs onSuccess with the path.
+    static void saveDataFromPanel(const std::optional<QString>& path, const QByteArray& data,
+                                  const std::function<void(const QString&)>& onSuccess, EditorWindowHost* host);
+
+    // --- Passwords ------------------------------------------------------------------------------------
+    // Whether the next save writes the document with a password (a pending change counts).
+    bool isPasswordProtected() const;
+    // Records the passwords for the next save, with undo (no redo).
+    void passwordProtect(const QString& userPassword, const std::optional<QString>& ownerPassword);
+    // Records that the next save drops the password, with undo (no redo); nothing unless protected.
+    void removePassword();
+    // The undo step of both: puts the recorded state back.
+    void setProtection(const std::optional<core::Protection>& protection, bool removesEncryption);
+
 signals:
     void modeChanged(vmk::EditorMode mode);
     void toolChanged(vmk::Tool tool);
@@ -340,6 +409,14 @@ private:
     // The selection's style when a line-width drag started; the drag's undo step goes back to it.
     std::shared_ptr<core::AnnotationStyle> m_lineWidthDragStart;
     pdf::AnnotationPtr m_lineWidthDragAnnotation;
+    // Search: the find in progress (a child object), matches waiting for the next flush, the flush itself and
+    // the open "Search" signpost.
+    pdf::TextFinder* m_finder = nullptr;
+    QList<pdf::Selection> m_pendingHits;
+    platform::WorkItem m_hitFlush;
+    std::optional<quint64> m_searchSignpost;
+    RunningTaskPtr m_runningTask;
+    std::shared_ptr<DetachedRunner> m_detachedRunner;
 };
 
 } // namespace vmk

@@ -2,9 +2,41 @@
 
 #include "editor/EditorModel.h"
 
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
 class QWidget;
 
 namespace vmk {
+
+class ImageExportOptions;
+
+// An alert run as a sheet on the document window.
+struct AlertRequest {
+    QString message;
+    QString informativeText;
+    QStringList buttons;        // the first is the default
+    int destructiveButton = -1; // index into buttons, or -1
+    bool warning = true;
+};
+
+// A save panel: the file name offered and the one file type allowed.
+struct SavePanelRequest {
+    QString suggestedName;
+    QString typeName;  // "Plain Text", "PDF"
+    QString extension; // without the dot: "txt", "pdf"
+    QString message;
+};
+
+// A folder chooser that can create folders.
+struct FolderPanelRequest {
+    QString prompt;
+    QString message;
+};
 
 // What the Editor needs of the document window controller that owns it. The application shell
 // implements it; without one (tests, a window being torn down) those steps are skipped.
@@ -20,6 +52,19 @@ public:
     virtual void modeDidChange(EditorMode from) = 0;
     // Opens the sidebar when it is collapsed and the mode is not Pages.
     virtual void revealSidebar() = 0;
+
+    // Panels and alerts as sheets on window(). The defaults show Qt dialogs there and nothing without a
+    // window; a completion runs once with the answer (the button's index, -1 when the alert was closed
+    // otherwise; the chosen path, or nothing when cancelled), never when nothing was shown.
+    virtual void runAlert(const AlertRequest& request, std::function<void(int button)> completion);
+    virtual void runSavePanel(const SavePanelRequest& request, std::function<void(std::optional<QString>)> completion);
+    // The folder chooser of the image export, with the format and resolution controls over options.
+    virtual void runImageExportPanel(const FolderPanelRequest& request, const std::shared_ptr<ImageExportOptions>& options,
+                                     int pageCount, std::function<void(std::optional<QString>)> completion);
+    // An alert made from a failed write.
+    virtual void showErrorAlert(const QString& message, const QString& detail);
+    // Shows the item in the desktop's file viewer.
+    virtual void revealInFileViewer(const QString& path);
 };
 
 // The page thumbnail grid of Pages mode; it registers itself with Editor::setPageGrid.

@@ -1,0 +1,169 @@
+#include "editor/Editor.h"
+
+#include "editor/SearchSnippet.h"
+#include "platform/pdf/Document.h"
+#include "platform/pdf/TextFinder.h"
+#include "platform/services/Logger.h"
+
+#include <QApplication>
+
+namespace vmk {
+
+namespace {
+
+constexpr double kHitFlushDelay = 0.08;
+constexpr int kSnippetCharsBefore = 28;
+constexpr int kSnippetCharsAfter = 48;
+
+QColor hitColor()
+{
+    QColor yellow(255, 204, 0);
+    yellow.setAlphaF(0.6f);
+    return yellow;
+}
+
+SearchSnippet makeSnippet(const pdf::Selection& match, const QString& searchText)
+{
+    if (match.isEmpty())
+        return SearchSnippet{match.string(), -1, 0};
+    pdf::Selection context = match;
+    context.extendAtStart(kSnippetCharsBefore);
+    context.extendAtEnd(kSnippetCharsAfter);
+    return makeSnippetText(context.string(), searchText);
+}
+
+SearchHit makeSearchHit(const pdf::Document& document, const pdf::Selection& match, int id, const QString& searchText)
+{
+    SearchHit hit;
+    hit.id = id;
+    hit.selection = match;
+    hit.selection.setColor(hitColor());
+    const QList<pdf::PagePtr> pages = match.pages();
+    hit.pageIndex = pages.isEmpty() ? 0 : std::max(0, document.indexOf(pages.first()));
+    const SearchSnippet snippet = makeSnippet(match, searchText);
+    hit.snippet = snippet.text;
+    hit.matchStart = std::max(0, snippet.matchStart);
+    hit.matchLength = snippet.matchLength;
+    return hit;
+}
+
+} // namespace
+
+void Editor::search(const QString& text)
+{
+    cancelFind();
+    setSearchText(text);
+    setSearchHits({});
+    m_pendingHits.clear();
+    m_hitFlush.cancel();
+    m_hitFlush = {};
+    setCurrentHit(std::nullopt);
+    m_canvas->setHighlightedSelections({}, -1);
+
+    const QString needle = trimSearchText(text);
+    if (needle.isEmpty() || m_isLocked) {
+        setIsSearching(false);
+        return;
+    }
+    setIsSearching(true);
+    // A search replaced before its end would otherwise leave its interval open for good.
+    if (m_searchSignpost)
+        platform::Logger::shared().endInterval(QStringLiteral("Search"), *m_searchSignpost);
+    m_searchSignpost = platform::Logger::shared().beginInterval(QStringLiteral("Search"));
+    setSidebarTab(SidebarTab::search);
+    if (m_windowHost)
+        m_windowHost->revealSidebar();
+
+    if (!m_finder) {
+        m_finder = new pdf::TextFinder(this);
+        connect(m_finder, &pdf::TextFinder::matchesFound, this, &Editor::didMatchString);
+        connect(m_finder, &pdf::TextFinder::finished, this, &Editor::documentDidEndDocumentFind);
+    }
+    m_finder->start(pdfDocument(), needle);
+}
+
+void Editor::cancelFind()
+{
+    if (m_finder)
+        m_finder->cancel();
+}
+
+void Editor::didMatchString(const QList<pdf::Selection>& matches)
+{
+    m_pendingHits.append(matches);
+    if (m_hitFlush.isPending())
+        return;
+    QPointer<Editor> self(this);
+    m_hitFlush = m_scheduler->schedule(kHitFlushDelay, [self] {
+        if (self)
+            self->flushSearchHits();
+    });
+}
+
+void Editor::flushSearchHits()
+{
+    m_hitFlush.cancel();
+    m_hitFlush = {};
+    if (m_pendingHits.isEmpty())
+        return;
+    const pdf::DocumentPtr pdf = pdfDocument();
+    const QString needle = trimSearchText(m_searchText);
+    QList<SearchHit> hits = m_searchHits;
+    const int n = int(hits.size());
+    for (int k = 0; k < m_pendingHits.size(); ++k)
+        hits.append(makeSearchHit(*pdf, m_pendingHits[k], n + k, needle));
+    m_pendingHits.clear();
+    setSearchHits(hits);
+
+    QList<pdf::Selection> selections;
+    selections.reserve(hits.size());
+    for (const SearchHit& hit : hits)
+        selections.append(hit.selection);
+    m_canvas->setHighlightedSelections(selections, m_currentHit.value_or(-1));
+    if (!m_currentHit)
+        selectHit(0);
+}
+
+void Editor::documentDidEndDocumentFind()
+{
+    flushSearchHits();
+    setIsSearching(false);
+    if (m_searchSignpost) {
+        platform::Logger::shared().endInterval(QStringLiteral("Search"), *m_searchSignpost);
+        m_searchSignpost.reset();
+    }
+}
+
+void Editor::selectHit(int index)
+{
+    if (index < 0 || index >= m_searchHits.size())
+        return;
+    setCurrentHit(index);
+    if (m_mode == EditorMode::pages)
+        setMode(EditorMode::read);
+    const pdf::Selection& selection = m_searchHits[index].selection;
+    m_canvas->goToSelection(selection);
+    m_canvas->setCurrentSelection(selection, true);
+}
+
+void Editor::nextHit()
+{
+    const int count = int(m_searchHits.size());
+    if (count == 0) {
+        QApplication::beep();
+        return;
+    }
+    selectHit((m_currentHit.value_or(-1) + 1) % count);
+}
+
+void Editor::previousHit()
+{
+    const int count = int(m_searchHits.size());
+    if (count == 0) {
+        QApplication::beep();
+        return;
+    }
+    selectHit((m_currentHit.value_or(0) - 1 + count) % count);
+}
+
+} // namespace vmk

@@ -1,0 +1,106 @@
+#include "editor/Editor.h"
+
+#include "core/PageRebuild.h"
+#include "editor/PageWork.h"
+#include "platform/pdf/Document.h"
+#include "platform/pdf/Page.h"
+
+namespace vmk {
+
+namespace {
+
+using core::PDFOps::RecognizedLine;
+using PageLines = QList<QPair<pdf::PagePtr, QList<RecognizedLine>>>;
+
+QString readingTitle(int index, int count)
+{
+    return QStringLiteral("Reading page %1 of %2\u2026").arg(index + 1).arg(count);
+}
+
+QList<pdf::AnnotationPtr> annotationList(const pdf::Page& page)
+{
+    const std::vector<pdf::AnnotationPtr> annotations = page.annotations();
+    return QList<pdf::AnnotationPtr>(annotations.begin(), annotations.end());
+}
+
+} // namespace
+
+void Editor::makeSearchable()
+{
+    if (m_progress || m_isLocked)
+        return;
+    setShowScanSuggestion(false);
+    const pdf::DocumentPtr pdf = pdfDocument();
+    QList<pdf::PagePtr> pages;
+    for (int i = 0; i < pdf->pageCount(); ++i) {
+        const pdf::PagePtr page = pdf->page(i);
+        if (page && page->text().trimmed().isEmpty())
+            pages.append(page);
+    }
+    if (pages.isEmpty()) {
+        showToast(QStringLiteral("Already searchable. Every page has text."), QStringLiteral("text.magnifyingglass"),
+                  Toast::Style::info);
+        return;
+    }
+    const int count = int(pages.size());
+    const RunningTaskPtr task =
+        startRunningTask(TaskProgress{TaskProgress::Kind::ocr, readingTitle(0, count), 0.0, makeCancelAction()});
+
+    auto results = std::make_shared<PageLines>();
+    QPointer<Editor> self(this);
+    TaskLoop loop;
+    loop.step = [self, pages, count, results](int i, std::function<void()> next) {
+        if (self->m_progress) {
+            TaskProgress progress = *self->m_progress;
+            progress.fraction = double(i) / count;
+            progress.title = readingTitle(i, count);
+            self->setProgress(progress);
+        }
+        const pdf::PagePtr page = pages[i];
+        std::optional<core::PDFOps::PageSnapshot> snapshot = core::PDFOps::snapshot(*page);
+        if (!snapshot)
+            return false;
+        runDetached<QList<RecognizedLine>>(
+            self->detachedRunner(), self, [snapshot = *snapshot] { return renderPageForOCR(snapshot); },
+            [results, page, next](QList<RecognizedLine> lines) {
+                if (!lines.isEmpty())
+                    results->append({page, lines});
+                next();
+            });
+        return true;
+    };
+    loop.finish = [self, results] {
+        if (!self)
+            return;
+        const pdf::DocumentPtr pdf = self->pdfDocument();
+        QList<PageSwap> swaps;
+        for (const auto& [page, lines] : *results) {
+            // A page deleted meanwhile stays deleted; rebuilding it would strip its annotations for nothing
+            // and leave an undo of the deletion without them.
+            if (lines.isEmpty() || pdf->indexOf(page) < 0)
+                continue;
+            const QList<pdf::AnnotationPtr> oldAnnotations = annotationList(*page);
+            const pdf::PagePtr rebuilt = core::PDFOps::rebuildPage(*page, core::PDFOps::PageBase::vector(), lines);
+            if (!rebuilt)
+                continue;
+            core::PDFOps::moveAnnotations(*page, *rebuilt);
+            swaps.append(PageSwap{page, rebuilt, oldAnnotations, annotationList(*rebuilt)});
+        }
+        if (!swaps.isEmpty())
+            self->swapPages(swaps, QStringLiteral("Make Searchable"));
+        self->endRunningTask();
+        const int n = int(swaps.size());
+        if (n > 0) {
+            self->showToast(QStringLiteral("Text recognized. %1 page%2 now searchable.")
+                                .arg(n)
+                                .arg(n == 1 ? QStringLiteral(" is") : QStringLiteral("s are")),
+                            QStringLiteral("text.viewfinder"), Toast::Style::success);
+        } else {
+            self->showToast(QStringLiteral("Found no text to read. Is it upside down, or just pictures?"),
+                            QStringLiteral("questionmark.circle.fill"), Toast::Style::info);
+        }
+    };
+    TaskLoop::run(self, task, count, true, std::move(loop));
+}
+
+} // namespace vmk

@@ -1,0 +1,38 @@
+#include "editor/Editor.h"
+
+namespace vmk {
+
+DetachedRunner& Editor::detachedRunner() const
+{
+    return m_detachedRunner ? *m_detachedRunner : *DetachedRunner::threadPool();
+}
+
+RunningTaskPtr Editor::startRunningTask(const TaskProgress& progress)
+{
+    setProgress(progress);
+    m_runningTask = std::make_shared<RunningTask>();
+    return m_runningTask;
+}
+
+void Editor::endRunningTask()
+{
+    setProgress(std::nullopt);
+    m_runningTask.reset();
+}
+
+void Editor::cancelRunningTask()
+{
+    if (m_runningTask)
+        m_runningTask->cancel();
+}
+
+std::function<void()> Editor::makeCancelAction()
+{
+    QPointer<Editor> self(this);
+    return [self] {
+        if (self)
+            self->cancelRunningTask();
+    };
+}
+
+} // namespace vmk

@@ -1,0 +1,119 @@
+// The default panels and alerts of a window host: Qt's own dialogs, window-modal over the document window.
+#include "editor/EditorWindowHost.h"
+
+#include "editor/ImageExportAccessory.h"
+#include "editor/ImageExportOptions.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
+
+namespace vmk {
+
+void EditorWindowHost::runAlert(const AlertRequest& request, std::function<void(int button)> completion)
+{
+    QWidget* parent = window();
+    if (!parent)
+        return;
+    auto* box = new QMessageBox(parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    box->setIcon(request.warning ? QMessageBox::Warning : QMessageBox::Information);
+    box->setText(request.message);
+    box->setInformativeText(request.informativeText);
+    QList<QAbstractButton*> buttons;
+    for (int i = 0; i < request.buttons.size(); ++i) {
+        // The destructive button keeps the accept role; the rest reject, so Escape never destroys.
+        const auto role = i == 0 ? QMessageBox::AcceptRole : QMessageBox::RejectRole;
+        QPushButton* button = box->addButton(request.buttons[i], role);
+        if (i == 0)
+            box->setDefaultButton(button);
+        buttons.append(button);
+    }
+    QObject::connect(box, &QMessageBox::finished, box, [box, buttons, completion = std::move(completion)](int) {
+        if (completion)
+            completion(int(buttons.indexOf(box->clickedButton())));
+    });
+    box->open();
+}
+
+void EditorWindowHost::runSavePanel(const SavePanelRequest& request,
+                                    std::function<void(std::optional<QString>)> completion)
+{
+    QWidget* parent = window();
+    if (!parent)
+        return;
+    auto* dialog = new QFileDialog(parent);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setNameFilter(QStringLiteral("%1 (*.%2)").arg(request.typeName, request.extension));
+    dialog->setDefaultSuffix(request.extension);
+    dialog->selectFile(request.suggestedName);
+    if (!request.message.isEmpty())
+        dialog->setWindowTitle(request.message);
+    auto done = std::make_shared<bool>(false);
+    QObject::connect(dialog, &QFileDialog::fileSelected, dialog, [done, completion](const QString& path) {
+        *done = true;
+        if (completion)
+            completion(path);
+    });
+    QObject::connect(dialog, &QFileDialog::rejected, dialog, [done, completion] {
+        if (!*done && completion)
+            completion(std::nullopt);
+    });
+    dialog->open();
+}
+
+void EditorWindowHost::runImageExportPanel(const FolderPanelRequest& request,
+                                           const std::shared_ptr<ImageExportOptions>& options, int pageCount,
+                                           std::function<void(std::optional<QString>)> completion)
+{
+    QWidget* parent = window();
+    if (!parent)
+        return;
+    auto* dialog = new QFileDialog(parent);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    // Qt's own dialog, so the format and resolution row can sit under the folder list.
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+    dialog->setLabelText(QFileDialog::Accept, request.prompt);
+    dialog->setWindowTitle(request.message);
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog->layout()))
+        grid->addWidget(new ImageExportAccessory(options, pageCount, dialog), grid->rowCount(), 0, 1, grid->columnCount());
+    auto done = std::make_shared<bool>(false);
+    QObject::connect(dialog, &QFileDialog::fileSelected, dialog, [done, completion](const QString& path) {
+        *done = true;
+        if (completion)
+            completion(path);
+    });
+    QObject::connect(dialog, &QFileDialog::rejected, dialog, [done, completion] {
+        if (!*done && completion)
+            completion(std::nullopt);
+    });
+    dialog->open();
+}
+
+void EditorWindowHost::showErrorAlert(const QString& message, const QString& detail)
+{
+    QWidget* parent = window();
+    if (!parent)
+        return;
+    auto* box = new QMessageBox(QMessageBox::Warning, message, message, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    box->setInformativeText(detail);
+    box->open();
+}
+
+void EditorWindowHost::revealInFileViewer(const QString& path)
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+} // namespace vmk

@@ -1,0 +1,108 @@
+#include "editor/PageWork.h"
+
+#include "core/Flatten.h"
+#include "core/ImageEncoding.h"
+#include "editor/ImageExportOptions.h"
+#include "editor/PageRaster.h"
+#include "platform/services/TempFiles.h"
+
+#include <QFile>
+#include <QPainter>
+#include <QSaveFile>
+
+namespace vmk {
+
+namespace {
+
+constexpr double kOcrMaxSide = 5000;
+constexpr double kOcrScale = 300.0 / 72.0;
+constexpr double kRedactMaxSide = 6000;
+constexpr double kRedactScale = 200.0 / 72.0;
+constexpr double kRedactJpegQuality = 0.85;
+constexpr double kExportJpegQuality = 0.9;
+
+bool hasArea(const QSizeF& size) { return size.width() > 0 && size.height() > 0; }
+
+QList<core::PDFOps::RecognizedLine> recognize(const QImage& image)
+{
+    auto lines = core::PDFOps::recognizeText(image);
+    return lines ? *lines : QList<core::PDFOps::RecognizedLine>{};
+}
+
+} // namespace
+
+QList<core::PDFOps::RecognizedLine> renderPageForOCR(const core::PDFOps::PageSnapshot& snapshot)
+{
+    const QSizeF size = snapshot.displaySize;
+    if (!hasArea(size))
+        return {};
+    const QImage image = renderDisplayedPage(snapshot, rasterSize(size, rasterScale(size, kOcrMaxSide, kOcrScale)));
+    if (image.isNull())
+        return {};
+    return recognize(image);
+}
+
+std::optional<RedactedPage> renderRedactedPage(const core::PDFOps::PageSnapshot& snapshot, const QList<QRectF>& rects)
+{
+    const QSizeF size = snapshot.displaySize;
+    if (!hasArea(size))
+        return std::nullopt;
+    const QSize pixels = rasterSize(size, rasterScale(size, kRedactMaxSide, kRedactScale));
+    QImage image = renderDisplayedPage(snapshot, pixels);
+    if (image.isNull())
+        return std::nullopt;
+    if (!rects.isEmpty()) {
+        // Filled in page space over the whole bitmap: a mark reaching past the crop box is painted as far
+        // as the picture goes.
+        QPainter painter(&image);
+        painter.setTransform(pageToPixels(snapshot, pixels));
+        for (const QRectF& rect : rects)
+            painter.fillRect(rect, Qt::black);
+    }
+    std::optional<QByteArray> jpeg = core::PDFOps::jpegData(image, kRedactJpegQuality);
+    if (!jpeg)
+        return std::nullopt;
+    return RedactedPage{*jpeg, recognize(image)};
+}
+
+QImage renderPageImage(const core::PDFOps::PageSnapshot& snapshot, double scale)
+{
+    const QSizeF size = snapshot.displaySize;
+    if (!hasArea(size))
+        return QImage();
+    return renderDisplayedPage(snapshot, ImageExportOptions::pixelSize(size, scale));
+}
+
+bool writePageImage(const QImage& image, bool png, const QString& path)
+{
+    const std::optional<QByteArray> data = png ? core::PDFOps::pngData(image)
+                                               : core::PDFOps::jpegData(image, kExportJpegQuality);
+    if (!data)
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(*data);
+    return file.commit();
+}
+
+std::optional<QByteArray> makeFlattenedData(const QByteArray& data)
+{
+    pdf::Result<pdf::DocumentPtr> opened = pdf::Document::fromData(data);
+    if (!opened || !opened.value())
+        return std::nullopt;
+    const pdf::DocumentPtr flattened = core::PDFOps::flatten(*opened.value());
+    if (!flattened)
+        return std::nullopt;
+    const QString path = platform::temporaryPdfPath();
+    std::optional<QByteArray> bytes;
+    if (flattened->write(path, pdf::WriteOptions::keepExisting())) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            bytes = file.readAll();
+    }
+    QFile::remove(path);
+    return bytes;
+}
+
+} // namespace vmk

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+namespace vmk {
+
+// A line of context around a find result, with the found text marked for emphasis.
+struct SearchSnippet {
+    QString text;
+    int matchStart = -1; // -1 when the text does not hold the search text
+    int matchLength = 0;
+};
+
+// The text trimmed of spaces and tabs at both ends (line breaks are kept): what a search looks for.
+QString trimSearchText(const QString& text);
+
+// Shapes the context of a match into a snippet: line feeds become spaces; a short word fragment at the
+// start (fewer than 14 characters before the first space) and a short tail after the last space give way
+// to an ellipsis, except where that would cut the search text itself; the first occurrence of the search
+// text (ignoring case and diacritics) is marked.
+SearchSnippet makeSnippetText(const QString& context, const QString& searchText);
+
+} // namespace vmk

@@ -1,0 +1,291 @@
+#include "LongTaskTestSupport.h"
+
+#include "editor/PageRaster.h"
+#include "editor/PageWork.h"
+#include "support/TestFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace vmk;
+using namespace vmk::test;
+
+namespace {
+
+struct ExportFixture : EditorFixture {
+    PanelWindow panels;
+    std::shared_ptr<HeldRunner> runner = std::make_shared<HeldRunner>();
+
+    explicit ExportFixture(pdf::DocumentPtr pdf, const QString& name = QStringLiteral("Scan.pdf"))
+        : EditorFixture(std::move(pdf), name)
+    {
+        editor->setWindowController(&panels);
+        editor->setDetachedRunner(runner);
+    }
+    ~ExportFixture() { editor->setWindowController(nullptr); }
+
+    QString folder(const QString& name)
+    {
+        QDir(dir.path()).mkpath(name);
+        return dir.filePath(name);
+    }
+    QString toastText() const { return editor->toast() ? editor->toast()->text : QString(); }
+};
+
+QStringList filesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files, QDir::Name);
+}
+
+QStringList vmkTemporaryFiles()
+{
+    return QDir(QDir::tempPath()).entryList({QStringLiteral("vmk-*.pdf")}, QDir::Files);
+}
+
+} // namespace
+
+TEST(ImageExport, NamesSizesAndCountsFollowThePageCount)
+{
+    using F = ImageExportOptions::Format;
+    EXPECT_EQ(ImageExportOptions::fileName(QStringLiteral("Report"), 6, 3, F::png), QStringLiteral("Report \u2013 007.png"));
+    EXPECT_EQ(ImageExportOptions::fileName(QStringLiteral("Report"), 119, 3, F::png), QStringLiteral("Report \u2013 120.png"));
+    EXPECT_EQ(ImageExportOptions::fileName(QStringLiteral("Scan"), 0, 1, F::jpeg), QStringLiteral("Scan \u2013 1.jpg"));
+    EXPECT_EQ(ImageExportOptions::digitWidth(0), 1);
+    EXPECT_EQ(ImageExportOptions::digitWidth(9), 1);
+    EXPECT_EQ(ImageExportOptions::digitWidth(10), 2);
+    EXPECT_EQ(ImageExportOptions::digitWidth(999), 3);
+    EXPECT_EQ(ImageExportOptions::countText(1), QStringLiteral("1 image"));
+    EXPECT_EQ(ImageExportOptions::countText(0), QStringLiteral("0 images"));
+    EXPECT_EQ(ImageExportOptions::countText(12), QStringLiteral("12 images"));
+
+    const QSizeF letter(612, 792);
+    EXPECT_EQ(ImageExportOptions::pixelSize(letter, 150 / 72.0), QSize(1275, 1650));
+    EXPECT_EQ(ImageExportOptions::pixelSize(letter, 1), QSize(612, 792));
+    EXPECT_EQ(ImageExportOptions::pixelSize(letter, 300 / 72.0), QSize(2550, 3300));
+    EXPECT_EQ(ImageExportOptions::pixelSize(QSizeF(5000, 5000), 300 / 72.0), QSize(20000, 20000));
+    EXPECT_EQ(ImageExportOptions::pixelSize(QSizeF(0.1, 0.1), 1), QSize(1, 1));
+
+    // Recognition and redaction rasters cap their longer sides too.
+    EXPECT_EQ(rasterSize(letter, rasterScale(letter, 5000, 300 / 72.0)), QSize(2550, 3300));
+    EXPECT_EQ(rasterSize(QSizeF(1000, 1400), rasterScale(QSizeF(1000, 1400), 5000, 300 / 72.0)), QSize(3571, 5000));
+    EXPECT_EQ(rasterSize(letter, rasterScale(letter, 6000, 200 / 72.0)), QSize(1700, 2200));
+    EXPECT_EQ(rasterSize(QSizeF(3000, 4000), rasterScale(QSizeF(3000, 4000), 6000, 200 / 72.0)), QSize(4500, 6000));
+}
+
+TEST(ImageExport, ThePanelStartsFreshAndACancelDoesNothing)
+{
+    ExportFixture f(blankDocument(3, QSizeF(100, 50)));
+    f.editor->exportPagesAsImages();
+    ASSERT_EQ(f.panels.folderPanels.size(), 1);
+    EXPECT_EQ(f.panels.folderPanels[0].prompt, QStringLiteral("Export"));
+    EXPECT_EQ(f.panels.folderPanels[0].message, QStringLiteral("Choose a folder. Each page becomes its own image."));
+    EXPECT_EQ(f.panels.lastPageCount, 3);
+    f.panels.lastOptions->setFormat(ImageExportOptions::Format::jpeg);
+    f.panels.lastOptions->setDpi(300);
+    EXPECT_FALSE(f.editor->progress().has_value());
+
+    f.editor->exportPagesAsImages();
+    EXPECT_EQ(f.panels.lastOptions->format(), ImageExportOptions::Format::png);
+    EXPECT_EQ(f.panels.lastOptions->dpi(), 150);
+
+    // Without a window there is no panel.
+    f.editor->setWindowController(nullptr);
+    f.editor->exportPagesAsImages();
+    EXPECT_EQ(f.panels.folderPanels.size(), 2);
+}
+
+TEST(ImageExport, WritesEveryPageWithItsAnnotationsAndRevealsTheFolder)
+{
+    ExportFixture f(blankDocument(10, QSizeF(144, 72)));
+    f.page(1)->setRotation(90);
+    const pdf::AnnotationPtr box = pdf::Annotation::create(QStringLiteral("Square"), QRectF(0, 0, 144, 72));
+    box->setInteriorColor(QColor(Qt::red));
+    f.page(0)->addAnnotation(box);
+    const QString folder = f.folder(QStringLiteral("out"));
+    QFile stale(QDir(folder).filePath(QStringLiteral("Scan \u2013 01.jpg")));
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.write("old");
+    stale.close();
+
+    f.panels.folderAnswer = folder;
+    f.panels.chooseOptions = [](ImageExportOptions& options) {
+        options.setFormat(ImageExportOptions::Format::jpeg);
+        options.setDpi(72);
+    };
+    f.editor->exportPagesAsImages();
+    ASSERT_TRUE(f.editor->progress().has_value());
+    EXPECT_EQ(f.editor->progress()->title, QStringLiteral("Exporting page 1 of 10\u2026"));
+    EXPECT_TRUE(bool(f.editor->progress()->cancel));
+    f.runner->runAll();
+
+    EXPECT_FALSE(f.editor->progress().has_value());
+    EXPECT_FALSE(f.editor->runningTask());
+    EXPECT_EQ(f.toastText(), QStringLiteral("Exported 10 images."));
+    EXPECT_EQ(f.panels.revealed, QStringList{folder});
+    const QStringList files = filesIn(folder);
+    ASSERT_EQ(files.size(), 10);
+    EXPECT_EQ(files.first(), QStringLiteral("Scan \u2013 01.jpg"));
+    EXPECT_EQ(files.last(), QStringLiteral("Scan \u2013 10.jpg"));
+
+    const QImage first(QDir(folder).filePath(files[0]));
+    ASSERT_EQ(first.size(), QSize(144, 72));
+    EXPECT_GT(qRed(first.pixel(72, 36)), 200);
+    EXPECT_LT(qGreen(first.pixel(72, 36)), 60);
+    EXPECT_EQ(QImageReader(QDir(folder).filePath(files[1])).size(), QSize(72, 144));
+}
+
+TEST(ImageExport, StopFinishesThePageInHandAndCountsOnlyWrittenImages)
+{
+    ExportFixture f(blankDocument(10, QSizeF(72, 72)));
+    const QString folder = f.folder(QStringLiteral("stop"));
+    f.editor->exportPageImages(folder, std::make_shared<ImageExportOptions>());
+    // Pages 1 and 2 rendered and written; page 3 rendered, then Stop.
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(f.runner->runNext());
+    EXPECT_EQ(f.editor->progress()->title, QStringLiteral("Exporting page 3 of 10\u2026"));
+    f.editor->progress()->cancel();
+    f.runner->runAll();
+    EXPECT_EQ(f.toastText(), QStringLiteral("Exported 3 images."));
+    EXPECT_EQ(filesIn(folder).size(), 3);
+    EXPECT_EQ(f.panels.revealed.size(), 1);
+
+    // A folder that cannot be written to: every page is skipped.
+    f.editor->exportPageImages(f.dir.filePath(QStringLiteral("missing/deeper")), std::make_shared<ImageExportOptions>());
+    f.runner->runAll();
+    EXPECT_EQ(f.toastText(), QStringLiteral("Exported 0 images."));
+    EXPECT_EQ(f.panels.revealed.size(), 2);
+}
+
+TEST(ImageExport, PagesLostDuringTheRunEndItWithWhatWasWritten)
+{
+    ExportFixture f(blankDocument(3, QSizeF(72, 72)));
+    const QString folder = f.folder(QStringLiteral("lost"));
+    f.editor->exportPageImages(folder, std::make_shared<ImageExportOptions>());
+    ASSERT_TRUE(f.runner->runNext()); // page 1 rendered
+    f.editor->deletePages({1, 2});
+    f.runner->runAll();
+    EXPECT_FALSE(f.editor->progress().has_value());
+    EXPECT_EQ(f.toastText(), QStringLiteral("Exported 1 image."));
+
+    // Without a document nothing is walked.
+    ExportFixture empty(blankDocument(1));
+    empty.document.reset();
+    empty.editor->exportPageImages(folder, std::make_shared<ImageExportOptions>());
+    empty.runner->runAll();
+    EXPECT_EQ(empty.toastText(), QStringLiteral("Exported 0 images."));
+}
+
+TEST(TextExport, WritesTheTextAndSaysWhetherThereWasAny)
+{
+    ExportFixture f(openPdf(makePdf({true, false})), QStringLiteral("Contract.pdf"));
+    const QString path = f.dir.filePath(QStringLiteral("out.txt"));
+    f.panels.saveAnswer = path;
+    f.editor->exportText();
+    ASSERT_EQ(f.panels.savePanels.size(), 1);
+    EXPECT_EQ(f.panels.savePanels[0].suggestedName, QStringLiteral("Contract.txt"));
+    EXPECT_EQ(f.panels.savePanels[0].extension, QStringLiteral("txt"));
+    const QByteArray written = readFile(path);
+    EXPECT_TRUE(written.startsWith("Page 1 has words"));
+    EXPECT_TRUE(written.endsWith("\n\f\n"));
+    EXPECT_EQ(f.toastText(), QStringLiteral("Text exported."));
+
+    ExportFixture scanned(openPdf(makePdf({false})));
+    scanned.editor->writeExportedText(path);
+    EXPECT_EQ(readFile(path), QByteArray());
+    EXPECT_EQ(scanned.toastText(), QStringLiteral("Exported, but it\u2019s empty. Try Make Searchable first."));
+
+    // A failed write: the error alert only.
+    ExportFixture failing(openPdf(makePdf({true})));
+    failing.editor->writeExportedText(failing.dir.filePath(QStringLiteral("missing/out.txt")));
+    EXPECT_EQ(failing.panels.errors.size(), 1);
+    EXPECT_FALSE(failing.editor->toast().has_value());
+
+    // A cancelled panel writes nothing.
+    ExportFixture cancelled(openPdf(makePdf({true})));
+    cancelled.editor->exportText();
+    EXPECT_EQ(cancelled.panels.savePanels.size(), 1);
+    EXPECT_FALSE(cancelled.editor->toast().has_value());
+}
+
+TEST(FlattenedExport, SavesACopyWithTheMarkupsInThePage)
+{
+    ExportFixture f(blankDocument(2, QSizeF(144, 72)), QStringLiteral("Contract.pdf"));
+    const pdf::AnnotationPtr box = pdf::Annotation::create(QStringLiteral("Square"), QRectF(10, 10, 50, 50));
+    f.page(0)->addAnnotation(box);
+    const QStringList temporaryBefore = vmkTemporaryFiles();
+    const QString path = f.dir.filePath(QStringLiteral("flat.pdf"));
+    f.panels.saveAnswer = path;
+
+    f.editor->exportFlattened();
+    EXPECT_TRUE(f.canvas->calls.contains(QStringLiteral("commitTextSession")));
+    ASSERT_TRUE(f.editor->progress().has_value());
+    EXPECT_EQ(f.editor->progress()->title, QStringLiteral("Flattening\u2026"));
+    EXPECT_FALSE(f.editor->progress()->fraction.has_value());
+    EXPECT_FALSE(bool(f.editor->progress()->cancel));
+    f.runner->runAll();
+
+    EXPECT_FALSE(f.editor->progress().has_value());
+    ASSERT_EQ(f.panels.savePanels.size(), 1);
+    EXPECT_EQ(f.panels.savePanels[0].suggestedName, QStringLiteral("Contract (flattened).pdf"));
+    EXPECT_EQ(f.panels.savePanels[0].message,
+              QStringLiteral("Markups, signatures and form entries become part of the page. No more editing them."));
+    EXPECT_EQ(f.toastText(), QStringLiteral("Flattened copy saved."));
+    const pdf::DocumentPtr copy = openPdf(readFile(path));
+    ASSERT_EQ(copy->pageCount(), 2);
+    EXPECT_TRUE(copy->page(0)->annotations().empty());
+    EXPECT_EQ(vmkTemporaryFiles(), temporaryBefore);
+    // The open document and its history are untouched.
+    EXPECT_EQ(box->page(), f.page(0));
+    EXPECT_FALSE(f.undo().canUndo());
+}
+
+TEST(FlattenedExport, RefusalsCancelsAndFailures)
+{
+    // Locked: nothing.
+    ExportFixture locked(openPdf(lockedPdf(QStringLiteral("pw"))));
+    locked.editor->exportFlattened();
+    EXPECT_FALSE(locked.editor->progress().has_value());
+    EXPECT_EQ(locked.runner->held(), 0);
+
+    // A document opened with its password flattens like any other.
+    ExportFixture unlocked(openPdf(lockedPdf(QStringLiteral("pw"))));
+    ASSERT_TRUE(unlocked.editor->unlock(QStringLiteral("pw")));
+    unlocked.editor->exportFlattened();
+    unlocked.runner->runAll();
+    EXPECT_EQ(unlocked.panels.savePanels.size(), 1);
+
+    // A cancelled panel writes nothing and says nothing; the pill is already gone.
+    ExportFixture cancelled(blankDocument(1));
+    cancelled.editor->exportFlattened();
+    cancelled.runner->runAll();
+    EXPECT_FALSE(cancelled.editor->progress().has_value());
+    EXPECT_EQ(cancelled.panels.savePanels.size(), 1);
+    EXPECT_FALSE(cancelled.editor->toast().has_value());
+
+    // Nothing flattened.
+    cancelled.editor->saveFlattenedCopy(std::nullopt);
+    EXPECT_EQ(cancelled.toastText(), QStringLiteral("Couldn\u2019t flatten this one."));
+    EXPECT_FALSE(makeFlattenedData(QByteArray("not a pdf")).has_value());
+
+    // A write that fails shows the error and no success toast.
+    ExportFixture failing(blankDocument(1));
+    failing.panels.saveAnswer = failing.dir.filePath(QStringLiteral("missing/flat.pdf"));
+    failing.editor->saveFlattenedCopy(QByteArray("%PDF-1.4"));
+    EXPECT_EQ(failing.panels.errors.size(), 1);
+    EXPECT_FALSE(failing.editor->toast().has_value());
+}
+
+TEST(ExportNames, BaseNameDropsOnlyTheLastExtension)
+{
+    EXPECT_EQ(ExportFixture(blankDocument(1), QStringLiteral("Scan.PDF")).editor->documentBaseName(), QStringLiteral("Scan"));
+    EXPECT_EQ(ExportFixture(blankDocument(1), QStringLiteral("Report.final.pdf")).editor->documentBaseName(),
+              QStringLiteral("Report.final"));
+    EXPECT_EQ(ExportFixture(blankDocument(1), QStringLiteral("Notes")).editor->documentBaseName(), QStringLiteral("Notes"));
+    ExportFixture gone(blankDocument(1));
+    gone.document.reset();
+    EXPECT_EQ(gone.editor->documentBaseName(), QStringLiteral("Document"));
+}

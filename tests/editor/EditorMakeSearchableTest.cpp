@@ -1,0 +1,155 @@
+#include "LongTaskTestSupport.h"
+
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace vmk;
+using namespace vmk::test;
+
+namespace {
+
+const QString kNoText = QStringLiteral("Found no text to read. Is it upside down, or just pictures?");
+
+struct HeldFixture : EditorFixture {
+    std::shared_ptr<HeldRunner> runner = std::make_shared<HeldRunner>();
+    explicit HeldFixture(pdf::DocumentPtr pdf) : EditorFixture(std::move(pdf)) { editor->setDetachedRunner(runner); }
+};
+
+QString toastText(const Editor& editor) { return editor.toast() ? editor.toast()->text : QString(); }
+
+} // namespace
+
+TEST(EditorMakeSearchable, RefusesWhenThereIsNothingToDoOrItCannotStart)
+{
+    // Every page has text: a toast only, and the banner goes.
+    EditorFixture withText(openPdf(makePdf({true, true})));
+    withText.editor->setShowScanSuggestion(true);
+    withText.editor->makeSearchable();
+    EXPECT_EQ(toastText(*withText.editor), QStringLiteral("Already searchable. Every page has text."));
+    EXPECT_FALSE(withText.editor->progress().has_value());
+    EXPECT_FALSE(withText.editor->showScanSuggestion());
+    EXPECT_FALSE(withText.undo().canUndo());
+
+    // Locked, or another task running: nothing at all, not even the banner's removal.
+    EditorFixture locked(openPdf(lockedPdf(QStringLiteral("pw"))));
+    locked.editor->setShowScanSuggestion(true);
+    locked.editor->makeSearchable();
+    EXPECT_TRUE(locked.editor->showScanSuggestion());
+    EXPECT_FALSE(locked.editor->toast().has_value());
+
+    HeldFixture busy(blankDocument(2, QSizeF(200, 100)));
+    busy.editor->setProgress(TaskProgress{TaskProgress::Kind::generic, QStringLiteral("Busy"), std::nullopt, {}});
+    busy.editor->setShowScanSuggestion(true);
+    busy.editor->makeSearchable();
+    EXPECT_TRUE(busy.editor->showScanSuggestion());
+    EXPECT_EQ(busy.runner->held(), 0);
+    EXPECT_EQ(busy.editor->progress()->title, QStringLiteral("Busy"));
+}
+
+TEST(EditorMakeSearchable, ReportsProgressPerPageAndStopsWhenAsked)
+{
+    // Five pages without text; blank pictures read as nothing.
+    HeldFixture f(blankDocument(5, QSizeF(200, 100)));
+    f.editor->makeSearchable();
+    ASSERT_TRUE(f.editor->progress().has_value());
+    EXPECT_EQ(f.editor->progress()->kind, TaskProgress::Kind::ocr);
+    EXPECT_EQ(f.editor->progress()->title, QStringLiteral("Reading page 1 of 5\u2026"));
+    EXPECT_EQ(f.editor->progress()->fraction, 0.0);
+    ASSERT_TRUE(bool(f.editor->progress()->cancel));
+    ASSERT_TRUE(f.editor->runningTask());
+    EXPECT_EQ(f.runner->held(), 1);
+
+    // Other long tasks and a second start wait their turn.
+    f.editor->makeSearchable();
+    f.editor->exportFlattened();
+    f.editor->applyRedactions();
+    EXPECT_EQ(f.runner->held(), 1);
+
+    ASSERT_TRUE(f.runner->runNext());
+    ASSERT_TRUE(f.runner->runNext());
+    EXPECT_EQ(f.editor->progress()->title, QStringLiteral("Reading page 3 of 5\u2026"));
+    EXPECT_DOUBLE_EQ(*f.editor->progress()->fraction, 0.4);
+
+    // Stop while page 3 is read: it finishes, then the loop ends.
+    const std::function<void()> stop = f.editor->progress()->cancel;
+    stop();
+    EXPECT_TRUE(f.editor->progress().has_value());
+    ASSERT_TRUE(f.runner->runNext());
+    EXPECT_EQ(f.runner->held(), 0);
+    EXPECT_FALSE(f.editor->progress().has_value());
+    EXPECT_FALSE(f.editor->runningTask());
+    EXPECT_EQ(toastText(*f.editor), kNoText);
+    EXPECT_FALSE(f.undo().canUndo());
+
+    // Stop after the end changes nothing.
+    stop();
+    EXPECT_FALSE(f.editor->runningTask());
+}
+
+TEST(EditorMakeSearchable, AnEditorThatGoesAwayLeavesTheDocumentAlone)
+{
+    HeldFixture f(openPdf(makeScannedPdf({QStringLiteral("HELLO")})));
+    const pdf::PagePtr page = f.page(0);
+    f.editor->makeSearchable();
+    f.editor.reset();
+    f.runner->runAll();
+    EXPECT_EQ(f.page(0), page);
+    EXPECT_FALSE(f.undo().canUndo());
+}
+
+TEST(EditorMakeSearchable, RebuildsReadPagesInOneUndoableStep)
+{
+    EditorFixture f(openPdf(makeScannedPdf({QStringLiteral("HELLO"), QString(), QStringLiteral("WORLD")})));
+    const QList<pdf::PagePtr> before = {f.page(0), f.page(1), f.page(2)};
+    const pdf::AnnotationPtr note = pdf::Annotation::create(QStringLiteral("Square"), QRectF(10, 10, 30, 30));
+    before[0]->addAnnotation(note);
+
+    f.editor->makeSearchable();
+    QTRY_VERIFY_WITH_TIMEOUT(!f.editor->progress().has_value(), 120000);
+    EXPECT_EQ(toastText(*f.editor), QStringLiteral("Text recognized. 2 pages are now searchable."));
+    EXPECT_NE(f.page(0), before[0]);
+    EXPECT_EQ(f.page(1), before[1]);
+    EXPECT_NE(f.page(2), before[2]);
+    EXPECT_TRUE(f.page(0)->text().contains(QStringLiteral("HELLO"), Qt::CaseInsensitive));
+    EXPECT_TRUE(f.page(2)->text().contains(QStringLiteral("WORLD"), Qt::CaseInsensitive));
+    EXPECT_EQ(note->page(), f.page(0));
+
+    EXPECT_EQ(f.undo().undoActionName(), QStringLiteral("Make Searchable"));
+    f.undo().undo();
+    EXPECT_EQ(f.page(0), before[0]);
+    EXPECT_EQ(f.page(2), before[2]);
+    EXPECT_EQ(note->page(), before[0]);
+    f.undo().redo();
+    EXPECT_NE(f.page(0), before[0]);
+    EXPECT_EQ(note->page(), f.page(0));
+
+    // Pages with text now are left alone the next time: only the blank one is read again.
+    f.editor->makeSearchable();
+    ASSERT_TRUE(f.editor->progress().has_value());
+    EXPECT_EQ(f.editor->progress()->title, QStringLiteral("Reading page 1 of 1\u2026"));
+    QTRY_VERIFY_WITH_TIMEOUT(!f.editor->progress().has_value(), 120000);
+    EXPECT_EQ(toastText(*f.editor), kNoText);
+}
+
+TEST(EditorMakeSearchable, APageDeletedWhileReadingStaysDeletedWithItsAnnotations)
+{
+    HeldFixture f(openPdf(makeScannedPdf({QStringLiteral("HELLO"), QStringLiteral("WORLD")})));
+    const pdf::PagePtr first = f.page(0);
+    const pdf::AnnotationPtr note = pdf::Annotation::create(QStringLiteral("Square"), QRectF(10, 10, 30, 30));
+    first->addAnnotation(note);
+    f.editor->makeSearchable();
+    ASSERT_TRUE(f.runner->runNext());
+    f.editor->deletePages({0});
+    f.endGroup();
+    f.runner->runAll();
+
+    EXPECT_EQ(toastText(*f.editor), QStringLiteral("Text recognized. 1 page is now searchable."));
+    ASSERT_EQ(f.pdf()->pageCount(), 1);
+    EXPECT_TRUE(f.page(0)->text().contains(QStringLiteral("WORLD"), Qt::CaseInsensitive));
+    EXPECT_EQ(note->page(), first);
+    f.undo().undo(); // Make Searchable
+    f.undo().undo(); // the deletion
+    EXPECT_EQ(f.page(0), first);
+    EXPECT_EQ(note->page(), first);
+}

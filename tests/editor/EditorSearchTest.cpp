@@ -1,0 +1,138 @@
+#include "EditorTestSupport.h"
+
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace vmk;
+using namespace vmk::test;
+
+namespace {
+
+// A selection of `length` characters at the first occurrence of text on the page.
+pdf::Selection find(const pdf::PagePtr& page, const QString& text)
+{
+    const int start = int(page->text().indexOf(text));
+    EXPECT_GE(start, 0);
+    return page->selection(start, int(text.size()));
+}
+
+struct SearchFixture : EditorFixture {
+    SearchFixture() : EditorFixture(pdf::Document::fromData(makeLinesPdf(3, 4)).value()) {}
+
+    void waitForEnd() { QTRY_VERIFY_WITH_TIMEOUT(!editor->isSearching(), 10000); }
+};
+
+} // namespace
+
+TEST(EditorSearch, FindsTheTrimmedTextAndReportsItsHits)
+{
+    SearchFixture f;
+    platform::LogCapture log;
+    f.editor->search(QStringLiteral("  page 2\t"));
+    EXPECT_EQ(f.editor->searchText(), QStringLiteral("  page 2\t"));
+    EXPECT_TRUE(f.editor->isSearching());
+    EXPECT_EQ(f.editor->sidebarTab(), SidebarTab::search);
+    f.waitForEnd();
+
+    const QList<SearchHit> hits = f.editor->searchHits();
+    ASSERT_EQ(hits.size(), 4);
+    for (int i = 0; i < hits.size(); ++i) {
+        EXPECT_EQ(hits[i].id, i);
+        EXPECT_EQ(hits[i].pageIndex, 1);
+        EXPECT_EQ(hits[i].snippet.mid(hits[i].matchStart, hits[i].matchLength), QStringLiteral("page 2"));
+        EXPECT_NEAR(hits[i].selection.color().alphaF(), 0.6, 0.01);
+    }
+    EXPECT_EQ(f.editor->currentHit(), 0);
+    EXPECT_EQ(f.canvas->currentPage(), f.page(1));
+    EXPECT_EQ(f.canvas->highlightedSelections().size(), 4);
+    EXPECT_EQ(log.linesWithPrefix(QStringLiteral("signpost begin \"Search\"")).size(), 1);
+    EXPECT_EQ(log.linesWithPrefix(QStringLiteral("signpost end \"Search\"")).size(), 1);
+}
+
+TEST(EditorSearch, BlankTextOrLockedDocumentOnlyClears)
+{
+    SearchFixture f;
+    f.editor->search(QStringLiteral("page 1"));
+    f.waitForEnd();
+    ASSERT_FALSE(f.editor->searchHits().isEmpty());
+
+    f.editor->search(QStringLiteral(" \t "));
+    EXPECT_FALSE(f.editor->isSearching());
+    EXPECT_TRUE(f.editor->searchHits().isEmpty());
+    EXPECT_FALSE(f.editor->currentHit().has_value());
+    EXPECT_TRUE(f.canvas->highlightedSelections().isEmpty());
+
+    EditorFixture locked(pdf::Document::fromData(lockedPdf(QStringLiteral("pw"))).value());
+    locked.editor->search(QStringLiteral("Page"));
+    EXPECT_FALSE(locked.editor->isSearching());
+    EXPECT_EQ(locked.editor->searchText(), QStringLiteral("Page"));
+    EXPECT_NE(locked.editor->sidebarTab(), SidebarTab::search);
+}
+
+TEST(EditorSearch, ANewSearchReplacesTheRunningOne)
+{
+    SearchFixture f;
+    f.editor->search(QStringLiteral("page 1"));
+    f.editor->search(QStringLiteral("page 3"));
+    f.waitForEnd();
+    ASSERT_EQ(f.editor->searchHits().size(), 4);
+    for (const SearchHit& hit : f.editor->searchHits())
+        EXPECT_EQ(hit.pageIndex, 2);
+}
+
+TEST(EditorSearch, MatchesArriveInBatchesAndOnlyTheFirstMovesTheView)
+{
+    SearchFixture f;
+    f.editor->didMatchString({find(f.page(0), QStringLiteral("Line 1")), find(f.page(0), QStringLiteral("Line 2"))});
+    f.editor->didMatchString({find(f.page(1), QStringLiteral("Line 1"))});
+    f.scheduler.advance(0.07);
+    EXPECT_TRUE(f.editor->searchHits().isEmpty());
+    f.scheduler.advance(0.01);
+    ASSERT_EQ(f.editor->searchHits().size(), 3);
+    EXPECT_EQ(f.editor->currentHit(), 0);
+    EXPECT_EQ(f.canvas->currentSelection(), f.editor->searchHits()[0].selection);
+
+    f.editor->didMatchString({find(f.page(2), QStringLiteral("Line 4"))});
+    f.scheduler.advance(0.08);
+    ASSERT_EQ(f.editor->searchHits().size(), 4);
+    EXPECT_EQ(f.editor->searchHits()[3].id, 3);
+    EXPECT_EQ(f.editor->searchHits()[3].pageIndex, 2);
+    EXPECT_EQ(f.editor->currentHit(), 0);
+    EXPECT_EQ(f.canvas->currentPage(), f.page(0));
+    EXPECT_EQ(f.canvas->highlightedSelections().size(), 4);
+}
+
+TEST(EditorSearch, StepsThroughHitsWithWrapAround)
+{
+    SearchFixture f;
+    // No hits: nothing to move to.
+    f.editor->nextHit();
+    f.editor->previousHit();
+    EXPECT_FALSE(f.editor->currentHit().has_value());
+
+    f.editor->didMatchString({find(f.page(0), QStringLiteral("Line 1")), find(f.page(1), QStringLiteral("Line 1")),
+                              find(f.page(2), QStringLiteral("Line 1"))});
+    f.editor->flushSearchHits();
+    EXPECT_EQ(f.editor->currentHit(), 0);
+    f.editor->previousHit();
+    EXPECT_EQ(f.editor->currentHit(), 2);
+    EXPECT_EQ(f.canvas->currentPage(), f.page(2));
+    f.editor->nextHit();
+    EXPECT_EQ(f.editor->currentHit(), 0);
+
+    f.editor->selectHit(3);
+    f.editor->selectHit(-1);
+    EXPECT_EQ(f.editor->currentHit(), 0);
+
+    f.editor->setMode(EditorMode::pages);
+    f.editor->selectHit(1);
+    EXPECT_EQ(f.editor->mode(), EditorMode::read);
+    EXPECT_EQ(f.editor->currentHit(), 1);
+    EXPECT_EQ(f.canvas->currentPage(), f.page(1));
+
+    // With no current hit, the previous hit is the last one.
+    f.editor->setCurrentHit(std::nullopt);
+    f.editor->previousHit();
+    EXPECT_EQ(f.editor->currentHit(), 2);
+}

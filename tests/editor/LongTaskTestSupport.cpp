@@ -1,0 +1,103 @@
+#include "LongTaskTestSupport.h"
+
+#include <QBuffer>
+#include <QFont>
+#include <QPainter>
+#include <QPdfWriter>
+
+#include <gtest/gtest.h>
+
+namespace vmk::test {
+
+void HeldRunner::run(QObject* context, std::function<void()> work, std::function<void()> done)
+{
+    m_jobs.push_back(Job{context, std::move(work), std::move(done)});
+}
+
+bool HeldRunner::runNext()
+{
+    if (m_jobs.empty())
+        return false;
+    Job job = std::move(m_jobs.front());
+    m_jobs.pop_front();
+    job.work();
+    if (job.context)
+        job.done();
+    return true;
+}
+
+void HeldRunner::runAll()
+{
+    while (runNext()) {
+    }
+}
+
+PanelWindow::PanelWindow() : m_widget(std::make_unique<QWidget>()) {}
+
+void PanelWindow::runAlert(const AlertRequest& request, std::function<void(int)> completion)
+{
+    alerts << request;
+    completion(alertAnswer);
+}
+
+void PanelWindow::runSavePanel(const SavePanelRequest& request, std::function<void(std::optional<QString>)> completion)
+{
+    savePanels << request;
+    completion(saveAnswer);
+}
+
+void PanelWindow::runImageExportPanel(const FolderPanelRequest& request,
+                                      const std::shared_ptr<ImageExportOptions>& options, int pageCount,
+                                      std::function<void(std::optional<QString>)> completion)
+{
+    folderPanels << request;
+    lastOptions = options;
+    lastPageCount = pageCount;
+    if (chooseOptions)
+        chooseOptions(*options);
+    completion(folderAnswer);
+}
+
+void PanelWindow::showErrorAlert(const QString& message, const QString& detail)
+{
+    errors << message + QStringLiteral(": ") + detail;
+}
+
+QByteArray makeScannedPdf(const QStringList& texts, const QSizeF& pageSize)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setPageSize(QPageSize(pageSize, QPageSize::Point));
+        writer.setPageMargins(QMarginsF());
+        writer.setResolution(72);
+        QPainter painter(&writer);
+        for (int i = 0; i < texts.size(); ++i) {
+            if (i > 0)
+                writer.newPage();
+            QImage picture((pageSize * 4).toSize(), QImage::Format_RGB32);
+            picture.fill(Qt::white);
+            if (!texts[i].isEmpty()) {
+                QPainter ink(&picture);
+                QFont font(QStringLiteral("DejaVu Sans"));
+                font.setPixelSize(int(pageSize.height() * 4 / 5));
+                ink.setFont(font);
+                ink.setPen(Qt::black);
+                ink.drawText(picture.rect(), Qt::AlignCenter, texts[i]);
+            }
+            painter.drawImage(QRectF(QPointF(0, 0), pageSize), picture);
+        }
+    }
+    return bytes;
+}
+
+pdf::DocumentPtr openPdf(const QByteArray& bytes)
+{
+    pdf::Result<pdf::DocumentPtr> opened = pdf::Document::fromData(bytes);
+    EXPECT_TRUE(opened.ok()) << opened.error().toStdString();
+    return opened ? opened.value() : pdf::Document::createEmpty();
+}
+
+} // namespace vmk::test

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "EditorTestSupport.h"
+#include "editor/ImageExportOptions.h"
+#include "editor/LongTask.h"
+
+#include <QPointer>
+#include <QSizeF>
+#include <QWidget>
+
+#include <deque>
+
+namespace vmk::test {
+
+// Holds per-page work back until the test releases it; released work and its hand-back run on the main
+// thread, so a test decides exactly where a cancellation or a change lands.
+class HeldRunner : public DetachedRunner {
+public:
+    void run(QObject* context, std::function<void()> work, std::function<void()> done) override;
+    // Runs the oldest held job; false when none is held.
+    bool runNext();
+    // Runs jobs (also those that released jobs start) until none is held.
+    void runAll();
+    int held() const { return int(m_jobs.size()); }
+
+private:
+    struct Job {
+        QPointer<QObject> context;
+        std::function<void()> work;
+        std::function<void()> done;
+    };
+    std::deque<Job> m_jobs;
+};
+
+// A window host with a window, programmed answers for its panels and alerts, and a record of them.
+class PanelWindow : public RecordingWindow {
+public:
+    PanelWindow();
+    QWidget* window() const override { return m_widget.get(); }
+
+    void runAlert(const AlertRequest& request, std::function<void(int)> completion) override;
+    void runSavePanel(const SavePanelRequest& request, std::function<void(std::optional<QString>)> completion) override;
+    void runImageExportPanel(const FolderPanelRequest& request, const std::shared_ptr<ImageExportOptions>& options,
+                             int pageCount, std::function<void(std::optional<QString>)> completion) override;
+    void showErrorAlert(const QString& message, const QString& detail) override;
+    void revealInFileViewer(const QString& path) override { revealed << path; }
+
+    int alertAnswer = 0;
+    std::optional<QString> saveAnswer;
+    std::optional<QString> folderAnswer;
+    // What the user picks in the image export's controls before answering.
+    std::function<void(ImageExportOptions&)> chooseOptions;
+
+    QList<AlertRequest> alerts;
+    QList<SavePanelRequest> savePanels;
+    QList<FolderPanelRequest> folderPanels;
+    std::shared_ptr<ImageExportOptions> lastOptions;
+    int lastPageCount = -1;
+    QStringList errors;
+    QStringList revealed;
+
+private:
+    std::unique_ptr<QWidget> m_widget;
+};
+
+// A PDF whose pages are pictures only (no text of their own): each text is drawn large into an image that
+// fills the page; an empty text gives a blank white picture.
+QByteArray makeScannedPdf(const QStringList& texts, const QSizeF& pageSize = QSizeF(300, 150));
+
+// Opens bytes as a PDF document (failing the test when they do not open).
+pdf::DocumentPtr openPdf(const QByteArray& bytes);
+
+} // namespace vmk::test
