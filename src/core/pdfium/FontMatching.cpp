@@ -178,10 +178,10 @@ std::optional<QByteArray> renamedNameTable(const QByteArray& table, const QStrin
     const QByteArray ascii = postScriptName.toLatin1();
     qsizetype wideAt = -1, narrowAt = -1; // where each form of the new name was appended, from storage
     for (quint16 i = 0; i < count; ++i) {
-        char* record = out.data() + 6 + 12 * i;
-        if (qFromBigEndian<quint16>(record + 6) != 6)
+        const qsizetype record = 6 + 12 * qsizetype(i);
+        if (qFromBigEndian<quint16>(out.constData() + record + 6) != 6)
             continue;
-        const quint16 platform = qFromBigEndian<quint16>(record);
+        const quint16 platform = qFromBigEndian<quint16>(out.constData() + record);
         const bool wide = platform == 0 || platform == 3;
         qsizetype& at = wide ? wideAt : narrowAt;
         const QByteArray& bytes = wide ? utf16 : ascii;
@@ -191,8 +191,9 @@ std::optional<QByteArray> renamedNameTable(const QByteArray& table, const QStrin
         }
         if (at > 0xFFFF || bytes.size() > 0xFFFF)
             return std::nullopt;
-        qToBigEndian(quint16(bytes.size()), record + 8);
-        qToBigEndian(quint16(at), record + 10);
+        // Written only now: appending may have moved the table's bytes.
+        qToBigEndian(quint16(bytes.size()), out.data() + record + 8);
+        qToBigEndian(quint16(at), out.data() + record + 10);
     }
     return out;
 }

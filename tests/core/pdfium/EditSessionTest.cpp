@@ -4,6 +4,8 @@
 
 #include "core/pdfium/EditTextRules.h"
 
+#include "platform/fonts/FontService.h"
+
 #include <gtest/gtest.h>
 
 using namespace vmk;
@@ -223,4 +225,16 @@ TEST(EditSessionTest, WhitespaceDeletesTheBlockAndLongTextReportsOverlap)
     const QString text = extractText(saved.value());
     EXPECT_FALSE(text.contains(QStringLiteral("Lonely")));
     EXPECT_TRUE(text.contains(QStringLiteral("Lower block")));
+}
+
+TEST(EditSessionTest, AnInstalledFontIsEmbeddedOncePerSession)
+{
+    VMK_OPEN_SESSION_OR_SKIP(session, makeHelveticaPdf({{"Text", {72, 700}}}));
+    const platform::Font font = platform::FontService::fontNamed(QStringLiteral("DejaVuSans"), 12);
+    const auto first = session->loadedFont(font);
+    const auto second = session->loadedFont(font.withPointSize(30));
+    ASSERT_TRUE(first.ok() && second.ok());
+    EXPECT_EQ(first.value().first, second.value().first);
+    EXPECT_EQ(first.value().second, QStringLiteral("DejaVuSans"));
+    EXPECT_EQ(session->loadedFont(platform::Font()).error(), PDFiumError::fontFailed());
 }

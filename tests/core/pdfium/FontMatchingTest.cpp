@@ -140,3 +140,35 @@ TEST(FontMatchingTest, RebuiltInstalledFontKeepsEveryTable)
     ASSERT_GT(glyfOffset, 0u);
     EXPECT_EQ(file->mid(glyfOffset, 64), font.tableData(Font::tag("glyf")).left(64));
 }
+
+TEST(FontMatchingTest, EmbeddedCopyCarriesATaggedPostScriptName)
+{
+    const Font font = FontService::fontNamed(QStringLiteral("DejaVuSans"));
+    ASSERT_TRUE(font.isValid());
+    const QString tagged = taggedName(font.postScriptName());
+    ASSERT_EQ(tagged.size(), 7 + font.postScriptName().size());
+    EXPECT_EQ(tagged.mid(6, 1), QStringLiteral("+"));
+    const std::optional<QByteArray> name = renamedNameTable(font.tableData(Font::tag("name")), tagged);
+    ASSERT_TRUE(name.has_value());
+    // Every PostScript name record now reads the tagged name, in its platform's encoding.
+    const char* d = name->constData();
+    const quint16 count = qFromBigEndian<quint16>(d + 2), storage = qFromBigEndian<quint16>(d + 4);
+    int renamed = 0;
+    for (int i = 0; i < count; ++i) {
+        const char* r = d + 6 + 12 * i;
+        if (qFromBigEndian<quint16>(r + 6) != 6)
+            continue;
+        const QByteArray bytes = name->mid(storage + qFromBigEndian<quint16>(r + 10), qFromBigEndian<quint16>(r + 8));
+        const quint16 platform = qFromBigEndian<quint16>(r);
+        const QString text = platform == 1 ? QString::fromLatin1(bytes)
+                                           : QString::fromUtf16(reinterpret_cast<const char16_t*>(
+                                                 QByteArray(bytes).data()), bytes.size() / 2);
+        if (platform == 1)
+            EXPECT_EQ(text, tagged);
+        else
+            EXPECT_EQ(text.size(), tagged.size()); // UTF-16 big-endian
+        ++renamed;
+    }
+    EXPECT_GT(renamed, 0);
+    EXPECT_FALSE(renamedNameTable(QByteArray("ab"), tagged).has_value());
+}
