@@ -1,6 +1,11 @@
 #include "chrome/CanvasRoot.h"
 
+#include "chrome/CanvasOverlays.h"
 #include "chrome/Motion.h"
+#include "chrome/OverlayMotion.h"
+#include "chrome/ScanSweep.h"
+#include "chrome/ToastView.h"
+#include "chrome/UnlockView.h"
 
 #include "editor/Editor.h"
 #include "platform/services/ReduceMotion.h"
@@ -28,6 +33,22 @@ CanvasRootPieces canvasRootPieces(const CanvasRootState& s)
     p.progressPill = s.progress && s.progressVisible;
     p.pagePill = !s.locked && !pages && s.pageCount > 0;
     return p;
+}
+
+CanvasRootState canvasRootStateOf(const Editor* editor)
+{
+    CanvasRootState s;
+    if (!editor)
+        return s;
+    s.locked = editor->isLocked();
+    s.mode = rawValue(editor->mode());
+    s.pageCount = editor->pageCount();
+    s.progress = editor->progress().has_value();
+    s.progressIsOcr = s.progress && editor->progress()->kind == TaskProgress::Kind::ocr;
+    s.progressVisible = editor->progressVisible();
+    s.toast = editor->toast().has_value();
+    s.showScanSuggestion = editor->showScanSuggestion();
+    return s;
 }
 
 CanvasRoot::CanvasRoot(Editor* editor, QWidget* parent)
@@ -60,30 +81,87 @@ CanvasRoot::CanvasRoot(Editor* editor, QWidget* parent)
         opacity->setEnabled(false);
     });
 
+    m_topStack = new TopOverlay(editor, this);
+    m_bottomStack = new BottomOverlay(editor, this);
+    auto provider = [this] { return reduceMotion(); };
+    m_topStack->setReduceMotionProvider(provider);
+    m_bottomStack->setReduceMotionProvider(provider);
+    connect(m_topStack, &TopOverlay::contentChanged, this, [this] { layoutPieces(); });
+    connect(m_bottomStack, &BottomOverlay::contentChanged, this, [this] { layoutPieces(); });
+    // The toast slot follows the editor's toast by itself.
+    auto* toasts = new ToastOverlay(editor);
+    toasts->setReduceMotionProvider(provider);
+    m_bottomStack->setToastView(toasts);
+
     if (editor) {
         for (auto signal : {&Editor::isLockedChanged, &Editor::showScanSuggestionChanged, &Editor::progressVisibleChanged})
-            connect(editor, signal, this, [this] { layoutPieces(); });
-        connect(editor, &Editor::modeChanged, this, [this] { layoutPieces(); });
-        connect(editor, &Editor::pageCountChanged, this, [this] { layoutPieces(); });
-        connect(editor, &Editor::progressChanged, this, [this] { layoutPieces(); });
-        connect(editor, &Editor::toastChanged, this, [this] { layoutPieces(); });
+            connect(editor, signal, this, [this] { syncPieces(); });
+        connect(editor, &Editor::modeChanged, this, [this] { syncPieces(); });
+        connect(editor, &Editor::pageCountChanged, this, [this] { syncPieces(); });
+        connect(editor, &Editor::progressChanged, this, [this] { syncPieces(); });
+        connect(editor, &Editor::toastChanged, this, [this] { syncPieces(); });
     }
+    syncPieces();
+}
+
+void CanvasRoot::syncPieces()
+{
+    const CanvasRootPieces p = pieces();
+    const bool reduce = reduceMotion();
+    const MotionSpec fade = curveMotion(glideCurve, 0.45, reduce);
+    if (p.scanSweep && !m_sweep) {
+        // A new sweep for every recognition task, so the band starts above the top edge each time.
+        m_sweep = new ScanSweep(reduce, this);
+        m_sweep->show();
+        fadeInPiece(m_sweep, fade);
+    } else if (!p.scanSweep && m_sweep) {
+        fadeOutAndDelete(m_sweep, fade);
+        m_sweep = nullptr;
+    }
+    if (!m_unlock) {
+        if (p.unlockView && !m_ownUnlock) {
+            m_ownUnlock = new UnlockView(m_editor, this);
+            m_ownUnlock->setReduceMotionProvider([this] { return reduceMotion(); });
+            m_ownUnlock->show();
+            fadeInPiece(m_ownUnlock, fade);
+        } else if (!p.unlockView && m_ownUnlock) {
+            fadeOutAndDelete(m_ownUnlock, fade);
+            m_ownUnlock = nullptr;
+        }
+    }
+    if (p.topOverlay && m_topStack->isHidden())
+        fadeInPiece(m_topStack, fade);
+    m_topStack->setVisible(p.topOverlay);
+    m_topStack->sync(p);
+    m_bottomStack->sync(p);
+    layoutPieces();
 }
 
 CanvasRootState CanvasRoot::state() const
 {
-    CanvasRootState s;
-    if (!m_editor)
-        return s;
-    s.locked = m_editor->isLocked();
-    s.mode = rawValue(m_editor->mode());
-    s.pageCount = m_editor->pageCount();
-    s.progress = m_editor->progress().has_value();
-    s.progressIsOcr = s.progress && m_editor->progress()->kind == TaskProgress::Kind::ocr;
-    s.progressVisible = m_editor->progressVisible();
-    s.toast = m_editor->toast().has_value();
-    s.showScanSuggestion = m_editor->showScanSuggestion();
-    return s;
+    return canvasRootStateOf(m_editor);
+}
+
+bool CanvasRoot::reduceMotion() const
+{
+    return m_reduceMotion ? m_reduceMotion() : platform::reduceMotionEnabled();
+}
+
+Editor* CanvasRoot::editor() const
+{
+    return m_editor;
+}
+
+ScanSweep* CanvasRoot::scanSweep() const
+{
+    return m_sweep;
+}
+
+QWidget* CanvasRoot::unlockView() const
+{
+    if (m_unlock)
+        return m_unlock;
+    return m_ownUnlock;
 }
 
 void CanvasRoot::setPageGridView(QWidget* view)
@@ -97,55 +175,66 @@ void CanvasRoot::setPageGridView(QWidget* view)
 void CanvasRoot::setUnlockView(QWidget* view)
 {
     m_unlock = view;
-    if (view)
+    if (view) {
         view->setParent(this);
-    layoutPieces();
+        delete m_ownUnlock.data();
+    }
+    syncPieces();
 }
 
 void CanvasRoot::setTopOverlayView(QWidget* view)
 {
-    m_top = view;
-    if (view)
-        view->setParent(this);
+    m_topStack->setPaletteView(view);
     layoutPieces();
 }
 
 void CanvasRoot::setBottomOverlayView(QWidget* view)
 {
-    m_bottom = view;
-    if (view)
-        view->setParent(this);
+    m_bottomStack->setToastView(view);
     layoutPieces();
 }
 
 void CanvasRoot::layoutPieces()
 {
+    // The stacks report their new size while they are being placed; one pass is enough.
+    if (m_laying)
+        return;
+    m_laying = true;
     const QRect all = rect();
     m_canvas->setGeometry(all.translated(0, int(std::lround(m_offset))));
     const CanvasRootPieces p = pieces();
+    // From the back: canvas, sweep, grid, unlock card, top stack, bottom stack.
+    if (m_sweep) {
+        m_sweep->setGeometry(all);
+        m_sweep->raise();
+    }
     if (m_pageGrid) {
         m_pageGrid->setVisible(p.pageGrid);
         m_pageGrid->setGeometry(all);
         m_pageGrid->raise();
     }
-    if (m_unlock) {
-        m_unlock->setVisible(p.unlockView);
-        m_unlock->setGeometry(all);
-        m_unlock->raise();
+    for (QWidget* unlock : {m_unlock.data(), static_cast<QWidget*>(m_ownUnlock.data())}) {
+        if (!unlock)
+            continue;
+        if (unlock == m_unlock)
+            unlock->setVisible(p.unlockView);
+        unlock->setGeometry(all);
+        unlock->raise();
     }
-    if (m_top) {
-        m_top->setVisible(p.topOverlay);
-        const QSize hint = m_top->sizeHint();
+    {
+        const QSize hint = m_topStack->sizeHint();
         const int w = std::min(hint.width(), std::max(0, all.width() - 32));
-        m_top->setGeometry((all.width() - w) / 2, 12, w, hint.height());
-        m_top->raise();
+        m_topStack->setGeometry((all.width() - w) / 2, 12 - m_topStack->topInset(), w, hint.height());
+        m_topStack->raise();
     }
-    if (m_bottom) {
-        const QSize hint = m_bottom->sizeHint();
+    {
+        const QSize hint = m_bottomStack->sizeHint();
         const int w = std::min(hint.width(), all.width());
-        m_bottom->setGeometry((all.width() - w) / 2, all.height() - 14 - hint.height(), w, hint.height());
-        m_bottom->raise();
+        m_bottomStack->setGeometry((all.width() - w) / 2, all.height() - 14 - hint.height() + m_bottomStack->bottomInset(),
+                                   w, hint.height());
+        m_bottomStack->raise();
     }
+    m_laying = false;
 }
 
 void CanvasRoot::startReveal()

@@ -36,17 +36,26 @@ struct CanvasRootPieces {
 };
 
 CanvasRootPieces canvasRootPieces(const CanvasRootState& state);
+// The state as the editor publishes it now (all false without an editor).
+CanvasRootState canvasRootStateOf(const Editor* editor);
 
-// The root of a document window's content: the editor's canvas, with slots over it for what floats
-// above the pages (the page grid, the unlock card, the palette at the top, toasts and pills at the
-// bottom). Pieces are hosted here as their views exist; absent ones take no room. The canvas fades in
-// and rises into place when it first comes on screen.
+class BottomOverlay;
+class ScanSweep;
+class TopOverlay;
+class UnlockView;
+
+// The root of a document window's content: the editor's canvas and, over it from the back, the scan
+// sweep, the page grid, the unlock card, the top stack (tool palette, scan banner) and the bottom stack
+// (toast, progress pill, page pill). The root makes the pieces of its own subsystem as the editor's
+// state calls for them and removes them when it no longer does (absent pieces take no room); views of
+// other subsystems (the grid, the palette, the toast) are handed in through the slots. The canvas
+// fades in and rises into place when it first comes on screen.
 class CanvasRoot : public QWidget {
     Q_OBJECT
 public:
     explicit CanvasRoot(Editor* editor, QWidget* parent = nullptr);
 
-    Editor* editor() const { return m_editor; }
+    Editor* editor() const;
     // The editor's canvas widget as hosted here, or the placeholder when the canvas has none.
     QWidget* canvasHost() const { return m_canvas; }
     void setReduceMotionProvider(std::function<bool()> provider) { m_reduceMotion = std::move(provider); }
@@ -61,9 +70,19 @@ public:
 
     // Slots for the floating pieces; the root owns what is put there and shows it by the state's rules.
     void setPageGridView(QWidget* view);
+    // Replaces the root's own unlock card.
     void setUnlockView(QWidget* view);
+    // The tool palette, at the top of the top stack.
     void setTopOverlayView(QWidget* view);
+    // The toast slot at the top of the bottom stack.
     void setBottomOverlayView(QWidget* view);
+    void setToastView(QWidget* view) { setBottomOverlayView(view); }
+
+    // The pieces on screen now (null while absent).
+    ScanSweep* scanSweep() const;
+    QWidget* unlockView() const;
+    TopOverlay* topOverlay() const { return m_topStack; }
+    BottomOverlay* bottomOverlay() const { return m_bottomStack; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -71,14 +90,19 @@ protected:
 
 private:
     void layoutPieces();
+    void syncPieces();
     void startReveal();
+    bool reduceMotion() const;
 
     QPointer<Editor> m_editor;
     QWidget* m_canvas = nullptr;
     QPointer<QWidget> m_pageGrid;
-    QPointer<QWidget> m_unlock;
-    QPointer<QWidget> m_top;
-    QPointer<QWidget> m_bottom;
+    QPointer<QWidget> m_unlock;  // handed in; replaces the own card
+    QPointer<UnlockView> m_ownUnlock;
+    QPointer<ScanSweep> m_sweep;
+    TopOverlay* m_topStack = nullptr;
+    BottomOverlay* m_bottomStack = nullptr;
+    bool m_laying = false;
     std::function<bool()> m_reduceMotion;
     bool m_revealed = false;
     double m_offset = 0;

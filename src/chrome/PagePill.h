@@ -1,0 +1,56 @@
+#pragma once
+
+#include "chrome/Glass.h"
+
+#include <QPointer>
+
+class QLabel;
+class QLineEdit;
+class QToolButton;
+
+namespace vmk {
+class Editor;
+}
+
+namespace vmk::chrome {
+
+// The capsule at the bottom of the window that says which page shows and how many there are, steps to
+// the previous or next page and takes a typed page number. Go to Page opens its field through the
+// "Vellumark.beginGoToPage" notification, for this pill's editor only. It changes no page itself: the
+// editor moves the canvas and the pill follows the editor's page.
+class PagePill : public GlassSurface {
+    Q_OBJECT
+public:
+    explicit PagePill(Editor* editor, QWidget* parent = nullptr);
+
+    bool isEditing() const { return m_editing; }
+    QLineEdit* field() const { return m_field; }
+    QLabel* pageLabel() const { return m_page; }
+    QLabel* totalLabel() const { return m_total; }
+    QToolButton* previousButton() const { return m_previous; }
+    QToolButton* nextButton() const { return m_next; }
+
+    // Shows the field with the current page number; it takes the focus one main-loop turn later.
+    void beginEditing();
+    // Return in the field: goes to a typed page, reports one out of reach, drops anything else.
+    void commit();
+    // Escape, or the field lost the focus: closes the field without going anywhere.
+    void cancelEditing();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void refresh();
+    void setEditing(bool editing);
+
+    QPointer<Editor> m_editor;
+    QToolButton* m_previous = nullptr;
+    QLabel* m_page = nullptr;
+    QLineEdit* m_field = nullptr;
+    QLabel* m_total = nullptr;
+    QToolButton* m_next = nullptr;
+    bool m_editing = false;
+};
+
+} // namespace vmk::chrome
