@@ -1,0 +1,89 @@
+#include "panels/CompressRules.h"
+
+#include "panels/ByteCountText.h"
+#include "platform/pdf/Document.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QUuid>
+
+#include <cmath>
+
+namespace vmk::panels {
+
+QString presetTitle(CompressionPreset preset)
+{
+    switch (preset) {
+    case CompressionPreset::light:
+        return QStringLiteral("Low");
+    case CompressionPreset::balanced:
+        return QStringLiteral("Medium");
+    case CompressionPreset::tiny:
+        return QStringLiteral("High");
+    }
+    return {};
+}
+
+QString presetDescription(CompressionPreset preset)
+{
+    const QString note = QStringLiteral(" Scanned and photo pages are re-rendered; text stays sharp and selectable.");
+    switch (preset) {
+    case CompressionPreset::light:
+        return QStringLiteral("Barely touches quality.");
+    case CompressionPreset::balanced:
+        return QStringLiteral("Smaller. Still looks great.") + note;
+    case CompressionPreset::tiny:
+        return QStringLiteral("Smallest. Fine for email.") + note;
+    }
+    return {};
+}
+
+std::optional<SavingText> savingText(qint64 originalBytes, qint64 compressedBytes)
+{
+    if (originalBytes < 1)
+        return std::nullopt;
+    // Exactly this form: one minus the quotient, so borderline savings round the way they always have.
+    const double saving = 1.0 - double(compressedBytes) / double(originalBytes);
+    if (saving > 0.005)
+        return SavingText{QStringLiteral("\u2212%1%").arg(qint64(std::round(saving * 100))), true};
+    return SavingText{QCoreApplication::translate("CompressSheet", "Already lean"), false};
+}
+
+QString compressedFileName(const QString& baseName)
+{
+    return baseName + QStringLiteral(" (compressed).pdf");
+}
+
+QString compressedSavedToast(qint64 compressedBytes, qint64 originalBytes)
+{
+    return QCoreApplication::translate("CompressSheet", "Saved %1, down from %2.")
+        .arg(fileSizeText(compressedBytes), fileSizeText(originalBytes));
+}
+
+std::optional<QByteArray> takeSnapshot(const pdf::Document& document)
+{
+    const QString path = QDir(QDir::tempPath())
+                             .filePath(QStringLiteral("vmk-") + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()
+                                       + QStringLiteral(".pdf"));
+    std::optional<QByteArray> bytes;
+    if (document.write(path)) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            bytes.reset();
+    }
+    core::PDFOps::removeFile(path);
+    return bytes;
+}
+
+std::optional<QByteArray> compressSnapshot(const QByteArray& snapshot, CompressionPreset preset)
+{
+    auto opened = pdf::Document::fromData(snapshot);
+    if (!opened)
+        return std::nullopt;
+    return core::PDFOps::compress(**opened, preset, snapshot);
+}
+
+} // namespace vmk::panels

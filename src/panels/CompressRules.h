@@ -1,0 +1,41 @@
+#pragma once
+
+#include "core/Compression.h"
+#include "platform/pdf/PdfTypes.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace vmk::panels {
+
+using core::PDFOps::CompressionPreset;
+
+// "Low", "Medium", "High".
+QString presetTitle(CompressionPreset preset);
+// The description under the size row, with the re-render note for the two stronger presets.
+QString presetDescription(CompressionPreset preset);
+
+// The saving of a compressed copy over its original: "−60 %"-style text in the accent colour, or
+// "Already lean" when it saves half a percent or less. Nothing when the original is empty.
+struct SavingText {
+    QString text;
+    bool accent = false;
+};
+std::optional<SavingText> savingText(qint64 originalBytes, qint64 compressedBytes);
+
+// "<base> (compressed).pdf".
+QString compressedFileName(const QString& baseName);
+// "Saved <compressed>, down from <original>."
+QString compressedSavedToast(qint64 compressedBytes, qint64 originalBytes);
+
+// The document as it stands, written to a fresh temporary file ("vmk-<uuid>.pdf" in the temporary
+// folder), read back and removed. Nothing when it cannot be written or read.
+std::optional<QByteArray> takeSnapshot(const pdf::Document& document);
+
+// Opens the snapshot and compresses it; nothing when it does not open or cannot be compressed. Safe to
+// call away from the main thread.
+std::optional<QByteArray> compressSnapshot(const QByteArray& snapshot, CompressionPreset preset);
+
+} // namespace vmk::panels

@@ -1,0 +1,231 @@
+#include "panels/SearchSidebar.h"
+
+#include "chrome/ChromeStyle.h"
+#include "editor/Editor.h"
+#include "panels/FormParts.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProgressBar>
+#include <QStackedLayout>
+#include <QStyledItemDelegate>
+#include <QTextDocument>
+#include <QVBoxLayout>
+
+namespace vmk::panels {
+
+namespace {
+
+enum Role { PageRole = Qt::UserRole + 1, SnippetRole, CurrentRole };
+
+constexpr int kRowPadding = 3;
+constexpr int kSideInset = 8;
+
+// A hit row: "Page n" over the snippet (two lines at most, the match in semibold); the current hit on a
+// rounded accent tint with an accent page label.
+class HitDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        const QPalette& pal = option.palette;
+        const QColor accent = chrome::accentColor(pal);
+        const bool current = index.data(CurrentRole).toBool();
+        const QRectF row = QRectF(option.rect).adjusted(4, 1, -4, -1);
+        if (current) {
+            QColor tint = accent;
+            tint.setAlphaF(0.14);
+            QPainterPath path;
+            path.addRoundedRect(row, 6, 6);
+            painter->fillPath(path, tint);
+        } else if (option.state & QStyle::State_MouseOver) {
+            QColor hover = pal.color(QPalette::WindowText);
+            hover.setAlphaF(0.05);
+            QPainterPath path;
+            path.addRoundedRect(row, 6, 6);
+            painter->fillPath(path, hover);
+        }
+        const QRect content = option.rect.adjusted(kSideInset, kRowPadding, -kSideInset, -kRowPadding);
+        const QFont pageFont = pageLabelFont();
+        painter->setFont(pageFont);
+        painter->setPen(current ? accent : chrome::secondaryTextColor(pal));
+        const int pageHeight = QFontMetrics(pageFont).height();
+        painter->drawText(QRect(content.left(), content.top(), content.width(), pageHeight),
+                          Qt::AlignLeft | Qt::AlignVCenter, index.data(PageRole).toString());
+
+        QTextDocument doc;
+        configure(doc, index.data(SnippetRole).toString(), content.width(), pal);
+        const int snippetTop = content.top() + pageHeight + 2;
+        const int maxHeight = twoLineHeight();
+        painter->translate(content.left(), snippetTop);
+        painter->setClipRect(QRect(0, 0, content.width(), maxHeight));
+        QAbstractTextDocumentLayout::PaintContext context;
+        context.palette.setColor(QPalette::Text, chrome::secondaryTextColor(pal));
+        doc.documentLayout()->draw(painter, context);
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const int width = std::max(60, option.rect.width() > 0 ? option.rect.width() : 220) - 2 * kSideInset;
+        QTextDocument doc;
+        configure(doc, index.data(SnippetRole).toString(), width, option.palette);
+        const int snippet = std::min(int(std::ceil(doc.size().height())), twoLineHeight());
+        return {width, 2 * kRowPadding + QFontMetrics(pageLabelFont()).height() + 2 + snippet};
+    }
+
+private:
+    static QFont pageLabelFont()
+    {
+        QFont font = chrome::captionFont();
+        font.setPointSizeF(font.pointSizeF() * 0.92);
+        font.setWeight(QFont::DemiBold);
+        return font;
+    }
+    static int twoLineHeight() { return QFontMetrics(chrome::calloutFont()).lineSpacing() * 2 + 2; }
+    static void configure(QTextDocument& doc, const QString& html, int width, const QPalette&)
+    {
+        doc.setDefaultFont(chrome::calloutFont());
+        doc.setDocumentMargin(0);
+        doc.setHtml(html);
+        doc.setTextWidth(width);
+    }
+};
+
+} // namespace
+
+SearchSidebar::SearchSidebar(Editor* editor, QWidget* parent)
+    : QWidget(parent), m_editor(editor)
+{
+    m_stack = new QStackedLayout(this);
+    m_empty = new EmptyStateView(QStringLiteral("magnifyingglass"), QString(), QString(), this);
+    m_results = new QWidget(this);
+    auto* column = new QVBoxLayout(m_results);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    auto* headerRow = new QHBoxLayout;
+    headerRow->setContentsMargins(14, 6, 14, 4);
+    m_header = new QLabel(m_results);
+    QFont headerFont = chrome::captionFont();
+    headerFont.setWeight(QFont::Medium);
+    m_header->setFont(headerFont);
+    QPalette headerPalette = m_header->palette();
+    headerPalette.setColor(QPalette::WindowText, chrome::secondaryTextColor(headerPalette));
+    m_header->setPalette(headerPalette);
+    m_spinner = new QProgressBar(m_results);
+    m_spinner->setRange(0, 0);
+    m_spinner->setTextVisible(false);
+    m_spinner->setFixedSize(40, 6);
+    headerRow->addWidget(m_header);
+    headerRow->addStretch(1);
+    headerRow->addWidget(m_spinner);
+    column->addLayout(headerRow);
+    m_list = new QListWidget(m_results);
+    m_list->setFrameShape(QFrame::NoFrame);
+    m_list->setItemDelegate(new HitDelegate(m_list));
+    m_list->setMouseTracking(true);
+    m_list->setSelectionMode(QAbstractItemView::NoSelection);
+    m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_list->setResizeMode(QListView::Adjust);
+    m_list->setAutoFillBackground(false);
+    m_list->viewport()->setAutoFillBackground(false);
+    m_list->setAccessibleName(tr("Search Results"));
+    column->addWidget(m_list, 1);
+    m_stack->addWidget(m_empty);
+    m_stack->addWidget(m_results);
+    connect(m_list, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { activateRow(m_list->row(item)); });
+
+    if (editor) {
+        connect(editor, &Editor::searchTextChanged, this, &SearchSidebar::refresh);
+        connect(editor, &Editor::isSearchingChanged, this, &SearchSidebar::refresh);
+        connect(editor, &Editor::searchHitsChanged, this, [this] {
+            reloadHits();
+            refresh();
+        });
+        connect(editor, &Editor::currentHitChanged, this, &SearchSidebar::followCurrentHit);
+    }
+    reloadHits();
+    refresh();
+}
+
+void SearchSidebar::activateRow(int row)
+{
+    if (!m_editor || row < 0 || row >= m_list->count())
+        return;
+    m_editor->selectHit(m_list->item(row)->data(Qt::UserRole).toInt());
+}
+
+void SearchSidebar::refresh()
+{
+    const QString text = m_editor ? m_editor->searchText() : QString();
+    const int count = m_editor ? int(m_editor->searchHits().size()) : 0;
+    const bool searching = m_editor && m_editor->isSearching();
+    m_state = searchListState(text, count, searching);
+    switch (m_state) {
+    case SearchListState::prompt:
+        m_empty->setContent(QStringLiteral("magnifyingglass"), tr("Search This PDF"),
+                            tr("Press Ctrl+F and start typing. Every match shows up here."));
+        m_stack->setCurrentWidget(m_empty);
+        break;
+    case SearchListState::noResults:
+        m_empty->setContent(QStringLiteral("magnifyingglass"), tr("No Results for “%1”").arg(searchQuery(text)),
+                            tr("Check the spelling or try a new search."));
+        m_stack->setCurrentWidget(m_empty);
+        break;
+    case SearchListState::results:
+        m_header->setText(matchCountText(count, searching));
+        m_spinner->setVisible(searching);
+        m_stack->setCurrentWidget(m_results);
+        break;
+    }
+}
+
+void SearchSidebar::reloadHits()
+{
+    const QList<SearchHit> hits = m_editor ? m_editor->searchHits() : QList<SearchHit>();
+    const std::optional<int> current = m_editor ? m_editor->currentHit() : std::nullopt;
+    // Hits arrive in batches that extend the list: keep the rows there are and add the new ones, so the
+    // scroll position holds while a search runs.
+    if (m_list->count() > hits.size())
+        m_list->clear();
+    for (int i = 0; i < m_list->count(); ++i)
+        if (m_list->item(i)->data(Qt::UserRole).toInt() != hits[i].id) {
+            m_list->clear();
+            break;
+        }
+    for (int i = int(m_list->count()); i < hits.size(); ++i) {
+        const SearchHit& hit = hits[i];
+        auto* item = new QListWidgetItem(m_list);
+        item->setData(Qt::UserRole, hit.id);
+        item->setData(PageRole, hitPageText(hit.pageIndex));
+        item->setData(SnippetRole, snippetHtml(hit));
+        item->setData(CurrentRole, current == hit.id);
+        item->setData(Qt::AccessibleTextRole, hitPageText(hit.pageIndex) + QStringLiteral(": ") + hit.snippet);
+    }
+}
+
+void SearchSidebar::followCurrentHit()
+{
+    const std::optional<int> current = m_editor ? m_editor->currentHit() : std::nullopt;
+    QListWidgetItem* target = nullptr;
+    for (int i = 0; i < m_list->count(); ++i) {
+        QListWidgetItem* item = m_list->item(i);
+        const bool isCurrent = current && item->data(Qt::UserRole).toInt() == *current;
+        if (item->data(CurrentRole).toBool() != isCurrent)
+            item->setData(CurrentRole, isCurrent);
+        if (isCurrent)
+            target = item;
+    }
+    // Only a move to a hit scrolls, just far enough to show it.
+    if (target)
+        m_list->scrollToItem(target, QAbstractItemView::EnsureVisible);
+}
+
+} // namespace vmk::panels
