@@ -23,7 +23,7 @@ const QSet<QString>& unwiredCommands()
 {
     static const QSet<QString> commands = {
         "findInDocument:", "findNextResult:", "findPreviousResult:", "useSelectionForFind:", "showSidebarTab:",
-        "startSlideshow:", "exportImages:", "exportText:", "exportCompressed:", "exportFlattened:",
+        "exportImages:", "exportText:", "exportCompressed:", "exportFlattened:",
         "protectDocument:", "removeDocumentPassword:", "makeSearchable:", "applyRedactions:", "newSignature:",
         "toggleSidebar:", "toggleInspector:",
     };
@@ -202,6 +202,8 @@ void DocumentWindowController::performCommand(const QString& action, int tag)
             after = e->pageIndex();
         }
         e->insertBlankPage(after);
+    } else if (action == QLatin1String("startSlideshow:")) {
+        startSlideshow();
     } else if (action == QLatin1String("startCrop:")) {
         applyMode(EditorMode::annotate);
         e->setTool(Tool::crop);

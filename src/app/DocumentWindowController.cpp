@@ -8,6 +8,8 @@
 #include "chrome/CanvasRoot.h"
 #include "chrome/ModeSwitcher.h"
 #include "core/VMKDocument.h"
+#include "views/PageOrganizerView.h"
+#include "views/PresentationWindow.h"
 #include "platform/doc/DocumentController.h"
 #include "platform/services/ReduceMotion.h"
 #include "platform/services/UserDefaults.h"
@@ -159,6 +161,8 @@ void DocumentWindowController::buildSplitView()
     m_sidebar = makePaneSlot("sidebar", 180, 340);
     m_content = new chrome::CanvasRoot(m_editor.get());
     m_content->setMinimumWidth(360);
+    m_pageGrid = new views::PageOrganizerView(m_editor.get(), views::PageOrganizerView::Style::grid);
+    m_content->setPageGridView(m_pageGrid);
     m_inspector = makePaneSlot("inspector", 250, 340);
     m_split->addWidget(m_sidebar);
     m_split->addWidget(m_content);
@@ -377,12 +381,37 @@ void DocumentWindowController::closeWindow()
     CommandRouter::shared().removeWindowResponder(m_window);
 }
 
+views::PresentationController* DocumentWindowController::presentation() const
+{
+    return m_presentation.data();
+}
+
+void DocumentWindowController::startSlideshow()
+{
+    if (m_editor->isLocked() || m_editor->pageCount() < 1 || m_presentation)
+        return;
+    QPointer<DocumentWindowController> self(this);
+    m_presentation = new views::PresentationController(m_editor->pdfDocument(), m_editor->pageIndex(), [self](int last) {
+        if (!self)
+            return;
+        self->m_editor->goToPage(last);
+        // Dropped later: the end is reported from inside the presentation's own window events.
+        if (self->m_presentation)
+            self->m_presentation->deleteLater();
+        self->m_presentation = nullptr;
+    }, this);
+    m_presentation->start();
+}
+
 void DocumentWindowController::windowWillClose()
 {
     if (m_editor->mode() == EditorMode::pages && !m_sidebarWasCollapsed)
         setSidebarCollapsed(false);
     if (m_editor->progress() && m_editor->progress()->cancel)
         m_editor->progress()->cancel();
+    // A slideshow in full screen leaves it first and ends itself once it has left.
+    if (m_presentation && !m_presentation->ended())
+        m_presentation->exit();
     removeSharedCopies();
 }
 

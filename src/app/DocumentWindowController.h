@@ -23,6 +23,10 @@ class QToolButton;
 namespace vmk::core {
 class VMKDocument;
 }
+namespace vmk::views {
+class PageOrganizerView;
+class PresentationController;
+}
 namespace vmk::chrome {
 class CanvasRoot;
 class ModeSwitcher;
@@ -133,6 +137,12 @@ public:
     // The file is removed when the window closes.
     QString shareableFile();
 
+    // The page grid of Pages mode, hosted over the canvas.
+    views::PageOrganizerView* pageGrid() const { return m_pageGrid; }
+    // The running slideshow, or null. Starts only for an unlocked document with pages.
+    views::PresentationController* presentation() const;
+    void startSlideshow();
+
     // The user asked to close the window; answers whether it may close.
     bool windowShouldClose();
     void noteWindowFrameChanged();
@@ -167,6 +177,8 @@ private:
     bool m_closing = false;
     bool m_frameRestored = false;
     QStringList m_sharedCopies;
+    views::PageOrganizerView* m_pageGrid = nullptr;
+    QPointer<views::PresentationController> m_presentation;
 };
 
 } // namespace vmk::app
