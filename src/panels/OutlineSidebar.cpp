@@ -27,6 +27,7 @@ OutlineSidebar::OutlineSidebar(Editor* editor, QWidget* parent)
     m_tree->setAutoFillBackground(false);
     m_tree->viewport()->setAutoFillBackground(false);
     m_tree->setAccessibleName(tr("Contents"));
+    m_tree->setStyleSheet(QStringLiteral("QTreeView::item { padding: 3px 0px; }"));
     m_empty = new EmptyStateView(QStringLiteral("list.bullet.indent"), tr("No Table of Contents"),
                                  tr("This PDF keeps things casual. Try thumbnails or search."), this);
     m_stack->addWidget(m_tree);
