@@ -1,12 +1,15 @@
 #include "app/AppDelegate.h"
 
+#include "app/Acknowledgements.h"
 #include "app/AppDocumentController.h"
+#include "app/CombineView.h"
 #include "app/AppIcon.h"
 #include "app/LaunchTiming.h"
 #include "app/MainMenu.h"
 #include "app/Presenters.h"
 #include "app/WelcomeView.h"
 
+#include "platform/icons/SymbolIcons.h"
 #include "platform/services/NotificationCenter.h"
 #include "platform/services/Scheduler.h"
 #include "platform/services/UserDefaults.h"
@@ -119,6 +122,8 @@ AppDelegate::~AppDelegate()
     if (m_controller)
         m_controller->setWelcomeWindowPresence({}, {});
     delete m_welcomeWindow.data();
+    delete m_combineWindow.data();
+    delete m_acknowledgementsWindow.data();
     if (g_delegate == this)
         g_delegate = nullptr;
 }
@@ -217,6 +222,11 @@ void AppDelegate::showWelcomeWindow()
         if (controller)
             controller->openPaths({path});
     };
+    QPointer<AppDelegate> self(this);
+    actions.combine = [self] {
+        if (self)
+            self->showCombineWindow();
+    };
     auto* view = new WelcomeView(m_controller ? m_controller->recentDocumentPaths() : QStringList(), actions);
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -245,6 +255,71 @@ void AppDelegate::closeWelcomeIfDocumentsOpen()
     window->deleteLater();
 }
 
+// A window for one of the delegate's own views, centred on the screen.
+static QWidget* makeAuxiliaryWindow(const QString& name, const QString& title, QSize size)
+{
+    auto* window = new QWidget(nullptr, Qt::Window);
+    window->setObjectName(name);
+    window->setWindowTitle(title);
+    window->resize(size);
+    if (QScreen* screen = QApplication::primaryScreen())
+        window->move(screen->availableGeometry().center() - QPoint(size.width() / 2, size.height() / 2));
+    return window;
+}
+
+void AppDelegate::showCombineWindow()
+{
+    if (m_combineWindow) {
+        m_combineWindow->show();
+        m_combineWindow->raise();
+        m_combineWindow->activateWindow();
+        return;
+    }
+    QWidget* window = makeAuxiliaryWindow(QStringLiteral("CombineWindow"), QStringLiteral("Combine PDFs"), QSize(520, 460));
+    window->setMinimumSize(420, 360);
+    // Closing discards the window and its list; the next request starts afresh.
+    window->setAttribute(Qt::WA_DeleteOnClose, true);
+    QPointer<QWidget> weak(window);
+    auto* view = new CombineView([weak] {
+        if (weak)
+            weak->close();
+    });
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view);
+    QMenuBar* hidden = buildMainMenu(window);
+    hidden->hide();
+    window->addActions(commandActions(hidden));
+    m_combineWindow = window;
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void AppDelegate::showAcknowledgements()
+{
+    if (!m_acknowledgementsWindow) {
+        QWidget* window = makeAcknowledgementsWindow(acknowledgementsText(platform::applicationDataDirectory()));
+        if (QScreen* screen = QApplication::primaryScreen())
+            window->move(screen->availableGeometry().center() - QPoint(window->width() / 2, window->height() / 2));
+        m_acknowledgementsWindow = window;
+    }
+    m_acknowledgementsWindow->show();
+    m_acknowledgementsWindow->raise();
+    m_acknowledgementsWindow->activateWindow();
+}
+
+void AppDelegate::showAbout()
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(QStringLiteral("About Vellumark"));
+    box.setIconPixmap(QApplication::windowIcon().pixmap(64, 64));
+    box.setText(QStringLiteral("<b>Vellumark</b>"));
+    box.setInformativeText(aboutCredits());
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}
+
 bool AppDelegate::respondsToCommand(const QString& action) const
 {
     return delegateCommands().contains(action);
@@ -253,9 +328,6 @@ bool AppDelegate::respondsToCommand(const QString& action) const
 CommandValidation AppDelegate::validateCommand(const QString& action, int) const
 {
     CommandValidation v;
-    // The combine window, the acknowledgements window and the About panel arrive with their own work.
-    if (action == QLatin1String("combinePDFs:") || action == QLatin1String("showAcknowledgements:"))
-        v.enabled = false;
     const bool hasWindow = QApplication::activeWindow() != nullptr;
     if (action == QLatin1String("performMiniaturize:") || action == QLatin1String("performZoom:")
         || action == QLatin1String("toggleFullScreen:") || action == QLatin1String("performClose:"))
@@ -269,10 +341,11 @@ void AppDelegate::performCommand(const QString& action, int)
     if (action == QLatin1String("showWelcome:")) {
         showWelcomeWindow();
     } else if (action == QLatin1String("showAbout:")) {
-        QMessageBox::about(window, QStringLiteral("About Vellumark"),
-                           QStringLiteral("<b>Vellumark</b><p>Read, mark up, edit, sign, organize, compress, protect, "
-                                          "redact and OCR.<br>Free forever. No accounts. No tracking. Nothing leaves "
-                                          "your computer.</p><p>Text and image editing uses PDFium (BSD-3-Clause).</p>"));
+        showAbout();
+    } else if (action == QLatin1String("combinePDFs:")) {
+        showCombineWindow();
+    } else if (action == QLatin1String("showAcknowledgements:")) {
+        showAcknowledgements();
     } else if (action == QLatin1String("openSupport:")) {
         QDesktopServices::openUrl(supportUrl());
     } else if (action == QLatin1String("openPrivacy:")) {

@@ -41,6 +41,14 @@ public:
     void showWelcomeWindow();
     void closeWelcomeIfDocumentsOpen();
 
+    // The combine window while it is open; closing it discards it and its list.
+    QWidget* combineWindow() const { return m_combineWindow; }
+    void showCombineWindow();
+    // Built on first use and kept for the life of the process.
+    QWidget* acknowledgementsWindow() const { return m_acknowledgementsWindow; }
+    void showAcknowledgements();
+    void showAbout();
+
     // CommandResponder: About, Welcome, Help and the window commands.
     bool respondsToCommand(const QString& action) const override;
     CommandValidation validateCommand(const QString& action, int tag) const override;
@@ -52,6 +60,8 @@ public:
 private:
     DocumentController* m_controller;
     QPointer<QWidget> m_welcomeWindow;
+    QPointer<QWidget> m_combineWindow;
+    QPointer<QWidget> m_acknowledgementsWindow;
     quint64 m_observer = 0;
 };
 

@@ -34,6 +34,8 @@ BouncingSymbol::BouncingSymbol(const QString& symbol, int size, QWidget* parent)
     : QWidget(parent), m_symbol(symbol), m_size(size)
 {
     setAccessibleName(symbol);
+    // Room for the hop above the symbol, so it is never clipped.
+    setFixedSize(sizeHint());
     m_hop.setStartValue(0.0);
     m_hop.setEndValue(1.0);
     m_hop.setDuration(420);
@@ -51,7 +53,7 @@ BouncingSymbol::BouncingSymbol(const QString& symbol, int size, QWidget* parent)
 
 QSize BouncingSymbol::sizeHint() const
 {
-    return QSize(m_size + 4, m_size + 10);
+    return QSize(m_size + 4, m_size + 18);
 }
 
 void BouncingSymbol::bounce()
@@ -65,7 +67,7 @@ void BouncingSymbol::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     const QPixmap pixmap = platform::symbolPixmap(m_symbol, m_size, secondaryTextColor(palette()), devicePixelRatioF());
-    const QPointF at((width() - m_size) / 2.0, (height() - m_size) / 2.0 + m_lift);
+    const QPointF at((width() - m_size) / 2.0, height() - m_size - 2 + m_lift);
     painter.drawPixmap(at, pixmap);
 }
 
@@ -123,6 +125,9 @@ UnlockView::UnlockView(Editor* editor, QWidget* parent) : QWidget(parent), m_edi
     m_offset = new SpringValue(this);
     connect(m_offset, &SpringValue::valueChanged, this, [this] { placeField(); });
     placeField();
+
+    // The card's height follows its content at its fixed width, wrapped title lines included.
+    m_card->setFixedHeight(column->totalHeightForWidth(m_card->width()));
 
     auto* centre = new QVBoxLayout(this);
     centre->setContentsMargins(0, 0, 0, 0);
