@@ -22,10 +22,9 @@ namespace {
 const QSet<QString>& unwiredCommands()
 {
     static const QSet<QString> commands = {
-        "findInDocument:", "findNextResult:", "findPreviousResult:", "useSelectionForFind:", "showSidebarTab:",
-        "exportImages:", "exportText:", "exportCompressed:", "exportFlattened:",
-        "protectDocument:", "removeDocumentPassword:", "makeSearchable:", "applyRedactions:", "newSignature:",
-        "toggleSidebar:", "toggleInspector:",
+        "findInDocument:", "findNextResult:", "findPreviousResult:", "useSelectionForFind:",
+        "exportImages:", "exportText:", "exportFlattened:",
+        "makeSearchable:", "applyRedactions:", "newSignature:",
     };
     return commands;
 }
@@ -72,6 +71,7 @@ DocumentCommandState DocumentWindowController::commandState() const
     s.progressShowing = m_editor->progress().has_value();
     s.sidebarOpen = !isSidebarCollapsed();
     s.inspectorOpen = !isInspectorCollapsed();
+    s.passwordProtected = m_editor->isPasswordProtected();
     return s;
 }
 
@@ -202,6 +202,21 @@ void DocumentWindowController::performCommand(const QString& action, int tag)
             after = e->pageIndex();
         }
         e->insertBlankPage(after);
+    } else if (action == QLatin1String("toggleSidebar:")) {
+        setSidebarCollapsed(!isSidebarCollapsed());
+    } else if (action == QLatin1String("toggleInspector:")) {
+        setInspectorCollapsed(!isInspectorCollapsed());
+    } else if (action == QLatin1String("showSidebarTab:")) {
+        if (const auto tab = sidebarTabFromRaw(tag)) {
+            e->setSidebarTab(*tab);
+            revealSidebar();
+        }
+    } else if (action == QLatin1String("exportCompressed:")) {
+        presentCompressSheet();
+    } else if (action == QLatin1String("protectDocument:")) {
+        presentPasswordSheet();
+    } else if (action == QLatin1String("removeDocumentPassword:")) {
+        confirmRemovePassword();
     } else if (action == QLatin1String("startSlideshow:")) {
         startSlideshow();
     } else if (action == QLatin1String("startCrop:")) {

@@ -8,6 +8,11 @@
 #include "chrome/CanvasRoot.h"
 #include "chrome/ModeSwitcher.h"
 #include "core/VMKDocument.h"
+#include "panels/CompressSheet.h"
+#include "panels/InspectorView.h"
+#include "panels/PasswordSheet.h"
+#include "panels/SheetHost.h"
+#include "panels/SidebarView.h"
 #include "views/PageOrganizerView.h"
 #include "views/PresentationWindow.h"
 #include "platform/doc/DocumentController.h"
@@ -21,6 +26,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QToolBar>
+#include <QVBoxLayout>
 
 namespace vmk::app {
 
@@ -132,6 +138,8 @@ DocumentWindowController::DocumentWindowController(core::VMKDocument* document, 
     connect(m_editor.get(), &Editor::progressChanged, this, [] { CommandRouter::shared().invalidate(); });
     connect(m_editor.get(), &Editor::displayModeChanged, this, [] { CommandRouter::shared().invalidate(); });
     connect(m_editor.get(), &Editor::organizerSelectionChanged, this, [] { CommandRouter::shared().invalidate(); });
+    connect(m_editor.get(), &Editor::documentVersionChanged, this, [] { CommandRouter::shared().invalidate(); });
+    connect(m_editor.get(), &Editor::sidebarTabChanged, this, [] { CommandRouter::shared().invalidate(); });
     connect(m_document, &platform::Document::displayNameChanged, this, [this] { updateSubtitle(); });
     m_modeSwitcher->setMode(rawValue(m_editor->mode()));
     m_modeSwitcher->setLocked(m_editor->isLocked());
@@ -167,6 +175,15 @@ void DocumentWindowController::buildSplitView()
     m_split->addWidget(m_sidebar);
     m_split->addWidget(m_content);
     m_split->addWidget(m_inspector);
+    auto* sidebarLayout = new QVBoxLayout(m_sidebar);
+    sidebarLayout->setContentsMargins(0, 0, 0, 0);
+    sidebarLayout->addWidget(new panels::SidebarView(m_editor.get(), [](Editor* editor) -> QWidget* {
+        return new views::PageOrganizerView(editor, views::PageOrganizerView::Style::sidebar);
+    }));
+    auto* inspectorLayout = new QVBoxLayout(m_inspector);
+    inspectorLayout->setContentsMargins(0, 0, 0, 0);
+    connect(&m_inspectorVisibility, &InspectorVisibility::visibleChanged, this,
+            &DocumentWindowController::followInspectorVisibility);
     m_split->setStretchFactor(0, 0);
     m_split->setStretchFactor(1, 1);
     m_split->setStretchFactor(2, 0);
@@ -182,6 +199,54 @@ void DocumentWindowController::buildSplitView()
     m_editor->scheduler().schedule(0, [self] {
         if (self)
             self->m_inspectorVisibility.setVisible(!self->isInspectorCollapsed());
+    });
+}
+
+void DocumentWindowController::followInspectorVisibility(bool visible)
+{
+    QLayout* layout = m_inspector->layout();
+    while (QLayoutItem* item = layout->takeAt(0)) {
+        if (QWidget* w = item->widget())
+            w->deleteLater();
+        delete item;
+    }
+    if (visible)
+        layout->addWidget(new panels::InspectorView(m_editor.get()));
+}
+
+void DocumentWindowController::presentPasswordSheet()
+{
+    if (m_editor->isLocked() || !m_window)
+        return;
+    Editor* editor = m_editor.get();
+    panels::presentSheet(m_window, [editor](std::function<void()> dismiss) {
+        return new panels::PasswordSheet(editor, std::move(dismiss));
+    });
+}
+
+void DocumentWindowController::presentCompressSheet()
+{
+    if (m_editor->isLocked() || !m_window)
+        return;
+    Editor* editor = m_editor.get();
+    panels::presentSheet(m_window, [editor](std::function<void()> dismiss) {
+        return new panels::CompressSheet(editor, std::move(dismiss));
+    });
+}
+
+void DocumentWindowController::confirmRemovePassword()
+{
+    if (!m_window || !m_editor->isPasswordProtected() || m_editor->isLocked())
+        return;
+    AlertRequest request;
+    request.message = QStringLiteral("Remove the password?");
+    request.informativeText
+        = QStringLiteral("The PDF will open for anyone, no password needed. The change is saved with the document.");
+    request.buttons = {QStringLiteral("Remove Password"), QStringLiteral("Cancel")};
+    QPointer<DocumentWindowController> self(this);
+    runAlert(request, [self](int button) {
+        if (self && button == 0)
+            self->m_editor->removePassword();
     });
 }
 

@@ -6,6 +6,7 @@
 #include "core/DocumentHost.h"
 #include "editor/Editor.h"
 #include "editor/EditorWindowHost.h"
+#include "panels/InspectorControls.h"
 #include "platform/doc/WindowController.h"
 #include "platform/services/Scheduler.h"
 
@@ -84,7 +85,8 @@ class DocumentWindowController : public QObject,
                                  public platform::WindowController,
                                  public EditorWindowHost,
                                  public core::DocumentHost,
-                                 public CommandResponder {
+                                 public CommandResponder,
+                                 public panels::DocumentSheetActions {
     Q_OBJECT
 public:
     // canvasFactory: the editor's canvas (the plain PDF view when not given).
@@ -125,6 +127,10 @@ public:
     void commitPendingEdits() override;
     void didSave(bool userInitiated) override;
     void didRevert() override;
+    // panels::DocumentSheetActions: sheets on the window, none while locked or without a window.
+    void presentPasswordSheet() override;
+    void confirmRemovePassword() override;
+    void presentCompressSheet() override;
     // CommandResponder
     bool respondsToCommand(const QString& action) const override;
     CommandValidation validateCommand(const QString& action, int tag) const override;
@@ -149,6 +155,8 @@ public:
 
 private:
     void buildSplitView();
+    // Builds the inspector's content while its pane shows and drops it when the pane closes.
+    void followInspectorVisibility(bool visible);
     void buildToolbar();
     void restoreFrame();
     void saveSplitState();
