@@ -3,7 +3,6 @@
 #include "app/LaunchSwitches.h"
 #include "app/LaunchTiming.h"
 #include "app/MainMenu.h"
-#include "app/PlainCanvas.h"
 
 #include "chrome/CanvasRoot.h"
 #include "chrome/ModeSwitcher.h"
@@ -13,6 +12,7 @@
 #include "panels/PasswordSheet.h"
 #include "panels/SheetHost.h"
 #include "panels/SidebarView.h"
+#include "views/PDFCanvasView.h"
 #include "views/PageOrganizerView.h"
 #include "views/PresentationWindow.h"
 #include "platform/doc/DocumentController.h"
@@ -99,7 +99,7 @@ DocumentWindowController::DocumentWindowController(core::VMKDocument* document, 
     : m_document(document)
 {
     if (!canvasFactory)
-        canvasFactory = [] { return std::make_unique<PlainCanvas>(); };
+        canvasFactory = [] { return std::make_unique<views::PDFCanvasView>(); };
     m_editor = std::make_unique<Editor>(document, canvasFactory);
 
     m_window = new DocumentWindow(this);
