@@ -15,8 +15,6 @@ PresentationPDFView::PresentationPDFView(QWidget* parent) : pdfview::PDFView(par
 {
     setFocusPolicy(Qt::StrongFocus);
     setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
 void PresentationPDFView::hidePointerUntilMoved()
@@ -137,6 +135,9 @@ PresentationController::PresentationController(pdf::DocumentPtr document, int st
 
     m_pdfView = new PresentationPDFView(m_window.get());
     m_pdfView->setDisplayMode(pdfview::DisplayMode::SinglePage);
+    // After the display mode, which picks its own scroll bar policy: a slideshow shows none.
+    m_pdfView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_pdfView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_pdfView->setDisplaysPageBreaks(false);
     m_pdfView->setBackgroundColor(Qt::black);
     m_pdfView->setPageShadowsEnabled(false);
@@ -188,8 +189,10 @@ void PresentationController::end()
     m_ended = true;
     const int last = std::max(0, m_pdfView->currentPageIndex());
     m_window->hide();
-    if (m_onEnd)
-        m_onEnd(last);
+    // Taken out first: the callback may let go of this controller.
+    const std::function<void(int)> onEnd = std::move(m_onEnd);
+    if (onEnd)
+        onEnd(last);
 }
 
 } // namespace vmk::views

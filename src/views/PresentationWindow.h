@@ -55,7 +55,8 @@ private:
 
 // A running slideshow of a document on a full-screen window of its own. The document window starts it
 // at its current page, keeps it while it runs and ends it when it closes; onEnd receives the index of
-// the page shown last, exactly once.
+// the page shown last, exactly once. The end may be reported from inside the window's own events, so
+// onEnd lets go of the controller with deleteLater, never by deleting it there and then.
 class PresentationController : public QObject {
     Q_OBJECT
 public:

@@ -49,6 +49,7 @@ TEST(Presentation, ShowsOnePageOnBlackFromTheStartPage)
     EXPECT_FALSE(view->pageShadowsEnabled());
     EXPECT_FALSE(view->displaysPageBreaks());
     EXPECT_TRUE(view->autoScales());
+    EXPECT_EQ(view->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
     EXPECT_EQ(p.page(), 3);
     EXPECT_FALSE(p.controller->window()->isVisible()); // shown by start()
 
