@@ -5,10 +5,92 @@
 #include "panels/FormParts.h"
 
 #include <QHeaderView>
+#include <QPainter>
 #include <QStackedLayout>
+#include <QStyledItemDelegate>
+#include <QTextLayout>
 #include <QTreeWidget>
 
 namespace vmk::panels {
+
+namespace {
+
+// Titles wrap onto two lines at most; a longer one ends in an ellipsis.
+class TitleDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    static QStringList lines(const QString& text, const QFont& font, int width)
+    {
+        QStringList result;
+        QTextLayout layout(text, font);
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(std::max(1, width));
+            if (result.size() == 1) {
+                // The second line takes the rest of the title, elided.
+                result << QFontMetrics(font).elidedText(text.mid(line.textStart()).simplified(), Qt::ElideRight, width);
+                break;
+            }
+            result << text.mid(line.textStart(), line.textLength()).trimmed();
+        }
+        layout.endLayout();
+        return result;
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        if (index.column() != 0)
+            return size;
+        int width = textWidth(option);
+        if (option.rect.width() <= 0) {
+            // Heights are asked before rows are placed: the title's width follows from the column and depth.
+            const auto* tree = qobject_cast<const QTreeView*>(parent());
+            if (!tree)
+                return size;
+            int depth = 1;
+            for (QModelIndex up = index.parent(); up.isValid(); up = up.parent())
+                ++depth;
+            width = tree->columnWidth(0) - tree->indentation() * depth - 4;
+        }
+        const int count = int(lines(index.data().toString(), option.font, width).size());
+        size.setHeight(std::max(size.height(), QFontMetrics(option.font).lineSpacing() * std::max(1, count) + 6));
+        return size;
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        if (index.column() != 0) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionViewItem plain = option;
+        initStyleOption(&plain, index);
+        const QString text = plain.text;
+        plain.text.clear();
+        option.widget->style()->drawControl(QStyle::CE_ItemViewItem, &plain, painter, option.widget);
+        const QStringList shown = lines(text, option.font, textWidth(option));
+        const int lineHeight = QFontMetrics(option.font).lineSpacing();
+        int y = option.rect.top() + (option.rect.height() - lineHeight * int(shown.size())) / 2;
+        painter->save();
+        painter->setFont(option.font);
+        painter->setPen(option.palette.color(QPalette::Text));
+        for (const QString& line : shown) {
+            painter->drawText(QRect(option.rect.left() + 2, y, textWidth(option), lineHeight), Qt::AlignLeft | Qt::AlignVCenter, line);
+            y += lineHeight;
+        }
+        painter->restore();
+    }
+
+private:
+    static int textWidth(const QStyleOptionViewItem& option) { return option.rect.width() - 4; }
+};
+
+} // namespace
 
 OutlineSidebar::OutlineSidebar(Editor* editor, QWidget* parent)
     : QWidget(parent), m_editor(editor)
@@ -27,7 +109,7 @@ OutlineSidebar::OutlineSidebar(Editor* editor, QWidget* parent)
     m_tree->setAutoFillBackground(false);
     m_tree->viewport()->setAutoFillBackground(false);
     m_tree->setAccessibleName(tr("Contents"));
-    m_tree->setStyleSheet(QStringLiteral("QTreeView::item { padding: 3px 0px; }"));
+    m_tree->setItemDelegateForColumn(0, new TitleDelegate(m_tree));
     m_empty = new EmptyStateView(QStringLiteral("list.bullet.indent"), tr("No Table of Contents"),
                                  tr("This PDF keeps things casual. Try thumbnails or search."), this);
     m_stack->addWidget(m_tree);
