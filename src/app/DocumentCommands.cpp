@@ -12,7 +12,7 @@ const QSet<QString>& documentWindowCommands()
         "startSlideshow:", "exportImages:", "exportText:", "exportCompressed:", "exportFlattened:",
         "protectDocument:", "removeDocumentPassword:", "makeSearchable:", "applyRedactions:", "newSignature:",
         "markupSelection:", "insertPagesFromFile:", "insertBlankPage:", "startCrop:", "toggleSidebar:",
-        "toggleInspector:",
+        "toggleInspector:", "delete:",
     };
     return commands;
 }
@@ -46,6 +46,11 @@ CommandValidation validateDocumentCommand(const DocumentCommandState& s, const Q
     }
     if (action == QLatin1String("findNextResult:") || action == QLatin1String("findPreviousResult:")) {
         v.enabled = s.hasSearchHits;
+        return v;
+    }
+    // Delete removes the selected pages in Pages mode and the selected annotation elsewhere.
+    if (action == QLatin1String("delete:")) {
+        v.enabled = !L && (s.mode == 4 ? s.hasOrganizerSelection : s.hasSelectedAnnotation);
         return v;
     }
     if (action == QLatin1String("navigateBack:")) {

@@ -21,6 +21,8 @@ struct DocumentCommandState {
     bool progressShowing = false; // a long task shows progress
     bool sidebarOpen = false;
     bool inspectorOpen = false;
+    bool hasSelectedAnnotation = false; // the canvas has an annotation selected
+    bool hasOrganizerSelection = false; // pages are selected in the page grid
 };
 
 // The commands a document window controller answers to.

@@ -94,14 +94,32 @@ void DocumentWindowController::buildToolbar()
     connect(m_shareButton, &QToolButton::clicked, this, [this] { shareDocument(); });
     m_toolbar->addWidget(m_shareButton);
 
-    // "VMK.search": searching arrives with the search results list; until then the field is off.
+    // "VMK.search": searches once typing pauses; Return goes to the next hit.
     m_searchField = new QLineEdit;
     m_searchField->setObjectName(QStringLiteral("VMK.search"));
     m_searchField->setPlaceholderText(QStringLiteral("Search"));
     m_searchField->setClearButtonEnabled(true);
     m_searchField->setFixedWidth(200);
-    m_searchField->setEnabled(false);
     m_toolbar->addWidget(m_searchField);
+    connect(m_searchField, &QLineEdit::textEdited, this, [this](const QString& text) { scheduleSearch(text); });
+    // The clear button changes the text without an edit.
+    connect(m_searchField, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (text.isEmpty() && !m_editor->searchText().isEmpty())
+            searchNow(text);
+    });
+    connect(m_searchField, &QLineEdit::returnPressed, this, [this] {
+        if (m_pendingSearch.isPending() || m_searchField->text() != m_editor->searchText())
+            searchNow(m_searchField->text());
+        else
+            m_editor->nextHit();
+    });
+    // Another view (the search list of the sidebar) may start a search: the field shows its text.
+    connect(m_editor.get(), &Editor::searchTextChanged, this, [this](const QString& text) {
+        if (m_searchField->text() != text && !m_pendingSearch.isPending()) {
+            const QSignalBlocker block(m_searchField);
+            m_searchField->setText(text);
+        }
+    });
 
     m_toolbar->addSeparator();
     commandAction(m_toolbar, QStringLiteral("sidebar.right"), QStringLiteral("Inspector"), QStringLiteral("Show Inspector"),
@@ -115,6 +133,34 @@ void DocumentWindowController::buildToolbar()
                 a->setEnabled(CommandRouter::shared().validate(c->action, c->tag).enabled);
     };
     connect(&CommandRouter::shared(), &CommandRouter::validationNeeded, m_toolbar, validate);
+}
+
+void DocumentWindowController::scheduleSearch(const QString& text)
+{
+    m_pendingSearch.cancel();
+    QPointer<DocumentWindowController> self(this);
+    m_pendingSearch = m_editor->scheduler().schedule(kSearchDelay, [self, text] {
+        if (self)
+            self->m_editor->search(text);
+    });
+}
+
+void DocumentWindowController::searchNow(const QString& text)
+{
+    m_pendingSearch.cancel();
+    if (m_searchField && m_searchField->text() != text) {
+        const QSignalBlocker block(m_searchField);
+        m_searchField->setText(text);
+    }
+    m_editor->search(text);
+}
+
+void DocumentWindowController::beginFind()
+{
+    if (!m_searchField)
+        return;
+    m_searchField->setFocus(Qt::ShortcutFocusReason);
+    m_searchField->selectAll();
 }
 
 void DocumentWindowController::zoomSegment(int index)

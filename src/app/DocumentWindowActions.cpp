@@ -1,6 +1,8 @@
 #include "app/DocumentWindowController.h"
 
 #include "app/Presenters.h"
+#include "panels/SignatureSheet.h"
+#include "views/PageOrganizerView.h"
 #include "core/VMKDocument.h"
 #include "platform/doc/DocumentController.h"
 #include "platform/pdfview/PDFView.h"
@@ -9,6 +11,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -16,18 +19,6 @@
 namespace vmk::app {
 
 namespace {
-
-// Commands whose views (sidebar, inspector, search, sheets, presentation, long tasks) are not hosted in
-// the window yet: shown in the menus, disabled until wired.
-const QSet<QString>& unwiredCommands()
-{
-    static const QSet<QString> commands = {
-        "findInDocument:", "findNextResult:", "findPreviousResult:", "useSelectionForFind:",
-        "exportImages:", "exportText:", "exportFlattened:",
-        "makeSearchable:", "applyRedactions:", "newSignature:",
-    };
-    return commands;
-}
 
 // The document's own commands (the file and its undo history).
 const QSet<QString>& fileCommands()
@@ -72,6 +63,8 @@ DocumentCommandState DocumentWindowController::commandState() const
     s.sidebarOpen = !isSidebarCollapsed();
     s.inspectorOpen = !isInspectorCollapsed();
     s.passwordProtected = m_editor->isPasswordProtected();
+    s.hasSelectedAnnotation = m_editor->selectedAnnotation() != nullptr;
+    s.hasOrganizerSelection = !m_editor->organizerSelection().empty();
     return s;
 }
 
@@ -117,10 +110,7 @@ CommandValidation DocumentWindowController::validateCommand(const QString& actio
         }
         return v;
     }
-    v = validateDocumentCommand(commandState(), action, tag);
-    if (unwiredCommands().contains(action))
-        v.enabled = false;
-    return v;
+    return validateDocumentCommand(commandState(), action, tag);
 }
 
 void DocumentWindowController::performCommand(const QString& action, int tag)
@@ -219,6 +209,36 @@ void DocumentWindowController::performCommand(const QString& action, int tag)
         confirmRemovePassword();
     } else if (action == QLatin1String("startSlideshow:")) {
         startSlideshow();
+    } else if (action == QLatin1String("findInDocument:")) {
+        beginFind();
+    } else if (action == QLatin1String("findNextResult:")) {
+        e->nextHit();
+    } else if (action == QLatin1String("findPreviousResult:")) {
+        e->previousHit();
+    } else if (action == QLatin1String("useSelectionForFind:")) {
+        const QString text = selectedText(e);
+        if (!text.isEmpty())
+            searchNow(text);
+    } else if (action == QLatin1String("exportImages:")) {
+        e->exportPagesAsImages();
+    } else if (action == QLatin1String("exportText:")) {
+        e->exportText();
+    } else if (action == QLatin1String("exportFlattened:")) {
+        e->exportFlattened();
+    } else if (action == QLatin1String("makeSearchable:")) {
+        e->makeSearchable();
+    } else if (action == QLatin1String("applyRedactions:")) {
+        if (e->mode() != EditorMode::redact)
+            applyMode(EditorMode::redact);
+        e->confirmRedactions();
+    } else if (action == QLatin1String("newSignature:")) {
+        applyMode(EditorMode::sign);
+        panels::presentSignatureSheet(e);
+    } else if (action == QLatin1String("delete:")) {
+        if (e->mode() == EditorMode::pages)
+            m_pageGrid->deleteSelection();
+        else
+            e->deleteAnnotation();
     } else if (action == QLatin1String("startCrop:")) {
         applyMode(EditorMode::annotate);
         e->setTool(Tool::crop);

@@ -12,6 +12,7 @@
 #include "panels/PasswordSheet.h"
 #include "panels/SheetHost.h"
 #include "panels/SidebarView.h"
+#include "panels/ToolPalette.h"
 #include "views/PDFCanvasView.h"
 #include "views/PageOrganizerView.h"
 #include "views/PresentationWindow.h"
@@ -135,6 +136,7 @@ DocumentWindowController::DocumentWindowController(core::VMKDocument* document, 
     for (auto signal : {&Editor::toolChanged})
         connect(m_editor.get(), signal, this, [] { CommandRouter::shared().invalidate(); });
     connect(m_editor.get(), &Editor::searchHitsChanged, this, [] { CommandRouter::shared().invalidate(); });
+    connect(m_editor.get(), &Editor::selectedAnnotationChanged, this, [] { CommandRouter::shared().invalidate(); });
     connect(m_editor.get(), &Editor::progressChanged, this, [] { CommandRouter::shared().invalidate(); });
     connect(m_editor.get(), &Editor::displayModeChanged, this, [] { CommandRouter::shared().invalidate(); });
     connect(m_editor.get(), &Editor::organizerSelectionChanged, this, [] { CommandRouter::shared().invalidate(); });
@@ -171,6 +173,12 @@ void DocumentWindowController::buildSplitView()
     m_content->setMinimumWidth(360);
     m_pageGrid = new views::PageOrganizerView(m_editor.get(), views::PageOrganizerView::Style::grid);
     m_content->setPageGridView(m_pageGrid);
+    auto* palette = new panels::ToolPalette(m_editor.get());
+    palette->setConfirmRedactions([](Editor* editor) {
+        if (editor)
+            editor->confirmRedactions();
+    });
+    m_content->setTopOverlayView(palette);
     m_inspector = makePaneSlot("inspector", 250, 340);
     m_split->addWidget(m_sidebar);
     m_split->addWidget(m_content);
@@ -362,8 +370,8 @@ void DocumentWindowController::applyLaunchDefaults()
         setSidebarCollapsed(!*s.showSidebar);
     if (s.showInspector)
         setInspectorCollapsed(!*s.showInspector);
-    if (s.search && m_searchField)
-        m_searchField->setText(*s.search);
+    if (s.search)
+        searchNow(*s.search);
 }
 
 void DocumentWindowController::applyMode(EditorMode mode)
@@ -472,8 +480,9 @@ void DocumentWindowController::windowWillClose()
 {
     if (m_editor->mode() == EditorMode::pages && !m_sidebarWasCollapsed)
         setSidebarCollapsed(false);
-    if (m_editor->progress() && m_editor->progress()->cancel)
-        m_editor->progress()->cancel();
+    m_pendingSearch.cancel();
+    m_editor->cancelRunningTask();
+    m_editor->cancelFind();
     // A slideshow in full screen leaves it first and ends itself once it has left.
     if (m_presentation && !m_presentation->ended())
         m_presentation->exit();

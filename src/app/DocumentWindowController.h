@@ -149,6 +149,15 @@ public:
     views::PresentationController* presentation() const;
     void startSlideshow();
 
+    // The toolbar's search: typing searches once the keys pause; searchNow starts at once with the text
+    // (shown in the field) and drops a search still waiting.
+    static constexpr double kSearchDelay = 0.22;
+    void scheduleSearch(const QString& text);
+    void searchNow(const QString& text);
+    // Find…: the search field takes the keyboard with its text selected.
+    void beginFind();
+    const platform::WorkItem& pendingSearch() const { return m_pendingSearch; }
+
     // The user asked to close the window; answers whether it may close.
     bool windowShouldClose();
     void noteWindowFrameChanged();
@@ -187,6 +196,7 @@ private:
     QStringList m_sharedCopies;
     views::PageOrganizerView* m_pageGrid = nullptr;
     QPointer<views::PresentationController> m_presentation;
+    platform::WorkItem m_pendingSearch;
 };
 
 } // namespace vmk::app

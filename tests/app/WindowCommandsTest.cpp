@@ -1,0 +1,246 @@
+#include "app/AppDelegate.h"
+#include "app/AppDocument.h"
+#include "app/AppDocumentController.h"
+#include "app/DocumentWindowController.h"
+#include "app/LaunchTiming.h"
+#include "app/Presenters.h"
+
+#include "platform/pdf/Document.h"
+#include "platform/pdf/Page.h"
+#include "platform/services/Scheduler.h"
+#include "platform/services/UserDefaults.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace vmk;
+using namespace vmk::app;
+
+namespace {
+
+QString makeTextPdf(const QTemporaryDir& dir, const QString& name, int pages)
+{
+    const QString path = dir.filePath(name);
+    QPdfWriter writer(path);
+    writer.setPageSize(QPageSize(QPageSize::A4));
+    QPainter painter(&writer);
+    for (int i = 0; i < pages; ++i) {
+        if (i > 0)
+            writer.newPage();
+        painter.drawText(200, 400, QStringLiteral("Chapter %1 begins here").arg(i + 1));
+    }
+    painter.end();
+    return path;
+}
+
+// One document window of a launched application, with virtual time and the window as the key window.
+struct OpenWindow {
+    QTemporaryDir dir;
+    platform::UserDefaults defaults{dir.filePath("defaults.ini")};
+    platform::ManualScheduler scheduler;
+    std::unique_ptr<DocumentController> controller;
+    std::unique_ptr<AppDelegate> delegate;
+    DocumentWindowController* w = nullptr;
+
+    explicit OpenWindow(int pages, const QStringList& switches = {})
+    {
+        defaults.setArguments(QStringList{"vellumark"} + switches);
+        platform::UserDefaults::setStandard(&defaults);
+        platform::Scheduler::setShared(&scheduler);
+        platform::Document::setUntitledAutosaveFolder(dir.filePath("autosave"));
+        resetFirstWindowMetricForTesting([] { return 1.0; });
+        controller = std::make_unique<DocumentController>(&defaults);
+        delegate = std::make_unique<AppDelegate>(controller.get());
+        delegate->applicationWillFinishLaunching();
+        delegate->applicationDidFinishLaunching();
+        delegate->launch({makeTextPdf(dir, "notes.pdf", pages)});
+        scheduler.runDue();
+        w = static_cast<AppDocument*>(controller->documents().at(0))->windowController();
+        CommandRouter::shared().setKeyWindowOverride(w->documentWindow());
+    }
+    ~OpenWindow()
+    {
+        CommandRouter::shared().setKeyWindowOverride(nullptr);
+        controller->closeAllDocuments();
+        delegate.reset();
+        controller.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        platform::Scheduler::setShared(nullptr);
+        platform::UserDefaults::setStandard(nullptr);
+        resetFirstWindowMetricForTesting();
+    }
+    Editor* editor() const { return w->editor(); }
+    bool enabled(const char* action, int tag = 0) const { return CommandRouter::shared().validate(action, tag).enabled; }
+    bool perform(const char* action, int tag = 0) { return CommandRouter::shared().perform(action, tag); }
+    QString toastText() const { return editor()->toast() ? editor()->toast()->text : QString(); }
+    // The find runs on the PDF layer's own thread; its results arrive through the event loop.
+    void waitForSearchEnd()
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while ((editor()->isSearching() || editor()->searchHits().isEmpty()) && timer.elapsed() < 10000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            scheduler.advance(0.1);
+        }
+    }
+    template <class T> T* openChild() const
+    {
+        for (T* child : w->documentWindow()->findChildren<T*>())
+            if (child->isVisible())
+                return child;
+        return nullptr;
+    }
+};
+
+} // namespace
+
+TEST(WindowCommands, TaskCommandsReachTheEditor)
+{
+    OpenWindow app(3);
+    for (const char* action : {"makeSearchable:", "applyRedactions:", "exportImages:", "exportText:",
+                               "exportFlattened:", "newSignature:"})
+        EXPECT_TRUE(app.enabled(action)) << action;
+
+    // Every page has text already: the editor says so instead of starting a task.
+    ASSERT_TRUE(app.perform("makeSearchable:"));
+    EXPECT_EQ(app.toastText(), "Already searchable. Every page has text.");
+
+    // Apply Redactions switches to Redact first, then the editor reports that nothing is marked.
+    ASSERT_TRUE(app.perform("applyRedactions:"));
+    EXPECT_EQ(app.editor()->mode(), EditorMode::redact);
+    EXPECT_EQ(app.toastText(), "Nothing marked yet. Drag across what you want gone.");
+
+    // Export Text asks where, named after the document, and writes the pages' text there.
+    ASSERT_TRUE(app.perform("exportText:"));
+    auto* panel = app.openChild<QFileDialog>();
+    ASSERT_TRUE(panel);
+    EXPECT_EQ(panel->defaultSuffix(), "txt");
+    const QString out = app.dir.filePath("notes.txt");
+    emit panel->fileSelected(out);
+    panel->close();
+    QFile text(out);
+    ASSERT_TRUE(text.open(QIODevice::ReadOnly));
+    const QString written = QString::fromUtf8(text.readAll());
+    EXPECT_TRUE(written.contains("Chapter 1 begins here")) << written.toStdString();
+    EXPECT_TRUE(written.contains("Chapter 3 begins here")) << written.toStdString();
+
+    // Images ask for a folder.
+    ASSERT_TRUE(app.perform("exportImages:"));
+    panel = app.openChild<QFileDialog>();
+    ASSERT_TRUE(panel);
+    panel->reject();
+
+    // New Signature goes to Sign mode and opens the signature sheet on the window.
+    ASSERT_TRUE(app.perform("newSignature:"));
+    EXPECT_EQ(app.editor()->mode(), EditorMode::sign);
+    QDialog* sheet = nullptr;
+    for (QDialog* d : app.w->documentWindow()->findChildren<QDialog*>())
+        if (d->isVisible() && !qobject_cast<QFileDialog*>(d))
+            sheet = d;
+    ASSERT_TRUE(sheet);
+    sheet->close();
+
+    // While a long task shows progress none of them may start another.
+    app.editor()->exportFlattened();
+    if (app.editor()->progress()) {
+        for (const char* action : {"makeSearchable:", "applyRedactions:", "exportText:", "newSignature:"})
+            EXPECT_FALSE(app.enabled(action)) << action;
+    }
+}
+
+TEST(WindowCommands, DeleteRemovesPagesInPagesModeAndTheAnnotationElsewhere)
+{
+    OpenWindow app(3);
+    EXPECT_FALSE(app.enabled("delete:")); // nothing selected
+
+    app.w->applyMode(EditorMode::pages);
+    app.editor()->setOrganizerSelection({});
+    EXPECT_FALSE(app.enabled("delete:"));
+    app.editor()->setOrganizerSelection({1});
+    ASSERT_TRUE(app.enabled("delete:"));
+    ASSERT_TRUE(app.perform("delete:"));
+    EXPECT_EQ(app.editor()->pageCount(), 2);
+    ASSERT_TRUE(app.perform("undo:"));
+    EXPECT_EQ(app.editor()->pageCount(), 3);
+
+    // Outside Pages mode the page selection does not count; a selected annotation does.
+    app.w->applyMode(EditorMode::annotate);
+    app.editor()->setOrganizerSelection({1});
+    EXPECT_FALSE(app.enabled("delete:"));
+    const auto page = app.editor()->pdfDocument()->page(0);
+    app.editor()->addShape(Tool::rectangle, page, {100, 100}, {200, 160});
+    ASSERT_TRUE(app.editor()->selectedAnnotation());
+    const auto before = page->annotations().size();
+    ASSERT_TRUE(app.enabled("delete:"));
+    ASSERT_TRUE(app.perform("delete:"));
+    EXPECT_EQ(page->annotations().size(), before - 1);
+    EXPECT_EQ(app.editor()->pageCount(), 3);
+    EXPECT_FALSE(app.enabled("delete:"));
+
+    // A locked document deletes nothing.
+    app.editor()->addShape(Tool::rectangle, page, {100, 100}, {200, 160});
+    DocumentCommandState locked = app.w->commandState();
+    locked.locked = true;
+    EXPECT_FALSE(validateDocumentCommand(locked, "delete:", 0).enabled);
+}
+
+TEST(WindowCommands, SearchFieldSearchesWhenTypingPauses)
+{
+    OpenWindow app(3);
+    QLineEdit* field = app.w->searchField();
+    ASSERT_TRUE(field->isEnabled());
+    EXPECT_FALSE(app.enabled("findNextResult:"));
+
+    // Every key restarts the wait; nothing is searched until 0.22 s after the last one.
+    QTest::keyClicks(field, "Chap");
+    app.scheduler.advance(0.2);
+    QTest::keyClicks(field, "ter");
+    app.scheduler.advance(0.2);
+    EXPECT_TRUE(app.editor()->searchText().isEmpty());
+    app.scheduler.advance(0.03);
+    EXPECT_EQ(app.editor()->searchText(), "Chapter");
+
+    app.waitForSearchEnd();
+    ASSERT_EQ(app.editor()->searchHits().size(), 3);
+    ASSERT_TRUE(app.enabled("findNextResult:"));
+    ASSERT_TRUE(app.perform("findNextResult:"));
+    const auto first = app.editor()->currentHit();
+    ASSERT_TRUE(first.has_value());
+    ASSERT_TRUE(app.perform("findNextResult:"));
+    EXPECT_NE(app.editor()->currentHit(), first);
+    ASSERT_TRUE(app.perform("findPreviousResult:"));
+    EXPECT_EQ(app.editor()->currentHit(), first);
+
+    // Find… gives the field the keyboard; clearing it clears the search at once.
+    ASSERT_TRUE(app.perform("findInDocument:"));
+    EXPECT_EQ(field->selectedText(), "Chapter");
+    field->clear();
+    EXPECT_TRUE(app.editor()->searchText().isEmpty());
+    EXPECT_FALSE(app.enabled("findNextResult:"));
+
+    // A search still waiting when the window closes never runs.
+    QTest::keyClicks(field, "begins");
+    const platform::WorkItem pending = app.w->pendingSearch();
+    EXPECT_TRUE(pending.isPending());
+    app.w->closeWindow();
+    EXPECT_TRUE(pending.isCancelled());
+}
+
+TEST(WindowCommands, SearchSwitchStartsASearchAtLaunch)
+{
+    OpenWindow app(2, {"-VMKSearch", "begins"});
+    app.scheduler.runDue();
+    EXPECT_EQ(app.w->searchField()->text(), "begins");
+    EXPECT_EQ(app.editor()->searchText(), "begins");
+    app.waitForSearchEnd();
+    EXPECT_EQ(app.editor()->searchHits().size(), 2);
+}
