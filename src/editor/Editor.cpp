@@ -209,6 +209,10 @@ void Editor::modeDidChange(EditorMode from)
         if (pdf::PagePtr page = pdfDocument()->page(*m_organizerSelection.begin()))
             m_canvas->goToPage(page);
     }
+    if (from == EditorMode::edit)
+        leaveEditMode();
+    if (m_mode == EditorMode::edit)
+        enterEditMode();
     m_canvas->resetGesture();
     m_canvas->commitTextSession();
     m_canvas->clearSelection();

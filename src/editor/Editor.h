@@ -1,10 +1,12 @@
 #pragma once
 
 #include "core/Protection.h"
+#include "core/pdfium/PDFiumError.h"
 #include "editor/EditorCanvas.h"
 #include "editor/EditorModel.h"
 #include "editor/EditorTypes.h"
 #include "editor/EditorWindowHost.h"
+#include "editor/EditTarget.h"
 #include "editor/LongTask.h"
 #include "editor/Toast.h"
 #include "platform/pdf/PdfTypes.h"
@@ -26,6 +28,7 @@
 
 namespace vmk::core {
 class VMKDocument;
+class PDFEditSession;
 struct AnnotationStyle;
 struct AnnotationGeometry;
 } // namespace vmk::core
@@ -320,6 +323,32 @@ public:
     // The undo step of both: puts the recorded state back.
     void setProtection(const std::optional<core::Protection>& protection, bool removesEncryption);
 
+    // --- Edit mode: in-place editing of page text and pictures -------------------------------------------
+    // Opens an edit session over bytes; the real engine unless replaced (tests give a failing one).
+    using EditSessionOpener =
+        std::function<core::PDFiumResult<std::shared_ptr<core::PDFEditSession>>(const QByteArray& bytes)>;
+    void setEditSessionOpener(EditSessionOpener opener) { m_editSessionOpener = std::move(opener); }
+    // Open exactly while Edit mode is on and opening succeeded.
+    core::PDFEditSession* editSession() const { return m_editSession.get(); }
+    const std::optional<EditTarget>& editHover() const { return m_editHover; }
+    void setEditHover(const std::optional<EditTarget>& target);
+    const std::optional<EditTarget>& editSelection() const { return m_editSelection; }
+    void setEditSelection(const std::optional<EditTarget>& target);
+    // Entering and leaving (the mode change calls them).
+    void enterEditMode();
+    void leaveEditMode();
+    // The text block or picture under a page-space point of a page; nothing without a session.
+    std::optional<EditTarget> editTargetAt(int pageIndex, QPointF point) const;
+    // The writes, each swapping in the rewritten document with undo.
+    void commitTextEdit(const core::EditableTextBlock& block, int pageIndex, const QString& newText);
+    void deleteEditTarget();
+    void moveImage(const core::EditableImage& image, int pageIndex, const QRectF& frame);
+    // Asks for an image file on the window; the chosen one goes into the selected picture's frame.
+    void chooseReplacementImage();
+    void replaceImage(const QString& path, const core::EditableImage& image, int pageIndex);
+    void reloadAfterEdit(const QString& actionName);
+    void swapDocument(const pdf::DocumentPtr& document, const QString& actionName, bool keepsSession);
+
 signals:
     void modeChanged(vmk::EditorMode mode);
     void toolChanged(vmk::Tool tool);
@@ -348,6 +377,8 @@ signals:
     void pendingCropChanged();
     // Properties of the selected annotation that are not published fields changed (style, text).
     void objectWillChange();
+    void editHoverChanged();
+    void editSelectionChanged();
 
 private:
     void modeDidChange(EditorMode from);
@@ -417,6 +448,12 @@ private:
     std::optional<quint64> m_searchSignpost;
     RunningTaskPtr m_runningTask;
     std::shared_ptr<DetachedRunner> m_detachedRunner;
+    // Edit mode.
+    std::shared_ptr<core::PDFEditSession> m_editSession;
+    std::optional<EditTarget> m_editHover;
+    std::optional<EditTarget> m_editSelection;
+    EditSessionOpener m_editSessionOpener;
+    void showEditError(const core::PDFiumError& error);
 };
 
 } // namespace vmk

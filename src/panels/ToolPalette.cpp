@@ -4,6 +4,7 @@
 #include "chrome/Motion.h"
 #include "editor/Editor.h"
 #include "panels/AnnotateBar.h"
+#include "panels/EditBar.h"
 #include "panels/ModeBars.h"
 #include "panels/PaletteParts.h"
 #include "panels/SignBar.h"
@@ -113,7 +114,17 @@ QWidget* ToolPalette::makeBar(PaletteBar bar)
     case PaletteBar::annotate:
         return new AnnotateBar(e);
     case PaletteBar::edit:
-        return m_editBarFactory ? m_editBarFactory(e) : nullptr;
+        if (m_editBarFactory)
+            return m_editBarFactory(e);
+        {
+            auto* editBar = new EditBar(e, m_reduceMotion);
+            connect(editBar, &EditBar::contentChanged, this, [this] {
+                updateGeometry();
+                adjustSize();
+                emit contentChanged();
+            });
+            return editBar;
+        }
     case PaletteBar::sign: {
         signatures::SignatureStore& store = m_store ? *m_store : signatures::SignatureStore::shared();
         auto* signBar = new SignBar(e, store, [this, weak] {

@@ -35,7 +35,7 @@ public:
     explicit ToolPalette(Editor* editor, signatures::SignatureStore* store = nullptr, QWidget* parent = nullptr);
 
     Editor* editor() const;
-    // Edit mode's bar is made by whoever provides it; without a factory Edit mode shows no capsule.
+    // Edit mode shows the EditBar unless a factory makes another bar.
     void setEditBarFactory(BarFactory factory);
     // "Redact…": asks before anything is destroyed. Until set, it reports when nothing is marked.
     void setConfirmRedactions(EditorAction action) { m_confirmRedactions = std::move(action); }

@@ -41,7 +41,8 @@ void PDFCanvasView::paintOverlay(QPainter& painter, const QRect&)
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     drawSelection(painter);
-    // Edit mode's hover and selection outlines come with in-place editing.
+    if (editor()->mode() == EditorMode::edit)
+        m_editMode.draw(painter, palette().color(QPalette::Highlight));
     drawGesturePreview(painter);
     painter.restore();
 }

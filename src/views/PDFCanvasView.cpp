@@ -15,6 +15,13 @@ namespace vmk::views {
 PDFCanvasView::PDFCanvasView(QWidget* parent)
     : PDFView(parent)
     , m_interaction(*this)
+    , m_editMode(*this, {[this](const core::EditableTextBlock& block, int page) { beginBlockEditing(block, page); },
+                         [this](bool commit) { endBlockSession(commit); },
+                         [this]() -> std::optional<qint64> {
+                             if (m_blockSession)
+                                 return m_blockSession->block.id;
+                             return std::nullopt;
+                         }})
 {
     NoteAnnotation::install();
     PDFView::setAutoScales(true);
@@ -53,16 +60,29 @@ bool PDFCanvasView::hasOverlayContent() const
     if (Editor* e = editor()) {
         if (e->selectedAnnotation() || e->pendingCrop())
             return true;
+        if (e->mode() == EditorMode::edit && (e->editHover() || e->editSelection() || m_editMode.isDraggingImage()))
+            return true;
     }
-    return m_textSession.has_value();
+    return m_textSession.has_value() || m_blockSession.has_value();
 }
 
 // --- Events ------------------------------------------------------------------------------------------
+
+bool PDFCanvasView::inEditMode() const
+{
+    return editor() && editor()->mode() == EditorMode::edit && PDFView::document();
+}
 
 void PDFCanvasView::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton) {
         PDFView::mousePressEvent(event);
+        return;
+    }
+    if (inEditMode()) {
+        m_editMode.mouseDown(event->position());
+        refreshCursor();
+        event->accept();
         return;
     }
     m_event = event;
@@ -78,6 +98,12 @@ void PDFCanvasView::mouseDoubleClickEvent(QMouseEvent* event)
         PDFView::mouseDoubleClickEvent(event);
         return;
     }
+    if (inEditMode()) {
+        // The press never looks at the click count.
+        m_editMode.mouseDown(event->position());
+        event->accept();
+        return;
+    }
     m_event = event;
     m_eventIsDoubleClick = true;
     m_interaction.mouseDown({event->position(), 2, event->modifiers()});
@@ -88,7 +114,14 @@ void PDFCanvasView::mouseDoubleClickEvent(QMouseEvent* event)
 void PDFCanvasView::mouseMoveEvent(QMouseEvent* event)
 {
     if (!(event->buttons() & Qt::LeftButton)) {
+        if (inEditMode())
+            m_editMode.updateHover(event->position());
         PDFView::mouseMoveEvent(event); // hover: the cursor comes from cursorShapeAt
+        return;
+    }
+    if (inEditMode() && m_editMode.isDraggingImage()) {
+        m_editMode.dragImage(event->position(), event->modifiers() & Qt::ShiftModifier);
+        event->accept();
         return;
     }
     m_event = event;
@@ -103,6 +136,12 @@ void PDFCanvasView::mouseReleaseEvent(QMouseEvent* event)
         PDFView::mouseReleaseEvent(event);
         return;
     }
+    if (m_editMode.isDraggingImage()) {
+        m_editMode.finishImageDrag();
+        refreshCursor();
+        event->accept();
+        return;
+    }
     m_event = event;
     m_interaction.mouseUp({event->position(), 1, event->modifiers()});
     m_event = nullptr;
@@ -111,6 +150,10 @@ void PDFCanvasView::mouseReleaseEvent(QMouseEvent* event)
 
 void PDFCanvasView::keyPressEvent(QKeyEvent* event)
 {
+    if (inEditMode() && m_editMode.keyDown(event->key(), event->modifiers())) {
+        event->accept();
+        return;
+    }
     if (m_interaction.keyDown({event->key(), event->modifiers()})) {
         event->accept();
         return;
@@ -120,6 +163,8 @@ void PDFCanvasView::keyPressEvent(QKeyEvent* event)
 
 Qt::CursorShape PDFCanvasView::cursorShapeAt(QPointF viewPoint) const
 {
+    if (inEditMode())
+        return m_editMode.cursorAt(viewPoint);
     return m_interaction.cursorAt(viewPoint).value_or(PDFView::cursorShapeAt(viewPoint));
 }
 
@@ -201,6 +246,7 @@ void PDFCanvasView::scaleDidChange()
 void PDFCanvasView::boundsDidChange()
 {
     positionTextView();
+    positionBlockTextView();
     clearEffects();
     if (hasOverlayContent())
         redrawOverlay();
@@ -216,11 +262,7 @@ void PDFCanvasView::clearEffects()
 void PDFCanvasView::setEditor(Editor* editor)
 {
     m_interaction.setEditor(editor);
-}
-
-void PDFCanvasView::endBlockSession(bool)
-{
-    // Edit mode's block text editor is not built yet; there is never a block session to end.
+    m_editMode.setEditor(editor);
 }
 
 void PDFCanvasView::toolDidChange()
@@ -234,6 +276,7 @@ void PDFCanvasView::toolDidChange()
 void PDFCanvasView::resetGesture()
 {
     m_interaction.endGesture();
+    m_editMode.reset();
 }
 
 void PDFCanvasView::setOverlayNeedsDisplay()

@@ -2,6 +2,7 @@
 
 #include "editor/EditorCanvas.h"
 #include "platform/pdfview/PDFView.h"
+#include "views/CanvasEditMode.h"
 #include "views/CanvasInteraction.h"
 #include "views/CanvasSurface.h"
 
@@ -14,6 +15,7 @@ class QPlainTextEdit;
 
 namespace vmk::views {
 
+class BlockTextEditor;
 class InlineTextView;
 class NoteModel;
 class NotePopover;
@@ -41,6 +43,14 @@ public:
         QPointer<NotePopover> popover;
     };
 
+    // The page text block being retyped in Edit mode.
+    struct BlockSession {
+        core::EditableTextBlock block;
+        int page = 0;
+        QPointer<BlockTextEditor> view;
+        bool singleLine = false;
+    };
+
     explicit PDFCanvasView(QWidget* parent = nullptr);
     ~PDFCanvasView() override;
 
@@ -63,6 +73,15 @@ public:
     // --- The Delete command ---------------------------------------------------------------------------------
     bool validateDelete() const { return m_interaction.canDelete(); }
     void deleteSelection() { m_interaction.deleteSelection(); }
+
+    // --- Edit mode ------------------------------------------------------------------------------------------
+    const CanvasEditMode& editMode() const { return m_editMode; }
+    const std::optional<BlockSession>& blockSession() const { return m_blockSession; }
+    // Lays the block text editor over the block (closing an open one with commit first).
+    void beginBlockEditing(const core::EditableTextBlock& block, int pageIndex);
+    void fitBlockTextView();
+    // Puts the block editor back over its block after scrolling.
+    void positionBlockTextView();
 
     // The page's colour around a page-space rectangle: the median of four samples just outside its corners.
     QColor sampleBackgroundColor(const pdf::PagePtr& page, const QRectF& pageRect) const;
@@ -153,6 +172,9 @@ private:
     void drawCropDimming(QPainter& painter, int pageIndex, const QRectF& viewRect);
 
     CanvasInteraction m_interaction;
+    CanvasEditMode m_editMode;
+    std::optional<BlockSession> m_blockSession;
+    bool inEditMode() const;
     std::optional<TextSession> m_textSession;
     std::optional<NoteSession> m_noteSession;
     QMouseEvent* m_event = nullptr; // the event being dispatched to the interaction

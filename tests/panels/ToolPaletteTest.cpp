@@ -91,11 +91,13 @@ TEST(ToolPalette, ShowsTheBarOfTheMode)
         ASSERT_NE(palette.barWidget(), nullptr) << type;
         EXPECT_STREQ(palette.barWidget()->metaObject()->className(), (QByteArray("vmk::panels::") + type).constData());
     }
-    // Edit mode's bar comes from its provider.
+    // Edit mode shows the edit bar unless a provider makes another.
     f.editor->setMode(EditorMode::edit);
-    EXPECT_EQ(palette.barWidget(), nullptr);
+    ASSERT_NE(palette.barWidget(), nullptr);
+    EXPECT_STREQ(palette.barWidget()->metaObject()->className(), "vmk::panels::EditBar");
     palette.setEditBarFactory([](Editor*) { return new QWidget; });
-    EXPECT_NE(palette.barWidget(), nullptr);
+    ASSERT_NE(palette.barWidget(), nullptr);
+    EXPECT_STREQ(palette.barWidget()->metaObject()->className(), "QWidget");
 
     // A pending crop adds the crop capsule in Annotate mode only.
     f.editor->setMode(EditorMode::annotate);
