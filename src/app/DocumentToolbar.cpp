@@ -32,14 +32,21 @@ QWidget* flexibleSpace()
     return space;
 }
 
-QAction* commandAction(QToolBar* bar, const QString& symbol, const QString& label, const QString& toolTip,
-                       const QString& action, int tag = 0)
+// The toolbar's items address their own window, whichever window is key (a sheet or another window
+// may be in front while they are validated or clicked).
+QAction* commandAction(QToolBar* bar, DocumentWindowController* target, const QString& symbol, const QString& label,
+                       const QString& toolTip, const QString& action, int tag = 0)
 {
     const QColor tint = bar->palette().color(QPalette::WindowText);
     auto* item = bar->addAction(platform::symbolIcon(symbol, tint), label);
     item->setToolTip(toolTip);
     setCommandOf(item, action, tag);
-    QObject::connect(item, &QAction::triggered, item, [action, tag] { CommandRouter::shared().perform(action, tag); });
+    QObject::connect(item, &QAction::triggered, target, [target, action, tag] {
+        if (target->validateCommand(action, tag).enabled) {
+            target->performCommand(action, tag);
+            CommandRouter::shared().invalidate();
+        }
+    });
     return item;
 }
 
@@ -55,7 +62,7 @@ void DocumentWindowController::buildToolbar()
     m_toolbar->setIconSize(QSize(18, 18));
     m_window->addToolBar(Qt::TopToolBarArea, m_toolbar);
 
-    commandAction(m_toolbar, QStringLiteral("sidebar.left"), QStringLiteral("Sidebar"), QStringLiteral("Show Sidebar"),
+    commandAction(m_toolbar, this, QStringLiteral("sidebar.left"), QStringLiteral("Sidebar"), QStringLiteral("Show Sidebar"),
                   QStringLiteral("toggleSidebar:"))->setObjectName(QStringLiteral("toggleSidebar"));
     m_toolbar->addSeparator();
 
@@ -122,17 +129,21 @@ void DocumentWindowController::buildToolbar()
     });
 
     m_toolbar->addSeparator();
-    commandAction(m_toolbar, QStringLiteral("sidebar.right"), QStringLiteral("Inspector"), QStringLiteral("Show Inspector"),
+    commandAction(m_toolbar, this, QStringLiteral("sidebar.right"), QStringLiteral("Inspector"), QStringLiteral("Show Inspector"),
                   QStringLiteral("toggleInspector:"))->setObjectName(QStringLiteral("toggleInspector"));
 
-    auto validate = [bar = QPointer<QToolBar>(m_toolbar)] {
+    auto validate = [this, bar = QPointer<QToolBar>(m_toolbar)] {
         if (!bar)
             return;
         for (QAction* a : bar->actions())
-            if (const auto c = commandOf(a))
-                a->setEnabled(CommandRouter::shared().validate(c->action, c->tag).enabled);
+            if (const auto c = commandOf(a)) {
+                const CommandValidation v = validateCommand(c->action, c->tag);
+                a->setEnabled(v.enabled);
+                if (v.title)
+                    a->setToolTip(*v.title);
+            }
     };
-    connect(&CommandRouter::shared(), &CommandRouter::validationNeeded, m_toolbar, validate);
+    connect(&CommandRouter::shared(), &CommandRouter::validationNeeded, this, validate);
 }
 
 void DocumentWindowController::scheduleSearch(const QString& text)

@@ -153,6 +153,8 @@ DocumentWindowController::DocumentWindowController(core::VMKDocument* document, 
 
 DocumentWindowController::~DocumentWindowController()
 {
+    // Nothing may validate against this controller while its editor goes.
+    disconnect(&CommandRouter::shared(), nullptr, this, nullptr);
     CommandRouter::shared().removeWindowResponder(m_window);
     removeSharedCopies();
     if (m_editor)

@@ -10,6 +10,7 @@
 #include "platform/services/Scheduler.h"
 #include "platform/services/UserDefaults.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -20,6 +21,7 @@
 #include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
 #include <gtest/gtest.h>
 
 using namespace vmk;
@@ -243,4 +245,19 @@ TEST(WindowCommands, SearchSwitchStartsASearchAtLaunch)
     EXPECT_EQ(app.editor()->searchText(), "begins");
     app.waitForSearchEnd();
     EXPECT_EQ(app.editor()->searchHits().size(), 2);
+}
+
+TEST(WindowCommands, ToolbarAddressesItsOwnWindowWhateverWindowIsKey)
+{
+    OpenWindow app(2);
+    QWidget sheet; // a sheet or another application window in front
+    CommandRouter::shared().setKeyWindowOverride(&sheet);
+    CommandRouter::shared().invalidate();
+    QAction* sidebar = app.w->toolbar()->findChild<QAction*>("toggleSidebar");
+    ASSERT_TRUE(sidebar);
+    EXPECT_TRUE(sidebar->isEnabled());
+    const bool collapsed = app.w->isSidebarCollapsed();
+    sidebar->trigger();
+    EXPECT_NE(app.w->isSidebarCollapsed(), collapsed);
+    EXPECT_EQ(sidebar->toolTip(), collapsed ? "Hide Sidebar" : "Show Sidebar");
 }
