@@ -40,6 +40,7 @@ void PDFCanvasView::paintOverlay(QPainter& painter, const QRect&)
         return;
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
+    m_effects.paint(painter);
     drawSelection(painter);
     if (editor()->mode() == EditorMode::edit)
         m_editMode.draw(painter, palette().color(QPalette::Highlight));

@@ -41,8 +41,7 @@ void PDFCanvasView::beginTextBoxEditing(const pdf::AnnotationPtr& annotation, co
     view->setGeometry(frame.toAlignedRect());
 
     // Only the text view shows the text while it is typed.
-    annotation->setShouldDisplay(false);
-    pageAnnotationsChangedLive(page);
+    setAnnotationExcluded(annotation, true);
 
     connect(view, &InlineTextView::textChanged, this, &PDFCanvasView::fitTextViewHeight);
     connect(view, &InlineTextView::commitRequested, this, [this] {
@@ -99,7 +98,7 @@ void PDFCanvasView::commitTextSession()
         view->hide();
         view->deleteLater();
     }
-    session.annotation->setShouldDisplay(true);
+    setAnnotationExcluded(session.annotation, false);
     if (Editor* e = editor())
         e->commitFreeText(session.annotation, session.page, text, session.isNew);
     pageAnnotationsChangedLive(session.page);

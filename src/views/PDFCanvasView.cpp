@@ -46,9 +46,6 @@ PDFCanvasView::PDFCanvasView(QWidget* parent)
 
 PDFCanvasView::~PDFCanvasView()
 {
-    // The text box's annotation is hidden only while it is typed into; never leave it hidden.
-    if (m_textSession && m_textSession->annotation)
-        m_textSession->annotation->setShouldDisplay(true);
     if (m_noteSession && m_noteSession->popover)
         m_noteSession->popover->disconnect(this);
 }
@@ -63,7 +60,7 @@ bool PDFCanvasView::hasOverlayContent() const
         if (e->mode() == EditorMode::edit && (e->editHover() || e->editSelection() || m_editMode.isDraggingImage()))
             return true;
     }
-    return m_textSession.has_value() || m_blockSession.has_value();
+    return m_textSession.has_value() || m_blockSession.has_value() || m_effects.isRunning();
 }
 
 // --- Events ------------------------------------------------------------------------------------------
@@ -254,7 +251,7 @@ void PDFCanvasView::boundsDidChange()
 
 void PDFCanvasView::clearEffects()
 {
-    // Effects (markup sweeps, signature write-on) are not played yet, so none is ever running.
+    m_effects.clear();
 }
 
 // --- EditorCanvas --------------------------------------------------------------------------------------
@@ -289,18 +286,20 @@ void PDFCanvasView::refreshCursor()
     PDFView::refreshCursor();
 }
 
-void PDFCanvasView::playMarkupSweep(const QList<AnnotationItem>&, const QString&, const QColor&)
+void PDFCanvasView::playMarkupSweep(const QList<AnnotationItem>& items, const QString& subtype, const QColor& color)
 {
-    // Creation effects come later; the new marks simply show at once.
+    m_effects.playMarkupSweep(items, subtype, color);
 }
 
-void PDFCanvasView::playSignatureWrite(const pdf::AnnotationPtr&, const pdf::PagePtr&, const QImage&)
+void PDFCanvasView::playSignatureWrite(const pdf::AnnotationPtr& annotation, const pdf::PagePtr& page,
+                                       const QImage& image)
 {
-    // Creation effects come later; the signature simply shows at once.
+    m_effects.playSignatureWrite(annotation, page, image);
 }
 
 void PDFCanvasView::setDocument(const pdf::DocumentPtr& document)
 {
+    clearEffects();
     commitTextSession();
     closeNotePopover();
     m_interaction.endGesture();
@@ -309,6 +308,7 @@ void PDFCanvasView::setDocument(const pdf::DocumentPtr& document)
 
 void PDFCanvasView::swapDocument(const pdf::DocumentPtr& document)
 {
+    clearEffects();
     commitTextSession();
     closeNotePopover();
     m_interaction.endGesture();
@@ -373,7 +373,9 @@ void PDFCanvasView::scrollToPageAnimated(const pdf::PagePtr& page)
     }
     // The page's top less 8 points, in content coordinates.
     const double top = scrollOrigin().y() + pageRectInView(index).top() - 8 * PDFView::scaleFactor();
-    scrollToY(top, true);
+    // Pages four screens away or more are reached without animation.
+    if (!scrollToY(top, CanvasEffects::kPageScrollMs, CanvasEffects::overshootCurve(), 4.0 * viewport()->height()))
+        PDFView::goToPage(index);
 }
 
 void PDFCanvasView::goToDestination(const pdf::Destination& destination)

@@ -3,6 +3,7 @@
 #include "editor/EditorCanvas.h"
 #include "platform/pdfview/PDFView.h"
 #include "views/CanvasEditMode.h"
+#include "views/CanvasEffects.h"
 #include "views/CanvasInteraction.h"
 #include "views/CanvasSurface.h"
 
@@ -24,7 +25,8 @@ class NotePopover;
 // pages. It shows the document continuously, turns mouse and key events into gestures (CanvasInteraction)
 // and hands each finished gesture to the Editor; it hosts the inline text box and the note popover, and
 // paints the selection, the gesture in progress and the pending crop over the pages.
-class PDFCanvasView : public pdfview::PDFView, public EditorCanvas, private CanvasSurface {
+class PDFCanvasView : public pdfview::PDFView, public EditorCanvas, private CanvasSurface,
+                      private CanvasEffectsHost {
     Q_OBJECT
 public:
     // The text box being typed into inline.
@@ -88,6 +90,8 @@ public:
 
     // Stops every running effect at once.
     void clearEffects();
+    CanvasEffects& effects() { return m_effects; }
+    const CanvasEffects& effects() const { return m_effects; }
 
     // --- EditorCanvas ---------------------------------------------------------------------------------------
     QObject* canvasObject() override { return this; }
@@ -160,6 +164,11 @@ private:
     void stopEffects() override { clearEffects(); }
     void pageAnnotationsChangedLive(const pdf::PagePtr& page) override;
 
+    // CanvasEffectsHost
+    QRectF effectViewRect(const pdf::AnnotationPtr& annotation, const pdf::PagePtr& page) const override;
+    void setEffectHidden(const pdf::AnnotationPtr& annotation, bool hidden) override;
+    void effectsNeedDisplay() override { redrawOverlay(); }
+
     void scaleDidChange();
     void boundsDidChange();
     void positionTextView();
@@ -172,6 +181,7 @@ private:
     void drawCropDimming(QPainter& painter, int pageIndex, const QRectF& viewRect);
 
     CanvasInteraction m_interaction;
+    CanvasEffects m_effects{this};
     CanvasEditMode m_editMode;
     std::optional<BlockSession> m_blockSession;
     bool inEditMode() const;

@@ -78,6 +78,9 @@ public:
     QImage render(double scale, const RenderOptions& options = {}) const;
     // A thread-safe recording of the page (built here, renderable on any thread).
     std::shared_ptr<PageSnapshot> snapshot(bool withAnnotations = true) const;
+    // The same with annotations, except the given ones (of this page), which are left out of the drawing
+    // only: their flags and the file are untouched.
+    std::shared_ptr<PageSnapshot> snapshotExcluding(const std::vector<const Annotation*>& excluded) const;
     // Draws the page's displayed annotations over an image of the displayed page (any pixel size).
     QImage drawAnnotationsOver(const QImage& image) const;
     // A one-page PDF of the page as displayed (rotation applied, upright, crop box as media box) with its

@@ -50,6 +50,10 @@ public:
     void layoutDocumentView();
     // One page's annotations changed: only that page is rendered again.
     void annotationsChanged(int pageIndex);
+    // Leaves an annotation out of its page's drawing, or puts it back, while the view shows something else
+    // in its place. Only this view's drawing changes: the annotation's flags and the file stay as they are.
+    void setAnnotationExcluded(const std::shared_ptr<pdf::Annotation>& annotation, bool excluded);
+    bool isAnnotationExcluded(const std::shared_ptr<pdf::Annotation>& annotation) const;
 
     // --- Display --------------------------------------------------------------------------------
     void setDisplayMode(DisplayMode mode);

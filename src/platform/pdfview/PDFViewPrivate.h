@@ -25,7 +25,8 @@ namespace vmk::pdfview {
 class SnapshotCache {
 public:
     explicit SnapshotCache(std::size_t capacity = 32) : m_capacity(capacity) {}
-    std::shared_ptr<pdf::PageSnapshot> get(int page, std::uint32_t generation, const pdf::PagePtr& handle);
+    std::shared_ptr<pdf::PageSnapshot> get(int page, std::uint32_t generation, const pdf::PagePtr& handle,
+                                           const std::vector<const pdf::Annotation*>& excluded = {});
     void setCapacity(std::size_t capacity);
     void removePage(int page);
     void clear();
@@ -64,6 +65,8 @@ struct PDFView::Private {
 
     TileCache tiles;
     SnapshotCache snapshots;
+    std::vector<pdf::AnnotationPtr> excluded; // left out of their pages' drawing by this view only
+    std::vector<const pdf::Annotation*> excludedOn(const pdf::PagePtr& page) const;
     RenderScheduler scheduler;
     bool updatingScrollBars = false;
 

@@ -11,7 +11,8 @@ namespace vmk::pdfview {
 
 // --- Snapshots --------------------------------------------------------------------------------------
 
-std::shared_ptr<pdf::PageSnapshot> SnapshotCache::get(int page, std::uint32_t generation, const pdf::PagePtr& handle)
+std::shared_ptr<pdf::PageSnapshot> SnapshotCache::get(int page, std::uint32_t generation, const pdf::PagePtr& handle,
+                                                      const std::vector<const pdf::Annotation*>& excluded)
 {
     for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
         if (it->page == page && it->generation == generation) {
@@ -21,7 +22,7 @@ std::shared_ptr<pdf::PageSnapshot> SnapshotCache::get(int page, std::uint32_t ge
     }
     if (!handle)
         return nullptr;
-    std::shared_ptr<pdf::PageSnapshot> snapshot = handle->snapshot(true);
+    std::shared_ptr<pdf::PageSnapshot> snapshot = excluded.empty() ? handle->snapshot(true) : handle->snapshotExcluding(excluded);
     if (!snapshot)
         return nullptr;
     removePage(page);
@@ -121,7 +122,7 @@ TileKeySet PDFView::Private::requestTiles()
                         visibleMissing = true;
                     if (!schedule)
                         continue;
-                    auto snapshot = snapshots.get(page, key.generation, pages[size_t(page)]);
+                    auto snapshot = snapshots.get(page, key.generation, pages[size_t(page)], excludedOn(pages[size_t(page)]));
                     if (!snapshot)
                         continue;
                     const QRect rect = key.pixelRect().intersected(QRect(QPoint(0, 0), pixels));
