@@ -47,6 +47,12 @@ constexpr int kPenOutMs = 250;
 
 } // namespace
 
+const QEasingCurve& CanvasEffects::overshootCurve()
+{
+    static const QEasingCurve curve = cubic(0.34, 1.56, 0.64, 1.0);
+    return curve;
+}
+
 CanvasEffects::CanvasEffects(CanvasEffectsHost* host, QObject* parent) : QObject(parent), m_host(host) {}
 
 CanvasEffects::~CanvasEffects()

@@ -48,6 +48,9 @@ public:
     static constexpr int kWriteMs = 1150;
     static constexpr int kFlourishMs = 2700;
     static constexpr int kBadgeMs = 1500;
+    // The animated scroll to a page.
+    static constexpr int kPageScrollMs = 650;
+    static const QEasingCurve& overshootCurve();
 
     explicit CanvasEffects(CanvasEffectsHost* host, QObject* parent = nullptr);
     ~CanvasEffects() override;

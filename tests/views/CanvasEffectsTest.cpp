@@ -228,3 +228,17 @@ TEST(CanvasEffects, Geometry)
     EXPECT_NEAR(CanvasEffects::badgeOpacity(1365), 0.5, 1e-9);
     EXPECT_DOUBLE_EQ(CanvasEffects::badgeOpacity(1500), 0.0);
 }
+
+TEST(CanvasEffects, GoingToAPageAnimatesNearbyAndJumpsFarAway)
+{
+    CanvasFixture f(openPdf(textPdf(30)));
+    const double start = f.canvas->scrollOrigin().y();
+    // The next page is close: the scroll starts from where it was.
+    f.canvas->scrollToPageAnimated(f.page(1));
+    EXPECT_DOUBLE_EQ(f.canvas->scrollOrigin().y(), start);
+
+    // Page 20 is many screens away: reached at once, its top near the viewport's top.
+    f.canvas->scrollToPageAnimated(f.page(20));
+    EXPECT_EQ(f.canvas->currentPage(), f.page(20));
+    EXPECT_NEAR(f.canvas->pageRectInView(20).top(), 0, 12);
+}

@@ -4,6 +4,7 @@
 
 #include <QAbstractScrollArea>
 #include <QColor>
+#include <QEasingCurve>
 #include <QList>
 #include <QPointF>
 #include <QRectF>
@@ -117,6 +118,9 @@ public:
     QPointF scrollOrigin() const;
     // Scrolls so that the content's y origin is at the viewport's top, clamped to the content.
     void scrollToY(double y, bool animated = false);
+    // Scrolls with the given duration and curve, unless the (clamped) distance is maxDistance or more:
+    // then nothing happens and false is returned.
+    bool scrollToY(double y, int durationMs, const QEasingCurve& curve, double maxDistance);
     // The viewport's centre in page space, with the page it lies on (nearest page); -1 without pages.
     QPointF viewportCentreInPage(int* pageIndex) const;
     // While dragging: scrolls towards a view point that lies outside (or near the edge of) the viewport.
