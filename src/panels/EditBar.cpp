@@ -120,6 +120,7 @@ void EditBar::rebuild(bool animated)
         groupRow->addWidget(m_delete, 0, Qt::AlignVCenter);
     }
     row->addWidget(m_group, 0, Qt::AlignVCenter);
+    m_group->show(); // added to a bar already on screen, it would otherwise wait for the next event turn
 
     if (animated) {
         m_lastMotion = chrome::modeChangeMotion(m_reduceMotion());

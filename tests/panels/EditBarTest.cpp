@@ -2,9 +2,11 @@
 
 #include "core/pdfium/PDFEditSession.h"
 #include "panels/EditBar.h"
+#include "panels/ToolPalette.h"
 #include "support/EditPdf.h"
 
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <gtest/gtest.h>
@@ -98,5 +100,34 @@ TEST(EditBar, DeleteRemovesThePictureAndTheHintComesBack)
     EXPECT_EQ(f.undo().undoActionName(), QStringLiteral("Delete Image"));
     EXPECT_FALSE(f.editor->editTargetAt(0, QPointF(150, 150)));
     EXPECT_EQ(bar.messageLabel()->text(), QStringLiteral("Click any text to change it. Pictures move and swap."));
+    settle();
+}
+
+// Pictures of the edit bar in the palette for a person to look at; each bar is built on its selection (a
+// change fades the new message in, which a grab would catch half-drawn). Checks only that the bar grew.
+TEST(EditBar, ScreenshotsOfEachMessage)
+{
+    PanelFixture f;
+    f.editor->setMode(EditorMode::edit);
+    const struct {
+        std::optional<EditTarget> selection;
+        QString name;
+    } shots[] = {{std::nullopt, QStringLiteral("palette-edit-empty.png")},
+                 {pictureTarget(), QStringLiteral("palette-edit-picture.png")},
+                 {textTarget(3, true), QStringLiteral("palette-edit-text.png")}};
+    int previousWidth = 0;
+    for (const auto& shot : shots) {
+        f.editor->setEditSelection(shot.selection);
+        ToolPalette palette(f.editor.get());
+        palette.setReduceMotionProvider([] { return true; });
+        ASSERT_NE(palette.barWidget(), nullptr);
+        palette.adjustSize();
+        palette.show();
+        settle();
+        const QImage image = palette.grab().toImage();
+        EXPECT_TRUE(image.save(screenshotPath(shot.name)));
+        EXPECT_NE(image.width(), previousWidth);
+        previousWidth = image.width();
+    }
     settle();
 }

@@ -269,4 +269,12 @@ TEST(CanvasEditMode, ScreenshotWithABlockSelected)
         accentPixels += std::abs(c.hue() - accent.hue()) < 20 && c.saturation() > 80;
     }
     EXPECT_GT(accentPixels, block.width() / 2);
+
+    // The block editor open over the heading, mid-typing.
+    f.click(QPointF(100, 724));
+    ASSERT_NE(f.blockEditor(), nullptr);
+    QTest::keyClicks(f.blockEditor(), QStringLiteral(" (draft)"));
+    QApplication::processEvents();
+    EXPECT_TRUE(f.canvas->grab().toImage().save(QFileInfo(path).path() + QStringLiteral("/edit-mode-typing.png")));
+    QTest::keyClick(f.blockEditor(), Qt::Key_Escape);
 }
