@@ -83,7 +83,7 @@ pdf::AnnotationPtr RedactionMarkAnnotation::create(const QRectF& bounds)
     return mark;
 }
 
-pdf::AnnotationPtr SignatureAnnotation::create(const QRectF& bounds, const QByteArray& pdfData)
+pdf::AnnotationPtr SignatureAnnotation::create(const QRectF& bounds, const QByteArray& pdfData, int pageRotation)
 {
     pdf::AnnotationPtr signature = pdf::Annotation::create(QStringLiteral("Stamp"), bounds);
     if (!signature)
@@ -99,9 +99,13 @@ pdf::AnnotationPtr SignatureAnnotation::create(const QRectF& bounds, const QByte
     if (!drawable)
         return signature;   // not a PDF: the standard stamp
     const bool hasArea = *drawable;
-    signature->setAppearanceProvider([pdfData, hasArea](const pdf::Annotation&, pdf::AppearanceBuilder& builder) {
+    // Viewers draw appearances in unrotated page space; the page's clockwise turn is undone by as many
+    // counterclockwise quarter turns.
+    const int quarterTurns = ((pageRotation / 90) % 4 + 4) % 4;
+    signature->setAppearanceProvider([pdfData, hasArea, quarterTurns](const pdf::Annotation&,
+                                                                      pdf::AppearanceBuilder& builder) {
         if (hasArea)
-            builder.drawPdfPage(pdfData, builder.bounds(), true);
+            builder.drawPdfPage(pdfData, builder.bounds(), true, quarterTurns);
         return true;
     });
     return signature;

@@ -25,9 +25,11 @@ struct RedactionMarkAnnotation {
 // A placed signature: a Stamp tagged with kSignatureTag whose appearance draws the first page of the
 // signature's one-page PDF artwork, centred and aspect-fitted in its bounds, as a form in the saved file.
 // Artwork that is not a readable PDF leaves the standard stamp appearance; a first page with an empty box
-// draws nothing.
+// draws nothing. On a page with a rotation (clockwise degrees, as the page's rotation()) the artwork is
+// drawn turned back by it, so that it reads upright on the displayed page; bounds are page space, so for
+// 90 and 270 their width is the artwork's displayed height.
 struct SignatureAnnotation {
-    static pdf::AnnotationPtr create(const QRectF& bounds, const QByteArray& pdfData);
+    static pdf::AnnotationPtr create(const QRectF& bounds, const QByteArray& pdfData, int pageRotation = 0);
     // Whether the annotation was made by create() in this process (one read back from a file is not,
     // though it carries the tag).
     static bool isInstance(const pdf::Annotation& annotation);

@@ -8,6 +8,7 @@
 #include "platform/pdf/Page.h"
 
 #include <cmath>
+#include <utility>
 
 namespace vmk {
 
@@ -221,14 +222,20 @@ void Editor::addSignature(const SignaturePlacement& signature)
         page = pdfDocument()->page(m_pageIndex);
     if (!page)
         return;
+    // Sized as the user sees the page; on a page turned a quarter the box in page space is turned too.
     const QRectF box = page->cropBox();
+    const QSizeF shown = page->displaySize();
+    const int rotation = page->rotation();
+    const bool quarter = rotation == 90 || rotation == 270;
     const double a = signature.aspectRatio;
-    double w = std::min(0.4 * box.width(), 190.0);
+    double w = std::min(0.4 * shown.width(), 190.0);
     double h = w / std::max(a, 0.1);
-    if (h > 0.25 * box.height()) {
-        h = 0.25 * box.height();
+    if (h > 0.25 * shown.height()) {
+        h = 0.25 * shown.height();
         w = a * h;
     }
+    if (quarter)
+        std::swap(w, h);
     const QPointF centre = m_canvas->visibleCentreInPage(page);
     double x = centre.x() - w / 2;
     x = std::min(x, box.right() - w - 8);
@@ -236,7 +243,7 @@ void Editor::addSignature(const SignaturePlacement& signature)
     double y = centre.y() - h / 2;
     y = std::min(y, box.top() + box.height() - h - 8);
     y = std::max(y, box.top() + 8);
-    pdf::AnnotationPtr annotation = core::SignatureAnnotation::create(QRectF(x, y, w, h), signature.pdfData);
+    pdf::AnnotationPtr annotation = core::SignatureAnnotation::create(QRectF(x, y, w, h), signature.pdfData, rotation);
     if (!annotation)
         return;
     addAnnotation({{annotation, page}}, QStringLiteral("Add Signature"));

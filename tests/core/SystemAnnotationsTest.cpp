@@ -1,4 +1,5 @@
 #include "CoreFixtures.h"
+#include "RebuildFixtures.h"
 
 #include "core/PDFOps.h"
 #include "core/SystemAnnotations.h"
@@ -166,4 +167,49 @@ TEST(Signatures, ReopenedSignatureKeepsItsArtworkWhenMovedAndSavedAgain)
     EXPECT_GT(coretest::countPixels(reopened->page(0)->render(1.0), box, isBlue), 500) << "after property change";
     ASSERT_TRUE(reopened->write(path));
     EXPECT_GT(coretest::countPixels(coretest::renderWithPoppler(path, 1, 72), box, isBlue), 500) << "saved again";
+}
+
+TEST(Signatures, ArtworkReadsUprightOnTurnedPagesInTheSavedFile)
+{
+    // An "L" artwork, 200 x 100: a post on the left over the full height and a foot along the bottom, so
+    // that any turn or mirror of it shows.
+    coretest::RawPage art;
+    art.size = {200, 100};
+    art.content = "0 0 0 rg 0 0 40 100 re f 0 0 200 30 re f";
+    const QByteArray artwork = coretest::makeRawPdf({art});
+
+    for (int rotation : {0, 90, 180, 270}) {
+        SCOPED_TRACE(rotation);
+        coretest::RawPage blank;
+        blank.rotation = rotation;
+        blank.content = " ";
+        auto document = coretest::open(coretest::makeRawPdf({blank}));
+        auto page = document->page(0);
+        // 300 x 150 as displayed: turned in page space on a page turned a quarter.
+        const bool quarter = rotation % 180 != 0;
+        const QRectF bounds(150, 300, quarter ? 150 : 300, quarter ? 300 : 150);
+        page->addAnnotation(SignatureAnnotation::create(bounds, artwork, rotation));
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath("signed.pdf");
+        ASSERT_TRUE(document->write(path));
+        const QImage saved = coretest::renderWithPoppler(path, 1, 72);
+        ASSERT_FALSE(saved.isNull());
+        QRect ink;
+        for (int y = 0; y < saved.height(); ++y)
+            for (int x = 0; x < saved.width(); ++x)
+                if (isDark(saved.pixelColor(x, y)))
+                    ink |= QRect(x, y, 1, 1);
+        // Upright: twice as wide as high, as fitted into the displayed box.
+        EXPECT_NEAR(ink.width(), 300, 4);
+        EXPECT_NEAR(ink.height(), 150, 4);
+        // Post at the top left, nothing at the top right, foot at the bottom right.
+        const auto inkAt = [&](double fx, double fy) {
+            return isDark(saved.pixelColor(ink.left() + int(fx * ink.width()), ink.top() + int(fy * ink.height())));
+        };
+        EXPECT_TRUE(inkAt(0.05, 0.1));
+        EXPECT_FALSE(inkAt(0.9, 0.1));
+        EXPECT_TRUE(inkAt(0.9, 0.95));
+        EXPECT_FALSE(inkAt(0.5, 0.3));
+    }
 }

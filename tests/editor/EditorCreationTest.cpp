@@ -220,6 +220,17 @@ TEST(EditorCreation, SignaturesArePlacedAtTheVisibleCentreWithinTheirSizes)
     EXPECT_NEAR(tall.width(), 9.9, 1e-4); // the file keeps single precision
     EXPECT_DOUBLE_EQ(tall.left(), 8);
     EXPECT_DOUBLE_EQ(tall.top(), 8);
+
+    // On a page turned a quarter the 3:1 artwork is 3:1 as displayed, so 1:3 in page space, and sized
+    // against the displayed page.
+    page->setRotation(90);
+    f.canvas->setVisibleCentre(QPointF(306, 396));
+    e.addSignature(SignaturePlacement{QByteArray(), QImage(), 3.0});
+    const QRectF turned = e.selectedAnnotation()->bounds();
+    EXPECT_NEAR(turned.width(), 63.333, 0.001);
+    EXPECT_DOUBLE_EQ(turned.height(), 190);
+    EXPECT_NEAR(turned.center().x(), 306, 0.001);
+    EXPECT_NEAR(turned.center().y(), 396, 0.001);
 }
 
 TEST(EditorRedaction, SelectionsBecomeMarksAndTheListIsCachedUntilAVersionMoves)

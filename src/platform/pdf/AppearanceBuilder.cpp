@@ -2,6 +2,8 @@
 
 #include "platform/pdf/detail/AppearanceState.h"
 
+#include <QTransform>
+
 #include <algorithm>
 #include <vector>
 
@@ -125,20 +127,34 @@ void AppearanceBuilder::clipToPath(const QPainterPath& path)
 
 bool AppearanceBuilder::drawPdfPage(const QByteArray& pdfData, const QRectF& target, bool keepAspect)
 {
+    return drawPdfPage(pdfData, target, keepAspect, 0);
+}
+
+bool AppearanceBuilder::drawPdfPage(const QByteArray& pdfData, const QRectF& target, bool keepAspect, int quarterTurns)
+{
     const std::optional<QRectF> box = firstPageBox(pdfData);
     if (!box || box->width() <= 0 || box->height() <= 0 || target.isEmpty())
         return false;
+    const int turns = ((quarterTurns % 4) + 4) % 4;
     const QRectF t = target.normalized();
-    double sx = t.width() / box->width(), sy = t.height() / box->height();
+    // The target as the artwork sees it once turned.
+    const QSizeF upright = turns % 2 ? t.size().transposed() : t.size();
+    double sx = upright.width() / box->width(), sy = upright.height() / box->height();
     if (keepAspect)
         sx = sy = std::min(sx, sy);
     const double w = box->width() * sx, h = box->height() * sy;
-    const double x = t.center().x() - w / 2, y = t.center().y() - h / 2;
+    // The form keeps the page's own coordinates (its crop box); scale them, centre them on the origin, turn
+    // them and move them onto the target's centre. Each call applies before the ones made earlier.
+    QTransform m;
+    m.translate(t.center().x(), t.center().y());
+    m.rotate(90.0 * turns);
+    m.translate(-w / 2, -h / 2);
+    m.scale(sx, sy);
+    m.translate(-box->x(), -box->y());
     const int index = int(m_state->forms.size());
     m_state->forms.append(pdfData);
-    // The form keeps the page's own coordinates (its crop box); map them onto the target.
-    m_state->content += "q " + num(sx) + " 0 0 " + num(sy) + ' ' + num(x - box->x() * sx) + ' '
-        + num(y - box->y() * sy) + " cm /Fm" + QByteArray::number(index) + " Do Q\n";
+    m_state->content += "q " + num(m.m11()) + ' ' + num(m.m12()) + ' ' + num(m.m21()) + ' ' + num(m.m22()) + ' '
+        + num(m.dx()) + ' ' + num(m.dy()) + " cm /Fm" + QByteArray::number(index) + " Do Q\n";
     return true;
 }
 

@@ -45,6 +45,10 @@ public:
     // Draws the first page of a PDF (its crop box) into the target rectangle, aspect-fitted and centred
     // when `keepAspect`. False when the data is not a readable PDF with a non-empty first page.
     bool drawPdfPage(const QByteArray& pdfData, const QRectF& target, bool keepAspect = true);
+    // The same, turned `quarterTurns` quarter turns counterclockwise about the target's centre (page space,
+    // y up): artwork meant to read upright on a page displayed turned clockwise by that much. The fit is
+    // made to the turned target, so for an odd count the artwork's width spans the target's height.
+    bool drawPdfPage(const QByteArray& pdfData, const QRectF& target, bool keepAspect, int quarterTurns);
 
     // The content stream so far (for tests and diagnostics).
     QByteArray contentStream() const;
