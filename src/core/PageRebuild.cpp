@@ -38,7 +38,7 @@ Expected<QList<RecognizedLine>, QString> recognizeText(const QImage& image)
     for (const platform::RecognizedTextLine& line : result.lines) {
         const QString text = line.text.trimmed();
         if (!text.isEmpty())
-            lines.append({text, line.box});
+            lines.append({text, line.box, line.clockwiseTurn});
     }
     return lines;
 }
@@ -51,15 +51,31 @@ QList<pdf::InvisibleTextRun> layoutInvisibleText(const QList<RecognizedLine>& li
                          scale.width() * line.box.width(), scale.height() * line.box.height());
         if (!(box.width() > 1.0 && box.height() > 1.0))
             continue;
-        const double size = std::max(box.height() * kFontSizeOfBoxHeight, 1.0);
+        const int turn = ((line.clockwiseTurn / 90) % 4 + 4) % 4 * 90;
+        // Length along the reading direction and thickness across it.
+        const bool across = turn == 90 || turn == 270;
+        const double length = across ? box.height() : box.width();
+        const double thickness = across ? box.width() : box.height();
+        const double size = std::max(thickness * kFontSizeOfBoxHeight, 1.0);
         const double naturalWidth = pdf::helveticaWidth(line.text) * size / 1000.0;
         if (!(naturalWidth > 0))
             continue;
+        // The box corner where the turned line starts, and the glyphs' up direction (y up; turned clockwise).
+        const double lift = kBaselineDescents * pdf::helveticaDescent() * size;
+        QPointF start;
+        QPointF up;
+        switch (turn) {
+        case 90: start = QPointF(box.left(), box.bottom()); up = QPointF(1, 0); break;
+        case 180: start = QPointF(box.right(), box.bottom()); up = QPointF(0, -1); break;
+        case 270: start = QPointF(box.right(), box.top()); up = QPointF(-1, 0); break;
+        default: start = box.topLeft(); up = QPointF(0, 1); break;
+        }
         pdf::InvisibleTextRun run;
         run.text = line.text;
         run.fontSize = size;
-        run.origin = QPointF(box.x(), box.y() + kBaselineDescents * pdf::helveticaDescent() * size);
-        run.horizontalScale = box.width() / naturalWidth;
+        run.origin = start + lift * up;
+        run.horizontalScale = length / naturalWidth;
+        run.clockwiseTurn = turn;
         runs.append(run);
     }
     return runs;

@@ -27,6 +27,9 @@ namespace vmk::core::PDFOps {
 struct RecognizedLine {
     QString text; // trimmed; never empty
     QRectF box;
+    // 0, 90, 180 or 270: how far the text is turned clockwise in the image. A turned line reads along the
+    // box's height (downwards for 90, upwards for 270).
+    int clockwiseTurn = 0;
 
     friend bool operator==(const RecognizedLine&, const RecognizedLine&) = default;
 };
@@ -53,7 +56,8 @@ Expected<QList<RecognizedLine>, QString> recognizeText(const QImage& image);
 
 // Where each line goes as invisible Helvetica text in a space of `scale` (the displayed page's size):
 // a font size of 0.86 of the box height (at least 1), the baseline 0.6 of the font's descent above the
-// box's bottom, and a horizontal scale that makes the run exactly as wide as the box. Lines whose scaled
+// box's bottom, and a horizontal scale that makes the run exactly as wide as the box. A turned line is
+// laid out the same way along its own reading direction, turned as much as its text. Lines whose scaled
 // box is not more than 1 unit wide and high, or whose text has no width, are left out.
 QList<pdf::InvisibleTextRun> layoutInvisibleText(const QList<RecognizedLine>& lines, const QSizeF& scale);
 

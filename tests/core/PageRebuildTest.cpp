@@ -86,6 +86,36 @@ TEST(InvisibleText, RunsSpanTheirBoxesAndSkipBoxesOfOneUnitOrLess)
     EXPECT_NEAR(horizontalExtent(runs[1]), 612, 1e-6);
 }
 
+TEST(InvisibleText, TurnedLinesRunAlongTheirBoxesFromWhereTheirReadingStarts)
+{
+    // A box 20 wide and 300 high (in a 1000 x 1000 space) holding text turned a quarter either way.
+    const QRectF tall(0.1, 0.2, 0.02, 0.3);
+    const auto runs = PDFOps::layoutInvisibleText({{QStringLiteral("Down the page"), tall, 90},
+                                                   {QStringLiteral("Up the page"), tall, 270},
+                                                   {QStringLiteral("Upside down"), QRectF(0.1, 0.6, 0.3, 0.02), 180}},
+                                                  QSizeF(1000, 1000));
+    ASSERT_EQ(runs.size(), 3);
+    for (const auto& run : runs)
+        EXPECT_NEAR(run.fontSize, 20 * 0.86, 1e-9) << run.text.toStdString();
+    // Reading down from the top, baseline just right of the left edge.
+    EXPECT_EQ(runs[0].clockwiseTurn, 90);
+    EXPECT_NEAR(horizontalExtent(runs[0]), 300, 1e-6);
+    EXPECT_NEAR(runs[0].origin.y(), 500, 1e-9);
+    EXPECT_GT(runs[0].origin.x(), 100);
+    EXPECT_LT(runs[0].origin.x(), 105);
+    // Reading up from the bottom, baseline just left of the right edge.
+    EXPECT_EQ(runs[1].clockwiseTurn, 270);
+    EXPECT_NEAR(runs[1].origin.y(), 200, 1e-9);
+    EXPECT_GT(runs[1].origin.x(), 115);
+    EXPECT_LT(runs[1].origin.x(), 120);
+    // Reading leftwards from the top right corner.
+    EXPECT_EQ(runs[2].clockwiseTurn, 180);
+    EXPECT_NEAR(horizontalExtent(runs[2]), 300, 1e-6);
+    EXPECT_NEAR(runs[2].origin.x(), 400, 1e-9);
+    EXPECT_GT(runs[2].origin.y(), 615);
+    EXPECT_LT(runs[2].origin.y(), 620);
+}
+
 TEST(InvisibleText, TinyBoxesGetAtLeastAOnePointFont)
 {
     const auto runs = PDFOps::layoutInvisibleText({{QStringLiteral("x"), QRectF(0, 0, 0.5, 1.1 / 100)}}, QSizeF(100, 100));
@@ -233,4 +263,50 @@ TEST(TextRecognition, RecognisedPageBecomesSearchableAndBlankImagesGiveNoLines)
     const auto none = PDFOps::recognizeText(blank);
     ASSERT_TRUE(none.ok());
     EXPECT_TRUE(none.value().isEmpty());
+}
+
+TEST(TextRecognition, TurnedPageKeepsItsRecognisedWordsOnTheirLines)
+{
+    // An ordinary upright page shown turned a quarter either way: its text runs down or up the displayed
+    // page. Mixed case, so that the turn can be told from so few lines.
+    const QByteArray content = "BT /F1 22 Tf 72 640 Td (Quarterly report) Tj ET "
+                               "BT /F1 22 Tf 72 560 Td (Revenue grew eleven percent) Tj ET "
+                               "BT /F1 22 Tf 72 480 Td (Signed by the board) Tj ET";
+    const auto textLines = [](const QString& path) {
+        const auto result = test::runCommand(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
+        QStringList lines;
+        for (const QString& line : QString::fromUtf8(result.out).split(QLatin1Char('\n')))
+            if (!line.trimmed().isEmpty())
+                lines.append(line.simplified());
+        return lines;
+    };
+    for (int rotation : {90, 270}) {
+        SCOPED_TRACE(rotation);
+        QTemporaryDir dir;
+        // What the page gave before it was rebuilt: the three lines, each whole.
+        const QByteArray original = coretest::makeRawPdf({raw(content, rotation)});
+        const QStringList before = textLines(test::writeFile(dir, QStringLiteral("source.pdf"), original));
+        ASSERT_EQ(before.size(), 3);
+        EXPECT_TRUE(before.contains(QStringLiteral("Revenue grew eleven percent")));
+
+        const pdf::PagePtr source = firstPage(raw(content, rotation));
+        const auto snapshot = PDFOps::snapshot(*source);
+        ASSERT_TRUE(snapshot);
+        QImage image = snapshot->render(150.0 / 72);
+        image.setDotsPerMeterX(5906);
+        image.setDotsPerMeterY(5906);
+        ASSERT_GT(image.width(), image.height());
+        const auto lines = PDFOps::recognizeText(image);
+        ASSERT_TRUE(lines.ok()) << lines.error().toStdString();
+        ASSERT_EQ(lines.value().size(), 3);
+        for (const auto& line : lines.value())
+            EXPECT_EQ(line.clockwiseTurn, rotation) << line.text.toStdString();
+        const auto jpeg = PDFOps::jpegData(image, 0.85);
+        ASSERT_TRUE(jpeg);
+        const pdf::PagePtr rebuilt = PDFOps::rebuildPage(*source, PDFOps::PageBase::raster(*jpeg), lines.value());
+        ASSERT_TRUE(rebuilt);
+        EXPECT_EQ(rebuilt->rotation(), rotation);
+        const QStringList after = textLines(writePage(dir, QStringLiteral("turned.pdf"), rebuilt));
+        EXPECT_EQ(after, before) << after.join(QLatin1Char('|')).toStdString();
+    }
 }

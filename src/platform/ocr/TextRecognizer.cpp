@@ -176,6 +176,7 @@ RecognitionResult TextRecognizer::recognize(const QImage& image, const std::atom
             line.text = text;
             // Tesseract's boxes are in pixels from the top left; ours are fractions from the lower left.
             line.box = QRectF(pixels.left() / w, 1.0 - pixels.bottom() / h, pixels.width() / w, pixels.height() / h);
+            line.clockwiseTurn = turn;
             line.confidence = qBound(0.0, double(TessResultIteratorConfidence(it, tesseract::RIL_TEXTLINE)) / 100.0, 1.0);
             result.lines.append(line);
         } while (TessResultIteratorNext(it, tesseract::RIL_TEXTLINE));

@@ -16,6 +16,7 @@ struct RecognizedTextLine {
     QString text;       // trimmed of white space and line breaks; never empty
     QRectF box;         // normalised to the image: 0..1 on both axes, origin at the LOWER left corner
     double confidence = 0; // 0..1
+    int clockwiseTurn = 0;  // 0, 90, 180 or 270: how far the line's text is turned clockwise in the image
 
     friend bool operator==(const RecognizedTextLine&, const RecognizedTextLine&) = default;
 };

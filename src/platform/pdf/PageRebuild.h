@@ -17,6 +17,7 @@ struct InvisibleTextRun {
     QPointF origin;             // baseline start
     double fontSize = 0;
     double horizontalScale = 1; // widens or narrows the run so that it spans its box
+    int clockwiseTurn = 0;      // 0, 90, 180 or 270: the run reads turned clockwise by this much
 };
 
 // What a rebuilt page draws under its text layer.

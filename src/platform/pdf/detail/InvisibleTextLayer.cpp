@@ -135,8 +135,14 @@ InvisibleTextLayer InvisibleTextLayer::build(const QList<InvisibleTextRun>& runs
                 shown += hex(it->second, 4);
             }
         }
-        body += font + ' ' + num(run.fontSize) + " Tf " + num(run.horizontalScale) + " 0 0 1 " + num(run.origin.x())
-            + ' ' + num(run.origin.y()) + " Tm <" + shown + "> Tj\n";
+        // Reading direction and glyph up direction, turned clockwise in a y-up space.
+        const int turn = ((run.clockwiseTurn / 90) % 4 + 4) % 4;
+        static constexpr int kCos[] = {1, 0, -1, 0};
+        static constexpr int kSin[] = {0, 1, 0, -1};
+        const double hs = run.horizontalScale;
+        body += font + ' ' + num(run.fontSize) + " Tf " + num(hs * kCos[turn]) + ' ' + num(-hs * kSin[turn]) + ' '
+            + num(kSin[turn]) + ' ' + num(kCos[turn]) + ' ' + num(run.origin.x()) + ' ' + num(run.origin.y())
+            + " Tm <" + shown + "> Tj\n";
         if (font == "/F1")
             layer.simpleFont = "used";
     }
