@@ -8,7 +8,9 @@
 
 #include "support/TestFiles.h"
 
+#include <QBuffer>
 #include <QPainter>
+#include <QPdfWriter>
 
 #include <gtest/gtest.h>
 
@@ -38,6 +40,66 @@ pdf::AnnotationPtr filledSquare(const QRectF& bounds, const QColor& color)
 
 auto isRed = [](const QColor& c) { return c.red() > 200 && c.green() < 60 && c.blue() < 60; };
 auto isBlue = [](const QColor& c) { return c.blue() > 200 && c.red() < 60 && c.green() < 60; };
+
+// A page whose text uses fonts Qt embeds, in the encodings Qt chooses.
+QByteArray embeddedFontPdf()
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&buffer);
+    writer.setResolution(72);
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    writer.setPageSize(QPageSize(QSizeF(612, 792), QPageSize::Point));
+    QPainter painter(&writer);
+    painter.setFont(QFont(QStringLiteral("DejaVu Sans"), 20));
+    painter.drawText(QPointF(72, 100), QStringLiteral("Quarterly figures, 2026"));
+    painter.setFont(QFont(QStringLiteral("DejaVu Serif"), 14));
+    painter.drawText(QPointF(72, 140), QStringLiteral("Revenue grew by 12% (up from 9%)."));
+    painter.end();
+    return bytes;
+}
+
+// A page whose Type 1 font maps its own codes to glyph names, which a reader needs to keep to show and
+// extract the text: code 1...6 spell "Ledger".
+QByteArray customEncodingPdf()
+{
+    const QByteArray content = "BT /F1 24 Tf 72 700 Td <010203040506> Tj ( 7 items) Tj ET";
+    const QList<QByteArray> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R /Resources << /Font << /F1 5 0 R >> >> >>",
+        "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "\nendstream",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding << /Type /Encoding /BaseEncoding "
+        "/WinAnsiEncoding /Differences [1 /L /e /d /g /e /r] >> >>",
+    };
+    QByteArray out = "%PDF-1.7\n";
+    QList<qsizetype> offsets;
+    for (int i = 0; i < objects.size(); ++i) {
+        offsets.append(out.size());
+        out += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const qsizetype xref = out.size();
+    out += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (qsizetype offset : offsets)
+        out += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+    out += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           QByteArray::number(xref) + "\n%%EOF\n";
+    return out;
+}
+
+// pdffonts rows without the object numbers, which a copy renumbers.
+QStringList fontRows(const QString& path)
+{
+    const auto listed = test::runCommand(QStringLiteral("pdffonts"), {path});
+    QStringList rows;
+    for (const QString& line : QString::fromUtf8(listed.out).split(u'\n').mid(2)) {
+        QStringList columns = line.split(u' ', Qt::SkipEmptyParts);
+        if (columns.size() > 2)
+            rows.append(columns.mid(0, columns.size() - 2).join(u' '));
+    }
+    return rows;
+}
 
 } // namespace
 
@@ -86,6 +148,47 @@ TEST(Flatten, TurnedPagesBecomeUprightAtTheirDisplayedSize)
     EXPECT_EQ(page->rotation(), 0);
     EXPECT_EQ(page->displaySize(), QSizeF(700, 400));
     EXPECT_LT(coretest::meanDifference(before, page->render(1.0)), 1.0);
+}
+
+TEST(Flatten, EmbeddedFontsAreCopiedSoOtherReadersKeepTheText)
+{
+    QTemporaryDir dir;
+    auto document = coretest::open(embeddedFontPdf());
+    auto custom = coretest::open(customEncodingPdf());
+    ASSERT_TRUE(document->insertPage(custom->removePage(0), 1));
+    document->page(0)->addAnnotation(filledSquare(QRectF(100, 300, 100, 100), Qt::red));
+    document->page(1)->addAnnotation(filledSquare(QRectF(100, 300, 100, 100), Qt::red));
+    const QString source = dir.filePath(QStringLiteral("source.pdf"));
+    ASSERT_TRUE(document->write(source));
+
+    const auto flat = PDFOps::flatten(*document);
+    ASSERT_TRUE(flat);
+    const QString path = dir.filePath(QStringLiteral("flat.pdf"));
+    ASSERT_TRUE(flat->write(path));
+    EXPECT_TRUE(flat->page(0)->annotations().empty());
+
+    const auto sourceText = test::runCommand(QStringLiteral("pdftotext"), {source, QStringLiteral("-")});
+    const auto flatText = test::runCommand(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
+    ASSERT_EQ(flatText.exitCode, 0);
+    EXPECT_TRUE(sourceText.out.contains("Revenue grew by 12% (up from 9%).")) << sourceText.out.toStdString();
+    EXPECT_TRUE(sourceText.out.contains("Ledger 7 items")) << sourceText.out.toStdString();
+    EXPECT_EQ(flatText.out, sourceText.out);
+    EXPECT_FALSE(flatText.err.contains("Mismatch")) << flatText.err.toStdString();
+
+    const QStringList fonts = fontRows(source);
+    EXPECT_FALSE(fonts.isEmpty());
+    EXPECT_EQ(fontRows(path).join(u'\n').toStdString(), fonts.join(u'\n').toStdString());
+
+    for (int page = 1; page <= 2; ++page) {
+        const QImage image = coretest::renderWithPoppler(path, page, 72);
+        ASSERT_FALSE(image.isNull());
+        // Page space y 300...400 is image rows 392...492.
+        EXPECT_GT(coretest::countPixels(image, QRect(110, 400, 80, 80), isRed), 6000) << page;
+        // The text is still drawn as it was.
+        const QImage sourceImage = coretest::renderWithPoppler(source, page, 72);
+        const QRect text(60, 50, 450, 120);
+        EXPECT_LT(coretest::meanDifference(sourceImage.copy(text), image.copy(text)), 1.0) << page;
+    }
 }
 
 TEST(TextExport, PagesAreSeparatedByNewlineFormFeedNewline)

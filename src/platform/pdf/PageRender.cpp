@@ -1,5 +1,5 @@
-// Drawing a page: rendering to images, thread-safe snapshots, annotations over an image, the flattened
-// one-page PDF, and the walk of the page's XObject resources.
+// Drawing a page: rendering to images, thread-safe snapshots, annotations over an image, and the walk
+// of the page's XObject resources.
 
 #include "platform/pdf/Annotation.h"
 #include "platform/pdf/Page.h"
@@ -116,40 +116,6 @@ QImage Page::drawAnnotationsOver(const QImage& image) const
         fz_drop_pixmap(c, pixmap);
     });
     return ok ? canvas : image;
-}
-
-Result<QByteArray> Page::flattenedPdf() const
-{
-    ensureAppearances(*this);
-    QByteArray bytes;
-    QString error;
-    const bool loaded = withLoadedPage(*this, [&](fz_context* c, pdf_page* page) {
-        fz_buffer* buffer = nullptr;
-        fz_output* out = nullptr;
-        fz_document_writer* writer = nullptr;
-        const bool ok = guarded(c, [&] {
-            buffer = fz_new_buffer(c, 16 * 1024);
-            out = fz_new_output_with_buffer(c, buffer);
-            writer = fz_new_pdf_writer_with_output(c, out, "compress");
-            out = nullptr; // the writer owns and closes it
-            fz_device* device = fz_begin_page(c, writer, pdf_bound_page(c, page));
-            // Runs contents, annotations and widgets as displayed (hidden ones are skipped).
-            pdf_run_page(c, page, device, fz_identity, nullptr);
-            fz_end_page(c, writer);
-            fz_close_document_writer(c, writer);
-        }, &error);
-        fz_drop_document_writer(c, writer);
-        fz_drop_output(c, out);
-        if (ok) {
-            unsigned char* data = nullptr;
-            const size_t len = fz_buffer_storage(c, buffer, &data);
-            bytes = QByteArray(reinterpret_cast<const char*>(data), qsizetype(len));
-        }
-        fz_drop_buffer(c, buffer);
-    });
-    if (!loaded || bytes.isEmpty())
-        return Result<QByteArray>::failure(error.isEmpty() ? QStringLiteral("The page could not be drawn.") : error);
-    return bytes;
 }
 
 namespace {
