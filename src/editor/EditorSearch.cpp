@@ -22,6 +22,15 @@ QColor hitColor()
     return yellow;
 }
 
+QList<pdf::Selection> hitSelections(const QList<SearchHit>& hits)
+{
+    QList<pdf::Selection> selections;
+    selections.reserve(hits.size());
+    for (const SearchHit& hit : hits)
+        selections.append(hit.selection);
+    return selections;
+}
+
 SearchSnippet makeSnippet(const pdf::Selection& match, const QString& searchText)
 {
     if (match.isEmpty())
@@ -115,12 +124,11 @@ void Editor::flushSearchHits()
     m_pendingHits.clear();
     setSearchHits(hits);
 
-    QList<pdf::Selection> selections;
-    selections.reserve(hits.size());
-    for (const SearchHit& hit : hits)
-        selections.append(hit.selection);
-    m_canvas->setHighlightedSelections(selections, m_currentHit.value_or(-1));
-    if (!m_currentHit)
+    // The first hit of a search becomes current as soon as it arrives; selecting it hands the canvas
+    // the whole list with it marked current.
+    if (m_currentHit)
+        m_canvas->setHighlightedSelections(hitSelections(hits), *m_currentHit);
+    else
         selectHit(0);
 }
 
@@ -141,6 +149,8 @@ void Editor::selectHit(int index)
     setCurrentHit(index);
     if (m_mode == EditorMode::pages)
         setMode(EditorMode::read);
+    // The canvas draws the current hit in a stronger colour than the rest, so it must learn which one it is.
+    m_canvas->setHighlightedSelections(hitSelections(m_searchHits), index);
     const pdf::Selection& selection = m_searchHits[index].selection;
     m_canvas->goToSelection(selection);
     m_canvas->setCurrentSelection(selection, true);

@@ -21,6 +21,7 @@ void HeadlessCanvas::setDocument(const pdf::DocumentPtr& document)
     m_document = document;
     m_selection.reset();
     m_highlighted.clear();
+    m_currentHighlight = -1;
     showPage(document ? document->page(0) : nullptr);
 }
 
@@ -64,9 +65,10 @@ void HeadlessCanvas::setScaleFactor(double scale, bool)
     m_scale = std::clamp(scale, minScaleFactor(), maxScaleFactor());
 }
 
-void HeadlessCanvas::setHighlightedSelections(const QList<pdf::Selection>& selections, int)
+void HeadlessCanvas::setHighlightedSelections(const QList<pdf::Selection>& selections, int currentIndex)
 {
     m_highlighted = selections;
+    m_currentHighlight = currentIndex;
 }
 
 void HeadlessCanvas::goToSelection(const pdf::Selection& selection)

@@ -55,6 +55,8 @@ public:
     void setVisibleCentre(std::optional<QPointF> centre) { m_centre = centre; }
 
     QList<pdf::Selection> highlightedSelections() const { return m_highlighted; }
+    // The highlighted selection drawn as current; -1 for none.
+    int currentHighlightIndex() const { return m_currentHighlight; }
 
 protected:
     // Moves to the page and tells the Editor when it changed.
@@ -70,6 +72,7 @@ private:
     QSizeF m_size{800, 600};
     std::optional<pdf::Selection> m_selection;
     QList<pdf::Selection> m_highlighted;
+    int m_currentHighlight = -1;
     std::optional<QPointF> m_centre;
 };
 

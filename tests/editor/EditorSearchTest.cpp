@@ -136,3 +136,33 @@ TEST(EditorSearch, StepsThroughHitsWithWrapAround)
     f.editor->previousHit();
     EXPECT_EQ(f.editor->currentHit(), 2);
 }
+
+TEST(EditorSearch, CanvasDrawsTheCurrentHitApartFromTheRest)
+{
+    SearchFixture f;
+    f.editor->didMatchString({find(f.page(0), QStringLiteral("Line 1")), find(f.page(1), QStringLiteral("Line 1"))});
+    f.editor->flushSearchHits();
+    EXPECT_EQ(f.canvas->highlightedSelections().size(), 2);
+    EXPECT_EQ(f.canvas->currentHighlightIndex(), 0);
+
+    // A later batch keeps the hit the user is on marked current.
+    f.editor->nextHit();
+    f.editor->didMatchString({find(f.page(2), QStringLiteral("Line 1"))});
+    f.editor->flushSearchHits();
+    EXPECT_EQ(f.canvas->highlightedSelections().size(), 3);
+    EXPECT_EQ(f.canvas->currentHighlightIndex(), 1);
+
+    f.editor->nextHit();
+    EXPECT_EQ(f.canvas->currentHighlightIndex(), 2);
+    EXPECT_EQ(f.canvas->highlightedSelections().size(), 3);
+    f.editor->previousHit();
+    f.editor->previousHit();
+    EXPECT_EQ(f.canvas->currentHighlightIndex(), 0);
+    f.editor->selectHit(2);
+    EXPECT_EQ(f.canvas->currentHighlightIndex(), 2);
+    EXPECT_EQ(f.canvas->highlightedSelections()[2], f.editor->searchHits()[2].selection);
+
+    f.editor->search(QStringLiteral(" "));
+    EXPECT_TRUE(f.canvas->highlightedSelections().isEmpty());
+    EXPECT_EQ(f.canvas->currentHighlightIndex(), -1);
+}

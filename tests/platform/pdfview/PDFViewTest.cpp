@@ -389,3 +389,59 @@ TEST(PDFViewSubclass, CanReplaceTheBaseClickHandlingAndPaintAnOverlay)
     EXPECT_EQ(image.pixelColor(2, 2), QColor(Qt::red));
     EXPECT_EQ(image.pixelColor(image.width() - 2, image.height() / 2), QColor(Qt::black));
 }
+
+TEST_F(ViewFixture, TheCurrentHighlightIsDrawnInAStrongerColourThanTheOthers)
+{
+    const pdf::DocumentPtr document = test::openPdf(test::textPdf(1));
+    show(document);
+    view.setScaleFactor(1.0);
+    ASSERT_TRUE(rendered());
+    const pdf::PagePtr page = document->page(0);
+    auto word = [&](const QString& text) {
+        pdf::Selection selection = page->selection(int(page->text().indexOf(text)), int(text.size()));
+        QColor yellow(255, 204, 0);
+        yellow.setAlphaF(0.6f);
+        selection.setColor(yellow);
+        return selection;
+    };
+    const QList<pdf::Selection> hits{word(QStringLiteral("alpha")), word(QStringLiteral("gamma"))};
+    auto rectOf = [&](int i) {
+        return view.convertRectFromPage(hits[i].bounds(page), 0).toAlignedRect() & view.viewport()->rect();
+    };
+    // Orange: full red, green well below the plain hits' yellow, little blue; glyph pixels are dark and never count.
+    auto orangePixels = [](const QImage& image, const QRect& rect) {
+        int count = 0;
+        for (int y = rect.top(); y <= rect.bottom(); ++y)
+            for (int x = rect.left(); x <= rect.right(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                count += c.red() > 220 && c.green() > 130 && c.green() < 200 && c.blue() < 80;
+            }
+        return count;
+    };
+    auto yellowPixels = [](const QImage& image, const QRect& rect) {
+        int count = 0;
+        for (int y = rect.top(); y <= rect.bottom(); ++y)
+            for (int x = rect.left(); x <= rect.right(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                count += c.red() > 220 && c.green() >= 210 && c.blue() < 140;
+            }
+        return count;
+    };
+
+    view.setHighlightedSelections(hits, 1);
+    QImage image = grabbed();
+    const int area = rectOf(0).width() * rectOf(0).height();
+    ASSERT_GT(area, 20);
+    EXPECT_GT(yellowPixels(image, rectOf(0)), area / 3);
+    EXPECT_EQ(orangePixels(image, rectOf(0)), 0);
+    EXPECT_GT(orangePixels(image, rectOf(1)), area / 3);
+
+    view.setHighlightedSelections(hits, 0);
+    image = grabbed();
+    EXPECT_GT(orangePixels(image, rectOf(0)), area / 3);
+    EXPECT_EQ(orangePixels(image, rectOf(1)), 0);
+
+    view.clearHighlightedSelections();
+    image = grabbed();
+    EXPECT_EQ(orangePixels(image, rectOf(0)) + yellowPixels(image, rectOf(0)), 0);
+}
