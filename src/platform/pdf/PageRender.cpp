@@ -6,6 +6,7 @@
 #include "platform/pdf/PageSnapshot.h"
 #include "platform/pdf/PdfLog.h"
 #include "platform/pdf/detail/Raster.h"
+#include "platform/pdf/detail/SnapshotRecording.h"
 #include "platform/pdf/detail/SnapshotState.h"
 #include "platform/pdf/detail/State.h"
 
@@ -56,35 +57,12 @@ std::shared_ptr<PageSnapshot> Page::snapshot(bool withAnnotations) const
 {
     if (withAnnotations)
         ensureAppearances(*this);
-    auto state = std::make_unique<SnapshotState>();
-    state->cropBox = cropBox();
-    state->rotation = rotation();
-    state->displaySize = displaySize();
-    state->displayTransform = displayTransform();
-    SnapshotState* s = state.get();
-    bool ok = false;
-    withLoadedPage(*this, [&](fz_context* c, pdf_page* page) {
-        fz_display_list* list = nullptr;
-        fz_device* device = nullptr;
-        ok = guarded(c, [&] {
-            s->deviceBounds = pdf_bound_page(c, page);
-            list = fz_new_display_list(c, s->deviceBounds);
-            device = fz_new_list_device(c, list);
-            if (withAnnotations)
-                pdf_run_page(c, page, device, fz_identity, nullptr);
-            else
-                pdf_run_page_contents(c, page, device, fz_identity, nullptr);
-            fz_close_device(c, device);
-        });
-        fz_drop_device(c, device);
-        if (ok)
-            s->list = list;
+    return recordSnapshot(*this, [&](fz_context* c, pdf_page* page, fz_device* device) {
+        if (withAnnotations)
+            pdf_run_page(c, page, device, fz_identity, nullptr);
         else
-            fz_drop_display_list(c, list);
+            pdf_run_page_contents(c, page, device, fz_identity, nullptr);
     });
-    if (!ok)
-        return nullptr;
-    return std::make_shared<PageSnapshot>(std::move(state));
 }
 
 QImage Page::drawAnnotationsOver(const QImage& image) const

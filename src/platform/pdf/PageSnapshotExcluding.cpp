@@ -4,8 +4,7 @@
 #include "platform/pdf/Annotation.h"
 #include "platform/pdf/Page.h"
 #include "platform/pdf/PageSnapshot.h"
-#include "platform/pdf/detail/SnapshotState.h"
-#include "platform/pdf/detail/State.h"
+#include "platform/pdf/detail/SnapshotRecording.h"
 
 #include <algorithm>
 
@@ -23,38 +22,15 @@ std::shared_ptr<PageSnapshot> Page::snapshotExcluding(const std::vector<const An
             skipped.push_back(a->state().ref.num());
     }
     ensureAppearances(*this);
-    auto state = std::make_unique<SnapshotState>();
-    state->cropBox = cropBox();
-    state->rotation = rotation();
-    state->displaySize = displaySize();
-    state->displayTransform = displayTransform();
-    SnapshotState* s = state.get();
-    bool ok = false;
-    withLoadedPage(*this, [&](fz_context* c, pdf_page* page) {
-        fz_display_list* list = nullptr;
-        fz_device* device = nullptr;
-        ok = guarded(c, [&] {
-            s->deviceBounds = pdf_bound_page(c, page);
-            list = fz_new_display_list(c, s->deviceBounds);
-            device = fz_new_list_device(c, list);
-            pdf_run_page_contents(c, page, device, fz_identity, nullptr);
-            for (pdf_annot* annot = pdf_first_annot(c, page); annot; annot = pdf_next_annot(c, annot)) {
-                const int num = pdf_to_num(c, pdf_annot_obj(c, annot));
-                if (std::find(skipped.begin(), skipped.end(), num) == skipped.end())
-                    pdf_run_annot(c, annot, device, fz_identity, nullptr);
-            }
-            pdf_run_page_widgets(c, page, device, fz_identity, nullptr);
-            fz_close_device(c, device);
-        });
-        fz_drop_device(c, device);
-        if (ok)
-            s->list = list;
-        else
-            fz_drop_display_list(c, list);
+    return recordSnapshot(*this, [&](fz_context* c, pdf_page* page, fz_device* device) {
+        pdf_run_page_contents(c, page, device, fz_identity, nullptr);
+        for (pdf_annot* annot = pdf_first_annot(c, page); annot; annot = pdf_next_annot(c, annot)) {
+            const int num = pdf_to_num(c, pdf_annot_obj(c, annot));
+            if (std::find(skipped.begin(), skipped.end(), num) == skipped.end())
+                pdf_run_annot(c, annot, device, fz_identity, nullptr);
+        }
+        pdf_run_page_widgets(c, page, device, fz_identity, nullptr);
     });
-    if (!ok)
-        return nullptr;
-    return std::make_shared<PageSnapshot>(std::move(state));
 }
 
 } // namespace vmk::pdf
