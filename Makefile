@@ -2,6 +2,8 @@
 # Both install whatever the machine is missing first (idempotent; quick when everything is there).
 BUILD ?= build
 JOBS ?= $(shell nproc)
+# A compiler cache, when the machine has one, makes rebuilds of other checkouts cheap.
+LAUNCHER := $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache,)
 
 .PHONY: run test build setup bench clean
 
@@ -9,7 +11,7 @@ setup:
 	@bash scripts/setup.sh
 
 build: setup
-	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(LAUNCHER) $(CMAKE_ARGS) >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
 run: build
