@@ -1,6 +1,7 @@
 #include "platform/pdf/Document.h"
 
 #include "platform/pdf/PdfLog.h"
+#include "platform/pdf/detail/NameScan.h"
 #include "platform/pdf/detail/State.h"
 
 #include <QFile>
@@ -84,8 +85,6 @@ Result<DocumentPtr> Document::fromData(const QByteArray& data)
         stream = fz_open_buffer(c, buffer);
         doc = pdf_open_document_with_stream(c, stream);
         locked = pdf_needs_password(c, doc);
-        if (!locked)
-            pages = pdf_count_pages(c, doc);
     }, &error);
     fz_drop_stream(c, stream);
     fz_drop_buffer(c, buffer);
@@ -93,15 +92,15 @@ Result<DocumentPtr> Document::fromData(const QByteArray& data)
         pdf_drop_document(c, doc);
         return Result<DocumentPtr>::failure(error.isEmpty() ? QStringLiteral("The data is not a readable PDF.") : error);
     }
-    // A repair that found no page at all means the data was not a PDF worth showing.
-    if (!locked && pages == 0 && pdf_was_repaired(c, doc)) {
-        pdf_drop_document(c, doc);
-        return Result<DocumentPtr>::failure(QStringLiteral("The PDF is damaged and has no readable pages."));
-    }
     DocumentPtr d = DocumentState::make(doc);
     d->m_state->locked = locked;
-    if (!locked)
+    if (!locked) {
         d->m_state->syncPageList();
+        pages = int(d->m_state->pages.size());
+    }
+    // A repair that found no page at all means the data was not a PDF worth showing.
+    if (!locked && pages == 0 && pdf_was_repaired(c, doc))
+        return Result<DocumentPtr>::failure(QStringLiteral("The PDF is damaged and has no readable pages."));
     return d;
 }
 
@@ -397,6 +396,8 @@ Result<QByteArray> Document::dataRepresentation(const WriteOptions& options) con
     fz_output* out = nullptr;
     QString error;
     pdf_document* doc = m_state->doc;
+    // Names are written as the file had them: the spaced layout keeps an empty name apart from a number.
+    opts.do_pretty = holdsEmptyName(c, doc) ? 1 : 0;
     const bool ok = guarded(c, [&] {
         buffer = fz_new_buffer(c, 64 * 1024);
         out = fz_new_output_with_buffer(c, buffer);

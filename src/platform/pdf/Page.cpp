@@ -3,6 +3,7 @@
 #include "platform/pdf/Annotation.h"
 #include "platform/pdf/Document.h"
 #include "platform/pdf/PdfLog.h"
+#include "platform/pdf/detail/PageTree.h"
 #include "platform/pdf/detail/State.h"
 
 #include <algorithm>
@@ -105,18 +106,20 @@ QRectF Page::bounds(PageBox box) const
 {
     fz_context* c = ctx();
     pdf_obj* obj = m_state->ref.obj;
-    fz_rect media = fz_empty_rect, crop = fz_empty_rect;
+    // A missing, empty or absurd box is Letter, as other readers assume. (The engine's "empty" rectangle
+    // runs from +2^31 to -2^31: normalised, it would be a page four billion points wide.)
+    fz_rect media = {0, 0, 612, 792}, crop = fz_empty_rect;
     bool hasCrop = false;
     guarded(c, [&] {
-        media = pdf_to_rect(c, pdf_dict_get_inheritable(c, obj, PDF_NAME(MediaBox)));
+        pdf_obj* mediaObj = pdf_dict_get_inheritable(c, obj, PDF_NAME(MediaBox));
+        if (isSoundBox(c, mediaObj))
+            media = pdf_to_rect(c, mediaObj);
         pdf_obj* cropObj = pdf_dict_get_inheritable(c, obj, PDF_NAME(CropBox));
-        hasCrop = pdf_is_array(c, cropObj);
+        hasCrop = isSoundBox(c, cropObj);
         if (hasCrop)
             crop = pdf_to_rect(c, cropObj);
     });
-    QRectF mediaRect = toQRect(media).normalized();
-    if (mediaRect.isEmpty())
-        mediaRect = QRectF(0, 0, 612, 792); // as MuPDF and other readers assume
+    const QRectF mediaRect = toQRect(media).normalized();
     if (box == PageBox::Media)
         return mediaRect;
     if (!hasCrop)
@@ -161,9 +164,13 @@ QSizeF Page::displaySize() const
 
 fz_matrix detail::pageToDevice(fz_context* c, pdf_obj* pageObj, fz_rect* deviceBounds)
 {
-    fz_rect box = fz_empty_rect;
+    fz_rect box = {0, 0, 612, 792};
     fz_matrix ctm = fz_identity;
-    guarded(c, [&] { pdf_page_obj_transform(c, pageObj, &box, &ctm); });
+    if (!guarded(c, [&] { pdf_page_obj_transform(c, pageObj, &box, &ctm); }) || fz_is_empty_rect(box)) {
+        // An unreadable page dictionary: a Letter page, y down, rather than an unbounded one.
+        box = {0, 0, 612, 792};
+        ctm = fz_make_matrix(1, 0, 0, -1, 0, 792);
+    }
     if (deviceBounds)
         *deviceBounds = fz_transform_rect(box, ctm);
     return ctm;

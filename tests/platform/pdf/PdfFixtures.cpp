@@ -33,9 +33,6 @@ QByteArray textPdf(const QStringList& pageTexts, const QSizeF& pageSize)
     return buffer.data();
 }
 
-namespace {
-
-// Assembles numbered objects into a PDF with a correct cross-reference table.
 QByteArray assemble(const QList<QByteArray>& objects, int rootNum)
 {
     QByteArray out = "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n";
@@ -52,6 +49,8 @@ QByteArray assemble(const QList<QByteArray>& objects, int rootNum)
         + " 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
     return out;
 }
+
+namespace {
 
 QByteArray stream(const QByteArray& dict, const QByteArray& data)
 {

@@ -1,6 +1,7 @@
 #include "platform/pdf/detail/State.h"
 
 #include "platform/pdf/PdfLog.h"
+#include "platform/pdf/detail/PageTree.h"
 
 namespace vmk::pdf::detail {
 
@@ -43,10 +44,15 @@ void DocumentState::syncPageList() const
     if (pagesKnown)
         return;
     fz_context* c = ctx();
+    // The page count in the file is a claim: size the list from what the page tree really holds.
     int count = 0;
-    if (!guarded(c, [&] { count = pdf_count_pages(c, doc); }))
-        count = 0;
-    pages.assign(size_t(qMax(0, count)), PagePtr());
+    QString error;
+    if (!guarded(c, [&] { count = repairPageTree(c, doc); }, &error)) {
+        qCWarning(lcVmkPdf, "The page tree could not be read: %s", qPrintable(error));
+        if (!guarded(c, [&] { count = pdf_count_pages(c, doc); }))
+            count = 0;
+    }
+    pages.assign(size_t(qBound(0, count, kMaxPages)), PagePtr());
     pagesKnown = true;
 }
 

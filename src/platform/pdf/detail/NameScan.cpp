@@ -1,0 +1,71 @@
+#include "platform/pdf/detail/NameScan.h"
+
+#include <vector>
+
+namespace vmk::pdf::detail {
+
+namespace {
+
+bool isEmptyName(fz_context* c, pdf_obj* obj)
+{
+    return pdf_is_name(c, obj) && !pdf_is_indirect(c, obj) && pdf_to_name(c, obj)[0] == '\0';
+}
+
+// Walks one object's direct parts without recursion; references are not followed (every object is
+// visited on its own).
+bool objectHoldsEmptyName(fz_context* c, pdf_obj* root, std::vector<pdf_obj*>& stack)
+{
+    stack.clear();
+    stack.push_back(root);
+    while (!stack.empty()) {
+        pdf_obj* obj = stack.back();
+        stack.pop_back();
+        if (pdf_is_indirect(c, obj))
+            continue;
+        if (isEmptyName(c, obj))
+            return true;
+        if (pdf_is_array(c, obj)) {
+            const int n = pdf_array_len(c, obj);
+            for (int i = 0; i < n; ++i) {
+                pdf_obj* item = pdf_array_get(c, obj, i);
+                if (pdf_is_array(c, item) || pdf_is_dict(c, item) || pdf_is_name(c, item))
+                    stack.push_back(item);
+            }
+        } else if (pdf_is_dict(c, obj)) {
+            const int n = pdf_dict_len(c, obj);
+            for (int i = 0; i < n; ++i) {
+                if (isEmptyName(c, pdf_dict_get_key(c, obj, i)))
+                    return true;
+                pdf_obj* value = pdf_dict_get_val(c, obj, i);
+                if (pdf_is_array(c, value) || pdf_is_dict(c, value) || pdf_is_name(c, value))
+                    stack.push_back(value);
+            }
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool holdsEmptyName(fz_context* c, pdf_document* doc)
+{
+    int count = 0;
+    if (!guarded(c, [&] { count = pdf_xref_len(c, doc); }))
+        return false;
+    std::vector<pdf_obj*> stack;
+    bool found = false;
+    for (int num = 1; num < count && !found; ++num) {
+        pdf_obj* obj = nullptr;
+        guarded(c, [&] {
+            pdf_xref_entry* entry = pdf_get_xref_entry(c, doc, num);
+            if (!entry || entry->type == 0 || entry->type == 'f')
+                return;
+            obj = pdf_load_object(c, doc, num);
+            found = objectHoldsEmptyName(c, obj, stack);
+        });
+        pdf_drop_obj(c, obj);
+    }
+    return found;
+}
+
+} // namespace vmk::pdf::detail

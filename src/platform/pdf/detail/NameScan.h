@@ -1,0 +1,12 @@
+#pragma once
+
+#include "platform/pdf/detail/Fz.h"
+
+namespace vmk::pdf::detail {
+
+// Whether any object of the document holds an empty name ("/"). The engine's compact writer puts a
+// following number straight after it ("/ 15" comes out as "/15", one name instead of two objects), so
+// such a document must be written with separators. Objects that cannot be read are skipped.
+bool holdsEmptyName(fz_context* c, pdf_document* doc);
+
+} // namespace vmk::pdf::detail

@@ -1,0 +1,217 @@
+#include "platform/pdf/detail/PageTree.h"
+
+#include "platform/pdf/PdfLog.h"
+
+#include <cmath>
+#include <vector>
+
+namespace vmk::pdf::detail {
+
+namespace {
+
+constexpr double kMinSide = 3;         // points, the smallest page the format allows
+constexpr double kMaxSide = 200000;    // points, about 70 metres
+constexpr double kMaxCoordinate = 1e6; // points from the origin
+const fz_rect kLetter = {0, 0, 612, 792};
+
+bool isPageNode(fz_context* c, pdf_obj* node)
+{
+    pdf_obj* type = pdf_dict_get(c, node, PDF_NAME(Type));
+    if (pdf_name_eq(c, type, PDF_NAME(Pages)))
+        return false;
+    return pdf_name_eq(c, type, PDF_NAME(Page)) || !pdf_is_array(c, pdf_dict_get(c, node, PDF_NAME(Kids)));
+}
+
+// The value of an inheritable key, looking up the Parent chain no further than `limit` steps: a chain
+// longer than the document has objects goes round in a circle.
+pdf_obj* inherited(fz_context* c, pdf_obj* node, pdf_obj* key, int limit)
+{
+    for (int step = 0; node && step <= limit; ++step) {
+        if (pdf_obj* value = pdf_dict_get(c, node, key))
+            return value;
+        node = pdf_dict_get(c, node, PDF_NAME(Parent));
+    }
+    return nullptr;
+}
+
+// The nearest sound media box from the page up its ancestors.
+pdf_obj* nearestSoundMediaBox(fz_context* c, pdf_obj* node, int limit)
+{
+    for (int step = 0; node && step <= limit; ++step) {
+        pdf_obj* box = pdf_dict_get(c, node, PDF_NAME(MediaBox));
+        if (box && isSoundBox(c, box))
+            return box;
+        node = pdf_dict_get(c, node, PDF_NAME(Parent));
+    }
+    return nullptr;
+}
+
+void mendBoxes(fz_context* c, pdf_obj* page, int limit)
+{
+    pdf_obj* media = inherited(c, page, PDF_NAME(MediaBox), limit);
+    fz_rect mediaRect;
+    if (isSoundBox(c, media)) {
+        mediaRect = pdf_to_rect(c, media);
+    } else {
+        pdf_obj* fallback = nearestSoundMediaBox(c, page, limit);
+        mediaRect = fallback ? pdf_to_rect(c, fallback) : kLetter;
+        pdf_dict_put_rect(c, page, PDF_NAME(MediaBox), mediaRect);
+    }
+    pdf_obj* crop = inherited(c, page, PDF_NAME(CropBox), limit);
+    if (!crop)
+        return;
+    const fz_rect visible = fz_intersect_rect(pdf_to_rect(c, crop), mediaRect);
+    if (!isSoundBox(c, crop) || visible.x1 - visible.x0 < 1 || visible.y1 - visible.y0 < 1)
+        pdf_dict_put_rect(c, page, PDF_NAME(CropBox), mediaRect);
+}
+
+// The page dictionary of an object number; the document keeps it alive.
+pdf_obj* pageObject(fz_context* c, pdf_document* doc, int num)
+{
+    pdf_obj* ref = pdf_new_indirect(c, doc, num, 0);
+    pdf_obj* page = pdf_resolve_indirect(c, ref);
+    pdf_drop_obj(c, ref);
+    return page;
+}
+
+struct Walk {
+    std::vector<int> leaves; // object numbers, in order
+    bool sound = true;
+};
+
+Walk walkTree(fz_context* c, pdf_obj* root, int objectCount)
+{
+    Walk walk;
+    struct Frame {
+        pdf_obj* node;
+        int next;
+        int length;
+        size_t firstLeaf;
+    };
+    std::vector<Frame> stack;
+    std::vector<char> seen(size_t(objectCount) + 1, 0);
+    auto enter = [&](pdf_obj* node) {
+        const int num = pdf_to_num(c, node);
+        if (num > 0) {
+            if (num > objectCount || seen[size_t(num)])
+                return false;
+            seen[size_t(num)] = 1;
+        }
+        if (int(stack.size()) >= kMaxPageTreeDepth)
+            walk.sound = false;
+        stack.push_back({node, 0, pdf_array_len(c, pdf_dict_get(c, node, PDF_NAME(Kids))), walk.leaves.size()});
+        return true;
+    };
+    if (isPageNode(c, root)) {
+        // The root is a page itself: sound only in the sense that it can be given a parent.
+        walk.sound = false;
+        if (pdf_is_indirect(c, root))
+            walk.leaves.push_back(pdf_to_num(c, root));
+        return walk;
+    }
+    enter(root);
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.next >= top.length) {
+            const int64_t under = int64_t(walk.leaves.size() - top.firstLeaf);
+            if (pdf_to_int64(c, pdf_dict_get(c, top.node, PDF_NAME(Count))) != under)
+                walk.sound = false;
+            stack.pop_back();
+            continue;
+        }
+        pdf_obj* kid = pdf_array_get(c, pdf_dict_get(c, top.node, PDF_NAME(Kids)), top.next++);
+        if (!pdf_is_dict(c, kid)) {
+            walk.sound = false; // a missing or unreadable kid
+            continue;
+        }
+        if (!isPageNode(c, kid)) {
+            if (!enter(kid))
+                walk.sound = false; // a cycle
+            continue;
+        }
+        if (!pdf_is_indirect(c, kid)) {
+            walk.sound = false; // a page without an object of its own has no identity to keep
+            continue;
+        }
+        if (walk.leaves.size() >= size_t(kMaxPages)) {
+            walk.sound = false;
+            qCWarning(lcVmkPdf, "The page tree holds more than %d pages; the rest are left out.", kMaxPages);
+            break;
+        }
+        walk.leaves.push_back(pdf_to_num(c, kid));
+    }
+    return walk;
+}
+
+// One level: every page a direct kid of the root, with what it inherited copied onto it first.
+void flatten(fz_context* c, pdf_document* doc, pdf_obj* root, const std::vector<int>& leaves, int limit)
+{
+    pdf_obj* const inheritable[] = {PDF_NAME(Resources), PDF_NAME(MediaBox), PDF_NAME(CropBox), PDF_NAME(Rotate)};
+    for (int num : leaves) {
+        pdf_obj* page = pageObject(c, doc, num);
+        for (pdf_obj* key : inheritable) {
+            if (!pdf_dict_get(c, page, key)) {
+                if (pdf_obj* value = inherited(c, page, key, limit))
+                    pdf_dict_put(c, page, key, value);
+            }
+        }
+    }
+    pdf_obj* rootRef = root;
+    if (!pdf_is_indirect(c, root) || isPageNode(c, root)) {
+        rootRef = pdf_add_new_dict(c, doc, 4);
+        pdf_dict_put_drop(c, pdf_dict_get(c, pdf_trailer(c, doc), PDF_NAME(Root)), PDF_NAME(Pages), rootRef);
+    }
+    pdf_dict_put(c, rootRef, PDF_NAME(Type), PDF_NAME(Pages));
+    pdf_obj* kids = pdf_dict_put_array(c, rootRef, PDF_NAME(Kids), int(leaves.size()));
+    for (int num : leaves) {
+        pdf_obj* ref = pdf_new_indirect(c, doc, num, 0);
+        pdf_array_push_drop(c, kids, ref);
+        pdf_dict_put(c, ref, PDF_NAME(Parent), rootRef);
+    }
+    pdf_dict_put_int(c, rootRef, PDF_NAME(Count), int64_t(leaves.size()));
+}
+
+} // namespace
+
+bool isSoundBox(fz_context* c, pdf_obj* box)
+{
+    if (!pdf_is_array(c, box) || pdf_array_len(c, box) != 4)
+        return false;
+    float v[4];
+    for (int i = 0; i < 4; ++i) {
+        pdf_obj* item = pdf_array_get(c, box, i);
+        if (!pdf_is_number(c, item))
+            return false;
+        v[i] = pdf_to_real(c, item);
+        if (!std::isfinite(v[i]) || std::fabs(v[i]) > kMaxCoordinate)
+            return false;
+    }
+    const double width = std::fabs(double(v[2]) - v[0]), height = std::fabs(double(v[3]) - v[1]);
+    return width >= kMinSide && height >= kMinSide && width <= kMaxSide && height <= kMaxSide;
+}
+
+int repairPageTree(fz_context* c, pdf_document* doc)
+{
+    pdf_obj* root = pdf_dict_getp(c, pdf_trailer(c, doc), "Root/Pages");
+    if (!pdf_is_dict(c, root))
+        return 0;
+    const int objectCount = pdf_xref_len(c, doc);
+    Walk walk = walkTree(c, root, objectCount);
+    if (!walk.sound) {
+        // A page listed twice in a broken tree is one page: two places for one object cannot differ.
+        std::vector<char> listed(size_t(objectCount) + 1, 0);
+        std::erase_if(walk.leaves, [&](int num) {
+            const bool again = num <= 0 || num > objectCount || listed[size_t(num)];
+            if (!again)
+                listed[size_t(num)] = 1;
+            return again;
+        });
+        qCWarning(lcVmkPdf, "The page tree does not add up; rebuilt with the %d pages found.", int(walk.leaves.size()));
+        flatten(c, doc, root, walk.leaves, objectCount);
+    }
+    for (int num : walk.leaves)
+        mendBoxes(c, pageObject(c, doc, num), objectCount);
+    return int(walk.leaves.size());
+}
+
+} // namespace vmk::pdf::detail

@@ -1,0 +1,205 @@
+// Files that lie about themselves: page counts, page trees, page boxes and names the engine must not trust.
+
+#include "platform/pdf/Document.h"
+#include "platform/pdf/Page.h"
+#include "platform/pdf/PageSnapshot.h"
+#include "platform/pdf/PdfFixtures.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "support/TestFiles.h"
+
+using namespace vmk::pdf;
+namespace fixtures = vmk::test::pdf;
+
+namespace {
+
+const QByteArray kText = "BT /Helvetica 24 Tf 72 700 Td (Still here) Tj ET";
+
+QByteArray contents(const QByteArray& data)
+{
+    return "<< /Length " + QByteArray::number(data.size()) + " >>\nstream\n" + data + "\nendstream";
+}
+
+const QByteArray kFont = "/Resources << /Font << /Helvetica << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >>";
+
+// A catalog (1), a root node (2) with the given /Count, and one text page (3, contents 4).
+QByteArray onePageClaiming(const QByteArray& count)
+{
+    return fixtures::assemble({"<< /Type /Catalog /Pages 2 0 R >>",
+                               "<< /Type /Pages /Kids [3 0 R] /Count " + count + " >>",
+                               "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R " + kFont + " >>",
+                               contents(kText)},
+                              1);
+}
+
+// One page at the bottom of a chain of `depth` intermediate nodes; the root holds the media box.
+QByteArray deepTree(int depth)
+{
+    QList<QByteArray> objects{"<< /Type /Catalog /Pages 2 0 R >>"};
+    for (int level = 0; level < depth; ++level) {
+        const int num = 2 + level;
+        QByteArray node = "<< /Type /Pages /Kids [" + QByteArray::number(num + 1) + " 0 R] /Count 1";
+        if (level == 0)
+            node += " /MediaBox [0 0 300 400] " + kFont;
+        else
+            node += " /Parent " + QByteArray::number(num - 1) + " 0 R";
+        objects.append(node + " >>");
+    }
+    const int pageNum = 2 + depth;
+    objects.append("<< /Type /Page /Parent " + QByteArray::number(pageNum - 1) + " 0 R /Contents "
+                   + QByteArray::number(pageNum + 1) + " 0 R >>");
+    objects.append(contents("BT /Helvetica 24 Tf 20 300 Td (Deep down) Tj ET"));
+    return fixtures::assemble(objects, 1);
+}
+
+// Pages 3 and 4 under root 2 with the given media boxes (empty: none), page 4 optionally with a crop box.
+QByteArray twoPagesWithBoxes(const QByteArray& rootBox, const QByteArray& box3, const QByteArray& box4,
+                             const QByteArray& crop4 = {})
+{
+    auto page = [&](const QByteArray& box, const QByteArray& crop) {
+        QByteArray dict = "<< /Type /Page /Parent 2 0 R /Contents 5 0 R " + kFont;
+        if (!box.isEmpty())
+            dict += " /MediaBox " + box;
+        if (!crop.isEmpty())
+            dict += " /CropBox " + crop;
+        return dict + " >>";
+    };
+    QByteArray root = "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2";
+    if (!rootBox.isEmpty())
+        root += " /MediaBox " + rootBox;
+    return fixtures::assemble({"<< /Type /Catalog /Pages 2 0 R >>", root + " >>", page(box3, {}), page(box4, crop4),
+                               contents(kText)},
+                              1);
+}
+
+DocumentPtr open(const QByteArray& data)
+{
+    Result<DocumentPtr> doc = Document::fromData(data);
+    EXPECT_TRUE(doc.ok()) << qPrintable(doc.error());
+    return doc.ok() ? *doc : nullptr;
+}
+
+// Writes the document and has qpdf check the file and count its pages.
+void expectSoundCopy(const Document& document, int pages)
+{
+    if (!vmk::test::commandExists(QStringLiteral("qpdf")))
+        return;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("copy.pdf"));
+    ASSERT_TRUE(document.write(path).ok());
+    const auto check = vmk::test::runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), path});
+    EXPECT_EQ(check.exitCode, 0) << check.out.constData() << check.err.constData();
+    const auto count = vmk::test::runCommand(QStringLiteral("qpdf"), {QStringLiteral("--show-npages"), path});
+    EXPECT_EQ(count.out.trimmed().toInt(), pages);
+}
+
+} // namespace
+
+TEST(PdfHostile, LyingPageCountOpensThePagesThatExist)
+{
+    for (const QByteArray count : {"9999999999", "1000000", "100000000", "-3", "0", "2"}) {
+        SCOPED_TRACE(count.constData());
+        DocumentPtr doc = open(onePageClaiming(count));
+        ASSERT_TRUE(doc);
+        EXPECT_EQ(doc->pageCount(), 1);
+        const std::vector<PagePtr> pages = doc->pages();
+        ASSERT_EQ(pages.size(), 1u);
+        EXPECT_EQ(pages[0], doc->page(0));
+        EXPECT_TRUE(pages[0]->text().contains(QStringLiteral("Still here")));
+        EXPECT_EQ(pages[0]->render(0.25).size(), QSize(153, 198));
+        expectSoundCopy(*doc, 1);
+    }
+}
+
+TEST(PdfHostile, DeepCyclicAndBrokenPageTreesGiveUsablePages)
+{
+    // A hundred thousand levels: the page is found, keeps what it inherited and can be written.
+    DocumentPtr deep = open(deepTree(100000));
+    ASSERT_TRUE(deep);
+    ASSERT_EQ(deep->pageCount(), 1);
+    EXPECT_EQ(deep->page(0)->mediaBox(), QRectF(0, 0, 300, 400));
+    EXPECT_TRUE(deep->page(0)->text().contains(QStringLiteral("Deep down")));
+    expectSoundCopy(*deep, 1);
+
+    // A node that lists the root among its kids, a kid that is no dictionary and one that is not there.
+    const QByteArray cyclic = fixtures::assemble(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R 5 0 R 6 0 R 99 0 R] /Count 7 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R " + kFont + " >>", contents(kText),
+         "<< /Type /Pages /Parent 2 0 R /Kids [2 0 R 3 0 R] /Count 2 >>", "[1 2 3]"},
+        1);
+    DocumentPtr doc = open(cyclic);
+    ASSERT_TRUE(doc);
+    ASSERT_EQ(doc->pageCount(), 1); // page 3, listed again under node 5, is one page
+    EXPECT_TRUE(doc->page(0)->text().contains(QStringLiteral("Still here")));
+    expectSoundCopy(*doc, 1);
+
+    // A catalog whose page root is a page itself.
+    DocumentPtr rootPage = open(fixtures::assemble(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Page /MediaBox [0 0 200 200] /Contents 3 0 R " + kFont + " >>",
+         contents(kText)},
+        1));
+    ASSERT_TRUE(rootPage);
+    EXPECT_EQ(rootPage->pageCount(), 1);
+    EXPECT_EQ(rootPage->page(0)->mediaBox(), QRectF(0, 0, 200, 200));
+    expectSoundCopy(*rootPage, 1);
+}
+
+TEST(PdfHostile, MissingEmptyOrAbsurdBoxesFallBack)
+{
+    struct Case {
+        const char* name;
+        QByteArray rootBox, box3, box4, crop4;
+        QRectF media3, media4, crop;
+    };
+    const QRectF letter(0, 0, 612, 792), a5(0, 0, 420, 595);
+    const Case cases[] = {
+        {"no box anywhere", {}, {}, {}, {}, letter, letter, letter},
+        {"empty boxes", {}, "[0 0 0 0]", "[10 10 10 500]", {}, letter, letter, letter},
+        {"absurd own box, sound inherited", "[0 0 420 595]", "[0 0 1e30 1e30]", "[0 0 4294967295 4294967295]", {},
+         a5, a5, a5},
+        {"not numbers", {}, "[0 0 /A (b)]", "(box)", {}, letter, letter, letter},
+        {"crop box beside the page", {}, "[0 0 420 595]", "[0 0 420 595]", "[1000 1000 2000 2000]", a5, a5, a5},
+        {"crop box too short", {}, "[0 0 420 595]", "[0 0 420 595]", "[0 0 500]", a5, a5, a5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DocumentPtr doc = open(twoPagesWithBoxes(c.rootBox, c.box3, c.box4, c.crop4));
+        ASSERT_TRUE(doc);
+        ASSERT_EQ(doc->pageCount(), 2);
+        EXPECT_EQ(doc->page(0)->mediaBox(), c.media3);
+        EXPECT_EQ(doc->page(1)->mediaBox(), c.media4);
+        EXPECT_EQ(doc->page(1)->cropBox(), c.crop);
+        // What the engine draws agrees with what the page reports.
+        const QImage image = doc->page(1)->render(0.5);
+        EXPECT_EQ(image.size(), (c.crop.size() * 0.5).toSize());
+        auto snapshot = doc->page(1)->snapshot();
+        ASSERT_TRUE(snapshot);
+        EXPECT_EQ(snapshot->render(0.5).size(), image.size());
+        expectSoundCopy(*doc, 2);
+    }
+}
+
+TEST(PdfHostile, EmptyNamesAreWrittenAsTheFileHadThem)
+{
+    const QByteArray data = fixtures::assemble(
+        {"<< /Type /Catalog /Pages 2 0 R /VMKProbe << / 15 /Next [/ 7 / true] >> >>",
+         "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R " + kFont + " >>", contents(kText)},
+        1);
+    DocumentPtr doc = open(data);
+    ASSERT_TRUE(doc);
+    Result<QByteArray> written = doc->dataRepresentation();
+    ASSERT_TRUE(written.ok());
+    if (!vmk::test::commandExists(QStringLiteral("qpdf")))
+        return;
+    QTemporaryDir dir;
+    const QString path = vmk::test::writeFile(dir, QStringLiteral("names.pdf"), *written);
+    const auto json = vmk::test::runCommand(QStringLiteral("qpdf"), {QStringLiteral("--json"), path});
+    ASSERT_EQ(json.exitCode, 0) << json.err.constData();
+    const QByteArray compact = QByteArray(json.out).replace(" ", "").replace("\n", "");
+    EXPECT_TRUE(compact.contains("\"/VMKProbe\":{\"/\":15,\"/Next\":[\"/\",7,\"/\",true]}")) << json.out.constData();
+    EXPECT_FALSE(compact.contains("\"/15\""));
+    EXPECT_TRUE(doc->page(0)->text().contains(QStringLiteral("Still here")));
+}
