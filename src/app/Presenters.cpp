@@ -1,5 +1,7 @@
 #include "app/Presenters.h"
 
+#include "platform/services/PlainText.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -15,6 +17,8 @@ public:
         QMessageBox box(QMessageBox::Warning, QApplication::applicationName(), error.message, QMessageBox::Ok,
                         parent ? parent : QApplication::activeWindow());
         box.setInformativeText(error.recoverySuggestion);
+        // Messages carry file names, which may hold anything.
+        platform::makePlain(box);
         box.exec();
     }
 };

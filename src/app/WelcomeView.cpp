@@ -4,6 +4,7 @@
 #include "chrome/Motion.h"
 #include "platform/icons/SymbolIcons.h"
 #include "platform/services/NotificationCenter.h"
+#include "platform/services/PlainText.h"
 #include "platform/services/ReduceMotion.h"
 
 #include <QDir>
@@ -226,7 +227,7 @@ RecentRow::RecentRow(const QString& path, QWidget* parent)
 {
     setFlat(true);
     setFixedHeight(42);
-    setToolTip(path);
+    setToolTip(platform::plainToolTip(path));
     setAttribute(Qt::WA_Hover);
 }
 

@@ -1,6 +1,8 @@
 #include "core/PDFOps.h"
 #include "core/PdfMarker.h"
 
+#include "platform/pdf/Annotation.h"
+
 namespace vmk::core::PDFOps {
 
 Expected<pdf::DocumentPtr, PDFOpenError> openChecked(const QByteArray& data, const QString& name)
@@ -19,17 +21,59 @@ Expected<pdf::DocumentPtr, PDFOpenError> openChecked(const QByteArray& data, con
     return document;
 }
 
-bool verifySavedFile(const QString& path, int pageCount, const std::optional<QString>& password)
+namespace {
+
+// The written file, opened and unlocked, or nothing.
+pdf::DocumentPtr openWritten(const QString& path, const std::optional<QString>& password)
 {
     auto opened = pdf::Document::fromFile(path);
     if (!opened || !opened.value())
-        return false;
-    pdf::Document& document = *opened.value();
-    if (document.isLocked()) {
-        if (!password || !document.unlock(*password))
-            return false;
+        return nullptr;
+    pdf::DocumentPtr document = opened.value();
+    if (document->isLocked() && (!password || !document->unlock(*password)))
+        return nullptr;
+    return document;
+}
+
+} // namespace
+
+bool verifySavedFile(const QString& path, int pageCount, const std::optional<QString>& password)
+{
+    pdf::DocumentPtr document = openWritten(path, password);
+    return document && document->pageCount() == pageCount;
+}
+
+std::vector<PageFacts> pageFacts(const pdf::Document& document)
+{
+    std::vector<PageFacts> facts;
+    for (const pdf::PagePtr& page : document.pages()) {
+        PageFacts fact;
+        if (page) {
+            fact.rotation = page->rotation();
+            for (const pdf::AnnotationPtr& annotation : page->annotations())
+                fact.annotationKinds.append(annotation->type());
+        }
+        facts.push_back(std::move(fact));
     }
-    return document.pageCount() == pageCount;
+    return facts;
+}
+
+bool verifySavedFile(const QString& path, const std::vector<PageFacts>& expected,
+                     const std::optional<QString>& password)
+{
+    pdf::DocumentPtr document = openWritten(path, password);
+    if (!document || document->pageCount() != int(expected.size()))
+        return false;
+    const std::vector<PageFacts> written = pageFacts(*document);
+    for (size_t i = 0; i < expected.size(); ++i) {
+        if (!(written[i] == expected[i])) {
+            qWarning("The saved copy's page %d differs: rotation %d, annotations [%s]; expected %d, [%s]", int(i) + 1,
+                     written[i].rotation, qPrintable(written[i].annotationKinds.join(u' ')), expected[i].rotation,
+                     qPrintable(expected[i].annotationKinds.join(u' ')));
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace vmk::core::PDFOps

@@ -30,6 +30,19 @@ Expected<pdf::DocumentPtr, PDFOpenError> openChecked(const QByteArray& data, con
 // Whether the file at path opens, unlocks (with password when it is locked) and has pageCount pages.
 bool verifySavedFile(const QString& path, int pageCount, const std::optional<QString>& password);
 
+// What a written copy must show of a page: its rotation and the kinds of its annotations, bottom first.
+struct PageFacts {
+    int rotation = 0;
+    QStringList annotationKinds;
+    bool operator==(const PageFacts&) const = default;
+};
+std::vector<PageFacts> pageFacts(const pdf::Document& document);
+
+// Whether the file at path opens, unlocks (with password when it is locked) and shows, page by page,
+// the facts expected: as many pages, each with the same rotation and the same annotations.
+bool verifySavedFile(const QString& path, const std::vector<PageFacts>& expected,
+                     const std::optional<QString>& password);
+
 // --- Page sets -----------------------------------------------------------------------------------------
 
 // The pages in order, skipping indices that yield none.

@@ -8,6 +8,7 @@
 #include "platform/services/Scheduler.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QThread>
@@ -69,6 +70,20 @@ DocumentError VMKDocument::writeFailedError()
 {
     return {DocumentError::FileWriteUnknown, QStringLiteral("The PDF couldn\u2019t be written."),
             QStringLiteral("Try saving a copy to a different folder.")};
+}
+
+DocumentError VMKDocument::contentWriteFailedError(const QString& cause)
+{
+    // The engine's words, on one line and not endless: they name the object or stream it could not write.
+    QString reason = cause.simplified();
+    if (reason.size() > 160)
+        reason = reason.left(159) + QChar(0x2026);
+    if (reason.isEmpty())
+        reason = QStringLiteral("a part of it could not be read");
+    return {DocumentError::FileWriteUnknown, QStringLiteral("The PDF couldn\u2019t be written."),
+            QStringLiteral("Something in the document itself can\u2019t be written (%1), so saving to "
+                           "another folder won\u2019t help.")
+                .arg(reason)};
 }
 
 DocumentError VMKDocument::verificationFailedError()
@@ -144,9 +159,18 @@ MaybeError VMKDocument::writeToFile(const QString& path, SaveOperation op)
         options = pdf::WriteOptions::withoutEncryption();
     }
 
-    if (!m_pdf->write(path, options))
+    // What the copy must show is taken before writing: the engine may repair a damaged file while it
+    // writes, and a repair can drop what was changed in memory.
+    std::vector<PDFOps::PageFacts> expected = PDFOps::pageFacts(*m_pdf);
+    const pdf::Result<QByteArray> bytes = m_pdf->dataRepresentation(options);
+    if (!bytes)
+        return contentWriteFailedError(bytes.error());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(*bytes) != bytes->size()
+        || !file.flush())
         return writeFailedError();
-    m_pendingVerification = PendingVerification{m_pdf->pageCount(), password};
+    file.close();
+    m_pendingVerification = PendingVerification{std::move(expected), password};
     return std::nullopt;
 }
 
@@ -157,7 +181,7 @@ MaybeError VMKDocument::verifyWrittenFile(const QString& path, SaveOperation op)
         return std::nullopt;
     const PendingVerification expected = *m_pendingVerification;
     m_pendingVerification.reset();
-    if (!verifySavedFile(path, expected.pageCount, expected.password))
+    if (!verifySavedFile(path, expected.pages, expected.password))
         return verificationFailedError();
     const QFileInfo written(path);
     if (written.exists())
@@ -165,9 +189,10 @@ MaybeError VMKDocument::verifyWrittenFile(const QString& path, SaveOperation op)
     return std::nullopt;
 }
 
-bool VMKDocument::verifySavedFile(const QString& path, int pageCount, const std::optional<QString>& password)
+bool VMKDocument::verifySavedFile(const QString& path, const std::vector<PDFOps::PageFacts>& expected,
+                                  const std::optional<QString>& password)
 {
-    return PDFOps::verifySavedFile(path, pageCount, password);
+    return PDFOps::verifySavedFile(path, expected, password);
 }
 
 void VMKDocument::didSave(SaveOperation op)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/PDFOps.h"
 #include "core/Protection.h"
 
 #include "platform/doc/Document.h"
@@ -8,6 +9,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 class QPrinter;
 class QWidget;
@@ -61,6 +63,9 @@ public:
     // The texts handed to the document machinery.
     static platform::DocumentError lockedSaveError();
     static platform::DocumentError writeFailedError();
+    // The document's own content could not be written (the engine's reason given): another folder
+    // would not help.
+    static platform::DocumentError contentWriteFailedError(const QString& cause);
     static platform::DocumentError verificationFailedError();
     static platform::DocumentError printUnavailableError();
 
@@ -73,11 +78,12 @@ protected:
     void didRevert() override;
 
     // Whether the written copy is good; the seam through which tests simulate a bad copy.
-    virtual bool verifySavedFile(const QString& path, int pageCount, const std::optional<QString>& password);
+    virtual bool verifySavedFile(const QString& path, const std::vector<PDFOps::PageFacts>& expected,
+                                 const std::optional<QString>& password);
 
 private:
     struct PendingVerification {
-        int pageCount = 0;
+        std::vector<PDFOps::PageFacts> pages;
         std::optional<QString> password;
     };
 

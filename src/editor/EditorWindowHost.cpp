@@ -3,6 +3,7 @@
 
 #include "editor/ImageExportAccessory.h"
 #include "editor/ImageExportOptions.h"
+#include "platform/services/PlainText.h"
 
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -24,6 +25,7 @@ void EditorWindowHost::runAlert(const AlertRequest& request, std::function<void(
     box->setIcon(request.warning ? QMessageBox::Warning : QMessageBox::Information);
     box->setText(request.message);
     box->setInformativeText(request.informativeText);
+    platform::makePlain(*box);
     QList<QAbstractButton*> buttons;
     for (int i = 0; i < request.buttons.size(); ++i) {
         // The destructive button keeps the accept role; the rest reject, so Escape never destroys.
@@ -108,6 +110,7 @@ void EditorWindowHost::showErrorAlert(const QString& message, const QString& det
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);
     box->setInformativeText(detail);
+    platform::makePlain(*box);
     box->open();
 }
 

@@ -7,6 +7,7 @@
 #include "panels/InspectorControls.h"
 #include "panels/SignatureSheet.h"
 #include "platform/icons/SymbolIcons.h"
+#include "platform/services/PlainText.h"
 #include "signatures/SignatureStore.h"
 
 #include <QHBoxLayout>
@@ -22,6 +23,7 @@ namespace {
 QLabel* valueLabel(const QString& text, const QColor& color = QColor())
 {
     auto* label = new QLabel(text);
+    platform::makePlain(*label); // document metadata and file names
     if (color.isValid()) {
         QPalette pal = label->palette();
         pal.setColor(QPalette::WindowText, color);

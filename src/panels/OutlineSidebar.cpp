@@ -3,6 +3,7 @@
 #include "chrome/ChromeStyle.h"
 #include "editor/Editor.h"
 #include "panels/FormParts.h"
+#include "platform/services/PlainText.h"
 
 #include <QHeaderView>
 #include <QPainter>
@@ -174,7 +175,7 @@ void OutlineSidebar::addItems(const QList<OutlineItemPtr>& items, QTreeWidgetIte
     for (const OutlineItemPtr& item : items) {
         auto* row = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(m_tree);
         row->setText(0, item->title);
-        row->setToolTip(0, item->title);
+        row->setToolTip(0, platform::plainToolTip(item->title));
         if (item->pageIndex) {
             row->setText(1, QString::number(qint64(*item->pageIndex) + 1));
             row->setFont(1, caption);

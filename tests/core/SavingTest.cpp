@@ -1,5 +1,6 @@
 #include "CoreFixtures.h"
 #include "FakeHost.h"
+#include "RebuildFixtures.h"
 
 #include "core/PDFOps.h"
 #include "core/SystemAnnotations.h"
@@ -207,7 +208,10 @@ namespace {
 
 class FailingVerification : public VMKDocument {
 protected:
-    bool verifySavedFile(const QString&, int, const std::optional<QString>&) override { return false; }
+    bool verifySavedFile(const QString&, const std::vector<PDFOps::PageFacts>&, const std::optional<QString>&) override
+    {
+        return false;
+    }
 };
 
 } // namespace
@@ -314,4 +318,104 @@ TEST(Saving, EncryptedCopyThatCannotBeCheckedIsNotAccepted)
 
     document.setUnlockPassword(QString("pw"));
     EXPECT_FALSE(document.save().has_value());
+}
+
+namespace {
+
+// Two Letter pages; object 6 is listed in the cross-reference table at a wrong offset, so that the
+// engine repairs the file the first time it reads that object.
+QByteArray damagedTwoPagePdf()
+{
+    const QList<QByteArray> objects{
+        "<< /Type /Catalog /Pages 2 0 R /Extra 6 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 /MediaBox [0 0 612 792] >>",
+        "<< /Type /Page /Parent 2 0 R /Contents 5 0 R >>",
+        "<< /Type /Page /Parent 2 0 R /Contents 5 0 R >>",
+        "<< /Length 19 >>\nstream\n72 72 200 200 re f\nendstream",
+        "<< /Note (far away) >>"};
+    QByteArray out = "%PDF-1.7\n";
+    QList<qsizetype> offsets;
+    for (int i = 0; i < objects.size(); ++i) {
+        offsets.append(out.size());
+        out += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    offsets[5] = offsets[4] + 7;
+    const qsizetype xref = out.size();
+    out += "xref\n0 7\n0000000000 65535 f \n";
+    for (qsizetype off : offsets)
+        out += QByteArray::number(off).rightJustified(10, '0') + " 00000 n \n";
+    return out + "trailer\n<< /Size 7 /Root 1 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
+}
+
+} // namespace
+
+TEST(Saving, VerificationComparesEveryPagesAnnotationsAndRotation)
+{
+    QTemporaryDir dir;
+    auto document = coretest::open(coretest::makePdf(2));
+    annotate(*document);
+    document->page(1)->setRotation(90);
+    const QString path = dir.filePath("facts.pdf");
+    ASSERT_TRUE(document->write(path).ok());
+
+    const std::vector<PDFOps::PageFacts> facts = PDFOps::pageFacts(*document);
+    ASSERT_EQ(facts.size(), 2u);
+    EXPECT_EQ(facts[0], (PDFOps::PageFacts{0, {"Square"}}));
+    EXPECT_EQ(facts[1], (PDFOps::PageFacts{90, {"Ink"}}));
+    EXPECT_TRUE(PDFOps::verifySavedFile(path, facts, std::nullopt));
+
+    auto lostAnnotation = facts;
+    lostAnnotation[0].annotationKinds.append("Highlight");
+    auto otherKind = facts;
+    otherKind[1].annotationKinds = {"Line"};
+    auto unturned = facts;
+    unturned[1].rotation = 0;
+    auto extraPage = facts;
+    extraPage.push_back({});
+    for (const auto& expected : {lostAnnotation, otherKind, unturned, extraPage})
+        EXPECT_FALSE(PDFOps::verifySavedFile(path, expected, std::nullopt));
+}
+
+TEST(Saving, DamagedFileKeepsWhatWasAddedWhenSaved)
+{
+    // The engine repairs this file when it first reads object 6; a repair in the middle of a save would
+    // rebuild the pages from the file and lose the square and the turn.
+    QTemporaryDir dir;
+    const QByteArray original = damagedTwoPagePdf();
+    const QString path = test::writeFile(dir, "damaged.pdf", original);
+    VMKDocument document;
+    ASSERT_FALSE(document.openFile(path).has_value());
+    ASSERT_EQ(document.pdf()->pageCount(), 2);
+    auto square = pdf::Annotation::create("Square", QRectF(100, 100, 80, 40));
+    document.pdf()->page(1)->addAnnotation(square);
+    document.pdf()->page(0)->setRotation(270);
+
+    ASSERT_FALSE(document.save(SaveOperation::Save).has_value());
+    auto saved = reopen(path);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(PDFOps::pageFacts(*saved), (std::vector<PDFOps::PageFacts>{{270, {}}, {0, {"Square"}}}));
+    EXPECT_TRUE(coretest::qpdfAccepts(path));
+}
+
+TEST(Saving, ContentThatCannotBeWrittenNamesTheCause)
+{
+    QTemporaryDir dir;
+    const QString path = test::writeFile(dir, "c.pdf", coretest::makePdf(1));
+    const QByteArray original = test::readFile(path);
+    VMKDocument document;
+    ASSERT_FALSE(document.openFile(path).has_value());
+    // A protection without any password is something the engine refuses to write.
+    document.setProtection(Protection{QString(), std::nullopt});
+    const auto error = document.save();
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->code, 512);
+    EXPECT_EQ(error->message, QString::fromUtf8("The PDF couldn’t be written."));
+    EXPECT_TRUE(error->recoverySuggestion.contains("A password is needed to protect the document."))
+        << qPrintable(error->recoverySuggestion);
+    EXPECT_FALSE(error->recoverySuggestion.contains("different folder"));
+    EXPECT_EQ(test::readFile(path), original);
+
+    const auto long_ = VMKDocument::contentWriteFailedError(QString(500, 'x') + "\n\tmore");
+    EXPECT_LT(long_.recoverySuggestion.size(), 300);
+    EXPECT_FALSE(long_.recoverySuggestion.contains('\n'));
 }

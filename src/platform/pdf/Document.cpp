@@ -1,7 +1,7 @@
 #include "platform/pdf/Document.h"
 
 #include "platform/pdf/PdfLog.h"
-#include "platform/pdf/detail/NameScan.h"
+#include "platform/pdf/detail/ObjectScan.h"
 #include "platform/pdf/detail/State.h"
 
 #include <QFile>
@@ -33,6 +33,9 @@ constexpr DocumentAttribute kAllAttributes[] = {
     DocumentAttribute::Title, DocumentAttribute::Author, DocumentAttribute::Subject,
     DocumentAttribute::Creator, DocumentAttribute::Producer, DocumentAttribute::Keywords,
     DocumentAttribute::CreationDate, DocumentAttribute::ModDate};
+
+// How long opening may spend reading ahead for damage (see readEveryObject).
+constexpr int kReadAheadBudgetMs = 400;
 
 void copyPassword(char (&target)[128], const QString& password)
 {
@@ -95,6 +98,7 @@ Result<DocumentPtr> Document::fromData(const QByteArray& data)
     DocumentPtr d = DocumentState::make(doc);
     d->m_state->locked = locked;
     if (!locked) {
+        readEveryObject(c, doc, kReadAheadBudgetMs);
         d->m_state->syncPageList();
         pages = int(d->m_state->pages.size());
     }
@@ -130,6 +134,7 @@ std::optional<PasswordKind> Document::unlock(const QString& password)
     if (!guarded(c, [&] { result = pdf_authenticate_password(c, m_state->doc, pw); }) || result == 0)
         return std::nullopt;
     m_state->locked = false;
+    readEveryObject(c, m_state->doc, kReadAheadBudgetMs);
     m_state->pagesKnown = false;
     m_state->syncPageList();
     return (result & 4) ? PasswordKind::Owner : PasswordKind::User;

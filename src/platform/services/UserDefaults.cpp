@@ -38,8 +38,12 @@ bool isNumber(const QVariant& v)
     }
 }
 // Launch argument values may be written as old-style property lists: "(a, b)" for an array,
-// "{key = value; other = \"two words\";}" for a dictionary; anything else is a plain string.
+// "{key = value; other = \"two words\";}" for a dictionary; anything else is a plain string. Nesting
+// deeper than kMaxNesting is no property list (the parser recurses once per level, and an argument
+// comes from anyone who can start the program).
 class PlistText {
+    static constexpr int kMaxNesting = 64;
+
 public:
     explicit PlistText(const QString& text) : m_text(text) {}
 
@@ -73,10 +77,14 @@ private:
         if (m_pos >= m_text.size())
             return std::nullopt;
         const QChar c = m_text.at(m_pos);
-        if (c == QLatin1Char('('))
-            return parseArray();
-        if (c == QLatin1Char('{'))
-            return parseDictionary();
+        if (c == QLatin1Char('(') || c == QLatin1Char('{')) {
+            if (m_depth >= kMaxNesting)
+                return std::nullopt;
+            ++m_depth;
+            std::optional<QVariant> nested = c == QLatin1Char('(') ? parseArray() : parseDictionary();
+            --m_depth;
+            return nested;
+        }
         if (c == QLatin1Char('"'))
             return parseQuoted();
         return parseBare();
@@ -149,6 +157,7 @@ private:
 
     const QString& m_text;
     qsizetype m_pos = 0;
+    int m_depth = 0;
 };
 
 QVariant argumentValue(const QString& text)

@@ -56,6 +56,13 @@ TEST(UserDefaults, ArgumentDomainParsingLeavesFilesAndNegativeNumbers)
     EXPECT_EQ(d.dictionary("VMKMap").value("page").toInt(), 4);
     EXPECT_TRUE(d.string("VMKMap").isEmpty());
 
+    // Nesting is bounded: sixty-four levels are a value, a hundred thousand are only text.
+    const QString deep = QString(100000, '(') + QString(100000, ')');
+    const QString fair = QString(64, '(') + "x" + QString(64, ')');
+    const QVariantMap nested = UserDefaults::parseArgumentDomain({"vellumark", "-VMKDeep", deep, "-VMKFair", fair});
+    EXPECT_EQ(nested.value("VMKDeep").toString(), deep);
+    EXPECT_EQ(nested.value("VMKFair").metaType().id(), QMetaType::QVariantList);
+
     EXPECT_EQ(UserDefaults::argumentsWithoutDomain(args),
               (QStringList{"vellumark", "a.pdf", "b.pdf", "-VMKDangling"}));
 }

@@ -1,4 +1,6 @@
-#include "platform/pdf/detail/NameScan.h"
+#include "platform/pdf/detail/ObjectScan.h"
+
+#include <QElapsedTimer>
 
 #include <vector>
 
@@ -66,6 +68,28 @@ bool holdsEmptyName(fz_context* c, pdf_document* doc)
         pdf_drop_obj(c, obj);
     }
     return found;
+}
+
+void readEveryObject(fz_context* c, pdf_document* doc, int budgetMs)
+{
+    int count = 0;
+    if (!guarded(c, [&] { count = pdf_xref_len(c, doc); }))
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    for (int num = 1; num < count; ++num) {
+        if ((num & 255) == 0 && clock.elapsed() > budgetMs)
+            return;
+        pdf_obj* obj = nullptr;
+        guarded(c, [&] {
+            pdf_xref_entry* entry = pdf_get_xref_entry(c, doc, num);
+            if (entry && (entry->type == 'n' || entry->type == 'o'))
+                obj = pdf_load_object(c, doc, num);
+        });
+        pdf_drop_obj(c, obj);
+        // A repair renumbers nothing but may change how many objects there are.
+        guarded(c, [&] { count = pdf_xref_len(c, doc); });
+    }
 }
 
 } // namespace vmk::pdf::detail
