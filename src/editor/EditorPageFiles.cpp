@@ -41,6 +41,7 @@ void Editor::insertPages(const QStringList& paths, int insertionIndex)
     QList<pdf::PagePtr> pages = pageList(*pdf);
     QStringList failed;
     QList<pdf::PagePtr> inserted;
+    const int position = std::max(0, std::min(insertionIndex, int(pages.size())));
     for (const QString& path : paths) {
         const QString name = QFileInfo(path).fileName();
         pdf::Result<pdf::DocumentPtr> other = pdf::Document::fromFile(path);
@@ -48,14 +49,12 @@ void Editor::insertPages(const QStringList& paths, int insertionIndex)
             failed.append(name);
             continue;
         }
-        const pdf::DocumentPtr source = other.value();
-        for (int i = 0; i < source->pageCount(); ++i)
-            if (pdf::PagePtr page = source->page(i))
-                if (pdf::PagePtr copy = page->copy())
-                    inserted.append(copy);
+        // The copies go straight into the document with their fields, destinations and links; the
+        // arrangement below finds them in place and registers the undo that takes them out again.
+        for (const pdf::PagePtr& copy : core::PDFOps::insertPages(*pdf, *other.value(), position + int(inserted.size())))
+            inserted.append(copy);
     }
     if (!inserted.isEmpty()) {
-        const int position = std::max(0, std::min(insertionIndex, int(pages.size())));
         for (int i = 0; i < inserted.size(); ++i)
             pages.insert(position + i, inserted[i]);
         IndexSet selection;
