@@ -49,11 +49,13 @@ void Editor::insertPages(const QStringList& paths, int insertionIndex)
             failed.append(name);
             continue;
         }
-        // The copies go straight into the document with their fields, destinations and links; the
-        // arrangement below finds them in place and registers the undo that takes them out again.
-        for (const pdf::PagePtr& copy : core::PDFOps::insertPages(*pdf, *other.value(), position + int(inserted.size())))
+        // The copies are made in the document, so that their fields, destinations and links join it;
+        // they are taken out again for the arrangement below, which puts them back with its undo.
+        for (const pdf::PagePtr& copy : core::PDFOps::insertPages(*pdf, *other.value(), pdf->pageCount()))
             inserted.append(copy);
     }
+    for (const pdf::PagePtr& copy : inserted)
+        pdf->removePage(pdf->indexOf(copy));
     if (!inserted.isEmpty()) {
         for (int i = 0; i < inserted.size(); ++i)
             pages.insert(position + i, inserted[i]);
