@@ -1,5 +1,6 @@
 #include "platform/pdfview/BitmapPool.h"
 
+#include <array>
 #include <cstdlib>
 #include <mutex>
 #include <vector>
@@ -8,12 +9,20 @@ namespace vmk::pdfview {
 
 namespace {
 
-constexpr qsizetype kStride = qsizetype(BitmapPool::kSide) * 4;
-constexpr std::size_t kBufferBytes = std::size_t(kStride) * BitmapPool::kSide;
+// Buffers come in classes of 64 KiB steps up to a full tile, so that an image of any tile size is
+// backed by at most 64 KiB more than it needs and edge tiles of one page size find each other's buffers.
+constexpr std::size_t kStep = std::size_t(64) << 10;
+constexpr int kClasses = int((std::size_t(BitmapPool::kSide) * BitmapPool::kSide * 4 + kStep - 1) / kStep);
+
+struct Buffer {
+    uchar* data;
+    int sizeClass;
+};
 
 struct Pool {
     std::mutex mutex;
-    std::vector<uchar*> idle;
+    std::array<std::vector<Buffer*>, kClasses + 1> idle;
+    int idleCount = 0;
 };
 
 Pool& pool()
@@ -23,18 +32,25 @@ Pool& pool()
     return *p;
 }
 
+void release(Buffer* buffer)
+{
+    std::free(buffer->data);
+    delete buffer;
+}
+
 void giveBack(void* info)
 {
-    auto* buffer = static_cast<uchar*>(info);
+    auto* buffer = static_cast<Buffer*>(info);
     Pool& p = pool();
     {
         std::lock_guard lock(p.mutex);
-        if (int(p.idle.size()) < BitmapPool::kMaxIdle) {
-            p.idle.push_back(buffer);
+        if (p.idleCount < BitmapPool::kMaxIdle) {
+            p.idle[size_t(buffer->sizeClass)].push_back(buffer);
+            ++p.idleCount;
             return;
         }
     }
-    std::free(buffer);
+    release(buffer);
 }
 
 } // namespace
@@ -43,27 +59,33 @@ QImage BitmapPool::acquire(QSize size)
 {
     if (size.isEmpty() || size.width() > kSide || size.height() > kSide)
         return QImage(size, QImage::Format_RGB32);
-    uchar* buffer = nullptr;
+    const qsizetype stride = qsizetype(size.width()) * 4;
+    const int sizeClass = int((std::size_t(stride) * size.height() + kStep - 1) / kStep);
+    Buffer* buffer = nullptr;
     {
         Pool& p = pool();
         std::lock_guard lock(p.mutex);
-        if (!p.idle.empty()) {
-            buffer = p.idle.back();
-            p.idle.pop_back();
+        auto& idle = p.idle[size_t(sizeClass)];
+        if (!idle.empty()) {
+            buffer = idle.back();
+            idle.pop_back();
+            --p.idleCount;
         }
     }
-    if (!buffer)
-        buffer = static_cast<uchar*>(std::aligned_alloc(64, kBufferBytes));
-    if (!buffer)
-        return QImage();
-    return QImage(buffer, size.width(), size.height(), kStride, QImage::Format_RGB32, giveBack, buffer);
+    if (!buffer) {
+        auto* data = static_cast<uchar*>(std::aligned_alloc(64, std::size_t(sizeClass) * kStep));
+        if (!data)
+            return QImage();
+        buffer = new Buffer{data, sizeClass};
+    }
+    return QImage(buffer->data, size.width(), size.height(), stride, QImage::Format_RGB32, giveBack, buffer);
 }
 
 int BitmapPool::idleCount()
 {
     Pool& p = pool();
     std::lock_guard lock(p.mutex);
-    return int(p.idle.size());
+    return p.idleCount;
 }
 
 } // namespace vmk::pdfview

@@ -107,7 +107,7 @@ TEST(BitmapPool, TileBitmapsAreReusedOnceTheirImagesAreGone)
     const int idle = BitmapPool::idleCount();
     first = QImage();
     EXPECT_EQ(BitmapPool::idleCount(), idle + 1);
-    QImage second = BitmapPool::acquire(QSize(100, 512)); // another tile size, the same buffer
+    QImage second = BitmapPool::acquire(QSize(510, 301)); // another size needing as much memory
     EXPECT_EQ(second.constBits(), memory);
     EXPECT_EQ(BitmapPool::idleCount(), idle);
     // Copies share the buffer; it comes back only when the last one goes.
