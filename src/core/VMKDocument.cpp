@@ -162,7 +162,15 @@ MaybeError VMKDocument::writeToFile(const QString& path, SaveOperation op)
     // What the copy must show is taken before writing: the engine may repair a damaged file while it
     // writes, and a repair can drop what was changed in memory.
     std::vector<PDFOps::PageFacts> expected = PDFOps::pageFacts(*m_pdf);
+    // A decrypted copy is a new document: it goes without the original's creation date. The open
+    // document keeps it, so every later save writes the same copy.
+    const bool decrypting = options.encryption == pdf::WriteOptions::Encryption::None;
+    const QString created = decrypting ? m_pdf->attribute(pdf::DocumentAttribute::CreationDate) : QString();
+    if (!created.isEmpty())
+        m_pdf->setAttribute(pdf::DocumentAttribute::CreationDate, QString());
     const pdf::Result<QByteArray> bytes = m_pdf->dataRepresentation(options);
+    if (!created.isEmpty())
+        m_pdf->setAttribute(pdf::DocumentAttribute::CreationDate, created);
     if (!bytes)
         return contentWriteFailedError(bytes.error());
     QFile file(path);

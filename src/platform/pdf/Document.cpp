@@ -1,6 +1,7 @@
 #include "platform/pdf/Document.h"
 
 #include "platform/pdf/PdfLog.h"
+#include "platform/pdf/detail/FieldAppearances.h"
 #include "platform/pdf/detail/ObjectScan.h"
 #include "platform/pdf/detail/State.h"
 
@@ -105,6 +106,8 @@ Result<DocumentPtr> Document::fromData(const QByteArray& data)
     // A repair that found no page at all means the data was not a PDF worth showing.
     if (!locked && pages == 0 && pdf_was_repaired(c, doc))
         return Result<DocumentPtr>::failure(QStringLiteral("The PDF is damaged and has no readable pages."));
+    if (!locked)
+        buildRequestedFieldAppearances(c, doc);
     return d;
 }
 
@@ -137,6 +140,7 @@ std::optional<PasswordKind> Document::unlock(const QString& password)
     readEveryObject(c, m_state->doc, kReadAheadBudgetMs);
     m_state->pagesKnown = false;
     m_state->syncPageList();
+    buildRequestedFieldAppearances(c, m_state->doc);
     return (result & 4) ? PasswordKind::Owner : PasswordKind::User;
 }
 
