@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 # A compiler cache, when the machine has one, makes rebuilds of other checkouts cheap.
 LAUNCHER := $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache,)
 
-.PHONY: run test build setup bench clean
+.PHONY: run test test-sanitized build setup bench clean
 
 setup:
 	@bash scripts/setup.sh
@@ -19,6 +19,11 @@ run: build
 
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 600
+
+# The suite under AddressSanitizer + UndefinedBehaviorSanitizer, in a build folder of its own.
+test-sanitized:
+	@$(MAKE) --no-print-directory build BUILD=build-asan CMAKE_ARGS="$(CMAKE_ARGS) -DVMK_SANITIZE=ON"
+	@cd build-asan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 1200
 
 bench: build
 	@bash bench/run.sh $(BUILD)

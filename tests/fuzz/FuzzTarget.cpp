@@ -1,0 +1,126 @@
+// One hostile input, handled the way a user would: opened with the open checks, every page (up to a
+// few) rendered directly and from a snapshot, its text read, annotations added and a page turned, then
+// saved with verification and reopened. Any outcome is fine except a crash or a hang; the fuzz check
+// script runs this in a child process under a time limit.
+//
+//   vmk_fuzz_target --seeds DIR      writes the seed files (made by the test fixtures) into DIR
+//   vmk_fuzz_target FILE OUTDIR      handles FILE, writing its saved copy into OUTDIR
+
+#include "core/CoreFixtures.h"
+#include "platform/pdf/PdfFixtures.h"
+
+#include "core/PDFOps.h"
+#include "core/VMKDocument.h"
+#include "platform/pdf/Annotation.h"
+#include "platform/pdf/Page.h"
+#include "platform/pdf/PageSnapshot.h"
+#include "platform/services/Scheduler.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPainterPath>
+
+#include <cstdio>
+
+using namespace vmk;
+
+namespace {
+
+constexpr int kPagesPerInput = 4;
+
+int writeSeeds(const QString& dir)
+{
+    QDir().mkpath(dir);
+    const QList<std::pair<const char*, QByteArray>> seeds{
+        {"text.pdf", test::pdf::textPdf({"First page of words", "Second page", "Third"})},
+        {"links-outline-form.pdf", test::pdf::linkOutlineFormPdf()},
+        {"linked.pdf", coretest::makeLinkedPdf()},
+        {"sizes.pdf", coretest::makePdf(3, {QSizeF(612, 792), QSizeF(842, 595), QSizeF(300, 300)})},
+        {"zero-box.pdf", coretest::makeZeroBoxPdf()},
+        {"signature.pdf", coretest::makeSignatureArtwork()},
+    };
+    for (const auto& [name, bytes] : seeds) {
+        QFile file(QDir(dir).filePath(QString::fromLatin1(name)));
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            return 2;
+    }
+    return 0;
+}
+
+void exercisePage(const pdf::Page& page)
+{
+    const QSizeF size = page.displaySize();
+    // A scale that keeps the picture small whatever size the page claims.
+    const double scale = qBound(0.01, 200.0 / qMax(1.0, qMax(size.width(), size.height())), 1.0);
+    page.render(scale);
+    if (auto snapshot = page.snapshot())
+        snapshot->render(scale);
+    page.text();
+    page.selection(page.cropBox());
+    for (const pdf::AnnotationPtr& annotation : page.annotations())
+        annotation->bounds();
+}
+
+int handle(const QString& path, const QString& outDir)
+{
+    core::VMKDocument document;
+    if (document.openFile(path)) {
+        std::puts("refused");
+        return 0;
+    }
+    pdf::DocumentPtr pdf = document.pdf();
+    if (pdf->isLocked() && !pdf->unlock(QString())) {
+        std::puts("locked");
+        return 0;
+    }
+    const int count = pdf->pageCount();
+    for (int i = 0; i < qMin(count, kPagesPerInput); ++i) {
+        if (pdf::PagePtr page = pdf->page(i))
+            exercisePage(*page);
+    }
+    if (pdf::PagePtr first = pdf->page(0)) {
+        const QRectF box = first->cropBox();
+        auto square = pdf::Annotation::create(QStringLiteral("Square"), QRectF(box.center(), QSizeF(40, 30)));
+        square->setColor(Qt::red);
+        first->addAnnotation(square);
+        auto ink = pdf::Annotation::create(QStringLiteral("Ink"), QRectF(box.topLeft(), QSizeF(60, 60)));
+        QPainterPath stroke;
+        stroke.moveTo(box.topLeft());
+        stroke.lineTo(box.topLeft() + QPointF(60, 60));
+        ink->setPaths({stroke});
+        first->addAnnotation(ink);
+        first->setRotation(first->rotation() + 90);
+        exercisePage(*first);
+    }
+    const QString out = QDir(outDir).filePath(QFileInfo(path).completeBaseName() + QStringLiteral("-saved.pdf"));
+    if (auto error = document.saveToPath(out, platform::SaveOperation::SaveAs)) {
+        std::printf("save refused: %s\n", qPrintable(error->message));
+        return 0;
+    }
+    // The saved copy opens and draws again.
+    core::VMKDocument reopened;
+    if (!reopened.openFile(out) && reopened.pdf()->pageCount() > 0)
+        exercisePage(*reopened.pdf()->page(0));
+    std::puts("saved");
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("OMP_THREAD_LIMIT", "1");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("VellumarkFuzz"));
+    const QStringList args = QApplication::arguments();
+    if (args.size() == 3 && args[1] == QLatin1String("--seeds"))
+        return writeSeeds(args[2]);
+    if (args.size() == 3)
+        return handle(args[1], args[2]);
+    std::fputs("usage: vmk_fuzz_target --seeds DIR | FILE OUTDIR\n", stderr);
+    return 2;
+}
