@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 # A compiler cache, when the machine has one, makes rebuilds of other checkouts cheap.
 LAUNCHER := $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache,)
 
-.PHONY: run test build setup bench clean
+.PHONY: run test build setup bench clean install
 
 setup:
 	@bash scripts/setup.sh
@@ -19,6 +19,10 @@ run: build
 
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 600
+
+# For the current user: ~/.local/bin and ~/.local/lib, the desktop entry and icon in $XDG_DATA_HOME.
+install: build
+	@bash scripts/install-user.sh $(BUILD)
 
 bench: build
 	@bash bench/run.sh $(BUILD)

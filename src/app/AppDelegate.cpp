@@ -21,6 +21,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QStyleFactory>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -181,6 +182,44 @@ void AppDelegate::launch(const QStringList& paths)
     }
     for (const auto& failure : failures)
         m_controller->presentError(failure.second);
+}
+
+QStringList AppDelegate::openHandedOver(const QStringList& paths)
+{
+    QList<std::pair<QString, platform::DocumentError>> failures;
+    for (const QString& path : paths) {
+        const auto result = m_controller->openDocument(path, true);
+        if (result.error && !result.error->isCancel())
+            failures.append({path, *result.error});
+    }
+    if (paths.isEmpty()) {
+        QWidget* front = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->isWindow() && !w->isMinimized() && (!front || w->isActiveWindow()))
+                front = w;
+        if (front) {
+            front->raise();
+            front->activateWindow();
+        } else {
+            showWelcomeWindow();
+        }
+    }
+    if (!failures.isEmpty()) {
+        QPointer<AppDelegate> self(this);
+        QTimer::singleShot(0, this, [self, failures] {
+            if (!self)
+                return;
+            if (self->m_controller->documents().empty())
+                self->showWelcomeWindow();
+            for (const auto& [path, error] : failures)
+                self->m_controller->reportOpenFailure(path, error);
+        });
+    }
+    QStringList open;
+    for (const platform::Document* document : m_controller->documents())
+        if (!document->filePath().isEmpty())
+            open << document->filePath();
+    return open;
 }
 
 bool AppDelegate::handleReopen(bool hasVisibleWindows)

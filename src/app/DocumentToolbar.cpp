@@ -6,6 +6,7 @@
 #include "core/VMKDocument.h"
 #include "platform/icons/SymbolIcons.h"
 #include "platform/services/ReduceMotion.h"
+#include "platform/services/TempFiles.h"
 
 #include <QAction>
 #include <QApplication>
@@ -184,9 +185,10 @@ void DocumentWindowController::zoomSegment(int index)
 QString DocumentWindowController::shareableFile()
 {
     // A fresh folder per copy keeps the document's own name on the file without clashing with
-    // another copy; the folder goes when the window closes.
-    const QString dir = QDir::temp().filePath(QStringLiteral("vmk-") + QUuid::createUuid().toString(QUuid::WithoutBraces));
-    if (!QDir().mkpath(dir))
+    // another copy; the folder is private to the user and goes when the window closes (or, after a
+    // crash, at the next start).
+    const QString dir = platform::temporaryPrivateFolder();
+    if (dir.isEmpty())
         return {};
     const QString path = QDir(dir).filePath(m_editor->documentBaseName() + QStringLiteral(".pdf"));
     commitPendingEdits();
@@ -195,6 +197,7 @@ QString DocumentWindowController::shareableFile()
         QDir(dir).removeRecursively();
         return {};
     }
+    platform::makeFilePrivate(path);
     m_sharedCopies << dir;
     return path;
 }

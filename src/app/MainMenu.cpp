@@ -72,6 +72,7 @@ void buildFileMenu(QMenuBar* bar)
     addItem(m, QStringLiteral("Rename…"), QStringLiteral("renameDocument:"));
     addItem(m, QStringLiteral("Move To…"), QStringLiteral("moveDocument:"));
     addItem(m, QStringLiteral("Revert To Saved"), QStringLiteral("revertDocumentToSaved:"));
+    addItem(m, QStringLiteral("Revert To Original…"), QStringLiteral("revertToOriginal:"));
     m->addSeparator();
     QMenu* exportMenu = addSubmenu(m, QStringLiteral("Export"));
     addItem(exportMenu, QStringLiteral("As Images…"), QStringLiteral("exportImages:"));
