@@ -12,6 +12,7 @@
 #include "platform/icons/SymbolIcons.h"
 #include "platform/services/NotificationCenter.h"
 #include "platform/services/Scheduler.h"
+#include "platform/services/TempFiles.h"
 #include "platform/services/UserDefaults.h"
 
 #include <QAction>
@@ -151,6 +152,7 @@ void AppDelegate::applicationWillFinishLaunching()
         QApplication::setPalette(appearance == QLatin1String("dark") ? darkPalette() : lightPalette());
     }
     QApplication::setWindowIcon(appIcon());
+    platform::makeApplicationFoldersPrivate();
 }
 
 void AppDelegate::applicationDidFinishLaunching()

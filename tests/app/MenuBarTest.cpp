@@ -39,6 +39,7 @@ const Item kItems[] = {
     {"File", "Rename…", "renameDocument:", 0, ""},
     {"File", "Move To…", "moveDocument:", 0, ""},
     {"File", "Revert To Saved", "revertDocumentToSaved:", 0, ""},
+    {"File", "Revert To Original…", "revertToOriginal:", 0, ""},
     {"Export", "As Images…", "exportImages:", 0, "Ctrl+Shift+E"},
     {"Export", "As Text…", "exportText:", 0, ""},
     {"Export", "As PDF…", "saveDocumentTo:", 0, ""},

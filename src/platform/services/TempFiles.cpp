@@ -1,6 +1,9 @@
 #include "platform/services/TempFiles.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -98,6 +101,25 @@ QString temporaryPrivateFolder()
     if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0)
         return {};
     return path;
+}
+
+void makeApplicationFoldersPrivate()
+{
+    for (const auto location : {QStandardPaths::AppDataLocation, QStandardPaths::AppConfigLocation,
+                                QStandardPaths::CacheLocation}) {
+        const QString folder = QStandardPaths::writableLocation(location);
+        if (folder.isEmpty())
+            continue;
+        // The organisation's folder above the application's is ours as well.
+        const QString parent = QFileInfo(folder).absolutePath();
+        if (QFileInfo(parent).fileName() == QCoreApplication::organizationName())
+            makePrivateFolder(parent);
+        makePrivateFolder(folder);
+    }
+    const QString settings = QSettings().fileName();
+    makePrivateFolder(QFileInfo(settings).absolutePath());
+    if (QFileInfo::exists(settings))
+        makeFilePrivate(settings);
 }
 
 void removeStaleTemporaryFiles()

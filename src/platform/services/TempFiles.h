@@ -27,6 +27,10 @@ QString temporaryPrivateFolder();
 // Creates path exclusively with mode 0600; false when anything is already there or it failed.
 bool createExclusiveFile(const QString& path);
 
+// The application's own folders (data, settings, cache) hold the user's signatures, kept originals and
+// settings: each is made 0700 (created when missing), and the settings file 0600.
+void makeApplicationFoldersPrivate();
+
 // Working copies left by a process that ended without removing them (a crash, a kill): everything in the
 // private working folder, and "vmk-*" copies of this user in the shared temporary folder made by older
 // versions. Called once by the first process of a session.

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QRegularExpression>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -69,4 +71,22 @@ TEST(TempFiles, StaleCopiesGoAtStartButTheInstanceSocketStays)
     EXPECT_FALSE(QFile::exists(stale));
     EXPECT_FALSE(QFileInfo::exists(staleFolder));
     EXPECT_TRUE(QFileInfo::exists(folder + "/test.socket"));
+}
+
+TEST(TempFiles, TheApplicationsFoldersAreTheUsersAlone)
+{
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(data);
+    QFile::setPermissions(data, QFileDevice::Permissions(0x7755));
+    QSettings().setValue("probe", 1);
+    QSettings().sync();
+    vmk::platform::makeApplicationFoldersPrivate();
+    EXPECT_EQ(modeOf(data), mode_t(0700));
+    EXPECT_EQ(modeOf(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)), mode_t(0700));
+    EXPECT_EQ(modeOf(QFileInfo(QSettings().fileName()).absolutePath()), mode_t(0700));
+    EXPECT_EQ(modeOf(QSettings().fileName()), mode_t(0600));
+    // Later writes of the settings keep the file private.
+    QSettings().setValue("probe", 2);
+    QSettings().sync();
+    EXPECT_EQ(modeOf(QSettings().fileName()), mode_t(0600));
 }
