@@ -318,7 +318,8 @@ void CanvasInteraction::finishGesture(const PointerInput&)
         QPointF start = shape->start;
         QPointF end = shape->end;
         if (QLineF(start, end).length() * scale <= canvas::kClickDistance)
-            std::tie(start, end) = clickShapeEnds(start, shape->tool);
+            std::tie(start, end) = clickShapeEnds(start, shape->tool,
+                                                    shape->page ? shape->page->displayTransform() : QTransform());
         editor->addShape(shape->tool, shape->page, start, end);
     } else if (auto* box = gestureAs<gesture::RedactBox>(m_gesture)) {
         const QRectF r = spannedRect(box->start, box->end);

@@ -259,6 +259,29 @@ void Annotation::setShouldDisplay(bool display)
     guarded(c, [&] { pdf_dict_put_int(c, obj, PDF_NAME(F), flags); });
 }
 
+int Annotation::rotation() const
+{
+    fz_context* c = ctx();
+    int degrees = 0;
+    pdf_obj* dict = m_state->dict();
+    guarded(c, [&] { degrees = pdf_dict_get_int(c, dict, PDF_NAME(Rotate)); });
+    return ((degrees / 90) % 4 + 4) % 4 * 90;
+}
+
+void Annotation::setRotation(int degrees)
+{
+    fz_context* c = ctx();
+    const int normalized = ((degrees / 90) % 4 + 4) % 4 * 90;
+    pdf_obj* dict = m_state->dict();
+    guarded(c, [&] {
+        if (normalized)
+            pdf_dict_put_int(c, dict, PDF_NAME(Rotate), normalized);
+        else
+            pdf_dict_del(c, dict, PDF_NAME(Rotate));
+    });
+    m_state->needsAppearance = true;
+}
+
 QString Annotation::iconName() const { return readName(ctx(), m_state->dict(), PDF_NAME(Name)); }
 
 void Annotation::setIconName(const QString& name)
