@@ -52,7 +52,8 @@ QByteArray threeSentences()
 
 QByteArray qdf(const QString& path)
 {
-    return test::runCommand("qpdf", {"--qdf", "--object-streams=disable", path, "-"}).out;
+    // Unreferenced objects are what a save must not write: keep them in the dump.
+    return test::runCommand("qpdf", {"--qdf", "--object-streams=disable", "--preserve-unreferenced", path, "-"}).out;
 }
 
 // Each annotation's rectangle and its normal appearance's box (transformed by its matrix) as qpdf reads them.
