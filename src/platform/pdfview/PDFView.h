@@ -168,8 +168,10 @@ signals:
     void scrolled();
     void selectionChanged();
     void historyChanged();
-    // A link to outside the document was clicked.
+    // A link to outside the document was clicked: a URI, or a file a launch action names.
     void externalLinkActivated(const QUrl& url);
+    // The pointer came onto a link (its target: "Page 3", an address or a file) or left it (empty).
+    void linkHovered(const QString& target);
     // A press on a form field was handed to the document (the document counts as changed).
     void formWidgetActivated(int pageIndex);
     // Tiles arrived and were painted: for tests and the benchmark.
@@ -181,6 +183,9 @@ protected:
     // The cursor for the pointer at a view point when no subclass decides otherwise
     // (I-beam over text, pointing hand over links, arrow elsewhere).
     virtual Qt::CursorShape cursorShapeAt(QPointF viewPoint) const;
+    // Whether a press on a link follows it (and the pointer shows a hand over it); when not, links
+    // are plain page content and a press there selects text like anywhere else.
+    virtual bool followsLinks() const { return true; }
 
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
