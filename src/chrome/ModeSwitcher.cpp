@@ -53,7 +53,7 @@ int modeSwitcherHostWidth(const QFont& font)
 }
 
 ModeSwitcher::ModeSwitcher(QWidget* parent)
-    : QWidget(parent)
+    : QWidget((installModeSwitcherAccessibility(), parent))
 {
     setFont(modeSwitcherFont());
     setMouseTracking(true);
@@ -61,7 +61,6 @@ ModeSwitcher::ModeSwitcher(QWidget* parent)
     // Reachable with Tab like any other control of the toolbar; read out as six labelled choices.
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(QStringLiteral("Mode"));
-    installModeSwitcherAccessibility();
     setFixedSize(modeSwitcherHostWidth(font()), kModeSwitcherHostHeight);
     pillNow_ = segmentRect(0);
     connect(&pill_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
