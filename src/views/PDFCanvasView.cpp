@@ -213,6 +213,12 @@ pdf::AnnotationPtr PDFCanvasView::baseAnnotationAt(QPointF viewPoint) const
     return annotationAt(viewPoint);
 }
 
+std::vector<pdf::AnnotationPtr> PDFCanvasView::annotationsAround(const pdf::PagePtr& page, QPointF pagePoint,
+                                                                 double tolerance) const
+{
+    return annotationsNear(page, pagePoint, tolerance);
+}
+
 int PDFCanvasView::characterIndexAt(QPointF viewPoint) const
 {
     return PDFView::characterIndexAt(viewPoint);

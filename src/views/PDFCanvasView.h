@@ -157,6 +157,8 @@ private:
     QPointF fromPage(QPointF pagePoint, int pageIndex) const override;
     double viewScale() const override { return PDFView::scaleFactor(); }
     pdf::AnnotationPtr baseAnnotationAt(QPointF viewPoint) const override;
+    std::vector<pdf::AnnotationPtr> annotationsAround(const pdf::PagePtr& page, QPointF pagePoint,
+                                                      double tolerance) const override;
     int characterIndexAt(QPointF viewPoint) const override;
     void basePress() override;
     void baseDrag() override;

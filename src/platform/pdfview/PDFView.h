@@ -159,6 +159,10 @@ public:
     std::size_t cachedTileBytes() const;
     // Whether every tile of the visible pages at the current scale is rendered.
     bool isFullyRendered() const;
+    // Annotations of a shown page whose rectangles, grown by `tolerance` (page units), hold the point,
+    // bottom to top; read from an index kept per look of the page. The page's own list when not shown.
+    std::vector<std::shared_ptr<pdf::Annotation>> annotationsNear(const std::shared_ptr<pdf::Page>& page,
+                                                                  QPointF pagePoint, double tolerance) const;
     // What interpreting one page may spend (on a worker) before the page is shown as a placeholder.
     void setPageDrawingBudget(int milliseconds, std::size_t bytes);
     // Whether the page shows a placeholder because it cannot be drawn: too slow, too large or unreadable.
