@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 # A compiler cache, when the machine has one, makes rebuilds of other checkouts cheap.
 LAUNCHER := $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache,)
 
-.PHONY: run test test-sanitized build setup bench clean
+.PHONY: run test test-sanitized build setup bench clean install
 
 setup:
 	@bash scripts/setup.sh
@@ -24,6 +24,10 @@ test: build
 test-sanitized:
 	@$(MAKE) --no-print-directory build BUILD=build-asan CMAKE_ARGS="$(CMAKE_ARGS) -DVMK_SANITIZE=ON"
 	@cd build-asan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 1200
+
+# For the current user: ~/.local/bin and ~/.local/lib, the desktop entry and icon in $XDG_DATA_HOME.
+install: build
+	@bash scripts/install-user.sh $(BUILD)
 
 bench: build
 	@bash bench/run.sh $(BUILD)

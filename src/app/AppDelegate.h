@@ -32,6 +32,10 @@ public:
     // Opens the files named at launch; with none opened, the welcome window shows (and shows the
     // failures of the files that did not open).
     void launch(const QStringList& paths);
+    // Files another launch handed over: opened (or brought forward when open already); without files,
+    // the frontmost window comes forward. Answers the files now open. Failures are shown afterwards, so
+    // the launch that handed them over is answered at once.
+    QStringList openHandedOver(const QStringList& paths);
     // The application was activated again: the welcome window comes back when nothing is visible.
     bool handleReopen(bool hasVisibleWindows);
 

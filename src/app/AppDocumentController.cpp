@@ -1,6 +1,7 @@
 #include "app/AppDocumentController.h"
 
 #include "app/AppDocument.h"
+#include "app/DocumentQuestions.h"
 #include "app/DocumentWindowController.h"
 #include "app/MainMenu.h"
 #include "app/Presenters.h"
@@ -8,7 +9,9 @@
 #include "platform/services/NotificationCenter.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace vmk::app {
 
@@ -20,6 +23,23 @@ DocumentController::DocumentController(platform::UserDefaults* defaults, QObject
     RecentMenuDelegate::shared().setSource([this] { return recentDocumentPaths(); },
                                            [this](const QString& path) { openPaths({path}); });
     connect(&recentDocuments(), &platform::RecentDocuments::changed, this, [] { CommandRouter::shared().invalidate(); });
+    // Before a save writes over a file another program changed, the user decides.
+    platform::Document::setDiskChangeResolver([](platform::Document* document) {
+        auto* window = static_cast<AppDocument*>(document)->windowController();
+        QWidget* parent = window ? window->window() : QApplication::activeWindow();
+        if (window)
+            window->showWindow();
+        switch (documentQuestions().askAboutDiskChange(document->displayName(),
+                                                       QFileInfo(document->pathForOurCopy()).fileName(), parent)) {
+        case DocumentQuestions::DiskChangeAnswer::KeepOursAsCopy:
+            return platform::DiskChangeChoice::KeepOursAsCopy;
+        case DocumentQuestions::DiskChangeAnswer::ReloadTheirs:
+            return platform::DiskChangeChoice::ReloadTheirs;
+        case DocumentQuestions::DiskChangeAnswer::Cancel:
+            break;
+        }
+        return platform::DiskChangeChoice::Cancel;
+    });
 }
 
 DocumentController::~DocumentController()
@@ -28,6 +48,7 @@ DocumentController::~DocumentController()
     if (Editor::documentMaker() == this)
         Editor::setDocumentMaker(nullptr);
     RecentMenuDelegate::shared().setSource({}, {});
+    platform::Document::setDiskChangeResolver({});
 }
 
 DocumentController* DocumentController::sharedController()
@@ -109,6 +130,46 @@ Editor* DocumentController::newDocument(const pdf::DocumentPtr& pdf, const QStri
 {
     auto* document = static_cast<AppDocument*>(makeDocument(pdf, suggestedName));
     return document->windowController() ? document->windowController()->editor() : nullptr;
+}
+
+QString DocumentController::suggestedSavePath(const platform::Document* document)
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty())
+        folder = QDir::homePath();
+    QString name = document->displayName();
+    name.replace(QLatin1Char('/'), QLatin1Char('-'));
+    return QDir(folder).filePath(name + QStringLiteral(".pdf"));
+}
+
+platform::DocumentController::UntitledChoice DocumentController::askToSaveUntitled(platform::Document* document)
+{
+    auto* window = static_cast<AppDocument*>(document)->windowController();
+    // Quitting asks for each document: the one asked about comes to the front.
+    if (window)
+        window->showWindow();
+    switch (documentQuestions().askToSave(document->displayName(), window ? window->window() : nullptr)) {
+    case DocumentQuestions::SaveAnswer::Save:
+        return UntitledChoice::Save;
+    case DocumentQuestions::SaveAnswer::DontSave:
+        return UntitledChoice::DontSave;
+    case DocumentQuestions::SaveAnswer::Cancel:
+        break;
+    }
+    return UntitledChoice::Cancel;
+}
+
+bool DocumentController::saveUntitled(platform::Document* document)
+{
+    auto* window = static_cast<AppDocument*>(document)->windowController();
+    const auto path = documentQuestions().chooseSavePath(suggestedSavePath(document), window ? window->window() : nullptr);
+    if (!path)
+        return false;
+    if (const platform::MaybeError error = document->saveToPath(*path, platform::SaveOperation::SaveAs)) {
+        presentError(*error);
+        return false;
+    }
+    return true;
 }
 
 void DocumentController::addDocument(platform::Document* document)

@@ -48,6 +48,12 @@ public:
     // An untitled document holding pdf, shown at once and marked as edited.
     core::VMKDocument* makeDocument(const pdf::DocumentPtr& pdf, const QString& suggestedName);
 
+    // An edited untitled document that closes: Save… / Don't Save / Cancel, asked over its window.
+    UntitledChoice askToSaveUntitled(platform::Document* document) override;
+    bool saveUntitled(platform::Document* document) override;
+    // Where a save panel starts for a document without a file: the user's documents folder.
+    static QString suggestedSavePath(const platform::Document* document);
+
     void addDocument(platform::Document* document) override;
     void removeDocument(platform::Document* document) override;
     void presentError(const platform::DocumentError& error) override;

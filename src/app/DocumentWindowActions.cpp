@@ -26,7 +26,7 @@ const QSet<QString>& fileCommands()
     static const QSet<QString> commands = {
         "saveDocument:", "saveDocumentAs:", "saveDocumentTo:", "revertDocumentToSaved:", "printDocument:",
         "runPageLayout:", "undo:", "redo:", "copy:", "performClose:", "duplicateDocument:", "renameDocument:",
-        "moveDocument:",
+        "moveDocument:", "cut:", "paste:", "selectAll:", "revertToOriginal:",
     };
     return commands;
 }
@@ -77,6 +77,8 @@ bool DocumentWindowController::validateDocumentFileCommand(const QString& action
 {
     if (!fileCommands().contains(action))
         return false;
+    if (validateFileAndTextCommand(action, enabled))
+        return true;
     auto* undo = m_document ? m_document->undoManager() : nullptr;
     if (action == QLatin1String("undo:"))
         *enabled = undo && undo->canUndo();
@@ -84,13 +86,10 @@ bool DocumentWindowController::validateDocumentFileCommand(const QString& action
         *enabled = undo && undo->canRedo();
     else if (action == QLatin1String("revertDocumentToSaved:"))
         *enabled = m_document && !m_document->isUntitled() && m_document->isEdited();
-    else if (action == QLatin1String("copy:"))
-        *enabled = !selectedText(m_editor.get()).isEmpty();
-    else if (action == QLatin1String("duplicateDocument:") || action == QLatin1String("renameDocument:")
-             || action == QLatin1String("moveDocument:"))
-        *enabled = false; // not offered yet
     else if (action == QLatin1String("performClose:"))
         *enabled = true;
+    else if (action == QLatin1String("printDocument:"))
+        *enabled = !m_editor->isLocked() && m_editor->pdfDocument()->permits(pdf::Document::Permission::Print);
     else
         *enabled = !m_editor->isLocked();
     return true;
@@ -251,6 +250,8 @@ bool DocumentWindowController::performDocumentCommand(const QString& action)
 {
     if (!fileCommands().contains(action))
         return false;
+    if (performFileAndTextCommand(action))
+        return true;
     auto present = [this](const platform::MaybeError& error) {
         if (error && !error->isCancel()) {
             if (auto* controller = platform::DocumentController::shared())
@@ -295,8 +296,6 @@ bool DocumentWindowController::performDocumentCommand(const QString& action)
     } else if (action == QLatin1String("redo:")) {
         if (auto* undo = m_document->undoManager(); undo && undo->canRedo())
             undo->redo();
-    } else if (action == QLatin1String("copy:")) {
-        QApplication::clipboard()->setText(selectedText(m_editor.get()));
     } else if (action == QLatin1String("performClose:")) {
         m_window->close();
     }

@@ -61,7 +61,9 @@ DocumentWindow::DocumentWindow(DocumentWindowController* controller)
 void DocumentWindow::setTitleAndSubtitle(const QString& title, const QString& subtitle)
 {
     m_subtitle = subtitle;
-    setWindowTitle(subtitle.isEmpty() ? title : title + QStringLiteral(" — ") + subtitle);
+    // "[*]" is where the desktop shows the edited marker while the window is modified.
+    const QString marked = title + QStringLiteral("[*]");
+    setWindowTitle(subtitle.isEmpty() ? marked : marked + QStringLiteral(" — ") + subtitle);
 }
 
 void DocumentWindow::closeEvent(QCloseEvent* event)
@@ -143,6 +145,10 @@ DocumentWindowController::DocumentWindowController(core::VMKDocument* document, 
     connect(m_editor.get(), &Editor::documentVersionChanged, this, [] { CommandRouter::shared().invalidate(); });
     connect(m_editor.get(), &Editor::sidebarTabChanged, this, [] { CommandRouter::shared().invalidate(); });
     connect(m_document, &platform::Document::displayNameChanged, this, [this] { updateSubtitle(); });
+    connect(m_document, &platform::Document::editedChanged, this, [this] {
+        updateSubtitle();
+        CommandRouter::shared().invalidate();
+    });
     m_modeSwitcher->setMode(rawValue(m_editor->mode()));
     m_modeSwitcher->setLocked(m_editor->isLocked());
     updateSubtitle();
@@ -394,6 +400,7 @@ void DocumentWindowController::updateSubtitle()
         return;
     m_window->setTitleAndSubtitle(m_document ? m_document->displayName() : QString(),
                                   documentSubtitle(m_editor->pageIndex(), m_editor->pageCount(), m_editor->isLocked()));
+    m_window->setWindowModified(m_document && m_document->isEdited());
 }
 
 void DocumentWindowController::modeDidChange(EditorMode from)

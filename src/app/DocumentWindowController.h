@@ -174,6 +174,16 @@ private:
     void zoomSegment(int index);
     void shareDocument();
     bool performDocumentCommand(const QString& action);
+    // Duplicate, Rename…, Move To…, Revert To Original… and Cut/Copy/Paste/Select All, which go to the
+    // focused text field before the canvas.
+    bool validateFileAndTextCommand(const QString& action, bool* enabled) const;
+    bool performFileAndTextCommand(const QString& action);
+    void selectAllOnCanvas();
+    void duplicateDocument();
+    void renameDocument();
+    void moveDocument();
+    void moveDocumentFile(const QString& target);
+    void revertToOriginal();
     bool validateDocumentFileCommand(const QString& action, bool* enabled) const;
     void removeSharedCopies();
 

@@ -15,6 +15,11 @@ platform::MaybeError VMKDocument::print(QPrinter& printer) const
 {
     if (m_pdf->isLocked() || m_pdf->pageCount() == 0)
         return printUnavailableError();
+    // The file's owner may have ruled printing out for whoever opens it with the user password.
+    if (!m_pdf->permits(pdf::Document::Permission::Print)) {
+        return platform::DocumentError{platform::DocumentError::FeatureUnsupported,
+                                       QStringLiteral("The document’s owner doesn’t allow printing it."), {}};
+    }
     printer.setDocName(displayName());
     QPainter painter;
     if (!painter.begin(&printer))

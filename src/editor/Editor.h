@@ -325,6 +325,10 @@ public:
     void removePassword();
     // The undo step of both: puts the recorded state back.
     void setProtection(const std::optional<core::Protection>& protection, bool removesEncryption);
+    // Whether the file lets its content be copied out (exports); says why not in a toast when it doesn't.
+    bool contentMayBeCopied();
+    // The password a document made from this one's pages carries (extraction, Duplicate), if any.
+    std::optional<core::Protection> protectionForDerivedDocument() const;
 
     // --- Edit mode: in-place editing of page text and pictures -------------------------------------------
     // Opens an edit session over bytes; the real engine unless replaced (tests give a failing one).

@@ -173,10 +173,10 @@ void Editor::changeFontSize(double size)
     style.font = core::AnnotationFont{fontName, size};
     core::AnnotationGeometry geometry = core::captureGeometry(*annotation);
     const QRectF old = geometry.bounds;
-    const double height = FreeTextLayout::boxHeight(annotation->contents(), FreeTextLayout::font(fontName, size),
-                                                    old.width());
-    // Page space is y up: keeping the top edge means keeping maxY.
-    geometry.bounds = QRectF(old.x(), old.y() + old.height() - height, old.width(), height);
+    // The top edge as shown stays; the width is the one shown (the page may be turned).
+    const double width = FreeTextLayout::shownSize(page.get(), old).width();
+    const double height = FreeTextLayout::boxHeight(annotation->contents(), FreeTextLayout::font(fontName, size), width);
+    geometry.bounds = FreeTextLayout::keepingShownTop(page.get(), old, QSizeF(width, height));
     setStyle(annotation, style, geometry, QStringLiteral("Change Font Size"));
     annotationsChanged(page);
 }
@@ -194,8 +194,10 @@ void Editor::editFreeText(const QString& text, const pdf::AnnotationPtr& annotat
                                           : FreeTextLayout::font(name, annotation->fontSize());
         core::AnnotationGeometry g = core::captureGeometry(*annotation);
         const QRectF old = g.bounds;
-        const double height = FreeTextLayout::boxHeight(text, font, old.width());
-        g.bounds = QRectF(old.x(), old.y() + old.height() - height, old.width(), height);
+        const pdf::PagePtr page = annotation->page();
+        const double width = FreeTextLayout::shownSize(page.get(), old).width();
+        const double height = FreeTextLayout::boxHeight(text, font, width);
+        g.bounds = FreeTextLayout::keepingShownTop(page.get(), old, QSizeF(width, height));
         geometry = g;
     }
     const core::AnnotationStyle styleBefore = core::captureStyle(*annotation);

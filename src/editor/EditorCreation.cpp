@@ -150,11 +150,14 @@ pdf::AnnotationPtr Editor::beginFreeText(const pdf::PagePtr& page, QPointF point
     if (!page)
         return nullptr;
     const double h = std::ceil(1.3 * m_fontSize) + 6;
-    const double w = std::min(std::max(page->cropBox().right() - point.x() - 8, 60.0), 240.0);
+    // Measured as the page is shown, so that on a turned page the box and its text read upright.
+    const QPointF shownPoint = page->displayTransform().map(point);
+    const double w = std::min(std::max(page->displaySize().width() - shownPoint.x() - 8, 60.0), 240.0);
     pdf::AnnotationPtr annotation =
-        pdf::Annotation::create(QStringLiteral("FreeText"), QRectF(point.x(), point.y() - h, w, h));
+        pdf::Annotation::create(QStringLiteral("FreeText"), FreeTextLayout::shownFrom(page.get(), point, QSizeF(w, h)));
     if (!annotation)
         return nullptr;
+    annotation->setRotation(page->rotation());
     annotation->setFontName(kHelvetica);
     annotation->setFontSize(m_fontSize);
     annotation->setFontColor(m_toolColors.value(Tool::text, Swatch::ink()));
@@ -181,6 +184,8 @@ void Editor::commitFreeText(const pdf::AnnotationPtr& annotation, const pdf::Pag
             editFreeText(text, annotation);
         return;
     }
+    // Fitted while still on its page, whose turn decides which way the box reads.
+    const QRectF fitted = fitFreeTextBounds(annotation, text, annotation->fontName(), annotation->fontSize(), false);
     page->removeAnnotation(annotation);
     if (empty) {
         if (annotation == m_selectedAnnotation)
@@ -189,7 +194,7 @@ void Editor::commitFreeText(const pdf::AnnotationPtr& annotation, const pdf::Pag
         return;
     }
     annotation->setContents(text);
-    annotation->setBounds(fitFreeTextBounds(annotation, text, annotation->fontName(), annotation->fontSize(), false));
+    annotation->setBounds(fitted);
     addAnnotation({{annotation, page}}, QStringLiteral("Add Text"));
     setSelectedAnnotation(annotation);
 }
@@ -198,19 +203,21 @@ QRectF Editor::fitFreeTextBounds(const pdf::AnnotationPtr& annotation, const QSt
                                  double fontSize, bool keepWidth) const
 {
     const QRectF old = annotation->bounds();
+    const pdf::PagePtr page = annotation->page();
     const QFont font = fontName.isEmpty() ? FreeTextLayout::font(kHelvetica, m_fontSize)
                                           : FreeTextLayout::font(fontName, fontSize);
-    double width = old.width();
+    const QSizeF shown = FreeTextLayout::shownSize(page.get(), old);
+    double width = shown.width();
     if (!keepWidth) {
         double longest = -1;
         for (const QString& line : text.split(QLatin1Char('\n')))
             longest = std::max(longest, FreeTextLayout::lineWidth(line, font));
         double candidate = longest < 0 ? 12 : longest + 12;
         candidate = std::max(candidate, 40.0);
-        width = std::min(candidate, std::max(240.0, old.width()));
+        width = std::min(candidate, std::max(240.0, shown.width()));
     }
     const double height = FreeTextLayout::boxHeight(text, font, width);
-    return QRectF(old.x(), old.y() + old.height() - height, width, height);
+    return FreeTextLayout::keepingShownTop(page.get(), old, QSizeF(width, height));
 }
 
 void Editor::addSignature(const SignaturePlacement& signature)
@@ -243,6 +250,21 @@ void Editor::addSignature(const SignaturePlacement& signature)
     double y = centre.y() - h / 2;
     y = std::min(y, box.top() + box.height() - h - 8);
     y = std::max(y, box.top() + 8);
+    // Placed again where one already sits, the new one steps down and to the right so both show.
+    auto occupied = [&](double px, double py) {
+        for (const pdf::AnnotationPtr& other : page->annotations())
+            if (std::abs(other->bounds().x() - px) < 4 && std::abs(other->bounds().y() - py) < 4)
+                return true;
+        return false;
+    };
+    for (int step = 0; step < 24 && occupied(x, y); ++step) {
+        x += 18;
+        y -= 18;
+        if (x > box.right() - w - 8 || y < box.top() + 8) {
+            x = box.left() + 8 + 6 * (step + 1);
+            y = box.top() + box.height() - h - 8 - 6 * (step + 1);
+        }
+    }
     pdf::AnnotationPtr annotation = core::SignatureAnnotation::create(QRectF(x, y, w, h), signature.pdfData, rotation);
     if (!annotation)
         return;

@@ -22,7 +22,7 @@ QString exportingTitle(int index, int count)
 
 void Editor::exportPagesAsImages()
 {
-    if (!m_windowHost || !m_windowHost->window())
+    if (!m_windowHost || !m_windowHost->window() || !contentMayBeCopied())
         return;
     // Made new for every panel: PNG at 150 dpi whatever was chosen last time.
     auto options = std::make_shared<ImageExportOptions>();

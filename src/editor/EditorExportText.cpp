@@ -32,7 +32,7 @@ QString writeAtomically(const QString& path, const QByteArray& data)
 
 void Editor::exportText()
 {
-    if (!m_windowHost || !m_windowHost->window())
+    if (!m_windowHost || !m_windowHost->window() || !contentMayBeCopied())
         return;
     SavePanelRequest request{documentBaseName() + QStringLiteral(".txt"), QStringLiteral("Plain Text"),
                              QStringLiteral("txt"), QString()};
@@ -61,7 +61,7 @@ void Editor::writeExportedText(const QString& path)
 
 void Editor::exportFlattened()
 {
-    if (m_isLocked || m_progress)
+    if (m_isLocked || m_progress || !contentMayBeCopied())
         return;
     m_canvas->commitTextSession();
     // A decrypted copy: the worker opens the bytes without a password, and a document the user has

@@ -85,9 +85,14 @@ void Editor::extractPages(const IndexSet& indexes)
     showToast(QStringLiteral("Split off %1 into a new PDF.").arg(label),
               QStringLiteral("rectangle.portrait.and.arrow.forward"), Toast::Style::split);
     if (UntitledDocumentMaker* maker = documentMaker()) {
-        if (Editor* other = maker->newDocument(extracted, base + QStringLiteral(" (") + label + QStringLiteral(")")))
+        const std::optional<core::Protection> protection = protectionForDerivedDocument();
+        if (Editor* other = maker->newDocument(extracted, base + QStringLiteral(" (") + label + QStringLiteral(")"))) {
+            // Pages of a protected document stay behind its password until the user removes it.
+            if (protection)
+                other->setProtection(protection, false);
             other->showToast(QStringLiteral("Extracted %1. Save it anywhere.").arg(label), QStringLiteral("doc"),
                              Toast::Style::split);
+        }
     }
 }
 

@@ -45,6 +45,29 @@ void Editor::removePassword()
               Toast::Style::info);
 }
 
+bool Editor::contentMayBeCopied()
+{
+    const pdf::DocumentPtr pdf = pdfDocument();
+    if (!pdf || pdf->permits(pdf::Document::Permission::CopyContent))
+        return true;
+    showToast(QStringLiteral("The document’s owner doesn’t allow copying its content."), QStringLiteral("lock.fill"),
+              Toast::Style::info);
+    return false;
+}
+
+std::optional<core::Protection> Editor::protectionForDerivedDocument() const
+{
+    if (!m_document || !isPasswordProtected())
+        return std::nullopt;
+    if (m_document->protection())
+        return m_document->protection();
+    // Opened with a password: the new document asks for the same one. A file that opens without any
+    // password has nothing to pass on.
+    if (const auto password = m_document->unlockPassword(); password && !password->isEmpty())
+        return core::Protection{*password, std::nullopt};
+    return std::nullopt;
+}
+
 void Editor::setProtection(const std::optional<core::Protection>& protection, bool removesEncryption)
 {
     // Registers nothing in turn: an undone protection or removal is not offered for redo.

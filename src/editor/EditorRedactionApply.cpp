@@ -17,6 +17,7 @@ namespace {
 struct RemovedText {
     QStringList words;
     std::vector<pdf::AnnotationPtr> widgets;
+    std::vector<pdf::AnnotationPtr> dropped; // annotations the rebuilt pages leave out
 };
 
 struct PageGroup {
@@ -116,7 +117,7 @@ void Editor::applyRedactions()
         const pdf::PagePtr page = group.page;
         // Read before the page becomes a picture: what goes with the marks goes from the rest of the file.
         RemovedText underMarks{core::PDFOps::wordsUnder(*page, blackened),
-                               core::PDFOps::widgetsUnder(*page, blackened)};
+                               core::PDFOps::widgetsUnder(*page, blackened), {}};
         runDetached<std::optional<RedactedPage>>(
             self->detachedRunner(), self,
             [snapshot = *snapshot, blackened] { return renderRedactedPage(snapshot, blackened); },
@@ -129,8 +130,12 @@ void Editor::applyRedactions()
                                          : core::PDFOps::rebuildPage(*page, core::PDFOps::PageBase::raster(result->jpeg),
                                                                      result->lines);
                     if (rebuilt) {
-                        swaps->append(PageSwap{page, rebuilt, annotationList(*page),
-                                               core::PDFOps::annotationsKept(*page, blackened)});
+                        const QList<pdf::AnnotationPtr> before = annotationList(*page);
+                        const QList<pdf::AnnotationPtr> kept = core::PDFOps::annotationsKept(*page, blackened);
+                        swaps->append(PageSwap{page, rebuilt, before, kept});
+                        for (const pdf::AnnotationPtr& annotation : before)
+                            if (!kept.contains(annotation))
+                                removed->dropped.push_back(annotation);
                         removed->words += underMarks.words;
                         removed->widgets.insert(removed->widgets.end(), underMarks.widgets.begin(),
                                                 underMarks.widgets.end());
@@ -148,7 +153,8 @@ void Editor::applyRedactions()
         if (!swaps->isEmpty()) {
             removed->words.removeDuplicates();
             self->swapPages(*swaps, QStringLiteral("Apply Redactions"),
-                            pdf::prepareRedactionScrub(*self->pdfDocument(), removed->words, removed->widgets));
+                            pdf::prepareRedactionScrub(*self->pdfDocument(), removed->words, removed->widgets,
+                                                       removed->dropped));
         }
         self->endRunningTask();
         if (swaps->isEmpty())

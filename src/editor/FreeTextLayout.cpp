@@ -1,5 +1,7 @@
 #include "editor/FreeTextLayout.h"
 
+#include "platform/pdf/Page.h"
+
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QImage>
@@ -71,6 +73,36 @@ double boxHeight(const QString& text, const QFont& font, double boxWidth)
 double lineWidth(const QString& line, const QFont& font)
 {
     return QFontMetricsF(font, &pointDevice()).horizontalAdvance(line);
+}
+
+namespace {
+
+QTransform shownTransform(const pdf::Page* page)
+{
+    return page ? page->displayTransform() : QTransform();
+}
+
+} // namespace
+
+QSizeF shownSize(const pdf::Page* page, const QRectF& bounds)
+{
+    return shownTransform(page).mapRect(bounds).size();
+}
+
+QRectF keepingShownTop(const pdf::Page* page, const QRectF& old, const QSizeF& shown)
+{
+    const QTransform toShown = shownTransform(page);
+    // Shown space is y up as page space is: the top edge is the larger y.
+    const QRectF before = toShown.mapRect(old);
+    const QRectF after(before.left(), before.bottom() - shown.height(), shown.width(), shown.height());
+    return toShown.inverted().mapRect(after);
+}
+
+QRectF shownFrom(const pdf::Page* page, const QPointF& point, const QSizeF& shown)
+{
+    const QTransform toShown = shownTransform(page);
+    const QPointF corner = toShown.map(point);
+    return toShown.inverted().mapRect(QRectF(corner.x(), corner.y() - shown.height(), shown.width(), shown.height()));
 }
 
 } // namespace vmk::FreeTextLayout

@@ -2,6 +2,7 @@
 
 #include "panels/ByteCountText.h"
 #include "platform/pdf/Document.h"
+#include "platform/services/TempFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -80,11 +81,10 @@ std::optional<QByteArray> compressionSource(const QString& filePath, bool edited
 
 std::optional<QByteArray> takeSnapshot(const pdf::Document& document)
 {
-    const QString path = QDir(QDir::tempPath())
-                             .filePath(QStringLiteral("vmk-") + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()
-                                       + QStringLiteral(".pdf"));
+    // A private working file: the snapshot is the user's document.
+    const QString path = platform::temporaryPdfPath();
     std::optional<QByteArray> bytes;
-    if (document.write(path)) {
+    if (!path.isEmpty() && document.write(path)) {
         QFile file(path);
         if (file.open(QIODevice::ReadOnly))
             bytes = file.readAll();

@@ -1,6 +1,11 @@
 #include "signatures/SignatureStore.h"
 
+#include "platform/services/TempFiles.h"
+
 #include <QDateTime>
+#include <QFileSystemWatcher>
+#include <QLockFile>
+#include <QTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -26,6 +31,7 @@ bool writeAtomically(const QString& path, const QByteArray& bytes)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
         return false;
@@ -75,6 +81,7 @@ SignatureStore& SignatureStore::shared()
     static SignatureStore* store = [] {
         auto* created = new SignatureStore(defaultFolder());
         created->load();
+        created->watchFolder();
         return created;
     }();
     return *store;
@@ -103,36 +110,38 @@ std::optional<SavedSignature> SignatureStore::loadSignature(const QUuid& id) con
     return signature;
 }
 
-void SignatureStore::load()
+namespace {
+
+// Held while one writer reads, merges and writes the folder; a lock left by a crashed writer goes stale.
+class FolderLock {
+public:
+    explicit FolderLock(const QString& folder) : m_lock(QDir(folder).filePath(QStringLiteral(".lock")))
+    {
+        m_lock.setStaleLockTime(10000);
+        if (!m_lock.tryLock(10000))
+            qCWarning(lcSignatureStore) << "the signature folder stays locked; writing without the lock";
+    }
+
+private:
+    QLockFile m_lock;
+};
+
+} // namespace
+
+std::optional<QList<QUuid>> SignatureStore::readIndex(bool* untrusted) const
 {
     QFile index(indexPath());
+    if (!index.exists())
+        return std::nullopt;
     std::optional<QList<QUuid>> ids;
-    if (index.exists()) {
-        if (index.open(QIODevice::ReadOnly))
-            ids = decodeIndex(index.readAll());
-        if (!ids) {
-            qCWarning(lcSignatureStore) << "the signature index" << indexPath()
-                                        << "cannot be read; rebuilding the list from the artwork files";
-            m_untrustedIndexOnDisk = true;
-        }
-    }
-    if (!ids) {
-        // Without a usable index the artwork files are the only record: list them rather than orphan them.
-        QList<SavedSignature> rebuilt = rebuildFromArtworkFiles();
-        if (!rebuilt.isEmpty())
-            qCInfo(lcSignatureStore) << "recovered" << rebuilt.size() << "saved signatures from" << m_folder;
-        setSignatures(std::move(rebuilt));
-        return;
-    }
-    QList<SavedSignature> loaded;
-    for (const QUuid& id : *ids) {
-        if (std::optional<SavedSignature> signature = loadSignature(id))
-            loaded.append(*signature);
-    }
-    setSignatures(std::move(loaded));
+    if (index.open(QIODevice::ReadOnly))
+        ids = decodeIndex(index.readAll());
+    if (!ids && untrusted)
+        *untrusted = true;
+    return ids;
 }
 
-QList<SavedSignature> SignatureStore::rebuildFromArtworkFiles() const
+QList<QUuid> SignatureStore::artworkIdsNewestFirst() const
 {
     const QDir dir(m_folder);
     QList<QPair<QFileInfo, QUuid>> found;
@@ -148,12 +157,88 @@ QList<SavedSignature> SignatureStore::rebuildFromArtworkFiles() const
             return ta > tb; // newest first
         return a.first.fileName() < b.first.fileName();
     });
-    QList<SavedSignature> signatures;
-    for (const auto& [info, id] : found) {
-        if (std::optional<SavedSignature> signature = loadSignature(id))
-            signatures.append(*signature);
+    QList<QUuid> ids;
+    for (const auto& entry : found)
+        ids.append(entry.second);
+    return ids;
+}
+
+void SignatureStore::load()
+{
+    bool untrusted = false;
+    const std::optional<QList<QUuid>> ids = readIndex(&untrusted);
+    if (untrusted) {
+        qCWarning(lcSignatureStore) << "the signature index" << indexPath()
+                                    << "cannot be read; rebuilding the list from the artwork files";
+        m_untrustedIndexOnDisk = true;
     }
-    return signatures;
+    QList<QUuid> listed;
+    for (const QUuid& id : ids.value_or(QList<QUuid>())) {
+        if (!listed.contains(id) && QFile::exists(artworkPath(id)))
+            listed.append(id);
+        else if (!QFile::exists(artworkPath(id)))
+            qCInfo(lcSignatureStore) << "skipping signature" << signatureIdText(id) << "- its file is missing";
+    }
+    // Artwork the index does not name was saved by a writer whose index entry got lost: list it rather
+    // than orphan it.
+    int recovered = 0;
+    for (const QUuid& id : artworkIdsNewestFirst()) {
+        if (!listed.contains(id)) {
+            listed.append(id);
+            ++recovered;
+        }
+    }
+    if (recovered > 0)
+        qCInfo(lcSignatureStore) << "listing" << recovered << "saved signatures the index did not name in" << m_folder;
+    adoptIds(listed);
+}
+
+QList<QUuid> SignatureStore::mergedIds(const std::optional<QUuid>& front, const std::optional<QUuid>& removed)
+{
+    bool untrusted = false;
+    const std::optional<QList<QUuid>> onDisk = readIndex(&untrusted);
+    if (untrusted)
+        m_untrustedIndexOnDisk = true;
+    QList<QUuid> candidates;
+    if (front)
+        candidates.append(*front);
+    candidates += onDisk.value_or(QList<QUuid>());
+    // Ours that the index lost (a write of ours or another writer's that failed), then any artwork at all.
+    for (const SavedSignature& signature : std::as_const(m_signatures))
+        candidates.append(signature.id);
+    candidates += m_unreadable;
+    candidates += artworkIdsNewestFirst();
+
+    QList<QUuid> ids;
+    for (const QUuid& id : std::as_const(candidates)) {
+        if (ids.contains(id) || (removed && id == *removed))
+            continue;
+        // A signature whose file another writer deleted is gone; a new one stays for this run even when
+        // its file could not be written.
+        if ((front && id == *front) || QFile::exists(artworkPath(id)))
+            ids.append(id);
+    }
+    return ids;
+}
+
+void SignatureStore::adoptIds(const QList<QUuid>& ids)
+{
+    QList<SavedSignature> list;
+    QList<QUuid> unreadable;
+    for (const QUuid& id : ids) {
+        const auto known = std::find_if(m_signatures.cbegin(), m_signatures.cend(),
+                                        [&](const SavedSignature& s) { return s.id == id; });
+        if (known != m_signatures.cend()) {
+            list.append(*known);
+        } else if (std::optional<SavedSignature> signature = loadSignature(id)) {
+            list.append(*signature);
+        } else {
+            unreadable.append(id);
+        }
+    }
+    m_unreadable = unreadable;
+    if (list != m_signatures)
+        setSignatures(std::move(list));
 }
 
 std::optional<SavedSignature> SignatureStore::add(const QByteArray& pdfData)
@@ -162,27 +247,38 @@ std::optional<SavedSignature> SignatureStore::add(const QByteArray& pdfData)
     if (!signature)
         return std::nullopt;
     ensureFolder();
+    FolderLock lock(m_folder);
     if (!writeAtomically(artworkPath(signature->id), pdfData))
         qCWarning(lcSignatureStore) << "could not write" << artworkPath(signature->id);
-    QList<SavedSignature> list = m_signatures;
-    list.prepend(*signature);
-    setSignatures(std::move(list));
-    saveIndex();
+    m_signatures.prepend(*signature);
+    const QList<QUuid> ids = mergedIds(signature->id, std::nullopt);
+    writeIndex(ids);
+    adoptIds(ids);
+    emit signaturesChanged();
     return signature;
 }
 
 void SignatureStore::remove(const QUuid& id)
 {
-    QList<SavedSignature> list = m_signatures;
-    if (list.removeIf([&](const SavedSignature& s) { return s.id == id; }) > 0)
-        setSignatures(std::move(list));
+    ensureFolder();
+    FolderLock lock(m_folder);
     QFile::remove(artworkPath(id));
-    saveIndex();
+    const QList<QUuid> ids = mergedIds(std::nullopt, id);
+    writeIndex(ids);
+    adoptIds(ids);
 }
 
 void SignatureStore::saveIndex()
 {
     ensureFolder();
+    FolderLock lock(m_folder);
+    const QList<QUuid> ids = mergedIds(std::nullopt, std::nullopt);
+    writeIndex(ids);
+    adoptIds(ids);
+}
+
+void SignatureStore::writeIndex(const QList<QUuid>& idList)
+{
     if (m_untrustedIndexOnDisk) {
         // The unreadable index may still matter to someone repairing it by hand; set it aside, never
         // overwrite it.
@@ -196,15 +292,30 @@ void SignatureStore::saveIndex()
         m_untrustedIndexOnDisk = false;
     }
     QJsonArray ids;
-    for (const SavedSignature& signature : m_signatures)
-        ids.append(signatureIdText(signature.id));
+    for (const QUuid& id : idList)
+        ids.append(signatureIdText(id));
     if (!writeAtomically(indexPath(), QJsonDocument(ids).toJson(QJsonDocument::Compact)))
         qCWarning(lcSignatureStore) << "could not write" << indexPath();
 }
 
+void SignatureStore::watchFolder()
+{
+    if (m_watcher)
+        return;
+    ensureFolder();
+    auto* watcher = new QFileSystemWatcher({m_folder}, this);
+    auto* settle = new QTimer(watcher);
+    settle->setSingleShot(true);
+    settle->setInterval(150);
+    connect(watcher, &QFileSystemWatcher::directoryChanged, settle, qOverload<>(&QTimer::start));
+    connect(settle, &QTimer::timeout, this, [this] { load(); });
+    m_watcher = watcher;
+}
+
 void SignatureStore::ensureFolder() const
 {
-    QDir().mkpath(m_folder);
+    // Signatures are the user's own: nobody else on the machine reads them.
+    platform::makePrivateFolder(m_folder);
 }
 
 void SignatureStore::setSignatures(QList<SavedSignature> signatures)

@@ -27,12 +27,15 @@ QPointF snapShapeEnd(QPointF start, QPointF end, Tool tool)
     return start + QPointF(d.x() >= 0 ? side : -side, d.y() >= 0 ? side : -side);
 }
 
-std::pair<QPointF, QPointF> clickShapeEnds(QPointF p, Tool tool)
+std::pair<QPointF, QPointF> clickShapeEnds(QPointF p, Tool tool, const QTransform& toShown)
 {
     using namespace canvas;
-    if (tool == Tool::line || tool == Tool::arrow)
-        return {p - QPointF(kClickLineHalfLength, 0), p + QPointF(kClickLineHalfLength, 0)};
-    return {p - QPointF(kClickBoxHalfWidth, kClickBoxHalfHeight), p + QPointF(kClickBoxHalfWidth, kClickBoxHalfHeight)};
+    // Shapes take the screen's orientation: laid out as the page is shown, then taken back to page space.
+    const QPointF centre = toShown.map(p);
+    const QPointF half = tool == Tool::line || tool == Tool::arrow ? QPointF(kClickLineHalfLength, 0)
+                                                                   : QPointF(kClickBoxHalfWidth, kClickBoxHalfHeight);
+    const QTransform back = toShown.inverted();
+    return {back.map(centre - half), back.map(centre + half)};
 }
 
 core::AnnotationGeometry movedGeometry(const core::AnnotationGeometry& original, QPointF start, QPointF point)

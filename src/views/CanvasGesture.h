@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QPointF>
+#include <QTransform>
 #include <QRectF>
 
 #include <optional>
@@ -96,8 +97,9 @@ QRectF spannedRect(QPointF a, QPointF b);
 QPointF snapShapeEnd(QPointF start, QPointF end, Tool tool);
 
 // A shape released within the click distance gets its default size around the press point: a 100-long
-// horizontal line or arrow, or a 120 × 80 box or ellipse. Returns the start and end to add.
-std::pair<QPointF, QPointF> clickShapeEnds(QPointF point, Tool tool);
+// horizontal line or arrow, or a 120 × 80 box or ellipse, as the page is shown (toShown maps page space
+// to the shown page). Returns the start and end to add.
+std::pair<QPointF, QPointF> clickShapeEnds(QPointF point, Tool tool, const QTransform& toShown = QTransform());
 
 // The geometry at the press moved by (point − start); ink paths and line ends travel with the bounds.
 core::AnnotationGeometry movedGeometry(const core::AnnotationGeometry& original, QPointF start, QPointF point);

@@ -55,7 +55,8 @@ pdf::AnnotationPtr CanvasInteraction::hitTestAnnotation(QPointF pagePoint, const
         return nullptr;
     const EditorMode mode = m_editor->mode();
     const double tolerance = canvas::kHitTolerance / std::max(m_surface.viewScale(), 0.1);
-    const std::vector<pdf::AnnotationPtr> annotations = page->annotations();
+    // Only those near the point: a page may carry a hundred thousand annotations.
+    const std::vector<pdf::AnnotationPtr> annotations = m_surface.annotationsAround(page, pagePoint, tolerance);
     for (auto it = annotations.rbegin(); it != annotations.rend(); ++it) {
         const pdf::Annotation& a = **it;
         if (!a.shouldDisplay())
@@ -318,7 +319,8 @@ void CanvasInteraction::finishGesture(const PointerInput&)
         QPointF start = shape->start;
         QPointF end = shape->end;
         if (QLineF(start, end).length() * scale <= canvas::kClickDistance)
-            std::tie(start, end) = clickShapeEnds(start, shape->tool);
+            std::tie(start, end) = clickShapeEnds(start, shape->tool,
+                                                    shape->page ? shape->page->displayTransform() : QTransform());
         editor->addShape(shape->tool, shape->page, start, end);
     } else if (auto* box = gestureAs<gesture::RedactBox>(m_gesture)) {
         const QRectF r = spannedRect(box->start, box->end);

@@ -212,7 +212,7 @@ TEST(DocumentWindow, SplitSubtitleAndFrame)
         app.scheduler.runDue();
         DocumentWindowController* w = app.window();
         EXPECT_EQ(w->documentWindow()->subtitle(), "Page 3 of 10");
-        EXPECT_EQ(w->documentWindow()->windowTitle(), "ten.pdf — Page 3 of 10");
+        EXPECT_EQ(w->documentWindow()->windowTitle(), "ten.pdf[*] — Page 3 of 10");
 
         QSplitter* split = w->split();
         ASSERT_EQ(split->count(), 3);

@@ -119,3 +119,20 @@ TEST(StructureCarry, InsertBringsFieldsAndLinksIntoTheOpenDocument)
     EXPECT_TRUE(r.links.contains(QPair<int, int>(2, 4)));
     EXPECT_TRUE(r.links.contains(QPair<int, int>(3, 5)));
 }
+
+TEST(StructureCarry, CompressedCopiesKeepTheStructureAndNeverGrow)
+{
+    QTemporaryDir dir;
+    const QByteArray source = coretest::makeStructuredPdf();
+    for (PDFOps::CompressionPreset preset : PDFOps::allCompressionPresets()) {
+        const QByteArray compressed = PDFOps::compress(source, preset);
+        EXPECT_LE(compressed.size(), source.size());
+        const StructureReport r = coretest::readStructure(test::writeFile(dir, "c.pdf", compressed));
+        expectSound(r);
+        EXPECT_EQ(r.formLine, "AcroForm");
+        EXPECT_EQ(r.fieldValues, (QMap<QString, QString>{{"name", "Alice"}, {"city", "Bob"}}));
+        EXPECT_EQ(r.links, (Links{{1, 3}, {2, 4}, {3, 1}}));
+        EXPECT_EQ(r.namedDestinations, (QMap<QString, int>{{"third", 3}, {"fourth", 4}}));
+        EXPECT_EQ(r.outline, (Entries{{"One", 1}, {"Three", 3}, {"Four", 4}}));
+    }
+}

@@ -103,11 +103,12 @@ StructuredPdf makeStructuredPdf()
 
     PdfBuilder b;
     b.add(1, "<< /Type /Catalog /Pages 2 0 R /Outlines 20 0 R /PageMode /UseOutlines /Names << /Dests 30 0 R >> "
-             "/Dests 31 0 R /OpenAction [5 0 R /Fit] /AcroForm 40 0 R /Metadata 50 0 R >>");
+             "/Dests 31 0 R /OpenAction [5 0 R /Fit] /AcroForm 40 0 R /Metadata 50 0 R /StructTreeRoot 70 0 R "
+             "/MarkInfo << /Marked true >> >>");
     // Boxes and resources are inherited from the page tree, as many producers write them.
     b.add(2, "<< /Type /Pages /Kids [3 0 R 5 0 R 7 0 R 9 0 R] /Count 4 /MediaBox [0 0 612 792] "
              "/Resources << /Font << /F1 11 0 R >> >> >>");
-    b.add(3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Annots [12 0 R 13 0 R] >>");
+    b.add(3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Annots [12 0 R 13 0 R 16 0 R 17 0 R] >>");
     b.addStream(4, "", textLines(lines, 14));
     b.add(5, "<< /Type /Page /Parent 2 0 R /Contents 6 0 R /Rotate 90 /CropBox [36 36 576 756] >>");
     b.addStream(6, "", textLines({{QPointF(72, 700), "Project codename Bluefalcon stays internal."},
@@ -125,6 +126,14 @@ StructuredPdf makeStructuredPdf()
     b.add(14, "<< /Type /Annot /Subtype /Link /Rect [72 685 300 705] /Border [0 0 0] /Dest [3 0 R /Fit] >>");
     b.add(15, "<< /Type /Annot /Subtype /Text /Rect [400 700 420 720] /Contents (Ask Quixby about Bluefalcon) "
               "/T (Reviewer) /P 7 0 R >>");
+    // A note on the marked words whose popup lies elsewhere: the popup stays and still names its parent.
+    b.add(16, "<< /Type /Annot /Subtype /Text /Rect [300 698 316 714] /Contents (Private note on Quixby) "
+              "/T (Zebulon) /Popup 17 0 R /P 3 0 R >>");
+    b.add(17, "<< /Type /Annot /Subtype /Popup /Rect [400 380 560 480] /Parent 16 0 R /P 3 0 R >>");
+    b.add(70, "<< /Type /StructTreeRoot /K 71 0 R >>");
+    b.add(71, "<< /Type /StructElem /S /Document /P 70 0 R /K [72 0 R] >>");
+    b.add(72, "<< /Type /StructElem /S /Figure /P 71 0 R /Pg 3 0 R /Alt (Portrait of Zebulon Quixby) "
+              "/ActualText (Bluefalcon) >>");
     b.add(20, "<< /Type /Outlines /First 21 0 R /Last 24 0 R /Count 5 >>");
     b.add(21, "<< /Title (Letter to Zebulon Quixby) /Parent 20 0 R /Next 22 0 R /First 25 0 R /Last 25 0 R "
               "/Count 1 /Dest [3 0 R /XYZ 0 792 0] >>");

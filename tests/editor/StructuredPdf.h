@@ -12,7 +12,8 @@ namespace vmk::test {
 // A four-page letter written by hand with the structure real files carry: an outline (one title naming a
 // secret, one nested entry made only of a secret), named destinations (name tree and the older /Dests
 // dictionary), internal links (explicit and named), an open action, a filled form with appearances
-// (a name field, a notes field, a ticked check box), a note, the document information and an XMP packet.
+// (a name field, a notes field, a ticked check box), notes (one on the secret words with its popup
+// elsewhere), a structure tree with alternate texts, the document information and an XMP packet.
 // Page 2 is turned a quarter and cropped. The secrets appear only where a redaction removes them.
 struct StructuredPdf {
     QByteArray bytes;

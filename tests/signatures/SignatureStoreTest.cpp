@@ -204,7 +204,7 @@ TEST_F(SignatureStoreTest, MissingIndexRecoversTheArtworkFilesPresent)
     EXPECT_FALSE(QFile::exists(store.indexPath()));
 }
 
-TEST_F(SignatureStoreTest, ValidIndexSkipsMissingAndBrokenFilesAndIgnoresStrays)
+TEST_F(SignatureStoreTest, ValidIndexSkipsMissingFilesKeepsBrokenOnesListedAndRecoversStrays)
 {
     const QByteArray artwork = test::sampleArtwork();
     const QUuid kept = QUuid::createUuid();
@@ -222,13 +222,21 @@ TEST_F(SignatureStoreTest, ValidIndexSkipsMissingAndBrokenFilesAndIgnoresStrays)
 
     SignatureStore store(folder());
     store.load();
-    ASSERT_EQ(store.signatures().size(), 1);
+    // A stray artwork file is a signature whose index entry another writer lost: it is listed, after
+    // the ones the index names.
+    ASSERT_EQ(store.signatures().size(), 2);
     EXPECT_EQ(store.signatures()[0].id, kept);
+    EXPECT_EQ(store.signatures()[1].id, stray);
 
     const auto added = store.add(artwork);
     ASSERT_TRUE(added);
-    EXPECT_EQ(indexBytes(), indexOf({*added, store.signatures()[1]}));
+    // The missing one leaves the index; the broken one stays there (its file is on disk), unshown.
+    const QByteArray expected = "[\"" + signatureIdText(added->id).toLatin1() + "\",\"" + signatureIdText(kept).toLatin1()
+                                + "\",\"" + signatureIdText(broken).toLatin1() + "\",\"" + signatureIdText(stray).toLatin1() + "\"]";
+    EXPECT_EQ(indexBytes(), expected);
+    EXPECT_EQ(store.signatures().size(), 3);
     EXPECT_TRUE(QFile::exists(store.artworkPath(stray)));
+    EXPECT_TRUE(QFile::exists(store.artworkPath(broken)));
     EXPECT_FALSE(QFile::exists(store.indexPath() + ".unreadable"));
 }
 

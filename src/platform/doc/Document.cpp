@@ -1,7 +1,9 @@
 #include "platform/doc/Document.h"
 
+#include "platform/doc/KeptOriginals.h"
 #include "platform/doc/SafeSave.h"
 #include "platform/services/Logger.h"
+#include "platform/services/TempFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,11 +11,13 @@
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <sys/stat.h>
 
 namespace vmk::platform {
 
 namespace {
 QString g_autosaveFolder;
+Document::DiskChangeResolver g_diskChangeResolver;
 
 DocumentError readError(const QString& path, const QFile& file)
 {
@@ -31,6 +35,15 @@ DocumentError readError(const QString& path, const QFile& file)
     return {DocumentError::FileReadUnknown, Document::tr("The file “%1” couldn’t be opened.").arg(name), {}};
 }
 } // namespace
+
+FileStamp fileStampOf(const QString& path)
+{
+    struct stat st {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return {qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, quint64(st.st_ino),
+            quint64(st.st_dev)};
+}
 
 Document::Document(QObject* parent) : QObject(parent), m_undoManager(std::make_unique<UndoManager>())
 {
@@ -148,6 +161,8 @@ MaybeError Document::openFile(const QString& path)
         return error;
     m_autosavedCopyPath.clear();
     setFilePath(absolute);
+    m_stamp = fileStampOf(absolute);
+    m_originalKept = false;
     updateChangeCount(ChangeType::Cleared);
     return std::nullopt;
 }
@@ -160,12 +175,106 @@ MaybeError Document::revertToSaved()
     }
     if (MaybeError error = readFromFile(m_filePath))
         return error;
+    m_stamp = fileStampOf(m_filePath);
     // The history no longer matches the content.
     if (m_undoManager)
         m_undoManager->removeAllActions();
     updateChangeCount(ChangeType::Cleared);
     didRevert();
     emit reverted();
+    return std::nullopt;
+}
+
+QStringList Document::keptOriginalPaths() const
+{
+    QStringList out;
+    if (m_filePath.isEmpty())
+        return out;
+    for (const KeptOriginals::Version& version : KeptOriginals::versionsOf(m_filePath))
+        out << version.keptPath;
+    return out;
+}
+
+MaybeError Document::revertToKeptOriginal(const QString& keptPath)
+{
+    if (MaybeError error = readFromFile(keptPath))
+        return error;
+    if (m_undoManager)
+        m_undoManager->removeAllActions();
+    // The file on disk still holds the later version until the next save writes this one over it.
+    setChangeCount(1);
+    didRevert();
+    emit reverted();
+    return std::nullopt;
+}
+
+bool Document::hasChangedOnDisk() const
+{
+    if (m_filePath.isEmpty() || !m_stamp.exists())
+        return false;
+    const FileStamp now = fileStampOf(m_filePath);
+    // A file that is gone is not overwritten by writing it again.
+    return now.exists() && now != m_stamp;
+}
+
+void Document::setDiskChangeResolver(DiskChangeResolver resolver) { g_diskChangeResolver = std::move(resolver); }
+
+QString Document::pathForOurCopy() const
+{
+    const QFileInfo info(m_filePath);
+    const QString base = info.completeBaseName();
+    const QString suffix = info.suffix().isEmpty() ? defaultFileExtension() : info.suffix();
+    QString candidate = info.dir().filePath(QStringLiteral("%1 (edited).%2").arg(base, suffix));
+    for (int n = 2; QFileInfo::exists(candidate); ++n)
+        candidate = info.dir().filePath(QStringLiteral("%1 (edited %2).%3").arg(base).arg(n).arg(suffix));
+    return candidate;
+}
+
+MaybeError Document::resolveDiskChange()
+{
+    const DiskChangeChoice choice = g_diskChangeResolver ? g_diskChangeResolver(this) : DiskChangeChoice::KeepOursAsCopy;
+    Logger::shared().log(QStringLiteral("document"),
+                         QStringLiteral("file changed on disk, choice=%1 file=%2").arg(int(choice)).arg(m_filePath));
+    switch (choice) {
+    case DiskChangeChoice::KeepOursAsCopy:
+        // Ours goes to a new file, which the document follows; theirs stays as they wrote it.
+        return saveToPath(pathForOurCopy(), SaveOperation::SaveAs);
+    case DiskChangeChoice::ReloadTheirs:
+        return revertToSaved();
+    case DiskChangeChoice::Cancel:
+        break;
+    }
+    return DocumentError::cancelled();
+}
+
+MaybeError Document::moveFile(const QString& newPath)
+{
+    if (m_filePath.isEmpty()) {
+        return DocumentError{DocumentError::FileWriteUnknown,
+                             tr("The document “%1” has no file yet.").arg(displayName()), tr("Save it first.")};
+    }
+    const QString target = QFileInfo(newPath).absoluteFilePath();
+    if (target == m_filePath)
+        return std::nullopt;
+    const QString name = QFileInfo(target).fileName();
+    if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
+        return DocumentError{DocumentError::FileWriteUnknown,
+                             tr("The name “%1” is already taken.").arg(name), tr("Choose a different name.")};
+    }
+    // rename() refuses to cross file systems; a copy that is complete before the original goes then.
+    if (!QFile::rename(m_filePath, target)) {
+        if (!QFile::copy(m_filePath, target) || fileStampOf(target).size != fileStampOf(m_filePath).size
+            || !QFile::remove(m_filePath)) {
+            if (QFileInfo::exists(m_filePath))
+                QFile::remove(target);
+            return DocumentError{DocumentError::FileWriteNoPermission,
+                                 tr("The file “%1” couldn’t be moved to “%2”.").arg(displayName(), name),
+                                 tr("Check that you may write to that folder.")};
+        }
+    }
+    KeptOriginals::followMove(m_filePath, target);
+    setFilePath(target);
+    m_stamp = fileStampOf(target);
     return std::nullopt;
 }
 
@@ -229,6 +338,18 @@ MaybeError Document::save(SaveOperation op)
 MaybeError Document::saveToPath(const QString& path, SaveOperation op)
 {
     const QString absolute = QFileInfo(path).absoluteFilePath();
+    const bool overOwnFile = !m_filePath.isEmpty() && absolute == m_filePath && op != SaveOperation::SaveTo;
+    if (overOwnFile) {
+        // Never write over what another program put there without asking.
+        if (hasChangedOnDisk())
+            return resolveDiskChange();
+        // The file as opened stays within reach after changes land in it.
+        if (!m_originalKept && QFileInfo::exists(m_filePath)) {
+            if (!KeptOriginals::keep(m_filePath))
+                Logger::shared().log(QStringLiteral("document"), QStringLiteral("could not keep the original of %1").arg(m_filePath));
+            m_originalKept = true;
+        }
+    }
     SafeSaveSteps steps;
     steps.write = [this, op](const QString& temporary) { return writeToFile(temporary, op); };
     steps.verify = [this, op](const QString& temporary) { return verifyWrittenFile(temporary, op); };
@@ -241,8 +362,14 @@ MaybeError Document::saveToPath(const QString& path, SaveOperation op)
         return error;
     }
 
-    if (op == SaveOperation::SaveAs)
+    if (op == SaveOperation::SaveAs) {
+        // A file of our own making from now on: nothing of anyone's to keep before writing it again.
+        if (absolute != m_filePath)
+            m_originalKept = true;
         setFilePath(absolute);
+    }
+    if (op != SaveOperation::SaveTo)
+        m_stamp = fileStampOf(m_filePath);
     // A copy elsewhere leaves the document's own file, and so its edited state, as it was.
     if (op != SaveOperation::SaveTo)
         updateChangeCount(ChangeType::Cleared);
@@ -272,7 +399,7 @@ MaybeError Document::autosave()
     // name that doesn't clash, reusing the same copy on later autosaves.
     if (m_autosavedCopyPath.isEmpty()) {
         const QString folder = untitledAutosaveFolder();
-        if (!QDir().mkpath(folder)) {
+        if (!makePrivateFolder(folder)) {
             return DocumentError{DocumentError::FileWriteNoPermission,
                                  tr("The document “%1” couldn’t be autosaved.").arg(displayName()),
                                  tr("Save it with Save As.")};
@@ -294,6 +421,7 @@ MaybeError Document::autosave()
         emit saveFinished(SaveOperation::Autosave, false);
         return error;
     }
+    makeFilePrivate(m_autosavedCopyPath);
     // The document stays untitled and edited: the copy is a safety net, not a place the user chose.
     emit saveFinished(SaveOperation::Autosave, true);
     return std::nullopt;

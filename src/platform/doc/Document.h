@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -19,6 +20,24 @@ enum class SaveOperation { Save = 0, SaveAs = 1, SaveTo = 2, Autosave = 3 };
 inline bool isUserSave(SaveOperation op) { return op == SaveOperation::Save || op == SaveOperation::SaveAs; }
 
 enum class ChangeType { Done, Undone, Redone, Cleared };
+
+// Which file is on disk: another program that rewrites or replaces it changes at least one of these.
+struct FileStamp {
+    qint64 size = -1;
+    qint64 modifiedNs = 0;
+    quint64 inode = 0;
+    quint64 device = 0;
+    bool exists() const { return size >= 0; }
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+FileStamp fileStampOf(const QString& path);
+
+// What to do when the document's file changed on disk since we read it and we are about to write it.
+enum class DiskChangeChoice {
+    KeepOursAsCopy, // write ours next to it as a new file, which the document then follows
+    ReloadTheirs,   // drop our changes and read the file as it is now
+    Cancel,         // write nothing
+};
 
 // One open file (or new untitled document): its file path, display name and edited state, reading from a
 // file, safe saving, autosave in place, revert, and its window controllers. Subclasses supply the reading
@@ -56,6 +75,27 @@ public:
     // Re-reads the document's file, dropping unsaved changes and the undo history; fields stay as they
     // were on failure. Calls didRevert() after a successful read.
     MaybeError revertToSaved();
+
+    // --- The file as it was opened -------------------------------------------------------------------
+    // Before the first write over the file as opened, it is kept (see KeptOriginals); these are the kept
+    // copies of this document's file, newest first.
+    QStringList keptOriginalPaths() const;
+    // Takes the content of a kept copy: the undo history goes, and the document is edited (the next save
+    // writes that content over the file).
+    MaybeError revertToKeptOriginal(const QString& keptPath);
+
+    // --- The file on disk ----------------------------------------------------------------------------
+    // Whether another program changed or replaced the file since we last read or wrote it.
+    bool hasChangedOnDisk() const;
+    // Asked before a write over a file that changed on disk; the default keeps ours as a copy, so
+    // nothing is lost when nobody can be asked.
+    using DiskChangeResolver = std::function<DiskChangeChoice(Document*)>;
+    static void setDiskChangeResolver(DiskChangeResolver resolver);
+    // Where "keep ours as a copy" writes: "<name> (edited).pdf" next to the file, numbered when taken.
+    QString pathForOurCopy() const;
+    // Renames or moves the document's file (the window stays with it). Fails for an untitled document or
+    // when something is already at newPath.
+    MaybeError moveFile(const QString& newPath);
 
     // --- Writing ---------------------------------------------------------------------------------------
     // Safe-saves to the document's own file (Save, Autosave) or to path (SaveAs, which then adopts path;
@@ -113,11 +153,15 @@ protected:
 
 private:
     void setChangeCount(int count);
+    // The file changed on disk: asks, then writes ours as a copy, reloads theirs or cancels.
+    MaybeError resolveDiskChange();
     void connectUndoManager();
 
     QString m_filePath;
     QString m_displayName;
     QString m_autosavedCopyPath;
+    FileStamp m_stamp;
+    bool m_originalKept = false;
     int m_untitledNumber = 1;
     int m_changeCount = 0;
     bool m_closed = false;

@@ -130,10 +130,36 @@ void DocumentController::removeDocument(Document* document)
     emit documentsChanged();
 }
 
+DocumentController::UntitledChoice DocumentController::askToSaveUntitled(Document*)
+{
+    return UntitledChoice::KeepInAutosaveFolder;
+}
+
+bool DocumentController::saveUntitled(Document*)
+{
+    return false;
+}
+
 bool DocumentController::closeDocument(Document* document)
 {
     if (!document)
         return true;
+    if (document->isUntitled() && document->isEdited()) {
+        switch (askToSaveUntitled(document)) {
+        case UntitledChoice::Save:
+            if (!saveUntitled(document))
+                return false;
+            break;
+        case UntitledChoice::DontSave:
+            document->closeDiscardingChanges();
+            removeDocument(document);
+            return true;
+        case UntitledChoice::Cancel:
+            return false;
+        case UntitledChoice::KeepInAutosaveFolder:
+            break;
+        }
+    }
     if (MaybeError error = document->close()) {
         if (!error->isCancel())
             presentError(*error);
@@ -145,11 +171,13 @@ bool DocumentController::closeDocument(Document* document)
 
 bool DocumentController::closeAllDocuments()
 {
-    bool all = true;
     const std::vector<Document*> documents = m_documents;
-    for (Document* document : documents)
-        all = closeDocument(document) && all;
-    return all;
+    for (Document* document : documents) {
+        // A document the user keeps open keeps the application running: quitting stops here.
+        if (!closeDocument(document))
+            return false;
+    }
+    return true;
 }
 
 void DocumentController::presentError(const DocumentError& error)

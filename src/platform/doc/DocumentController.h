@@ -51,9 +51,18 @@ public:
     virtual void removeDocument(Document* document);
 
     // Closes a document (autosaving it first); a failed autosave is presented and the document stays.
+    // An edited untitled document has no file to go to: the shell is asked (askToSaveUntitled).
     bool closeDocument(Document* document);
-    // Closes every document, as when quitting; answers whether all closed.
+    // Closes every document, as when quitting, asking for each untitled one; stops at the first that
+    // stays open (a cancel), and answers whether all closed.
     bool closeAllDocuments();
+
+    enum class UntitledChoice { Save, DontSave, Cancel, KeepInAutosaveFolder };
+    // What to do with an edited untitled document that is closing. The default keeps it in the autosave
+    // folder (nothing is lost where nobody can be asked); the application asks the user.
+    virtual UntitledChoice askToSaveUntitled(Document* document);
+    // Saves an untitled document to a place the user chooses; false when cancelled or failed (presented).
+    virtual bool saveUntitled(Document* document);
 
     RecentDocuments& recentDocuments() { return *m_recent; }
     QStringList recentDocumentPaths() const { return m_recent->paths(); }

@@ -259,6 +259,29 @@ void Annotation::setShouldDisplay(bool display)
     guarded(c, [&] { pdf_dict_put_int(c, obj, PDF_NAME(F), flags); });
 }
 
+int Annotation::rotation() const
+{
+    fz_context* c = ctx();
+    int degrees = 0;
+    pdf_obj* dict = m_state->dict();
+    guarded(c, [&] { degrees = pdf_dict_get_int(c, dict, PDF_NAME(Rotate)); });
+    return ((degrees / 90) % 4 + 4) % 4 * 90;
+}
+
+void Annotation::setRotation(int degrees)
+{
+    fz_context* c = ctx();
+    const int normalized = ((degrees / 90) % 4 + 4) % 4 * 90;
+    pdf_obj* dict = m_state->dict();
+    guarded(c, [&] {
+        if (normalized)
+            pdf_dict_put_int(c, dict, PDF_NAME(Rotate), normalized);
+        else
+            pdf_dict_del(c, dict, PDF_NAME(Rotate));
+    });
+    m_state->needsAppearance = true;
+}
+
 QString Annotation::iconName() const { return readName(ctx(), m_state->dict(), PDF_NAME(Name)); }
 
 void Annotation::setIconName(const QString& name)
@@ -312,6 +335,31 @@ QString Annotation::linkURI() const
     });
     const char* s = nullptr;
     guarded(c, [&] { s = pdf_is_string(c, uri) ? pdf_to_str_buf(c, uri) : nullptr; });
+    return s ? QString::fromUtf8(s) : QString();
+}
+
+QString Annotation::linkLaunchFile() const
+{
+    fz_context* c = ctx();
+    pdf_obj* obj = m_state->dict();
+    const char* s = nullptr;
+    guarded(c, [&] {
+        pdf_obj* action = pdf_dict_get(c, obj, PDF_NAME(A));
+        pdf_obj* kind = pdf_dict_get(c, action, PDF_NAME(S));
+        if (!pdf_name_eq(c, kind, PDF_NAME(Launch)) && !pdf_name_eq(c, kind, PDF_NAME(GoToR)))
+            return;
+        pdf_obj* file = pdf_dict_get(c, action, PDF_NAME(F));
+        if (pdf_is_dict(c, file)) {
+            pdf_obj* unicode = pdf_dict_get(c, file, PDF_NAME(UF));
+            file = pdf_is_string(c, unicode) ? unicode : pdf_dict_get(c, file, PDF_NAME(F));
+        }
+        if (!pdf_is_string(c, file)) {
+            // A launch action for Unix may keep its file in a /Unix dictionary or string instead.
+            pdf_obj* unixSpec = pdf_dict_gets(c, action, "Unix");
+            file = pdf_is_dict(c, unixSpec) ? pdf_dict_get(c, unixSpec, PDF_NAME(F)) : unixSpec;
+        }
+        s = pdf_is_string(c, file) ? pdf_to_str_buf(c, file) : nullptr;
+    });
     return s ? QString::fromUtf8(s) : QString();
 }
 

@@ -94,6 +94,10 @@ public:
     void setFontColor(const QColor& color);
     TextAlignment alignment() const;
     void setAlignment(TextAlignment alignment);
+    // /Rotate: the quarter turns (0, 90, 180, 270) the text is drawn with, so that a box on a turned page
+    // reads upright as the page is shown.
+    int rotation() const;
+    void setRotation(int degrees);
 
     // Highlight, Underline, StrikeOut, Squiggly: four points per line, TL, TR, BL, BR.
     QList<QPointF> quadrilateralPoints() const;
@@ -109,6 +113,8 @@ public:
     // Link: where it goes (read only).
     std::optional<Destination> linkDestination() const;
     QString linkURI() const;
+    // The file a Launch or GoToR action names (its /F, as written), or empty.
+    QString linkLaunchFile() const;
     bool isWidget() const { return type() == QLatin1String("Widget"); }
 
     // This annotation's own appearance, consulted before the registry. Set properties first: every

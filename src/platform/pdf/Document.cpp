@@ -126,6 +126,18 @@ bool Document::isEncrypted() const { return m_state->doc->crypt != nullptr; }
 
 bool Document::isLocked() const { return m_state->locked; }
 
+bool Document::permits(Permission permission) const
+{
+    if (!isEncrypted() || m_state->openedByOwner)
+        return true;
+    fz_context* c = ctx();
+    int allowed = 1;
+    guarded(c, [&] {
+        allowed = pdf_has_permission(c, m_state->doc, permission == Permission::Print ? FZ_PERMISSION_PRINT : FZ_PERMISSION_COPY);
+    });
+    return allowed != 0;
+}
+
 std::optional<PasswordKind> Document::unlock(const QString& password)
 {
     if (!m_state->locked)
@@ -138,6 +150,7 @@ std::optional<PasswordKind> Document::unlock(const QString& password)
         return std::nullopt;
     m_state->locked = false;
     readEveryObject(c, m_state->doc, kReadAheadBudgetMs);
+    m_state->openedByOwner = (result & 4) != 0;
     m_state->pagesKnown = false;
     m_state->syncPageList();
     buildRequestedFieldAppearances(c, m_state->doc);
@@ -395,7 +408,13 @@ Result<QByteArray> Document::dataRepresentation(const WriteOptions& options) con
         if (options.userPassword.isEmpty() && options.ownerPassword.isEmpty())
             return Result<QByteArray>::failure(QStringLiteral("A password is needed to protect the document."));
         opts.do_encrypt = PDF_ENCRYPT_AES_256;
-        opts.permissions = -1;
+        // A separate owner password is there to guard something: printing and every kind of change then
+        // need it. Reading and copying text stay open to the user password.
+        if (!options.ownerPassword.isEmpty() && options.ownerPassword != options.userPassword)
+            opts.permissions = ~(PDF_PERM_PRINT | PDF_PERM_PRINT_HQ | PDF_PERM_MODIFY | PDF_PERM_ANNOTATE | PDF_PERM_FORM
+                                 | PDF_PERM_ASSEMBLE);
+        else
+            opts.permissions = -1;
         copyPassword(opts.upwd_utf8, options.userPassword);
         copyPassword(opts.opwd_utf8, options.ownerPassword.isEmpty() ? options.userPassword : options.ownerPassword);
         break;
@@ -407,12 +426,31 @@ Result<QByteArray> Document::dataRepresentation(const WriteOptions& options) con
     pdf_document* doc = m_state->doc;
     // Names are written as the file had them: the spaced layout keeps an empty name apart from a number.
     opts.do_pretty = holdsEmptyName(c, doc) ? 1 : 0;
+    // Writing with other encryption than the document's rewrites /Encrypt (and /ID) in the document's own
+    // trailer. The document in memory keeps its encryption whatever a copy was written with, so a later
+    // save that keeps the encryption (an undone "remove password") writes it again, with matching keys.
+    pdf_obj* encrypt = nullptr;
+    pdf_obj* fileId = nullptr;
+    guarded(c, [&] {
+        pdf_obj* trailer = pdf_trailer(c, doc);
+        encrypt = pdf_keep_obj(c, pdf_dict_get(c, trailer, PDF_NAME(Encrypt)));
+        fileId = pdf_keep_obj(c, pdf_dict_get(c, trailer, PDF_NAME(ID)));
+    });
     const bool ok = guarded(c, [&] {
         buffer = fz_new_buffer(c, 64 * 1024);
         out = fz_new_output_with_buffer(c, buffer);
         pdf_write_document(c, doc, out, &opts);
         fz_close_output(c, out);
     }, &error);
+    guarded(c, [&] {
+        pdf_obj* trailer = pdf_trailer(c, doc);
+        if (!encrypt || !fileId || options.encryption == WriteOptions::Encryption::KeepExisting)
+            return;
+        pdf_dict_put(c, trailer, PDF_NAME(Encrypt), encrypt);
+        pdf_dict_put(c, trailer, PDF_NAME(ID), fileId);
+    });
+    pdf_drop_obj(c, encrypt);
+    pdf_drop_obj(c, fileId);
     fz_drop_output(c, out);
     QByteArray bytes;
     if (ok) {

@@ -34,6 +34,10 @@ public:
     bool isEncrypted() const;
     // True while an encrypted document still needs a password.
     bool isLocked() const;
+    // What the file's permissions allow whoever opened it: everything for a file without encryption or
+    // one opened with its owner password.
+    enum class Permission { Print, CopyContent };
+    bool permits(Permission permission) const;
     // Accepts the user or the owner password; returns which one matched, or nothing when refused.
     // Unlocking an unlocked document answers PasswordKind::None.
     std::optional<PasswordKind> unlock(const QString& password);

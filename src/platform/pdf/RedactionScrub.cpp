@@ -233,9 +233,12 @@ public:
     {
     }
 
-    void run(QStringList words, const std::vector<AnnotationPtr>& emptiedWidgets)
+    void run(QStringList words, const std::vector<AnnotationPtr>& emptiedWidgets,
+             const std::vector<AnnotationPtr>& dropped)
     {
         fz_context* c = ctx();
+        for (const AnnotationPtr& annotation : dropped)
+            strip(c, annotation->state().ref.obj);
         QSet<int> emptiedFields;
         // A value that lay under a mark is as secret as the page's text there.
         QStringList values;
@@ -257,6 +260,10 @@ public:
         guarded(c, [&] { fields = pdf_dict_getp(c, pdf_trailer(c, m_doc), "Root/AcroForm/Fields"); });
         seen.clear();
         formFields(c, fields, emptiedFields, seen, 0);
+        pdf_obj* structure = nullptr;
+        guarded(c, [&] { structure = pdf_dict_getp(c, pdf_trailer(c, m_doc), "Root/StructTreeRoot/K"); });
+        seen.clear();
+        structureElements(c, structure, seen, 0);
     }
 
 private:
@@ -370,6 +377,51 @@ private:
                     ++m_counts.annotationTexts;
             }
         }
+    }
+
+    void strip(fz_context* c, pdf_obj* annotation)
+    {
+        static const char* const kCarriers[] = {"Contents", "RC", "T", "Subj", "A", "Dest", "AP", "AA"};
+        guarded(c, [&] {
+            pdf_obj* dict = pdf_resolve_indirect(c, annotation);
+            if (!pdf_is_indirect(c, annotation) || !pdf_is_dict(c, dict))
+                return;
+            // A form widget keeps its field's wiring: its field is emptied instead.
+            if (pdf_name_eq(c, pdf_dict_get(c, dict, PDF_NAME(Subtype)), PDF_NAME(Widget)))
+                return;
+            for (const char* key : kCarriers)
+                if (pdf_dict_gets(c, dict, key))
+                    m_edits.set(c, annotation, "", key, nullptr);
+        });
+    }
+
+    // Structure elements: a tree of dictionaries under /K (arrays, dictionaries, or marked-content numbers).
+    void structureElements(fz_context* c, pdf_obj* node, QSet<int>& seen, int depth)
+    {
+        if (!node || depth > kMaxDepth)
+            return;
+        if (pdf_is_array(c, node)) {
+            for (int i = 0, n = pdf_array_len(c, node); i < n; ++i)
+                structureElements(c, pdf_array_get(c, node, i), seen, depth + 1);
+            return;
+        }
+        if (!pdf_is_indirect(c, node) || !pdf_is_dict(c, node) || seen.contains(pdf_to_num(c, node)))
+            return;
+        seen.insert(pdf_to_num(c, node));
+        pdf_obj* dict = pdf_resolve_indirect(c, node);
+        // Marked-content and object references lead to pages and annotations, which are cleaned elsewhere.
+        pdf_obj* type = pdf_dict_get(c, dict, PDF_NAME(Type));
+        const bool element = !type || strcmp(pdf_to_name(c, type), "StructElem") == 0;
+        if (!element)
+            return;
+        bool changed = false;
+        for (const char* key : {"Alt", "ActualText", "E", "T"})
+            changed = cleanText(c, node, "", dict, key, false) || changed;
+        if (changed)
+            ++m_counts.structureTexts;
+        pdf_obj* kids = nullptr;
+        guarded(c, [&] { kids = pdf_dict_get(c, dict, PDF_NAME(K)); });
+        structureElements(c, kids, seen, depth + 1);
     }
 
     // The field that holds a widget's value: the widget itself when it is merged with its field, else the
@@ -515,7 +567,9 @@ private:
 } // namespace
 
 std::shared_ptr<ObjectEdits> prepareRedactionScrub(const Document& document, const QStringList& words,
-                                                  const std::vector<AnnotationPtr>& emptiedWidgets, ScrubCounts* counts)
+                                                  const std::vector<AnnotationPtr>& emptiedWidgets,
+                                                  const std::vector<AnnotationPtr>& droppedAnnotations,
+                                                  ScrubCounts* counts)
 {
     auto edits = std::make_shared<ObjectEdits>();
     ScrubCounts tally;
@@ -525,7 +579,11 @@ std::shared_ptr<ObjectEdits> prepareRedactionScrub(const Document& document, con
     for (const AnnotationPtr& w : emptiedWidgets)
         if (w && w->state().ref.doc == doc)
             widgets.push_back(w);
-    Scrubber(doc, edits->impl(), tally).run(words, widgets);
+    std::vector<AnnotationPtr> dropped;
+    for (const AnnotationPtr& a : droppedAnnotations)
+        if (a && a->state().ref.doc == doc)
+            dropped.push_back(a);
+    Scrubber(doc, edits->impl(), tally).run(words, widgets, dropped);
     if (counts)
         *counts = tally;
     return edits;

@@ -37,8 +37,12 @@ struct ScrubCounts {
     int outlineTitles = 0;
     int annotationTexts = 0;     // annotation contents, titles, subjects and rich text
     int fieldValues = 0;         // form fields emptied or cleaned
+    int structureTexts = 0;      // structure elements cleaned
 
-    int total() const { return documentInformation + metadata + outlineTitles + annotationTexts + fieldValues; }
+    int total() const
+    {
+        return documentInformation + metadata + outlineTitles + annotationTexts + fieldValues + structureTexts;
+    }
 };
 
 // Prepares (without applying: see ObjectEdits::exchange) what a redaction takes out of the document
@@ -48,11 +52,15 @@ struct ScrubCounts {
 //   field values. An information entry left without a word is removed; an outline entry keeps its place
 //   and destination, and is titled "Redacted" when no word of its title is left;
 // - the fields of `emptiedWidgets` lose their values and their widgets' appearances (check boxes and radio
-//   buttons are switched off); the widgets stay on their pages and in the form.
+//   buttons are switched off); the widgets stay on their pages and in the form;
+// - `droppedAnnotations` (taken off their pages) lose their texts, actions and appearances, so that
+//   nothing that still refers to them (a popup, a reply, the structure tree) carries their content on;
+// - the words also leave the alternate and actual texts, expansions and titles of the structure tree.
 // A field whose value changed but still holds words has its widgets' appearances dropped and the form
 // asks readers to draw them anew from the value.
 std::shared_ptr<ObjectEdits> prepareRedactionScrub(const Document& document, const QStringList& words,
                                                   const std::vector<AnnotationPtr>& emptiedWidgets,
+                                                  const std::vector<AnnotationPtr>& droppedAnnotations = {},
                                                   ScrubCounts* counts = nullptr);
 
 // The words of a text worth removing elsewhere: runs of two or more letters or digits.

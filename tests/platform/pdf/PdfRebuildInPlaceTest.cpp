@@ -83,7 +83,8 @@ TEST(PdfRebuildInPlace, AScrubAppliesAndUndoesAsOne)
     doc->setOutline(root);
 
     ScrubCounts counts;
-    const auto edits = prepareRedactionScrub(*doc, {QStringLiteral("quixby"), QStringLiteral("Zebulon")}, {}, &counts);
+    const auto edits = prepareRedactionScrub(*doc, {QStringLiteral("quixby"), QStringLiteral("Zebulon")}, {}, {},
+                                             &counts);
     EXPECT_EQ(counts.documentInformation, 2);
     EXPECT_EQ(counts.outlineTitles, 1);
     // Prepared only: nothing changed yet.

@@ -39,6 +39,7 @@ struct DocumentState {
     mutable std::vector<PagePtr> pages;
     mutable bool pagesKnown = false;
     bool locked = false;
+    bool openedByOwner = false; // unlocked with the owner password: no permission applies
 
     ~DocumentState();
     void syncPageList() const;

@@ -1,0 +1,84 @@
+// Two launches of the real program in one session: the second hands its files to the first and ends.
+#include "platform/services/SingleInstance.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+using vmk::platform::SingleInstance;
+
+namespace {
+
+QString program() { return QStringLiteral(VMK_BUILD_DIR "/bin/vellumark"); }
+
+QString onePagePdf(const QTemporaryDir& dir, const QString& name)
+{
+    const QString path = dir.filePath(name);
+    QPdfWriter writer(path);
+    QPainter painter(&writer);
+    painter.drawText(200, 400, name);
+    return path;
+}
+
+// The running process's answer, once it listens.
+std::optional<QStringList> waitForInstance(QProcess& first)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 15000 && first.state() == QProcess::Running) {
+        if (QFileInfo::exists(SingleInstance::socketPath("vellumark")))
+            if (auto answer = SingleInstance::handOver("vellumark", {}, 2000))
+                return answer;
+        QThread::msleep(50);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+TEST(SingleInstance, ASecondLaunchHandsItsFilesToTheFirstAndEnds)
+{
+    if (!QFileInfo::exists(program()))
+        GTEST_SKIP() << "the program is not built";
+    QTemporaryDir dir;
+    const QString a = onePagePdf(dir, "a.pdf");
+    const QString b = onePagePdf(dir, "b.pdf");
+
+    // Both processes share this test's private runtime folder, as two launches in one session do.
+    QProcess first;
+    first.setProcessChannelMode(QProcess::ForwardedChannels);
+    first.start(program(), {a});
+    ASSERT_TRUE(first.waitForStarted(5000));
+    const auto before = waitForInstance(first);
+    ASSERT_TRUE(before) << "the first launch never answered";
+    EXPECT_EQ(*before, QStringList({a}));
+
+    QProcess second;
+    second.setProcessChannelMode(QProcess::ForwardedChannels);
+    second.start(program(), {a, b});
+    ASSERT_TRUE(second.waitForFinished(15000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+
+    // One document per file across launches: a is still open once, b joined it.
+    const auto after = SingleInstance::handOver("vellumark", {}, 5000);
+    ASSERT_TRUE(after);
+    EXPECT_EQ(*after, QStringList({a, b}));
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    first.terminate();
+    if (!first.waitForFinished(5000)) {
+        first.kill();
+        first.waitForFinished(5000);
+    }
+    // A socket left by a process that is gone is taken over by the next launch.
+    SingleInstance next;
+    EXPECT_TRUE(next.claim());
+    EXPECT_TRUE(next.isListening());
+}
