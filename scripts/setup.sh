@@ -11,10 +11,11 @@ APT_PACKAGES=(
   libmupdf-dev libmujs-dev libgumbo-dev libharfbuzz-dev libfreetype-dev libjbig2dec0-dev
   libjpeg-dev libopenjp2-7-dev zlib1g-dev libfontconfig-dev
   libtesseract-dev tesseract-ocr-eng tesseract-ocr-osd
+  tesseract-ocr tesseract-ocr-deu tesseract-ocr-fra tesseract-ocr-spa tesseract-ocr-ita tesseract-ocr-por tesseract-ocr-nld
   fonts-dejavu-core fonts-liberation2 fonts-urw-base35
   fonts-dancingscript fonts-kaushanscript fonts-kristi
   libgtest-dev libbenchmark-dev
-  poppler-utils qpdf mupdf-tools xvfb xauth xdotool imagemagick
+  poppler-utils qpdf mupdf-tools ghostscript xvfb xauth xdotool imagemagick
 )
 
 missing=()

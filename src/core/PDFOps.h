@@ -35,14 +35,21 @@ bool verifySavedFile(const QString& path, int pageCount, const std::optional<QSt
 // The pages in order, skipping indices that yield none.
 std::vector<pdf::PagePtr> pages(const pdf::Document& document);
 
-// A new document with copies of every page of every document, in order. The sources are unchanged.
+// A new document with copies of every page of every document, in order, with the structure that belongs
+// to them (form fields, named destinations, links, outline entries) and the first document's information.
+// The sources are unchanged.
 pdf::DocumentPtr merge(const std::vector<pdf::DocumentPtr>& documents);
 
 // Opens every file and merges them; nothing is merged unless every file opened and none is locked.
 Expected<pdf::DocumentPtr, PDFOpsError> combine(const QStringList& paths);
 
-// A new document with copies of the pages at the indices, in ascending index order.
+// A new document with copies of the pages at the indices, in ascending index order, with their structure
+// as merge() carries it and the document's information.
 pdf::DocumentPtr extractPages(const QSet<int>& indices, const pdf::Document& document);
+
+// Copies every page of source into target at index, with their form fields, named destinations and
+// links. Returns the copies, already in target.
+std::vector<pdf::PagePtr> insertPages(pdf::Document& target, const pdf::Document& source, int index);
 
 // Rearranges the document so that the listed pages (its own) stand at the list's positions, in one pass
 // from the front. Pages not in the list are not moved.

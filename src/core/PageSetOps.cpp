@@ -1,10 +1,80 @@
 #include "core/PDFOps.h"
 
+#include "platform/pdf/PageTransfer.h"
+
 #include <QFileInfo>
 
 #include <algorithm>
+#include <map>
 
 namespace vmk::core::PDFOps {
+
+namespace {
+
+using PageMap = std::map<const pdf::Page*, pdf::PagePtr>;
+
+// The outline entry re-pointed at the copies of its pages; entries into pages left behind go, unless
+// entries below them stay.
+std::optional<pdf::OutlineItem> carriedEntry(const pdf::OutlineItem& item, const PageMap& copies)
+{
+    pdf::OutlineItem carried;
+    carried.label = item.label;
+    carried.isOpen = item.isOpen;
+    for (const pdf::OutlineItem& child : item.children) {
+        if (std::optional<pdf::OutlineItem> kept = carriedEntry(child, copies))
+            carried.children.append(*kept);
+    }
+    if (item.destination) {
+        const auto found = copies.find(item.destination->page.get());
+        if (found != copies.end())
+            carried.destination = pdf::Destination{found->second, item.destination->point};
+    }
+    if (!carried.destination && carried.children.isEmpty())
+        return std::nullopt;
+    return carried;
+}
+
+// Copies the pages with their structure into target at index; the source's outline entries into them
+// are appended to `outline`. Returns the copies.
+std::vector<pdf::PagePtr> carryPages(pdf::Document& target, const pdf::Document& source, const std::vector<int>& indices,
+                                     int index, QList<pdf::OutlineItem>& outline)
+{
+    pdf::Result<std::vector<pdf::PagePtr>> copies = pdf::transferPages(target, source, indices, index);
+    if (!copies)
+        return {};
+    PageMap map;
+    for (size_t k = 0; k < indices.size() && k < copies->size(); ++k) {
+        if (pdf::PagePtr page = source.page(indices[k]))
+            map.emplace(page.get(), (*copies)[k]);
+    }
+    if (std::optional<pdf::OutlineItem> root = source.outline()) {
+        for (const pdf::OutlineItem& entry : root->children) {
+            if (std::optional<pdf::OutlineItem> kept = carriedEntry(entry, map))
+                outline.append(*kept);
+        }
+    }
+    return copies.value();
+}
+
+void setOutlineEntries(pdf::Document& document, const QList<pdf::OutlineItem>& entries)
+{
+    if (entries.isEmpty())
+        return;
+    pdf::OutlineItem root;
+    root.isOpen = true;
+    root.children = entries;
+    document.setOutline(root);
+}
+
+std::vector<int> allIndices(const pdf::Document& document)
+{
+    std::vector<int> indices(size_t(std::max(document.pageCount(), 0)));
+    for (size_t i = 0; i < indices.size(); ++i)
+        indices[i] = int(i);
+    return indices;
+}
+
+} // namespace
 
 std::vector<pdf::PagePtr> pages(const pdf::Document& document)
 {
@@ -21,17 +91,17 @@ std::vector<pdf::PagePtr> pages(const pdf::Document& document)
 pdf::DocumentPtr merge(const std::vector<pdf::DocumentPtr>& documents)
 {
     pdf::DocumentPtr merged = pdf::Document::createEmpty();
+    QList<pdf::OutlineItem> outline;
+    bool first = true;
     for (const pdf::DocumentPtr& source : documents) {
-        if (!source)
+        if (!source || source->isLocked())
             continue;
-        int index = merged->pageCount();
-        for (const pdf::PagePtr& page : pages(*source)) {
-            // Copies keep the sources unchanged; a page that cannot be copied is skipped.
-            pdf::PagePtr copy = page->copy();
-            if (copy && merged->insertPage(copy, index))
-                ++index;
-        }
+        carryPages(*merged, *source, allIndices(*source), merged->pageCount(), outline);
+        if (first)
+            merged->setAttributes(source->attributes());
+        first = false;
     }
+    setOutlineEntries(*merged, outline);
     return merged;
 }
 
@@ -56,14 +126,17 @@ pdf::DocumentPtr extractPages(const QSet<int>& indices, const pdf::Document& doc
     QList<int> sorted(indices.begin(), indices.end());
     std::sort(sorted.begin(), sorted.end());
     pdf::DocumentPtr extracted = pdf::Document::createEmpty();
-    for (int index : sorted) {
-        pdf::PagePtr page = document.page(index);
-        if (!page)
-            continue;
-        if (pdf::PagePtr copy = page->copy())
-            extracted->insertPage(copy, extracted->pageCount());
-    }
+    QList<pdf::OutlineItem> outline;
+    carryPages(*extracted, document, std::vector<int>(sorted.begin(), sorted.end()), 0, outline);
+    setOutlineEntries(*extracted, outline);
+    extracted->setAttributes(document.attributes());
     return extracted;
+}
+
+std::vector<pdf::PagePtr> insertPages(pdf::Document& target, const pdf::Document& source, int index)
+{
+    QList<pdf::OutlineItem> outline;
+    return carryPages(target, source, allIndices(source), index, outline);
 }
 
 void reorder(pdf::Document& document, const std::vector<pdf::PagePtr>& order)

@@ -41,6 +41,7 @@ void Editor::insertPages(const QStringList& paths, int insertionIndex)
     QList<pdf::PagePtr> pages = pageList(*pdf);
     QStringList failed;
     QList<pdf::PagePtr> inserted;
+    const int position = std::max(0, std::min(insertionIndex, int(pages.size())));
     for (const QString& path : paths) {
         const QString name = QFileInfo(path).fileName();
         pdf::Result<pdf::DocumentPtr> other = pdf::Document::fromFile(path);
@@ -48,14 +49,14 @@ void Editor::insertPages(const QStringList& paths, int insertionIndex)
             failed.append(name);
             continue;
         }
-        const pdf::DocumentPtr source = other.value();
-        for (int i = 0; i < source->pageCount(); ++i)
-            if (pdf::PagePtr page = source->page(i))
-                if (pdf::PagePtr copy = page->copy())
-                    inserted.append(copy);
+        // The copies are made in the document, so that their fields, destinations and links join it;
+        // they are taken out again for the arrangement below, which puts them back with its undo.
+        for (const pdf::PagePtr& copy : core::PDFOps::insertPages(*pdf, *other.value(), pdf->pageCount()))
+            inserted.append(copy);
     }
+    for (const pdf::PagePtr& copy : inserted)
+        pdf->removePage(pdf->indexOf(copy));
     if (!inserted.isEmpty()) {
-        const int position = std::max(0, std::min(insertionIndex, int(pages.size())));
         for (int i = 0; i < inserted.size(); ++i)
             pages.insert(position + i, inserted[i]);
         IndexSet selection;

@@ -5,6 +5,9 @@
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
 
+#include <utility>
+#include <vector>
+
 namespace vmk {
 
 namespace {
@@ -46,28 +49,34 @@ void Editor::makeSearchable()
     const RunningTaskPtr task =
         startRunningTask(TaskProgress{TaskProgress::Kind::ocr, readingTitle(0, count), 0.0, makeCancelAction()});
 
+    // Several pages are read at once, one per worker; what they read joins the results in page order.
     auto results = std::make_shared<PageLines>();
+    auto read = std::make_shared<std::vector<QList<RecognizedLine>>>(size_t(count));
     QPointer<Editor> self(this);
-    TaskLoop loop;
-    loop.step = [self, pages, count, results](int i, std::function<void()> next) {
-        if (self->m_progress) {
-            TaskProgress progress = *self->m_progress;
-            progress.fraction = double(i) / count;
-            progress.title = readingTitle(i, count);
-            self->setProgress(progress);
-        }
-        const pdf::PagePtr page = pages[i];
-        std::optional<core::PDFOps::PageSnapshot> snapshot = core::PDFOps::snapshot(*page);
+    ParallelTaskLoop loop;
+    loop.start = [self, pages, read](int i, std::function<void()> done) {
+        std::optional<core::PDFOps::PageSnapshot> snapshot = core::PDFOps::snapshot(*pages[i]);
         if (!snapshot)
             return false;
         runDetached<QList<RecognizedLine>>(
             self->detachedRunner(), self, [snapshot = *snapshot] { return renderPageForOCR(snapshot); },
-            [results, page, next](QList<RecognizedLine> lines) {
-                if (!lines.isEmpty())
-                    results->append({page, lines});
-                next();
+            [read, i, done](QList<RecognizedLine> lines) {
+                (*read)[size_t(i)] = std::move(lines);
+                done();
             });
         return true;
+    };
+    loop.completed = [self, pages, count, results, read](int i) {
+        QList<RecognizedLine> lines = std::exchange((*read)[size_t(i)], {});
+        if (!lines.isEmpty())
+            results->append({pages[i], std::move(lines)});
+        // The title names the first page not read yet; the bar shows the pages read so far.
+        if (self->m_progress && i + 1 < count) {
+            TaskProgress progress = *self->m_progress;
+            progress.fraction = double(i + 1) / count;
+            progress.title = readingTitle(i + 1, count);
+            self->setProgress(progress);
+        }
     };
     loop.finish = [self, results] {
         if (!self)
@@ -100,7 +109,7 @@ void Editor::makeSearchable()
                             QStringLiteral("questionmark.circle.fill"), Toast::Style::info);
         }
     };
-    TaskLoop::run(self, task, count, true, std::move(loop));
+    ParallelTaskLoop::run(self, task, count, detachedRunner().workerCount(), true, std::move(loop));
 }
 
 } // namespace vmk

@@ -187,7 +187,7 @@ TEST(ScanBanner, MakeSearchableStartsRecognitionUnlessBusy)
     EXPECT_EQ(root.topOverlay()->scanBanner(), nullptr);
     ASSERT_TRUE(f.editor->progress().has_value());
     EXPECT_EQ(f.editor->progress()->kind, TaskProgress::Kind::ocr);
-    EXPECT_EQ(runner->held, 1);
+    EXPECT_GE(runner->held, 1); // a page per worker
     EXPECT_NE(root.scanSweep(), nullptr);
     f.scheduler.advance(0.41);
     EXPECT_NE(root.bottomOverlay()->progressPill(), nullptr);

@@ -47,9 +47,10 @@ TEST(EditorMakeSearchable, RefusesWhenThereIsNothingToDoOrItCannotStart)
     EXPECT_EQ(busy.editor->progress()->title, QStringLiteral("Busy"));
 }
 
-TEST(EditorMakeSearchable, ReportsProgressPerPageAndStopsWhenAsked)
+TEST(EditorMakeSearchable, ReadsAsManyPagesAtOnceAsThePoolHasThreadsAndStopsWhenAsked)
 {
-    // Five pages without text; blank pictures read as nothing.
+    // Five pages without text; blank pictures read as nothing. Two workers: two pages in flight.
+    PoolSize pool(2);
     HeldFixture f(blankDocument(5, QSizeF(200, 100)));
     f.editor->makeSearchable();
     ASSERT_TRUE(f.editor->progress().has_value());
@@ -58,23 +59,30 @@ TEST(EditorMakeSearchable, ReportsProgressPerPageAndStopsWhenAsked)
     EXPECT_EQ(f.editor->progress()->fraction, 0.0);
     ASSERT_TRUE(bool(f.editor->progress()->cancel));
     ASSERT_TRUE(f.editor->runningTask());
-    EXPECT_EQ(f.runner->held(), 1);
+    EXPECT_EQ(f.runner->held(), 2);
 
     // Other long tasks and a second start wait their turn.
     f.editor->makeSearchable();
     f.editor->exportFlattened();
     f.editor->applyRedactions();
-    EXPECT_EQ(f.runner->held(), 1);
+    EXPECT_EQ(f.runner->held(), 2);
 
-    ASSERT_TRUE(f.runner->runNext());
+    // Page 2 comes back first: a third page starts, but the progress waits for page 1.
+    ASSERT_TRUE(f.runner->runJob(1));
+    EXPECT_EQ(f.runner->held(), 2);
+    EXPECT_EQ(f.editor->progress()->title, QStringLiteral("Reading page 1 of 5\u2026"));
     ASSERT_TRUE(f.runner->runNext());
     EXPECT_EQ(f.editor->progress()->title, QStringLiteral("Reading page 3 of 5\u2026"));
     EXPECT_DOUBLE_EQ(*f.editor->progress()->fraction, 0.4);
+    EXPECT_EQ(f.runner->held(), 2);
 
-    // Stop while page 3 is read: it finishes, then the loop ends.
+    // Stop while pages 3 and 4 are read: both finish, page 5 is never started.
     const std::function<void()> stop = f.editor->progress()->cancel;
     stop();
     EXPECT_TRUE(f.editor->progress().has_value());
+    ASSERT_TRUE(f.runner->runNext());
+    EXPECT_TRUE(f.editor->progress().has_value());
+    EXPECT_EQ(f.runner->held(), 1);
     ASSERT_TRUE(f.runner->runNext());
     EXPECT_EQ(f.runner->held(), 0);
     EXPECT_FALSE(f.editor->progress().has_value());
@@ -85,6 +93,26 @@ TEST(EditorMakeSearchable, ReportsProgressPerPageAndStopsWhenAsked)
     // Stop after the end changes nothing.
     stop();
     EXPECT_FALSE(f.editor->runningTask());
+}
+
+TEST(EditorMakeSearchable, PagesReadOutOfOrderLandOnTheirOwnPagesAndStopKeepsThem)
+{
+    PoolSize pool(2);
+    HeldFixture f(openPdf(makeScannedPdf({QStringLiteral("HELLO"), QStringLiteral("WORLD"), QStringLiteral("AGAIN")})));
+    const pdf::PagePtr third = f.page(2);
+    f.editor->makeSearchable();
+    ASSERT_EQ(f.runner->held(), 2);
+    f.editor->progress()->cancel(); // Stop: pages 1 and 2 are in flight and are kept; page 3 never starts
+    ASSERT_TRUE(f.runner->runJob(1));
+    ASSERT_TRUE(f.runner->runNext());
+    EXPECT_EQ(f.runner->held(), 0);
+    EXPECT_EQ(toastText(*f.editor), QStringLiteral("Text recognized. 2 pages are now searchable."));
+    EXPECT_TRUE(f.page(0)->text().contains(QStringLiteral("HELLO"), Qt::CaseInsensitive));
+    EXPECT_TRUE(f.page(1)->text().contains(QStringLiteral("WORLD"), Qt::CaseInsensitive));
+    EXPECT_EQ(f.page(2), third);
+    f.undo().undo();
+    EXPECT_TRUE(f.page(0)->text().trimmed().isEmpty());
+    EXPECT_TRUE(f.page(1)->text().trimmed().isEmpty());
 }
 
 TEST(EditorMakeSearchable, AnEditorThatGoesAwayLeavesTheDocumentAlone)

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -14,12 +15,14 @@ void HeldRunner::run(QObject* context, std::function<void()> work, std::function
     m_jobs.push_back(Job{context, std::move(work), std::move(done)});
 }
 
-bool HeldRunner::runNext()
+bool HeldRunner::runNext() { return runJob(0); }
+
+bool HeldRunner::runJob(int position)
 {
-    if (m_jobs.empty())
+    if (position < 0 || position >= int(m_jobs.size()))
         return false;
-    Job job = std::move(m_jobs.front());
-    m_jobs.pop_front();
+    Job job = std::move(m_jobs[size_t(position)]);
+    m_jobs.erase(m_jobs.begin() + position);
     job.work();
     if (job.context)
         job.done();
@@ -31,6 +34,13 @@ void HeldRunner::runAll()
     while (runNext()) {
     }
 }
+
+PoolSize::PoolSize(int threads) : m_previous(QThreadPool::globalInstance()->maxThreadCount())
+{
+    QThreadPool::globalInstance()->setMaxThreadCount(threads);
+}
+
+PoolSize::~PoolSize() { QThreadPool::globalInstance()->setMaxThreadCount(m_previous); }
 
 PanelWindow::PanelWindow() : m_widget(std::make_unique<QWidget>()) {}
 

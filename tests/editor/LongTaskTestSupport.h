@@ -19,6 +19,8 @@ public:
     void run(QObject* context, std::function<void()> work, std::function<void()> done) override;
     // Runs the oldest held job; false when none is held.
     bool runNext();
+    // Runs the held job at `position` (0 is the oldest), so that work can come back out of order.
+    bool runJob(int position);
     // Runs jobs (also those that released jobs start) until none is held.
     void runAll();
     int held() const { return int(m_jobs.size()); }
@@ -30,6 +32,17 @@ private:
         std::function<void()> done;
     };
     std::deque<Job> m_jobs;
+};
+
+// Sets the global thread pool's size for the scope of a test: long tasks keep that many pieces of work in
+// flight.
+class PoolSize {
+public:
+    explicit PoolSize(int threads);
+    ~PoolSize();
+
+private:
+    int m_previous;
 };
 
 // A window host with a window, programmed answers for its panels and alerts, and a record of them.

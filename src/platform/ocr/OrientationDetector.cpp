@@ -24,15 +24,14 @@ OrientationDetector::OrientationDetector(const QString& dataPath) : d(std::make_
 {
     if (!QFileInfo::exists(QDir(dataPath).filePath(QStringLiteral("osd.traineddata"))))
         return;
+    // Made by the recogniser, after prepareTesseract(): no global variables are set here.
     d->handle = TessBaseAPICreate();
-    TessBaseAPISetVariable(d->handle, "debug_file", "/dev/null");
     // The orientation data is in the legacy format, read only by the legacy engine.
     if (TessBaseAPIInit2(d->handle, QFile::encodeName(dataPath).constData(), "osd", tesseract::OEM_TESSERACT_ONLY) != 0) {
         TessBaseAPIDelete(d->handle);
         d->handle = nullptr;
         return;
     }
-    TessBaseAPISetVariable(d->handle, "debug_file", "/dev/null");
 }
 
 OrientationDetector::~OrientationDetector()

@@ -2,6 +2,7 @@
 
 #include "platform/ocr/OpenMpLimit.h"
 #include "platform/ocr/OrientationDetector.h"
+#include "platform/ocr/TesseractSetup.h"
 
 #include <tesseract/capi.h>
 
@@ -72,8 +73,7 @@ QString TextRecognizer::dataPath()
 TextRecognizer::TextRecognizer(const RecognitionOptions& options) : d(std::make_unique<Impl>())
 {
     d->options = options;
-    if (qEnvironmentVariableIsEmpty("OMP_THREAD_LIMIT"))
-        qputenv("OMP_THREAD_LIMIT", "1"); // for any OpenMP runtime loaded later; see OpenMpLimit.h
+    prepareTesseract();
 
     const QString data = dataPath();
     QStringList languages = options.languages.split(QLatin1Char('+'), Qt::SkipEmptyParts);
@@ -95,8 +95,6 @@ TextRecognizer::TextRecognizer(const RecognitionOptions& options) : d(std::make_
     }
 
     d->handle = TessBaseAPICreate();
-    // Tesseract reports progress and guesses on stderr; the results say all we need.
-    TessBaseAPISetVariable(d->handle, "debug_file", "/dev/null");
     const QByteArray path = QFile::encodeName(data);
     const QByteArray lang = languages.join(QLatin1Char('+')).toUtf8();
     // The installed English data holds only the LSTM network: the legacy engines do not start with it.
@@ -106,7 +104,6 @@ TextRecognizer::TextRecognizer(const RecognitionOptions& options) : d(std::make_
         d->handle = nullptr;
         return;
     }
-    TessBaseAPISetVariable(d->handle, "debug_file", "/dev/null");
     TessBaseAPISetPageSegMode(d->handle, tesseract::PSM_AUTO);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ocr/RecognitionLanguages.h"
+
 #include <QFuture>
 #include <QImage>
 #include <QList>
@@ -28,15 +30,17 @@ struct RecognitionResult {
 };
 
 struct RecognitionOptions {
-    QString languages = QStringLiteral("eng"); // Tesseract language codes joined by "+"
+    // Tesseract language codes joined by "+": by default the user's languages with installed data, and English.
+    QString languages = defaultRecognitionLanguages();
     // Detect and undo page rotation (needs the osd data): pages turned by 90, 180 or 270 degrees are read
     // upright when they hold enough text to tell; boxes still refer to the image as given.
     bool detectOrientation = true;
 };
 
 // Text recognition over Tesseract (LSTM engine, dictionary correction on). One instance belongs to one
-// thread at a time: create one per worker (it is cheap to keep and slow to make). The process should have
-// OMP_THREAD_LIMIT=1 set before the first instance starts; the constructor sets it when it is unset.
+// thread at a time: create one per worker (it is cheap to keep and slow to make); instances may be created
+// on several threads at once. The process should have OMP_THREAD_LIMIT=1 set before the first instance
+// starts; the constructor sets it when it is unset.
 class TextRecognizer {
 public:
     explicit TextRecognizer(const RecognitionOptions& options = {});

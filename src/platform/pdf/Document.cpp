@@ -1,6 +1,7 @@
 #include "platform/pdf/Document.h"
 
 #include "platform/pdf/PdfLog.h"
+#include "platform/pdf/detail/FieldAppearances.h"
 #include "platform/pdf/detail/State.h"
 
 #include <QFile>
@@ -98,6 +99,8 @@ Result<DocumentPtr> Document::fromData(const QByteArray& data)
         pdf_drop_document(c, doc);
         return Result<DocumentPtr>::failure(QStringLiteral("The PDF is damaged and has no readable pages."));
     }
+    if (!locked)
+        buildRequestedFieldAppearances(c, doc);
     DocumentPtr d = DocumentState::make(doc);
     d->m_state->locked = locked;
     if (!locked)
@@ -131,6 +134,7 @@ std::optional<PasswordKind> Document::unlock(const QString& password)
     if (!guarded(c, [&] { result = pdf_authenticate_password(c, m_state->doc, pw); }) || result == 0)
         return std::nullopt;
     m_state->locked = false;
+    buildRequestedFieldAppearances(c, m_state->doc);
     m_state->pagesKnown = false;
     m_state->syncPageList();
     return (result & 4) ? PasswordKind::Owner : PasswordKind::User;
