@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "app/Appearance.h"
 
 #include "app/Acknowledgements.h"
 #include "app/AppDocumentController.h"
@@ -29,51 +30,6 @@ namespace vmk::app {
 namespace {
 
 AppDelegate* g_delegate = nullptr;
-
-QPalette darkPalette()
-{
-    QPalette p;
-    const QColor window(38, 38, 40), base(30, 30, 32), text(235, 235, 238);
-    p.setColor(QPalette::Window, window);
-    p.setColor(QPalette::WindowText, text);
-    p.setColor(QPalette::Base, base);
-    p.setColor(QPalette::AlternateBase, QColor(46, 46, 49));
-    p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::Button, QColor(52, 52, 56));
-    p.setColor(QPalette::ButtonText, text);
-    p.setColor(QPalette::ToolTipBase, QColor(60, 60, 64));
-    p.setColor(QPalette::ToolTipText, text);
-    p.setColor(QPalette::PlaceholderText, QColor(150, 150, 156));
-    p.setColor(QPalette::Highlight, QColor(10, 132, 255));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::Dark, QColor(22, 22, 24));
-    p.setColor(QPalette::Mid, QColor(70, 70, 74));
-    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(120, 120, 126));
-    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(120, 120, 126));
-    p.setColor(QPalette::Disabled, QPalette::Text, QColor(120, 120, 126));
-    return p;
-}
-
-QPalette lightPalette()
-{
-    QPalette p;
-    const QColor window(246, 246, 247), text(28, 28, 30);
-    p.setColor(QPalette::Window, window);
-    p.setColor(QPalette::WindowText, text);
-    p.setColor(QPalette::Base, Qt::white);
-    p.setColor(QPalette::AlternateBase, QColor(238, 238, 240));
-    p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::Button, QColor(240, 240, 242));
-    p.setColor(QPalette::ButtonText, text);
-    p.setColor(QPalette::PlaceholderText, QColor(120, 120, 126));
-    p.setColor(QPalette::Highlight, QColor(0, 122, 255));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::Dark, QColor(200, 200, 204));
-    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(160, 160, 166));
-    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(160, 160, 166));
-    p.setColor(QPalette::Disabled, QPalette::Text, QColor(160, 160, 166));
-    return p;
-}
 
 const QSet<QString>& delegateCommands()
 {
@@ -144,11 +100,7 @@ void AppDelegate::applicationWillFinishLaunching()
 {
     auto& defaults = platform::UserDefaults::standard();
     defaults.registerDefaults({{QStringLiteral("NSShowAppCentricOpenPanelInsteadOfUntitledFile"), false}});
-    const QString appearance = appearanceFrom(defaults.string(QStringLiteral("VMKAppearance")));
-    if (!appearance.isEmpty()) {
-        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-        QApplication::setPalette(appearance == QLatin1String("dark") ? darkPalette() : lightPalette());
-    }
+    applyAppearance(appearanceFrom(defaults.string(QStringLiteral("VMKAppearance"))));
     QApplication::setWindowIcon(appIcon());
 }
 

@@ -83,6 +83,11 @@ bool openCombinedDocument(UntitledDocumentMaker* maker, const pdf::DocumentPtr& 
     return true;
 }
 
+bool hasPagesToAdd(const CombineItem& item)
+{
+    return item.pages && *item.pages > 0;
+}
+
 CombineModel::CombineModel(std::function<void()> close, UntitledDocumentMaker* maker, CombineMerge merge, QObject* parent)
     : QObject(parent), m_close(std::move(close)), m_maker(maker), m_merge(std::move(merge))
 {
@@ -94,7 +99,7 @@ bool CombineModel::canCombine() const
 {
     if (m_working)
         return false;
-    return std::any_of(m_items.begin(), m_items.end(), [](const CombineItem& item) { return item.pages.has_value(); });
+    return std::any_of(m_items.begin(), m_items.end(), [](const CombineItem& item) { return hasPagesToAdd(item); });
 }
 
 void CombineModel::appendPaths(const QStringList& paths)
@@ -139,8 +144,10 @@ void CombineModel::combine()
     if (!canCombine())
         return;
     QStringList paths;
+    // A file without pages adds nothing, and a merge of only such files would make a document
+    // without pages that nothing can open again.
     for (const CombineItem& item : std::as_const(m_items))
-        if (item.pages)
+        if (hasPagesToAdd(item))
             paths << item.path;
     m_working = true;
     emit workingChanged(true);
@@ -161,8 +168,8 @@ void CombineModel::finishCombine(const CombineResult& result, int files)
 {
     m_working = false;
     emit workingChanged(false);
-    if (!result) {
-        m_error = result.error().message();
+    if (!result || result.value()->pageCount() == 0) {
+        m_error = result ? QStringLiteral("The combined document has no pages.") : result.error().message();
         emit errorChanged();
         return;
     }

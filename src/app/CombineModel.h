@@ -31,6 +31,8 @@ struct CombineItem {
 
 // Files that go on the list: a ".pdf" name in any case, or a file whose type is PDF by its name.
 bool isCombinablePath(const QString& path);
+// Whether a row adds pages to the merge: read, and with at least one page.
+bool hasPagesToAdd(const CombineItem& item);
 // The page count of a PDF file, or nothing when it cannot be opened or is locked.
 std::optional<int> combinePageCount(const QString& path);
 

@@ -5,6 +5,7 @@
 #include "platform/icons/SymbolIcons.h"
 
 #include <QDragEnterEvent>
+#include <QKeyEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -181,6 +182,17 @@ CombineView::CombineView(std::function<void()> close, UntitledDocumentMaker* mak
     connect(&m_model, &CombineModel::errorChanged, this, &CombineView::refresh);
     connect(&m_model, &CombineModel::workingChanged, this, &CombineView::refresh);
     refresh();
+}
+
+void CombineView::keyPressEvent(QKeyEvent* event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+        if (m_combine->isVisible() && m_combine->isEnabled())
+            m_combine->click();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 bool CombineView::isShowingList() const

@@ -65,6 +65,8 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Return and Enter press Combine, the window's default button, wherever the keyboard is.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void rebuildList();

@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QKeyEvent>
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
@@ -24,6 +25,31 @@
 namespace vmk::app {
 
 namespace {
+
+// Shift+Return in the search field steps back through the hits; the field itself treats it as Return.
+class PreviousHitKey : public QObject {
+public:
+    PreviousHitKey(QObject* parent, std::function<void()> previous)
+        : QObject(parent), m_previous(std::move(previous))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && (key->modifiers() & Qt::ShiftModifier)) {
+                m_previous();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_previous;
+};
 
 QWidget* flexibleSpace()
 {
@@ -101,7 +127,7 @@ void DocumentWindowController::buildToolbar()
     connect(m_shareButton, &QToolButton::clicked, this, [this] { shareDocument(); });
     m_toolbar->addWidget(m_shareButton);
 
-    // "VMK.search": searches once typing pauses; Return goes to the next hit.
+    // "VMK.search": searches once typing pauses; Return goes to the next hit, Shift+Return to the previous.
     m_searchField = new QLineEdit;
     m_searchField->setObjectName(QStringLiteral("VMK.search"));
     m_searchField->setPlaceholderText(QStringLiteral("Search"));
@@ -120,6 +146,12 @@ void DocumentWindowController::buildToolbar()
         else
             m_editor->nextHit();
     });
+    m_searchField->installEventFilter(new PreviousHitKey(m_searchField, [this] {
+        if (m_pendingSearch.isPending() || m_searchField->text() != m_editor->searchText())
+            searchNow(m_searchField->text());
+        else
+            m_editor->previousHit();
+    }));
     // Another view (the search list of the sidebar) may start a search: the field shows its text.
     connect(m_editor.get(), &Editor::searchTextChanged, this, [this](const QString& text) {
         if (m_searchField->text() != text && !m_pendingSearch.isPending()) {

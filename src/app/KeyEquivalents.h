@@ -7,8 +7,8 @@
 namespace vmk::app {
 
 // The one table of the menu bar's keyboard shortcuts, by action and tag. Command becomes Ctrl, Option
-// becomes Alt and Control becomes Meta; where that would collide with another item or with a key the
-// desktop keeps for itself, the table says what was chosen instead.
+// becomes Alt; nothing uses Meta (the Super key belongs to the desktop). Where the plain translation
+// would collide with another item or with a key the desktop keeps for itself, the note says why.
 struct KeyEquivalent {
     QString action;
     int tag = 0;

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QFileInfo>
+#include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
@@ -187,6 +188,7 @@ void buildWindowMenu(QMenuBar* bar)
     addItem(m, QStringLiteral("Welcome to Vellumark"), QStringLiteral("showWelcome:"));
     m->addSeparator();
     addItem(m, QStringLiteral("Bring All to Front"), QStringLiteral("arrangeInFront:"));
+    QObject::connect(m, &QMenu::aboutToShow, m, [m] { listOpenWindows(m); });
 }
 
 void buildHelpMenu(QMenuBar* bar)
@@ -245,6 +247,44 @@ void RecentMenuDelegate::openRecent(const QAction* item)
     if (path.isEmpty() || !m_open)
         return;
     m_open(path);
+}
+
+void listOpenWindows(QMenu* menu)
+{
+    for (QAction* old : menu->actions())
+        if (old->property("openWindowItem").toBool()) {
+            menu->removeAction(old);
+            old->deleteLater();
+        }
+    QList<QWidget*> windows;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && !w->windowTitle().isEmpty()
+            && (w->windowType() == Qt::Window || w->windowType() == Qt::Dialog))
+            windows << w;
+    if (windows.isEmpty())
+        return;
+    std::sort(windows.begin(), windows.end(), [](QWidget* a, QWidget* b) {
+        return QString::localeAwareCompare(a->windowTitle(), b->windowTitle()) < 0;
+    });
+    auto* separator = menu->addSeparator();
+    separator->setProperty("openWindowItem", true);
+    for (QWidget* w : windows) {
+        QString title = w->windowTitle();
+        title.replace(QLatin1String("[*]"), w->isWindowModified() ? QStringLiteral("*") : QString());
+        QAction* item = menu->addAction(title);
+        item->setProperty("openWindowItem", true);
+        item->setCheckable(true);
+        item->setChecked(w == QApplication::activeWindow());
+        QPointer<QWidget> target(w);
+        QObject::connect(item, &QAction::triggered, item, [target] {
+            if (!target)
+                return;
+            if (target->isMinimized())
+                target->showNormal();
+            target->raise();
+            target->activateWindow();
+        });
+    }
 }
 
 QMenuBar* buildMainMenu(QWidget* parent)

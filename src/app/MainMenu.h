@@ -35,6 +35,10 @@ private:
 // the router's responders whenever a menu opens or the router asks for validation.
 QMenuBar* buildMainMenu(QWidget* parent = nullptr);
 
+// Ends the Window menu with one item per open window, by title, the active one checked; choosing one
+// brings that window to the front. Run each time the menu opens.
+void listOpenWindows(QMenu* menu);
+
 // Enables and checks every command item under the widget (a menu bar or a menu) through the router.
 void validateMenuItems(QWidget* menuOrBar);
 

@@ -6,6 +6,7 @@
 #include "chrome/PagePill.h"
 #include "chrome/ProgressPill.h"
 #include "chrome/ScanBanner.h"
+#include "chrome/WidthFitting.h"
 
 #include "editor/Editor.h"
 #include "platform/services/ReduceMotion.h"
@@ -113,6 +114,12 @@ void TopOverlay::setPaletteView(QWidget* view)
     layoutPieces();
 }
 
+void TopOverlay::setAvailableWidth(int width)
+{
+    if (auto* fitting = dynamic_cast<WidthFitting*>(m_palette.data()))
+        fitting->fitToWidth(width);
+}
+
 void TopOverlay::sync(const CanvasRootPieces& pieces)
 {
     if (pieces.scanBanner && !m_banner) {
@@ -188,6 +195,12 @@ ProgressPill* BottomOverlay::progressPill() const
 PagePill* BottomOverlay::pagePill() const
 {
     return m_page;
+}
+
+void BottomOverlay::setAvailableWidth(int width)
+{
+    if (auto* fitting = dynamic_cast<WidthFitting*>(m_toast.data()))
+        fitting->fitToWidth(width);
 }
 
 void BottomOverlay::setToastView(QWidget* view)

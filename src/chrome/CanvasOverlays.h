@@ -30,6 +30,8 @@ public:
     void setReduceMotionProvider(std::function<bool()> provider) { m_reduceMotion = std::move(provider); }
     void setPaletteView(QWidget* view);
     QWidget* paletteView() const { return m_palette; }
+    // The widest the stack may be; a palette that can fold itself is told before it is measured.
+    void setAvailableWidth(int width);
     ScanBanner* scanBanner() const;
 
     // Makes the pieces match the state; entering ones fade in.
@@ -64,6 +66,8 @@ public:
     // The toast slot's view (it follows the editor's toast by itself).
     void setToastView(QWidget* view);
     QWidget* toastView() const { return m_toast; }
+    // The widest the stack may be; the toast wraps its text to fit.
+    void setAvailableWidth(int width);
     ProgressPill* progressPill() const;
     PagePill* pagePill() const;
 

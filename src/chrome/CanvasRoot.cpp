@@ -54,6 +54,8 @@ CanvasRootState canvasRootStateOf(const Editor* editor)
 CanvasRoot::CanvasRoot(Editor* editor, QWidget* parent)
     : QWidget(parent), m_editor(editor)
 {
+    // The bars, pills and cards float over the canvas on purpose.
+    setProperty("layersChildren", true);
     QWidget* canvas = editor && editor->pdfView() ? editor->pdfView()->canvasWidget() : nullptr;
     if (!canvas) {
         // Without a canvas widget the pane still has its place and colour.
@@ -222,16 +224,21 @@ void CanvasRoot::layoutPieces()
         unlock->raise();
     }
     {
+        m_topStack->setAvailableWidth(std::max(0, all.width() - 32));
         const QSize hint = m_topStack->sizeHint();
         const int w = std::min(hint.width(), std::max(0, all.width() - 32));
         m_topStack->setGeometry((all.width() - w) / 2, 12 - m_topStack->topInset(), w, hint.height());
+        // Only the room kept for the shadows reaches past the pane.
+        m_topStack->setProperty("glassInset", m_topStack->topInset());
         m_topStack->raise();
     }
     {
+        m_bottomStack->setAvailableWidth(std::max(0, all.width() - 32));
         const QSize hint = m_bottomStack->sizeHint();
         const int w = std::min(hint.width(), all.width());
         m_bottomStack->setGeometry((all.width() - w) / 2, all.height() - 14 - hint.height() + m_bottomStack->bottomInset(),
                                    w, hint.height());
+        m_bottomStack->setProperty("glassInset", m_bottomStack->bottomInset());
         m_bottomStack->raise();
     }
     m_laying = false;

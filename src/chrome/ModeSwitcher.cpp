@@ -2,7 +2,11 @@
 
 #include "chrome/Motion.h"
 
+#include "chrome/ModeSwitcherAccessible.h"
+
+#include <QAccessible>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QFontMetricsF>
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -49,11 +53,14 @@ int modeSwitcherHostWidth(const QFont& font)
 }
 
 ModeSwitcher::ModeSwitcher(QWidget* parent)
-    : QWidget(parent)
+    : QWidget((installModeSwitcherAccessibility(), parent))
 {
     setFont(modeSwitcherFont());
     setMouseTracking(true);
     setAttribute(Qt::WA_Hover);
+    // Reachable with Tab like any other control of the toolbar; read out as six labelled choices.
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(QStringLiteral("Mode"));
     setFixedSize(modeSwitcherHostWidth(font()), kModeSwitcherHostHeight);
     pillNow_ = segmentRect(0);
     connect(&pill_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
@@ -68,6 +75,7 @@ void ModeSwitcher::setMode(int mode)
         return;
     const QRectF from = pillNow_;
     mode_ = mode;
+    focused_ = mode;
     const bool reduce = reduceMotion_ ? reduceMotion_() : false;
     const MotionSpec motion = curveMotion(overshootCurve, 0.48, reduce);
     pill_.stop();
@@ -198,6 +206,73 @@ void ModeSwitcher::paintEvent(QPaintEvent*)
         painter.setPen(textColor(segment.mode));
         painter.drawText(segmentRect(segment.mode), Qt::AlignCenter, segment.title);
     }
+    if (hasFocus()) {
+        QColor ring = accent;
+        ring.setAlphaF(focused_ == mode_ ? 0.9 : 0.6);
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(ring, 2));
+        const QRectF r = segmentRect(focused_).adjusted(1, 1, -1, -1);
+        painter.drawRoundedRect(r, r.height() / 2, r.height() / 2);
+    }
+}
+
+void ModeSwitcher::moveFocus(int step)
+{
+    for (int next = focused_ + step; next >= 0 && next < 6; next += step)
+        if (isSegmentEnabled(next)) {
+            focused_ = next;
+            update();
+            if (QAccessible::isActive()) {
+                QAccessibleEvent focus(this, QAccessible::Focus);
+                focus.setChild(next);
+                QAccessible::updateAccessibility(&focus);
+            }
+            return;
+        }
+}
+
+void ModeSwitcher::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        moveFocus(layoutDirection() == Qt::RightToLeft && event->key() == Qt::Key_Left ? 1 : -1);
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        moveFocus(layoutDirection() == Qt::RightToLeft && event->key() == Qt::Key_Right ? -1 : 1);
+        break;
+    case Qt::Key_Home:
+        focused_ = 0;
+        update();
+        break;
+    case Qt::Key_End:
+        focused_ = locked_ ? 0 : 5;
+        update();
+        break;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        clickSegment(focused_);
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void ModeSwitcher::focusInEvent(QFocusEvent* event)
+{
+    focused_ = mode_;
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void ModeSwitcher::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 void ModeSwitcher::mouseMoveEvent(QMouseEvent* event)

@@ -55,6 +55,9 @@ public:
     // A click on a segment: calls the select action for an enabled segment, also the current one.
     void clickSegment(int mode);
 
+    // The segment the keyboard is on: the arrows move it, Space or Return chooses it.
+    int focusedSegment() const { return focused_; }
+
     QRectF segmentRect(int mode) const;
     int segmentAt(const QPointF& point) const; // −1 outside the segments
     QRectF pillRect() const;
@@ -66,6 +69,9 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     bool event(QEvent* event) override;
 
 private:
@@ -74,7 +80,10 @@ private:
 
     std::function<void(int)> select_;
     std::function<bool()> reduceMotion_;
+    void moveFocus(int step);
+
     int mode_ = 0;
+    int focused_ = 0;
     bool locked_ = false;
     std::optional<int> hovered_;
     QVariantAnimation pill_;

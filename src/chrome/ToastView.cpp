@@ -57,13 +57,39 @@ ToastView::ToastView(const Toast& toast, bool reduceMotion, QWidget* parent)
     m_text = new QLabel(toast.text);
     m_text->setTextFormat(Qt::PlainText);
     m_text->setWordWrap(true);
-    m_text->setMaximumWidth(kMaxTextWidth);
     m_text->setFont(font());
-    // One line when it fits; wrapped inside the capsule when it does not.
-    const int oneLine = QFontMetrics(font()).horizontalAdvance(toast.text) + 2;
-    m_text->setMinimumWidth(std::min(oneLine, kMaxTextWidth));
     row->addWidget(m_text, 1, Qt::AlignVCenter);
     setAccessibleName(toast.text);
+    fitWidth(0);
+}
+
+void ToastView::fitWidth(int width)
+{
+    const QMargins outer = contentsMargins();
+    const QMargins inner = layout()->contentsMargins();
+    const int chrome = outer.left() + outer.right() + inner.left() + inner.right() + m_mark->sizeHint().width()
+        + layout()->spacing();
+    const int oneLine = QFontMetrics(font()).horizontalAdvance(m_toast.text) + 2;
+    int textWidth = std::min(oneLine, kMaxTextWidth);
+    if (width > 0)
+        textWidth = std::max(40, std::min(textWidth, width - chrome));
+    m_text->setFixedWidth(textWidth);
+    m_text->setFixedHeight(m_text->heightForWidth(textWidth));
+    if (layout())
+        layout()->activate();
+    updateGeometry();
+}
+
+void ToastOverlay::fitToWidth(int width)
+{
+    if (width == m_availableWidth)
+        return;
+    m_availableWidth = width;
+    for (ToastView* view : {m_current.data(), m_leaving.data()})
+        if (view)
+            view->fitWidth(width);
+    updateGeometry();
+    layoutViews();
 }
 
 ToastOverlay::ToastOverlay(Editor* editor, QWidget* parent) : QWidget(parent), m_editor(editor)
@@ -129,6 +155,7 @@ void ToastOverlay::follow()
     }
     if (toast) {
         m_current = new ToastView(*toast, reduce, this);
+        m_current->fitWidth(m_availableWidth);
         const MotionSpec motion = curveMotion(overshootCurve, 0.42, reduce);
         m_enter.stop();
         m_enter.setDuration(motion.durationMs);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "chrome/Glass.h"
+#include "chrome/WidthFitting.h"
 #include "editor/Toast.h"
 
 #include <QPointer>
@@ -29,6 +30,9 @@ public:
     // The mark widget: a label with the symbol for info, else the animated mark.
     QWidget* markWidget() const { return m_mark; }
     QLabel* textLabel() const { return m_text; }
+    // Lays the text out for a toast at most `width` wide (the surface's shadow room included): one
+    // line when it fits, else wrapped inside the capsule. 0 means only the toast's own limit.
+    void fitWidth(int width);
 
 private:
     Toast m_toast;
@@ -39,9 +43,10 @@ private:
 // The toast slot of the canvas's bottom overlay. It follows the Editor's toast: a new toast (a new id)
 // gets a new view that rises in, and a cleared one leaves; a newer toast replaces the shown one at once.
 // The Editor decides how long a toast stays.
-class ToastOverlay : public QWidget {
+class ToastOverlay : public QWidget, public WidthFitting {
     Q_OBJECT
 public:
+    void fitToWidth(int width) override;
     explicit ToastOverlay(Editor* editor, QWidget* parent = nullptr);
 
     void setReduceMotionProvider(std::function<bool()> provider) { m_reduceMotion = std::move(provider); }
@@ -75,6 +80,7 @@ private:
     QVariantAnimation m_exit;
     double m_enterValue = 1.0;
     double m_exitValue = 0.0;
+    int m_availableWidth = 0;
 };
 
 } // namespace vmk::chrome

@@ -243,6 +243,21 @@ void Editor::addSignature(const SignaturePlacement& signature)
     double y = centre.y() - h / 2;
     y = std::min(y, box.top() + box.height() - h - 8);
     y = std::max(y, box.top() + 8);
+    // Placed again where one already sits, the new one steps down and to the right so both show.
+    auto occupied = [&](double px, double py) {
+        for (const pdf::AnnotationPtr& other : page->annotations())
+            if (std::abs(other->bounds().x() - px) < 4 && std::abs(other->bounds().y() - py) < 4)
+                return true;
+        return false;
+    };
+    for (int step = 0; step < 24 && occupied(x, y); ++step) {
+        x += 18;
+        y -= 18;
+        if (x > box.right() - w - 8 || y < box.top() + 8) {
+            x = box.left() + 8 + 6 * (step + 1);
+            y = box.top() + box.height() - h - 8 - 6 * (step + 1);
+        }
+    }
     pdf::AnnotationPtr annotation = core::SignatureAnnotation::create(QRectF(x, y, w, h), signature.pdfData, rotation);
     if (!annotation)
         return;

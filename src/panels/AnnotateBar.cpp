@@ -8,6 +8,8 @@
 #include "platform/pdf/Annotation.h"
 
 #include <QHBoxLayout>
+#include <QVBoxLayout>
+#include <QWidgetAction>
 #include <QMenu>
 #include <QPainter>
 #include <QStyleOptionToolButton>
@@ -116,11 +118,60 @@ void ShapesMenuButton::paintEvent(QPaintEvent*)
     painter.drawPixmap(QPointF(frame.right() - 14, frame.center().y() - 4.5), chevron);
 }
 
-AnnotateBar::AnnotateBar(Editor* editor, QWidget* parent) : QWidget(parent), m_editor(editor)
+ColorMenuButton::ColorMenuButton(const QColor& current, std::function<void(const QColor&)> pick, QObject* context,
+                                 QWidget* parent)
+    : QToolButton(parent), m_current(current)
 {
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(6, 4, 6, 4);
-    row->setSpacing(2);
+    setFixedSize(30, 30);
+    setToolTip(tr("Colour"));
+    setAccessibleName(tr("Colour"));
+    setPopupMode(QToolButton::InstantPopup);
+    setFocusPolicy(Qt::NoFocus);
+    setAutoRaise(true);
+    setAttribute(Qt::WA_Hover);
+    auto* menu = new QMenu(this);
+    auto* holder = new QWidget(menu);
+    auto* layout = new QHBoxLayout(holder);
+    layout->setContentsMargins(8, 4, 8, 4);
+    m_row = new SwatchRow(current, [menu, pick = std::move(pick)](const QColor& c) {
+        menu->close();
+        if (pick)
+            pick(c);
+    }, context);
+    layout->addWidget(m_row);
+    auto* action = new QWidgetAction(menu);
+    action->setDefaultWidget(holder);
+    menu->addAction(action);
+    setMenu(menu);
+}
+
+void ColorMenuButton::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF frame(rect());
+    if (underMouse()) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(withAlpha(palette().color(QPalette::WindowText), 0.07));
+        painter.drawEllipse(frame);
+    }
+    const QRectF dot(frame.center() - QPointF(8, 8), QSizeF(16, 16));
+    painter.setPen(QPen(withAlpha(palette().color(QPalette::WindowText), 0.25), 1));
+    painter.setBrush(m_current);
+    painter.drawEllipse(dot);
+}
+
+AnnotateBar::AnnotateBar(Editor* editor, AnnotateFit fit, QWidget* parent) : QWidget(parent), m_editor(editor), m_fit(fit)
+{
+    auto* column = new QVBoxLayout(this);
+    if (fit == AnnotateFit::twoRows)
+        column->setContentsMargins(2, 4, 2, 4);
+    else
+        column->setContentsMargins(6, 4, 6, 4);
+    column->setSpacing(2);
+    auto* row = new QHBoxLayout;
+    row->setSpacing(fit == AnnotateFit::twoRows ? 0 : 2);
+    column->addLayout(row);
     if (!editor)
         return;
 
@@ -133,32 +184,64 @@ AnnotateBar::AnnotateBar(Editor* editor, QWidget* parent) : QWidget(parent), m_e
         m_toolButtons.append({tool, button});
         row->addWidget(button);
     };
+    auto divider = [&] {
+        if (fit != AnnotateFit::twoRows)
+            row->addWidget(new PaletteDivider);
+    };
     addTool(Tool::select);
-    row->addWidget(new PaletteDivider);
+    divider();
     addTool(Tool::highlight);
     addTool(Tool::underline);
     addTool(Tool::strikeOut);
-    row->addWidget(new PaletteDivider);
+    divider();
     addTool(Tool::pen);
     m_shapes = new ShapesMenuButton(editor);
     row->addWidget(m_shapes);
     addTool(Tool::note);
     addTool(Tool::text);
-    row->addWidget(new PaletteDivider);
+    divider();
     addTool(Tool::crop);
 
     const pdf::AnnotationPtr selected = editor->selectedAnnotation();
     const StyleGroupLayout style = styleGroupLayout(editor->tool(), bool(selected), selected ? selected->type() : QString());
-    if (!style.shown)
-        return;
-    row->addWidget(new PaletteDivider);
-    m_colorRow = new SwatchRow(paletteCurrentColor(selected, editor->currentToolColor()),
-                               [e = QPointer<Editor>(editor)](const QColor& c) {
-                                   if (e)
-                                       e->changeColor(c);
-                               },
-                               editor);
-    row->addWidget(m_colorRow);
+    const bool folded = fit != AnnotateFit::full;
+    const int colorWidth = folded ? 30 : 7 * 24;
+    // The room of the colours and sizes, kept empty in one row while they are not shown.
+    auto reserve = [](QBoxLayout* layout, int width) {
+        auto* slot = new QWidget;
+        slot->setFixedSize(width, 30);
+        slot->setAttribute(Qt::WA_TransparentForMouseEvents);
+        layout->addWidget(slot);
+    };
+    QHBoxLayout* styleRow = row;
+    if (fit == AnnotateFit::twoRows) {
+        if (!style.shown)
+            return;
+        styleRow = new QHBoxLayout;
+        styleRow->setSpacing(2);
+        styleRow->addStretch(1);
+        column->addLayout(styleRow);
+    } else {
+        row->addWidget(new PaletteDivider);
+        if (!style.shown) {
+            reserve(row, colorWidth + 2 + 30);
+            return;
+        }
+    }
+    auto pick = [e = QPointer<Editor>(editor)](const QColor& c) {
+        if (e)
+            e->changeColor(c);
+    };
+    const QColor current = paletteCurrentColor(selected, editor->currentToolColor());
+    if (folded) {
+        m_colorMenu = new ColorMenuButton(current, pick, editor);
+        m_colorRow = m_colorMenu->row();
+        styleRow->addWidget(m_colorMenu);
+    } else {
+        m_colorRow = new SwatchRow(current, pick, editor);
+        styleRow->addWidget(m_colorRow);
+    }
+    row = styleRow;
     if (style.strokeWidth) {
         m_strokeMenu = makeSizeMenu(QStringLiteral("lineweight"), tr("Line width"), paletteLineWidths(),
                                     shownStrokeWidth(selected, editor->strokeWidth()),
@@ -175,7 +258,11 @@ AnnotateBar::AnnotateBar(Editor* editor, QWidget* parent) : QWidget(parent), m_e
                                           e->changeFontSize(s);
                                   });
         row->addWidget(m_fontMenu);
+    } else if (fit != AnnotateFit::twoRows) {
+        reserve(row, 30);
     }
+    if (fit == AnnotateFit::twoRows)
+        styleRow->addStretch(1);
 }
 
 PaletteMenuButton* AnnotateBar::makeSizeMenu(const QString& symbol, const QString& help, const QList<double>& values,

@@ -49,12 +49,38 @@ private:
     QPointer<Editor> m_editor;
 };
 
+// The colour control of a condensed bar: a dot of the current colour whose menu holds the colour row.
+class ColorMenuButton : public QToolButton {
+    Q_OBJECT
+public:
+    ColorMenuButton(const QColor& current, std::function<void(const QColor&)> pick, QObject* context,
+                    QWidget* parent = nullptr);
+    QColor current() const { return m_current; }
+    SwatchRow* row() const { return m_row; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QColor m_current;
+    SwatchRow* m_row = nullptr;
+};
+
+// How the annotate bar fits its width: everything in one row; the colour row folded into a colour
+// menu; or, narrower still, the colours and sizes on a second row under the tools.
+enum class AnnotateFit { full, condensed, twoRows };
+
 // The annotate bar: the tools, the shapes control and, while a tool draws or an annotation is selected,
 // the colour row and the size menu that fits. It reads everything from the Editor each time it is built.
+// In one row the room of the colours and sizes is kept while they are not shown, so choosing a tool
+// never moves the buttons under the pointer.
 class AnnotateBar : public QWidget {
     Q_OBJECT
 public:
-    explicit AnnotateBar(Editor* editor, QWidget* parent = nullptr);
+    explicit AnnotateBar(Editor* editor, AnnotateFit fit = AnnotateFit::full, QWidget* parent = nullptr);
+
+    AnnotateFit fit() const { return m_fit; }
+    ColorMenuButton* colorMenu() const { return m_colorMenu; }
 
     PaletteButton* toolButton(Tool tool) const;
     ShapesMenuButton* shapesButton() const { return m_shapes; }
@@ -67,6 +93,8 @@ private:
                                     double current, std::function<void(double)> choose);
 
     QPointer<Editor> m_editor;
+    AnnotateFit m_fit;
+    ColorMenuButton* m_colorMenu = nullptr;
     QList<std::pair<Tool, PaletteButton*>> m_toolButtons;
     ShapesMenuButton* m_shapes = nullptr;
     SwatchRow* m_colorRow = nullptr;

@@ -198,10 +198,16 @@ void SignaturesSection::rebuild()
         h->setContentsMargins(0, 0, 0, 0);
         auto* picture = new QLabel(row);
         const qreal dpr = devicePixelRatioF();
-        QPixmap pixmap = QPixmap::fromImage(signature.image.scaledToHeight(int(28 * dpr), Qt::SmoothTransformation));
+        // Small enough that Place and the trash button always keep their room; on a paper-white tile so
+        // dark ink reads in a dark window too.
+        QPixmap pixmap = QPixmap::fromImage(signature.image.scaled(QSize(int(88 * dpr), int(26 * dpr)), Qt::KeepAspectRatio,
+                                                                   Qt::SmoothTransformation));
         pixmap.setDevicePixelRatio(dpr);
         picture->setPixmap(pixmap);
-        picture->setMaximumWidth(160);
+        picture->setObjectName(QStringLiteral("signaturePicture"));
+        picture->setAlignment(Qt::AlignCenter);
+        picture->setFixedSize(96, 32);
+        picture->setStyleSheet(QStringLiteral("QLabel#signaturePicture { background: white; border-radius: 6px; }"));
         h->addWidget(picture);
         h->addStretch(1);
         auto* place = new QPushButton(tr("Place"), row);
@@ -235,7 +241,7 @@ void SignaturesSection::rebuild()
     });
     m_list->addWidget(m_new);
     layout()->addWidget(m_list);
-    layout()->addWidget(footer(QString(), tr("Signatures are stored only on this computer, in the app’s private container.")));
+    layout()->addWidget(footer(QString(), tr("Signatures are stored only on this computer, in the application’s data folder.")));
 }
 
 } // namespace vmk::panels

@@ -65,13 +65,23 @@ QWidget* FormSection::addRow(const QString& label, QWidget* control)
     auto* row = new QWidget(m_card);
     row->setAccessibleName(label);
     row->setObjectName(QStringLiteral("row"));
-    auto* h = new QHBoxLayout(row);
-    h->setContentsMargins(0, 0, 0, 0);
     auto* text = new QLabel(label, row);
-    h->addWidget(text);
-    h->addStretch(1);
     control->setParent(row);
-    h->addWidget(control);
+    // The label sits beside its control when both fit the inspector at its narrowest, else above it.
+    constexpr int kSideBySide = 176;
+    if (text->sizeHint().width() + 6 + control->sizeHint().width() <= kSideBySide) {
+        auto* h = new QHBoxLayout(row);
+        h->setContentsMargins(0, 0, 0, 0);
+        h->addWidget(text);
+        h->addStretch(1);
+        h->addWidget(control);
+    } else {
+        auto* v = new QVBoxLayout(row);
+        v->setContentsMargins(0, 0, 0, 0);
+        v->setSpacing(4);
+        v->addWidget(text);
+        v->addWidget(control, 0, Qt::AlignLeft);
+    }
     m_cardLayout->addWidget(row);
     return row;
 }

@@ -13,7 +13,7 @@ ModeHeaderInfo modeHeader(EditorMode mode)
 {
     switch (mode) {
     case EditorMode::read:
-        return {QStringLiteral("Read"), QStringLiteral("book"), QStringLiteral("Just reading. Pinch to zoom, Ctrl+F to find.")};
+        return {QStringLiteral("Read"), QStringLiteral("book"), QStringLiteral("Just reading. Ctrl+scroll or pinch to zoom, Ctrl+F to find.")};
     case EditorMode::annotate:
         return {QStringLiteral("Annotate"), QStringLiteral("highlighter"), QStringLiteral("Pick a tool, then go to town.")};
     case EditorMode::edit:
@@ -77,7 +77,10 @@ SelectionRows selectionRows(const pdf::Annotation& annotation)
     const bool isMarkup = type == QLatin1String("Highlight") || type == QLatin1String("Underline")
         || type == QLatin1String("StrikeOut") || type == QLatin1String("Squiggly");
     SelectionRows rows;
-    rows.color = !isSignature && !core::isRedactionMark(annotation);
+    // A redaction mark has nothing to style: its look is fixed, and only its delete button shows.
+    if (core::isRedactionMark(annotation))
+        return rows;
+    rows.color = !isSignature;
     rows.lineWidth = type == QLatin1String("Ink") || type == QLatin1String("Line") || type == QLatin1String("Square")
         || type == QLatin1String("Circle");
     rows.fontSize = type == QLatin1String("FreeText");

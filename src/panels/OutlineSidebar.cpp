@@ -118,8 +118,20 @@ OutlineSidebar::OutlineSidebar(Editor* editor, QWidget* parent)
         if (const OutlineItemPtr item = m_items.value(row))
             activate(*item);
     });
-    if (editor)
+    // Return or Enter on a row goes there just as a click does.
+    connect(m_tree, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* row) {
+        if (const OutlineItemPtr item = m_items.value(row))
+            activate(*item);
+    });
+    if (editor) {
         connect(editor, &Editor::outlineChanged, this, &OutlineSidebar::reload);
+        // Unlocking shows the document afresh, which forgets the outline: a list already on screen
+        // loads it again once the unlock is done.
+        connect(editor, &Editor::isLockedChanged, this, [this](bool locked) {
+            if (!locked && isVisible())
+                loadIfNeeded();
+        }, Qt::QueuedConnection);
+    }
     reload();
 }
 

@@ -104,7 +104,7 @@ chrome::GlassSurface* ToolPalette::wrap(QWidget* content)
     return surface;
 }
 
-QWidget* ToolPalette::makeBar(PaletteBar bar)
+QWidget* ToolPalette::makeBar(PaletteBar bar, AnnotateFit fit)
 {
     Editor* e = m_editor;
     const QPointer<Editor> weak(e);
@@ -112,7 +112,7 @@ QWidget* ToolPalette::makeBar(PaletteBar bar)
     case PaletteBar::none:
         return nullptr;
     case PaletteBar::annotate:
-        return new AnnotateBar(e);
+        return new AnnotateBar(e, fit);
     case PaletteBar::edit:
         if (m_editBarFactory)
             return m_editBarFactory(e);
@@ -167,22 +167,44 @@ void ToolPalette::fadeIn(QWidget* capsule)
     animation->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
+void ToolPalette::fitToWidth(int width)
+{
+    if (width == m_availableWidth)
+        return;
+    m_availableWidth = width;
+    if (m_bar == PaletteBar::annotate)
+        refresh();
+}
+
 void ToolPalette::refresh()
 {
     const PaletteBar previous = m_bar;
     const bool hadCrop = bool(m_cropCapsule);
-    retire(m_capsule);
-    retire(m_cropCapsule);
-    m_capsule = nullptr;
-    m_cropCapsule = nullptr;
-    m_barWidget = nullptr;
-    m_cropWidget = nullptr;
     m_bar = m_editor ? paletteBarForMode(m_editor->mode()) : PaletteBar::none;
+    for (AnnotateFit fit : {AnnotateFit::full, AnnotateFit::condensed, AnnotateFit::twoRows}) {
+        retire(m_capsule);
+        retire(m_cropCapsule);
+        m_capsule = nullptr;
+        m_cropCapsule = nullptr;
+        m_barWidget = nullptr;
+        m_cropWidget = nullptr;
+        build(fit, previous, hadCrop);
+        if (m_bar != PaletteBar::annotate || m_availableWidth <= 0 || m_stack->sizeHint().width() <= m_availableWidth)
+            break;
+    }
+    m_group->updateGeometry();
+    updateGeometry();
+    adjustSize();
+    emit contentChanged();
+}
 
-    if (QWidget* content = makeBar(m_bar)) {
+void ToolPalette::build(AnnotateFit fit, PaletteBar previous, bool hadCrop)
+{
+    if (QWidget* content = makeBar(m_bar, fit)) {
         m_barWidget = content;
         m_capsule = wrap(content);
         m_stack->addWidget(m_capsule);
+        m_capsule->show(); // counted by the row at once, so the fit can be measured
         if (m_bar != previous)
             fadeIn(m_capsule);
     }
@@ -190,6 +212,7 @@ void ToolPalette::refresh()
         m_cropWidget = new CropBar(m_editor);
         m_cropCapsule = wrap(m_cropWidget);
         m_stack->addWidget(m_cropCapsule);
+        m_cropCapsule->show();
         if (!hadCrop)
             fadeIn(m_cropCapsule);
         if (m_capsule) {
@@ -199,10 +222,6 @@ void ToolPalette::refresh()
             setSideMargin(m_cropCapsule, true, 5);
         }
     }
-    m_group->updateGeometry();
-    updateGeometry();
-    adjustSize();
-    emit contentChanged();
 }
 
 QSize ToolPalette::sizeHint() const

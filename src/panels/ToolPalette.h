@@ -1,6 +1,8 @@
 #pragma once
 
 #include "chrome/Glass.h"
+#include "chrome/WidthFitting.h"
+#include "panels/AnnotateBar.h"
 #include "panels/PaletteRules.h"
 
 #include <QPointer>
@@ -25,7 +27,7 @@ class GlassGroup;
 // (none in Read mode) and, in Annotate mode while a crop waits, a second capsule with the crop bar. It
 // keeps no state: it is rebuilt from the Editor whenever a field it shows changes, and every control
 // calls an Editor operation.
-class ToolPalette : public QWidget {
+class ToolPalette : public QWidget, public chrome::WidthFitting {
     Q_OBJECT
 public:
     using EditorAction = std::function<void(Editor*)>;
@@ -52,6 +54,10 @@ public:
 
     // Rebuilds from the Editor now.
     void refresh();
+    // The annotate bar folds its colours, then moves them to a second row, as the width shrinks; 0 means
+    // no limit.
+    void fitToWidth(int width) override;
+    int availableWidth() const { return m_availableWidth; }
 
     QSize sizeHint() const override;
 
@@ -59,7 +65,8 @@ signals:
     void contentChanged();
 
 private:
-    QWidget* makeBar(PaletteBar bar);
+    QWidget* makeBar(PaletteBar bar, AnnotateFit fit);
+    void build(AnnotateFit fit, PaletteBar previous, bool hadCrop);
     chrome::GlassSurface* wrap(QWidget* content);
     void retire(QWidget* widget);
     void fadeIn(QWidget* capsule);
@@ -78,6 +85,7 @@ private:
     EditorAction m_confirmRedactions;
     EditorAction m_newSignature;
     std::function<bool()> m_reduceMotion;
+    int m_availableWidth = 0;
 };
 
 } // namespace vmk::panels

@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QPointer>
 #include <QPainterPath>
 #include <QVariantAnimation>
 
@@ -133,24 +134,49 @@ void CanvasEffects::finish(Effect* effect)
     std::unique_ptr<Effect> done = std::move(*it);
     m_effects.erase(it);
     done->clock->disconnect(this);
-    // The clock may be the one whose signal brought us here.
-    done->clock.release()->deleteLater();
-    if (done->kind != Kind::signatureFlourish)
+    // The clock may be the one whose signal brought us here; its time stays at its end.
+    if (done->kind != Kind::signatureFlourish) {
         m_host->setEffectHidden(done->annotation, false);
+        keepAfterimage(std::move(done));
+    } else {
+        done->clock.release()->deleteLater();
+    }
     m_host->effectsNeedDisplay();
+}
+
+void CanvasEffects::keepAfterimage(std::unique_ptr<Effect> effect)
+{
+    Effect* kept = effect.get();
+    m_afterimages.push_back(std::move(effect));
+    QPointer<CanvasEffects> self(this);
+    m_host->afterRendering([self, kept] {
+        if (!self)
+            return;
+        auto& list = self->m_afterimages;
+        const auto it = std::find_if(list.begin(), list.end(), [kept](const auto& e) { return e.get() == kept; });
+        if (it == list.end())
+            return;
+        (*it)->clock.release()->deleteLater();
+        list.erase(it);
+        self->m_host->effectsNeedDisplay();
+    });
 }
 
 void CanvasEffects::clear()
 {
-    if (m_effects.empty())
+    if (m_effects.empty() && m_afterimages.empty())
         return;
     std::vector<std::unique_ptr<Effect>> running = std::move(m_effects);
     m_effects.clear();
     for (auto& e : running) {
         e->clock->disconnect(this);
         e->clock->stop();
-        if (e->kind != Kind::signatureFlourish)
-            m_host->setEffectHidden(e->annotation, false);
+        if (e->kind == Kind::signatureFlourish)
+            continue;
+        // The finished mark stands in until its page is drawn with it.
+        e->clock->setCurrentTime(e->clock->duration());
+        m_host->setEffectHidden(e->annotation, false);
+        keepAfterimage(std::move(e));
     }
     m_host->effectsNeedDisplay();
 }
@@ -238,7 +264,12 @@ double CanvasEffects::badgeOpacity(int ms)
 
 void CanvasEffects::paint(QPainter& painter) const
 {
-    for (const auto& e : m_effects) {
+    std::vector<const Effect*> shown;
+    for (const auto& e : m_afterimages)
+        shown.push_back(e.get());
+    for (const auto& e : m_effects)
+        shown.push_back(e.get());
+    for (const Effect* e : shown) {
         const int ms = e->clock ? e->clock->currentTime() : 0;
         painter.save();
         painter.setRenderHint(QPainter::Antialiasing);

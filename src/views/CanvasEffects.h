@@ -29,6 +29,10 @@ public:
     // stands in for it, and nothing of this reaches the annotation's flags or the saved file.
     virtual void setEffectHidden(const pdf::AnnotationPtr& annotation, bool hidden) = 0;
     virtual void effectsNeedDisplay() = 0;
+    // Calls `done` once the pages on screen are drawn afresh (at once when they already are). A mark put
+    // back into the drawing shows only when its page is drawn again; until then its effect's last frame
+    // stays in its place, so the mark never blinks off.
+    virtual void afterRendering(std::function<void()> done) { done(); }
 };
 
 // The short animations the page canvas plays over new marks: a sweep drawing new highlight, underline
@@ -65,6 +69,8 @@ public:
     void clear();
 
     bool isRunning() const { return !m_effects.empty(); }
+    // Ended effects whose last frame still stands in for their mark until its page is drawn again.
+    int afterimageCount() const { return int(m_afterimages.size()); }
     int effectCount() const { return int(m_effects.size()); }
     bool isHidden(const pdf::AnnotationPtr& annotation) const;
     // Sets every running effect's clock to `ms` after its start (effects whose time is up end).
@@ -104,7 +110,10 @@ private:
 
     CanvasEffectsHost* m_host;
     std::function<bool()> m_reduceMotion;
+    void keepAfterimage(std::unique_ptr<Effect> effect);
+
     std::vector<std::unique_ptr<Effect>> m_effects;
+    std::vector<std::unique_ptr<Effect>> m_afterimages;
 };
 
 } // namespace vmk::views

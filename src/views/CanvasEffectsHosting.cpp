@@ -6,6 +6,8 @@
 #include "platform/pdf/Annotation.h"
 #include "platform/pdf/Document.h"
 
+#include <QTimer>
+
 namespace vmk::views {
 
 QRectF PDFCanvasView::effectViewRect(const pdf::AnnotationPtr& annotation, const pdf::PagePtr& page) const
@@ -23,6 +25,27 @@ void PDFCanvasView::setEffectHidden(const pdf::AnnotationPtr& annotation, bool h
     if (!hidden && m_textSession && m_textSession->annotation == annotation)
         return;
     setAnnotationExcluded(annotation, hidden);
+}
+
+void PDFCanvasView::afterRendering(std::function<void()> done)
+{
+    if (!done)
+        return;
+    if (!isVisible() || isFullyRendered()) {
+        done();
+        return;
+    }
+    m_renderWaiters.push_back(std::move(done));
+    // Whatever happens to the tiles, nothing stands in for long.
+    QTimer::singleShot(1500, this, [this] { runRenderWaiters(); });
+}
+
+void PDFCanvasView::runRenderWaiters()
+{
+    std::vector<std::function<void()>> waiters = std::move(m_renderWaiters);
+    m_renderWaiters.clear();
+    for (auto& done : waiters)
+        done();
 }
 
 } // namespace vmk::views

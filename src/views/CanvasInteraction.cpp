@@ -55,7 +55,8 @@ pdf::AnnotationPtr CanvasInteraction::hitTestAnnotation(QPointF pagePoint, const
         return nullptr;
     const EditorMode mode = m_editor->mode();
     const double tolerance = canvas::kHitTolerance / std::max(m_surface.viewScale(), 0.1);
-    const std::vector<pdf::AnnotationPtr> annotations = page->annotations();
+    // Only those near the point: a page may carry a hundred thousand annotations.
+    const std::vector<pdf::AnnotationPtr> annotations = m_surface.annotationsAround(page, pagePoint, tolerance);
     for (auto it = annotations.rbegin(); it != annotations.rend(); ++it) {
         const pdf::Annotation& a = **it;
         if (!a.shouldDisplay())

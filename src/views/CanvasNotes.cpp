@@ -29,11 +29,14 @@ void PDFCanvasView::showNotePopover(const pdf::AnnotationPtr& annotation, const 
     m_noteSession = NoteSession{annotation, page, popover->model(), isNew, popover};
     connect(popover, &NotePopover::closed, this, [this, popover] { noteDidClose(popover); });
 
-    // Beside the note's right edge.
+    // Beside the note's right edge, or its left when the window ends first; always inside the window.
     const pdf::DocumentPtr doc = PDFView::document();
     const int index = doc ? doc->indexOf(page) : -1;
-    QRectF rect = index >= 0 ? convertRectFromPage(annotation->bounds(), index) : QRectF();
-    popover->move(viewport()->mapToGlobal(QPointF(rect.right() + 6, rect.top()).toPoint()));
+    const QRectF rect = index >= 0 ? convertRectFromPage(annotation->bounds(), index) : QRectF();
+    const QRect note(viewport()->mapToGlobal(rect.topLeft().toPoint()), rect.size().toSize());
+    const QWidget* top = window();
+    const QRect bounds(top->mapToGlobal(QPoint(0, 0)), top->size());
+    popover->move(notePopoverOrigin(note, popover->sizeHint(), bounds));
     popover->show();
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "platform/pdf/Page.h"
 #include "platform/pdf/PdfTypes.h"
 #include "platform/pdf/Selection.h"
 
 #include <QPointF>
 
 #include <optional>
+#include <vector>
 
 namespace vmk::views {
 
@@ -24,6 +26,15 @@ public:
     virtual double viewScale() const = 0;
     // The topmost annotation under the point on the page there, as the base view sees it.
     virtual pdf::AnnotationPtr baseAnnotationAt(QPointF viewPoint) const = 0;
+    // Annotations of the page whose rectangles, grown by `tolerance` (page units), hold the point, bottom
+    // to top. Every annotation of the page will do for a surface without an index: callers test bounds.
+    virtual std::vector<pdf::AnnotationPtr> annotationsAround(const pdf::PagePtr& page, QPointF pagePoint,
+                                                              double tolerance) const
+    {
+        (void)pagePoint;
+        (void)tolerance;
+        return page ? page->annotations() : std::vector<pdf::AnnotationPtr>();
+    }
     // The index of the character under the point, -1 when none.
     virtual int characterIndexAt(QPointF viewPoint) const = 0;
 

@@ -7,6 +7,8 @@
 #include "platform/pdf/Page.h"
 #include "views/InlineTextView.h"
 
+#include <QPointer>
+
 #include <cmath>
 
 namespace vmk::views {
@@ -92,17 +94,29 @@ void PDFCanvasView::commitTextSession()
     m_textSession.reset();
 
     QString text;
-    if (InlineTextView* view = session.view) {
-        text = view->toPlainText();
-        view->disconnect(this);
-        view->hide();
-        view->deleteLater();
+    QPointer<InlineTextView> typed = session.view;
+    if (typed) {
+        text = typed->toPlainText();
+        typed->disconnect(this);
+        // The typed text stays in place, inert, until the page is drawn with the box in it.
+        typed->setReadOnly(true);
+        typed->setAttribute(Qt::WA_TransparentForMouseEvents);
+        if (typed->hasFocus())
+            setFocus(Qt::OtherFocusReason);
+        typed->setFocusPolicy(Qt::NoFocus);
     }
     setAnnotationExcluded(session.annotation, false);
     if (Editor* e = editor())
         e->commitFreeText(session.annotation, session.page, text, session.isNew);
     pageAnnotationsChangedLive(session.page);
     redrawOverlay();
+    if (typed)
+        afterRendering([typed] {
+            if (typed) {
+                typed->hide();
+                typed->deleteLater();
+            }
+        });
 }
 
 } // namespace vmk::views

@@ -3,10 +3,13 @@
 #include "platform/icons/SymbolIcons.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace vmk::views {
 
@@ -58,22 +61,66 @@ NoteEditorView::NoteEditorView(NoteModel* model, std::function<void()> done, QWi
     caption.setPointSizeF(caption.pointSizeF() * 0.85);
     hint->setFont(caption);
     hint->setForegroundRole(QPalette::PlaceholderText);
-    auto* doneButton = new QPushButton(QStringLiteral("Done"), this);
-    doneButton->setDefault(true);
-    connect(doneButton, &QPushButton::clicked, this, [done = std::move(done)] {
+    m_done = new QPushButton(QStringLiteral("Done"), this);
+    m_done->setDefault(true);
+    m_done->setAutoDefault(true);
+    connect(m_done, &QPushButton::clicked, this, [done = std::move(done)] {
         if (done)
             done();
     });
+    // Done is the default button: Return presses it from anywhere in the panel, and Ctrl+Return does
+    // from inside the text, where a plain Return starts a new line of the note.
+    m_editor->installEventFilter(this);
     footer->addWidget(hint);
     footer->addStretch();
-    footer->addWidget(doneButton);
+    footer->addWidget(m_done);
     stack->addLayout(footer);
+}
+
+namespace {
+bool isReturn(const QKeyEvent* key)
+{
+    return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+}
+} // namespace
+
+bool NoteEditorView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_editor && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (isReturn(key) && (key->modifiers() & Qt::ControlModifier)) {
+            m_done->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void NoteEditorView::keyPressEvent(QKeyEvent* event)
+{
+    if (isReturn(event)) {
+        m_done->click();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void NoteEditorView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     m_editor->setFocus(Qt::PopupFocusReason); // the caret is in the text at once
+}
+
+QPoint notePopoverOrigin(const QRect& note, const QSize& popover, const QRect& window)
+{
+    constexpr int gap = 6;
+    int x = note.right() + 1 + gap;
+    if (x + popover.width() > window.right() + 1 && note.left() - gap - popover.width() >= window.left())
+        x = note.left() - gap - popover.width();
+    x = std::clamp(x, window.left(), std::max(window.left(), window.right() + 1 - popover.width()));
+    const int y = std::clamp(note.top(), window.top(), std::max(window.top(), window.bottom() + 1 - popover.height()));
+    return {x, y};
 }
 
 NotePopover::NotePopover(const QString& text, QWidget* parent)

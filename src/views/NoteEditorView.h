@@ -2,12 +2,15 @@
 
 #include <QFrame>
 #include <QObject>
+#include <QPoint>
+#include <QRect>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
 
 class QPlainTextEdit;
+class QPushButton;
 
 namespace vmk::views {
 
@@ -34,14 +37,22 @@ class NoteEditorView : public QWidget {
 public:
     NoteEditorView(NoteModel* model, std::function<void()> done, QWidget* parent = nullptr);
     QPlainTextEdit* textEditor() const { return m_editor; }
+    QPushButton* doneButton() const { return m_done; }
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     NoteModel* m_model;
     QPlainTextEdit* m_editor;
+    QPushButton* m_done = nullptr;
 };
+
+// Where the note popover's top-left goes, all in global coordinates: 6 px right of the note, else 6 px
+// left of it when that side has room, moved up and sideways as needed to stay inside the window.
+QPoint notePopoverOrigin(const QRect& note, const QSize& popover, const QRect& window);
 
 // A transient popup beside a note holding its editor: a click elsewhere closes it, and so does Done.
 // Whichever way it closes, closed() is emitted once, and that is when the text is saved.

@@ -6,7 +6,11 @@
 #include "platform/services/ReduceMotion.h"
 #include "views/InlineTextView.h"
 #include "views/NoteAnnotation.h"
+#include "views/LinkOpening.h"
 #include "views/NoteEditorView.h"
+
+#include <QCursor>
+#include <QToolTip>
 
 #include <QMouseEvent>
 
@@ -38,6 +42,19 @@ PDFCanvasView::PDFCanvasView(QWidget* parent)
     });
     connect(this, &PDFView::scaleChanged, this, &PDFCanvasView::scaleDidChange);
     connect(this, &PDFView::scrolled, this, &PDFCanvasView::boundsDidChange);
+    connect(this, &PDFView::tilesRendered, this, [this] {
+        if (!m_renderWaiters.empty() && isFullyRendered())
+            runRenderWaiters();
+    });
+    connect(this, &PDFView::externalLinkActivated, this, [this](const QUrl& url) { openExternalLink(this, url); });
+    // Where a link goes shows beside the pointer before it is clicked.
+    connect(this, &PDFView::linkHovered, this, [this](const QString& target) {
+        if (target.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(QCursor::pos(), target, viewport());
+        m_hoveredLinkTarget = target;
+    });
     connect(this, &PDFView::formWidgetActivated, this, [this] {
         if (Editor* e = editor())
             e->noteFormFieldEdited();
@@ -60,7 +77,8 @@ bool PDFCanvasView::hasOverlayContent() const
         if (e->mode() == EditorMode::edit && (e->editHover() || e->editSelection() || m_editMode.isDraggingImage()))
             return true;
     }
-    return m_textSession.has_value() || m_blockSession.has_value() || m_effects.isRunning();
+    return m_textSession.has_value() || m_blockSession.has_value() || m_effects.isRunning()
+        || m_effects.afterimageCount() > 0;
 }
 
 // --- Events ------------------------------------------------------------------------------------------
@@ -158,6 +176,14 @@ void PDFCanvasView::keyPressEvent(QKeyEvent* event)
     PDFView::keyPressEvent(event);
 }
 
+bool PDFCanvasView::followsLinks() const
+{
+    const Editor* e = editor();
+    if (!e)
+        return true;
+    return m_interaction.activeTool() == Tool::select && e->mode() != EditorMode::redact && e->mode() != EditorMode::edit;
+}
+
 Qt::CursorShape PDFCanvasView::cursorShapeAt(QPointF viewPoint) const
 {
     if (inEditMode())
@@ -185,6 +211,12 @@ QPointF PDFCanvasView::fromPage(QPointF pagePoint, int pageIndex) const
 pdf::AnnotationPtr PDFCanvasView::baseAnnotationAt(QPointF viewPoint) const
 {
     return annotationAt(viewPoint);
+}
+
+std::vector<pdf::AnnotationPtr> PDFCanvasView::annotationsAround(const pdf::PagePtr& page, QPointF pagePoint,
+                                                                 double tolerance) const
+{
+    return annotationsNear(page, pagePoint, tolerance);
 }
 
 int PDFCanvasView::characterIndexAt(QPointF viewPoint) const

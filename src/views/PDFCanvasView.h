@@ -62,6 +62,8 @@ public:
     Tool activeTool() const { return m_interaction.activeTool(); }
     // Whether anything is drawn over the pages (scroll and zoom skip the redraw otherwise).
     bool hasOverlayContent() const;
+    // Where the link under the pointer goes, as shown on hover; empty off links.
+    QString hoveredLinkTarget() const { return m_hoveredLinkTarget; }
 
     // --- Text box and note ----------------------------------------------------------------------------------
     const std::optional<TextSession>& textSession() const { return m_textSession; }
@@ -138,6 +140,9 @@ public:
 protected:
     void paintOverlay(QPainter& painter, const QRect& exposed) override;
     Qt::CursorShape cursorShapeAt(QPointF viewPoint) const override;
+    // Links are followed with the select tool outside Redact and Edit mode; under a markup tool or in
+    // Redact mode linked text is text like any other.
+    bool followsLinks() const override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -152,6 +157,8 @@ private:
     QPointF fromPage(QPointF pagePoint, int pageIndex) const override;
     double viewScale() const override { return PDFView::scaleFactor(); }
     pdf::AnnotationPtr baseAnnotationAt(QPointF viewPoint) const override;
+    std::vector<pdf::AnnotationPtr> annotationsAround(const pdf::PagePtr& page, QPointF pagePoint,
+                                                      double tolerance) const override;
     int characterIndexAt(QPointF viewPoint) const override;
     void basePress() override;
     void baseDrag() override;
@@ -168,6 +175,8 @@ private:
     QRectF effectViewRect(const pdf::AnnotationPtr& annotation, const pdf::PagePtr& page) const override;
     void setEffectHidden(const pdf::AnnotationPtr& annotation, bool hidden) override;
     void effectsNeedDisplay() override { redrawOverlay(); }
+    void afterRendering(std::function<void()> done) override;
+    void runRenderWaiters();
 
     void scaleDidChange();
     void boundsDidChange();
@@ -188,6 +197,8 @@ private:
     std::optional<TextSession> m_textSession;
     std::optional<NoteSession> m_noteSession;
     QMouseEvent* m_event = nullptr; // the event being dispatched to the interaction
+    QString m_hoveredLinkTarget;    // where the link under the pointer goes; empty off links
+    std::vector<std::function<void()>> m_renderWaiters; // run once the pages on screen are drawn afresh
     bool m_eventIsDoubleClick = false;
 };
 

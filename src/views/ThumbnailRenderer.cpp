@@ -6,6 +6,7 @@
 
 #include <QPainter>
 #include <QRunnable>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
@@ -17,6 +18,9 @@ namespace vmk::views {
 // the end.
 struct ThumbnailRenderer::Job {
     enum State { queued, started, cancelled };
+    QString key;
+    std::weak_ptr<pdf::Page> page;
+    double itemWidth = 0;
     std::atomic<int> state{queued};
 
     bool begin()
@@ -104,38 +108,81 @@ void ThumbnailRenderer::schedule(const pdf::PagePtr& page, const QString& key, d
 {
     if (!page || m_pending.contains(key))
         return;
-    // The main thread only copies the page out; interpreting it (annotations included) happens on the
-    // queue under the budget, so a page that takes minutes never holds up the grid.
-    std::shared_ptr<pdf::PageCapture> capture = pdf::PageCapture::take(*page, true);
-    if (!capture)
-        return;
-    const QSizeF display = page->displaySize();
-    const double requested = requestedScale(itemWidth, display);
     auto job = std::make_shared<Job>();
+    job->key = key;
+    job->page = page;
+    job->itemWidth = itemWidth;
     m_pending.insert(key, job);
-    const std::weak_ptr<pdf::Page> weakPage = page;
+    m_waiting.push_back(job);
+    pump();
+}
+
+// Copies pages out of the document for the queue, a few ahead of the workers and for a few
+// milliseconds per turn of the event loop, so that a grid asking for every page at once never holds
+// the main thread; a render cancelled before its turn costs nothing at all.
+void ThumbnailRenderer::pump()
+{
+    if (!m_turn.isValid()) {
+        m_turn.start();
+        QTimer::singleShot(0, this, [this] {
+            m_turn.invalidate();
+            pump();
+        });
+    }
+    while (!m_waiting.empty() && m_inFlight < kMaxConcurrent + kCapturedAhead) {
+        if (m_turn.elapsed() >= kCaptureSliceMs)
+            return; // the next turn carries on
+        const std::shared_ptr<Job> job = m_waiting.front();
+        m_waiting.pop_front();
+        const pdf::PagePtr page = job->page.lock();
+        if (job->state != Job::queued || !page) {
+            if (m_pending.value(job->key) == job)
+                m_pending.remove(job->key);
+            continue;
+        }
+        start(job, page);
+    }
+}
+
+void ThumbnailRenderer::start(const std::shared_ptr<Job>& job, const pdf::PagePtr& page)
+{
+    // Only the copy is made here; interpreting the page (annotations included) happens on the queue
+    // under the budget, so a page that takes minutes never holds up the grid.
+    std::shared_ptr<pdf::PageCapture> capture = pdf::PageCapture::take(*page, true);
+    if (!capture) {
+        deliver(job->key, job, page, placeholder(pixelSize(page->displaySize(), requestedScale(job->itemWidth, page->displaySize())),
+                                                 pdf::RecordOutcome::failed));
+        return;
+    }
+    const QSizeF display = page->displaySize();
+    const double requested = requestedScale(job->itemWidth, display);
     const RenderFunction render = m_render;
     const pdf::RecordBudget budget = m_budget;
     ThumbnailRenderer* owner = this;
-    m_queue.start([owner, job, capture, display, key, weakPage, requested, render, budget] {
-        if (!job->begin())
-            return;
-        const QSize size = pixelSize(display, requested);
-        if (size.isEmpty())
-            return;
-        const double scale = std::min(kMaxPixelSide / std::max(display.width(), display.height()), requested);
-        const pdf::RecordResult recorded = capture->record(budget, &job->cancel);
+    ++m_inFlight;
+    m_queue.start([owner, job, capture, display, requested, render, budget] {
         QImage image;
-        if (recorded.snapshot)
-            image = render(*recorded.snapshot, scale, size);
-        const bool givenUp = recorded.snapshot ? image.isNull() : pdf::isPermanent(recorded.outcome);
-        if (image.isNull() && !givenUp)
-            return;
-        const pdf::RecordOutcome why = recorded.snapshot ? pdf::RecordOutcome::failed : recorded.outcome;
+        bool givenUp = false;
+        pdf::RecordOutcome why = pdf::RecordOutcome::failed;
+        const QSize size = pixelSize(display, requested);
+        if (job->begin() && !size.isEmpty()) {
+            const double scale = std::min(kMaxPixelSide / std::max(display.width(), display.height()), requested);
+            const pdf::RecordResult recorded = capture->record(budget, &job->cancel);
+            if (recorded.snapshot)
+                image = render(*recorded.snapshot, scale, size);
+            givenUp = recorded.snapshot ? image.isNull() : pdf::isPermanent(recorded.outcome);
+            if (!recorded.snapshot)
+                why = recorded.outcome;
+        }
         // The renderer waits for started renders before it goes, so it is alive here; the queued
         // call is dropped with it if it is destroyed before the main thread gets to it.
-        QMetaObject::invokeMethod(owner, [owner, key, job, weakPage, image, givenUp, why, size] {
-            owner->deliver(key, job, weakPage, givenUp ? placeholder(size, why) : image);
+        QMetaObject::invokeMethod(owner, [owner, job, image, givenUp, why, size] {
+            --owner->m_inFlight;
+            if (!image.isNull() || givenUp)
+                owner->deliver(job->key, job, job->page, givenUp ? placeholder(size, why) : image);
+            else if (owner->m_pending.value(job->key) == job)
+                owner->m_pending.remove(job->key);
+            owner->pump();
         }, Qt::QueuedConnection);
     });
 }

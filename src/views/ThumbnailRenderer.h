@@ -5,6 +5,7 @@
 #include "views/PageCell.h"
 
 #include <QCache>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QImage>
 #include <QObject>
@@ -13,6 +14,7 @@
 #include <QString>
 #include <QThreadPool>
 
+#include <deque>
 #include <functional>
 #include <memory>
 
@@ -32,6 +34,10 @@ class ThumbnailRenderer : public QObject {
 public:
     static constexpr int kMaxConcurrent = 3;
     static constexpr double kMaxPixelSide = 6000;
+    // Pages copied out for the queue beyond those it is rendering, and the main thread's share of a
+    // turn of the event loop spent copying.
+    static constexpr int kCapturedAhead = 3;
+    static constexpr int kCaptureSliceMs = 8;
 
     // Renders a snapshot at a scale into an opaque image of exactly pixelSize (runs on the queue).
     using RenderFunction = std::function<QImage(const pdf::PageSnapshot& snapshot, double scale, QSize pixelSize)>;
@@ -77,6 +83,8 @@ public:
 
 private:
     struct Job;
+    void pump();
+    void start(const std::shared_ptr<Job>& job, const pdf::PagePtr& page);
     void deliver(const QString& key, const std::shared_ptr<Job>& job, const std::weak_ptr<pdf::Page>& page, QImage image);
 
     QCache<QString, Thumbnail> m_cache;
@@ -85,6 +93,9 @@ private:
     RenderFunction m_render;
     DeliveryHandler m_deliver;
     pdf::RecordBudget m_budget;
+    std::deque<std::shared_ptr<Job>> m_waiting; // scheduled, not yet copied out, in order
+    int m_inFlight = 0;
+    QElapsedTimer m_turn; // how long copying has run in this turn of the event loop
 };
 
 } // namespace vmk::views

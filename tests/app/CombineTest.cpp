@@ -246,3 +246,27 @@ TEST(Combine, DelegateShowsOneWindowAndForgetsItWhenClosed)
     ASSERT_NE(delegate.combineWindow(), nullptr);
     EXPECT_TRUE(delegate.combineWindow()->findChild<CombineView*>()->model().items().isEmpty());
 }
+
+TEST(Combine, FilesWithoutPagesAreLeftOutAndAloneCannotBeCombined)
+{
+    QTemporaryDir dir;
+    const QString a = writePdf(dir, "a.pdf", 2, 100);
+    const QString empty = writePdf(dir, "empty.pdf", 0, 100);
+    RecordingMaker maker;
+    HeldMerge held;
+    CombineView view([] {}, &maker, held.merge());
+    view.model().appendPaths({empty});
+    ASSERT_EQ(view.model().items().size(), 1);
+    EXPECT_EQ(view.model().items()[0].pages, 0);
+    EXPECT_FALSE(view.combineButton()->isEnabled());
+    view.model().combine();
+    EXPECT_TRUE(held.paths.isEmpty());
+
+    view.model().appendPaths({a});
+    ASSERT_TRUE(view.combineButton()->isEnabled());
+    view.combineButton()->click();
+    EXPECT_EQ(held.paths, QStringList{a});
+    held.finish();
+    ASSERT_EQ(maker.made.size(), 1);
+    EXPECT_EQ(maker.made[0].first->pageCount(), 2);
+}

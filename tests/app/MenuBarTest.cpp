@@ -59,7 +59,7 @@ const Item kItems[] = {
     {"Find", "Find Next", "findNextResult:", 0, "Ctrl+G"},
     {"Find", "Find Previous", "findPreviousResult:", 0, "Ctrl+Shift+G"},
     {"Find", "Use Selection for Find", "useSelectionForFind:", 0, "Ctrl+E"},
-    {"View", "Show Sidebar", "toggleSidebar:", 0, "Ctrl+Meta+S"},
+    {"View", "Show Sidebar", "toggleSidebar:", 0, "Ctrl+Alt+S"},
     {"View", "Show Inspector", "toggleInspector:", 0, "Ctrl+Alt+I"},
     {"View", "Thumbnails", "showSidebarTab:", 0, "Ctrl+Alt+2"},
     {"View", "Table of Contents", "showSidebarTab:", 1, "Ctrl+Alt+3"},
@@ -77,8 +77,8 @@ const Item kItems[] = {
     {"View", "Rotate Right", "rotatePageRight:", 0, "Ctrl+R"},
     {"View", "Slideshow", "startSlideshow:", 0, "Ctrl+Shift+F"},
     {"View", "Enter Full Screen", "toggleFullScreen:", 0, "F11"},
-    {"Go", "Previous Page", "previousPDFPage:", 0, "Ctrl+Alt+Up"},
-    {"Go", "Next Page", "nextPDFPage:", 0, "Ctrl+Alt+Down"},
+    {"Go", "Previous Page", "previousPDFPage:", 0, "Ctrl+PgUp"},
+    {"Go", "Next Page", "nextPDFPage:", 0, "Ctrl+PgDown"},
     {"Go", "First Page", "firstPDFPage:", 0, "Home"},
     {"Go", "Last Page", "lastPDFPage:", 0, "End"},
     {"Go", "Back", "navigateBack:", 0, "Ctrl+["},
@@ -102,11 +102,11 @@ const Item kItems[] = {
     {"Annotate", "Note", "selectTool:", 9, ""},
     {"Annotate", "Text Box", "selectTool:", 10, ""},
     {"Annotate", "Crop", "selectTool:", 11, ""},
-    {"Tools", "Highlight Selection", "markupSelection:", 0, "Ctrl+Meta+H"},
-    {"Tools", "Underline Selection", "markupSelection:", 1, "Ctrl+Meta+U"},
-    {"Tools", "Strike Through Selection", "markupSelection:", 2, "Ctrl+Meta+K"},
+    {"Tools", "Highlight Selection", "markupSelection:", 0, "Ctrl+Alt+H"},
+    {"Tools", "Underline Selection", "markupSelection:", 1, "Ctrl+Alt+U"},
+    {"Tools", "Strike Through Selection", "markupSelection:", 2, "Ctrl+Alt+K"},
     {"Tools", "Crop", "startCrop:", 0, "Ctrl+K"},
-    {"Tools", "New Signature…", "newSignature:", 0, "Ctrl+Meta+Shift+S"},
+    {"Tools", "New Signature…", "newSignature:", 0, "Ctrl+Shift+N"},
     {"Tools", "Insert Blank Page", "insertBlankPage:", 0, "Ctrl+Alt+N"},
     {"Tools", "Insert Pages from File…", "insertPagesFromFile:", 0, "Ctrl+Shift+I"},
     {"Tools", "Make Searchable (OCR)", "makeSearchable:", 0, "Ctrl+Alt+R"},
@@ -296,4 +296,54 @@ TEST(MenuBar, OpenRecentListsNewestFirstWithClearMenu)
     items[1]->trigger();
     EXPECT_EQ(opened, QStringList{"/tmp/a/Report.pdf"});
     RecentMenuDelegate::shared().setSource({}, {});
+}
+
+TEST(MenuBar, WindowMenuListsTheOpenWindowsAndBringsOneForward)
+{
+    std::unique_ptr<QMenuBar> bar(buildMainMenu());
+    QMenu* windowMenu = nullptr;
+    for (QAction* top : bar->actions())
+        if (top->menu() && top->menu()->title() == "Window")
+            windowMenu = top->menu();
+    ASSERT_TRUE(windowMenu);
+    QWidget report, letter;
+    report.setWindowTitle("Report.pdf");
+    letter.setWindowTitle("Letter.pdf[*]");
+    letter.setWindowModified(true);
+    report.show();
+    letter.show();
+    auto listed = [&] {
+        QStringList titles;
+        for (QAction* a : windowMenu->actions())
+            if (a->property("openWindowItem").toBool() && !a->isSeparator())
+                titles << a->text();
+        return titles;
+    };
+    emit windowMenu->aboutToShow();
+    EXPECT_TRUE(listed().contains("Report.pdf"));
+    EXPECT_TRUE(listed().contains("Letter.pdf*"));
+    // Opening the menu again lists each window once; a closed one is gone.
+    letter.close();
+    emit windowMenu->aboutToShow();
+    EXPECT_EQ(listed().count("Report.pdf"), 1);
+    EXPECT_FALSE(listed().contains("Letter.pdf*"));
+    for (QAction* a : windowMenu->actions())
+        if (a->text() == "Report.pdf")
+            a->trigger();
+    EXPECT_FALSE(report.isMinimized());
+}
+
+TEST(MenuBar, NoShortcutUsesTheSuperKeyOrKeysTheDesktopTakes)
+{
+    // Ctrl+Alt+arrows switch workspaces, Ctrl+Alt+L/T/D/Delete lock, open a terminal, show the desktop or
+    // log out, and Ctrl+Shift+U starts Unicode input on common desktops.
+    const QList<QKeySequence> taken{QKeySequence("Ctrl+Alt+Up"), QKeySequence("Ctrl+Alt+Down"),
+                                    QKeySequence("Ctrl+Alt+Left"), QKeySequence("Ctrl+Alt+Right"),
+                                    QKeySequence("Ctrl+Alt+L"), QKeySequence("Ctrl+Alt+T"), QKeySequence("Ctrl+Alt+D"),
+                                    QKeySequence("Ctrl+Alt+Del"), QKeySequence("Ctrl+Shift+U")};
+    for (const auto& k : keyEquivalentTable())
+        for (const QKeySequence& key : k.keys) {
+            EXPECT_FALSE(key[0].keyboardModifiers() & Qt::MetaModifier) << k.action.toStdString();
+            EXPECT_FALSE(taken.contains(key)) << k.action.toStdString() << " " << key.toString().toStdString();
+        }
 }

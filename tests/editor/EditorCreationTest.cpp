@@ -233,6 +233,24 @@ TEST(EditorCreation, SignaturesArePlacedAtTheVisibleCentreWithinTheirSizes)
     EXPECT_NEAR(turned.center().y(), 396, 0.001);
 }
 
+TEST(EditorCreation, ASignaturePlacedAgainStepsAsideInsteadOfLandingOnTheLastOne)
+{
+    EditorFixture f;
+    Editor& e = *f.editor;
+    f.canvas->setVisibleCentre(QPointF(306, 396));
+    QList<QRectF> placed;
+    for (int i = 0; i < 3; ++i) {
+        e.addSignature(SignaturePlacement{QByteArray(), QImage(), 3.0});
+        f.endGroup();
+        placed << e.selectedAnnotation()->bounds();
+    }
+    EXPECT_NEAR(placed[1].left() - placed[0].left(), 18, 0.01);
+    EXPECT_NEAR(placed[1].top() - placed[0].top(), -18, 0.01); // lower on the page
+    EXPECT_NEAR(placed[2].left() - placed[1].left(), 18, 0.01);
+    for (const QRectF& r : placed)
+        EXPECT_TRUE(f.page(0)->cropBox().contains(r));
+}
+
 TEST(EditorRedaction, SelectionsBecomeMarksAndTheListIsCachedUntilAVersionMoves)
 {
     EditorFixture f(linesDocument(1, 2));

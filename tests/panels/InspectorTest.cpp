@@ -198,6 +198,7 @@ TEST(SelectionSection, RowsByKind)
     const auto mark = f.editor->redactionMarks().first().first;
     SelectionSection markSection(f.editor.get(), mark);
     EXPECT_EQ(markSection.colorRow(), nullptr);
+    EXPECT_EQ(markSection.lineWidthSlider(), nullptr); // a mark is a Square, but its width is not the user's
     EXPECT_EQ(markSection.deleteButton()->text(), QStringLiteral("Delete Redaction"));
     const auto stamp = place(f, QStringLiteral("Stamp"));
     stamp->setUserName(QString(core::kSignatureTag));

@@ -217,3 +217,45 @@ TEST(AnnotateBar, SelectionDecidesColourAndTicks)
     EXPECT_TRUE(colorsMatch(square->color(), Swatch::blue()));
     settle();
 }
+
+TEST(AnnotateBar, FoldsToFitItsWidthAndKeepsItsButtonsStillWhenAToolIsChosen)
+{
+    PanelFixture f;
+    ToolPalette palette(f.editor.get());
+    palette.show();
+    f.editor->setMode(EditorMode::annotate);
+    f.editor->setTool(Tool::select);
+    auto* bar = qobject_cast<AnnotateBar*>(palette.barWidget());
+    ASSERT_TRUE(bar);
+    EXPECT_EQ(bar->fit(), AnnotateFit::full);
+    const int full = palette.sizeHint().width();
+
+    // Choosing a drawing tool shows the colours in the room kept for them: nothing moves, nothing grows.
+    settle();
+    const QPoint crop = bar->toolButton(Tool::crop)->mapTo(&palette, QPoint());
+    f.editor->setTool(Tool::pen);
+    bar = qobject_cast<AnnotateBar*>(palette.barWidget());
+    ASSERT_TRUE(bar->colorRow());
+    palette.resize(palette.sizeHint());
+    settle();
+    EXPECT_EQ(palette.sizeHint().width(), full);
+    EXPECT_EQ(bar->toolButton(Tool::crop)->mapTo(&palette, QPoint()), crop);
+
+    // Narrower: the colours fold into a menu; narrower still they go under the tools.
+    palette.fitToWidth(full - 60);
+    bar = qobject_cast<AnnotateBar*>(palette.barWidget());
+    EXPECT_EQ(bar->fit(), AnnotateFit::condensed);
+    ASSERT_TRUE(bar->colorMenu());
+    EXPECT_LE(palette.sizeHint().width(), full - 60);
+    palette.fitToWidth(360);
+    bar = qobject_cast<AnnotateBar*>(palette.barWidget());
+    EXPECT_EQ(bar->fit(), AnnotateFit::twoRows);
+    EXPECT_LE(palette.sizeHint().width(), 360);
+    ASSERT_TRUE(bar->colorMenu());
+    EXPECT_GT(bar->colorMenu()->mapTo(bar, QPoint()).y(), bar->toolButton(Tool::pen)->mapTo(bar, QPoint()).y());
+    // A colour picked from the folded row reaches the tool.
+    bar->colorMenu()->row()->dots()[3]->click();
+    EXPECT_EQ(f.editor->currentToolColor(), bar->colorMenu()->row()->dots()[3]->color());
+    palette.fitToWidth(0);
+    EXPECT_EQ(qobject_cast<AnnotateBar*>(palette.barWidget())->fit(), AnnotateFit::full);
+}

@@ -242,3 +242,57 @@ TEST(CanvasEffects, GoingToAPageAnimatesNearbyAndJumpsFarAway)
     EXPECT_EQ(f.canvas->currentPage(), f.page(20));
     EXPECT_NEAR(f.canvas->pageRectInView(20).top(), 0, 12);
 }
+
+namespace {
+
+bool waitForTiles(CanvasFixture& f)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!f.canvas->isFullyRendered() && timer.elapsed() < 5000) {
+        f.canvas->grab();
+        QTest::qWait(5);
+    }
+    return f.canvas->isFullyRendered();
+}
+
+// How yellow the canvas shows at a view point: the red and green of the highlight without its blue.
+bool looksMarked(const QImage& frame, QPointF viewPoint, qreal dpr)
+{
+    const QColor c = frame.pixelColor((viewPoint * dpr).toPoint());
+    return c.red() > 200 && c.green() > 170 && c.blue() < 150;
+}
+
+} // namespace
+
+TEST(CanvasEffects, TheMarkIsOnScreenOnTheFrameAfterItsEffectEnds)
+{
+    CanvasFixture f;
+    playMotion(f, false);
+    ASSERT_TRUE(waitForTiles(f));
+    const QList<AnnotationItem> items = addMarks(f, QStringLiteral("Highlight"), 1);
+    f.canvas->playMarkupSweep(items, QStringLiteral("Highlight"), QColor(255, 220, 0));
+    // The page is drawn without the mark while the sweep stands in for it.
+    ASSERT_TRUE(waitForTiles(f));
+    const QPointF inside = f.canvas->convertRectFromPage(items[0].first->bounds(), 0).center();
+
+    f.canvas->effects().setElapsed(10000);
+    EXPECT_FALSE(f.canvas->effects().isRunning());
+    EXPECT_FALSE(f.canvas->isAnnotationExcluded(items[0].first));
+    const qreal dpr = f.canvas->devicePixelRatioF();
+    EXPECT_TRUE(looksMarked(f.canvas->grab().toImage(), inside, dpr));
+    // Once the page is drawn with the mark, its stand-in goes, and the mark is still there.
+    ASSERT_TRUE(waitForTiles(f));
+    QApplication::processEvents();
+    EXPECT_EQ(f.canvas->effects().afterimageCount(), 0);
+    EXPECT_TRUE(looksMarked(f.canvas->grab().toImage(), inside, dpr));
+
+    // Ended early by a press: the finished mark stands in the same way.
+    const QList<AnnotationItem> more = addMarks(f, QStringLiteral("Highlight"), 3).mid(2);
+    ASSERT_TRUE(waitForTiles(f));
+    f.canvas->playMarkupSweep(more, QStringLiteral("Highlight"), QColor(255, 220, 0));
+    ASSERT_TRUE(waitForTiles(f));
+    f.canvas->effects().clear();
+    const QPointF third = f.canvas->convertRectFromPage(more[0].first->bounds(), 0).center();
+    EXPECT_TRUE(looksMarked(f.canvas->grab().toImage(), third, dpr));
+}

@@ -4,6 +4,7 @@
 #include "views/NoteEditorView.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFocusEvent>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -174,4 +175,48 @@ TEST(Notes, OpeningASecondNoteKeepsTheFirstNotesText)
     f.canvas->closeNotePopover();
     EXPECT_EQ(first->contents(), "Totals checked");
     EXPECT_EQ(f.undo().undoActionName(), "Edit Text");
+}
+
+TEST(TextBoxes, TheTypedTextStaysOnScreenUntilThePageIsDrawnWithTheBox)
+{
+    CanvasFixture f;
+    auto rendered = [&] {
+        QElapsedTimer timer;
+        timer.start();
+        while (!f.canvas->isFullyRendered() && timer.elapsed() < 5000) {
+            f.canvas->grab();
+            QTest::qWait(5);
+        }
+        return f.canvas->isFullyRendered();
+    };
+    f.editor->setMode(EditorMode::annotate);
+    f.editor->setTool(Tool::text);
+    f.click({100, 400});
+    InlineTextView* view = openTextView(f);
+    ASSERT_NE(view, nullptr);
+    QTest::keyClicks(view, QStringLiteral("WWWWWWWW"));
+    ASSERT_TRUE(rendered());
+    const QRect box = view->geometry();
+    auto darkPixels = [&] {
+        const QImage frame = f.canvas->viewport()->grab(box).toImage();
+        int dark = 0;
+        for (int y = 0; y < frame.height(); ++y)
+            for (int x = 0; x < frame.width(); ++x)
+                dark += qGray(frame.pixel(x, y)) < 100;
+        return dark;
+    };
+    const int typed = darkPixels();
+    ASSERT_GT(typed, 20);
+
+    QTest::keyClick(view, Qt::Key_Escape);
+    EXPECT_FALSE(f.canvas->textSession());
+    // The very next frame still shows the words, whether from the text view or the redrawn page.
+    EXPECT_GT(darkPixels(), typed / 2);
+    ASSERT_TRUE(rendered());
+    QApplication::processEvents();
+    EXPECT_GT(darkPixels(), typed / 2);
+    // The text view has gone once the page shows the box.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    for (InlineTextView* left : f.canvas->findChildren<InlineTextView*>())
+        EXPECT_FALSE(left->isVisible());
 }

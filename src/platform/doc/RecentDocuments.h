@@ -13,7 +13,7 @@ class UserDefaults;
 class RecentDocuments : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kDefaultMaximum = 10;
+    static constexpr int kDefaultMaximum = 12; // as many as the welcome window lists
 
     explicit RecentDocuments(UserDefaults& defaults, QObject* parent = nullptr);
 

@@ -315,6 +315,31 @@ QString Annotation::linkURI() const
     return s ? QString::fromUtf8(s) : QString();
 }
 
+QString Annotation::linkLaunchFile() const
+{
+    fz_context* c = ctx();
+    pdf_obj* obj = m_state->dict();
+    const char* s = nullptr;
+    guarded(c, [&] {
+        pdf_obj* action = pdf_dict_get(c, obj, PDF_NAME(A));
+        pdf_obj* kind = pdf_dict_get(c, action, PDF_NAME(S));
+        if (!pdf_name_eq(c, kind, PDF_NAME(Launch)) && !pdf_name_eq(c, kind, PDF_NAME(GoToR)))
+            return;
+        pdf_obj* file = pdf_dict_get(c, action, PDF_NAME(F));
+        if (pdf_is_dict(c, file)) {
+            pdf_obj* unicode = pdf_dict_get(c, file, PDF_NAME(UF));
+            file = pdf_is_string(c, unicode) ? unicode : pdf_dict_get(c, file, PDF_NAME(F));
+        }
+        if (!pdf_is_string(c, file)) {
+            // A launch action for Unix may keep its file in a /Unix dictionary or string instead.
+            pdf_obj* unixSpec = pdf_dict_gets(c, action, "Unix");
+            file = pdf_is_dict(c, unixSpec) ? pdf_dict_get(c, unixSpec, PDF_NAME(F)) : unixSpec;
+        }
+        s = pdf_is_string(c, file) ? pdf_to_str_buf(c, file) : nullptr;
+    });
+    return s ? QString::fromUtf8(s) : QString();
+}
+
 void Annotation::setAppearanceProvider(AppearanceProvider provider)
 {
     m_state->provider = std::move(provider);

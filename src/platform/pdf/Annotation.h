@@ -109,6 +109,8 @@ public:
     // Link: where it goes (read only).
     std::optional<Destination> linkDestination() const;
     QString linkURI() const;
+    // The file a Launch or GoToR action names (its /F, as written), or empty.
+    QString linkLaunchFile() const;
     bool isWidget() const { return type() == QLatin1String("Widget"); }
 
     // This annotation's own appearance, consulted before the registry. Set properties first: every

@@ -169,6 +169,11 @@ void putBox(fz_context* c, pdf_obj* dict, pdf_obj* key, const QRectF& r)
 
 using namespace detail;
 
+RecordCancel::RecordCancel() : m_link(std::make_unique<CookieLink>()) {}
+RecordCancel::~RecordCancel() = default;
+void RecordCancel::cancel() { m_link->cancel(); }
+bool RecordCancel::isCancelled() const { return m_link->isCancelled(); }
+
 PageCapture::PageCapture(std::unique_ptr<CaptureState> state) : m_state(std::move(state)) {}
 
 PageCapture::~PageCapture() = default;
@@ -261,7 +266,7 @@ RecordResult PageCapture::record(const RecordBudget& budget, const RecordCancel*
     snapshot->source = shared_from_this();
     SnapshotState* s = snapshot.get();
 
-    WatchedCookie watched(budget.milliseconds, cancel ? &cancel->flag() : nullptr);
+    WatchedCookie watched(budget.milliseconds, cancel ? &cancel->link() : nullptr);
     fz_cookie* cookie = watched.cookie();
     pdf_document* doc = m_state->doc;
     fz_display_list* list = nullptr;

@@ -4,7 +4,6 @@
 
 #include <QString>
 
-#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <vector>
@@ -41,15 +40,21 @@ struct RecordResult {
     std::shared_ptr<PageSnapshot> snapshot; // set when recorded
 };
 
+namespace detail { class CookieLink; }
+
 // Stops a recording or a render from another thread; the engine notices within a few operators.
 class RecordCancel {
 public:
-    void cancel() { m_cancelled.store(true); }
-    bool isCancelled() const { return m_cancelled.load(); }
-    const std::atomic_bool& flag() const { return m_cancelled; }
+    RecordCancel();
+    ~RecordCancel();
+    RecordCancel(const RecordCancel&) = delete;
+    RecordCancel& operator=(const RecordCancel&) = delete;
+    void cancel();
+    bool isCancelled() const;
+    detail::CookieLink& link() const { return *m_link; }
 
 private:
-    std::atomic_bool m_cancelled{false};
+    std::unique_ptr<detail::CookieLink> m_link;
 };
 
 // A page lifted out of its document with everything it draws (contents, resources, annotations), so

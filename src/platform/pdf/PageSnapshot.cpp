@@ -69,7 +69,7 @@ bool PageSnapshot::renderInto(QImage& target, double scale, const QRect& tile, c
     const int stride = int(target.bytesPerLine());
     fz_display_list* list = m_state->list;
     const fz_matrix ctm = fz_scale(float(scale), float(scale));
-    WatchedCookie watched(0, cancel ? &cancel->flag() : nullptr);
+    WatchedCookie watched(0, cancel ? &cancel->link() : nullptr);
     fz_cookie* cookie = watched.cookie();
     fz_pixmap* pixmap = nullptr;
     fz_device* device = nullptr;

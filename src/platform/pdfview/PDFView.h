@@ -159,6 +159,10 @@ public:
     std::size_t cachedTileBytes() const;
     // Whether every tile of the visible pages at the current scale is rendered.
     bool isFullyRendered() const;
+    // Annotations of a shown page whose rectangles, grown by `tolerance` (page units), hold the point,
+    // bottom to top; read from an index kept per look of the page. The page's own list when not shown.
+    std::vector<std::shared_ptr<pdf::Annotation>> annotationsNear(const std::shared_ptr<pdf::Page>& page,
+                                                                  QPointF pagePoint, double tolerance) const;
     // What interpreting one page may spend (on a worker) before the page is shown as a placeholder.
     void setPageDrawingBudget(int milliseconds, std::size_t bytes);
     // Whether the page shows a placeholder because it cannot be drawn: too slow, too large or unreadable.
@@ -172,8 +176,10 @@ signals:
     void scrolled();
     void selectionChanged();
     void historyChanged();
-    // A link to outside the document was clicked.
+    // A link to outside the document was clicked: a URI, or a file a launch action names.
     void externalLinkActivated(const QUrl& url);
+    // The pointer came onto a link (its target: "Page 3", an address or a file) or left it (empty).
+    void linkHovered(const QString& target);
     // A press on a form field was handed to the document (the document counts as changed).
     void formWidgetActivated(int pageIndex);
     // Tiles arrived and were painted: for tests and the benchmark.
@@ -185,6 +191,9 @@ protected:
     // The cursor for the pointer at a view point when no subclass decides otherwise
     // (I-beam over text, pointing hand over links, arrow elsewhere).
     virtual Qt::CursorShape cursorShapeAt(QPointF viewPoint) const;
+    // Whether a press on a link follows it (and the pointer shows a hand over it); when not, links
+    // are plain page content and a press there selects text like anywhere else.
+    virtual bool followsLinks() const { return true; }
 
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

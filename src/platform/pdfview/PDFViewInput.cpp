@@ -112,6 +112,8 @@ void PDFView::Private::selectLineAt(int page, QPointF pagePoint)
 
 pdf::AnnotationPtr PDFView::Private::linkAt(QPointF viewPoint) const
 {
+    if (!q->followsLinks())
+        return nullptr;
     const int page = layout.pageAt(viewPoint, false);
     if (page < 0 || !pages[size_t(page)])
         return nullptr;
@@ -126,12 +128,37 @@ void PDFView::Private::activateLink(const pdf::AnnotationPtr& link)
         return;
     }
     const QString uri = link->linkURI();
-    if (uri.isEmpty())
+    if (uri.isEmpty()) {
+        if (const QString file = link->linkLaunchFile(); !file.isEmpty())
+            emit q->externalLinkActivated(QUrl::fromLocalFile(file));
         return;
+    }
     // Only well-formed absolute addresses leave the application; anything else is ignored.
     const QUrl url(uri, QUrl::StrictMode);
     if (url.isValid() && !url.scheme().isEmpty())
         emit q->externalLinkActivated(url);
+}
+
+QString PDFView::Private::linkTarget(const pdf::AnnotationPtr& link) const
+{
+    if (!link)
+        return {};
+    if (const std::optional<pdf::Destination> destination = link->linkDestination(); destination && destination->page) {
+        const int index = q->indexOfPage(destination->page);
+        return index >= 0 ? QStringLiteral("Page %1").arg(index + 1) : QString();
+    }
+    if (const QString uri = link->linkURI(); !uri.isEmpty())
+        return uri;
+    return link->linkLaunchFile();
+}
+
+void PDFView::Private::updateHoverLink(QPointF viewPoint)
+{
+    pdf::AnnotationPtr link = linkAt(viewPoint);
+    if (link == hoverLink)
+        return;
+    hoverLink = std::move(link);
+    emit q->linkHovered(linkTarget(hoverLink));
 }
 
 // --- Mouse ------------------------------------------------------------------------------------------
@@ -215,6 +242,7 @@ void PDFView::mouseMoveEvent(QMouseEvent* event)
         return;
     }
     viewport()->setCursor(cursorShapeAt(point));
+    d->updateHoverLink(point);
     event->accept();
 }
 

@@ -329,6 +329,18 @@ std::shared_ptr<pdf::Annotation> PDFView::annotationAt(QPointF viewPoint) const
     return d->hits.annotationAt(index, d->generations[size_t(index)], d->pages[size_t(index)], point);
 }
 
+std::vector<std::shared_ptr<pdf::Annotation>> PDFView::annotationsNear(const std::shared_ptr<pdf::Page>& page,
+                                                                       QPointF pagePoint, double tolerance) const
+{
+    if (!page)
+        return {};
+    const auto it = std::find(d->pages.begin(), d->pages.end(), page);
+    if (it == d->pages.end())
+        return page->annotations();
+    const int index = int(it - d->pages.begin());
+    return d->hits.at(index, d->generations[size_t(index)], page, pagePoint, tolerance);
+}
+
 int PDFView::characterIndexAt(QPointF viewPoint) const
 {
     const int index = pageIndexAt(viewPoint, false);

@@ -58,6 +58,7 @@ struct PDFView::Private {
     int pressPage = -1;
     QPointF pressPagePoint;
     pdf::AnnotationPtr pressLink;
+    pdf::AnnotationPtr hoverLink;
     int clickCount = 0;
     QPointF lastDragPoint;
     QTimer autoscrollTimer;
@@ -97,6 +98,8 @@ struct PDFView::Private {
     void updateDragSelection(QPointF viewPoint);
     pdf::AnnotationPtr linkAt(QPointF viewPoint) const;
     void activateLink(const pdf::AnnotationPtr& link);
+    void updateHoverLink(QPointF viewPoint);
+    QString linkTarget(const pdf::AnnotationPtr& link) const;
     void selectWordAt(int page, QPointF pagePoint);
     void selectLineAt(int page, QPointF pagePoint);
 

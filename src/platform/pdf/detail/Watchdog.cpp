@@ -7,8 +7,7 @@
 
 namespace vmk::pdf::detail {
 
-// One thread for the whole process, asleep while nothing is watched. Polling every few milliseconds
-// keeps it simple: cancel flags are plain atomics that nobody signals.
+// One thread for the whole process, asleep until the nearest deadline.
 struct WatchdogThread {
     std::mutex mutex;
     std::condition_variable wake;
@@ -46,31 +45,72 @@ struct WatchdogThread {
         for (;;) {
             wake.wait(lock, [this] { return !watched.empty(); });
             const auto now = WatchedCookie::Clock::now();
+            auto next = now + std::chrono::seconds(3600);
             for (WatchedCookie* w : watched) {
-                if (w->m_cancelled && w->m_cancelled->load()) {
-                    w->m_cookie.abort = 1;
-                } else if (w->m_hasDeadline && now >= w->m_deadline) {
+                if (!w->m_hasDeadline)
+                    continue;
+                if (now >= w->m_deadline) {
                     w->m_timedOut = true;
                     w->m_cookie.abort = 1;
+                } else {
+                    next = std::min(next, w->m_deadline);
                 }
             }
-            wake.wait_for(lock, std::chrono::milliseconds(5));
+            // Asleep until the nearest deadline or until the set of cookies changes.
+            wake.wait_until(lock, next);
         }
     }
 };
 
-WatchedCookie::WatchedCookie(int milliseconds, const std::atomic_bool* cancelled)
+WatchedCookie::WatchedCookie(int milliseconds, CookieLink* cancel)
     : m_deadline(Clock::now() + std::chrono::milliseconds(std::max(0, milliseconds))),
-      m_hasDeadline(milliseconds > 0), m_cancelled(cancelled)
+      m_hasDeadline(milliseconds > 0), m_cancel(cancel)
 {
-    if (m_hasDeadline || m_cancelled)
+    if (m_cancel)
+        m_cancel->attach(&m_cookie.abort);
+    if (m_hasDeadline)
         WatchdogThread::instance().add(this);
 }
 
 WatchedCookie::~WatchedCookie()
 {
-    if (m_hasDeadline || m_cancelled)
+    if (m_hasDeadline)
         WatchdogThread::instance().remove(this);
+    if (m_cancel)
+        m_cancel->detach();
+}
+
+bool WatchedCookie::cancelled() const
+{
+    return m_cancel && m_cancel->isCancelled();
+}
+
+void CookieLink::attach(int* abort)
+{
+    std::lock_guard lock(m_mutex);
+    m_abort = abort;
+    if (m_cancelled)
+        *m_abort = 1;
+}
+
+void CookieLink::detach()
+{
+    std::lock_guard lock(m_mutex);
+    m_abort = nullptr;
+}
+
+void CookieLink::cancel()
+{
+    std::lock_guard lock(m_mutex);
+    m_cancelled = true;
+    if (m_abort)
+        *m_abort = 1;
+}
+
+bool CookieLink::isCancelled() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_cancelled;
 }
 
 } // namespace vmk::pdf::detail
