@@ -8,6 +8,7 @@ target_link_libraries(vmk_mupdf INTERFACE ${MUPDF_LIB} ${MUPDF_THIRD_LIB} PkgCon
 
 pkg_check_modules(TESSERACT REQUIRED IMPORTED_TARGET tesseract lept)
 pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig freetype2)
+pkg_check_modules(HB_SUBSET REQUIRED IMPORTED_TARGET harfbuzz-subset)
 
 # Verified third-party files that scripts/setup.sh left in .cache/third_party go into the build tree:
 # PDFium into the application's private library folder, the icon set into its data folder.

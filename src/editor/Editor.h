@@ -25,6 +25,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace vmk::core {
 class VMKDocument;
@@ -353,7 +354,18 @@ public:
     // Asks for an image file on the window; the chosen one goes into the selected picture's frame.
     void chooseReplacementImage();
     void replaceImage(const QString& path, const core::EditableImage& image, int pageIndex);
-    void reloadAfterEdit(const QString& actionName);
+    // Saves the session and swaps the result in, unless the page drawn afresh differs from the page shown
+    // outside the regions (page space) the edit meant to change: then nothing changes, the user is told,
+    // and the session starts again from the document. True when the edit was applied.
+    bool reloadAfterEdit(const QString& actionName, int pageIndex, const QList<QRectF>& regions);
+    void discardEditSessionChanges();
+    // Before a commit: when the document changed around the session, reopens the session over it and finds
+    // the page (by identity, wherever it moved) and the block or picture again. False, with a message, when
+    // either is gone; the page index is updated to the page's current place.
+    bool followDocumentChanges(int& pageIndex);
+    std::optional<core::EditableTextBlock> refoundBlock(const core::EditableTextBlock& block, int pageIndex) const;
+    std::optional<core::EditableImage> refoundImage(const core::EditableImage& image, int pageIndex) const;
+    void rememberEditSessionPages();
     void swapDocument(const pdf::DocumentPtr& document, const QString& actionName, bool keepsSession);
 
 signals:
@@ -460,6 +472,12 @@ private:
     std::optional<EditTarget> m_editHover;
     std::optional<EditTarget> m_editSelection;
     EditSessionOpener m_editSessionOpener;
+    // The pages of the document the session was opened over (or last saved into), by identity; and whether
+    // the document has changed around the session since (a menu command, an undo of another step).
+    std::vector<pdf::PagePtr> m_editSessionPages;
+    bool m_editSessionStale = false;
+    bool m_savingEdit = false;
+    QMetaObject::Connection m_editChangeWatch;
     void showEditError(const core::PDFiumError& error);
 };
 

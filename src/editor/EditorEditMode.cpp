@@ -4,8 +4,12 @@
 
 #include "core/VMKDocument.h"
 #include "core/pdfium/PDFEditSession.h"
+#include "platform/doc/UndoManager.h"
 #include "platform/pdf/Document.h"
+#include "platform/pdf/Page.h"
 #include "platform/services/Logger.h"
+
+#include <cmath>
 
 namespace vmk {
 
@@ -13,9 +17,10 @@ namespace {
 
 const QString kWarningSymbol = QStringLiteral("exclamationmark.triangle.fill");
 
-core::PDFiumResult<std::shared_ptr<core::PDFEditSession>> openRealSession(const QByteArray& bytes)
+core::PDFiumResult<std::shared_ptr<core::PDFEditSession>> openRealSession(const QByteArray& bytes,
+                                                                          const QString& password)
 {
-    auto opened = core::PDFEditSession::open(bytes);
+    auto opened = core::PDFEditSession::open(bytes, password);
     if (!opened)
         return opened.error();
     return std::shared_ptr<core::PDFEditSession>(std::move(opened.value()));
@@ -66,10 +71,20 @@ void Editor::enterEditMode()
     core::PDFiumResult<std::shared_ptr<core::PDFEditSession>> opened = core::PDFiumError::saveFailed();
     if (pdf) {
         if (const auto data = pdf->dataRepresentation())
-            opened = m_editSessionOpener ? m_editSessionOpener(data.value()) : openRealSession(data.value());
+            opened = m_editSessionOpener ? m_editSessionOpener(data.value()) : openRealSession(data.value(), m_unlockedPassword.value_or(QString()));
     }
     if (opened) {
         m_editSession = opened.value();
+        rememberEditSessionPages();
+        // Any change the session did not make (a menu command, an undo or redo of another step) leaves the
+        // session's copy behind: the next commit reopens it over the document first.
+        if (!m_editChangeWatch) {
+            if (platform::UndoManager* manager = undoManager())
+                m_editChangeWatch = connect(manager, &platform::UndoManager::changeRecorded, this, [this] {
+                    if (m_editSession && !m_savingEdit)
+                        m_editSessionStale = true;
+                });
+        }
         return;
     }
     signpost.end();
@@ -84,9 +99,90 @@ void Editor::enterEditMode()
 
 void Editor::leaveEditMode()
 {
+    disconnect(m_editChangeWatch);
+    m_editChangeWatch = {};
+    m_editSessionPages.clear();
+    m_editSessionStale = false;
     m_editSession.reset();
     setEditHover(std::nullopt);
     setEditSelection(std::nullopt);
+}
+
+void Editor::rememberEditSessionPages()
+{
+    m_editSessionPages.clear();
+    m_editSessionStale = false;
+    const pdf::DocumentPtr pdf = m_document ? m_document->pdf() : nullptr;
+    if (!pdf)
+        return;
+    for (int i = 0; i < pdf->pageCount(); ++i)
+        m_editSessionPages.push_back(pdf->page(i));
+}
+
+bool Editor::followDocumentChanges(int& pageIndex)
+{
+    if (!m_editSession)
+        return false;
+    if (!m_editSessionStale)
+        return true;
+    const pdf::DocumentPtr pdf = m_document ? m_document->pdf() : nullptr;
+    const pdf::PagePtr page =
+        pageIndex >= 0 && size_t(pageIndex) < m_editSessionPages.size() ? m_editSessionPages[size_t(pageIndex)] : nullptr;
+    int now = -1;
+    for (int i = 0; pdf && page && i < pdf->pageCount(); ++i)
+        if (pdf->page(i) == page) {
+            now = i;
+            break;
+        }
+    // Reopen whatever happens: the session must not write its old copy of the document over the change.
+    m_editSession.reset();
+    setEditHover(std::nullopt);
+    setEditSelection(std::nullopt);
+    enterEditMode();
+    if (now < 0) {
+        showToast(QStringLiteral("That page is no longer in the document, so the change wasn\u2019t made."),
+                  kWarningSymbol, Toast::Style::info);
+        return false;
+    }
+    pageIndex = now;
+    return m_editSession != nullptr;
+}
+
+std::optional<core::EditableTextBlock> Editor::refoundBlock(const core::EditableTextBlock& block, int pageIndex) const
+{
+    if (!m_editSession)
+        return std::nullopt;
+    const auto model = m_editSession->model(pageIndex);
+    if (!model)
+        return std::nullopt;
+    for (const core::EditableTextBlock& candidate : model->blocks)
+        if (candidate.id == block.id && candidate.bounds == block.bounds)
+            return candidate;
+    // A session opened afresh numbers its blocks anew: the same text in the same place is the same block.
+    for (const core::EditableTextBlock& candidate : model->blocks)
+        if (candidate.text == block.text && std::abs(candidate.bounds.left() - block.bounds.left()) < 0.5
+            && std::abs(candidate.bounds.top() - block.bounds.top()) < 0.5
+            && std::abs(candidate.bounds.width() - block.bounds.width()) < 0.5)
+            return candidate;
+    return std::nullopt;
+}
+
+std::optional<core::EditableImage> Editor::refoundImage(const core::EditableImage& image, int pageIndex) const
+{
+    if (!m_editSession)
+        return std::nullopt;
+    const auto model = m_editSession->model(pageIndex);
+    if (!model)
+        return std::nullopt;
+    for (const core::EditableImage& candidate : model->images)
+        if (candidate.id == image.id && candidate.bounds == image.bounds)
+            return candidate;
+    for (const core::EditableImage& candidate : model->images)
+        if (candidate.pixelSize == image.pixelSize && std::abs(candidate.bounds.left() - image.bounds.left()) < 0.5
+            && std::abs(candidate.bounds.top() - image.bounds.top()) < 0.5
+            && std::abs(candidate.bounds.width() - image.bounds.width()) < 0.5)
+            return candidate;
+    return std::nullopt;
 }
 
 std::optional<EditTarget> Editor::editTargetAt(int pageIndex, QPointF point) const

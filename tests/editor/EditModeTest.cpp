@@ -300,7 +300,7 @@ TEST(EditMode, WritesAreInertOutsideEditMode)
     f.editor->commitTextEdit(heading.block, 0, QStringLiteral("Changed"));
     f.editor->setEditSelection(heading);
     f.editor->deleteEditTarget();
-    f.editor->reloadAfterEdit(QStringLiteral("Edit Text"));
+    f.editor->reloadAfterEdit(QStringLiteral("Edit Text"), 0, {});
     EXPECT_EQ(f.pdf(), before);
     EXPECT_FALSE(f.undo().canUndo());
 }

@@ -71,8 +71,46 @@ QString fallbackFamily(const QString& name, int32_t flags)
     return QStringLiteral("Helvetica");
 }
 
+bool hasTrueTypeOutlines(const Font& font)
+{
+    return font.isValid() && font.tableTags().contains(glyf);
+}
+
+Font embeddableStandIn(const Font& found, const QString& pdfFontName, qreal size, bool bold, bool italic,
+                       int32_t flags, const FontLookup& lookup)
+{
+    if (hasTrueTypeOutlines(found))
+        return found;
+    // A face with CFF or Type 1 outlines cannot be embedded as the TrueType program the engine writes:
+    // take a TrueType face of the same kind (serif, sans or fixed pitch), weight and slant instead.
+    const QString kind = fallbackFamily(
+        platformName(pdfFontName) + QLatin1Char(' ') + (found.isValid() ? found.familyName() : QString()),
+        flags | (found.isValid() && found.isFixedPitch() ? 1 : 0));
+    QStringList families;
+    if (kind == QLatin1String("Menlo"))
+        families = {QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono")};
+    else if (kind == QLatin1String("Times New Roman"))
+        families = {QStringLiteral("Liberation Serif"), QStringLiteral("DejaVu Serif")};
+    else
+        families = {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")};
+    for (const QString& family : families) {
+        const Font f = lookup.family(family, bold, italic, size);
+        if (hasTrueTypeOutlines(f))
+            return f;
+    }
+    return {};
+}
+
 Font matchSystemFont(const QString& pdfFontName, qreal size, bool bold, bool italic, int32_t flags,
                      const FontLookup& lookup)
+{
+    const Font found = matchAnySystemFont(pdfFontName, size, bold, italic, flags, lookup);
+    const Font standIn = embeddableStandIn(found, pdfFontName, size, bold, italic, flags, lookup);
+    return standIn.isValid() ? standIn : found;
+}
+
+Font matchAnySystemFont(const QString& pdfFontName, qreal size, bool bold, bool italic, int32_t flags,
+                        const FontLookup& lookup)
 {
     const QString name = platformName(pdfFontName);
     if (!name.isEmpty()) {
@@ -100,7 +138,8 @@ Font matchSystemFont(const QString& pdfFontName, qreal size, bool bold, bool ita
     // The fallback families are rarely installed here; fontconfig's stand-ins keep the serif, sans or
     // fixed-pitch look (a metric-compatible face where one is configured) before the plain system font.
     if (lookup.substitute) {
-        const QString generic = fallback == QLatin1String("Menlo") ? QStringLiteral("monospace") : fallback;
+        // "Courier New" leads fontconfig to a metric-compatible fixed-pitch face where one is installed.
+        const QString generic = fallback == QLatin1String("Menlo") ? QStringLiteral("Courier New") : fallback;
         if (Font f = lookup.substitute(generic, bold, italic, size); f.isValid())
             return f;
     }

@@ -34,9 +34,20 @@ QString spacedFamily(const QString& family);
 // "Menlo" (fixed pitch), "Times New Roman" (serif) or "Helvetica", from the flags and words in the name.
 QString fallbackFamily(const QString& name, int32_t flags);
 
-// The installed font for a PDF font; never missing (the system font is the last resort).
+// The installed font for a PDF font that can be embedded (TrueType outlines), of the same kind, weight and
+// slant as the best match; the best match itself only when no TrueType face of its kind is installed.
 platform::Font matchSystemFont(const QString& pdfFontName, qreal size, bool bold, bool italic, int32_t flags,
                                const FontLookup& lookup = FontLookup::installed());
+// The best match by name, family and kind, whatever its outlines; never missing (the system font is the
+// last resort).
+platform::Font matchAnySystemFont(const QString& pdfFontName, qreal size, bool bold, bool italic, int32_t flags,
+                                  const FontLookup& lookup = FontLookup::installed());
+// Whether the face has glyf outlines.
+bool hasTrueTypeOutlines(const platform::Font& font);
+// The found face when it has TrueType outlines, else a Liberation or DejaVu face of its kind, weight and
+// slant; missing when none is installed.
+platform::Font embeddableStandIn(const platform::Font& found, const QString& pdfFontName, qreal size, bool bold,
+                                 bool italic, int32_t flags, const FontLookup& lookup = FontLookup::installed());
 
 // An sfnt file from tables (tag, data); none without glyf or CFF outlines. Tables are written in tag order.
 std::optional<QByteArray> makeFontFile(QList<std::pair<quint32, QByteArray>> tables);

@@ -2,6 +2,7 @@
 
 #include "core/pdfium/EditTextRules.h"
 #include "core/pdfium/TextGrouping.h"
+#include "platform/pdf/ContentSplit.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -45,19 +46,27 @@ PDFEditSession::PDFEditSession(const PDFiumAPI* api, QByteArray bytes, FPDF_DOCU
 {
 }
 
-PDFiumResult<std::unique_ptr<PDFEditSession>> PDFEditSession::open(const QByteArray& data)
+PDFiumResult<std::unique_ptr<PDFEditSession>> PDFEditSession::open(const QByteArray& data, const QString& password)
 {
-    return open(loadEngine(), data);
+    return open(loadEngine(), data, password);
 }
 
 PDFiumResult<std::unique_ptr<PDFEditSession>> PDFEditSession::open(const PDFiumResult<const PDFiumAPI*>& engine,
-                                                                   const QByteArray& data)
+                                                                   const QByteArray& data, const QString& password,
+                                                                   Content content)
 {
     if (!engine)
         return engine.error();
     const PDFiumAPI* api = engine.value();
-    QByteArray bytes(data.constData(), data.size()); // our own copy, never shared with the caller's
-    FPDF_DOCUMENT document = api->FPDF_LoadMemDocument64(bytes.constData(), size_t(bytes.size()), nullptr);
+    // Our own copy, never shared with the caller's, with each page's content cut into one stream per text
+    // object, picture or run of graphics: the engine rewrites only the streams whose objects an edit
+    // touched and keeps every other stream as it was, which is what keeps the rest of the page intact.
+    QByteArray bytes = content == Content::split ? pdf::splitPageContents(data, password) : data;
+    if (bytes.constData() == data.constData())
+        bytes = QByteArray(data.constData(), data.size());
+    const QByteArray secret = password.toUtf8();
+    FPDF_DOCUMENT document = api->FPDF_LoadMemDocument64(bytes.constData(), size_t(bytes.size()),
+                                                         password.isEmpty() ? nullptr : secret.constData());
     if (!document)
         return PDFiumError::loadFailed(api->FPDF_GetLastError());
     return std::unique_ptr<PDFEditSession>(new PDFEditSession(api, std::move(bytes), document));
@@ -241,7 +250,8 @@ void PDFEditSession::reapplyColors(FPDF_PAGE page) const
 
 void PDFEditSession::finishEdit(int pageIndex, FPDF_PAGE page)
 {
-    reapplyColors(page);
+    // No colours are written back here: setting any object's colour makes the engine rewrite the stream
+    // holding it, and the page's other streams must stay as they are.
     m_api->FPDFPage_GenerateContent(page);
     m_models.remove(pageIndex);
     // PDFium names the fonts of new text by base font name for as long as a page stays loaded, so that a

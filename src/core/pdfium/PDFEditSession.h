@@ -27,10 +27,15 @@ public:
     using FontInfo = EditFontInfo;
 
     // Loads the engine (once per process) and opens a session on a copy of the data.
-    static PDFiumResult<std::unique_ptr<PDFEditSession>> open(const QByteArray& data);
-    // Opens with an engine already loaded, or hands on the failure to load one.
+    // A protected document opens with the password that unlocked it; its saves stay protected alike.
+    static PDFiumResult<std::unique_ptr<PDFEditSession>> open(const QByteArray& data, const QString& password = {});
+    // Opens with an engine already loaded, or hands on the failure to load one. The pages' content is cut
+    // into one stream per text object, picture or run of graphics first, unless kept whole (which only
+    // shows what the engine would do to pages without that).
+    enum class Content { split, keptWhole };
     static PDFiumResult<std::unique_ptr<PDFEditSession>> open(const PDFiumResult<const PDFiumAPI*>& engine,
-                                                              const QByteArray& data);
+                                                              const QByteArray& data, const QString& password = {},
+                                                              Content content = Content::split);
     ~PDFEditSession();
     PDFEditSession(const PDFEditSession&) = delete;
     PDFEditSession& operator=(const PDFEditSession&) = delete;
@@ -65,7 +70,7 @@ public:
     PDFiumResult<QByteArray> save();
 
     // The PDFium font embedded for a system font (built and loaded once per session) and its PostScript name.
-    PDFiumResult<std::pair<FPDF_FONT, QString>> loadedFont(const platform::Font& font);
+    PDFiumResult<std::pair<FPDF_FONT, QString>> loadedFont(const platform::Font& font, const QString& text = {});
     // The scan's reading of one text object and one font.
     QString text(FPDF_PAGEOBJECT object, FPDF_TEXTPAGE textPage) const;
     FontInfo fontInfo(FPDF_FONT font) const;
@@ -84,6 +89,14 @@ private:
     QList<FPDF_PAGEOBJECT> makeTextObjects(const QList<LaidOutLine>& lines, FPDF_FONT font, qreal size,
                                            const QColor& color);
     bool insertAndVerify(const QList<FPDF_PAGEOBJECT>& objects, const QList<LaidOutLine>& expected, FPDF_PAGE page);
+    // The width of the text set in the font at size 100 (not placed on any page); -1 when it cannot be set.
+    qreal advanceOf(FPDF_FONT font, const QString& text);
+    bool drawsUsableSpace(FPDF_FONT font, const QString& sample);
+    // The new text objects, made and checked but not yet on the page: the block's own font when it draws the
+    // text faithfully (spaces included), else the stand-in.
+    PDFiumResult<QList<FPDF_PAGEOBJECT>> objectsForText(const EditableTextBlock& block, const QList<LaidOutLine>& lines,
+                                                        const platform::Font& layoutFont, const QString& text,
+                                                        int pageIndex, FPDF_PAGE pg, TextEditResult& result);
 
     const PDFiumAPI* m_api;
     QByteArray m_bytes; // PDFium reads the document from these bytes for the session's whole life

@@ -29,8 +29,10 @@ MaybePDFiumError PDFEditSession::replaceImage(const EditableImage& image, const 
     FPDF_PAGE pg = loaded.value();
     if (picture.isNull())
         return PDFiumError::saveFailed();
-    // Premultiplied ARGB32 is blue, green, red, alpha in memory on this little-endian machine: PDFium's BGRA.
-    QImage pixels = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // ARGB32 is blue, green, red, alpha in memory on this little-endian machine: PDFium's BGRA. PDFium keeps
+    // the colour channels as the image and the alpha as its soft mask, so the colours must not be
+    // premultiplied: premultiplied pixels would come out darker wherever the picture is translucent.
+    QImage pixels = picture.convertToFormat(QImage::Format_ARGB32);
     if (pixels.isNull() || pixels.bytesPerLine() != 4 * pixels.width())
         pixels = pixels.copy(); // a tightly packed copy
     if (pixels.isNull() || pixels.bytesPerLine() != 4 * pixels.width())

@@ -5,27 +5,33 @@
 #include "core/pdfium/EditTextRules.h"
 #include "core/pdfium/FontMatching.h"
 #include "core/pdfium/TextLayout.h"
+#include "platform/fonts/FontSubset.h"
 
 #include <algorithm>
 #include <limits>
 
 namespace vmk::core {
 
-PDFiumResult<std::pair<FPDF_FONT, QString>> PDFEditSession::loadedFont(const platform::Font& font)
+PDFiumResult<std::pair<FPDF_FONT, QString>> PDFEditSession::loadedFont(const platform::Font& font, const QString& text)
 {
-    const QString key = font.postScriptName();
+    const QString name = font.postScriptName();
+    // One subset per face and set of characters: a few words embed a few kilobytes, not the whole face.
+    std::set<char32_t> scalars = editrules::unicodeScalarSet(text);
+    const QString key = name + QLatin1Char('|') + QString::fromStdU32String(std::u32string(scalars.begin(), scalars.end()));
     if (const auto it = m_loadedFonts.constFind(key); it != m_loadedFonts.constEnd())
-        return std::pair{*it, key};
-    const std::optional<QByteArray> file = fontmatching::makeFontFile(font, fontmatching::taggedName(key));
-    if (!file || quint64(file->size()) > std::numeric_limits<uint32_t>::max())
+        return std::pair{*it, name};
+    const std::optional<QByteArray> file = fontmatching::makeFontFile(font, fontmatching::taggedName(name));
+    // Only TrueType outlines are embedded, as the TrueType program the font dictionary says they are.
+    const std::optional<QByteArray> subset = file ? platform::subsetTrueType(*file, text) : std::nullopt;
+    if (!subset || quint64(subset->size()) > std::numeric_limits<uint32_t>::max())
         return PDFiumError::fontFailed();
     // Type TrueType with CID encoding, so that any Unicode text can be set with it.
-    FPDF_FONT loaded = m_api->FPDFText_LoadFont(m_document, reinterpret_cast<const uint8_t*>(file->constData()),
-                                                uint32_t(file->size()), kPDFiumFontTrueType, 1);
+    FPDF_FONT loaded = m_api->FPDFText_LoadFont(m_document, reinterpret_cast<const uint8_t*>(subset->constData()),
+                                                uint32_t(subset->size()), kPDFiumFontTrueType, 1);
     if (!loaded)
         return PDFiumError::fontFailed();
     m_loadedFonts.insert(key, loaded);
-    return std::pair{loaded, key};
+    return std::pair{loaded, name};
 }
 
 std::set<char32_t> PDFEditSession::scalarsDrawn(FPDF_FONT font, int pageIndex)
@@ -104,6 +110,79 @@ bool PDFEditSession::insertAndVerify(const QList<FPDF_PAGEOBJECT>& objects, cons
     return matches;
 }
 
+qreal PDFEditSession::advanceOf(FPDF_FONT font, const QString& text)
+{
+    FPDF_PAGEOBJECT object = m_api->FPDFPageObj_CreateTextObj(m_document, font, 100.0f);
+    if (!object)
+        return -1;
+    const std::u16string units = text.toStdU16String();
+    qreal width = -1;
+    float left = 0, bottom = 0, right = 0, top = 0;
+    if (m_api->FPDFText_SetText(object, reinterpret_cast<const FPDF_WCHAR*>(units.c_str()))
+        && m_api->FPDFPageObj_GetBounds(object, &left, &bottom, &right, &top))
+        width = right - left;
+    m_api->FPDFPageObj_Destroy(object);
+    return width;
+}
+
+bool PDFEditSession::drawsUsableSpace(FPDF_FONT font, const QString& sample)
+{
+    // Subsets made for typesetting often lack a space: their words are set apart by position alone. Typed
+    // into such a font, a space draws nothing and the words run together, although reading the text back
+    // still finds the space. Measure instead: a usable space moves the next letter along.
+    const QString letter = sample.isEmpty() ? QStringLiteral("x") : sample;
+    const qreal joined = advanceOf(font, letter + letter);
+    const qreal spaced = advanceOf(font, letter + QLatin1Char(' ') + letter);
+    return joined > 0 && spaced - joined > 10.0; // at size 100: a tenth of an em or more
+}
+
+PDFiumResult<QList<FPDF_PAGEOBJECT>> PDFEditSession::objectsForText(const EditableTextBlock& block,
+                                                                    const QList<LaidOutLine>& lines,
+                                                                    const platform::Font& layoutFont,
+                                                                    const QString& text, int pageIndex, FPDF_PAGE pg,
+                                                                    TextEditResult& result)
+{
+    const std::set<char32_t> wanted = editrules::unicodeScalarSet(editrules::removingWhitespace(text));
+    bool mayReuse = false;
+    if (block.font) {
+        if (!block.isEmbeddedFont) {
+            mayReuse = editrules::fitsWindows1252(text);
+        } else {
+            const std::set<char32_t> drawable = scalarsDrawn(block.font, pageIndex);
+            mayReuse = std::includes(drawable.begin(), drawable.end(), wanted.begin(), wanted.end());
+        }
+    }
+    const bool hasSpaces = std::any_of(lines.begin(), lines.end(), [](const LaidOutLine& line) {
+        return std::any_of(line.text.begin(), line.text.end(), [](QChar c) { return c.isSpace(); });
+    });
+    if (mayReuse && hasSpaces) {
+        const QString sample = wanted.empty() ? QString() : QString::fromStdU32String(std::u32string(1, *wanted.begin()));
+        mayReuse = drawsUsableSpace(block.font, sample);
+    }
+    if (mayReuse) {
+        QList<FPDF_PAGEOBJECT> objects = makeTextObjects(lines, block.font, block.fontSize, block.color);
+        if (!objects.isEmpty() && insertAndVerify(objects, lines, pg)) {
+            result.reusedOriginalFont = true;
+            return objects;
+        }
+        for (FPDF_PAGEOBJECT object : objects)
+            m_api->FPDFPageObj_Destroy(object);
+    }
+    const auto substitute = loadedFont(layoutFont, text);
+    if (!substitute)
+        return substitute.error();
+    QList<FPDF_PAGEOBJECT> objects = makeTextObjects(lines, substitute.value().first, block.fontSize, block.color);
+    if (objects.isEmpty())
+        return PDFiumError::fontFailed();
+    if (!insertAndVerify(objects, lines, pg)) {
+        for (FPDF_PAGEOBJECT object : objects)
+            m_api->FPDFPageObj_Destroy(object);
+        return PDFiumError::fontFailed();
+    }
+    result.embeddedFontName = substitute.value().second;
+    return objects;
+}
+
 PDFiumResult<TextEditResult> PDFEditSession::replaceText(const EditableTextBlock& block, const QString& newText,
                                                          int pageIndex)
 {
@@ -120,18 +199,12 @@ PDFiumResult<TextEditResult> PDFEditSession::replaceText(const EditableTextBlock
     for (const EditableTextBlock& b : current.value().blocks)
         if (b.id != block.id)
             others.append(b);
-    const std::set<char32_t> drawable = scalarsDrawn(block.font, pageIndex);
-
-    for (FPDF_PAGEOBJECT object : block.objects)
-        if (m_api->FPDFPage_RemoveObject(pg, object))
-            m_api->FPDFPageObj_Destroy(object);
-    // The scan still lists the objects just destroyed: forget it at once, whatever happens next.
-    m_models.remove(pageIndex);
 
     QString text = newText;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     if (editrules::trimmedWhitespaceAndNewlines(text).isEmpty()) {
-        finishEdit(pageIndex, pg);
+        if (const auto error = deleteBlock(block, pageIndex))
+            return *error;
         return TextEditResult{};
     }
 
@@ -142,39 +215,16 @@ PDFiumResult<TextEditResult> PDFEditSession::replaceText(const EditableTextBlock
     const textlayout::Layout layout =
         textlayout::layOutText(text, layoutFont, block, qreal(m_api->FPDF_GetPageWidthF(pg)) - 18);
 
-    bool mayReuse = false;
-    if (block.font) {
-        if (!block.isEmbeddedFont) {
-            mayReuse = editrules::fitsWindows1252(text);
-        } else {
-            const std::set<char32_t> wanted = editrules::unicodeScalarSet(editrules::removingWhitespace(text));
-            mayReuse = std::includes(drawable.begin(), drawable.end(), wanted.begin(), wanted.end());
-        }
-    }
-
+    // Everything that can fail happens before the old text leaves the page: a retype is all or nothing.
     TextEditResult result;
-    QList<FPDF_PAGEOBJECT> objects;
-    if (mayReuse) {
-        objects = makeTextObjects(layout.lines, block.font, block.fontSize, block.color);
-        if (!objects.isEmpty() && insertAndVerify(objects, layout.lines, pg)) {
-            result.reusedOriginalFont = true;
-        } else {
-            for (FPDF_PAGEOBJECT object : objects)
-                m_api->FPDFPageObj_Destroy(object);
-            objects.clear();
-        }
-    }
-    if (!result.reusedOriginalFont) {
-        const auto substitute = loadedFont(layoutFont);
-        if (!substitute)
-            return substitute.error();
-        objects = makeTextObjects(layout.lines, substitute.value().first, block.fontSize, block.color);
-        if (objects.isEmpty())
-            return PDFiumError::fontFailed();
-        result.embeddedFontName = substitute.value().second;
-    }
+    const auto made = objectsForText(block, layout.lines, layoutFont, text, pageIndex, pg, result);
+    if (!made)
+        return made.error();
 
-    for (FPDF_PAGEOBJECT object : objects)
+    for (FPDF_PAGEOBJECT object : block.objects)
+        if (m_api->FPDFPage_RemoveObject(pg, object))
+            m_api->FPDFPageObj_Destroy(object);
+    for (FPDF_PAGEOBJECT object : made.value())
         m_api->FPDFPage_InsertObject(pg, object);
     result.lineCount = int(layout.lines.size());
     result.newBounds = layout.bounds;

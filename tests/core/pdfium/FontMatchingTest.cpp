@@ -72,7 +72,7 @@ TEST(FontMatchingTest, LookUpsRunInOrderUntilOneAnswers)
     const Font f = matchSystemFont(QStringLiteral("CourierNewPSMT"), 10, false, false, 0, courier.lookup());
     EXPECT_EQ(courier.attempts,
               (QStringList{"name:CourierNewPSMT", "family:CourierNew", "family:Courier New", "family:Menlo",
-                           "name:Menlo", "substitute:monospace", "system"}));
+                           "name:Menlo", "substitute:Courier New", "system"}));
     EXPECT_EQ(f.postScriptName(), courier.systemAnswer.postScriptName());
 
     RecordingLookup arial;

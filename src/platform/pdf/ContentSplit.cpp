@@ -1,0 +1,265 @@
+#include "platform/pdf/ContentSplit.h"
+
+#include "platform/pdf/detail/Fz.h"
+
+#include <vector>
+
+namespace vmk::pdf {
+
+namespace {
+
+// More pieces than this and the page is left whole: the streams would cost more than they save.
+constexpr qsizetype kMaxPieces = 400;
+
+bool isWhite(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0'; }
+bool isDelimiter(char c)
+{
+    return c == '(' || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}' || c == '/'
+        || c == '%';
+}
+
+enum class Piece { graphics, text, picture };
+
+} // namespace
+
+QList<qsizetype> contentCutPoints(const QByteArray& content)
+{
+    const char* s = content.constData();
+    const qsizetype n = content.size();
+    qsizetype i = 0;
+    int depth = 0;
+    bool inText = false;
+    int arrays = 0, dicts = 0;
+    // Pieces as [start, end) with their kind; a new piece starts where the previous ended.
+    std::vector<std::pair<qsizetype, Piece>> starts{{0, Piece::graphics}};
+    Piece groupKind = Piece::graphics; // what the current depth-0 group has drawn
+    auto cut = [&](qsizetype at, Piece kind) {
+        // A piece of nothing but white space joins the next one.
+        bool blank = true;
+        for (qsizetype k = starts.back().first; k < at && blank; ++k)
+            blank = isWhite(s[k]);
+        if (blank) {
+            starts.back().second = kind;
+            return;
+        }
+        starts.push_back({at, kind});
+    };
+    while (i < n) {
+        const char c = s[i];
+        if (isWhite(c)) {
+            ++i;
+        } else if (c == '%') {
+            while (i < n && s[i] != '\n' && s[i] != '\r')
+                ++i;
+        } else if (c == '(') {
+            int nest = 0;
+            for (; i < n; ++i) {
+                if (s[i] == '\\') {
+                    ++i;
+                } else if (s[i] == '(') {
+                    ++nest;
+                } else if (s[i] == ')' && --nest == 0) {
+                    ++i;
+                    break;
+                }
+            }
+            if (nest != 0)
+                return {};
+        } else if (c == '<' && i + 1 < n && s[i + 1] == '<') {
+            ++dicts;
+            i += 2;
+        } else if (c == '>' && i + 1 < n && s[i + 1] == '>') {
+            --dicts;
+            i += 2;
+        } else if (c == '<') {
+            const qsizetype close = content.indexOf('>', i);
+            if (close < 0)
+                return {};
+            i = close + 1;
+        } else if (c == '[') {
+            ++arrays;
+            ++i;
+        } else if (c == ']') {
+            --arrays;
+            ++i;
+        } else if (c == '/') {
+            ++i;
+            while (i < n && !isWhite(s[i]) && !isDelimiter(s[i]))
+                ++i;
+        } else if (c == ')' || c == '>' || c == '{' || c == '}') {
+            return {};
+        } else {
+            const qsizetype begin = i;
+            while (i < n && !isWhite(s[i]) && !isDelimiter(s[i]))
+                ++i;
+            const QByteArray word = content.mid(begin, i - begin);
+            const bool top = depth == 0 && !inText && arrays == 0 && dicts == 0;
+            if (word == "BI") {
+                // The inline image's data runs from after "ID" and one white byte to a white byte, "EI" and
+                // a white byte or the end.
+                const qsizetype id = content.indexOf("ID", i);
+                if (id < 0)
+                    return {};
+                qsizetype at = id + 3;
+                qsizetype ei = -1;
+                while ((at = content.indexOf("EI", at)) >= 0) {
+                    if (isWhite(s[at - 1]) && (at + 2 >= n || isWhite(s[at + 2]) || isDelimiter(s[at + 2]))) {
+                        ei = at;
+                        break;
+                    }
+                    ++at;
+                }
+                if (ei < 0)
+                    return {};
+                if (top) {
+                    cut(begin, Piece::picture);
+                    cut(ei + 2, Piece::graphics);
+                } else if (depth > 0 && !inText) {
+                    groupKind = Piece::picture;
+                }
+                i = ei + 2;
+            } else if (word == "q") {
+                if (top) {
+                    cut(begin, Piece::graphics);
+                    groupKind = Piece::graphics;
+                }
+                ++depth;
+            } else if (word == "Q") {
+                if (depth == 0)
+                    return {};
+                --depth;
+                if (depth == 0 && !inText) {
+                    starts.back().second = groupKind;
+                    cut(i, Piece::graphics);
+                }
+            } else if (word == "BT") {
+                if (inText)
+                    return {};
+                if (top)
+                    cut(begin, Piece::text);
+                else if (depth > 0 && groupKind == Piece::graphics)
+                    groupKind = Piece::text;
+                inText = true;
+            } else if (word == "ET") {
+                if (!inText)
+                    return {};
+                inText = false;
+                if (depth == 0)
+                    cut(i, Piece::graphics);
+            } else if (word == "Do" || word == "sh") {
+                if (top) {
+                    starts.back().second = Piece::picture;
+                    cut(i, Piece::graphics);
+                } else if (depth > 0) {
+                    groupKind = Piece::picture;
+                }
+            }
+        }
+    }
+    if (depth != 0 || inText || arrays != 0 || dicts != 0)
+        return {};
+    // Merge neighbouring pieces of plain graphics; keep the others apart.
+    QList<qsizetype> cuts;
+    Piece previous = starts.front().second;
+    for (size_t k = 1; k < starts.size(); ++k) {
+        const auto [at, kind] = starts[k];
+        const qsizetype end = k + 1 < starts.size() ? starts[k + 1].first : n;
+        bool blank = true;
+        for (qsizetype j = at; j < end && blank; ++j)
+            blank = isWhite(s[j]);
+        if (at >= n || blank)
+            continue;
+        if (kind == Piece::graphics && previous == Piece::graphics)
+            continue;
+        cuts.append(at);
+        previous = kind;
+    }
+    if (cuts.size() + 1 > kMaxPieces)
+        return {};
+    return cuts;
+}
+
+QByteArray splitPageContents(const QByteArray& data, const QString& password)
+{
+    using detail::ctx;
+    using detail::guarded;
+    fz_context* c = ctx();
+    pdf_document* doc = nullptr;
+    fz_buffer* input = nullptr;
+    fz_stream* stream = nullptr;
+    fz_buffer* output = nullptr;
+    fz_output* out = nullptr;
+    bool changed = false;
+    QByteArray result;
+    const QByteArray secret = password.toUtf8();
+    const bool ok = guarded(c, [&] {
+        input = fz_new_buffer_from_copied_data(c, reinterpret_cast<const unsigned char*>(data.constData()),
+                                               size_t(data.size()));
+        stream = fz_open_buffer(c, input);
+        doc = pdf_open_document_with_stream(c, stream);
+        if (pdf_needs_password(c, doc) && !pdf_authenticate_password(c, doc, secret.constData()))
+            return;
+        const int count = pdf_count_pages(c, doc);
+        for (int p = 0; p < count; ++p) {
+            pdf_obj* page = pdf_lookup_page_obj(c, doc, p);
+            pdf_obj* contents = pdf_dict_get(c, page, PDF_NAME(Contents));
+            // The page's content as one piece of bytes, streams joined by a newline as readers join them.
+            QByteArray joined;
+            auto append = [&](pdf_obj* s) {
+                if (!pdf_is_stream(c, s))
+                    return;
+                fz_buffer* b = pdf_load_stream(c, s);
+                unsigned char* bytes = nullptr;
+                const size_t len = fz_buffer_storage(c, b, &bytes);
+                joined.append(reinterpret_cast<const char*>(bytes), qsizetype(len));
+                joined.append('\n');
+                fz_drop_buffer(c, b);
+            };
+            if (pdf_is_array(c, contents)) {
+                for (int k = 0; k < pdf_array_len(c, contents); ++k)
+                    append(pdf_array_get(c, contents, k));
+            } else {
+                append(contents);
+            }
+            const QList<qsizetype> cuts = contentCutPoints(joined);
+            if (cuts.isEmpty())
+                continue;
+            pdf_obj* pieces = pdf_new_array(c, doc, int(cuts.size()) + 1);
+            pdf_dict_put_drop(c, page, PDF_NAME(Contents), pieces);
+            qsizetype from = 0;
+            for (qsizetype k = 0; k <= cuts.size(); ++k) {
+                const qsizetype to = k < cuts.size() ? cuts[k] : joined.size();
+                fz_buffer* b = fz_new_buffer_from_copied_data(
+                    c, reinterpret_cast<const unsigned char*>(joined.constData() + from), size_t(to - from));
+                pdf_obj* piece = pdf_add_stream(c, doc, b, nullptr, 0);
+                fz_drop_buffer(c, b);
+                pdf_array_push_drop(c, pieces, piece);
+                from = to;
+            }
+            changed = true;
+        }
+        if (!changed)
+            return;
+        pdf_write_options opts = pdf_default_write_options;
+        opts.do_compress = 1;
+        opts.do_garbage = 1;
+        opts.do_encrypt = doc->crypt ? PDF_ENCRYPT_KEEP : PDF_ENCRYPT_NONE;
+        output = fz_new_buffer(c, size_t(data.size()) + 64 * 1024);
+        out = fz_new_output_with_buffer(c, output);
+        pdf_write_document(c, doc, out, &opts);
+        fz_close_output(c, out);
+        unsigned char* bytes = nullptr;
+        const size_t len = fz_buffer_storage(c, output, &bytes);
+        result = QByteArray(reinterpret_cast<const char*>(bytes), qsizetype(len));
+    });
+    fz_drop_output(c, out);
+    fz_drop_buffer(c, output);
+    fz_drop_stream(c, stream);
+    fz_drop_buffer(c, input);
+    pdf_drop_document(c, doc);
+    if (!ok || !changed || result.isEmpty())
+        return data;
+    return result;
+}
+
+} // namespace vmk::pdf

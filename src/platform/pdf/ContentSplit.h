@@ -1,0 +1,24 @@
+#pragma once
+
+// Splitting page content into several streams, each holding one top-level piece of the drawing: one text
+// object, one picture, or the graphics between them. Readers concatenate a page's streams, so the page
+// draws exactly as before; an editing engine that rewrites only the streams holding what it changed then
+// leaves everything else byte for byte.
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace vmk::pdf {
+
+// Offsets at which the content may be cut: between top-level operators (outside BT/ET, q/Q at depth 0,
+// never inside an inline image), where a text object, a saved-state group or a picture begins or has ended.
+// Runs of plain graphics stay together. Empty when the content does not parse as balanced or when cutting
+// would not separate anything.
+QList<qsizetype> contentCutPoints(const QByteArray& content);
+
+// The document with every page's content split at its cut points, protection kept (the password opens a
+// protected document). The bytes unchanged when nothing needed splitting or anything failed.
+QByteArray splitPageContents(const QByteArray& data, const QString& password = {});
+
+} // namespace vmk::pdf

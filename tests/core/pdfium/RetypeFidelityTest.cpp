@@ -1,0 +1,216 @@
+// Retyping checked with second engines: spaces survive (pdftotext), a stand-in font is an embeddable
+// TrueType subset of the right kind (pdffonts, file growth), a failed retype changes nothing, and
+// replacement pictures keep their colours under transparency.
+
+#include "EditFixtures.h"
+
+#include "core/pdfium/EditTextRules.h"
+#include "core/pdfium/FontMatching.h"
+#include "platform/fonts/FontService.h"
+#include "platform/fonts/FontSubset.h"
+#include "platform/pdf/ContentSplit.h"
+#include "platform/pdf/Document.h"
+#include "platform/pdf/Page.h"
+#include "support/FidelityPages.h"
+#include "support/TestFiles.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace vmk;
+using namespace vmk::core;
+using namespace vmk::editest;
+
+namespace {
+
+std::optional<EditableTextBlock> blockAt(PDFEditSession& session, QPointF point)
+{
+    const auto model = session.model(0);
+    if (!model)
+        return std::nullopt;
+    for (const EditableTextBlock& b : model->blocks)
+        if (b.bounds.adjusted(-2, -2, 2, 2).contains(point))
+            return b;
+    return std::nullopt;
+}
+
+struct FontsReport {
+    QString table;
+    QString warnings;
+};
+
+FontsReport pdffonts(const QByteArray& pdf)
+{
+    QTemporaryDir dir;
+    const QString path = test::writeFile(dir, QStringLiteral("f.pdf"), pdf);
+    const test::CommandResult r = test::runCommand(QStringLiteral("pdffonts"), {path});
+    return {QString::fromUtf8(r.out), QString::fromUtf8(r.err).trimmed()};
+}
+
+QString pdftotextRaw(const QByteArray& pdf)
+{
+    QTemporaryDir dir;
+    const QString path = test::writeFile(dir, QStringLiteral("t.pdf"), pdf);
+    return QString::fromUtf8(test::runCommand(QStringLiteral("pdftotext"), {path, QStringLiteral("-")}).out);
+}
+
+} // namespace
+
+TEST(RetypeFidelity, TexTextKeepsItsSpacesWithAnEmbeddedTrueTypeSubset)
+{
+    const QByteArray original = test::texLikePdf();
+    VMK_OPEN_SESSION_OR_SKIP(session, original);
+    const auto block = blockAt(*session, QPointF(90, 704));
+    ASSERT_TRUE(block);
+    const QString typed = QStringLiteral("Here is to the round pegs in the square holes.");
+    const auto result = session->replaceText(*block, typed, 0);
+    ASSERT_TRUE(result.ok()) << result.error().message().toStdString();
+    // The page's font has no space: it is not reused, whatever reading the text back would say.
+    EXPECT_FALSE(result->reusedOriginalFont);
+    ASSERT_TRUE(result->embeddedFontName);
+    EXPECT_TRUE(result->embeddedFontName->startsWith(QStringLiteral("LiberationSerif"))) << result->embeddedFontName->toStdString();
+    const QByteArray saved = session->save().value();
+
+    // The text may wrap where the block wraps: compare with line breaks read as spaces, spaces required.
+    EXPECT_TRUE(pdftotextRaw(saved).simplified().contains(typed)) << pdftotextRaw(saved).toStdString();
+    EXPECT_TRUE(pdftotextRaw(saved).contains(QStringLiteral("Another paragraph far below.")));
+    const FontsReport fonts = pdffonts(saved);
+    EXPECT_EQ(fonts.warnings, QString());
+    EXPECT_TRUE(fonts.table.contains(QStringLiteral("CID TrueType"))) << fonts.table.toStdString();
+    EXPECT_FALSE(fonts.table.contains(QStringLiteral("OpenType")));
+    EXPECT_TRUE(qpdfAccepts(saved));
+    // A one-line edit embeds kilobytes, not the face.
+    EXPECT_LT(saved.size() - original.size(), 60 * 1024) << saved.size() << " vs " << original.size();
+}
+
+TEST(RetypeFidelity, AFontWithAUsableSpaceIsReusedAndSpacesReadBack)
+{
+    const QByteArray original = makeHelveticaPdf({{QStringLiteral("Quarterly report"), {72, 700}, 18}});
+    VMK_OPEN_SESSION_OR_SKIP(session, original);
+    const auto block = blockAt(*session, QPointF(80, 704));
+    ASSERT_TRUE(block);
+    const auto result = session->replaceText(*block, QStringLiteral("Annual report for 2026"), 0);
+    ASSERT_TRUE(result.ok());
+    EXPECT_TRUE(result->reusedOriginalFont);
+    EXPECT_TRUE(pdftotextRaw(session->save().value()).contains(QStringLiteral("Annual report for 2026")));
+}
+
+TEST(RetypeFidelity, AFailedRetypeLeavesThePageAndItsModelAsTheyWere)
+{
+    const QByteArray original = test::texLikePdf();
+    VMK_OPEN_SESSION_OR_SKIP(session, original);
+    const auto block = blockAt(*session, QPointF(90, 704));
+    ASSERT_TRUE(block);
+    const QByteArray untouched = session->save().value();
+    // An Egyptian hieroglyph: no installed face draws it, so no font can be embedded for it.
+    const auto result = session->replaceText(*block, QStringLiteral("Here is \U00013000"), 0);
+    ASSERT_FALSE(result.ok());
+    EXPECT_EQ(result.error().kind, PDFiumError::Kind::fontFailed);
+    // The block is still there, with the same objects, and the page saves as before.
+    const auto again = blockAt(*session, QPointF(90, 704));
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->id, block->id);
+    EXPECT_EQ(again->objects, block->objects);
+    const QByteArray after = session->save().value();
+    EXPECT_EQ(test::pixelsChangedOutside(untouched, after, {}), 0);
+    EXPECT_EQ(pdftotextRaw(after), pdftotextRaw(untouched));
+    // A later edit of another block keeps the first paragraph.
+    const auto below = blockAt(*session, QPointF(90, 603));
+    ASSERT_TRUE(below);
+    ASSERT_TRUE(session->replaceText(*below, QStringLiteral("Another paragraph"), 0).ok());
+    EXPECT_TRUE(pdftotextRaw(session->save().value()).contains(QStringLiteral("crazy")));
+}
+
+TEST(RetypeFidelity, StandInsAreEmbeddableTrueTypeFacesOfTheSameKindWeightAndSlant)
+{
+    struct Case {
+        const char* pdfName;
+        bool bold, italic;
+        int flags;
+        const char* family;
+    };
+    const QList<Case> cases{
+        {"Times-Bold", true, false, 2, "Liberation Serif"},
+        {"ABCDEF+NimbusRomNo9L-Medi", true, false, 2, "Liberation Serif"},
+        {"NimbusSans-Regular", false, false, 0, "Liberation Sans"},
+        {"Helvetica-Oblique", false, true, 64, "Liberation Sans"},
+        {"Courier", false, false, 1, "Liberation Mono"},
+        {"QXJSTA+CMR10", false, false, 34, "Liberation Serif"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pdfName);
+        const platform::Font f = fontmatching::matchSystemFont(QString::fromLatin1(c.pdfName), 12, c.bold, c.italic, c.flags);
+        ASSERT_TRUE(f.isValid());
+        EXPECT_TRUE(fontmatching::hasTrueTypeOutlines(f)) << f.postScriptName().toStdString();
+        EXPECT_EQ(f.familyName(), QString::fromLatin1(c.family));
+        EXPECT_EQ(f.isBold(), c.bold);
+        EXPECT_EQ(f.isItalic(), c.italic);
+    }
+    // A face with CFF outlines (as the URW faces have) is never what gets embedded.
+    const platform::Font cff = platform::FontService::fontNamed(QStringLiteral("NimbusSans-Regular"));
+    if (cff.isValid())
+        EXPECT_FALSE(fontmatching::hasTrueTypeOutlines(cff));
+    const platform::Font serif = platform::FontService::fontForFamily(QStringLiteral("Liberation Serif"), false, false);
+    ASSERT_TRUE(serif.isValid());
+    const auto subset = platform::subsetTrueType(serif.fileData(), QStringLiteral("Hello"));
+    ASSERT_TRUE(subset);
+    EXPECT_LT(subset->size(), 12 * 1024);
+    EXPECT_FALSE(platform::subsetTrueType(QByteArray("not a font"), QStringLiteral("x")));
+}
+
+TEST(RetypeFidelity, ContentIsCutBetweenTextObjectsPicturesAndGroupsOnly)
+{
+    const QByteArray content = "0 0 1 rg 10 10 m 20 20 l S 5 w\n"      // graphics
+                               "BT /F1 12 Tf (a) Tj ET\n"              // text
+                               "q 1 0 0 1 5 5 cm /Im1 Do Q\n"          // picture group
+                               "BI /W 1 /H 1 /CS /G /BPC 8 ID \x7f EI\n" // inline picture
+                               "q (BT) pop Q 0 g 1 1 2 2 re f\n"        // graphics group, then graphics
+                               "/Sh1 sh\n";
+    const QList<qsizetype> cuts = pdf::contentCutPoints(content);
+    QList<QByteArray> pieces;
+    qsizetype from = 0;
+    for (qsizetype at : cuts) {
+        pieces << content.mid(from, at - from).trimmed();
+        from = at;
+    }
+    pieces << content.mid(from).trimmed();
+    ASSERT_EQ(pieces.size(), 6) << content.toStdString();
+    EXPECT_EQ(pieces[0], "0 0 1 rg 10 10 m 20 20 l S 5 w");
+    EXPECT_EQ(pieces[1], "BT /F1 12 Tf (a) Tj ET");
+    EXPECT_EQ(pieces[2], "q 1 0 0 1 5 5 cm /Im1 Do Q");
+    EXPECT_TRUE(pieces[3].startsWith("BI") && pieces[3].endsWith("EI"));
+    EXPECT_EQ(pieces[4], "q (BT) pop Q");
+    EXPECT_EQ(pieces[5], "0 g 1 1 2 2 re f\n/Sh1 sh"); // a shading painted at the top level is a picture
+    // Unbalanced content is never cut.
+    EXPECT_TRUE(pdf::contentCutPoints("q BT (x) Tj ET").isEmpty());
+    EXPECT_TRUE(pdf::contentCutPoints("BT (x) Tj ET Q").isEmpty());
+    EXPECT_TRUE(pdf::contentCutPoints("0 0 m 1 1 l S").isEmpty());
+}
+
+TEST(RetypeFidelity, SplitPagesDrawExactlyAsBefore)
+{
+    for (const test::FidelityPage& sample : test::fidelityPages()) {
+        SCOPED_TRACE(sample.name.toStdString());
+        const QByteArray split = pdf::splitPageContents(sample.pdf);
+        EXPECT_NE(split, sample.pdf);
+        EXPECT_EQ(test::pixelsChangedOutside(sample.pdf, split, {}), 0);
+        EXPECT_TRUE(qpdfAccepts(split));
+    }
+}
+
+TEST(RetypeFidelity, ReplacementPicturesKeepTheirColoursUnderTransparency)
+{
+    VMK_OPEN_SESSION_OR_SKIP(session, makeImagePdf(QRectF(100, 400, 200, 100)));
+    const auto model = session->model(0);
+    ASSERT_TRUE(model && model->images.size() == 1);
+    QImage picture(40, 20, QImage::Format_ARGB32);
+    picture.fill(QColor(255, 0, 0, 128)); // half-transparent pure red
+    ASSERT_FALSE(session->replaceImage(model->images.first(), picture, 0).has_value());
+    auto doc = pdf::Document::fromData(session->save().value()).value();
+    const QImage shown = doc->page(0)->render(1.0);
+    // Half red over white is a light red; premultiplied pixels stored as straight colour come out darker.
+    const QColor middle = shown.pixelColor(200, 792 - 450);
+    EXPECT_GT(middle.red(), 240);
+    EXPECT_NEAR(middle.green(), 127, 12);
+}
