@@ -35,6 +35,7 @@ struct AnnotationGeometry;
 
 namespace vmk::pdf {
 class TextFinder;
+class TextReader;
 } // namespace vmk::pdf
 
 namespace vmk::platform {
@@ -296,6 +297,7 @@ public:
     std::function<void()> makeCancelAction();
     // Gives pages without text an invisible layer of recognised text, in one undoable step.
     void makeSearchable();
+    bool isCheckingForText() const;
     // Asks, then removes what lies under the redaction marks for good.
     void confirmRedactions();
     void applyRedactions();
@@ -443,6 +445,7 @@ private:
     // Search: the find in progress (a child object), matches waiting for the next flush, the flush itself and
     // the open "Search" signpost.
     pdf::TextFinder* m_finder = nullptr;
+    pdf::TextReader* m_textCheck = nullptr; // reads a long document's text before Make Searchable decides
     QList<pdf::Selection> m_pendingHits;
     platform::WorkItem m_hitFlush;
     std::optional<quint64> m_searchSignpost;

@@ -99,6 +99,8 @@ Result<DocumentPtr> Document::fromData(const QByteArray& data)
         return Result<DocumentPtr>::failure(QStringLiteral("The PDF is damaged and has no readable pages."));
     }
     DocumentPtr d = DocumentState::make(doc);
+    // The stream kept its own reference; this one lets workers open copies of the unchanged document.
+    d->m_state->source = fz_keep_buffer(c, buffer);
     d->m_state->locked = locked;
     if (!locked)
         d->m_state->syncPageList();
@@ -131,6 +133,7 @@ std::optional<PasswordKind> Document::unlock(const QString& password)
     if (!guarded(c, [&] { result = pdf_authenticate_password(c, m_state->doc, pw); }) || result == 0)
         return std::nullopt;
     m_state->locked = false;
+    m_state->password = utf8;
     m_state->pagesKnown = false;
     m_state->syncPageList();
     return (result & 4) ? PasswordKind::Owner : PasswordKind::User;
