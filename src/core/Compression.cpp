@@ -125,12 +125,29 @@ bool resourcesContainImage(const QList<pdf::XObjectNode>& xObjects, int depth)
                        [depth](const pdf::XObjectNode& node) { return xObjectIsImage(node, depth); });
 }
 
-QByteArray compress(const QByteArray& source, CompressionPreset preset)
+namespace {
+
+// Opens bytes, unlocking them with the password when they need one; nothing when they stay locked.
+pdf::DocumentPtr openUnlocked(const QByteArray& bytes, const std::optional<QString>& password)
 {
-    pdf::Result<pdf::DocumentPtr> opened = pdf::Document::fromData(source);
-    if (!opened || !opened.value() || opened.value()->isLocked())
+    pdf::Result<pdf::DocumentPtr> opened = pdf::Document::fromData(bytes);
+    if (!opened || !opened.value())
+        return nullptr;
+    pdf::DocumentPtr document = opened.value();
+    if (document->isLocked() && !(password && document->unlock(*password)))
+        return nullptr;
+    return document;
+}
+
+} // namespace
+
+QByteArray compress(const QByteArray& source, CompressionPreset preset, const std::optional<QString>& password)
+{
+    // A protected document is worked on unlocked; its writes keep its encryption and passwords.
+    const pdf::DocumentPtr opened = openUnlocked(source, password);
+    if (!opened)
         return source;
-    pdf::Document& working = *opened.value();
+    pdf::Document& working = *opened;
     const CompressionSettings s = settings(preset);
 
     double longestSide = 0;
@@ -148,14 +165,18 @@ QByteArray compress(const QByteArray& source, CompressionPreset preset)
         plain = bytes.value();
     // Re-encoding works on the plain write read back, so that images of replaced pages are gone.
     std::optional<QByteArray> reencoded;
-    pdf::Result<pdf::DocumentPtr> written = plain ? pdf::Document::fromData(*plain) : pdf::Result<pdf::DocumentPtr>::failure({});
-    if (written && written.value() && !written.value()->isLocked()) {
+    const pdf::DocumentPtr written = plain ? openUnlocked(*plain, password) : nullptr;
+    if (written) {
         pdf::ImageRecompressionOptions options;
         options.jpegQuality = s.jpegQuality;
-        // No image can show more detail than its page at the preset's resolution.
-        options.maxPixelSide = s.optimizeForScreen ? int(std::ceil(longestSide * s.dpi / 72.0)) : 0;
-        if (pdf::recompressImages(*written.value(), options) > 0) {
-            if (pdf::Result<QByteArray> bytes = written.value()->dataRepresentation())
+        if (s.optimizeForScreen) {
+            // No image can show more detail than its page at the preset's resolution, nor more than the
+            // area it is drawn on, also on pages that keep their text.
+            options.maxPixelSide = int(std::ceil(longestSide * s.dpi / 72.0));
+            options.screenDpi = s.dpi;
+        }
+        if (pdf::recompressImages(*written, options) > 0) {
+            if (pdf::Result<QByteArray> bytes = written->dataRepresentation())
                 reencoded = bytes.value();
         }
     }
@@ -173,7 +194,7 @@ QByteArray compress(const QByteArray& source, CompressionPreset preset)
 }
 
 std::optional<QByteArray> compress(const pdf::Document& document, CompressionPreset preset,
-                                   const std::optional<QByteArray>& data)
+                                   const std::optional<QByteArray>& data, const std::optional<QString>& password)
 {
     QByteArray source;
     if (data) {
@@ -184,7 +205,7 @@ std::optional<QByteArray> compress(const pdf::Document& document, CompressionPre
             return std::nullopt;
         source = written.value();
     }
-    return compress(source, preset);
+    return compress(source, preset, password);
 }
 
 void removeFile(const QString& path)

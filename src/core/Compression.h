@@ -50,10 +50,14 @@ bool resourcesContainImage(const QList<pdf::XObjectNode>& xObjects, int depth);
 // document is written first). Works on its own copy; the document is not changed. Never larger than the
 // source bytes; those come back unchanged when they cannot be opened or nothing smaller can be made.
 // Nothing only when the document cannot be written at all. Runs on any one thread at a time per call.
+// Bytes of a protected document are opened with the password and the result keeps their protection;
+// without the password they come back unchanged.
 std::optional<QByteArray> compress(const pdf::Document& document, CompressionPreset preset,
-                                   const std::optional<QByteArray>& data = std::nullopt);
+                                   const std::optional<QByteArray>& data = std::nullopt,
+                                   const std::optional<QString>& password = std::nullopt);
 // The same from bytes alone, for callers away from the document's thread.
-QByteArray compress(const QByteArray& source, CompressionPreset preset);
+QByteArray compress(const QByteArray& source, CompressionPreset preset,
+                    const std::optional<QString>& password = std::nullopt);
 
 // Removes a file, ignoring any failure.
 void removeFile(const QString& path);

@@ -100,6 +100,62 @@ void moveAnnotations(pdf::Page& from, pdf::Page& to, const QList<QRectF>& droppi
     }
 }
 
+QList<pdf::AnnotationPtr> annotationsKept(const pdf::Page& page, const QList<QRectF>& dropping)
+{
+    QList<pdf::AnnotationPtr> kept;
+    for (const pdf::AnnotationPtr& annotation : page.annotations()) {
+        if (isRedactionMark(*annotation))
+            continue;
+        const QRectF bounds = annotation->bounds();
+        const bool touched = std::any_of(dropping.begin(), dropping.end(),
+                                         [&](const QRectF& r) { return r.intersects(bounds); });
+        if (!touched || annotation->isWidget())
+            kept.append(annotation);
+    }
+    return kept;
+}
+
+QStringList wordsUnder(const pdf::Page& page, const QList<QRectF>& rects)
+{
+    QStringList words;
+    if (rects.isEmpty())
+        return words;
+    QString word;
+    bool covered = false;
+    auto finish = [&] {
+        if (covered && word.size() >= 2 && !words.contains(word))
+            words.append(word);
+        word.clear();
+        covered = false;
+    };
+    int line = -1;
+    for (const pdf::Character& ch : page.characters()) {
+        const bool letter = !ch.text.isEmpty() && ch.text.at(0).isLetterOrNumber();
+        if (!letter || ch.line != line)
+            finish();
+        line = ch.line;
+        if (!letter)
+            continue;
+        word += ch.text;
+        const QPointF centre = ch.bounds.center();
+        covered = covered || std::any_of(rects.begin(), rects.end(), [&](const QRectF& r) { return r.contains(centre); });
+    }
+    finish();
+    return words;
+}
+
+std::vector<pdf::AnnotationPtr> widgetsUnder(const pdf::Page& page, const QList<QRectF>& rects)
+{
+    std::vector<pdf::AnnotationPtr> widgets;
+    for (const pdf::AnnotationPtr& annotation : page.annotations()) {
+        const QRectF bounds = annotation->bounds();
+        if (annotation->isWidget()
+            && std::any_of(rects.begin(), rects.end(), [&](const QRectF& r) { return r.intersects(bounds); }))
+            widgets.push_back(annotation);
+    }
+    return widgets;
+}
+
 std::optional<PageSnapshot> snapshot(const pdf::Page& page)
 {
     std::shared_ptr<pdf::PageSnapshot> recording = page.snapshot(false);

@@ -11,10 +11,12 @@
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
+#include <QStringList>
 #include <QTransform>
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 // Turning a page into a new page: text recognition on a page image, the one-page rebuild with an invisible
 // text layer, moving annotations over to the rebuilt page, and page snapshots for rendering on workers.
@@ -66,6 +68,19 @@ QList<pdf::InvisibleTextRun> layoutInvisibleText(const QList<RecognizedLine>& li
 // displayed page), with the lines (boxes normalised to the displayed page) as an invisible text layer.
 // Nothing when the page cannot be made. Annotations are not carried over: see moveAnnotations().
 pdf::PagePtr rebuildPage(const pdf::Page& source, const PageBase& base, const QList<RecognizedLine>& lines);
+
+// The annotations a page keeps when it is rebuilt in place, in order: all but the redaction marks and
+// those whose bounds intersect any of the rectangles (page space). Form widgets stay whatever they touch,
+// because the document's form refers to them; a redaction empties their fields instead.
+QList<pdf::AnnotationPtr> annotationsKept(const pdf::Page& page, const QList<QRectF>& dropping = {});
+
+// The words of the page's text (runs of two or more letters or digits) with at least one character whose
+// centre lies in one of the rectangles (page space): what a redaction there takes away, to be removed from
+// the rest of the document too. In reading order, each word once.
+QStringList wordsUnder(const pdf::Page& page, const QList<QRectF>& rects);
+
+// The page's form widgets whose bounds intersect any of the rectangles.
+std::vector<pdf::AnnotationPtr> widgetsUnder(const pdf::Page& page, const QList<QRectF>& rects);
 
 // Moves the annotations of `from` to `to`, in order, as the same objects. Those whose bounds intersect
 // any of the rectangles (page space) are removed and discarded, and redaction marks are always discarded.

@@ -144,7 +144,16 @@ MaybeError VMKDocument::writeToFile(const QString& path, SaveOperation op)
         options = pdf::WriteOptions::withoutEncryption();
     }
 
-    if (!m_pdf->write(path, options))
+    // A decrypted copy is a new document: it goes without the original's creation date. The open
+    // document keeps it, so every later save writes the same copy.
+    const bool decrypting = options.encryption == pdf::WriteOptions::Encryption::None;
+    const QString created = decrypting ? m_pdf->attribute(pdf::DocumentAttribute::CreationDate) : QString();
+    if (!created.isEmpty())
+        m_pdf->setAttribute(pdf::DocumentAttribute::CreationDate, QString());
+    const bool written = bool(m_pdf->write(path, options));
+    if (!created.isEmpty())
+        m_pdf->setAttribute(pdf::DocumentAttribute::CreationDate, created);
+    if (!written)
         return writeFailedError();
     m_pendingVerification = PendingVerification{m_pdf->pageCount(), password};
     return std::nullopt;

@@ -34,6 +34,7 @@ struct AnnotationGeometry;
 } // namespace vmk::core
 
 namespace vmk::pdf {
+class ObjectEdits;
 class TextFinder;
 class TextReader;
 } // namespace vmk::pdf
@@ -252,7 +253,9 @@ public:
     void deletePages(const IndexSet& indexes);
     void movePages(const IndexSet& indexes, int dropIndex);
     void duplicatePages(const IndexSet& indexes);
-    void swapPages(const QList<PageSwap>& swaps, const QString& actionName);
+    // Rebuilds pages in place; `edits` (changes to the rest of the document) are applied and undone with them.
+    void swapPages(const QList<PageSwap>& swaps, const QString& actionName,
+                   const std::shared_ptr<pdf::ObjectEdits>& edits = {});
     // Shows the open panel on the window; the chosen files go in after the selected page.
     void insertPagesFromFile();
     void insertPages(const QStringList& paths, int insertionIndex);

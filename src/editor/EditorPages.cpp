@@ -5,6 +5,7 @@
 #include "platform/pdf/Annotation.h"
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
+#include "platform/pdf/RedactionScrub.h"
 
 #include <algorithm>
 #include <set>
@@ -173,29 +174,26 @@ void Editor::duplicatePages(const IndexSet& indexes)
     applyPageArrangement(pages, QStringLiteral("Duplicate"), range(position, int(copies.size())));
 }
 
-void Editor::swapPages(const QList<PageSwap>& swaps, const QString& actionName)
+void Editor::swapPages(const QList<PageSwap>& swaps, const QString& actionName,
+                       const std::shared_ptr<pdf::ObjectEdits>& edits)
 {
     const pdf::DocumentPtr pdf = pdfDocument();
-    for (const PageSwap& swap : swaps) {
-        const int index = pdf->indexOf(swap.oldPage);
-        if (index < 0 || !swap.newPage)
-            continue;
-        for (const pdf::AnnotationPtr& annotation : swap.oldPage->annotations())
-            swap.oldPage->removeAnnotation(annotation);
-        for (const pdf::AnnotationPtr& annotation : swap.newAnnotations) {
-            if (annotation->page() == swap.newPage)
-                continue;
-            if (const pdf::PagePtr holder = annotation->page())
-                holder->removeAnnotation(annotation);
-            swap.newPage->addAnnotation(annotation);
-        }
-        pdf->removePage(index);
-        pdf->insertPage(swap.newPage, index);
-    }
     QList<PageSwap> reverse;
-    for (const PageSwap& swap : swaps)
+    for (const PageSwap& swap : swaps) {
+        // A page deleted since stays deleted; its own undo brings it back as it was then.
+        if (!swap.drawing || pdf->indexOf(swap.page) < 0 || !swap.page->exchangeDrawing(*swap.drawing))
+            continue;
+        for (const pdf::AnnotationPtr& annotation : swap.page->annotations())
+            if (!swap.newAnnotations.contains(annotation))
+                swap.page->removeAnnotation(annotation);
+        for (const pdf::AnnotationPtr& annotation : swap.newAnnotations)
+            if (annotation->page() != swap.page)
+                swap.page->addAnnotation(annotation);
         reverse.append(swap.reversed());
-    registerUndo(actionName, [this, reverse, actionName] { swapPages(reverse, actionName); });
+    }
+    if (edits)
+        edits->exchange();
+    registerUndo(actionName, [this, reverse, actionName, edits] { swapPages(reverse, actionName, edits); });
     setSelectedAnnotation(nullptr);
     documentDidReload();
     bumpAnnotationVersion();

@@ -5,12 +5,19 @@
 #include "platform/pdf/Annotation.h"
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
+#include "platform/pdf/RedactionScrub.h"
 
 #include <QImage>
 
 namespace vmk {
 
 namespace {
+
+// What a redaction takes away besides the pictures of its pages.
+struct RemovedText {
+    QStringList words;
+    std::vector<pdf::AnnotationPtr> widgets;
+};
 
 struct PageGroup {
     pdf::PagePtr page;
@@ -89,9 +96,10 @@ void Editor::applyRedactions()
         startRunningTask(TaskProgress{TaskProgress::Kind::generic, QStringLiteral("Redacting\u2026"), 0.0, {}});
 
     auto swaps = std::make_shared<QList<PageSwap>>();
+    auto removed = std::make_shared<RemovedText>();
     QPointer<Editor> self(this);
     TaskLoop loop;
-    loop.step = [self, groups, count, swaps](int i, std::function<void()> next) {
+    loop.step = [self, groups, count, swaps, removed](int i, std::function<void()> next) {
         if (self->m_progress) {
             TaskProgress progress = *self->m_progress;
             progress.fraction = double(i) / count;
@@ -106,34 +114,42 @@ void Editor::applyRedactions()
         for (const QRectF& bounds : group.bounds)
             blackened.append(bounds.adjusted(-1, -1, 1, 1));
         const pdf::PagePtr page = group.page;
+        // Read before the page becomes a picture: what goes with the marks goes from the rest of the file.
+        RemovedText underMarks{core::PDFOps::wordsUnder(*page, blackened),
+                               core::PDFOps::widgetsUnder(*page, blackened)};
         runDetached<std::optional<RedactedPage>>(
             self->detachedRunner(), self,
             [snapshot = *snapshot, blackened] { return renderRedactedPage(snapshot, blackened); },
-            [self, page, blackened, swaps, next](std::optional<RedactedPage> result) {
+            [self, page, blackened, swaps, removed, underMarks, next](std::optional<RedactedPage> result) {
                 // A page deleted while it was rendered stays deleted, with its annotations intact.
                 if (result && self->pdfDocument()->indexOf(page) >= 0) {
-                    const QList<pdf::AnnotationPtr> oldAnnotations = annotationList(*page);
                     const QImage decoded = QImage::fromData(result->jpeg);
                     const pdf::PagePtr rebuilt =
                         decoded.isNull() ? nullptr
                                          : core::PDFOps::rebuildPage(*page, core::PDFOps::PageBase::raster(result->jpeg),
                                                                      result->lines);
                     if (rebuilt) {
-                        core::PDFOps::moveAnnotations(*page, *rebuilt, blackened);
-                        swaps->append(PageSwap{page, rebuilt, oldAnnotations, annotationList(*rebuilt)});
+                        swaps->append(PageSwap{page, rebuilt, annotationList(*page),
+                                               core::PDFOps::annotationsKept(*page, blackened)});
+                        removed->words += underMarks.words;
+                        removed->widgets.insert(removed->widgets.end(), underMarks.widgets.begin(),
+                                                underMarks.widgets.end());
                     }
                 }
                 next();
             });
         return true;
     };
-    loop.finish = [self, swaps] {
+    loop.finish = [self, swaps, removed] {
         if (!self)
             return;
         // A run that could rebuild no page leaves every mark in place: it claims no success and leaves no
         // empty undo entry behind.
-        if (!swaps->isEmpty())
-            self->swapPages(*swaps, QStringLiteral("Apply Redactions"));
+        if (!swaps->isEmpty()) {
+            removed->words.removeDuplicates();
+            self->swapPages(*swaps, QStringLiteral("Apply Redactions"),
+                            pdf::prepareRedactionScrub(*self->pdfDocument(), removed->words, removed->widgets));
+        }
         self->endRunningTask();
         if (swaps->isEmpty())
             self->showToast(QStringLiteral("Couldn\u2019t redact these pages. The marks are still in place."),

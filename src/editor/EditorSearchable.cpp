@@ -110,12 +110,10 @@ void Editor::makeSearchable()
             // and leave an undo of the deletion without them.
             if (lines.isEmpty() || pdf->indexOf(page) < 0)
                 continue;
-            const QList<pdf::AnnotationPtr> oldAnnotations = annotationList(*page);
             const pdf::PagePtr rebuilt = core::PDFOps::rebuildPage(*page, core::PDFOps::PageBase::vector(), lines);
             if (!rebuilt)
                 continue;
-            core::PDFOps::moveAnnotations(*page, *rebuilt);
-            swaps.append(PageSwap{page, rebuilt, oldAnnotations, annotationList(*rebuilt)});
+            swaps.append(PageSwap{page, rebuilt, annotationList(*page), core::PDFOps::annotationsKept(*page)});
         }
         if (!swaps.isEmpty())
             self->swapPages(swaps, QStringLiteral("Make Searchable"));

@@ -62,15 +62,17 @@ struct SignaturePlacement {
     double aspectRatio = 1.0;
 };
 
-// One replacement of a whole page (built by Make Searchable and Apply Redactions). The reverse swaps
-// old with new and oldAnnotations with newAnnotations.
+// One rebuild of a page in place (made by Make Searchable and Apply Redactions). `page` stays in the
+// document with its identity, so the outline, destinations, links and form widgets that point at it stay
+// valid; `drawing` is a page in no document that holds the other drawing: the rebuilt one until the swap
+// is applied, the previous one after. The reverse exchanges the drawings again and puts oldAnnotations back.
 struct PageSwap {
-    pdf::PagePtr oldPage;
-    pdf::PagePtr newPage;
+    pdf::PagePtr page;
+    pdf::PagePtr drawing;
     QList<pdf::AnnotationPtr> oldAnnotations;
     QList<pdf::AnnotationPtr> newAnnotations;
 
-    PageSwap reversed() const { return {newPage, oldPage, newAnnotations, oldAnnotations}; }
+    PageSwap reversed() const { return {page, drawing, newAnnotations, oldAnnotations}; }
 };
 
 } // namespace vmk

@@ -57,8 +57,25 @@ QString compressedFileName(const QString& baseName)
 
 QString compressedSavedToast(qint64 compressedBytes, qint64 originalBytes)
 {
+    // A size shown twice, or a "saving" that shows no change, would claim what did not happen.
+    if (compressedBytes >= originalBytes || fileSizeText(compressedBytes) == fileSizeText(originalBytes))
+        return QCoreApplication::translate("CompressSheet", "Saved a copy of %1. It couldn’t be made smaller.")
+            .arg(fileSizeText(compressedBytes));
     return QCoreApplication::translate("CompressSheet", "Saved %1, down from %2.")
         .arg(fileSizeText(compressedBytes), fileSizeText(originalBytes));
+}
+
+std::optional<QByteArray> compressionSource(const QString& filePath, bool edited, const pdf::Document& document)
+{
+    if (!edited && !filePath.isEmpty()) {
+        QFile file(filePath);
+        if (file.open(QIODevice::ReadOnly)) {
+            const QByteArray bytes = file.readAll();
+            if (file.error() == QFileDevice::NoError && !bytes.isEmpty())
+                return bytes;
+        }
+    }
+    return takeSnapshot(document);
 }
 
 std::optional<QByteArray> takeSnapshot(const pdf::Document& document)
@@ -78,12 +95,13 @@ std::optional<QByteArray> takeSnapshot(const pdf::Document& document)
     return bytes;
 }
 
-std::optional<QByteArray> compressSnapshot(const QByteArray& snapshot, CompressionPreset preset)
+std::optional<QByteArray> compressSnapshot(const QByteArray& snapshot, CompressionPreset preset,
+                                           const std::optional<QString>& password)
 {
     auto opened = pdf::Document::fromData(snapshot);
     if (!opened)
         return std::nullopt;
-    return core::PDFOps::compress(**opened, preset, snapshot);
+    return core::PDFOps::compress(**opened, preset, snapshot, password);
 }
 
 } // namespace vmk::panels

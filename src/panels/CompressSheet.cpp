@@ -214,7 +214,8 @@ void CompressSheet::prepare()
             m_editor->pdfView()->commitTextSession();
         core::VMKDocument* document = m_editor ? m_editor->document() : nullptr;
         const pdf::DocumentPtr pdf = document && document->pdf() ? document->pdf() : pdf::Document::createEmpty();
-        m_original = takeSnapshot(*pdf);
+        m_original = document ? compressionSource(document->filePath(), document->isEdited(), *pdf) : takeSnapshot(*pdf);
+        m_password = document ? document->unlockPassword() : std::nullopt;
         refresh();
     }
     if (!m_original || !m_editor)
@@ -226,7 +227,7 @@ void CompressSheet::prepare()
     // on: coming back to that preset then shows it.
     QPointer<CompressSheet> self(this);
     runDetached<std::optional<QByteArray>>(
-        m_editor->detachedRunner(), this, [snapshot = *m_original, preset] { return compressSnapshot(snapshot, preset); },
+        m_editor->detachedRunner(), this, [snapshot = *m_original, preset, password = m_password] { return compressSnapshot(snapshot, preset, password); },
         [self, preset](std::optional<QByteArray> result) {
             if (!self || !result)
                 return;

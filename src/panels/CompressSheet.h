@@ -63,6 +63,7 @@ private:
     std::function<void()> m_dismiss;
     CompressionPreset m_preset = CompressionPreset::balanced;
     std::optional<QByteArray> m_original;
+    std::optional<QString> m_password;
     QMap<CompressionPreset, QByteArray> m_results;
     bool m_prepared = false;
 

@@ -1,8 +1,10 @@
 #include "views/ThumbnailRenderer.h"
 
 #include "platform/pdf/Page.h"
+#include "platform/pdf/PageCapture.h"
 #include "platform/pdf/PageSnapshot.h"
 
+#include <QPainter>
 #include <QRunnable>
 
 #include <algorithm>
@@ -22,7 +24,9 @@ struct ThumbnailRenderer::Job {
         int expected = queued;
         return state.compare_exchange_strong(expected, started);
     }
-    void cancel()
+    // Only the organizer's going away stops a started render.
+    pdf::RecordCancel cancel;
+    void cancelIfQueued()
     {
         int expected = queued;
         state.compare_exchange_strong(expected, cancelled);
@@ -39,6 +43,8 @@ ThumbnailRenderer::ThumbnailRenderer(qint64 cacheCostLimit, QObject* parent)
 
 ThumbnailRenderer::~ThumbnailRenderer()
 {
+    for (const auto& job : std::as_const(m_pending))
+        job->cancel.cancel();
     cancelAll();
     m_queue.clear();
     m_queue.waitForDone();
@@ -98,33 +104,56 @@ void ThumbnailRenderer::schedule(const pdf::PagePtr& page, const QString& key, d
 {
     if (!page || m_pending.contains(key))
         return;
-    std::shared_ptr<pdf::PageSnapshot> snapshot = page->snapshot(false);
-    if (!snapshot)
+    // The main thread only copies the page out; interpreting it (annotations included) happens on the
+    // queue under the budget, so a page that takes minutes never holds up the grid.
+    std::shared_ptr<pdf::PageCapture> capture = pdf::PageCapture::take(*page, true);
+    if (!capture)
         return;
-    const double requested = requestedScale(itemWidth, snapshot->displaySize());
+    const QSizeF display = page->displaySize();
+    const double requested = requestedScale(itemWidth, display);
     auto job = std::make_shared<Job>();
     m_pending.insert(key, job);
     const std::weak_ptr<pdf::Page> weakPage = page;
     const RenderFunction render = m_render;
+    const pdf::RecordBudget budget = m_budget;
     ThumbnailRenderer* owner = this;
-    m_queue.start([owner, job, snapshot, key, weakPage, requested, render] {
+    m_queue.start([owner, job, capture, display, key, weakPage, requested, render, budget] {
         if (!job->begin())
             return;
-        const QSize size = pixelSize(snapshot->displaySize(), requested);
+        const QSize size = pixelSize(display, requested);
         if (size.isEmpty())
             return;
-        const double scale = std::min(kMaxPixelSide / std::max(snapshot->displaySize().width(),
-                                                                 snapshot->displaySize().height()),
-                                      requested);
-        QImage image = render(*snapshot, scale, size);
-        if (image.isNull())
+        const double scale = std::min(kMaxPixelSide / std::max(display.width(), display.height()), requested);
+        const pdf::RecordResult recorded = capture->record(budget, &job->cancel);
+        QImage image;
+        if (recorded.snapshot)
+            image = render(*recorded.snapshot, scale, size);
+        const bool givenUp = recorded.snapshot ? image.isNull() : pdf::isPermanent(recorded.outcome);
+        if (image.isNull() && !givenUp)
             return;
+        const pdf::RecordOutcome why = recorded.snapshot ? pdf::RecordOutcome::failed : recorded.outcome;
         // The renderer waits for started renders before it goes, so it is alive here; the queued
         // call is dropped with it if it is destroyed before the main thread gets to it.
-        QMetaObject::invokeMethod(owner, [owner, key, job, weakPage, image] {
-            owner->deliver(key, job, weakPage, image);
+        QMetaObject::invokeMethod(owner, [owner, key, job, weakPage, image, givenUp, why, size] {
+            owner->deliver(key, job, weakPage, givenUp ? placeholder(size, why) : image);
         }, Qt::QueuedConnection);
     });
+}
+
+QImage ThumbnailRenderer::placeholder(QSize size, pdf::RecordOutcome why)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(QColor(236, 236, 236));
+    QPainter painter(&image);
+    painter.setPen(QColor(96, 96, 96));
+    QFont font = painter.font();
+    font.setPixelSize(std::max(8, size.width() / 14));
+    painter.setFont(font);
+    const QString message = why == pdf::RecordOutcome::tooSlow    ? tr("Too slow to draw")
+                            : why == pdf::RecordOutcome::tooLarge ? tr("Too large to draw")
+                                                                  : tr("Cannot be drawn");
+    painter.drawText(QRect(QPoint(0, 0), size).adjusted(6, 6, -6, -6), Qt::AlignCenter | Qt::TextWordWrap, message);
+    return image;
 }
 
 void ThumbnailRenderer::deliver(const QString& key, const std::shared_ptr<Job>& job,
@@ -135,7 +164,7 @@ void ThumbnailRenderer::deliver(const QString& key, const std::shared_ptr<Job>& 
     const pdf::PagePtr page = weakPage.lock();
     if (!page)
         return;
-    image = page->drawAnnotationsOver(image);
+    // The annotations were drawn on the queue with the page.
     auto* thumbnail = new Thumbnail{image, QSize(image.width() / 2, image.height() / 2)};
     const Thumbnail copy = *thumbnail;
     m_cache.insert(key, thumbnail, cost(image.size()));
@@ -146,13 +175,13 @@ void ThumbnailRenderer::deliver(const QString& key, const std::shared_ptr<Job>& 
 void ThumbnailRenderer::cancel(const QString& key)
 {
     if (auto job = m_pending.take(key))
-        job->cancel();
+        job->cancelIfQueued();
 }
 
 void ThumbnailRenderer::cancelAll()
 {
     for (const auto& job : std::as_const(m_pending))
-        job->cancel();
+        job->cancelIfQueued();
     m_pending.clear();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/pdf/PageCapture.h"
 #include "platform/pdf/PdfTypes.h"
 #include "views/PageCell.h"
 
@@ -69,6 +70,10 @@ public:
     // Tests replace the rasteriser to watch the queue.
     void setRenderFunction(RenderFunction render) { m_render = std::move(render); }
     static QImage renderSnapshot(const pdf::PageSnapshot& snapshot, double scale, QSize pixelSize);
+    // What interpreting one page may spend; a page over it gets a plain card with a short message,
+    // cached like a thumbnail so that it is not tried again.
+    void setBudget(const pdf::RecordBudget& budget) { m_budget = budget; }
+    static QImage placeholder(QSize size, pdf::RecordOutcome why);
 
 private:
     struct Job;
@@ -79,6 +84,7 @@ private:
     QThreadPool m_queue;
     RenderFunction m_render;
     DeliveryHandler m_deliver;
+    pdf::RecordBudget m_budget;
 };
 
 } // namespace vmk::views

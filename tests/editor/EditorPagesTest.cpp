@@ -160,24 +160,41 @@ TEST(EditorPages, DuplicatesFollowTheLastSelectedPage)
     EXPECT_EQ(pagesOf(f.pdf()), original);
 }
 
-TEST(EditorPages, PageSwapsCarryAnnotationsAndUndoPutsEverythingBack)
+TEST(EditorPages, PageSwapsRebuildInPlaceAndUndoPutsEverythingBack)
 {
     EditorFixture f(blankDocument(3));
     Editor& e = *f.editor;
-    const pdf::PagePtr old = f.page(1);
-    const pdf::AnnotationPtr note = e.addNote(old, QPointF(40, 40));
+    const pdf::PagePtr page = f.page(1);
+    const pdf::AnnotationPtr note = e.addNote(page, QPointF(40, 40));
+    const pdf::AnnotationPtr dropped = e.addNote(page, QPointF(200, 200));
     f.endGroup();
-    const pdf::PagePtr replacement = pdf::Page::createBlank(QRectF(0, 0, 612, 792));
-    e.swapPages({PageSwap{old, replacement, {note}, {note}}}, QStringLiteral("Make Searchable"));
+    const pdf::PagePtr drawing = pdf::Page::createBlank(QRectF(0, 0, 300, 400), 90);
+    e.swapPages({PageSwap{page, drawing, {note, dropped}, {note}}}, QStringLiteral("Make Searchable"));
     f.endGroup();
-    EXPECT_EQ(f.page(1), replacement);
-    EXPECT_EQ(note->page(), replacement);
+    // The same page object with the other drawing; the previous one waits in the swap's page.
+    EXPECT_EQ(f.page(1), page);
+    EXPECT_EQ(page->mediaBox(), QRectF(0, 0, 300, 400));
+    EXPECT_EQ(page->rotation(), 90);
+    EXPECT_EQ(drawing->mediaBox(), QRectF(0, 0, 612, 792));
+    EXPECT_EQ(drawing->document(), nullptr);
+    EXPECT_EQ(note->page(), page);
+    EXPECT_EQ(dropped->page(), nullptr);
     EXPECT_EQ(e.selectedAnnotation(), nullptr);
     f.undo().undo();
-    EXPECT_EQ(f.page(1), old);
-    EXPECT_EQ(note->page(), old);
-    EXPECT_TRUE(replacement->annotations().empty());
+    EXPECT_EQ(f.page(1), page);
+    EXPECT_EQ(page->mediaBox(), QRectF(0, 0, 612, 792));
+    EXPECT_EQ(page->rotation(), 0);
+    EXPECT_EQ(dropped->page(), page);
+    EXPECT_EQ(page->annotations().size(), 2u);
     EXPECT_EQ(f.undo().redoActionName(), QStringLiteral("Make Searchable"));
     f.undo().redo();
-    EXPECT_EQ(f.page(1), replacement);
+    EXPECT_EQ(page->mediaBox(), QRectF(0, 0, 300, 400));
+    EXPECT_EQ(page->annotations().size(), 1u);
+
+    // A page deleted in between is not brought back by the swap.
+    e.deletePages({1});
+    f.endGroup();
+    e.swapPages({PageSwap{page, drawing, {note}, {note}}}, QStringLiteral("Make Searchable"));
+    EXPECT_EQ(f.pdf()->pageCount(), 2);
+    EXPECT_EQ(page->mediaBox(), QRectF(0, 0, 300, 400));
 }

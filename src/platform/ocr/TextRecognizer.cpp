@@ -19,6 +19,9 @@ namespace {
 
 const QString kCancelled = QStringLiteral("Cancelled");
 
+// How much better (in mean confidence, 0...1) reading a page turned must be than reading it as it stands.
+constexpr double kClearlyBetter = 0.1;
+
 // Tesseract guesses (and complains on stderr) when it is not told the resolution; pages are usually
 // rendered near 150 dpi, so take the image's own figure only when it is plausible.
 int imageResolution(const QImage& image)
@@ -134,8 +137,24 @@ RecognitionResult TextRecognizer::recognize(const QImage& image, const std::atom
     limitOpenMpToCallingThread();
     const QImage original = greyscale(image);
     const int dpi = imageResolution(image);
-    // Read a turned page upright, and map the boxes back onto the image as given.
+    // The orientation guess misfires on sparse pages (a page with black boxes over most of its text reads
+    // as upside down), and the images we are given are mostly pages we rendered upright ourselves. So the
+    // page is read as it stands, and a detected turn wins only when reading it that way is clearly better.
     const int turn = d->orientation ? d->orientation->clockwiseTurn(original, dpi) : 0;
+    Reading upright = read(original, 0, dpi, cancel);
+    if (upright.result.ok() && turn != 0) {
+        Reading turned = read(original, turn, dpi, cancel);
+        if (turned.result.error == kCancelled || (turned.result.ok() && turned.score > upright.score + kClearlyBetter))
+            return turned.result;
+    }
+    return upright.result;
+}
+
+TextRecognizer::Reading TextRecognizer::read(const QImage& original, int turn, int dpi, const std::atomic_bool* cancel)
+{
+    Reading reading;
+    RecognitionResult& result = reading.result;
+    // Read a turned page upright, and map the boxes back onto the image as given.
     const QTransform upright = QImage::trueMatrix(QTransform().rotate(-turn), original.width(), original.height());
     const QImage grey = turn ? original.transformed(upright) : original;
     const QTransform back = upright.inverted();
@@ -149,14 +168,18 @@ RecognitionResult TextRecognizer::recognize(const QImage& image, const std::atom
     if (cancel && cancel->load()) {
         TessBaseAPIClear(d->handle);
         result.error = kCancelled;
-        return result;
+        return reading;
     }
     if (status != 0) {
         TessBaseAPIClear(d->handle);
         result.error = QStringLiteral("Text recognition failed.");
-        return result;
+        return reading;
     }
 
+    // The score: the confidence of the lines weighted by their length, where lines the reader found turned
+    // within the image count as unread (their text would lie across its boxes, and the text layer with it).
+    double weighted = 0;
+    double characters = 0;
     const double w = original.width(), h = original.height();
     if (TessResultIterator* it = TessBaseAPIGetIterator(d->handle)) {
         do {
@@ -166,7 +189,8 @@ RecognitionResult TextRecognizer::recognize(const QImage& image, const std::atom
             const QString text = QString::fromUtf8(utf8).trimmed();
             TessDeleteText(utf8);
             int left = 0, top = 0, right = 0, bottom = 0;
-            if (text.isEmpty() || !TessPageIteratorBoundingBox(TessResultIteratorGetPageIterator(it), tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom))
+            TessPageIterator* page = TessResultIteratorGetPageIterator(it);
+            if (text.isEmpty() || !TessPageIteratorBoundingBox(page, tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom))
                 continue;
             const QRectF pixels = back.mapRect(QRectF(left, top, right - left, bottom - top));
             RecognizedTextLine line;
@@ -176,11 +200,22 @@ RecognitionResult TextRecognizer::recognize(const QImage& image, const std::atom
             line.clockwiseTurn = turn;
             line.confidence = qBound(0.0, double(TessResultIteratorConfidence(it, tesseract::RIL_TEXTLINE)) / 100.0, 1.0);
             result.lines.append(line);
+            TessOrientation orientation = tesseract::ORIENTATION_PAGE_UP;
+            TessWritingDirection direction;
+            TessTextlineOrder order;
+            float deskew = 0;
+            TessPageIteratorOrientation(page, &orientation, &direction, &order, &deskew);
+            // A line of several characters taller than wide was read across the picture's lines.
+            const bool across = text.size() > 1 && bottom - top > right - left;
+            characters += text.size();
+            if (orientation == tesseract::ORIENTATION_PAGE_UP && !across)
+                weighted += line.confidence * text.size();
         } while (TessResultIteratorNext(it, tesseract::RIL_TEXTLINE));
         TessResultIteratorDelete(it);
     }
     TessBaseAPIClear(d->handle);
-    return result;
+    reading.score = characters > 0 ? weighted / characters : 0;
+    return reading;
 }
 
 namespace {

@@ -33,7 +33,8 @@ struct RecognitionOptions {
     // Tesseract language codes joined by "+": by default the user's languages with installed data, and English.
     QString languages = defaultRecognitionLanguages();
     // Detect and undo page rotation (needs the osd data): pages turned by 90, 180 or 270 degrees are read
-    // upright when they hold enough text to tell; boxes still refer to the image as given.
+    // upright when they hold enough text to tell and reading them turned is clearly better than reading
+    // them as they stand; boxes still refer to the image as given.
     bool detectOrientation = true;
 };
 
@@ -60,6 +61,12 @@ public:
     static QString dataPath();
 
 private:
+    struct Reading {
+        RecognitionResult result;
+        double score = 0; // mean confidence of upright lines, by length
+    };
+    Reading read(const QImage& grey, int clockwiseTurn, int dotsPerInch, const std::atomic_bool* cancel);
+
     struct Impl;
     std::unique_ptr<Impl> d;
 };

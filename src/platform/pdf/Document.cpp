@@ -1,6 +1,7 @@
 #include "platform/pdf/Document.h"
 
 #include "platform/pdf/PdfLog.h"
+#include "platform/pdf/detail/FieldAppearances.h"
 #include "platform/pdf/detail/State.h"
 
 #include <QFile>
@@ -98,6 +99,8 @@ Result<DocumentPtr> Document::fromData(const QByteArray& data)
         pdf_drop_document(c, doc);
         return Result<DocumentPtr>::failure(QStringLiteral("The PDF is damaged and has no readable pages."));
     }
+    if (!locked)
+        buildRequestedFieldAppearances(c, doc);
     DocumentPtr d = DocumentState::make(doc);
     // The stream kept its own reference; this one lets workers open copies of the unchanged document.
     d->m_state->source = fz_keep_buffer(c, buffer);
@@ -134,6 +137,7 @@ std::optional<PasswordKind> Document::unlock(const QString& password)
         return std::nullopt;
     m_state->locked = false;
     m_state->password = utf8;
+    buildRequestedFieldAppearances(c, m_state->doc);
     m_state->pagesKnown = false;
     m_state->syncPageList();
     return (result & 4) ? PasswordKind::Owner : PasswordKind::User;

@@ -1,6 +1,7 @@
 #include "platform/pdf/ImageRecompression.h"
 
 #include "platform/pdf/Document.h"
+#include "platform/pdf/detail/ImagePlacement.h"
 #include "platform/pdf/detail/State.h"
 
 #include <QBuffer>
@@ -8,6 +9,8 @@
 #include <QImageWriter>
 
 #include <algorithm>
+#include <cmath>
+#include <map>
 #include <set>
 
 namespace vmk::pdf {
@@ -148,8 +151,21 @@ int recompressImages(Document& document, const ImageRecompressionOptions& option
     fz_context* c = ctx();
     pdf_document* doc = document.state().doc;
     int replaced = 0;
-    for (const Candidate& candidate : findCandidates(c, doc)) {
-        const bool oversized = options.maxPixelSide > 0 && candidate.longerSide > options.maxPixelSide;
+    const std::vector<Candidate> candidates = findCandidates(c, doc);
+    std::map<int, double> placements;
+    if (options.screenDpi > 0) {
+        std::vector<int> numbers;
+        for (const Candidate& candidate : candidates)
+            numbers.push_back(candidate.num);
+        placements = largestPlacements(c, doc, numbers);
+    }
+    for (const Candidate& candidate : candidates) {
+        int limit = options.maxPixelSide;
+        if (const auto placed = placements.find(candidate.num); placed != placements.end()) {
+            const int shown = std::max(16, int(std::ceil(placed->second * options.screenDpi / 72.0)));
+            limit = limit > 0 ? std::min(limit, shown) : shown;
+        }
+        const bool oversized = limit > 0 && candidate.longerSide > limit;
         // Encoding a JPEG again only adds loss unless it also gets fewer pixels.
         if (candidate.jpeg && !oversized)
             continue;
@@ -157,8 +173,8 @@ int recompressImages(Document& document, const ImageRecompressionOptions& option
         if (image.isNull())
             continue;
         const int longer = qMax(image.width(), image.height());
-        if (options.maxPixelSide > 0 && longer > options.maxPixelSide) {
-            const double f = double(options.maxPixelSide) / longer;
+        if (limit > 0 && longer > limit) {
+            const double f = double(limit) / longer;
             image = image.scaled(qMax(1, qRound(image.width() * f)), qMax(1, qRound(image.height() * f)),
                                  Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         }

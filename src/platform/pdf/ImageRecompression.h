@@ -8,6 +8,9 @@ struct ImageRecompressionOptions {
     double jpegQuality = 0.75; // 0...1
     // When above 0, images whose longer side exceeds it are scaled down to it first.
     int maxPixelSide = 0;
+    // When above 0, images are also scaled down to what the largest area they are drawn on can show at
+    // this resolution (dots per inch), as a screen shows them.
+    double screenDpi = 0;
 };
 
 // Re-encodes the image XObjects of the document as JPEG where that makes their stream smaller. Images that

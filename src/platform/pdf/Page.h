@@ -81,6 +81,13 @@ public:
     void addAnnotation(const AnnotationPtr& annotation);
     void removeAnnotation(const AnnotationPtr& annotation);
 
+    // Rebuilds this page in place: takes over what `other` (a page in no document, such as a rebuilt one)
+    // draws (contents, resources, boxes, rotation, transparency group) while this page object, its
+    // annotations and everything in the document that refers to it stay. `other` receives this page's
+    // previous drawing, so exchanging again restores it; the old drawing is no longer reachable from the
+    // document and is left out when it is written.
+    Status exchangeDrawing(Page& other);
+
     // Renders the crop box with the rotation applied on white, `scale` pixels per point.
     QImage render(double scale, const RenderOptions& options = {}) const;
     // A thread-safe recording of the page (built here, renderable on any thread).

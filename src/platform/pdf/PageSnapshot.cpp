@@ -1,8 +1,10 @@
 #include "platform/pdf/PageSnapshot.h"
 
+#include "platform/pdf/PageCapture.h"
 #include "platform/pdf/PdfLog.h"
 #include "platform/pdf/detail/Raster.h"
 #include "platform/pdf/detail/SnapshotState.h"
+#include "platform/pdf/detail/Watchdog.h"
 
 namespace vmk::pdf {
 
@@ -40,7 +42,8 @@ QImage PageSnapshot::render(double scale, const QRect& tile) const
     const bool ok = guarded(c, [&] {
         pixmap = newWhitePixmap(c, area);
         device = fz_new_draw_device(c, fz_identity, pixmap);
-        fz_run_display_list(c, list, device, ctm, fz_infinite_rect, nullptr);
+        // The area as scissor: the list skips every node outside it instead of clipping it pixel by pixel.
+        fz_run_display_list(c, list, device, ctm, fz_rect_from_irect(area), nullptr);
         fz_close_device(c, device);
     }, &error);
     fz_drop_device(c, device);
@@ -51,6 +54,41 @@ QImage PageSnapshot::render(double scale, const QRect& tile) const
         qCWarning(lcVmkPdf) << "A page snapshot could not be rendered:" << error;
     fz_drop_pixmap(c, pixmap);
     return image;
+}
+
+bool PageSnapshot::renderInto(QImage& target, double scale, const QRect& tile, const RecordCancel* cancel) const
+{
+    if (!m_state->list || scale <= 0 || target.format() != QImage::Format_RGB32)
+        return false;
+    fz_context* c = ctx();
+    const fz_irect area = renderArea(m_state->deviceBounds, scale, tile);
+    if (fz_is_empty_irect(area) || area.x1 - area.x0 > target.width() || area.y1 - area.y0 > target.height())
+        return false;
+    target.fill(Qt::white);
+    unsigned char* samples = target.bits();
+    const int stride = int(target.bytesPerLine());
+    fz_display_list* list = m_state->list;
+    const fz_matrix ctm = fz_scale(float(scale), float(scale));
+    WatchedCookie watched(0, cancel ? &cancel->flag() : nullptr);
+    fz_cookie* cookie = watched.cookie();
+    fz_pixmap* pixmap = nullptr;
+    fz_device* device = nullptr;
+    QString error;
+    const bool ok = guarded(c, [&] {
+        // BGRA with opaque alpha over the image's memory: exactly Format_RGB32 on little-endian machines.
+        pixmap = fz_new_pixmap_with_data(c, fz_device_bgr(c), area.x1 - area.x0, area.y1 - area.y0, nullptr, 1,
+                                         stride, samples);
+        pixmap->x = area.x0;
+        pixmap->y = area.y0;
+        device = fz_new_draw_device(c, fz_identity, pixmap);
+        fz_run_display_list(c, list, device, ctm, fz_rect_from_irect(area), cookie);
+        fz_close_device(c, device);
+    }, &error);
+    fz_drop_device(c, device);
+    fz_drop_pixmap(c, pixmap);
+    if (!ok)
+        qCWarning(lcVmkPdf) << "A page snapshot could not be rendered:" << error;
+    return ok && !cookie->abort;
 }
 
 } // namespace vmk::pdf

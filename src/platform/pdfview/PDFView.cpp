@@ -29,6 +29,7 @@ PDFView::PDFView(QWidget* parent)
     d->layout.setViewportSize(viewport()->size());
     connect(&d->scheduler, &RenderScheduler::tileReady, this,
             [this](const TileKey& key, const QImage& image) { d->onTileReady(key, image); });
+    connect(&d->recordings, &PageRecordings::pageFinished, this, [this](int page) { d->onPageRecorded(page); });
     d->autoscrollTimer.setInterval(30);
     connect(&d->autoscrollTimer, &QTimer::timeout, this, [this] {
         if (autoscroll(d->lastDragPoint))
@@ -40,6 +41,7 @@ PDFView::~PDFView()
 {
     // Workers hold only snapshots; stop them before the rest of the state goes.
     d->scheduler.cancelAll();
+    d->recordings.clear();
 }
 
 // --- Document ---------------------------------------------------------------------------------------

@@ -159,6 +159,10 @@ public:
     std::size_t cachedTileBytes() const;
     // Whether every tile of the visible pages at the current scale is rendered.
     bool isFullyRendered() const;
+    // What interpreting one page may spend (on a worker) before the page is shown as a placeholder.
+    void setPageDrawingBudget(int milliseconds, std::size_t bytes);
+    // Whether the page shows a placeholder because it cannot be drawn: too slow, too large or unreadable.
+    bool isPagePlaceholder(int pageIndex) const;
 
 signals:
     void documentChanged();

@@ -116,11 +116,7 @@ pdf::AnnotationPtr PDFView::Private::linkAt(QPointF viewPoint) const
     if (page < 0 || !pages[size_t(page)])
         return nullptr;
     const QPointF point = layout.viewToPage(page, viewPoint);
-    const std::vector<pdf::AnnotationPtr> annotations = pages[size_t(page)]->annotations();
-    for (auto it = annotations.rbegin(); it != annotations.rend(); ++it)
-        if ((*it)->type() == QLatin1String("Link") && (*it)->bounds().contains(point))
-            return *it;
-    return nullptr;
+    return hits.linkAt(page, generations[size_t(page)], pages[size_t(page)], point);
 }
 
 void PDFView::Private::activateLink(const pdf::AnnotationPtr& link)

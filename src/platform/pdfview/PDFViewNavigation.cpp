@@ -326,14 +326,7 @@ std::shared_ptr<pdf::Annotation> PDFView::annotationAt(QPointF viewPoint) const
     if (index < 0 || !d->pages[size_t(index)])
         return nullptr;
     const QPointF point = d->layout.viewToPage(index, viewPoint);
-    const std::vector<pdf::AnnotationPtr> annotations = d->pages[size_t(index)]->annotations();
-    for (auto it = annotations.rbegin(); it != annotations.rend(); ++it) {
-        if ((*it)->type() == QLatin1String("Popup"))
-            continue;
-        if ((*it)->bounds().contains(point))
-            return *it;
-    }
-    return nullptr;
+    return d->hits.annotationAt(index, d->generations[size_t(index)], d->pages[size_t(index)], point);
 }
 
 int PDFView::characterIndexAt(QPointF viewPoint) const

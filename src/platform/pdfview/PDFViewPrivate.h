@@ -7,7 +7,9 @@
 #include "platform/pdf/Page.h"
 #include "platform/pdf/PageSnapshot.h"
 #include "platform/pdf/Selection.h"
+#include "platform/pdfview/AnnotationHitIndex.h"
 #include "platform/pdfview/NavigationHistory.h"
+#include "platform/pdfview/PageRecordings.h"
 #include "platform/pdfview/PDFView.h"
 #include "platform/pdfview/RenderScheduler.h"
 #include "platform/pdfview/TileCache.h"
@@ -16,31 +18,9 @@
 #include <QTimer>
 #include <QVariantAnimation>
 
-#include <list>
 #include <unordered_map>
 
 namespace vmk::pdfview {
-
-// Display lists of the pages near the viewport, built on the document's thread for the workers.
-class SnapshotCache {
-public:
-    explicit SnapshotCache(std::size_t capacity = 32) : m_capacity(capacity) {}
-    std::shared_ptr<pdf::PageSnapshot> get(int page, std::uint32_t generation, const pdf::PagePtr& handle,
-                                           const std::vector<const pdf::Annotation*>& excluded = {});
-    void setCapacity(std::size_t capacity);
-    void removePage(int page);
-    void clear();
-    std::size_t size() const { return m_entries.size(); }
-
-private:
-    struct Entry {
-        int page;
-        std::uint32_t generation;
-        std::shared_ptr<pdf::PageSnapshot> snapshot;
-    };
-    std::size_t m_capacity;
-    std::list<Entry> m_entries; // most recently used first
-};
 
 struct PDFView::Private {
     explicit Private(PDFView* view);
@@ -64,7 +44,8 @@ struct PDFView::Private {
     int currentHighlight = -1;
 
     TileCache tiles;
-    SnapshotCache snapshots;
+    PageRecordings recordings;
+    mutable AnnotationHitIndex hits; // a cache: filled by const lookups
     std::vector<pdf::AnnotationPtr> excluded; // left out of their pages' drawing by this view only
     std::vector<const pdf::Annotation*> excludedOn(const pdf::PagePtr& page) const;
     RenderScheduler scheduler;
@@ -103,7 +84,11 @@ struct PDFView::Private {
     QSize pagePixelSize(int page) const;
     TileKeySet requestTiles();
     void onTileReady(const TileKey& key, const QImage& image);
+    void onPageRecorded(int page);
     void paintPage(QPainter& painter, int page, const QRectF& exposed);
+    bool visibleTilesComplete(int page, const QRectF& rect, QPointF origin, QSize pixels, double dpr, int scaleMilli,
+                              std::uint32_t generation) const;
+    void paintPlaceholder(QPainter& painter, const QRectF& rect, pdf::RecordOutcome why);
     void paintSelections(QPainter& painter, const QRectF& exposed);
     void invalidatePage(int page);
     void invalidateAll();

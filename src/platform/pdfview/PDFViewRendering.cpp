@@ -1,5 +1,8 @@
 #include "platform/pdfview/PDFViewPrivate.h"
 
+#include "platform/pdf/PageSnapshot.h"
+#include "platform/pdfview/BitmapPool.h"
+
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
@@ -8,46 +11,6 @@
 #include <cmath>
 
 namespace vmk::pdfview {
-
-// --- Snapshots --------------------------------------------------------------------------------------
-
-std::shared_ptr<pdf::PageSnapshot> SnapshotCache::get(int page, std::uint32_t generation, const pdf::PagePtr& handle,
-                                                      const std::vector<const pdf::Annotation*>& excluded)
-{
-    for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
-        if (it->page == page && it->generation == generation) {
-            m_entries.splice(m_entries.begin(), m_entries, it);
-            return m_entries.front().snapshot;
-        }
-    }
-    if (!handle)
-        return nullptr;
-    std::shared_ptr<pdf::PageSnapshot> snapshot = excluded.empty() ? handle->snapshot(true) : handle->snapshotExcluding(excluded);
-    if (!snapshot)
-        return nullptr;
-    removePage(page);
-    m_entries.push_front(Entry{page, generation, snapshot});
-    while (m_entries.size() > m_capacity)
-        m_entries.pop_back();
-    return snapshot;
-}
-
-void SnapshotCache::setCapacity(std::size_t capacity)
-{
-    m_capacity = std::max<std::size_t>(1, capacity);
-    while (m_entries.size() > m_capacity)
-        m_entries.pop_back();
-}
-
-void SnapshotCache::removePage(int page)
-{
-    m_entries.remove_if([page](const Entry& e) { return e.page == page; });
-}
-
-void SnapshotCache::clear()
-{
-    m_entries.clear();
-}
 
 // --- Tiles ------------------------------------------------------------------------------------------
 
@@ -59,7 +22,10 @@ double PDFView::Private::devicePixelRatio() const
 QSize PDFView::Private::pagePixelSize(int page) const
 {
     const QSizeF s = layout.pages()[size_t(page)].displaySize() * (layout.scale() * devicePixelRatio());
-    return QSize(std::max(1, int(std::ceil(s.width() - 1e-6))), std::max(1, int(std::ceil(s.height() - 1e-6))));
+    // Clamped so that an absurd page size can never overflow the tile arithmetic; the tile loops only
+    // ever walk what is on screen anyway.
+    auto side = [](double v) { return int(std::clamp(std::ceil(v - 1e-6), 1.0, double(kMaxPagePixels))); };
+    return QSize(side(s.width()), side(s.height()));
 }
 
 // The page's rectangle in view space with its origin on a device pixel, so that tiles meet exactly.
@@ -103,31 +69,49 @@ TileKeySet PDFView::Private::requestTiles()
     // A screen's worth above and below is rendered ahead, so that scrolling finds tiles ready.
     const QRectF ahead = isContinuous(layout.displayMode()) ? view.adjusted(0, -view.height(), 0, view.height()) : view;
     const std::vector<int> nearPages = layout.pagesIn(ahead);
-    snapshots.setCapacity(nearPages.size() + 4);
+    recordings.setCapacity(nearPages.size() + 4);
+    recordings.retain(nearPages);
 
     bool visibleMissing = false;
     auto pass = [&](const QRectF& region, int priority, bool schedule) {
         for (int page : nearPages) {
+            const std::uint32_t generation = generations[size_t(page)];
+            if (recordings.failure(page, generation))
+                continue; // shown as a placeholder, never asked for again
             const QSize pixels = pagePixelSize(page);
             const QPointF origin = pixelAlignedOrigin(layout.pageRectInView(page).topLeft(), dpr);
             TileSpan span;
             if (!tilesIn(region, origin, pixels, dpr, &span))
                 continue;
+            std::shared_ptr<pdf::PageSnapshot> snapshot;
+            bool asked = false;
             for (int row = span.firstRow; row <= span.lastRow; ++row) {
                 for (int column = span.firstColumn; column <= span.lastColumn; ++column) {
-                    const TileKey key{page, scaleMilli, column, row, generations[size_t(page)]};
+                    const TileKey key{page, scaleMilli, column, row, generation};
                     if (!wanted.insert(key).second || tiles.contains(key) || scheduler.isPending(key))
                         continue;
                     if (priority > 0)
                         visibleMissing = true;
                     if (!schedule)
                         continue;
-                    auto snapshot = snapshots.get(page, key.generation, pages[size_t(page)], excludedOn(pages[size_t(page)]));
+                    if (!asked) {
+                        // Starts the recording on a worker the first time; the page is painted again when
+                        // it is done.
+                        snapshot = recordings.get(page, generation, pages[size_t(page)], excludedOn(pages[size_t(page)]));
+                        asked = true;
+                    }
                     if (!snapshot)
                         continue;
                     const QRect rect = key.pixelRect().intersected(QRect(QPoint(0, 0), pixels));
                     scheduler.request(
-                        key, [snapshot, renderScale, rect] { return snapshot->render(renderScale, rect); }, priority);
+                        key,
+                        RenderScheduler::CancellableRender([snapshot, renderScale, rect](const pdf::RecordCancel& cancel) {
+                            QImage image = BitmapPool::acquire(rect.size());
+                            if (image.isNull() || !snapshot->renderInto(image, renderScale, rect, &cancel))
+                                return QImage();
+                            return image;
+                        }),
+                        priority);
                 }
             }
         }
@@ -143,17 +127,26 @@ TileKeySet PDFView::Private::requestTiles()
     return wanted;
 }
 
+void PDFView::Private::onPageRecorded(int page)
+{
+    if (page < 0 || page >= int(pages.size()))
+        return;
+    // A page rendered ahead is off screen, where an update would not paint: ask for its tiles here.
+    requestTiles();
+    q->viewport()->update(layout.pageRectInView(page).toAlignedRect().adjusted(-1, -1, 1, 1));
+}
+
 void PDFView::Private::onTileReady(const TileKey& key, const QImage& image)
 {
     if (key.page < 0 || key.page >= int(pages.size()) || key.generation != generations[size_t(key.page)])
         return;
-    QImage tile = image;
-    if (tile.isNull()) {
-        // A page that fails to render shows white rather than being asked for again and again.
-        tile = QImage(1, 1, QImage::Format_RGB32);
-        tile.fill(Qt::white);
+    if (image.isNull()) {
+        // Drawing the list failed, which it will do again: the page becomes a placeholder until it changes.
+        recordings.markFailed(key.page, key.generation);
+        q->viewport()->update(layout.pageRectInView(key.page).toAlignedRect().adjusted(-1, -1, 1, 1));
+        return;
     }
-    tiles.insert(key, std::move(tile));
+    tiles.insert(key, image);
     q->viewport()->update(layout.pageRectInView(key.page).toAlignedRect().adjusted(-1, -1, 1, 1));
     emit q->tilesRendered();
 }
@@ -167,7 +160,7 @@ void PDFView::Private::invalidatePage(int page)
     for (std::uint32_t g : generations)
         next = std::max(next, g + 1);
     generations[size_t(page)] = next;
-    snapshots.removePage(page);
+    recordings.removePage(page);
     scheduler.cancelPage(page);
     q->viewport()->update(layout.pageRectInView(page).toAlignedRect());
 }
@@ -176,7 +169,8 @@ void PDFView::Private::invalidateAll()
 {
     scheduler.cancelAll();
     tiles.clear();
-    snapshots.clear();
+    recordings.forgetAll();
+    hits.clear();
     q->viewport()->update();
 }
 
@@ -196,6 +190,8 @@ bool PDFView::isFullyRendered() const
     const int scaleMilli = scaleToMilli(scaleFactor() * dpr);
     const QRectF view = QRectF(viewport()->rect());
     for (int page : d->layout.pagesIn(view)) {
+        if (d->recordings.failure(page, d->generations[size_t(page)]))
+            continue; // its placeholder is all there is to show
         const QSize pixels = d->pagePixelSize(page);
         TileSpan span;
         if (!tilesIn(view, pixelAlignedOrigin(d->layout.pageRectInView(page).topLeft(), dpr), pixels, dpr, &span))
@@ -206,6 +202,18 @@ bool PDFView::isFullyRendered() const
                     return false;
     }
     return true;
+}
+
+void PDFView::setPageDrawingBudget(int milliseconds, std::size_t bytes)
+{
+    d->recordings.setBudget(pdf::RecordBudget{milliseconds, bytes});
+}
+
+bool PDFView::isPagePlaceholder(int pageIndex) const
+{
+    if (pageIndex < 0 || pageIndex >= int(d->pages.size()))
+        return false;
+    return d->recordings.failure(pageIndex, d->generations[size_t(pageIndex)]).has_value();
 }
 
 // --- Painting ---------------------------------------------------------------------------------------
@@ -227,14 +235,18 @@ void PDFView::Private::paintPage(QPainter& painter, int page, const QRectF& expo
     }
     painter.fillRect(rect, Qt::white);
 
-    const int scaleMilli = scaleToMilli(layout.scale() * dpr);
     const std::uint32_t generation = generations[size_t(page)];
+    if (const std::optional<pdf::RecordOutcome> why = recordings.failure(page, generation)) {
+        paintPlaceholder(painter, rect, *why);
+        return;
+    }
+    const int scaleMilli = scaleToMilli(layout.scale() * dpr);
     painter.save();
     painter.setClipRect(rect);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    bool complete = true;
+    // Only the tiles of the exposed part: a page can be far larger than the screen.
     TileSpan span;
-    if (tilesIn(rect, origin, pixels, dpr, &span)) {
+    if (tilesIn(exposed, origin, pixels, dpr, &span)) {
         // Stand-ins first, stretched to the current scale; the current tiles then cover them.
         tiles.forEachStandIn(page, scaleMilli, generation, [&](const TileKey& key, const QImage& image) {
             const double factor = double(scaleMilli) / key.scaleMilli;
@@ -248,10 +260,8 @@ void PDFView::Private::paintPage(QPainter& painter, int page, const QRectF& expo
             for (int column = span.firstColumn; column <= span.lastColumn; ++column) {
                 const TileKey key{page, scaleMilli, column, row, generation};
                 const QImage image = tiles.find(key);
-                if (image.isNull()) {
-                    complete = false;
+                if (image.isNull())
                     continue;
-                }
                 const QRect full = key.pixelRect().intersected(QRect(QPoint(0, 0), pixels));
                 const QRectF target(origin + QPointF(full.topLeft()) / dpr, QSizeF(full.size()) / dpr);
                 if (target.intersects(exposed))
@@ -260,9 +270,45 @@ void PDFView::Private::paintPage(QPainter& painter, int page, const QRectF& expo
         }
     }
     painter.restore();
-    if (complete && span.firstColumn == 0 && span.firstRow == 0
-        && span.lastColumn == (pixels.width() - 1) / kTileSize && span.lastRow == (pixels.height() - 1) / kTileSize)
+    // Stand-ins go once every tile of the page's visible part is in.
+    if (visibleTilesComplete(page, rect, origin, pixels, dpr, scaleMilli, generation))
         tiles.removeStandIns(page, scaleMilli, generation);
+}
+
+bool PDFView::Private::visibleTilesComplete(int page, const QRectF& rect, QPointF origin, QSize pixels, double dpr,
+                                            int scaleMilli, std::uint32_t generation) const
+{
+    TileSpan span;
+    if (!tilesIn(rect.intersected(QRectF(q->viewport()->rect())), origin, pixels, dpr, &span))
+        return false;
+    for (int row = span.firstRow; row <= span.lastRow; ++row)
+        for (int column = span.firstColumn; column <= span.lastColumn; ++column)
+            if (!tiles.contains(TileKey{page, scaleMilli, column, row, generation}))
+                return false;
+    return true;
+}
+
+void PDFView::Private::paintPlaceholder(QPainter& painter, const QRectF& rect, pdf::RecordOutcome why)
+{
+    QString message;
+    switch (why) {
+    case pdf::RecordOutcome::tooSlow:
+        message = PDFView::tr("This page takes too long to draw.");
+        break;
+    case pdf::RecordOutcome::tooLarge:
+        message = PDFView::tr("This page needs too much memory to draw.");
+        break;
+    default:
+        message = PDFView::tr("This page could not be drawn.");
+        break;
+    }
+    painter.save();
+    painter.fillRect(rect, QColor(236, 236, 236));
+    painter.setPen(QColor(96, 96, 96));
+    const QRectF visible = rect.intersected(QRectF(q->viewport()->rect()));
+    const QRectF text = (visible.isEmpty() ? rect : visible).adjusted(12, 12, -12, -12);
+    painter.drawText(text, Qt::AlignCenter | Qt::TextWordWrap, message);
+    painter.restore();
 }
 
 void PDFView::Private::paintSelections(QPainter& painter, const QRectF& exposed)

@@ -24,16 +24,22 @@ RenderScheduler::~RenderScheduler()
 
 void RenderScheduler::request(const TileKey& key, RenderFunction render, int priority)
 {
+    request(key, CancellableRender([render = std::move(render)](const pdf::RecordCancel&) { return render(); }),
+            priority);
+}
+
+void RenderScheduler::request(const TileKey& key, CancellableRender render, int priority)
+{
     if (m_pending.count(key))
         return;
     auto ticket = std::make_shared<Ticket>();
     m_pending.emplace(key, ticket);
     m_pool.start(
         [this, key, ticket, render = std::move(render)] {
-            if (ticket->cancelled)
+            if (ticket->cancelled())
                 return;
-            QImage image = render();
-            if (ticket->cancelled)
+            QImage image = render(ticket->cancel);
+            if (ticket->cancelled())
                 return;
             // Queued: runs on the scheduler's thread, and never after the scheduler is gone, since
             // its destructor waits for the workers and pending events die with it.
@@ -47,7 +53,7 @@ void RenderScheduler::request(const TileKey& key, RenderFunction render, int pri
 void RenderScheduler::deliver(const TileKey& key, const std::shared_ptr<Ticket>& ticket, const QImage& image)
 {
     auto it = m_pending.find(key);
-    if (it == m_pending.end() || it->second != ticket || ticket->cancelled)
+    if (it == m_pending.end() || it->second != ticket || ticket->cancelled())
         return;
     m_pending.erase(it);
     emit tileReady(key, image); // a null image reports a failed render
@@ -60,7 +66,7 @@ void RenderScheduler::retain(const TileKeySet& wanted)
             ++it;
             continue;
         }
-        it->second->cancelled = true;
+        it->second->cancel.cancel();
         it = m_pending.erase(it);
     }
 }
@@ -72,7 +78,7 @@ void RenderScheduler::cancelPage(int page)
             ++it;
             continue;
         }
-        it->second->cancelled = true;
+        it->second->cancel.cancel();
         it = m_pending.erase(it);
     }
 }
@@ -80,7 +86,7 @@ void RenderScheduler::cancelPage(int page)
 void RenderScheduler::cancelAll()
 {
     for (auto& [key, ticket] : m_pending)
-        ticket->cancelled = true;
+        ticket->cancel.cancel();
     m_pending.clear();
 }
 

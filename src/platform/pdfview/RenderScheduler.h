@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/pdf/PageCapture.h"
 #include "platform/pdfview/TileCache.h"
 
 #include <QImage>
@@ -21,12 +22,15 @@ class RenderScheduler : public QObject {
 public:
     // Runs on a worker; must not touch the document (render a display list built beforehand).
     using RenderFunction = std::function<QImage()>;
+    // The same, told when its request is cancelled meanwhile so that it can stop halfway.
+    using CancellableRender = std::function<QImage(const pdf::RecordCancel& cancel)>;
 
     explicit RenderScheduler(int threads = 0, QObject* parent = nullptr); // 0: chosen from the cores
     ~RenderScheduler() override; // cancels everything and waits for running workers
 
     // Queues a tile unless it is already queued. Higher priorities start first.
     void request(const TileKey& key, RenderFunction render, int priority = 0);
+    void request(const TileKey& key, CancellableRender render, int priority = 0);
     bool isPending(const TileKey& key) const { return m_pending.count(key) != 0; }
     std::size_t pendingCount() const { return m_pending.size(); }
     // Cancels every request outside `wanted`.
@@ -41,7 +45,8 @@ signals:
 
 private:
     struct Ticket {
-        std::atomic_bool cancelled{false};
+        pdf::RecordCancel cancel;
+        bool cancelled() const { return cancel.isCancelled(); }
     };
     void deliver(const TileKey& key, const std::shared_ptr<Ticket>& ticket, const QImage& image);
 

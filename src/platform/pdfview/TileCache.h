@@ -14,6 +14,8 @@ namespace vmk::pdfview {
 
 // Side of a square tile in device pixels.
 inline constexpr int kTileSize = 512;
+// Largest side of a page in device pixels that the view renders; beyond it the page is drawn no sharper.
+inline constexpr int kMaxPagePixels = 1 << 22;
 
 // One tile of one page rendered at one scale. The scale is kept as an integer in thousandths so
 // that keys compare exactly; the page generation changes whenever the page's look changes

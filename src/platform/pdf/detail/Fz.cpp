@@ -2,7 +2,11 @@
 
 #include "platform/pdf/PdfLog.h"
 
+#include <malloc.h>
+
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <thread>
 
 Q_LOGGING_CATEGORY(lcVmkPdf, "vmk.pdf")
@@ -33,6 +37,50 @@ SpinLock g_locks[FZ_LOCK_MAX];
 void lockFn(void*, int lock) { g_locks[lock].lock(); }
 void unlockFn(void*, int lock) { g_locks[lock].unlock(); }
 
+// Allocations of the engine on a thread that runs under a memory budget are counted, and refused once
+// over it: the engine then reports an out-of-memory error for the work in hand, and nothing else fails.
+thread_local AllocationBudget* t_budget = nullptr;
+
+void* budgetedMalloc(void*, size_t size)
+{
+    void* p = std::malloc(size);
+    if (AllocationBudget* b = t_budget; b && p) {
+        b->used += malloc_usable_size(p);
+        if (b->used > b->limit) {
+            b->used -= malloc_usable_size(p);
+            std::free(p);
+            b->exceeded = true;
+            if (b->abort)
+                *b->abort = 1;
+            return nullptr;
+        }
+    }
+    return p;
+}
+
+void* budgetedRealloc(void*, void* old, size_t size)
+{
+    AllocationBudget* b = t_budget;
+    const std::size_t before = b && old ? malloc_usable_size(old) : 0;
+    if (b && size > before && b->used + (size - before) > b->limit) {
+        b->exceeded = true;
+        if (b->abort)
+            *b->abort = 1;
+        return nullptr;
+    }
+    void* p = std::realloc(old, size);
+    if (b && p)
+        b->used = b->used - std::min(b->used, before) + malloc_usable_size(p);
+    return p;
+}
+
+void budgetedFree(void*, void* p)
+{
+    if (AllocationBudget* b = t_budget; b && p)
+        b->used -= std::min(b->used, malloc_usable_size(p));
+    std::free(p);
+}
+
 void onWarning(void*, const char* message) { qCDebug(lcVmkPdf, "%s", message); }
 void onError(void*, const char* message) { qCWarning(lcVmkPdf, "%s", message); }
 
@@ -41,7 +89,8 @@ fz_context* baseContext()
 {
     static fz_context* base = [] {
         static fz_locks_context locks{nullptr, lockFn, unlockFn};
-        fz_context* c = fz_new_context(nullptr, &locks, FZ_STORE_DEFAULT);
+        static fz_alloc_context alloc{nullptr, budgetedMalloc, budgetedRealloc, budgetedFree};
+        fz_context* c = fz_new_context(&alloc, &locks, FZ_STORE_DEFAULT);
         if (!c)
             qFatal("The PDF engine could not start");
         installMessageCallbacks(c);
@@ -62,6 +111,19 @@ struct ThreadContext {
 };
 
 } // namespace
+
+ScopedAllocationBudget::ScopedAllocationBudget(std::size_t limit, int* abort)
+{
+    m_budget.limit = limit;
+    m_budget.abort = abort;
+    m_previous = t_budget;
+    t_budget = &m_budget;
+}
+
+ScopedAllocationBudget::~ScopedAllocationBudget()
+{
+    t_budget = m_previous;
+}
 
 void installMessageCallbacks(fz_context* c)
 {

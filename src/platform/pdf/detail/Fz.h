@@ -17,6 +17,8 @@ extern "C" {
 #include <QRectF>
 #include <QString>
 
+#include <cstddef>
+
 namespace vmk::pdf::detail {
 
 // The calling thread's MuPDF context: a clone of the process-wide base context, so that any thread may
@@ -54,6 +56,27 @@ void putRect(fz_context* c, pdf_obj* dict, pdf_obj* key, const QRectF& rect);
 
 // Names come from our own fixed tables; MuPDF interns them.
 QString nameOf(fz_context* c, pdf_obj* obj);
+
+// Counts what the engine allocates on this thread while it lives (frees included) and refuses
+// allocations past `limit`, setting `*abort` (a cookie's abort flag) so the work in hand stops.
+struct AllocationBudget {
+    std::size_t used = 0;
+    std::size_t limit = 0;
+    bool exceeded = false;
+    int* abort = nullptr;
+};
+class ScopedAllocationBudget {
+public:
+    ScopedAllocationBudget(std::size_t limit, int* abort);
+    ~ScopedAllocationBudget();
+    ScopedAllocationBudget(const ScopedAllocationBudget&) = delete;
+    ScopedAllocationBudget& operator=(const ScopedAllocationBudget&) = delete;
+    bool exceeded() const { return m_budget.exceeded; }
+
+private:
+    AllocationBudget m_budget;
+    AllocationBudget* m_previous = nullptr;
+};
 
 // Output of MuPDF's warning and error callbacks goes to the "vmk.pdf" logging category.
 void installMessageCallbacks(fz_context* c);

@@ -6,6 +6,8 @@
 #include <QSizeF>
 #include <QTransform>
 
+#include <memory>
+
 namespace vmk::pdf::detail {
 
 struct SnapshotState {
@@ -15,6 +17,7 @@ struct SnapshotState {
     int rotation = 0;
     QSizeF displaySize;
     QTransform displayTransform;
+    std::shared_ptr<const void> source; // whatever the list's resources came from, kept while it lives
     ~SnapshotState();
 };
 

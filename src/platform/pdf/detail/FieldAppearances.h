@@ -1,0 +1,13 @@
+#pragma once
+
+#include "platform/pdf/detail/Fz.h"
+
+namespace vmk::pdf::detail {
+
+// Whether the document's form sets /NeedAppearances.
+bool asksForFieldAppearances(fz_context* c, pdf_document* doc);
+
+// When the form asks for it, (re)builds every widget's appearance from its field's value. Never throws.
+void buildRequestedFieldAppearances(fz_context* c, pdf_document* doc);
+
+} // namespace vmk::pdf::detail

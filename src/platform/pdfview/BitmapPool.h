@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+
+namespace vmk::pdfview {
+
+// Tile bitmaps come from buffers kept for reuse when their images go away: scrolling then recycles a
+// handful of buffers instead of asking the system for fresh pages (and zeroing them) for every tile.
+// Safe on any thread.
+class BitmapPool {
+public:
+    static constexpr int kSide = 512;
+
+    // An opaque image (Format_RGB32) of `size`, at most kSide square, over a pooled buffer of about
+    // its size; its contents are undefined. Larger sizes get an ordinary image.
+    static QImage acquire(QSize size);
+    // Buffers waiting for reuse, and how many the pool keeps at most.
+    static int idleCount();
+    static constexpr int kMaxIdle = 48;
+};
+
+} // namespace vmk::pdfview

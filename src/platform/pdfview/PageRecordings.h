@@ -1,0 +1,83 @@
+#pragma once
+
+#include "platform/pdf/PageCapture.h"
+#include "platform/pdf/PdfTypes.h"
+
+#include <QObject>
+#include <QThreadPool>
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+namespace vmk::pdf {
+class PageSnapshot;
+}
+
+namespace vmk::pdfview {
+
+// The display lists of the pages near the viewport. The owner's thread only copies a page out of its
+// document; interpreting it happens on workers, under a time and memory budget, and can be cancelled.
+// A page whose recording failed for good (over budget, unreadable) is remembered for its generation and
+// not tried again until the page changes.
+class PageRecordings : public QObject {
+    Q_OBJECT
+public:
+    explicit PageRecordings(int threads = 2, QObject* parent = nullptr);
+    ~PageRecordings() override; // cancels everything and waits for the workers
+
+    void setBudget(const pdf::RecordBudget& budget) { m_budget = budget; }
+    const pdf::RecordBudget& budget() const { return m_budget; }
+    void setCapacity(std::size_t capacity);
+
+    // The page's display list for this generation; null while it is being recorded (recording starts
+    // on the first call) or when it failed.
+    std::shared_ptr<pdf::PageSnapshot> get(int page, std::uint32_t generation, const pdf::PagePtr& handle,
+                                           const std::vector<const pdf::Annotation*>& excluded = {});
+    // Why the page cannot be drawn at this generation, if it cannot.
+    std::optional<pdf::RecordOutcome> failure(int page, std::uint32_t generation) const;
+    bool isRecording(int page) const;
+    // Drawing the recorded list failed: the page is given up like a failed recording.
+    void markFailed(int page, std::uint32_t generation);
+
+    // Cancels the recordings of pages outside `near`; ready lists are kept up to the capacity.
+    void retain(const std::vector<int>& near);
+    void removePage(int page);
+    void clear();      // lists and recordings; failures stay
+    void forgetAll();  // everything, for another document
+    std::size_t size() const { return m_ready.size(); }
+
+signals:
+    // A recording ended (with a list or a failure); the page should be painted again.
+    void pageFinished(int page);
+
+private:
+    struct Job {
+        int page;
+        std::uint32_t generation;
+        pdf::RecordCancel cancel;
+    };
+    struct Ready {
+        int page;
+        std::uint32_t generation;
+        std::shared_ptr<pdf::PageSnapshot> snapshot;
+    };
+    struct Failure {
+        std::uint32_t generation;
+        pdf::RecordOutcome outcome;
+    };
+    void finished(const std::shared_ptr<Job>& job, const pdf::RecordResult& result);
+    void cancelJob(int page);
+
+    pdf::RecordBudget m_budget;
+    std::size_t m_capacity = 32;
+    QThreadPool m_pool;
+    std::unordered_map<int, std::shared_ptr<Job>> m_running;
+    std::list<Ready> m_ready; // most recently used first
+    std::unordered_map<int, Failure> m_failures;
+};
+
+} // namespace vmk::pdfview

@@ -1,0 +1,190 @@
+// Apply Redactions and Make Searchable on files with real structure, judged on the saved file by qpdf and
+// poppler rather than by what the editor believes.
+
+#include "LongTaskTestSupport.h"
+#include "StructuredPdf.h"
+
+#include "core/SystemAnnotations.h"
+#include "support/TestFiles.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+using namespace vmk;
+using namespace vmk::test;
+
+namespace {
+
+struct HeldEditor : EditorFixture {
+    PanelWindow panels;
+    std::shared_ptr<HeldRunner> runner = std::make_shared<HeldRunner>();
+
+    explicit HeldEditor(const QByteArray& bytes) : EditorFixture(openPdf(bytes))
+    {
+        editor->setWindowController(&panels);
+        editor->setDetachedRunner(runner);
+    }
+    ~HeldEditor() { editor->setWindowController(nullptr); }
+
+    void mark(int page, const QRectF& bounds)
+    {
+        this->page(page)->addAnnotation(core::RedactionMarkAnnotation::create(bounds));
+        editor->annotationsChanged(this->page(page));
+    }
+
+    // Saves a copy the way the application saves, and asks the second engine about it.
+    SavedFile save(const QString& name)
+    {
+        const QString path = dir.filePath(name);
+        const platform::MaybeError error = document->saveToPath(path, platform::SaveOperation::SaveTo);
+        EXPECT_FALSE(error.has_value()) << name.toStdString();
+        return inspectSavedFile(path);
+    }
+};
+
+// Where a phrase of the page's text lies (page space).
+QRectF phraseBounds(const pdf::Page& page, const QString& phrase)
+{
+    QString text;
+    QList<QRectF> bounds;
+    for (const pdf::Character& ch : page.characters()) {
+        text += ch.text;
+        for (int i = 0; i < ch.text.size(); ++i)
+            bounds.append(ch.bounds);
+    }
+    const qsizetype at = text.indexOf(phrase);
+    EXPECT_GE(at, 0) << phrase.toStdString();
+    QRectF r;
+    for (qsizetype i = at; at >= 0 && i < at + phrase.size(); ++i)
+        r = r.united(bounds[i]);
+    return r;
+}
+
+double shareFound(const QStringList& words, const QString& text)
+{
+    const QStringList found = text.split(QRegularExpression(QStringLiteral("[^A-Za-z]+")), Qt::SkipEmptyParts);
+    int hits = 0;
+    for (const QString& word : words)
+        hits += found.contains(word, Qt::CaseInsensitive) ? 1 : 0;
+    return words.isEmpty() ? 0 : double(hits) / words.size();
+}
+
+void expectSound(const SavedFile& file, int pages)
+{
+    EXPECT_TRUE(file.checkClean) << file.checkOutput.toStdString();
+    EXPECT_EQ(file.pages().size(), pages);
+    // Every page object is a page of the tree: nothing replaced lingers as an orphan.
+    EXPECT_EQ(file.pageObjectCount(), pages);
+}
+
+} // namespace
+
+TEST(EditorRebuildSaved, RedactionLeavesNothingBehindAndKeepsEveryTargetAndField)
+{
+    if (!commandExists(QStringLiteral("qpdf")) || !commandExists(QStringLiteral("pdftotext")))
+        GTEST_SKIP() << "qpdf and pdftotext are needed";
+    const StructuredPdf source = makeStructuredPdf();
+    HeldEditor f(source.bytes);
+    const SavedFile before = f.save(QStringLiteral("before.pdf"));
+    expectSound(before, 4);
+    for (const QString& secret : source.secrets)
+        ASSERT_TRUE(before.contains(secret)) << secret.toStdString();
+    const QStringList targets = before.targets();
+    ASSERT_EQ(targets.size(), 12) << targets.join(u'\n').toStdString();
+    ASSERT_EQ(before.fields(), QStringList({QStringLiteral("name=Hortensia on 3"),
+                                            QStringLiteral("notes=Meet Zebulon on Monday on 3"),
+                                            QStringLiteral("agree=/Yes on 3")}));
+
+    f.mark(0, phraseBounds(*f.page(0), QStringLiteral("Zebulon Quixby")));
+    f.mark(1, phraseBounds(*f.page(1), QStringLiteral("Bluefalcon")));
+    f.mark(3, source.nameField);
+    const QList<pdf::PagePtr> pages = {f.page(0), f.page(1), f.page(2), f.page(3)};
+    f.editor->applyRedactions();
+    f.runner->runAll();
+    ASSERT_TRUE(f.editor->toast().has_value());
+    EXPECT_EQ(f.editor->toast()->text, QStringLiteral("Redacted. Gone for good once you save."));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(f.page(i), pages[i]) << "page objects keep their identity";
+
+    const SavedFile after = f.save(QStringLiteral("redacted.pdf"));
+    expectSound(after, 4);
+    for (const QString& secret : source.secrets)
+        EXPECT_FALSE(after.contains(secret)) << secret.toStdString();
+    EXPECT_EQ(after.targets(), targets);
+    // The field under the mark is empty; the others keep their values (less the secret words), and every
+    // field still has its widget on its page.
+    EXPECT_EQ(after.fields(), QStringList({QStringLiteral("name= on 3"), QStringLiteral("notes=Meet on Monday on 3"),
+                                           QStringLiteral("agree=/Yes on 3")}));
+    // Recognised again upright, the rest of the letter is still text.
+    EXPECT_GE(shareFound(source.plainWordsPage1, popplerPageText(after.path, 1)), 0.9)
+        << popplerPageText(after.path, 1).toStdString();
+    EXPECT_TRUE(popplerPageText(after.path, 2).contains(QLatin1String("internal")))
+        << popplerPageText(after.path, 2).toStdString();
+
+    // Undo brings back every word and value; redo takes them away again; each state saves soundly.
+    f.undo().undo();
+    const SavedFile undone = f.save(QStringLiteral("undone.pdf"));
+    expectSound(undone, 4);
+    for (const QString& secret : source.secrets)
+        EXPECT_TRUE(undone.contains(secret)) << secret.toStdString();
+    EXPECT_EQ(undone.targets(), targets);
+    EXPECT_EQ(undone.fields(), before.fields());
+    EXPECT_EQ(f.editor->redactionMarks().size(), 3);
+    f.undo().redo();
+    const SavedFile redone = f.save(QStringLiteral("redone.pdf"));
+    expectSound(redone, 4);
+    for (const QString& secret : source.secrets)
+        EXPECT_FALSE(redone.contains(secret)) << secret.toStdString();
+    EXPECT_EQ(redone.targets(), targets);
+    EXPECT_TRUE(f.editor->redactionMarks().isEmpty());
+}
+
+TEST(EditorRebuildSaved, MakeSearchableKeepsTheOutlineAddsLittleAndSurvivesStopUndoAndRedo)
+{
+    if (!commandExists(QStringLiteral("qpdf")) || !commandExists(QStringLiteral("pdftotext")))
+        GTEST_SKIP() << "qpdf and pdftotext are needed";
+    HeldEditor f(makeScannedPdfWithOutline({QStringLiteral("ALPHA"), QStringLiteral("BRAVO"), QStringLiteral("CHARLIE")}));
+    const SavedFile before = f.save(QStringLiteral("before.pdf"));
+    expectSound(before, 3);
+    const QStringList targets = before.targets();
+    ASSERT_EQ(targets.size(), 5) << targets.join(u'\n').toStdString();
+    const qint64 baseSize = QFileInfo(before.path).size();
+
+    // Stopped after the first page: what was read is applied, the rest stays a picture.
+    f.editor->makeSearchable();
+    ASSERT_TRUE(f.runner->runNext());
+    f.editor->progress()->cancel();
+    f.runner->runAll();
+    EXPECT_FALSE(f.editor->progress().has_value());
+    const SavedFile stopped = f.save(QStringLiteral("stopped.pdf"));
+    expectSound(stopped, 3);
+    EXPECT_EQ(stopped.targets(), targets);
+    EXPECT_TRUE(popplerPageText(stopped.path, 1).contains(QLatin1String("ALPHA"), Qt::CaseInsensitive));
+    f.endGroup();
+
+    f.editor->makeSearchable();
+    f.runner->runAll();
+    const SavedFile all = f.save(QStringLiteral("all.pdf"));
+    expectSound(all, 3);
+    EXPECT_EQ(all.targets(), targets);
+    EXPECT_TRUE(popplerPageText(all.path, 3).contains(QLatin1String("CHARLIE"), Qt::CaseInsensitive));
+    // The pictures are not stored twice: the file grows by about the text layer.
+    EXPECT_LT(QFileInfo(all.path).size() - baseSize, 12 * 1024) << QFileInfo(all.path).size() << " vs " << baseSize;
+    f.endGroup();
+
+    f.undo().undo();
+    f.undo().undo();
+    const SavedFile undone = f.save(QStringLiteral("undone.pdf"));
+    expectSound(undone, 3);
+    EXPECT_EQ(undone.targets(), targets);
+    EXPECT_TRUE(popplerPageText(undone.path, 1).trimmed().isEmpty());
+    EXPECT_LT(qAbs(QFileInfo(undone.path).size() - baseSize), 2 * 1024);
+    f.undo().redo();
+    f.undo().redo();
+    const SavedFile redone = f.save(QStringLiteral("redone.pdf"));
+    expectSound(redone, 3);
+    EXPECT_EQ(redone.targets(), targets);
+    EXPECT_TRUE(popplerPageText(redone.path, 2).contains(QLatin1String("BRAVO"), Qt::CaseInsensitive));
+}

@@ -1,0 +1,242 @@
+// Pages that are slow or costly to interpret: interpreted on workers under a budget, shown as a
+// placeholder when over it, while the window keeps answering.
+
+#include "HostilePages.h"
+#include "platform/pdf/Annotation.h"
+#include "platform/pdf/Document.h"
+#include "platform/pdf/Page.h"
+#include "platform/pdf/PageCapture.h"
+#include "platform/pdf/PageSnapshot.h"
+#include "platform/pdfview/PDFView.h"
+#include "platform/pdfview/PageRecordings.h"
+#include "platform/pdfview/ViewTestSupport.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace vmk;
+using namespace vmk::pdfview;
+
+namespace {
+
+constexpr int kSlowPaths = 400000;
+
+// Made once per test binary: a slow page between two ordinary ones.
+const QByteArray& slowDocumentData()
+{
+    static const QByteArray data = test::rawPdf({
+        test::RawPage{test::textLine("Before the slow page")},
+        test::RawPage{test::tinyPaths(kSlowPaths)},
+        test::RawPage{test::textLine("After the slow page")},
+    });
+    return data;
+}
+
+pdf::DocumentPtr slowDocument()
+{
+    return test::openPdf(slowDocumentData());
+}
+
+// Nanoseconds this thread has spent waiting for a processor it was ready to run on (Linux schedstat).
+qint64 runQueueWait()
+{
+    QFile file(QStringLiteral("/proc/thread-self/schedstat"));
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = file.readAll().simplified().split(' ');
+    return fields.size() >= 2 ? fields[1].toLongLong() : 0;
+}
+
+// The longest wait between two turns of the event loop while `running` holds, in milliseconds. Time the
+// system kept this thread off the processor is not counted: on a loaded machine (a test run shares
+// it) that says nothing about the window; what the thread did or waited for itself does count.
+qint64 longestStall(const std::function<bool()>& running, int timeoutMs)
+{
+    QElapsedTimer clock, total;
+    clock.start();
+    total.start();
+    qint64 lastWait = runQueueWait();
+    qint64 longest = 0;
+    auto turn = [&] {
+        const qint64 wait = runQueueWait();
+        longest = std::max(longest, (clock.nsecsElapsed() - (wait - lastWait)) / 1000000);
+        lastWait = wait;
+        clock.restart();
+    };
+    QTimer tick;
+    tick.setInterval(5);
+    QObject::connect(&tick, &QTimer::timeout, turn);
+    tick.start();
+    while (running() && total.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    turn();
+    return longest;
+}
+
+int inkedPixels(const QImage& image, const QRect& rect)
+{
+    int count = 0;
+    for (int y = std::max(0, rect.top()); y <= std::min(image.height() - 1, rect.bottom()); ++y)
+        for (int x = std::max(0, rect.left()); x <= std::min(image.width() - 1, rect.right()); ++x)
+            count += qGray(image.pixel(x, y)) < 230 ? 1 : 0;
+    return count;
+}
+
+} // namespace
+
+TEST(PageCapture, RecordsThePageAsItIsDrawnAndHonoursItsBudget)
+{
+    auto document = test::openPdf(test::rawPdf({
+        test::RawPage{test::textLine("Hello"), "0 0 300 400", "/Rotate 90 /CropBox [10 20 290 380]"},
+        test::RawPage{test::tinyPaths(kSlowPaths)},
+    }));
+    const pdf::PagePtr page = document->page(0);
+    auto square = pdf::Annotation::create(QStringLiteral("Square"), QRectF(40, 40, 120, 80));
+    square->setColor(Qt::red);
+    square->setInteriorColor(QColor(Qt::red));
+    page->addAnnotation(square);
+
+    // Same pixels as drawing the page in place: boxes, rotation and annotations come along.
+    auto capture = pdf::PageCapture::take(*page, true);
+    ASSERT_TRUE(capture);
+    const pdf::RecordResult recorded = capture->record(pdf::RecordBudget{});
+    ASSERT_EQ(recorded.outcome, pdf::RecordOutcome::recorded);
+    EXPECT_EQ(recorded.snapshot->displaySize(), page->displaySize());
+    const QImage copied = recorded.snapshot->render(1.0);
+    const QImage inPlace = page->render(1.0);
+    ASSERT_EQ(copied.size(), inPlace.size());
+    EXPECT_EQ(copied.convertToFormat(QImage::Format_RGB32), inPlace.convertToFormat(QImage::Format_RGB32));
+    EXPECT_GT(test::reddishPixels(copied, copied.rect()), 1000);
+    EXPECT_GT(test::darkPixels(copied, copied.rect()), 20); // the text
+
+    // Left out on request, and without annotations at all.
+    auto without = pdf::PageCapture::take(*page, true, {square.get()})->record(pdf::RecordBudget{});
+    EXPECT_EQ(test::reddishPixels(without.snapshot->render(1.0), copied.rect()), 0);
+    auto bare = pdf::PageCapture::take(*page, false)->record(pdf::RecordBudget{});
+    EXPECT_EQ(test::reddishPixels(bare.snapshot->render(1.0), copied.rect()), 0);
+
+    // The document itself is untouched by the copy: still one annotation, still two pages.
+    EXPECT_EQ(page->annotations().size(), 1u);
+    EXPECT_EQ(document->pageCount(), 2);
+
+    // Over time, over memory, cancelled.
+    auto slow = pdf::PageCapture::take(*document->page(1), true);
+    ASSERT_TRUE(slow);
+
+    EXPECT_EQ(slow->record(pdf::RecordBudget{5, std::size_t(1) << 30}).outcome, pdf::RecordOutcome::tooSlow);
+    EXPECT_EQ(slow->record(pdf::RecordBudget{60000, std::size_t(2) << 20}).outcome, pdf::RecordOutcome::tooLarge);
+    pdf::RecordCancel cancel;
+    cancel.cancel();
+    EXPECT_EQ(slow->record(pdf::RecordBudget{}, &cancel).outcome, pdf::RecordOutcome::cancelled);
+    EXPECT_TRUE(pdf::isPermanent(pdf::RecordOutcome::tooSlow));
+    EXPECT_FALSE(pdf::isPermanent(pdf::RecordOutcome::cancelled));
+}
+
+TEST(PageCapture, ObjectsNestedBeyondReasonAreRefusedNotFollowed)
+{
+    // Resources reach through a chain of 300 indirect arrays.
+    QByteArray chain;
+    QList<test::RawPage> pages{test::RawPage{test::textLine("Deep")}};
+    QByteArray data = test::rawPdf(pages);
+    // Append the chain as an incremental update that points the page's resources at it.
+    const int first = 100;
+    QByteArray update;
+    QList<qsizetype> offsets;
+    for (int i = 0; i < 300; ++i) {
+        offsets << data.size() + update.size();
+        const QByteArray next = i + 1 < 300 ? QByteArray::number(first + i + 1) + " 0 R" : QByteArray("1");
+        update += QByteArray::number(first + i) + " 0 obj\n[" + next + "]\nendobj\n";
+    }
+    const qsizetype pageOffset = data.size() + update.size();
+    update += "4 0 obj\n<< /Type /Page /Parent 1 0 R /MediaBox [0 0 300 400] /Resources << /Font << /F1 2 0 R >> "
+              "/Deep 100 0 R >> /Contents 3 0 R >>\nendobj\n";
+    const qsizetype xref = data.size() + update.size();
+    update += "xref\n4 1\n" + QByteArray::number(pageOffset).rightJustified(10, '0') + " 00000 n \n"
+              + QByteArray::number(first) + " 300\n";
+    for (qsizetype offset : offsets)
+        update += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+    const qsizetype previous = data.lastIndexOf("xref");
+    update += "trailer\n<< /Size " + QByteArray::number(first + 300) + " /Root 5 0 R /Prev "
+              + QByteArray::number(previous) + " >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
+    auto document = test::openPdf(data + update);
+    ASSERT_EQ(document->pageCount(), 1);
+    EXPECT_EQ(pdf::PageCapture::take(*document->page(0), true), nullptr);
+}
+
+TEST(PageRecordings, AFailedPageIsRememberedAndNotRecordedAgain)
+{
+    auto document = slowDocument();
+    PageRecordings recordings;
+    recordings.setBudget(pdf::RecordBudget{20, std::size_t(1) << 30});
+    QSignalSpy finished(&recordings, &PageRecordings::pageFinished);
+    EXPECT_EQ(recordings.get(1, 7, document->page(1)), nullptr);
+    EXPECT_TRUE(recordings.isRecording(1));
+    ASSERT_TRUE(test::waitUntil([&] { return finished.count() == 1; }));
+    EXPECT_EQ(recordings.failure(1, 7), pdf::RecordOutcome::tooSlow);
+    EXPECT_EQ(recordings.get(1, 7, document->page(1)), nullptr);
+    EXPECT_FALSE(recordings.isRecording(1));
+    // Another look of the page is tried afresh.
+    EXPECT_FALSE(recordings.failure(1, 8).has_value());
+
+    // An ordinary page is recorded; a page scrolled away before its recording ends is not delivered.
+    EXPECT_EQ(recordings.get(0, 7, document->page(0)), nullptr);
+    ASSERT_TRUE(test::waitUntil([&] { return recordings.get(0, 7, document->page(0)) != nullptr; }));
+    recordings.setBudget(pdf::RecordBudget{});
+    recordings.get(1, 9, document->page(1));
+    recordings.retain({0});
+    EXPECT_FALSE(recordings.isRecording(1));
+    QTest::qWait(50);
+    EXPECT_FALSE(recordings.failure(1, 9).has_value());
+}
+
+TEST(SlowPages, TheWindowKeepsAnsweringWhileAPageTakesLongToInterpret)
+{
+    PDFView view;
+    view.resize(600, 500);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.setScaleFactor(1.0);
+    view.setDocument(slowDocument());
+    view.goToPage(1);
+    // Interpreting and drawing the page takes far longer than 100 ms, all of it on workers.
+    const qint64 stall = longestStall([&] { return !view.isFullyRendered(); }, 60000);
+    EXPECT_TRUE(view.isFullyRendered());
+    EXPECT_FALSE(view.isPagePlaceholder(1));
+    EXPECT_LT(stall, 100);
+    // The page is drawn: the squares are there.
+    const QRect shown = view.convertRectFromPage(QRectF(20, 20, 100, 100), 1).toAlignedRect();
+    EXPECT_GT(inkedPixels(view.viewport()->grab().toImage(), shown), shown.width() * shown.height() / 4);
+}
+
+TEST(SlowPages, APageOverItsBudgetBecomesAPlaceholderAndTheRestStaysUsable)
+{
+    PDFView view;
+    view.resize(600, 500);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    // Over memory rather than time: ordinary pages need far less, however loaded the machine is.
+    view.setPageDrawingBudget(60000, std::size_t(8) << 20);
+    view.setScaleFactor(1.0);
+    view.setDocument(slowDocument());
+    view.goToPage(1);
+    const qint64 stall = longestStall([&] { return !view.isPagePlaceholder(1); }, 20000);
+    ASSERT_TRUE(view.isPagePlaceholder(1));
+    EXPECT_LT(stall, 100);
+    ASSERT_TRUE(test::waitUntil([&] { return view.isFullyRendered(); }));
+    // A plain grey card with a message, not the squares.
+    const QImage image = view.viewport()->grab().toImage();
+    const QRect shown = view.convertRectFromPage(QRectF(20, 20, 100, 100), 1).toAlignedRect();
+    EXPECT_LT(inkedPixels(image, shown), shown.width() * shown.height() / 20);
+    EXPECT_EQ(image.pixelColor(shown.center()), QColor(236, 236, 236));
+    // The pages around it draw as usual.
+    view.goToPage(2);
+    ASSERT_TRUE(test::waitUntil([&] { return view.isFullyRendered(); }));
+    EXPECT_FALSE(view.isPagePlaceholder(2));
+    const QRect text = view.convertRectFromPage(QRectF(30, 345, 150, 25), 2).toAlignedRect();
+    EXPECT_GT(test::darkPixels(view.viewport()->grab().toImage(), text), 20);
+}
