@@ -129,15 +129,17 @@ QStringList wordsUnder(const pdf::Page& page, const QList<QRectF>& rects)
         covered = false;
     };
     int line = -1;
-    for (const pdf::Character& ch : page.characters()) {
-        const bool letter = !ch.text.isEmpty() && ch.text.at(0).isLetterOrNumber();
-        if (!letter || ch.line != line)
+    const pdf::TextLayout& chars = page.textLayout();
+    for (int i = 0; i < chars.size(); ++i) {
+        const QStringView text = chars.characterText(i);
+        const bool letter = !text.isEmpty() && text.at(0).isLetterOrNumber();
+        if (!letter || chars.line(i) != line)
             finish();
-        line = ch.line;
+        line = chars.line(i);
         if (!letter)
             continue;
-        word += ch.text;
-        const QPointF centre = ch.bounds.center();
+        word += text;
+        const QPointF centre = chars.bounds(i).center();
         covered = covered || std::any_of(rects.begin(), rects.end(), [&](const QRectF& r) { return r.contains(centre); });
     }
     finish();

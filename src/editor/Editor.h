@@ -37,6 +37,7 @@ struct AnnotationGeometry;
 namespace vmk::pdf {
 class ObjectEdits;
 class TextFinder;
+class TextReader;
 } // namespace vmk::pdf
 
 namespace vmk::platform {
@@ -300,6 +301,7 @@ public:
     std::function<void()> makeCancelAction();
     // Gives pages without text an invisible layer of recognised text, in one undoable step.
     void makeSearchable();
+    bool isCheckingForText() const;
     // Asks, then removes what lies under the redaction marks for good.
     void confirmRedactions();
     void applyRedactions();
@@ -462,6 +464,7 @@ private:
     // Search: the find in progress (a child object), matches waiting for the next flush, the flush itself and
     // the open "Search" signpost.
     pdf::TextFinder* m_finder = nullptr;
+    pdf::TextReader* m_textCheck = nullptr; // reads a long document's text before Make Searchable decides
     QList<pdf::Selection> m_pendingHits;
     platform::WorkItem m_hitFlush;
     std::optional<quint64> m_searchSignpost;

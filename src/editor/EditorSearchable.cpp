@@ -4,7 +4,9 @@
 #include "editor/PageWork.h"
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
+#include "platform/pdf/TextReader.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -26,17 +28,37 @@ QList<pdf::AnnotationPtr> annotationList(const pdf::Page& page)
     return QList<pdf::AnnotationPtr>(annotations.begin(), annotations.end());
 }
 
+// Documents up to this long are checked for text at once; the text of longer ones is read on workers
+// first, so that the check never holds up the window.
+constexpr size_t kPagesCheckedAtOnce = 8;
+
 } // namespace
+
+bool Editor::isCheckingForText() const { return m_textCheck && m_textCheck->isRunning(); }
 
 void Editor::makeSearchable()
 {
-    if (m_progress || m_isLocked)
+    if (m_progress || m_isLocked || isCheckingForText())
         return;
     setShowScanSuggestion(false);
     const pdf::DocumentPtr pdf = pdfDocument();
+    const std::vector<pdf::PagePtr> all = pdf->pages();
+    const bool textKnown = all.size() <= kPagesCheckedAtOnce
+        || std::all_of(all.begin(), all.end(), [](const pdf::PagePtr& page) { return !page || page->hasLoadedText(); });
+    if (!textKnown) {
+        if (!m_textCheck) {
+            m_textCheck = new pdf::TextReader(this);
+            // Once every page knows its text the check below is quick; a task started meanwhile wins.
+            connect(m_textCheck, &pdf::TextReader::finished, this, [this] {
+                if (!m_progress && !m_isLocked)
+                    makeSearchable();
+            });
+        }
+        m_textCheck->start(pdf);
+        return;
+    }
     QList<pdf::PagePtr> pages;
-    for (int i = 0; i < pdf->pageCount(); ++i) {
-        const pdf::PagePtr page = pdf->page(i);
+    for (const pdf::PagePtr& page : all) {
         if (page && page->text().trimmed().isEmpty())
             pages.append(page);
     }

@@ -49,10 +49,12 @@ QRectF phraseBounds(const pdf::Page& page, const QString& phrase)
 {
     QString text;
     QList<QRectF> bounds;
-    for (const pdf::Character& ch : page.characters()) {
-        text += ch.text;
-        for (int i = 0; i < ch.text.size(); ++i)
-            bounds.append(ch.bounds);
+    const pdf::TextLayout& chars = page.textLayout();
+    for (int c = 0; c < chars.size(); ++c) {
+        const QStringView unit = chars.characterText(c);
+        text += unit;
+        for (int i = 0; i < unit.size(); ++i)
+            bounds.append(chars.bounds(c));
     }
     const qsizetype at = text.indexOf(phrase);
     EXPECT_GE(at, 0) << phrase.toStdString();

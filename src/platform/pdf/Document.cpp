@@ -97,6 +97,8 @@ Result<DocumentPtr> Document::fromData(const QByteArray& data)
         return Result<DocumentPtr>::failure(error.isEmpty() ? QStringLiteral("The data is not a readable PDF.") : error);
     }
     DocumentPtr d = DocumentState::make(doc);
+    // The stream kept its own reference; this one lets workers open copies of the unchanged document.
+    d->m_state->source = fz_keep_buffer(c, buffer);
     d->m_state->locked = locked;
     if (!locked) {
         readEveryObject(c, doc, kReadAheadBudgetMs);
@@ -151,6 +153,7 @@ std::optional<PasswordKind> Document::unlock(const QString& password)
     m_state->locked = false;
     readEveryObject(c, m_state->doc, kReadAheadBudgetMs);
     m_state->openedByOwner = (result & 4) != 0;
+    m_state->password = utf8;
     m_state->pagesKnown = false;
     m_state->syncPageList();
     buildRequestedFieldAppearances(c, m_state->doc);

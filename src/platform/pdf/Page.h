@@ -2,6 +2,7 @@
 
 #include "platform/pdf/PdfTypes.h"
 #include "platform/pdf/Selection.h"
+#include "platform/pdf/TextLayout.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -55,9 +56,15 @@ public:
     // Maps page space to the displayed (rotated) crop box with its origin at the lower left, y up.
     QTransform displayTransform() const;
 
-    // The page's text; synthetic "\n" separates lines. Empty when there is none.
+    // The page's text (its own content; annotations are not read); synthetic "\n" ends each line. Empty
+    // when there is none. Read on first use and kept with the page.
     QString text() const;
-    const QList<Character>& characters() const;
+    const TextLayout& textLayout() const;
+    std::shared_ptr<const TextLayout> sharedTextLayout() const;
+    bool hasLoadedText() const;
+    // Gives the page text read elsewhere from the same content (by a worker, see TextReader); ignored
+    // when the page already knows its text.
+    void adoptText(std::shared_ptr<const TextLayout> layout) const;
     // The character whose bounds contain the point (page space), or -1.
     int characterIndexAt(const QPointF& point) const;
     // Characters whose bounds intersect the rectangle (page space), in reading order.

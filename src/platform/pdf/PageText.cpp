@@ -11,18 +11,6 @@ using namespace detail;
 
 namespace {
 
-struct RawChar {
-    int codepoint;
-    fz_quad quad;
-    int line;
-};
-
-QRectF quadBounds(const fz_quad& q, const fz_matrix& toPage)
-{
-    const fz_rect r = fz_transform_rect(fz_rect_from_quad(q), toPage);
-    return toQRect(r).normalized();
-}
-
 double distanceTo(const QRectF& r, const QPointF& p)
 {
     const double dx = qMax(0.0, qMax(r.left() - p.x(), p.x() - r.right()));
@@ -32,64 +20,75 @@ double distanceTo(const QRectF& r, const QPointF& p)
 
 } // namespace
 
-const QList<Character>& Page::characters() const
+namespace detail {
+
+std::shared_ptr<const TextLayout> readPageText(fz_context* c, pdf_page* page)
 {
-    if (m_state->textLoaded)
-        return m_state->characters;
-    m_state->textLoaded = true;
-    m_state->characters.clear();
-    m_state->text.clear();
-    std::vector<RawChar> raw;
-    fz_matrix toPage = fz_identity;
-    withLoadedPage(*this, [&](fz_context* c, pdf_page* page) {
-        fz_stext_page* text = nullptr;
+    fz_stext_page* text = nullptr;
+    fz_device* device = nullptr;
+    fz_matrix toDevice = fz_identity;
+    // The page's own content only: text in annotations belongs to them, and a page's text must not change
+    // when a note is added or moved.
+    const bool ok = guarded(c, [&] {
         fz_rect box;
-        fz_matrix toDevice = fz_identity;
-        const bool ok = guarded(c, [&] {
-            pdf_page_transform(c, page, &box, &toDevice);
-            fz_stext_options options{};
-            text = fz_new_stext_page_from_page(c, reinterpret_cast<fz_page*>(page), &options);
-        });
-        if (!ok)
-            return;
-        toPage = fz_invert_matrix(toDevice);
-        int line = 0;
-        for (fz_stext_block* block = text->first_block; block; block = block->next) {
-            if (block->type != FZ_STEXT_BLOCK_TEXT)
-                continue;
-            for (fz_stext_line* l = block->u.t.first_line; l; l = l->next) {
-                for (fz_stext_char* ch = l->first_char; ch; ch = ch->next)
-                    raw.push_back({ch->c, ch->quad, line});
-                raw.push_back({'\n', fz_quad{}, line});
-                ++line;
-            }
-        }
-        fz_drop_stext_page(c, text);
+        pdf_page_transform(c, page, &box, &toDevice);
+        fz_stext_options options{};
+        text = fz_new_stext_page(c, fz_bound_page(c, reinterpret_cast<fz_page*>(page)));
+        device = fz_new_stext_device(c, text, &options);
+        pdf_run_page_contents(c, page, device, fz_identity, nullptr);
+        fz_close_device(c, device);
     });
-    m_state->characters.reserve(qsizetype(raw.size()));
-    for (const RawChar& r : raw) {
-        Character ch;
-        const char32_t cp = char32_t(r.codepoint);
-        ch.text = QString::fromUcs4(&cp, 1);
-        ch.bounds = r.codepoint == '\n' ? QRectF() : quadBounds(r.quad, toPage);
-        ch.line = r.line;
-        m_state->text += ch.text;
-        m_state->characters.append(ch);
+    fz_drop_device(c, device);
+    auto layout = std::make_shared<TextLayout>();
+    if (!ok) {
+        fz_drop_stext_page(c, text);
+        return layout;
     }
-    return m_state->characters;
+    const fz_matrix toPage = fz_invert_matrix(toDevice);
+    for (fz_stext_block* block = text->first_block; block; block = block->next) {
+        if (block->type != FZ_STEXT_BLOCK_TEXT)
+            continue;
+        for (fz_stext_line* l = block->u.t.first_line; l; l = l->next) {
+            for (fz_stext_char* ch = l->first_char; ch; ch = ch->next)
+                layout->append(char32_t(ch->c), toQRect(fz_transform_rect(fz_rect_from_quad(ch->quad), toPage)));
+            layout->endLine();
+        }
+    }
+    fz_drop_stext_page(c, text);
+    layout->squeeze();
+    return layout;
 }
 
-QString Page::text() const
+} // namespace detail
+
+const TextLayout& Page::textLayout() const { return *sharedTextLayout(); }
+
+std::shared_ptr<const TextLayout> Page::sharedTextLayout() const
 {
-    characters();
+    if (!m_state->text) {
+        std::shared_ptr<const TextLayout> layout;
+        withLoadedPage(*this, [&](fz_context* c, pdf_page* page) { layout = readPageText(c, page); });
+        m_state->text = layout ? layout : std::make_shared<TextLayout>();
+    }
     return m_state->text;
 }
 
+bool Page::hasLoadedText() const { return m_state->text != nullptr; }
+
+void Page::adoptText(std::shared_ptr<const TextLayout> layout) const
+{
+    if (!m_state->text && layout)
+        m_state->text = std::move(layout);
+}
+
+QString Page::text() const { return textLayout().text(); }
+
 int Page::characterIndexAt(const QPointF& point) const
 {
-    const QList<Character>& chars = characters();
+    const TextLayout& chars = textLayout();
     for (int i = 0; i < chars.size(); ++i) {
-        if (!chars[i].bounds.isEmpty() && chars[i].bounds.contains(point))
+        const QRectF bounds = chars.bounds(i);
+        if (!bounds.isEmpty() && bounds.contains(point))
             return i;
     }
     return -1;
@@ -97,7 +96,7 @@ int Page::characterIndexAt(const QPointF& point) const
 
 Selection Page::selection(int start, int length) const
 {
-    const int count = int(characters().size());
+    const int count = textLayout().size();
     start = qBound(0, start, count);
     length = qBound(0, length, count - start);
     if (length == 0)
@@ -107,15 +106,16 @@ Selection Page::selection(int start, int length) const
 
 Selection Page::selection(const QRectF& rect) const
 {
-    const QList<Character>& chars = characters();
+    const TextLayout& chars = textLayout();
     const QRectF area = rect.normalized();
     QList<SelectionRange> ranges;
     PagePtr self = std::const_pointer_cast<Page>(shared_from_this());
     int runStart = -1, runEnd = -1; // inclusive indices of selected visible characters
     for (int i = 0; i < chars.size(); ++i) {
-        if (chars[i].bounds.isEmpty())
+        const QRectF bounds = chars.bounds(i);
+        if (bounds.isEmpty())
             continue; // line breaks join runs on consecutive lines
-        if (chars[i].bounds.intersects(area)) {
+        if (bounds.intersects(area)) {
             if (runStart < 0)
                 runStart = i;
             runEnd = i;
@@ -131,14 +131,15 @@ Selection Page::selection(const QRectF& rect) const
 
 Selection Page::selection(const QPointF& from, const QPointF& to) const
 {
-    const QList<Character>& chars = characters();
+    const TextLayout& chars = textLayout();
     auto nearest = [&](const QPointF& p) {
         int best = -1;
         double bestDistance = std::numeric_limits<double>::max();
         for (int i = 0; i < chars.size(); ++i) {
-            if (chars[i].bounds.isEmpty())
+            const QRectF bounds = chars.bounds(i);
+            if (bounds.isEmpty())
                 continue;
-            const double d = distanceTo(chars[i].bounds, p);
+            const double d = distanceTo(bounds, p);
             if (d < bestDistance) {
                 bestDistance = d;
                 best = i;
@@ -156,23 +157,23 @@ Selection Page::selection(const QPointF& from, const QPointF& to) const
 
 Selection Page::lineSelection(const QPointF& point) const
 {
-    const QList<Character>& chars = characters();
+    const TextLayout& chars = textLayout();
     int hit = characterIndexAt(point);
     if (hit < 0) {
         // Between characters of a line: take the line whose vertical extent holds the point.
         for (int i = 0; i < chars.size() && hit < 0; ++i) {
-            const QRectF& b = chars[i].bounds;
+            const QRectF b = chars.bounds(i);
             if (!b.isEmpty() && point.y() >= b.top() && point.y() <= b.bottom())
                 hit = i;
         }
     }
     if (hit < 0)
         return Selection();
-    const int line = chars[hit].line;
+    const int line = chars.line(hit);
     int first = hit, last = hit;
-    while (first > 0 && chars[first - 1].line == line)
+    while (first > 0 && chars.line(first - 1) == line)
         --first;
-    while (last + 1 < chars.size() && chars[last + 1].line == line && !chars[last + 1].bounds.isEmpty())
+    while (last + 1 < chars.size() && chars.line(last + 1) == line && !chars.bounds(last + 1).isEmpty())
         ++last;
     return selection(first, last - first + 1);
 }

@@ -107,14 +107,6 @@ struct WriteOptions {
 // Which password opened a locked document.
 enum class PasswordKind { None, User, Owner };
 
-// One character of a page's text with its bounds in page space. Line and block ends are represented by a
-// synthetic "\n" character with empty bounds, so that text() and characters() index alike.
-struct Character {
-    QString text;   // one code point (two UTF-16 units outside the BMP)
-    QRectF bounds;  // page space; empty for synthetic line breaks
-    int line = -1;  // index of the text line the character belongs to
-};
-
 // An entry of a page's own /Resources /XObject dictionary (not inherited ones), with nested form resources
 // down to a depth of two.
 struct XObjectNode {

@@ -27,10 +27,11 @@ QRectF Selection::bounds(const PagePtr& page) const
     for (const SelectionRange& r : m_ranges) {
         if (r.page != page || !page)
             continue;
-        const QList<Character>& chars = page->characters();
-        for (int i = qMax(0, r.start); i < qMin(int(chars.size()), r.start + r.length); ++i) {
-            if (!chars[i].bounds.isEmpty())
-                united = united.isNull() ? chars[i].bounds : united.united(chars[i].bounds);
+        const TextLayout& chars = page->textLayout();
+        for (int i = qMax(0, r.start); i < qMin(chars.size(), r.start + r.length); ++i) {
+            const QRectF bounds = chars.bounds(i);
+            if (!bounds.isEmpty())
+                united = united.isNull() ? bounds : united.united(bounds);
         }
     }
     return united;
@@ -42,10 +43,7 @@ QString Selection::string() const
     for (const SelectionRange& r : m_ranges) {
         if (!r.page)
             continue;
-        const QList<Character>& chars = r.page->characters();
-        QString text;
-        for (int i = qMax(0, r.start); i < qMin(int(chars.size()), r.start + r.length); ++i)
-            text += chars[i].text;
+        QString text = r.page->textLayout().mid(qMax(0, r.start), r.length - qMax(0, -r.start));
         if (text.endsWith(QLatin1Char('\n')))
             text.chop(1);
         parts.append(text);
@@ -59,7 +57,7 @@ QList<Selection> Selection::selectionsByLine() const
     for (const SelectionRange& r : m_ranges) {
         if (!r.page)
             continue;
-        const QList<Character>& chars = r.page->characters();
+        const TextLayout& chars = r.page->textLayout();
         int start = -1, line = -1;
         auto flush = [&](int end) {
             if (start >= 0 && end > start) {
@@ -69,17 +67,17 @@ QList<Selection> Selection::selectionsByLine() const
             }
             start = -1;
         };
-        const int last = qMin(int(chars.size()), r.start + r.length);
+        const int last = qMin(chars.size(), r.start + r.length);
         for (int i = qMax(0, r.start); i < last; ++i) {
-            if (chars[i].bounds.isEmpty()) { // a line break ends the line's run
+            if (chars.bounds(i).isEmpty()) { // a line break ends the line's run
                 flush(i);
                 continue;
             }
-            if (start >= 0 && chars[i].line != line)
+            if (start >= 0 && chars.line(i) != line)
                 flush(i);
             if (start < 0) {
                 start = i;
-                line = chars[i].line;
+                line = chars.line(i);
             }
         }
         flush(last);
@@ -102,7 +100,7 @@ void Selection::extendAtEnd(int count)
     if (m_ranges.isEmpty() || count <= 0 || !m_ranges.last().page)
         return;
     SelectionRange& last = m_ranges.last();
-    const int total = int(last.page->characters().size());
+    const int total = last.page->textLayout().size();
     last.length = qMin(total - last.start, last.length + count);
 }
 

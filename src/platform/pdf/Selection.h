@@ -9,7 +9,7 @@
 
 namespace vmk::pdf {
 
-// A run of characters on one page: indices into Page::characters().
+// A run of characters on one page: indices into the page's TextLayout.
 struct SelectionRange {
     PagePtr page;
     int start = 0;

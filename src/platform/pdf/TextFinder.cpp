@@ -2,9 +2,9 @@
 
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
+#include "platform/pdf/TextReader.h"
 
-#include <QPointer>
-#include <QTimer>
+#include <QHash>
 
 namespace vmk::pdf {
 
@@ -12,10 +12,8 @@ namespace {
 
 // Folds one UTF-16 unit for matching: compatibility decomposition (ligatures become letters), combining
 // marks dropped, case folded, line breaks as spaces.
-QString fold(QChar ch)
+QString foldSlowly(QChar ch)
 {
-    if (ch == QLatin1Char('\n') || ch == QLatin1Char('\r') || ch == QLatin1Char('\t'))
-        return QStringLiteral(" ");
     if (ch.isSurrogate())
         return QString(ch);
     const QString decomposed = QString(ch).normalized(QString::NormalizationForm_KD);
@@ -29,48 +27,87 @@ QString fold(QChar ch)
     return out;
 }
 
+// Most text is ASCII, folded inline; the rest is folded once per distinct unit of the call.
+class Folder {
+public:
+    // Appends the folded unit and returns how many units it gave.
+    qsizetype append(QChar ch, QString& out)
+    {
+        const char16_t u = ch.unicode();
+        if (u < 0x80) {
+            if (u == '\n' || u == '\r' || u == '\t')
+                out += QLatin1Char(' ');
+            else
+                out += QChar(u >= 'A' && u <= 'Z' ? char16_t(u + 32) : u);
+            return 1;
+        }
+        auto it = m_cache.constFind(u);
+        if (it == m_cache.constEnd())
+            it = m_cache.insert(u, foldSlowly(ch));
+        out += *it;
+        return it->size();
+    }
+
+private:
+    QHash<char16_t, QString> m_cache;
+};
+
 } // namespace
 
 struct TextFinder::State {
-    DocumentPtr document;
     QString needle;
-    int nextPage = 0;
-    bool running = false;
-    quint64 generation = 0;
 };
 
-TextFinder::TextFinder(QObject* parent) : QObject(parent), m_state(std::make_unique<State>()) {}
+TextFinder::TextFinder(QObject* parent)
+    : QObject(parent), m_state(std::make_unique<State>()), m_reader(new TextReader(this))
+{
+    connect(m_reader, &TextReader::pageRead, this,
+            [this](int, const PagePtr& page, const QList<QPair<int, int>>& found) {
+                if (found.isEmpty())
+                    return;
+                QList<Selection> matches;
+                matches.reserve(found.size());
+                for (const auto& [start, length] : found)
+                    matches.append(page->selection(start, length));
+                emit matchesFound(matches);
+            });
+    connect(m_reader, &TextReader::finished, this, &TextFinder::finished);
+}
 
 TextFinder::~TextFinder() = default;
 
 QList<QPair<int, int>> TextFinder::matchesIn(const QString& haystack, const QString& needle)
 {
+    Folder folder;
     QString foldedNeedle;
     for (QChar ch : needle)
-        foldedNeedle += fold(ch);
+        folder.append(ch, foldedNeedle);
     QList<QPair<int, int>> result;
     if (foldedNeedle.trimmed().isEmpty())
         return result;
     QString folded;
-    QList<int> source; // folded index -> haystack index
+    std::vector<int> source; // folded index -> haystack index
     folded.reserve(haystack.size());
-    source.reserve(haystack.size());
+    source.reserve(size_t(haystack.size()));
     for (int i = 0; i < haystack.size(); ++i) {
-        const QString piece = fold(haystack[i]);
-        folded += piece;
-        for (qsizetype k = 0; k < piece.size(); ++k)
-            source.append(i);
+        const qsizetype added = folder.append(haystack[i], folded);
+        source.insert(source.end(), size_t(added), i);
     }
+    QString scratch;
     qsizetype from = 0;
     while (true) {
         const qsizetype at = folded.indexOf(foldedNeedle, from);
         if (at < 0)
             break;
-        const int start = source[at];
-        int end = source[at + foldedNeedle.size() - 1] + 1;
+        const int start = source[size_t(at)];
+        int end = source[size_t(at + foldedNeedle.size() - 1)] + 1;
         // Combining marks after the last matched letter belong to it ("e" + U+0301).
-        while (end < haystack.size() && fold(haystack[end]).isEmpty())
+        while (end < haystack.size()) {
+            scratch.clear();
+            if (folder.append(haystack[end], scratch) != 0)
+                break;
             ++end;
+        }
         result.append({start, end - start});
         from = at + foldedNeedle.size();
     }
@@ -79,74 +116,25 @@ QList<QPair<int, int>> TextFinder::matchesIn(const QString& haystack, const QStr
 
 void TextFinder::start(const DocumentPtr& document, const QString& needle)
 {
-    cancel();
-    m_state->document = document;
     m_state->needle = needle;
-    m_state->nextPage = 0;
-    m_state->running = true;
-    const quint64 generation = ++m_state->generation;
-    QPointer<TextFinder> self(this);
-    QTimer::singleShot(0, this, [self, generation] {
-        if (self && self->m_state->generation == generation)
-            self->step();
+    if (needle.trimmed().isEmpty()) {
+        m_reader->start(nullptr);
+        return;
+    }
+    // Matching runs on the workers with the text; matches come back as character ranges.
+    m_reader->start(document, [needle](const TextLayout& layout) {
+        QList<QPair<int, int>> ranges;
+        for (const auto& [start, length] : matchesIn(layout.text(), needle)) {
+            const int first = layout.characterIndex(start);
+            const int last = layout.characterIndex(start + length - 1);
+            ranges.append({first, last - first + 1});
+        }
+        return ranges;
     });
 }
 
-void TextFinder::cancel()
-{
-    ++m_state->generation;
-    m_state->running = false;
-    m_state->document.reset();
-}
+void TextFinder::cancel() { m_reader->cancel(); }
 
-bool TextFinder::isRunning() const { return m_state->running; }
-
-void TextFinder::step()
-{
-    if (!m_state->running)
-        return;
-    const DocumentPtr document = m_state->document;
-    const bool done = !document || document->isLocked() || m_state->needle.trimmed().isEmpty()
-        || m_state->nextPage >= document->pageCount();
-    if (done) {
-        m_state->running = false;
-        m_state->document.reset();
-        emit finished();
-        return;
-    }
-    const quint64 generation = m_state->generation;
-    PagePtr page = document->page(m_state->nextPage++);
-    if (page) {
-        const QString text = page->text();
-        const QList<Character>& chars = page->characters();
-        // Text indices equal character indices unless the page has characters outside the BMP.
-        QList<int> charIndex;
-        if (text.size() != chars.size()) {
-            for (int i = 0; i < chars.size(); ++i) {
-                for (qsizetype k = 0; k < chars[i].text.size(); ++k)
-                    charIndex.append(i);
-            }
-        }
-        QList<Selection> matches;
-        for (const auto& [start, length] : matchesIn(text, m_state->needle)) {
-            int first = start, last = start + length - 1;
-            if (!charIndex.isEmpty()) {
-                first = charIndex.value(first);
-                last = charIndex.value(last);
-            }
-            matches.append(page->selection(first, last - first + 1));
-        }
-        if (!matches.isEmpty())
-            emit matchesFound(matches);
-    }
-    // A slot connected to matchesFound may have cancelled or restarted the find.
-    if (m_state->generation != generation || !m_state->running)
-        return;
-    QPointer<TextFinder> self(this);
-    QTimer::singleShot(0, this, [self, generation] {
-        if (self && self->m_state->generation == generation)
-            self->step();
-    });
-}
+bool TextFinder::isRunning() const { return m_reader->isRunning(); }
 
 } // namespace vmk::pdf

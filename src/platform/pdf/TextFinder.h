@@ -10,8 +10,11 @@
 
 namespace vmk::pdf {
 
-// Finds text in a document on the main thread, one page per event-loop turn, ignoring case and
-// diacritics ("resume" finds "Résumé"). Matches arrive in batches, one per page with hits.
+class TextReader;
+
+// Finds text in a document, ignoring case and diacritics ("resume" finds "Résumé"). Pages are read and
+// searched on the thread pool's workers (see TextReader); matches arrive on the main thread in page
+// order, in batches, one per page with hits.
 class TextFinder : public QObject {
     Q_OBJECT
 public:
@@ -34,9 +37,9 @@ signals:
     void finished();
 
 private:
-    void step();
     struct State;
     std::unique_ptr<State> m_state;
+    TextReader* m_reader;
 };
 
 } // namespace vmk::pdf

@@ -75,7 +75,7 @@ void PDFView::Private::updateDragSelection(QPointF viewPoint)
         const QPointF lastPoint = forward ? point : pressPagePoint;
         selection = pages[size_t(first)]->selection(firstPoint, displayedCorner(layout, first, false));
         for (int i = first + 1; i < last; ++i)
-            selection.add(pages[size_t(i)]->selection(0, int(pages[size_t(i)]->characters().size())));
+            selection.add(pages[size_t(i)]->selection(0, pages[size_t(i)]->textLayout().size()));
         selection.add(pages[size_t(last)]->selection(displayedCorner(layout, last, true), lastPoint));
     }
     q->setCurrentSelection(selection);
@@ -87,17 +87,17 @@ void PDFView::Private::selectWordAt(int page, QPointF pagePoint)
     const int index = handle->characterIndexAt(pagePoint);
     if (index < 0)
         return;
-    const QList<pdf::Character>& characters = handle->characters();
+    const pdf::TextLayout& characters = handle->textLayout();
     auto isWord = [&](int i) {
-        const QString& t = characters[i].text;
+        const QStringView t = characters.characterText(i);
         return !t.isEmpty() && (t.at(0).isLetterOrNumber() || t.at(0) == QLatin1Char('_') || t.at(0).isMark()
                                 || t.at(0).isSurrogate());
     };
     int start = index, end = index + 1;
     if (isWord(index)) {
-        while (start > 0 && isWord(start - 1) && characters[start - 1].line == characters[index].line)
+        while (start > 0 && isWord(start - 1) && characters.line(start - 1) == characters.line(index))
             --start;
-        while (end < characters.size() && isWord(end) && characters[end].line == characters[index].line)
+        while (end < characters.size() && isWord(end) && characters.line(end) == characters.line(index))
             ++end;
     }
     q->setCurrentSelection(handle->selection(start, end - start));

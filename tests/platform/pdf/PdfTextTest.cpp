@@ -83,21 +83,21 @@ TEST(PdfText, SelectionsFromPointsRectsAndLines)
 {
     DocumentPtr doc = open(fixtures::textPdf({"First line of text\nSecond line here"}));
     PagePtr page = doc->page(0);
-    const QList<Character>& chars = page->characters();
+    const TextLayout& chars = page->textLayout();
     ASSERT_FALSE(chars.isEmpty());
     EXPECT_EQ(page->text().size(), chars.size());
     EXPECT_TRUE(page->text().startsWith(QStringLiteral("First line of text\nSecond line here")));
 
     // Text drawn at the top left: y up means the first line is near the top of the page.
-    const QRectF f = chars[0].bounds;
+    const QRectF f = chars.bounds(0);
     EXPECT_GT(f.top(), 792 - 110);
     EXPECT_LT(f.left(), 80);
     EXPECT_EQ(page->characterIndexAt(f.center()), 0);
     EXPECT_EQ(page->characterIndexAt(QPointF(5, 5)), -1);
 
-    const Selection second = page->lineSelection(chars[20].bounds.center());
+    const Selection second = page->lineSelection(chars.bounds(20).center());
     EXPECT_EQ(second.string(), QStringLiteral("Second line here"));
-    const Selection drag = page->selection(chars[6].bounds.center(), chars[24].bounds.center());
+    const Selection drag = page->selection(chars.bounds(6).center(), chars.bounds(24).center());
     EXPECT_EQ(drag.string(), QStringLiteral("line of text\nSecond"));
     const QList<Selection> lines = drag.selectionsByLine();
     ASSERT_EQ(lines.size(), 2);

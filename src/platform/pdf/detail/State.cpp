@@ -37,6 +37,7 @@ DocumentState::~DocumentState()
             p->state().document.reset();
     }
     pdf_drop_document(c, doc);
+    fz_drop_buffer(c, source);
 }
 
 void DocumentState::syncPageList() const

@@ -39,7 +39,15 @@ struct DocumentState {
     mutable std::vector<PagePtr> pages;
     mutable bool pagesKnown = false;
     bool locked = false;
+<<<<<<< HEAD
     bool openedByOwner = false; // unlocked with the owner password: no permission applies
+=======
+    // The bytes the document was opened from and the password that unlocked it: workers open their own
+    // copies from them to read pages that are unchanged since opening (see TextReader). Null for a
+    // document made in memory.
+    fz_buffer* source = nullptr;
+    QByteArray password;
+>>>>>>> speed
 
     ~DocumentState();
     void syncPageList() const;
@@ -51,13 +59,13 @@ struct PageState {
     std::weak_ptr<Document> document;
     mutable std::vector<AnnotationPtr> annotations;
     mutable bool annotationsLoaded = false;
-    mutable QList<Character> characters;
-    mutable QString text;
-    mutable bool textLoaded = false;
+    // Read on first use, or handed over by a worker that read the same content (Page::adoptText).
+    mutable std::shared_ptr<const TextLayout> text;
 
     static PagePtr make(pdf_document* doc, int num);
     void loadAnnotations(const PagePtr& self) const;
-    void invalidateText() const { textLoaded = false; characters.clear(); text.clear(); }
+    // Whoever changes the page's content in place calls this, so that its text is read again.
+    void invalidateText() const { text.reset(); }
 };
 
 struct AnnotationState {
@@ -122,6 +130,13 @@ bool withLoadedPage(const Page& page, Fn&& fn)
 bool graftPage(const Page& page, pdf_document* target);
 // Moves an annotation into another MuPDF document and re-points the handle.
 bool graftAnnotation(const Annotation& annotation, pdf_document* target);
+
+// The object number under which the page can be found in a fresh copy opened from the document's source
+// bytes, when its content is unchanged since opening; -1 otherwise (changed, added, or no source).
+int unchangedPageNumber(fz_context* c, const DocumentState& document, const Page& page);
+
+// The text of a loaded page's own content (annotations are not read). Any thread, with its own context.
+std::shared_ptr<const TextLayout> readPageText(fz_context* c, pdf_page* page);
 
 // Regenerates the appearance streams of the page's annotations that need one.
 void ensureAppearances(const Page& page);

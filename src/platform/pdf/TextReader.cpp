@@ -1,0 +1,345 @@
+#include "platform/pdf/TextReader.h"
+
+#include "platform/pdf/Document.h"
+#include "platform/pdf/Page.h"
+#include "platform/pdf/detail/State.h"
+
+#include <QElapsedTimer>
+#include <QFutureWatcher>
+#include <QPointer>
+#include <QThreadPool>
+#include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+namespace vmk::pdf {
+
+using namespace detail;
+
+namespace {
+
+// Pages per piece of worker work: small enough that the first hits come back at once, large enough that
+// handing pieces back costs nothing next to reading them.
+constexpr int kChunkPages = 8;
+// The main thread reads changed pages and hands results over for at most this long per event-loop turn.
+constexpr qint64 kMainThreadSliceMs = 15;
+
+// Copies of a document opened from its original bytes, one per worker at a time, made as workers ask.
+class SourceCopies {
+public:
+    SourceCopies(fz_buffer* buffer, QByteArray password)
+        : m_buffer(fz_keep_buffer(ctx(), buffer)), m_password(std::move(password))
+    {
+    }
+    ~SourceCopies()
+    {
+        fz_context* c = ctx();
+        for (pdf_document* doc : m_free) {
+            pdf_drop_page_tree(c, doc);
+            pdf_drop_document(c, doc);
+        }
+        fz_drop_buffer(c, m_buffer);
+    }
+    SourceCopies(const SourceCopies&) = delete;
+    SourceCopies& operator=(const SourceCopies&) = delete;
+
+    pdf_document* take()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            if (!m_free.empty()) {
+                pdf_document* doc = m_free.back();
+                m_free.pop_back();
+                return doc;
+            }
+        }
+        fz_context* c = ctx();
+        pdf_document* doc = nullptr;
+        fz_stream* stream = nullptr;
+        const char* password = m_password.constData();
+        bool treeLoaded = false;
+        const bool ok = guarded(c, [&] {
+            stream = fz_open_buffer(c, m_buffer);
+            doc = pdf_open_document_with_stream(c, stream);
+            if (pdf_needs_password(c, doc))
+                pdf_authenticate_password(c, doc, password);
+            // Reverse lookups from object numbers to page indices without walking the tree each time.
+            pdf_load_page_tree(c, doc);
+            treeLoaded = true;
+        });
+        fz_drop_stream(c, stream);
+        if (!ok || !treeLoaded) {
+            pdf_drop_document(c, doc);
+            return nullptr;
+        }
+        return doc;
+    }
+
+    void give(pdf_document* doc)
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_free.push_back(doc);
+    }
+
+private:
+    fz_buffer* m_buffer;
+    QByteArray m_password;
+    std::mutex m_mutex;
+    std::vector<pdf_document*> m_free;
+};
+
+struct Item {
+    PagePtr page;                                // main thread only
+    std::shared_ptr<const TextLayout> layout;    // known before, or read by a worker
+    int sourceNumber = -1;                       // where a worker finds the page; -1: read on the main thread
+    QList<QPair<int, int>> found;
+    bool visited = false;
+};
+
+struct Chunk {
+    int first = 0;
+    int count = 0;
+    bool done = false;
+};
+
+std::shared_ptr<const TextLayout> readFromCopy(SourceCopies& copies, int number)
+{
+    pdf_document* doc = copies.take();
+    if (!doc)
+        return nullptr;
+    fz_context* c = ctx();
+    std::shared_ptr<const TextLayout> layout;
+    pdf_page* page = nullptr;
+    const bool ok = guarded(c, [&] {
+        pdf_obj* ref = pdf_new_indirect(c, doc, number, 0);
+        int index = -1;
+        fz_try(c) { index = pdf_lookup_page_number(c, doc, ref); }
+        fz_always(c) { pdf_drop_obj(c, ref); }
+        fz_catch(c) { fz_rethrow(c); }
+        if (index >= 0)
+            page = pdf_load_page(c, doc, index);
+    });
+    if (ok && page)
+        layout = readPageText(c, page);
+    fz_drop_page(c, reinterpret_cast<fz_page*>(page));
+    copies.give(doc);
+    return layout;
+}
+
+} // namespace
+
+int detail::unchangedPageNumber(fz_context* c, const DocumentState& document, const Page& page)
+{
+    pdf_document* doc = document.doc;
+    const ObjRef& ref = page.state().ref;
+    if (!document.source || ref.doc != doc || !ref.obj || pdf_was_repaired(c, doc))
+        return -1;
+    const int number = ref.num();
+    // Without an incremental section nothing has been changed or added since opening.
+    if (doc->num_incremental_sections == 0)
+        return number;
+    int result = number;
+    auto changed = [&](pdf_obj* obj) { return pdf_is_indirect(c, obj) && pdf_xref_is_incremental(c, doc, pdf_to_num(c, obj)); };
+    const bool ok = guarded(c, [&] {
+        if (number >= pdf_xref_len(c, doc) || pdf_xref_is_incremental(c, doc, number)) {
+            result = -1;
+            return;
+        }
+        pdf_obj* contents = pdf_dict_get(c, ref.obj, PDF_NAME(Contents));
+        if (changed(contents) || changed(pdf_dict_get(c, ref.obj, PDF_NAME(Resources))))
+            result = -1;
+        else if (pdf_is_array(c, contents))
+            for (int i = 0, n = pdf_array_len(c, contents); i < n && result >= 0; ++i)
+                if (changed(pdf_array_get(c, contents, i)))
+                    result = -1;
+    });
+    return ok ? result : -1;
+}
+
+struct TextReader::State {
+    quint64 generation = 0;
+    bool running = false;
+    std::vector<Item> items;
+    std::vector<Chunk> chunks;
+    int nextChunk = 0;      // the first chunk not delivered yet
+    int nextInChunk = 0;    // within it, the first item not delivered yet
+    Visit visit;
+    std::shared_ptr<std::atomic_bool> cancelled;
+    bool deliveryScheduled = false;
+};
+
+TextReader::TextReader(QObject* parent) : QObject(parent), m_state(std::make_unique<State>()) {}
+
+TextReader::~TextReader() { cancel(); }
+
+bool TextReader::isRunning() const { return m_state->running; }
+
+void TextReader::cancel()
+{
+    ++m_state->generation;
+    m_state->running = false;
+    if (m_state->cancelled)
+        m_state->cancelled->store(true);
+    m_state->cancelled.reset();
+    m_state->items.clear();
+    m_state->chunks.clear();
+    // Pending hand-backs belong to the old generation and are ignored.
+}
+
+void TextReader::start(const DocumentPtr& document, Visit visit)
+{
+    cancel();
+    State& s = *m_state;
+    s.running = true;
+    s.visit = std::move(visit);
+    s.nextChunk = 0;
+    s.nextInChunk = 0;
+    s.deliveryScheduled = false;
+    s.cancelled = std::make_shared<std::atomic_bool>(false);
+    const quint64 generation = s.generation;
+
+    std::shared_ptr<SourceCopies> copies;
+    if (document && !document->isLocked()) {
+        const std::vector<PagePtr> pages = document->pages();
+        const DocumentState& d = document->state();
+        fz_context* c = ctx();
+        if (d.source)
+            copies = std::make_shared<SourceCopies>(d.source, d.password);
+        s.items.resize(pages.size());
+        for (size_t i = 0; i < pages.size(); ++i) {
+            Item& item = s.items[i];
+            item.page = pages[i];
+            if (!item.page)
+                continue;
+            if (item.page->hasLoadedText())
+                item.layout = item.page->sharedTextLayout();
+            else if (copies)
+                item.sourceNumber = unchangedPageNumber(c, d, *item.page);
+        }
+    }
+    const int count = int(s.items.size());
+    for (int first = 0; first < count; first += kChunkPages)
+        s.chunks.push_back(Chunk{first, std::min(kChunkPages, count - first), false});
+
+    // Workers get plain values: layouts already known, object numbers to read, and the visit.
+    QPointer<TextReader> self(this);
+    for (size_t k = 0; k < s.chunks.size(); ++k) {
+        const Chunk& chunk = s.chunks[k];
+        struct Job {
+            std::shared_ptr<const TextLayout> layout;
+            int number;
+        };
+        auto jobs = std::make_shared<std::vector<Job>>();
+        bool anyWork = false;
+        for (int i = chunk.first; i < chunk.first + chunk.count; ++i) {
+            const Item& item = s.items[size_t(i)];
+            jobs->push_back(Job{item.layout, item.sourceNumber});
+            anyWork = anyWork || item.layout || item.sourceNumber >= 0;
+        }
+        if (!anyWork) {
+            s.chunks[k].done = true;
+            continue;
+        }
+        struct Answer {
+            std::shared_ptr<const TextLayout> layout;
+            QList<QPair<int, int>> found;
+            bool visited = false;
+        };
+        auto answers = std::make_shared<std::vector<Answer>>(jobs->size());
+        auto* watcher = new QFutureWatcher<void>(this);
+        connect(watcher, &QFutureWatcher<void>::finished, this, [self, watcher, generation, k, answers] {
+            watcher->deleteLater();
+            if (!self || self->m_state->generation != generation)
+                return;
+            State& state = *self->m_state;
+            Chunk& chunk = state.chunks[k];
+            for (int j = 0; j < chunk.count; ++j) {
+                Item& item = state.items[size_t(chunk.first + j)];
+                Answer& answer = (*answers)[size_t(j)];
+                if (!answer.layout)
+                    continue;
+                item.layout = std::move(answer.layout);
+                item.found = std::move(answer.found);
+                item.visited = answer.visited;
+            }
+            chunk.done = true;
+            self->deliver(generation);
+        });
+        watcher->setFuture(QtConcurrent::run(QThreadPool::globalInstance(),
+                                             [jobs, answers, copies, visit = s.visit, cancelled = s.cancelled] {
+            for (size_t j = 0; j < jobs->size() && !cancelled->load(); ++j) {
+                const Job& job = (*jobs)[j];
+                Answer& answer = (*answers)[j];
+                answer.layout = job.layout ? job.layout
+                    : job.number >= 0 && copies ? readFromCopy(*copies, job.number) : nullptr;
+                if (answer.layout && visit) {
+                    answer.found = visit(*answer.layout);
+                    answer.visited = true;
+                }
+            }
+        }));
+    }
+    QTimer::singleShot(0, this, [self, generation] {
+        if (self)
+            self->deliver(generation);
+    });
+}
+
+void TextReader::deliver(quint64 generation)
+{
+    State& s = *m_state;
+    if (generation != s.generation || !s.running)
+        return;
+    QElapsedTimer slice;
+    slice.start();
+    while (s.nextChunk < int(s.chunks.size())) {
+        const Chunk& chunk = s.chunks[size_t(s.nextChunk)];
+        if (!chunk.done)
+            return; // its hand-back calls again
+        while (s.nextInChunk < chunk.count) {
+            if (slice.elapsed() >= kMainThreadSliceMs) {
+                // Let the event loop breathe before going on.
+                if (!s.deliveryScheduled) {
+                    s.deliveryScheduled = true;
+                    QPointer<TextReader> self(this);
+                    QTimer::singleShot(0, this, [self, generation] {
+                        if (!self)
+                            return;
+                        self->m_state->deliveryScheduled = false;
+                        self->deliver(generation);
+                    });
+                }
+                return;
+            }
+            const int index = chunk.first + s.nextInChunk++;
+            Item& item = s.items[size_t(index)];
+            const PagePtr page = std::move(item.page);
+            if (!page)
+                continue;
+            // A changed page, or one a copy could not read, is read here.
+            if (!item.layout)
+                item.layout = page->sharedTextLayout();
+            else
+                page->adoptText(item.layout);
+            if (!item.visited && s.visit)
+                item.found = s.visit(*item.layout);
+            const QList<QPair<int, int>> found = std::move(item.found);
+            item.layout.reset();
+            emit pageRead(index, page, found);
+            // A slot may have cancelled or restarted the read.
+            if (generation != s.generation || !s.running)
+                return;
+        }
+        ++s.nextChunk;
+        s.nextInChunk = 0;
+    }
+    s.running = false;
+    s.items.clear();
+    s.chunks.clear();
+    emit finished();
+}
+
+} // namespace vmk::pdf

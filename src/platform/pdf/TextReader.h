@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/pdf/PdfTypes.h"
+#include "platform/pdf/TextLayout.h"
+
+#include <QList>
+#include <QObject>
+#include <QPair>
+
+#include <functional>
+#include <memory>
+
+namespace vmk::pdf {
+
+// Reads the text of every page of a document without holding up the main thread, and hands each page's
+// text to the page (Page::adoptText) in page order.
+//
+// Pages unchanged since the document was opened are read on the thread pool's workers, each from its own
+// copy of the document opened from the original bytes with its own context; the few changed or added
+// pages are read on the main thread a handful at a time; pages that already know their text are only
+// visited. Pages are read in chunks, several at once, and come back in order.
+class TextReader : public QObject {
+    Q_OBJECT
+public:
+    // Looks at one page's text on a worker (it must touch nothing else); its answer comes back with the
+    // page. A search answers the matches as ranges of characters.
+    using Visit = std::function<QList<QPair<int, int>>(const TextLayout&)>;
+
+    explicit TextReader(QObject* parent = nullptr);
+    ~TextReader() override;
+
+    // Cancels any running read, then starts one over the document's pages as they are now. A locked
+    // document finishes at once (still asynchronously).
+    void start(const DocumentPtr& document, Visit visit = {});
+    // Stops delivering pages; finished() is not emitted for a cancelled read.
+    void cancel();
+    bool isRunning() const;
+
+signals:
+    // In page order, once the page holds its text.
+    void pageRead(int index, const vmk::pdf::PagePtr& page, const QList<QPair<int, int>>& found);
+    void finished();
+
+private:
+    void deliver(quint64 generation);
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+} // namespace vmk::pdf

@@ -1,0 +1,184 @@
+// Page text kept compactly, and read on workers from copies of the unchanged document.
+
+#include "platform/pdf/Annotation.h"
+#include "platform/pdf/Document.h"
+#include "platform/pdf/Page.h"
+#include "platform/pdf/PdfFixtures.h"
+#include "platform/pdf/TextFinder.h"
+#include "platform/pdf/TextReader.h"
+
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+using namespace vmk::pdf;
+namespace fixtures = vmk::test::pdf;
+
+namespace {
+
+DocumentPtr open(const QByteArray& data)
+{
+    Result<DocumentPtr> doc = Document::fromData(data);
+    EXPECT_TRUE(doc.ok()) << qPrintable(doc.error());
+    return doc.ok() ? *doc : nullptr;
+}
+
+struct Read {
+    QList<int> order;
+    QList<PagePtr> pages;
+    QList<QList<QPair<int, int>>> found;
+};
+
+Read readAll(const DocumentPtr& doc, TextReader::Visit visit = {})
+{
+    TextReader reader;
+    Read read;
+    QObject::connect(&reader, &TextReader::pageRead,
+                     [&](int index, const PagePtr& page, const QList<QPair<int, int>>& found) {
+                         EXPECT_TRUE(page->hasLoadedText());
+                         read.order << index;
+                         read.pages << page;
+                         read.found << found;
+                     });
+    QSignalSpy finished(&reader, &TextReader::finished);
+    reader.start(doc, std::move(visit));
+    EXPECT_TRUE(finished.wait(20000));
+    return read;
+}
+
+QStringList pageTexts(const DocumentPtr& doc)
+{
+    QStringList texts;
+    for (const PagePtr& page : doc->pages())
+        texts << page->text();
+    return texts;
+}
+
+} // namespace
+
+TEST(PdfTextLayout, OneStringAndOneBoxPerCharacterWithLinesAndWideCharacters)
+{
+    TextLayout layout;
+    layout.append(U'a', QRectF(10, 20, 5, 8));
+    layout.append(U'\U0001D400', QRectF(15, 20, 6, 8)); // two string units
+    layout.append(U'b', QRectF(21, 20, 5, 8));
+    layout.endLine();
+    layout.append(U'c', QRectF(10, 5, 5, 8));
+    layout.endLine();
+
+    EXPECT_EQ(layout.size(), 6);
+    EXPECT_EQ(layout.text(), QStringLiteral("a\U0001D400b\nc\n"));
+    EXPECT_EQ(layout.text().size(), 7);
+    EXPECT_EQ(layout.bounds(2), QRectF(21, 20, 5, 8));
+    EXPECT_TRUE(layout.bounds(3).isEmpty()); // the line break
+    EXPECT_EQ(layout.line(0), 0);
+    EXPECT_EQ(layout.line(3), 0);
+    EXPECT_EQ(layout.line(4), 1);
+    EXPECT_EQ(layout.line(99), -1);
+    EXPECT_EQ(layout.characterText(1), QStringLiteral("\U0001D400"));
+    EXPECT_EQ(layout.mid(1, 2), QStringLiteral("\U0001D400b"));
+    EXPECT_EQ(layout.mid(4, 100), QStringLiteral("c\n"));
+    // Character and string indices part after the wide character, both ways.
+    EXPECT_EQ(layout.textIndex(1), 1);
+    EXPECT_EQ(layout.textIndex(2), 3);
+    EXPECT_EQ(layout.textIndex(6), 7);
+    EXPECT_EQ(layout.characterIndex(1), 1);
+    EXPECT_EQ(layout.characterIndex(2), 1); // the second half of the pair
+    EXPECT_EQ(layout.characterIndex(3), 2);
+    EXPECT_EQ(layout.characterIndex(5), 4);
+}
+
+TEST(PdfTextReader, ReadsEveryPageInOrderLikeTheMainThread)
+{
+    QStringList texts;
+    for (int i = 0; i < 30; ++i)
+        texts << QStringLiteral("Page %1 holds words\nand a second line %2").arg(i + 1).arg(i * 7);
+    const QByteArray bytes = fixtures::textPdf(texts);
+    const DocumentPtr doc = open(bytes);
+    // Two pages already know their text; the rest are read by workers.
+    const QString known = doc->page(3)->text();
+    const Read read = readAll(doc, [](const TextLayout& layout) { return QList<QPair<int, int>>{{0, layout.size()}}; });
+    ASSERT_EQ(read.order.size(), 30);
+    for (int i = 0; i < 30; ++i) {
+        EXPECT_EQ(read.order[i], i);
+        EXPECT_EQ(read.pages[i], doc->page(i));
+        EXPECT_EQ(read.found[i], (QList<QPair<int, int>>{{0, doc->page(i)->textLayout().size()}}));
+    }
+    EXPECT_EQ(doc->page(3)->text(), known);
+    // The same text as a document that read every page on this thread.
+    EXPECT_EQ(pageTexts(doc), pageTexts(open(bytes)));
+    EXPECT_TRUE(doc->page(7)->text().startsWith(QStringLiteral("Page 8 holds words\nand a second line 49")));
+}
+
+TEST(PdfTextReader, ChangedAndAddedPagesAreReadAsTheyAreNow)
+{
+    const DocumentPtr doc = open(fixtures::textPdf({"Alpha page", "Bravo page", "Charlie page", "Delta page"}));
+    // Moved pages, a page from another document, a removed page and a page with a new note.
+    ASSERT_TRUE(doc->exchangePages(0, 2).ok());
+    const DocumentPtr other = open(fixtures::textPdf({"Echo page"}));
+    ASSERT_TRUE(doc->insertPage(other->page(0), 1).ok());
+    doc->removePage(4); // "Delta page"
+    const AnnotationPtr note = Annotation::create(QStringLiteral("FreeText"), QRectF(50, 50, 200, 40));
+    note->setContents(QStringLiteral("Foxtrot words"));
+    doc->page(0)->addAnnotation(note);
+
+    TextFinder finder;
+    QList<Selection> found;
+    QObject::connect(&finder, &TextFinder::matchesFound, [&](const QList<Selection>& batch) { found += batch; });
+    QSignalSpy finished(&finder, &TextFinder::finished);
+    finder.start(doc, QStringLiteral("page"));
+    ASSERT_TRUE(finished.wait(10000));
+    QStringList order;
+    for (const Selection& s : found) {
+        ASSERT_EQ(s.pages().size(), 1);
+        order << s.pages().first()->text().section(QLatin1Char(' '), 0, 0);
+    }
+    EXPECT_EQ(order, (QStringList{"Charlie", "Echo", "Bravo", "Alpha"}));
+    // A note's words belong to the note, not to the page's text.
+    EXPECT_FALSE(doc->page(0)->text().contains(QStringLiteral("Foxtrot")));
+
+    // Saved and opened again, every page reads the same.
+    EXPECT_EQ(pageTexts(doc), pageTexts(open(*doc->dataRepresentation())));
+}
+
+TEST(PdfTextReader, ReadsAPasswordProtectedDocumentOnceUnlocked)
+{
+    const DocumentPtr plain = open(fixtures::textPdf({"Secret minutes", "More secret notes"}));
+    const DocumentPtr doc = open(*plain->dataRepresentation(WriteOptions::protect(QStringLiteral("pw"))));
+    ASSERT_TRUE(doc->isLocked());
+    EXPECT_TRUE(readAll(doc).order.isEmpty());
+    ASSERT_TRUE(doc->unlock(QStringLiteral("pw")).has_value());
+    const Read read = readAll(doc);
+    ASSERT_EQ(read.order, (QList<int>{0, 1}));
+    EXPECT_TRUE(doc->page(1)->text().startsWith(QStringLiteral("More secret notes")));
+}
+
+TEST(PdfTextReader, CancellingStopsDeliveryAndARestartBeginsAgain)
+{
+    QStringList texts;
+    for (int i = 0; i < 40; ++i)
+        texts << QStringLiteral("Sheet %1").arg(i);
+    const DocumentPtr doc = open(fixtures::textPdf(texts));
+    TextReader reader;
+    QList<int> order;
+    QObject::connect(&reader, &TextReader::pageRead, [&](int index, const PagePtr&, const QList<QPair<int, int>>&) {
+        order << index;
+        if (index == 2)
+            reader.cancel();
+    });
+    QSignalSpy finished(&reader, &TextReader::finished);
+    reader.start(doc);
+    EXPECT_FALSE(finished.wait(500));
+    EXPECT_EQ(order, (QList<int>{0, 1, 2}));
+    EXPECT_FALSE(reader.isRunning());
+
+    order.clear();
+    QObject::disconnect(&reader, nullptr, nullptr, nullptr);
+    QObject::connect(&reader, &TextReader::pageRead, [&](int index, const PagePtr&, const QList<QPair<int, int>>&) {
+        order << index;
+    });
+    QSignalSpy again(&reader, &TextReader::finished);
+    reader.start(doc);
+    ASSERT_TRUE(again.wait(10000));
+    EXPECT_EQ(order.size(), 40);
+    EXPECT_EQ(order.last(), 39);
+}
