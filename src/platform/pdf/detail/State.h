@@ -39,15 +39,12 @@ struct DocumentState {
     mutable std::vector<PagePtr> pages;
     mutable bool pagesKnown = false;
     bool locked = false;
-<<<<<<< HEAD
     bool openedByOwner = false; // unlocked with the owner password: no permission applies
-=======
     // The bytes the document was opened from and the password that unlocked it: workers open their own
     // copies from them to read pages that are unchanged since opening (see TextReader). Null for a
     // document made in memory.
     fz_buffer* source = nullptr;
     QByteArray password;
->>>>>>> speed
 
     ~DocumentState();
     void syncPageList() const;
