@@ -176,10 +176,11 @@ TEST(FaultGuards, SearchHighlightsTheRightCharactersAfterLettersBeyondTheBasicPl
     // Where "needle" is drawn, from the characters themselves.
     QRectF expected;
     bool inWord = false;
-    for (const pdf::Character& c : p->characters()) {
-        inWord = inWord || c.text == QLatin1String("n");
+    const pdf::TextLayout& layout = p->textLayout();
+    for (int i = 0; i < layout.size(); ++i) {
+        inWord = inWord || layout.characterText(i) == QLatin1String("n");
         if (inWord)
-            expected |= c.bounds;
+            expected |= layout.bounds(i);
     }
     ASSERT_FALSE(expected.isEmpty());
 

@@ -21,7 +21,7 @@ QRectF charBounds(const pdf::Page& page, int from, int count)
 {
     QRectF r;
     for (int i = from; i < from + count; ++i)
-        r = r.united(page.characters().at(i).bounds);
+        r = r.united(page.textLayout().bounds(i));
     return r;
 }
 
