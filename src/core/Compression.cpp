@@ -2,6 +2,7 @@
 
 #include "core/ImageEncoding.h"
 #include "core/PageRebuild.h"
+#include "core/SystemAnnotations.h"
 
 #include "platform/pdf/ImageRecompression.h"
 #include "platform/pdf/Page.h"
@@ -45,16 +46,14 @@ bool rasterizePage(pdf::Document& working, int index, const CompressionSettings&
     if (!jpeg || QImage::fromData(*jpeg, "JPEG").isNull())
         return false;
     const pdf::PagePtr rebuilt = rebuildPage(*page, PageBase::raster(*jpeg), {});
-    if (!rebuilt)
+    // Rebuilt in place: the page object stays, so the outline, destinations and links that lead to it
+    // still do in the compressed copy.
+    if (!rebuilt || !page->exchangeDrawing(*rebuilt))
         return false;
-    moveAnnotations(*page, *rebuilt, {});
-    working.removePage(index);
-    if (!working.insertPage(rebuilt, index)) {
-        // Put the original back rather than lose the page.
-        moveAnnotations(*rebuilt, *page, {});
-        working.insertPage(page, index);
-        return false;
-    }
+    // A redaction mark has nothing left to mark on a picture of the page.
+    for (const pdf::AnnotationPtr& annotation : page->annotations())
+        if (isRedactionMark(*annotation))
+            page->removeAnnotation(annotation);
     return true;
 }
 
