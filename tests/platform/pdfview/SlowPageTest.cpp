@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace vmk;
 using namespace vmk::pdfview;
 
@@ -194,8 +196,22 @@ TEST(PageRecordings, AFailedPageIsRememberedAndNotRecordedAgain)
     EXPECT_FALSE(recordings.failure(1, 9).has_value());
 }
 
+// How long interpreting the slow page takes on this machine right now: a window that did that work itself
+// would stall at least this long, whatever the load, so it bounds what a loaded test run may tolerate.
+static qint64 interpretationMs()
+{
+    const pdf::DocumentPtr document = slowDocument();
+    const auto capture = pdf::PageCapture::take(*document->page(1), true);
+    QElapsedTimer timer;
+    timer.start();
+    if (capture)
+        capture->record(pdf::RecordBudget{});
+    return timer.elapsed();
+}
+
 TEST(SlowPages, TheWindowKeepsAnsweringWhileAPageTakesLongToInterpret)
 {
+    const qint64 bound = std::max<qint64>(100, interpretationMs());
     PDFView view;
     view.resize(600, 500);
     view.show();
@@ -207,7 +223,7 @@ TEST(SlowPages, TheWindowKeepsAnsweringWhileAPageTakesLongToInterpret)
     const qint64 stall = longestStall([&] { return !view.isFullyRendered(); }, 60000);
     EXPECT_TRUE(view.isFullyRendered());
     EXPECT_FALSE(view.isPagePlaceholder(1));
-    EXPECT_LT(stall, 250); // the page alone needs far longer; a loaded test machine adds its own delays
+    EXPECT_LT(stall, bound);
     // The page is drawn: the squares are there.
     const QRect shown = view.convertRectFromPage(QRectF(20, 20, 100, 100), 1).toAlignedRect();
     EXPECT_GT(inkedPixels(view.viewport()->grab().toImage(), shown), shown.width() * shown.height() / 4);
@@ -215,6 +231,7 @@ TEST(SlowPages, TheWindowKeepsAnsweringWhileAPageTakesLongToInterpret)
 
 TEST(SlowPages, APageOverItsBudgetBecomesAPlaceholderAndTheRestStaysUsable)
 {
+    const qint64 bound = std::max<qint64>(100, interpretationMs());
     PDFView view;
     view.resize(600, 500);
     view.show();
@@ -226,7 +243,7 @@ TEST(SlowPages, APageOverItsBudgetBecomesAPlaceholderAndTheRestStaysUsable)
     view.goToPage(1);
     const qint64 stall = longestStall([&] { return !view.isPagePlaceholder(1); }, 20000);
     ASSERT_TRUE(view.isPagePlaceholder(1));
-    EXPECT_LT(stall, 250); // the page alone needs far longer; a loaded test machine adds its own delays
+    EXPECT_LT(stall, bound);
     ASSERT_TRUE(test::waitUntil([&] { return view.isFullyRendered(); }));
     // A plain grey card with a message, not the squares.
     const QImage image = view.viewport()->grab().toImage();
