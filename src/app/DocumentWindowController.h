@@ -6,7 +6,7 @@
 #include "core/DocumentHost.h"
 #include "editor/Editor.h"
 #include "editor/EditorWindowHost.h"
-#include "panels/InspectorControls.h"
+#include "panels/InspectorWidgets.h"
 #include "platform/doc/WindowController.h"
 #include "platform/services/Scheduler.h"
 

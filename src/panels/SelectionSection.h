@@ -1,7 +1,7 @@
 #pragma once
 
 #include "panels/FormParts.h"
-#include "panels/InspectorTables.h"
+#include "panels/InspectorRows.h"
 #include "platform/pdf/PdfTypes.h"
 
 #include <QPointer>

@@ -3,7 +3,7 @@
 #include "PanelTestSupport.h"
 
 #include "editor/LongTask.h"
-#include "panels/InspectorControls.h"
+#include "panels/InspectorWidgets.h"
 
 #include <QPointer>
 #include <QStringList>

@@ -1,9 +1,9 @@
-#include "panels/InspectorSections.h"
+#include "panels/InspectorGroups.h"
 
 #include "chrome/ChromeStyle.h"
 #include "editor/Editor.h"
 #include "panels/ColorControls.h"
-#include "panels/InspectorControls.h"
+#include "panels/InspectorWidgets.h"
 #include "platform/icons/SymbolIcons.h"
 
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
-#include "panels/InspectorControls.h"
+#include "panels/InspectorWidgets.h"
 
 #include "editor/Editor.h"
-#include "panels/InspectorTables.h"
+#include "panels/InspectorRows.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "panels/InspectorTables.h"
+#include "panels/InspectorRows.h"
 
 #include "core/SystemAnnotations.h"
 #include "platform/pdf/Annotation.h"
