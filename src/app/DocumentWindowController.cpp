@@ -1,4 +1,5 @@
 #include "app/DocumentWindowController.h"
+#include "app/WindowCascade.h"
 
 #include "app/LaunchSwitches.h"
 #include "app/LaunchTiming.h"
@@ -120,6 +121,13 @@ DocumentWindowController::DocumentWindowController(core::VMKDocument* document, 
         m_window->move(area.center() - QPoint(m_window->width() / 2, m_window->height() / 2));
     }
     restoreFrame();
+    // Another window already standing there (the one a document was extracted from): step aside.
+    QList<QPoint> taken;
+    for (QWidget* other : QApplication::topLevelWidgets())
+        if (qobject_cast<DocumentWindow*>(other) && other != m_window && other->isVisible())
+            taken << other->pos();
+    const QRect area = QApplication::primaryScreen() ? QApplication::primaryScreen()->availableGeometry() : QRect();
+    m_window->move(cascadedOrigin(m_window->pos(), taken, area, m_window->size()));
     m_frameRestored = true;
 
     CommandRouter::shared().setWindowResponder(m_window, this);
@@ -149,6 +157,8 @@ DocumentWindowController::DocumentWindowController(core::VMKDocument* document, 
         updateSubtitle();
         CommandRouter::shared().invalidate();
     });
+    connect(&CommandRouter::shared(), &CommandRouter::toolbarConfigurationChanged, this,
+            [this](const QStringList& shown) { applyToolbarItems(shown); });
     m_modeSwitcher->setMode(rawValue(m_editor->mode()));
     m_modeSwitcher->setLocked(m_editor->isLocked());
     updateSubtitle();

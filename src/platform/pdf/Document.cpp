@@ -1,6 +1,7 @@
 #include "platform/pdf/Document.h"
 
 #include "platform/pdf/PdfLog.h"
+#include "platform/pdf/detail/DanglingStructure.h"
 #include "platform/pdf/detail/FieldAppearances.h"
 #include "platform/pdf/detail/ObjectScan.h"
 #include "platform/pdf/detail/State.h"
@@ -439,12 +440,18 @@ Result<QByteArray> Document::dataRepresentation(const WriteOptions& options) con
         encrypt = pdf_keep_obj(c, pdf_dict_get(c, trailer, PDF_NAME(Encrypt)));
         fileId = pdf_keep_obj(c, pdf_dict_get(c, trailer, PDF_NAME(ID)));
     });
+    // Structure leading to pages the document no longer has stays out of the file, not out of the
+    // document: undo may bring the pages back.
+    detail::DanglingStructure dangling;
+    if (QString hideError; !guarded(c, [&] { dangling.hide(c, doc); }, &hideError))
+        qCWarning(lcVmkPdf) << "Structure into removed pages could not be left out:" << hideError;
     const bool ok = guarded(c, [&] {
         buffer = fz_new_buffer(c, 64 * 1024);
         out = fz_new_output_with_buffer(c, buffer);
         pdf_write_document(c, doc, out, &opts);
         fz_close_output(c, out);
     }, &error);
+    guarded(c, [&] { dangling.restore(c); });
     guarded(c, [&] {
         pdf_obj* trailer = pdf_trailer(c, doc);
         if (!encrypt || !fileId || options.encryption == WriteOptions::Encryption::KeepExisting)

@@ -3,6 +3,7 @@
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
 #include "platform/pdf/detail/State.h"
+#include "platform/pdf/detail/StructureCopy.h"
 
 #include <QSet>
 
@@ -30,7 +31,7 @@ std::optional<Destination> detail::resolveDestination(fz_context* c, const Docum
         if (pdf_is_dict(c, array))
             array = pdf_dict_get(c, array, PDF_NAME(D));
         if (pdf_is_name(c, array) || pdf_is_string(c, array))
-            array = pdf_lookup_dest(c, doc, array);
+            array = lookupDestination(c, doc, array);
         if (pdf_is_dict(c, array))
             array = pdf_dict_get(c, array, PDF_NAME(D));
         if (!pdf_is_array(c, array))

@@ -41,7 +41,7 @@ pdf_obj* linkDestination(fz_context* c, pdf_obj* link)
 pdf_obj* explicitDestination(fz_context* c, pdf_document* doc, pdf_obj* dest)
 {
     if (pdf_is_name(c, dest) || pdf_is_string(c, dest))
-        dest = pdf_lookup_dest(c, doc, dest);
+        dest = lookupDestination(c, doc, dest);
     if (pdf_is_dict(c, dest))
         dest = pdf_dict_get(c, dest, PDF_NAME(D));
     return pdf_is_array(c, dest) ? dest : nullptr;

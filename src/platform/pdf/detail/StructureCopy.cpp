@@ -1,5 +1,6 @@
 #include "platform/pdf/detail/StructureCopy.h"
 
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -64,6 +65,27 @@ pdf_obj* linkDestinationHolder(fz_context* c, pdf_obj* link, pdf_obj** key)
 }
 
 } // namespace
+
+pdf_obj* lookupDestination(fz_context* c, pdf_document* doc, pdf_obj* name)
+{
+    pdf_obj* old = pdf_dict_get(c, catalog(c, doc), PDF_NAME(Dests));
+    if (pdf_is_dict(c, old)) {
+        pdf_obj* found = pdf_is_name(c, name) ? pdf_dict_get(c, old, name) : pdf_dict_gets(c, old, pdf_to_str_buf(c, name));
+        if (found)
+            return found;
+    }
+    if (pdf_is_string(c, name))
+        return pdf_lookup_name(c, doc, PDF_NAME(Dests), name);
+    if (!pdf_is_name(c, name))
+        return nullptr;
+    const char* text = pdf_to_name(c, name);
+    pdf_obj* key = pdf_new_string(c, text, strlen(text));
+    pdf_obj* found = nullptr;
+    fz_try(c) { found = pdf_lookup_name(c, doc, PDF_NAME(Dests), key); }
+    fz_always(c) { pdf_drop_obj(c, key); }
+    fz_catch(c) { fz_rethrow(c); }
+    return found;
+}
 
 void StructureCopy::mergeFields(fz_context* c, ObjectCopier& copier, const std::vector<pdf_obj*>& roots)
 {
