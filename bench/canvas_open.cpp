@@ -6,6 +6,8 @@
 //
 // Usage: bench_canvas_open [pages]   (default 1,000)
 
+#include "BenchSupport.h"
+
 #include "core/VMKDocument.h"
 #include "editor/Editor.h"
 #include "platform/pdf/Annotation.h"
@@ -31,39 +33,16 @@ namespace {
 
 QByteArray longDocument(int pages)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setResolution(72);
-    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-    QPainter painter(&writer);
     QFont font(QStringLiteral("DejaVu Serif"));
     font.setPixelSize(10);
-    painter.setFont(font);
-    for (int page = 0; page < pages; ++page) {
-        if (page > 0)
-            writer.newPage();
+    return vmk::bench::paintedPdf(pages, QPageSize::A4, [&](QPainter& painter, int page) {
+        painter.setFont(font);
         for (int line = 0; line < 50; ++line)
             painter.drawText(QPointF(60, 90 + line * 14),
                              QStringLiteral("Line %1 of page %2: the quick brown fox jumps over the lazy dog.")
                                  .arg(line + 1)
                                  .arg(page + 1));
-    }
-    painter.end();
-    return bytes;
-}
-
-long statusKiB(const char* field)
-{
-    QFile file(QStringLiteral("/proc/self/status"));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray key = QByteArray(field) + ':';
-    for (const QByteArray& line : file.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ').value(0).toLong();
-    return -1;
+    });
 }
 
 double waitRendered(vmk::views::PDFCanvasView& view)
@@ -137,7 +116,7 @@ int main(int argc, char** argv)
         bar->setValue(std::min(bar->maximum(), i * step));
         steps.push_back(waitRendered(*canvas));
         if (i % std::max(1, positions / 10) == 0)
-            rss.push_back(statusKiB("VmRSS"));
+            rss.push_back(vmk::bench::statusKiB("VmRSS"));
     }
     double total = 0;
     for (double s : steps)
@@ -153,7 +132,7 @@ int main(int argc, char** argv)
     std::printf("resident memory at each tenth (MiB):");
     for (long kib : rss)
         std::printf(" %.0f", kib / 1024.0);
-    std::printf("\npeak resident (VmHWM): %.0f MiB\n", statusKiB("VmHWM") / 1024.0);
+    std::printf("\npeak resident (VmHWM): %.0f MiB\n", vmk::bench::statusKiB("VmHWM") / 1024.0);
     if (rss.size() >= 3) {
         const double growth = double(rss.back() - rss[1]) / 1024.0;
         std::printf("growth from the second tenth to the end: %.1f MiB (%s)\n", growth, growth < 32 ? "flat" : "NOT flat");

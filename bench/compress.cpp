@@ -4,6 +4,8 @@
 //
 // Usage: bench_compress [file.pdf]   (default: a generated 24-page document of text and photos)
 
+#include "BenchSupport.h"
+
 #include "core/Compression.h"
 
 #include <QCoreApplication>
@@ -25,7 +27,7 @@ using namespace vmk::core::PDFOps;
 
 namespace {
 
-const char* const kWords[] = {"the", "measurement", "of", "river", "sediment", "shows", "a", "seasonal", "pattern",
+const QStringList kWords = {"the", "measurement", "of", "river", "sediment", "shows", "a", "seasonal", "pattern",
                               "which", "we", "compare", "with", "earlier", "surveys", "in", "chapter", "three",
                               "results", "suggest", "that", "flow", "rates", "and", "temperature", "explain",
                               "most", "variance", "while", "local", "geology", "remains", "important", "for",
@@ -33,12 +35,7 @@ const char* const kWords[] = {"the", "measurement", "of", "river", "sediment", "
 
 QString sentence(QRandomGenerator& random)
 {
-    const int n = 8 + int(random.bounded(14));
-    QStringList words;
-    for (int i = 0; i < n; ++i)
-        words << QString::fromLatin1(kWords[random.bounded(int(std::size(kWords)))]);
-    words[0][0] = words[0][0].toUpper();
-    return words.join(' ') + '.';
+    return vmk::bench::sentence(random, kWords, 8, 14);
 }
 
 // A photo-like picture: smooth shapes, soft light and fine grain.
@@ -65,17 +62,11 @@ QString generate(const QTemporaryDir& dir, int pages)
 {
     const QString path = dir.filePath(QStringLiteral("report.pdf"));
     QPdfWriter writer(path);
-    writer.setPageSize(QPageSize(QPageSize::A4));
-    writer.setResolution(72);
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    QPainter painter(&writer);
     QFont font(QStringLiteral("DejaVu Serif"));
     font.setPixelSize(10);
-    painter.setFont(font);
     QRandomGenerator random(2024);
-    for (int p = 0; p < pages; ++p) {
-        if (p > 0)
-            writer.newPage();
+    vmk::bench::paintPages(writer, pages, QPageSize::A4, [&](QPainter& painter, int p) {
+        painter.setFont(font);
         int y = 60;
         const bool withPhoto = p % 3 != 2;
         for (int paragraph = 0; y < 780; ++paragraph) {
@@ -95,8 +86,7 @@ QString generate(const QTemporaryDir& dir, int pages)
             painter.drawText(box, Qt::TextWordWrap, text);
             y += int(used.height()) + 10;
         }
-    }
-    painter.end();
+    });
     return path;
 }
 

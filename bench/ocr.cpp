@@ -6,6 +6,8 @@
 // Goals: 8 workers >= 6x faster than 1; per page, 1 worker no slower than tesseract.
 // Usage: bench_ocr [pages]   (default 16)
 
+#include "BenchSupport.h"
+
 #include "core/VMKDocument.h"
 #include "editor/Editor.h"
 #include "platform/pdf/Document.h"
@@ -41,11 +43,7 @@ const QStringList kWords = QStringLiteral(
 
 QString sentence(QRandomGenerator& random)
 {
-    QStringList words;
-    for (int i = 0, n = 6 + int(random.bounded(12)); i < n; ++i)
-        words << kWords[int(random.bounded(kWords.size()))];
-    words[0][0] = words[0][0].toUpper();
-    return words.join(QLatin1Char(' ')) + QLatin1Char('.');
+    return vmk::bench::sentence(random, kWords, 6, 12);
 }
 
 // One scanned letter page at 200 dpi: a heading, paragraphs in two typefaces, sometimes a photo-like
@@ -112,21 +110,10 @@ QImage scannedPage(int number, QRandomGenerator& random)
 
 QByteArray scannedPdf(int pages)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setResolution(72);
-    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-    QPainter p(&writer);
     QRandomGenerator random(16);
-    for (int i = 0; i < pages; ++i) {
-        if (i > 0)
-            writer.newPage();
+    return vmk::bench::paintedPdf(pages, QPageSize::Letter, [&](QPainter& p, int i) {
         p.drawImage(QRectF(0, 0, 612, 792), scannedPage(i + 1, random));
-    }
-    p.end();
-    return bytes;
+    });
 }
 
 // Make Searchable over a fresh copy of the document with `workers` recognition workers; seconds.

@@ -4,6 +4,8 @@
 //
 // Usage: bench_render [file.pdf]   (default: a generated file of 50 text pages)
 
+#include "BenchSupport.h"
+
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
 #include "platform/pdf/PageSnapshot.h"
@@ -34,22 +36,15 @@ QString generate(const QTemporaryDir& dir, int pages)
 {
     const QString path = dir.filePath(QStringLiteral("bench-render.pdf"));
     QPdfWriter writer(path);
-    writer.setPageSize(QPageSize(QPageSize::Letter));
-    writer.setResolution(72);
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    QPainter painter(&writer);
     QFont font(QStringLiteral("DejaVu Serif"));
     font.setPixelSize(11);
-    painter.setFont(font);
-    for (int p = 0; p < pages; ++p) {
-        if (p > 0)
-            writer.newPage();
+    vmk::bench::paintPages(writer, pages, QPageSize::Letter, [&](QPainter& painter, int p) {
+        painter.setFont(font);
         for (int line = 0; line < 55; ++line)
             painter.drawText(60, 60 + line * 12,
                              QStringLiteral("Page %1, line %2: the quick brown fox jumps over the lazy dog, 0123456789.")
                                  .arg(p + 1).arg(line + 1));
-    }
-    painter.end();
+    });
     return path;
 }
 

@@ -8,6 +8,8 @@
 // Usage: bench_scroll [file.pdf]   (without a file, a 1,000-page document of varied text, pictures and
 // drawings is generated; BENCH_SCROLL_PAGES=n makes it n pages)
 
+#include "BenchSupport.h"
+
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
 #include "platform/pdfview/PDFView.h"
@@ -42,13 +44,6 @@ namespace {
 // faces and sizes, two columns, a photograph-like picture, and vector drawings.
 QByteArray longDocument(int pages)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setResolution(72);
-    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-    QPainter painter(&writer);
     const QStringList faces{QStringLiteral("DejaVu Serif"), QStringLiteral("DejaVu Sans"),
                             QStringLiteral("DejaVu Sans Mono")};
     QImage photo(480, 320, QImage::Format_RGB32);
@@ -58,9 +53,7 @@ QByteArray longDocument(int pages)
                                       ((x + y) * 3 + (x * 7919 + y * 104729) % 23) & 255));
     const QString sentence = QStringLiteral("The quick brown fox jumps over the lazy dog; pack my box with five dozen "
                                             "liquor jugs. ");
-    for (int page = 0; page < pages; ++page) {
-        if (page > 0)
-            writer.newPage();
+    return vmk::bench::paintedPdf(pages, QPageSize::A4, [&](QPainter& painter, int page) {
         QFont font(faces[page % faces.size()]);
         font.setPixelSize(9 + page % 4);
         painter.setFont(font);
@@ -94,9 +87,7 @@ QByteArray longDocument(int pages)
                 painter.drawText(QPointF(60, y), line.left(95));
             }
         }
-    }
-    painter.end();
-    return bytes;
+    });
 }
 
 double processorSeconds(int who)
@@ -139,18 +130,6 @@ struct StallMeter {
         clock.restart();
     }
 };
-
-long statusKiB(const char* field)
-{
-    QFile file(QStringLiteral("/proc/self/status"));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray key = QByteArray(field) + ':';
-    for (const QByteArray& line : file.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
 
 // Processes events until the view has every visible tile, painting as the application would: when
 // tiles arrive, not on a timer.
@@ -246,7 +225,7 @@ int main(int argc, char** argv)
             peakTiles = std::max(peakTiles, view.cachedTileCount());
             peakTileBytes = std::max(peakTileBytes, view.cachedTileBytes());
             if (i % std::max(1, positions / 10) == 0)
-                rss.push_back(statusKiB("VmRSS"));
+                rss.push_back(vmk::bench::statusKiB("VmRSS"));
         }
         longestStall = meter.longest;
     }
@@ -269,7 +248,7 @@ int main(int argc, char** argv)
     std::printf("resident memory at each tenth (MiB):");
     for (long kib : rss)
         std::printf(" %.0f", kib / 1024.0);
-    std::printf("\npeak resident (VmHWM): %.0f MiB\n", statusKiB("VmHWM") / 1024.0);
+    std::printf("\npeak resident (VmHWM): %.0f MiB\n", vmk::bench::statusKiB("VmHWM") / 1024.0);
     if (rss.size() >= 3) {
         const double growth = double(rss.back() - rss[1]) / 1024.0;
         std::printf("growth from the second tenth to the end: %.1f MiB (%s)\n", growth,

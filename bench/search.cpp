@@ -6,6 +6,8 @@
 // Usage: bench_search [file.pdf word]   (without a file, a 1,053-page report of varied text and pictures
 // is generated once and kept in the temporary folder)
 
+#include "BenchSupport.h"
+
 #include "core/VMKDocument.h"
 #include "editor/Editor.h"
 #include "platform/pdf/Document.h"
@@ -43,12 +45,7 @@ const QStringList kWords = QStringLiteral(
 
 QString sentence(QRandomGenerator& random)
 {
-    const int length = 6 + int(random.bounded(14));
-    QStringList words;
-    for (int i = 0; i < length; ++i)
-        words << kWords[int(random.bounded(kWords.size()))];
-    words[0][0] = words[0][0].toUpper();
-    return words.join(QLatin1Char(' ')) + QLatin1Char('.');
+    return vmk::bench::sentence(random, kWords, 6, 14);
 }
 
 // A report of chapters: headings, justified paragraphs in two sizes, now and then a picture or a table of
@@ -59,17 +56,12 @@ QString makeReport(int pages)
     if (QFile::exists(path))
         return path;
     QPdfWriter writer(path);
-    writer.setResolution(72);
-    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
     writer.setTitle(QStringLiteral("Annual survey"));
-    QPainter p(&writer);
     QRandomGenerator random(1053);
     const QFont body(QStringLiteral("DejaVu Serif"), 10);
     const QFont heading(QStringLiteral("DejaVu Sans"), 16, QFont::Bold);
     const QFont small(QStringLiteral("Liberation Sans"), 8);
-    for (int page = 0; page < pages; ++page) {
-        if (page > 0)
-            writer.newPage();
+    vmk::bench::paintPages(writer, pages, QPageSize::A4, [&](QPainter& p, int page) {
         double y = 60;
         if (page % 12 == 0) {
             p.setFont(heading);
@@ -112,20 +104,13 @@ QString makeReport(int pages)
                 y += used.height() + 8;
             }
         }
-    }
-    p.end();
+    });
     return path;
 }
 
 long residentKiB()
 {
-    QFile file(QStringLiteral("/proc/self/status"));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : file.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
+    return vmk::bench::statusKiB("VmRSS");
 }
 
 double mutoolSeconds(const QString& path)

@@ -14,14 +14,40 @@
 
 namespace vmk {
 
+namespace {
+
+// Window-modal over the document window, gone once closed.
+template <class Dialog> Dialog* asSheet(Dialog* dialog)
+{
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    return dialog;
+}
+
+// Opens the dialog; the completion learns the chosen path once, or nothing when the dialog is dismissed.
+void openForPath(QFileDialog* dialog, std::function<void(std::optional<QString>)> completion)
+{
+    auto done = std::make_shared<bool>(false);
+    QObject::connect(dialog, &QFileDialog::fileSelected, dialog, [done, completion](const QString& path) {
+        *done = true;
+        if (completion)
+            completion(path);
+    });
+    QObject::connect(dialog, &QFileDialog::rejected, dialog, [done, completion] {
+        if (!*done && completion)
+            completion(std::nullopt);
+    });
+    dialog->open();
+}
+
+} // namespace
+
 void EditorWindowHost::runAlert(const AlertRequest& request, std::function<void(int button)> completion)
 {
     QWidget* parent = window();
     if (!parent)
         return;
-    auto* box = new QMessageBox(parent);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::WindowModal);
+    auto* box = asSheet(new QMessageBox(parent));
     box->setIcon(request.warning ? QMessageBox::Warning : QMessageBox::Information);
     box->setText(request.message);
     box->setInformativeText(request.informativeText);
@@ -48,26 +74,14 @@ void EditorWindowHost::runSavePanel(const SavePanelRequest& request,
     QWidget* parent = window();
     if (!parent)
         return;
-    auto* dialog = new QFileDialog(parent);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowModality(Qt::WindowModal);
+    auto* dialog = asSheet(new QFileDialog(parent));
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setNameFilter(QStringLiteral("%1 (*.%2)").arg(request.typeName, request.extension));
     dialog->setDefaultSuffix(request.extension);
     dialog->selectFile(request.suggestedName);
     if (!request.message.isEmpty())
         dialog->setWindowTitle(request.message);
-    auto done = std::make_shared<bool>(false);
-    QObject::connect(dialog, &QFileDialog::fileSelected, dialog, [done, completion](const QString& path) {
-        *done = true;
-        if (completion)
-            completion(path);
-    });
-    QObject::connect(dialog, &QFileDialog::rejected, dialog, [done, completion] {
-        if (!*done && completion)
-            completion(std::nullopt);
-    });
-    dialog->open();
+    openForPath(dialog, std::move(completion));
 }
 
 void EditorWindowHost::runImageExportPanel(const FolderPanelRequest& request,
@@ -77,9 +91,7 @@ void EditorWindowHost::runImageExportPanel(const FolderPanelRequest& request,
     QWidget* parent = window();
     if (!parent)
         return;
-    auto* dialog = new QFileDialog(parent);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowModality(Qt::WindowModal);
+    auto* dialog = asSheet(new QFileDialog(parent));
     // Qt's own dialog, so the format and resolution row can sit under the folder list.
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setFileMode(QFileDialog::Directory);
@@ -88,17 +100,7 @@ void EditorWindowHost::runImageExportPanel(const FolderPanelRequest& request,
     dialog->setWindowTitle(request.message);
     if (auto* grid = qobject_cast<QGridLayout*>(dialog->layout()))
         grid->addWidget(new ImageExportAccessory(options, pageCount, dialog), grid->rowCount(), 0, 1, grid->columnCount());
-    auto done = std::make_shared<bool>(false);
-    QObject::connect(dialog, &QFileDialog::fileSelected, dialog, [done, completion](const QString& path) {
-        *done = true;
-        if (completion)
-            completion(path);
-    });
-    QObject::connect(dialog, &QFileDialog::rejected, dialog, [done, completion] {
-        if (!*done && completion)
-            completion(std::nullopt);
-    });
-    dialog->open();
+    openForPath(dialog, std::move(completion));
 }
 
 void EditorWindowHost::showErrorAlert(const QString& message, const QString& detail)
@@ -106,9 +108,7 @@ void EditorWindowHost::showErrorAlert(const QString& message, const QString& det
     QWidget* parent = window();
     if (!parent)
         return;
-    auto* box = new QMessageBox(QMessageBox::Warning, message, message, QMessageBox::Ok, parent);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::WindowModal);
+    auto* box = asSheet(new QMessageBox(QMessageBox::Warning, message, message, QMessageBox::Ok, parent));
     box->setInformativeText(detail);
     platform::makePlain(*box);
     box->open();
