@@ -136,15 +136,24 @@ double makeSearchable(const QByteArray& pdf, int workers, vmk::platform::UserDef
     vmk::core::VMKDocument document;
     document.setPdf(vmk::pdf::Document::fromData(pdf).value());
     vmk::Editor editor(&document, {}, nullptr, defaults);
+    // A long document is first checked for text on a worker, and the reading starts after that; the run is
+    // over when the reading has started and stopped again, or when the check found nothing to read.
     QEventLoop loop;
+    bool started = false;
     QObject::connect(&editor, &vmk::Editor::progressChanged, &loop, [&] {
-        if (!editor.progress())
+        started = started || editor.progress().has_value();
+        if (started && !editor.progress())
+            loop.quit();
+    });
+    QObject::connect(&editor, &vmk::Editor::toastChanged, &loop, [&] {
+        if (!started && !editor.progress() && !editor.isCheckingForText())
             loop.quit();
     });
     QElapsedTimer timer;
     timer.start();
     editor.makeSearchable();
-    if (editor.progress())
+    started = editor.progress().has_value();
+    if (started || editor.isCheckingForText())
         loop.exec();
     if (toast)
         *toast = editor.toast() ? editor.toast()->text : QString();

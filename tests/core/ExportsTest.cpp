@@ -6,6 +6,7 @@
 #include "platform/pdf/Annotation.h"
 #include "platform/pdf/Page.h"
 
+#include "support/PdfBuilder.h"
 #include "support/TestFiles.h"
 
 #include <QBuffer>
@@ -69,23 +70,11 @@ QByteArray customEncodingPdf()
         "<< /Type /Catalog /Pages 2 0 R >>",
         "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R /Resources << /Font << /F1 5 0 R >> >> >>",
-        "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "\nendstream",
+        vmk::test::pdfStream({}, content),
         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding << /Type /Encoding /BaseEncoding "
         "/WinAnsiEncoding /Differences [1 /L /e /d /g /e /r] >> >>",
     };
-    QByteArray out = "%PDF-1.7\n";
-    QList<qsizetype> offsets;
-    for (int i = 0; i < objects.size(); ++i) {
-        offsets.append(out.size());
-        out += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const qsizetype xref = out.size();
-    out += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (qsizetype offset : offsets)
-        out += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
-    out += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-           QByteArray::number(xref) + "\n%%EOF\n";
-    return out;
+    return vmk::test::assemblePdf(objects);
 }
 
 // pdffonts rows without the object numbers, which a copy renumbers.

@@ -1,5 +1,7 @@
 #include "CanvasTestSupport.h"
 
+#include "platform/pdf/Page.h"
+
 #include <QApplication>
 #include <QBuffer>
 #include <QMouseEvent>
@@ -44,6 +46,9 @@ CanvasFixture::CanvasFixture(pdf::DocumentPtr pdf, double scale)
 {
     if (!pdf)
         pdf = openPdf(textPdf(2));
+    // The view reads page text on a worker and has none until then; gestures here are made at once.
+    for (int i = 0; i < pdf->pageCount(); ++i)
+        pdf->page(i)->textLayout();
     defaults = std::make_unique<platform::UserDefaults>(dir.filePath(QStringLiteral("defaults.ini")));
     document = std::make_unique<core::VMKDocument>();
     document->setPdf(std::move(pdf));

@@ -1,5 +1,6 @@
 #include "EditFixtures.h"
 
+#include "support/PdfBuilder.h"
 #include "support/TestFiles.h"
 
 #include <QBuffer>
@@ -17,36 +18,6 @@ namespace vmk::editest {
 namespace {
 
 constexpr qreal kPageHeight = 792;
-
-QByteArray assemble(const QList<QByteArray>& objects)
-{
-    QByteArray out = "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n";
-    QList<qsizetype> offsets;
-    for (int i = 0; i < objects.size(); ++i) {
-        offsets.append(out.size());
-        out += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const qsizetype xref = out.size();
-    out += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (qsizetype o : offsets)
-        out += QByteArray::number(o).rightJustified(10, '0') + " 00000 n \n";
-    out += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n"
-        + QByteArray::number(xref) + "\n%%EOF\n";
-    return out;
-}
-
-// A PDF literal string in WinAnsi bytes (the fixtures use Latin-1 text and the euro sign only).
-QByteArray winAnsiLiteral(const QString& text)
-{
-    QByteArray out = "(";
-    for (QChar c : text) {
-        char byte = c.unicode() == 0x20AC ? char(0x80) : char(c.toLatin1());
-        if (byte == '(' || byte == ')' || byte == '\\')
-            out += '\\';
-        out += byte;
-    }
-    return out + ")";
-}
 
 } // namespace
 
@@ -75,17 +46,17 @@ QByteArray makeHelveticaPdf(const QList<TextLine>& lines)
     QByteArray content;
     for (const TextLine& line : lines)
         content += "BT /F1 " + QByteArray::number(line.size) + " Tf " + QByteArray::number(line.origin.x()) + " "
-            + QByteArray::number(line.origin.y()) + " Td " + winAnsiLiteral(line.text) + " Tj ET\n";
+            + QByteArray::number(line.origin.y()) + " Td " + test::winAnsiLiteral(line.text) + " Tj ET\n";
     return makeHelveticaContentPdf(content);
 }
 
 QByteArray makeHelveticaContentPdf(const QByteArray& content)
 {
-    return assemble({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-                     "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R"
-                     " /Resources << /Font << /F1 5 0 R >> >> >>",
-                     "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "endstream",
-                     "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"});
+    return test::assemblePdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                              "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R"
+                              " /Resources << /Font << /F1 5 0 R >> >> >>",
+                              test::pdfStream({}, content),
+                              "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"});
 }
 
 QByteArray makeImagePdf(const QRectF& rect, const QSize& pixels, const QString& text, const QSizeF& page)
