@@ -43,6 +43,7 @@ class ModeSwitcher;
 namespace vmk::app {
 
 class DocumentWindowController;
+class PaneFolding;
 
 // Whether the inspector pane is open, followed one main-loop turn after the pane opens or closes, so
 // that the inspector's content is built only while it can be seen.
@@ -218,6 +219,7 @@ private:
     QLineEdit* m_searchField = nullptr;
     QToolButton* m_shareButton = nullptr;
     InspectorVisibility m_inspectorVisibility;
+    PaneFolding* m_folding = nullptr;
     std::optional<QPageLayout> m_pageSetup;
     bool m_sidebarWasCollapsed = false;
     bool m_didRestorePosition = false;

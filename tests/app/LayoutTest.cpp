@@ -110,7 +110,8 @@ TEST(Layout, EveryPanelBarAndOverlayFitsAtEverySizeInEveryModeLightAndDark)
     const QPalette original = QApplication::palette();
     for (bool dark : {false, true}) {
         QApplication::setPalette(dark ? darkPalette() : lightPalette());
-        const QSize smallest = window->minimumSize().expandedTo(window->minimumSizeHint());
+        // What the window manager lets the user shrink it to.
+        const QSize smallest = window->minimumSize();
         for (const QSize size : {QSize(1600, 1000), QSize(1180, 820), smallest}) {
             window->resize(size);
             app.settle();
@@ -135,16 +136,49 @@ TEST(Layout, EveryPanelBarAndOverlayFitsAtEverySizeInEveryModeLightAndDark)
                                       << distinct.mid(0, 80).join(QLatin1Char('\n')).toStdString();
 }
 
-TEST(Layout, TheSmallestWindowStillShowsTheCanvasBesideBothPanes)
+TEST(Layout, ANarrowWindowFoldsItsSidePanesRatherThanCuttingThemOff)
 {
     ShownWindow app(2);
     QMainWindow* window = app.w->documentWindow();
+    window->resize(1180, 820);
     app.w->setSidebarCollapsed(false);
     app.w->setInspectorCollapsed(false);
-    window->resize(window->minimumSize().expandedTo(window->minimumSizeHint()));
     app.settle();
-    // The window can always be made this small, and what it shows then still fits.
-    EXPECT_LE(window->width(), 900);
-    EXPECT_GE(app.editor()->pdfView()->canvasWidget()->width(), 300);
+    QWidget* canvas = app.editor()->pdfView()->canvasWidget();
+
+    // The smallest window: the inspector folds, the sidebar and the canvas keep their room.
+    window->resize(window->minimumSize());
+    app.settle();
+    EXPECT_LE(window->width(), 700);
+    EXPECT_TRUE(app.w->isInspectorCollapsed());
+    EXPECT_FALSE(app.w->isSidebarCollapsed());
+    EXPECT_GE(canvas->width(), 360);
     EXPECT_EQ(vmk::test::layoutReport(window), "");
+
+    // Opening the inspector there folds the sidebar instead.
+    app.w->setInspectorCollapsed(false);
+    app.settle();
+    EXPECT_FALSE(app.w->isInspectorCollapsed());
+    EXPECT_TRUE(app.w->isSidebarCollapsed());
+    EXPECT_GE(canvas->width(), 360);
+    EXPECT_EQ(vmk::test::layoutReport(window), "");
+
+    // What was folded for want of room is still open as far as the saved state goes, and comes back
+    // when the window grows.
+    const QVariantMap saved = app.defaults.dictionary(QStringLiteral("VellumarkSplit"));
+    EXPECT_FALSE(saved.value(QStringLiteral("sidebarCollapsed")).toBool());
+    EXPECT_FALSE(saved.value(QStringLiteral("inspectorCollapsed")).toBool());
+    window->resize(1180, 820);
+    app.settle();
+    EXPECT_FALSE(app.w->isSidebarCollapsed());
+    EXPECT_FALSE(app.w->isInspectorCollapsed());
+
+    // A pane the user closed stays closed when room returns.
+    window->resize(window->minimumSize());
+    app.settle();
+    app.w->setSidebarCollapsed(true);
+    window->resize(1180, 820);
+    app.settle();
+    EXPECT_TRUE(app.w->isSidebarCollapsed());
+    EXPECT_FALSE(app.w->isInspectorCollapsed());
 }
