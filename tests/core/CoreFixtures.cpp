@@ -1,36 +1,26 @@
 #include "CoreFixtures.h"
 
+#include "support/PaintedPdf.h"
 #include "support/PdfBuilder.h"
 #include "support/TestFiles.h"
 
-#include <QBuffer>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
+
+#include <algorithm>
 
 namespace vmk::coretest {
 
 QByteArray makePdf(int pages, const QList<QSizeF>& sizes)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setResolution(72);
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    auto sizeOf = [&](int i) { return i < sizes.size() ? sizes[i] : QSizeF(612, 792); };
-    writer.setPageSize(QPageSize(sizeOf(0), QPageSize::Point));
-    QPainter painter(&writer);
-    for (int i = 0; i < pages; ++i) {
-        if (i > 0) {
-            writer.setPageSize(QPageSize(sizeOf(i), QPageSize::Point));
-            writer.newPage();
-        }
+    QList<QSizeF> pageSizes;
+    for (int i = 0; i < std::max(pages, 1); ++i)
+        pageSizes.append(i < sizes.size() ? sizes[i] : QSizeF(612, 792));
+    return test::paintedPdf(pageSizes, [pages](QPainter& painter, int i) {
+        if (i >= pages)
+            return;
         painter.setFont(QFont(QStringLiteral("DejaVu Sans"), 24));
         painter.drawText(QPointF(72, 100), QStringLiteral("Page %1").arg(i + 1));
-    }
-    painter.end();
-    return bytes;
+    });
 }
 
 QByteArray makeLinkedPdf()
@@ -72,19 +62,11 @@ QByteArray makeZeroBoxPdf()
 
 QByteArray makeSignatureArtwork(const QSizeF& size)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setResolution(72);
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    writer.setPageSize(QPageSize(size, QPageSize::Point));
-    QPainter painter(&writer);
-    painter.setPen(QPen(QColor(0, 0, 255), size.height() / 8, Qt::SolidLine, Qt::RoundCap));
-    painter.drawLine(QPointF(size.width() * 0.1, size.height() * 0.5), QPointF(size.width() * 0.9, size.height() * 0.5));
-    painter.drawLine(QPointF(size.width() * 0.2, size.height() * 0.2), QPointF(size.width() * 0.3, size.height() * 0.8));
-    painter.end();
-    return bytes;
+    return test::paintedPdf(1, size, [size](QPainter& painter, int) {
+        painter.setPen(QPen(QColor(0, 0, 255), size.height() / 8, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(size.width() * 0.1, size.height() * 0.5), QPointF(size.width() * 0.9, size.height() * 0.5));
+        painter.drawLine(QPointF(size.width() * 0.2, size.height() * 0.2), QPointF(size.width() * 0.3, size.height() * 0.8));
+    });
 }
 
 QString encryptWithQpdf(const QTemporaryDir& dir, const QString& name, const QByteArray& pdf, const QString& user,

@@ -6,12 +6,11 @@
 #include "platform/pdf/Annotation.h"
 #include "platform/pdf/Page.h"
 
+#include "support/PaintedPdf.h"
 #include "support/PdfBuilder.h"
 #include "support/TestFiles.h"
 
-#include <QBuffer>
 #include <QPainter>
-#include <QPdfWriter>
 
 #include <gtest/gtest.h>
 
@@ -45,20 +44,12 @@ auto isBlue = [](const QColor& c) { return c.blue() > 200 && c.red() < 60 && c.g
 // A page whose text uses fonts Qt embeds, in the encodings Qt chooses.
 QByteArray embeddedFontPdf()
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setResolution(72);
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    writer.setPageSize(QPageSize(QSizeF(612, 792), QPageSize::Point));
-    QPainter painter(&writer);
-    painter.setFont(QFont(QStringLiteral("DejaVu Sans"), 20));
-    painter.drawText(QPointF(72, 100), QStringLiteral("Quarterly figures, 2026"));
-    painter.setFont(QFont(QStringLiteral("DejaVu Serif"), 14));
-    painter.drawText(QPointF(72, 140), QStringLiteral("Revenue grew by 12% (up from 9%)."));
-    painter.end();
-    return bytes;
+    return vmk::test::paintedPdf(1, QSizeF(612, 792), [](QPainter& painter, int) {
+        painter.setFont(QFont(QStringLiteral("DejaVu Sans"), 20));
+        painter.drawText(QPointF(72, 100), QStringLiteral("Quarterly figures, 2026"));
+        painter.setFont(QFont(QStringLiteral("DejaVu Serif"), 14));
+        painter.drawText(QPointF(72, 140), QStringLiteral("Revenue grew by 12% (up from 9%)."));
+    });
 }
 
 // A page whose Type 1 font maps its own codes to glyph names, which a reader needs to keep to show and

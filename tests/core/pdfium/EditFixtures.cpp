@@ -1,13 +1,11 @@
 #include "EditFixtures.h"
 
+#include "support/PaintedPdf.h"
 #include "support/PdfBuilder.h"
 #include "support/TestFiles.h"
 
-#include <QBuffer>
 #include <QFileInfo>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -23,22 +21,14 @@ constexpr qreal kPageHeight = 792;
 
 QByteArray makeQtTextPdf(const QList<TextLine>& lines, const QString& family)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setResolution(72);
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    writer.setPageSize(QPageSize(QSizeF(612, kPageHeight), QPageSize::Point));
-    QPainter painter(&writer);
-    for (const TextLine& line : lines) {
-        QFont font(family);
-        font.setPixelSize(int(line.size));
-        painter.setFont(font);
-        painter.drawText(QPointF(line.origin.x(), kPageHeight - line.origin.y()), line.text);
-    }
-    painter.end();
-    return bytes;
+    return test::paintedPdf(1, QSizeF(612, kPageHeight), [&](QPainter& painter, int) {
+        for (const TextLine& line : lines) {
+            QFont font(family);
+            font.setPixelSize(int(line.size));
+            painter.setFont(font);
+            painter.drawText(QPointF(line.origin.x(), kPageHeight - line.origin.y()), line.text);
+        }
+    });
 }
 
 QByteArray makeHelveticaPdf(const QList<TextLine>& lines)
@@ -61,25 +51,17 @@ QByteArray makeHelveticaContentPdf(const QByteArray& content)
 
 QByteArray makeImagePdf(const QRectF& rect, const QSize& pixels, const QString& text, const QSizeF& page)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setResolution(72);
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    writer.setPageSize(QPageSize(page, QPageSize::Point));
-    QPainter painter(&writer);
-    QImage image(pixels, QImage::Format_RGB32);
-    image.fill(QColor(200, 40, 40));
-    painter.drawImage(QRectF(rect.x(), page.height() - rect.y() - rect.height(), rect.width(), rect.height()), image);
-    if (!text.isEmpty()) {
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPixelSize(12);
-        painter.setFont(font);
-        painter.drawText(QPointF(72, 100), text);
-    }
-    painter.end();
-    return bytes;
+    return test::paintedPdf(1, page, [&](QPainter& painter, int) {
+        QImage image(pixels, QImage::Format_RGB32);
+        image.fill(QColor(200, 40, 40));
+        painter.drawImage(QRectF(rect.x(), page.height() - rect.y() - rect.height(), rect.width(), rect.height()), image);
+        if (!text.isEmpty()) {
+            QFont font(QStringLiteral("DejaVu Sans"));
+            font.setPixelSize(12);
+            painter.setFont(font);
+            painter.drawText(QPointF(72, 100), text);
+        }
+    });
 }
 
 std::unique_ptr<core::PDFEditSession> openSession(const QByteArray& pdf, QString* why)

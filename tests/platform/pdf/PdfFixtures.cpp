@@ -1,37 +1,24 @@
 #include "platform/pdf/PdfFixtures.h"
 
+#include "support/PaintedPdf.h"
 #include "support/PdfBuilder.h"
 #include "support/TestFiles.h"
 
-#include <QBuffer>
 #include <QFont>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QTemporaryDir>
 
 namespace vmk::test::pdf {
 
 QByteArray textPdf(const QStringList& pageTexts, const QSizeF& pageSize)
 {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setPageSize(QPageSize(pageSize, QPageSize::Point));
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    writer.setResolution(72);
-    QPainter painter(&writer);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(18);
-    painter.setFont(font);
-    for (int i = 0; i < pageTexts.size(); ++i) {
-        if (i > 0)
-            writer.newPage();
+    return paintedPdf(int(pageTexts.size()), pageSize, [&](QPainter& painter, int i) {
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(18);
+        painter.setFont(font);
         painter.drawText(QRectF(72, 72, pageSize.width() - 144, pageSize.height() - 144), Qt::TextWordWrap,
                          pageTexts[i]);
-    }
-    painter.end();
-    return buffer.data();
+    });
 }
 
 QByteArray linkOutlineFormPdf()

@@ -1,6 +1,7 @@
 #include "platform/pdfview/ViewTestSupport.h"
 
 #include "support/PdfBuilder.h"
+#include "support/PaintedPdf.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>
@@ -13,29 +14,13 @@ namespace vmk::test {
 
 QByteArray textPdf(const QList<QSizeF>& pageSizes)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setResolution(72); // painter units are points
-    auto layoutFor = [](QSizeF size) {
-        return QPageLayout(QPageSize(size, QPageSize::Point), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0));
-    };
-    writer.setPageLayout(layoutFor(pageSizes.value(0, QSizeF(300, 400))));
-    QPainter painter(&writer);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(14);
-    painter.setFont(font);
-    for (int i = 0; i < pageSizes.size(); ++i) {
-        if (i > 0) {
-            writer.setPageLayout(layoutFor(pageSizes[i]));
-            writer.newPage();
-        }
+    return paintedPdf(pageSizes, [](QPainter& painter, int i) {
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(14);
+        painter.setFont(font);
         painter.drawText(QPointF(20, 40), QStringLiteral("Page %1 alpha beta gamma").arg(i + 1));
         painter.drawText(QPointF(20, 70), QStringLiteral("second line here"));
-    }
-    painter.end();
-    return bytes;
+    });
 }
 
 QByteArray textPdf(int pageCount, QSizeF size)
