@@ -67,6 +67,8 @@ public:
 
 signals:
     void validationNeeded();
+    // The items every document window's toolbar shows changed.
+    void toolbarConfigurationChanged(const QStringList& shown);
 
 private:
     QHash<QWidget*, CommandResponder*> m_windows;

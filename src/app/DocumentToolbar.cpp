@@ -7,6 +7,7 @@
 #include "platform/icons/SymbolIcons.h"
 #include "platform/services/ReduceMotion.h"
 #include "platform/services/TempFiles.h"
+#include "platform/services/UserDefaults.h"
 
 #include <QAction>
 #include <QApplication>
@@ -26,6 +27,8 @@
 namespace vmk::app {
 
 namespace {
+
+const QString kToolbarKey = QStringLiteral("VMKToolbarItems");
 
 // Shift+Return in the search field steps back through the hits; the field itself treats it as Return.
 class PreviousHitKey : public QObject {
@@ -89,8 +92,10 @@ void DocumentWindowController::buildToolbar()
     m_toolbar->setIconSize(QSize(18, 18));
     m_window->addToolBar(Qt::TopToolBarArea, m_toolbar);
 
-    commandAction(m_toolbar, this, QStringLiteral("sidebar.left"), QStringLiteral("Sidebar"), QStringLiteral("Show Sidebar"),
-                  QStringLiteral("toggleSidebar:"))->setObjectName(QStringLiteral("toggleSidebar"));
+    QAction* sidebarItem = commandAction(m_toolbar, this, QStringLiteral("sidebar.left"), QStringLiteral("Sidebar"),
+                                         QStringLiteral("Show Sidebar"), QStringLiteral("toggleSidebar:"));
+    sidebarItem->setObjectName(QStringLiteral("toggleSidebar"));
+    m_toolbarItems.insert(QStringLiteral("toggleSidebar"), {sidebarItem});
     m_toolbar->addSeparator();
 
     // "VMK.zoom": two momentary buttons.
@@ -103,6 +108,7 @@ void DocumentWindowController::buildToolbar()
     zoomIn->setObjectName(QStringLiteral("VMK.zoom.in"));
     zoomIn->setToolTip(QStringLiteral("Zoom In (Ctrl++)"));
     connect(zoomIn, &QAction::triggered, this, [this] { zoomSegment(1); });
+    m_toolbarItems.insert(QStringLiteral("VMK.zoom"), {zoomOut, zoomIn});
 
     m_toolbar->addWidget(flexibleSpace());
     // "VMK.mode": the mode switcher in the middle, sized for the six titles whatever the selection.
@@ -116,7 +122,7 @@ void DocumentWindowController::buildToolbar()
             if (const auto m = editorModeFromRaw(mode))
                 self->applyMode(*m);
     });
-    m_toolbar->addWidget(m_modeSwitcher);
+    m_toolbarItems.insert(QStringLiteral("VMK.mode"), {m_toolbar->addWidget(m_modeSwitcher)});
     m_toolbar->addWidget(flexibleSpace());
 
     // "VMK.share"
@@ -126,7 +132,15 @@ void DocumentWindowController::buildToolbar()
     m_shareButton->setToolTip(QStringLiteral("Share"));
     m_shareButton->setAutoRaise(true);
     connect(m_shareButton, &QToolButton::clicked, this, [this] { shareDocument(); });
-    m_toolbar->addWidget(m_shareButton);
+    m_toolbarItems.insert(QStringLiteral("VMK.share"), {m_toolbar->addWidget(m_shareButton)});
+    // The two items customising may add, off until then: a fixed space and Print.
+    auto* space = new QWidget;
+    space->setFixedWidth(24);
+    m_toolbarItems.insert(QStringLiteral("space"), {m_toolbar->addWidget(space)});
+    QAction* print = commandAction(m_toolbar, this, QStringLiteral("printer"), QStringLiteral("Print"),
+                                   QStringLiteral("Print"), QStringLiteral("printDocument:"));
+    print->setObjectName(QStringLiteral("print"));
+    m_toolbarItems.insert(QStringLiteral("print"), {print});
 
     // "VMK.search": searches once typing pauses; Return goes to the next hit, Shift+Return to the previous.
     m_searchField = new QLineEdit;
@@ -134,7 +148,7 @@ void DocumentWindowController::buildToolbar()
     m_searchField->setPlaceholderText(QStringLiteral("Search"));
     m_searchField->setClearButtonEnabled(true);
     m_searchField->setFixedWidth(200);
-    m_toolbar->addWidget(m_searchField);
+    m_toolbarItems.insert(QStringLiteral("VMK.search"), {m_toolbar->addWidget(m_searchField)});
     connect(m_searchField, &QLineEdit::textEdited, this, [this](const QString& text) { scheduleSearch(text); });
     // The clear button changes the text without an edit.
     connect(m_searchField, &QLineEdit::textChanged, this, [this](const QString& text) {
@@ -162,8 +176,19 @@ void DocumentWindowController::buildToolbar()
     });
 
     m_toolbar->addSeparator();
-    commandAction(m_toolbar, this, QStringLiteral("sidebar.right"), QStringLiteral("Inspector"), QStringLiteral("Show Inspector"),
-                  QStringLiteral("toggleInspector:"))->setObjectName(QStringLiteral("toggleInspector"));
+    QAction* inspectorItem = commandAction(m_toolbar, this, QStringLiteral("sidebar.right"), QStringLiteral("Inspector"),
+                                           QStringLiteral("Show Inspector"), QStringLiteral("toggleInspector:"));
+    inspectorItem->setObjectName(QStringLiteral("toggleInspector"));
+    m_toolbarItems.insert(QStringLiteral("toggleInspector"), {inspectorItem});
+
+    // Customising: a right-click on the toolbar shows or hides each item it allows.
+    m_toolbar->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_toolbar, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu(m_toolbar);
+        fillToolbarMenu(&menu);
+        menu.exec(m_toolbar->mapToGlobal(at));
+    });
+    applyToolbarItems(toolbarItemsShown());
 
     auto validate = [this, bar = QPointer<QToolBar>(m_toolbar)] {
         if (!bar)
@@ -177,6 +202,76 @@ void DocumentWindowController::buildToolbar()
             }
     };
     connect(&CommandRouter::shared(), &CommandRouter::validationNeeded, this, validate);
+}
+
+const QStringList& DocumentWindowController::toolbarItemOrder()
+{
+    static const QStringList order{QStringLiteral("toggleSidebar"), QStringLiteral("VMK.zoom"), QStringLiteral("VMK.mode"),
+                                   QStringLiteral("VMK.share"), QStringLiteral("space"), QStringLiteral("print"),
+                                   QStringLiteral("VMK.search"), QStringLiteral("toggleInspector")};
+    return order;
+}
+
+QStringList DocumentWindowController::defaultToolbarItems()
+{
+    QStringList shown = toolbarItemOrder();
+    shown.removeAll(QStringLiteral("space"));
+    shown.removeAll(QStringLiteral("print"));
+    return shown;
+}
+
+QStringList DocumentWindowController::toolbarItemsShown() const
+{
+    const QVariant saved = platform::UserDefaults::standard().object(kToolbarKey);
+    if (!saved.isValid())
+        return defaultToolbarItems();
+    QStringList shown;
+    for (const QString& id : saved.toStringList())
+        if (toolbarItemOrder().contains(id))
+            shown << id;
+    return shown;
+}
+
+void DocumentWindowController::applyToolbarItems(const QStringList& shown)
+{
+    for (auto it = m_toolbarItems.cbegin(); it != m_toolbarItems.cend(); ++it)
+        for (QAction* item : it.value())
+            item->setVisible(shown.contains(it.key()));
+}
+
+void DocumentWindowController::setToolbarItemShown(const QString& id, bool shown)
+{
+    if (!toolbarItemOrder().contains(id))
+        return;
+    QStringList items = toolbarItemsShown();
+    items.removeAll(id);
+    if (shown)
+        items << id;
+    platform::UserDefaults::standard().set(kToolbarKey, items);
+    // Every window's toolbar follows, as one configuration.
+    emit CommandRouter::shared().toolbarConfigurationChanged(items);
+}
+
+void DocumentWindowController::fillToolbarMenu(QMenu* menu)
+{
+    static const QHash<QString, QString> titles{
+        {QStringLiteral("toggleSidebar"), QStringLiteral("Sidebar")}, {QStringLiteral("VMK.zoom"), QStringLiteral("Zoom")},
+        {QStringLiteral("VMK.mode"), QStringLiteral("Mode")}, {QStringLiteral("VMK.share"), QStringLiteral("Share")},
+        {QStringLiteral("space"), QStringLiteral("Space")}, {QStringLiteral("print"), QStringLiteral("Print")},
+        {QStringLiteral("VMK.search"), QStringLiteral("Search")}, {QStringLiteral("toggleInspector"), QStringLiteral("Inspector")}};
+    const QStringList shown = toolbarItemsShown();
+    for (const QString& id : toolbarItemOrder()) {
+        QAction* item = menu->addAction(titles.value(id));
+        item->setCheckable(true);
+        item->setChecked(shown.contains(id));
+        item->setData(id);
+        connect(item, &QAction::toggled, this, [this, id](bool on) { setToolbarItemShown(id, on); });
+    }
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("Use Default Items"), this, [] {
+        platform::UserDefaults::standard().remove(kToolbarKey);
+        emit CommandRouter::shared().toolbarConfigurationChanged(defaultToolbarItems());
+    });
 }
 
 void DocumentWindowController::scheduleSearch(const QString& text)

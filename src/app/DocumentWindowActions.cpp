@@ -284,12 +284,15 @@ bool DocumentWindowController::performDocumentCommand(const QString& action)
         present(m_document->revertToSaved());
     } else if (action == QLatin1String("printDocument:")) {
         QPrinter printer;
+        preparePrinter(printer);
         QPrintDialog dialog(&printer, m_window);
         if (dialog.exec() == QDialog::Accepted)
             present(m_document->print(printer));
     } else if (action == QLatin1String("runPageLayout:")) {
         QPrinter printer;
-        QPageSetupDialog(&printer, m_window).exec();
+        preparePrinter(printer);
+        if (QPageSetupDialog(&printer, m_window).exec() == QDialog::Accepted)
+            setPageSetup(printer.pageLayout());
     } else if (action == QLatin1String("undo:")) {
         if (auto* undo = m_document->undoManager(); undo && undo->canUndo())
             undo->undo();
@@ -300,6 +303,17 @@ bool DocumentWindowController::performDocumentCommand(const QString& action)
         m_window->close();
     }
     return true;
+}
+
+void DocumentWindowController::setPageSetup(const QPageLayout& layout)
+{
+    m_pageSetup = layout;
+}
+
+void DocumentWindowController::preparePrinter(QPrinter& printer) const
+{
+    if (m_pageSetup)
+        printer.setPageLayout(*m_pageSetup);
 }
 
 } // namespace vmk::app

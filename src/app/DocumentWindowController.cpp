@@ -1,4 +1,6 @@
 #include "app/DocumentWindowController.h"
+#include "app/PaneFolding.h"
+#include "app/WindowCascade.h"
 
 #include "app/LaunchSwitches.h"
 #include "app/LaunchTiming.h"
@@ -120,6 +122,13 @@ DocumentWindowController::DocumentWindowController(core::VMKDocument* document, 
         m_window->move(area.center() - QPoint(m_window->width() / 2, m_window->height() / 2));
     }
     restoreFrame();
+    // Another window already standing there (the one a document was extracted from): step aside.
+    QList<QPoint> taken;
+    for (QWidget* other : QApplication::topLevelWidgets())
+        if (qobject_cast<DocumentWindow*>(other) && other != m_window && other->isVisible())
+            taken << other->pos();
+    const QRect area = QApplication::primaryScreen() ? QApplication::primaryScreen()->availableGeometry() : QRect();
+    m_window->move(cascadedOrigin(m_window->pos(), taken, area, m_window->size()));
     m_frameRestored = true;
 
     CommandRouter::shared().setWindowResponder(m_window, this);
@@ -149,6 +158,8 @@ DocumentWindowController::DocumentWindowController(core::VMKDocument* document, 
         updateSubtitle();
         CommandRouter::shared().invalidate();
     });
+    connect(&CommandRouter::shared(), &CommandRouter::toolbarConfigurationChanged, this,
+            [this](const QStringList& shown) { applyToolbarItems(shown); });
     m_modeSwitcher->setMode(rawValue(m_editor->mode()));
     m_modeSwitcher->setLocked(m_editor->isLocked());
     updateSubtitle();
@@ -208,6 +219,12 @@ void DocumentWindowController::buildSplitView()
     restoreSplitState();
     m_window->setCentralWidget(m_split);
     connect(m_split, &QSplitter::splitterMoved, this, [this] { saveSplitState(); });
+    m_folding = new PaneFolding(m_split, m_sidebar, m_content, m_inspector, [this](QWidget* pane, bool shown) {
+        if (pane == m_sidebar)
+            setSidebarCollapsed(!shown);
+        else if (pane == m_inspector)
+            setInspectorCollapsed(!shown);
+    }, this);
 
     // Follow the inspector pane one turn later, so its content is built only while it shows.
     m_inspectorVisibility.setVisible(false);
@@ -276,6 +293,8 @@ void DocumentWindowController::setSidebarCollapsed(bool collapsed)
     if (m_sidebar->isHidden() == collapsed)
         return;
     m_sidebar->setVisible(!collapsed);
+    if (m_folding && !m_folding->isBusy())
+        m_folding->userChanged(m_sidebar, !collapsed);
     saveSplitState();
     CommandRouter::shared().invalidate();
 }
@@ -290,6 +309,8 @@ void DocumentWindowController::setInspectorCollapsed(bool collapsed)
     if (m_inspector->isHidden() == collapsed)
         return;
     m_inspector->setVisible(!collapsed);
+    if (m_folding && !m_folding->isBusy())
+        m_folding->userChanged(m_inspector, !collapsed);
     saveSplitState();
     QPointer<DocumentWindowController> self(this);
     m_editor->scheduler().schedule(0, [self] {
@@ -308,8 +329,9 @@ void DocumentWindowController::saveSplitState()
     for (int s : m_split->sizes())
         sizes << s;
     state[QStringLiteral("sizes")] = sizes;
-    state[QStringLiteral("sidebarCollapsed")] = isSidebarCollapsed();
-    state[QStringLiteral("inspectorCollapsed")] = isInspectorCollapsed();
+    // A pane folded for want of room is still open as far as the user is concerned.
+    state[QStringLiteral("sidebarCollapsed")] = isSidebarCollapsed() && !(m_folding && m_folding->isFolded(m_sidebar));
+    state[QStringLiteral("inspectorCollapsed")] = isInspectorCollapsed() && !(m_folding && m_folding->isFolded(m_inspector));
     platform::UserDefaults::standard().set(kSplitKey, state);
 }
 

@@ -10,7 +10,11 @@
 #include "platform/doc/WindowController.h"
 #include "platform/services/Scheduler.h"
 
+#include <QHash>
 #include <QMainWindow>
+#include <QPageLayout>
+
+#include <optional>
 #include <QPointer>
 
 #include <memory>
@@ -20,6 +24,9 @@ class QLineEdit;
 class QSplitter;
 class QToolBar;
 class QToolButton;
+
+class QPrinter;
+class QMenu;
 
 namespace vmk::core {
 class VMKDocument;
@@ -36,6 +43,7 @@ class ModeSwitcher;
 namespace vmk::app {
 
 class DocumentWindowController;
+class PaneFolding;
 
 // Whether the inspector pane is open, followed one main-loop turn after the pane opens or closes, so
 // that the inspector's content is built only while it can be seen.
@@ -101,6 +109,14 @@ public:
     chrome::CanvasRoot* contentPane() const { return m_content; }
     QWidget* inspectorPane() const { return m_inspector; }
     QToolBar* toolbar() const { return m_toolbar; }
+    // Customising the toolbar: its items by identifier, in order; which show (kept in the defaults for
+    // every window); the right-click menu that shows or hides them.
+    static const QStringList& toolbarItemOrder();
+    static QStringList defaultToolbarItems();
+    QStringList toolbarItemsShown() const;
+    void setToolbarItemShown(const QString& id, bool shown);
+    void fillToolbarMenu(QMenu* menu);
+    void applyToolbarItems(const QStringList& shown);
     chrome::ModeSwitcher* modeSwitcher() const { return m_modeSwitcher; }
     QLineEdit* searchField() const { return m_searchField; }
     InspectorVisibility& inspectorVisibility() { return m_inspectorVisibility; }
@@ -137,6 +153,9 @@ public:
     void performCommand(const QString& action, int tag) override;
 
     DocumentCommandState commandState() const;
+    // The paper, orientation and margins chosen in Page Setup, which Print starts from.
+    void setPageSetup(const QPageLayout& layout);
+    void preparePrinter(QPrinter& printer) const;
 
     // The copy handed to other applications: the document as it is now (unsaved changes and a pending
     // password included), written to a fresh temporary file named after the document. Empty on failure.
@@ -194,11 +213,14 @@ private:
     QWidget* m_sidebar = nullptr;
     chrome::CanvasRoot* m_content = nullptr;
     QWidget* m_inspector = nullptr;
+    QHash<QString, QList<QAction*>> m_toolbarItems;
     QToolBar* m_toolbar = nullptr;
     chrome::ModeSwitcher* m_modeSwitcher = nullptr;
     QLineEdit* m_searchField = nullptr;
     QToolButton* m_shareButton = nullptr;
     InspectorVisibility m_inspectorVisibility;
+    PaneFolding* m_folding = nullptr;
+    std::optional<QPageLayout> m_pageSetup;
     bool m_sidebarWasCollapsed = false;
     bool m_didRestorePosition = false;
     bool m_closing = false;

@@ -2,6 +2,7 @@
 
 #include "chrome/CanvasRoot.h"
 #include "chrome/Glass.h"
+#include "chrome/LabelFitting.h"
 #include "chrome/OverlayMotion.h"
 #include "chrome/PagePill.h"
 #include "chrome/ProgressPill.h"
@@ -118,6 +119,8 @@ void TopOverlay::setAvailableWidth(int width)
 {
     if (auto* fitting = dynamic_cast<WidthFitting*>(m_palette.data()))
         fitting->fitToWidth(width);
+    if (m_banner && width > 0)
+        wrapLabelsToFit(m_banner, [banner = m_banner.data(), width] { return banner->sizeHint().width() - width; });
 }
 
 void TopOverlay::sync(const CanvasRootPieces& pieces)
@@ -265,6 +268,9 @@ QSize BottomOverlay::sizeHint() const
 
 void BottomOverlay::layoutPieces()
 {
+    // A toast slot with nothing in it keeps no room of its own, not even the size of its last toast.
+    if (m_toast && pieceSize(m_toast).isEmpty())
+        m_toast->setGeometry(QRect());
     stackPieces(stack(), width());
     updateGeometry();
     emit contentChanged();

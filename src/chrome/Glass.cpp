@@ -28,7 +28,8 @@ GlassLook glassLook(const QPalette& palette)
     look.fill = palette.color(QPalette::Window);
     // A material lets some of what lies below show through; the light and dark windows both keep
     // enough opacity for text on it to stay readable.
-    look.fill.setAlphaF(0.86);
+    // Dense enough that the page's text cannot be read through it; a trace of the colours behind remains.
+    look.fill.setAlphaF(0.96);
     look.edge = palette.color(QPalette::WindowText);
     look.edge.setAlphaF(0.08);
     look.shadow = QColor(0, 0, 0);

@@ -27,6 +27,7 @@ void fadeInPiece(QWidget* piece, const MotionSpec& motion)
     effect->setOpacity(0.0);
     piece->setGraphicsEffect(effect);
     auto* fade = new QVariantAnimation(piece);
+    fade->setObjectName(QStringLiteral("pieceFade"));
     fade->setStartValue(0.0);
     fade->setEndValue(1.0);
     fade->setDuration(motion.durationMs);
@@ -54,6 +55,12 @@ void fadeOutAndDelete(QWidget* piece, const MotionSpec& motion)
         return;
     }
     piece->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // A fade-in still under way would take the effect away when it ends, leaving the piece solid.
+    for (auto* running : piece->findChildren<QVariantAnimation*>(QStringLiteral("pieceFade"), Qt::FindDirectChildrenOnly)) {
+        running->disconnect();
+        running->stop();
+        running->deleteLater();
+    }
     auto* effect = qobject_cast<QGraphicsOpacityEffect*>(piece->graphicsEffect());
     const double from = effect ? effect->opacity() : 1.0;
     if (!effect) {

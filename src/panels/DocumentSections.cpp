@@ -202,13 +202,13 @@ void SignaturesSection::rebuild()
         const qreal dpr = devicePixelRatioF();
         // Small enough that Place and the trash button always keep their room; on a paper-white tile so
         // dark ink reads in a dark window too.
-        QPixmap pixmap = QPixmap::fromImage(signature.image.scaled(QSize(int(88 * dpr), int(26 * dpr)), Qt::KeepAspectRatio,
+        QPixmap pixmap = QPixmap::fromImage(signature.image.scaled(QSize(int(72 * dpr), int(24 * dpr)), Qt::KeepAspectRatio,
                                                                    Qt::SmoothTransformation));
         pixmap.setDevicePixelRatio(dpr);
         picture->setPixmap(pixmap);
         picture->setObjectName(QStringLiteral("signaturePicture"));
         picture->setAlignment(Qt::AlignCenter);
-        picture->setFixedSize(96, 32);
+        picture->setFixedSize(78, 30);
         picture->setStyleSheet(QStringLiteral("QLabel#signaturePicture { background: white; border-radius: 6px; }"));
         h->addWidget(picture);
         h->addStretch(1);

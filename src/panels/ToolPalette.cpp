@@ -1,5 +1,7 @@
 #include "panels/ToolPalette.h"
 
+#include "chrome/LabelFitting.h"
+
 #include "chrome/Glass.h"
 #include "chrome/Motion.h"
 #include "editor/Editor.h"
@@ -119,6 +121,7 @@ QWidget* ToolPalette::makeBar(PaletteBar bar, AnnotateFit fit)
         {
             auto* editBar = new EditBar(e, m_reduceMotion);
             connect(editBar, &EditBar::contentChanged, this, [this] {
+                wrapLabelsToFit();
                 updateGeometry();
                 adjustSize();
                 emit contentChanged();
@@ -132,6 +135,7 @@ QWidget* ToolPalette::makeBar(PaletteBar bar, AnnotateFit fit)
                 m_newSignature(weak);
         });
         connect(signBar, &SignBar::contentChanged, this, [this] {
+            wrapLabelsToFit();
             updateGeometry();
             adjustSize();
             emit contentChanged();
@@ -172,8 +176,14 @@ void ToolPalette::fitToWidth(int width)
     if (width == m_availableWidth)
         return;
     m_availableWidth = width;
-    if (m_bar == PaletteBar::annotate)
+    if (m_bar != PaletteBar::none)
         refresh();
+}
+
+void ToolPalette::wrapLabelsToFit()
+{
+    if (m_availableWidth > 0 && m_barWidget)
+        chrome::wrapLabelsToFit(m_barWidget, [this] { return m_stack->sizeHint().width() - m_availableWidth; });
 }
 
 void ToolPalette::refresh()
@@ -192,6 +202,8 @@ void ToolPalette::refresh()
         if (m_bar != PaletteBar::annotate || m_availableWidth <= 0 || m_stack->sizeHint().width() <= m_availableWidth)
             break;
     }
+    if (m_bar != PaletteBar::annotate)
+        wrapLabelsToFit();
     m_group->updateGeometry();
     updateGeometry();
     adjustSize();

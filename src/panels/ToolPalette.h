@@ -67,6 +67,7 @@ signals:
 private:
     QWidget* makeBar(PaletteBar bar, AnnotateFit fit);
     void build(AnnotateFit fit, PaletteBar previous, bool hadCrop);
+    void wrapLabelsToFit();
     chrome::GlassSurface* wrap(QWidget* content);
     void retire(QWidget* widget);
     void fadeIn(QWidget* capsule);

@@ -141,8 +141,8 @@ FontTile::FontTile(const QFont& font, const QString& fontName, QWidget* parent)
     setCheckable(true);
     setToolTip(fontName);
     setAccessibleName(fontName);
-    // As wide as the sample needs: the row scrolls sideways rather than squeezing the lettering.
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    // The tiles share the row; a sample wider than its tile is drawn smaller rather than cut off.
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
 void FontTile::setSample(const QString& text, const QColor& color)
@@ -161,6 +161,11 @@ QSize FontTile::sizeHint() const
     return {qMax(150, int(std::ceil(inkWidth)) + 28 + 12), 96};
 }
 
+QSize FontTile::minimumSizeHint() const
+{
+    return {100, 96};
+}
+
 void FontTile::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -177,6 +182,14 @@ void FontTile::paintEvent(QPaintEvent*)
     painter.setClipRect(r.adjusted(2, 2, -2, -2));
     const QFontMetricsF metrics(m_font);
     const QRectF ink = metrics.tightBoundingRect(text());
+    const double inkWidth = std::max(ink.width(), metrics.horizontalAdvance(text()));
+    const double room = r.width() - 20;
+    if (inkWidth > room && inkWidth > 0) {
+        const double scale = room / inkWidth;
+        painter.translate(r.center());
+        painter.scale(scale, scale);
+        painter.translate(-r.center());
+    }
     const double x = r.center().x() - (ink.isEmpty() ? metrics.horizontalAdvance(text()) / 2 : ink.center().x());
     const double baseline = r.center().y() + (metrics.ascent() - metrics.descent()) / 2;
     painter.drawText(QPointF(x, baseline), text());

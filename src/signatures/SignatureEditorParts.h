@@ -71,6 +71,7 @@ public:
 
     void setSample(const QString& text, const QColor& color);
     QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

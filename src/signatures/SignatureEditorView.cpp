@@ -102,12 +102,21 @@ QWidget* SignatureEditorView::makeTypeArea()
 
     m_nameField = new QLineEdit(card);
     m_nameField->setPlaceholderText(tr("Your name"));
-    m_nameField->setFrame(false);
     m_nameField->setAlignment(Qt::AlignCenter);
     QFont nameFont = m_nameField->font();
     nameFont.setPointSizeF(nameFont.pointSizeF() * 1.25);
     m_nameField->setFont(nameFont);
-    m_nameField->setStyleSheet(QStringLiteral("color: black; background: transparent;"));
+    // The card is paper-white in either appearance: the field and its placeholder are drawn for it.
+    m_nameField->setStyleSheet(QStringLiteral("QLineEdit { color: black; background: white; border: 1px solid rgba(0, 0, 0, 40);"
+                                              " border-radius: 8px; padding: 6px 10px; margin: 0 24px; }"
+                                              "QLineEdit:focus { border: 2px solid palette(highlight); }"));
+    QPalette namePalette = m_nameField->palette();
+    namePalette.setColor(QPalette::PlaceholderText, QColor(0, 0, 0, 110));
+    namePalette.setColor(QPalette::Text, Qt::black);
+    namePalette.setColor(QPalette::Base, Qt::white);
+    m_nameField->setPalette(namePalette);
+    // The style sheet's padding and border around the larger font: its own height hint falls short.
+    m_nameField->setFixedHeight(QFontMetrics(nameFont).height() + 2 * 6 + 2 * 2 + 4);
     connect(m_nameField, &QLineEdit::textChanged, m_model, &SignatureEditorModel::setName);
     column->addWidget(m_nameField);
 
@@ -124,7 +133,6 @@ QWidget* SignatureEditorView::makeTypeArea()
         tileRow->addWidget(tile);
         m_fontTiles.append(tile);
     }
-    tileRow->addStretch();
     connect(tileGroup, &QButtonGroup::idClicked, m_model, &SignatureEditorModel::setFontIndex);
 
     auto* scroller = new QScrollArea(card);

@@ -2,6 +2,7 @@
 // coming back after its changes were written, untitled documents asked about, a file another program
 // changed kept apart, Rename/Move/Duplicate, the text commands, and the password state across undo.
 #include "ScriptedQuestions.h"
+#include "WindowFixture.h"
 
 #include "app/AppDelegate.h"
 #include "app/AppDocument.h"
@@ -20,8 +21,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
-#include <QPainter>
-#include <QPdfWriter>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -34,16 +33,7 @@ namespace {
 
 QString makePdf(const QString& path, int pages)
 {
-    QPdfWriter writer(path);
-    writer.setPageSize(QPageSize(QPageSize::A4));
-    QPainter painter(&writer);
-    for (int i = 0; i < pages; ++i) {
-        if (i > 0)
-            writer.newPage();
-        painter.drawText(200, 400, QStringLiteral("Section %1").arg(i + 1));
-    }
-    painter.end();
-    return path;
+    return vmk::app::test::makeTextPdf(path, pages, QStringLiteral("Section %1"));
 }
 
 // Page count as qpdf reads the file (with a password when given); -1 when it cannot.
@@ -65,52 +55,27 @@ bool qpdfChecks(const QString& path, const QString& password = {})
 }
 
 // A launched application with its own folders, virtual time and scripted questions.
-struct App {
-    QTemporaryDir dir;
-    platform::UserDefaults defaults{dir.filePath("defaults.ini")};
-    platform::ManualScheduler scheduler;
-    std::unique_ptr<DocumentController> controller;
-    std::unique_ptr<AppDelegate> delegate;
-
+struct App : vmk::app::test::LaunchedApp {
     App()
     {
         if (!vmk::test::commandExists("qpdf"))
             return;
-        defaults.setArguments({"vellumark"});
-        platform::UserDefaults::setStandard(&defaults);
-        platform::Scheduler::setShared(&scheduler);
-        platform::Document::setUntitledAutosaveFolder(dir.filePath("autosave"));
         platform::KeptOriginals::setFolder(dir.filePath("Originals"));
-        resetFirstWindowMetricForTesting([] { return 1.0; });
         scriptedQuestions().reset();
-        controller = std::make_unique<DocumentController>(&defaults);
-        delegate = std::make_unique<AppDelegate>(controller.get());
-        delegate->applicationWillFinishLaunching();
-        delegate->applicationDidFinishLaunching();
+        start();
     }
     ~App()
     {
         CommandRouter::shared().setKeyWindowOverride(nullptr);
-        if (controller)
-            controller->closeAllDocuments();
-        delegate.reset();
-        controller.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        stop();
         scriptedQuestions().reset();
         platform::KeptOriginals::setFolder({});
-        platform::Scheduler::setShared(nullptr);
-        platform::UserDefaults::setStandard(nullptr);
-        resetFirstWindowMetricForTesting();
     }
     DocumentWindowController* open(const QString& path)
     {
         controller->openPaths({path});
         scheduler.runDue();
         return front();
-    }
-    DocumentWindowController* window(int i) const
-    {
-        return static_cast<AppDocument*>(controller->documents().at(i))->windowController();
     }
     // The newest window, made key for the menus.
     DocumentWindowController* front() const
@@ -119,8 +84,6 @@ struct App {
         CommandRouter::shared().setKeyWindowOverride(w->documentWindow());
         return w;
     }
-    bool enabled(const char* action) const { return CommandRouter::shared().validate(action, 0).enabled; }
-    bool perform(const char* action) { return CommandRouter::shared().perform(action, 0); }
 };
 
 #define REQUIRE_QPDF()                                                                                                 \

@@ -1,3 +1,5 @@
+#include "WindowFixture.h"
+
 #include "app/AppDelegate.h"
 #include "app/AppDocument.h"
 #include "app/AppDocumentController.h"
@@ -14,8 +16,6 @@
 #include "support/TestFiles.h"
 
 #include <QApplication>
-#include <QPainter>
-#include <QPdfWriter>
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -27,17 +27,7 @@ namespace {
 
 QString makePdf(const QTemporaryDir& dir, const QString& name, int pages)
 {
-    const QString path = dir.filePath(name);
-    QPdfWriter writer(path);
-    writer.setPageSize(QPageSize(QPageSize::A4));
-    QPainter painter(&writer);
-    for (int i = 0; i < pages; ++i) {
-        if (i > 0)
-            writer.newPage();
-        painter.drawText(200, 400, QStringLiteral("Page %1").arg(i + 1));
-    }
-    painter.end();
-    return path;
+    return vmk::app::test::makeTextPdf(dir.filePath(name), pages, QStringLiteral("Page %1"));
 }
 
 struct RecordingAlerts : AlertPresenter {
@@ -56,56 +46,25 @@ struct ScriptedPanel : OpenPanel {
 };
 
 // One launch of the application, isolated: its own defaults, scheduler, alerts and open panel.
-struct Launch {
-    QTemporaryDir dir;
-    platform::UserDefaults defaults{dir.filePath("defaults.ini")};
-    platform::ManualScheduler scheduler;
+struct Launch : vmk::app::test::LaunchedApp {
     RecordingAlerts alerts;
     ScriptedPanel panel;
     platform::LogCapture log;
-    std::unique_ptr<DocumentController> controller;
-    std::unique_ptr<AppDelegate> delegate;
 
     explicit Launch(const QStringList& switches = {})
+        : LaunchedApp(switches, 250.0)
     {
-        defaults.setArguments(QStringList{"vellumark"} + switches);
-        platform::UserDefaults::setStandard(&defaults);
-        platform::Scheduler::setShared(&scheduler);
         setAlertPresenter(&alerts);
         setOpenPanel(&panel);
-        platform::Document::setUntitledAutosaveFolder(dir.filePath("autosave"));
-        resetFirstWindowMetricForTesting([] { return 250.0; });
         start();
-    }
-    void start()
-    {
-        controller = std::make_unique<DocumentController>(&defaults);
-        delegate = std::make_unique<AppDelegate>(controller.get());
-        delegate->applicationWillFinishLaunching();
-        delegate->applicationDidFinishLaunching();
-    }
-    void stop()
-    {
-        if (controller)
-            controller->closeAllDocuments();
-        delegate.reset();
-        controller.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     ~Launch()
     {
         stop();
         setAlertPresenter(nullptr);
         setOpenPanel(nullptr);
-        platform::Scheduler::setShared(nullptr);
-        platform::UserDefaults::setStandard(nullptr);
-        resetFirstWindowMetricForTesting();
     }
     QStringList launchLines() const { return log.linesWithPrefix("perf: launch-to-first-window"); }
-    DocumentWindowController* window(int i = 0) const
-    {
-        return static_cast<AppDocument*>(controller->documents().at(i))->windowController();
-    }
 };
 
 } // namespace

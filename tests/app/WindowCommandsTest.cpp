@@ -1,3 +1,5 @@
+#include "WindowFixture.h"
+
 #include "app/AppDelegate.h"
 #include "app/AppDocument.h"
 #include "app/AppDocumentController.h"
@@ -13,12 +15,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QPainter>
-#include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -29,78 +28,14 @@ using namespace vmk::app;
 
 namespace {
 
-QString makeTextPdf(const QTemporaryDir& dir, const QString& name, int pages)
-{
-    const QString path = dir.filePath(name);
-    QPdfWriter writer(path);
-    writer.setPageSize(QPageSize(QPageSize::A4));
-    QPainter painter(&writer);
-    for (int i = 0; i < pages; ++i) {
-        if (i > 0)
-            writer.newPage();
-        painter.drawText(200, 400, QStringLiteral("Chapter %1 begins here").arg(i + 1));
-    }
-    painter.end();
-    return path;
-}
-
 // One document window of a launched application, with virtual time and the window as the key window.
-struct OpenWindow {
-    QTemporaryDir dir;
-    platform::UserDefaults defaults{dir.filePath("defaults.ini")};
-    platform::ManualScheduler scheduler;
-    std::unique_ptr<DocumentController> controller;
-    std::unique_ptr<AppDelegate> delegate;
-    DocumentWindowController* w = nullptr;
-
+struct OpenWindow : vmk::app::test::OneWindow {
     explicit OpenWindow(int pages, const QStringList& switches = {})
+        : OneWindow(pages, "notes.pdf", switches)
     {
-        defaults.setArguments(QStringList{"vellumark"} + switches);
-        platform::UserDefaults::setStandard(&defaults);
-        platform::Scheduler::setShared(&scheduler);
-        platform::Document::setUntitledAutosaveFolder(dir.filePath("autosave"));
-        resetFirstWindowMetricForTesting([] { return 1.0; });
-        controller = std::make_unique<DocumentController>(&defaults);
-        delegate = std::make_unique<AppDelegate>(controller.get());
-        delegate->applicationWillFinishLaunching();
-        delegate->applicationDidFinishLaunching();
-        delegate->launch({makeTextPdf(dir, "notes.pdf", pages)});
-        scheduler.runDue();
-        w = static_cast<AppDocument*>(controller->documents().at(0))->windowController();
-        CommandRouter::shared().setKeyWindowOverride(w->documentWindow());
     }
-    ~OpenWindow()
-    {
-        CommandRouter::shared().setKeyWindowOverride(nullptr);
-        controller->closeAllDocuments();
-        delegate.reset();
-        controller.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        platform::Scheduler::setShared(nullptr);
-        platform::UserDefaults::setStandard(nullptr);
-        resetFirstWindowMetricForTesting();
-    }
-    Editor* editor() const { return w->editor(); }
-    bool enabled(const char* action, int tag = 0) const { return CommandRouter::shared().validate(action, tag).enabled; }
-    bool perform(const char* action, int tag = 0) { return CommandRouter::shared().perform(action, tag); }
-    QString toastText() const { return editor()->toast() ? editor()->toast()->text : QString(); }
     // The find runs on the PDF layer's own thread; its results arrive through the event loop.
-    void waitForSearchEnd()
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while ((editor()->isSearching() || editor()->searchHits().isEmpty()) && timer.elapsed() < 10000) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            scheduler.advance(0.1);
-        }
-    }
-    template <class T> T* openChild() const
-    {
-        for (T* child : w->documentWindow()->findChildren<T*>())
-            if (child->isVisible())
-                return child;
-        return nullptr;
-    }
+    void waitForSearchEnd() { waitForHits(1); }
 };
 
 } // namespace

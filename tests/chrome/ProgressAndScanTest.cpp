@@ -11,6 +11,8 @@
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
 
+#include "support/PdfBuilder.h"
+
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -197,24 +199,11 @@ TEST(ScanBanner, DocumentWithTextIsAlreadySearchable)
 {
     pdf::DocumentPtr pdf = pdf::Document::fromData([] {
         // A one-page PDF with a line of text.
-        QByteArray content = "BT /F1 24 Tf 72 700 Td (Hello) Tj ET";
-        QByteArray pdf = "%PDF-1.4\n";
-        QList<int> offsets;
-        auto add = [&](const QByteArray& obj) {
-            offsets << int(pdf.size());
-            pdf += QByteArray::number(offsets.size()) + " 0 obj\n" + obj + "\nendobj\n";
-        };
-        add("<< /Type /Catalog /Pages 2 0 R >>");
-        add("<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
-        add("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R /Resources << /Font << /F1 5 0 R >> >> >>");
-        add("<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "\nendstream");
-        add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
-        const int xref = int(pdf.size());
-        pdf += "xref\n0 6\n0000000000 65535 f \n";
-        for (int o : offsets)
-            pdf += QByteArray::number(o).rightJustified(10, '0') + " 00000 n \n";
-        pdf += "trailer\n<< /Size 6 /Root 1 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
-        return pdf;
+        const QByteArray content = "BT /F1 24 Tf 72 700 Td (Hello) Tj ET";
+        return test::assemblePdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                  "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R"
+                                  " /Resources << /Font << /F1 5 0 R >> >> >>",
+                                  test::pdfStream({}, content), "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"});
     }()).value();
     OverlayFixture f(0, pdf);
     CanvasRoot root(f.editor.get());

@@ -1,58 +1,27 @@
 #include "CoreFixtures.h"
 
+#include "support/PaintedPdf.h"
+#include "support/PdfBuilder.h"
 #include "support/TestFiles.h"
 
-#include <QBuffer>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
+
+#include <algorithm>
 
 namespace vmk::coretest {
 
 QByteArray makePdf(int pages, const QList<QSizeF>& sizes)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setResolution(72);
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    auto sizeOf = [&](int i) { return i < sizes.size() ? sizes[i] : QSizeF(612, 792); };
-    writer.setPageSize(QPageSize(sizeOf(0), QPageSize::Point));
-    QPainter painter(&writer);
-    for (int i = 0; i < pages; ++i) {
-        if (i > 0) {
-            writer.setPageSize(QPageSize(sizeOf(i), QPageSize::Point));
-            writer.newPage();
-        }
+    QList<QSizeF> pageSizes;
+    for (int i = 0; i < std::max(pages, 1); ++i)
+        pageSizes.append(i < sizes.size() ? sizes[i] : QSizeF(612, 792));
+    return test::paintedPdf(pageSizes, [pages](QPainter& painter, int i) {
+        if (i >= pages)
+            return;
         painter.setFont(QFont(QStringLiteral("DejaVu Sans"), 24));
         painter.drawText(QPointF(72, 100), QStringLiteral("Page %1").arg(i + 1));
-    }
-    painter.end();
-    return bytes;
+    });
 }
-
-namespace {
-
-// Assembles numbered objects into a PDF with a correct cross-reference table.
-QByteArray assemble(const QList<QByteArray>& objects, int root)
-{
-    QByteArray out = "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n";
-    QList<qsizetype> offsets;
-    for (int i = 0; i < objects.size(); ++i) {
-        offsets.append(out.size());
-        out += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const qsizetype xref = out.size();
-    out += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (qsizetype o : offsets)
-        out += QByteArray::number(o).rightJustified(10, '0') + " 00000 n \n";
-    out += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root " + QByteArray::number(root)
-        + " 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
-    return out;
-}
-
-} // namespace
 
 QByteArray makeLinkedPdf()
 {
@@ -66,8 +35,8 @@ QByteArray makeLinkedPdf()
     o << "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 5 0 R /Resources << /Font << /F1 7 0 R >> >>"
          " /Annots [8 0 R 11 0 R] >>";
     o << "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 6 0 R /Resources << /Font << /F1 7 0 R >> >> >>";
-    o << "<< /Length " + QByteArray::number(content1.size()) + " >>\nstream\n" + content1 + "\nendstream";
-    o << "<< /Length " + QByteArray::number(content2.size()) + " >>\nstream\n" + content2 + "\nendstream";
+    o << test::pdfStream({}, content1);
+    o << test::pdfStream({}, content2);
     o << "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>";
     o << "<< /Type /Annot /Subtype /Link /Rect [72 690 250 720] /Border [0 0 0] /Dest (second) >>";
     o << "<< /Type /Outlines /First 10 0 R /Last 10 0 R /Count 1 >>";
@@ -75,38 +44,29 @@ QByteArray makeLinkedPdf()
     o << "<< /Type /Annot /Subtype /Widget /FT /Tx /T (name) /V (Ada) /Rect [72 600 300 630] /P 3 0 R >>";
     o << "<< /Dests 13 0 R >>";
     o << "<< /Names [(second) [4 0 R /XYZ 0 792 0]] >>";
-    return assemble(o, 1);
+    return test::assemblePdf(o);
 }
 
 QByteArray makeEmptyPagesPdf()
 {
-    return assemble({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [] /Count 0 >>"}, 1);
+    return test::assemblePdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [] /Count 0 >>"});
 }
 
 QByteArray makeZeroBoxPdf()
 {
     const QByteArray content = "0 0 1 rg 0 0 100 100 re f";
-    return assemble({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-                     "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 0 0] /Contents 4 0 R >>",
-                     "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "\nendstream"},
-                    1);
+    return test::assemblePdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                              "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 0 0] /Contents 4 0 R >>",
+                              test::pdfStream({}, content)});
 }
 
 QByteArray makeSignatureArtwork(const QSizeF& size)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setResolution(72);
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    writer.setPageSize(QPageSize(size, QPageSize::Point));
-    QPainter painter(&writer);
-    painter.setPen(QPen(QColor(0, 0, 255), size.height() / 8, Qt::SolidLine, Qt::RoundCap));
-    painter.drawLine(QPointF(size.width() * 0.1, size.height() * 0.5), QPointF(size.width() * 0.9, size.height() * 0.5));
-    painter.drawLine(QPointF(size.width() * 0.2, size.height() * 0.2), QPointF(size.width() * 0.3, size.height() * 0.8));
-    painter.end();
-    return bytes;
+    return test::paintedPdf(1, size, [size](QPainter& painter, int) {
+        painter.setPen(QPen(QColor(0, 0, 255), size.height() / 8, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(size.width() * 0.1, size.height() * 0.5), QPointF(size.width() * 0.9, size.height() * 0.5));
+        painter.drawLine(QPointF(size.width() * 0.2, size.height() * 0.2), QPointF(size.width() * 0.3, size.height() * 0.8));
+    });
 }
 
 QString encryptWithQpdf(const QTemporaryDir& dir, const QString& name, const QByteArray& pdf, const QString& user,

@@ -6,11 +6,11 @@
 #include "platform/pdf/Annotation.h"
 #include "platform/pdf/Page.h"
 
+#include "support/PaintedPdf.h"
+#include "support/PdfBuilder.h"
 #include "support/TestFiles.h"
 
-#include <QBuffer>
 #include <QPainter>
-#include <QPdfWriter>
 
 #include <gtest/gtest.h>
 
@@ -44,20 +44,12 @@ auto isBlue = [](const QColor& c) { return c.blue() > 200 && c.red() < 60 && c.g
 // A page whose text uses fonts Qt embeds, in the encodings Qt chooses.
 QByteArray embeddedFontPdf()
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setResolution(72);
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    writer.setPageSize(QPageSize(QSizeF(612, 792), QPageSize::Point));
-    QPainter painter(&writer);
-    painter.setFont(QFont(QStringLiteral("DejaVu Sans"), 20));
-    painter.drawText(QPointF(72, 100), QStringLiteral("Quarterly figures, 2026"));
-    painter.setFont(QFont(QStringLiteral("DejaVu Serif"), 14));
-    painter.drawText(QPointF(72, 140), QStringLiteral("Revenue grew by 12% (up from 9%)."));
-    painter.end();
-    return bytes;
+    return vmk::test::paintedPdf(1, QSizeF(612, 792), [](QPainter& painter, int) {
+        painter.setFont(QFont(QStringLiteral("DejaVu Sans"), 20));
+        painter.drawText(QPointF(72, 100), QStringLiteral("Quarterly figures, 2026"));
+        painter.setFont(QFont(QStringLiteral("DejaVu Serif"), 14));
+        painter.drawText(QPointF(72, 140), QStringLiteral("Revenue grew by 12% (up from 9%)."));
+    });
 }
 
 // A page whose Type 1 font maps its own codes to glyph names, which a reader needs to keep to show and
@@ -69,23 +61,11 @@ QByteArray customEncodingPdf()
         "<< /Type /Catalog /Pages 2 0 R >>",
         "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R /Resources << /Font << /F1 5 0 R >> >> >>",
-        "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "\nendstream",
+        vmk::test::pdfStream({}, content),
         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding << /Type /Encoding /BaseEncoding "
         "/WinAnsiEncoding /Differences [1 /L /e /d /g /e /r] >> >>",
     };
-    QByteArray out = "%PDF-1.7\n";
-    QList<qsizetype> offsets;
-    for (int i = 0; i < objects.size(); ++i) {
-        offsets.append(out.size());
-        out += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const qsizetype xref = out.size();
-    out += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (qsizetype offset : offsets)
-        out += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
-    out += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-           QByteArray::number(xref) + "\n%%EOF\n";
-    return out;
+    return vmk::test::assemblePdf(objects);
 }
 
 // pdffonts rows without the object numbers, which a copy renumbers.

@@ -33,20 +33,15 @@ QByteArray page(const QByteArray& content, const QByteArray& extra = {})
         + " /Resources << /Font << /F1 3 0 R >> >> /Contents " + content + " >>";
 }
 
-QByteArray contentStream(const QByteArray& data)
-{
-    return "<< /Length " + QByteArray::number(data.size()) + " >>\nstream\n" + data + "\nendstream";
-}
-
 // Three pages, each with a sentence of its own.
 QByteArray threeSentences()
 {
     return coretest::assemblePdf(
         {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [4 0 R 5 0 R 6 0 R] /Count 3 >>",
          "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>", page("7 0 R"), page("8 0 R"), page("9 0 R"),
-         contentStream("BT /F1 20 Tf 72 700 Td (Alpha sentence one) Tj ET"),
-         contentStream("BT /F1 20 Tf 72 700 Td (Secret sentence two) Tj ET"),
-         contentStream("BT /F1 20 Tf 72 700 Td (Gamma sentence three) Tj ET")},
+         test::pdfStream({}, "BT /F1 20 Tf 72 700 Td (Alpha sentence one) Tj ET"),
+         test::pdfStream({}, "BT /F1 20 Tf 72 700 Td (Secret sentence two) Tj ET"),
+         test::pdfStream({}, "BT /F1 20 Tf 72 700 Td (Gamma sentence three) Tj ET")},
         1);
 }
 
@@ -168,7 +163,7 @@ TEST(FaultGuards, SearchHighlightsTheRightCharactersAfterLettersBeyondTheBasicPl
     const QByteArray bytes = coretest::assemblePdf(
         {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [4 0 R] /Count 1 >>",
          "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /ToUnicode 6 0 R >>", page("5 0 R"),
-         contentStream("BT /F1 20 Tf 72 700 Td (AAA needle) Tj ET"), contentStream(cmap)},
+         test::pdfStream({}, "BT /F1 20 Tf 72 700 Td (AAA needle) Tj ET"), test::pdfStream({}, cmap)},
         1);
     auto document = PDFOps::openChecked(bytes, "plane.pdf").value();
     const pdf::PagePtr p = document->page(0);
@@ -203,7 +198,7 @@ TEST(FaultGuards, ACropBoxBeyondTheMediaBoxIsReadClipped)
         {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [4 0 R] /Count 1 >>",
          "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
          page("5 0 R", "/CropBox [-100 -50 800 1000]"),
-         contentStream("BT /F1 20 Tf 72 700 Td (Inside) Tj ET")},
+         test::pdfStream({}, "BT /F1 20 Tf 72 700 Td (Inside) Tj ET")},
         1);
     auto document = PDFOps::openChecked(bytes, "crop.pdf").value();
     const pdf::PagePtr p = document->page(0);

@@ -1,5 +1,6 @@
 #include "RebuildFixtures.h"
 
+#include "support/PdfBuilder.h"
 #include "support/TestFiles.h"
 
 #include <QRandomGenerator>
@@ -10,11 +11,6 @@ namespace vmk::coretest {
 namespace {
 
 QByteArray num(double v) { return QByteArray::number(v, 'f', 2); }
-
-QByteArray stream(const QByteArray& dict, const QByteArray& data)
-{
-    return "<< " + dict + " /Length " + QByteArray::number(data.size()) + " >>\nstream\n" + data + "\nendstream";
-}
 
 QByteArray noisyImage(const QSize& size)
 {
@@ -37,59 +33,42 @@ QByteArray noisyImage(const QSize& size)
 QByteArray makeRawPdf(const QList<RawPage>& pages)
 {
     // 1 catalog, 2 pages, 3 font, then per page: page, content, image and forms.
-    QList<QByteArray> objects{"", "", "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"};
+    test::PdfBuilder pdf;
+    pdf.add("<< /Type /Catalog /Pages 2 0 R >>");
+    const int pagesNum = pdf.reserve();
+    pdf.add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
     QByteArray kids;
     for (const RawPage& p : pages) {
-        const int pageNum = int(objects.size()) + 1;
-        objects.append(QByteArray());
-        const int contentNum = int(objects.size()) + 1;
-        objects.append(stream("", p.content));
+        const int pageNum = pdf.reserve();
+        const int contentNum = pdf.addStream({}, p.content);
         QByteArray xobjects;
         if (!p.imageSize.isEmpty()) {
-            const int imageNum = int(objects.size()) + 1;
-            objects.append(stream("/Type /XObject /Subtype /Image /Width " + QByteArray::number(p.imageSize.width())
-                                      + " /Height " + QByteArray::number(p.imageSize.height())
-                                      + " /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /FlateDecode",
-                                  noisyImage(p.imageSize)));
-            int inner = imageNum;
+            int inner = pdf.addStream("/Type /XObject /Subtype /Image /Width " + QByteArray::number(p.imageSize.width())
+                                          + " /Height " + QByteArray::number(p.imageSize.height())
+                                          + " /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /FlateDecode",
+                                      noisyImage(p.imageSize));
             QByteArray innerName = "/Im0";
             for (int d = 0; d < p.formDepth; ++d) {
-                const int formNum = int(objects.size()) + 1;
-                objects.append(stream("/Type /XObject /Subtype /Form /BBox [0 0 1 1] /Resources << /XObject << "
-                                          + innerName + ' ' + QByteArray::number(inner) + " 0 R >> >>",
-                                      innerName + " Do"));
-                inner = formNum;
+                inner = pdf.addStream("/Type /XObject /Subtype /Form /BBox [0 0 1 1] /Resources << /XObject << "
+                                          + innerName + ' ' + test::ref(inner) + " >> >>",
+                                      innerName + " Do");
                 innerName = "/Fm0";
             }
-            xobjects = "/XObject << " + innerName + ' ' + QByteArray::number(inner) + " 0 R >>";
+            xobjects = "/XObject << " + innerName + ' ' + test::ref(inner) + " >>";
         }
         QByteArray page = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + num(p.size.width()) + ' '
-            + num(p.size.height()) + "] /Contents " + QByteArray::number(contentNum) + " 0 R /Resources << /Font << /F1 3 0 R >> "
+            + num(p.size.height()) + "] /Contents " + test::ref(contentNum) + " /Resources << /Font << /F1 3 0 R >> "
             + xobjects + " >>";
         if (!p.cropBox.isEmpty())
             page += " /CropBox [" + num(p.cropBox.left()) + ' ' + num(p.cropBox.top()) + ' ' + num(p.cropBox.right())
                 + ' ' + num(p.cropBox.bottom()) + "]";
         if (p.rotation)
             page += " /Rotate " + QByteArray::number(p.rotation);
-        objects[pageNum - 1] = page + " >>";
-        kids += QByteArray::number(pageNum) + " 0 R ";
+        pdf.set(pageNum, page + " >>");
+        kids += test::ref(pageNum) + ' ';
     }
-    objects[0] = "<< /Type /Catalog /Pages 2 0 R >>";
-    objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + QByteArray::number(pages.size()) + " >>";
-
-    QByteArray out = "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n";
-    QList<qsizetype> offsets;
-    for (int i = 0; i < objects.size(); ++i) {
-        offsets.append(out.size());
-        out += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const qsizetype xref = out.size();
-    out += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (qsizetype o : offsets)
-        out += QByteArray::number(o).rightJustified(10, '0') + " 00000 n \n";
-    out += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n"
-        + QByteArray::number(xref) + "\n%%EOF\n";
-    return out;
+    pdf.set(pagesNum, "<< /Type /Pages /Kids [" + kids + "] /Count " + QByteArray::number(pages.size()) + " >>");
+    return pdf.write();
 }
 
 pdf::DocumentPtr open(const QByteArray& bytes)

@@ -10,6 +10,7 @@
 #include "platform/pdf/Page.h"
 #include "platform/services/Scheduler.h"
 
+#include "support/PdfBuilder.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -333,18 +334,11 @@ QByteArray damagedTwoPagePdf()
         "<< /Type /Page /Parent 2 0 R /Contents 5 0 R >>",
         "<< /Length 19 >>\nstream\n72 72 200 200 re f\nendstream",
         "<< /Note (far away) >>"};
-    QByteArray out = "%PDF-1.7\n";
-    QList<qsizetype> offsets;
-    for (int i = 0; i < objects.size(); ++i) {
-        offsets.append(out.size());
-        out += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    offsets[5] = offsets[4] + 7;
-    const qsizetype xref = out.size();
-    out += "xref\n0 7\n0000000000 65535 f \n";
-    for (qsizetype off : offsets)
-        out += QByteArray::number(off).rightJustified(10, '0') + " 00000 n \n";
-    return out + "trailer\n<< /Size 7 /Root 1 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
+    QByteArray out = test::assemblePdf(objects);
+    auto entry = [](qsizetype offset) { return QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n"; };
+    const qsizetype xref = out.lastIndexOf("\nxref\n");
+    const qsizetype listed = out.indexOf(entry(out.indexOf("\n6 0 obj\n") + 1), xref);
+    return out.replace(listed, 20, entry(out.indexOf("\n5 0 obj\n") + 1 + 7));
 }
 
 } // namespace

@@ -10,32 +10,6 @@
 
 namespace vmk::coretest {
 
-QByteArray assemblePdf(const QList<QByteArray>& objects, int root, const QByteArray& trailerExtra)
-{
-    QByteArray out = "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n";
-    QList<qsizetype> offsets;
-    for (int i = 0; i < objects.size(); ++i) {
-        offsets.append(out.size());
-        out += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const qsizetype xref = out.size();
-    out += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (qsizetype o : offsets)
-        out += QByteArray::number(o).rightJustified(10, '0') + " 00000 n \n";
-    out += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root " + QByteArray::number(root)
-        + " 0 R " + trailerExtra + " >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
-    return out;
-}
-
-namespace {
-
-QByteArray stream(const QByteArray& dict, const QByteArray& data)
-{
-    return "<< " + dict + " /Length " + QByteArray::number(data.size()) + " >>\nstream\n" + data + "\nendstream";
-}
-
-} // namespace
-
 QByteArray makeStructuredPdf()
 {
     // 1 catalog, 2 pages, 3-6 pages 1-4, 7-10 contents, 11 font, 12 image, 13 info, 14 outlines,
@@ -53,13 +27,13 @@ QByteArray makeStructuredPdf()
     o << "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 10 0 R" + resources + " /Annots [22 0 R] >>";
     const char* words[] = {"one", "two", "three", "four"};
     for (const char* word : words)
-        o << stream("", "BT /F1 24 Tf 72 720 Td (Page " + QByteArray(word) + ") Tj ET q 100 0 0 100 400 600 cm /Im Do Q");
+        o << test::pdfStream("", "BT /F1 24 Tf 72 720 Td (Page " + QByteArray(word) + ") Tj ET q 100 0 0 100 400 600 cm /Im Do Q");
     o << "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>";
     QByteArray noise(120 * 120 * 3, '\0');
     QRandomGenerator random(7);
     for (char& byte : noise)
         byte = char(random.bounded(256));
-    o << stream("/Type /XObject /Subtype /Image /Width 120 /Height 120 /ColorSpace /DeviceRGB /BitsPerComponent 8", noise);
+    o << test::pdfStream("/Type /XObject /Subtype /Image /Width 120 /Height 120 /ColorSpace /DeviceRGB /BitsPerComponent 8", noise);
     o << "<< /Title (Structured) /Author (Tester) /CreationDate (D:20200102030405Z) >>";
     o << "<< /Type /Outlines /First 15 0 R /Last 17 0 R /Count 3 >>";
     o << "<< /Title (One) /Parent 14 0 R /Next 16 0 R /Dest [3 0 R /XYZ 0 792 0] >>";
@@ -74,7 +48,7 @@ QByteArray makeStructuredPdf()
     o << "<< /Type /Annot /Subtype /Link /Rect [72 700 250 740] /Border [0 0 0] /Dest (third) >>";
     o << "<< /Type /Annot /Subtype /Link /Rect [72 700 250 740] /Border [0 0 0] /A << /S /GoTo /D [6 0 R /Fit] >> >>";
     o << "<< /Type /Annot /Subtype /Link /Rect [72 700 250 740] /Border [0 0 0] /Dest [3 0 R /XYZ 0 792 0] >>";
-    o << stream("/Type /XObject /Subtype /Form /BBox [0 0 228 30]", "");
+    o << test::pdfStream("/Type /XObject /Subtype /Form /BBox [0 0 228 30]", "");
     o << "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>";
     return assemblePdf(o, 1, "/Info 13 0 R");
 }

@@ -6,11 +6,11 @@
 #include <QMap>
 #include <QString>
 
+#include "support/PdfBuilder.h"
+
 namespace vmk::coretest {
 
-// Numbered objects (1-based, in order) as a PDF with a correct cross-reference table; `trailerExtra`
-// goes into the trailer (e.g. "/Info 9 0 R").
-QByteArray assemblePdf(const QList<QByteArray>& objects, int root, const QByteArray& trailerExtra = {});
+using test::assemblePdf;
 
 // Four pages ("Page one" ... "Page four") sharing one large noise image, with:
 // - a form: "name" (value Alice) on page 1, "city" (value Bob) with one widget on page 2 and one on

@@ -1,9 +1,9 @@
 #include "LongTaskTestSupport.h"
 
-#include <QBuffer>
+#include "support/PaintedPdf.h"
+
 #include <QFont>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QThreadPool>
 
 #include <gtest/gtest.h>
@@ -75,32 +75,19 @@ void PanelWindow::showErrorAlert(const QString& message, const QString& detail)
 
 QByteArray makeScannedPdf(const QStringList& texts, const QSizeF& pageSize)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&buffer);
-        writer.setPageSize(QPageSize(pageSize, QPageSize::Point));
-        writer.setPageMargins(QMarginsF());
-        writer.setResolution(72);
-        QPainter painter(&writer);
-        for (int i = 0; i < texts.size(); ++i) {
-            if (i > 0)
-                writer.newPage();
-            QImage picture((pageSize * 4).toSize(), QImage::Format_RGB32);
-            picture.fill(Qt::white);
-            if (!texts[i].isEmpty()) {
-                QPainter ink(&picture);
-                QFont font(QStringLiteral("DejaVu Sans"));
-                font.setPixelSize(int(pageSize.height() * 4 / 5));
-                ink.setFont(font);
-                ink.setPen(Qt::black);
-                ink.drawText(picture.rect(), Qt::AlignCenter, texts[i]);
-            }
-            painter.drawImage(QRectF(QPointF(0, 0), pageSize), picture);
+    return paintedPdf(int(texts.size()), pageSize, [&](QPainter& painter, int i) {
+        QImage picture((pageSize * 4).toSize(), QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        if (!texts[i].isEmpty()) {
+            QPainter ink(&picture);
+            QFont font(QStringLiteral("DejaVu Sans"));
+            font.setPixelSize(int(pageSize.height() * 4 / 5));
+            ink.setFont(font);
+            ink.setPen(Qt::black);
+            ink.drawText(picture.rect(), Qt::AlignCenter, texts[i]);
         }
-    }
-    return bytes;
+        painter.drawImage(QRectF(QPointF(0, 0), pageSize), picture);
+    });
 }
 
 pdf::DocumentPtr openPdf(const QByteArray& bytes)

@@ -1,5 +1,6 @@
 #include "StructuredPdf.h"
 
+#include "support/PdfBuilder.h"
 #include "support/TestFiles.h"
 
 #include <QBuffer>
@@ -16,39 +17,6 @@
 namespace vmk::test {
 
 namespace {
-
-// Objects by number; numbers need not be contiguous.
-class PdfBuilder {
-public:
-    void add(int num, const QByteArray& body) { m_objects.insert(num, body); }
-    void addStream(int num, const QByteArray& dict, const QByteArray& data)
-    {
-        add(num, "<< " + dict + " /Length " + QByteArray::number(data.size()) + " >>\nstream\n" + data + "\nendstream");
-    }
-    QByteArray write(int root, int info) const
-    {
-        QByteArray out("%PDF-1.7\n%\xE2\xE3\xCF\xD3\n");
-        const int size = m_objects.isEmpty() ? 1 : m_objects.lastKey() + 1;
-        QList<qsizetype> offsets(size, -1);
-        for (auto it = m_objects.begin(); it != m_objects.end(); ++it) {
-            offsets[it.key()] = out.size();
-            out += QByteArray::number(it.key()) + " 0 obj\n" + it.value() + "\nendobj\n";
-        }
-        const qsizetype xref = out.size();
-        out += "xref\n0 " + QByteArray::number(size) + "\n0000000000 65535 f \n";
-        for (int i = 1; i < size; ++i)
-            out += offsets[i] < 0 ? QByteArray("0000000000 65535 f \n")
-                                  : QByteArray::number(offsets[i]).rightJustified(10, '0') + " 00000 n \n";
-        out += "trailer\n<< /Size " + QByteArray::number(size) + " /Root " + QByteArray::number(root) + " 0 R";
-        if (info > 0)
-            out += " /Info " + QByteArray::number(info) + " 0 R";
-        out += " >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
-        return out;
-    }
-
-private:
-    QMap<int, QByteArray> m_objects;
-};
 
 QByteArray textLines(const QList<QPair<QPointF, QByteArray>>& lines, double size)
 {
@@ -102,65 +70,65 @@ StructuredPdf makeStructuredPdf()
     f.checkBox = QRectF(150, 480, 18, 18);
 
     PdfBuilder b;
-    b.add(1, "<< /Type /Catalog /Pages 2 0 R /Outlines 20 0 R /PageMode /UseOutlines /Names << /Dests 30 0 R >> "
+    b.set(1, "<< /Type /Catalog /Pages 2 0 R /Outlines 20 0 R /PageMode /UseOutlines /Names << /Dests 30 0 R >> "
              "/Dests 31 0 R /OpenAction [5 0 R /Fit] /AcroForm 40 0 R /Metadata 50 0 R /StructTreeRoot 70 0 R "
              "/MarkInfo << /Marked true >> >>");
     // Boxes and resources are inherited from the page tree, as many producers write them.
-    b.add(2, "<< /Type /Pages /Kids [3 0 R 5 0 R 7 0 R 9 0 R] /Count 4 /MediaBox [0 0 612 792] "
+    b.set(2, "<< /Type /Pages /Kids [3 0 R 5 0 R 7 0 R 9 0 R] /Count 4 /MediaBox [0 0 612 792] "
              "/Resources << /Font << /F1 11 0 R >> >> >>");
-    b.add(3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Annots [12 0 R 13 0 R 16 0 R 17 0 R] >>");
-    b.addStream(4, "", textLines(lines, 14));
-    b.add(5, "<< /Type /Page /Parent 2 0 R /Contents 6 0 R /Rotate 90 /CropBox [36 36 576 756] >>");
-    b.addStream(6, "", textLines({{QPointF(72, 700), "Project codename Bluefalcon stays internal."},
+    b.set(3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Annots [12 0 R 13 0 R 16 0 R 17 0 R] >>");
+    b.setStream(4, "", textLines(lines, 14));
+    b.set(5, "<< /Type /Page /Parent 2 0 R /Contents 6 0 R /Rotate 90 /CropBox [36 36 576 756] >>");
+    b.setStream(6, "", textLines({{QPointF(72, 700), "Project codename Bluefalcon stays internal."},
                                   {QPointF(72, 670), "The second page is turned for the review."}}, 14));
-    b.add(7, "<< /Type /Page /Parent 2 0 R /Contents 8 0 R /Annots [14 0 R 15 0 R] >>");
-    b.addStream(8, "", textLines({{QPointF(72, 720), "Appendix with general notes."},
+    b.set(7, "<< /Type /Page /Parent 2 0 R /Contents 8 0 R /Annots [14 0 R 15 0 R] >>");
+    b.setStream(8, "", textLines({{QPointF(72, 720), "Appendix with general notes."},
                                   {QPointF(72, 690), "Back to the letter."}}, 14));
-    b.add(9, "<< /Type /Page /Parent 2 0 R /Contents 10 0 R /Annots [41 0 R 42 0 R 43 0 R] >>");
-    b.addStream(10, "", textLines({{QPointF(72, 700), "Application form"}, {QPointF(72, 606), "Name:"},
+    b.set(9, "<< /Type /Page /Parent 2 0 R /Contents 10 0 R /Annots [41 0 R 42 0 R 43 0 R] >>");
+    b.setStream(10, "", textLines({{QPointF(72, 700), "Application form"}, {QPointF(72, 606), "Name:"},
                                    {QPointF(72, 546), "Notes:"}, {QPointF(72, 484), "Agree:"}}, 14));
-    b.add(11, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
-    b.add(12, "<< /Type /Annot /Subtype /Link /Rect [72 555 400 575] /Border [0 0 0] /Dest [7 0 R /XYZ 72 720 0] >>");
-    b.add(13, "<< /Type /Annot /Subtype /Link /Rect [400 555 540 575] /Border [0 0 0] "
+    b.set(11, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
+    b.set(12, "<< /Type /Annot /Subtype /Link /Rect [72 555 400 575] /Border [0 0 0] /Dest [7 0 R /XYZ 72 720 0] >>");
+    b.set(13, "<< /Type /Annot /Subtype /Link /Rect [400 555 540 575] /Border [0 0 0] "
               "/A << /S /GoTo /D (form) >> >>");
-    b.add(14, "<< /Type /Annot /Subtype /Link /Rect [72 685 300 705] /Border [0 0 0] /Dest [3 0 R /Fit] >>");
-    b.add(15, "<< /Type /Annot /Subtype /Text /Rect [400 700 420 720] /Contents (Ask Quixby about Bluefalcon) "
+    b.set(14, "<< /Type /Annot /Subtype /Link /Rect [72 685 300 705] /Border [0 0 0] /Dest [3 0 R /Fit] >>");
+    b.set(15, "<< /Type /Annot /Subtype /Text /Rect [400 700 420 720] /Contents (Ask Quixby about Bluefalcon) "
               "/T (Reviewer) /P 7 0 R >>");
     // A note on the marked words whose popup lies elsewhere: the popup stays and still names its parent.
-    b.add(16, "<< /Type /Annot /Subtype /Text /Rect [300 698 316 714] /Contents (Private note on Quixby) "
+    b.set(16, "<< /Type /Annot /Subtype /Text /Rect [300 698 316 714] /Contents (Private note on Quixby) "
               "/T (Zebulon) /Popup 17 0 R /P 3 0 R >>");
-    b.add(17, "<< /Type /Annot /Subtype /Popup /Rect [400 380 560 480] /Parent 16 0 R /P 3 0 R >>");
-    b.add(70, "<< /Type /StructTreeRoot /K 71 0 R >>");
-    b.add(71, "<< /Type /StructElem /S /Document /P 70 0 R /K [72 0 R] >>");
-    b.add(72, "<< /Type /StructElem /S /Figure /P 71 0 R /Pg 3 0 R /Alt (Portrait of Zebulon Quixby) "
+    b.set(17, "<< /Type /Annot /Subtype /Popup /Rect [400 380 560 480] /Parent 16 0 R /P 3 0 R >>");
+    b.set(70, "<< /Type /StructTreeRoot /K 71 0 R >>");
+    b.set(71, "<< /Type /StructElem /S /Document /P 70 0 R /K [72 0 R] >>");
+    b.set(72, "<< /Type /StructElem /S /Figure /P 71 0 R /Pg 3 0 R /Alt (Portrait of Zebulon Quixby) "
               "/ActualText (Bluefalcon) >>");
-    b.add(20, "<< /Type /Outlines /First 21 0 R /Last 24 0 R /Count 5 >>");
-    b.add(21, "<< /Title (Letter to Zebulon Quixby) /Parent 20 0 R /Next 22 0 R /First 25 0 R /Last 25 0 R "
+    b.set(20, "<< /Type /Outlines /First 21 0 R /Last 24 0 R /Count 5 >>");
+    b.set(21, "<< /Title (Letter to Zebulon Quixby) /Parent 20 0 R /Next 22 0 R /First 25 0 R /Last 25 0 R "
               "/Count 1 /Dest [3 0 R /XYZ 0 792 0] >>");
-    b.add(25, "<< /Title (Bluefalcon) /Parent 21 0 R /Dest [5 0 R /Fit] >>");
-    b.add(22, "<< /Title (Sideways page) /Parent 20 0 R /Prev 21 0 R /Next 23 0 R /Dest [5 0 R /Fit] >>");
-    b.add(23, "<< /Title (Appendix) /Parent 20 0 R /Prev 22 0 R /Next 24 0 R /Dest (appendix) >>");
-    b.add(24, "<< /Title (Form) /Parent 20 0 R /Prev 23 0 R /A << /S /GoTo /D [9 0 R /Fit] >> >>");
-    b.add(30, "<< /Names [(appendix) [7 0 R /XYZ 72 720 0] (form) [9 0 R /Fit]] >>");
-    b.add(31, "<< /start [3 0 R /Fit] >>");
-    b.add(40, "<< /Fields [41 0 R 42 0 R 43 0 R] /DA (/Helv 0 Tf 0 g) /DR << /Font << /Helv 11 0 R >> >> >>");
+    b.set(25, "<< /Title (Bluefalcon) /Parent 21 0 R /Dest [5 0 R /Fit] >>");
+    b.set(22, "<< /Title (Sideways page) /Parent 20 0 R /Prev 21 0 R /Next 23 0 R /Dest [5 0 R /Fit] >>");
+    b.set(23, "<< /Title (Appendix) /Parent 20 0 R /Prev 22 0 R /Next 24 0 R /Dest (appendix) >>");
+    b.set(24, "<< /Title (Form) /Parent 20 0 R /Prev 23 0 R /A << /S /GoTo /D [9 0 R /Fit] >> >>");
+    b.set(30, "<< /Names [(appendix) [7 0 R /XYZ 72 720 0] (form) [9 0 R /Fit]] >>");
+    b.set(31, "<< /start [3 0 R /Fit] >>");
+    b.set(40, "<< /Fields [41 0 R 42 0 R 43 0 R] /DA (/Helv 0 Tf 0 g) /DR << /Font << /Helv 11 0 R >> >> >>");
     auto field = [&](int num, const QByteArray& name, const QByteArray& value, const QRectF& r, int ap) {
-        b.add(num, "<< /Type /Annot /Subtype /Widget /FT /Tx /T (" + name + ") /V (" + value + ") /Rect " + rect(r)
+        b.set(num, "<< /Type /Annot /Subtype /Widget /FT /Tx /T (" + name + ") /V (" + value + ") /Rect " + rect(r)
                        + " /P 9 0 R /F 4 /DA (/Helv 12 Tf 0 g) /AP << /N " + QByteArray::number(ap) + " 0 R >> >>");
-        b.addStream(ap, "/Type /XObject /Subtype /Form /BBox [0 0 " + QByteArray::number(r.width()) + ' '
+        b.setStream(ap, "/Type /XObject /Subtype /Form /BBox [0 0 " + QByteArray::number(r.width()) + ' '
                             + QByteArray::number(r.height()) + "] /Resources << /Font << /Helv 11 0 R >> >>",
                     "/Tx BMC q BT /Helv 12 Tf 0 g 2 7 Td (" + value + ") Tj ET Q EMC");
     };
     field(41, "name", "Hortensia", f.nameField, 44);
     field(42, "notes", "Meet Zebulon on Monday", f.notesField, 45);
-    b.add(43, "<< /Type /Annot /Subtype /Widget /FT /Btn /T (agree) /V /Yes /AS /Yes /Rect " + rect(f.checkBox)
+    b.set(43, "<< /Type /Annot /Subtype /Widget /FT /Btn /T (agree) /V /Yes /AS /Yes /Rect " + rect(f.checkBox)
                   + " /P 9 0 R /F 4 /MK << /CA (4) >> /AP << /N << /Yes 46 0 R /Off 47 0 R >> >> >>");
-    b.addStream(46, "/Type /XObject /Subtype /Form /BBox [0 0 18 18]", "0 g 3 3 12 12 re f");
-    b.addStream(47, "/Type /XObject /Subtype /Form /BBox [0 0 18 18]", "");
-    b.addStream(50, "/Type /Metadata /Subtype /XML", kXmp);
-    b.add(60, "<< /Title (Letter about Bluefalcon) /Author (Zebulon Quixby) /Subject (Correspondence) "
+    b.setStream(46, "/Type /XObject /Subtype /Form /BBox [0 0 18 18]", "0 g 3 3 12 12 re f");
+    b.setStream(47, "/Type /XObject /Subtype /Form /BBox [0 0 18 18]", "");
+    b.setStream(50, "/Type /Metadata /Subtype /XML", kXmp);
+    b.set(60, "<< /Title (Letter about Bluefalcon) /Author (Zebulon Quixby) /Subject (Correspondence) "
               "/Keywords (Hortensia budget) /Creator (Hand written) >>");
-    f.bytes = b.write(1, 60);
+    f.bytes = b.write(1, "/Info 60 0 R");
     return f;
 }
 
@@ -192,17 +160,17 @@ QByteArray makeScannedPdfWithOutline(const QStringList& pageTexts)
         buffer.open(QIODevice::WriteOnly);
         picture.save(&buffer, "JPEG", 85);
         const QByteArray annots = i == 0 && n > 1 ? " /Annots [" + QByteArray::number(page + 3) + " 0 R]" : QByteArray();
-        b.add(page, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 400 300] /Contents " + QByteArray::number(page + 1)
+        b.set(page, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 400 300] /Contents " + QByteArray::number(page + 1)
                         + " 0 R /Resources << /XObject << /Im0 " + QByteArray::number(page + 2) + " 0 R >> >>" + annots
                         + " >>");
-        b.addStream(page + 1, "", "q 400 0 0 300 0 0 cm /Im0 Do Q");
-        b.addStream(page + 2,
+        b.setStream(page + 1, "", "q 400 0 0 300 0 0 cm /Im0 Do Q");
+        b.setStream(page + 2,
                     "/Type /XObject /Subtype /Image /Width " + QByteArray::number(picture.width()) + " /Height "
                         + QByteArray::number(picture.height()) + " /ColorSpace /DeviceRGB /BitsPerComponent 8 "
                         "/Filter /DCTDecode",
                     jpeg);
         if (!annots.isEmpty())
-            b.add(page + 3, "<< /Type /Annot /Subtype /Link /Rect [0 0 100 50] /Dest [" + QByteArray::number(10 + 10 * (n - 1))
+            b.set(page + 3, "<< /Type /Annot /Subtype /Link /Rect [0 0 100 50] /Dest [" + QByteArray::number(10 + 10 * (n - 1))
                                 + " 0 R /Fit] >>");
         const int item = 5 + 1000 + i;
         QByteArray entry = "<< /Title (Scan " + QByteArray::number(i + 1) + ") /Parent 4 0 R /Dest ["
@@ -211,14 +179,14 @@ QByteArray makeScannedPdfWithOutline(const QStringList& pageTexts)
             entry += " /Prev " + QByteArray::number(item - 1) + " 0 R";
         if (i + 1 < n)
             entry += " /Next " + QByteArray::number(item + 1) + " 0 R";
-        b.add(item, entry + " >>");
+        b.set(item, entry + " >>");
     }
-    b.add(1, "<< /Type /Catalog /Pages 2 0 R /Outlines 4 0 R /OpenAction [" + QByteArray::number(10 + 10 * (n - 1))
+    b.set(1, "<< /Type /Catalog /Pages 2 0 R /Outlines 4 0 R /OpenAction [" + QByteArray::number(10 + 10 * (n - 1))
                  + " 0 R /Fit] >>");
-    b.add(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + QByteArray::number(n) + " >>");
-    b.add(4, "<< /Type /Outlines /First 1005 0 R /Last " + QByteArray::number(1005 + n - 1) + " 0 R /Count "
+    b.set(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + QByteArray::number(n) + " >>");
+    b.set(4, "<< /Type /Outlines /First 1005 0 R /Last " + QByteArray::number(1005 + n - 1) + " 0 R /Count "
                  + QByteArray::number(n) + " >>");
-    return b.write(1, 0);
+    return b.write();
 }
 
 // ---- second-engine views of a saved file -----------------------------------------------------------

@@ -1,4 +1,5 @@
 #include "SheetTestSupport.h"
+#include "support/LayoutCheck.h"
 
 #include "panels/CompressSheet.h"
 #include "panels/InspectorView.h"
@@ -23,11 +24,13 @@ using namespace vmk::panels::test;
 
 namespace {
 
-// Saves a picture of the widget for a person to look at; checks only that something was drawn.
+// Saves a picture of the widget for a person to look at; checks that something was drawn and that
+// nothing in it is cut off, squeezed or piled up.
 void shoot(QWidget& widget, const QString& name)
 {
     widget.show();
     QCoreApplication::processEvents();
+    EXPECT_EQ(vmk::test::layoutReport(&widget), "") << name.toStdString();
     const QImage image = widget.grab().toImage();
     ASSERT_FALSE(image.isNull());
     EXPECT_TRUE(image.save(screenshotPath(name)));
@@ -101,8 +104,9 @@ TEST(PanelScreenshots, InspectorStatesAndSheets)
         stroke.append({QPointF(10 + 4.0 * k, 30 + 12 * std::sin(k / 3.0)), 2.2});
     store.add(signatures::inkSignaturePDF({stroke}, signatures::signatureInkColors()[0].color).value_or(QByteArray()));
 
+    // At the pane's default width.
     InspectorView view(f.editor.get(), &store);
-    view.resize(280, 640);
+    view.resize(250, 640);
     shoot(view, QStringLiteral("inspector-read.png"));
     f.editor->setMode(EditorMode::annotate);
     f.editor->setTool(Tool::pen);

@@ -1,5 +1,6 @@
 #include "FidelityPages.h"
 
+#include "PdfBuilder.h"
 #include "TestFiles.h"
 
 #include <QFile>
@@ -14,28 +15,6 @@
 namespace vmk::test {
 
 namespace {
-
-QByteArray assemble(const QList<QByteArray>& objects)
-{
-    QByteArray out = "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n";
-    QList<qsizetype> offsets;
-    for (int i = 0; i < objects.size(); ++i) {
-        offsets.append(out.size());
-        out += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const qsizetype xref = out.size();
-    out += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (qsizetype o : offsets)
-        out += QByteArray::number(o).rightJustified(10, '0') + " 00000 n \n";
-    out += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n"
-        + QByteArray::number(xref) + "\n%%EOF\n";
-    return out;
-}
-
-QByteArray stream(const QByteArray& dict, const QByteArray& data)
-{
-    return "<< " + dict + " /Length " + QByteArray::number(data.size()) + " >>\nstream\n" + data + "\nendstream";
-}
 
 // A zlib stream (qCompress puts the length in four bytes before it).
 QByteArray compressed(const QByteArray& data) { return qCompress(data).mid(4); }
@@ -154,20 +133,20 @@ QList<QByteArray> fontObjects(int base, QByteArray* resources)
     objects << "<< /Type /Font /Subtype /TrueType /BaseFont /LiberationSerif /FirstChar 32 /LastChar 126 /Widths "
             + widths(serifTtf) + " /Encoding /WinAnsiEncoding /FontDescriptor " + ref(2) + " >>";
     objects << descriptor("LiberationSerif", 34, "FontFile2", base + 3);
-    objects << stream("/Filter /FlateDecode /Length1 " + QByteArray::number(ttfData.size()), compressed(ttfData));
+    objects << pdfStream("/Filter /FlateDecode /Length1 " + QByteArray::number(ttfData.size()), compressed(ttfData));
     // F3: embedded CFF (bare CFF program, FontFile3 /Type1C).
     const QByteArray cff = fontTable(sansOtf, "CFF ");
     objects << "<< /Type /Font /Subtype /Type1 /BaseFont /NimbusSans-Regular /FirstChar 32 /LastChar 126 /Widths "
             + widths(sansOtf) + " /Encoding /WinAnsiEncoding /FontDescriptor " + ref(5) + " >>";
     objects << descriptor("NimbusSans-Regular", 32, "FontFile3", base + 6);
-    objects << stream("/Subtype /Type1C /Filter /FlateDecode", compressed(cff));
+    objects << pdfStream("/Subtype /Type1C /Filter /FlateDecode", compressed(cff));
     // F4: embedded Type 1 with a space, F5: the same program as a TeX-like subset without one (no code 32).
     int l1 = 0, l2 = 0, l3 = 0;
     const QByteArray t1 = type1Program(&l1, &l2, &l3);
     objects << "<< /Type /Font /Subtype /Type1 /BaseFont /NimbusRoman-Regular /FirstChar 32 /LastChar 126 /Widths "
             + widths(romanOtf) + " /Encoding /WinAnsiEncoding /FontDescriptor " + ref(8) + " >>";
     objects << descriptor("NimbusRoman-Regular", 34, "FontFile", base + 9);
-    objects << stream("/Filter /FlateDecode /Length1 " + QByteArray::number(l1) + " /Length2 " + QByteArray::number(l2)
+    objects << pdfStream("/Filter /FlateDecode /Length1 " + QByteArray::number(l1) + " /Length2 " + QByteArray::number(l2)
                           + " /Length3 " + QByteArray::number(l3),
                       compressed(t1));
     objects << "<< /Type /Font /Subtype /Type1 /BaseFont /QXJSTA+CMR10 /FirstChar 33 /LastChar 126 /Widths "
@@ -221,7 +200,7 @@ QList<QByteArray> paintObjects(int base)
                "/Function "
             + ref(5) + " >>";
     const QByteArray tile = "0.9 0.2 0.2 rg 0 0 8 8 re f 0.2 0.2 0.9 rg 8 8 8 8 re f";
-    objects << stream("/Type /Pattern /PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 16 16] /XStep 16 "
+    objects << pdfStream("/Type /Pattern /PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 16 16] /XStep 16 "
                       "/YStep 16 /Resources << >>",
                       tile);
     objects << "<< /Type /Pattern /PatternType 2 /Shading " + ref(0) + " >>";
@@ -229,7 +208,7 @@ QList<QByteArray> paintObjects(int base)
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x)
             pixels += char(x * 32) + QByteArray(1, char(y * 32)) + QByteArray(1, char(128));
-    objects << stream("/Type /XObject /Subtype /Image /Width 8 /Height 8 /ColorSpace /DeviceRGB /BitsPerComponent 8",
+    objects << pdfStream("/Type /XObject /Subtype /Image /Width 8 /Height 8 /ColorSpace /DeviceRGB /BitsPerComponent 8",
                       pixels);
     objects << "<< /FunctionType 2 /Domain [0 1] /C0 [0.1 0.5 0.9] /C1 [0.95 0.8 0.1] /N 1 >>";
     return objects;
@@ -245,9 +224,9 @@ QByteArray onePage(const QByteArray& content, const QByteArray& pageExtra = {})
     const QList<QByteArray> fontObjs = fontObjects(paintBase + int(paint.size()), &fonts);
     objects << "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] " + pageExtra + " /Contents 4 0 R /Resources "
             + resourcesWith(fonts, paintBase) + " >>";
-    objects << stream("/Filter /FlateDecode", compressed(content));
+    objects << pdfStream("/Filter /FlateDecode", compressed(content));
     objects << paint << fontObjs;
-    return assemble(objects);
+    return assemblePdf(objects);
 }
 
 QList<FidelityPage> buildPages()

@@ -161,4 +161,9 @@ QStringList layoutProblems(QWidget* root)
     return problems;
 }
 
+std::string layoutReport(QWidget* root)
+{
+    return layoutProblems(root).join(QLatin1Char('\n')).toStdString();
+}
+
 } // namespace vmk::test

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+
 class QWidget;
 
 namespace vmk::test {
@@ -16,6 +18,9 @@ namespace vmk::test {
 // layers its children on purpose (the canvas with its floating bars) says so with the property
 // "layersChildren"; its children are still checked against it and inside themselves.
 QStringList layoutProblems(QWidget* root);
+
+// The same, one problem a line, for an expectation's message: empty when nothing is wrong.
+std::string layoutReport(QWidget* root);
 
 // A short path naming a widget for messages: class and object name up to the root.
 QString widgetPath(const QWidget* widget, const QWidget* root);

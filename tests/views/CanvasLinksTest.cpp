@@ -3,6 +3,8 @@
 #include "core/SystemAnnotations.h"
 #include "views/LinkOpening.h"
 
+#include "support/PdfBuilder.h"
+
 #include <QApplication>
 #include <QMouseEvent>
 #include <gtest/gtest.h>
@@ -36,7 +38,7 @@ QByteArray linkedPdf()
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 5 0 R /Resources << /Font << /F1 6 0 R >> >>"
         " /Annots [7 0 R 8 0 R 9 0 R 10 0 R 11 0 R] >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 5 0 R /Resources << /Font << /F1 6 0 R >> >> >>",
-        "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "\nendstream",
+        vmk::test::pdfStream({}, content),
         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
     };
     for (int i = 0; i < 5; ++i) {
@@ -44,19 +46,7 @@ QByteArray linkedPdf()
         objects << "<< /Type /Annot /Subtype /Link /Rect [70 " + QByteArray::number(base - 5) + " 400 "
                        + QByteArray::number(base + 15) + "] /Border [0 0 0] " + actions[i] + " >>";
     }
-    QByteArray pdf = "%PDF-1.7\n";
-    QList<int> offsets;
-    for (int i = 0; i < objects.size(); ++i) {
-        offsets << int(pdf.size());
-        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const int xref = int(pdf.size());
-    pdf += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (int offset : offsets)
-        pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
-    pdf += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n"
-        + QByteArray::number(xref) + "\n%%EOF\n";
-    return pdf;
+    return vmk::test::assemblePdf(objects);
 }
 
 // A point on the words of a line, in page space.

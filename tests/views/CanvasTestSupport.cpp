@@ -1,37 +1,25 @@
 #include "CanvasTestSupport.h"
 
+#include "platform/pdf/Page.h"
+#include "support/PaintedPdf.h"
+
 #include <QApplication>
-#include <QBuffer>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QTest>
 
 namespace vmk::test {
 
 QByteArray textPdf(int pageCount)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&buffer);
-        writer.setPageSize(QPageSize(QPageSize::Letter));
-        writer.setResolution(72);
-        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-        QPainter painter(&writer);
+    return paintedPdf(pageCount, QSizeF(612, 792), [](QPainter& painter, int i) {
         QFont font(QStringLiteral("DejaVu Sans"));
         font.setPixelSize(14);
         painter.setFont(font);
-        for (int i = 0; i < pageCount; ++i) {
-            if (i > 0)
-                writer.newPage();
-            painter.drawText(QPointF(72, 100), QStringLiteral("Page %1: the quick brown fox jumps over the lazy dog").arg(i + 1));
-            painter.drawText(QPointF(72, 130), QStringLiteral("A second line of words to mark up and redact."));
-            painter.drawText(QPointF(72, 160), QStringLiteral("Signed, sealed and delivered in full."));
-        }
-    }
-    return bytes;
+        painter.drawText(QPointF(72, 100), QStringLiteral("Page %1: the quick brown fox jumps over the lazy dog").arg(i + 1));
+        painter.drawText(QPointF(72, 130), QStringLiteral("A second line of words to mark up and redact."));
+        painter.drawText(QPointF(72, 160), QStringLiteral("Signed, sealed and delivered in full."));
+    });
 }
 
 pdf::DocumentPtr openPdf(const QByteArray& data)
@@ -44,6 +32,9 @@ CanvasFixture::CanvasFixture(pdf::DocumentPtr pdf, double scale)
 {
     if (!pdf)
         pdf = openPdf(textPdf(2));
+    // The view reads page text on a worker and has none until then; gestures here are made at once.
+    for (int i = 0; i < pdf->pageCount(); ++i)
+        pdf->page(i)->textLayout();
     defaults = std::make_unique<platform::UserDefaults>(dir.filePath(QStringLiteral("defaults.ini")));
     document = std::make_unique<core::VMKDocument>();
     document->setPdf(std::move(pdf));

@@ -45,7 +45,10 @@ const PDFiumAPI* PDFiumLoader::load(const char* path, char* error, size_t errorS
 
     // DEEPBIND: the library carries its own FreeType, which must not bind to the system one Qt loaded.
     // The sanitizers' runtime refuses deep binding (it would bypass their interceptors), so a sanitizer
-    // build loads the library plainly; FreeType's public interface is the same in both copies.
+    // build loads the library plainly. That is sound, not merely tolerated: the library reaches every
+    // FreeType function it uses, from its own code and from inside its FreeType alike, through its symbol
+    // table, and the system FreeType exports each of them, so all of its calls land in the system copy and
+    // the two copies never share an object. Its allocations go to the sanitizer's allocator as ours do.
 #ifdef VMK_SANITIZE
     const int flags = RTLD_NOW | RTLD_LOCAL;
 #else

@@ -4,164 +4,71 @@
 #include "platform/pdf/PageCapture.h"
 
 #include "platform/pdf/Annotation.h"
+#include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
 #include "platform/pdf/PageSnapshot.h"
 #include "platform/pdf/PdfLog.h"
+#include "platform/pdf/detail/CaptureMirror.h"
 #include "platform/pdf/detail/SnapshotState.h"
 #include "platform/pdf/detail/State.h"
 #include "platform/pdf/detail/Watchdog.h"
 
 #include <algorithm>
-#include <unordered_map>
+#include <chrono>
+#include <mutex>
 
 namespace vmk::pdf {
 
 namespace detail {
 
 struct CaptureState {
-    pdf_document* doc = nullptr; // the private copy, one page
+    std::shared_ptr<CaptureMirror> mirror; // holds the copy, with the pages copied before and after it
+    int index = -1;                        // of the copied page in the mirror
+    std::atomic_bool waiting{true};        // counted in the mirror's pages waiting to be interpreted
     QRectF cropBox;
     int rotation = 0;
     QSizeF displaySize;
     QTransform displayTransform;
-    ~CaptureState()
+    void interpreted()
     {
-        if (doc)
-            pdf_drop_document(ctx(), doc);
+        if (mirror && waiting.exchange(false))
+            --mirror->waiting;
     }
+    ~CaptureState() { interpreted(); }
 };
 
 namespace {
 
-// Copies the objects a page draws with. Deeper nesting than any real file has is refused rather than
-// followed (the copy recurses); page objects are cut off so that the copy never drags the page tree
-// and every other page along.
-class PageObjectCopier {
-public:
-    // Each level also takes a slot of the engine's error stack, which is a few hundred deep.
-    static constexpr int kMaxDepth = 100;
-
-    void setTarget(pdf_document* to) { m_to = to; }
-
-    // Throws MuPDF errors; the caller owns the result.
-    pdf_obj* copy(fz_context* c, pdf_obj* obj, int depth = 0)
-    {
-        if (!obj)
-            return nullptr;
-        if (depth > kMaxDepth)
-            fz_throw(c, FZ_ERROR_GENERIC, "objects nested too deeply");
-        if (pdf_is_indirect(c, obj)) {
-            const int num = pdf_to_num(c, obj);
-            if (auto found = m_numbers.find(num); found != m_numbers.end())
-                return pdf_new_indirect(c, m_to, found->second, 0);
-            pdf_obj* resolved = pdf_resolve_indirect(c, obj);
-            if (!resolved || isPageObject(c, resolved))
-                return PDF_NULL;
-            const int newNum = pdf_create_object(c, m_to);
-            m_numbers.emplace(num, newNum);
-            pdf_obj* body = copy(c, resolved, depth + 1);
-            fz_try(c) { pdf_update_object(c, m_to, newNum, body); }
-            fz_always(c) { pdf_drop_obj(c, body); }
-            fz_catch(c) { fz_rethrow(c); }
-            pdf_obj* ref = pdf_new_indirect(c, m_to, newNum, 0);
-            if (pdf_is_stream(c, obj)) {
-                fz_buffer* raw = nullptr;
-                fz_var(raw);
-                fz_try(c)
-                {
-                    raw = pdf_load_raw_stream(c, obj);
-                    pdf_update_stream(c, m_to, ref, raw, 1);
-                }
-                fz_always(c) { fz_drop_buffer(c, raw); }
-                fz_catch(c)
-                {
-                    pdf_drop_obj(c, ref);
-                    fz_rethrow(c);
-                }
-            }
-            return ref;
-        }
-        if (pdf_is_dict(c, obj)) {
-            const int n = pdf_dict_len(c, obj);
-            pdf_obj* out = pdf_new_dict(c, m_to, n);
-            fz_try(c)
-            {
-                for (int i = 0; i < n; ++i)
-                    pdf_dict_put_drop(c, out, pdf_dict_get_key(c, obj, i), copy(c, pdf_dict_get_val(c, obj, i), depth + 1));
-            }
-            fz_catch(c)
-            {
-                pdf_drop_obj(c, out);
-                fz_rethrow(c);
-            }
-            return out;
-        }
-        if (pdf_is_array(c, obj)) {
-            const int n = pdf_array_len(c, obj);
-            pdf_obj* out = pdf_new_array(c, m_to, n);
-            fz_try(c)
-            {
-                for (int i = 0; i < n; ++i)
-                    pdf_array_push_drop(c, out, copy(c, pdf_array_get(c, obj, i), depth + 1));
-            }
-            fz_catch(c)
-            {
-                pdf_drop_obj(c, out);
-                fz_rethrow(c);
-            }
-            return out;
-        }
-        return pdf_keep_obj(c, obj);
-    }
-
-    // An annotation as drawn: its actions and destinations, which point into the rest of the document,
-    // are left behind.
-    pdf_obj* copyAnnotation(fz_context* c, pdf_obj* annot)
-    {
-        pdf_obj* dict = pdf_resolve_indirect(c, annot);
-        if (!pdf_is_dict(c, dict))
-            return PDF_NULL;
-        pdf_obj* out = pdf_new_dict(c, m_to, pdf_dict_len(c, dict));
-        fz_try(c)
-        {
-            for (int i = 0, n = pdf_dict_len(c, dict); i < n; ++i) {
-                pdf_obj* key = pdf_dict_get_key(c, dict, i);
-                if (pdf_name_eq(c, key, PDF_NAME(A)) || pdf_name_eq(c, key, PDF_NAME(Dest))
-                    || pdf_name_eq(c, key, PDF_NAME(AA)) || pdf_name_eq(c, key, PDF_NAME(P))
-                    || pdf_name_eq(c, key, PDF_NAME(Parent)) || pdf_name_eq(c, key, PDF_NAME(Popup))
-                    || pdf_name_eq(c, key, PDF_NAME(IRT)))
-                    continue;
-                pdf_dict_put_drop(c, out, key, copy(c, pdf_dict_get_val(c, dict, i), 1));
-            }
-        }
-        fz_catch(c)
-        {
-            pdf_drop_obj(c, out);
-            fz_rethrow(c);
-        }
-        pdf_obj* ref = nullptr;
-        fz_try(c) { ref = pdf_add_object(c, m_to, out); }
-        fz_always(c) { pdf_drop_obj(c, out); }
-        fz_catch(c) { fz_rethrow(c); }
-        return ref;
-    }
-
-private:
-    static bool isPageObject(fz_context* c, pdf_obj* dict)
-    {
-        if (!pdf_is_dict(c, dict))
-            return false;
-        pdf_obj* type = pdf_dict_get(c, dict, PDF_NAME(Type));
-        return pdf_name_eq(c, type, PDF_NAME(Page)) || pdf_name_eq(c, type, PDF_NAME(Pages));
-    }
-
-    pdf_document* m_to = nullptr;
-    std::unordered_map<int, int> m_numbers;
-};
-
 void putBox(fz_context* c, pdf_obj* dict, pdf_obj* key, const QRectF& r)
 {
     pdf_dict_put_rect(c, dict, key, fz_make_rect(float(r.left()), float(r.top()), float(r.right()), float(r.bottom())));
+}
+
+// A mirror of the page's document for the caller to copy into, locked; a private one for a page in no
+// document or in one whose object numbers cannot be trusted to stay put.
+std::shared_ptr<CaptureMirror> mirrorFor(fz_context* c, const Page& page, bool* share)
+{
+    *share = false;
+    const DocumentPtr document = page.document();
+    pdf_document* from = page.state().ref.doc;
+    if (document && document->state().doc == from && from) {
+        DocumentState& d = document->state();
+        if (pdf_was_repaired(c, from)) {
+            d.captureMirrors.reset();
+        } else {
+            if (!d.captureMirrors)
+                d.captureMirrors = std::make_shared<CaptureMirrors>();
+            if (auto mirror = d.captureMirrors->acquire()) {
+                *share = true;
+                return mirror;
+            }
+        }
+    }
+    auto mirror = std::make_shared<CaptureMirror>();
+    if (!mirror->doc)
+        return nullptr;
+    mirror->use.lock();
+    return mirror;
 }
 
 } // namespace
@@ -177,6 +84,8 @@ bool RecordCancel::isCancelled() const { return m_link->isCancelled(); }
 PageCapture::PageCapture(std::unique_ptr<CaptureState> state) : m_state(std::move(state)) {}
 
 PageCapture::~PageCapture() = default;
+
+int PageCapture::copyDocumentsAlive() { return CaptureMirror::alive(); }
 
 std::shared_ptr<PageCapture> PageCapture::take(const Page& page, bool withAnnotations,
                                                const std::vector<const Annotation*>& excluded)
@@ -200,12 +109,16 @@ std::shared_ptr<PageCapture> PageCapture::take(const Page& page, bool withAnnota
 
     fz_context* c = ctx();
     pdf_obj* source = page.state().ref.obj;
-    pdf_document* doc = nullptr;
+    bool share = false;
+    std::shared_ptr<CaptureMirror> mirror = mirrorFor(c, page, &share);
+    if (!mirror)
+        return nullptr;
+    std::unique_lock<std::timed_mutex> inUse(mirror->use, std::adopt_lock);
+    pdf_document* doc = mirror->doc;
     QString error;
-    PageObjectCopier copier; // outside the engine's error guard, which would skip its destructor
+    // Outside the engine's error guard, which would skip its destructor.
+    PageObjectCopier copier(page.state().ref.doc, *mirror, share);
     const bool ok = guarded(c, [&] {
-        doc = pdf_create_document(c);
-        copier.setTarget(doc);
         pdf_obj* dict = pdf_new_dict(c, doc, 8);
         pdf_obj* ref = nullptr;
         fz_try(c)
@@ -235,7 +148,8 @@ std::shared_ptr<PageCapture> PageCapture::take(const Page& page, bool withAnnota
                 }
             }
             ref = pdf_add_object(c, doc, dict);
-            pdf_insert_page(c, doc, 0, ref);
+            // Appended: the pages copied before stay where their captures find them.
+            pdf_insert_page(c, doc, mirror->pages, ref);
         }
         fz_always(c)
         {
@@ -245,19 +159,72 @@ std::shared_ptr<PageCapture> PageCapture::take(const Page& page, bool withAnnota
         fz_catch(c) { fz_rethrow(c); }
     }, &error);
     if (!ok) {
+        copier.rollBack();
         qCWarning(lcVmkPdf) << "A page could not be copied for drawing:" << error;
-        if (doc)
-            pdf_drop_document(c, doc);
         return nullptr;
     }
-    state->doc = doc;
+    state->index = mirror->pages++;
+    ++mirror->waiting;
+    state->mirror = std::move(mirror);
     return std::make_shared<PageCapture>(std::move(state));
 }
+
+namespace {
+
+bool lockMirror(CaptureState& state, std::unique_lock<std::timed_mutex>& lock, const RecordCancel* cancel)
+{
+    // Another page of the same mirror may be being interpreted; waiting for it is not this page's time.
+    lock = std::unique_lock<std::timed_mutex>(state.mirror->use, std::defer_lock);
+    while (!lock.try_lock_for(std::chrono::milliseconds(20)))
+        if (cancel && cancel->isCancelled())
+            return false;
+    state.interpreted();
+    return true;
+}
+
+// Interprets the copied page with `body` inside the engine's error guard, under the budget.
+template <typename Body>
+RecordOutcome interpret(CaptureState& state, const RecordBudget& budget, const RecordCancel* cancel, Body&& body)
+{
+    std::unique_lock<std::timed_mutex> inUse;
+    if (!lockMirror(state, inUse, cancel))
+        return RecordOutcome::cancelled;
+    fz_context* c = ctx();
+    WatchedCookie watched(budget.milliseconds, cancel ? &cancel->link() : nullptr);
+    fz_cookie* cookie = watched.cookie();
+    pdf_document* doc = state.mirror->doc;
+    QString error;
+    bool overBudget = false;
+    bool ok = false;
+    {
+        ScopedAllocationBudget memory(budget.bytes, &cookie->abort);
+        pdf_page* page = nullptr;
+        ok = guarded(c, [&] {
+            page = pdf_load_page(c, doc, state.index);
+            body(c, page, cookie);
+        }, &error);
+        fz_drop_page(c, reinterpret_cast<fz_page*>(page));
+        overBudget = memory.exceeded();
+    }
+    RecordOutcome outcome = RecordOutcome::recorded;
+    if (overBudget)
+        outcome = RecordOutcome::tooLarge;
+    else if (watched.cancelled())
+        outcome = RecordOutcome::cancelled;
+    else if (watched.timedOut())
+        outcome = RecordOutcome::tooSlow;
+    else if (!ok || cookie->abort)
+        outcome = RecordOutcome::failed;
+    if (outcome == RecordOutcome::failed)
+        qCWarning(lcVmkPdf) << "A page could not be interpreted:" << error;
+    return outcome;
+}
+
+} // namespace
 
 RecordResult PageCapture::record(const RecordBudget& budget, const RecordCancel* cancel) const
 {
     RecordResult result;
-    fz_context* c = ctx();
     auto snapshot = std::make_unique<SnapshotState>();
     snapshot->cropBox = m_state->cropBox;
     snapshot->rotation = m_state->rotation;
@@ -265,48 +232,38 @@ RecordResult PageCapture::record(const RecordBudget& budget, const RecordCancel*
     snapshot->displayTransform = m_state->displayTransform;
     snapshot->source = shared_from_this();
     SnapshotState* s = snapshot.get();
-
-    WatchedCookie watched(budget.milliseconds, cancel ? &cancel->link() : nullptr);
-    fz_cookie* cookie = watched.cookie();
-    pdf_document* doc = m_state->doc;
     fz_display_list* list = nullptr;
-    QString error;
-    bool overBudget = false;
-    bool ok = false;
-    {
-        ScopedAllocationBudget memory(budget.bytes, &cookie->abort);
-        pdf_page* page = nullptr;
+    result.outcome = interpret(*m_state, budget, cancel, [&](fz_context* c, pdf_page* page, fz_cookie* cookie) {
         fz_device* device = nullptr;
-        ok = guarded(c, [&] {
-            page = pdf_load_page(c, doc, 0);
-            s->deviceBounds = pdf_bound_page(c, page);
-            list = fz_new_display_list(c, s->deviceBounds);
+        s->deviceBounds = pdf_bound_page(c, page);
+        list = fz_new_display_list(c, s->deviceBounds);
+        fz_try(c)
+        {
             device = fz_new_list_device(c, list);
             pdf_run_page(c, page, device, fz_identity, cookie);
             fz_close_device(c, device);
-        }, &error);
-        fz_drop_device(c, device);
-        fz_drop_page(c, reinterpret_cast<fz_page*>(page));
-        overBudget = memory.exceeded();
-    }
-    if (overBudget)
-        result.outcome = RecordOutcome::tooLarge;
-    else if (watched.cancelled())
-        result.outcome = RecordOutcome::cancelled;
-    else if (watched.timedOut())
-        result.outcome = RecordOutcome::tooSlow;
-    else if (!ok || cookie->abort)
-        result.outcome = RecordOutcome::failed;
-    else
-        result.outcome = RecordOutcome::recorded;
+        }
+        fz_always(c) { fz_drop_device(c, device); }
+        fz_catch(c) { fz_rethrow(c); }
+    });
     if (result.outcome != RecordOutcome::recorded) {
-        fz_drop_display_list(c, list);
-        if (result.outcome == RecordOutcome::failed)
-            qCWarning(lcVmkPdf) << "A page could not be interpreted:" << error;
+        fz_drop_display_list(ctx(), list);
         return result;
     }
     s->list = list;
     result.snapshot = std::make_shared<PageSnapshot>(std::move(snapshot));
+    return result;
+}
+
+TextResult PageCapture::readText(const RecordBudget& budget, const RecordCancel* cancel) const
+{
+    TextResult result;
+    std::shared_ptr<const TextLayout> text;
+    result.outcome = interpret(*m_state, budget, cancel, [&](fz_context* c, pdf_page* page, fz_cookie* cookie) {
+        text = readPageText(c, page, cookie);
+    });
+    if (result.outcome == RecordOutcome::recorded)
+        result.text = std::move(text);
     return result;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/pdf/PdfTypes.h"
+#include "platform/pdf/TextLayout.h"
 
 #include <QString>
 
@@ -40,6 +41,12 @@ struct RecordResult {
     std::shared_ptr<PageSnapshot> snapshot; // set when recorded
 };
 
+// The text of a page's own content, read on a worker under the same budget as its drawing.
+struct TextResult {
+    RecordOutcome outcome = RecordOutcome::failed;
+    std::shared_ptr<const TextLayout> text; // set when read
+};
+
 namespace detail { class CookieLink; }
 
 // Stops a recording or a render from another thread; the engine notices within a few operators.
@@ -74,6 +81,12 @@ public:
 
     // Interprets the page into a display list within the budget. `cancel` may be null.
     RecordResult record(const RecordBudget& budget, const RecordCancel* cancel = nullptr) const;
+    // Reads the text of the page's own content (annotations are not read), as Page::textLayout() does.
+    TextResult readText(const RecordBudget& budget, const RecordCancel* cancel = nullptr) const;
+
+    // How many private documents hold copied pages right now, in the whole process: bounded however
+    // many pages are copied, as long as their captures and recordings are let go.
+    static int copyDocumentsAlive();
 
     // Layer-internal.
     explicit PageCapture(std::unique_ptr<detail::CaptureState> state);

@@ -22,7 +22,7 @@ double distanceTo(const QRectF& r, const QPointF& p)
 
 namespace detail {
 
-std::shared_ptr<const TextLayout> readPageText(fz_context* c, pdf_page* page)
+std::shared_ptr<const TextLayout> readPageText(fz_context* c, pdf_page* page, fz_cookie* cookie)
 {
     fz_stext_page* text = nullptr;
     fz_device* device = nullptr;
@@ -35,7 +35,7 @@ std::shared_ptr<const TextLayout> readPageText(fz_context* c, pdf_page* page)
         fz_stext_options options{};
         text = fz_new_stext_page(c, fz_bound_page(c, reinterpret_cast<fz_page*>(page)));
         device = fz_new_stext_device(c, text, &options);
-        pdf_run_page_contents(c, page, device, fz_identity, nullptr);
+        pdf_run_page_contents(c, page, device, fz_identity, cookie);
         fz_close_device(c, device);
     });
     fz_drop_device(c, device);

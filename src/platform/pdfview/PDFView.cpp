@@ -30,6 +30,13 @@ PDFView::PDFView(QWidget* parent)
     connect(&d->scheduler, &RenderScheduler::tileReady, this,
             [this](const TileKey& key, const QImage& image) { d->onTileReady(key, image); });
     connect(&d->recordings, &PageRecordings::pageFinished, this, [this](int page) { d->onPageRecorded(page); });
+    connect(&d->texts, &PageTexts::pageRead, this, [this](int page) { d->onPageTextRead(page); });
+    d->textAhead.setSingleShot(true);
+    d->textAhead.setInterval(250);
+    connect(&d->textAhead, &QTimer::timeout, this, [this] {
+        for (int page : d->layout.pagesIn(QRectF(viewport()->rect())))
+            d->textReady(page);
+    });
     d->autoscrollTimer.setInterval(30);
     connect(&d->autoscrollTimer, &QTimer::timeout, this, [this] {
         if (autoscroll(d->lastDragPoint))
@@ -42,6 +49,7 @@ PDFView::~PDFView()
     // Workers hold only snapshots; stop them before the rest of the state goes.
     d->scheduler.cancelAll();
     d->recordings.clear();
+    d->texts.forgetAll();
 }
 
 // --- Document ---------------------------------------------------------------------------------------
@@ -55,6 +63,7 @@ void PDFView::setDocument(std::shared_ptr<pdf::Document> document)
     d->currentHighlight = -1;
     d->reloadPages();
     d->invalidateAll();
+    d->textAhead.start();
     d->layout.setShownRow(0);
     if (d->autoScales)
         d->applyAutoScale();
@@ -369,6 +378,7 @@ void PDFView::Private::afterScroll()
 {
     q->viewport()->update();
     updateCurrentPage();
+    textAhead.start();
     emit q->scrolled();
 }
 

@@ -1,6 +1,7 @@
 #include "platform/pdfview/PDFViewPrivate.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -8,6 +9,7 @@
 #include <QWheelEvent>
 
 #include <cmath>
+#include <utility>
 
 namespace vmk::pdfview {
 
@@ -54,6 +56,28 @@ static QPointF displayedCorner(const PageLayout& layout, int page, bool start)
     return layout.pageToDocumentTransform(page).inverted().map(start ? r.topLeft() : r.bottomRight());
 }
 
+bool PDFView::Private::textReady(int page) const
+{
+    if (page < 0 || page >= int(pages.size()) || !pages[size_t(page)])
+        return false;
+    return texts.ready(page, generations[size_t(page)], pages[size_t(page)]);
+}
+
+void PDFView::Private::onPageTextRead(int page)
+{
+    if (pendingDrag.page >= 0)
+        selectTo(std::exchange(pendingDrag, PendingDrag{}));
+    if (pendingClick.page == page) {
+        const PendingClick click = std::exchange(pendingClick, PendingClick{});
+        if (click.line)
+            selectLineAt(click.page, click.pagePoint);
+        else
+            selectWordAt(click.page, click.pagePoint);
+    }
+    if (q->viewport()->rect().contains(q->viewport()->mapFromGlobal(QCursor::pos())))
+        q->refreshCursor();
+}
+
 void PDFView::Private::updateDragSelection(QPointF viewPoint)
 {
     if (pressPage < 0 || pressPage >= int(pages.size()))
@@ -61,10 +85,27 @@ void PDFView::Private::updateDragSelection(QPointF viewPoint)
     const int page = layout.pageAt(viewPoint, true);
     if (page < 0)
         return;
-    const QPointF point = layout.viewToPage(page, viewPoint);
+    selectTo(PendingDrag{page, layout.viewToPage(page, viewPoint)});
+}
+
+void PDFView::Private::selectTo(const PendingDrag& to)
+{
+    if (pressPage < 0 || pressPage >= int(pages.size()) || to.page >= int(pages.size()))
+        return;
+    const int page = to.page;
+    const QPointF point = to.pagePoint;
+    // Pages whose text is still being read add nothing yet; the selection is made again when they are,
+    // even if the drag has ended meanwhile.
     pdf::Selection selection;
+    auto add = [&](int i, auto&& part) {
+        if (textReady(i))
+            selection.add(part(*pages[size_t(i)]));
+        else
+            pendingDrag = to;
+    };
+    pendingDrag = {};
     if (page == pressPage) {
-        selection = pages[size_t(page)]->selection(pressPagePoint, point);
+        add(page, [&](const pdf::Page& p) { return p.selection(pressPagePoint, point); });
     } else {
         // Across pages: from the press to the end of its page, whole pages between, then the start
         // of the last page to the pointer.
@@ -73,16 +114,20 @@ void PDFView::Private::updateDragSelection(QPointF viewPoint)
         const int last = forward ? page : pressPage;
         const QPointF firstPoint = forward ? pressPagePoint : point;
         const QPointF lastPoint = forward ? point : pressPagePoint;
-        selection = pages[size_t(first)]->selection(firstPoint, displayedCorner(layout, first, false));
+        add(first, [&](const pdf::Page& p) { return p.selection(firstPoint, displayedCorner(layout, first, false)); });
         for (int i = first + 1; i < last; ++i)
-            selection.add(pages[size_t(i)]->selection(0, pages[size_t(i)]->textLayout().size()));
-        selection.add(pages[size_t(last)]->selection(displayedCorner(layout, last, true), lastPoint));
+            add(i, [](const pdf::Page& p) { return p.selection(0, p.textLayout().size()); });
+        add(last, [&](const pdf::Page& p) { return p.selection(displayedCorner(layout, last, true), lastPoint); });
     }
     q->setCurrentSelection(selection);
 }
 
 void PDFView::Private::selectWordAt(int page, QPointF pagePoint)
 {
+    if (!textReady(page)) {
+        pendingClick = PendingClick{page, pagePoint, false};
+        return;
+    }
     const pdf::PagePtr& handle = pages[size_t(page)];
     const int index = handle->characterIndexAt(pagePoint);
     if (index < 0)
@@ -105,6 +150,10 @@ void PDFView::Private::selectWordAt(int page, QPointF pagePoint)
 
 void PDFView::Private::selectLineAt(int page, QPointF pagePoint)
 {
+    if (!textReady(page)) {
+        pendingClick = PendingClick{page, pagePoint, true};
+        return;
+    }
     q->setCurrentSelection(pages[size_t(page)]->lineSelection(pagePoint));
 }
 
@@ -175,6 +224,8 @@ void PDFView::mousePressEvent(QMouseEvent* event)
     d->press = Private::Press::None;
     d->pressPoint = point;
     d->lastDragPoint = point;
+    d->pendingClick = {};
+    d->pendingDrag = {};
     const int page = pageIndexAt(point, false);
     if (page < 0 || !d->pages[size_t(page)]) {
         clearSelection();

@@ -344,7 +344,7 @@ std::vector<std::shared_ptr<pdf::Annotation>> PDFView::annotationsNear(const std
 int PDFView::characterIndexAt(QPointF viewPoint) const
 {
     const int index = pageIndexAt(viewPoint, false);
-    if (index < 0 || !d->pages[size_t(index)])
+    if (index < 0 || !d->textReady(index))
         return -1;
     return d->pages[size_t(index)]->characterIndexAt(d->layout.viewToPage(index, viewPoint));
 }

@@ -10,6 +10,7 @@
 #include "platform/pdfview/AnnotationHitIndex.h"
 #include "platform/pdfview/NavigationHistory.h"
 #include "platform/pdfview/PageRecordings.h"
+#include "platform/pdfview/PageTexts.h"
 #include "platform/pdfview/PDFView.h"
 #include "platform/pdfview/RenderScheduler.h"
 #include "platform/pdfview/TileCache.h"
@@ -45,6 +46,10 @@ struct PDFView::Private {
 
     TileCache tiles;
     PageRecordings recordings;
+    mutable PageTexts texts; // read for the pointer and selections; filled by const lookups
+    // Once the view rests, the text of the pages on screen is read ahead, so that a drag made without
+    // moving the pointer first finds it.
+    QTimer textAhead;
     mutable AnnotationHitIndex hits; // a cache: filled by const lookups
     std::vector<pdf::AnnotationPtr> excluded; // left out of their pages' drawing by this view only
     std::vector<const pdf::Annotation*> excludedOn(const pdf::PagePtr& page) const;
@@ -94,14 +99,30 @@ struct PDFView::Private {
     void invalidatePage(int page);
     void invalidateAll();
 
-    // Input.
+    // Input. A page's text is used only once read (see PageTexts): until then it has none.
+    bool textReady(int page) const;
+    void onPageTextRead(int page);
     void updateDragSelection(QPointF viewPoint);
+    // The end of a drag selection, kept while a page it spans has its text still being read.
+    struct PendingDrag {
+        int page = -1;
+        QPointF pagePoint;
+    };
+    PendingDrag pendingDrag;
+    void selectTo(const PendingDrag& to);
     pdf::AnnotationPtr linkAt(QPointF viewPoint) const;
     void activateLink(const pdf::AnnotationPtr& link);
     void updateHoverLink(QPointF viewPoint);
     QString linkTarget(const pdf::AnnotationPtr& link) const;
     void selectWordAt(int page, QPointF pagePoint);
     void selectLineAt(int page, QPointF pagePoint);
+    // A word or line click that met a page whose text was still being read, done when it is.
+    struct PendingClick {
+        int page = -1;
+        QPointF pagePoint;
+        bool line = false;
+    };
+    PendingClick pendingClick;
 
     static bool reduceMotion();
 };

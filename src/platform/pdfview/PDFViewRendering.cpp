@@ -161,6 +161,10 @@ void PDFView::Private::invalidatePage(int page)
         next = std::max(next, g + 1);
     generations[size_t(page)] = next;
     recordings.removePage(page);
+    texts.removePage(page);
+    if (pendingClick.page == page)
+        pendingClick = {};
+    pendingDrag = {};
     scheduler.cancelPage(page);
     q->viewport()->update(layout.pageRectInView(page).toAlignedRect());
 }
@@ -170,6 +174,9 @@ void PDFView::Private::invalidateAll()
     scheduler.cancelAll();
     tiles.clear();
     recordings.forgetAll();
+    texts.forgetAll();
+    pendingClick = {};
+    pendingDrag = {};
     hits.clear();
     q->viewport()->update();
 }
@@ -207,6 +214,7 @@ bool PDFView::isFullyRendered() const
 void PDFView::setPageDrawingBudget(int milliseconds, std::size_t bytes)
 {
     d->recordings.setBudget(pdf::RecordBudget{milliseconds, bytes});
+    d->texts.setBudget(pdf::RecordBudget{milliseconds, bytes});
 }
 
 bool PDFView::isPagePlaceholder(int pageIndex) const

@@ -1,5 +1,7 @@
 #include "platform/services/UserDefaults.h"
 
+#include "platform/services/SettingsGuard.h"
+
 #include <QCoreApplication>
 #include <QMetaType>
 
@@ -174,6 +176,10 @@ QVariant argumentValue(const QString& text)
 UserDefaults::UserDefaults(std::unique_ptr<QSettings> settings, QObject* parent)
     : QObject(parent), m_settings(std::move(settings))
 {
+    // Qt reads a whole section of the file at the first lookup, so a hostile file is dealt with up front.
+    if (m_settings && m_settings->format() <= QSettings::IniFormat
+        && settingsguard::setAsideIfTooDeep(m_settings->fileName()))
+        m_settings->sync();
 }
 
 UserDefaults::UserDefaults(const QString& iniPath, QObject* parent)
@@ -188,7 +194,10 @@ UserDefaults& UserDefaults::standard()
     if (g_standardOverride)
         return *g_standardOverride;
     static UserDefaults* builtIn = [] {
-        auto* defaults = new UserDefaults(std::make_unique<QSettings>());
+        auto settings = std::make_unique<QSettings>();
+        // Only the program's own file: fallbacks would read further files that the guard has not seen.
+        settings->setFallbacksEnabled(false);
+        auto* defaults = new UserDefaults(std::move(settings));
         if (QCoreApplication::instance())
             defaults->setArguments(QCoreApplication::arguments());
         return defaults;

@@ -1,12 +1,11 @@
 #include "EditFixtures.h"
 
+#include "support/PaintedPdf.h"
+#include "support/PdfBuilder.h"
 #include "support/TestFiles.h"
 
-#include <QBuffer>
 #include <QFileInfo>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -18,56 +17,18 @@ namespace {
 
 constexpr qreal kPageHeight = 792;
 
-QByteArray assemble(const QList<QByteArray>& objects)
-{
-    QByteArray out = "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n";
-    QList<qsizetype> offsets;
-    for (int i = 0; i < objects.size(); ++i) {
-        offsets.append(out.size());
-        out += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const qsizetype xref = out.size();
-    out += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (qsizetype o : offsets)
-        out += QByteArray::number(o).rightJustified(10, '0') + " 00000 n \n";
-    out += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n"
-        + QByteArray::number(xref) + "\n%%EOF\n";
-    return out;
-}
-
-// A PDF literal string in WinAnsi bytes (the fixtures use Latin-1 text and the euro sign only).
-QByteArray winAnsiLiteral(const QString& text)
-{
-    QByteArray out = "(";
-    for (QChar c : text) {
-        char byte = c.unicode() == 0x20AC ? char(0x80) : char(c.toLatin1());
-        if (byte == '(' || byte == ')' || byte == '\\')
-            out += '\\';
-        out += byte;
-    }
-    return out + ")";
-}
-
 } // namespace
 
 QByteArray makeQtTextPdf(const QList<TextLine>& lines, const QString& family)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setResolution(72);
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    writer.setPageSize(QPageSize(QSizeF(612, kPageHeight), QPageSize::Point));
-    QPainter painter(&writer);
-    for (const TextLine& line : lines) {
-        QFont font(family);
-        font.setPixelSize(int(line.size));
-        painter.setFont(font);
-        painter.drawText(QPointF(line.origin.x(), kPageHeight - line.origin.y()), line.text);
-    }
-    painter.end();
-    return bytes;
+    return test::paintedPdf(1, QSizeF(612, kPageHeight), [&](QPainter& painter, int) {
+        for (const TextLine& line : lines) {
+            QFont font(family);
+            font.setPixelSize(int(line.size));
+            painter.setFont(font);
+            painter.drawText(QPointF(line.origin.x(), kPageHeight - line.origin.y()), line.text);
+        }
+    });
 }
 
 QByteArray makeHelveticaPdf(const QList<TextLine>& lines)
@@ -75,40 +36,32 @@ QByteArray makeHelveticaPdf(const QList<TextLine>& lines)
     QByteArray content;
     for (const TextLine& line : lines)
         content += "BT /F1 " + QByteArray::number(line.size) + " Tf " + QByteArray::number(line.origin.x()) + " "
-            + QByteArray::number(line.origin.y()) + " Td " + winAnsiLiteral(line.text) + " Tj ET\n";
+            + QByteArray::number(line.origin.y()) + " Td " + test::winAnsiLiteral(line.text) + " Tj ET\n";
     return makeHelveticaContentPdf(content);
 }
 
 QByteArray makeHelveticaContentPdf(const QByteArray& content)
 {
-    return assemble({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-                     "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R"
-                     " /Resources << /Font << /F1 5 0 R >> >> >>",
-                     "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "endstream",
-                     "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"});
+    return test::assemblePdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                              "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R"
+                              " /Resources << /Font << /F1 5 0 R >> >> >>",
+                              test::pdfStream({}, content),
+                              "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"});
 }
 
 QByteArray makeImagePdf(const QRectF& rect, const QSize& pixels, const QString& text, const QSizeF& page)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setResolution(72);
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    writer.setPageSize(QPageSize(page, QPageSize::Point));
-    QPainter painter(&writer);
-    QImage image(pixels, QImage::Format_RGB32);
-    image.fill(QColor(200, 40, 40));
-    painter.drawImage(QRectF(rect.x(), page.height() - rect.y() - rect.height(), rect.width(), rect.height()), image);
-    if (!text.isEmpty()) {
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPixelSize(12);
-        painter.setFont(font);
-        painter.drawText(QPointF(72, 100), text);
-    }
-    painter.end();
-    return bytes;
+    return test::paintedPdf(1, page, [&](QPainter& painter, int) {
+        QImage image(pixels, QImage::Format_RGB32);
+        image.fill(QColor(200, 40, 40));
+        painter.drawImage(QRectF(rect.x(), page.height() - rect.y() - rect.height(), rect.width(), rect.height()), image);
+        if (!text.isEmpty()) {
+            QFont font(QStringLiteral("DejaVu Sans"));
+            font.setPixelSize(12);
+            painter.setFont(font);
+            painter.drawText(QPointF(72, 100), text);
+        }
+    });
 }
 
 std::unique_ptr<core::PDFEditSession> openSession(const QByteArray& pdf, QString* why)

@@ -1,63 +1,25 @@
 #include "platform/pdf/PdfFixtures.h"
 
+#include "support/PaintedPdf.h"
+#include "support/PdfBuilder.h"
 #include "support/TestFiles.h"
 
-#include <QBuffer>
 #include <QFont>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QTemporaryDir>
 
 namespace vmk::test::pdf {
 
 QByteArray textPdf(const QStringList& pageTexts, const QSizeF& pageSize)
 {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setPageSize(QPageSize(pageSize, QPageSize::Point));
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    writer.setResolution(72);
-    QPainter painter(&writer);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(18);
-    painter.setFont(font);
-    for (int i = 0; i < pageTexts.size(); ++i) {
-        if (i > 0)
-            writer.newPage();
+    return paintedPdf(int(pageTexts.size()), pageSize, [&](QPainter& painter, int i) {
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(18);
+        painter.setFont(font);
         painter.drawText(QRectF(72, 72, pageSize.width() - 144, pageSize.height() - 144), Qt::TextWordWrap,
                          pageTexts[i]);
-    }
-    painter.end();
-    return buffer.data();
+    });
 }
-
-QByteArray assemble(const QList<QByteArray>& objects, int rootNum)
-{
-    QByteArray out = "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n";
-    QList<qsizetype> offsets;
-    for (int i = 0; i < objects.size(); ++i) {
-        offsets.append(out.size());
-        out += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const qsizetype xref = out.size();
-    out += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (qsizetype off : offsets)
-        out += QByteArray::number(off).rightJustified(10, '0') + " 00000 n \n";
-    out += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root " + QByteArray::number(rootNum)
-        + " 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
-    return out;
-}
-
-namespace {
-
-QByteArray stream(const QByteArray& dict, const QByteArray& data)
-{
-    return "<< " + dict + " /Length " + QByteArray::number(data.size()) + " >>\nstream\n" + data + "\nendstream";
-}
-
-} // namespace
 
 QByteArray linkOutlineFormPdf()
 {
@@ -72,7 +34,7 @@ QByteArray linkOutlineFormPdf()
               "/Annots [7 0 R 8 0 R] >>",
         /*4*/ "<< /Type /Page /Parent 2 0 R /Resources << /Font << /F1 5 0 R >> >> /Contents 12 0 R >>",
         /*5*/ "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
-        /*6*/ stream("", text1),
+        /*6*/ pdfStream("", text1),
         /*7*/ "<< /Type /Annot /Subtype /Link /Rect [72 700 250 740] /Border [0 0 0] /Dest [4 0 R /XYZ 0 792 0] >>",
         /*8*/ "<< /Type /Annot /Subtype /Widget /FT /Tx /T (name) /V (Ada) /Rect [72 600 272 624] /P 3 0 R "
               "/F 4 /DA (/F1 12 Tf 0 g) /AP << /N 13 0 R >> >>",
@@ -80,11 +42,11 @@ QByteArray linkOutlineFormPdf()
         /*10*/ "<< /Title (Start) /Parent 9 0 R /Next 11 0 R /Dest [3 0 R /XYZ 0 792 0] >>",
         /*11*/ "<< /Title (Second) /Parent 9 0 R /Prev 10 0 R /Dest [4 0 R /XYZ 0 792 0] /First 14 0 R "
                "/Last 14 0 R /Count 1 >>",
-        /*12*/ stream("", text2),
-        /*13*/ stream("/Type /XObject /Subtype /Form /BBox [0 0 200 24] /Resources << /Font << /F1 5 0 R >> >>", fieldAp),
+        /*12*/ pdfStream("", text2),
+        /*13*/ pdfStream("/Type /XObject /Subtype /Form /BBox [0 0 200 24] /Resources << /Font << /F1 5 0 R >> >>", fieldAp),
         /*14*/ "<< /Title (Detail) /Parent 11 0 R /Dest [4 0 R /XYZ 72 400 null] >>",
     };
-    return assemble(objects, 1);
+    return assemblePdf(objects);
 }
 
 int inkPixels(const QImage& image, const QRect& rect)

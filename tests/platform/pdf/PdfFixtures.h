@@ -20,10 +20,6 @@ QByteArray textPdf(const QStringList& pageTexts, const QSizeF& pageSize = QSizeF
 // (with a child "Detail" → page 2 at y 400).
 QByteArray linkOutlineFormPdf();
 
-// Assembles objects numbered from 1 into a PDF with a correct cross-reference table; rootNum is the
-// catalog's number.
-QByteArray assemble(const QList<QByteArray>& objects, int rootNum);
-
 // Counts pixels darker than near-white inside rect (pixels of the image).
 int inkPixels(const QImage& image, const QRect& rect);
 

@@ -11,30 +11,26 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "support/PdfBuilder.h"
 #include "support/TestFiles.h"
 
 using namespace vmk::pdf;
 namespace fixtures = vmk::test::pdf;
+using vmk::test::assemblePdf;
+using vmk::test::pdfStream;
 
 namespace {
 
 const QByteArray kText = "BT /Helvetica 24 Tf 72 700 Td (Still here) Tj ET";
-
-QByteArray contents(const QByteArray& data)
-{
-    return "<< /Length " + QByteArray::number(data.size()) + " >>\nstream\n" + data + "\nendstream";
-}
 
 const QByteArray kFont = "/Resources << /Font << /Helvetica << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >>";
 
 // A catalog (1), a root node (2) with the given /Count, and one text page (3, contents 4).
 QByteArray onePageClaiming(const QByteArray& count)
 {
-    return fixtures::assemble({"<< /Type /Catalog /Pages 2 0 R >>",
-                               "<< /Type /Pages /Kids [3 0 R] /Count " + count + " >>",
-                               "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R " + kFont + " >>",
-                               contents(kText)},
-                              1);
+    return assemblePdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count " + count + " >>",
+                        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R " + kFont + " >>",
+                        pdfStream({}, kText)});
 }
 
 // One page at the bottom of a chain of `depth` intermediate nodes; the root holds the media box.
@@ -53,8 +49,8 @@ QByteArray deepTree(int depth)
     const int pageNum = 2 + depth;
     objects.append("<< /Type /Page /Parent " + QByteArray::number(pageNum - 1) + " 0 R /Contents "
                    + QByteArray::number(pageNum + 1) + " 0 R >>");
-    objects.append(contents("BT /Helvetica 24 Tf 20 300 Td (Deep down) Tj ET"));
-    return fixtures::assemble(objects, 1);
+    objects.append(pdfStream({}, "BT /Helvetica 24 Tf 20 300 Td (Deep down) Tj ET"));
+    return assemblePdf(objects, 1);
 }
 
 // Pages 3 and 4 under root 2 with the given media boxes (empty: none), page 4 optionally with a crop box.
@@ -72,9 +68,8 @@ QByteArray twoPagesWithBoxes(const QByteArray& rootBox, const QByteArray& box3, 
     QByteArray root = "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2";
     if (!rootBox.isEmpty())
         root += " /MediaBox " + rootBox;
-    return fixtures::assemble({"<< /Type /Catalog /Pages 2 0 R >>", root + " >>", page(box3, {}), page(box4, crop4),
-                               contents(kText)},
-                              1);
+    return assemblePdf({"<< /Type /Catalog /Pages 2 0 R >>", root + " >>", page(box3, {}), page(box4, crop4),
+                        pdfStream({}, kText)});
 }
 
 DocumentPtr open(const QByteArray& data)
@@ -127,9 +122,9 @@ TEST(PdfHostile, DeepCyclicAndBrokenPageTreesGiveUsablePages)
     expectSoundCopy(*deep, 1);
 
     // A node that lists the root among its kids, a kid that is no dictionary and one that is not there.
-    const QByteArray cyclic = fixtures::assemble(
+    const QByteArray cyclic = assemblePdf(
         {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R 5 0 R 6 0 R 99 0 R] /Count 7 >>",
-         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R " + kFont + " >>", contents(kText),
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R " + kFont + " >>", pdfStream({}, kText),
          "<< /Type /Pages /Parent 2 0 R /Kids [2 0 R 3 0 R] /Count 2 >>", "[1 2 3]"},
         1);
     DocumentPtr doc = open(cyclic);
@@ -141,9 +136,9 @@ TEST(PdfHostile, DeepCyclicAndBrokenPageTreesGiveUsablePages)
     expectSoundCopy(*doc, 2);
 
     // A catalog whose page root is a page itself.
-    DocumentPtr rootPage = open(fixtures::assemble(
+    DocumentPtr rootPage = open(assemblePdf(
         {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Page /MediaBox [0 0 200 200] /Contents 3 0 R " + kFont + " >>",
-         contents(kText)},
+         pdfStream({}, kText)},
         1));
     ASSERT_TRUE(rootPage);
     EXPECT_EQ(rootPage->pageCount(), 1);
@@ -277,10 +272,10 @@ TEST(PdfHostile, StreamsThatCannotBeRecompressedAreWrittenAsTheyAre)
 
 TEST(PdfHostile, EmptyNamesAreWrittenAsTheFileHadThem)
 {
-    const QByteArray data = fixtures::assemble(
+    const QByteArray data = assemblePdf(
         {"<< /Type /Catalog /Pages 2 0 R /VMKProbe << / 15 /Next [/ 7 / true] >> >>",
          "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R " + kFont + " >>", contents(kText)},
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R " + kFont + " >>", pdfStream({}, kText)},
         1);
     DocumentPtr doc = open(data);
     ASSERT_TRUE(doc);

@@ -1,5 +1,7 @@
 #include "HostilePages.h"
 
+#include "support/PdfBuilder.h"
+
 namespace vmk::test {
 
 QByteArray rawPdf(const QList<RawPage>& pages)
@@ -10,8 +12,7 @@ QByteArray rawPdf(const QList<RawPage>& pages)
     QByteArray kids;
     for (const RawPage& page : pages) {
         const int contentNum = int(objects.size()) + 1;
-        objects << "<< /Length " + QByteArray::number(page.content.size()) + " >>\nstream\n" + page.content
-                       + "\nendstream";
+        objects << pdfStream({}, page.content);
         const int pageNum = int(objects.size()) + 1;
         objects << "<< /Type /Page /Parent 1 0 R /MediaBox [" + page.mediaBox + "] /Resources << /Font << /F1 "
                        + QByteArray::number(fontNum) + " 0 R >> >> /Contents " + QByteArray::number(contentNum)
@@ -22,19 +23,7 @@ QByteArray rawPdf(const QList<RawPage>& pages)
     const int catalogNum = int(objects.size()) + 1;
     objects << "<< /Type /Catalog /Pages 1 0 R >>";
 
-    QByteArray out = "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n";
-    QList<qsizetype> offsets;
-    for (int i = 0; i < objects.size(); ++i) {
-        offsets << out.size();
-        out += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const qsizetype xref = out.size();
-    out += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (qsizetype offset : offsets)
-        out += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
-    out += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root " + QByteArray::number(catalogNum)
-        + " 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
-    return out;
+    return assemblePdf(objects, catalogNum);
 }
 
 QByteArray tinyPaths(int count)

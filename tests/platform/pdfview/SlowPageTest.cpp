@@ -131,6 +131,7 @@ TEST(PageCapture, RecordsThePageAsItIsDrawnAndHonoursItsBudget)
     ASSERT_TRUE(slow);
 
     EXPECT_EQ(slow->record(pdf::RecordBudget{5, std::size_t(1) << 30}).outcome, pdf::RecordOutcome::tooSlow);
+    EXPECT_EQ(slow->readText(pdf::RecordBudget{5, std::size_t(1) << 30}).outcome, pdf::RecordOutcome::tooSlow);
     EXPECT_EQ(slow->record(pdf::RecordBudget{60000, std::size_t(2) << 20}).outcome, pdf::RecordOutcome::tooLarge);
     pdf::RecordCancel cancel;
     cancel.cancel();
@@ -256,4 +257,36 @@ TEST(SlowPages, APageOverItsBudgetBecomesAPlaceholderAndTheRestStaysUsable)
     EXPECT_FALSE(view.isPagePlaceholder(2));
     const QRect text = view.convertRectFromPage(QRectF(30, 345, 150, 25), 2).toAlignedRect();
     EXPECT_GT(test::darkPixels(view.viewport()->grab().toImage(), text), 20);
+}
+
+TEST(SlowPages, PointingAtAPageWhoseTextIsSlowToReadNeverHoldsTheWindow)
+{
+    const qint64 bound = std::max<qint64>(100, interpretationMs());
+    PDFView view;
+    view.resize(600, 500);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.setScaleFactor(1.0);
+    // A line of text, then the slow squares: reading the page's text means interpreting all of it.
+    view.setDocument(test::openPdf(test::rawPdf({test::RawPage{test::textLine("Slow words") + "\n" + test::tinyPaths(kSlowPaths)}})));
+    const QPoint word = view.convertPointFromPage(QPointF(45, 356), 0).toPoint();
+
+    // Until the text is read on a worker, the page has none: an arrow, and a click selects nothing yet.
+    QElapsedTimer hover;
+    hover.start();
+    QTest::mouseMove(view.viewport(), word);
+    EXPECT_LT(hover.elapsed(), bound);
+    EXPECT_EQ(view.viewport()->cursor().shape(), Qt::ArrowCursor);
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, word);
+    EXPECT_LT(hover.elapsed(), bound);
+    EXPECT_FALSE(view.currentSelection().has_value());
+
+    const qint64 stall = longestStall([&] { return view.characterIndexAt(word) < 0; }, 60000);
+    EXPECT_LT(stall, bound);
+    ASSERT_GE(view.characterIndexAt(word), 0);
+    // The double click made while the text was read takes effect once it is.
+    ASSERT_TRUE(test::waitUntil([&] { return view.currentSelection().has_value(); }));
+    EXPECT_EQ(view.currentSelection()->string(), QStringLiteral("Slow"));
+    QTest::mouseMove(view.viewport(), word + QPoint(1, 0));
+    EXPECT_EQ(view.viewport()->cursor().shape(), Qt::IBeamCursor);
 }

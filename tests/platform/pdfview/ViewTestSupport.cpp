@@ -1,5 +1,8 @@
 #include "platform/pdfview/ViewTestSupport.h"
 
+#include "support/PdfBuilder.h"
+#include "support/PaintedPdf.h"
+
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QPageLayout>
@@ -11,29 +14,13 @@ namespace vmk::test {
 
 QByteArray textPdf(const QList<QSizeF>& pageSizes)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setResolution(72); // painter units are points
-    auto layoutFor = [](QSizeF size) {
-        return QPageLayout(QPageSize(size, QPageSize::Point), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0));
-    };
-    writer.setPageLayout(layoutFor(pageSizes.value(0, QSizeF(300, 400))));
-    QPainter painter(&writer);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(14);
-    painter.setFont(font);
-    for (int i = 0; i < pageSizes.size(); ++i) {
-        if (i > 0) {
-            writer.setPageLayout(layoutFor(pageSizes[i]));
-            writer.newPage();
-        }
+    return paintedPdf(pageSizes, [](QPainter& painter, int i) {
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(14);
+        painter.setFont(font);
         painter.drawText(QPointF(20, 40), QStringLiteral("Page %1 alpha beta gamma").arg(i + 1));
         painter.drawText(QPointF(20, 70), QStringLiteral("second line here"));
-    }
-    painter.end();
-    return bytes;
+    });
 }
 
 QByteArray textPdf(int pageCount, QSizeF size)
@@ -56,25 +43,13 @@ QByteArray linkPdf()
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 400] /Contents 5 0 R"
         " /Resources << /Font << /F1 6 0 R >> >> /Annots [7 0 R 8 0 R] >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 400] /Contents 5 0 R /Resources << /Font << /F1 6 0 R >> >> >>",
-        "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "\nendstream",
+        pdfStream({}, content),
         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
         "<< /Type /Annot /Subtype /Link /Rect [20 340 150 365] /Border [0 0 0] /Dest [4 0 R /XYZ 0 400 null] >>",
         "<< /Type /Annot /Subtype /Link /Rect [20 290 150 315] /Border [0 0 0]"
         " /A << /S /URI /URI (https://example.org/) >> >>",
     };
-    QByteArray pdf = "%PDF-1.7\n";
-    QList<int> offsets;
-    for (int i = 0; i < objects.size(); ++i) {
-        offsets << int(pdf.size());
-        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const int xref = int(pdf.size());
-    pdf += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (int offset : offsets)
-        pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
-    pdf += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n"
-        + QByteArray::number(xref) + "\n%%EOF\n";
-    return pdf;
+    return assemblePdf(objects);
 }
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs)

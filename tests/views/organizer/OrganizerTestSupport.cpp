@@ -1,47 +1,33 @@
 #include "OrganizerTestSupport.h"
 
 #include "views/OrganizerCollectionView.h"
+#include "support/PaintedPdf.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QKeyEvent>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QTest>
 
 namespace vmk::test {
 
 QByteArray numberedPdf(int pageCount, QSizeF pageSize)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&buffer);
-        writer.setPageSize(QPageSize(pageSize, QPageSize::Point));
-        writer.setResolution(72);
-        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-        QPainter painter(&writer);
-        for (int i = 0; i < pageCount; ++i) {
-            if (i > 0)
-                writer.newPage();
-            QFont big(QStringLiteral("DejaVu Sans"));
-            big.setPixelSize(int(pageSize.height() / 4));
-            big.setBold(true);
-            painter.setFont(big);
-            painter.setPen(QColor::fromHsv((i * 47) % 360, 200, 180));
-            painter.drawText(QRectF(0, pageSize.height() * 0.2, pageSize.width(), pageSize.height() * 0.4),
-                             Qt::AlignCenter, QString::number(i + 1));
-            QFont small(QStringLiteral("DejaVu Sans"));
-            small.setPixelSize(14);
-            painter.setFont(small);
-            painter.setPen(Qt::black);
-            for (int line = 0; line < 6; ++line)
-                painter.drawText(QPointF(60, pageSize.height() * 0.7 + line * 20),
-                                 QStringLiteral("Line %1 of page %2, with a few more words.").arg(line + 1).arg(i + 1));
-        }
-    }
-    return bytes;
+    return paintedPdf(pageCount, pageSize, [pageSize](QPainter& painter, int i) {
+        QFont big(QStringLiteral("DejaVu Sans"));
+        big.setPixelSize(int(pageSize.height() / 4));
+        big.setBold(true);
+        painter.setFont(big);
+        painter.setPen(QColor::fromHsv((i * 47) % 360, 200, 180));
+        painter.drawText(QRectF(0, pageSize.height() * 0.2, pageSize.width(), pageSize.height() * 0.4), Qt::AlignCenter,
+                         QString::number(i + 1));
+        QFont small(QStringLiteral("DejaVu Sans"));
+        small.setPixelSize(14);
+        painter.setFont(small);
+        painter.setPen(Qt::black);
+        for (int line = 0; line < 6; ++line)
+            painter.drawText(QPointF(60, pageSize.height() * 0.7 + line * 20),
+                             QStringLiteral("Line %1 of page %2, with a few more words.").arg(line + 1).arg(i + 1));
+    });
 }
 
 OrganizerFixture::OrganizerFixture(int pageCount, views::PageOrganizerView::Style style, QSize viewSize)

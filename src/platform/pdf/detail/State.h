@@ -32,6 +32,8 @@ struct ObjRef {
     int num() const;
 };
 
+class CaptureMirrors;
+
 struct DocumentState {
     pdf_document* doc = nullptr;
     std::weak_ptr<Document> self;
@@ -45,6 +47,8 @@ struct DocumentState {
     // document made in memory.
     fz_buffer* source = nullptr;
     QByteArray password;
+    // Where pages are copied for interpreting on workers (see PageCapture); made on first use.
+    std::shared_ptr<CaptureMirrors> captureMirrors;
 
     ~DocumentState();
     void syncPageList() const;
@@ -132,8 +136,9 @@ bool graftAnnotation(const Annotation& annotation, pdf_document* target);
 // bytes, when its content is unchanged since opening; -1 otherwise (changed, added, or no source).
 int unchangedPageNumber(fz_context* c, const DocumentState& document, const Page& page);
 
-// The text of a loaded page's own content (annotations are not read). Any thread, with its own context.
-std::shared_ptr<const TextLayout> readPageText(fz_context* c, pdf_page* page);
+// The text of a loaded page's own content (annotations are not read). Any thread, with its own context;
+// `cookie` (may be null) stops it early.
+std::shared_ptr<const TextLayout> readPageText(fz_context* c, pdf_page* page, fz_cookie* cookie = nullptr);
 
 // Regenerates the appearance streams of the page's annotations that need one.
 void ensureAppearances(const Page& page);

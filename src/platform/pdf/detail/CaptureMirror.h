@@ -1,0 +1,90 @@
+#pragma once
+
+#include "platform/pdf/detail/Fz.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace vmk::pdf::detail {
+
+// A private document that the pages of one source document are copied into, one after another, so that
+// what pages share (fonts, pictures, colour spaces) is copied once and loaded by the engine once: the
+// engine keeps what it decoded per document and object, and its glyph cache per font. Whoever copies
+// into it or interprets it holds `use`. A mirror takes a bounded number of pages, then is retired and
+// freed with the last page copied into it, so that what it holds stays bounded however far one scrolls.
+struct CaptureMirror {
+    std::timed_mutex use;
+    pdf_document* doc = nullptr;
+    // Source object number -> number here, for objects that were unchanged since the source was opened,
+    // with everything they reach, when they were copied. Only these are shared between pages.
+    std::unordered_map<int, int> shared;
+    int pages = 0;
+    // Pages copied in and not interpreted yet: a worker will want the mirror for each.
+    std::atomic_int waiting{0};
+
+    CaptureMirror();
+    ~CaptureMirror();
+    static int alive();
+    CaptureMirror(const CaptureMirror&) = delete;
+    CaptureMirror& operator=(const CaptureMirror&) = delete;
+};
+
+// The mirrors of one source document. Used on the document's thread only.
+class CaptureMirrors {
+public:
+    static constexpr int kPagesPerMirror = 48;
+    static constexpr std::size_t kMirrors = 6;
+
+    // A mirror nobody is using, locked for the caller. It never waits: one busy on a worker is passed
+    // over. Pages go preferably where no other page waits to be interpreted, so that workers taking
+    // pages in turn find them in different mirrors and do not wait for each other. Null when the
+    // engine cannot make one.
+    std::shared_ptr<CaptureMirror> acquire();
+    std::size_t size() const { return m_mirrors.size(); }
+
+private:
+    std::vector<std::shared_ptr<CaptureMirror>> m_mirrors; // oldest first
+};
+
+// Copies the objects a page draws with into a mirror. Deeper nesting than any real file has is refused
+// rather than followed (the copy recurses); page objects are cut off so that the copy never drags the
+// page tree and every other page along. Objects the mirror already holds are reused when neither they
+// nor anything they reach changed since.
+class PageObjectCopier {
+public:
+    // Each level also takes a slot of the engine's error stack, which is a few hundred deep.
+    static constexpr int kMaxDepth = 100;
+
+    // `share`: whether the mirror's shared objects may be used and added to.
+    PageObjectCopier(pdf_document* from, CaptureMirror& to, bool share);
+
+    // Throws MuPDF errors; the caller owns the result.
+    pdf_obj* copy(fz_context* c, pdf_obj* obj, int depth = 0);
+    // An annotation as drawn: its actions and destinations, which point into the rest of the document,
+    // are left behind.
+    pdf_obj* copyAnnotation(fz_context* c, pdf_obj* annot);
+    // After a failed copy: forgets what this copy added to the shared objects, which may be incomplete.
+    void rollBack();
+
+private:
+    pdf_obj* copyIndirect(fz_context* c, pdf_obj* obj, int depth);
+    bool changed(fz_context* c, int num) const;
+    bool unchangedSince(fz_context* c, pdf_obj* obj, int depth);
+
+    pdf_document* m_from;
+    CaptureMirror& m_mirror;
+    pdf_document* m_to;
+    bool m_share;
+    bool m_anyChange;                    // the source has been edited since it was opened
+    std::unordered_map<int, int> m_local; // this copy's objects
+    std::vector<int> m_added;             // shared entries this copy made
+    std::unordered_set<int> m_checked;    // looked at during this copy
+    std::unordered_set<int> m_changedReach; // changed, or reaching something changed
+    int m_changes = 0;                    // changed objects met so far
+};
+
+} // namespace vmk::pdf::detail

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "platform/pdf/PageCapture.h"
+#include "platform/pdf/PdfTypes.h"
+
+#include <QObject>
+#include <QThreadPool>
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+
+namespace vmk::pdfview {
+
+// The text of the pages the pointer or a selection meets, read on a worker from a copy of the page under
+// the same budget as its drawing, and handed to the page (Page::adoptText) when read. Until then the
+// page counts as having no text, so that a page whose text takes long to read never holds up the window.
+// A page whose text cannot be read within the budget keeps counting as textless for its generation.
+class PageTexts : public QObject {
+    Q_OBJECT
+public:
+    explicit PageTexts(QObject* parent = nullptr);
+    ~PageTexts() override; // cancels everything and waits for the worker
+
+    void setBudget(const pdf::RecordBudget& budget) { m_budget = budget; }
+
+    // Whether the page's text is known; when it is not, reading it starts (once per generation).
+    bool ready(int page, std::uint32_t generation, const pdf::PagePtr& handle);
+    bool isReading(int page) const { return m_running.count(page) != 0; }
+    bool failed(int page, std::uint32_t generation) const;
+
+    void removePage(int page); // the page changed: a read under way is dropped
+    void forgetAll();
+
+signals:
+    // The page's text was read (the page now holds it) or given up; pointer and selection may look again.
+    void pageRead(int page);
+
+private:
+    struct Job {
+        int page;
+        std::uint32_t generation;
+        pdf::PagePtr handle;
+        pdf::RecordCancel cancel;
+    };
+    void finished(const std::shared_ptr<Job>& job, const pdf::TextResult& result);
+
+    pdf::RecordBudget m_budget;
+    QThreadPool m_pool;
+    std::unordered_map<int, std::shared_ptr<Job>> m_running;
+    std::unordered_map<int, std::uint32_t> m_failed; // page -> generation it failed at
+};
+
+} // namespace vmk::pdfview

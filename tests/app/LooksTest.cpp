@@ -1,0 +1,170 @@
+// How the windows look: the appearance follows the desktop, glass hides the page behind it, sheets and
+// small windows fit, and new windows step aside instead of covering the last one.
+
+#include "WindowFixture.h"
+
+#include "app/Appearance.h"
+#include "app/CombineView.h"
+#include "app/WindowCascade.h"
+#include "chrome/Glass.h"
+#include "platform/services/DesktopColorScheme.h"
+#include "signatures/SignatureEditorModel.h"
+#include "signatures/SignatureEditorView.h"
+#include "signatures/SignatureStore.h"
+#include "signatures/SignatureStyles.h"
+#include "support/LayoutCheck.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QLineEdit>
+#include <QPainter>
+#include <QMenu>
+#include <QPrinter>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <gtest/gtest.h>
+
+using namespace vmk;
+using namespace vmk::app;
+using namespace vmk::app::test;
+
+TEST(Looks, SystemAppearanceFollowsTheDesktopPreferenceAndItsChanges)
+{
+    using platform::ColorScheme;
+    EXPECT_EQ(platform::colorSchemeFromPortal(1), ColorScheme::dark);
+    EXPECT_EQ(platform::colorSchemeFromPortal(2), ColorScheme::light);
+    EXPECT_EQ(platform::colorSchemeFromPortal(0), ColorScheme::noPreference);
+    EXPECT_EQ(platform::colorSchemeFromPortal(7), ColorScheme::noPreference);
+
+    const QPalette original = QApplication::palette();
+    auto& desktop = platform::DesktopColorScheme::shared();
+    applyAppearance(QStringLiteral("system"));
+    desktop.setScheme(ColorScheme::dark);
+    EXPECT_TRUE(isDarkAppearance());
+    desktop.setScheme(ColorScheme::light);
+    EXPECT_FALSE(isDarkAppearance());
+    desktop.setScheme(ColorScheme::dark);
+    EXPECT_TRUE(isDarkAppearance());
+
+    // A fixed choice stays put whatever the desktop says.
+    applyAppearance(QStringLiteral("light"));
+    desktop.setScheme(ColorScheme::light);
+    desktop.setScheme(ColorScheme::dark);
+    EXPECT_FALSE(isDarkAppearance());
+    desktop.setScheme(ColorScheme::noPreference);
+    QApplication::setPalette(original);
+}
+
+TEST(Looks, GlassHidesThePageTextBehindIt)
+{
+    for (bool dark : {false, true}) {
+        const QPalette palette = dark ? darkPalette() : lightPalette();
+        // Black text on a white page, and glass over half of it.
+        QImage image(200, 60, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        painter.fillRect(QRect(0, 20, 200, 20), Qt::black);
+        chrome::paintGlassBackground(painter, QRectF(100, 0, 100, 60), chrome::GlassShape::roundedRect(0), palette);
+        painter.end();
+        // Under the glass the text differs from the paper around it by a few levels at most.
+        const int paper = qGray(image.pixel(150, 8));
+        const int text = qGray(image.pixel(150, 30));
+        EXPECT_LE(std::abs(paper - text), 14) << (dark ? "dark" : "light");
+        EXPECT_GT(qGray(image.pixel(50, 8)) - qGray(image.pixel(50, 30)), 200); // beside it the text reads
+    }
+}
+
+TEST(Looks, SheetsAndSmallWindowsFit)
+{
+    for (bool dark : {false, true}) {
+        const QPalette original = QApplication::palette();
+        QApplication::setPalette(dark ? darkPalette() : lightPalette());
+        QTemporaryDir storeDir;
+        signatures::SignatureStore store(storeDir.path());
+        signatures::SignatureEditorView editor(store, signatures::signatureFonts(), [](const signatures::SavedSignature&) {});
+        editor.model()->setKind(signatures::SignatureEditorModel::Kind::type);
+        editor.nameField()->setText(QStringLiteral("Alexandra Montgomery-Whitfield"));
+        editor.show();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(vmk::test::layoutReport(&editor), "") << (dark ? "dark" : "light");
+
+        CombineView combine([] {});
+        combine.resize(combine.minimumSizeHint());
+        combine.show();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(vmk::test::layoutReport(&combine), "");
+        QApplication::setPalette(original);
+    }
+}
+
+TEST(Looks, NewWindowsStepAsideFromOnesAlreadyThere)
+{
+    const QRect area(0, 0, 1600, 1000);
+    const QSize size(1180, 820);
+    EXPECT_EQ(cascadedOrigin({100, 80}, {}, area, size), QPoint(100, 80));
+    EXPECT_EQ(cascadedOrigin({100, 80}, {{100, 80}}, area, size), QPoint(128, 108));
+    EXPECT_EQ(cascadedOrigin({100, 80}, {{100, 80}, {128, 108}}, area, size), QPoint(156, 136));
+    // Off the bottom of the free area: back near its top-left corner.
+    const QPoint wrapped = cascadedOrigin({400, 170}, {{400, 170}}, area, size);
+    EXPECT_LT(wrapped.y() + size.height(), area.bottom() + 1);
+    EXPECT_TRUE(area.contains(wrapped));
+
+    // A second window of the same document opens beside the first, not on it.
+    ShownWindow app(2);
+    const QPoint first = app.w->documentWindow()->pos();
+    DocumentWindowController second(app.w->document());
+    EXPECT_NE(second.documentWindow()->pos(), first);
+}
+
+TEST(Looks, PageSetupChoicesReachPrint)
+{
+    ShownWindow app(1);
+    QPrinter before;
+    app.w->preparePrinter(before);
+    QPageLayout chosen(QPageSize(QPageSize::A5), QPageLayout::Landscape, QMarginsF(30, 30, 30, 30), QPageLayout::Point);
+    app.w->setPageSetup(chosen);
+    QPrinter printer;
+    app.w->preparePrinter(printer);
+    EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Landscape);
+    EXPECT_EQ(printer.pageLayout().pageSize().id(), QPageSize::A5);
+    EXPECT_NEAR(printer.pageLayout().margins(QPageLayout::Point).left(), 30, 0.5);
+}
+
+TEST(Looks, TheToolbarCanBeCustomisedWithinWhatItAllows)
+{
+    ShownWindow app(1);
+    QToolBar* bar = app.w->toolbar();
+    auto item = [&](const QString& title, QMenu& menu) -> QAction* {
+        for (QAction* a : menu.actions())
+            if (a->text() == title)
+                return a;
+        return nullptr;
+    };
+    QAction* print = bar->findChild<QAction*>("print");
+    ASSERT_TRUE(print);
+    EXPECT_FALSE(print->isVisible()); // offered, not shown until added
+    {
+        QMenu menu;
+        app.w->fillToolbarMenu(&menu);
+        // Only the toolbar's own items, Space and Print can be chosen.
+        QStringList titles;
+        for (QAction* a : menu.actions())
+            if (a->isCheckable())
+                titles << a->text();
+        EXPECT_EQ(titles, (QStringList{"Sidebar", "Zoom", "Mode", "Share", "Space", "Print", "Search", "Inspector"}));
+        item("Print", menu)->trigger();
+        item("Share", menu)->trigger();
+    }
+    EXPECT_TRUE(print->isVisible());
+    EXPECT_FALSE(app.w->toolbarItemsShown().contains("VMK.share"));
+    // Kept for the next window.
+    DocumentWindowController second(app.w->document());
+    EXPECT_TRUE(second.toolbar()->findChild<QAction*>("print")->isVisible());
+    {
+        QMenu menu;
+        app.w->fillToolbarMenu(&menu);
+        item("Use Default Items", menu)->trigger();
+    }
+    EXPECT_FALSE(print->isVisible());
+    EXPECT_EQ(app.w->toolbarItemsShown(), DocumentWindowController::defaultToolbarItems());
+}
