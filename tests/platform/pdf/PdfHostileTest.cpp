@@ -149,11 +149,11 @@ TEST(PdfHostile, DeepCyclicAndBrokenPageTreesGiveUsablePages)
 TEST(PdfHostile, APageListedTwiceBecomesTwoPagesThatCanDiffer)
 {
     // A sound tree whose two kids are one page object with a note and a form field's widget.
-    const QByteArray data = fixtures::assemble(
+    const QByteArray data = assemblePdf(
         {"<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [6 0 R] >> >>",
          "<< /Type /Pages /Kids [3 0 R 3 0 R] /Count 2 >>",
          "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R /Annots [5 0 R 6 0 R] " + kFont + " >>",
-         contents(kText),
+         pdfStream({}, kText),
          "<< /Type /Annot /Subtype /Square /Rect [100 100 200 200] /P 3 0 R /Contents (Kept note) >>",
          "<< /Type /Annot /Subtype /Widget /FT /Tx /T (name) /V (Ada) /Rect [100 300 300 330] /P 3 0 R >>"},
         1);
@@ -227,10 +227,10 @@ TEST(PdfHostile, StreamsThatCannotBeRecompressedAreWrittenAsTheyAre)
     buffer.open(QIODevice::WriteOnly);
     ASSERT_TRUE(red.save(&buffer, "JPEG"));
     const QByteArray hex = jpeg.toHex() + ">";
-    const QByteArray data = fixtures::assemble(
+    const QByteArray data = assemblePdf(
         {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
          "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 4 0 R /Resources << /XObject << /Im 5 0 R >> >> >>",
-         contents("200 0 0 100 0 0 cm /Im Do"),
+         pdfStream({}, "200 0 0 100 0 0 cm /Im Do"),
          "<< /Type /XObject /Subtype /Image /Width 8 /Height 8 /ColorSpace /DeviceRGB /BitsPerComponent 8 "
          "/DecodeParms [] /Filter [/ASCIIHexDecode /DCTDecode] /Length " + QByteArray::number(hex.size())
              + " >>\nstream\n" + hex + "\nendstream"},
@@ -253,7 +253,7 @@ TEST(PdfHostile, StreamsThatCannotBeRecompressedAreWrittenAsTheyAre)
     // Page text behind hex and deflate: every save writes the stream as the document holds it, so the
     // second save is as good as the first.
     const QByteArray text = qCompress(kText).mid(4).toHex() + ">";
-    DocumentPtr hexed = open(fixtures::assemble(
+    DocumentPtr hexed = open(assemblePdf(
         {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
          "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R " + kFont + " >>",
          "<< /Filter [/ASCIIHexDecode /FlateDecode] /Length " + QByteArray::number(text.size()) + " >>\nstream\n" + text
