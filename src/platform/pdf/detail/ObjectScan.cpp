@@ -78,7 +78,7 @@ void readEveryObject(fz_context* c, pdf_document* doc, int budgetMs)
     QElapsedTimer clock;
     clock.start();
     for (int num = 1; num < count; ++num) {
-        if ((num & 255) == 0 && clock.elapsed() > budgetMs)
+        if ((num & 15) == 0 && clock.elapsed() > budgetMs)
             return;
         pdf_obj* obj = nullptr;
         guarded(c, [&] {
