@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QToolBar>
@@ -78,6 +79,21 @@ QAction* commandAction(QToolBar* bar, DocumentWindowController* target, const QS
         }
     });
     return item;
+}
+
+// The toolbar's "more items" button, drawn in the text colour: the style's own arrow nearly vanishes
+// on a dark toolbar.
+QIcon moreItemsIcon(const QColor& tint, qreal dpr)
+{
+    QPixmap pixmap(QSize(16, 16) * dpr);
+    pixmap.setDevicePixelRatio(dpr);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(tint, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    for (double x : {4.0, 9.0})
+        painter.drawPolyline(QPolygonF{{x, 4.0}, {x + 4.0, 8.0}, {x, 12.0}});
+    return QIcon(pixmap);
 }
 
 } // namespace
@@ -189,6 +205,8 @@ void DocumentWindowController::buildToolbar()
         menu.exec(m_toolbar->mapToGlobal(at));
     });
     applyToolbarItems(toolbarItemsShown());
+    if (auto* more = m_toolbar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setIcon(moreItemsIcon(tint, m_toolbar->devicePixelRatioF()));
 
     auto validate = [this, bar = QPointer<QToolBar>(m_toolbar)] {
         if (!bar)

@@ -207,11 +207,15 @@ void ModeSwitcher::paintEvent(QPaintEvent*)
         painter.drawText(segmentRect(segment.mode), Qt::AlignCenter, segment.title);
     }
     if (hasFocus()) {
-        QColor ring = accent;
-        ring.setAlphaF(focused_ == mode_ ? 0.9 : 0.6);
+        // On the chosen mode the accent ring would vanish into the accent pill: there it is drawn
+        // inside the pill in the pill's text colour.
+        const bool onPill = focused_ == mode_;
+        QColor ring = onPill ? palette().color(QPalette::HighlightedText) : accent;
+        ring.setAlphaF(onPill ? 0.95 : 0.7);
         painter.setBrush(Qt::NoBrush);
-        painter.setPen(QPen(ring, 2));
-        const QRectF r = segmentRect(focused_).adjusted(1, 1, -1, -1);
+        painter.setPen(QPen(ring, onPill ? 1.5 : 2));
+        const double inset = onPill ? 3.0 : 1.0;
+        const QRectF r = segmentRect(focused_).adjusted(inset, inset, -inset, -inset);
         painter.drawRoundedRect(r, r.height() / 2, r.height() / 2);
     }
 }

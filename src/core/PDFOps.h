@@ -61,8 +61,14 @@ Expected<pdf::DocumentPtr, PDFOpsError> combine(const QStringList& paths);
 pdf::DocumentPtr extractPages(const QSet<int>& indices, const pdf::Document& document);
 
 // Copies every page of source into target at index, with their form fields, named destinations and
-// links. Returns the copies, already in target.
-std::vector<pdf::PagePtr> insertPages(pdf::Document& target, const pdf::Document& source, int index);
+// links. Returns the copies, already in target. The source's outline entries, pointed at the copies, are
+// appended to `outline` when given; target's outline is left to the caller (see pdf::OutlineSplice).
+std::vector<pdf::PagePtr> insertPages(pdf::Document& target, const pdf::Document& source, int index,
+                                      QList<pdf::OutlineItem>* outline = nullptr);
+
+// Where outline entries for pages inserted at pageIndex belong among the document's top-level entries:
+// before the first entry that leads to a page at or after pageIndex, else after the last.
+int outlineInsertionPoint(const pdf::Document& document, int pageIndex);
 
 // Rearranges the document so that the listed pages (its own) stand at the list's positions, in one pass
 // from the front. Pages not in the list are not moved.

@@ -133,10 +133,28 @@ pdf::DocumentPtr extractPages(const QSet<int>& indices, const pdf::Document& doc
     return extracted;
 }
 
-std::vector<pdf::PagePtr> insertPages(pdf::Document& target, const pdf::Document& source, int index)
+std::vector<pdf::PagePtr> insertPages(pdf::Document& target, const pdf::Document& source, int index,
+                                      QList<pdf::OutlineItem>* outline)
 {
-    QList<pdf::OutlineItem> outline;
-    return carryPages(target, source, allIndices(source), index, outline);
+    QList<pdf::OutlineItem> entries;
+    std::vector<pdf::PagePtr> copies = carryPages(target, source, allIndices(source), index, entries);
+    if (outline)
+        outline->append(entries);
+    return copies;
+}
+
+int outlineInsertionPoint(const pdf::Document& document, int pageIndex)
+{
+    const std::optional<pdf::OutlineItem> root = document.outline();
+    if (!root)
+        return 0;
+    const QList<pdf::OutlineItem>& entries = root->children;
+    for (int i = 0; i < entries.size(); ++i) {
+        const std::optional<pdf::Destination>& destination = entries[i].destination;
+        if (destination && document.indexOf(destination->page) >= pageIndex)
+            return i;
+    }
+    return int(entries.size());
 }
 
 void reorder(pdf::Document& document, const std::vector<pdf::PagePtr>& order)

@@ -36,6 +36,7 @@ struct AnnotationGeometry;
 
 namespace vmk::pdf {
 class ObjectEdits;
+class OutlineSplice;
 class TextFinder;
 class TextReader;
 } // namespace vmk::pdf
@@ -415,6 +416,8 @@ private:
     void bumpDocumentVersion();
     void bumpAnnotationVersion();
     void registerUndo(const QString& actionName, std::function<void()> handler);
+    // Takes inserted outline entries out or puts them back, with the opposite step on the undo stack.
+    void exchangeOutlineEntries(const std::shared_ptr<pdf::OutlineSplice>& splice, const QString& actionName);
     void applyStyleChange(const pdf::AnnotationPtr& annotation, const core::AnnotationStyle& style,
                           const QString& actionName);
     QString documentFilePath() const;

@@ -2,6 +2,7 @@
 
 #include "editor/PageSetHelpers.h"
 #include "platform/pdf/Document.h"
+#include "platform/pdf/OutlineSplice.h"
 #include "platform/pdf/Page.h"
 
 #include <QFileDialog>
@@ -41,6 +42,7 @@ void Editor::insertPages(const QStringList& paths, int insertionIndex)
     QList<pdf::PagePtr> pages = pageList(*pdf);
     QStringList failed;
     QList<pdf::PagePtr> inserted;
+    QList<pdf::OutlineItem> outline;
     const int position = std::max(0, std::min(insertionIndex, int(pages.size())));
     for (const QString& path : paths) {
         const QString name = QFileInfo(path).fileName();
@@ -51,18 +53,26 @@ void Editor::insertPages(const QStringList& paths, int insertionIndex)
         }
         // The copies are made in the document, so that their fields, destinations and links join it;
         // they are taken out again for the arrangement below, which puts them back with its undo.
-        for (const pdf::PagePtr& copy : core::PDFOps::insertPages(*pdf, *other.value(), pdf->pageCount()))
+        for (const pdf::PagePtr& copy : core::PDFOps::insertPages(*pdf, *other.value(), pdf->pageCount(), &outline))
             inserted.append(copy);
     }
     for (const pdf::PagePtr& copy : inserted)
         pdf->removePage(pdf->indexOf(copy));
     if (!inserted.isEmpty()) {
+        const int outlinePosition = outline.isEmpty() ? 0 : core::PDFOps::outlineInsertionPoint(*pdf, position);
         for (int i = 0; i < inserted.size(); ++i)
             pages.insert(position + i, inserted[i]);
         IndexSet selection;
         for (int i = 0; i < inserted.size(); ++i)
             selection.insert(position + i);
-        applyPageArrangement(pages, QStringLiteral("Insert Pages"), selection);
+        const QString actionName = QStringLiteral("Insert Pages");
+        applyPageArrangement(pages, actionName, selection);
+        // The inserted file's outline joins the document's where its pages went, in the same undo step.
+        if (std::shared_ptr<pdf::OutlineSplice> splice = pdf::OutlineSplice::insert(*pdf, outline, outlinePosition)) {
+            registerUndo(actionName, [this, splice, actionName] { exchangeOutlineEntries(splice, actionName); });
+            if (m_outlineLoaded)
+                loadOutline();
+        }
         const int n = int(inserted.size());
         showToast(QStringLiteral("Merged. %1 page%2 added.").arg(n).arg(n != 1 ? QStringLiteral("s") : QString()),
                   QStringLiteral("doc.on.doc.fill"), Toast::Style::merge);
@@ -72,6 +82,14 @@ void Editor::insertPages(const QStringList& paths, int insertionIndex)
                       QStringLiteral(". Locked or not a PDF."),
                   QStringLiteral("exclamationmark.triangle.fill"), Toast::Style::info);
     }
+}
+
+void Editor::exchangeOutlineEntries(const std::shared_ptr<pdf::OutlineSplice>& splice, const QString& actionName)
+{
+    splice->exchange();
+    registerUndo(actionName, [this, splice, actionName] { exchangeOutlineEntries(splice, actionName); });
+    if (m_outlineLoaded)
+        loadOutline();
 }
 
 void Editor::extractPages(const IndexSet& indexes)

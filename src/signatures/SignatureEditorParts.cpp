@@ -129,7 +129,10 @@ void InkDot::paintEvent(QPaintEvent*)
         painter.setBrush(Qt::NoBrush);
         painter.drawEllipse(r.adjusted(1, 1, -1, -1));
     }
-    painter.setPen(Qt::NoPen);
+    // A hairline in the text colour keeps a black ink visible on a dark window.
+    QColor edge = palette().color(QPalette::WindowText);
+    edge.setAlphaF(0.35);
+    painter.setPen(QPen(edge, 1));
     painter.setBrush(m_color);
     painter.drawEllipse(r.adjusted(4, 4, -4, -4));
 }
@@ -155,10 +158,8 @@ void FontTile::setSample(const QString& text, const QColor& color)
 
 QSize FontTile::sizeHint() const
 {
-    // Script faces swash well beyond their advance widths: measure the ink, not the advance.
-    const QFontMetricsF metrics(m_font);
-    const double inkWidth = qMax(metrics.horizontalAdvance(text()), metrics.tightBoundingRect(text()).width());
-    return {qMax(150, int(std::ceil(inkWidth)) + 28 + 12), 96};
+    // The same for every face, so the tiles share the row evenly; the painting scales a long sample.
+    return {150, 96};
 }
 
 QSize FontTile::minimumSizeHint() const

@@ -83,6 +83,14 @@ QWidget* SignatureEditorView::makeHeader()
         segment->setCheckable(true);
         segment->setAutoDefault(false);
         segment->setChecked(i == drawTab);
+        // The chosen segment filled with the accent, so it reads in either appearance.
+        const QString corners = i == 0 ? QStringLiteral("border-top-left-radius: 6px; border-bottom-left-radius: 6px;")
+                                       : QStringLiteral("border-top-right-radius: 6px; border-bottom-right-radius: 6px;");
+        segment->setStyleSheet(QStringLiteral("QPushButton { border: 1px solid palette(mid); padding: 3px 16px;"
+                                              " background: palette(button); color: palette(button-text); %1 }"
+                                              "QPushButton:checked { background: palette(highlight);"
+                                              " color: palette(highlighted-text); border-color: palette(highlight); }")
+                                   .arg(corners));
         m_kindButtons->addButton(segment, i);
         row->addWidget(segment);
     }
@@ -130,7 +138,7 @@ QWidget* SignatureEditorView::makeTypeArea()
     for (int i = 0; i < fonts.size(); ++i) {
         auto* tile = new FontTile(signatureQFont(fonts[i].postScript, tileFontSize), fonts[i].name, tiles);
         tileGroup->addButton(tile, i);
-        tileRow->addWidget(tile);
+        tileRow->addWidget(tile, 1);
         m_fontTiles.append(tile);
     }
     connect(tileGroup, &QButtonGroup::idClicked, m_model, &SignatureEditorModel::setFontIndex);

@@ -9,6 +9,7 @@
 #include "chrome/Glass.h"
 #include "platform/services/DesktopColorScheme.h"
 #include "signatures/SignatureEditorModel.h"
+#include "signatures/SignatureEditorParts.h"
 #include "signatures/SignatureEditorView.h"
 #include "signatures/SignatureStore.h"
 #include "signatures/SignatureStyles.h"
@@ -18,10 +19,12 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPushButton>
 #include <QMenu>
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QToolBar>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 using namespace vmk;
@@ -87,6 +90,26 @@ TEST(Looks, SheetsAndSmallWindowsFit)
         editor.show();
         QCoreApplication::processEvents();
         EXPECT_EQ(vmk::test::layoutReport(&editor), "") << (dark ? "dark" : "light");
+        // The font cards share their row evenly, whatever the width of each face's lettering.
+        const auto& tiles = editor.fontTiles();
+        ASSERT_GE(tiles.size(), 2);
+        for (const auto* tile : tiles)
+            EXPECT_LE(std::abs(tile->width() - tiles.first()->width()), 1);
+        // The chosen one of Draw and Type stands out from the other in either appearance.
+        QPushButton* chosen = nullptr;
+        QPushButton* other = nullptr;
+        for (QPushButton* segment : editor.findChildren<QPushButton*>()) {
+            if (segment->text() == QLatin1String("Type"))
+                chosen = segment;
+            else if (segment->text() == QLatin1String("Draw"))
+                other = segment;
+        }
+        ASSERT_TRUE(chosen && other);
+        EXPECT_TRUE(chosen->isChecked());
+        const QColor on = chosen->grab().toImage().pixelColor(6, chosen->height() / 2);
+        const QColor off = other->grab().toImage().pixelColor(6, other->height() / 2);
+        EXPECT_GT(std::abs(on.lightness() - off.lightness()) + std::abs(on.hslHue() - off.hslHue()), 40)
+            << on.name().toStdString() << " " << off.name().toStdString();
 
         CombineView combine([] {});
         combine.resize(combine.minimumSizeHint());
@@ -167,4 +190,17 @@ TEST(Looks, TheToolbarCanBeCustomisedWithinWhatItAllows)
     }
     EXPECT_FALSE(print->isVisible());
     EXPECT_EQ(app.w->toolbarItemsShown(), DocumentWindowController::defaultToolbarItems());
+
+    // In a narrow window the rest of the items sit behind a button drawn in the toolbar's text colour.
+    auto* more = bar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"));
+    ASSERT_TRUE(more);
+    const QImage arrows = more->icon().pixmap(QSize(16, 16)).toImage();
+    const QColor text = bar->palette().color(QPalette::WindowText);
+    bool drawn = false;
+    for (int y = 0; y < arrows.height() && !drawn; ++y)
+        for (int x = 0; x < arrows.width() && !drawn; ++x) {
+            const QColor c = arrows.pixelColor(x, y);
+            drawn = c.alpha() > 200 && std::abs(c.lightness() - text.lightness()) < 30;
+        }
+    EXPECT_TRUE(drawn);
 }

@@ -140,3 +140,28 @@ TEST(GlassSurface, ShapesAndLook)
     EXPECT_LT(qGray(image.pixel(21, 31)), 80);
     EXPECT_LE(qGray(image.pixel(120, 78)), qGray(image.pixel(120, 22)));
 }
+
+TEST(ModeSwitcher, KeyboardFocusShowsOnTheChosenModeToo)
+{
+    ModeSwitcher switcher;
+    switcher.setMode(0);
+    switcher.show();
+    switcher.activateWindow();
+    QTest::qWait(450); // the capsule settles on the chosen mode
+    const QRect segment = switcher.segmentRect(0).toAlignedRect();
+    switcher.clearFocus();
+    ASSERT_FALSE(switcher.hasFocus());
+    const QImage before = switcher.grab().toImage().copy(segment);
+    switcher.setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(switcher.hasFocus());
+    const QImage focused = switcher.grab().toImage().copy(segment);
+    // The ring changes a visible number of the pill's pixels.
+    int changed = 0;
+    for (int y = 0; y < before.height(); ++y)
+        for (int x = 0; x < before.width(); ++x) {
+            const QColor a = before.pixelColor(x, y), b = focused.pixelColor(x, y);
+            if (std::abs(a.lightness() - b.lightness()) > 60)
+                ++changed;
+        }
+    EXPECT_GT(changed, 2 * (segment.width() + segment.height()) / 2);
+}

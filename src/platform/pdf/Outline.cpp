@@ -1,7 +1,10 @@
 // Reading and writing the document outline (/Outlines), with destinations in page space.
 
 #include "platform/pdf/Document.h"
+#include "platform/pdf/OutlineSplice.h"
 #include "platform/pdf/Page.h"
+#include "platform/pdf/PdfLog.h"
+#include "platform/pdf/detail/EntryJournal.h"
 #include "platform/pdf/detail/State.h"
 #include "platform/pdf/detail/StructureCopy.h"
 
@@ -146,11 +149,12 @@ int visibleCount(const PlainItem& item)
 }
 
 // Writes the children of `item` under `parentRef`; throws MuPDF errors (call inside guarded()).
+// The chain's /First and /Last go into `ends` when given, else into the parent.
 void writeChildren(fz_context* c, pdf_document* doc, pdf_obj* parentRef, const PlainItem& item,
-                   const std::vector<pdf_obj*>& pageObjs)
+                   const std::vector<pdf_obj*>& pageObjs, pdf_obj* ends = nullptr)
 {
     pdf_obj* previous = nullptr;
-    pdf_obj* parent = pdf_resolve_indirect(c, parentRef);
+    pdf_obj* parent = ends ? ends : pdf_resolve_indirect(c, parentRef);
     for (const PlainItem& child : item.children) {
         pdf_obj* ref = pdf_add_new_dict(c, doc, 6);
         pdf_obj* dict = pdf_resolve_indirect(c, ref);
@@ -201,17 +205,25 @@ std::optional<OutlineItem> Document::outline() const
     return root;
 }
 
+namespace {
+
+std::vector<pdf_obj*> pageObjects(const Document& document)
+{
+    std::vector<pdf_obj*> objects;
+    for (const PagePtr& page : document.pages())
+        objects.push_back(page ? page->state().ref.obj : PDF_NULL);
+    return objects;
+}
+
+} // namespace
+
 void Document::setOutline(const std::optional<OutlineItem>& root)
 {
     if (m_state->locked)
         return;
     fz_context* c = ctx();
     pdf_document* doc = m_state->doc;
-    std::vector<pdf_obj*> pageObjs;
-    for (int i = 0; i < pageCount(); ++i) {
-        PagePtr p = page(i);
-        pageObjs.push_back(p ? p->state().ref.obj : PDF_NULL);
-    }
+    const std::vector<pdf_obj*> pageObjs = pageObjects(*this);
     const PlainItem plain = root ? prepare(*this, *root) : PlainItem();
     const bool remove = !root.has_value();
     guarded(c, [&] {
@@ -231,6 +243,104 @@ void Document::setOutline(const std::optional<OutlineItem>& root)
         fz_always(c) { pdf_drop_obj(c, outlines); }
         fz_catch(c) { fz_rethrow(c); }
     });
+}
+
+struct OutlineSplice::Impl {
+    pdf_document* doc = nullptr;
+    EntryJournal journal;
+
+    ~Impl()
+    {
+        journal.clear(ctx());
+        pdf_drop_document(ctx(), doc);
+    }
+};
+
+OutlineSplice::OutlineSplice() : d(std::make_unique<Impl>()) {}
+
+OutlineSplice::~OutlineSplice() = default;
+
+std::shared_ptr<OutlineSplice> OutlineSplice::insert(Document& document, const QList<OutlineItem>& entries, int position)
+{
+    if (entries.isEmpty() || document.isLocked())
+        return nullptr;
+    fz_context* c = ctx();
+    pdf_document* doc = document.state().doc;
+    const std::vector<pdf_obj*> pageObjs = pageObjects(document);
+    PlainItem plain;
+    for (const OutlineItem& entry : entries)
+        plain.children.push_back(prepare(document, entry));
+    std::shared_ptr<OutlineSplice> splice(new OutlineSplice);
+    splice->d->doc = pdf_keep_document(c, doc);
+    EntryJournal& journal = splice->d->journal;
+    QString error;
+    const bool ok = guarded(c, [&] {
+        pdf_obj* catalog = pdf_dict_get(c, pdf_trailer(c, doc), PDF_NAME(Root));
+        if (!pdf_is_dict(c, pdf_dict_get(c, catalog, PDF_NAME(Outlines)))) {
+            pdf_obj* made = pdf_add_new_dict(c, doc, 4);
+            fz_try(c)
+            {
+                pdf_dict_put(c, pdf_resolve_indirect(c, made), PDF_NAME(Type), PDF_NAME(Outlines));
+                journal.put(c, catalog, PDF_NAME(Outlines), made);
+            }
+            fz_always(c) { pdf_drop_obj(c, made); }
+            fz_catch(c) { fz_rethrow(c); }
+        }
+        pdf_obj* outlines = pdf_dict_get(c, catalog, PDF_NAME(Outlines));
+        std::vector<pdf_obj*> items;
+        QSet<int> seen;
+        for (pdf_obj* item = pdf_dict_get(c, outlines, PDF_NAME(First)); pdf_is_indirect(c, item);
+             item = pdf_dict_get(c, item, PDF_NAME(Next))) {
+            if (seen.contains(pdf_to_num(c, item)))
+                break; // malformed outlines may loop
+            seen.insert(pdf_to_num(c, item));
+            items.push_back(item);
+        }
+        const size_t at = size_t(qBound(0, position, int(items.size())));
+        pdf_obj* ends = pdf_new_dict(c, doc, 2);
+        pdf_obj* count = nullptr;
+        fz_try(c)
+        {
+            writeChildren(c, doc, outlines, plain, pageObjs, ends);
+            pdf_obj* first = pdf_dict_get(c, ends, PDF_NAME(First));
+            pdf_obj* last = pdf_dict_get(c, ends, PDF_NAME(Last));
+            if (at > 0) {
+                pdf_dict_put(c, first, PDF_NAME(Prev), items[at - 1]);
+                journal.put(c, items[at - 1], PDF_NAME(Next), first);
+            } else {
+                journal.put(c, outlines, PDF_NAME(First), first);
+            }
+            if (at < items.size()) {
+                pdf_dict_put(c, last, PDF_NAME(Next), items[at]);
+                journal.put(c, items[at], PDF_NAME(Prev), last);
+            } else {
+                journal.put(c, outlines, PDF_NAME(Last), last);
+            }
+            int visible = pdf_dict_get_int(c, outlines, PDF_NAME(Count));
+            if (visible <= 0)
+                visible = int(items.size());
+            count = pdf_new_int(c, visible + visibleCount(plain));
+            journal.put(c, outlines, PDF_NAME(Count), count);
+        }
+        fz_always(c)
+        {
+            pdf_drop_obj(c, count);
+            pdf_drop_obj(c, ends);
+        }
+        fz_catch(c) { fz_rethrow(c); }
+    }, &error);
+    if (!ok) {
+        guarded(c, [&] { journal.exchange(c); });
+        qCWarning(lcVmkPdf) << "The outline entries could not be added:" << error;
+        return nullptr;
+    }
+    return splice;
+}
+
+void OutlineSplice::exchange()
+{
+    fz_context* c = ctx();
+    guarded(c, [&] { d->journal.exchange(c); });
 }
 
 } // namespace vmk::pdf

@@ -87,7 +87,9 @@ QImage Page::drawAnnotationsOver(const QImage& image) const
         ok = guarded(c, [&] {
             pixmap = fz_new_pixmap_with_data(c, fz_device_bgr(c), w, h, nullptr, 1, stride, samples);
             device = fz_new_draw_device(c, fz_identity, pixmap);
+            // Form fields are widgets, which MuPDF runs apart from the other annotations.
             pdf_run_page_annots(c, page, device, fz_scale(sx, sy), nullptr);
+            pdf_run_page_widgets(c, page, device, fz_scale(sx, sy), nullptr);
             fz_close_device(c, device);
         });
         fz_drop_device(c, device);

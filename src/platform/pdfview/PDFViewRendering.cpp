@@ -5,6 +5,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPalette>
 
 #include <algorithm>
@@ -147,7 +148,13 @@ void PDFView::Private::onTileReady(const TileKey& key, const QImage& image)
         return;
     }
     tiles.insert(key, image);
-    q->viewport()->update(layout.pageRectInView(key.page).toAlignedRect().adjusted(-1, -1, 1, 1));
+    // Only where the tile goes: tiles of a page arrive one by one.
+    const double dpr = devicePixelRatio();
+    const QPointF origin = pixelAlignedOrigin(layout.pageRectInView(key.page).topLeft(), dpr);
+    const QRect full = key.pixelRect().intersected(QRect(QPoint(0, 0), pagePixelSize(key.page)));
+    q->viewport()->update(QRectF(origin + QPointF(full.topLeft()) / dpr, QSizeF(full.size()) / dpr)
+                              .toAlignedRect()
+                              .adjusted(-1, -1, 1, 1));
     emit q->tilesRendered();
 }
 
@@ -235,10 +242,15 @@ void PDFView::Private::paintPage(QPainter& painter, int page, const QRectF& expo
     if (!rect.intersects(exposed.adjusted(-6, -6, 6, 6)))
         return;
     if (shadows) {
+        // Only the rim around the page: blending under it would be painted over at once, and the page
+        // is repainted as each of its tiles comes in.
         painter.setPen(Qt::NoPen);
         for (int i = 4; i >= 1; --i) {
-            painter.setBrush(QColor(0, 0, 0, 14 + 6 * (4 - i)));
-            painter.drawRoundedRect(rect.translated(0, 1).adjusted(-i * 0.6, -i * 0.3, i * 0.6, i), i, i);
+            QPainterPath rim;
+            rim.setFillRule(Qt::OddEvenFill);
+            rim.addRoundedRect(rect.translated(0, 1).adjusted(-i * 0.6, -i * 0.3, i * 0.6, i), i, i);
+            rim.addRect(rect);
+            painter.fillPath(rim, QColor(0, 0, 0, 14 + 6 * (4 - i)));
         }
     }
     painter.fillRect(rect, Qt::white);

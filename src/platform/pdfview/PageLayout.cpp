@@ -282,31 +282,83 @@ static double distanceTo(const QRectF& r, QPointF p)
     return std::hypot(dx, dy);
 }
 
+int PageLayout::firstRowEndingBelow(double documentY) const
+{
+    // Rows are placed top to bottom in the continuous modes; in the others only the shown one counts.
+    if (!isContinuous(m_mode))
+        return std::clamp(m_shownRow, 0, std::max(0, rowCount() - 1));
+    const auto it = std::partition_point(m_rows.begin(), m_rows.end(),
+                                         [&](const Row& row) { return row.top + row.height < documentY; });
+    return int(it - m_rows.begin());
+}
+
 int PageLayout::pageAt(QPointF viewPoint, bool nearest) const
 {
+    if (m_rows.empty())
+        return -1;
     int best = -1;
     double bestDistance = std::numeric_limits<double>::infinity();
-    for (int i = 0; i < pageCount(); ++i) {
-        if (!isPageShown(i))
-            continue;
-        const QRectF r = pageRectInView(i);
-        if (r.contains(viewPoint))
-            return i;
-        const double d = distanceTo(r, viewPoint);
-        if (d < bestDistance) {
-            bestDistance = d;
-            best = i;
+    auto tryRow = [&](int r) {
+        const Row& row = m_rows[size_t(r)];
+        for (int i = row.first; i <= row.last; ++i) {
+            if (!isPageShown(i))
+                continue;
+            const QRectF rect = pageRectInView(i);
+            if (rect.contains(viewPoint)) {
+                bestDistance = -1;
+                best = i;
+                return;
+            }
+            const double d = distanceTo(rect, viewPoint);
+            if (d < bestDistance) {
+                bestDistance = d;
+                best = i;
+            }
+        }
+    };
+    if (!isContinuous(m_mode)) {
+        tryRow(firstRowEndingBelow(0));
+    } else {
+        // Outwards from the row at the point, until rows are farther away than the nearest page found.
+        const double y = viewToDocument(viewPoint).y();
+        const int start = std::min(firstRowEndingBelow(y), rowCount() - 1);
+        auto rowDistance = [&](int r) {
+            const Row& row = m_rows[size_t(r)];
+            const double top = documentToView(QPointF(0, row.top)).y();
+            return std::max({0.0, top - viewPoint.y(), viewPoint.y() - (top + row.height * m_scale)});
+        };
+        int up = start, down = start + 1;
+        while (bestDistance >= 0) {
+            // Rows only get farther in each direction, and the nearest distance only shrinks.
+            const bool upNear = up >= 0 && rowDistance(up) <= bestDistance;
+            const bool downNear = down < rowCount() && rowDistance(down) <= bestDistance;
+            if (!upNear && !downNear)
+                break;
+            if (upNear)
+                tryRow(up--);
+            if (bestDistance >= 0 && downNear)
+                tryRow(down++);
         }
     }
-    return nearest ? best : -1;
+    return bestDistance < 0 || nearest ? best : -1;
 }
 
 std::vector<int> PageLayout::pagesIn(const QRectF& viewRect) const
 {
     std::vector<int> result;
-    for (int i = 0; i < pageCount(); ++i)
-        if (isPageShown(i) && pageRectInView(i).intersects(viewRect))
-            result.push_back(i);
+    if (m_rows.empty())
+        return result;
+    const int first = firstRowEndingBelow(viewToDocument(viewRect.topLeft()).y());
+    const double bottom = viewToDocument(viewRect.bottomRight()).y();
+    const int last = isContinuous(m_mode) ? rowCount() - 1 : first;
+    for (int r = first; r <= last; ++r) {
+        const Row& row = m_rows[size_t(r)];
+        if (isContinuous(m_mode) && row.top > bottom)
+            break;
+        for (int i = row.first; i <= row.last; ++i)
+            if (isPageShown(i) && pageRectInView(i).intersects(viewRect))
+                result.push_back(i);
+    }
     return result;
 }
 
@@ -318,7 +370,7 @@ int PageLayout::mostVisibleRow() const
         return m_shownRow;
     int best = 0;
     double bestHeight = -1;
-    for (int r = 0; r < rowCount(); ++r) {
+    for (int r = std::min(firstRowEndingBelow(viewToDocument(QPointF(0, 0)).y()), rowCount() - 1); r < rowCount(); ++r) {
         const Row& row = m_rows[size_t(r)];
         const double rowTop = documentToView(QPointF(0, row.top)).y();
         const double bottom = rowTop + row.height * m_scale;

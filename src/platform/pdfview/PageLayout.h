@@ -114,6 +114,8 @@ private:
     };
     void rebuild();
     const Row* rowAt(int row) const;
+    // The first row whose bottom is at or below the document-space height (rowCount() when none).
+    int firstRowEndingBelow(double documentY) const;
     double margin() const { return m_pageBreaks ? kPageBreakMargin : 0.0; }
 
     std::vector<PageGeometry> m_pages;

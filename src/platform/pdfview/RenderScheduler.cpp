@@ -11,7 +11,7 @@ RenderScheduler::RenderScheduler(int threads, QObject* parent)
 {
     // Leave a core for the interface thread; rendering gains little beyond a handful of workers.
     if (threads <= 0)
-        threads = std::clamp(QThread::idealThreadCount() - 1, 1, 6);
+        threads = std::clamp(QThread::idealThreadCount() - 1, 1, 3);
     m_pool.setMaxThreadCount(threads);
 }
 

@@ -213,3 +213,57 @@ TEST(PageLayout, MostVisibleRowFollowsTheScroll)
     layout.setScroll(QPointF(0, 1e9));
     EXPECT_EQ(layout.mostVisibleRow(), 9);
 }
+
+// Finding pages searches the rows near the point instead of walking every page: the answers are the
+// walk's, in every mode, with pages of very different sizes, however far down a long document.
+TEST(PageLayout, FindingPagesByRowAgreesWithLookingAtEveryPage)
+{
+    std::vector<PageGeometry> pages;
+    for (int i = 0; i < 301; ++i)
+        pages.push_back({QRectF(0, 0, i % 7 == 3 ? 900 : 200 + (i * 37) % 300, i % 5 == 1 ? 80 : 300 + (i * 53) % 400),
+                         (i % 3) * 90});
+    for (DisplayMode mode : kModes) {
+        SCOPED_TRACE(int(mode));
+        PageLayout layout;
+        layout.setPages(pages);
+        layout.setDisplayMode(mode);
+        layout.setViewportSize(QSizeF(700, 500));
+        layout.setScale(0.8);
+        layout.setShownRow(40);
+        for (double scrollY : {0.0, 12345.0, 1e9}) {
+            layout.setScroll(QPointF(60, scrollY));
+            auto walkAt = [&](QPointF p, bool nearest) {
+                int best = -1;
+                double bestDistance = 1e300;
+                for (int i = 0; i < layout.pageCount(); ++i) {
+                    if (!layout.isPageShown(i))
+                        continue;
+                    const QRectF r = layout.pageRectInView(i);
+                    if (r.contains(p))
+                        return i;
+                    const double dx = std::max({r.left() - p.x(), 0.0, p.x() - r.right()});
+                    const double dy = std::max({r.top() - p.y(), 0.0, p.y() - r.bottom()});
+                    if (std::hypot(dx, dy) < bestDistance) {
+                        bestDistance = std::hypot(dx, dy);
+                        best = i;
+                    }
+                }
+                return nearest ? best : -1;
+            };
+            for (int x = -300; x <= 1300; x += 97) {
+                for (int y = -900; y <= 1400; y += 61) {
+                    const QPointF p(x, y);
+                    ASSERT_EQ(layout.pageAt(p, false), walkAt(p, false)) << x << "," << y << " scroll " << scrollY;
+                    ASSERT_EQ(layout.pageAt(p, true), walkAt(p, true)) << x << "," << y << " scroll " << scrollY;
+                }
+            }
+            for (const QRectF& r : {QRectF(0, 0, 700, 500), QRectF(-500, -2000, 3000, 5000), QRectF(300, 200, 1, 1)}) {
+                std::vector<int> walked;
+                for (int i = 0; i < layout.pageCount(); ++i)
+                    if (layout.isPageShown(i) && layout.pageRectInView(i).intersects(r))
+                        walked.push_back(i);
+                EXPECT_EQ(layout.pagesIn(r), walked);
+            }
+        }
+    }
+}
