@@ -70,6 +70,7 @@ QAction* commandAction(QToolBar* bar, DocumentWindowController* target, const QS
 {
     const QColor tint = bar->palette().color(QPalette::WindowText);
     auto* item = bar->addAction(platform::symbolIcon(symbol, tint), label);
+    item->setProperty("symbol", symbol);
     item->setToolTip(toolTip);
     setCommandOf(item, action, tag);
     QObject::connect(item, &QAction::triggered, target, [target, action, tag] {
@@ -96,7 +97,36 @@ QIcon moreItemsIcon(const QColor& tint, qreal dpr)
     return QIcon(pixmap);
 }
 
+// Calls back when the watched widget's palette changes.
+class PaletteFollower : public QObject {
+public:
+    PaletteFollower(QObject* parent, std::function<void()> changed) : QObject(parent), m_changed(std::move(changed)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::PaletteChange && m_changed)
+            m_changed();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_changed;
+};
+
 } // namespace
+
+void DocumentWindowController::tintToolbarIcons()
+{
+    const QColor tint = m_toolbar->palette().color(QPalette::WindowText);
+    for (QAction* item : m_toolbar->actions())
+        if (const QString symbol = item->property("symbol").toString(); !symbol.isEmpty())
+            item->setIcon(platform::symbolIcon(symbol, tint));
+    if (m_shareButton)
+        m_shareButton->setIcon(platform::symbolIcon(QStringLiteral("square.and.arrow.up"), tint));
+    if (auto* more = m_toolbar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setIcon(moreItemsIcon(tint, m_toolbar->devicePixelRatioF()));
+}
 
 void DocumentWindowController::buildToolbar()
 {
@@ -118,10 +148,12 @@ void DocumentWindowController::buildToolbar()
     const QColor tint = m_toolbar->palette().color(QPalette::WindowText);
     auto* zoomOut = m_toolbar->addAction(platform::symbolIcon(QStringLiteral("minus.magnifyingglass"), tint), QStringLiteral("Zoom Out"));
     zoomOut->setObjectName(QStringLiteral("VMK.zoom.out"));
+    zoomOut->setProperty("symbol", QStringLiteral("minus.magnifyingglass"));
     zoomOut->setToolTip(QStringLiteral("Zoom Out (Ctrl+−)"));
     connect(zoomOut, &QAction::triggered, this, [this] { zoomSegment(0); });
     auto* zoomIn = m_toolbar->addAction(platform::symbolIcon(QStringLiteral("plus.magnifyingglass"), tint), QStringLiteral("Zoom In"));
     zoomIn->setObjectName(QStringLiteral("VMK.zoom.in"));
+    zoomIn->setProperty("symbol", QStringLiteral("plus.magnifyingglass"));
     zoomIn->setToolTip(QStringLiteral("Zoom In (Ctrl++)"));
     connect(zoomIn, &QAction::triggered, this, [this] { zoomSegment(1); });
     m_toolbarItems.insert(QStringLiteral("VMK.zoom"), {zoomOut, zoomIn});
@@ -205,8 +237,9 @@ void DocumentWindowController::buildToolbar()
         menu.exec(m_toolbar->mapToGlobal(at));
     });
     applyToolbarItems(toolbarItemsShown());
-    if (auto* more = m_toolbar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
-        more->setIcon(moreItemsIcon(tint, m_toolbar->devicePixelRatioF()));
+    tintToolbarIcons();
+    // The appearance can change while the window is open (the desktop's light or dark preference).
+    m_toolbar->installEventFilter(new PaletteFollower(m_toolbar, [this] { tintToolbarIcons(); }));
 
     auto validate = [this, bar = QPointer<QToolBar>(m_toolbar)] {
         if (!bar)

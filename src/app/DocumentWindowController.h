@@ -117,6 +117,8 @@ public:
     void setToolbarItemShown(const QString& id, bool shown);
     void fillToolbarMenu(QMenu* menu);
     void applyToolbarItems(const QStringList& shown);
+    // Draws the toolbar's symbols in its current text colour.
+    void tintToolbarIcons();
     chrome::ModeSwitcher* modeSwitcher() const { return m_modeSwitcher; }
     QLineEdit* searchField() const { return m_searchField; }
     InspectorVisibility& inspectorVisibility() { return m_inspectorVisibility; }

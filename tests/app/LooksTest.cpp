@@ -204,3 +204,29 @@ TEST(Looks, TheToolbarCanBeCustomisedWithinWhatItAllows)
         }
     EXPECT_TRUE(drawn);
 }
+
+TEST(Looks, ToolbarSymbolsFollowAnAppearanceChangeWhileTheWindowIsOpen)
+{
+    ShownWindow app(1);
+    QToolBar* bar = app.w->toolbar();
+    auto* zoomIn = bar->findChild<QAction*>(QStringLiteral("VMK.zoom.in"));
+    ASSERT_TRUE(zoomIn);
+    // The darkest and lightest opaque ink of the symbol.
+    auto ink = [&] {
+        const QImage image = zoomIn->icon().pixmap(QSize(18, 18)).toImage();
+        int lightest = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixelColor(x, y).alpha() > 200)
+                    lightest = std::max(lightest, image.pixelColor(x, y).lightness());
+        return lightest;
+    };
+    const QPalette original = QApplication::palette();
+    QApplication::setPalette(lightPalette());
+    QCoreApplication::processEvents();
+    EXPECT_LT(ink(), 110);
+    QApplication::setPalette(darkPalette());
+    QCoreApplication::processEvents();
+    EXPECT_GT(ink(), 180);
+    QApplication::setPalette(original);
+}

@@ -62,6 +62,10 @@ TEST(InspectorTables, ToolRowsModeHeadersAndNumberRules)
     EXPECT_EQ(toolStyleRows(Tool::highlight).tip, QStringLiteral("Drag across text. That’s it."));
     EXPECT_EQ(modeHeader(EditorMode::redact).title, QStringLiteral("Redact"));
     EXPECT_EQ(modeHeader(EditorMode::redact).symbol, QStringLiteral("eye.slash"));
+    // The zoom hint names what works with a mouse as well as on a touchpad, in this platform's keys.
+    const QString readTip = modeHeader(EditorMode::read).tip;
+    EXPECT_TRUE(readTip.contains(QStringLiteral("Ctrl+scroll"))) << readTip.toStdString();
+    EXPECT_FALSE(readTip.contains(QChar(0x2318))) << readTip.toStdString();
 
     EXPECT_EQ(roundedSliderValue(4.4), 4);
     EXPECT_EQ(roundedSliderValue(4.5), 5);
