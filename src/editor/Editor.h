@@ -182,8 +182,10 @@ public:
     void documentDidReload();
     // After annotations changed (on page, when given).
     void annotationsChanged(const pdf::PagePtr& page);
-    // Decides whether the document looks scanned (Read mode, unlocked only).
+    // Decides whether the document looks scanned (Read mode, unlocked only). The first pages' text is read
+    // on a worker; the answer comes once it is there.
     void detectScan();
+    bool isCheckingForScan() const;
     // The canvas reports a click or typing into a form field: the document counts as edited.
     void noteFormFieldEdited();
     // The canvas reports a click on an annotation: only a form field (a Widget) marks the document edited.
@@ -468,6 +470,7 @@ private:
     // the open "Search" signpost.
     pdf::TextFinder* m_finder = nullptr;
     pdf::TextReader* m_textCheck = nullptr; // reads a long document's text before Make Searchable decides
+    pdf::TextReader* m_scanCheck = nullptr; // reads the first pages' text before the scan suggestion decides
     QList<pdf::Selection> m_pendingHits;
     platform::WorkItem m_hitFlush;
     std::optional<quint64> m_searchSignpost;

@@ -3,11 +3,15 @@
 #include "core/VMKDocument.h"
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
+#include "platform/pdf/TextReader.h"
 #include "platform/services/Logger.h"
 
 namespace vmk {
 
 namespace {
+
+// A document whose first pages are pictures without text is taken for a scan.
+constexpr int kPagesLookedAtForScan = 2;
 
 // An image among the resources, directly or inside a form (the layer expands forms two levels deep).
 bool containsImage(const QList<pdf::XObjectNode>& nodes)
@@ -80,13 +84,30 @@ void Editor::detectScan()
 {
     if (m_isLocked || m_mode != EditorMode::read)
         return;
-    const pdf::DocumentPtr pdf = pdfDocument();
-    const int count = pdf->pageCount();
-    bool result = count > 0;
-    for (int i = 0; i < std::min(count, 2) && result; ++i)
-        result = looksScanned(pdf->page(i));
-    setShowScanSuggestion(result);
+    const int count = std::min(pdfDocument()->pageCount(), kPagesLookedAtForScan);
+    if (count == 0) {
+        setShowScanSuggestion(false);
+        return;
+    }
+    // Reading a page's text interprets the page, which a hostile or huge page can make last minutes: it is
+    // read on a worker, and the pages keep it for the decision.
+    if (!m_scanCheck) {
+        m_scanCheck = new pdf::TextReader(this);
+        connect(m_scanCheck, &pdf::TextReader::finished, this, [this] {
+            if (m_isLocked || m_mode != EditorMode::read)
+                return;
+            const pdf::DocumentPtr pdf = pdfDocument();
+            const int looked = std::min(pdf->pageCount(), kPagesLookedAtForScan);
+            bool result = looked > 0;
+            for (int i = 0; i < looked && result; ++i)
+                result = looksScanned(pdf->page(i));
+            setShowScanSuggestion(result);
+        });
+    }
+    m_scanCheck->start(pdfDocument(), {}, count);
 }
+
+bool Editor::isCheckingForScan() const { return m_scanCheck && m_scanCheck->isRunning(); }
 
 void Editor::documentDidReload()
 {

@@ -2,6 +2,7 @@
 
 #include <QSignalSpy>
 
+#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 using namespace vmk;
@@ -124,39 +125,60 @@ TEST(EditorState, ALockedDocumentStaysLockedUntilTheRightPassword)
     EXPECT_EQ(e.pageCount(), 1);
 }
 
+namespace {
+
+// The scan check reads the first pages' text on a worker; its answer comes through the event loop.
+void finishScanCheck(EditorFixture& f)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (f.editor->isCheckingForScan() && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_FALSE(f.editor->isCheckingForScan());
+}
+
+} // namespace
+
 TEST(EditorState, ScanCheckFlagsImageOnlyPagesAfterSixTenthsInReadModeOnly)
 {
     {
         EditorFixture f(pdf::Document::fromData(makePdf({false, false}, {true, true})).value());
         f.scheduler.advance(0.59);
-        EXPECT_FALSE(f.editor->showScanSuggestion());
+        EXPECT_FALSE(f.editor->isCheckingForScan());
         f.scheduler.advance(0.02);
+        finishScanCheck(f);
         EXPECT_TRUE(f.editor->showScanSuggestion());
     }
     {
         // One page with text among the first two.
         EditorFixture f(pdf::Document::fromData(makePdf({false, true}, {true, true})).value());
         f.scheduler.advance(1);
+        EXPECT_TRUE(f.editor->isCheckingForScan());
+        finishScanCheck(f);
         EXPECT_FALSE(f.editor->showScanSuggestion());
     }
     {
         // No text but no image either: blank pages are not scans.
         EditorFixture f(blankDocument(2));
         f.scheduler.advance(1);
+        finishScanCheck(f);
         EXPECT_FALSE(f.editor->showScanSuggestion());
     }
     {
         EditorFixture f(pdf::Document::fromData(makePdf({false}, {true})).value());
         f.editor->setMode(EditorMode::annotate);
         f.scheduler.advance(1);
+        EXPECT_FALSE(f.editor->isCheckingForScan());
         EXPECT_FALSE(f.editor->showScanSuggestion());
         f.editor->setMode(EditorMode::read);
         f.editor->detectScan();
+        finishScanCheck(f);
         EXPECT_TRUE(f.editor->showScanSuggestion());
     }
     {
         EditorFixture f(pdf::Document::createEmpty());
         f.scheduler.advance(1);
+        EXPECT_FALSE(f.editor->isCheckingForScan());
         EXPECT_FALSE(f.editor->showScanSuggestion());
     }
 }

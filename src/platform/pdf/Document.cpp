@@ -445,12 +445,34 @@ Result<QByteArray> Document::dataRepresentation(const WriteOptions& options) con
     detail::DanglingStructure dangling;
     if (QString hideError; !guarded(c, [&] { dangling.hide(c, doc); }, &hideError))
         qCWarning(lcVmkPdf) << "Structure into removed pages could not be left out:" << hideError;
-    const bool ok = guarded(c, [&] {
-        buffer = fz_new_buffer(c, 64 * 1024);
-        out = fz_new_output_with_buffer(c, buffer);
-        pdf_write_document(c, doc, out, &opts);
-        fz_close_output(c, out);
-    }, &error);
+    auto writeWith = [&](const pdf_write_options& writeOptions) {
+        fz_drop_output(c, out);
+        fz_drop_buffer(c, buffer);
+        out = nullptr;
+        buffer = nullptr;
+        detail::EntryJournal hexFilters;
+        if (writeOptions.do_compress)
+            detail::shieldHexFilters(c, doc, hexFilters);
+        const bool written = guarded(c, [&] {
+            buffer = fz_new_buffer(c, 64 * 1024);
+            out = fz_new_output_with_buffer(c, buffer);
+            pdf_write_document(c, doc, out, &writeOptions);
+            fz_close_output(c, out);
+        }, &error);
+        guarded(c, [&] { hexFilters.exchange(c); });
+        return written;
+    };
+    bool ok = writeWith(opts);
+    if (!ok && opts.do_compress) {
+        // Compressing reads every stream; one whose data is damaged beyond reading can still be written
+        // as the file had it, which other readers cope with as they did before.
+        qCWarning(lcVmkPdf) << "Writing with compression failed, writing streams as they are:" << error;
+        pdf_write_options asTheyAre = opts;
+        asTheyAre.do_compress = 0;
+        asTheyAre.do_compress_fonts = 0;
+        asTheyAre.do_compress_images = 0;
+        ok = writeWith(asTheyAre);
+    }
     guarded(c, [&] { dangling.restore(c); });
     guarded(c, [&] {
         pdf_obj* trailer = pdf_trailer(c, doc);

@@ -189,7 +189,7 @@ void TextReader::cancel()
     // Pending hand-backs belong to the old generation and are ignored.
 }
 
-void TextReader::start(const DocumentPtr& document, Visit visit)
+void TextReader::start(const DocumentPtr& document, Visit visit, int pageLimit)
 {
     cancel();
     State& s = *m_state;
@@ -203,7 +203,9 @@ void TextReader::start(const DocumentPtr& document, Visit visit)
 
     std::shared_ptr<SourceCopies> copies;
     if (document && !document->isLocked()) {
-        const std::vector<PagePtr> pages = document->pages();
+        std::vector<PagePtr> pages = document->pages();
+        if (pageLimit >= 0 && size_t(pageLimit) < pages.size())
+            pages.resize(size_t(pageLimit));
         const DocumentState& d = document->state();
         fz_context* c = ctx();
         if (d.source)

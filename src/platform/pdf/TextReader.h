@@ -29,9 +29,9 @@ public:
     explicit TextReader(QObject* parent = nullptr);
     ~TextReader() override;
 
-    // Cancels any running read, then starts one over the document's pages as they are now. A locked
-    // document finishes at once (still asynchronously).
-    void start(const DocumentPtr& document, Visit visit = {});
+    // Cancels any running read, then starts one over the document's pages as they are now (the first
+    // `pageLimit` of them when it is not negative). A locked document finishes at once (still asynchronously).
+    void start(const DocumentPtr& document, Visit visit = {}, int pageLimit = -1);
     // Stops delivering pages; finished() is not emitted for a cancelled read.
     void cancel();
     bool isRunning() const;

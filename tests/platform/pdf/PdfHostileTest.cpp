@@ -1,10 +1,13 @@
 // Files that lie about themselves: page counts, page trees, page boxes and names the engine must not trust.
 
+#include "platform/pdf/Annotation.h"
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
 #include "platform/pdf/PageSnapshot.h"
 #include "platform/pdf/PdfFixtures.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -126,9 +129,11 @@ TEST(PdfHostile, DeepCyclicAndBrokenPageTreesGiveUsablePages)
         1);
     DocumentPtr doc = open(cyclic);
     ASSERT_TRUE(doc);
-    ASSERT_EQ(doc->pageCount(), 1); // page 3, listed again under node 5, is one page
+    // Page 3, listed again under node 5, shows twice as in other readers; the second place is a copy.
+    ASSERT_EQ(doc->pageCount(), 2);
     EXPECT_TRUE(doc->page(0)->text().contains(QStringLiteral("Still here")));
-    expectSoundCopy(*doc, 1);
+    EXPECT_TRUE(doc->page(1)->text().contains(QStringLiteral("Still here")));
+    expectSoundCopy(*doc, 2);
 
     // A catalog whose page root is a page itself.
     DocumentPtr rootPage = open(assemblePdf(
@@ -139,6 +144,41 @@ TEST(PdfHostile, DeepCyclicAndBrokenPageTreesGiveUsablePages)
     EXPECT_EQ(rootPage->pageCount(), 1);
     EXPECT_EQ(rootPage->page(0)->mediaBox(), QRectF(0, 0, 200, 200));
     expectSoundCopy(*rootPage, 1);
+}
+
+TEST(PdfHostile, APageListedTwiceBecomesTwoPagesThatCanDiffer)
+{
+    // A sound tree whose two kids are one page object with a note and a form field's widget.
+    const QByteArray data = assemblePdf(
+        {"<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [6 0 R] >> >>",
+         "<< /Type /Pages /Kids [3 0 R 3 0 R] /Count 2 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R /Annots [5 0 R 6 0 R] " + kFont + " >>",
+         pdfStream({}, kText),
+         "<< /Type /Annot /Subtype /Square /Rect [100 100 200 200] /P 3 0 R /Contents (Kept note) >>",
+         "<< /Type /Annot /Subtype /Widget /FT /Tx /T (name) /V (Ada) /Rect [100 300 300 330] /P 3 0 R >>"},
+        1);
+    DocumentPtr doc = open(data);
+    ASSERT_TRUE(doc);
+    ASSERT_EQ(doc->pageCount(), 2);
+    EXPECT_EQ(doc->page(0)->annotations().size(), 2u);
+    ASSERT_EQ(doc->page(1)->annotations().size(), 1u); // the field stays on its first place
+    EXPECT_EQ(doc->page(1)->annotations()[0]->type(), QStringLiteral("Square"));
+
+    // What is done to one place does not show on the other.
+    doc->page(0)->addAnnotation(Annotation::create(QStringLiteral("Circle"), QRectF(300, 300, 50, 50)));
+    doc->page(1)->setRotation(90);
+    EXPECT_EQ(doc->page(0)->rotation(), 0);
+    expectSoundCopy(*doc, 2);
+    Result<QByteArray> written = doc->dataRepresentation();
+    ASSERT_TRUE(written.ok());
+    DocumentPtr reopened = open(*written);
+    ASSERT_TRUE(reopened);
+    ASSERT_EQ(reopened->pageCount(), 2);
+    EXPECT_EQ(reopened->page(0)->annotations().size(), 3u);
+    EXPECT_EQ(reopened->page(0)->rotation(), 0);
+    EXPECT_EQ(reopened->page(1)->annotations().size(), 1u);
+    EXPECT_EQ(reopened->page(1)->rotation(), 90);
+    EXPECT_TRUE(reopened->page(1)->text().contains(QStringLiteral("Still here")));
 }
 
 TEST(PdfHostile, MissingEmptyOrAbsurdBoxesFallBack)
@@ -173,6 +213,60 @@ TEST(PdfHostile, MissingEmptyOrAbsurdBoxesFallBack)
         ASSERT_TRUE(snapshot);
         EXPECT_EQ(snapshot->render(0.5).size(), image.size());
         expectSoundCopy(*doc, 2);
+    }
+}
+
+TEST(PdfHostile, StreamsThatCannotBeRecompressedAreWrittenAsTheyAre)
+{
+    // A picture behind two filters with a decode-parameter array too short for them: drawable, but the
+    // engine cannot decode it to compress it again.
+    QImage red(8, 8, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(red.save(&buffer, "JPEG"));
+    const QByteArray hex = jpeg.toHex() + ">";
+    const QByteArray data = assemblePdf(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 4 0 R /Resources << /XObject << /Im 5 0 R >> >> >>",
+         pdfStream({}, "200 0 0 100 0 0 cm /Im Do"),
+         "<< /Type /XObject /Subtype /Image /Width 8 /Height 8 /ColorSpace /DeviceRGB /BitsPerComponent 8 "
+         "/DecodeParms [] /Filter [/ASCIIHexDecode /DCTDecode] /Length " + QByteArray::number(hex.size())
+             + " >>\nstream\n" + hex + "\nendstream"},
+        1);
+    DocumentPtr doc = open(data);
+    ASSERT_TRUE(doc);
+    const QImage before = doc->page(0)->render(0.5);
+    doc->page(0)->addAnnotation(Annotation::create(QStringLiteral("Square"), QRectF(10, 10, 20, 20)));
+    Result<QByteArray> written = doc->dataRepresentation();
+    ASSERT_TRUE(written.ok()) << qPrintable(written.error());
+    DocumentPtr reopened = open(*written);
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(reopened->page(0)->annotations().size(), 1u);
+    // The picture still draws: the middle of the page is as red as before.
+    const QImage after = reopened->page(0)->render(0.5);
+    EXPECT_EQ(after.pixelColor(60, 30), before.pixelColor(60, 30));
+    EXPECT_GT(before.pixelColor(60, 30).red(), 200);
+    expectSoundCopy(*reopened, 1);
+
+    // Page text behind hex and deflate: every save writes the stream as the document holds it, so the
+    // second save is as good as the first.
+    const QByteArray text = qCompress(kText).mid(4).toHex() + ">";
+    DocumentPtr hexed = open(assemblePdf(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R " + kFont + " >>",
+         "<< /Filter [/ASCIIHexDecode /FlateDecode] /Length " + QByteArray::number(text.size()) + " >>\nstream\n" + text
+             + "\nendstream"},
+        1));
+    ASSERT_TRUE(hexed);
+    for (int save = 1; save <= 2; ++save) {
+        SCOPED_TRACE(save);
+        Result<QByteArray> copy = hexed->dataRepresentation();
+        ASSERT_TRUE(copy.ok()) << qPrintable(copy.error());
+        DocumentPtr again = open(*copy);
+        ASSERT_TRUE(again);
+        EXPECT_TRUE(again->page(0)->text().contains(QStringLiteral("Still here")));
     }
 }
 

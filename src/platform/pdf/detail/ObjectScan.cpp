@@ -78,7 +78,7 @@ void readEveryObject(fz_context* c, pdf_document* doc, int budgetMs)
     QElapsedTimer clock;
     clock.start();
     for (int num = 1; num < count; ++num) {
-        if ((num & 255) == 0 && clock.elapsed() > budgetMs)
+        if ((num & 15) == 0 && clock.elapsed() > budgetMs)
             return;
         pdf_obj* obj = nullptr;
         guarded(c, [&] {
@@ -89,6 +89,37 @@ void readEveryObject(fz_context* c, pdf_document* doc, int budgetMs)
         pdf_drop_obj(c, obj);
         // A repair renumbers nothing but may change how many objects there are.
         guarded(c, [&] { count = pdf_xref_len(c, doc); });
+    }
+}
+
+void shieldHexFilters(fz_context* c, pdf_document* doc, EntryJournal& journal)
+{
+    int count = 0;
+    if (!guarded(c, [&] { count = pdf_xref_len(c, doc); }))
+        return;
+    for (int num = 1; num < count; ++num) {
+        pdf_obj* obj = nullptr;
+        guarded(c, [&] {
+            pdf_xref_entry* entry = pdf_get_xref_entry(c, doc, num);
+            if (!entry || (entry->type != 'n' && entry->type != 'o') || !pdf_obj_num_is_stream(c, doc, num))
+                return;
+            obj = pdf_load_object(c, doc, num);
+            pdf_obj* filters = pdf_dict_get(c, obj, PDF_NAME(Filter));
+            if (!pdf_is_array(c, filters) || !pdf_name_eq(c, pdf_array_get(c, filters, 0), PDF_NAME(ASCIIHexDecode)))
+                return;
+            pdf_obj* ownFilters = pdf_deep_copy_obj(c, filters);
+            journal.put(c, obj, PDF_NAME(Filter), ownFilters);
+            pdf_drop_obj(c, ownFilters);
+            pdf_obj* params = pdf_dict_get(c, obj, PDF_NAME(DecodeParms));
+            if (!pdf_is_array(c, params))
+                return;
+            pdf_obj* ownParams = pdf_deep_copy_obj(c, params);
+            while (pdf_array_len(c, ownParams) < pdf_array_len(c, filters))
+                pdf_array_push(c, ownParams, PDF_NULL);
+            journal.put(c, obj, PDF_NAME(DecodeParms), ownParams);
+            pdf_drop_obj(c, ownParams);
+        });
+        pdf_drop_obj(c, obj);
     }
 }
 

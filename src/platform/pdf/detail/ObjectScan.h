@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/pdf/detail/EntryJournal.h"
 #include "platform/pdf/detail/Fz.h"
 
 namespace vmk::pdf::detail {
@@ -13,5 +14,13 @@ bool holdsEmptyName(fz_context* c, pdf_document* doc);
 // before anything is changed, and not in the middle of a later write (a repair rebuilds the objects from
 // the file and so drops every change made since opening).
 void readEveryObject(fz_context* c, pdf_document* doc, int budgetMs);
+
+// The engine's writer, when it compresses, takes a leading ASCIIHexDecode off a stream's filter list in
+// place: its copy of the stream dictionary shares the arrays with the document's own, so the document is
+// left with a filter list that no longer matches its data (the next drawing or save of it is garbage), and
+// a decode-parameter list shorter than the filter list makes the write fail half-way. This gives each such
+// stream arrays of its own for one write, the parameters padded to the filters' length; exchanging the
+// journal afterwards gives the document back its untouched arrays. Objects that cannot be read are skipped.
+void shieldHexFilters(fz_context* c, pdf_document* doc, EntryJournal& journal);
 
 } // namespace vmk::pdf::detail

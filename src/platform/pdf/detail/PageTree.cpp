@@ -171,6 +171,35 @@ void flatten(fz_context* c, pdf_document* doc, pdf_obj* root, const std::vector<
     pdf_dict_put_int(c, rootRef, PDF_NAME(Count), int64_t(leaves.size()));
 }
 
+// A copy of page `num` for a second place in the tree. It shares the page's contents and resources, but
+// has annotations of its own: an annotation belongs to one page. Form fields and popups stay with the
+// first place, since a field's widget and a note's popup can only point back to one page.
+int copyPage(fz_context* c, pdf_document* doc, int num)
+{
+    pdf_obj* original = pageObject(c, doc, num);
+    pdf_obj* copy = pdf_add_object_drop(c, doc, pdf_copy_dict(c, original));
+    pdf_obj* page = pdf_resolve_indirect(c, copy);
+    pdf_obj* annots = pdf_dict_get(c, original, PDF_NAME(Annots));
+    if (pdf_is_array(c, annots)) {
+        pdf_obj* own = pdf_dict_put_array(c, page, PDF_NAME(Annots), pdf_array_len(c, annots));
+        for (int i = 0, n = pdf_array_len(c, annots); i < n; ++i) {
+            pdf_obj* annot = pdf_array_get(c, annots, i);
+            pdf_obj* subtype = pdf_dict_get(c, annot, PDF_NAME(Subtype));
+            if (!pdf_is_dict(c, annot) || pdf_name_eq(c, subtype, PDF_NAME(Widget))
+                || pdf_name_eq(c, subtype, PDF_NAME(Popup)))
+                continue;
+            pdf_obj* annotCopy = pdf_add_object_drop(c, doc, pdf_copy_dict(c, annot));
+            pdf_obj* resolved = pdf_resolve_indirect(c, annotCopy);
+            pdf_dict_put(c, resolved, PDF_NAME(P), copy);
+            pdf_dict_del(c, resolved, PDF_NAME(Popup));
+            pdf_array_push_drop(c, own, annotCopy);
+        }
+    }
+    const int copyNum = pdf_to_num(c, copy);
+    pdf_drop_obj(c, copy);
+    return copyNum;
+}
+
 } // namespace
 
 bool isSoundBox(fz_context* c, pdf_obj* box)
@@ -197,17 +226,28 @@ int repairPageTree(fz_context* c, pdf_document* doc)
         return 0;
     const int objectCount = pdf_xref_len(c, doc);
     Walk walk = walkTree(c, root, objectCount);
-    if (!walk.sound) {
-        // A page listed twice in a broken tree is one page: two places for one object cannot differ.
-        std::vector<char> listed(size_t(objectCount) + 1, 0);
-        std::erase_if(walk.leaves, [&](int num) {
-            const bool again = num <= 0 || num > objectCount || listed[size_t(num)];
-            if (!again)
-                listed[size_t(num)] = 1;
-            return again;
-        });
-        qCWarning(lcVmkPdf, "The page tree does not add up; rebuilt with the %d pages found.", int(walk.leaves.size()));
-        flatten(c, doc, root, walk.leaves, objectCount);
+    // A page object listed twice is two pages to every reader, but one object cannot be two pages that
+    // differ: what is done to one would show on the other, and the written file would not be what the
+    // user sees. Each further listing becomes a copy of the page.
+    std::vector<char> listed(size_t(objectCount) + 1, 0);
+    int copies = 0;
+    for (int& num : walk.leaves) {
+        if (num <= 0 || num > objectCount)
+            continue;
+        if (!listed[size_t(num)]) {
+            listed[size_t(num)] = 1;
+            continue;
+        }
+        num = copyPage(c, doc, num);
+        ++copies;
+    }
+    if (!walk.sound || copies > 0) {
+        if (copies > 0)
+            qCWarning(lcVmkPdf, "%d pages are listed more than once; each place now has its own copy.", copies);
+        if (!walk.sound)
+            qCWarning(lcVmkPdf, "The page tree does not add up; rebuilt with the %d pages found.",
+                      int(walk.leaves.size()));
+        flatten(c, doc, root, walk.leaves, pdf_xref_len(c, doc));
     }
     for (int num : walk.leaves)
         mendBoxes(c, pageObject(c, doc, num), objectCount);
