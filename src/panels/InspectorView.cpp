@@ -2,7 +2,7 @@
 
 #include "editor/Editor.h"
 #include "panels/DocumentSections.h"
-#include "panels/InspectorGroups.h"
+#include "panels/ToolSections.h"
 #include "panels/SelectionSection.h"
 #include "signatures/SignatureStore.h"
 

@@ -1,7 +1,7 @@
 #include "panels/InspectorWidgets.h"
 
 #include "editor/Editor.h"
-#include "panels/InspectorRows.h"
+#include "panels/StyleRowChoice.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "panels/FormParts.h"
-#include "panels/InspectorRows.h"
+#include "panels/StyleRowChoice.h"
 #include "platform/pdf/PdfTypes.h"
 
 #include <QPointer>

@@ -5,7 +5,7 @@
 #include "panels/ColorControls.h"
 #include "panels/DocumentSections.h"
 #include "panels/InspectorWidgets.h"
-#include "panels/InspectorGroups.h"
+#include "panels/ToolSections.h"
 #include "panels/InspectorView.h"
 #include "panels/SelectionSection.h"
 #include "platform/pdf/Annotation.h"

@@ -100,15 +100,15 @@ private:
     }
     Step dateTime()
     {
-        // Date (julian day), time (milliseconds), then for newer streams the time spec and its details.
+        // Date (julian day), time (milliseconds), then for newer streams the kind of time (local, UTC, an offset or a named zone) and its details.
         if (!skip(m_modern ? 8 + 4 : 4 + 4) || !skip(1))
             return Step::Stop;
         if (!m_modern)
             return Step::Continue;
-        const char spec = m_bytes.at(m_pos - 1);
-        if (spec == 2)
+        const char timeKind = m_bytes.at(m_pos - 1);
+        if (timeKind == 2)
             return skip(4) ? Step::Continue : Step::Stop;
-        if (spec != 3)
+        if (timeKind != 3)
             return Step::Continue;
         QByteArray zone;
         if (!blob(&zone))

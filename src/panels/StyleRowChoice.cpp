@@ -1,4 +1,4 @@
-#include "panels/InspectorRows.h"
+#include "panels/StyleRowChoice.h"
 
 #include "core/SystemAnnotations.h"
 #include "platform/pdf/Annotation.h"

@@ -1,4 +1,4 @@
-#include "panels/InspectorGroups.h"
+#include "panels/ToolSections.h"
 
 #include "chrome/ChromeStyle.h"
 #include "editor/Editor.h"

@@ -2,7 +2,7 @@
 
 #include "editor/EditorModel.h"
 #include "panels/FormParts.h"
-#include "panels/InspectorRows.h"
+#include "panels/StyleRowChoice.h"
 
 #include <QPointer>
 
