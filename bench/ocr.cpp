@@ -259,11 +259,12 @@ int main(int argc, char** argv)
     // worker does (contention), and CPU seconds per wall second how many cores the run actually got.
     std::printf("CPU per page, %d workers / 1 worker: %.2f   (1.00 = no contention); cores used: %.1f of %d, load %.1f\n",
                 kWorkers, many.cpu / std::max(one.cpu, 1e-9), many.cpu / std::max(many.wall, 1e-9), kWorkers, many.load);
-    // What the clock would show with a free core per worker: the main thread's part in series, the workers'
-    // CPU time shared by all of them (pages of uneven length make the real figure a little lower).
+    // What the clock would show with a free core per worker: one worker's run takes its CPU time; with eight,
+    // the main thread's part runs in series and the workers' CPU time is shared by all of them (pages of
+    // uneven length make the real figure a little lower).
     const double freeCores = many.mainCpu + (many.cpu - many.mainCpu) / kWorkers;
     std::printf("main thread CPU: %.2f s; speed-up with a free core per worker (estimate): %.1fx\n", many.mainCpu,
-                one.wall / std::max(freeCores, 1e-9));
+                one.cpu / std::max(freeCores, 1e-9));
     if (cliOk)
         std::printf("tesseract CLI, 1 thread: %.2f s/page (CPU %.2f s/page); ratio Make Searchable (1 worker) / tesseract: "
                     "%.2f   goal <= 1.00\n",
