@@ -345,7 +345,7 @@ qint64 readingEveryAnnotationMs()
 TEST(SlowPages, APageWithTensOfThousandsOfLinksNeverHoldsTheWindow)
 {
     const qint64 everyAnnotation = readingEveryAnnotationMs();
-    const qint64 bound = std::max<qint64>(20, everyAnnotation / 3);
+    const qint64 bound = std::max<qint64>(test::scaledMs(20), everyAnnotation / 3);
     PDFView view;
     view.resize(600, 500);
     view.show();
