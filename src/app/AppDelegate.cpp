@@ -195,12 +195,14 @@ bool AppDelegate::isWelcomeWindowVisible() const
 
 void AppDelegate::showWelcomeWindow()
 {
-    if (m_welcomeWindow) {
-        m_welcomeWindow->show();
+    if (m_welcomeWindow && m_welcomeWindow->isVisible()) {
         m_welcomeWindow->raise();
         m_welcomeWindow->activateWindow();
         return;
     }
+    // A closed welcome window is made anew, so its recent documents are today's and not those of its
+    // first showing.
+    delete m_welcomeWindow.data();
     auto* window = new QWidget(nullptr, Qt::Window);
     window->setObjectName(QStringLiteral("WelcomeWindow"));
     window->setWindowTitle(QStringLiteral("Welcome to Vellumark"));
