@@ -286,6 +286,7 @@ TEST(Layout, TheWelcomeCombineAndUnlockWindowsFitEmptyAndFull)
                 lockedWindow = app.window(i);
         ASSERT_TRUE(lockedWindow);
         lockedWindow->documentWindow()->show();
+        QTest::qWait(800); // the unlock form fades in once
         for (const QSize size : {QSize(1180, 820), lockedWindow->documentWindow()->minimumSize()}) {
             lockedWindow->documentWindow()->resize(size);
             walk.check(lockedWindow->documentWindow(), QStringLiteral("unlock form %1×%2").arg(size.width()).arg(size.height()));
