@@ -5,7 +5,6 @@
 #include "editor/ImageExportOptions.h"
 #include "platform/services/PlainText.h"
 
-#include <QComboBox>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -110,12 +109,6 @@ void EditorWindowHost::runImageExportPanel(const FolderPanelRequest& request,
     for (QToolButton* button : dialog->findChildren<QToolButton*>())
         if (button->minimumSize() == button->maximumSize())
             button->setFixedSize(button->size().expandedTo(button->minimumSizeHint()));
-    // The folder menu asks for its longest path's width once the folder list has loaded, more than the
-    // dialog's smallest size gives it; a path it cannot show in full is elided instead.
-    if (auto* lookIn = dialog->findChild<QComboBox*>(QStringLiteral("lookInCombo"))) {
-        lookIn->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        lookIn->setMinimumContentsLength(12);
-    }
     openForPath(dialog, std::move(completion));
 }
 
