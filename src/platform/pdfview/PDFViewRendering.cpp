@@ -74,6 +74,7 @@ TileKeySet PDFView::Private::requestTiles()
     recordings.retain(nearPages);
 
     bool visibleMissing = false;
+    std::size_t wantedBytes = 0; // what the wanted tiles take, edge tiles at their own size
     auto pass = [&](const QRectF& region, int priority, bool schedule) {
         for (int page : nearPages) {
             const std::uint32_t generation = generations[size_t(page)];
@@ -89,7 +90,11 @@ TileKeySet PDFView::Private::requestTiles()
             for (int row = span.firstRow; row <= span.lastRow; ++row) {
                 for (int column = span.firstColumn; column <= span.lastColumn; ++column) {
                     const TileKey key{page, scaleMilli, column, row, generation};
-                    if (!wanted.insert(key).second || tiles.contains(key) || scheduler.isPending(key))
+                    if (!wanted.insert(key).second)
+                        continue;
+                    const QRect rect = key.pixelRect().intersected(QRect(QPoint(0, 0), pixels));
+                    wantedBytes += std::size_t(rect.width()) * rect.height() * 4;
+                    if (tiles.contains(key) || scheduler.isPending(key))
                         continue;
                     if (priority > 0)
                         visibleMissing = true;
@@ -103,7 +108,6 @@ TileKeySet PDFView::Private::requestTiles()
                     }
                     if (!snapshot)
                         continue;
-                    const QRect rect = key.pixelRect().intersected(QRect(QPoint(0, 0), pixels));
                     scheduler.request(
                         key,
                         RenderScheduler::CancellableRender([snapshot, renderScale, rect](const pdf::RecordCancel& cancel) {
@@ -122,8 +126,7 @@ TileKeySet PDFView::Private::requestTiles()
     pass(ahead, 0, !visibleMissing);
 
     scheduler.retain(wanted);
-    const std::size_t tileBytes = std::size_t(kTileSize) * kTileSize * 4;
-    tiles.setBudget(wanted.size() * tileBytes * 3 / 2);
+    tiles.setBudget(wantedBytes * 3 / 2);
     tiles.retain(wanted);
     return wanted;
 }
