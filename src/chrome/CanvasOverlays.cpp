@@ -3,7 +3,7 @@
 #include "chrome/CanvasRoot.h"
 #include "chrome/Glass.h"
 #include "chrome/LabelFitting.h"
-#include "chrome/OverlayMotion.h"
+#include "chrome/Transition.h"
 #include "chrome/PagePill.h"
 #include "chrome/ProgressPill.h"
 #include "chrome/ScanBanner.h"
@@ -26,10 +26,14 @@ QSize pieceSize(const QWidget* piece)
     return piece->sizeHint().expandedTo(piece->minimumSize()).boundedTo(piece->maximumSize());
 }
 
-// The curve of the state values that bring pieces in and out (lock, progress, scan offer).
-MotionSpec pieceMotion(double seconds, bool reduce)
+// A piece that is on screen and not on its way out.
+template <typename Piece>
+Piece* present(const QPointer<Piece>& piece)
 {
-    return curveMotion(glideCurve, seconds, reduce);
+    if (!piece)
+        return nullptr;
+    const PieceTransition* transition = PieceTransition::find(piece);
+    return transition && transition->isLeaving() ? nullptr : piece.data();
 }
 
 // Lays the pieces out top to bottom, their visible surfaces kStackSpacing apart, centred in width.
@@ -98,7 +102,7 @@ bool TopOverlay::reduceMotion() const
 
 ScanBanner* TopOverlay::scanBanner() const
 {
-    return m_banner;
+    return present(m_banner);
 }
 
 void TopOverlay::setPaletteView(QWidget* view)
@@ -123,15 +127,19 @@ void TopOverlay::setAvailableWidth(int width)
         wrapLabelsToFit(m_banner, [banner = m_banner.data(), width] { return banner->sizeHint().width() - width; });
 }
 
-void TopOverlay::sync(const CanvasRootPieces& pieces)
+void TopOverlay::sync(const CanvasRootPieces& pieces, const MotionSpec& motion)
 {
-    if (pieces.scanBanner && !m_banner) {
-        m_banner = new ScanBanner(m_editor, this);
-        m_banner->show();
-        fadeInPiece(m_banner, pieceMotion(0.5, reduceMotion()));
-    } else if (!pieces.scanBanner && m_banner) {
-        fadeOutAndDelete(m_banner, pieceMotion(0.5, reduceMotion()));
-        m_banner = nullptr;
+    // From the top edge: the banner starts above the window, as far up as its bottom lies below the top.
+    const auto edge = [this] {
+        const int palette = takesRoom(m_palette) ? pieceSize(m_palette).height() : 0;
+        return TransitionLook::fromEdge(Qt::TopEdge, palette + pieceSize(m_banner).height());
+    };
+    if (pieces.scanBanner) {
+        if (!m_banner)
+            m_banner = new ScanBanner(m_editor, this);
+        PieceTransition::of(m_banner)->enter(edge(), motion);
+    } else if (m_banner) {
+        PieceTransition::of(m_banner)->leave(edge(), motion, PieceTransition::AfterLeaving::deleteWidget);
     }
     layoutPieces();
 }
@@ -192,12 +200,12 @@ bool BottomOverlay::reduceMotion() const
 
 ProgressPill* BottomOverlay::progressPill() const
 {
-    return m_progress;
+    return present(m_progress);
 }
 
 PagePill* BottomOverlay::pagePill() const
 {
-    return m_page;
+    return present(m_page);
 }
 
 void BottomOverlay::setAvailableWidth(int width)
@@ -223,25 +231,31 @@ void BottomOverlay::setToastView(QWidget* view)
     layoutPieces();
 }
 
-void BottomOverlay::sync(const CanvasRootPieces& pieces)
+void BottomOverlay::sync(const CanvasRootPieces& pieces, const MotionSpec& motion)
 {
-    const bool reduce = reduceMotion();
-    if (pieces.progressPill && !m_progress && m_editor && m_editor->progress()) {
-        m_progress = new ProgressPill(*m_editor->progress(), this);
-        m_progress->setReduceMotionProvider(m_reduceMotion);
-        m_progress->show();
-        fadeInPiece(m_progress, pieceMotion(0.4, reduce));
+    using After = PieceTransition::AfterLeaving;
+    // From the bottom edge: the pill starts below the window, as far down as its top lies above it.
+    const auto edge = [this] {
+        const int below = takesRoom(present(m_page)) ? pieceSize(m_page).height() : 0;
+        return TransitionLook::fromEdge(Qt::BottomEdge, pieceSize(m_progress).height() + below);
+    };
+    if (pieces.progressPill && m_editor && m_editor->progress()) {
+        if (!m_progress) {
+            m_progress = new ProgressPill(*m_editor->progress(), this);
+            m_progress->setReduceMotionProvider(m_reduceMotion);
+        } else {
+            m_progress->setProgress(*m_editor->progress());
+        }
+        PieceTransition::of(m_progress)->enter(edge(), motion);
     } else if (!pieces.progressPill && m_progress) {
-        fadeOutAndDelete(m_progress, pieceMotion(0.4, reduce));
-        m_progress = nullptr;
+        PieceTransition::of(m_progress)->leave(edge(), motion, After::deleteWidget);
     }
-    if (pieces.pagePill && !m_page) {
-        m_page = new PagePill(m_editor, this);
-        m_page->show();
-        fadeInPiece(m_page, pieceMotion(0.45, reduce));
-    } else if (!pieces.pagePill && m_page) {
-        fadeOutAndDelete(m_page, pieceMotion(0.45, reduce));
-        m_page = nullptr;
+    if (pieces.pagePill) {
+        if (!m_page)
+            m_page = new PagePill(m_editor, this);
+        PieceTransition::of(m_page)->enter(TransitionLook::fade(), motion);
+    } else if (m_page) {
+        PieceTransition::of(m_page)->leave(TransitionLook::fade(), motion, After::deleteWidget);
     }
     layoutPieces();
 }

@@ -15,6 +15,7 @@ class PagePill;
 class ProgressPill;
 class ScanBanner;
 struct CanvasRootPieces;
+struct MotionSpec;
 
 // Room a floating piece keeps around its visible surface for its shadow (the glass margin for glass
 // surfaces, 0 for other widgets unless they say otherwise with the "glassInset" property).
@@ -34,8 +35,9 @@ public:
     void setAvailableWidth(int width);
     ScanBanner* scanBanner() const;
 
-    // Makes the pieces match the state; entering ones fade in.
-    void sync(const CanvasRootPieces& pieces);
+    // Makes the pieces match the state with the motion of the change: the banner comes in from the
+    // top edge and leaves the same way.
+    void sync(const CanvasRootPieces& pieces, const MotionSpec& motion);
     // The visible top of the stack lies this far below the widget's top.
     int topInset() const;
     QSize sizeHint() const override;
@@ -53,7 +55,7 @@ private:
     QPointer<Editor> m_editor;
     std::function<bool()> m_reduceMotion;
     QPointer<QWidget> m_palette;
-    QPointer<ScanBanner> m_banner;
+    QPointer<ScanBanner> m_banner; // also while it leaves, so that a quick return turns it around
 };
 
 // The stack at the bottom of the canvas, from the top: the toast, the progress pill and the page pill.
@@ -71,7 +73,8 @@ public:
     ProgressPill* progressPill() const;
     PagePill* pagePill() const;
 
-    void sync(const CanvasRootPieces& pieces);
+    // The progress pill comes in from the bottom edge and leaves the same way; the page pill fades.
+    void sync(const CanvasRootPieces& pieces, const MotionSpec& motion);
     int bottomInset() const;
     QSize sizeHint() const override;
 
@@ -91,6 +94,7 @@ private:
     QPointer<Editor> m_editor;
     std::function<bool()> m_reduceMotion;
     QPointer<QWidget> m_toast;
+    // Also while they leave, so that a quick return turns them around.
     QPointer<ProgressPill> m_progress;
     QPointer<PagePill> m_page;
 };

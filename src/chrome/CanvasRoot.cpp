@@ -2,9 +2,9 @@
 
 #include "chrome/CanvasOverlays.h"
 #include "chrome/Motion.h"
-#include "chrome/OverlayMotion.h"
 #include "chrome/ScanSweep.h"
 #include "chrome/ToastView.h"
+#include "chrome/Transition.h"
 #include "chrome/UnlockView.h"
 
 #include "editor/Editor.h"
@@ -33,6 +33,36 @@ CanvasRootPieces canvasRootPieces(const CanvasRootState& s)
     p.progressPill = s.progress && s.progressVisible;
     p.pagePill = !s.locked && !pages && s.pageCount > 0;
     return p;
+}
+
+AnimatedChange animatedChange(const CanvasRootState& before, const CanvasRootState& after)
+{
+    if (before.mode != after.mode)
+        return AnimatedChange::mode;
+    if (before.locked != after.locked)
+        return AnimatedChange::lock;
+    if (before.progressVisible != after.progressVisible || (before.progress && !after.progress && before.progressVisible))
+        return AnimatedChange::progressVisibility;
+    if (before.showScanSuggestion != after.showScanSuggestion)
+        return AnimatedChange::scanSuggestion;
+    return AnimatedChange::none;
+}
+
+MotionSpec animatedChangeMotion(AnimatedChange change)
+{
+    switch (change) {
+    case AnimatedChange::mode:
+        return modeChangeMotion(false);
+    case AnimatedChange::lock:
+        return curveMotion(glideCurve, 0.45, false);
+    case AnimatedChange::progressVisibility:
+        return curveMotion(glideCurve, 0.40, false);
+    case AnimatedChange::scanSuggestion:
+        return curveMotion(glideCurve, 0.50, false);
+    case AnimatedChange::none:
+        break;
+    }
+    return {QEasingCurve(QEasingCurve::Linear), 0, 0};
 }
 
 CanvasRootState canvasRootStateOf(const Editor* editor)
@@ -103,40 +133,61 @@ CanvasRoot::CanvasRoot(Editor* editor, QWidget* parent)
         connect(editor, &Editor::progressChanged, this, [this] { syncPieces(); });
         connect(editor, &Editor::toastChanged, this, [this] { syncPieces(); });
     }
+    // What the window opens with is simply there; only later changes move.
+    m_lastState = state();
     syncPieces();
 }
 
 void CanvasRoot::syncPieces()
 {
-    const CanvasRootPieces p = pieces();
+    const CanvasRootState now = state();
+    const AnimatedChange change = animatedChange(m_lastState, now);
+    m_lastState = now;
+    const CanvasRootPieces p = canvasRootPieces(now);
     const bool reduce = reduceMotion();
-    const MotionSpec fade = curveMotion(glideCurve, 0.45, reduce);
+    const MotionSpec motion = pieceMotion(animatedChangeMotion(change), reduce);
+    const TransitionLook fade = TransitionLook::fade();
     if (p.scanSweep && !m_sweep) {
         // A new sweep for every recognition task, so the band starts above the top edge each time.
         m_sweep = new ScanSweep(reduce, this);
-        m_sweep->show();
-        fadeInPiece(m_sweep, fade);
+        PieceTransition::of(m_sweep)->enter(fade, motion);
     } else if (!p.scanSweep && m_sweep) {
-        fadeOutAndDelete(m_sweep, fade);
+        PieceTransition::of(m_sweep)->leave(fade, motion, PieceTransition::AfterLeaving::deleteWidget);
         m_sweep = nullptr;
     }
-    if (!m_unlock) {
-        if (p.unlockView && !m_ownUnlock) {
-            m_ownUnlock = new UnlockView(m_editor, this);
-            m_ownUnlock->setReduceMotionProvider([this] { return reduceMotion(); });
-            m_ownUnlock->show();
-            fadeInPiece(m_ownUnlock, fade);
-        } else if (!p.unlockView && m_ownUnlock) {
-            fadeOutAndDelete(m_ownUnlock, fade);
-            m_ownUnlock = nullptr;
-        }
+    placePageGrid(p.pageGrid, motion);
+    if (m_unlock) {
+        if (p.unlockView)
+            PieceTransition::of(m_unlock)->enter(fade, motion);
+        else
+            PieceTransition::of(m_unlock)->leave(fade, motion);
+    } else if (p.unlockView && !m_ownUnlock) {
+        // A new card each time the document locks, with the neutral hint again.
+        m_ownUnlock = new UnlockView(m_editor, this);
+        m_ownUnlock->setReduceMotionProvider([this] { return reduceMotion(); });
+        PieceTransition::of(m_ownUnlock)->enter(fade, motion);
+    } else if (!p.unlockView && m_ownUnlock) {
+        PieceTransition::of(m_ownUnlock)->leave(fade, motion, PieceTransition::AfterLeaving::deleteWidget);
+        m_ownUnlock = nullptr;
     }
-    if (p.topOverlay && m_topStack->isHidden())
-        fadeInPiece(m_topStack, fade);
-    m_topStack->setVisible(p.topOverlay);
-    m_topStack->sync(p);
-    m_bottomStack->sync(p);
+    if (p.topOverlay)
+        PieceTransition::of(m_topStack)->enter(fade, motion);
+    else
+        PieceTransition::of(m_topStack)->leave(fade, motion);
+    m_topStack->sync(p, motion);
+    m_bottomStack->sync(p, motion);
     layoutPieces();
+}
+
+void CanvasRoot::placePageGrid(bool shown, const MotionSpec& motion)
+{
+    if (!m_pageGrid)
+        return;
+    // The grid comes in growing from just below full size about its centre, and leaves by fading.
+    if (shown)
+        PieceTransition::of(m_pageGrid)->enter(TransitionLook::fadeAndScale(0.98), motion);
+    else
+        PieceTransition::of(m_pageGrid)->leave(TransitionLook::fade(), motion);
 }
 
 CanvasRootState CanvasRoot::state() const
@@ -169,8 +220,11 @@ QWidget* CanvasRoot::unlockView() const
 void CanvasRoot::setPageGridView(QWidget* view)
 {
     m_pageGrid = view;
-    if (view)
+    if (view) {
         view->setParent(this);
+        // Handed in as the window is built: it takes its place without a motion.
+        view->setVisible(pieces().pageGrid);
+    }
     layoutPieces();
 }
 
@@ -179,6 +233,7 @@ void CanvasRoot::setUnlockView(QWidget* view)
     m_unlock = view;
     if (view) {
         view->setParent(this);
+        view->setVisible(pieces().unlockView);
         delete m_ownUnlock.data();
     }
     syncPieces();
@@ -204,24 +259,22 @@ void CanvasRoot::layoutPieces()
     m_laying = true;
     const QRect all = rect();
     m_canvas->setGeometry(all.translated(0, int(std::lround(m_offset))));
-    const CanvasRootPieces p = pieces();
     // From the back: canvas, sweep, grid, unlock card, top stack, bottom stack.
     if (m_sweep) {
         m_sweep->setGeometry(all);
         m_sweep->raise();
     }
     if (m_pageGrid) {
-        m_pageGrid->setVisible(p.pageGrid);
         m_pageGrid->setGeometry(all);
         m_pageGrid->raise();
     }
-    for (QWidget* unlock : {m_unlock.data(), static_cast<QWidget*>(m_ownUnlock.data())}) {
-        if (!unlock)
-            continue;
-        if (unlock == m_unlock)
-            unlock->setVisible(p.unlockView);
-        unlock->setGeometry(all);
-        unlock->raise();
+    // Cards on their way out are still children here and keep covering the canvas while they fade.
+    for (QObject* child : children()) {
+        auto* unlock = qobject_cast<QWidget*>(child);
+        if (unlock && (unlock == m_unlock || qobject_cast<UnlockView*>(unlock))) {
+            unlock->setGeometry(all);
+            unlock->raise();
+        }
     }
     {
         m_topStack->setAvailableWidth(std::max(0, all.width() - 32));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "chrome/Motion.h"
+
 #include <QPointer>
 #include <QVariantAnimation>
 #include <QWidget>
@@ -36,6 +38,14 @@ struct CanvasRootPieces {
 };
 
 CanvasRootPieces canvasRootPieces(const CanvasRootState& state);
+
+// The state value whose change carries the animation of an update, the innermost one when several
+// changed at once: the mode, then the lock, then the progress pill's visibility, then the scan offer.
+// A task that ends hides its pill in the same update, so a progress that goes away counts as the pill's.
+enum class AnimatedChange { none, mode, lock, progressVisibility, scanSuggestion };
+AnimatedChange animatedChange(const CanvasRootState& before, const CanvasRootState& after);
+// The motion of that change (the mode's spring, the glide of the others); none moves nothing.
+MotionSpec animatedChangeMotion(AnimatedChange change);
 // The state as the editor publishes it now (all false without an editor).
 CanvasRootState canvasRootStateOf(const Editor* editor);
 
@@ -91,6 +101,7 @@ protected:
 private:
     void layoutPieces();
     void syncPieces();
+    void placePageGrid(bool shown, const MotionSpec& motion);
     void startReveal();
     bool reduceMotion() const;
 
@@ -103,6 +114,7 @@ private:
     TopOverlay* m_topStack = nullptr;
     BottomOverlay* m_bottomStack = nullptr;
     bool m_laying = false;
+    CanvasRootState m_lastState;
     std::function<bool()> m_reduceMotion;
     bool m_revealed = false;
     double m_offset = 0;

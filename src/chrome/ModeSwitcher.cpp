@@ -1,6 +1,8 @@
 #include "chrome/ModeSwitcher.h"
 
 #include "chrome/Motion.h"
+#include "chrome/Transition.h"
+#include "platform/services/ReduceMotion.h"
 
 #include "chrome/ModeSwitcherAccessible.h"
 
@@ -76,18 +78,18 @@ void ModeSwitcher::setMode(int mode)
     const QRectF from = pillNow_;
     mode_ = mode;
     focused_ = mode;
-    const bool reduce = reduceMotion_ ? reduceMotion_() : false;
-    const MotionSpec motion = curveMotion(overshootCurve, 0.48, reduce);
+    const bool reduce = reduceMotion_ ? reduceMotion_() : platform::reduceMotionEnabled();
+    // The capsule slides on from wherever it is, so a quick second change turns it around smoothly.
+    const MotionSpec motion = pieceMotion(curveMotion(overshootCurve, 0.48, false), reduce);
     pill_.stop();
     pill_.setStartValue(from);
     pill_.setEndValue(segmentRect(mode));
-    pill_.setDuration(motion.durationMs);
+    pill_.setDuration(std::max(1, motion.durationMs));
     pill_.setEasingCurve(motion.easing);
-    if (isVisible()) {
+    if (isVisible() && motion.durationMs > 0)
         pill_.start();
-    } else {
+    else
         pillNow_ = segmentRect(mode);
-    }
     update();
 }
 

@@ -4,20 +4,10 @@
 
 #include <QVariantAnimation>
 
-class QWidget;
-
 namespace vmk::chrome {
 
 // Seconds until a spring from rest has settled within 1 % of its travel.
 double springSettleSeconds(double response, double dampingFraction);
-
-// Fades a freshly inserted overlay piece in with the motion; the effect is dropped at the end so that
-// the piece paints at full speed afterwards. A zero-length motion shows it at once.
-void fadeInPiece(QWidget* piece, const MotionSpec& motion);
-
-// Fades a piece that the state no longer shows out, then deletes it; a zero-length motion deletes it at
-// once. The piece takes no more mouse events meanwhile.
-void fadeOutAndDelete(QWidget* piece, const MotionSpec& motion);
 
 // Animates one number from where it stands to a target along a damped spring, as a retargetable
 // value (a new target starts from the current value, as a spring does).

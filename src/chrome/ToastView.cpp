@@ -1,12 +1,11 @@
 #include "chrome/ToastView.h"
 
 #include "chrome/FeedbackMarks.h"
-#include "chrome/Motion.h"
+#include "chrome/Transition.h"
 #include "editor/Editor.h"
 #include "platform/icons/SymbolIcons.h"
 #include "platform/services/ReduceMotion.h"
 
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 
@@ -14,8 +13,12 @@ namespace vmk::chrome {
 
 namespace {
 
-// How far a toast rises as it comes in and sinks as it goes.
-constexpr double kTravel = 24.0;
+// A toast rises from just below its place (within the room its surface keeps for the shadow, so
+// nothing of it is cut off on the way) and grows from 0.9 as it comes in; it leaves the same way.
+TransitionLook toastLook()
+{
+    return TransitionLook::fromEdge(Qt::BottomEdge, glassShadowMargin(), 0.9);
+}
 constexpr int kMaxTextWidth = 440;
 
 QFont toastFont(QFont base)
@@ -97,15 +100,6 @@ ToastOverlay::ToastOverlay(Editor* editor, QWidget* parent) : QWidget(parent), m
     setAttribute(Qt::WA_TranslucentBackground);
     // The overlay stacks line up visible surfaces, not the room kept for their shadows.
     setProperty("glassInset", chrome::glassShadowMargin());
-    connect(&m_enter, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
-        m_enterValue = v.toDouble();
-        layoutViews();
-    });
-    connect(&m_exit, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
-        m_exitValue = v.toDouble();
-        layoutViews();
-    });
-    connect(&m_exit, &QVariantAnimation::finished, this, [this] { dropLeaving(); });
     if (editor)
         connect(editor, &Editor::toastChanged, this, [this] { follow(); });
     follow();
@@ -118,9 +112,17 @@ bool ToastOverlay::reduceMotion() const
 
 void ToastOverlay::dropLeaving()
 {
-    if (m_leaving)
+    if (m_leaving) {
+        m_leaving->disconnect(this);
         m_leaving->deleteLater();
+    }
     m_leaving = nullptr;
+}
+
+void ToastOverlay::leavingGone()
+{
+    // The toast that left no longer takes room.
+    updateGeometry();
     emit contentChanged();
 }
 
@@ -130,41 +132,27 @@ void ToastOverlay::follow()
     if (toast && m_current && m_current->toast().id == toast->id)
         return;
     const bool reduce = reduceMotion();
-    if (toast && m_leaving) {
-        // A new toast takes the place of one still on its way out, too.
-        m_exit.stop();
+    // A new toast takes the place of one still on its way out, too.
+    if (toast)
         dropLeaving();
-    }
     if (m_current) {
-        m_exit.stop();
-        dropLeaving();
         if (toast) {
             // A newer toast takes the place at once.
             m_current->deleteLater();
         } else {
+            dropLeaving();
             m_leaving = m_current;
-            const MotionSpec motion = curveMotion(smoothCurve, 0.25, reduce);
-            m_exit.setDuration(motion.durationMs);
-            m_exit.setEasingCurve(motion.easing);
-            m_exit.setStartValue(0.0);
-            m_exit.setEndValue(1.0);
-            m_exitValue = 0.0;
-            m_exit.start();
+            connect(m_leaving, &QObject::destroyed, this, &ToastOverlay::leavingGone);
+            m_exit = pieceMotion(curveMotion(smoothCurve, 0.25, false), reduce);
+            PieceTransition::of(m_leaving)->leave(toastLook(), m_exit, PieceTransition::AfterLeaving::deleteWidget);
         }
         m_current = nullptr;
     }
     if (toast) {
         m_current = new ToastView(*toast, reduce, this);
         m_current->fitWidth(m_availableWidth);
-        const MotionSpec motion = curveMotion(overshootCurve, 0.42, reduce);
-        m_enter.stop();
-        m_enter.setDuration(motion.durationMs);
-        m_enter.setEasingCurve(motion.easing);
-        m_enter.setStartValue(0.0);
-        m_enter.setEndValue(1.0);
-        m_enterValue = 0.0;
-        m_current->show();
-        m_enter.start();
+        m_enter = pieceMotion(curveMotion(overshootCurve, 0.42, false), reduce);
+        PieceTransition::of(m_current)->enter(toastLook(), m_enter);
     }
     updateGeometry();
     layoutViews();
@@ -175,7 +163,7 @@ QSize ToastOverlay::sizeHint() const
 {
     QSize size(0, 0);
     for (ToastView* view : {m_current.data(), m_leaving.data()}) {
-        if (view)
+        if (view && !view->isHidden())
             size = size.expandedTo(view->sizeHint());
     }
     return size;
@@ -189,30 +177,15 @@ void ToastOverlay::resizeEvent(QResizeEvent* event)
 
 void ToastOverlay::layoutViews()
 {
-    const bool reduce = reduceMotion();
-    auto place = [this, reduce](ToastView* view, double shown) {
+    // The views stand where they rest; their transitions only change how they are painted.
+    for (ToastView* view : {m_current.data(), m_leaving.data()}) {
         if (!view)
-            return;
+            continue;
         const QSize hint = view->sizeHint();
         const int w = std::min(hint.width(), width());
         const int h = view->hasHeightForWidth() ? std::max(hint.height(), view->heightForWidth(w)) : hint.height();
-        // Under reduced motion toasts only fade.
-        const double drop = reduce ? 0.0 : kTravel * (1.0 - shown);
-        view->setGeometry((width() - w) / 2, height() - h + int(std::lround(drop)), w, h);
-        auto* effect = qobject_cast<QGraphicsOpacityEffect*>(view->graphicsEffect());
-        if (shown >= 1.0) {
-            if (effect)
-                view->setGraphicsEffect(nullptr);
-            return;
-        }
-        if (!effect) {
-            effect = new QGraphicsOpacityEffect(view);
-            view->setGraphicsEffect(effect);
-        }
-        effect->setOpacity(std::clamp(shown, 0.0, 1.0));
-    };
-    place(m_current, m_enterValue);
-    place(m_leaving, 1.0 - m_exitValue);
+        view->setGeometry((width() - w) / 2, height() - h, w, h);
+    }
 }
 
 } // namespace vmk::chrome

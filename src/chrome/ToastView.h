@@ -1,11 +1,11 @@
 #pragma once
 
 #include "chrome/Glass.h"
+#include "chrome/Motion.h"
 #include "chrome/WidthFitting.h"
 #include "editor/Toast.h"
 
 #include <QPointer>
-#include <QVariantAnimation>
 
 #include <functional>
 
@@ -41,8 +41,9 @@ private:
 };
 
 // The toast slot of the canvas's bottom overlay. It follows the Editor's toast: a new toast (a new id)
-// gets a new view that rises in, and a cleared one leaves; a newer toast replaces the shown one at once.
-// The Editor decides how long a toast stays.
+// gets a new view that rises in from the bottom edge while it grows from 0.9 and fades in, and a cleared
+// one leaves the same way; a newer toast replaces the shown one at once. The Editor decides how long a
+// toast stays.
 class ToastOverlay : public QWidget, public WidthFitting {
     Q_OBJECT
 public:
@@ -55,8 +56,9 @@ public:
     ToastView* currentView() const { return m_current; }
     // The view still moving out, if any.
     ToastView* leavingView() const { return m_leaving; }
-    const QVariantAnimation& entrance() const { return m_enter; }
-    const QVariantAnimation& exit() const { return m_exit; }
+    // The motions of the last entrance and exit (no motion under reduced motion).
+    const MotionSpec& entrance() const { return m_enter; }
+    const MotionSpec& exit() const { return m_exit; }
 
     QSize sizeHint() const override;
 
@@ -71,15 +73,14 @@ private:
     void layoutViews();
     bool reduceMotion() const;
     void dropLeaving();
+    void leavingGone();
 
     QPointer<Editor> m_editor;
     std::function<bool()> m_reduceMotion;
     QPointer<ToastView> m_current;
     QPointer<ToastView> m_leaving;
-    QVariantAnimation m_enter;
-    QVariantAnimation m_exit;
-    double m_enterValue = 1.0;
-    double m_exitValue = 0.0;
+    MotionSpec m_enter;
+    MotionSpec m_exit;
     int m_availableWidth = 0;
 };
 

@@ -4,6 +4,7 @@
 #include "WindowFixture.h"
 
 #include "app/Appearance.h"
+#include "chrome/Transition.h"
 #include "core/SystemAnnotations.h"
 #include "platform/pdf/Annotation.h"
 #include "platform/pdf/Page.h"
@@ -39,6 +40,10 @@ struct Walk {
 
     void check(const QString& state)
     {
+        app.settle();
+        // Where the pieces rest is what counts: motions still under way are taken to their end.
+        for (auto* motion : app.w->documentWindow()->findChildren<chrome::PieceTransition*>())
+            motion->finish();
         app.settle();
         for (const QString& problem : vmk::test::layoutProblems(app.w->documentWindow()))
             found << QStringLiteral("[%1, %2] %3").arg(where, state, problem);

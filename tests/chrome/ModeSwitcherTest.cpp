@@ -76,7 +76,7 @@ TEST(ModeSwitcher, HoverKeepsTheNewestSegment)
     EXPECT_FALSE(switcher.hoveredMode().has_value());
 }
 
-TEST(ModeSwitcher, CapsuleSlidesWithOvershootOrShortEase)
+TEST(ModeSwitcher, CapsuleSlidesWithOvershootOrJumpsUnderReducedMotion)
 {
     bool reduce = false;
     ModeSwitcher switcher;
@@ -100,12 +100,25 @@ TEST(ModeSwitcher, CapsuleSlidesWithOvershootOrShortEase)
     }
     EXPECT_GT(furthest, switcher.segmentRect(4).left());
     EXPECT_EQ(switcher.pillRect(), switcher.segmentRect(4));
-    anim.stop();
+    EXPECT_NE(a.state(), QAbstractAnimation::Running); // nothing ticks at rest
 
+    // Turned around half-way: the capsule starts back from where it stood and ends on the new segment.
+    switcher.setMode(0);
+    anim.pause();
+    anim.setCurrentTime(120);
+    const QRectF midway = switcher.pillRect();
+    EXPECT_GT(midway.left(), switcher.segmentRect(0).left());
+    switcher.setMode(5);
+    EXPECT_EQ(a.startValue().toRectF(), midway);
+    anim.setCurrentTime(a.duration());
+    EXPECT_EQ(switcher.pillRect(), switcher.segmentRect(5));
+    EXPECT_NE(a.state(), QAbstractAnimation::Running);
+
+    // Under reduced motion the capsule is on the new segment at once.
     reduce = true;
     switcher.setMode(1);
-    EXPECT_EQ(switcher.pillAnimation().duration(), 200);
-    EXPECT_EQ(switcher.pillAnimation().easingCurve().type(), QEasingCurve::InOutQuad);
+    EXPECT_NE(a.state(), QAbstractAnimation::Running);
+    EXPECT_EQ(switcher.pillRect(), switcher.segmentRect(1));
     EXPECT_EQ(switcher.mode(), 1);
     switcher.setMode(9); // out of range: ignored
     EXPECT_EQ(switcher.mode(), 1);

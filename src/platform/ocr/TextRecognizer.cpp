@@ -140,9 +140,13 @@ RecognitionResult TextRecognizer::recognize(const QImage& image, const std::atom
     // The orientation guess misfires on sparse pages (a page with black boxes over most of its text reads
     // as upside down), and the images we are given are mostly pages we rendered upright ourselves. So the
     // page is read as it stands, and a detected turn wins only when reading it that way is clearly better.
-    const int turn = d->orientation ? d->orientation->clockwiseTurn(original, dpi) : 0;
+    // A page read upright with such confidence that no reading could be clearly better needs no guess at
+    // all, which spares most pages the detector's cost (a fifth of the page's time).
     Reading upright = read(original, 0, dpi, cancel);
-    if (upright.result.ok() && turn != 0) {
+    if (!upright.result.ok() || !d->orientation || upright.score + kClearlyBetter >= 1.0)
+        return upright.result;
+    const int turn = d->orientation->clockwiseTurn(original, dpi);
+    if (turn != 0) {
         Reading turned = read(original, turn, dpi, cancel);
         if (turned.result.error == kCancelled || (turned.result.ok() && turned.score > upright.score + kClearlyBetter))
             return turned.result;
