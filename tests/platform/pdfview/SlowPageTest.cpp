@@ -11,6 +11,7 @@
 #include "platform/pdfview/PDFView.h"
 #include "platform/pdfview/PageRecordings.h"
 #include "platform/pdfview/ViewTestSupport.h"
+#include "support/Slowdown.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -176,7 +177,7 @@ TEST(PageRecordings, AFailedPageIsRememberedAndNotRecordedAgain)
 {
     auto document = slowDocument();
     PageRecordings recordings;
-    recordings.setBudget(pdf::RecordBudget{20, std::size_t(1) << 30});
+    recordings.setBudget(pdf::RecordBudget{test::scaledMs(20), std::size_t(1) << 30});
     QSignalSpy finished(&recordings, &PageRecordings::pageFinished);
     EXPECT_EQ(recordings.get(1, 7, document->page(1)), nullptr);
     EXPECT_TRUE(recordings.isRecording(1));
@@ -213,7 +214,7 @@ static qint64 interpretationMs()
 
 TEST(SlowPages, TheWindowKeepsAnsweringWhileAPageTakesLongToInterpret)
 {
-    const qint64 bound = std::max<qint64>(100, interpretationMs());
+    const qint64 bound = std::max<qint64>(test::scaledMs(100), interpretationMs());
     PDFView view;
     view.resize(600, 500);
     view.show();
@@ -233,7 +234,7 @@ TEST(SlowPages, TheWindowKeepsAnsweringWhileAPageTakesLongToInterpret)
 
 TEST(SlowPages, APageOverItsBudgetBecomesAPlaceholderAndTheRestStaysUsable)
 {
-    const qint64 bound = std::max<qint64>(100, interpretationMs());
+    const qint64 bound = std::max<qint64>(test::scaledMs(100), interpretationMs());
     PDFView view;
     view.resize(600, 500);
     view.show();
@@ -262,7 +263,7 @@ TEST(SlowPages, APageOverItsBudgetBecomesAPlaceholderAndTheRestStaysUsable)
 
 TEST(SlowPages, PointingAtAPageWhoseTextIsSlowToReadNeverHoldsTheWindow)
 {
-    const qint64 bound = std::max<qint64>(100, interpretationMs());
+    const qint64 bound = std::max<qint64>(test::scaledMs(100), interpretationMs());
     PDFView view;
     view.resize(600, 500);
     view.show();
@@ -344,7 +345,7 @@ qint64 readingEveryAnnotationMs()
 TEST(SlowPages, APageWithTensOfThousandsOfLinksNeverHoldsTheWindow)
 {
     const qint64 everyAnnotation = readingEveryAnnotationMs();
-    const qint64 bound = std::max<qint64>(20, everyAnnotation / 3);
+    const qint64 bound = std::max<qint64>(test::scaledMs(20), everyAnnotation / 3);
     PDFView view;
     view.resize(600, 500);
     view.show();
