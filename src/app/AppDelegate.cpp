@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 #include "app/Appearance.h"
+#include "platform/services/DesktopAnimations.h"
 
 #include "app/Acknowledgements.h"
 #include "app/AppDocumentController.h"
@@ -103,6 +104,8 @@ void AppDelegate::applicationWillFinishLaunching()
     auto& defaults = platform::UserDefaults::standard();
     defaults.registerDefaults({{QStringLiteral("NSShowAppCentricOpenPanelInsteadOfUntitledFile"), false}});
     applyAppearance(appearanceFrom(defaults.string(QStringLiteral("VMKAppearance"))));
+    // Follow the desktop's wish for fewer animations while the application runs.
+    platform::DesktopAnimations::shared().start();
     QApplication::setWindowIcon(appIcon());
     platform::makeApplicationFoldersPrivate();
 }

@@ -2,7 +2,9 @@
 
 #include "chrome/ChromeStyle.h"
 #include "chrome/Glass.h"
+#include "chrome/Transition.h"
 #include "platform/icons/SymbolIcons.h"
+#include "platform/services/ReduceMotion.h"
 
 #include <QDragEnterEvent>
 #include <QKeyEvent>
@@ -118,7 +120,7 @@ CombineView::CombineView(std::function<void()> close, UntitledDocumentMaker* mak
     header->setSpacing(4);
     auto* title = new QLabel(QStringLiteral("Combine PDFs"), this);
     title->setFont(chrome::titleFont(1.6));
-    m_subtitle = new QLabel(this);
+    m_subtitle = new chrome::RollingLabel(this);
     QPalette secondary = m_subtitle->palette();
     secondary.setColor(QPalette::WindowText, chrome::secondaryTextColor(palette()));
     m_subtitle->setPalette(secondary);
@@ -301,7 +303,8 @@ void CombineView::listWasReordered()
 void CombineView::refresh()
 {
     const auto& items = m_model.items();
-    m_subtitle->setText(combineSubtitle(items));
+    m_subtitle->rollTo(combineSubtitle(items), true,
+                       chrome::pieceMotion(chrome::springMotion<0.4, 0.8>(), platform::reduceMotionEnabled()));
     m_area->setCurrentWidget(items.isEmpty() ? static_cast<QWidget*>(m_empty) : m_list);
     m_error->setText(m_model.error().value_or(QString()));
     m_error->setVisible(m_model.error().has_value());

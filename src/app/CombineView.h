@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CombineModel.h"
+#include "chrome/RollingLabel.h"
 
 #include <QWidget>
 
@@ -75,7 +76,7 @@ private:
 
     CombineModel m_model;
     FileChooser m_chooser;
-    QLabel* m_subtitle = nullptr;
+    chrome::RollingLabel* m_subtitle = nullptr; // its counts roll upward as files come and go
     QStackedWidget* m_area = nullptr;
     CombineDropArea* m_empty = nullptr;
     QListWidget* m_list = nullptr;

@@ -46,6 +46,28 @@ MotionSpec modeChangeMotion(bool reduceMotion);
 // A damped spring from 0 to 1 as a function of time in seconds (mass 1).
 double springValue(double response, double dampingFraction, double seconds);
 
+// Seconds until a spring from rest has settled within 1 % of its travel.
+double springSettleSeconds(double response, double dampingFraction);
+
+// A spring of the given response (seconds) and damping fraction as a motion from 0 to 1, lasting until
+// it has settled; it ends exactly on 1.
+template <double Response, double Damping>
+MotionSpec springMotion()
+{
+    QEasingCurve curve;
+    curve.setCustomType(+[](qreal progress) -> qreal {
+        return progress >= 1.0 ? 1.0 : springValue(Response, Damping, progress * springSettleSeconds(Response, Damping));
+    });
+    return {curve, int(springSettleSeconds(Response, Damping) * 1000 + 0.5), 0};
+}
+
+// The spring without overshoot (response 0.5 s, damping fraction 1) that resizes the progress pill and
+// rolls its title as the pages go by.
+inline MotionSpec settlingSpringMotion()
+{
+    return springMotion<0.5, 1.0>();
+}
+
 // Horizontal offset in points of the damped shake for a counter value: one whole left-right shake
 // through 0, −14, 12, −9, 6, −3, 0 as the counter's fraction runs from 0 to 1; at rest on whole numbers.
 // Negative or non-finite counters rest too, rather than indexing before the keyframes.

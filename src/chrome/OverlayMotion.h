@@ -6,9 +6,6 @@
 
 namespace vmk::chrome {
 
-// Seconds until a spring from rest has settled within 1 % of its travel.
-double springSettleSeconds(double response, double dampingFraction);
-
 // Animates one number from where it stands to a target along a damped spring, as a retargetable
 // value (a new target starts from the current value, as a spring does).
 class SpringValue : public QObject {

@@ -2,9 +2,12 @@
 
 #include "chrome/ChromeStyle.h"
 #include "chrome/PageJump.h"
+#include "chrome/RollingLabel.h"
+#include "chrome/Transition.h"
 
 #include "editor/Editor.h"
 #include "platform/services/NotificationCenter.h"
+#include "platform/services/ReduceMotion.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -28,7 +31,7 @@ PagePill::PagePill(Editor* editor, QWidget* parent)
 
     QFont pageFont = calloutFont();
     pageFont.setWeight(QFont::DemiBold);
-    m_page = new QLabel(this);
+    m_page = new RollingLabel(this);
     m_page->setFont(pageFont);
     m_page->setAlignment(Qt::AlignCenter);
     m_page->setMinimumWidth(28);
@@ -90,7 +93,11 @@ void PagePill::refresh()
 {
     const int index = m_editor ? m_editor->pageIndex() : 0;
     const int count = m_editor ? m_editor->pageCount() : 0;
-    m_page->setText(QString::number(index + 1));
+    // A new page rolls its number in, upward when going forward, with a little overshoot.
+    const bool reduce = m_reduceMotion ? m_reduceMotion() : platform::reduceMotionEnabled();
+    const MotionSpec roll = m_shownIndex < 0 ? MotionSpec{} : pieceMotion(curveMotion(overshootCurve, 0.48, false), reduce);
+    m_page->rollTo(QString::number(index + 1), index > m_shownIndex, roll);
+    m_shownIndex = index;
     m_total->setText(QStringLiteral("of %1").arg(count));
     m_previous->setEnabled(index > 0);
     m_next->setEnabled(index < count - 1);

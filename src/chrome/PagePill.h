@@ -1,8 +1,11 @@
 #pragma once
 
 #include "chrome/Glass.h"
+#include "chrome/RollingLabel.h"
 
 #include <QPointer>
+
+#include <functional>
 
 class QLabel;
 class QLineEdit;
@@ -18,14 +21,18 @@ namespace vmk::chrome {
 // the previous or next page and takes a typed page number. Go to Page opens its field through the
 // "Vellumark.beginGoToPage" notification, for this pill's editor only. It changes no page itself: the
 // editor moves the canvas and the pill follows the editor's page.
+
 class PagePill : public GlassSurface {
     Q_OBJECT
 public:
     explicit PagePill(Editor* editor, QWidget* parent = nullptr);
 
+    // Read at each page change; the desktop's setting unless given.
+    void setReduceMotionProvider(std::function<bool()> provider) { m_reduceMotion = std::move(provider); }
     bool isEditing() const { return m_editing; }
     QLineEdit* field() const { return m_field; }
-    QLabel* pageLabel() const { return m_page; }
+    // The page number, which rolls to each new page.
+    RollingLabel* pageLabel() const { return m_page; }
     QLabel* totalLabel() const { return m_total; }
     QToolButton* previousButton() const { return m_previous; }
     QToolButton* nextButton() const { return m_next; }
@@ -46,11 +53,13 @@ private:
 
     QPointer<Editor> m_editor;
     QToolButton* m_previous = nullptr;
-    QLabel* m_page = nullptr;
+    RollingLabel* m_page = nullptr;
     QLineEdit* m_field = nullptr;
     QLabel* m_total = nullptr;
     QToolButton* m_next = nullptr;
     bool m_editing = false;
+    int m_shownIndex = -1;
+    std::function<bool()> m_reduceMotion;
 };
 
 } // namespace vmk::chrome

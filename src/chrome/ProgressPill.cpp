@@ -3,6 +3,8 @@
 #include "chrome/ChromeStyle.h"
 #include "chrome/FeedbackMarks.h"
 #include "chrome/Motion.h"
+#include "chrome/RollingLabel.h"
+#include "chrome/Transition.h"
 
 #include "platform/services/ReduceMotion.h"
 
@@ -37,9 +39,8 @@ ProgressPill::ProgressPill(const TaskProgress& progress, QWidget* parent)
     tinted.setColor(QPalette::Highlight, accentColor(palette()));
     m_bar->setPalette(tinted);
     m_bar->setAccessibleName(QStringLiteral("Progress"));
-    m_title = new QLabel(this);
+    m_title = new RollingLabel(this);
     m_title->setFont(calloutFont());
-    m_title->setTextFormat(Qt::PlainText);
     m_stop = new QPushButton(QStringLiteral("Stop"), this);
     m_stop->setFocusPolicy(Qt::NoFocus);
     m_stop->setFont(calloutFont());
@@ -76,7 +77,7 @@ void ProgressPill::setProgress(const TaskProgress& progress)
 {
     const std::optional<double> before = m_progress.fraction;
     m_progress = progress;
-    m_title->setText(progress.title);
+    m_title->rollTo(progress.title, true, pieceMotion(settlingSpringMotion(), reduceMotion()));
     m_bar->setVisible(progress.fraction.has_value());
     m_stop->setVisible(bool(progress.cancel));
     if (progress.fraction) {

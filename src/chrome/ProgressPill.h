@@ -1,6 +1,7 @@
 #pragma once
 
 #include "chrome/Glass.h"
+#include "chrome/RollingLabel.h"
 #include "editor/Toast.h"
 
 #include <QVariantAnimation>
@@ -31,7 +32,8 @@ public:
     ProcessingStroke* busyMark() const { return m_busy; }
     // Present only while the fraction is known.
     QProgressBar* bar() const { return m_bar; }
-    QLabel* titleLabel() const { return m_title; }
+    // The title, whose changed numbers roll upward as a task counts its pages.
+    RollingLabel* titleLabel() const { return m_title; }
     // Present only while the task can be stopped.
     QPushButton* stopButton() const { return m_stop; }
     // The fraction the bar shows at this moment (it slides to a new fraction).
@@ -46,7 +48,7 @@ private:
     std::function<bool()> m_reduceMotion;
     ProcessingStroke* m_busy = nullptr;
     QProgressBar* m_bar = nullptr;
-    QLabel* m_title = nullptr;
+    RollingLabel* m_title = nullptr;
     QPushButton* m_stop = nullptr;
     QVariantAnimation m_slide;
     double m_shown = 0;

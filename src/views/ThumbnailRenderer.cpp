@@ -122,7 +122,8 @@ void ThumbnailRenderer::schedule(const pdf::PagePtr& page, const QString& key, d
 // the main thread; a render cancelled before its turn costs nothing at all.
 void ThumbnailRenderer::pump()
 {
-    if (!m_turn.isValid()) {
+    // The turn is timed only while pages wait: an idle queue must not keep the event loop spinning.
+    if (!m_turn.isValid() && !m_waiting.empty()) {
         m_turn.start();
         QTimer::singleShot(0, this, [this] {
             m_turn.invalidate();

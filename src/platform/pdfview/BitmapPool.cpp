@@ -23,6 +23,7 @@ struct Pool {
     std::mutex mutex;
     std::array<std::vector<Buffer*>, kClasses + 1> idle;
     int idleCount = 0;
+    std::size_t idleBytes = 0;
 };
 
 Pool& pool()
@@ -44,9 +45,11 @@ void giveBack(void* info)
     Pool& p = pool();
     {
         std::lock_guard lock(p.mutex);
-        if (p.idleCount < BitmapPool::kMaxIdle) {
+        const std::size_t bytes = std::size_t(buffer->sizeClass) * kStep;
+        if (p.idleBytes + bytes <= BitmapPool::kMaxIdleBytes) {
             p.idle[size_t(buffer->sizeClass)].push_back(buffer);
             ++p.idleCount;
+            p.idleBytes += bytes;
             return;
         }
     }
@@ -70,6 +73,7 @@ QImage BitmapPool::acquire(QSize size)
             buffer = idle.back();
             idle.pop_back();
             --p.idleCount;
+            p.idleBytes -= std::size_t(sizeClass) * kStep;
         }
     }
     if (!buffer) {

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "platform/pdfview/TileCache.h"
+
 #include <QImage>
 #include <QSize>
+
+#include <cstddef>
 
 namespace vmk::pdfview {
 
@@ -10,14 +14,14 @@ namespace vmk::pdfview {
 // Safe on any thread.
 class BitmapPool {
 public:
-    static constexpr int kSide = 512;
+    static constexpr int kSide = kTileSize;
 
     // An opaque image (Format_RGB32) of `size`, at most kSide square, over a pooled buffer of about
     // its size; its contents are undefined. Larger sizes get an ordinary image.
     static QImage acquire(QSize size);
-    // Buffers waiting for reuse, and how many the pool keeps at most.
+    // Buffers waiting for reuse, and how much memory the pool keeps idle at most.
     static int idleCount();
-    static constexpr int kMaxIdle = 48;
+    static constexpr std::size_t kMaxIdleBytes = std::size_t(48) << 20;
 };
 
 } // namespace vmk::pdfview

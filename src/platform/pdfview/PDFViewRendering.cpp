@@ -5,7 +5,6 @@
 
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPalette>
 
 #include <algorithm>
@@ -74,6 +73,7 @@ TileKeySet PDFView::Private::requestTiles()
     recordings.retain(nearPages);
 
     bool visibleMissing = false;
+    std::size_t wantedBytes = 0; // what the wanted tiles take, edge tiles at their own size
     auto pass = [&](const QRectF& region, int priority, bool schedule) {
         for (int page : nearPages) {
             const std::uint32_t generation = generations[size_t(page)];
@@ -89,7 +89,11 @@ TileKeySet PDFView::Private::requestTiles()
             for (int row = span.firstRow; row <= span.lastRow; ++row) {
                 for (int column = span.firstColumn; column <= span.lastColumn; ++column) {
                     const TileKey key{page, scaleMilli, column, row, generation};
-                    if (!wanted.insert(key).second || tiles.contains(key) || scheduler.isPending(key))
+                    if (!wanted.insert(key).second)
+                        continue;
+                    const QRect rect = key.pixelRect().intersected(QRect(QPoint(0, 0), pixels));
+                    wantedBytes += std::size_t(rect.width()) * rect.height() * 4;
+                    if (tiles.contains(key) || scheduler.isPending(key))
                         continue;
                     if (priority > 0)
                         visibleMissing = true;
@@ -103,7 +107,6 @@ TileKeySet PDFView::Private::requestTiles()
                     }
                     if (!snapshot)
                         continue;
-                    const QRect rect = key.pixelRect().intersected(QRect(QPoint(0, 0), pixels));
                     scheduler.request(
                         key,
                         RenderScheduler::CancellableRender([snapshot, renderScale, rect](const pdf::RecordCancel& cancel) {
@@ -122,8 +125,7 @@ TileKeySet PDFView::Private::requestTiles()
     pass(ahead, 0, !visibleMissing);
 
     scheduler.retain(wanted);
-    const std::size_t tileBytes = std::size_t(kTileSize) * kTileSize * 4;
-    tiles.setBudget(wanted.size() * tileBytes * 3 / 2);
+    tiles.setBudget(wantedBytes * 3 / 2);
     tiles.retain(wanted);
     return wanted;
 }
@@ -241,18 +243,8 @@ void PDFView::Private::paintPage(QPainter& painter, int page, const QRectF& expo
     const QRectF rect(origin, QSizeF(pixels) / dpr);
     if (!rect.intersects(exposed.adjusted(-6, -6, 6, 6)))
         return;
-    if (shadows) {
-        // Only the rim around the page: blending under it would be painted over at once, and the page
-        // is repainted as each of its tiles comes in.
-        painter.setPen(Qt::NoPen);
-        for (int i = 4; i >= 1; --i) {
-            QPainterPath rim;
-            rim.setFillRule(Qt::OddEvenFill);
-            rim.addRoundedRect(rect.translated(0, 1).adjusted(-i * 0.6, -i * 0.3, i * 0.6, i), i, i);
-            rim.addRect(rect);
-            painter.fillPath(rim, QColor(0, 0, 0, 14 + 6 * (4 - i)));
-        }
-    }
+    if (shadows)
+        paintShadow(painter, rect, exposed);
     painter.fillRect(rect, Qt::white);
 
     const std::uint32_t generation = generations[size_t(page)];
@@ -293,6 +285,38 @@ void PDFView::Private::paintPage(QPainter& painter, int page, const QRectF& expo
     // Stand-ins go once every tile of the page's visible part is in.
     if (visibleTilesComplete(page, rect, origin, pixels, dpr, scaleMilli, generation))
         tiles.removeStandIns(page, scaleMilli, generation);
+}
+
+// A soft shadow a few pixels wide, heavier below the page: bands around the page, faintest outermost,
+// in colours blended over the background beforehand. Opaque rectangle fills go straight to memory; the
+// same shadow as translucent paths as tall as the page was rasterised row by row, which Qt hands to its
+// thread pool, and cost the main thread more than everything else it does while scrolling.
+void PDFView::Private::paintShadow(QPainter& painter, const QRectF& page, const QRectF& exposed)
+{
+    const double dpr = devicePixelRatio();
+    auto snap = [dpr](double v) { return std::round(v * dpr) / dpr; };
+    const QRectF near = exposed.adjusted(-6, -6, 6, 6);
+    double keep = 1.0; // what is left of the background under the layers so far
+    for (int i = 4; i >= 1; --i) {
+        keep *= 1.0 - (14 + 6 * (4 - i)) / 255.0;
+        const QColor color = QColor::fromRgbF(float(background.redF() * keep), float(background.greenF() * keep),
+                                              float(background.blueF() * keep), background.alphaF());
+        const QRectF outer(QPointF(snap(page.left() - i * 0.6), snap(page.top() + 1 - i * 0.3)),
+                           QPointF(snap(page.right() + i * 0.6), snap(page.bottom() + 1 + i)));
+        const QRectF bands[] = {
+            QRectF(QPointF(outer.left(), outer.top()), QPointF(outer.right(), page.top())),
+            QRectF(QPointF(outer.left(), page.bottom()), QPointF(outer.right(), outer.bottom())),
+            QRectF(QPointF(outer.left(), std::max(outer.top(), page.top())), QPointF(page.left(), page.bottom())),
+            QRectF(QPointF(page.right(), std::max(outer.top(), page.top())), QPointF(outer.right(), page.bottom())),
+        };
+        for (const QRectF& band : bands) {
+            if (band.width() <= 0 || band.height() <= 0)
+                continue; // the shadow sits low: no band above the page
+            const QRectF visible = band.intersected(near);
+            if (visible.width() > 0 && visible.height() > 0)
+                painter.fillRect(visible, color);
+        }
+    }
 }
 
 bool PDFView::Private::visibleTilesComplete(int page, const QRectF& rect, QPointF origin, QSize pixels, double dpr,

@@ -41,22 +41,40 @@ void RenderScheduler::request(const TileKey& key, CancellableRender render, int 
             QImage image = render(ticket->cancel);
             if (ticket->cancelled())
                 return;
-            // Queued: runs on the scheduler's thread, and never after the scheduler is gone, since
-            // its destructor waits for the workers and pending events die with it.
-            QMetaObject::invokeMethod(
-                this, [this, key, ticket, image = std::move(image)] { deliver(key, ticket, image); },
-                Qt::QueuedConnection);
+            finish(Finished{key, ticket, std::move(image)});
         },
         priority);
 }
 
-void RenderScheduler::deliver(const TileKey& key, const std::shared_ptr<Ticket>& ticket, const QImage& image)
+void RenderScheduler::finish(Finished finished)
 {
-    auto it = m_pending.find(key);
-    if (it == m_pending.end() || it->second != ticket || ticket->cancelled())
-        return;
-    m_pending.erase(it);
-    emit tileReady(key, image); // a null image reports a failed render
+    {
+        std::lock_guard lock(m_finishedMutex);
+        m_finished.push_back(std::move(finished));
+        if (m_deliveryQueued)
+            return; // the owner has yet to take the queue: it takes this one too
+        m_deliveryQueued = true;
+    }
+    // Queued: runs on the scheduler's thread, and never after the scheduler is gone, since its
+    // destructor waits for the workers and pending events die with it.
+    QMetaObject::invokeMethod(this, [this] { deliverFinished(); }, Qt::QueuedConnection);
+}
+
+void RenderScheduler::deliverFinished()
+{
+    std::vector<Finished> batch;
+    {
+        std::lock_guard lock(m_finishedMutex);
+        batch.swap(m_finished);
+        m_deliveryQueued = false;
+    }
+    for (Finished& done : batch) {
+        auto it = m_pending.find(done.key);
+        if (it == m_pending.end() || it->second != done.ticket || done.ticket->cancelled())
+            continue;
+        m_pending.erase(it);
+        emit tileReady(done.key, done.image); // a null image reports a failed render
+    }
 }
 
 void RenderScheduler::retain(const TileKeySet& wanted)

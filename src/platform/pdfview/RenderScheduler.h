@@ -10,13 +10,17 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <unordered_map>
+#include <vector>
 
 namespace vmk::pdfview {
 
-// Renders tiles on worker threads and hands each finished tile back on the owner's thread through
-// a queued signal. Requests the owner no longer wants (scrolled away, another scale) are cancelled:
-// one that has not started never renders, one that has finishes but is never delivered.
+// Renders tiles on worker threads and hands the finished tiles back on the owner's thread. Tiles that
+// finish while the owner is busy wait in one queue and are delivered together, on a single turn of its
+// event loop: waking the owner's thread once per tile cost more than painting the tile. Requests the owner
+// no longer wants (scrolled away, another scale) are cancelled: one that has not started never renders,
+// one that has finishes but is never delivered.
 class RenderScheduler : public QObject {
     Q_OBJECT
 public:
@@ -48,9 +52,18 @@ private:
         pdf::RecordCancel cancel;
         bool cancelled() const { return cancel.isCancelled(); }
     };
-    void deliver(const TileKey& key, const std::shared_ptr<Ticket>& ticket, const QImage& image);
+    struct Finished {
+        TileKey key;
+        std::shared_ptr<Ticket> ticket;
+        QImage image;
+    };
+    void finish(Finished finished); // on a worker
+    void deliverFinished();         // on the owner's thread
 
     QThreadPool m_pool;
+    std::mutex m_finishedMutex;
+    std::vector<Finished> m_finished; // guarded by m_finishedMutex
+    bool m_deliveryQueued = false;    // guarded by m_finishedMutex
     std::unordered_map<TileKey, std::shared_ptr<Ticket>, TileKeyHash> m_pending;
 };
 

@@ -12,8 +12,9 @@
 
 namespace vmk::pdfview {
 
-// Side of a square tile in device pixels.
-inline constexpr int kTileSize = 512;
+// Side of a square tile in device pixels. Every tile replays its page's whole display list and costs a
+// worker wake-up and a delivery, so tiles are large: a page at reading size is two or three of them.
+inline constexpr int kTileSize = 1024;
 // Largest side of a page in device pixels that the view renders; beyond it the page is drawn no sharper.
 inline constexpr int kMaxPagePixels = 1 << 22;
 

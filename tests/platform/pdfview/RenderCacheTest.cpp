@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <vector>
 
 using namespace vmk::pdfview;
 
@@ -110,6 +111,55 @@ TEST(RenderScheduler, DeliversOnTheOwnersThreadAndDropsCancelledRequests)
     EXPECT_TRUE(deliveredOnMain);
     EXPECT_LE(renders.load(), 3); // cancelled work that had started may finish, but is never delivered
     EXPECT_EQ(scheduler.pendingCount(), 0u);
+}
+
+// Waking the owner's thread costs more than handing over a tile: tiles that finished while it was busy
+// come in one wake-up, in the order they finished, and a tile cancelled meanwhile is not among them.
+TEST(RenderScheduler, TilesFinishedWhileTheOwnerIsBusyArriveOnOneWakeUp)
+{
+    RenderScheduler scheduler(3);
+    struct WakeUps : QObject {
+        int count = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::MetaCall)
+                ++count;
+            return false;
+        }
+    } wakeUps;
+    scheduler.installEventFilter(&wakeUps);
+    std::vector<TileKey> delivered;
+    QObject::connect(&scheduler, &RenderScheduler::tileReady,
+                     [&](const TileKey& key, const QImage& image) {
+                         EXPECT_EQ(image.width(), 4 + key.row);
+                         delivered.push_back(key);
+                     });
+    std::atomic_int next{0};
+    for (int row = 0; row < 6; ++row)
+        scheduler.request(TileKey{0, 1000, 0, row, 0}, [&next, row] {
+            // One after another, so that the order is known.
+            while (next.load() != row)
+                QThread::yieldCurrentThread();
+            QImage image = tileImage(4 + row);
+            ++next;
+            return image;
+        });
+    scheduler.cancelPage(7); // nothing of that page: everything stays wanted
+    scheduler.waitForWorkers(); // the owner is busy until every tile is done
+    scheduler.retain(TileKeySet{TileKey{0, 1000, 0, 0, 0}, TileKey{0, 1000, 0, 2, 0}, TileKey{0, 1000, 0, 3, 0},
+                                TileKey{0, 1000, 0, 4, 0}, TileKey{0, 1000, 0, 5, 0}}); // row 1 scrolled away
+    QTRY_COMPARE(delivered.size(), 5u);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(wakeUps.count, 1);
+    ASSERT_EQ(delivered.size(), 5u);
+    for (std::size_t i = 0; i < delivered.size(); ++i)
+        EXPECT_EQ(delivered[i].row, int(i == 0 ? 0 : i + 1));
+    EXPECT_EQ(scheduler.pendingCount(), 0u);
+
+    // A tile finishing after the batch was taken wakes the owner again.
+    scheduler.request(TileKey{1, 1000, 0, 0, 0}, [] { return tileImage(4); });
+    QTRY_COMPARE(delivered.size(), 6u);
+    EXPECT_EQ(wakeUps.count, 2);
 }
 
 TEST(RenderScheduler, ReportsAFailedRenderAsANullImage)

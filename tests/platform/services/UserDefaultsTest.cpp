@@ -109,4 +109,15 @@ TEST(UserDefaults, ReduceMotionFollowsTheEnvironmentThenTheSetting)
     defaults->remove("VMKReduceMotion");
     env.insert("VMK_REDUCE_MOTION", "1");
     EXPECT_TRUE(vmk::platform::reduceMotionEnabled(*defaults, env));
+
+    // Unless told otherwise, a desktop with its animations turned off asks for reduced motion; the
+    // application's own setting, either way, wins over the desktop's.
+    QProcessEnvironment plain;
+    EXPECT_TRUE(vmk::platform::reduceMotionEnabled(*defaults, plain, false));
+    EXPECT_FALSE(vmk::platform::reduceMotionEnabled(*defaults, plain, true));
+    defaults->set("VMKReduceMotion", false);
+    EXPECT_FALSE(vmk::platform::reduceMotionEnabled(*defaults, plain, false));
+    env.insert("VMK_REDUCE_MOTION", "0");
+    defaults->set("VMKReduceMotion", true);
+    EXPECT_FALSE(vmk::platform::reduceMotionEnabled(*defaults, env, false));
 }

@@ -174,11 +174,37 @@ void keepBounds(fz_context* c, const Annotation& annotation, const QRectF& befor
 
 } // namespace
 
+namespace {
+
+// Whether any annotation of a page whose handles are not made yet lacks an appearance it should have: a
+// page may carry tens of thousands of links, and making a handle for each costs far more than looking.
+bool fileAnnotationLacksAppearance(fz_context* c, const Page& page)
+{
+    bool lacking = false;
+    pdf_obj* pageObj = page.state().ref.obj;
+    guarded(c, [&] {
+        pdf_obj* annots = pdf_dict_get(c, pageObj, PDF_NAME(Annots));
+        for (int i = 0, n = pdf_array_len(c, annots); i < n && !lacking; ++i) {
+            pdf_obj* annot = pdf_array_get(c, annots, i);
+            pdf_obj* subtype = pdf_dict_get(c, annot, PDF_NAME(Subtype));
+            if (pdf_name_eq(c, subtype, PDF_NAME(Link)) || pdf_name_eq(c, subtype, PDF_NAME(Widget))
+                || pdf_dict_getp(c, annot, "AP/N"))
+                continue;
+            lacking = isSynthesizable(QString::fromLatin1(pdf_to_name(c, subtype)));
+        }
+    });
+    return lacking;
+}
+
+} // namespace
+
 void ensureAppearances(const Page& page)
 {
+    fz_context* c = ctx();
+    if (!page.state().annotationsLoaded && !fileAnnotationLacksAppearance(c, page))
+        return;
     PagePtr self = std::const_pointer_cast<Page>(page.shared_from_this());
     page.state().loadAnnotations(self);
-    fz_context* c = ctx();
     std::vector<int> standard;
     std::vector<AnnotationPtr> standardAnnots;
     for (const AnnotationPtr& a : page.state().annotations) {
