@@ -205,7 +205,10 @@ int main(int argc, char** argv)
 
     // Engines start on every worker thread, which then stays.
     QThreadPool::globalInstance()->setExpiryTimeout(-1);
+    const long peakBefore = vmk::bench::statusKiB("VmHWM");
     makeSearchable(scannedPdf(kWorkers), kWorkers, &defaults, nullptr);
+    // Every worker has started its engines and read a page: what the peak grew by, per worker.
+    const long perWorkerKiB = (vmk::bench::statusKiB("VmHWM") - peakBefore) / kWorkers;
 
     const int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 2;
     QString toast1, toastN;
@@ -245,6 +248,7 @@ int main(int argc, char** argv)
 
     std::printf("pages=%d workers=1 vs %d; runs=%d; cores=%d; %s\n", pages, kWorkers, runs, QThread::idealThreadCount(),
                 qPrintable(toastN));
+    std::printf("memory per worker (engines and a page in flight): about %ld MiB\n", perWorkerKiB / 1024);
     printRuns("1 worker", ones, pages);
     printRuns("8 workers", manys, pages);
     if (cliOk)

@@ -190,3 +190,37 @@ TEST(EditorRebuildSaved, MakeSearchableKeepsTheOutlineAddsLittleAndSurvivesStopU
     EXPECT_EQ(redone.targets(), targets);
     EXPECT_TRUE(popplerPageText(redone.path, 2).contains(QLatin1String("BRAVO"), Qt::CaseInsensitive));
 }
+
+TEST(EditorRebuildSaved, MakeSearchableKeepsTheSpacesBetweenWordsAndLeavesAPageWithoutWordsAlone)
+{
+    if (!commandExists(QStringLiteral("pdftotext")))
+        GTEST_SKIP() << "pdftotext is needed";
+    HeldEditor f(makeScannedPdf({QStringLiteral("QUICK BROWN FOX"), QString(),
+                                 QStringLiteral("LAZY GREY DOG")},
+                                QSizeF(1000, 80)));
+    const QList<pdf::PagePtr> before = {f.page(0), f.page(1), f.page(2)};
+
+    f.editor->makeSearchable();
+    f.runner->runAll();
+    EXPECT_FALSE(f.editor->progress().has_value());
+    EXPECT_EQ(f.editor->toast() ? f.editor->toast()->text : QString(),
+              QStringLiteral("Text recognized. 2 pages are now searchable."));
+    EXPECT_EQ(f.undo().undoActionName(), QStringLiteral("Make Searchable"));
+
+    // The saved text layer reads as words with spaces between them, not as one run of letters.
+    const SavedFile saved = f.save(QStringLiteral("read.pdf"));
+    EXPECT_TRUE(saved.checkClean) << saved.checkOutput.toStdString();
+    EXPECT_TRUE(popplerPageText(saved.path, 1).simplified().contains(QLatin1String("QUICK BROWN FOX")))
+        << popplerPageText(saved.path, 1).toStdString();
+    EXPECT_TRUE(popplerPageText(saved.path, 2).trimmed().isEmpty());
+    EXPECT_TRUE(popplerPageText(saved.path, 3).simplified().contains(QLatin1String("LAZY GREY DOG")))
+        << popplerPageText(saved.path, 3).toStdString();
+
+    // One step takes both pages back.
+    f.undo().undo();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(f.page(i), before[i]);
+        EXPECT_TRUE(f.page(i)->text().trimmed().isEmpty()) << i;
+    }
+    EXPECT_FALSE(f.undo().canUndo());
+}

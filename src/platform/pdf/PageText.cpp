@@ -45,6 +45,15 @@ std::shared_ptr<const TextLayout> readPageText(fz_context* c, pdf_page* page, fz
         return layout;
     }
     const fz_matrix toPage = fz_invert_matrix(toDevice);
+    int characters = 0, lines = 0;
+    for (fz_stext_block* block = text->first_block; block; block = block->next) {
+        if (block->type != FZ_STEXT_BLOCK_TEXT)
+            continue;
+        for (fz_stext_line* l = block->u.t.first_line; l; l = l->next, ++lines)
+            for (fz_stext_char* ch = l->first_char; ch; ch = ch->next)
+                characters += ch->c > 0xFFFF ? 2 : 1;
+    }
+    layout->reserve(characters + lines, lines);
     for (fz_stext_block* block = text->first_block; block; block = block->next) {
         if (block->type != FZ_STEXT_BLOCK_TEXT)
             continue;

@@ -60,6 +60,13 @@ QString TextLayout::mid(int start, int length) const
     return m_text.mid(from, textIndex(end) - from);
 }
 
+void TextLayout::reserve(int characters, int lines)
+{
+    m_text.reserve(characters);
+    m_boxes.reserve(size_t(std::max(0, characters)));
+    m_lineStarts.reserve(size_t(std::max(0, lines)));
+}
+
 void TextLayout::append(char32_t codePoint, const QRectF& bounds)
 {
     if (!m_lineOpen) {

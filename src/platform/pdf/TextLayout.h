@@ -30,7 +30,9 @@ public:
     // The character that string unit `textIndex` belongs to.
     int characterIndex(int textIndex) const;
 
-    // Building, in reading order.
+    // Building, in reading order. Reserving room for the characters and lines first (line ends count as
+    // characters) spares the growth and the final squeeze.
+    void reserve(int characters, int lines);
     void append(char32_t codePoint, const QRectF& bounds);
     // Ends the current line with its synthetic "\n".
     void endLine();

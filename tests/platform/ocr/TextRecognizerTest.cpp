@@ -144,6 +144,14 @@ TEST(TextRecognizer, RecognisesPagesInParallelInOrderAndCancels)
         EXPECT_EQ(results[i].lines[0].text, expected[i]);
     }
 
+    // A page that cannot be read fails alone: the pages around it are read and stay in their places.
+    const QList<RecognitionResult> withFailure = recognizeImages({images[0], QImage(), images[2]});
+    ASSERT_EQ(withFailure.size(), 3);
+    EXPECT_TRUE(withFailure[0].ok() && withFailure[2].ok());
+    EXPECT_FALSE(withFailure[1].ok());
+    EXPECT_EQ(withFailure[0].lines.value(0).text, expected[0]);
+    EXPECT_EQ(withFailure[2].lines.value(0).text, expected[2]);
+
     auto cancel = std::make_shared<std::atomic_bool>(true);
     QFuture<RecognitionResult> future = recognizeImagesAsync(images, cancel);
     future.waitForFinished();
