@@ -121,7 +121,9 @@ void ToastOverlay::dropLeaving()
 
 void ToastOverlay::leavingGone()
 {
-    // The toast that left no longer takes room.
+    // Called while the view is being destroyed, before its pointer clears itself: nothing may size or
+    // look at it any more. The toast that left no longer takes room.
+    m_leaving = nullptr;
     updateGeometry();
     emit contentChanged();
 }
