@@ -1,6 +1,6 @@
 #include "app/WelcomeView.h"
 
-#include "app/AppIcon.h"
+#include "app/WelcomeEntrance.h"
 #include "chrome/Motion.h"
 #include "platform/icons/SymbolIcons.h"
 #include "platform/services/NotificationCenter.h"
@@ -295,22 +295,26 @@ WelcomeView::WelcomeView(const QStringList& recents, Actions actions, QWidget* p
     auto* leftColumn = new QVBoxLayout(left);
     leftColumn->setContentsMargins(32, 44, 32, 44);
     leftColumn->setSpacing(0);
-    auto* icon = new QLabel;
-    icon->setPixmap(appIconPixmap(88, devicePixelRatioF()));
-    icon->setFixedSize(88, 88);
+    auto* icon = new WelcomeIcon;
     leftColumn->addWidget(icon);
     leftColumn->addSpacing(14);
+    // The name and the tagline rise in together.
+    auto* title = new QWidget;
+    auto* titleColumn = new QVBoxLayout(title);
+    titleColumn->setContentsMargins(0, 0, 0, 0);
+    titleColumn->setSpacing(2);
     auto* name = new QLabel(QStringLiteral("Vellumark"));
     QFont big = name->font();
     big.setPixelSize(28);
     big.setBold(true);
     name->setFont(big);
-    leftColumn->addWidget(name);
-    leftColumn->addSpacing(2);
+    titleColumn->addWidget(name);
     auto* tagline = new QLabel(QStringLiteral("Free forever. No account. No internet."));
     tagline->setForegroundRole(QPalette::PlaceholderText);
     tagline->setWordWrap(true);
-    leftColumn->addWidget(tagline);
+    titleColumn->addWidget(tagline);
+    leftColumn->addWidget(title);
+    m_entrance = new WelcomeEntrance(icon, title, this);
     leftColumn->addStretch(1);
     m_openButton = new WelcomeButton(QStringLiteral("Open a PDF…"), QStringLiteral("folder"), QStringLiteral("Ctrl+O"));
     m_combineButton = new WelcomeButton(QStringLiteral("Combine PDFs…"), QStringLiteral("square.stack.3d.down.right"), QStringLiteral("Ctrl+Alt+O"));
@@ -385,6 +389,12 @@ QPushButton* WelcomeView::tryAnotherButton() const
 bool WelcomeView::reduceMotion() const
 {
     return m_reduceMotion ? m_reduceMotion() : platform::reduceMotionEnabled();
+}
+
+void WelcomeView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    m_entrance->run(reduceMotion());
 }
 
 void WelcomeView::handleOpenFailed(const QVariantMap& userInfo)

@@ -14,6 +14,7 @@ class QVBoxLayout;
 namespace vmk::app {
 
 class DropZone;
+class WelcomeEntrance;
 
 // One large button of the welcome window: icon and title, with the shortcut hint at the trailing edge.
 class WelcomeButton : public QPushButton {
@@ -83,12 +84,15 @@ public:
     void dropZoneTapped();
     void tryAnotherFile();
     const QVariantAnimation& shakeAnimation() const { return m_shake; }
+    // The entrance played when the view first shows.
+    WelcomeEntrance* entrance() const { return m_entrance; }
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     bool reduceMotion() const;
@@ -102,6 +106,7 @@ private:
     std::function<bool()> m_reduceMotion;
     QVariantAnimation m_shake;
     quint64 m_observer = 0;
+    WelcomeEntrance* m_entrance = nullptr;
 };
 
 } // namespace vmk::app

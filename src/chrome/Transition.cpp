@@ -95,7 +95,9 @@ PieceTransition::PieceTransition(QWidget* widget) : QObject(widget), m_widget(wi
     m_clock.setParent(this);
     // A piece that has not been shown yet is out; one on screen is in.
     m_progress = m_target = widget->isHidden() ? 0.0 : 1.0;
-    connect(&m_clock, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) { apply(v.toDouble()); });
+    m_clock.setStartValue(0.0);
+    m_clock.setEndValue(1.0);
+    connect(&m_clock, &QVariantAnimation::valueChanged, this, [this] { tick(); });
     connect(&m_clock, &QVariantAnimation::finished, this, [this] { settle(); });
 }
 
@@ -153,6 +155,14 @@ void PieceTransition::finish()
     settle();
 }
 
+void PieceTransition::startOut(const TransitionLook& look)
+{
+    m_clock.stop();
+    m_look = look;
+    m_progress = m_target = 0.0;
+    apply(0.0);
+}
+
 void PieceTransition::run(double target, const TransitionLook& look, const MotionSpec& motion)
 {
     if (target == m_target && m_clock.state() != QAbstractAnimation::Stopped)
@@ -165,12 +175,19 @@ void PieceTransition::run(double target, const TransitionLook& look, const Motio
         settle();
         return;
     }
-    m_clock.setStartValue(m_progress);
-    m_clock.setEndValue(target);
-    m_clock.setDuration(motion.durationMs);
-    m_clock.setEasingCurve(motion.easing);
+    m_from = m_progress;
+    m_delayMs = std::max(0, motion.delayMs);
+    m_easing = motion.easing;
+    m_clock.setDuration(m_delayMs + motion.durationMs);
     apply(m_progress);
     m_clock.start();
+}
+
+void PieceTransition::tick()
+{
+    const int moving = m_clock.duration() - m_delayMs;
+    const double t = std::clamp(double(m_clock.currentTime() - m_delayMs) / std::max(1, moving), 0.0, 1.0);
+    apply(m_from + (m_target - m_from) * m_easing.valueForProgress(t));
 }
 
 void PieceTransition::apply(double progress)

@@ -62,12 +62,16 @@ public:
     // The widget's transition if it has one, else null.
     static PieceTransition* find(const QWidget* widget);
 
-    // Shows the widget and brings it in from `look`. A piece already in stays as it is.
+    // Shows the widget and brings it in from `look`, after the motion's delay (out until then). A piece
+    // already in stays as it is.
     void enter(const TransitionLook& look, const MotionSpec& motion);
     // Takes the widget out toward `look`; it takes no mouse events on its way out.
     void leave(const TransitionLook& look, const MotionSpec& motion, AfterLeaving after = AfterLeaving::hide);
     // Jumps to the end of what runs now.
     void finish();
+    // Puts a piece that shows out of sight at once (still shown, painted transparent), ready to enter;
+    // for pieces that are laid out from the start and make an entrance when their window first shows.
+    void startOut(const TransitionLook& look);
 
     // 0 out … 1 in; an overshooting curve passes beyond for a moment.
     double progress() const { return m_progress; }
@@ -79,11 +83,16 @@ public:
 private:
     explicit PieceTransition(QWidget* widget);
     void run(double target, const TransitionLook& look, const MotionSpec& motion);
+    void tick();
     void apply(double progress);
     void settle();
 
     QWidget* m_widget;
+    // One clock for the delay and the motion; the curve is applied here, after the delay.
     QVariantAnimation m_clock;
+    QEasingCurve m_easing;
+    int m_delayMs = 0;
+    double m_from = 0.0;
     TransitionLook m_look;
     double m_progress = 1.0;
     double m_target = 1.0;

@@ -106,7 +106,8 @@ TEST(PieceTransition, InterruptedAndTurnedAroundItEndsWhereTheLastRequestSaid)
     // Out again from where it stands, taking no clicks on the way.
     t->leave(look, kGlide);
     EXPECT_TRUE(t->isLeaving());
-    EXPECT_DOUBLE_EQ(t->animation().startValue().toDouble(), midway);
+    at(t, 0);
+    EXPECT_DOUBLE_EQ(t->progress(), midway); // it starts back from where it stood
     EXPECT_TRUE(s.piece->testAttribute(Qt::WA_TransparentForMouseEvents));
     // Asking again for the way it already goes does not start it over.
     at(t, 100);
@@ -133,9 +134,29 @@ TEST(PieceTransition, InterruptedAndTurnedAroundItEndsWhereTheLastRequestSaid)
 
     // A piece the transition hid comes in from out again.
     t->enter(look, kGlide);
-    EXPECT_EQ(t->animation().startValue().toDouble(), 0.0);
+    at(t, 0);
+    EXPECT_EQ(t->progress(), 0.0);
     t->finish();
     EXPECT_TRUE(s.piece->isVisible());
+    EXPECT_EQ(s.piece->graphicsEffect(), nullptr);
+}
+
+TEST(PieceTransition, ADelayedEntranceWaitsOutOfSightThenMoves)
+{
+    Stage s;
+    PieceTransition* t = PieceTransition::of(s.piece);
+    MotionSpec later = kGlide;
+    later.delayMs = 450;
+    t->enter(TransitionLook::fromEdge(Qt::BottomEdge, 18), later);
+    EXPECT_EQ(t->animation().duration(), 850);
+    at(t, 400);
+    EXPECT_EQ(t->progress(), 0.0);
+    EXPECT_EQ(effectOf(s.piece)->opacity(), 0.0);
+    at(t, 650);
+    EXPECT_NEAR(t->progress(), glideCurve.valueAt(0.5), 2e-3);
+    // Taken out during the wait: it never shows.
+    t->leave(TransitionLook::fade(), pieceMotion(kGlide, true));
+    EXPECT_TRUE(s.piece->isHidden());
     EXPECT_EQ(s.piece->graphicsEffect(), nullptr);
 }
 

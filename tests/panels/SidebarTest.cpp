@@ -12,6 +12,8 @@
 #include <QSignalSpy>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 using namespace vmk;
@@ -181,6 +183,21 @@ TEST(OutlineList, LoadsOnceOnFirstAppearanceAndRowsGoToTheirPlace)
 
     // A click goes to the entry's destination.
     list.tree()->itemClicked(list.tree()->topLevelItem(1), 0);
+    EXPECT_EQ(f.canvas->currentPage(), f.page(5));
+
+    // So do the keys: arrows move through the rows and open a chapter, Return or Enter goes there.
+    QTreeWidget* tree = list.tree();
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_Home);
+    QTest::keyClick(tree, Qt::Key_Return);
+    EXPECT_EQ(f.canvas->currentPage(), f.page(2));
+    QTest::keyClick(tree, Qt::Key_Right); // opens the chapter
+    QTest::keyClick(tree, Qt::Key_Down);  // to its section
+    QTest::keyClick(tree, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(f.canvas->currentPage(), f.page(3));
+    QTest::keyClick(tree, Qt::Key_Down);
+    EXPECT_EQ(f.canvas->currentPage(), f.page(3)) << "moving through the rows goes nowhere by itself";
+    QTest::keyClick(tree, Qt::Key_Return);
     EXPECT_EQ(f.canvas->currentPage(), f.page(5));
 
     // Without a destination the page index serves; with neither nothing happens; no page, no number.

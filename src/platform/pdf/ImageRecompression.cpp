@@ -184,6 +184,10 @@ int recompressImages(Document& document, const ImageRecompressionOptions& option
         if (replaceStream(c, doc, candidate.num, jpeg, image))
             ++replaced;
     }
+    // The engine keeps decoded pictures by their object, which now holds another stream: without this the
+    // same open document would go on drawing (and a page copy sharing them would show) the old pictures.
+    if (replaced > 0)
+        guarded(c, [&] { pdf_empty_store(c, doc); });
     return replaced;
 }
 

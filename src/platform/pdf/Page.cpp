@@ -214,10 +214,12 @@ void PageState::loadAnnotations(const PagePtr& self) const
         }
     });
     for (int num : nums) {
-        AnnotationPtr a = AnnotationState::make(doc, num);
+        const auto early = earlyAnnotations.find(num);
+        AnnotationPtr a = early != earlyAnnotations.end() ? early->second : AnnotationState::make(doc, num);
         a->state().page = self;
         annotations.push_back(a);
     }
+    earlyAnnotations.clear();
 }
 
 std::vector<AnnotationPtr> Page::annotations() const

@@ -77,6 +77,20 @@ public:
 
     // Topmost last.
     std::vector<AnnotationPtr> annotations() const;
+    // Where each annotation is and what kind, in the same order, read without making a handle for each:
+    // a page may carry tens of thousands of links. `key` finds the handle (annotationForKey).
+    struct AnnotationOutline {
+        QRectF bounds;
+        int key = -1;
+        bool link = false;
+        bool popup = false;
+    };
+    std::vector<AnnotationOutline> annotationOutlines() const;
+    // How many annotations the page has; cheap however many.
+    std::size_t annotationCount() const;
+    // The handle of an annotation of this page by its outline's key (the same handle annotations()
+    // gives), or null when the page has no such annotation.
+    AnnotationPtr annotationForKey(int key) const;
     // Appends (on top). An annotation on another page is moved here and keeps its identity.
     void addAnnotation(const AnnotationPtr& annotation);
     void removeAnnotation(const AnnotationPtr& annotation);

@@ -2,11 +2,14 @@
 
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
+#include "platform/pdf/PageCapture.h"
 #include "platform/pdf/detail/State.h"
+#include "platform/pdf/detail/Watchdog.h"
 
 #include <QElapsedTimer>
 #include <QFutureWatcher>
 #include <QPointer>
+#include <QThread>
 #include <QThreadPool>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
@@ -26,6 +29,21 @@ namespace {
 constexpr int kChunkPages = 8;
 // The main thread reads changed pages and hands results over for at most this long per event-loop turn.
 constexpr qint64 kMainThreadSliceMs = 15;
+
+// Where pages are read: a pool of its own, not the process's global one, which the application waits for
+// when it ends (saves and other writes run there). A page that takes minutes to read (a picture whose
+// decoder never looks at the cancel flag) must not keep a closed application alive; the workers touch
+// nothing but what their work owns, so the pool is never torn down nor waited for.
+QThreadPool* readingPool()
+{
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool;
+        p->setObjectName(QStringLiteral("Vellumark.text"));
+        p->setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
+        return p;
+    }();
+    return pool;
+}
 
 // Copies of a document opened from its original bytes, one per worker at a time, made as workers ask.
 class SourceCopies {
@@ -105,7 +123,7 @@ struct Chunk {
     bool done = false;
 };
 
-std::shared_ptr<const TextLayout> readFromCopy(SourceCopies& copies, int number)
+std::shared_ptr<const TextLayout> readFromCopy(SourceCopies& copies, int number, const RecordCancel& cancel)
 {
     pdf_document* doc = copies.take();
     if (!doc)
@@ -122,8 +140,12 @@ std::shared_ptr<const TextLayout> readFromCopy(SourceCopies& copies, int number)
         if (index >= 0)
             page = pdf_load_page(c, doc, index);
     });
-    if (ok && page)
-        layout = readPageText(c, page);
+    if (ok && page) {
+        WatchedCookie watched(0, &cancel.link());
+        layout = readPageText(c, page, watched.cookie());
+        if (watched.cancelled())
+            layout.reset();
+    }
     fz_drop_page(c, reinterpret_cast<fz_page*>(page));
     copies.give(doc);
     return layout;
@@ -167,7 +189,7 @@ struct TextReader::State {
     int nextChunk = 0;      // the first chunk not delivered yet
     int nextInChunk = 0;    // within it, the first item not delivered yet
     Visit visit;
-    std::shared_ptr<std::atomic_bool> cancelled;
+    std::shared_ptr<RecordCancel> cancelled;
     bool deliveryScheduled = false;
 };
 
@@ -182,7 +204,7 @@ void TextReader::cancel()
     ++m_state->generation;
     m_state->running = false;
     if (m_state->cancelled)
-        m_state->cancelled->store(true);
+        m_state->cancelled->cancel();
     m_state->cancelled.reset();
     m_state->items.clear();
     m_state->chunks.clear();
@@ -198,7 +220,7 @@ void TextReader::start(const DocumentPtr& document, Visit visit, int pageLimit)
     s.nextChunk = 0;
     s.nextInChunk = 0;
     s.deliveryScheduled = false;
-    s.cancelled = std::make_shared<std::atomic_bool>(false);
+    s.cancelled = std::make_shared<RecordCancel>();
     const quint64 generation = s.generation;
 
     std::shared_ptr<SourceCopies> copies;
@@ -270,13 +292,13 @@ void TextReader::start(const DocumentPtr& document, Visit visit, int pageLimit)
             chunk.done = true;
             self->deliver(generation);
         });
-        watcher->setFuture(QtConcurrent::run(QThreadPool::globalInstance(),
+        watcher->setFuture(QtConcurrent::run(readingPool(),
                                              [jobs, answers, copies, visit = s.visit, cancelled = s.cancelled] {
-            for (size_t j = 0; j < jobs->size() && !cancelled->load(); ++j) {
+            for (size_t j = 0; j < jobs->size() && !cancelled->isCancelled(); ++j) {
                 const Job& job = (*jobs)[j];
                 Answer& answer = (*answers)[j];
                 answer.layout = job.layout ? job.layout
-                    : job.number >= 0 && copies ? readFromCopy(*copies, job.number) : nullptr;
+                    : job.number >= 0 && copies ? readFromCopy(*copies, job.number, *cancelled) : nullptr;
                 if (answer.layout && visit) {
                     answer.found = visit(*answer.layout);
                     answer.visited = true;

@@ -13,10 +13,10 @@ const AnnotationHitIndex::PageIndex& AnnotationHitIndex::indexFor(int pageIndex,
 {
     // The count guards against additions and removals nobody announced; moves are announced by the
     // editor through a new generation.
-    const std::vector<pdf::AnnotationPtr> annotations = page ? page->annotations() : std::vector<pdf::AnnotationPtr>();
+    const std::size_t count = page ? page->annotationCount() : 0;
     for (auto it = m_pages.begin(); it != m_pages.end(); ++it) {
         if (it->pageIndex == pageIndex && it->generation == generation && it->page == page.get()
-            && it->entries.size() == annotations.size()) {
+            && it->entries.size() == count) {
             m_pages.splice(m_pages.begin(), m_pages, it);
             return m_pages.front();
         }
@@ -26,12 +26,12 @@ const AnnotationHitIndex::PageIndex& AnnotationHitIndex::indexFor(int pageIndex,
     index.pageIndex = pageIndex;
     index.generation = generation;
     index.page = page.get();
-    {
-        for (const pdf::AnnotationPtr& a : annotations) {
-            const QString type = a->type();
-            Entry e{a->bounds().normalized(), a, type == QLatin1String("Link"), type == QLatin1String("Popup")};
+    // Plain rectangles: handles are made only for the annotations found.
+    if (page) {
+        for (const pdf::Page::AnnotationOutline& a : page->annotationOutlines()) {
+            Entry e{a.bounds.normalized(), a.key, a.link, a.popup};
             index.extent = index.extent.isNull() ? e.bounds : index.extent.united(e.bounds);
-            index.entries.push_back(std::move(e));
+            index.entries.push_back(e);
         }
     }
     index.cells.resize(std::size_t(kGrid) * kGrid);
@@ -93,7 +93,8 @@ std::vector<pdf::AnnotationPtr> AnnotationHitIndex::at(int pageIndex, std::uint3
     candidates(index, area, [&](int i) {
         const Entry& e = index.entries[size_t(i)];
         if (e.bounds.adjusted(-tolerance, -tolerance, tolerance, tolerance).contains(point))
-            result.push_back(e.annotation);
+            if (pdf::AnnotationPtr a = page->annotationForKey(e.key))
+                result.push_back(std::move(a));
         return true;
     });
     std::reverse(result.begin(), result.end());
@@ -108,7 +109,7 @@ pdf::AnnotationPtr AnnotationHitIndex::linkAt(int pageIndex, std::uint32_t gener
     candidates(index, QRectF(point, QSizeF(0, 0)), [&](int i) {
         const Entry& e = index.entries[size_t(i)];
         if (e.link && e.bounds.contains(point))
-            hit = e.annotation;
+            hit = page->annotationForKey(e.key);
         return !hit;
     });
     return hit;
@@ -122,7 +123,7 @@ pdf::AnnotationPtr AnnotationHitIndex::annotationAt(int pageIndex, std::uint32_t
     candidates(index, QRectF(point, QSizeF(0, 0)), [&](int i) {
         const Entry& e = index.entries[size_t(i)];
         if (!e.popup && e.bounds.contains(point))
-            hit = e.annotation;
+            hit = page->annotationForKey(e.key);
         return !hit;
     });
     return hit;

@@ -34,7 +34,7 @@ public:
 private:
     struct Entry {
         QRectF bounds;
-        pdf::AnnotationPtr annotation;
+        int key = -1; // finds the handle (Page::annotationForKey)
         bool link = false;
         bool popup = false;
     };

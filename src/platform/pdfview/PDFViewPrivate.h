@@ -95,6 +95,7 @@ struct PDFView::Private {
     bool visibleTilesComplete(int page, const QRectF& rect, QPointF origin, QSize pixels, double dpr, int scaleMilli,
                               std::uint32_t generation) const;
     void paintPlaceholder(QPainter& painter, const QRectF& rect, pdf::RecordOutcome why);
+    void paintShadow(QPainter& painter, const QRectF& page, const QRectF& exposed);
     void paintSelections(QPainter& painter, const QRectF& exposed);
     void invalidatePage(int page);
     void invalidateAll();

@@ -5,7 +5,6 @@
 
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPalette>
 
 #include <algorithm>
@@ -94,10 +93,12 @@ TileKeySet PDFView::Private::requestTiles()
                         continue;
                     const QRect rect = key.pixelRect().intersected(QRect(QPoint(0, 0), pixels));
                     wantedBytes += std::size_t(rect.width()) * rect.height() * 4;
-                    if (tiles.contains(key) || scheduler.isPending(key))
+                    if (tiles.contains(key))
                         continue;
                     if (priority > 0)
                         visibleMissing = true;
+                    if (scheduler.isPending(key))
+                        continue;
                     if (!schedule)
                         continue;
                     if (!asked) {
@@ -122,7 +123,9 @@ TileKeySet PDFView::Private::requestTiles()
         }
     };
     pass(view, 1, true);
-    // Rendering ahead waits until what is on screen is in, so the first paint is never delayed by it.
+    // Rendering ahead waits until what is on screen has arrived, not merely been asked for: ahead tiles
+    // rendered alongside the visible ones compete with them for the processor and the engine's locks,
+    // and doubled the time to the first paint.
     pass(ahead, 0, !visibleMissing);
 
     scheduler.retain(wanted);
@@ -244,18 +247,8 @@ void PDFView::Private::paintPage(QPainter& painter, int page, const QRectF& expo
     const QRectF rect(origin, QSizeF(pixels) / dpr);
     if (!rect.intersects(exposed.adjusted(-6, -6, 6, 6)))
         return;
-    if (shadows) {
-        // Only the rim around the page: blending under it would be painted over at once, and the page
-        // is repainted as each of its tiles comes in.
-        painter.setPen(Qt::NoPen);
-        for (int i = 4; i >= 1; --i) {
-            QPainterPath rim;
-            rim.setFillRule(Qt::OddEvenFill);
-            rim.addRoundedRect(rect.translated(0, 1).adjusted(-i * 0.6, -i * 0.3, i * 0.6, i), i, i);
-            rim.addRect(rect);
-            painter.fillPath(rim, QColor(0, 0, 0, 14 + 6 * (4 - i)));
-        }
-    }
+    if (shadows)
+        paintShadow(painter, rect, exposed);
     painter.fillRect(rect, Qt::white);
 
     const std::uint32_t generation = generations[size_t(page)];
@@ -296,6 +289,38 @@ void PDFView::Private::paintPage(QPainter& painter, int page, const QRectF& expo
     // Stand-ins go once every tile of the page's visible part is in.
     if (visibleTilesComplete(page, rect, origin, pixels, dpr, scaleMilli, generation))
         tiles.removeStandIns(page, scaleMilli, generation);
+}
+
+// A soft shadow a few pixels wide, heavier below the page: bands around the page, faintest outermost,
+// in colours blended over the background beforehand. Opaque rectangle fills go straight to memory; the
+// same shadow as translucent paths as tall as the page was rasterised row by row, which Qt hands to its
+// thread pool, and cost the main thread more than everything else it does while scrolling.
+void PDFView::Private::paintShadow(QPainter& painter, const QRectF& page, const QRectF& exposed)
+{
+    const double dpr = devicePixelRatio();
+    auto snap = [dpr](double v) { return std::round(v * dpr) / dpr; };
+    const QRectF near = exposed.adjusted(-6, -6, 6, 6);
+    double keep = 1.0; // what is left of the background under the layers so far
+    for (int i = 4; i >= 1; --i) {
+        keep *= 1.0 - (14 + 6 * (4 - i)) / 255.0;
+        const QColor color = QColor::fromRgbF(float(background.redF() * keep), float(background.greenF() * keep),
+                                              float(background.blueF() * keep), background.alphaF());
+        const QRectF outer(QPointF(snap(page.left() - i * 0.6), snap(page.top() + 1 - i * 0.3)),
+                           QPointF(snap(page.right() + i * 0.6), snap(page.bottom() + 1 + i)));
+        const QRectF bands[] = {
+            QRectF(QPointF(outer.left(), outer.top()), QPointF(outer.right(), page.top())),
+            QRectF(QPointF(outer.left(), page.bottom()), QPointF(outer.right(), outer.bottom())),
+            QRectF(QPointF(outer.left(), std::max(outer.top(), page.top())), QPointF(page.left(), page.bottom())),
+            QRectF(QPointF(page.right(), std::max(outer.top(), page.top())), QPointF(outer.right(), page.bottom())),
+        };
+        for (const QRectF& band : bands) {
+            if (band.width() <= 0 || band.height() <= 0)
+                continue; // the shadow sits low: no band above the page
+            const QRectF visible = band.intersected(near);
+            if (visible.width() > 0 && visible.height() > 0)
+                painter.fillRect(visible, color);
+        }
+    }
 }
 
 bool PDFView::Private::visibleTilesComplete(int page, const QRectF& rect, QPointF origin, QSize pixels, double dpr,

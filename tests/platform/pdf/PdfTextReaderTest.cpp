@@ -7,8 +7,17 @@
 #include "platform/pdf/TextFinder.h"
 #include "platform/pdf/TextReader.h"
 
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QThreadPool>
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 using namespace vmk::pdf;
 namespace fixtures = vmk::test::pdf;
@@ -181,4 +190,59 @@ TEST(PdfTextReader, CancellingStopsDeliveryAndARestartBeginsAgain)
     ASSERT_TRUE(again.wait(10000));
     EXPECT_EQ(order.size(), 40);
     EXPECT_EQ(order.last(), 39);
+}
+
+namespace {
+
+constexpr char kQuitWhileReading[] = "VMK_QUIT_WHILE_READING";
+
+} // namespace
+
+// Run by the test below in a child process: starts reading a document whose page never finishes (the
+// visit stands for a decoder that ignores the cancel flag) and a write on the global pool, then ends.
+TEST(PdfTextReader, QuittingChild)
+{
+    const QString marker = qEnvironmentVariable(kQuitWhileReading);
+    if (marker.isEmpty())
+        GTEST_SKIP() << "runs only as a child of QuittingNeverWaitsForAPageButWaitsForWrites";
+    const DocumentPtr doc = open(fixtures::textPdf({QStringLiteral("Endless")}));
+    auto started = std::make_shared<std::atomic_bool>(false);
+    auto* reader = new TextReader;
+    reader->start(doc, [started](const TextLayout&) {
+        started->store(true);
+        std::this_thread::sleep_for(std::chrono::minutes(5));
+        return QList<QPair<int, int>>();
+    });
+    while (!started->load())
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    // A write started just before the end is finished before the process goes.
+    QThreadPool::globalInstance()->start([marker] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        QFile file(marker);
+        if (file.open(QIODevice::WriteOnly))
+            file.write("written");
+    });
+    delete reader; // the window closes: the read is cancelled, the page's decoder does not notice
+}
+
+TEST(PdfTextReader, QuittingNeverWaitsForAPageButWaitsForWrites)
+{
+    QTemporaryDir folder;
+    const QString marker = folder.filePath(QStringLiteral("written"));
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(kQuitWhileReading, marker);
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer timer;
+    timer.start();
+    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=PdfTextReader.QuittingChild"});
+    // Minutes if the end waited for the page.
+    ASSERT_TRUE(child.waitForFinished(20000));
+    EXPECT_LT(timer.elapsed(), 20000);
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 0);
+    QFile written(marker);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), QByteArray("written"));
 }

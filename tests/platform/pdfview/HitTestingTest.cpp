@@ -65,6 +65,36 @@ TEST(AnnotationHitIndex, FindsTheTopmostAnnotationAmongTenThousandAndFollowsChan
     EXPECT_EQ(index.pagesIndexed(), 1u);
 }
 
+TEST(AnnotationHitIndex, AnnotationsFoundBeforeThePageListsThemKeepOneIdentityAndTheirEdits)
+{
+    // Saved and opened again, so that the annotations are objects of the file with appearances.
+    auto made = test::openPdf(test::rawPdf({test::RawPage{test::textLine("Notes")}}));
+    auto square = pdf::Annotation::create(QStringLiteral("Square"), QRectF(40, 40, 60, 60));
+    square->setColor(Qt::blue);
+    made->page(0)->addAnnotation(square);
+    made->page(0)->addAnnotation(pdf::Annotation::create(QStringLiteral("Square"), QRectF(200, 200, 40, 40)));
+    auto document = test::openPdf(*made->dataRepresentation());
+    const pdf::PagePtr page = document->page(0);
+
+    AnnotationHitIndex index;
+    EXPECT_EQ(page->annotationCount(), 2u);
+    const pdf::AnnotationPtr found = index.annotationAt(0, 1, page, QPointF(70, 70));
+    ASSERT_TRUE(found);
+    EXPECT_EQ(index.annotationAt(0, 1, page, QPointF(70, 70)), found);
+    EXPECT_EQ(found->page(), page);
+    // Edited through the handle found, the page draws the edit.
+    found->setColor(Qt::red);
+    EXPECT_GT(test::reddishPixels(page->render(1.0), QRect(40, 300, 60, 60)), 100);
+    // The page's list hands out the same handle.
+    const std::vector<pdf::AnnotationPtr> all = page->annotations();
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0], found);
+    EXPECT_EQ(page->annotationForKey(12345), nullptr);
+    page->removeAnnotation(found);
+    EXPECT_EQ(index.annotationAt(0, 1, page, QPointF(70, 70)), nullptr);
+    EXPECT_TRUE(index.annotationAt(0, 1, page, QPointF(220, 220)));
+}
+
 TEST(AnnotationHitIndex, TheViewFindsLinksOnACrowdedPage)
 {
     PDFView view;

@@ -57,6 +57,35 @@ TEST_F(ViewFixture, RendersTheVisiblePagesInTilesOffTheMainThread)
     EXPECT_NEAR(view.scaleFactor(), view.layout().fitWidthScale(), 1e-9);
 }
 
+TEST_F(ViewFixture, PagesCastASoftShadowBelowAndBesideThemAndNoneOnThemselves)
+{
+    show(test::openPdf(test::textPdf(3)));
+    view.setScaleFactor(1.0);
+    ASSERT_TRUE(rendered());
+    const QImage image = grabbed();
+    const QRect page = view.layout().pageRectInView(0).toAlignedRect();
+    const QColor background = view.backgroundColor();
+    const int x = page.center().x();
+    const int y = page.center().y();
+    // Darkest next to the page and fading out; what the page covers stays white.
+    const QColor below = image.pixelColor(x, page.bottom() + 1);
+    const QColor further = image.pixelColor(x, page.bottom() + 4);
+    EXPECT_LT(below.lightness(), further.lightness());
+    EXPECT_LT(further.lightness(), background.lightness());
+    EXPECT_EQ(image.pixelColor(x, page.bottom() + 8), background);
+    EXPECT_LT(image.pixelColor(page.right() + 1, y).lightness(), background.lightness());
+    EXPECT_EQ(image.pixelColor(page.right() + 6, y), background);
+    EXPECT_LT(image.pixelColor(page.left() - 1, y).lightness(), background.lightness());
+    EXPECT_EQ(image.pixelColor(x, page.top() - 2), background);
+    EXPECT_EQ(image.pixelColor(page.right() - 1, page.bottom() - 1), QColor(Qt::white));
+    EXPECT_EQ(image.pixelColor(page.left(), page.top()), QColor(Qt::white));
+
+    view.setPageShadowsEnabled(false);
+    const QImage plain = grabbed();
+    EXPECT_EQ(plain.pixelColor(x, page.bottom() + 1), background);
+    EXPECT_EQ(plain.pixelColor(page.right() + 1, y), background);
+}
+
 TEST_F(ViewFixture, ConversionsMatchThePdfLayerAtEveryRotationAndDisplayMode)
 {
     auto document = test::openPdf(test::textPdf(4));

@@ -102,6 +102,9 @@ TEST(PageCopies, ASharedObjectChangedInPlaceIsCopiedAgain)
     const QImage secondNow = rgb(test::openPdf(*saved)->page(1)->render(1.0));
     const QRect picture(40, 120, 220, 165);
     ASSERT_NE(secondNow.copy(picture), firstBefore.copy(picture));
+    // Drawn in place from the same open document, which had decoded the old picture before.
+    EXPECT_EQ(rgb(document->page(1)->render(1.0)), secondNow);
+    EXPECT_EQ(rgb(document->page(0)->render(1.0)).copy(picture), secondNow.copy(picture));
 
     auto second = pdf::PageCapture::take(*document->page(1), true)->record(pdf::RecordBudget{});
     ASSERT_EQ(second.outcome, pdf::RecordOutcome::recorded);

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <vector>
 
@@ -114,7 +115,7 @@ TEST(RenderScheduler, DeliversOnTheOwnersThreadAndDropsCancelledRequests)
 }
 
 // Waking the owner's thread costs more than handing over a tile: tiles that finished while it was busy
-// come in one wake-up, in the order they finished, and a tile cancelled meanwhile is not among them.
+// come in one wake-up, and a tile cancelled meanwhile is not among them.
 TEST(RenderScheduler, TilesFinishedWhileTheOwnerIsBusyArriveOnOneWakeUp)
 {
     RenderScheduler scheduler(3);
@@ -137,7 +138,7 @@ TEST(RenderScheduler, TilesFinishedWhileTheOwnerIsBusyArriveOnOneWakeUp)
     std::atomic_int next{0};
     for (int row = 0; row < 6; ++row)
         scheduler.request(TileKey{0, 1000, 0, row, 0}, [&next, row] {
-            // One after another, so that the order is known.
+            // One after another, so that the three workers are seen finishing at different times.
             while (next.load() != row)
                 QThread::yieldCurrentThread();
             QImage image = tileImage(4 + row);
@@ -151,9 +152,11 @@ TEST(RenderScheduler, TilesFinishedWhileTheOwnerIsBusyArriveOnOneWakeUp)
     QTRY_COMPARE(delivered.size(), 5u);
     QCoreApplication::processEvents();
     EXPECT_EQ(wakeUps.count, 1);
-    ASSERT_EQ(delivered.size(), 5u);
-    for (std::size_t i = 0; i < delivered.size(); ++i)
-        EXPECT_EQ(delivered[i].row, int(i == 0 ? 0 : i + 1));
+    std::vector<int> rows;
+    for (const TileKey& key : delivered)
+        rows.push_back(key.row);
+    std::sort(rows.begin(), rows.end());
+    EXPECT_EQ(rows, (std::vector<int>{0, 2, 3, 4, 5}));
     EXPECT_EQ(scheduler.pendingCount(), 0u);
 
     // A tile finishing after the batch was taken wakes the owner again.

@@ -372,5 +372,5 @@ TEST(SlowPages, APageWithTensOfThousandsOfLinksNeverHoldsTheWindow)
         ASSERT_TRUE(hit);
         EXPECT_EQ(hit->linkURI(), QStringLiteral("https://example.org/%1").arg(i));
     }
-    EXPECT_LT(longest, 10 * everyAnnotation);
+    EXPECT_LT(longest, bound);
 }

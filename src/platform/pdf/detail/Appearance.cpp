@@ -201,7 +201,11 @@ bool fileAnnotationLacksAppearance(fz_context* c, const Page& page)
 void ensureAppearances(const Page& page)
 {
     fz_context* c = ctx();
-    if (!page.state().annotationsLoaded && !fileAnnotationLacksAppearance(c, page))
+    const PageState& state = page.state();
+    if (!state.annotationsLoaded
+        && std::none_of(state.earlyAnnotations.begin(), state.earlyAnnotations.end(),
+                        [](const auto& early) { return early.second->state().needsAppearance; })
+        && !fileAnnotationLacksAppearance(c, page))
         return;
     PagePtr self = std::const_pointer_cast<Page>(page.shared_from_this());
     page.state().loadAnnotations(self);

@@ -14,6 +14,7 @@
 
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 namespace vmk::pdf::detail {
@@ -60,6 +61,16 @@ struct PageState {
     std::weak_ptr<Document> document;
     mutable std::vector<AnnotationPtr> annotations;
     mutable bool annotationsLoaded = false;
+    // Handles made one at a time before the whole list was (Page::annotationForKey), by object number;
+    // the list takes them over so that each annotation keeps one identity.
+    mutable std::unordered_map<int, AnnotationPtr> earlyAnnotations;
+    // The annotations counted in the page's list while their handles are not made (Page::annotationCount).
+    struct AnnotationCount {
+        pdf_obj* list = nullptr; // compared, never followed
+        int entries = -1;
+        std::size_t count = 0;
+    };
+    mutable AnnotationCount annotationCount;
     // Read on first use, or handed over by a worker that read the same content (Page::adoptText).
     mutable std::shared_ptr<const TextLayout> text;
 

@@ -1,0 +1,152 @@
+#include "app/WelcomeEntrance.h"
+
+#include "app/AppIcon.h"
+#include "chrome/Motion.h"
+#include "chrome/Transition.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+
+#include <algorithm>
+
+namespace vmk::app {
+
+namespace {
+
+constexpr int kIconSide = 88;
+constexpr double kBlurOut = 12.0;
+constexpr double kSheenTravel = 90.0;
+constexpr double kSheenWidth = 40.0;
+constexpr int kSheenDelayMs = 750;
+constexpr int kSheenMs = 700;
+
+chrome::TransitionLook iconLook()
+{
+    return chrome::TransitionLook::fadeAndScale(0.3);
+}
+
+chrome::TransitionLook titleLook()
+{
+    return chrome::TransitionLook::fromEdge(Qt::BottomEdge, 18);
+}
+
+} // namespace
+
+WelcomeIcon::WelcomeIcon(QWidget* parent) : QWidget(parent)
+{
+    setFixedSize(kIconSide, kIconSide);
+    setAttribute(Qt::WA_TranslucentBackground);
+    m_icon = appIconPixmap(kIconSide, devicePixelRatioF());
+    // A cheap blur: the icon taken down to a few pixels and smoothly back up.
+    const QSize tiny = m_icon.size() / 8;
+    m_soft = m_icon.scaled(tiny, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                 .scaled(m_icon.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    m_soft.setDevicePixelRatio(m_icon.devicePixelRatio());
+}
+
+void WelcomeIcon::setSheen(double t)
+{
+    m_sheen = t;
+    update();
+}
+
+double WelcomeIcon::blurRadius() const
+{
+    const chrome::PieceTransition* motion = chrome::PieceTransition::find(this);
+    const double in = motion ? std::clamp(motion->progress(), 0.0, 1.0) : 1.0;
+    return kBlurOut * (1.0 - in);
+}
+
+void WelcomeIcon::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const double soft = blurRadius() / kBlurOut;
+    const QRectF box(0, 0, kIconSide, kIconSide);
+    if (soft < 1.0) {
+        painter.setOpacity(1.0 - soft);
+        painter.drawPixmap(box, m_icon, QRectF(m_icon.rect()));
+    }
+    if (soft > 0.0) {
+        painter.setOpacity(soft);
+        painter.drawPixmap(box, m_soft, QRectF(m_soft.rect()));
+    }
+    painter.setOpacity(1.0);
+    if (m_sheen > 0.0 && m_sheen < 1.0)
+        paintSheen(painter);
+}
+
+void WelcomeIcon::paintSheen(QPainter& painter) const
+{
+    // A slanted band of light, kept to the icon's own shape, laid on with a soft-light blend.
+    const double dpr = m_icon.devicePixelRatio();
+    QImage band(m_icon.size(), QImage::Format_ARGB32_Premultiplied);
+    band.setDevicePixelRatio(dpr);
+    band.fill(Qt::transparent);
+    {
+        QPainter light(&band);
+        light.setRenderHint(QPainter::Antialiasing);
+        const double x = -kSheenTravel + 2 * kSheenTravel * m_sheen;
+        light.translate(kIconSide / 2.0 + x, kIconSide / 2.0);
+        light.rotate(20);
+        QLinearGradient gradient(-kSheenWidth / 2, 0, kSheenWidth / 2, 0);
+        gradient.setColorAt(0.0, QColor(255, 255, 255, 0));
+        gradient.setColorAt(0.5, QColor(255, 255, 255, 217));
+        gradient.setColorAt(1.0, QColor(255, 255, 255, 0));
+        light.fillRect(QRectF(-kSheenWidth / 2, -kIconSide, kSheenWidth, 2 * kIconSide), gradient);
+        light.resetTransform();
+        light.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        light.drawPixmap(QRectF(0, 0, kIconSide, kIconSide), m_icon, QRectF(m_icon.rect()));
+    }
+    painter.save();
+    painter.setCompositionMode(QPainter::CompositionMode_SoftLight);
+    painter.drawImage(QRectF(0, 0, kIconSide, kIconSide), band);
+    painter.restore();
+}
+
+WelcomeEntrance::WelcomeEntrance(WelcomeIcon* icon, QWidget* titleBlock, QObject* parent)
+    : QObject(parent), m_icon(icon), m_title(titleBlock)
+{
+    m_sheen.setParent(this);
+    m_sheen.setStartValue(0.0);
+    m_sheen.setEndValue(1.0);
+    m_sheen.setDuration(kSheenDelayMs + kSheenMs);
+    connect(&m_sheen, &QVariantAnimation::valueChanged, this, [this] {
+        const double t = std::clamp(double(m_sheen.currentTime() - kSheenDelayMs) / kSheenMs, 0.0, 1.0);
+        if (m_icon)
+            m_icon->setSheen(chrome::smoothTimingFunction().valueForProgress(t));
+    });
+}
+
+chrome::PieceTransition* WelcomeEntrance::iconMotion() const
+{
+    return m_icon ? chrome::PieceTransition::of(m_icon) : nullptr;
+}
+
+chrome::PieceTransition* WelcomeEntrance::titleMotion() const
+{
+    return m_title ? chrome::PieceTransition::of(m_title) : nullptr;
+}
+
+void WelcomeEntrance::run(bool reduceMotion)
+{
+    // Once per window: shown again later, everything is in already.
+    if (m_ran || !m_icon || !m_title)
+        return;
+    m_ran = true;
+    if (reduceMotion)
+        return; // in place from the start, no sheen
+    using chrome::curveMotion;
+    iconMotion()->startOut(iconLook());
+    titleMotion()->startOut(titleLook());
+    iconMotion()->enter(iconLook(), curveMotion(chrome::overshootCurve, 0.8, false));
+    titleMotion()->enter(titleLook(), curveMotion(chrome::glideCurve, 0.7, false, 0.45));
+    // The icon repaints as it sharpens, the clock of its growth being the one of its blur.
+    connect(&iconMotion()->animation(), &QVariantAnimation::valueChanged, m_icon, [icon = m_icon] {
+        if (icon)
+            icon->update();
+    });
+    m_sheen.start();
+}
+
+} // namespace vmk::app
