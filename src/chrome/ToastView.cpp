@@ -121,9 +121,7 @@ void ToastOverlay::dropLeaving()
 
 void ToastOverlay::leavingGone()
 {
-    // Called while the view is being destroyed, before its pointer clears itself: nothing may size or
-    // look at it any more. The toast that left no longer takes room.
-    m_leaving = nullptr;
+    // The toast that left no longer takes room.
     updateGeometry();
     emit contentChanged();
 }
