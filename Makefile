@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 # A compiler cache, when the machine has one, makes rebuilds of other checkouts cheap.
 LAUNCHER := $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache,)
 
-.PHONY: run test test-sanitized build setup bench clean install
+.PHONY: run test test-sanitized test-thread-sanitized build setup bench clean install
 
 setup:
 	@bash scripts/setup.sh
@@ -28,6 +28,16 @@ test-sanitized:
 	@cd build-asan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 1200
 	@python3 scripts/fuzzcheck.py --target build-asan/bin/vmk_fuzz_target --work build-asan/fuzz-wide \
 		--per-seed $(FUZZ_PER_SEED) --jobs $(JOBS) --timeout 120
+
+# The suites that run work on many threads (page drawing and recording workers, text reading, recognition,
+# Make Searchable, search, thumbnails) under ThreadSanitizer, in a build folder of its own. Only their test
+# programs are built; the others' placeholders and the fuzz check are left out of the run.
+TSAN_TESTS ?= test_platform test_editor test_views
+test-thread-sanitized: setup
+	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(LAUNCHER) $(CMAKE_ARGS) \
+		-DVMK_SANITIZE=thread >/dev/null
+	@cmake --build build-tsan -j $(JOBS) --target $(TSAN_TESTS)
+	@cd build-tsan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -E '_NOT_BUILT$$|^FuzzCheck$$'
 
 # For the current user: ~/.local/bin and ~/.local/lib, the desktop entry and icon in $XDG_DATA_HOME.
 install: build

@@ -34,8 +34,13 @@ function(vmk_tests name)
   target_compile_definitions(test_${name} PRIVATE
     VMK_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
     VMK_BUILD_DIR="${PROJECT_BINARY_DIR}")
+  # A sanitizer build runs several times slower: its tests get longer before they count as hung.
+  set(timeout 300)
+  if(VMK_SANITIZE)
+    set(timeout 1200)
+  endif()
   gtest_discover_tests(test_${name}
     DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VMK_REDUCE_MOTION=0;OMP_THREAD_LIMIT=1"
-               TIMEOUT 300)
+               TIMEOUT ${timeout})
 endfunction()
