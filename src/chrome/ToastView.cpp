@@ -113,7 +113,8 @@ bool ToastOverlay::reduceMotion() const
 void ToastOverlay::dropLeaving()
 {
     if (m_leaving) {
-        m_leaving->disconnect(this);
+        if (PieceTransition* transition = PieceTransition::find(m_leaving))
+            transition->disconnect(this);
         m_leaving->deleteLater();
     }
     m_leaving = nullptr;
@@ -121,7 +122,12 @@ void ToastOverlay::dropLeaving()
 
 void ToastOverlay::leavingGone()
 {
-    // The toast that left no longer takes room.
+    // Let go of the view before it is deleted: a layout pass set off by its destruction must never size
+    // a view that is half taken apart. The toast that left no longer takes room.
+    if (m_leaving)
+        if (PieceTransition* transition = PieceTransition::find(m_leaving))
+            transition->disconnect(this);
+    m_leaving = nullptr;
     updateGeometry();
     emit contentChanged();
 }
@@ -142,8 +148,8 @@ void ToastOverlay::follow()
         } else {
             dropLeaving();
             m_leaving = m_current;
-            connect(m_leaving, &QObject::destroyed, this, &ToastOverlay::leavingGone);
             m_exit = pieceMotion(curveMotion(smoothCurve, 0.25, false), reduce);
+            connect(PieceTransition::of(m_leaving), &PieceTransition::left, this, &ToastOverlay::leavingGone);
             PieceTransition::of(m_leaving)->leave(toastLook(), m_exit, PieceTransition::AfterLeaving::deleteWidget);
         }
         m_current = nullptr;

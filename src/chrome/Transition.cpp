@@ -213,6 +213,7 @@ void PieceTransition::settle()
         m_widget->setAttribute(Qt::WA_TransparentForMouseEvents, false);
         m_madeTransparent = false;
     }
+    emit left();
     m_widget->hide();
     if (m_after == AfterLeaving::deleteWidget)
         m_widget->deleteLater();

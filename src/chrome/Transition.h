@@ -80,6 +80,11 @@ public:
     bool isRunning() const { return m_clock.state() != QAbstractAnimation::Stopped; }
     const QVariantAnimation& animation() const { return m_clock; }
 
+signals:
+    // The piece has finished leaving; sent before it is hidden or deleted, so whoever tracks it can let
+    // go while it is still whole.
+    void left();
+
 private:
     explicit PieceTransition(QWidget* widget);
     void run(double target, const TransitionLook& look, const MotionSpec& motion);

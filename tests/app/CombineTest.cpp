@@ -7,6 +7,7 @@
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
 #include "platform/services/Scheduler.h"
+#include "support/Wait.h"
 
 #include <QDir>
 #include <QPointer>
@@ -215,7 +216,7 @@ TEST(Combine, BackgroundMergeFinishesEvenAfterTheWindowIsGone)
     view->combineButton()->click();
     view.reset();
     // The merge runs on a worker and comes back through the event loop.
-    QTRY_COMPARE_WITH_TIMEOUT(maker.made.size(), 1, 30000);
+    ASSERT_TRUE(test::eventually([&] { return maker.made.size() == 1; }, 30000));
     EXPECT_EQ(maker.made[0].first->pageCount(), 2);
 }
 

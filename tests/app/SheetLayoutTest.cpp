@@ -15,6 +15,7 @@
 #include "support/LayoutCheck.h"
 #include "views/NoteEditorView.h"
 #include "views/PDFCanvasView.h"
+#include "support/Wait.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -109,7 +110,8 @@ struct SheetWalk {
             modal->close();
         });
         open();
-        QTRY_VERIFY_WITH_TIMEOUT(checked, 5000);
+        if (!vmk::test::eventually([&] { return checked; }, 5000))
+            found << QStringLiteral("[%1] %2: never opened").arg(where, what);
         settle();
     }
 

@@ -1,4 +1,5 @@
 #include "LongTaskTestSupport.h"
+#include "support/Wait.h"
 
 #include <QTest>
 
@@ -134,7 +135,7 @@ TEST(EditorMakeSearchable, RebuildsReadPagesInOneUndoableStep)
     before[0]->addAnnotation(note);
 
     f.editor->makeSearchable();
-    QTRY_VERIFY_WITH_TIMEOUT(!f.editor->progress().has_value(), 120000);
+    ASSERT_TRUE(test::eventually([&] { return !f.editor->progress().has_value(); }, 120000));
     EXPECT_EQ(toastText(*f.editor), QStringLiteral("Text recognized. 2 pages are now searchable."));
     // Rebuilt in place: the same pages, now with text.
     for (int i = 0; i < 3; ++i)
@@ -157,7 +158,7 @@ TEST(EditorMakeSearchable, RebuildsReadPagesInOneUndoableStep)
     f.editor->makeSearchable();
     ASSERT_TRUE(f.editor->progress().has_value());
     EXPECT_EQ(f.editor->progress()->title, QStringLiteral("Reading page 1 of 1\u2026"));
-    QTRY_VERIFY_WITH_TIMEOUT(!f.editor->progress().has_value(), 120000);
+    ASSERT_TRUE(test::eventually([&] { return !f.editor->progress().has_value(); }, 120000));
     EXPECT_EQ(toastText(*f.editor), kNoText);
 }
 

@@ -1,4 +1,5 @@
 #include "EditorTestSupport.h"
+#include "support/Wait.h"
 
 #include <QTest>
 
@@ -20,7 +21,7 @@ pdf::Selection find(const pdf::PagePtr& page, const QString& text)
 struct SearchFixture : EditorFixture {
     SearchFixture() : EditorFixture(pdf::Document::fromData(makeLinesPdf(3, 4)).value()) {}
 
-    void waitForEnd() { QTRY_VERIFY_WITH_TIMEOUT(!editor->isSearching(), 10000); }
+    void waitForEnd() { ASSERT_TRUE(test::eventually([&] { return !editor->isSearching(); }, 10000)); }
 };
 
 } // namespace
@@ -197,7 +198,7 @@ TEST(EditorSearch, AHitOnAShortPageShowsItsWholeLineNotTheMatchAndAnEllipsis)
 {
     EditorFixture f(pdf::Document::fromData(makeLinesPdf(2, 1)).value()); // "Line 1 of page p text"
     f.editor->search(QStringLiteral("Line"));
-    QTRY_VERIFY_WITH_TIMEOUT(!f.editor->isSearching(), 10000);
+    ASSERT_TRUE(test::eventually([&] { return !f.editor->isSearching(); }, 10000));
     const QList<SearchHit> hits = f.editor->searchHits();
     ASSERT_EQ(hits.size(), 2);
     EXPECT_EQ(hits[0].snippet, QStringLiteral("Line 1 of page 1 text"));

@@ -129,12 +129,16 @@ QStringList layoutProblems(QWidget* root)
 
         // Squeezed below what it needs.
         if (checksMinimumSize(w)) {
-            const QSize need = w->minimumSizeHint().expandedTo(w->minimumSize());
-            // A widget whose policy ignores its hint one way says it draws at any size that way (a
-            // folder menu eliding its path); only an explicit minimum counts there.
+            // As Qt's layouts do: an explicit minimum (a fixed-size busy bar) stands in for the hint in
+            // its direction. A widget whose policy ignores its hint one way says it draws at any size
+            // that way (a folder menu eliding its path); only an explicit minimum counts there.
+            const QSize hint = w->minimumSizeHint();
             const QSizePolicy policy = w->sizePolicy();
-            const int needW = policy.horizontalPolicy() == QSizePolicy::Ignored ? w->minimumWidth() : need.width();
-            const int needH = policy.verticalPolicy() == QSizePolicy::Ignored ? w->minimumHeight() : need.height();
+            const int needW = w->minimumWidth() > 0 ? w->minimumWidth()
+                              : policy.horizontalPolicy() == QSizePolicy::Ignored ? 0 : hint.width();
+            const int needH = w->minimumHeight() > 0 ? w->minimumHeight()
+                              : policy.verticalPolicy() == QSizePolicy::Ignored ? 0 : hint.height();
+            const QSize need(needW, needH);
             if (need.isValid() && (w->width() < needW - 1 || w->height() < needH - 1))
                 problems << QStringLiteral("%1: squeezed to %2×%3, needs %4×%5")
                                 .arg(name).arg(w->width()).arg(w->height()).arg(need.width()).arg(need.height());

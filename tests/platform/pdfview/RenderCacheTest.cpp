@@ -1,6 +1,7 @@
 #include "platform/pdfview/NavigationHistory.h"
 #include "platform/pdfview/RenderScheduler.h"
 #include "platform/pdfview/TileCache.h"
+#include "support/Wait.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>
@@ -105,7 +106,7 @@ TEST(RenderScheduler, DeliversOnTheOwnersThreadAndDropsCancelledRequests)
     EXPECT_EQ(scheduler.pendingCount(), 1u);
     release = true;
     scheduler.waitForWorkers();
-    QTRY_COMPARE(spy.count(), 1);
+    ASSERT_TRUE(vmk::test::eventually([&] { return spy.count() == 1; }));
     QCoreApplication::processEvents();
     EXPECT_EQ(spy.count(), 1);
     EXPECT_EQ(spy.at(0).at(0).value<TileKey>(), kept);
@@ -149,7 +150,7 @@ TEST(RenderScheduler, TilesFinishedWhileTheOwnerIsBusyArriveOnOneWakeUp)
     scheduler.waitForWorkers(); // the owner is busy until every tile is done
     scheduler.retain(TileKeySet{TileKey{0, 1000, 0, 0, 0}, TileKey{0, 1000, 0, 2, 0}, TileKey{0, 1000, 0, 3, 0},
                                 TileKey{0, 1000, 0, 4, 0}, TileKey{0, 1000, 0, 5, 0}}); // row 1 scrolled away
-    QTRY_COMPARE(delivered.size(), 5u);
+    ASSERT_TRUE(vmk::test::eventually([&] { return delivered.size() == 5u; }));
     QCoreApplication::processEvents();
     EXPECT_EQ(wakeUps.count, 1);
     std::vector<int> rows;
@@ -161,7 +162,7 @@ TEST(RenderScheduler, TilesFinishedWhileTheOwnerIsBusyArriveOnOneWakeUp)
 
     // A tile finishing after the batch was taken wakes the owner again.
     scheduler.request(TileKey{1, 1000, 0, 0, 0}, [] { return tileImage(4); });
-    QTRY_COMPARE(delivered.size(), 6u);
+    ASSERT_TRUE(vmk::test::eventually([&] { return delivered.size() == 6u; }));
     EXPECT_EQ(wakeUps.count, 2);
 }
 
@@ -170,7 +171,7 @@ TEST(RenderScheduler, ReportsAFailedRenderAsANullImage)
     RenderScheduler scheduler(1);
     QSignalSpy spy(&scheduler, &RenderScheduler::tileReady);
     scheduler.request(TileKey{0, 1000, 0, 0, 0}, [] { return QImage(); });
-    QTRY_COMPARE(spy.count(), 1);
+    ASSERT_TRUE(vmk::test::eventually([&] { return spy.count() == 1; }));
     EXPECT_TRUE(spy.at(0).at(1).value<QImage>().isNull());
 }
 
