@@ -345,7 +345,9 @@ qint64 readingEveryAnnotationMs()
 TEST(SlowPages, APageWithTensOfThousandsOfLinksNeverHoldsTheWindow)
 {
     const qint64 everyAnnotation = readingEveryAnnotationMs();
-    const qint64 bound = std::max<qint64>(test::scaledMs(20), everyAnnotation / 3);
+    // Instrumented builds slow the window's own handling of events more than the engine's reading of
+    // annotations, so the share grows with the build's slowdown there.
+    const qint64 bound = std::max<qint64>(test::scaledMs(20), everyAnnotation * test::kSlowdown / 3);
     PDFView view;
     view.resize(600, 500);
     view.show();
