@@ -196,9 +196,33 @@ bool AppDelegate::isWelcomeWindowVisible() const
     return m_welcomeWindow && m_welcomeWindow->isVisible() && !m_welcomeWindow->isMinimized();
 }
 
+// The welcome view for `window`, listing the recent documents as they are now.
+static WelcomeView* makeWelcomeView(QWidget* window, QPointer<DocumentController> controller, QPointer<AppDelegate> self)
+{
+    WelcomeView::Actions actions;
+    actions.openPanel = [controller, window] {
+        if (controller)
+            controller->runOpenPanel(window);
+    };
+    actions.open = [controller](const QString& path) {
+        if (controller)
+            controller->openPaths({path});
+    };
+    actions.combine = [self] {
+        if (self)
+            self->showCombineWindow();
+    };
+    return new WelcomeView(controller ? controller->recentDocumentPaths() : QStringList(), actions);
+}
+
 void AppDelegate::showWelcomeWindow()
 {
     if (m_welcomeWindow) {
+        // A closed welcome window comes back with today's recent documents, not those of its first showing.
+        if (!m_welcomeWindow->isVisible()) {
+            delete m_welcomeWindow->findChild<WelcomeView*>();
+            m_welcomeWindow->layout()->addWidget(makeWelcomeView(m_welcomeWindow, m_controller, this));
+        }
         m_welcomeWindow->show();
         m_welcomeWindow->raise();
         m_welcomeWindow->activateWindow();
@@ -208,25 +232,9 @@ void AppDelegate::showWelcomeWindow()
     window->setObjectName(QStringLiteral("WelcomeWindow"));
     window->setWindowTitle(QStringLiteral("Welcome to Vellumark"));
     window->setAttribute(Qt::WA_DeleteOnClose, false);
-    WelcomeView::Actions actions;
-    QPointer<DocumentController> controller(m_controller);
-    actions.openPanel = [controller, window] {
-        if (controller)
-            controller->runOpenPanel(window);
-    };
-    actions.open = [controller](const QString& path) {
-        if (controller)
-            controller->openPaths({path});
-    };
-    QPointer<AppDelegate> self(this);
-    actions.combine = [self] {
-        if (self)
-            self->showCombineWindow();
-    };
-    auto* view = new WelcomeView(m_controller ? m_controller->recentDocumentPaths() : QStringList(), actions);
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(view);
+    layout->addWidget(makeWelcomeView(window, m_controller, this));
     // The menu's shortcuts work here too, though the window shows no menu bar of its own.
     QMenuBar* hidden = buildMainMenu(window);
     hidden->hide();

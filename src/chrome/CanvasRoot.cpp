@@ -101,16 +101,19 @@ CanvasRoot::CanvasRoot(Editor* editor, QWidget* parent)
     opacity->setOpacity(0.0);
     m_canvas->setGraphicsEffect(opacity);
 
-    connect(&m_reveal, &QVariantAnimation::valueChanged, this, [this, opacity](const QVariant& v) {
+    // A window closed while its canvas still rises takes the canvas and its effect away first.
+    connect(&m_reveal, &QVariantAnimation::valueChanged, this, [this, opacity = QPointer(opacity)](const QVariant& v) {
         const double t = v.toDouble();
-        opacity->setOpacity(std::clamp(t, 0.0, 1.0));
+        if (opacity)
+            opacity->setOpacity(std::clamp(t, 0.0, 1.0));
         const bool reduce = m_reduceMotion ? m_reduceMotion() : platform::reduceMotionEnabled();
         m_offset = reduce ? 0.0 : kRevealRise * (1.0 - t);
         layoutPieces();
     });
-    connect(&m_reveal, &QVariantAnimation::finished, this, [opacity] {
+    connect(&m_reveal, &QVariantAnimation::finished, this, [opacity = QPointer(opacity)] {
         // A finished reveal leaves the canvas without an effect, so it paints at full speed.
-        opacity->setEnabled(false);
+        if (opacity)
+            opacity->setEnabled(false);
     });
 
     m_topStack = new TopOverlay(editor, this);
@@ -258,7 +261,8 @@ void CanvasRoot::layoutPieces()
         return;
     m_laying = true;
     const QRect all = rect();
-    m_canvas->setGeometry(all.translated(0, int(std::lround(m_offset))));
+    if (m_canvas)
+        m_canvas->setGeometry(all.translated(0, int(std::lround(m_offset))));
     // From the back: canvas, sweep, grid, unlock card, top stack, bottom stack.
     if (m_sweep) {
         m_sweep->setGeometry(all);

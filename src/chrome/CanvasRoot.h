@@ -106,7 +106,7 @@ private:
     bool reduceMotion() const;
 
     QPointer<Editor> m_editor;
-    QWidget* m_canvas = nullptr;
+    QPointer<QWidget> m_canvas; // the editor's view: it may go first when a window closes
     QPointer<QWidget> m_pageGrid;
     QPointer<QWidget> m_unlock;  // handed in; replaces the own card
     QPointer<UnlockView> m_ownUnlock;

@@ -80,7 +80,8 @@ UnlockView::UnlockView(Editor* editor, QWidget* parent) : QWidget(parent), m_edi
     const int m = glassShadowMargin();
     m_card->setFixedWidth(360 + 2 * m);
     auto* column = new QVBoxLayout(m_card);
-    column->setContentsMargins(m + 32, m + 32, m + 32, m + 32);
+    // The surface keeps its shadow room as its own margins; the padding inside the glass comes on top.
+    column->setContentsMargins(32, 32, 32, 32);
     column->setSpacing(14);
 
     m_lock = new BouncingSymbol(QStringLiteral("lock.fill"), 38, m_card);

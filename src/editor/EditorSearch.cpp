@@ -2,6 +2,8 @@
 
 #include "editor/SearchSnippet.h"
 #include "platform/pdf/Document.h"
+#include "platform/pdf/Page.h"
+#include "platform/pdf/TextLayout.h"
 #include "platform/pdf/TextFinder.h"
 #include "platform/services/Logger.h"
 
@@ -38,7 +40,19 @@ SearchSnippet makeSnippet(const pdf::Selection& match, const QString& searchText
     pdf::Selection context = match;
     context.extendAtStart(kSnippetCharsBefore);
     context.extendAtEnd(kSnippetCharsAfter);
-    return makeSnippetText(context.string(), searchText);
+    // A context that ran into the start or end of its page's text holds whole words there: cutting them
+    // as fragments left a hit near the end of a short page as the match and an ellipsis alone.
+    SnippetPlace place;
+    const pdf::SelectionRange& first = context.ranges().first();
+    const pdf::SelectionRange& last = context.ranges().last();
+    place.startsAtTextStart = first.start <= 0;
+    place.endsAtTextEnd = last.page && last.start + last.length >= last.page->textLayout().size();
+    // A match on one page: the extension only grew its one range, so the match sits at a known offset.
+    if (match.ranges().size() == 1 && context.ranges().size() == 1) {
+        place.matchStart = match.ranges().first().start - first.start;
+        place.matchLength = int(match.string().size());
+    }
+    return makeSnippetText(context.string(), searchText, place);
 }
 
 SearchHit makeSearchHit(const pdf::Document& document, const pdf::Selection& match, int id, const QString& searchText)

@@ -10,6 +10,7 @@
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QToolButton>
 #include <QUrl>
 
 namespace vmk {
@@ -100,6 +101,14 @@ void EditorWindowHost::runImageExportPanel(const FolderPanelRequest& request,
     dialog->setWindowTitle(request.message);
     if (auto* grid = qobject_cast<QGridLayout*>(dialog->layout()))
         grid->addWidget(new ImageExportAccessory(options, pageCount, dialog), grid->rowCount(), 0, 1, grid->columnCount());
+    // The row under the folder list reaches the dialog's bottom right corner, where the size grip would sit
+    // on it; the window's frame resizes it anyway.
+    dialog->setSizeGripEnabled(false);
+    // Qt's dialog fixes its navigation buttons a little smaller than the style draws them, cutting their
+    // symbols' edges.
+    for (QToolButton* button : dialog->findChildren<QToolButton*>())
+        if (button->minimumSize() == button->maximumSize())
+            button->setFixedSize(button->size().expandedTo(button->minimumSizeHint()));
     openForPath(dialog, std::move(completion));
 }
 

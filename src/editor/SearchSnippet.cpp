@@ -33,30 +33,41 @@ QString trimSearchText(const QString& text)
     return text.mid(start, end - start);
 }
 
-SearchSnippet makeSnippetText(const QString& context, const QString& searchText)
+SearchSnippet makeSnippetText(const QString& context, const QString& searchText, SnippetPlace place)
 {
     QString text = context;
     text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    qsizetype lead = 0;
+    while (lead < text.size() && isBlank(text.at(lead)))
+        ++lead;
     text = trimSearchText(text);
 
+    // The found text itself when the caller knows where it is, else its first occurrence. The context
+    // often holds the same words earlier (a repeated heading, the previous line): marking those would
+    // point at the wrong place.
+    QPair<int, int> match = firstMatch(text, searchText);
+    if (place.matchStart >= 0 && place.matchLength > 0 && place.matchStart - lead >= 0
+        && place.matchStart - lead + place.matchLength <= text.size())
+        match = {int(place.matchStart - lead), place.matchLength};
+
     const qsizetype firstSpace = text.indexOf(QLatin1Char(' '));
-    if (firstSpace >= 0 && firstSpace < kShortEnd && !text.toLower().startsWith(searchText.toLower())) {
+    if (!place.startsAtTextStart && firstSpace >= 0 && firstSpace < kShortEnd
+        && !text.toLower().startsWith(searchText.toLower())) {
         // Never cut into the found text: a snippet must show what was found.
-        const QPair<int, int> match = firstMatch(text, searchText);
-        if (match.first < 0 || match.first > firstSpace)
+        if (match.first < 0 || match.first > firstSpace) {
             text = kEllipsis + text.mid(firstSpace + 1);
+            if (match.first >= 0)
+                match.first -= int(firstSpace);
+        }
     }
 
     const qsizetype lastSpace = text.lastIndexOf(QLatin1Char(' '));
-    if (lastSpace >= 0 && text.size() - lastSpace < kShortEnd) {
-        const QPair<int, int> match = firstMatch(text, searchText);
-        if (match.first < 0 || match.first + match.second <= lastSpace)
-            text = text.left(lastSpace) + kEllipsis;
-    }
+    if (!place.endsAtTextEnd && lastSpace >= 0 && text.size() - lastSpace < kShortEnd
+        && (match.first < 0 || match.first + match.second <= lastSpace))
+        text = text.left(lastSpace) + kEllipsis;
 
     SearchSnippet snippet;
     snippet.text = text;
-    const QPair<int, int> match = firstMatch(text, searchText);
     snippet.matchStart = match.first;
     snippet.matchLength = match.first >= 0 ? match.second : 0;
     return snippet;

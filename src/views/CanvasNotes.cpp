@@ -36,7 +36,10 @@ void PDFCanvasView::showNotePopover(const pdf::AnnotationPtr& annotation, const 
     const QRect note(viewport()->mapToGlobal(rect.topLeft().toPoint()), rect.size().toSize());
     const QWidget* top = window();
     const QRect bounds(top->mapToGlobal(QPoint(0, 0)), top->size());
-    popover->move(notePopoverOrigin(note, popover->sizeHint(), bounds));
+    // Placed by its content's geometry: a popup has no frame, but before it shows, move() counts one the
+    // platform may report, and the popup then lands that much further down and right, past the edge.
+    popover->adjustSize();
+    popover->setGeometry(QRect(notePopoverOrigin(note, popover->size(), bounds), popover->size()));
     popover->show();
 }
 

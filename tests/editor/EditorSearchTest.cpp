@@ -166,3 +166,42 @@ TEST(EditorSearch, CanvasDrawsTheCurrentHitApartFromTheRest)
     EXPECT_TRUE(f.canvas->highlightedSelections().isEmpty());
     EXPECT_EQ(f.canvas->currentHighlightIndex(), -1);
 }
+
+TEST(EditorSearch, SnippetsShowTheWordsAroundTheMatchAcrossLinesAndUpToTheEndOfThePage)
+{
+    SearchFixture f; // four lines a page: "Line n of page p text"
+    f.editor->search(QStringLiteral("page 1"));
+    f.waitForEnd();
+    const QList<SearchHit> hits = f.editor->searchHits();
+    ASSERT_EQ(hits.size(), 4);
+    const QString ellipsis(QChar(0x2026));
+    // The first line starts the page's text: its first word is whole and stays; the context runs on into
+    // the next lines, which read as one line.
+    EXPECT_EQ(hits[0].snippet, QStringLiteral("Line 1 of page 1 text Line 2 of page 1 text Line 3 of page 1") + ellipsis);
+    // In the middle, a fragment before the context gives way to an ellipsis.
+    EXPECT_TRUE(hits[1].snippet.startsWith(ellipsis)) << hits[1].snippet.toStdString();
+    EXPECT_TRUE(hits[1].snippet.contains(QStringLiteral("text Line 2 of page 1 text Line 3"))) << hits[1].snippet.toStdString();
+    // The last line ends the page's text: its last word is whole, so no ellipsis takes its place.
+    EXPECT_TRUE(hits[3].snippet.endsWith(QStringLiteral("Line 4 of page 1 text"))) << hits[3].snippet.toStdString();
+    for (const SearchHit& hit : hits) {
+        EXPECT_EQ(hit.snippet.mid(hit.matchStart, hit.matchLength), QStringLiteral("page 1"));
+        EXPECT_GT(hit.matchStart, 4) << "words before the match: " << hit.snippet.toStdString();
+        // The emphasis is on this hit's line, not on the same words of the line before.
+        EXPECT_TRUE(hit.snippet.left(hit.matchStart).endsWith(QStringLiteral("Line %1 of ").arg(hit.id + 1)))
+            << hit.snippet.toStdString();
+        EXPECT_GT(hit.snippet.size() - hit.matchStart - hit.matchLength, 4) << "words after the match";
+    }
+}
+
+TEST(EditorSearch, AHitOnAShortPageShowsItsWholeLineNotTheMatchAndAnEllipsis)
+{
+    EditorFixture f(pdf::Document::fromData(makeLinesPdf(2, 1)).value()); // "Line 1 of page p text"
+    f.editor->search(QStringLiteral("Line"));
+    QTRY_VERIFY_WITH_TIMEOUT(!f.editor->isSearching(), 10000);
+    const QList<SearchHit> hits = f.editor->searchHits();
+    ASSERT_EQ(hits.size(), 2);
+    EXPECT_EQ(hits[0].snippet, QStringLiteral("Line 1 of page 1 text"));
+    EXPECT_EQ(hits[1].snippet, QStringLiteral("Line 1 of page 2 text"));
+    EXPECT_EQ(hits[1].matchStart, 0);
+    EXPECT_EQ(hits[1].matchLength, 4);
+}

@@ -59,3 +59,36 @@ TEST(SearchSnippet, MarksTheFirstOccurrenceIgnoringCaseAndAccents)
     EXPECT_EQ(none.matchStart, -1);
     EXPECT_EQ(none.matchLength, 0);
 }
+
+TEST(SearchSnippet, ContextAtTheStartOrEndOfTheTextKeepsItsWholeEndWords)
+{
+    // Cut inside the text, a short first and last word may be fragments and give way.
+    SearchSnippet s = makeSnippetText(QStringLiteral("See the needle here"), QStringLiteral("needle"));
+    EXPECT_EQ(s.text, kEllipsis + QStringLiteral("the needle") + kEllipsis);
+    // At the start and the end of the text they are whole words and stay.
+    s = makeSnippetText(QStringLiteral("See the needle here"), QStringLiteral("needle"), {true, true});
+    EXPECT_EQ(s.text, QStringLiteral("See the needle here"));
+    EXPECT_EQ(s.text.mid(s.matchStart, s.matchLength), QStringLiteral("needle"));
+    s = makeSnippetText(QStringLiteral("Page 12"), QStringLiteral("page"), {false, true});
+    EXPECT_EQ(s.text, QStringLiteral("Page 12"));
+    s = makeSnippetText(QStringLiteral("ion the needle and"), QStringLiteral("needle"), {false, true});
+    EXPECT_EQ(s.text, kEllipsis + QStringLiteral("the needle and"));
+}
+
+TEST(SearchSnippet, MarksTheFoundPlaceNotAnEarlierOccurrenceOfTheSameWords)
+{
+    // "page 1" twice: the context of the second is given with its place; the first stays plain.
+    const QString context = QStringLiteral("f page 1 text\nLine 2 of page 1 text and more of the lines");
+    SnippetPlace place;
+    place.matchStart = int(context.indexOf(QStringLiteral("page 1"), 5));
+    place.matchLength = 6;
+    SearchSnippet s = makeSnippetText(context, QStringLiteral("page 1"), place);
+    EXPECT_EQ(s.text, kEllipsis + QStringLiteral("page 1 text Line 2 of page 1 text and more of the") + kEllipsis);
+    EXPECT_EQ(s.matchStart, int(s.text.indexOf(QStringLiteral("page 1"), 5)));
+    EXPECT_EQ(s.matchLength, 6);
+    // Leading blanks trimmed away move the place with them.
+    place.matchStart += 2;
+    s = makeSnippetText(QStringLiteral("  ") + context, QStringLiteral("page 1"), place);
+    EXPECT_EQ(s.text.mid(s.matchStart, 6), QStringLiteral("page 1"));
+    EXPECT_GT(s.matchStart, 10);
+}

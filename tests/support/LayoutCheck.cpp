@@ -130,7 +130,12 @@ QStringList layoutProblems(QWidget* root)
         // Squeezed below what it needs.
         if (checksMinimumSize(w)) {
             const QSize need = w->minimumSizeHint().expandedTo(w->minimumSize());
-            if (need.isValid() && (w->width() < need.width() - 1 || w->height() < need.height() - 1))
+            // A widget whose policy ignores its hint one way says it draws at any size that way (a
+            // folder menu eliding its path); only an explicit minimum counts there.
+            const QSizePolicy policy = w->sizePolicy();
+            const int needW = policy.horizontalPolicy() == QSizePolicy::Ignored ? w->minimumWidth() : need.width();
+            const int needH = policy.verticalPolicy() == QSizePolicy::Ignored ? w->minimumHeight() : need.height();
+            if (need.isValid() && (w->width() < needW - 1 || w->height() < needH - 1))
                 problems << QStringLiteral("%1: squeezed to %2×%3, needs %4×%5")
                                 .arg(name).arg(w->width()).arg(w->height()).arg(need.width()).arg(need.height());
         }

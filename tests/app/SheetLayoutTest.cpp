@@ -1,0 +1,300 @@
+// Every sheet, popover, alert and separate window, light and dark, at its default size and with the document
+// window at its smallest: nothing is cut off, squeezed or piled up, and nothing opens past the window's edge.
+
+#include "WindowFixture.h"
+
+#include "app/Appearance.h"
+#include "app/CombineView.h"
+#include "app/WelcomeView.h"
+#include "platform/pdf/Annotation.h"
+#include "platform/pdf/Page.h"
+#include "signatures/SignatureArtwork.h"
+#include "signatures/SignatureEditorView.h"
+#include "signatures/SignatureStore.h"
+#include "signatures/SignatureStyles.h"
+#include "support/LayoutCheck.h"
+#include "views/NoteEditorView.h"
+#include "views/PDFCanvasView.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QLayout>
+#include <QMainWindow>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+using namespace vmk;
+using namespace vmk::app;
+using namespace vmk::app::test;
+
+namespace {
+
+struct SheetWalk {
+    OneWindow& app;
+    QStringList found;
+    QString where;
+
+    QMainWindow* window() const { return app.w->documentWindow(); }
+
+    void settle()
+    {
+        for (int i = 0; i < 3; ++i) {
+            QCoreApplication::processEvents();
+            app.scheduler.advance(1.0);
+            QTest::qWait(20);
+        }
+    }
+
+    void check(QWidget* top, const QString& what)
+    {
+        settle();
+        if (!top || !top->isVisible()) {
+            found << QStringLiteral("[%1] %2: not shown").arg(where, what);
+            return;
+        }
+        for (const QString& problem : vmk::test::layoutProblems(top))
+            found << QStringLiteral("[%1, %2 %3×%4] %5").arg(where, what).arg(top->width()).arg(top->height()).arg(problem);
+        // A window smaller than what its layout needs cuts its content off at its own edge.
+        if (top->layout()) {
+            const QSize need = top->layout()->totalMinimumSize();
+            if (top->width() < need.width() - 1 || top->height() < need.height() - 1)
+                found << QStringLiteral("[%1, %2] the window is %3×%4 but its content needs %5×%6")
+                             .arg(where, what).arg(top->width()).arg(top->height()).arg(need.width()).arg(need.height());
+        }
+    }
+
+    // A window the user can resize: as it opens and at the smallest it lets itself be made.
+    void checkAtDefaultAndSmallest(QWidget* top, const QString& what)
+    {
+        check(top, what);
+        if (!top || top->minimumSize() == top->maximumSize())
+            return;
+        const QSize before = top->size();
+        top->resize(top->minimumSize().expandedTo(QSize(1, 1)));
+        check(top, what + QStringLiteral(" at its smallest"));
+        top->resize(before);
+    }
+
+    // A sheet over the document window: it fits the screen, and its own layout is sound.
+    void checkSheet(QWidget* sheet, const QString& what)
+    {
+        checkAtDefaultAndSmallest(sheet, what);
+        if (sheet && sheet->screen()) {
+            const QRect screen = sheet->screen()->availableGeometry();
+            if (sheet->width() > screen.width() || sheet->height() > screen.height())
+                found << QStringLiteral("[%1, %2] larger than the screen").arg(where, what);
+        }
+    }
+
+    // The modal dialog `open` starts (exec or open), checked and then closed.
+    void checkModal(const std::function<void()>& open, const QString& what)
+    {
+        bool checked = false;
+        QTimer::singleShot(150, qApp, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            checked = true;
+            if (!modal) {
+                found << QStringLiteral("[%1] %2: no dialog").arg(where, what);
+                return;
+            }
+            checkAtDefaultAndSmallest(modal, what);
+            modal->close();
+        });
+        open();
+        QTRY_VERIFY_WITH_TIMEOUT(checked, 5000);
+        settle();
+    }
+
+    QDialog* openSheet() const
+    {
+        for (QDialog* d : window()->findChildren<QDialog*>())
+            if (d->isVisible())
+                return d;
+        return nullptr;
+    }
+
+    void closeSheets()
+    {
+        for (QDialog* d : window()->findChildren<QDialog*>())
+            if (d->isVisible())
+                d->reject();
+        settle();
+    }
+
+    void everySheet()
+    {
+        Editor* e = app.editor();
+        app.perform("goToPageNumber:");
+        check(window(), QStringLiteral("going to a page"));
+
+        app.w->presentCompressSheet();
+        checkSheet(openSheet(), QStringLiteral("compress sheet"));
+        closeSheets();
+        app.w->presentPasswordSheet();
+        checkSheet(openSheet(), QStringLiteral("password sheet"));
+        closeSheets();
+
+        signatureEditor();
+        e->exportPagesAsImages();
+        checkSheet(openSheet(), QStringLiteral("image export panel"));
+        closeSheets();
+        checkModal([this] { app.perform("runPageLayout:"); }, QStringLiteral("page setup"));
+
+        // The note popover, over the middle of the page and then at the window's right edge.
+        auto* canvas = window()->findChild<views::PDFCanvasView*>();
+        ASSERT_TRUE(canvas);
+        const pdf::PagePtr page = e->pdfDocument()->page(0);
+        for (const QRectF& at : {QRectF(200, 400, 24, 24), QRectF(page->cropBox().width() - 30, 40, 24, 24)}) {
+            pdf::AnnotationPtr note = pdf::Annotation::create(QStringLiteral("Text"), at);
+            note->setContents(QStringLiteral("A note long enough to fill a few lines of its popover, so that its layout is tried."));
+            e->addAnnotation({{note, page}}, QStringLiteral("Add Note"));
+            canvas->showNotePopover(note, page, false);
+            settle();
+            auto* popover = canvas->findChild<views::NotePopover*>();
+            check(popover, QStringLiteral("note popover at x %1").arg(at.x()));
+            if (popover) {
+                const QRect frame(window()->mapToGlobal(QPoint(0, 0)), window()->size());
+                if (!frame.contains(popover->frameGeometry()))
+                    found << QStringLiteral("[%1] the note popover opens past the window's edge (%2,%3 %4×%5 in %6,%7 %8×%9)")
+                                 .arg(where).arg(popover->x()).arg(popover->y()).arg(popover->width()).arg(popover->height())
+                                 .arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height());
+                popover->close();
+                settle();
+            }
+        }
+    }
+
+    void signatureEditor()
+    {
+        auto* editor = signatures::SignatureEditorView::present(window(), [](const signatures::SavedSignature&) {});
+        for (QAbstractButton* kind : editor->kindButtons()->buttons()) {
+            kind->click();
+            checkSheet(editor, QStringLiteral("signature editor, %1").arg(kind->text()));
+        }
+        editor->reject();
+        settle();
+    }
+};
+
+QString writeLockedPdf(const QTemporaryDir& dir)
+{
+    pdf::DocumentPtr doc = pdf::Document::createEmpty();
+    doc->insertPage(pdf::Page::createBlank(QRectF(0, 0, 595, 842)), 0);
+    const QString path = dir.filePath(QStringLiteral("locked.pdf"));
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(doc->dataRepresentation(pdf::WriteOptions::protect(QStringLiteral("secret"))).value());
+    return path;
+}
+
+std::optional<signatures::SavedSignature> saveASignature()
+{
+    signatures::InkStroke stroke;
+    for (int k = 0; k <= 30; ++k)
+        stroke.append({QPointF(10 + 9.0 * k, 30 + 12 * std::sin(k / 3.0)), 2.2});
+    return signatures::SignatureStore::shared().add(
+        signatures::inkSignaturePDF({stroke}, signatures::signatureInkColors()[0].color).value_or(QByteArray()));
+}
+
+// Each distinct fault once, with the first state that showed it.
+std::string distinctProblems(const QStringList& found)
+{
+    QStringList distinct;
+    QSet<QString> seen;
+    for (const QString& problem : found) {
+        const QString fault = problem.mid(problem.indexOf(QLatin1Char(']')) + 2);
+        if (!seen.contains(fault)) {
+            seen.insert(fault);
+            distinct << problem;
+        }
+    }
+    return QString::number(found.size()).toStdString() + " problems:\n" + distinct.mid(0, 60).join('\n').toStdString();
+}
+
+} // namespace
+
+TEST(Layout, EverySheetPopoverAndAlertFitsLightAndDarkAlsoOverTheSmallestWindow)
+{
+    ShownWindow app(3);
+    const auto saved = saveASignature();
+    QMainWindow* window = app.w->documentWindow();
+    app.settle();
+    SheetWalk walk{app, {}, {}};
+    const QPalette original = QApplication::palette();
+    for (bool dark : {false, true}) {
+        QApplication::setPalette(dark ? darkPalette() : lightPalette());
+        for (const QSize size : {QSize(1180, 820), window->minimumSize()}) {
+            window->resize(size);
+            walk.settle();
+            walk.where = QStringLiteral("%1 %2×%3").arg(dark ? "dark" : "light").arg(window->width()).arg(window->height());
+            walk.everySheet();
+        }
+    }
+    QApplication::setPalette(original);
+    if (saved)
+        signatures::SignatureStore::shared().remove(saved->id);
+    EXPECT_TRUE(walk.found.isEmpty()) << distinctProblems(walk.found);
+}
+
+TEST(Layout, TheWelcomeCombineAndUnlockWindowsFitEmptyAndFull)
+{
+    OneWindow app(1, QStringLiteral("first.pdf"));
+    SheetWalk walk{app, {}, {}};
+    const QPalette original = QApplication::palette();
+    QStringList pdfs;
+    for (int i = 0; i < 12; ++i)
+        pdfs << makeTextPdf(app.dir.filePath(QStringLiteral("A rather long report name, part %1.pdf").arg(i + 1)), 2);
+    const QString locked = writeLockedPdf(app.dir);
+    for (bool dark : {false, true}) {
+        QApplication::setPalette(dark ? darkPalette() : lightPalette());
+        walk.where = dark ? QStringLiteral("dark") : QStringLiteral("light");
+
+        app.controller->clearRecentDocuments();
+        app.delegate->showWelcomeWindow();
+        walk.checkAtDefaultAndSmallest(app.delegate->welcomeWindow(), QStringLiteral("welcome, no recents"));
+        app.delegate->welcomeWindow()->close();
+        walk.settle();
+        for (const QString& path : pdfs)
+            app.controller->noteNewRecentDocument(path);
+        app.delegate->showWelcomeWindow();
+        walk.checkAtDefaultAndSmallest(app.delegate->welcomeWindow(), QStringLiteral("welcome, 12 recents"));
+        EXPECT_EQ(app.delegate->welcomeView()->recentRows().size(), 12);
+        app.delegate->welcomeWindow()->close();
+        walk.settle();
+
+        app.delegate->showCombineWindow();
+        QWidget* combine = app.delegate->combineWindow();
+        walk.checkAtDefaultAndSmallest(combine, QStringLiteral("combine, empty"));
+        combine->findChild<CombineView*>()->model().appendPaths(pdfs.mid(0, 5));
+        walk.checkAtDefaultAndSmallest(combine, QStringLiteral("combine, five files"));
+        combine->close();
+        walk.settle();
+
+        // A locked document shows its unlock form in the window, down to the window's smallest size.
+        app.controller->openPaths({locked});
+        walk.settle();
+        DocumentWindowController* lockedWindow = nullptr;
+        for (int i = 0; i < int(app.controller->documents().size()); ++i)
+            if (app.window(i)->editor()->isLocked())
+                lockedWindow = app.window(i);
+        ASSERT_TRUE(lockedWindow);
+        lockedWindow->documentWindow()->show();
+        QTest::qWait(800); // the unlock form fades in once
+        for (const QSize size : {QSize(1180, 820), lockedWindow->documentWindow()->minimumSize()}) {
+            lockedWindow->documentWindow()->resize(size);
+            walk.check(lockedWindow->documentWindow(), QStringLiteral("unlock form %1×%2").arg(size.width()).arg(size.height()));
+        }
+        lockedWindow->documentWindow()->close();
+        walk.settle();
+    }
+    QApplication::setPalette(original);
+    EXPECT_TRUE(walk.found.isEmpty()) << distinctProblems(walk.found);
+}
