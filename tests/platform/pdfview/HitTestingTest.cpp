@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using namespace vmk;
 using namespace vmk::pdfview;
 
@@ -146,6 +148,14 @@ TEST(BitmapPool, TileBitmapsAreReusedOnceTheirImagesAreGone)
     EXPECT_EQ(BitmapPool::idleCount(), idle);
     copy = QImage();
     EXPECT_EQ(BitmapPool::idleCount(), idle + 1);
+    // What the pool keeps idle is bounded in bytes, however many full tiles come back at once.
+    {
+        std::vector<QImage> full;
+        for (int i = 0; i < 20; ++i)
+            full.push_back(BitmapPool::acquire(QSize(BitmapPool::kSide, BitmapPool::kSide)));
+    }
+    const std::size_t fullBytes = std::size_t(BitmapPool::kSide) * BitmapPool::kSide * 4;
+    EXPECT_LE(std::size_t(BitmapPool::idleCount() - idle - 1) * fullBytes, BitmapPool::kMaxIdleBytes);
     // Larger than a tile: an ordinary image.
     EXPECT_EQ(BitmapPool::acquire(QSize(BitmapPool::kSide + 88, 10)).size(), QSize(BitmapPool::kSide + 88, 10));
 }
