@@ -134,19 +134,20 @@ void WelcomeEntrance::run(bool reduceMotion)
     if (m_ran || !m_icon || !m_title)
         return;
     m_ran = true;
-    if (reduceMotion)
-        return; // in place from the start, no sheen
     using chrome::curveMotion;
+    // Under reduced motion the icon and the name come in together in one short ease, without the sheen.
+    const chrome::MotionSpec together = chrome::easeInOutMotion(0.25);
     iconMotion()->startOut(iconLook());
     titleMotion()->startOut(titleLook());
-    iconMotion()->enter(iconLook(), curveMotion(chrome::overshootCurve, 0.8, false));
-    titleMotion()->enter(titleLook(), curveMotion(chrome::glideCurve, 0.7, false, 0.45));
+    iconMotion()->enter(iconLook(), reduceMotion ? together : curveMotion(chrome::overshootCurve, 0.8, false));
+    titleMotion()->enter(titleLook(), reduceMotion ? together : curveMotion(chrome::glideCurve, 0.7, false, 0.45));
     // The icon repaints as it sharpens, the clock of its growth being the one of its blur.
     connect(&iconMotion()->animation(), &QVariantAnimation::valueChanged, m_icon, [icon = m_icon] {
         if (icon)
             icon->update();
     });
-    m_sheen.start();
+    if (!reduceMotion)
+        m_sheen.start();
 }
 
 } // namespace vmk::app

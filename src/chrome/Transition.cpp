@@ -29,8 +29,9 @@ TransitionLook TransitionLook::fromEdge(Qt::Edge edge, double distance, double s
 
 MotionSpec pieceMotion(const MotionSpec& motion, bool reduceMotion)
 {
+    // Reduced motion keeps the change visible but calm: a short ease in place of springs and overshoots.
     if (reduceMotion)
-        return {QEasingCurve(QEasingCurve::Linear), 0, 0};
+        return easeInOutMotion(0.2, motion.delayMs / 1000.0);
     return motion;
 }
 

@@ -100,13 +100,21 @@ TEST(WelcomeEntrance, IconGrowsAndSharpensTitleRisesLaterSheenCrossesAndAllComes
     EXPECT_EQ(iconWidget->graphicsEffect(), nullptr);
 }
 
-TEST(WelcomeEntrance, ReducedMotionShowsEverythingInPlaceWithNoSheen)
+TEST(WelcomeEntrance, ReducedMotionBringsIconAndNameInTogetherInAShortEaseWithNoSheen)
 {
     WelcomeView view({}, {});
     view.setReduceMotionProvider([] { return true; });
     view.show();
     WelcomeEntrance* entrance = view.entrance();
     EXPECT_TRUE(entrance->hasRun());
+    for (chrome::PieceTransition* motion : {entrance->iconMotion(), entrance->titleMotion()}) {
+        EXPECT_EQ(motion->animation().duration(), 250); // together, no delay
+        auto& clock = const_cast<QVariantAnimation&>(motion->animation());
+        clock.pause();
+        clock.setCurrentTime(125);
+        EXPECT_EQ(qobject_cast<WelcomeIcon*>(target(entrance->iconMotion()))->sheen(), 0.0);
+        clock.setCurrentTime(250);
+    }
     EXPECT_EQ(running(&view), 0);
     EXPECT_EQ(target(entrance->iconMotion())->graphicsEffect(), nullptr);
     EXPECT_EQ(target(entrance->titleMotion())->graphicsEffect(), nullptr);

@@ -114,9 +114,17 @@ TEST(ModeSwitcher, CapsuleSlidesWithOvershootOrJumpsUnderReducedMotion)
     EXPECT_EQ(switcher.pillRect(), switcher.segmentRect(5));
     EXPECT_NE(a.state(), QAbstractAnimation::Running);
 
-    // Under reduced motion the capsule is on the new segment at once.
+    // Under reduced motion the capsule takes a short, calm ease to the new segment, with no overshoot.
     reduce = true;
     switcher.setMode(1);
+    EXPECT_EQ(a.duration(), 200);
+    anim.pause();
+    const double from = switcher.segmentRect(5).left(), to = switcher.segmentRect(1).left();
+    for (int t = 0; t <= 200; t += 10) {
+        anim.setCurrentTime(t);
+        EXPECT_GE(switcher.pillRect().left(), to - 0.5);
+        EXPECT_LE(switcher.pillRect().left(), from + 0.5);
+    }
     EXPECT_NE(a.state(), QAbstractAnimation::Running);
     EXPECT_EQ(switcher.pillRect(), switcher.segmentRect(1));
     EXPECT_EQ(switcher.mode(), 1);

@@ -155,7 +155,7 @@ TEST(PieceTransition, ADelayedEntranceWaitsOutOfSightThenMoves)
     at(t, 650);
     EXPECT_NEAR(t->progress(), glideCurve.valueAt(0.5), 2e-3);
     // Taken out during the wait: it never shows.
-    t->leave(TransitionLook::fade(), pieceMotion(kGlide, true));
+    t->leave(TransitionLook::fade(), MotionSpec{});
     EXPECT_TRUE(s.piece->isHidden());
     EXPECT_EQ(s.piece->graphicsEffect(), nullptr);
 }
@@ -180,13 +180,16 @@ TEST(PieceTransition, LeavingForGoodDeletesUnlessCalledBack)
     EXPECT_TRUE(piece.isNull());
 }
 
-TEST(PieceTransition, UnderReducedMotionEveryRequestJumpsToItsEnd)
+TEST(PieceTransition, ReducedMotionIsAShortEaseAndNoMotionJumpsToItsEnd)
 {
     Stage s;
     PieceTransition* t = PieceTransition::of(s.piece);
-    const MotionSpec none = pieceMotion(kGlide, true);
-    EXPECT_EQ(none.durationMs, 0);
+    const MotionSpec calm = pieceMotion(curveMotion(glideCurve, 0.4, false, 0.3), true);
+    EXPECT_EQ(calm.durationMs, 200);
+    EXPECT_EQ(calm.delayMs, 300);
+    EXPECT_EQ(calm.easing.type(), QEasingCurve::InOutQuad);
     EXPECT_EQ(pieceMotion(kGlide, false).durationMs, 400);
+    const MotionSpec none{};
     t->enter(TransitionLook::fromEdge(Qt::BottomEdge, 40, 0.9), none);
     EXPECT_TRUE(s.piece->isVisible());
     EXPECT_EQ(s.piece->graphicsEffect(), nullptr);
@@ -367,13 +370,20 @@ TEST(CanvasRootMotion, BannerAndProgressPillComeFromTheirEdges)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(pill.isNull());
 
-    // Under reduced motion the banner is simply there and simply gone.
+    // Under reduced motion the banner goes and comes in a short ease, and ends at rest.
     reduce = true;
     f.editor->setShowScanSuggestion(false);
+    ASSERT_FALSE(banner.isNull());
+    PieceTransition* going = PieceTransition::find(banner);
+    ASSERT_NE(going, nullptr);
+    EXPECT_LE(going->animation().duration() - going->animation().currentTime(), 200 + 500);
+    at(going, going->animation().duration());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(banner.isNull());
     f.editor->setShowScanSuggestion(true);
     ASSERT_NE(root.topOverlay()->scanBanner(), nullptr);
+    if (PieceTransition* coming = PieceTransition::find(root.topOverlay()->scanBanner()))
+        at(coming, coming->animation().duration());
     EXPECT_EQ(root.topOverlay()->scanBanner()->graphicsEffect(), nullptr);
     EXPECT_EQ(running(&root), 0);
 }
