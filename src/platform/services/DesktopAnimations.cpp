@@ -1,29 +1,10 @@
 #include "platform/services/DesktopAnimations.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusVariant>
+#include "platform/services/PortalSetting.h"
+
+#include <QVariant>
 
 namespace vmk::platform {
-
-namespace {
-
-const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString kInterface = QStringLiteral("org.freedesktop.portal.Settings");
-const QString kGroup = QStringLiteral("org.gnome.desktop.interface");
-const QString kKey = QStringLiteral("enable-animations");
-
-// The portal wraps its answer in variants, one level for ReadOne and two for the older Read.
-QVariant unwrap(QVariant value)
-{
-    while (value.userType() == qMetaTypeId<QDBusVariant>())
-        value = value.value<QDBusVariant>().variant();
-    return value;
-}
-
-} // namespace
 
 DesktopAnimations& DesktopAnimations::shared()
 {
@@ -39,17 +20,10 @@ void DesktopAnimations::setEnabled(bool enabled)
     emit enabledChanged(enabled);
 }
 
-void DesktopAnimations::readValue(const QVariant& reply)
+void DesktopAnimations::readValue(const QVariant& value)
 {
-    const QVariant value = unwrap(reply);
     if (value.typeId() == QMetaType::Bool)
         setEnabled(value.toBool());
-}
-
-void DesktopAnimations::portalSettingChanged(const QString& group, const QString& key, const QDBusVariant& value)
-{
-    if (group == kGroup && key == kKey)
-        readValue(value.variant());
 }
 
 void DesktopAnimations::start()
@@ -57,28 +31,9 @@ void DesktopAnimations::start()
     if (m_started)
         return;
     m_started = true;
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
-        return;
-    bus.connect(kService, kPath, kInterface, QStringLiteral("SettingChanged"), this,
-                SLOT(portalSettingChanged(QString, QString, QDBusVariant)));
-    // ReadOne where the portal has it, else the older Read.
-    ask(QStringLiteral("ReadOne"), true);
-}
-
-void DesktopAnimations::ask(const QString& method, bool thenOlder)
-{
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
-    call << kGroup << kKey;
-    auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call, 2000), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, thenOlder](QDBusPendingCallWatcher* done) {
-        done->deleteLater();
-        const QDBusMessage reply = done->reply();
-        if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
-            readValue(reply.arguments().constFirst());
-        else if (thenOlder)
-            ask(QStringLiteral("Read"), false);
-    });
+    auto* portal = new PortalSetting(QStringLiteral("org.gnome.desktop.interface"), QStringLiteral("enable-animations"),
+                                     [this](const QVariant& value) { readValue(value); }, this);
+    portal->start();
 }
 
 } // namespace vmk::platform

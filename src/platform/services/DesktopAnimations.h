@@ -2,8 +2,6 @@
 
 #include <QObject>
 
-class QDBusVariant;
-
 namespace vmk::platform {
 
 // Whether the desktop wants animations at all, as the freedesktop settings portal publishes it
@@ -23,13 +21,9 @@ public:
 signals:
     void enabledChanged(bool enabled);
 
-private slots:
-    void portalSettingChanged(const QString& group, const QString& key, const QDBusVariant& value);
-
 private:
     DesktopAnimations() = default;
-    void readValue(const QVariant& reply);
-    void ask(const QString& method, bool thenOlder);
+    void readValue(const QVariant& value);
 
     bool m_enabled = true;
     bool m_started = false;

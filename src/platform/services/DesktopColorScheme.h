@@ -2,8 +2,6 @@
 
 #include <QObject>
 
-class QDBusVariant;
-
 namespace vmk::platform {
 
 // The desktop's light or dark preference, as the freedesktop settings portal publishes it
@@ -28,13 +26,9 @@ public:
 signals:
     void schemeChanged(vmk::platform::ColorScheme scheme);
 
-private slots:
-    void portalSettingChanged(const QString& group, const QString& key, const QDBusVariant& value);
-
 private:
     DesktopColorScheme() = default;
-    void readValue(const QVariant& reply);
-    void ask(const QString& method, bool thenOlder);
+    void readValue(const QVariant& value);
 
     ColorScheme m_scheme = ColorScheme::noPreference;
     bool m_started = false;
