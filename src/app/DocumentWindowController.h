@@ -6,7 +6,7 @@
 #include "core/DocumentHost.h"
 #include "editor/Editor.h"
 #include "editor/EditorWindowHost.h"
-#include "panels/InspectorWidgets.h"
+#include "panels/SectionControls.h"
 #include "platform/doc/WindowController.h"
 #include "platform/services/Scheduler.h"
 

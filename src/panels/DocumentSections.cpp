@@ -4,7 +4,7 @@
 #include "core/VMKDocument.h"
 #include "editor/Editor.h"
 #include "panels/ByteCountText.h"
-#include "panels/InspectorWidgets.h"
+#include "panels/SectionControls.h"
 #include "panels/SignatureSheet.h"
 #include "platform/icons/SymbolIcons.h"
 #include "platform/services/PlainText.h"

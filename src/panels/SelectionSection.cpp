@@ -3,7 +3,7 @@
 #include "core/AnnotationModel.h"
 #include "editor/Editor.h"
 #include "panels/ColorControls.h"
-#include "panels/InspectorWidgets.h"
+#include "panels/SectionControls.h"
 #include "platform/pdf/Annotation.h"
 
 #include <QKeyEvent>

@@ -3,7 +3,7 @@
 #include "chrome/ChromeStyle.h"
 #include "editor/Editor.h"
 #include "panels/ColorControls.h"
-#include "panels/InspectorWidgets.h"
+#include "panels/SectionControls.h"
 #include "platform/icons/SymbolIcons.h"
 
 #include <QHBoxLayout>

@@ -3,7 +3,7 @@
 #include "PanelTestSupport.h"
 
 #include "editor/LongTask.h"
-#include "panels/InspectorWidgets.h"
+#include "panels/SectionControls.h"
 
 #include <QPointer>
 #include <QStringList>

@@ -4,7 +4,7 @@
 #include "panels/ByteCountText.h"
 #include "panels/ColorControls.h"
 #include "panels/DocumentSections.h"
-#include "panels/InspectorWidgets.h"
+#include "panels/SectionControls.h"
 #include "panels/ToolSections.h"
 #include "panels/InspectorView.h"
 #include "panels/SelectionSection.h"

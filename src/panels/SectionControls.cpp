@@ -1,4 +1,4 @@
-#include "panels/InspectorWidgets.h"
+#include "panels/SectionControls.h"
 
 #include "editor/Editor.h"
 #include "panels/StyleRowChoice.h"
