@@ -42,6 +42,16 @@ QList<core::PDFOps::RecognizedLine> renderPageForOCR(const core::PDFOps::PageSna
     return recognize(image);
 }
 
+QList<core::PDFOps::RecognizedLine> renderCapturedPageForOCR(const pdf::PageCapture& capture)
+{
+    const pdf::RecordResult recorded = capture.record(pdf::RecordBudget{});
+    if (!recorded.snapshot)
+        return {};
+    const pdf::PageSnapshot& page = *recorded.snapshot;
+    return renderPageForOCR(
+        core::PDFOps::PageSnapshot{recorded.snapshot, page.cropBox(), page.displayTransform(), page.displaySize()});
+}
+
 std::optional<RedactedPage> renderRedactedPage(const core::PDFOps::PageSnapshot& snapshot, const QList<QRectF>& rects)
 {
     const QSizeF size = snapshot.displaySize;
