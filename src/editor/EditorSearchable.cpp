@@ -1,6 +1,7 @@
 #include "editor/Editor.h"
 
 #include "core/PageRebuild.h"
+#include "editor/CostOrderedLoop.h"
 #include "editor/PageWork.h"
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
@@ -17,7 +18,6 @@ namespace vmk {
 namespace {
 
 using core::PDFOps::RecognizedLine;
-using PageLines = QList<QPair<pdf::PagePtr, QList<RecognizedLine>>>;
 
 QString readingTitle(int index, int count)
 {
@@ -98,42 +98,54 @@ void Editor::readPagesWithoutText(const QList<pdf::PagePtr>& pages)
     const RunningTaskPtr task =
         startRunningTask(TaskProgress{TaskProgress::Kind::ocr, readingTitle(0, count), 0.0, makeCancelAction()});
 
-    // Several pages are read at once, one per worker; what they read joins the results in page order.
-    auto results = std::make_shared<PageLines>();
+    // Several pages are read at once, one per worker, the costliest first; what they read joins the results
+    // in page order.
+    auto images = std::make_shared<std::vector<QImage>>(size_t(count));
     auto read = std::make_shared<std::vector<QList<RecognizedLine>>>(size_t(count));
+    auto done = std::make_shared<int>(0);
     QPointer<Editor> self(this);
-    ParallelTaskLoop loop;
-    loop.start = [self, pages, read](int i, std::function<void()> done) {
+    CostOrderedLoop loop;
+    loop.prepare = [self, pages, images](int i, std::function<void(std::optional<double>)> prepared) {
         // Copying the page is all this thread does; the worker interprets it.
         std::shared_ptr<const pdf::PageCapture> capture = pdf::PageCapture::take(*pages[i], false);
         if (!capture)
             return false;
-        runDetached<QList<RecognizedLine>>(
-            self->detachedRunner(), self, [capture] { return renderCapturedPageForOCR(*capture); },
-            [read, i, done](QList<RecognizedLine> lines) {
-                (*read)[size_t(i)] = std::move(lines);
-                done();
+        runDetached<std::optional<PageForOCR>>(
+            self->detachedRunner(), self, [capture] { return prepareCapturedPageForOCR(*capture); },
+            [images, i, prepared](std::optional<PageForOCR> page) {
+                if (page)
+                    (*images)[size_t(i)] = std::move(page->image);
+                prepared(page ? std::optional<double>(page->cost) : std::nullopt);
             });
         return true;
     };
-    loop.completed = [self, pages, count, results, read](int i) {
-        QList<RecognizedLine> lines = std::exchange((*read)[size_t(i)], {});
-        if (!lines.isEmpty())
-            results->append({pages[i], std::move(lines)});
-        // The title names the first page not read yet; the bar shows the pages read so far.
-        if (self->m_progress && i + 1 < count) {
+    loop.read = [self, images, read](int i, std::function<void()> back) {
+        runDetached<QList<RecognizedLine>>(
+            self->detachedRunner(), self, [image = std::exchange((*images)[size_t(i)], {})] { return readPageForOCR(image); },
+            [read, i, back](QList<RecognizedLine> lines) {
+                (*read)[size_t(i)] = std::move(lines);
+                back();
+            });
+    };
+    loop.completed = [self, count, done](int) {
+        // Pages come back in any order: the title counts the pages read, and so does the bar.
+        const int n = ++*done;
+        if (self->m_progress && n < count) {
             TaskProgress progress = *self->m_progress;
-            progress.fraction = double(i + 1) / count;
-            progress.title = readingTitle(i + 1, count);
+            progress.fraction = double(n) / count;
+            progress.title = readingTitle(n, count);
             self->setProgress(progress);
         }
     };
-    loop.finish = [self, results] {
+    loop.finish = [self, pages, images, read] {
+        images->clear(); // pages prepared but not read when Stop came
         if (!self)
             return;
         const pdf::DocumentPtr pdf = self->pdfDocument();
         QList<PageSwap> swaps;
-        for (const auto& [page, lines] : *results) {
+        for (int i = 0; i < int(pages.size()); ++i) {
+            const pdf::PagePtr& page = pages[i];
+            const QList<RecognizedLine>& lines = (*read)[size_t(i)];
             // A page deleted meanwhile stays deleted; rebuilding it would strip its annotations for nothing
             // and leave an undo of the deletion without them.
             if (lines.isEmpty() || pdf->indexOf(page) < 0)
@@ -157,7 +169,7 @@ void Editor::readPagesWithoutText(const QList<pdf::PagePtr>& pages)
                             QStringLiteral("questionmark.circle.fill"), Toast::Style::info);
         }
     };
-    ParallelTaskLoop::run(self, task, count, detachedRunner().workerCount(), true, std::move(loop));
+    CostOrderedLoop::run(self, task, count, detachedRunner().workerCount(), true, std::move(loop));
 }
 
 } // namespace vmk
