@@ -5,9 +5,11 @@
 #include "editor/PageWork.h"
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
+#include "platform/pdf/PageCapture.h"
 #include "platform/pdf/TextReader.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -28,9 +30,16 @@ QList<pdf::AnnotationPtr> annotationList(const pdf::Page& page)
     return QList<pdf::AnnotationPtr>(annotations.begin(), annotations.end());
 }
 
-// Documents up to this long are checked for text at once; the text of longer ones is read on workers
-// first, so that the check never holds up the window.
-constexpr size_t kPagesCheckedAtOnce = 8;
+// Pages whose text is known and empty, in page order.
+QList<pdf::PagePtr> pagesWithoutText(const std::vector<pdf::PagePtr>& pages)
+{
+    QList<pdf::PagePtr> result;
+    for (const pdf::PagePtr& page : pages) {
+        if (page && page->hasLoadedText() && page->text().trimmed().isEmpty())
+            result.append(page);
+    }
+    return result;
+}
 
 } // namespace
 
@@ -43,25 +52,43 @@ void Editor::makeSearchable()
     setShowScanSuggestion(false);
     const pdf::DocumentPtr pdf = pdfDocument();
     const std::vector<pdf::PagePtr> all = pdf->pages();
-    const bool textKnown = all.size() <= kPagesCheckedAtOnce
-        || std::all_of(all.begin(), all.end(), [](const pdf::PagePtr& page) { return !page || page->hasLoadedText(); });
-    if (!textKnown) {
-        if (!m_textCheck) {
-            m_textCheck = new pdf::TextReader(this);
-            // Once every page knows its text the check below is quick; a task started meanwhile wins.
-            connect(m_textCheck, &pdf::TextReader::finished, this, [this] {
-                if (!m_progress && !m_isLocked)
-                    makeSearchable();
-            });
-        }
-        m_textCheck->start(pdf);
+    if (std::all_of(all.begin(), all.end(), [](const pdf::PagePtr& page) { return !page || page->hasLoadedText(); })) {
+        readPagesWithoutText(pagesWithoutText(all));
         return;
     }
-    QList<pdf::PagePtr> pages;
-    for (const pdf::PagePtr& page : all) {
-        if (page && page->text().trimmed().isEmpty())
-            pages.append(page);
-    }
+    // Reading a page's text interprets the page, which a hostile or huge page can make last minutes: the
+    // text is read on workers first, changed pages from copies. A page that cannot be read is left alone:
+    // drawing it for recognition would fail the same way.
+    if (m_textCheck)
+        m_textCheck->deleteLater();
+    m_textCheck = new pdf::TextReader(this);
+    auto checked = std::make_shared<std::vector<pdf::PagePtr>>();
+    connect(m_textCheck, &pdf::TextReader::pageRead, this,
+            [checked](int, const pdf::PagePtr& page) { checked->push_back(page); });
+    connect(m_textCheck, &pdf::TextReader::finished, this, [this, checked] {
+        // A task started meanwhile wins; a document replaced meanwhile was not asked about.
+        if (m_progress || m_isLocked)
+            return;
+        const std::unordered_set<const pdf::Page*> asked = [&] {
+            std::unordered_set<const pdf::Page*> set;
+            for (const pdf::PagePtr& page : *checked)
+                set.insert(page.get());
+            return set;
+        }();
+        std::vector<pdf::PagePtr> kept;
+        for (const pdf::PagePtr& page : pdfDocument()->pages()) {
+            if (page && asked.count(page.get()))
+                kept.push_back(page);
+        }
+        if (kept.empty() && !checked->empty())
+            return;
+        readPagesWithoutText(pagesWithoutText(kept));
+    });
+    m_textCheck->start(pdf);
+}
+
+void Editor::readPagesWithoutText(const QList<pdf::PagePtr>& pages)
+{
     if (pages.isEmpty()) {
         showToast(QStringLiteral("Already searchable. Every page has text."), QStringLiteral("text.magnifyingglass"),
                   Toast::Style::info);
@@ -79,11 +106,12 @@ void Editor::makeSearchable()
     QPointer<Editor> self(this);
     CostOrderedLoop loop;
     loop.prepare = [self, pages, images](int i, std::function<void(std::optional<double>)> prepared) {
-        std::optional<core::PDFOps::PageSnapshot> snapshot = core::PDFOps::snapshot(*pages[i]);
-        if (!snapshot)
+        // Copying the page is all this thread does; the worker interprets it.
+        std::shared_ptr<const pdf::PageCapture> capture = pdf::PageCapture::take(*pages[i], false);
+        if (!capture)
             return false;
         runDetached<std::optional<PageForOCR>>(
-            self->detachedRunner(), self, [snapshot = *snapshot] { return preparePageForOCR(snapshot); },
+            self->detachedRunner(), self, [capture] { return prepareCapturedPageForOCR(*capture); },
             [images, i, prepared](std::optional<PageForOCR> page) {
                 if (page)
                     (*images)[size_t(i)] = std::move(page->image);

@@ -47,10 +47,21 @@ std::optional<PageForOCR> preparePageForOCR(const core::PDFOps::PageSnapshot& sn
     return page;
 }
 
+std::optional<PageForOCR> prepareCapturedPageForOCR(const pdf::PageCapture& capture)
+{
+    const pdf::RecordResult recorded = capture.record(pdf::RecordBudget{});
+    if (!recorded.snapshot)
+        return std::nullopt;
+    const pdf::PageSnapshot& page = *recorded.snapshot;
+    return preparePageForOCR(
+        core::PDFOps::PageSnapshot{recorded.snapshot, page.cropBox(), page.displayTransform(), page.displaySize()});
+}
+
 QList<core::PDFOps::RecognizedLine> readPageForOCR(const QImage& image)
 {
     return image.isNull() ? QList<core::PDFOps::RecognizedLine>{} : recognize(image);
 }
+
 
 std::optional<RedactedPage> renderRedactedPage(const core::PDFOps::PageSnapshot& snapshot, const QList<QRectF>& rects)
 {

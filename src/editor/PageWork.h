@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/PageRebuild.h"
+#include "platform/pdf/PageCapture.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -11,7 +12,8 @@
 #include <optional>
 
 // The per-page steps of the long tasks that run away from the main thread. Each is given only values (a
-// page snapshot, rectangles, an image) and returns only values; none touches a document or the Editor.
+// page snapshot or copy, rectangles, an image) and returns only values; none touches a document or the
+// Editor.
 namespace vmk {
 
 // Make Searchable, in two steps so that the costliest pages can be read first. First the displayed page at
@@ -22,6 +24,9 @@ struct PageForOCR {
     double cost = 0;
 };
 std::optional<PageForOCR> preparePageForOCR(const core::PDFOps::PageSnapshot& snapshot);
+// The same from a copy of the page (taken on the document's thread without annotations): the page is
+// interpreted here, within the recording budget, so that a slow page holds up only this worker.
+std::optional<PageForOCR> prepareCapturedPageForOCR(const pdf::PageCapture& capture);
 // Then the page read by text recognition: no lines when recognition fails.
 QList<core::PDFOps::RecognizedLine> readPageForOCR(const QImage& image);
 
