@@ -7,7 +7,6 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
-#include <vector>
 
 namespace vmk {
 
@@ -51,82 +50,6 @@ struct LoopState : std::enable_shared_from_this<LoopState> {
     }
 };
 
-struct ParallelLoopState : std::enable_shared_from_this<ParallelLoopState> {
-    QPointer<Editor> editor;
-    RunningTaskPtr task;
-    int count = 0;
-    int width = 1;
-    bool cancellable = false;
-    ParallelTaskLoop loop;
-
-    std::vector<bool> back; // per item: its work is back, or it was skipped
-    int nextToStart = 0;
-    int nextToComplete = 0;
-    int inFlight = 0;
-    bool stopped = false;
-    bool finished = false;
-    bool pumping = false;
-    bool pumpAgain = false;
-
-    // Completes what is back in order, starts what the width allows, and finishes when nothing is left.
-    // Work that comes back while this runs (a runner may hand it back at once) is picked up by the same
-    // call instead of a nested one.
-    void pump()
-    {
-        if (pumping) {
-            pumpAgain = true;
-            return;
-        }
-        pumping = true;
-        do {
-            pumpAgain = false;
-            if (!step())
-                break;
-        } while (pumpAgain);
-        pumping = false;
-    }
-
-    // False once the loop is over.
-    bool step()
-    {
-        if (!editor || finished)
-            return false;
-        while (nextToComplete < nextToStart && back[size_t(nextToComplete)]) {
-            loop.completed(nextToComplete++);
-            if (!editor)
-                return false;
-        }
-        while (!stopped && inFlight < width && nextToStart < count) {
-            if (cancellable && task && task->isCancelled()) {
-                stopped = true;
-                break;
-            }
-            const int i = nextToStart++;
-            std::shared_ptr<ParallelLoopState> self = shared_from_this();
-            ++inFlight;
-            const bool started = loop.start(i, [self, i] {
-                self->back[size_t(i)] = true;
-                --self->inFlight;
-                self->pump();
-            });
-            if (!editor)
-                return false;
-            if (!started) {
-                --inFlight;
-                back[size_t(i)] = true;
-            }
-            pumpAgain = true; // complete a skipped item in order before starting more
-        }
-        if (pumpAgain)
-            return true;
-        if (inFlight == 0 && nextToComplete == nextToStart && (stopped || nextToStart >= count)) {
-            finished = true;
-            loop.finish();
-        }
-        return false;
-    }
-};
-
 } // namespace
 
 int DetachedRunner::workerCount() const { return std::max(1, QThreadPool::globalInstance()->maxThreadCount()); }
@@ -146,20 +69,6 @@ void TaskLoop::run(QPointer<Editor> editor, RunningTaskPtr task, int count, bool
     state->cancellable = cancellable;
     state->loop = std::move(loop);
     state->advance(0);
-}
-
-void ParallelTaskLoop::run(QPointer<Editor> editor, RunningTaskPtr task, int count, int width, bool cancellable,
-                           ParallelTaskLoop loop)
-{
-    auto state = std::make_shared<ParallelLoopState>();
-    state->editor = std::move(editor);
-    state->task = std::move(task);
-    state->count = std::max(0, count);
-    state->width = std::max(1, width);
-    state->cancellable = cancellable;
-    state->loop = std::move(loop);
-    state->back.assign(size_t(state->count), false);
-    state->pump();
 }
 
 } // namespace vmk

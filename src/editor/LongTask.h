@@ -60,20 +60,4 @@ struct TaskLoop {
     static void run(QPointer<Editor> editor, RunningTaskPtr task, int count, bool cancellable, TaskLoop loop);
 };
 
-// Walks `count` items in item order on the main thread with up to `width` items' detached work in flight at
-// once. Before starting an item the loop ends without a word when the Editor is gone, and a cancellable loop
-// starts no further item once cancellation was requested; work already started runs to its end and counts.
-// `start` handles item i and answers true when it started detached work, which calls `done` when it is back
-// on the main thread; a start that answers false skips the item. Work may come back in any order, but
-// `completed` sees the items strictly in order, each once it and every item before it are back or skipped.
-// `finish` runs once, after the last started item has completed.
-struct ParallelTaskLoop {
-    std::function<bool(int index, std::function<void()> done)> start;
-    std::function<void(int index)> completed;
-    std::function<void()> finish;
-
-    static void run(QPointer<Editor> editor, RunningTaskPtr task, int count, int width, bool cancellable,
-                    ParallelTaskLoop loop);
-};
-
 } // namespace vmk
