@@ -1,9 +1,11 @@
 #include "app/WelcomeEntrance.h"
 
 #include "app/AppIcon.h"
+#include "chrome/GaussianBlur.h"
 #include "chrome/Motion.h"
 #include "chrome/Transition.h"
 
+#include <QLayout>
 #include <QLinearGradient>
 #include <QPainter>
 
@@ -13,8 +15,11 @@ namespace vmk::app {
 
 namespace {
 
-constexpr int kIconSide = 88;
+constexpr int kIconSide = WelcomeIcon::kSide;
+constexpr int kRoom = WelcomeIcon::kShadowRoom;
 constexpr double kBlurOut = 12.0;
+constexpr double kShadowRadius = 10.0;
+constexpr double kShadowDrop = 6.0;
 constexpr double kSheenTravel = 90.0;
 constexpr double kSheenWidth = 40.0;
 constexpr int kSheenDelayMs = 750;
@@ -30,18 +35,57 @@ chrome::TransitionLook titleLook()
     return chrome::TransitionLook::fromEdge(Qt::BottomEdge, 18);
 }
 
+// Lays the icon out by its 88-point face; the widget around it reaches into the margins by the shadow's room.
+class ShadowRoomItem : public QWidgetItem {
+public:
+    using QWidgetItem::QWidgetItem;
+    QSize sizeHint() const override { return face(); }
+    QSize minimumSize() const override { return face(); }
+    QSize maximumSize() const override { return face(); }
+    Qt::Orientations expandingDirections() const override { return {}; }
+    void setGeometry(const QRect& rect) override
+    {
+        if (!isEmpty())
+            widget()->setGeometry(QRect(rect.topLeft(), face()).marginsAdded(QMargins(kRoom, kRoom, kRoom, kRoom)));
+    }
+    QRect geometry() const override { return widget()->geometry().marginsRemoved(QMargins(kRoom, kRoom, kRoom, kRoom)); }
+
+private:
+    static QSize face() { return {kIconSide, kIconSide}; }
+};
+
 } // namespace
 
 WelcomeIcon::WelcomeIcon(QWidget* parent) : QWidget(parent)
 {
-    setFixedSize(kIconSide, kIconSide);
+    const int side = kIconSide + 2 * kRoom;
+    setFixedSize(side, side);
+    setProperty("glassInset", kRoom);
     setAttribute(Qt::WA_TranslucentBackground);
-    m_icon = appIconPixmap(kIconSide, devicePixelRatioF());
-    // A cheap blur: the icon taken down to a few pixels and smoothly back up.
-    const QSize tiny = m_icon.size() / 8;
-    m_soft = m_icon.scaled(tiny, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                 .scaled(m_icon.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    m_soft.setDevicePixelRatio(m_icon.devicePixelRatio());
+    const qreal dpr = devicePixelRatioF();
+    m_icon = appIconPixmap(kIconSide, dpr);
+    const QRectF face(kRoom, kRoom, kIconSide, kIconSide);
+
+    // The shadow: the icon's own shape in the warm brown at 35 %, dropped and blurred.
+    QImage shadow(QSize(side, side) * dpr, QImage::Format_ARGB32_Premultiplied);
+    shadow.setDevicePixelRatio(dpr);
+    shadow.fill(Qt::transparent);
+    {
+        QPainter p(&shadow);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawPixmap(face.translated(0, kShadowDrop), m_icon, QRectF(m_icon.rect()));
+        p.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        p.fillRect(QRectF(0, 0, side, side), QColor::fromRgbF(0.55f, 0.24f, 0.0f, 0.35f));
+    }
+    m_still = chrome::gaussianBlurred(shadow, kShadowRadius * dpr);
+    QPainter p(&m_still);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawPixmap(face, m_icon, QRectF(m_icon.rect()));
+}
+
+QLayoutItem* WelcomeIcon::layoutItem()
+{
+    return new ShadowRoomItem(this);
 }
 
 void WelcomeIcon::setSheen(double t)
@@ -57,23 +101,26 @@ double WelcomeIcon::blurRadius() const
     return kBlurOut * (1.0 - in);
 }
 
+QImage WelcomeIcon::picture() const
+{
+    const bool sheen = m_sheen > 0.0 && m_sheen < 1.0;
+    const double blur = blurRadius();
+    if (!sheen && blur <= 0.0)
+        return m_still;
+    QImage picture = m_still;
+    if (sheen) {
+        QPainter painter(&picture);
+        painter.translate(kRoom, kRoom);
+        paintSheen(painter);
+    }
+    // The icon and its shadow sharpen together, as one picture.
+    return chrome::gaussianBlurred(picture, blur * picture.devicePixelRatio());
+}
+
 void WelcomeIcon::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    const double soft = blurRadius() / kBlurOut;
-    const QRectF box(0, 0, kIconSide, kIconSide);
-    if (soft < 1.0) {
-        painter.setOpacity(1.0 - soft);
-        painter.drawPixmap(box, m_icon, QRectF(m_icon.rect()));
-    }
-    if (soft > 0.0) {
-        painter.setOpacity(soft);
-        painter.drawPixmap(box, m_soft, QRectF(m_soft.rect()));
-    }
-    painter.setOpacity(1.0);
-    if (m_sheen > 0.0 && m_sheen < 1.0)
-        paintSheen(painter);
+    painter.drawImage(QRectF(rect()), picture());
 }
 
 void WelcomeIcon::paintSheen(QPainter& painter) const

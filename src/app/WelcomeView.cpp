@@ -295,8 +295,9 @@ WelcomeView::WelcomeView(const QStringList& recents, Actions actions, QWidget* p
     auto* leftColumn = new QVBoxLayout(left);
     leftColumn->setContentsMargins(32, 44, 32, 44);
     leftColumn->setSpacing(0);
-    auto* icon = new WelcomeIcon;
-    leftColumn->addWidget(icon);
+    // The icon lines up by its face; its shadow spills into the column's margins.
+    auto* icon = new WelcomeIcon(left);
+    leftColumn->addItem(icon->layoutItem());
     leftColumn->addSpacing(14);
     // The name and the tagline rise in together.
     auto* title = new QWidget;

@@ -251,8 +251,10 @@ void BottomOverlay::sync(const CanvasRootPieces& pieces, const MotionSpec& motio
         PieceTransition::of(m_progress)->leave(edge(), motion, After::deleteWidget);
     }
     if (pieces.pagePill) {
-        if (!m_page)
+        if (!m_page) {
             m_page = new PagePill(m_editor, this);
+            m_page->setReduceMotionProvider(m_reduceMotion);
+        }
         PieceTransition::of(m_page)->enter(TransitionLook::fade(), motion);
     } else if (m_page) {
         PieceTransition::of(m_page)->leave(TransitionLook::fade(), motion, After::deleteWidget);

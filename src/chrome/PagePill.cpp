@@ -3,7 +3,7 @@
 #include "chrome/ChromeStyle.h"
 #include "chrome/PageJump.h"
 #include "chrome/RollingLabel.h"
-#include "chrome/Transition.h"
+#include "chrome/SizeMorph.h"
 
 #include "editor/Editor.h"
 #include "platform/services/NotificationCenter.h"
@@ -63,6 +63,7 @@ PagePill::PagePill(Editor* editor, QWidget* parent)
     row->addWidget(m_field);
     row->addWidget(m_total);
     row->addWidget(m_next);
+    m_morph = new SizeMorph(this);
 
     connect(m_previous, &QToolButton::clicked, this, [this] {
         if (m_editor)
@@ -89,18 +90,27 @@ PagePill::PagePill(Editor* editor, QWidget* parent)
     refresh();
 }
 
+QSize PagePill::sizeHint() const
+{
+    return m_morph ? m_morph->sizeHint(GlassSurface::sizeHint()) : GlassSurface::sizeHint();
+}
+
 void PagePill::refresh()
 {
     const int index = m_editor ? m_editor->pageIndex() : 0;
     const int count = m_editor ? m_editor->pageCount() : 0;
-    // A new page rolls its number in, upward when going forward, with a little overshoot.
+    // A new page is one motion over the whole pill: the number rolls in (upward going forward) while the
+    // pill takes its new width, both with a little overshoot. A new page count alone just shows.
+    const bool turned = m_shownIndex >= 0 && index != m_shownIndex;
     const bool reduce = m_reduceMotion ? m_reduceMotion() : platform::reduceMotionEnabled();
-    const MotionSpec roll = m_shownIndex < 0 ? MotionSpec{} : pieceMotion(curveMotion(overshootCurve, 0.48, false), reduce);
-    m_page->rollTo(QString::number(index + 1), index > m_shownIndex, roll);
+    const MotionSpec motion = turned ? curveMotion(overshootCurve, 0.48, reduce) : MotionSpec{};
+    m_morph->capture();
+    m_page->rollTo(QString::number(index + 1), index > m_shownIndex, motion);
     m_shownIndex = index;
     m_total->setText(QStringLiteral("of %1").arg(count));
     m_previous->setEnabled(index > 0);
     m_next->setEnabled(index < count - 1);
+    m_morph->run(motion);
     updateGeometry();
 }
 
@@ -109,8 +119,10 @@ void PagePill::setEditing(bool editing)
     if (m_editing == editing)
         return;
     m_editing = editing;
+    m_morph->capture();
     m_page->setVisible(!editing);
     m_field->setVisible(editing);
+    m_morph->run(MotionSpec{});
     updateGeometry();
 }
 

@@ -17,6 +17,8 @@ class Editor;
 
 namespace vmk::chrome {
 
+class SizeMorph;
+
 // The capsule at the bottom of the window that says which page shows and how many there are, steps to
 // the previous or next page and takes a typed page number. Go to Page opens its field through the
 // "Vellumark.beginGoToPage" notification, for this pill's editor only. It changes no page itself: the
@@ -36,6 +38,9 @@ public:
     QLabel* totalLabel() const { return m_total; }
     QToolButton* previousButton() const { return m_previous; }
     QToolButton* nextButton() const { return m_next; }
+    // A new page rolls the number and resizes the pill together, in one motion.
+    SizeMorph* resizing() const { return m_morph; }
+    QSize sizeHint() const override;
 
     // Shows the field with the current page number; it takes the focus one main-loop turn later.
     void beginEditing();
@@ -57,6 +62,7 @@ private:
     QLineEdit* m_field = nullptr;
     QLabel* m_total = nullptr;
     QToolButton* m_next = nullptr;
+    SizeMorph* m_morph = nullptr;
     bool m_editing = false;
     int m_shownIndex = -1;
     std::function<bool()> m_reduceMotion;

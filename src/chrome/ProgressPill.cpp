@@ -4,7 +4,7 @@
 #include "chrome/FeedbackMarks.h"
 #include "chrome/Motion.h"
 #include "chrome/RollingLabel.h"
-#include "chrome/Transition.h"
+#include "chrome/SizeMorph.h"
 
 #include "platform/services/ReduceMotion.h"
 
@@ -53,6 +53,7 @@ ProgressPill::ProgressPill(const TaskProgress& progress, QWidget* parent)
     row->addWidget(m_bar, 0, Qt::AlignVCenter);
     row->addWidget(m_title, 0, Qt::AlignVCenter);
     row->addWidget(m_stop, 0, Qt::AlignVCenter);
+    m_morph = new SizeMorph(this);
 
     connect(&m_slide, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) { showFraction(v.toDouble()); });
 
@@ -73,13 +74,24 @@ void ProgressPill::showFraction(double fraction)
     m_bar->setValue(int(std::lround(m_shown * kBarSteps)));
 }
 
+QSize ProgressPill::sizeHint() const
+{
+    return m_morph ? m_morph->sizeHint(GlassSurface::sizeHint()) : GlassSurface::sizeHint();
+}
+
 void ProgressPill::setProgress(const TaskProgress& progress)
 {
     const std::optional<double> before = m_progress.fraction;
+    // The motion is keyed on the title: a new title rolls its changed digits upward and carries the whole
+    // pill, with any bar or button that comes or goes, to its new size on the settling spring. Reduced
+    // motion keeps this spring: it never overshoots, and only curves and the mode spring are calmed.
+    const MotionSpec motion = progress.title != m_title->text() ? settlingSpringMotion() : MotionSpec{};
     m_progress = progress;
-    m_title->rollTo(progress.title, true, pieceMotion(settlingSpringMotion(), reduceMotion()));
+    m_morph->capture();
+    m_title->rollTo(progress.title, true, motion);
     m_bar->setVisible(progress.fraction.has_value());
     m_stop->setVisible(bool(progress.cancel));
+    m_morph->run(motion);
     if (progress.fraction) {
         const double target = std::clamp(*progress.fraction, 0.0, 1.0);
         if (!before) {

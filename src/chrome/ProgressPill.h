@@ -15,6 +15,7 @@ class QPushButton;
 namespace vmk::chrome {
 
 class ProcessingStroke;
+class SizeMorph;
 
 // The capsule that reports the editor's running task: the busy mark, a bar when the share done is
 // known, the task's title as given and "Stop" when the task can be stopped. It changes nothing but
@@ -39,6 +40,9 @@ public:
     // The fraction the bar shows at this moment (it slides to a new fraction).
     double shownFraction() const { return m_shown; }
     const QVariantAnimation& barAnimation() const { return m_slide; }
+    // A new title resizes the whole pill on a spring without overshoot; the bar and the button move with it.
+    SizeMorph* resizing() const { return m_morph; }
+    QSize sizeHint() const override;
 
 private:
     bool reduceMotion() const;
@@ -50,6 +54,7 @@ private:
     QProgressBar* m_bar = nullptr;
     RollingLabel* m_title = nullptr;
     QPushButton* m_stop = nullptr;
+    SizeMorph* m_morph = nullptr;
     QVariantAnimation m_slide;
     double m_shown = 0;
 };

@@ -38,20 +38,18 @@ struct ThumbnailRenderer::Job {
 };
 
 ThumbnailRenderer::ThumbnailRenderer(qint64 cacheCostLimit, QObject* parent)
-    : QObject(parent), m_render(&ThumbnailRenderer::renderSnapshot)
+    : QObject(parent), m_queue(QStringLiteral("Vellumark.thumbnails"), kMaxConcurrent),
+      m_render(&ThumbnailRenderer::renderSnapshot)
 {
     m_cache.setMaxCost(cacheCostLimit);
-    m_queue.setObjectName(QStringLiteral("Vellumark.thumbnails"));
-    m_queue.setMaxThreadCount(kMaxConcurrent);
 }
 
 ThumbnailRenderer::~ThumbnailRenderer()
 {
+    m_link->close();
     for (const auto& job : std::as_const(m_pending))
         job->cancel.cancel();
     cancelAll();
-    m_queue.clear();
-    m_queue.waitForDone();
 }
 
 QString ThumbnailRenderer::thumbnailKey(const pdf::Page& page, int annotationVersion, double itemWidth)
@@ -161,7 +159,8 @@ void ThumbnailRenderer::start(const std::shared_ptr<Job>& job, const pdf::PagePt
     const pdf::RecordBudget budget = m_budget;
     ThumbnailRenderer* owner = this;
     ++m_inFlight;
-    m_queue.start([owner, job, capture, display, requested, render, budget] {
+    // The worker holds the copy, the job and the render function, never the organizer or the document.
+    m_queue.start([owner, link = m_link, job, capture, display, requested, render, budget] {
         QImage image;
         bool givenUp = false;
         pdf::RecordOutcome why = pdf::RecordOutcome::failed;
@@ -175,16 +174,15 @@ void ThumbnailRenderer::start(const std::shared_ptr<Job>& job, const pdf::PagePt
             if (!recorded.snapshot)
                 why = recorded.outcome;
         }
-        // The renderer waits for started renders before it goes, so it is alive here; the queued
-        // call is dropped with it if it is destroyed before the main thread gets to it.
-        QMetaObject::invokeMethod(owner, [owner, job, image, givenUp, why, size] {
+        // Dropped when the renderer is gone, now or before the main thread gets to it.
+        link->post([owner, job, image, givenUp, why, size] {
             --owner->m_inFlight;
             if (!image.isNull() || givenUp)
                 owner->deliver(job->key, job, job->page, givenUp ? placeholder(size, why) : image);
             else if (owner->m_pending.value(job->key) == job)
                 owner->m_pending.remove(job->key);
             owner->pump();
-        }, Qt::QueuedConnection);
+        });
     });
 }
 

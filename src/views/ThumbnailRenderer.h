@@ -2,6 +2,7 @@
 
 #include "platform/pdf/PageCapture.h"
 #include "platform/pdf/PdfTypes.h"
+#include "platform/pdfview/WorkerPool.h"
 #include "views/PageCell.h"
 
 #include <QCache>
@@ -12,7 +13,6 @@
 #include <QSize>
 #include <QSizeF>
 #include <QString>
-#include <QThreadPool>
 
 #include <deque>
 #include <functional>
@@ -44,7 +44,7 @@ public:
     using DeliveryHandler = std::function<void(const QString& key, const Thumbnail& thumbnail)>;
 
     explicit ThumbnailRenderer(qint64 cacheCostLimit, QObject* parent = nullptr);
-    // Cancels what has not started and waits for the renders that have.
+    // Cancels everything; never waits for a render under way (it ends on its own, undelivered).
     ~ThumbnailRenderer() override;
 
     // Everything that changes a page's picture: the page object, its rotation, its crop box size, the
@@ -63,7 +63,7 @@ public:
     qint64 cacheTotalCost() const { return m_cache.totalCost(); }
     bool isPending(const QString& key) const { return m_pending.contains(key); }
     int pendingCount() const { return int(m_pending.size()); }
-    QThreadPool& queue() { return m_queue; }
+    pdfview::WorkerPool& queue() { return m_queue; }
 
     // Queues a render of the page for the key unless one is pending; nothing for a page without a
     // drawing. itemWidth sets the size.
@@ -89,7 +89,8 @@ private:
 
     QCache<QString, Thumbnail> m_cache;
     QHash<QString, std::shared_ptr<Job>> m_pending;
-    QThreadPool m_queue;
+    std::shared_ptr<pdfview::OwnerLink> m_link = std::make_shared<pdfview::OwnerLink>(this);
+    pdfview::WorkerPool m_queue;
     RenderFunction m_render;
     DeliveryHandler m_deliver;
     pdf::RecordBudget m_budget;

@@ -3,7 +3,10 @@
 #include "chrome/Transition.h"
 
 #include <QAbstractAnimation>
+#include <QPainter>
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace vmk;
 using namespace vmk::app;
@@ -121,4 +124,79 @@ TEST(WelcomeEntrance, ReducedMotionBringsIconAndNameInTogetherInAShortEaseWithNo
     EXPECT_TRUE(target(entrance->titleMotion())->isVisible());
     EXPECT_EQ(qobject_cast<WelcomeIcon*>(target(entrance->iconMotion()))->blurRadius(), 0.0);
     EXPECT_EQ(qobject_cast<WelcomeIcon*>(target(entrance->iconMotion()))->sheen(), 0.0);
+}
+
+namespace {
+
+int alphaSum(const QImage& image)
+{
+    int sum = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            sum += qAlpha(image.pixel(x, y));
+    return sum;
+}
+
+// The steepest step of alpha between neighbours along a row: how sharp the picture's edges are.
+int steepestStep(const QImage& image, int y)
+{
+    int steepest = 0;
+    for (int x = 1; x < image.width(); ++x)
+        steepest = std::max(steepest, std::abs(qAlpha(image.pixel(x, y)) - qAlpha(image.pixel(x - 1, y))));
+    return steepest;
+}
+
+} // namespace
+
+TEST(WelcomeEntrance, TheIconCastsAWarmShadowBelowItAndComesInThroughARealBlur)
+{
+    WelcomeView view({}, {});
+    view.setReduceMotionProvider([] { return false; });
+    view.show();
+    auto* icon = qobject_cast<WelcomeIcon*>(target(view.entrance()->iconMotion()));
+    ASSERT_NE(icon, nullptr);
+    const int room = WelcomeIcon::kShadowRoom;
+    const int side = WelcomeIcon::kSide;
+
+    // The icon's face keeps the column's padding; the shadow's room spills into it.
+    EXPECT_EQ(icon->geometry().topLeft() + QPoint(room, room), QPoint(32, 44));
+    EXPECT_EQ(icon->property("glassInset").toInt(), room);
+
+    // At the start of the entrance the picture is blurred by 12 points: the same ink, spread out.
+    auto& grow = const_cast<QVariantAnimation&>(view.entrance()->iconMotion()->animation());
+    grow.pause();
+    grow.setCurrentTime(0);
+    EXPECT_DOUBLE_EQ(icon->blurRadius(), 12.0);
+    const QImage blurred = icon->picture();
+    grow.setCurrentTime(grow.duration());
+    const QImage sharp = icon->picture();
+    ASSERT_EQ(blurred.size(), sharp.size());
+    const int middle = int((room + side / 2) * sharp.devicePixelRatio());
+    EXPECT_GT(steepestStep(sharp, middle), 3 * steepestStep(blurred, middle));
+    EXPECT_NEAR(double(alphaSum(blurred)) / alphaSum(sharp), 1.0, 0.1);
+    const int besideFace = int((room - 8) * sharp.devicePixelRatio());
+    EXPECT_GT(qAlpha(blurred.pixel(besideFace, middle)), qAlpha(sharp.pixel(besideFace, middle)) + 10);
+
+    // At rest, on a white page: below the icon the shadow tints the page orange-brown; above it the page
+    // stays white, the shadow having dropped 6 points.
+    QImage page(icon->size(), QImage::Format_ARGB32);
+    page.fill(Qt::white);
+    icon->render(&page, QPoint(), QRegion(), QWidget::DrawChildren);
+    // The darkest point of the page under the icon's tile (which stands 4 % inside the face), and over it.
+    const auto darkest = [&](int from, int to) {
+        QColor found = Qt::white;
+        for (int y = from; y < to; ++y)
+            if (page.pixelColor(room + side / 2, y).valueF() < found.valueF())
+                found = page.pixelColor(room + side / 2, y);
+        return found;
+    };
+    const int tileTop = room + int(std::ceil(side * 0.04)), tileBottom = room + int(side * 0.96);
+    const QColor below = darkest(tileBottom + 1, page.height());
+    const QColor above = darkest(0, tileTop - 1);
+    EXPECT_LT(below.valueF(), 0.95);
+    EXPECT_GT(below.hsvSaturationF(), 0.1);
+    const double hue = below.hsvHueF() * 360;
+    EXPECT_GT(hue, 15); // the shadow's own hue is 26°
+    EXPECT_LT(hue, 40);
+    EXPECT_GT(above.valueF(), below.valueF() + 0.05);
 }

@@ -7,18 +7,17 @@
 
 namespace vmk::pdfview {
 
-PageRecordings::PageRecordings(int threads, QObject* parent) : QObject(parent)
+PageRecordings::PageRecordings(int threads, QObject* parent)
+    : QObject(parent), m_pool(QStringLiteral("Vellumark.recording"), threads)
 {
-    m_pool.setMaxThreadCount(std::max(1, threads));
 }
 
 PageRecordings::~PageRecordings()
 {
+    m_link->close();
     for (auto& [page, job] : m_running)
         job->cancel.cancel();
     m_running.clear();
-    m_pool.clear();
-    m_pool.waitForDone();
 }
 
 void PageRecordings::setCapacity(std::size_t capacity)
@@ -55,13 +54,13 @@ std::shared_ptr<pdf::PageSnapshot> PageRecordings::get(int page, std::uint32_t g
     job->generation = generation;
     m_running.emplace(page, job);
     const pdf::RecordBudget budget = m_budget;
-    m_pool.start([this, job, capture, budget] {
+    // The worker holds the copy and the job (page number, generation, cancel flag), never the owner or
+    // the document: a recording may outlive both.
+    m_pool.start([this, link = m_link, job, capture, budget] {
         if (job->cancel.isCancelled())
             return;
         pdf::RecordResult result = capture->record(budget, &job->cancel);
-        // Queued: runs on the owner's thread, never after the owner is gone (it waits for the workers
-        // and pending calls die with it).
-        QMetaObject::invokeMethod(this, [this, job, result] { finished(job, result); }, Qt::QueuedConnection);
+        link->post([this, job, result] { finished(job, result); });
     });
     return nullptr;
 }

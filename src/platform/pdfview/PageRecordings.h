@@ -2,9 +2,9 @@
 
 #include "platform/pdf/PageCapture.h"
 #include "platform/pdf/PdfTypes.h"
+#include "platform/pdfview/WorkerPool.h"
 
 #include <QObject>
-#include <QThreadPool>
 
 #include <cstdint>
 #include <list>
@@ -27,7 +27,7 @@ class PageRecordings : public QObject {
     Q_OBJECT
 public:
     explicit PageRecordings(int threads = 2, QObject* parent = nullptr);
-    ~PageRecordings() override; // cancels everything and waits for the workers
+    ~PageRecordings() override; // cancels everything; never waits for a recording under way
 
     void setBudget(const pdf::RecordBudget& budget) { m_budget = budget; }
     const pdf::RecordBudget& budget() const { return m_budget; }
@@ -74,7 +74,8 @@ private:
 
     pdf::RecordBudget m_budget;
     std::size_t m_capacity = 32;
-    QThreadPool m_pool;
+    std::shared_ptr<OwnerLink> m_link = std::make_shared<OwnerLink>(this);
+    WorkerPool m_pool;
     std::unordered_map<int, std::shared_ptr<Job>> m_running;
     std::list<Ready> m_ready; // most recently used first
     std::unordered_map<int, Failure> m_failures;

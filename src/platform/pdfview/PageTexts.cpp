@@ -4,15 +4,12 @@
 
 namespace vmk::pdfview {
 
-PageTexts::PageTexts(QObject* parent) : QObject(parent)
-{
-    m_pool.setMaxThreadCount(1);
-}
+PageTexts::PageTexts(QObject* parent) : QObject(parent), m_pool(QStringLiteral("Vellumark.pagetext"), 1) {}
 
 PageTexts::~PageTexts()
 {
+    m_link->close();
     forgetAll();
-    m_pool.waitForDone();
 }
 
 bool PageTexts::ready(int page, std::uint32_t generation, const pdf::PagePtr& handle)
@@ -26,7 +23,7 @@ bool PageTexts::ready(int page, std::uint32_t generation, const pdf::PagePtr& ha
     if (auto it = m_running.find(page); it != m_running.end()) {
         if (it->second->generation == generation && it->second->handle == handle)
             return false;
-        it->second->cancel.cancel();
+        it->second->cancel->cancel();
         m_running.erase(it);
     }
     // Copying is all this thread does; the copy holds the page's own content only.
@@ -41,17 +38,20 @@ bool PageTexts::ready(int page, std::uint32_t generation, const pdf::PagePtr& ha
     job->handle = handle;
     m_running.emplace(page, job);
     const pdf::RecordBudget budget = m_budget;
-    m_pool.start([this, job, capture, budget] {
-        if (job->cancel.isCancelled())
+    m_pool.start([this, link = m_link, weak = std::weak_ptr<Job>(job), cancel = job->cancel, capture, budget] {
+        if (cancel->isCancelled())
             return;
-        pdf::TextResult result = capture->readText(budget, &job->cancel);
-        QMetaObject::invokeMethod(this, [this, job, result] { finished(job, result); }, Qt::QueuedConnection);
+        pdf::TextResult result = capture->readText(budget, cancel.get());
+        link->post([this, weak, result] { finished(weak, result); });
     });
     return false;
 }
 
-void PageTexts::finished(const std::shared_ptr<Job>& job, const pdf::TextResult& result)
+void PageTexts::finished(const std::weak_ptr<Job>& weak, const pdf::TextResult& result)
 {
+    const std::shared_ptr<Job> job = weak.lock();
+    if (!job)
+        return;
     auto it = m_running.find(job->page);
     if (it == m_running.end() || it->second != job)
         return;
@@ -74,7 +74,7 @@ bool PageTexts::failed(int page, std::uint32_t generation) const
 void PageTexts::removePage(int page)
 {
     if (auto it = m_running.find(page); it != m_running.end()) {
-        it->second->cancel.cancel();
+        it->second->cancel->cancel();
         m_running.erase(it);
     }
 }
@@ -82,7 +82,7 @@ void PageTexts::removePage(int page)
 void PageTexts::forgetAll()
 {
     for (auto& [page, job] : m_running)
-        job->cancel.cancel();
+        job->cancel->cancel();
     m_running.clear();
     m_failed.clear();
     m_pool.clear();

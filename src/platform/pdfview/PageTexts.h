@@ -2,9 +2,9 @@
 
 #include "platform/pdf/PageCapture.h"
 #include "platform/pdf/PdfTypes.h"
+#include "platform/pdfview/WorkerPool.h"
 
 #include <QObject>
-#include <QThreadPool>
 
 #include <cstdint>
 #include <memory>
@@ -20,7 +20,7 @@ class PageTexts : public QObject {
     Q_OBJECT
 public:
     explicit PageTexts(QObject* parent = nullptr);
-    ~PageTexts() override; // cancels everything and waits for the worker
+    ~PageTexts() override; // cancels everything; never waits for a read under way
 
     void setBudget(const pdf::RecordBudget& budget) { m_budget = budget; }
 
@@ -37,16 +37,19 @@ signals:
     void pageRead(int page);
 
 private:
+    // Kept on the owner's thread: the page handle belongs to the document, which the worker never
+    // touches. The worker holds the cancel flag and only a weak reference to the job.
     struct Job {
         int page;
         std::uint32_t generation;
         pdf::PagePtr handle;
-        pdf::RecordCancel cancel;
+        std::shared_ptr<pdf::RecordCancel> cancel = std::make_shared<pdf::RecordCancel>();
     };
-    void finished(const std::shared_ptr<Job>& job, const pdf::TextResult& result);
+    void finished(const std::weak_ptr<Job>& job, const pdf::TextResult& result);
 
     pdf::RecordBudget m_budget;
-    QThreadPool m_pool;
+    std::shared_ptr<OwnerLink> m_link = std::make_shared<OwnerLink>(this);
+    WorkerPool m_pool;
     std::unordered_map<int, std::shared_ptr<Job>> m_running;
     std::unordered_map<int, std::uint32_t> m_failed; // page -> generation it failed at
 };

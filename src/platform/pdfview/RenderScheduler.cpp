@@ -6,20 +6,30 @@
 
 namespace vmk::pdfview {
 
-RenderScheduler::RenderScheduler(int threads, QObject* parent)
-    : QObject(parent)
+namespace {
+
+// Leave a core for the interface thread; rendering gains little beyond a handful of workers.
+int workerCount(int threads)
 {
-    // Leave a core for the interface thread; rendering gains little beyond a handful of workers.
-    if (threads <= 0)
-        threads = std::clamp(QThread::idealThreadCount() - 1, 1, 3);
-    m_pool.setMaxThreadCount(threads);
+    return threads > 0 ? threads : std::clamp(QThread::idealThreadCount() - 1, 1, 3);
+}
+
+} // namespace
+
+RenderScheduler::RenderScheduler(int threads, QObject* parent)
+    : QObject(parent), m_inbox(std::make_shared<Inbox>()), m_pool(QStringLiteral("Vellumark.tiles"), workerCount(threads))
+{
+    m_inbox->owner = this;
 }
 
 RenderScheduler::~RenderScheduler()
 {
+    {
+        std::lock_guard lock(m_inbox->mutex);
+        m_inbox->owner = nullptr;
+        m_inbox->finished.clear();
+    }
     cancelAll();
-    m_pool.clear();
-    m_pool.waitForDone();
 }
 
 void RenderScheduler::request(const TileKey& key, RenderFunction render, int priority)
@@ -35,38 +45,38 @@ void RenderScheduler::request(const TileKey& key, CancellableRender render, int 
     auto ticket = std::make_shared<Ticket>();
     m_pending.emplace(key, ticket);
     m_pool.start(
-        [this, key, ticket, render = std::move(render)] {
+        [inbox = m_inbox, key, ticket, render = std::move(render)] {
             if (ticket->cancelled())
                 return;
             QImage image = render(ticket->cancel);
             if (ticket->cancelled())
                 return;
-            finish(Finished{key, ticket, std::move(image)});
+            inbox->put(Finished{key, ticket, std::move(image)});
         },
         priority);
 }
 
-void RenderScheduler::finish(Finished finished)
+void RenderScheduler::Inbox::put(Finished done)
 {
-    {
-        std::lock_guard lock(m_finishedMutex);
-        m_finished.push_back(std::move(finished));
-        if (m_deliveryQueued)
-            return; // the owner has yet to take the queue: it takes this one too
-        m_deliveryQueued = true;
-    }
-    // Queued: runs on the scheduler's thread, and never after the scheduler is gone, since its
-    // destructor waits for the workers and pending events die with it.
-    QMetaObject::invokeMethod(this, [this] { deliverFinished(); }, Qt::QueuedConnection);
+    std::lock_guard lock(mutex);
+    if (!owner)
+        return; // the tile goes with this worker's stack
+    finished.push_back(std::move(done));
+    if (deliveryQueued)
+        return; // the owner has yet to take the queue: it takes this one too
+    deliveryQueued = true;
+    // Queued under the lock, so the owner cannot be going meanwhile; a call it has not run when it goes
+    // dies with its pending events.
+    QMetaObject::invokeMethod(owner, [owner = owner] { owner->deliverFinished(); }, Qt::QueuedConnection);
 }
 
 void RenderScheduler::deliverFinished()
 {
     std::vector<Finished> batch;
     {
-        std::lock_guard lock(m_finishedMutex);
-        batch.swap(m_finished);
-        m_deliveryQueued = false;
+        std::lock_guard lock(m_inbox->mutex);
+        batch.swap(m_inbox->finished);
+        m_inbox->deliveryQueued = false;
     }
     for (Finished& done : batch) {
         auto it = m_pending.find(done.key);

@@ -2,10 +2,10 @@
 
 #include "platform/pdf/PageCapture.h"
 #include "platform/pdfview/TileCache.h"
+#include "platform/pdfview/WorkerPool.h"
 
 #include <QImage>
 #include <QObject>
-#include <QThreadPool>
 
 #include <atomic>
 #include <functional>
@@ -20,7 +20,8 @@ namespace vmk::pdfview {
 // finish while the owner is busy wait in one queue and are delivered together, on a single turn of its
 // event loop: waking the owner's thread once per tile cost more than painting the tile. Requests the owner
 // no longer wants (scrolled away, another scale) are cancelled: one that has not started never renders,
-// one that has finishes but is never delivered.
+// one that has finishes but is never delivered. The scheduler never waits for a render: one stuck in a
+// decoder finishes on its own after the scheduler is gone.
 class RenderScheduler : public QObject {
     Q_OBJECT
 public:
@@ -30,7 +31,7 @@ public:
     using CancellableRender = std::function<QImage(const pdf::RecordCancel& cancel)>;
 
     explicit RenderScheduler(int threads = 0, QObject* parent = nullptr); // 0: chosen from the cores
-    ~RenderScheduler() override; // cancels everything and waits for running workers
+    ~RenderScheduler() override; // cancels everything; never waits for running renders
 
     // Queues a tile unless it is already queued. Higher priorities start first.
     void request(const TileKey& key, RenderFunction render, int priority = 0);
@@ -42,6 +43,7 @@ public:
     void cancelPage(int page);
     void cancelAll();
     // Blocks until every started render finished (results are still delivered through the event loop).
+    // For tests.
     void waitForWorkers();
 
 signals:
@@ -57,13 +59,18 @@ private:
         std::shared_ptr<Ticket> ticket;
         QImage image;
     };
-    void finish(Finished finished); // on a worker
-    void deliverFinished();         // on the owner's thread
+    // Where workers leave finished tiles; shared with them, so that it outlives the scheduler.
+    struct Inbox {
+        std::mutex mutex;
+        RenderScheduler* owner; // null once the scheduler is going
+        std::vector<Finished> finished;
+        bool deliveryQueued = false;
+        void put(Finished finished); // on a worker
+    };
+    void deliverFinished(); // on the owner's thread
 
-    QThreadPool m_pool;
-    std::mutex m_finishedMutex;
-    std::vector<Finished> m_finished; // guarded by m_finishedMutex
-    bool m_deliveryQueued = false;    // guarded by m_finishedMutex
+    std::shared_ptr<Inbox> m_inbox;
+    WorkerPool m_pool;
     std::unordered_map<TileKey, std::shared_ptr<Ticket>, TileKeyHash> m_pending;
 };
 

@@ -2,8 +2,11 @@
 
 #include "platform/pdf/Annotation.h"
 #include "platform/pdf/PageSnapshot.h"
+#include "platform/pdfview/WorkerPool.h"
+#include "support/Slowdown.h"
 #include "views/ThumbnailRenderer.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 #include <QThread>
 
@@ -47,7 +50,7 @@ TEST(ThumbnailRendering, RendersOffTheMainThreadThreeAtATimeIntoTheCache)
 {
     const pdf::DocumentPtr doc = pages(8);
     ThumbnailRenderer renderer(167772160);
-    EXPECT_EQ(renderer.queue().objectName(), QStringLiteral("Vellumark.thumbnails"));
+    EXPECT_EQ(renderer.queue().name(), QStringLiteral("Vellumark.thumbnails"));
     test::GatedRender gated;
     renderer.setRenderFunction(gated.function());
     QList<QString> delivered;
@@ -140,4 +143,31 @@ TEST(ThumbnailRendering, AnnotationsAreDrawnOverTheThumbnail)
     EXPECT_GT(before.green(), 200);
     EXPECT_GT(after.red(), 200);
     EXPECT_LT(after.green(), 80);
+}
+
+TEST(ThumbnailRendering, ClosingNeverWaitsForAStartedRenderWhichEndsOnItsOwnUndelivered)
+{
+    ASSERT_TRUE(QTest::qWaitFor([] { return pdfview::WorkerPool::retiredCount() == 0; }, test::scaledMs(30000)));
+    pdf::DocumentPtr doc = pages(2);
+    test::GatedRender gated; // outlives the renderer: its renders are still running when it goes
+    int delivered = 0;
+    auto* renderer = new ThumbnailRenderer(167772160);
+    renderer->setRenderFunction(gated.function());
+    renderer->setDeliveryHandler([&](const QString&, const Thumbnail&) { ++delivered; });
+    renderer->schedule(doc->page(0), QStringLiteral("first"), 150);
+    renderer->schedule(doc->page(1), QStringLiteral("second"), 150);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gated.running.load() == 2; }, 10000));
+
+    QElapsedTimer closing;
+    closing.start();
+    delete renderer; // a render stuck in a decoder would hold this for minutes if it waited
+    doc.reset();
+    EXPECT_LT(closing.elapsed(), test::scaledMs(300));
+    EXPECT_EQ(pdfview::WorkerPool::retiredCount(), 1);
+
+    gated.gate.release(2);
+    EXPECT_TRUE(QTest::qWaitFor([] { return pdfview::WorkerPool::retiredCount() == 0; }, test::scaledMs(30000)));
+    EXPECT_EQ(gated.running.load(), 0);
+    QTest::qWait(20);
+    EXPECT_EQ(delivered, 0);
 }

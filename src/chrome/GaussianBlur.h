@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QImage>
+
+namespace vmk::chrome {
+
+// The image blurred with a Gaussian of standard deviation radius / 2 (so it spreads about 1.5 × radius
+// each way), in premultiplied ARGB and at the same size: callers leave room for what spreads. A radius
+// below a quarter pixel gives the image back unchanged.
+QImage gaussianBlurred(const QImage& image, double radius);
+
+} // namespace vmk::chrome
