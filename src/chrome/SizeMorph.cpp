@@ -1,6 +1,7 @@
 #include "chrome/SizeMorph.h"
 
 #include <QLayout>
+#include <QRegion>
 #include <QWidget>
 
 #include <algorithm>
@@ -22,6 +23,20 @@ QList<QWidget*> shownChildren(const QWidget* widget)
         if (!child->isHidden() && !child->isWindow())
             children << child;
     return children;
+}
+
+// The shown children in the order of the widget's layout, then any others.
+QList<QWidget*> rowOrder(const QWidget* widget)
+{
+    QList<QWidget*> order;
+    if (const QLayout* layout = widget->layout())
+        for (int i = 0; i < layout->count(); ++i)
+            if (QWidget* child = layout->itemAt(i)->widget(); child && !child->isHidden() && !child->isWindow())
+                order << child;
+    for (QWidget* child : shownChildren(widget))
+        if (!order.contains(child))
+            order << child;
+    return order;
 }
 
 } // namespace
@@ -90,11 +105,17 @@ void SizeMorph::run(const MotionSpec& motion)
     layout->setGeometry(inside);
     m_glides.clear();
     bool changes = m_shown != target;
-    for (QWidget* child : shownChildren(m_widget)) {
+    // A child that comes in travels with the child before it in the row, the way content pushed along
+    // by a neighbour does.
+    QPoint carried;
+    for (QWidget* child : rowOrder(m_widget)) {
         const QRect to = child->geometry();
-        const QRect from = m_before.value(child, to);
-        changes = changes || from != to;
-        m_glides.append({child, from, to});
+        const bool opening = !m_before.contains(child);
+        const QRect from = opening ? to.translated(carried) : m_before.value(child);
+        if (!opening)
+            carried = from.topLeft() - to.topLeft();
+        changes = changes || from != to || opening;
+        m_glides.append({child, from, to, opening});
     }
     m_before.clear();
     if (!changes) {
@@ -125,9 +146,17 @@ void SizeMorph::tick()
 void SizeMorph::apply(double eased)
 {
     m_shown = QSize(std::max(0, lerp(m_from.width(), m_to.width(), eased)), std::max(0, lerp(m_from.height(), m_to.height(), eased)));
-    for (const Glide& glide : std::as_const(m_glides))
-        if (glide.child && !glide.child->isHidden())
-            glide.child->setGeometry(between(glide.from, glide.to, eased));
+    for (const Glide& glide : std::as_const(m_glides)) {
+        if (!glide.child || glide.child->isHidden())
+            continue;
+        glide.child->setGeometry(between(glide.from, glide.to, eased));
+        // A child that comes in opens from its leading edge as the room is made for it (a mask, not a
+        // size: many children have a fixed one).
+        if (glide.opening) {
+            const int shown = int(std::lround(glide.to.width() * std::clamp(eased, 0.0, 1.0)));
+            glide.child->setMask(shown > 0 ? QRegion(0, 0, shown, glide.to.height()) : QRegion(-1, -1, 1, 1));
+        }
+    }
     m_widget->updateGeometry();
 }
 
@@ -135,6 +164,9 @@ void SizeMorph::settle()
 {
     // Stopping from here is harmless when the clock has just finished.
     m_clock.stop();
+    for (const Glide& glide : std::as_const(m_glides))
+        if (glide.opening && glide.child)
+            glide.child->clearMask();
     m_glides.clear();
     m_shown = m_to = naturalSize();
     if (QLayout* layout = m_widget->layout()) {

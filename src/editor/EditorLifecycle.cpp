@@ -27,7 +27,8 @@ bool containsImage(const QList<pdf::XObjectNode>& nodes)
 
 bool looksScanned(const pdf::PagePtr& page)
 {
-    if (!page || !page->text().trimmed().isEmpty())
+    // A page whose text could not be read on a worker is never read here: that would hold up the window.
+    if (!page || !page->hasLoadedText() || !page->text().trimmed().isEmpty())
         return false;
     return containsImage(page->xObjects());
 }

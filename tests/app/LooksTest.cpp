@@ -139,6 +139,32 @@ TEST(Looks, NewWindowsStepAsideFromOnesAlreadyThere)
     EXPECT_NE(second.documentWindow()->pos(), first);
 }
 
+TEST(Looks, AWindowComesBackWhereItsContentWasOnTheScreenItIsOn)
+{
+    const SavedFrame plain{QRect(120, 90, 1000, 700), false};
+    EXPECT_EQ(savedFrameText(plain), QStringLiteral("120 90 1000 700"));
+    const auto back = parseSavedFrame(savedFrameText(plain));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->content, plain.content);
+    EXPECT_FALSE(back->maximized);
+    const auto maximized = parseSavedFrame(savedFrameText({QRect(-30, 40, 900, 600), true}));
+    ASSERT_TRUE(maximized);
+    EXPECT_EQ(maximized->content, QRect(-30, 40, 900, 600));
+    EXPECT_TRUE(maximized->maximized);
+    // An earlier version's bytes, damaged text and empty rectangles are not frames.
+    for (const char* text : {"", "\x01\xd9\xd0\xcb", "1 2 3", "1 2 3 4 5", "1 2 3 4 minimized", "a 2 3 4", "1 2 0 4"})
+        EXPECT_FALSE(parseSavedFrame(QString::fromLatin1(text))) << text;
+
+    // Within reach on a smaller screen, never below the window's smallest size; a window partly off the
+    // side stays where it was.
+    const QRect area(0, 30, 1280, 770);
+    EXPECT_EQ(frameOnScreen(QRect(100, 100, 800, 600), area, {640, 420}), QRect(100, 100, 800, 600));
+    EXPECT_EQ(frameOnScreen(QRect(-300, 100, 800, 600), area, {640, 420}), QRect(-300, 100, 800, 600));
+    EXPECT_EQ(frameOnScreen(QRect(1500, 900, 800, 600), area, {640, 420}), QRect(1160, 680, 800, 600));
+    EXPECT_EQ(frameOnScreen(QRect(-2000, -50, 800, 600), area, {640, 420}), QRect(-680, 30, 800, 600));
+    EXPECT_EQ(frameOnScreen(QRect(10, 40, 300, 200), area, {640, 420}), QRect(10, 40, 640, 420));
+}
+
 TEST(Looks, PageSetupChoicesReachPrint)
 {
     ShownWindow app(1);

@@ -200,8 +200,19 @@ TEST(DocumentWindow, SplitSubtitleAndFrame)
         app.start();
         app.delegate->launch({pdf});
         app.scheduler.runDue();
-        EXPECT_EQ(app.window()->documentWindow()->geometry().size(), savedFrame.size());
+        EXPECT_EQ(app.window()->documentWindow()->geometry(), savedFrame);
         EXPECT_FALSE(app.window()->isInspectorCollapsed());
+
+        // A maximized window comes back maximized, over the place it returns to.
+        app.window()->documentWindow()->showMaximized();
+        app.scheduler.runDue();
+        QCoreApplication::processEvents();
+        app.stop();
+        app.start();
+        app.delegate->launch({pdf});
+        app.scheduler.runDue();
+        EXPECT_TRUE(app.window()->documentWindow()->windowState() & Qt::WindowMaximized);
+        EXPECT_EQ(app.window()->documentWindow()->normalGeometry(), savedFrame);
     }
 }
 
