@@ -329,13 +329,20 @@ void DocumentWindowController::saveSplitState()
 {
     if (!m_frameRestored)
         return;
-    QVariantMap state;
-    QVariantList sizes;
-    for (int s : m_split->sizes())
-        sizes << s;
-    state[QStringLiteral("sizes")] = sizes;
+    QVariantMap state = platform::UserDefaults::standard().dictionary(kSplitKey);
+    // Pages mode puts the sidebar away for the grid only: what is kept is the sidebar as it was before,
+    // with its width, so a window that ends in Pages mode without closing (a crash, a logout) does not
+    // come back without its sidebar.
+    const bool sidebarLent = m_editor->mode() == EditorMode::pages;
+    if (!sidebarLent || !state.contains(QStringLiteral("sizes"))) {
+        QVariantList sizes;
+        for (int s : m_split->sizes())
+            sizes << s;
+        state[QStringLiteral("sizes")] = sizes;
+    }
     // A pane folded for want of room is still open as far as the user is concerned.
-    state[QStringLiteral("sidebarCollapsed")] = isSidebarCollapsed() && !(m_folding && m_folding->isFolded(m_sidebar));
+    state[QStringLiteral("sidebarCollapsed")] = sidebarLent ? m_sidebarWasCollapsed
+                                                            : isSidebarCollapsed() && !(m_folding && m_folding->isFolded(m_sidebar));
     state[QStringLiteral("inspectorCollapsed")] = isInspectorCollapsed() && !(m_folding && m_folding->isFolded(m_inspector));
     platform::UserDefaults::standard().set(kSplitKey, state);
 }

@@ -103,6 +103,8 @@ void SizeMorph::run(const MotionSpec& motion)
                              ? QRect(QPoint(), target)
                              : QRect(QPoint(), target).marginsRemoved(m_widget->contentsMargins());
     layout->setGeometry(inside);
+    // A child still opening from a motion overtaken now shows whole; from here it glides like the rest.
+    unmask();
     m_glides.clear();
     bool changes = m_shown != target;
     // A child that comes in travels with the child before it in the row, the way content pushed along
@@ -129,6 +131,13 @@ void SizeMorph::run(const MotionSpec& motion)
     m_clock.setDuration(motion.durationMs);
     apply(0.0);
     m_clock.start();
+}
+
+void SizeMorph::unmask()
+{
+    for (const Glide& glide : std::as_const(m_glides))
+        if (glide.opening && glide.child)
+            glide.child->clearMask();
 }
 
 void SizeMorph::finish()
@@ -164,9 +173,7 @@ void SizeMorph::settle()
 {
     // Stopping from here is harmless when the clock has just finished.
     m_clock.stop();
-    for (const Glide& glide : std::as_const(m_glides))
-        if (glide.opening && glide.child)
-            glide.child->clearMask();
+    unmask();
     m_glides.clear();
     m_shown = m_to = naturalSize();
     if (QLayout* layout = m_widget->layout()) {

@@ -36,7 +36,6 @@ public:
     QSize sizeHint(const QSize& natural) const;
     bool isRunning() const { return m_clock.state() != QAbstractAnimation::Stopped; }
     const QVariantAnimation& animation() const { return m_clock; }
-    QSize startSize() const { return m_from; }
     QSize targetSize() const { return m_to; }
 
     // Where a child is placed for an eased progress (0 at the start, 1 at the end, beyond while
@@ -55,6 +54,7 @@ private:
     void tick();
     void apply(double eased);
     void settle();
+    void unmask();
 
     QWidget* m_widget;
     QVariantAnimation m_clock;

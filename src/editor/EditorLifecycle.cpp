@@ -38,6 +38,9 @@ bool looksScanned(const pdf::PagePtr& page)
 void Editor::attachDocument(bool restorePosition)
 {
     setSelectedAnnotation(nullptr);
+    // A check for text belongs to the document it was started on; its workers need not go on reading it.
+    if (m_textCheck)
+        m_textCheck->cancel();
     const pdf::DocumentPtr pdf = pdfDocument();
     setIsLockedValue(pdf->isLocked());
     setPageCountValue(pdf->pageCount());

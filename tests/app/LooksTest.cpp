@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPainter>
 #include <QPushButton>
 #include <QMenu>
@@ -255,4 +256,34 @@ TEST(Looks, ToolbarSymbolsFollowAnAppearanceChangeWhileTheWindowIsOpen)
     QCoreApplication::processEvents();
     EXPECT_GT(ink(), 180);
     QApplication::setPalette(original);
+}
+
+TEST(Looks, EveryToolbarItemStaysInSightDownToTheSmallestWindow)
+{
+    ShownWindow app(2);
+    QMainWindow* window = app.w->documentWindow();
+    auto* toolbar = window->findChild<QToolBar*>();
+    ASSERT_TRUE(toolbar);
+    auto* search = window->findChild<QLineEdit*>(QStringLiteral("VMK.search"));
+    ASSERT_TRUE(search);
+    for (const QSize size : {QSize(1180, 820), window->minimumSize()}) {
+        window->resize(size);
+        app.settle();
+        QCoreApplication::processEvents();
+        // Nothing goes into the overflow menu, where it would be out of sight.
+        for (QAction* action : toolbar->actions())
+            if (action->isVisible())
+                if (QWidget* item = toolbar->widgetForAction(action))
+                    EXPECT_TRUE(item->isVisible()) << size.width() << ": " << item->objectName().toStdString()
+                                                   << action->text().toStdString();
+        for (QToolButton* button : toolbar->findChildren<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+            EXPECT_FALSE(button->isVisible()) << "the overflow menu shows at " << size.width();
+    }
+    // The search field is at its full width where there is room, and still usable where there is not.
+    window->resize(1180, 820);
+    app.settle();
+    EXPECT_EQ(search->width(), 200);
+    window->resize(window->minimumSize());
+    app.settle();
+    EXPECT_GE(search->width(), 72);
 }

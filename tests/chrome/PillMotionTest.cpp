@@ -223,6 +223,20 @@ TEST(PillMotion, ANewProgressTitleWidensThePillOnASpringThatNeverOvershootsAndCa
     EXPECT_EQ(pill.titleLabel()->x(), titleX + barWidth + 12);
     EXPECT_GT(pill.stopButton()->x(), pill.titleLabel()->geometry().right());
 
+    // Overtaken while the bar is still opening: the bar shows whole from then on.
+    progress.title = QStringLiteral("Reading page 11 of 12… ");
+    progress.fraction.reset();
+    pill.setProgress(progress);
+    progress.title = QStringLiteral("Reading page 11 of 12…");
+    progress.fraction = 0.5;
+    pill.setProgress(progress);
+    at(pill.resizing()->animation(), 100);
+    EXPECT_FALSE(pill.bar()->mask().isEmpty());
+    progress.title = QStringLiteral("Reading page 11 of 12 …");
+    pill.setProgress(progress);
+    EXPECT_TRUE(pill.bar()->mask().isEmpty());
+    at(pill.resizing()->animation(), pill.resizing()->animation().duration());
+
     // Reduced motion calms curves, not this spring: the same spring runs.
     reduce = true;
     progress.title = QStringLiteral("Reading page 12 of 12…");

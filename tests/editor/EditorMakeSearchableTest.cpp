@@ -215,6 +215,19 @@ TEST(EditorMakeSearchable, ThePagesAreAskedAboutOnWorkersFirstAndWhatChangesMean
         EXPECT_EQ(f.runner->held(), 0);
         EXPECT_FALSE(f.editor->toast().has_value());
     }
+    // A document put in place while the text is read (a revert) ends the check without a word.
+    {
+        HeldFixture f(openPdf(makeScannedPdf({QStringLiteral("HELLO")})));
+        f.editor->makeSearchable();
+        ASSERT_TRUE(f.editor->isCheckingForText());
+        f.document->setPdf(openPdf(makeScannedPdf({QStringLiteral("WORLD")})));
+        f.editor->documentDidRevert();
+        EXPECT_FALSE(f.editor->isCheckingForText());
+        QTest::qWait(50);
+        EXPECT_FALSE(f.editor->progress().has_value());
+        EXPECT_FALSE(f.editor->toast().has_value());
+        EXPECT_EQ(f.runner->held(), 0);
+    }
     // A page deleted while the text is read is not read; one added meanwhile was not asked about.
     {
         HeldFixture f(openPdf(makeScannedPdf({QStringLiteral("HELLO"), QString(), QStringLiteral("WORLD")})));
