@@ -5,8 +5,9 @@
 //
 // Goals: 8 workers >= 6x faster than 1; per page, 1 worker no slower than tesseract.
 // The machine may be shared: each run notes the load average and the CPU time it used, so that scaling
-// can be judged from CPU time per page and the cores that were free as well as from the clock. The best
-// of several runs counts.
+// can be judged from CPU time per page and the cores that were free as well as from the clock. The busiest
+// worker thread's CPU time shows how evenly the pages of uneven length were spread over the workers (the end
+// of a run, when some workers have nothing left, is where scaling is lost). The best of several runs counts.
 // Usage: bench_ocr [pages] [runs]   (default 16 pages, 2 runs)
 
 #include "BenchSupport.h"
@@ -19,6 +20,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPageLayout>
@@ -32,8 +34,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -129,6 +133,24 @@ double cpuSeconds(int who)
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+// CPU seconds of each thread of this process so far, by thread id.
+std::map<QString, double> threadCpuSeconds()
+{
+    std::map<QString, double> seconds;
+    const double tick = double(sysconf(_SC_CLK_TCK));
+    for (const QString& tid : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile file(QStringLiteral("/proc/self/task/%1/stat").arg(tid));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        // After the name in parentheses: state is field 3, utime and stime fields 14 and 15.
+        const QByteArray stat = file.readAll();
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 12)
+            seconds[tid] = (fields[11].toDouble() + fields[12].toDouble()) / tick;
+    }
+    return seconds;
+}
+
 double loadAverage()
 {
     QFile file(QStringLiteral("/proc/loadavg"));
@@ -140,6 +162,9 @@ struct Timing {
     double cpu = 0;  // seconds of CPU time, all threads
     double load = 0; // the one-minute load average as the run began
     double mainCpu = 0; // seconds of CPU time on the main thread (the part that does not scale)
+    int workers = 1;
+    double busiestWorkerCpu = 0; // seconds of CPU time of the worker thread that used most
+    double meanWorkerCpu = 0;    // the same on average over the workers
 };
 
 // Make Searchable over a fresh copy of the document with `workers` recognition workers.
@@ -147,8 +172,10 @@ Timing makeSearchable(const QByteArray& pdf, int workers, vmk::platform::UserDef
 {
     Timing timing;
     timing.load = loadAverage();
+    timing.workers = workers;
     const double cpuBefore = cpuSeconds(RUSAGE_SELF);
     const double mainBefore = cpuSeconds(RUSAGE_THREAD);
+    const std::map<QString, double> threadsBefore = threadCpuSeconds();
     QThreadPool::globalInstance()->setMaxThreadCount(workers);
     vmk::core::VMKDocument document;
     document.setPdf(vmk::pdf::Document::fromData(pdf).value());
@@ -177,6 +204,19 @@ Timing makeSearchable(const QByteArray& pdf, int workers, vmk::platform::UserDef
     timing.wall = timer.elapsed() / 1000.0;
     timing.cpu = cpuSeconds(RUSAGE_SELF) - cpuBefore;
     timing.mainCpu = cpuSeconds(RUSAGE_THREAD) - mainBefore;
+    // Each worker's share, the main thread's aside: with a free core per worker the run lasts about as long
+    // as the busiest worker works, so the share of the busiest shows how evenly the pages were spread.
+    const QString mainThread = QString::number(gettid());
+    double total = 0;
+    for (const auto& [tid, after] : threadCpuSeconds()) {
+        const auto before = threadsBefore.find(tid);
+        const double used = after - (before == threadsBefore.end() ? 0 : before->second);
+        if (tid == mainThread || used <= 0)
+            continue;
+        total += used;
+        timing.busiestWorkerCpu = std::max(timing.busiestWorkerCpu, used);
+    }
+    timing.meanWorkerCpu = total / workers;
     return timing;
 }
 
@@ -188,8 +228,10 @@ Timing best(const QList<Timing>& runs)
 void printRuns(const char* what, const QList<Timing>& runs, int pages)
 {
     for (const Timing& run : runs)
-        std::printf("  %s: %.2f s wall (%.2f s/page), CPU %.2f s/page, load %.1f\n", what, run.wall, run.wall / pages,
-                    run.cpu / pages, run.load);
+        std::printf("  %s: %.2f s wall (%.2f s/page), CPU %.2f s/page, cores used %.1f, %sload %.1f\n", what, run.wall,
+                    run.wall / pages, run.cpu / pages, run.cpu / std::max(run.wall, 1e-9),
+                    run.workers > 1 ? qPrintable(QStringLiteral("busiest worker %1 s CPU, ").arg(run.busiestWorkerCpu, 0, 'f', 2)) : "",
+                    run.load);
 }
 
 } // namespace
@@ -269,6 +311,12 @@ int main(int argc, char** argv)
     const double freeCores = many.mainCpu + (many.cpu - many.mainCpu) / kWorkers;
     std::printf("main thread CPU: %.2f s; speed-up with a free core per worker (estimate): %.1fx\n", many.mainCpu,
                 one.cpu / std::max(freeCores, 1e-9));
+    // The same with the end of the run as it fell: the busiest worker's CPU time is the critical path (the
+    // pages went to the workers as they became free, much as they would on free cores).
+    std::printf("workers' CPU: busiest %.2f s, mean %.2f s (balance %.0f%%); speed-up with a free core per worker, "
+                "uneven end included (estimate): %.1fx\n",
+                many.busiestWorkerCpu, many.meanWorkerCpu, 100.0 * many.meanWorkerCpu / std::max(many.busiestWorkerCpu, 1e-9),
+                one.cpu / std::max(many.mainCpu + many.busiestWorkerCpu, 1e-9));
     if (cliOk)
         std::printf("tesseract CLI, 1 thread: %.2f s/page (CPU %.2f s/page); ratio Make Searchable (1 worker) / tesseract: "
                     "%.2f   goal <= 1.00\n",

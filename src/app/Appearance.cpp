@@ -6,6 +6,8 @@
 #include <QStyle>
 #include <QStyleFactory>
 
+#include <optional>
+
 namespace vmk::app {
 
 QPalette darkPalette()
@@ -55,8 +57,18 @@ QPalette lightPalette()
 
 namespace {
 
+// The platform's palette, kept from before the first fixed one so that a withdrawn preference can go back
+// to it.
+std::optional<QPalette>& platformPalette()
+{
+    static std::optional<QPalette> palette;
+    return palette;
+}
+
 void usePalette(bool dark)
 {
+    if (!platformPalette())
+        platformPalette() = QApplication::palette();
     if (!QApplication::style() || QApplication::style()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0)
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(dark ? darkPalette() : lightPalette());
@@ -74,7 +86,12 @@ void applyAppearance(const QString& setting)
         return;
     }
     following = QObject::connect(&desktop, &platform::DesktopColorScheme::schemeChanged, qApp,
-                                 [](platform::ColorScheme scheme) { usePalette(scheme == platform::ColorScheme::dark); });
+                                 [](platform::ColorScheme scheme) {
+                                     if (scheme != platform::ColorScheme::noPreference)
+                                         usePalette(scheme == platform::ColorScheme::dark);
+                                     else if (platformPalette())
+                                         QApplication::setPalette(*platformPalette()); // as at a launch without one
+                                 });
     desktop.start();
     if (desktop.scheme() != platform::ColorScheme::noPreference)
         usePalette(desktop.scheme() == platform::ColorScheme::dark);

@@ -1,5 +1,7 @@
 #include "app/DocumentQuestions.h"
 
+#include "platform/services/PlainText.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -18,6 +20,7 @@ public:
         QMessageBox box(QMessageBox::Warning, QApplication::applicationName(),
                         QStringLiteral("Save the changes to “%1”?").arg(name), QMessageBox::NoButton, parent);
         box.setInformativeText(QStringLiteral("This document has never been saved. If you don’t save it, it’s gone."));
+        platform::makePlain(box); // the name may hold anything
         QPushButton* save = box.addButton(QStringLiteral("Save…"), QMessageBox::AcceptRole);
         QPushButton* dontSave = box.addButton(QStringLiteral("Don’t Save"), QMessageBox::DestructiveRole);
         box.addButton(QMessageBox::Cancel);
@@ -47,6 +50,7 @@ public:
         box.setInformativeText(QStringLiteral("Keep your version as “%1” and leave theirs as it is, or reload their "
                                               "version and drop your changes.")
                                    .arg(copyName));
+        platform::makePlain(box);
         QPushButton* keep = box.addButton(QStringLiteral("Keep Mine as a Copy"), QMessageBox::AcceptRole);
         QPushButton* reload = box.addButton(QStringLiteral("Reload Theirs"), QMessageBox::DestructiveRole);
         box.addButton(QMessageBox::Cancel);

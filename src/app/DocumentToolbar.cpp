@@ -56,6 +56,20 @@ private:
     std::function<void()> m_previous;
 };
 
+// The search field: 200 wide where there is room; in a narrow window it gives up width before the
+// toolbar would move it into its overflow menu, out of sight.
+class SearchField : public QLineEdit {
+public:
+    SearchField()
+    {
+        setMinimumWidth(72);
+        setMaximumWidth(200);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    }
+    QSize sizeHint() const override { return {200, QLineEdit::sizeHint().height()}; }
+    QSize minimumSizeHint() const override { return {72, QLineEdit::minimumSizeHint().height()}; }
+};
+
 QWidget* flexibleSpace()
 {
     auto* space = new QWidget;
@@ -191,11 +205,10 @@ void DocumentWindowController::buildToolbar()
     m_toolbarItems.insert(QStringLiteral("print"), {print});
 
     // "VMK.search": searches once typing pauses; Return goes to the next hit, Shift+Return to the previous.
-    m_searchField = new QLineEdit;
+    m_searchField = new SearchField;
     m_searchField->setObjectName(QStringLiteral("VMK.search"));
     m_searchField->setPlaceholderText(QStringLiteral("Search"));
     m_searchField->setClearButtonEnabled(true);
-    m_searchField->setFixedWidth(200);
     m_toolbarItems.insert(QStringLiteral("VMK.search"), {m_toolbar->addWidget(m_searchField)});
     connect(m_searchField, &QLineEdit::textEdited, this, [this](const QString& text) { scheduleSearch(text); });
     // The clear button changes the text without an edit.

@@ -128,7 +128,12 @@ DocumentWindowController::DocumentWindowController(core::VMKDocument* document, 
         if (qobject_cast<DocumentWindow*>(other) && other != m_window && other->isVisible())
             taken << other->pos();
     const QRect area = QApplication::primaryScreen() ? QApplication::primaryScreen()->availableGeometry() : QRect();
-    m_window->move(cascadedOrigin(m_window->pos(), taken, area, m_window->size()));
+    // Moved only when it must step aside: a move places the frame, and before the window manager has
+    // framed the window its position is the content's, so moving it to where it stands would put it a
+    // title bar lower.
+    const QPoint origin = cascadedOrigin(m_window->pos(), taken, area, m_window->size());
+    if (origin != m_window->pos())
+        m_window->move(origin);
     m_frameRestored = true;
 
     CommandRouter::shared().setWindowResponder(m_window, this);
@@ -324,13 +329,20 @@ void DocumentWindowController::saveSplitState()
 {
     if (!m_frameRestored)
         return;
-    QVariantMap state;
-    QVariantList sizes;
-    for (int s : m_split->sizes())
-        sizes << s;
-    state[QStringLiteral("sizes")] = sizes;
+    QVariantMap state = platform::UserDefaults::standard().dictionary(kSplitKey);
+    // Pages mode puts the sidebar away for the grid only: what is kept is the sidebar as it was before,
+    // with its width, so a window that ends in Pages mode without closing (a crash, a logout) does not
+    // come back without its sidebar.
+    const bool sidebarLent = m_editor->mode() == EditorMode::pages;
+    if (!sidebarLent || !state.contains(QStringLiteral("sizes"))) {
+        QVariantList sizes;
+        for (int s : m_split->sizes())
+            sizes << s;
+        state[QStringLiteral("sizes")] = sizes;
+    }
     // A pane folded for want of room is still open as far as the user is concerned.
-    state[QStringLiteral("sidebarCollapsed")] = isSidebarCollapsed() && !(m_folding && m_folding->isFolded(m_sidebar));
+    state[QStringLiteral("sidebarCollapsed")] = sidebarLent ? m_sidebarWasCollapsed
+                                                            : isSidebarCollapsed() && !(m_folding && m_folding->isFolded(m_sidebar));
     state[QStringLiteral("inspectorCollapsed")] = isInspectorCollapsed() && !(m_folding && m_folding->isFolded(m_inspector));
     platform::UserDefaults::standard().set(kSplitKey, state);
 }
@@ -352,15 +364,28 @@ void DocumentWindowController::restoreSplitState()
 void DocumentWindowController::restoreFrame()
 {
     const QVariant saved = platform::UserDefaults::standard().object(kFrameKey);
-    if (saved.isValid())
-        m_window->restoreGeometry(saved.toByteArray());
+    if (!saved.isValid())
+        return;
+    const std::optional<SavedFrame> frame = parseSavedFrame(saved.toString());
+    if (!frame) {
+        m_window->restoreGeometry(saved.toByteArray()); // a frame saved by an earlier version
+        return;
+    }
+    const QRect area = QApplication::primaryScreen() ? QApplication::primaryScreen()->availableGeometry() : QRect();
+    m_window->setGeometry(frameOnScreen(frame->content, area, m_window->minimumSize()));
+    if (frame->maximized)
+        m_window->setWindowState(m_window->windowState() | Qt::WindowMaximized);
 }
 
 void DocumentWindowController::noteWindowFrameChanged()
 {
     if (!m_frameRestored || m_closing || !m_window->isVisible())
         return;
-    platform::UserDefaults::standard().set(kFrameKey, m_window->saveGeometry());
+    // The content's rectangle, not the frame's: the window manager's border is not known until it has
+    // framed the window, and a frame saved before then put the window a title bar lower at every launch.
+    const bool maximized = m_window->isMaximized();
+    platform::UserDefaults::standard().set(
+        kFrameKey, savedFrameText({maximized ? m_window->normalGeometry() : m_window->geometry(), maximized}));
 }
 
 void DocumentWindowController::showWindow()

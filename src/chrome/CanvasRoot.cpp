@@ -110,10 +110,15 @@ CanvasRoot::CanvasRoot(Editor* editor, QWidget* parent)
         m_offset = reduce ? 0.0 : kRevealRise * (1.0 - t);
         layoutPieces();
     });
-    connect(&m_reveal, &QVariantAnimation::finished, this, [opacity = QPointer(opacity)] {
+    connect(&m_reveal, &QVariantAnimation::finished, this, [this, opacity = QPointer(opacity)] {
         // A finished reveal leaves the canvas without an effect, so it paints at full speed.
         if (opacity)
             opacity->setEnabled(false);
+        // The scroll view's viewport was last painted through the fading effect; what nothing has asked
+        // to repaint since (the grey around the pages) would stay as dark as the reveal's first frames.
+        if (m_canvas)
+            for (QWidget* part : m_canvas->findChildren<QWidget*>())
+                part->update();
     });
 
     m_topStack = new TopOverlay(editor, this);

@@ -53,21 +53,42 @@ void blurPass(const QRgb* in, QRgb* out, int length, int count, int along, int a
     }
 }
 
+// Past this deviation (in pixels) the picture is blurred at a smaller scale and brought back up: what a
+// wide blur leaves has no detail that the smaller scale loses, and the work stops growing with the radius.
+constexpr double kWidestExactSigma = 4.0;
+
+QImage exactlyBlurred(const QImage& image, double sigma)
+{
+    QImage source = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const int w = source.width(), h = source.height();
+    QImage across(w, h, QImage::Format_ARGB32_Premultiplied);
+    QImage result(w, h, QImage::Format_ARGB32_Premultiplied);
+    const QList<int> weights = kernelFor(sigma);
+    const int line = int(source.bytesPerLine() / 4);
+    // Both passes share one stride: every image here has the same format and width.
+    blurPass(reinterpret_cast<const QRgb*>(source.constBits()), reinterpret_cast<QRgb*>(across.bits()), w, h, 1, line, weights);
+    blurPass(reinterpret_cast<const QRgb*>(across.constBits()), reinterpret_cast<QRgb*>(result.bits()), h, w, line, 1, weights);
+    return result;
+}
+
 } // namespace
 
 QImage gaussianBlurred(const QImage& image, double radius)
 {
     if (image.isNull() || !(radius >= 0.25))
         return image;
-    QImage source = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const int w = source.width(), h = source.height();
-    QImage across(w, h, QImage::Format_ARGB32_Premultiplied);
-    QImage result(w, h, QImage::Format_ARGB32_Premultiplied);
-    const QList<int> weights = kernelFor(radius / 2.0);
-    const int line = int(source.bytesPerLine() / 4);
-    // Both passes share one stride: every image here has the same format and width.
-    blurPass(reinterpret_cast<const QRgb*>(source.constBits()), reinterpret_cast<QRgb*>(across.bits()), w, h, 1, line, weights);
-    blurPass(reinterpret_cast<const QRgb*>(across.constBits()), reinterpret_cast<QRgb*>(result.bits()), h, w, line, 1, weights);
+    const double sigma = radius / 2.0;
+    QImage result;
+    if (sigma <= kWidestExactSigma) {
+        result = exactlyBlurred(image, sigma);
+    } else {
+        const double scale = kWidestExactSigma / sigma;
+        const QSize small = (QSizeF(image.size()) * scale).toSize().expandedTo(QSize(1, 1));
+        const QImage reduced = image.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                                   .scaled(small, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        result = exactlyBlurred(reduced, kWidestExactSigma)
+                     .scaled(image.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
     result.setDevicePixelRatio(image.devicePixelRatio());
     return result;
 }

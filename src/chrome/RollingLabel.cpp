@@ -44,7 +44,8 @@ void RollingLabel::rollTo(const QString& text, bool upward, const MotionSpec& mo
     const QString from = QLabel::text();
     m_roll.stop();
     setText(text);
-    if (motion.durationMs <= 0 || isHidden() || from.isEmpty()) {
+    // Off screen (hidden itself, or in a page or window not showing) there is nothing to watch roll.
+    if (motion.durationMs <= 0 || !isVisible() || from.isEmpty()) {
         m_from.clear();
         m_phase = 1.0;
         return;
@@ -95,6 +96,14 @@ void RollingLabel::paintEvent(QPaintEvent* event)
     painter.drawText(QPointF(changeX, baseline + direction * travel * t), outgoing);
     painter.setOpacity(std::clamp(t, 0.0, 1.0));
     painter.drawText(QPointF(changeX, baseline - direction * travel * (1.0 - t)), incoming);
+}
+
+void countTo(QLabel* label, const QString& text, const MotionSpec& motion)
+{
+    if (auto* rolling = qobject_cast<RollingLabel*>(label))
+        rolling->rollTo(text, true, motion);
+    else
+        label->setText(text);
 }
 
 } // namespace vmk::chrome

@@ -15,7 +15,7 @@ class RollingLabel : public QLabel {
 public:
     explicit RollingLabel(QWidget* parent = nullptr);
 
-    // Shows `text`, rolling the changed part with `motion`; no motion (or a hidden label) shows it at once.
+    // Shows `text`, rolling the changed part with `motion`; no motion, or a label not on screen, shows it at once.
     void rollTo(const QString& text, bool upward, const MotionSpec& motion);
     bool isRolling() const { return m_roll.state() != QAbstractAnimation::Stopped; }
     const QVariantAnimation& rollAnimation() const { return m_roll; }
@@ -39,5 +39,9 @@ private:
     bool m_upward = true;
     QVariantAnimation m_roll;
 };
+
+// Counts `label` on to `text`, as counters do: a rolling label rolls the changed digits upward with
+// `motion`; any other label simply shows the text.
+void countTo(QLabel* label, const QString& text, const MotionSpec& motion);
 
 } // namespace vmk::chrome

@@ -1,6 +1,7 @@
 #include "chrome/SizeMorph.h"
 
 #include <QLayout>
+#include <QRegion>
 #include <QWidget>
 
 #include <algorithm>
@@ -22,6 +23,20 @@ QList<QWidget*> shownChildren(const QWidget* widget)
         if (!child->isHidden() && !child->isWindow())
             children << child;
     return children;
+}
+
+// The shown children in the order of the widget's layout, then any others.
+QList<QWidget*> rowOrder(const QWidget* widget)
+{
+    QList<QWidget*> order;
+    if (const QLayout* layout = widget->layout())
+        for (int i = 0; i < layout->count(); ++i)
+            if (QWidget* child = layout->itemAt(i)->widget(); child && !child->isHidden() && !child->isWindow())
+                order << child;
+    for (QWidget* child : shownChildren(widget))
+        if (!order.contains(child))
+            order << child;
+    return order;
 }
 
 } // namespace
@@ -88,13 +103,21 @@ void SizeMorph::run(const MotionSpec& motion)
                              ? QRect(QPoint(), target)
                              : QRect(QPoint(), target).marginsRemoved(m_widget->contentsMargins());
     layout->setGeometry(inside);
+    // A child still opening from a motion overtaken now shows whole; from here it glides like the rest.
+    unmask();
     m_glides.clear();
     bool changes = m_shown != target;
-    for (QWidget* child : shownChildren(m_widget)) {
+    // A child that comes in travels with the child before it in the row, the way content pushed along
+    // by a neighbour does.
+    QPoint carried;
+    for (QWidget* child : rowOrder(m_widget)) {
         const QRect to = child->geometry();
-        const QRect from = m_before.value(child, to);
-        changes = changes || from != to;
-        m_glides.append({child, from, to});
+        const bool opening = !m_before.contains(child);
+        const QRect from = opening ? to.translated(carried) : m_before.value(child);
+        if (!opening)
+            carried = from.topLeft() - to.topLeft();
+        changes = changes || from != to || opening;
+        m_glides.append({child, from, to, opening});
     }
     m_before.clear();
     if (!changes) {
@@ -108,6 +131,13 @@ void SizeMorph::run(const MotionSpec& motion)
     m_clock.setDuration(motion.durationMs);
     apply(0.0);
     m_clock.start();
+}
+
+void SizeMorph::unmask()
+{
+    for (const Glide& glide : std::as_const(m_glides))
+        if (glide.opening && glide.child)
+            glide.child->clearMask();
 }
 
 void SizeMorph::finish()
@@ -125,9 +155,17 @@ void SizeMorph::tick()
 void SizeMorph::apply(double eased)
 {
     m_shown = QSize(std::max(0, lerp(m_from.width(), m_to.width(), eased)), std::max(0, lerp(m_from.height(), m_to.height(), eased)));
-    for (const Glide& glide : std::as_const(m_glides))
-        if (glide.child && !glide.child->isHidden())
-            glide.child->setGeometry(between(glide.from, glide.to, eased));
+    for (const Glide& glide : std::as_const(m_glides)) {
+        if (!glide.child || glide.child->isHidden())
+            continue;
+        glide.child->setGeometry(between(glide.from, glide.to, eased));
+        // A child that comes in opens from its leading edge as the room is made for it (a mask, not a
+        // size: many children have a fixed one).
+        if (glide.opening) {
+            const int shown = int(std::lround(glide.to.width() * std::clamp(eased, 0.0, 1.0)));
+            glide.child->setMask(shown > 0 ? QRegion(0, 0, shown, glide.to.height()) : QRegion(-1, -1, 1, 1));
+        }
+    }
     m_widget->updateGeometry();
 }
 
@@ -135,6 +173,7 @@ void SizeMorph::settle()
 {
     // Stopping from here is harmless when the clock has just finished.
     m_clock.stop();
+    unmask();
     m_glides.clear();
     m_shown = m_to = naturalSize();
     if (QLayout* layout = m_widget->layout()) {

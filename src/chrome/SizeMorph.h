@@ -14,8 +14,8 @@ namespace vmk::chrome {
 
 // Carries a widget laid out by its own layout from the size its content had to the size its new content
 // asks for. Meanwhile the widget's size hint follows the motion (its parent places it at each step) and
-// each child glides from where it stood to its new place; a child that comes in starts at its new place,
-// one that goes is gone at once. At rest the layout is in charge again and the hint is the layout's own.
+// each child glides from where it stood to its new place; a child that comes in travels with the child
+// before it and opens from its leading edge as the room is made; one that goes is gone at once. At rest the layout is in charge again and the hint is the layout's own.
 //
 // The widget reports its hint through sizeHint(); its layout must not pin the widget's minimum size (the
 // morph sets it so), or a pill could not pass below its new size while it overshoots on the way down.
@@ -36,7 +36,6 @@ public:
     QSize sizeHint(const QSize& natural) const;
     bool isRunning() const { return m_clock.state() != QAbstractAnimation::Stopped; }
     const QVariantAnimation& animation() const { return m_clock; }
-    QSize startSize() const { return m_from; }
     QSize targetSize() const { return m_to; }
 
     // Where a child is placed for an eased progress (0 at the start, 1 at the end, beyond while
@@ -48,12 +47,14 @@ private:
         QPointer<QWidget> child;
         QRect from;
         QRect to;
+        bool opening = false; // came in with this change
     };
 
     QSize naturalSize() const;
     void tick();
     void apply(double eased);
     void settle();
+    void unmask();
 
     QWidget* m_widget;
     QVariantAnimation m_clock;

@@ -421,6 +421,8 @@ private:
     void applyStyleChange(const pdf::AnnotationPtr& annotation, const core::AnnotationStyle& style,
                           const QString& actionName);
     QString documentFilePath() const;
+    // Make Searchable's running task over the pages that have no text, or the toast that there are none.
+    void readPagesWithoutText(const QList<pdf::PagePtr>& pages);
 
     QPointer<core::VMKDocument> m_document;
     EditorWindowHost* m_windowHost = nullptr;
@@ -469,7 +471,7 @@ private:
     // Search: the find in progress (a child object), matches waiting for the next flush, the flush itself and
     // the open "Search" signpost.
     pdf::TextFinder* m_finder = nullptr;
-    pdf::TextReader* m_textCheck = nullptr; // reads a long document's text before Make Searchable decides
+    pdf::TextReader* m_textCheck = nullptr; // reads the pages' text on workers before Make Searchable decides
     pdf::TextReader* m_scanCheck = nullptr; // reads the first pages' text before the scan suggestion decides
     QList<pdf::Selection> m_pendingHits;
     platform::WorkItem m_hitFlush;

@@ -27,7 +27,8 @@ bool containsImage(const QList<pdf::XObjectNode>& nodes)
 
 bool looksScanned(const pdf::PagePtr& page)
 {
-    if (!page || !page->text().trimmed().isEmpty())
+    // A page whose text could not be read on a worker is never read here: that would hold up the window.
+    if (!page || !page->hasLoadedText() || !page->text().trimmed().isEmpty())
         return false;
     return containsImage(page->xObjects());
 }
@@ -37,6 +38,9 @@ bool looksScanned(const pdf::PagePtr& page)
 void Editor::attachDocument(bool restorePosition)
 {
     setSelectedAnnotation(nullptr);
+    // A check for text belongs to the document it was started on; its workers need not go on reading it.
+    if (m_textCheck)
+        m_textCheck->cancel();
     const pdf::DocumentPtr pdf = pdfDocument();
     setIsLockedValue(pdf->isLocked());
     setPageCountValue(pdf->pageCount());

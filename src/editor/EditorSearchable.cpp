@@ -1,12 +1,15 @@
 #include "editor/Editor.h"
 
 #include "core/PageRebuild.h"
+#include "editor/CostOrderedLoop.h"
 #include "editor/PageWork.h"
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
+#include "platform/pdf/PageCapture.h"
 #include "platform/pdf/TextReader.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -15,7 +18,6 @@ namespace vmk {
 namespace {
 
 using core::PDFOps::RecognizedLine;
-using PageLines = QList<QPair<pdf::PagePtr, QList<RecognizedLine>>>;
 
 QString readingTitle(int index, int count)
 {
@@ -28,9 +30,16 @@ QList<pdf::AnnotationPtr> annotationList(const pdf::Page& page)
     return QList<pdf::AnnotationPtr>(annotations.begin(), annotations.end());
 }
 
-// Documents up to this long are checked for text at once; the text of longer ones is read on workers
-// first, so that the check never holds up the window.
-constexpr size_t kPagesCheckedAtOnce = 8;
+// Pages whose text is known and empty, in page order.
+QList<pdf::PagePtr> pagesWithoutText(const std::vector<pdf::PagePtr>& pages)
+{
+    QList<pdf::PagePtr> result;
+    for (const pdf::PagePtr& page : pages) {
+        if (page && page->hasLoadedText() && page->text().trimmed().isEmpty())
+            result.append(page);
+    }
+    return result;
+}
 
 } // namespace
 
@@ -43,25 +52,43 @@ void Editor::makeSearchable()
     setShowScanSuggestion(false);
     const pdf::DocumentPtr pdf = pdfDocument();
     const std::vector<pdf::PagePtr> all = pdf->pages();
-    const bool textKnown = all.size() <= kPagesCheckedAtOnce
-        || std::all_of(all.begin(), all.end(), [](const pdf::PagePtr& page) { return !page || page->hasLoadedText(); });
-    if (!textKnown) {
-        if (!m_textCheck) {
-            m_textCheck = new pdf::TextReader(this);
-            // Once every page knows its text the check below is quick; a task started meanwhile wins.
-            connect(m_textCheck, &pdf::TextReader::finished, this, [this] {
-                if (!m_progress && !m_isLocked)
-                    makeSearchable();
-            });
-        }
-        m_textCheck->start(pdf);
+    if (std::all_of(all.begin(), all.end(), [](const pdf::PagePtr& page) { return !page || page->hasLoadedText(); })) {
+        readPagesWithoutText(pagesWithoutText(all));
         return;
     }
-    QList<pdf::PagePtr> pages;
-    for (const pdf::PagePtr& page : all) {
-        if (page && page->text().trimmed().isEmpty())
-            pages.append(page);
-    }
+    // Reading a page's text interprets the page, which a hostile or huge page can make last minutes: the
+    // text is read on workers first, changed pages from copies. A page that cannot be read is left alone:
+    // drawing it for recognition would fail the same way.
+    if (m_textCheck)
+        m_textCheck->deleteLater();
+    m_textCheck = new pdf::TextReader(this);
+    auto checked = std::make_shared<std::vector<pdf::PagePtr>>();
+    connect(m_textCheck, &pdf::TextReader::pageRead, this,
+            [checked](int, const pdf::PagePtr& page) { checked->push_back(page); });
+    connect(m_textCheck, &pdf::TextReader::finished, this, [this, checked] {
+        // A task started meanwhile wins; a document replaced meanwhile was not asked about.
+        if (m_progress || m_isLocked)
+            return;
+        const std::unordered_set<const pdf::Page*> asked = [&] {
+            std::unordered_set<const pdf::Page*> set;
+            for (const pdf::PagePtr& page : *checked)
+                set.insert(page.get());
+            return set;
+        }();
+        std::vector<pdf::PagePtr> kept;
+        for (const pdf::PagePtr& page : pdfDocument()->pages()) {
+            if (page && asked.count(page.get()))
+                kept.push_back(page);
+        }
+        if (kept.empty() && !checked->empty())
+            return;
+        readPagesWithoutText(pagesWithoutText(kept));
+    });
+    m_textCheck->start(pdf);
+}
+
+void Editor::readPagesWithoutText(const QList<pdf::PagePtr>& pages)
+{
     if (pages.isEmpty()) {
         showToast(QStringLiteral("Already searchable. Every page has text."), QStringLiteral("text.magnifyingglass"),
                   Toast::Style::info);
@@ -71,41 +98,54 @@ void Editor::makeSearchable()
     const RunningTaskPtr task =
         startRunningTask(TaskProgress{TaskProgress::Kind::ocr, readingTitle(0, count), 0.0, makeCancelAction()});
 
-    // Several pages are read at once, one per worker; what they read joins the results in page order.
-    auto results = std::make_shared<PageLines>();
+    // Several pages are read at once, one per worker, the costliest first; what they read joins the results
+    // in page order.
+    auto images = std::make_shared<std::vector<QImage>>(size_t(count));
     auto read = std::make_shared<std::vector<QList<RecognizedLine>>>(size_t(count));
+    auto done = std::make_shared<int>(0);
     QPointer<Editor> self(this);
-    ParallelTaskLoop loop;
-    loop.start = [self, pages, read](int i, std::function<void()> done) {
-        std::optional<core::PDFOps::PageSnapshot> snapshot = core::PDFOps::snapshot(*pages[i]);
-        if (!snapshot)
+    CostOrderedLoop loop;
+    loop.prepare = [self, pages, images](int i, std::function<void(std::optional<double>)> prepared) {
+        // Copying the page is all this thread does; the worker interprets it.
+        std::shared_ptr<const pdf::PageCapture> capture = pdf::PageCapture::take(*pages[i], false);
+        if (!capture)
             return false;
-        runDetached<QList<RecognizedLine>>(
-            self->detachedRunner(), self, [snapshot = *snapshot] { return renderPageForOCR(snapshot); },
-            [read, i, done](QList<RecognizedLine> lines) {
-                (*read)[size_t(i)] = std::move(lines);
-                done();
+        runDetached<std::optional<PageForOCR>>(
+            self->detachedRunner(), self, [capture] { return prepareCapturedPageForOCR(*capture); },
+            [images, i, prepared](std::optional<PageForOCR> page) {
+                if (page)
+                    (*images)[size_t(i)] = std::move(page->image);
+                prepared(page ? std::optional<double>(page->cost) : std::nullopt);
             });
         return true;
     };
-    loop.completed = [self, pages, count, results, read](int i) {
-        QList<RecognizedLine> lines = std::exchange((*read)[size_t(i)], {});
-        if (!lines.isEmpty())
-            results->append({pages[i], std::move(lines)});
-        // The title names the first page not read yet; the bar shows the pages read so far.
-        if (self->m_progress && i + 1 < count) {
+    loop.read = [self, images, read](int i, std::function<void()> back) {
+        runDetached<QList<RecognizedLine>>(
+            self->detachedRunner(), self, [image = std::exchange((*images)[size_t(i)], {})] { return readPageForOCR(image); },
+            [read, i, back](QList<RecognizedLine> lines) {
+                (*read)[size_t(i)] = std::move(lines);
+                back();
+            });
+    };
+    loop.completed = [self, count, done](int) {
+        // Pages come back in any order: the title counts the pages read, and so does the bar.
+        const int n = ++*done;
+        if (self->m_progress && n < count) {
             TaskProgress progress = *self->m_progress;
-            progress.fraction = double(i + 1) / count;
-            progress.title = readingTitle(i + 1, count);
+            progress.fraction = double(n) / count;
+            progress.title = readingTitle(n, count);
             self->setProgress(progress);
         }
     };
-    loop.finish = [self, results] {
+    loop.finish = [self, pages, images, read] {
+        images->clear(); // pages prepared but not read when Stop came
         if (!self)
             return;
         const pdf::DocumentPtr pdf = self->pdfDocument();
         QList<PageSwap> swaps;
-        for (const auto& [page, lines] : *results) {
+        for (int i = 0; i < int(pages.size()); ++i) {
+            const pdf::PagePtr& page = pages[i];
+            const QList<RecognizedLine>& lines = (*read)[size_t(i)];
             // A page deleted meanwhile stays deleted; rebuilding it would strip its annotations for nothing
             // and leave an undo of the deletion without them.
             if (lines.isEmpty() || pdf->indexOf(page) < 0)
@@ -129,7 +169,7 @@ void Editor::makeSearchable()
                             QStringLiteral("questionmark.circle.fill"), Toast::Style::info);
         }
     };
-    ParallelTaskLoop::run(self, task, count, detachedRunner().workerCount(), true, std::move(loop));
+    CostOrderedLoop::run(self, task, count, detachedRunner().workerCount(), true, std::move(loop));
 }
 
 } // namespace vmk

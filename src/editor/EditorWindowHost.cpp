@@ -5,6 +5,7 @@
 #include "editor/ImageExportOptions.h"
 #include "platform/services/PlainText.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -49,6 +50,7 @@ void EditorWindowHost::runAlert(const AlertRequest& request, std::function<void(
     if (!parent)
         return;
     auto* box = asSheet(new QMessageBox(parent));
+    box->setWindowTitle(QApplication::applicationName());
     box->setIcon(request.warning ? QMessageBox::Warning : QMessageBox::Information);
     box->setText(request.message);
     box->setInformativeText(request.informativeText);
@@ -117,7 +119,10 @@ void EditorWindowHost::showErrorAlert(const QString& message, const QString& det
     QWidget* parent = window();
     if (!parent)
         return;
-    auto* box = asSheet(new QMessageBox(QMessageBox::Warning, message, message, QMessageBox::Ok, parent));
+    // The application's name for a title, as every other alert: a box grows to show its whole title, and
+    // a message naming a long file would make it as wide as the screen.
+    auto* box = asSheet(new QMessageBox(QMessageBox::Warning, QApplication::applicationName(), message,
+                                        QMessageBox::Ok, parent));
     box->setInformativeText(detail);
     platform::makePlain(*box);
     box->open();

@@ -4,6 +4,8 @@
 #include "core/ImageEncoding.h"
 #include "editor/ImageExportOptions.h"
 #include "editor/PageRaster.h"
+#include "platform/ocr/RecognitionCost.h"
+#include "platform/ocr/TextRecognizer.h"
 #include "platform/services/TempFiles.h"
 
 #include <QFile>
@@ -31,16 +33,35 @@ QList<core::PDFOps::RecognizedLine> recognize(const QImage& image)
 
 } // namespace
 
-QList<core::PDFOps::RecognizedLine> renderPageForOCR(const core::PDFOps::PageSnapshot& snapshot)
+std::optional<PageForOCR> preparePageForOCR(const core::PDFOps::PageSnapshot& snapshot)
 {
     const QSizeF size = snapshot.displaySize;
     if (!hasArea(size))
-        return {};
+        return std::nullopt;
     const QImage image = renderDisplayedPage(snapshot, rasterSize(size, rasterScale(size, kOcrMaxSide, kOcrScale)));
     if (image.isNull())
-        return {};
-    return recognize(image);
+        return std::nullopt;
+    // Grey now: a quarter of the colour page's memory while it waits, and the recogniser takes it as it is.
+    PageForOCR page{platform::recognitionImage(image), 0};
+    page.cost = platform::expectedRecognitionCost(page.image);
+    return page;
 }
+
+std::optional<PageForOCR> prepareCapturedPageForOCR(const pdf::PageCapture& capture)
+{
+    const pdf::RecordResult recorded = capture.record(pdf::RecordBudget{});
+    if (!recorded.snapshot)
+        return std::nullopt;
+    const pdf::PageSnapshot& page = *recorded.snapshot;
+    return preparePageForOCR(
+        core::PDFOps::PageSnapshot{recorded.snapshot, page.cropBox(), page.displayTransform(), page.displaySize()});
+}
+
+QList<core::PDFOps::RecognizedLine> readPageForOCR(const QImage& image)
+{
+    return image.isNull() ? QList<core::PDFOps::RecognizedLine>{} : recognize(image);
+}
+
 
 std::optional<RedactedPage> renderRedactedPage(const core::PDFOps::PageSnapshot& snapshot, const QList<QRectF>& rects)
 {

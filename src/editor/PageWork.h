@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/PageRebuild.h"
+#include "platform/pdf/PageCapture.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -11,12 +12,23 @@
 #include <optional>
 
 // The per-page steps of the long tasks that run away from the main thread. Each is given only values (a
-// page snapshot, rectangles, an image) and returns only values; none touches a document or the Editor.
+// page snapshot or copy, rectangles, an image) and returns only values; none touches a document or the
+// Editor.
 namespace vmk {
 
-// Make Searchable: the displayed page at up to 300 dpi (longer side at most 5000 pixels), read by text
-// recognition. No lines when the page cannot be rendered or recognition fails.
-QList<core::PDFOps::RecognizedLine> renderPageForOCR(const core::PDFOps::PageSnapshot& snapshot);
+// Make Searchable, in two steps so that the costliest pages can be read first. First the displayed page at
+// up to 300 dpi (longer side at most 5000 pixels) as the recogniser reads it, with the expected cost of
+// reading it (relative to other pages); nothing when the page cannot be rendered.
+struct PageForOCR {
+    QImage image;
+    double cost = 0;
+};
+std::optional<PageForOCR> preparePageForOCR(const core::PDFOps::PageSnapshot& snapshot);
+// The same from a copy of the page (taken on the document's thread without annotations): the page is
+// interpreted here, within the recording budget, so that a slow page holds up only this worker.
+std::optional<PageForOCR> prepareCapturedPageForOCR(const pdf::PageCapture& capture);
+// Then the page read by text recognition: no lines when recognition fails.
+QList<core::PDFOps::RecognizedLine> readPageForOCR(const QImage& image);
 
 // Apply Redactions: the displayed page at up to 200 dpi (longer side at most 6000 pixels) with the
 // rectangles (page space) filled black, as JPEG at quality 0.85, and the text recognition read on it.

@@ -204,29 +204,18 @@ AnnotateBar::AnnotateBar(Editor* editor, AnnotateFit fit, QWidget* parent) : QWi
 
     const pdf::AnnotationPtr selected = editor->selectedAnnotation();
     const StyleGroupLayout style = styleGroupLayout(editor->tool(), bool(selected), selected ? selected->type() : QString());
+    // With nothing to style the bar ends at the crop button: no divider, no empty room after it.
+    if (!style.shown)
+        return;
     const bool folded = fit != AnnotateFit::full;
-    const int colorWidth = folded ? 30 : 7 * 24;
-    // The room of the colours and sizes, kept empty in one row while they are not shown.
-    auto reserve = [](QBoxLayout* layout, int width) {
-        auto* slot = new QWidget;
-        slot->setFixedSize(width, 30);
-        slot->setAttribute(Qt::WA_TransparentForMouseEvents);
-        layout->addWidget(slot);
-    };
     QHBoxLayout* styleRow = row;
     if (fit == AnnotateFit::twoRows) {
-        if (!style.shown)
-            return;
         styleRow = new QHBoxLayout;
         styleRow->setSpacing(2);
         styleRow->addStretch(1);
         column->addLayout(styleRow);
     } else {
         row->addWidget(new PaletteDivider);
-        if (!style.shown) {
-            reserve(row, colorWidth + 2 + 30);
-            return;
-        }
     }
     auto pick = [e = QPointer<Editor>(editor)](const QColor& c) {
         if (e)
@@ -258,8 +247,6 @@ AnnotateBar::AnnotateBar(Editor* editor, AnnotateFit fit, QWidget* parent) : QWi
                                           e->changeFontSize(s);
                                   });
         row->addWidget(m_fontMenu);
-    } else if (fit != AnnotateFit::twoRows) {
-        reserve(row, 30);
     }
     if (fit == AnnotateFit::twoRows)
         styleRow->addStretch(1);

@@ -72,8 +72,7 @@ enum class AnnotateFit { full, condensed, twoRows };
 
 // The annotate bar: the tools, the shapes control and, while a tool draws or an annotation is selected,
 // the colour row and the size menu that fits. It reads everything from the Editor each time it is built.
-// In one row the room of the colours and sizes is kept while they are not shown, so choosing a tool
-// never moves the buttons under the pointer.
+// With the select or crop tool and nothing selected it ends at the crop button.
 class AnnotateBar : public QWidget {
     Q_OBJECT
 public:

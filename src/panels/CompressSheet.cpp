@@ -2,6 +2,7 @@
 
 #include "chrome/ChromeStyle.h"
 #include "chrome/Glass.h"
+#include "chrome/RollingLabel.h"
 #include "core/VMKDocument.h"
 #include "editor/Editor.h"
 #include "panels/ByteCountText.h"
@@ -66,7 +67,7 @@ QWidget* sizeColumn(const QString& caption, QStackedWidget** stack, QLabel** val
     auto* holder = new QVBoxLayout(busyHolder);
     holder->setContentsMargins(0, 8, 0, 8);
     holder->addWidget(busy);
-    *value = new QLabel(*stack);
+    *value = new chrome::RollingLabel(*stack);
     (*value)->setFont(sizeFont());
     (*value)->setAccessibleName(caption);
     (*stack)->addWidget(busyHolder);
@@ -129,7 +130,7 @@ CompressSheet::CompressSheet(Editor* editor, std::function<void()> dismiss, QWid
     sizes->addWidget(arrow);
     sizes->addWidget(sizeColumn(tr("After"), &m_after, &m_afterValue, band));
     sizes->addStretch(1);
-    m_saving = new QLabel(band);
+    m_saving = new chrome::RollingLabel(band);
     m_saving->setFont(sizeFont());
     sizes->addWidget(m_saving);
     column->addWidget(band);
@@ -267,10 +268,13 @@ void CompressSheet::save()
 
 void CompressSheet::refresh()
 {
+    // The sizes and the saving count on to new values on a spring that never overshoots (a size that
+    // has just arrived simply shows: its label was not on screen yet).
+    const chrome::MotionSpec counting = chrome::settlingSpringMotion();
     if (QAbstractButton* segment = m_presets->button(int(m_preset)))
         segment->setChecked(true);
     if (m_original) {
-        m_nowValue->setText(fileSizeText(m_original->size()));
+        chrome::countTo(m_nowValue, fileSizeText(m_original->size()), counting);
         m_now->setCurrentWidget(m_nowValue);
     } else {
         m_now->setCurrentIndex(0);
@@ -278,20 +282,21 @@ void CompressSheet::refresh()
     const auto result = m_results.constFind(m_preset);
     const bool hasResult = result != m_results.constEnd();
     if (hasResult) {
-        m_afterValue->setText(fileSizeText(result->size()));
+        chrome::countTo(m_afterValue, fileSizeText(result->size()), counting);
         m_after->setCurrentWidget(m_afterValue);
     } else {
         m_after->setCurrentIndex(0);
     }
     const std::optional<SavingText> saving
         = m_original && hasResult ? savingText(m_original->size(), result->size()) : std::nullopt;
-    m_saving->setVisible(saving.has_value());
     if (saving) {
-        m_saving->setText(saving->text);
+        // Before it shows: a saving that comes back after a wait appears, it does not roll from the old one.
+        chrome::countTo(m_saving, saving->text, counting);
         QPalette pal = m_saving->palette();
         pal.setColor(QPalette::WindowText, saving->accent ? chrome::accentColor(palette()) : chrome::secondaryTextColor(palette()));
         m_saving->setPalette(pal);
     }
+    m_saving->setVisible(saving.has_value());
     m_description->setText(presetDescription(m_preset));
     m_save->setEnabled(hasResult);
 }

@@ -1,6 +1,7 @@
 #include "panels/ModeBars.h"
 
 #include "chrome/Glass.h"
+#include "chrome/RollingLabel.h"
 #include "editor/Editor.h"
 #include "panels/PaletteButton.h"
 #include "panels/PaletteParts.h"
@@ -83,7 +84,8 @@ PagesBar::PagesBar(Editor* editor, QWidget* parent) : QWidget(parent)
             if (e)
                 e->extractPages(selection);
         });
-    m_count = new QLabel(pagesCountText(selection, editor->pageCount()));
+    m_count = new chrome::RollingLabel;
+    m_count->setText(pagesCountText(selection, editor->pageCount()));
     m_count->setFont(calloutFont(font()));
     m_count->setForegroundRole(QPalette::PlaceholderText);
     m_count->setContentsMargins(10, 0, 10, 0);
@@ -100,7 +102,8 @@ RedactBar::RedactBar(Editor* editor, int markCount, std::function<void()> confir
                                              palette().color(QPalette::PlaceholderText), devicePixelRatioF()));
     symbol->setContentsMargins(8, 0, 0, 0);
     row->addWidget(symbol);
-    m_status = new QLabel(redactStatusText(markCount));
+    m_status = new chrome::RollingLabel;
+    m_status->setText(redactStatusText(markCount));
     m_status->setFont(calloutFont(font()));
     row->addWidget(m_status);
     if (markCount < 1 || !editor)
@@ -154,6 +157,35 @@ CropBar::CropBar(Editor* editor, QWidget* parent) : QWidget(parent)
     row->addWidget(m_cancel);
     row->addWidget(m_all);
     row->addWidget(m_page);
+}
+
+namespace {
+
+QLabel* countLabelOf(const QWidget* bar)
+{
+    if (auto* pages = qobject_cast<const PagesBar*>(bar))
+        return pages->countLabel();
+    if (auto* redact = qobject_cast<const RedactBar*>(bar))
+        return redact->statusLabel();
+    return nullptr;
+}
+
+} // namespace
+
+QString paletteCountText(const QWidget* bar)
+{
+    const QLabel* label = countLabelOf(bar);
+    return label ? label->text() : QString();
+}
+
+void countOnFrom(QWidget* bar, const QString& shown)
+{
+    auto* count = qobject_cast<chrome::RollingLabel*>(countLabelOf(bar));
+    if (!count || shown.isEmpty() || shown == count->text())
+        return;
+    const QString now = count->text();
+    count->setText(shown);
+    count->rollTo(now, true, chrome::settlingSpringMotion());
 }
 
 } // namespace vmk::panels

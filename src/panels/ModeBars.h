@@ -49,6 +49,12 @@ private:
     QPushButton* m_redact = nullptr;
 };
 
+// The count a pages or redact bar shows (empty for any other bar).
+QString paletteCountText(const QWidget* bar);
+// On a bar rebuilt in place of one that showed `shown`: its count rolls on from that text, as counters
+// do, on the spring that never overshoots. Nothing happens for other bars or an unchanged count.
+void countOnFrom(QWidget* bar, const QString& shown);
+
 // Beside the annotate bar while a crop rectangle waits: Cancel, All Pages, Crop Page.
 class CropBar : public QWidget {
     Q_OBJECT

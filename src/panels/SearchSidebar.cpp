@@ -1,6 +1,7 @@
 #include "panels/SearchSidebar.h"
 
 #include "chrome/ChromeStyle.h"
+#include "chrome/RollingLabel.h"
 #include "editor/Editor.h"
 #include "panels/FormParts.h"
 
@@ -112,7 +113,7 @@ SearchSidebar::SearchSidebar(Editor* editor, QWidget* parent)
     column->setSpacing(0);
     auto* headerRow = new QHBoxLayout;
     headerRow->setContentsMargins(14, 6, 14, 4);
-    m_header = new QLabel(m_results);
+    m_header = new chrome::RollingLabel(m_results);
     QFont headerFont = chrome::captionFont();
     headerFont.setWeight(QFont::Medium);
     m_header->setFont(headerFont);
@@ -180,7 +181,8 @@ void SearchSidebar::refresh()
         m_stack->setCurrentWidget(m_empty);
         break;
     case SearchListState::results:
-        m_header->setText(matchCountText(count, searching));
+        // The count rolls upward as batches of hits arrive, on a spring that never overshoots.
+        chrome::countTo(m_header, matchCountText(count, searching), chrome::settlingSpringMotion());
         m_spinner->setVisible(searching);
         m_stack->setCurrentWidget(m_results);
         break;

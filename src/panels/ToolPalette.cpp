@@ -190,6 +190,7 @@ void ToolPalette::refresh()
 {
     const PaletteBar previous = m_bar;
     const bool hadCrop = bool(m_cropCapsule);
+    const QString shownCount = paletteCountText(m_barWidget);
     m_bar = m_editor ? paletteBarForMode(m_editor->mode()) : PaletteBar::none;
     for (AnnotateFit fit : {AnnotateFit::full, AnnotateFit::condensed, AnnotateFit::twoRows}) {
         retire(m_capsule);
@@ -202,6 +203,8 @@ void ToolPalette::refresh()
         if (m_bar != PaletteBar::annotate || m_availableWidth <= 0 || m_stack->sizeHint().width() <= m_availableWidth)
             break;
     }
+    if (m_bar == previous)
+        countOnFrom(m_barWidget, shownCount);
     if (m_bar != PaletteBar::annotate)
         wrapLabelsToFit();
     m_group->updateGeometry();

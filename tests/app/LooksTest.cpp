@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPainter>
 #include <QPushButton>
 #include <QMenu>
@@ -139,6 +140,32 @@ TEST(Looks, NewWindowsStepAsideFromOnesAlreadyThere)
     EXPECT_NE(second.documentWindow()->pos(), first);
 }
 
+TEST(Looks, AWindowComesBackWhereItsContentWasOnTheScreenItIsOn)
+{
+    const SavedFrame plain{QRect(120, 90, 1000, 700), false};
+    EXPECT_EQ(savedFrameText(plain), QStringLiteral("120 90 1000 700"));
+    const auto back = parseSavedFrame(savedFrameText(plain));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->content, plain.content);
+    EXPECT_FALSE(back->maximized);
+    const auto maximized = parseSavedFrame(savedFrameText({QRect(-30, 40, 900, 600), true}));
+    ASSERT_TRUE(maximized);
+    EXPECT_EQ(maximized->content, QRect(-30, 40, 900, 600));
+    EXPECT_TRUE(maximized->maximized);
+    // An earlier version's bytes, damaged text and empty rectangles are not frames.
+    for (const char* text : {"", "\x01\xd9\xd0\xcb", "1 2 3", "1 2 3 4 5", "1 2 3 4 minimized", "a 2 3 4", "1 2 0 4"})
+        EXPECT_FALSE(parseSavedFrame(QString::fromLatin1(text))) << text;
+
+    // Within reach on a smaller screen, never below the window's smallest size; a window partly off the
+    // side stays where it was.
+    const QRect area(0, 30, 1280, 770);
+    EXPECT_EQ(frameOnScreen(QRect(100, 100, 800, 600), area, {640, 420}), QRect(100, 100, 800, 600));
+    EXPECT_EQ(frameOnScreen(QRect(-300, 100, 800, 600), area, {640, 420}), QRect(-300, 100, 800, 600));
+    EXPECT_EQ(frameOnScreen(QRect(1500, 900, 800, 600), area, {640, 420}), QRect(1160, 680, 800, 600));
+    EXPECT_EQ(frameOnScreen(QRect(-2000, -50, 800, 600), area, {640, 420}), QRect(-680, 30, 800, 600));
+    EXPECT_EQ(frameOnScreen(QRect(10, 40, 300, 200), area, {640, 420}), QRect(10, 40, 640, 420));
+}
+
 TEST(Looks, PageSetupChoicesReachPrint)
 {
     ShownWindow app(1);
@@ -229,4 +256,34 @@ TEST(Looks, ToolbarSymbolsFollowAnAppearanceChangeWhileTheWindowIsOpen)
     QCoreApplication::processEvents();
     EXPECT_GT(ink(), 180);
     QApplication::setPalette(original);
+}
+
+TEST(Looks, EveryToolbarItemStaysInSightDownToTheSmallestWindow)
+{
+    ShownWindow app(2);
+    QMainWindow* window = app.w->documentWindow();
+    auto* toolbar = window->findChild<QToolBar*>();
+    ASSERT_TRUE(toolbar);
+    auto* search = window->findChild<QLineEdit*>(QStringLiteral("VMK.search"));
+    ASSERT_TRUE(search);
+    for (const QSize size : {QSize(1180, 820), window->minimumSize()}) {
+        window->resize(size);
+        app.settle();
+        QCoreApplication::processEvents();
+        // Nothing goes into the overflow menu, where it would be out of sight.
+        for (QAction* action : toolbar->actions())
+            if (action->isVisible())
+                if (QWidget* item = toolbar->widgetForAction(action))
+                    EXPECT_TRUE(item->isVisible()) << size.width() << ": " << item->objectName().toStdString()
+                                                   << action->text().toStdString();
+        for (QToolButton* button : toolbar->findChildren<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+            EXPECT_FALSE(button->isVisible()) << "the overflow menu shows at " << size.width();
+    }
+    // The search field is at its full width where there is room, and still usable where there is not.
+    window->resize(1180, 820);
+    app.settle();
+    EXPECT_EQ(search->width(), 200);
+    window->resize(window->minimumSize());
+    app.settle();
+    EXPECT_GE(search->width(), 72);
 }

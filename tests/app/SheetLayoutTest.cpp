@@ -5,6 +5,10 @@
 
 #include "app/Appearance.h"
 #include "app/CombineView.h"
+#include "app/DocumentQuestions.h"
+#include "app/Presenters.h"
+#include "ScriptedQuestions.h"
+#include "core/SystemAnnotations.h"
 #include "app/WelcomeView.h"
 #include "platform/pdf/Annotation.h"
 #include "platform/pdf/Page.h"
@@ -23,8 +27,12 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QFile>
+#include <QLabel>
 #include <QLayout>
 #include <QMainWindow>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -174,6 +182,149 @@ struct SheetWalk {
         }
     }
 
+    // A window-modal alert the window shows without waiting (open()): checked, then dismissed.
+    void checkOpenAlert(const QString& what)
+    {
+        settle();
+        QMessageBox* box = nullptr;
+        for (QMessageBox* b : window()->findChildren<QMessageBox*>())
+            if (b->isVisible())
+                box = b;
+        checkAlert(box, what);
+        if (box)
+            box->reject();
+        settle();
+    }
+
+    // An alert over the window: its own layout, and it stays within the screen.
+    void checkAlert(QWidget* box, const QString& what)
+    {
+        check(box, what);
+        if (auto* alert = qobject_cast<QMessageBox*>(box)) {
+            // An alert reads as a short column; a title or a word it cannot wrap must not stretch it.
+            if (alert->width() > 640)
+                found << QStringLiteral("[%1, %2] an alert %3 wide").arg(where, what).arg(alert->width());
+            // Its texts name files, which may hold anything: shown as written, never as markup.
+            for (QLabel* label : alert->findChildren<QLabel*>())
+                if (!label->text().isEmpty() && label->textFormat() != Qt::PlainText)
+                    found << QStringLiteral("[%1, %2] reads “%3” as markup").arg(where, what, label->text().left(30));
+        }
+        if (box && box->screen() && box->isVisible()) {
+            const QRect screen = box->screen()->availableGeometry();
+            if (box->width() > screen.width() || box->height() > screen.height())
+                found << QStringLiteral("[%1, %2] %3×%4, larger than the screen %5×%6")
+                             .arg(where, what).arg(box->width()).arg(box->height()).arg(screen.width()).arg(screen.height());
+        }
+    }
+
+    // The modal `open` starts, checked; `walk` may then change its choices and check it again.
+    void checkModalWith(const std::function<void()>& open, const QString& what,
+                        const std::function<void(QWidget*)>& walk)
+    {
+        bool checked = false;
+        QTimer::singleShot(150, qApp, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            checked = true;
+            if (!modal) {
+                found << QStringLiteral("[%1] %2: no dialog").arg(where, what);
+                return;
+            }
+            checkAlert(modal, what);
+            if (walk)
+                walk(modal);
+            modal->close();
+        });
+        open();
+        if (!vmk::test::eventually([&] { return checked; }, 5000))
+            found << QStringLiteral("[%1] %2: never opened").arg(where, what);
+        settle();
+    }
+
+    // Each paper size and orientation the page setup offers, the dialog checked after each choice.
+    void walkPageChoices(QWidget* dialog, const QString& what)
+    {
+        for (QComboBox* combo : dialog->findChildren<QComboBox*>()) {
+            if (!combo->isVisible() || !combo->isEnabled() || combo->count() < 2)
+                continue;
+            const int original = combo->currentIndex();
+            // The first, the last and any custom size (which brings its own fields).
+            QList<int> choices{0, combo->count() - 1};
+            for (int i = 0; i < combo->count(); ++i)
+                if (combo->itemText(i).contains(QLatin1String("Custom"), Qt::CaseInsensitive))
+                    choices << i;
+            for (int i : choices) {
+                combo->setCurrentIndex(i);
+                checkAlert(dialog, QStringLiteral("%1, %2 “%3”").arg(what, combo->objectName(), combo->itemText(i)));
+            }
+            combo->setCurrentIndex(original);
+        }
+        for (QRadioButton* radio : dialog->findChildren<QRadioButton*>()) {
+            if (!radio->isVisible() || !radio->isEnabled())
+                continue;
+            radio->click();
+            checkAlert(dialog, QStringLiteral("%1, %2").arg(what, radio->text()));
+        }
+    }
+
+    void everyAlert()
+    {
+        Editor* e = app.editor();
+        const QString longName = QStringLiteral("<b>Quarterly</b> report for the board of directors, final version with "
+                                                "the auditors’ comments and every appendix (2).pdf");
+        const QString longPath = QStringLiteral("/home/someone/Documents/Projects/2026/Clients/Northwind-Traders/"
+                                                "Contracts-and-Amendments/Signed-Originals/Scans/")
+                                 + longName;
+
+        // Print, with its options opened, and Page Setup through each of its choices.
+        checkModalWith([this] { app.perform("printDocument:"); }, QStringLiteral("print dialog"), [this](QWidget* dialog) {
+            for (QPushButton* more : dialog->findChildren<QPushButton*>())
+                if (more->isVisible() && more->text().contains(QLatin1String("Options")))
+                    more->click();
+            checkAlert(dialog, QStringLiteral("print dialog with its options"));
+            walkPageChoices(dialog, QStringLiteral("print dialog"));
+        });
+        checkModalWith([this] { app.perform("runPageLayout:"); }, QStringLiteral("page setup"),
+                       [this](QWidget* dialog) { walkPageChoices(dialog, QStringLiteral("page setup")); });
+
+        // Closing an edited document that was never saved asks about its changes.
+        setDocumentQuestions(nullptr);
+        for (const QString& name : {e->documentBaseName(), longName})
+            checkModalWith([this, name] { documentQuestions().askToSave(name, window()); },
+                           QStringLiteral("save-changes alert for “%1”").arg(name.left(20)), {});
+        setDocumentQuestions(&scriptedQuestions());
+
+        e->passwordProtect(QStringLiteral("secret"), std::nullopt);
+        app.w->confirmRemovePassword();
+        checkOpenAlert(QStringLiteral("remove-password alert"));
+        e->removePassword();
+
+        const pdf::PagePtr page = e->pdfDocument()->page(0);
+        pdf::AnnotationPtr mark = core::RedactionMarkAnnotation::create(QRectF(100, 500, 120, 30));
+        e->addAnnotation({{mark, page}}, QStringLiteral("Mark for Redaction"));
+        e->confirmRedactions();
+        checkOpenAlert(QStringLiteral("redaction alert"));
+        e->removeAnnotation({{mark, page}}, QStringLiteral("Remove"));
+
+        // Errors naming long files and paths, which hold no place to break a line.
+        app.w->showErrorAlert(QStringLiteral("The file couldn’t be saved."),
+                              QStringLiteral("You don’t have permission to save “%1”.").arg(longPath));
+        checkOpenAlert(QStringLiteral("write error alert"));
+        app.w->showErrorAlert(QStringLiteral("The file “%1” couldn’t be saved because the volume is full and "
+                                             "nothing more fits on it.").arg(longName),
+                              QString());
+        checkOpenAlert(QStringLiteral("write error alert with a long message"));
+        platform::DocumentError error;
+        error.message = QStringLiteral("The file “%1” couldn’t be opened.").arg(longName);
+        error.recoverySuggestion = QStringLiteral("It may be damaged or use a format this application doesn’t "
+                                                  "read. Its folder: %1").arg(longPath);
+        checkModalWith([this, error] { alertPresenter().presentError(error, window()); },
+                       QStringLiteral("open error alert"), {});
+        platform::DocumentError unbroken;
+        unbroken.message = QStringLiteral("Couldn’t open ") + QString(180, QLatin1Char('x')) + QStringLiteral(".pdf");
+        checkModalWith([this, unbroken] { alertPresenter().presentError(unbroken, window()); },
+                       QStringLiteral("open error alert with an unbroken name"), {});
+    }
+
     void signatureEditor()
     {
         auto* editor = signatures::SignatureEditorView::present(window(), [](const signatures::SavedSignature&) {});
@@ -296,6 +447,26 @@ TEST(Layout, TheWelcomeCombineAndUnlockWindowsFitEmptyAndFull)
         }
         lockedWindow->documentWindow()->close();
         walk.settle();
+    }
+    QApplication::setPalette(original);
+    EXPECT_TRUE(walk.found.isEmpty()) << distinctProblems(walk.found);
+}
+
+TEST(Layout, ThePrintDialogsAndEveryAlertFitLightAndDarkAlsoOverTheSmallestWindow)
+{
+    ShownWindow app(3);
+    QMainWindow* window = app.w->documentWindow();
+    app.settle();
+    SheetWalk walk{app, {}, {}};
+    const QPalette original = QApplication::palette();
+    for (bool dark : {false, true}) {
+        QApplication::setPalette(dark ? darkPalette() : lightPalette());
+        for (const QSize size : {QSize(1180, 820), window->minimumSize()}) {
+            window->resize(size);
+            walk.settle();
+            walk.where = QStringLiteral("%1 %2×%3").arg(dark ? "dark" : "light").arg(window->width()).arg(window->height());
+            walk.everyAlert();
+        }
     }
     QApplication::setPalette(original);
     EXPECT_TRUE(walk.found.isEmpty()) << distinctProblems(walk.found);

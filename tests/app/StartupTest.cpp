@@ -200,9 +200,47 @@ TEST(DocumentWindow, SplitSubtitleAndFrame)
         app.start();
         app.delegate->launch({pdf});
         app.scheduler.runDue();
-        EXPECT_EQ(app.window()->documentWindow()->geometry().size(), savedFrame.size());
+        EXPECT_EQ(app.window()->documentWindow()->geometry(), savedFrame);
         EXPECT_FALSE(app.window()->isInspectorCollapsed());
+
+        // A maximized window comes back maximized, over the place it returns to.
+        app.window()->documentWindow()->showMaximized();
+        app.scheduler.runDue();
+        QCoreApplication::processEvents();
+        app.stop();
+        app.start();
+        app.delegate->launch({pdf});
+        app.scheduler.runDue();
+        EXPECT_TRUE(app.window()->documentWindow()->windowState() & Qt::WindowMaximized);
+        EXPECT_EQ(app.window()->documentWindow()->normalGeometry(), savedFrame);
     }
+}
+
+TEST(DocumentWindow, AWindowLeftInPagesModeComesBackWithItsSidebar)
+{
+    QTemporaryDir files;
+    const QString pdf = makePdf(files, "ten.pdf", 10);
+    Launch app;
+    app.delegate->launch({pdf});
+    app.scheduler.runDue();
+    DocumentWindowController* w = app.window();
+    ASSERT_FALSE(w->isSidebarCollapsed());
+    const QList<int> before = w->split()->sizes();
+    w->applyMode(EditorMode::pages);
+    app.scheduler.runDue();
+    ASSERT_TRUE(w->isSidebarCollapsed());
+    // What is kept while the grid has the room is the sidebar as the user left it.
+    const QVariantMap kept = app.defaults.dictionary(QStringLiteral("VellumarkSplit"));
+    EXPECT_FALSE(kept.value(QStringLiteral("sidebarCollapsed")).toBool());
+    EXPECT_EQ(kept.value(QStringLiteral("sizes")).toList().value(0).toInt(), before.value(0));
+
+    // A window closed the usual way, in Pages mode, comes back the same way.
+    app.stop();
+    app.start();
+    app.delegate->launch({pdf});
+    app.scheduler.runDue();
+    EXPECT_FALSE(app.window()->isSidebarCollapsed());
+    EXPECT_GT(app.window()->split()->sizes().value(0), 0);
 }
 
 TEST(DocumentWindow, LaunchSwitchesApplyOnFirstShow)

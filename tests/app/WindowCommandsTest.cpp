@@ -11,6 +11,7 @@
 #include "platform/pdf/Page.h"
 #include "platform/services/Scheduler.h"
 #include "platform/services/UserDefaults.h"
+#include "support/Wait.h"
 
 #include <QAction>
 #include <QApplication>
@@ -48,7 +49,9 @@ TEST(WindowCommands, TaskCommandsReachTheEditor)
         EXPECT_TRUE(app.enabled(action)) << action;
 
     // Every page has text already: the editor says so instead of starting a task.
+    // The pages' text is read on workers first.
     ASSERT_TRUE(app.perform("makeSearchable:"));
+    ASSERT_TRUE(vmk::test::eventually([&] { return !app.toastText().isEmpty(); }, 20000));
     EXPECT_EQ(app.toastText(), "Already searchable. Every page has text.");
 
     // Apply Redactions switches to Redact first, then the editor reports that nothing is marked.

@@ -41,4 +41,24 @@ TEST(GaussianBlur, ALineSpreadsIntoABellOfHalfTheRadiusKeepingItsInkAndStayingPr
     EXPECT_LT(qAlpha(wider.pixel(40, row)), alpha(40));
     EXPECT_GT(qAlpha(wider.pixel(52, row)), alpha(52));
     EXPECT_EQ(gaussianBlurred(line, 0.1), line);
+
+    // A wide blur, worked at a smaller scale, still has the bell's profile and keeps the ink.
+    QImage wide(241, 200, QImage::Format_ARGB32_Premultiplied);
+    wide.fill(Qt::transparent);
+    for (int y = 0; y < wide.height(); ++y)
+        for (int x = 110; x < 130; ++x)
+            wide.setPixel(x, y, qRgba(255, 255, 255, 255));
+    const QImage spread = gaussianBlurred(wide, 24.0); // σ = 12 around a band 20 wide
+    const auto wideAlpha = [&](int x) { return qAlpha(spread.pixel(x, 100)); };
+    // The band's profile: 255 × (Φ((x − 110) / σ) − Φ((x − 130) / σ)).
+    const auto expected = [](int x) {
+        const auto phi = [](double z) { return 0.5 * std::erfc(-z / std::sqrt(2.0)); };
+        return 255.0 * (phi((x + 0.5 - 110) / 12.0) - phi((x + 0.5 - 130) / 12.0));
+    };
+    for (int x : {120, 130, 140, 150, 160})
+        EXPECT_NEAR(wideAlpha(x), expected(x), 4.0) << x;
+    int wideInk = 0;
+    for (int x = 0; x < spread.width(); ++x)
+        wideInk += wideAlpha(x);
+    EXPECT_NEAR(wideInk, 20 * 255, 20 * 255 * 0.03);
 }

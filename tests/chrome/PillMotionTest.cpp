@@ -5,6 +5,7 @@
 
 #include "chrome/CanvasOverlays.h"
 #include "chrome/CanvasRoot.h"
+#include "chrome/Glass.h"
 #include "chrome/PagePill.h"
 #include "chrome/ProgressPill.h"
 #include "chrome/SizeMorph.h"
@@ -196,16 +197,45 @@ TEST(PillMotion, ANewProgressTitleWidensThePillOnASpringThatNeverOvershootsAndCa
     ASSERT_TRUE(pill.resizing()->isRunning());
     EXPECT_TRUE(pill.bar()->isVisibleTo(&pill));
     EXPECT_TRUE(pill.stopButton()->isVisibleTo(&pill));
+    const int barWidth = pill.bar()->width();
     at(pill.resizing()->animation(), 0);
     EXPECT_EQ(pill.titleLabel()->x(), titleX);
-    const int barWidth = pill.bar()->width();
+    // The bar opens from nothing as the title makes room for it, never running into the title.
+    const auto barShows = [&] { return pill.bar()->x() + pill.bar()->mask().boundingRect().right(); };
+    EXPECT_LT(barShows(), pill.bar()->x());
+    const int span = pill.resizing()->animation().duration();
+    for (int ms = 0; ms < span; ms += 20) {
+        at(pill.resizing()->animation(), ms);
+        EXPECT_LT(barShows(), pill.titleLabel()->x()) << ms;
+        // Stop comes in behind the title and stays on the growing capsule.
+        EXPECT_GT(pill.stopButton()->x(), pill.titleLabel()->geometry().right()) << ms;
+        EXPECT_LE(pill.stopButton()->x() + pill.stopButton()->mask().boundingRect().right(),
+                  pill.sizeHint().width() - glassShadowMargin()) << ms;
+    }
     at(pill.resizing()->animation(), 150);
     EXPECT_GT(pill.titleLabel()->x(), titleX);
     EXPECT_LT(pill.titleLabel()->x(), titleX + barWidth + 12);
+    EXPECT_GT(barShows(), pill.bar()->x());
+    EXPECT_LT(barShows(), pill.bar()->geometry().right());
     at(pill.resizing()->animation(), pill.resizing()->animation().duration());
     pill.resize(pill.sizeHint());
+    EXPECT_TRUE(pill.bar()->mask().isEmpty()); // whole again
     EXPECT_EQ(pill.titleLabel()->x(), titleX + barWidth + 12);
     EXPECT_GT(pill.stopButton()->x(), pill.titleLabel()->geometry().right());
+
+    // Overtaken while the bar is still opening: the bar shows whole from then on.
+    progress.title = QStringLiteral("Reading page 11 of 12… ");
+    progress.fraction.reset();
+    pill.setProgress(progress);
+    progress.title = QStringLiteral("Reading page 11 of 12…");
+    progress.fraction = 0.5;
+    pill.setProgress(progress);
+    at(pill.resizing()->animation(), 100);
+    EXPECT_FALSE(pill.bar()->mask().isEmpty());
+    progress.title = QStringLiteral("Reading page 11 of 12 …");
+    pill.setProgress(progress);
+    EXPECT_TRUE(pill.bar()->mask().isEmpty());
+    at(pill.resizing()->animation(), pill.resizing()->animation().duration());
 
     // Reduced motion calms curves, not this spring: the same spring runs.
     reduce = true;

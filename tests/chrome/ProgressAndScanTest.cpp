@@ -12,6 +12,7 @@
 #include "platform/pdf/Page.h"
 
 #include "support/PdfBuilder.h"
+#include "support/Wait.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -187,7 +188,8 @@ TEST(ScanBanner, MakeSearchableStartsRecognitionUnlessBusy)
     root.topOverlay()->scanBanner()->makeSearchableButton()->click();
     EXPECT_FALSE(f.editor->showScanSuggestion());
     EXPECT_EQ(root.topOverlay()->scanBanner(), nullptr);
-    ASSERT_TRUE(f.editor->progress().has_value());
+    // The pages' text is read on workers before the task starts.
+    ASSERT_TRUE(test::eventually([&] { return f.editor->progress().has_value(); }, 20000));
     EXPECT_EQ(f.editor->progress()->kind, TaskProgress::Kind::ocr);
     EXPECT_GE(runner->held, 1); // a page per worker
     EXPECT_NE(root.scanSweep(), nullptr);
@@ -210,7 +212,7 @@ TEST(ScanBanner, DocumentWithTextIsAlreadySearchable)
     f.editor->setShowScanSuggestion(true);
     root.topOverlay()->scanBanner()->makeSearchableButton()->click();
     EXPECT_FALSE(f.editor->showScanSuggestion());
-    ASSERT_TRUE(f.editor->toast().has_value());
+    ASSERT_TRUE(test::eventually([&] { return f.editor->toast().has_value(); }, 20000));
     EXPECT_EQ(f.editor->toast()->text, QStringLiteral("Already searchable. Every page has text."));
     EXPECT_FALSE(f.editor->progress().has_value());
 }

@@ -108,6 +108,26 @@ TEST(RollingLabel, StartsAsTheOldTextEndsAsTheNewAndLeavesNothingRunning)
     s.label->rollTo(QStringLiteral("23"), true, kRoll);
     EXPECT_FALSE(s.label->isRolling());
     EXPECT_EQ(s.label->text(), QStringLiteral("23"));
+    // Nor does one whose page or window is not showing, though it was never hidden itself.
+    s.label->show();
+    s.window.hide();
+    s.label->rollTo(QStringLiteral("24"), true, kRoll);
+    EXPECT_FALSE(s.label->isRolling());
+
+    // Counting on: a rolling label rolls upward, even to a smaller number; a plain label just shows.
+    s.window.show();
+    countTo(s.label, QStringLiteral("12"), kRoll);
+    EXPECT_TRUE(s.label->isRolling());
+    at(*s.label, 150);
+    const QImage counting = s.window.grab().toImage();
+    s.label->rollTo(QStringLiteral("12"), false, kRoll); // the same text: nothing to do
+    s.label->rollTo(QStringLiteral("24"), true, MotionSpec{});
+    s.label->rollTo(QStringLiteral("12"), false, kRoll);
+    at(*s.label, 150);
+    EXPECT_GT(difference(s.window.grab().toImage(), counting), 12) << "down is not up";
+    QLabel plain;
+    countTo(&plain, QStringLiteral("7"), kRoll);
+    EXPECT_EQ(plain.text(), QStringLiteral("7"));
 }
 
 TEST(RollingLabel, ThePagePillRollsItsNumberAndTheProgressPillItsTitle)

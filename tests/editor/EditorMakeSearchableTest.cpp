@@ -27,6 +27,8 @@ TEST(EditorMakeSearchable, RefusesWhenThereIsNothingToDoOrItCannotStart)
     EditorFixture withText(openPdf(makePdf({true, true})));
     withText.editor->setShowScanSuggestion(true);
     withText.editor->makeSearchable();
+    EXPECT_FALSE(withText.editor->showScanSuggestion()); // at once, before the pages' text is read
+    ASSERT_TRUE(makeSearchableDecided(*withText.editor));
     EXPECT_EQ(toastText(*withText.editor), QStringLiteral("Already searchable. Every page has text."));
     EXPECT_FALSE(withText.editor->progress().has_value());
     EXPECT_FALSE(withText.editor->showScanSuggestion());
@@ -54,6 +56,7 @@ TEST(EditorMakeSearchable, ReadsAsManyPagesAtOnceAsThePoolHasThreadsAndStopsWhen
     PoolSize pool(2);
     HeldFixture f(blankDocument(5, QSizeF(200, 100)));
     f.editor->makeSearchable();
+    ASSERT_TRUE(makeSearchableDecided(*f.editor));
     ASSERT_TRUE(f.editor->progress().has_value());
     EXPECT_EQ(f.editor->progress()->kind, TaskProgress::Kind::ocr);
     EXPECT_EQ(f.editor->progress()->title, QStringLiteral("Reading page 1 of 5\u2026"));
@@ -68,16 +71,20 @@ TEST(EditorMakeSearchable, ReadsAsManyPagesAtOnceAsThePoolHasThreadsAndStopsWhen
     f.editor->applyRedactions();
     EXPECT_EQ(f.runner->held(), 2);
 
-    // Page 2 comes back first: a third page starts, but the progress waits for page 1.
-    ASSERT_TRUE(f.runner->runJob(1));
-    EXPECT_EQ(f.runner->held(), 2);
-    EXPECT_EQ(f.editor->progress()->title, QStringLiteral("Reading page 1 of 5\u2026"));
+    // Pages are rendered up to two per worker ahead of their reading, and the costliest waiting page is read
+    // first: of these blank ones the first. The title counts the pages read so far.
     ASSERT_TRUE(f.runner->runNext());
-    EXPECT_EQ(f.editor->progress()->title, QStringLiteral("Reading page 3 of 5\u2026"));
-    EXPECT_DOUBLE_EQ(*f.editor->progress()->fraction, 0.4);
-    EXPECT_EQ(f.runner->held(), 2);
+    ASSERT_TRUE(f.runner->runNext());
+    ASSERT_TRUE(f.runner->runNext());
+    EXPECT_EQ(f.runner->held(), 2); // page 4 rendering, page 1 reading
+    EXPECT_EQ(f.editor->progress()->title, QStringLiteral("Reading page 1 of 5\u2026"));
+    ASSERT_TRUE(f.runner->runJob(1));
+    EXPECT_EQ(f.editor->progress()->title, QStringLiteral("Reading page 2 of 5\u2026"));
+    EXPECT_DOUBLE_EQ(*f.editor->progress()->fraction, 0.2);
+    EXPECT_EQ(f.runner->held(), 2); // pages 4 and 5 rendering
+    ASSERT_TRUE(f.runner->runNext()); // four pages wait or render: page 2 is read
 
-    // Stop while pages 3 and 4 are read: both finish, page 5 is never started.
+    // Stop while page 5 renders and page 2 is read: the reading finishes, nothing else starts.
     const std::function<void()> stop = f.editor->progress()->cancel;
     stop();
     EXPECT_TRUE(f.editor->progress().has_value());
@@ -96,23 +103,25 @@ TEST(EditorMakeSearchable, ReadsAsManyPagesAtOnceAsThePoolHasThreadsAndStopsWhen
     EXPECT_FALSE(f.editor->runningTask());
 }
 
-TEST(EditorMakeSearchable, PagesReadOutOfOrderLandOnTheirOwnPagesAndStopKeepsThem)
+TEST(EditorMakeSearchable, TheMostTextIsReadFirstAndStopKeepsWhatWasRead)
 {
     PoolSize pool(2);
-    HeldFixture f(openPdf(makeScannedPdf({QStringLiteral("HELLO"), QStringLiteral("WORLD"), QStringLiteral("AGAIN")})));
-    const pdf::PagePtr third = f.page(2);
+    HeldFixture f(openPdf(makeScannedPdf({QStringLiteral("HI"), QStringLiteral("WORLD"), QStringLiteral("ON")}, QSizeF(600, 150))));
+    const QList<pdf::PagePtr> before = {f.page(0), f.page(1), f.page(2)};
     f.editor->makeSearchable();
+    ASSERT_TRUE(makeSearchableDecided(*f.editor));
+    ASSERT_TRUE(f.runner->runNext()); // page 1 rendered; page 3 starts rendering
+    ASSERT_TRUE(f.runner->runNext()); // page 2 rendered: it holds more text than page 1 and is read first
     ASSERT_EQ(f.runner->held(), 2);
-    f.editor->progress()->cancel(); // Stop: pages 1 and 2 are in flight and are kept; page 3 never starts
-    ASSERT_TRUE(f.runner->runJob(1));
-    ASSERT_TRUE(f.runner->runNext());
-    EXPECT_EQ(f.runner->held(), 0);
-    EXPECT_EQ(toastText(*f.editor), QStringLiteral("Text recognized. 2 pages are now searchable."));
-    EXPECT_TRUE(f.page(0)->text().contains(QStringLiteral("HELLO"), Qt::CaseInsensitive));
+    f.editor->progress()->cancel(); // Stop: page 3's rendering is dropped, page 2's reading is kept
+    f.runner->runAll();
+    EXPECT_EQ(toastText(*f.editor), QStringLiteral("Text recognized. 1 page is now searchable."));
     EXPECT_TRUE(f.page(1)->text().contains(QStringLiteral("WORLD"), Qt::CaseInsensitive));
-    EXPECT_EQ(f.page(2), third);
-    f.undo().undo();
+    EXPECT_EQ(f.page(0), before[0]);
     EXPECT_TRUE(f.page(0)->text().trimmed().isEmpty());
+    EXPECT_EQ(f.page(2), before[2]);
+    EXPECT_TRUE(f.page(2)->text().trimmed().isEmpty());
+    f.undo().undo();
     EXPECT_TRUE(f.page(1)->text().trimmed().isEmpty());
 }
 
@@ -121,6 +130,7 @@ TEST(EditorMakeSearchable, AnEditorThatGoesAwayLeavesTheDocumentAlone)
     HeldFixture f(openPdf(makeScannedPdf({QStringLiteral("HELLO")})));
     const pdf::PagePtr page = f.page(0);
     f.editor->makeSearchable();
+    ASSERT_TRUE(makeSearchableDecided(*f.editor));
     f.editor.reset();
     f.runner->runAll();
     EXPECT_EQ(f.page(0), page);
@@ -135,7 +145,8 @@ TEST(EditorMakeSearchable, RebuildsReadPagesInOneUndoableStep)
     before[0]->addAnnotation(note);
 
     f.editor->makeSearchable();
-    ASSERT_TRUE(test::eventually([&] { return !f.editor->progress().has_value(); }, 120000));
+    ASSERT_TRUE(test::eventually([&] { return f.editor->toast().has_value(); }, 120000));
+    EXPECT_FALSE(f.editor->progress().has_value());
     EXPECT_EQ(toastText(*f.editor), QStringLiteral("Text recognized. 2 pages are now searchable."));
     // Rebuilt in place: the same pages, now with text.
     for (int i = 0; i < 3; ++i)
@@ -155,11 +166,15 @@ TEST(EditorMakeSearchable, RebuildsReadPagesInOneUndoableStep)
     EXPECT_EQ(note->page(), f.page(0));
 
     // Pages with text now are left alone the next time: only the blank one is read again.
+    QStringList titles;
+    QObject::connect(f.editor.get(), &Editor::progressChanged, [&] {
+        if (f.editor->progress())
+            titles << f.editor->progress()->title;
+    });
     f.editor->makeSearchable();
-    ASSERT_TRUE(f.editor->progress().has_value());
-    EXPECT_EQ(f.editor->progress()->title, QStringLiteral("Reading page 1 of 1\u2026"));
-    ASSERT_TRUE(test::eventually([&] { return !f.editor->progress().has_value(); }, 120000));
-    EXPECT_EQ(toastText(*f.editor), kNoText);
+    ASSERT_TRUE(test::eventually([&] { return toastText(*f.editor) == kNoText; }, 120000));
+    EXPECT_FALSE(f.editor->progress().has_value());
+    EXPECT_EQ(titles.value(0), QStringLiteral("Reading page 1 of 1\u2026"));
 }
 
 TEST(EditorMakeSearchable, APageDeletedWhileReadingStaysDeletedWithItsAnnotations)
@@ -169,6 +184,7 @@ TEST(EditorMakeSearchable, APageDeletedWhileReadingStaysDeletedWithItsAnnotation
     const pdf::AnnotationPtr note = pdf::Annotation::create(QStringLiteral("Square"), QRectF(10, 10, 30, 30));
     first->addAnnotation(note);
     f.editor->makeSearchable();
+    ASSERT_TRUE(makeSearchableDecided(*f.editor));
     ASSERT_TRUE(f.runner->runNext());
     f.editor->deletePages({0});
     f.endGroup();
@@ -182,4 +198,51 @@ TEST(EditorMakeSearchable, APageDeletedWhileReadingStaysDeletedWithItsAnnotation
     f.undo().undo(); // the deletion
     EXPECT_EQ(f.page(0), first);
     EXPECT_EQ(note->page(), first);
+}
+
+TEST(EditorMakeSearchable, ThePagesAreAskedAboutOnWorkersFirstAndWhatChangesMeanwhileCounts)
+{
+    // While the text is read a second start is ignored; a task started meanwhile wins.
+    {
+        HeldFixture f(openPdf(makeScannedPdf({QStringLiteral("HELLO"), QStringLiteral("WORLD")})));
+        f.editor->makeSearchable();
+        EXPECT_TRUE(f.editor->isCheckingForText());
+        EXPECT_FALSE(f.editor->progress().has_value());
+        f.editor->makeSearchable();
+        f.editor->setProgress(TaskProgress{TaskProgress::Kind::generic, QStringLiteral("Busy"), std::nullopt, {}});
+        ASSERT_TRUE(eventually([&] { return !f.editor->isCheckingForText(); }, 20000));
+        EXPECT_EQ(f.editor->progress()->title, QStringLiteral("Busy"));
+        EXPECT_EQ(f.runner->held(), 0);
+        EXPECT_FALSE(f.editor->toast().has_value());
+    }
+    // A document put in place while the text is read (a revert) ends the check without a word.
+    {
+        HeldFixture f(openPdf(makeScannedPdf({QStringLiteral("HELLO")})));
+        f.editor->makeSearchable();
+        ASSERT_TRUE(f.editor->isCheckingForText());
+        f.document->setPdf(openPdf(makeScannedPdf({QStringLiteral("WORLD")})));
+        f.editor->documentDidRevert();
+        EXPECT_FALSE(f.editor->isCheckingForText());
+        QTest::qWait(50);
+        EXPECT_FALSE(f.editor->progress().has_value());
+        EXPECT_FALSE(f.editor->toast().has_value());
+        EXPECT_EQ(f.runner->held(), 0);
+    }
+    // A page deleted while the text is read is not read; one added meanwhile was not asked about.
+    {
+        HeldFixture f(openPdf(makeScannedPdf({QStringLiteral("HELLO"), QString(), QStringLiteral("WORLD")})));
+        const pdf::PagePtr last = f.page(2);
+        f.editor->makeSearchable();
+        f.editor->deletePages({0});
+        f.endGroup();
+        ASSERT_TRUE(f.pdf()->insertPage(pdf::Page::createBlank(QRectF(0, 0, 300, 150)), 0).ok());
+        ASSERT_TRUE(makeSearchableDecided(*f.editor));
+        ASSERT_TRUE(f.editor->progress().has_value());
+        EXPECT_EQ(f.editor->progress()->title, QStringLiteral("Reading page 1 of 2\u2026"));
+        f.runner->runAll();
+        EXPECT_EQ(toastText(*f.editor), QStringLiteral("Text recognized. 1 page is now searchable."));
+        EXPECT_EQ(f.page(2), last);
+        EXPECT_TRUE(last->text().contains(QStringLiteral("WORLD"), Qt::CaseInsensitive));
+        EXPECT_TRUE(f.page(0)->text().isEmpty());
+    }
 }

@@ -6,6 +6,7 @@
 
 #include "core/SystemAnnotations.h"
 #include "support/TestFiles.h"
+#include "support/Wait.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -156,6 +157,7 @@ TEST(EditorRebuildSaved, MakeSearchableKeepsTheOutlineAddsLittleAndSurvivesStopU
 
     // Stopped after the first page: what was read is applied, the rest stays a picture.
     f.editor->makeSearchable();
+    ASSERT_TRUE(makeSearchableDecided(*f.editor));
     ASSERT_TRUE(f.runner->runNext());
     f.editor->progress()->cancel();
     f.runner->runAll();
@@ -167,6 +169,7 @@ TEST(EditorRebuildSaved, MakeSearchableKeepsTheOutlineAddsLittleAndSurvivesStopU
     f.endGroup();
 
     f.editor->makeSearchable();
+    ASSERT_TRUE(eventually([&] { return !f.editor->isCheckingForText(); }, 20000));
     f.runner->runAll();
     const SavedFile all = f.save(QStringLiteral("all.pdf"));
     expectSound(all, 3);
@@ -201,6 +204,7 @@ TEST(EditorRebuildSaved, MakeSearchableKeepsTheSpacesBetweenWordsAndLeavesAPageW
     const QList<pdf::PagePtr> before = {f.page(0), f.page(1), f.page(2)};
 
     f.editor->makeSearchable();
+    ASSERT_TRUE(makeSearchableDecided(*f.editor));
     f.runner->runAll();
     EXPECT_FALSE(f.editor->progress().has_value());
     EXPECT_EQ(f.editor->toast() ? f.editor->toast()->text : QString(),

@@ -1,6 +1,7 @@
 #include "LongTaskTestSupport.h"
 
 #include "support/PaintedPdf.h"
+#include "support/Wait.h"
 
 #include <QFont>
 #include <QPainter>
@@ -88,6 +89,11 @@ QByteArray makeScannedPdf(const QStringList& texts, const QSizeF& pageSize)
         }
         painter.drawImage(QRectF(QPointF(0, 0), pageSize), picture);
     });
+}
+
+bool makeSearchableDecided(const Editor& editor, int timeoutMs)
+{
+    return eventually([&] { return editor.progress().has_value() || editor.toast().has_value(); }, timeoutMs);
 }
 
 pdf::DocumentPtr openPdf(const QByteArray& bytes)

@@ -80,6 +80,10 @@ private:
 // fills the page; an empty text gives a blank white picture.
 QByteArray makeScannedPdf(const QStringList& texts, const QSizeF& pageSize = QSizeF(300, 150));
 
+// Make Searchable reads the pages' text on workers before it decides: runs the event loop until it has
+// started its task or said in a toast why not, and says whether it did within the time.
+[[nodiscard]] bool makeSearchableDecided(const Editor& editor, int timeoutMs = 20000);
+
 // Opens bytes as a PDF document (failing the test when they do not open).
 pdf::DocumentPtr openPdf(const QByteArray& bytes);
 

@@ -1,5 +1,7 @@
 #include "PanelTestSupport.h"
 
+#include "chrome/RollingLabel.h"
+
 #include "panels/ModeBars.h"
 #include "panels/PaletteButton.h"
 #include "panels/ToolPalette.h"
@@ -147,5 +149,37 @@ TEST(CropBar, CancelAndApplyToOneOrAllPages)
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(f.page(i)->cropBox(), crop) << i;
     EXPECT_EQ(f.editor->tool(), Tool::select);
+    settle();
+}
+
+TEST(PaletteCounts, ARebuiltBarRollsItsCountOnFromWhatTheOldBarShowed)
+{
+    PanelFixture f(12);
+    f.editor->setMode(EditorMode::pages);
+    f.editor->setOrganizerSelection({2});
+    ToolPalette palette(f.editor.get());
+    palette.show();
+    auto count = [&] { return qobject_cast<chrome::RollingLabel*>(qobject_cast<PagesBar*>(palette.barWidget())->countLabel()); };
+    ASSERT_NE(count(), nullptr);
+    EXPECT_FALSE(count()->isRolling()); // the first count is simply there
+
+    f.editor->setOrganizerSelection({2, 5});
+    EXPECT_EQ(count()->text(), QStringLiteral("2 of 12 selected"));
+    EXPECT_TRUE(count()->isRolling());
+    EXPECT_EQ(count()->leavingText(), QStringLiteral("1 of 12 selected"));
+    EXPECT_EQ(count()->rollAnimation().duration(), chrome::settlingSpringMotion().durationMs);
+
+    // Another bar, or the same count again, rolls nothing.
+    f.editor->setMode(EditorMode::redact);
+    auto status = [&] { return qobject_cast<chrome::RollingLabel*>(qobject_cast<RedactBar*>(palette.barWidget())->statusLabel()); };
+    ASSERT_NE(status(), nullptr);
+    EXPECT_FALSE(status()->isRolling());
+    f.addRedactionMark(0, QRectF(72, 600, 200, 20));
+    f.addRedactionMark(2, QRectF(72, 500, 200, 20));
+    EXPECT_EQ(status()->text(), QStringLiteral("2 areas marked."));
+    EXPECT_EQ(status()->leavingText(), QStringLiteral("1 area marked."));
+    EXPECT_EQ(paletteCountText(palette.barWidget()), QStringLiteral("2 areas marked."));
+    countOnFrom(palette.barWidget(), QStringLiteral("2 areas marked."));
+    EXPECT_EQ(status()->leavingText(), QStringLiteral("1 area marked.")); // untouched
     settle();
 }

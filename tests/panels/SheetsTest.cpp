@@ -1,5 +1,7 @@
 #include "SheetTestSupport.h"
 
+#include "chrome/RollingLabel.h"
+
 #include "panels/ByteCountText.h"
 #include "panels/CompressRules.h"
 #include "panels/CompressSheet.h"
@@ -162,6 +164,9 @@ TEST(CompressSheet, SnapshotOnceThenEachPresetOnce)
     EXPECT_EQ(snapshotFiles(), before);
     EXPECT_FALSE(sheet.nowIsPending());
     EXPECT_EQ(sheet.nowText()->text(), fileSizeText(sheet.original()->size()));
+    auto* now = qobject_cast<vmk::chrome::RollingLabel*>(sheet.nowText());
+    ASSERT_NE(now, nullptr);
+    EXPECT_FALSE(now->isRolling()) << "a size that arrives appears; it has nothing to roll from";
     EXPECT_TRUE(sheet.afterIsPending());
     EXPECT_FALSE(sheet.savingLabel()->isVisible());
     EXPECT_EQ(runner->held(), 1);
@@ -178,8 +183,18 @@ TEST(CompressSheet, SnapshotOnceThenEachPresetOnce)
     EXPECT_TRUE(sheet.saveButton()->isEnabled());
     EXPECT_LE(sheet.results().value(CompressionPreset::tiny).size(), sheet.original()->size());
 
-    // Back to a finished preset: shown at once, nothing compressed again.
+    auto* after = qobject_cast<vmk::chrome::RollingLabel*>(sheet.afterText());
+    ASSERT_NE(after, nullptr);
+    EXPECT_FALSE(after->isRolling());
+    const QString tinyText = after->text();
+
+    // Back to a finished preset: shown at once, nothing compressed again; its size counts on from the
+    // last one on the settling spring (when the two read differently).
     click(sheet.presetButtons()[1]);
+    EXPECT_EQ(after->text(), fileSizeText(sheet.results().value(CompressionPreset::balanced).size()));
+    EXPECT_EQ(after->isRolling(), after->text() != tinyText);
+    if (after->isRolling())
+        EXPECT_EQ(after->rollAnimation().duration(), vmk::chrome::settlingSpringMotion().durationMs);
     EXPECT_EQ(runner->held(), 0);
     EXPECT_FALSE(sheet.afterIsPending());
     EXPECT_TRUE(sheet.descriptionLabel()->text().startsWith(QStringLiteral("Smaller. Still looks great.")));

@@ -1,5 +1,7 @@
 #include "PanelTestSupport.h"
 
+#include "chrome/RollingLabel.h"
+
 #include "panels/FormParts.h"
 #include "panels/OutlineSidebar.h"
 #include "panels/SearchListRules.h"
@@ -271,6 +273,12 @@ TEST(SearchList, ShowsHitsFollowsTheCurrentHitAndSelectsOnClick)
     f.editor->setSearchHits(hits);
     f.editor->setIsSearching(false);
     EXPECT_EQ(list.header()->text(), QStringLiteral("30 matches"));
+    // The count rolls upward from what showed last, on the spring that never overshoots.
+    auto* count = qobject_cast<chrome::RollingLabel*>(list.header());
+    ASSERT_NE(count, nullptr);
+    EXPECT_TRUE(count->isRolling());
+    EXPECT_EQ(count->leavingText(), QStringLiteral("Searching…"));
+    EXPECT_EQ(count->rollAnimation().duration(), chrome::settlingSpringMotion().durationMs);
     EXPECT_FALSE(list.spinner()->isVisible());
     ASSERT_EQ(list.list()->count(), 30);
     EXPECT_EQ(list.list()->item(9)->data(Qt::UserRole + 1).toString(), QStringLiteral("Page 3"));

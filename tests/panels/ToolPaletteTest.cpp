@@ -4,6 +4,7 @@
 #include "panels/ColorControls.h"
 #include "panels/ModeBars.h"
 #include "panels/PaletteButton.h"
+#include "panels/PaletteParts.h"
 #include "panels/PaletteRules.h"
 #include "panels/SignBar.h"
 #include "panels/ToolPalette.h"
@@ -218,7 +219,7 @@ TEST(AnnotateBar, SelectionDecidesColourAndTicks)
     settle();
 }
 
-TEST(AnnotateBar, FoldsToFitItsWidthAndKeepsItsButtonsStillWhenAToolIsChosen)
+TEST(AnnotateBar, EndsAtTheCropButtonWithNothingToStyleAndFoldsToFitItsWidth)
 {
     PanelFixture f;
     ToolPalette palette(f.editor.get());
@@ -228,18 +229,52 @@ TEST(AnnotateBar, FoldsToFitItsWidthAndKeepsItsButtonsStillWhenAToolIsChosen)
     auto* bar = qobject_cast<AnnotateBar*>(palette.barWidget());
     ASSERT_TRUE(bar);
     EXPECT_EQ(bar->fit(), AnnotateFit::full);
-    const int full = palette.sizeHint().width();
-
-    // Choosing a drawing tool shows the colours in the room kept for them: nothing moves, nothing grows.
     settle();
+    // Nothing to style: the crop button is the bar's last item, with only the capsule's padding after it.
+    const auto endsAtCrop = [&](AnnotateBar* b, const char* state) {
+        QWidget* crop = b->toolButton(Tool::crop);
+        int rightmost = 0;
+        for (QWidget* child : b->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (child->isVisible())
+                rightmost = std::max(rightmost, child->geometry().right());
+        EXPECT_EQ(rightmost, crop->geometry().right()) << state;
+        EXPECT_LE(b->width() - 1 - crop->geometry().right(), 6) << state;
+        EXPECT_EQ(b->findChildren<PaletteDivider*>().size(), 3) << state;
+    };
+    endsAtCrop(bar, "select");
+    const int narrow = palette.sizeHint().width();
     const QPoint crop = bar->toolButton(Tool::crop)->mapTo(&palette, QPoint());
+
+    // A drawing tool adds the divider, the colours and its size menu after the crop button.
     f.editor->setTool(Tool::pen);
     bar = qobject_cast<AnnotateBar*>(palette.barWidget());
     ASSERT_TRUE(bar->colorRow());
-    palette.resize(palette.sizeHint());
+    ASSERT_TRUE(bar->strokeWidthMenu());
     settle();
-    EXPECT_EQ(palette.sizeHint().width(), full);
+    const int full = palette.sizeHint().width();
+    EXPECT_GT(full, narrow + 7 * 24);
     EXPECT_EQ(bar->toolButton(Tool::crop)->mapTo(&palette, QPoint()), crop);
+    EXPECT_GT(bar->colorRow()->mapTo(bar, QPoint()).x(), bar->toolButton(Tool::crop)->geometry().right());
+
+    // Back to select and on to crop: the palette shrinks to the tools again, leaving no empty room.
+    for (Tool tool : {Tool::select, Tool::crop}) {
+        f.editor->setTool(tool);
+        settle();
+        bar = qobject_cast<AnnotateBar*>(palette.barWidget());
+        EXPECT_EQ(palette.sizeHint().width(), narrow);
+        EXPECT_EQ(palette.width(), narrow);
+        endsAtCrop(bar, tool == Tool::select ? "select again" : "crop");
+    }
+    // A selection brings the style group back even under the select tool.
+    f.editor->setTool(Tool::select);
+    f.editor->addShape(Tool::rectangle, f.page(0), {100, 100}, {200, 160});
+    bar = qobject_cast<AnnotateBar*>(palette.barWidget());
+    ASSERT_TRUE(f.editor->selectedAnnotation());
+    EXPECT_TRUE(bar->colorRow());
+    EXPECT_TRUE(bar->strokeWidthMenu());
+    f.editor->setSelectedAnnotation(nullptr);
+    f.editor->setTool(Tool::pen);
+    settle();
 
     // Narrower: the colours fold into a menu; narrower still they go under the tools.
     palette.fitToWidth(full - 60);

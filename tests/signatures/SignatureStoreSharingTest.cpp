@@ -1,6 +1,7 @@
 // Two writers over one signature folder: two stores in this process, and two processes at once.
 #include "signatures/SignatureStore.h"
 #include "signatures/SignatureTestSupport.h"
+#include "support/Slowdown.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -114,7 +115,7 @@ TEST(SignatureStoreSharing, TwoProcessesWritingAtOnceLoseNothing)
         writers.push_back(std::move(process));
     }
     for (auto& process : writers) {
-        ASSERT_TRUE(process->waitForFinished(20000));
+        ASSERT_TRUE(process->waitForFinished(vmk::test::scaledMs(20000)));
         EXPECT_EQ(process->exitCode(), 0);
     }
     const QList<QUuid> ids = indexIds(folder);

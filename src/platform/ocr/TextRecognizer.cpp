@@ -30,19 +30,6 @@ int imageResolution(const QImage& image)
     return dpi >= 50 && dpi <= 2400 ? dpi : 150;
 }
 
-// Opaque 8-bit grey: transparent areas of a page image become white paper, not black.
-QImage greyscale(const QImage& image)
-{
-    if (!image.hasAlphaChannel())
-        return image.convertToFormat(QImage::Format_Grayscale8);
-    QImage flat(image.size(), QImage::Format_RGB32);
-    flat.fill(Qt::white);
-    QPainter p(&flat);
-    p.drawImage(0, 0, image);
-    p.end();
-    return flat.convertToFormat(QImage::Format_Grayscale8);
-}
-
 bool cancelRequested(void* flag, int)
 {
     return flag && static_cast<const std::atomic_bool*>(flag)->load();
@@ -64,6 +51,19 @@ struct TextRecognizer::Impl {
         }
     }
 };
+
+// Transparent areas of a page image become white paper, not black.
+QImage recognitionImage(const QImage& image)
+{
+    if (image.format() == QImage::Format_Grayscale8 || !image.hasAlphaChannel())
+        return image.convertToFormat(QImage::Format_Grayscale8);
+    QImage flat(image.size(), QImage::Format_RGB32);
+    flat.fill(Qt::white);
+    QPainter p(&flat);
+    p.drawImage(0, 0, image);
+    p.end();
+    return flat.convertToFormat(QImage::Format_Grayscale8);
+}
 
 QString TextRecognizer::dataPath()
 {
@@ -135,7 +135,7 @@ RecognitionResult TextRecognizer::recognize(const QImage& image, const std::atom
     }
 
     limitOpenMpToCallingThread();
-    const QImage original = greyscale(image);
+    const QImage original = recognitionImage(image);
     const int dpi = imageResolution(image);
     // The orientation guess misfires on sparse pages (a page with black boxes over most of its text reads
     // as upside down), and the images we are given are mostly pages we rendered upright ourselves. So the

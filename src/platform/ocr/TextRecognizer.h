@@ -71,6 +71,10 @@ private:
     std::unique_ptr<Impl> d;
 };
 
+// The image as the recogniser reads it: opaque 8-bit grey, transparent areas white. Recognising the result
+// skips the conversion, so a caller may make it early (and estimate the page's cost on it). Any thread.
+QImage recognitionImage(const QImage& image);
+
 // Recognises each image on the global thread pool, one page per task and one recogniser per worker
 // thread. A page started after *cancel becomes true is skipped with the error "Cancelled". Results are in
 // the images' order. `cancel` may be null.

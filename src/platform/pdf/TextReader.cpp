@@ -27,7 +27,7 @@ namespace {
 // Pages per piece of worker work: small enough that the first hits come back at once, large enough that
 // handing pieces back costs nothing next to reading them.
 constexpr int kChunkPages = 8;
-// The main thread reads changed pages and hands results over for at most this long per event-loop turn.
+// The main thread copies changed pages and hands results over for at most this long per event-loop turn.
 constexpr qint64 kMainThreadSliceMs = 15;
 
 // Where pages are read: a pool of its own, not the process's global one, which the application waits for
@@ -112,7 +112,8 @@ private:
 struct Item {
     PagePtr page;                                // main thread only
     std::shared_ptr<const TextLayout> layout;    // known before, or read by a worker
-    int sourceNumber = -1;                       // where a worker finds the page; -1: read on the main thread
+    int sourceNumber = -1;                       // where a worker finds the page; -1: in a copy of the page
+    quint64 textVersion = 0;                     // of the page when what the worker reads was taken
     QList<QPair<int, int>> found;
     bool visited = false;
 };
@@ -188,9 +189,13 @@ struct TextReader::State {
     std::vector<Chunk> chunks;
     int nextChunk = 0;      // the first chunk not delivered yet
     int nextInChunk = 0;    // within it, the first item not delivered yet
+    int nextToSend = 0;     // the first chunk not handed to a worker yet
+    int inFlight = 0;       // chunks with a worker
     Visit visit;
     std::shared_ptr<RecordCancel> cancelled;
+    std::shared_ptr<SourceCopies> copies;
     bool deliveryScheduled = false;
+    bool sendScheduled = false;
 };
 
 TextReader::TextReader(QObject* parent) : QObject(parent), m_state(std::make_unique<State>()) {}
@@ -206,8 +211,10 @@ void TextReader::cancel()
     if (m_state->cancelled)
         m_state->cancelled->cancel();
     m_state->cancelled.reset();
+    m_state->copies.reset();
     m_state->items.clear();
     m_state->chunks.clear();
+    m_state->inFlight = 0;
     // Pending hand-backs belong to the old generation and are ignored.
 }
 
@@ -219,11 +226,12 @@ void TextReader::start(const DocumentPtr& document, Visit visit, int pageLimit)
     s.visit = std::move(visit);
     s.nextChunk = 0;
     s.nextInChunk = 0;
+    s.nextToSend = 0;
     s.deliveryScheduled = false;
+    s.sendScheduled = false;
     s.cancelled = std::make_shared<RecordCancel>();
     const quint64 generation = s.generation;
 
-    std::shared_ptr<SourceCopies> copies;
     if (document && !document->isLocked()) {
         std::vector<PagePtr> pages = document->pages();
         if (pageLimit >= 0 && size_t(pageLimit) < pages.size())
@@ -231,16 +239,17 @@ void TextReader::start(const DocumentPtr& document, Visit visit, int pageLimit)
         const DocumentState& d = document->state();
         fz_context* c = ctx();
         if (d.source)
-            copies = std::make_shared<SourceCopies>(d.source, d.password);
+            s.copies = std::make_shared<SourceCopies>(d.source, d.password);
         s.items.resize(pages.size());
         for (size_t i = 0; i < pages.size(); ++i) {
             Item& item = s.items[i];
             item.page = pages[i];
             if (!item.page)
                 continue;
+            item.textVersion = item.page->state().textVersion;
             if (item.page->hasLoadedText())
                 item.layout = item.page->sharedTextLayout();
-            else if (copies)
+            else if (s.copies)
                 item.sourceNumber = unchangedPageNumber(c, d, *item.page);
         }
     }
@@ -248,68 +257,119 @@ void TextReader::start(const DocumentPtr& document, Visit visit, int pageLimit)
     for (int first = 0; first < count; first += kChunkPages)
         s.chunks.push_back(Chunk{first, std::min(kChunkPages, count - first), false});
 
-    // Workers get plain values: layouts already known, object numbers to read, and the visit.
+    send(generation);
     QPointer<TextReader> self(this);
-    for (size_t k = 0; k < s.chunks.size(); ++k) {
-        const Chunk& chunk = s.chunks[k];
-        struct Job {
-            std::shared_ptr<const TextLayout> layout;
-            int number;
-        };
-        auto jobs = std::make_shared<std::vector<Job>>();
-        bool anyWork = false;
-        for (int i = chunk.first; i < chunk.first + chunk.count; ++i) {
-            const Item& item = s.items[size_t(i)];
-            jobs->push_back(Job{item.layout, item.sourceNumber});
-            anyWork = anyWork || item.layout || item.sourceNumber >= 0;
-        }
-        if (!anyWork) {
-            s.chunks[k].done = true;
-            continue;
-        }
-        struct Answer {
-            std::shared_ptr<const TextLayout> layout;
-            QList<QPair<int, int>> found;
-            bool visited = false;
-        };
-        auto answers = std::make_shared<std::vector<Answer>>(jobs->size());
-        auto* watcher = new QFutureWatcher<void>(this);
-        connect(watcher, &QFutureWatcher<void>::finished, this, [self, watcher, generation, k, answers] {
-            watcher->deleteLater();
-            if (!self || self->m_state->generation != generation)
-                return;
-            State& state = *self->m_state;
-            Chunk& chunk = state.chunks[k];
-            for (int j = 0; j < chunk.count; ++j) {
-                Item& item = state.items[size_t(chunk.first + j)];
-                Answer& answer = (*answers)[size_t(j)];
-                if (!answer.layout)
-                    continue;
-                item.layout = std::move(answer.layout);
-                item.found = std::move(answer.found);
-                item.visited = answer.visited;
-            }
-            chunk.done = true;
-            self->deliver(generation);
-        });
-        watcher->setFuture(QtConcurrent::run(readingPool(),
-                                             [jobs, answers, copies, visit = s.visit, cancelled = s.cancelled] {
-            for (size_t j = 0; j < jobs->size() && !cancelled->isCancelled(); ++j) {
-                const Job& job = (*jobs)[j];
-                Answer& answer = (*answers)[j];
-                answer.layout = job.layout ? job.layout
-                    : job.number >= 0 && copies ? readFromCopy(*copies, job.number, *cancelled) : nullptr;
-                if (answer.layout && visit) {
-                    answer.found = visit(*answer.layout);
-                    answer.visited = true;
-                }
-            }
-        }));
-    }
     QTimer::singleShot(0, this, [self, generation] {
         if (self)
             self->deliver(generation);
     });
+}
+
+void TextReader::send(quint64 generation)
+{
+    State& s = *m_state;
+    if (generation != s.generation || !s.running)
+        return;
+    // Chunks go out a few at a time, so that the copies of changed pages waiting for a worker stay few.
+    const int inFlightLimit = 2 * std::max(1, readingPool()->maxThreadCount());
+    QElapsedTimer slice;
+    slice.start();
+    while (s.nextToSend < int(s.chunks.size()) && s.inFlight < inFlightLimit) {
+        if (slice.elapsed() >= kMainThreadSliceMs) {
+            if (!s.sendScheduled) {
+                s.sendScheduled = true;
+                QPointer<TextReader> self(this);
+                QTimer::singleShot(0, this, [self, generation] {
+                    if (!self || self->m_state->generation != generation)
+                        return;
+                    self->m_state->sendScheduled = false;
+                    self->send(generation);
+                    self->deliver(generation);
+                });
+            }
+            return;
+        }
+        sendChunk(generation, s.nextToSend++);
+    }
+}
+
+void TextReader::sendChunk(quint64 generation, int k)
+{
+    State& s = *m_state;
+    Chunk& chunk = s.chunks[size_t(k)];
+    // Workers get plain values: layouts already known, object numbers to read, copies of changed pages
+    // (copying is all this thread does), and the visit.
+    struct Job {
+        std::shared_ptr<const TextLayout> layout;
+        int number;
+        std::shared_ptr<PageCapture> capture;
+    };
+    auto jobs = std::make_shared<std::vector<Job>>();
+    bool anyWork = false;
+    for (int i = chunk.first; i < chunk.first + chunk.count; ++i) {
+        Item& item = s.items[size_t(i)];
+        std::shared_ptr<PageCapture> capture;
+        if (item.page && !item.layout && item.sourceNumber < 0) {
+            item.textVersion = item.page->state().textVersion;
+            capture = PageCapture::take(*item.page, false);
+        }
+        jobs->push_back(Job{item.layout, item.sourceNumber, capture});
+        anyWork = anyWork || item.layout || item.sourceNumber >= 0 || capture;
+    }
+    if (!anyWork) {
+        chunk.done = true;
+        return;
+    }
+    struct Answer {
+        std::shared_ptr<const TextLayout> layout;
+        QList<QPair<int, int>> found;
+        bool visited = false;
+    };
+    auto answers = std::make_shared<std::vector<Answer>>(jobs->size());
+    ++s.inFlight;
+    QPointer<TextReader> self(this);
+    auto* watcher = new QFutureWatcher<void>(this);
+    connect(watcher, &QFutureWatcher<void>::finished, this, [self, watcher, generation, k, answers] {
+        watcher->deleteLater();
+        if (!self || self->m_state->generation != generation)
+            return;
+        State& state = *self->m_state;
+        Chunk& done = state.chunks[size_t(k)];
+        for (int j = 0; j < done.count; ++j) {
+            Item& item = state.items[size_t(done.first + j)];
+            Answer& answer = (*answers)[size_t(j)];
+            if (!answer.layout)
+                continue;
+            item.layout = std::move(answer.layout);
+            item.found = std::move(answer.found);
+            item.visited = answer.visited;
+        }
+        done.done = true;
+        --state.inFlight;
+        self->send(generation);
+        self->deliver(generation);
+    });
+    watcher->setFuture(QtConcurrent::run(readingPool(),
+                                         [jobs, answers, copies = s.copies, visit = s.visit, cancelled = s.cancelled] {
+        // A changed page is read without a deadline, as the unchanged ones are: cancelling stops it.
+        RecordBudget budget;
+        budget.milliseconds = 0;
+        for (size_t j = 0; j < jobs->size() && !cancelled->isCancelled(); ++j) {
+            Job& job = (*jobs)[j];
+            Answer& answer = (*answers)[j];
+            if (job.layout)
+                answer.layout = job.layout;
+            else if (job.number >= 0 && copies)
+                answer.layout = readFromCopy(*copies, job.number, *cancelled);
+            else if (job.capture)
+                answer.layout = job.capture->readText(budget, cancelled.get()).text;
+            job.capture.reset(); // the copy is let go as soon as it is read
+            if (answer.layout && visit) {
+                answer.found = visit(*answer.layout);
+                answer.visited = true;
+            }
+        }
+    }));
 }
 
 void TextReader::deliver(quint64 generation)
@@ -343,13 +403,24 @@ void TextReader::deliver(quint64 generation)
             const PagePtr page = std::move(item.page);
             if (!page)
                 continue;
-            // A changed page, or one a copy could not read, is read here.
-            if (!item.layout)
+            // Text read from content the page no longer has is not its text.
+            if (item.layout && page->state().textVersion != item.textVersion) {
+                item.layout.reset();
+                item.visited = false;
+            }
+            // Read meanwhile by someone else; a page nobody could read is delivered without text, never
+            // read here: interpreting a page may take minutes.
+            if (!item.layout && page->hasLoadedText()) {
                 item.layout = page->sharedTextLayout();
-            else
+                item.visited = false;
+            }
+            if (item.layout) {
                 page->adoptText(item.layout);
-            if (!item.visited && s.visit)
-                item.found = s.visit(*item.layout);
+                if (!item.visited && s.visit)
+                    item.found = s.visit(*item.layout);
+            } else {
+                item.found.clear();
+            }
             const QList<QPair<int, int>> found = std::move(item.found);
             item.layout.reset();
             emit pageRead(index, page, found);
@@ -363,6 +434,7 @@ void TextReader::deliver(quint64 generation)
     s.running = false;
     s.items.clear();
     s.chunks.clear();
+    s.copies.reset();
     emit finished();
 }
 

@@ -13,12 +13,15 @@
 namespace vmk::pdf {
 
 // Reads the text of every page of a document without holding up the main thread, and hands each page's
-// text to the page (Page::adoptText) in page order.
+// text to the page (Page::adoptText) in page order. The main thread never interprets a page: that may
+// take minutes for a hostile or merely extravagant one.
 //
-// Pages unchanged since the document was opened are read on the thread pool's workers, each from its own
-// copy of the document opened from the original bytes with its own context; the few changed or added
-// pages are read on the main thread a handful at a time; pages that already know their text are only
-// visited. Pages are read in chunks, several at once, and come back in order.
+// Pages unchanged since the document was opened are read on the reading pool's workers, each from its own
+// copy of the document opened from the original bytes with its own context; changed or added pages are
+// copied on the main thread (PageCapture: the objects only) and read from that copy on a worker; pages
+// that already know their text are only visited. Pages are read in chunks, several at once, and come back
+// in order. A page that cannot be read, or whose content changed in place while it was read, is delivered
+// without its text (Page::hasLoadedText() stays false and nothing is found on it).
 class TextReader : public QObject {
     Q_OBJECT
 public:
@@ -42,6 +45,8 @@ signals:
     void finished();
 
 private:
+    void send(quint64 generation);
+    void sendChunk(quint64 generation, int chunk);
     void deliver(quint64 generation);
     struct State;
     std::unique_ptr<State> m_state;

@@ -34,16 +34,18 @@ void PortalSetting::start()
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
-    bus.connect(kService, kPath, kInterface, QStringLiteral("SettingChanged"), this,
-                SLOT(settingChanged(QString, QString, QDBusVariant)));
+    if (!bus.connect(kService, kPath, kInterface, QStringLiteral("SettingChanged"), this,
+                     SLOT(settingChanged(QDBusMessage))))
+        qWarning("The desktop's changes to %s won't be followed", qPrintable(m_key));
     // ReadOne where the portal has it, else the older Read.
     ask(QStringLiteral("ReadOne"), true);
 }
 
-void PortalSetting::settingChanged(const QString& group, const QString& key, const QDBusVariant& value)
+void PortalSetting::settingChanged(const QDBusMessage& message)
 {
-    if (group == m_group && key == m_key)
-        m_onValue(unwrap(value.variant()));
+    const QList<QVariant> args = message.arguments();
+    if (args.size() == 3 && args[0].toString() == m_group && args[1].toString() == m_key)
+        m_onValue(unwrap(args[2]));
 }
 
 void PortalSetting::ask(const QString& method, bool thenOlder)

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-class QDBusVariant;
+class QDBusMessage;
 
 namespace vmk::platform {
 
@@ -20,7 +20,9 @@ public:
     void start();
 
 private slots:
-    void settingChanged(const QString& group, const QString& key, const QDBusVariant& value);
+    // Takes the whole message: a slot with a QDBusVariant parameter fails to connect (silently) while
+    // nothing has marshalled a variant in the process yet, which at start-up is always the case.
+    void settingChanged(const QDBusMessage& message);
 
 private:
     void ask(const QString& method, bool thenOlder);

@@ -6,6 +6,9 @@
 #include "platform/pdf/PdfFixtures.h"
 #include "platform/pdf/TextFinder.h"
 #include "platform/pdf/TextReader.h"
+#include "support/MainThreadStall.h"
+#include "support/PdfBuilder.h"
+#include "support/SlowContent.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -245,4 +248,105 @@ TEST(PdfTextReader, QuittingNeverWaitsForAPageButWaitsForWrites)
     QFile written(marker);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(written.readAll(), QByteArray("written"));
+}
+
+namespace {
+
+// Made once per test binary: an ordinary page, then one with a line of text among nearly two million tiny
+// squares drawn through forms: small to store, slow to interpret.
+const QByteArray& slowTextData()
+{
+    static const QByteArray data = [] {
+        vmk::test::PdfBuilder pdf;
+        const int catalog = pdf.add("<< /Type /Catalog /Pages 2 0 R >>");
+        const int pages = pdf.reserve();
+        const int font = pdf.add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+        const int slow = vmk::test::addSlowForm(pdf, 2000, 30, "0.2 0.2 0.7");
+        const QByteArray resources = "/Resources << /Font << /F1 " + vmk::test::ref(font) + " >> /XObject << /Slow "
+            + vmk::test::ref(slow) + " >> >>";
+        QByteArray kids;
+        for (const QByteArray& content : {QByteArray("BT /F1 18 Tf 30 350 Td (Plain words first) Tj ET"),
+                                          QByteArray("/Slow Do BT /F1 18 Tf 40 300 Td (Slow words here) Tj ET")}) {
+            const int stream = pdf.addStream({}, content);
+            kids += vmk::test::ref(pdf.add("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 400] " + resources
+                                           + " /Contents " + vmk::test::ref(stream) + " >>"))
+                + ' ';
+        }
+        pdf.set(pages, "<< /Type /Pages /Kids [" + kids + "] /Count 2 >>");
+        return pdf.write(catalog);
+    }();
+    return data;
+}
+
+// What reading the slow page's text costs on this thread now, in milliseconds.
+qint64 slowPageTextMs()
+{
+    const DocumentPtr doc = open(slowTextData());
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_TRUE(doc->page(1)->text().contains(QLatin1String("Slow words here")));
+    return timer.elapsed();
+}
+
+} // namespace
+
+TEST(PdfTextReader, AChangedSlowPageIsReadOnAWorkerFromACopyWhileTheWindowAnswers)
+{
+    const qint64 cost = slowPageTextMs();
+    const DocumentPtr doc = open(slowTextData());
+    // Changed in memory: the file's bytes no longer say what the page is.
+    doc->page(1)->setRotation(90);
+    doc->page(1)->setCropBox(QRectF(20, 30, 260, 340));
+
+    TextReader reader;
+    QList<int> order;
+    QList<QList<QPair<int, int>>> found;
+    QObject::connect(&reader, &TextReader::pageRead,
+                     [&](int index, const PagePtr& page, const QList<QPair<int, int>>& matches) {
+                         EXPECT_TRUE(page->hasLoadedText());
+                         order << index;
+                         found << matches;
+                     });
+    reader.start(doc, [](const TextLayout& layout) { return TextFinder::matchesIn(layout.text(), QStringLiteral("words")); });
+    const qint64 stall = vmk::test::longestMainThreadStall([&] { return reader.isRunning(); }, 60000);
+    ASSERT_FALSE(reader.isRunning());
+    EXPECT_LT(stall, std::max<qint64>(cost / 3, 20)) << "reading the page costs " << cost << " ms";
+    ASSERT_EQ(order, (QList<int>{0, 1}));
+    EXPECT_EQ(found[1].size(), 1);
+
+    // The same characters in the same places as reading the saved page on this thread.
+    const DocumentPtr saved = open(*doc->dataRepresentation());
+    const TextLayout& read = doc->page(1)->textLayout();
+    const TextLayout& reference = saved->page(1)->textLayout();
+    EXPECT_EQ(read.text(), reference.text());
+    ASSERT_EQ(read.size(), reference.size());
+    for (int i = 0; i < read.size(); ++i)
+        EXPECT_EQ(read.bounds(i), reference.bounds(i)) << i;
+    EXPECT_TRUE(read.text().contains(QLatin1String("Slow words here")));
+}
+
+TEST(PdfTextReader, TextOfContentReplacedWhileItIsReadIsNotTakenForThePage)
+{
+    const DocumentPtr doc = open(slowTextData());
+    doc->page(1)->setRotation(90); // the second page is read from a copy, the first from the file's bytes
+    TextReader reader;
+    QList<bool> known;
+    QList<QList<QPair<int, int>>> found;
+    QObject::connect(&reader, &TextReader::pageRead,
+                     [&](int, const PagePtr& page, const QList<QPair<int, int>>& matches) {
+                         known << page->hasLoadedText();
+                         found << matches;
+                     });
+    QSignalSpy finished(&reader, &TextReader::finished);
+    reader.start(doc, [](const TextLayout& layout) { return TextFinder::matchesIn(layout.text(), QStringLiteral("words")); });
+    // Both pages get new drawings while their old content is being read.
+    const PagePtr blank = Page::createBlank(QRectF(0, 0, 300, 400), 0);
+    const PagePtr other = Page::createBlank(QRectF(0, 0, 300, 400), 0);
+    ASSERT_TRUE(doc->page(0)->exchangeDrawing(*blank));
+    ASSERT_TRUE(doc->page(1)->exchangeDrawing(*other));
+    ASSERT_TRUE(finished.wait(60000));
+    EXPECT_EQ(known, (QList<bool>{false, false}));
+    EXPECT_EQ(found, (QList<QList<QPair<int, int>>>{{}, {}}));
+    EXPECT_TRUE(doc->page(0)->text().trimmed().isEmpty());
+    EXPECT_TRUE(doc->page(1)->text().trimmed().isEmpty());
 }

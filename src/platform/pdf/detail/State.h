@@ -73,11 +73,18 @@ struct PageState {
     mutable AnnotationCount annotationCount;
     // Read on first use, or handed over by a worker that read the same content (Page::adoptText).
     mutable std::shared_ptr<const TextLayout> text;
+    // Counts changes of the content in place, so that text read from the content as it was is not
+    // taken for the page's text.
+    mutable quint64 textVersion = 0;
 
     static PagePtr make(pdf_document* doc, int num);
     void loadAnnotations(const PagePtr& self) const;
     // Whoever changes the page's content in place calls this, so that its text is read again.
-    void invalidateText() const { text.reset(); }
+    void invalidateText() const
+    {
+        text.reset();
+        ++textVersion;
+    }
 };
 
 struct AnnotationState {

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTimer>
+
+#include <algorithm>
+#include <functional>
+
+namespace vmk::test {
+
+// Nanoseconds this thread has spent waiting for a processor it was ready to run on (Linux schedstat).
+inline qint64 runQueueWaitNs()
+{
+    QFile file(QStringLiteral("/proc/thread-self/schedstat"));
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = file.readAll().simplified().split(' ');
+    return fields.size() >= 2 ? fields[1].toLongLong() : 0;
+}
+
+// Runs the event loop while `running` holds (at most `timeoutMs`) and answers the longest wait between two
+// of its turns, in milliseconds. Time the system kept this thread off the processor is not counted: on a
+// loaded machine that says nothing about the window; what the thread did or waited for itself does count.
+inline qint64 longestMainThreadStall(const std::function<bool()>& running, int timeoutMs)
+{
+    QElapsedTimer clock, total;
+    clock.start();
+    total.start();
+    qint64 lastWait = runQueueWaitNs();
+    qint64 longest = 0;
+    auto turn = [&] {
+        const qint64 wait = runQueueWaitNs();
+        longest = std::max(longest, (clock.nsecsElapsed() - (wait - lastWait)) / 1000000);
+        lastWait = wait;
+        clock.restart();
+    };
+    QTimer tick;
+    tick.setInterval(5);
+    QObject::connect(&tick, &QTimer::timeout, turn);
+    tick.start();
+    while (running() && total.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    turn();
+    return longest;
+}
+
+} // namespace vmk::test
