@@ -2,7 +2,9 @@
 // the last hit, the longest the main thread was held up meanwhile, and the memory the page text keeps.
 // The reference, run in the same process: `mutool draw -F txt` extracting the same file's text.
 //
-// Goals: last hit < 1 s; <= 0.5x mutool; main thread never blocked > 50 ms.
+// Goals, for the first search in a fresh process: last hit < 1 s; <= 0.5x mutool; main thread never blocked
+// > 50 ms. Resident memory is shown before opening, at the last hit and after closing, with the page
+// texts still alive after closing (none should be).
 // Usage: bench_search [file.pdf word]   (without a file, a 1,053-page report of varied text and pictures
 // is generated once and kept in the temporary folder)
 
@@ -11,6 +13,7 @@
 #include "core/VMKDocument.h"
 #include "editor/Editor.h"
 #include "platform/pdf/Document.h"
+#include "platform/pdf/TextLayout.h"
 #include "platform/services/UserDefaults.h"
 
 #include <QApplication>
@@ -142,50 +145,72 @@ double mutoolSeconds(const QString& path)
 
 struct SearchRun {
     double seconds = 0;
+    double firstHitSeconds = -1;
     int hits = 0;
     qint64 longestBlockMs = 0;
-    long textKiB = 0;
+    long beforeKiB = 0; // resident memory before opening
+    long openKiB = 0;   // at the last hit, the document still open
+    long closedKiB = 0; // once the document is closed and its work has wound down
+    int textsAfterClose = -1;
     double cpu = 0;  // seconds of CPU time, all threads
     double load = 0; // the one-minute load average as the run began
 };
 
+// Lets queued deletions and workers' hand-backs run, so that what a closed document held is let go.
+void settle()
+{
+    for (int i = 0; i < 20; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+}
+
 SearchRun searchOnce(const QString& path, const QString& word, vmk::platform::UserDefaults* defaults)
 {
     SearchRun run;
-    const long before = residentKiB();
+    run.beforeKiB = residentKiB();
     run.load = loadAverage();
     const double cpuBefore = cpuSeconds();
     QElapsedTimer timer;
     timer.start();
-    auto pdf = vmk::pdf::Document::fromFile(path);
-    if (!pdf || !pdf.value())
-        return run;
-    vmk::core::VMKDocument document;
-    document.setPdf(pdf.value());
-    vmk::Editor editor(&document, {}, nullptr, defaults);
+    {
+        auto pdf = vmk::pdf::Document::fromFile(path);
+        if (!pdf || !pdf.value())
+            return run;
+        vmk::core::VMKDocument document;
+        document.setPdf(pdf.value());
+        vmk::Editor editor(&document, {}, nullptr, defaults);
 
-    // The main thread's longest stall: a 5 ms ticker notes the widest gap between its ticks.
-    QElapsedTimer sinceTick;
-    sinceTick.start();
-    QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        run.longestBlockMs = std::max(run.longestBlockMs, sinceTick.restart());
-    });
-    ticker.start(5);
-    sinceTick.restart();
+        // The main thread's longest stall: a 5 ms ticker notes the widest gap between its ticks.
+        QElapsedTimer sinceTick;
+        sinceTick.start();
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            run.longestBlockMs = std::max(run.longestBlockMs, sinceTick.restart());
+        });
+        ticker.start(5);
+        sinceTick.restart();
 
-    QEventLoop loop;
-    QObject::connect(&editor, &vmk::Editor::isSearchingChanged, &loop, [&] {
-        if (!editor.isSearching())
-            loop.quit();
-    });
-    editor.search(word);
-    loop.exec();
-    run.seconds = timer.elapsed() / 1000.0;
-    run.cpu = cpuSeconds() - cpuBefore;
-    run.longestBlockMs = std::max(run.longestBlockMs, sinceTick.elapsed());
-    run.hits = int(editor.searchHits().size());
-    run.textKiB = residentKiB() - before;
+        QEventLoop loop;
+        QObject::connect(&editor, &vmk::Editor::isSearchingChanged, &loop, [&] {
+            if (!editor.isSearching())
+                loop.quit();
+        });
+        QObject::connect(&editor, &vmk::Editor::searchHitsChanged, &loop, [&] {
+            if (run.firstHitSeconds < 0 && !editor.searchHits().isEmpty())
+                run.firstHitSeconds = timer.elapsed() / 1000.0;
+        });
+        editor.search(word);
+        loop.exec();
+        run.seconds = timer.elapsed() / 1000.0;
+        run.cpu = cpuSeconds() - cpuBefore;
+        run.longestBlockMs = std::max(run.longestBlockMs, sinceTick.elapsed());
+        run.hits = int(editor.searchHits().size());
+        run.openKiB = residentKiB();
+    }
+    settle();
+    run.closedKiB = residentKiB();
+    run.textsAfterClose = vmk::pdf::TextLayout::liveCount();
     return run;
 }
 
@@ -204,23 +229,26 @@ int main(int argc, char** argv)
     }();
 
     const double reference = mutoolSeconds(path);
+    // The user's search is the first one in a fresh process: that run is held to the goal. A second one
+    // in the same process shows what the first paid for once.
     const SearchRun first = searchOnce(path, word, &defaults);
     const SearchRun second = searchOnce(path, word, &defaults);
-    const long afterClose = residentKiB();
-    const SearchRun best = first.seconds <= second.seconds ? first : second;
 
     std::printf("file=%s pages=%d word=\"%s\" hits=%d threads=%d\n", qPrintable(QFileInfo(path).fileName()), pages,
-                qPrintable(word), best.hits, QThreadPool::globalInstance()->maxThreadCount());
+                qPrintable(word), first.hits, QThreadPool::globalInstance()->maxThreadCount());
     std::printf("mutool draw -F txt: %.3f s\n", reference);
-    std::printf("search to the last hit, cold open: %.3f s (first run %.3f s)   goal < 1 s\n", best.seconds, first.seconds);
+    std::printf("first search in the process, cold open to the last hit: %.3f s (first hit %.3f s)   goal < 1 s\n",
+                first.seconds, first.firstHitSeconds);
     // A shared machine gives the run only part of its cores; CPU time per page shows the cost itself.
     for (const SearchRun* run : {&first, &second})
         std::printf("  %s run: %.3f s, CPU %.2f ms/page, cores used %.1f, load %.1f\n", run == &first ? "first" : "second",
                     run->seconds, 1000.0 * run->cpu / std::max(pages, 1), run->cpu / std::max(run->seconds, 1e-9), run->load);
-    std::printf("ratio search / mutool: %.2f   goal <= 0.50\n", reference > 0 ? best.seconds / reference : -1.0);
+    std::printf("ratio first search / mutool: %.2f   goal <= 0.50\n", reference > 0 ? first.seconds / reference : -1.0);
     std::printf("longest main-thread stall: %lld ms   goal <= 50 ms\n",
                 static_cast<long long>(std::max(first.longestBlockMs, second.longestBlockMs)));
-    std::printf("resident memory added while the document was open: %ld KiB; after closing it: %ld KiB\n",
-                first.textKiB, afterClose);
+    for (const SearchRun* run : {&first, &second})
+        std::printf("resident memory, %s run: %ld KiB before opening, +%ld KiB at the last hit, %+ld KiB after closing "
+                    "(page texts left: %d)\n", run == &first ? "first" : "second", run->beforeKiB,
+                    run->openKiB - run->beforeKiB, run->closedKiB - run->beforeKiB, run->textsAfterClose);
     return 0;
 }

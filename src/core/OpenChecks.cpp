@@ -11,7 +11,8 @@ Expected<pdf::DocumentPtr, PDFOpenError> openChecked(const QByteArray& data, con
         return PDFOpenError::empty(name);
     if (!hasPdfMarker(data))
         return PDFOpenError::notPDF(name);
-    auto opened = pdf::Document::fromData(data);
+    // Opened for a window: the windows already open keep answering while a large file is read.
+    auto opened = pdf::Document::fromDataWhileAnswering(data);
     if (!opened || !opened.value())
         return PDFOpenError::damaged(name);
     pdf::DocumentPtr document = opened.value();

@@ -1,4 +1,5 @@
 #include "EditorTestSupport.h"
+#include "platform/pdf/TextLayout.h"
 #include "support/Wait.h"
 
 #include <QTest>
@@ -205,4 +206,18 @@ TEST(EditorSearch, AHitOnAShortPageShowsItsWholeLineNotTheMatchAndAnEllipsis)
     EXPECT_EQ(hits[1].snippet, QStringLiteral("Line 1 of page 2 text"));
     EXPECT_EQ(hits[1].matchStart, 0);
     EXPECT_EQ(hits[1].matchLength, 4);
+}
+
+TEST(EditorSearch, ClosingTheDocumentReleasesItsPageText)
+{
+    const int textsBefore = pdf::TextLayout::liveCount();
+    {
+        SearchFixture f;
+        f.editor->search(QStringLiteral("page"));
+        f.waitForEnd();
+        ASSERT_FALSE(f.editor->searchHits().isEmpty());
+        EXPECT_EQ(pdf::TextLayout::liveCount(), textsBefore + f.pdf()->pageCount());
+    }
+    // The hits, their selections and the pages went with the window and its document.
+    EXPECT_TRUE(test::eventually([&] { return pdf::TextLayout::liveCount() == textsBefore; }));
 }

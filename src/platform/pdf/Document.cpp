@@ -1,6 +1,7 @@
 #include "platform/pdf/Document.h"
 
 #include "platform/pdf/PdfLog.h"
+#include "platform/pdf/detail/AnsweringWait.h"
 #include "platform/pdf/detail/DanglingStructure.h"
 #include "platform/pdf/detail/FieldAppearances.h"
 #include "platform/pdf/detail/ObjectScan.h"
@@ -112,6 +113,14 @@ Result<DocumentPtr> Document::fromData(const QByteArray& data)
     if (!locked)
         buildRequestedFieldAppearances(c, doc);
     return d;
+}
+
+Result<DocumentPtr> Document::fromDataWhileAnswering(const QByteArray& data)
+{
+    Result<DocumentPtr> opened = Result<DocumentPtr>::failure(QString());
+    // Nothing else knows the document until it is returned, so the worker has it to itself.
+    runWhileAnswering([&] { opened = fromData(data); });
+    return opened;
 }
 
 Result<DocumentPtr> Document::fromFile(const QString& path)

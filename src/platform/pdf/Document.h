@@ -28,6 +28,10 @@ public:
     static DocumentPtr createEmpty();
     // Opens a PDF held in memory. Empty, truncated beyond repair and non-PDF data give an error value.
     static Result<DocumentPtr> fromData(const QByteArray& data);
+    // The same, for opening a file for a window: on the main thread the reading (which can take a second
+    // for a file of tens of thousands of objects packed together) runs on a worker while the event loop
+    // keeps turning, so that the windows already open keep answering. User input waits until it is done.
+    static Result<DocumentPtr> fromDataWhileAnswering(const QByteArray& data);
     // Reads the whole file into memory, then as fromData().
     static Result<DocumentPtr> fromFile(const QString& path);
 

@@ -1,8 +1,21 @@
 #include "platform/pdf/TextLayout.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace vmk::pdf {
+
+namespace {
+
+std::atomic<int> g_liveLayouts{0};
+
+} // namespace
+
+TextLayout::Counted::Counted() { ++g_liveLayouts; }
+TextLayout::Counted::Counted(const Counted&) { ++g_liveLayouts; }
+TextLayout::Counted::~Counted() { --g_liveLayouts; }
+
+int TextLayout::liveCount() { return g_liveLayouts.load(); }
 
 QRectF TextLayout::bounds(int index) const
 {

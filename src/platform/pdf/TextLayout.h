@@ -39,7 +39,18 @@ public:
     // Releases spare capacity once built.
     void squeeze();
 
+    // How many page texts exist in the process: a test hook showing that text goes with its document.
+    static int liveCount();
+
 private:
+    // Counts the layouts alive; copies count too.
+    struct Counted {
+        Counted();
+        Counted(const Counted&);
+        ~Counted();
+        Counted& operator=(const Counted&) = default;
+    };
+    Counted m_counted;
     struct Box {
         float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     };

@@ -3,6 +3,7 @@
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
 #include "platform/pdf/PageCapture.h"
+#include "platform/pdf/detail/SourceCopies.h"
 #include "platform/pdf/detail/State.h"
 #include "platform/pdf/detail/Watchdog.h"
 
@@ -45,70 +46,6 @@ QThreadPool* readingPool()
     return pool;
 }
 
-// Copies of a document opened from its original bytes, one per worker at a time, made as workers ask.
-class SourceCopies {
-public:
-    SourceCopies(fz_buffer* buffer, QByteArray password)
-        : m_buffer(fz_keep_buffer(ctx(), buffer)), m_password(std::move(password))
-    {
-    }
-    ~SourceCopies()
-    {
-        fz_context* c = ctx();
-        for (pdf_document* doc : m_free) {
-            pdf_drop_page_tree(c, doc);
-            pdf_drop_document(c, doc);
-        }
-        fz_drop_buffer(c, m_buffer);
-    }
-    SourceCopies(const SourceCopies&) = delete;
-    SourceCopies& operator=(const SourceCopies&) = delete;
-
-    pdf_document* take()
-    {
-        {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            if (!m_free.empty()) {
-                pdf_document* doc = m_free.back();
-                m_free.pop_back();
-                return doc;
-            }
-        }
-        fz_context* c = ctx();
-        pdf_document* doc = nullptr;
-        fz_stream* stream = nullptr;
-        const char* password = m_password.constData();
-        bool treeLoaded = false;
-        const bool ok = guarded(c, [&] {
-            stream = fz_open_buffer(c, m_buffer);
-            doc = pdf_open_document_with_stream(c, stream);
-            if (pdf_needs_password(c, doc))
-                pdf_authenticate_password(c, doc, password);
-            // Reverse lookups from object numbers to page indices without walking the tree each time.
-            pdf_load_page_tree(c, doc);
-            treeLoaded = true;
-        });
-        fz_drop_stream(c, stream);
-        if (!ok || !treeLoaded) {
-            pdf_drop_document(c, doc);
-            return nullptr;
-        }
-        return doc;
-    }
-
-    void give(pdf_document* doc)
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        m_free.push_back(doc);
-    }
-
-private:
-    fz_buffer* m_buffer;
-    QByteArray m_password;
-    std::mutex m_mutex;
-    std::vector<pdf_document*> m_free;
-};
-
 struct Item {
     PagePtr page;                                // main thread only
     std::shared_ptr<const TextLayout> layout;    // known before, or read by a worker
@@ -126,10 +63,11 @@ struct Chunk {
 
 std::shared_ptr<const TextLayout> readFromCopy(SourceCopies& copies, int number, const RecordCancel& cancel)
 {
-    pdf_document* doc = copies.take();
-    if (!doc)
+    SourceCopies::Copy* copy = copies.take();
+    if (!copy)
         return nullptr;
-    fz_context* c = ctx();
+    fz_context* c = copy->context;
+    pdf_document* doc = copy->doc;
     std::shared_ptr<const TextLayout> layout;
     pdf_page* page = nullptr;
     const bool ok = guarded(c, [&] {
@@ -148,7 +86,7 @@ std::shared_ptr<const TextLayout> readFromCopy(SourceCopies& copies, int number,
             layout.reset();
     }
     fz_drop_page(c, reinterpret_cast<fz_page*>(page));
-    copies.give(doc);
+    copies.give(copy);
     return layout;
 }
 
@@ -203,6 +141,8 @@ TextReader::TextReader(QObject* parent) : QObject(parent), m_state(std::make_uni
 TextReader::~TextReader() { cancel(); }
 
 bool TextReader::isRunning() const { return m_state->running; }
+
+int TextReader::openCopies() { return SourceCopies::openCount(); }
 
 void TextReader::cancel()
 {

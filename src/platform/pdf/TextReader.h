@@ -38,6 +38,8 @@ public:
     // Stops delivering pages; finished() is not emitted for a cancelled read.
     void cancel();
     bool isRunning() const;
+    // Copies of documents open for reading in the whole process (a test hook: none once reads end).
+    static int openCopies();
 
 signals:
     // In page order, once the page holds its text.

@@ -9,6 +9,7 @@
 #include "support/MainThreadStall.h"
 #include "support/PdfBuilder.h"
 #include "support/SlowContent.h"
+#include "support/Wait.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -119,6 +120,34 @@ TEST(PdfTextReader, ReadsEveryPageInOrderLikeTheMainThread)
     // The same text as a document that read every page on this thread.
     EXPECT_EQ(pageTexts(doc), pageTexts(open(bytes)));
     EXPECT_TRUE(doc->page(7)->text().startsWith(QStringLiteral("Page 8 holds words\nand a second line 49")));
+}
+
+TEST(PdfTextReader, CopiesCloseWhenReadingEndsAndPageTextGoesWithItsDocument)
+{
+    const int textsBefore = TextLayout::liveCount();
+    QStringList texts;
+    for (int i = 0; i < 40; ++i)
+        texts << QStringLiteral("Leaf %1 of the ledger").arg(i);
+    {
+        const DocumentPtr doc = open(fixtures::textPdf(texts));
+        const Read read = readAll(doc);
+        ASSERT_EQ(read.order.size(), 40);
+        EXPECT_EQ(TextLayout::liveCount(), textsBefore + 40);
+        // The workers' copies of the document (each with an engine context of its own) are closed once
+        // the read is over, not kept with the pool's threads.
+        EXPECT_TRUE(vmk::test::eventually([] { return TextReader::openCopies() == 0; }));
+        // A read cancelled part way closes its copies too.
+        const DocumentPtr other = open(fixtures::textPdf(texts));
+        TextReader reader;
+        QObject::connect(&reader, &TextReader::pageRead, [&](int index, const PagePtr&, const QList<QPair<int, int>>&) {
+            if (index == 1)
+                reader.cancel();
+        });
+        reader.start(other);
+        EXPECT_TRUE(vmk::test::eventually([&] { return !reader.isRunning(); }));
+        EXPECT_TRUE(vmk::test::eventually([] { return TextReader::openCopies() == 0; }));
+    }
+    EXPECT_EQ(TextLayout::liveCount(), textsBefore);
 }
 
 TEST(PdfTextReader, ChangedAndAddedPagesAreReadAsTheyAreNow)

@@ -15,6 +15,13 @@ struct RawPage {
 // A PDF of the pages with a correct cross-reference table; Helvetica is available as /F1.
 QByteArray rawPdf(const QList<RawPage>& pages);
 
+// A one-page PDF (text "Packed links" at 30, 350) whose page carries `links` link annotations in a grid of
+// 1.5 × 2 point cells from the bottom left, link i going to https://example.org/i through an action object
+// of its own. Every object but the page's content stream is packed into one compressed object stream,
+// catalog and page tree included, as some writers do: the engine reads such a stream whole the first time
+// it needs any object in it.
+QByteArray packedLinksPdf(int links);
+
 // A content stream of `count` tiny filled squares in a grid: cheap to store, slow to interpret.
 QByteArray tinyPaths(int count);
 // "BT /F1 18 Tf 30 350 Td (text) Tj ET"

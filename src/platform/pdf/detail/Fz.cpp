@@ -131,6 +131,17 @@ void installMessageCallbacks(fz_context* c)
     fz_set_error_callback(c, onError, nullptr);
 }
 
+fz_context* newSeparateContext(std::size_t storeBytes)
+{
+    // No locks: the engine's default ones do nothing, which is right for a context that one thread
+    // uses at a time and that shares no object, store or font library with any other.
+    static fz_alloc_context alloc{nullptr, budgetedMalloc, budgetedRealloc, budgetedFree};
+    fz_context* c = fz_new_context(&alloc, nullptr, storeBytes);
+    if (c)
+        installMessageCallbacks(c);
+    return c;
+}
+
 fz_context* ctx()
 {
     thread_local ThreadContext local;

@@ -25,6 +25,12 @@ namespace vmk::pdf::detail {
 // render display lists while the main thread works on documents.
 fz_context* ctx();
 
+// A context that shares nothing with ctx()'s family (no store, font library or lock in common), for work
+// that would otherwise queue on the engine's process-wide locks: every allocation, reference count change
+// and store look-up of ctx()'s family takes one. One thread at a time may use it, and no object made
+// with it may meet an object of another context. Null when the engine cannot start one.
+fz_context* newSeparateContext(std::size_t storeBytes);
+
 // Runs body (C calls only) in fz_try. On a MuPDF error returns false and stores its message in *error.
 template <typename Body>
 bool guarded(fz_context* c, Body&& body, QString* error = nullptr)
