@@ -11,6 +11,7 @@
 #include "platform/pdfview/PDFView.h"
 #include "platform/pdfview/PageRecordings.h"
 #include "platform/pdfview/ViewTestSupport.h"
+#include "support/MainThreadStall.h"
 #include "support/Slowdown.h"
 
 #include <QElapsedTimer>
@@ -46,40 +47,14 @@ pdf::DocumentPtr slowDocument()
     return test::openPdf(slowDocumentData());
 }
 
-// Nanoseconds this thread has spent waiting for a processor it was ready to run on (Linux schedstat).
 qint64 runQueueWait()
 {
-    QFile file(QStringLiteral("/proc/thread-self/schedstat"));
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = file.readAll().simplified().split(' ');
-    return fields.size() >= 2 ? fields[1].toLongLong() : 0;
+    return test::runQueueWaitNs();
 }
 
-// The longest wait between two turns of the event loop while `running` holds, in milliseconds. Time the
-// system kept this thread off the processor is not counted: on a loaded machine (a test run shares
-// it) that says nothing about the window; what the thread did or waited for itself does count.
 qint64 longestStall(const std::function<bool()>& running, int timeoutMs)
 {
-    QElapsedTimer clock, total;
-    clock.start();
-    total.start();
-    qint64 lastWait = runQueueWait();
-    qint64 longest = 0;
-    auto turn = [&] {
-        const qint64 wait = runQueueWait();
-        longest = std::max(longest, (clock.nsecsElapsed() - (wait - lastWait)) / 1000000);
-        lastWait = wait;
-        clock.restart();
-    };
-    QTimer tick;
-    tick.setInterval(5);
-    QObject::connect(&tick, &QTimer::timeout, turn);
-    tick.start();
-    while (running() && total.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    turn();
-    return longest;
+    return test::longestMainThreadStall(running, timeoutMs);
 }
 
 // The same measure around a call that blocks: the gaps between ticks of a 5 ms timer, less the time the
