@@ -2,6 +2,8 @@
 #include "app/WelcomeView.h"
 #include "chrome/Transition.h"
 
+#include "support/MotionClock.h"
+
 #include <QAbstractAnimation>
 #include <QPainter>
 #include <gtest/gtest.h>
@@ -12,17 +14,9 @@ using namespace vmk;
 using namespace vmk::app;
 using chrome::PieceTransition;
 
-namespace {
+using vmk::test::at;
 
-void at(const QVariantAnimation& clock, int ms)
-{
-    auto& c = const_cast<QVariantAnimation&>(clock);
-    if (c.state() == QAbstractAnimation::Stopped)
-        return;
-    if (c.state() == QAbstractAnimation::Running)
-        c.pause();
-    c.setCurrentTime(ms);
-}
+namespace {
 
 int running(const QObject* root)
 {

@@ -10,6 +10,8 @@
 #include "chrome/ProgressPill.h"
 #include "chrome/SizeMorph.h"
 
+#include "support/MotionClock.h"
+
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -25,17 +27,9 @@ using namespace vmk;
 using namespace vmk::chrome;
 using vmk::test::OverlayFixture;
 
-namespace {
+using vmk::test::at;
 
-void at(const QVariantAnimation& clock, int ms)
-{
-    auto& c = const_cast<QVariantAnimation&>(clock);
-    if (c.state() == QAbstractAnimation::Stopped)
-        return;
-    if (c.state() == QAbstractAnimation::Running)
-        c.pause();
-    c.setCurrentTime(ms);
-}
+namespace {
 
 void layOut()
 {
