@@ -39,6 +39,10 @@ constexpr DocumentAttribute kAllAttributes[] = {
 
 // How long opening may spend reading ahead for damage (see readEveryObject).
 constexpr int kReadAheadBudgetMs = 400;
+// And how long on parsing large object streams ahead of need (see readLargeObjectStreams). Opening runs
+// on a worker for a window, which keeps answering meanwhile; past this the file is enormous, and the
+// rest is parsed as it is needed.
+constexpr int kObjectStreamBudgetMs = 5000;
 
 void copyPassword(char (&target)[128], const QString& password)
 {
@@ -104,6 +108,7 @@ Result<DocumentPtr> Document::fromData(const QByteArray& data)
     d->m_state->locked = locked;
     if (!locked) {
         readEveryObject(c, doc, kReadAheadBudgetMs);
+        readLargeObjectStreams(c, doc, kObjectStreamBudgetMs);
         d->m_state->syncPageList();
         pages = int(d->m_state->pages.size());
     }
@@ -168,6 +173,7 @@ std::optional<PasswordKind> Document::unlock(const QString& password)
     runWhileAnswering([&state] {
         fz_context* own = ctx();
         readEveryObject(own, state.doc, kReadAheadBudgetMs);
+        readLargeObjectStreams(own, state.doc, kObjectStreamBudgetMs);
         state.syncPageList();
         buildRequestedFieldAppearances(own, state.doc);
     });
