@@ -7,7 +7,9 @@ suite: the files are not ours to ship.
 
     corpuscheck.py [--target build/bin/vmk_fuzz_target] [--probe build/bin/vmk_window_probe] FILE...
 
-Prints one line per crash, hang, refused save or stall over --stall-ms, then a summary.
+Prints one line per crash, hang, refused save or stall, then a summary. A stall is a gap over --stall-ms
+while the file's window is up, or an opening that held the window --stall-ms longer than a plain one-page
+file's does (measured at the start of the run: building any window takes its time).
 """
 import argparse
 import concurrent.futures
@@ -18,6 +20,38 @@ import subprocess
 import sys
 import tempfile
 import time
+
+PROBE_LINE = re.compile(rb"stall (\d+) ms \(([^)]*)\), opening (\d+) ms \(([^)]*)\)")
+
+
+def plain_pdf():
+    """One page of text, for the measure of what opening any file costs the window."""
+    objects = [b"<< /Type /Catalog /Pages 2 0 R >>",
+               b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+               b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R"
+               b" /Resources << /Font << /F1 5 0 R >> >> >>",
+               None,
+               b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"]
+    content = b"BT /F1 24 Tf 72 700 Td (A plain page) Tj ET"
+    objects[3] = b"<< /Length %d >>\nstream\n%s\nendstream" % (len(content), content)
+    out, offsets = bytearray(b"%PDF-1.4\n"), []
+    for number, body in enumerate(objects, 1):
+        offsets.append(len(out))
+        out += b"%d 0 obj\n%s\nendobj\n" % (number, body)
+    xref = len(out)
+    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
+    out += b"".join(b"%010d 00000 n \n" % offset for offset in offsets)
+    out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objects) + 1, xref)
+    return bytes(out)
+
+
+def probe(path, args, env):
+    """(failure, stall ms, its detail, opening ms, its detail)"""
+    failure, detail, _ = run([args.probe, path, str(args.probe_seconds)], args.probe_seconds + 30, env)
+    found = PROBE_LINE.search(detail or b"")
+    if failure or not found:
+        return failure or "gave no answer", 0, "", 0, ""
+    return (None, int(found.group(1)), found.group(2).decode(), int(found.group(3)), found.group(4).decode())
 
 
 def run(command, timeout, env):
@@ -45,12 +79,14 @@ def check(path, args, work, env):
                 problems.append(detail.decode(errors="replace"))
             outcome = "failed" if failure else detail.split(b":")[0].decode(errors="replace")
         if args.probe:
-            failure, detail, _ = run([args.probe, path, str(args.probe_seconds)], args.probe_seconds + 30, env)
-            stall = re.match(rb"stall (\d+) ms", detail or b"")
+            failure, stall, stall_detail, opening, opening_detail = probe(path, args, env)
             if failure:
                 problems.append("window %s" % failure)
-            elif stall and int(stall.group(1)) > args.stall_ms:
-                problems.append("window did not answer for %s ms" % stall.group(1).decode())
+            if stall > args.stall_ms:
+                problems.append("window did not answer for %d ms (%s)" % (stall, stall_detail))
+            if opening > args.opening_ms + args.stall_ms:
+                problems.append("opening held the window %d ms (%s; a plain file's %d ms)"
+                                % (opening, opening_detail, args.opening_ms))
     finally:
         shutil.rmtree(out, ignore_errors=True)
     return path, outcome, problems
@@ -72,6 +108,15 @@ def main():
     for var in ("XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR"):
         env[var] = os.path.join(work, "home", var.lower())
         os.makedirs(env[var], mode=0o700)
+    if args.probe:
+        # What opening a plain file holds the window, the middle of three runs.
+        plain = os.path.join(work, "plain.pdf")
+        with open(plain, "wb") as f:
+            f.write(plain_pdf())
+        with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
+            openings = sorted(r[3] for r in pool.map(lambda _: probe(plain, args, env), range(3)))
+        args.opening_ms = openings[1]
+        print("a plain file's opening holds the window %d ms" % args.opening_ms, flush=True)
     outcomes, faulty = {}, 0
     with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
         for path, outcome, problems in pool.map(lambda p: check(p, args, work, env), args.files):

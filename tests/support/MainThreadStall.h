@@ -11,14 +11,26 @@
 
 namespace vmk::test {
 
-// Nanoseconds this thread has spent waiting for a processor it was ready to run on (Linux schedstat).
-inline qint64 runQueueWaitNs()
+// What this thread has done with its time since it started (Linux schedstat), in nanoseconds: run on a
+// processor, and waited for one it was ready to run on. The rest of its life it slept or was blocked.
+struct ThreadTimes {
+    qint64 runningNs = 0;
+    qint64 runQueueWaitNs = 0;
+};
+
+inline ThreadTimes threadTimes()
 {
     QFile file(QStringLiteral("/proc/thread-self/schedstat"));
     if (!file.open(QIODevice::ReadOnly))
-        return 0;
+        return {};
     const QList<QByteArray> fields = file.readAll().simplified().split(' ');
-    return fields.size() >= 2 ? fields[1].toLongLong() : 0;
+    return fields.size() >= 2 ? ThreadTimes{fields[0].toLongLong(), fields[1].toLongLong()} : ThreadTimes{};
+}
+
+// Nanoseconds this thread has spent waiting for a processor it was ready to run on.
+inline qint64 runQueueWaitNs()
+{
+    return threadTimes().runQueueWaitNs;
 }
 
 // Runs the event loop while `running` holds (at most `timeoutMs`) and answers the longest wait between two

@@ -160,13 +160,20 @@ std::optional<PasswordKind> Document::unlock(const QString& password)
     int result = 0;
     if (!guarded(c, [&] { result = pdf_authenticate_password(c, m_state->doc, pw); }) || result == 0)
         return std::nullopt;
-    m_state->locked = false;
-    readEveryObject(c, m_state->doc, kReadAheadBudgetMs);
-    m_state->openedByOwner = (result & 4) != 0;
-    m_state->password = utf8;
-    m_state->pagesKnown = false;
-    m_state->syncPageList();
-    buildRequestedFieldAppearances(c, m_state->doc);
+    // Everything opening reads ahead was behind the password, and may be a long read (a whole object
+    // stream is parsed on the first look at any object in it): it is done on a worker while the windows
+    // keep answering. The document stays locked to everyone else until then, so nothing else reads it.
+    DocumentState& state = *m_state;
+    state.pagesKnown = false;
+    runWhileAnswering([&state] {
+        fz_context* own = ctx();
+        readEveryObject(own, state.doc, kReadAheadBudgetMs);
+        state.syncPageList();
+        buildRequestedFieldAppearances(own, state.doc);
+    });
+    state.locked = false;
+    state.openedByOwner = (result & 4) != 0;
+    state.password = utf8;
     return (result & 4) ? PasswordKind::Owner : PasswordKind::User;
 }
 
