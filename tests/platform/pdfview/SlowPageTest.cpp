@@ -353,9 +353,11 @@ qint64 readingEveryAnnotationMs()
 TEST(SlowPages, APageWithTensOfThousandsOfLinksNeverHoldsTheWindow)
 {
     const qint64 everyAnnotation = readingEveryAnnotationMs();
-    // Instrumented builds slow the window's own handling of events more than the engine's reading of
-    // annotations, so the share grows with the build's slowdown there.
-    const qint64 bound = std::max<qint64>(test::scaledMs(20), everyAnnotation * test::kSlowdown / 3);
+    // In sanitizer builds the read-ahead on opening, which stops after a fixed wall-clock time, reads only
+    // part of the page's objects; the window's look for annotations lacking an appearance parses the rest,
+    // which can cost as much as reading every annotation, measured at another moment of a loaded machine.
+    const qint64 share = test::kSlowdown == 1 ? everyAnnotation / 3 : everyAnnotation * 2;
+    const qint64 bound = std::max<qint64>(test::scaledMs(20), share);
     PDFView view;
     view.resize(600, 500);
     view.show();
