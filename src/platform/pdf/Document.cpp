@@ -5,6 +5,8 @@
 #include "platform/pdf/detail/DanglingStructure.h"
 #include "platform/pdf/detail/FieldAppearances.h"
 #include "platform/pdf/detail/ObjectScan.h"
+#include "platform/pdf/detail/RepairedEncryption.h"
+#include "platform/pdf/detail/UnreadableObjects.h"
 #include "platform/pdf/detail/State.h"
 
 #include <QFile>
@@ -453,6 +455,8 @@ Result<QByteArray> Document::dataRepresentation(const WriteOptions& options) con
     fz_output* out = nullptr;
     QString error;
     pdf_document* doc = m_state->doc;
+    if (QString restoreError; !guarded(c, [&] { detail::restoreEncryptionDictionary(c, doc); }, &restoreError))
+        qCWarning(lcVmkPdf) << "The encryption dictionary could not be read again:" << restoreError;
     // Names are written as the file had them: the spaced layout keeps an empty name apart from a number.
     opts.do_pretty = holdsEmptyName(c, doc) ? 1 : 0;
     // Writing with other encryption than the document's rewrites /Encrypt (and /ID) in the document's own
@@ -488,6 +492,12 @@ Result<QByteArray> Document::dataRepresentation(const WriteOptions& options) con
         return written;
     };
     bool ok = writeWith(opts);
+    if (!ok) {
+        if (const int blanked = detail::blankUnreadableObjects(c, doc); blanked > 0) {
+            qCWarning(lcVmkPdf) << "Writing failed:" << error << "- writing" << blanked << "unreadable objects as null";
+            ok = writeWith(opts);
+        }
+    }
     if (!ok && opts.do_compress) {
         // Compressing reads every stream; one whose data is damaged beyond reading can still be written
         // as the file had it, which other readers cope with as they did before.
