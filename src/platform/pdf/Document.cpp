@@ -113,6 +113,9 @@ Result<DocumentPtr> Document::fromData(const QByteArray& data)
         readLargeObjectStreams(c, doc, kObjectStreamBudgetMs);
         d->m_state->syncPageList();
         pages = int(d->m_state->pages.size());
+        // A window lists every page as it shows the document: the handles are made here, with the rest
+        // of opening, and not on the window's thread (tens of thousands of pages take a while).
+        d->pages();
     }
     // A repair that found no page at all means the data was not a PDF worth showing.
     if (!locked && pages == 0 && pdf_was_repaired(c, doc))
