@@ -5,6 +5,7 @@
 #include "core/VMKDocument.h"
 #include "core/pdfium/PDFEditSession.h"
 #include "platform/doc/UndoManager.h"
+#include "platform/pdf/AnsweringWait.h"
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
 #include "platform/services/Logger.h"
@@ -17,10 +18,22 @@ namespace {
 
 const QString kWarningSymbol = QStringLiteral("exclamationmark.triangle.fill");
 
+// Whether a session is being prepared off the main thread. PDFium belongs to one thread at a time: while
+// it works for that session nothing may start another (sessions are otherwise used only on user input,
+// which waits meanwhile).
+bool g_openingSession = false;
+
 core::PDFiumResult<std::shared_ptr<core::PDFEditSession>> openRealSession(const QByteArray& bytes,
                                                                           const QString& password)
 {
-    auto opened = core::PDFEditSession::open(bytes, password);
+    if (g_openingSession)
+        return core::PDFiumError::saveFailed();
+    // Cutting the pages' content and loading the copy can take seconds on a big file: the window goes on
+    // painting meanwhile.
+    g_openingSession = true;
+    core::PDFiumResult<std::unique_ptr<core::PDFEditSession>> opened = core::PDFiumError::saveFailed();
+    pdf::waitWhileAnswering([&] { opened = core::PDFEditSession::open(bytes, password); });
+    g_openingSession = false;
     if (!opened)
         return opened.error();
     return std::shared_ptr<core::PDFEditSession>(std::move(opened.value()));

@@ -2,6 +2,8 @@
 
 #include "platform/pdf/detail/Fz.h"
 
+#include <QElapsedTimer>
+
 #include <vector>
 
 namespace vmk::pdf {
@@ -19,6 +21,26 @@ bool isDelimiter(char c)
 }
 
 enum class Piece { graphics, text, picture };
+
+// Filters made for pictures. Content streams are never meant to pass through them, and decoding one can
+// take far longer than any content (a crafted JBIG2 stream runs for minutes with no way to stop it): a
+// page whose content uses one is left whole without reading it.
+bool usesPictureFilter(fz_context* c, pdf_obj* stream)
+{
+    pdf_obj* filter = pdf_dict_get(c, stream, PDF_NAME(Filter));
+    const auto isPicture = [c](pdf_obj* name) {
+        return pdf_name_eq(c, name, PDF_NAME(JBIG2Decode)) || pdf_name_eq(c, name, PDF_NAME(DCTDecode))
+            || pdf_name_eq(c, name, PDF_NAME(DCT)) || pdf_name_eq(c, name, PDF_NAME(JPXDecode))
+            || pdf_name_eq(c, name, PDF_NAME(CCITTFaxDecode)) || pdf_name_eq(c, name, PDF_NAME(CCF));
+    };
+    if (pdf_is_array(c, filter)) {
+        for (int k = 0; k < pdf_array_len(c, filter); ++k)
+            if (isPicture(pdf_array_get(c, filter, k)))
+                return true;
+        return false;
+    }
+    return isPicture(filter);
+}
 
 } // namespace
 
@@ -179,8 +201,11 @@ QList<qsizetype> contentCutPoints(const QByteArray& content)
     return cuts;
 }
 
-QByteArray splitPageContents(const QByteArray& data, const QString& password)
+QByteArray splitPageContents(const QByteArray& data, const QString& password, int budgetMs)
 {
+    QElapsedTimer clock;
+    clock.start();
+    bool overBudget = false;
     using detail::ctx;
     using detail::guarded;
     fz_context* c = ctx();
@@ -201,13 +226,22 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password)
             return;
         const int count = pdf_count_pages(c, doc);
         for (int p = 0; p < count; ++p) {
+            if (budgetMs >= 0 && clock.elapsed() >= budgetMs) {
+                overBudget = true;
+                return;
+            }
             pdf_obj* page = pdf_lookup_page_obj(c, doc, p);
             pdf_obj* contents = pdf_dict_get(c, page, PDF_NAME(Contents));
             // The page's content as one piece of bytes, streams joined by a newline as readers join them.
             QByteArray joined;
+            bool readable = true;
             auto append = [&](pdf_obj* s) {
-                if (!pdf_is_stream(c, s))
+                if (!pdf_is_stream(c, s) || !readable)
                     return;
+                if (usesPictureFilter(c, s)) {
+                    readable = false;
+                    return;
+                }
                 fz_buffer* b = pdf_load_stream(c, s);
                 unsigned char* bytes = nullptr;
                 const size_t len = fz_buffer_storage(c, b, &bytes);
@@ -221,6 +255,8 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password)
             } else {
                 append(contents);
             }
+            if (!readable)
+                continue;
             const QList<qsizetype> cuts = contentCutPoints(joined);
             if (cuts.isEmpty())
                 continue;
@@ -257,7 +293,7 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password)
     fz_drop_stream(c, stream);
     fz_drop_buffer(c, input);
     pdf_drop_document(c, doc);
-    if (!ok || !changed || result.isEmpty())
+    if (!ok || overBudget || !changed || result.isEmpty())
         return data;
     return result;
 }

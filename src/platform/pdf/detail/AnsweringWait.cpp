@@ -1,4 +1,5 @@
 #include "platform/pdf/detail/AnsweringWait.h"
+#include "platform/pdf/AnsweringWait.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -47,3 +48,12 @@ void runWhileAnswering(const std::function<void()>& work, int quietMs)
 }
 
 } // namespace vmk::pdf::detail
+
+namespace vmk::pdf {
+
+void waitWhileAnswering(const std::function<void()>& work)
+{
+    detail::runWhileAnswering(work);
+}
+
+} // namespace vmk::pdf
