@@ -7,6 +7,7 @@
 #include "app/MainMenu.h"
 
 #include "chrome/CanvasRoot.h"
+#include "chrome/FirstFrame.h"
 #include "chrome/ModeSwitcher.h"
 #include "core/VMKDocument.h"
 #include "panels/CompressSheet.h"
@@ -402,7 +403,11 @@ void DocumentWindowController::showWindow()
             if (!self)
                 return;
             self->m_editor->restoreReadingPosition();
-            self->applyLaunchDefaults();
+            // A mode that takes long to open (Edit copies the whole file) waits for the window's first frame.
+            chrome::afterFirstFrame(self->m_window, self->m_editor->scheduler(), [self] {
+                if (self)
+                    self->applyLaunchDefaults();
+            });
         });
     }
 }

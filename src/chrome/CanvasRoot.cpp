@@ -10,8 +10,9 @@
 #include "editor/Editor.h"
 #include "platform/services/ReduceMotion.h"
 
-#include <QGraphicsOpacityEffect>
 #include <QLabel>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QResizeEvent>
 
 namespace vmk::chrome {
@@ -19,6 +20,37 @@ namespace vmk::chrome {
 namespace {
 constexpr double kRevealRise = 36.0;
 }
+
+// The canvas fades in under a sheet of the window's colour that thins out as the reveal runs. An opacity
+// effect on the canvas itself would draw it into a pixmap over an area that nothing else paints (the
+// scroll view's viewport counts as opaque), so a window caught in the reveal's first frames, or held up
+// before the pages are drawn, showed black where the pages were going to be.
+class RevealVeil : public QWidget {
+public:
+    explicit RevealVeil(QWidget* parent) : QWidget(parent)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+    }
+    void setCover(double cover)
+    {
+        if (cover == m_cover)
+            return;
+        m_cover = cover;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QColor sheet = palette().color(QPalette::Window);
+        sheet.setAlphaF(float(std::clamp(m_cover, 0.0, 1.0)));
+        QPainter(this).fillRect(event->rect(), sheet);
+    }
+
+private:
+    double m_cover = 1.0;
+};
 
 CanvasRootPieces canvasRootPieces(const CanvasRootState& s)
 {
@@ -97,28 +129,24 @@ CanvasRoot::CanvasRoot(Editor* editor, QWidget* parent)
     // The canvas is the editor's one long-lived view: hosted here as it is, never rebuilt.
     m_canvas = canvas;
     m_canvas->setParent(this);
-    auto* opacity = new QGraphicsOpacityEffect(m_canvas);
-    opacity->setOpacity(0.0);
-    m_canvas->setGraphicsEffect(opacity);
+    // What the canvas has not risen into yet is the window's own colour.
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Window);
+    m_veil = new RevealVeil(this);
 
-    // A window closed while its canvas still rises takes the canvas and its effect away first.
-    connect(&m_reveal, &QVariantAnimation::valueChanged, this, [this, opacity = QPointer(opacity)](const QVariant& v) {
+    connect(&m_reveal, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
         const double t = v.toDouble();
-        if (opacity)
-            opacity->setOpacity(std::clamp(t, 0.0, 1.0));
+        if (m_veil)
+            m_veil->setCover(1.0 - std::clamp(t, 0.0, 1.0));
         const bool reduce = m_reduceMotion ? m_reduceMotion() : platform::reduceMotionEnabled();
         m_offset = reduce ? 0.0 : kRevealRise * (1.0 - t);
         layoutPieces();
     });
-    connect(&m_reveal, &QVariantAnimation::finished, this, [this, opacity = QPointer(opacity)] {
-        // A finished reveal leaves the canvas without an effect, so it paints at full speed.
-        if (opacity)
-            opacity->setEnabled(false);
-        // The scroll view's viewport was last painted through the fading effect; what nothing has asked
-        // to repaint since (the grey around the pages) would stay as dark as the reveal's first frames.
+    // The canvas is simply there once it is in.
+    connect(&m_reveal, &QVariantAnimation::finished, this, [this] {
+        delete m_veil.data();
         if (m_canvas)
-            for (QWidget* part : m_canvas->findChildren<QWidget*>())
-                part->update();
+            m_canvas->setProperty("inMotion", false);
     });
 
     m_topStack = new TopOverlay(editor, this);
@@ -268,6 +296,10 @@ void CanvasRoot::layoutPieces()
     const QRect all = rect();
     if (m_canvas)
         m_canvas->setGeometry(all.translated(0, int(std::lround(m_offset))));
+    if (m_veil) {
+        m_veil->setGeometry(all);
+        m_veil->raise();
+    }
     // From the back: canvas, sweep, grid, unlock card, top stack, bottom stack.
     if (m_sweep) {
         m_sweep->setGeometry(all);
@@ -314,6 +346,9 @@ void CanvasRoot::startReveal()
     const bool reduce = m_reduceMotion ? m_reduceMotion() : platform::reduceMotionEnabled();
     const MotionSpec motion = curveMotion(overshootCurve, 0.55, reduce);
     m_offset = reduce ? 0.0 : kRevealRise;
+    // Where the canvas stands while it rises (past its place, with the overshoot) is not where it rests.
+    if (m_canvas)
+        m_canvas->setProperty("inMotion", true);
     m_reveal.setStartValue(0.0);
     m_reveal.setEndValue(1.0);
     m_reveal.setDuration(motion.durationMs);

@@ -50,6 +50,7 @@ MotionSpec animatedChangeMotion(AnimatedChange change);
 CanvasRootState canvasRootStateOf(const Editor* editor);
 
 class BottomOverlay;
+class RevealVeil;
 class ScanSweep;
 class TopOverlay;
 class UnlockView;
@@ -111,6 +112,7 @@ private:
     QPointer<QWidget> m_unlock;  // handed in; replaces the own card
     QPointer<UnlockView> m_ownUnlock;
     QPointer<ScanSweep> m_sweep;
+    QPointer<RevealVeil> m_veil; // over the canvas while it fades in
     TopOverlay* m_topStack = nullptr;
     BottomOverlay* m_bottomStack = nullptr;
     bool m_laying = false;

@@ -178,7 +178,7 @@ TEST(WindowCommands, SearchFieldSearchesWhenTypingPauses)
 TEST(WindowCommands, SearchSwitchStartsASearchAtLaunch)
 {
     OpenWindow app(2, {"-VMKSearch", "begins"});
-    app.scheduler.runDue();
+    app.settle(); // the switches apply after the window's first frame
     EXPECT_EQ(app.w->searchField()->text(), "begins");
     EXPECT_EQ(app.editor()->searchText(), "begins");
     app.waitForSearchEnd();

@@ -71,11 +71,12 @@ bool checksMinimumSize(const QWidget* w)
     return w->property("checksMinimumSize").toBool() || w->parentWidget()->layout() != nullptr;
 }
 
-// A widget fading in or out is on its way; where it stands then is not where it rests.
+// A widget fading in or out (or flagged as moving, like the canvas rising in) is on its way; where it
+// stands then is not where it rests.
 bool isInMotion(const QWidget* w, const QWidget* root)
 {
     for (const QWidget* up = w; up && up != root; up = up->parentWidget())
-        if (up->graphicsEffect())
+        if (up->graphicsEffect() || up->property("inMotion").toBool())
             return true;
     return false;
 }

@@ -385,11 +385,21 @@ TEST(SlowPages, APageWithTensOfThousandsOfLinksNeverHoldsTheWindow)
     EXPECT_LT(longest, bound);
 }
 
+namespace {
+
+// 65,540 objects in one compressed stream, which the engine parses whole on the first look at any of them
+// (the catalog among them): a few hundred milliseconds of work. Made once per test binary.
+const QByteArray& packedLinksData()
+{
+    static const QByteArray data = test::packedLinksPdf(32768);
+    return data;
+}
+
+} // namespace
+
 TEST(SlowPages, OpeningTensOfThousandsOfLinksPackedInOneObjectStreamNeverHoldsTheWindow)
 {
-    // 65,540 objects in one compressed stream, which the engine parses whole on the first look at any of
-    // them (the catalog among them): a few hundred milliseconds of work.
-    static const QByteArray data = test::packedLinksPdf(32768);
+    const QByteArray& data = packedLinksData();
     PDFView view;
     view.resize(600, 500);
     view.show();
@@ -421,4 +431,61 @@ TEST(SlowPages, OpeningTensOfThousandsOfLinksPackedInOneObjectStreamNeverHoldsTh
     const pdf::AnnotationPtr hit = view.annotationAt(at);
     ASSERT_TRUE(hit);
     EXPECT_EQ(hit->linkURI(), QStringLiteral("https://example.org/20000"));
+}
+
+TEST(SlowPages, UnlockingTensOfThousandsOfObjectsNeverHoldsTheWindow)
+{
+    // The same links behind a password: nothing past the encryption dictionary can be read until the
+    // password is given, so everything opening reads ahead is read by the unlock.
+    static const QByteArray data = [] {
+        const pdf::DocumentPtr plain = test::openPdf(packedLinksData());
+        return plain->dataRepresentation(pdf::WriteOptions::protect(QStringLiteral("secret"))).value();
+    }();
+    PDFView view;
+    view.resize(600, 500);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.setScaleFactor(1.0);
+    view.setDocument(test::openPdf(test::textPdf(2)));
+    ASSERT_TRUE(test::waitUntil([&] { return view.isFullyRendered(); }));
+    auto opened = pdf::Document::fromDataWhileAnswering(data);
+    ASSERT_TRUE(opened) << qPrintable(opened.error());
+    const pdf::DocumentPtr document = opened.value();
+    ASSERT_TRUE(document->isLocked());
+
+    GapWatch unlocking;
+    QElapsedTimer took;
+    took.start();
+    EXPECT_EQ(document->unlock(QStringLiteral("secret")), pdf::PasswordKind::Owner);
+    const qint64 unlockMs = took.elapsed();
+    EXPECT_LT(unlocking.longest(), test::scaledMs(100)) << "unlocking took " << unlockMs << " ms";
+    ASSERT_EQ(document->pageCount(), 1);
+    EXPECT_EQ(document->page(0)->annotationCount(), 32768u);
+}
+
+TEST(SlowPages, PagesPackedInLargeObjectStreamsOfTheirOwnAreReadWhileOpeningNotWhenShown)
+{
+    // Each page's 32,768 links and their actions in a compressed stream of the page's own: more than
+    // opening's read-ahead for damage gets through in its time, and each stream is parsed whole on the
+    // first look at any of its objects, on whichever thread looks.
+    constexpr int kPages = 6;
+    static const QByteArray data = test::packedPagesPdf(kPages, 32768);
+    QElapsedTimer took;
+    took.start();
+    auto opened = pdf::Document::fromDataWhileAnswering(data);
+    const qint64 openMs = took.elapsed();
+    ASSERT_TRUE(opened) << qPrintable(opened.error());
+    const pdf::DocumentPtr document = opened.value();
+    ASSERT_EQ(document->pageCount(), kPages);
+
+    // What showing a page reads first: where its links are. That must cost a small part of opening.
+    const qint64 bound = std::max<qint64>(test::scaledMs(20), openMs / (2 * kPages));
+    for (int p = 0; p < kPages; ++p) {
+        GapWatch reading;
+        const auto outlines = document->page(p)->annotationOutlines();
+        EXPECT_LT(reading.longest(), bound) << "page " << p << ", opening took " << openMs << " ms";
+        ASSERT_EQ(outlines.size(), 32768u);
+    }
+    EXPECT_EQ(document->page(kPages - 1)->annotations().back()->linkURI(),
+              QStringLiteral("https://example.org/%1/32767").arg(kPages - 1));
 }
