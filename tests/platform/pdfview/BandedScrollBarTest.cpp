@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -45,13 +46,18 @@ bool paintNeedsThePool(const std::function<void()>& paint)
 {
     QThreadPool* pool = QThreadPool::globalInstance();
     const int threads = pool->maxThreadCount();
-    QSemaphore held, release;
+    // Shared with the holding tasks, which may still be leaving it when this returns.
+    struct Hold {
+        QSemaphore held, release, left;
+    };
+    auto hold = std::make_shared<Hold>();
     for (int i = 0; i < threads; ++i)
-        pool->start([&] {
-            held.release();
-            release.acquire();
+        pool->start([hold] {
+            hold->held.release();
+            hold->release.acquire();
+            hold->left.release();
         });
-    held.acquire(threads);
+    hold->held.acquire(threads);
     std::mutex mutex;
     std::condition_variable ended;
     bool done = false, releasedEarly = false;
@@ -59,7 +65,7 @@ bool paintNeedsThePool(const std::function<void()>& paint)
         std::unique_lock lock(mutex);
         if (!ended.wait_for(lock, std::chrono::milliseconds(test::scaledMs(5000)), [&] { return done; })) {
             releasedEarly = true;
-            release.release(threads);
+            hold->release.release(threads);
         }
     });
     paint();
@@ -70,7 +76,8 @@ bool paintNeedsThePool(const std::function<void()>& paint)
     ended.notify_all();
     watchdog.join();
     if (!releasedEarly)
-        release.release(threads);
+        hold->release.release(threads);
+    hold->left.acquire(threads);
     return releasedEarly;
 }
 
