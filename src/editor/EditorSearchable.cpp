@@ -41,6 +41,40 @@ QList<pdf::PagePtr> pagesWithoutText(const std::vector<pdf::PagePtr>& pages)
     return result;
 }
 
+// What a page looked like when it was copied for reading.
+struct PageLook {
+    quint64 content = 0;
+    QRectF media;
+    QRectF crop;
+    int rotation = 0;
+    QSizeF display;
+
+    static PageLook of(const pdf::Page& page)
+    {
+        return {page.contentVersion(), page.mediaBox(), page.cropBox(), page.rotation(), page.displaySize()};
+    }
+    friend bool operator==(const PageLook&, const PageLook&) = default;
+};
+
+struct PageInWork {
+    std::shared_ptr<const pdf::PageCapture> capture; // from copying until it is read
+    PageLook seen;
+    QImage image;        // from rendering until it is read
+    pdf::PagePtr rebuilt; // with the text read on it, when there was any
+};
+
+// On a worker: the page's text recognised on its image and, when there is any, the page rebuilt from its
+// copy with that text as an invisible layer.
+pdf::PagePtr rebuildWithReadText(const QImage& image, const pdf::PageCapture& capture, const QSizeF& display)
+{
+    const QList<RecognizedLine> lines = readPageForOCR(image);
+    if (lines.isEmpty())
+        return nullptr;
+    pdf::Result<pdf::PagePtr> rebuilt =
+        capture.rebuild(pdf::RebuildBase::vector(), core::PDFOps::layoutInvisibleText(lines, display));
+    return rebuilt ? rebuilt.value() : nullptr;
+}
+
 } // namespace
 
 bool Editor::isCheckingForText() const { return m_textCheck && m_textCheck->isRunning(); }
@@ -99,31 +133,42 @@ void Editor::readPagesWithoutText(const QList<pdf::PagePtr>& pages)
         startRunningTask(TaskProgress{TaskProgress::Kind::ocr, readingTitle(0, count), 0.0, makeCancelAction()});
 
     // Several pages are read at once, one per worker, the costliest first; what they read joins the results
-    // in page order.
-    auto images = std::make_shared<std::vector<QImage>>(size_t(count));
-    auto read = std::make_shared<std::vector<QList<RecognizedLine>>>(size_t(count));
+    // in page order. Each page is copied here (by reference wherever the engine can) and everything that
+    // moves its bytes, rendering and rebuilding it, happens on its worker; only the exchange of drawings
+    // happens here.
+    auto work = std::make_shared<std::vector<PageInWork>>(size_t(count));
     auto done = std::make_shared<int>(0);
     QPointer<Editor> self(this);
     CostOrderedLoop loop;
-    loop.prepare = [self, pages, images](int i, std::function<void(std::optional<double>)> prepared) {
-        // Copying the page is all this thread does; the worker interprets it.
-        std::shared_ptr<const pdf::PageCapture> capture = pdf::PageCapture::take(*pages[i], false);
+    loop.prepare = [self, pages, work](int i, std::function<void(std::optional<double>)> prepared) {
+        const pdf::Page& page = *pages[i];
+        std::shared_ptr<const pdf::PageCapture> capture = pdf::PageCapture::take(page, false);
         if (!capture)
             return false;
+        PageInWork& item = (*work)[size_t(i)];
+        item.capture = capture;
+        item.seen = PageLook::of(page);
         runDetached<std::optional<PageForOCR>>(
             self->detachedRunner(), self, [capture] { return prepareCapturedPageForOCR(*capture); },
-            [images, i, prepared](std::optional<PageForOCR> page) {
+            [work, i, prepared](std::optional<PageForOCR> page) {
                 if (page)
-                    (*images)[size_t(i)] = std::move(page->image);
+                    (*work)[size_t(i)].image = std::move(page->image);
+                else
+                    (*work)[size_t(i)].capture.reset();
                 prepared(page ? std::optional<double>(page->cost) : std::nullopt);
             });
         return true;
     };
-    loop.read = [self, images, read](int i, std::function<void()> back) {
-        runDetached<QList<RecognizedLine>>(
-            self->detachedRunner(), self, [image = std::exchange((*images)[size_t(i)], {})] { return readPageForOCR(image); },
-            [read, i, back](QList<RecognizedLine> lines) {
-                (*read)[size_t(i)] = std::move(lines);
+    loop.read = [self, work](int i, std::function<void()> back) {
+        PageInWork& item = (*work)[size_t(i)];
+        const QSizeF display = item.seen.display;
+        runDetached<pdf::PagePtr>(
+            self->detachedRunner(), self,
+            [image = std::exchange(item.image, {}), capture = std::exchange(item.capture, {}), display] {
+                return rebuildWithReadText(image, *capture, display);
+            },
+            [work, i, back](pdf::PagePtr rebuilt) {
+                (*work)[size_t(i)].rebuilt = std::move(rebuilt);
                 back();
             });
     };
@@ -137,23 +182,24 @@ void Editor::readPagesWithoutText(const QList<pdf::PagePtr>& pages)
             self->setProgress(progress);
         }
     };
-    loop.finish = [self, pages, images, read] {
-        images->clear(); // pages prepared but not read when Stop came
-        if (!self)
+    loop.finish = [self, pages, work] {
+        if (!self) {
+            work->clear();
             return;
+        }
         const pdf::DocumentPtr pdf = self->pdfDocument();
         QList<PageSwap> swaps;
         for (int i = 0; i < int(pages.size()); ++i) {
             const pdf::PagePtr& page = pages[i];
-            const QList<RecognizedLine>& lines = (*read)[size_t(i)];
+            PageInWork& item = (*work)[size_t(i)];
+            item.capture.reset(); // prepared but not read when Stop came
+            item.image = {};
             // A page deleted meanwhile stays deleted; rebuilding it would strip its annotations for nothing
-            // and leave an undo of the deletion without them.
-            if (lines.isEmpty() || pdf->indexOf(page) < 0)
+            // and leave an undo of the deletion without them. A page turned, cropped or redrawn meanwhile
+            // was read as it no longer is.
+            if (!item.rebuilt || pdf->indexOf(page) < 0 || !(PageLook::of(*page) == item.seen))
                 continue;
-            const pdf::PagePtr rebuilt = core::PDFOps::rebuildPage(*page, core::PDFOps::PageBase::vector(), lines);
-            if (!rebuilt)
-                continue;
-            swaps.append(PageSwap{page, rebuilt, annotationList(*page), core::PDFOps::annotationsKept(*page)});
+            swaps.append(PageSwap{page, item.rebuilt, annotationList(*page), core::PDFOps::annotationsKept(*page)});
         }
         if (!swaps.isEmpty())
             self->swapPages(swaps, QStringLiteral("Make Searchable"));

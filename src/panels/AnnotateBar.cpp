@@ -155,10 +155,7 @@ void ColorMenuButton::paintEvent(QPaintEvent*)
         painter.setBrush(withAlpha(palette().color(QPalette::WindowText), 0.07));
         painter.drawEllipse(frame);
     }
-    const QRectF dot(frame.center() - QPointF(8, 8), QSizeF(16, 16));
-    painter.setPen(QPen(withAlpha(palette().color(QPalette::WindowText), 0.25), 1));
-    painter.setBrush(m_current);
-    painter.drawEllipse(dot);
+    paintColorDot(painter, QRectF(frame.center() - QPointF(8, 8), QSizeF(16, 16)), m_current, palette());
 }
 
 AnnotateBar::AnnotateBar(Editor* editor, AnnotateFit fit, QWidget* parent) : QWidget(parent), m_editor(editor), m_fit(fit)

@@ -8,6 +8,9 @@
 #include <QHBoxLayout>
 #include <QPainter>
 
+#include <algorithm>
+#include <cmath>
+
 namespace vmk::panels {
 
 const QStringList& swatchNames()
@@ -29,6 +32,53 @@ bool isCustomColor(const QColor& color, const QList<QColor>& swatches)
 bool isCustomColor(const QColor& color)
 {
     return isCustomColor(color, Swatch::all());
+}
+
+double contrastRatio(const QColor& a, const QColor& b)
+{
+    auto luminance = [](const QColor& c) {
+        auto linear = [](float v) { return v <= 0.04045f ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        const QColor s = c.toRgb();
+        return 0.2126 * linear(s.redF()) + 0.7152 * linear(s.greenF()) + 0.0722 * linear(s.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+DotEdge dotEdge(const QColor& dot, const QPalette& palette)
+{
+    const QColor background = palette.color(QPalette::Window);
+    // What the eye sees of the dot: a see-through colour lies over the background.
+    QColor seen = dot.toRgb();
+    const double alpha = seen.isValid() ? seen.alphaF() : 0.0;
+    seen = QColor::fromRgbF(float(seen.redF() * alpha + background.redF() * (1 - alpha)),
+                            float(seen.greenF() * alpha + background.greenF() * (1 - alpha)),
+                            float(seen.blueF() * alpha + background.blueF() * (1 - alpha)));
+    DotEdge edge;
+    edge.color = palette.color(QPalette::WindowText);
+    if (contrastRatio(seen, background) < 1.5) {
+        edge.color.setAlphaF(0.6f);
+        edge.width = 1.25;
+        edge.contrastRing = true;
+    } else {
+        edge.color.setAlphaF(0.35f);
+    }
+    return edge;
+}
+
+void paintColorDot(QPainter& painter, const QRectF& dot, const QColor& color, const QPalette& palette)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color);
+    painter.drawEllipse(dot);
+    const DotEdge edge = dotEdge(color, palette);
+    painter.setPen(QPen(edge.color, edge.width));
+    painter.setBrush(Qt::NoBrush);
+    const double inset = edge.width / 2;
+    painter.drawEllipse(dot.adjusted(inset, inset, -inset, -inset));
+    painter.restore();
 }
 
 namespace {
@@ -80,15 +130,7 @@ void ColorDot::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF frame(rect());
-    const QRectF dot = dotRect(frame);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(m_color);
-    painter.drawEllipse(dot);
-    QColor edge = palette().color(QPalette::WindowText);
-    edge.setAlphaF(0.35);
-    painter.setPen(QPen(edge, 0.75));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawEllipse(dot.adjusted(0.375, 0.375, -0.375, -0.375));
+    paintColorDot(painter, dotRect(frame), m_color, palette());
     paintSelectionRing(painter, frame, m_selected, palette());
 }
 

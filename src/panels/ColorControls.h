@@ -9,6 +9,8 @@
 
 #include <functional>
 
+class QPainter;
+
 namespace vmk::panels {
 
 using ColorPick = std::function<void(const QColor&)>;
@@ -20,7 +22,24 @@ const QStringList& swatchNames();
 bool isCustomColor(const QColor& color);
 bool isCustomColor(const QColor& color, const QList<QColor>& swatches);
 
-// One swatch: a 16 pt dot with a hairline edge and, when selected, an accent ring 1 pt outside it.
+// How far apart two opaque colours are to the eye: the ratio of their relative luminances (each plus
+// 0.05), from 1 for equal colours to 21 for black against white.
+double contrastRatio(const QColor& a, const QColor& b);
+
+// The edge drawn inside a colour dot that stands on the palette's window colour: a hairline of the text
+// colour at 35 %, or, for a colour too close to the background to stand out by itself (ink on dark
+// glass, white or yellow on light glass), a firmer ring of the text colour, as colour pickers set off
+// such swatches.
+struct DotEdge {
+    QColor color;
+    double width = 0.75;
+    bool contrastRing = false;
+};
+DotEdge dotEdge(const QColor& dot, const QPalette& palette);
+// A 16 pt dot of `color` in `dot` with its edge.
+void paintColorDot(QPainter& painter, const QRectF& dot, const QColor& color, const QPalette& palette);
+
+// One swatch: a 16 pt dot with its edge and, when selected, an accent ring 1 pt outside it.
 class ColorDot : public QAbstractButton {
     Q_OBJECT
 public:

@@ -120,15 +120,17 @@ void ThumbnailRenderer::schedule(const pdf::PagePtr& page, const QString& key, d
 // the main thread; a render cancelled before its turn costs nothing at all.
 void ThumbnailRenderer::pump()
 {
-    // The turn is timed only while pages wait: an idle queue must not keep the event loop spinning.
-    if (!m_turn.isValid() && !m_waiting.empty()) {
-        m_turn.start();
-        QTimer::singleShot(0, this, [this] {
-            m_turn.invalidate();
-            pump();
-        });
-    }
     while (!m_waiting.empty() && m_inFlight < kMaxConcurrent + kCapturedAhead) {
+        // A turn is timed only while pages are being copied. With the queue full there is nothing to
+        // carry on with until a render finishes, which pumps again; re-arming the turn meanwhile would
+        // keep the main thread spinning for as long as pages wait.
+        if (!m_turn.isValid()) {
+            m_turn.start();
+            QTimer::singleShot(0, this, [this] {
+                m_turn.invalidate();
+                pump();
+            });
+        }
         if (m_turn.elapsed() >= kCaptureSliceMs)
             return; // the next turn carries on
         const std::shared_ptr<Job> job = m_waiting.front();

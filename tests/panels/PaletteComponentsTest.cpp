@@ -4,12 +4,16 @@
 #include "panels/ColorControls.h"
 #include "panels/ColorPanelBridge.h"
 #include "panels/PaletteButton.h"
+#include "panels/AnnotateBar.h"
 #include "panels/PaletteParts.h"
+#include "panels/ToolPalette.h"
 
 #include <QApplication>
 #include <QColorDialog>
 #include <QHBoxLayout>
 #include <QTest>
+
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace vmk;
@@ -150,4 +154,96 @@ TEST(ColorPanelBridge, RetargetsToTheRowOfTheActivatedWindow)
     bridge.windowActivated(bridge.panel()->windowHandle());
     EXPECT_EQ(bridge.targetContext(), &editorB);
     bridge.panel()->hide();
+}
+
+namespace {
+
+QPalette appearancePalette(bool dark)
+{
+    QPalette p = QApplication::palette();
+    p.setColor(QPalette::Window, dark ? QColor(38, 38, 40) : QColor(246, 246, 247));
+    p.setColor(QPalette::WindowText, dark ? QColor(235, 235, 238) : QColor(28, 28, 30));
+    return p;
+}
+
+// How well the edge of the dot centred at `centre` stands out from `background`: along each of sixteen
+// radii, the pixel of the dot's outer ring that differs most from the background; the weakest radius counts.
+double edgeContrast(const QImage& image, QPointF centre, const QColor& background)
+{
+    double weakest = 21.0;
+    for (int i = 0; i < 16; ++i) {
+        const double angle = i * M_PI / 8;
+        double best = 1.0;
+        for (double r = 6.0; r <= 7.9; r += 0.25) {
+            const QPoint p(int(std::floor(centre.x() + r * std::cos(angle))), int(std::floor(centre.y() + r * std::sin(angle))));
+            best = std::max(best, contrastRatio(image.pixelColor(p), background));
+        }
+        weakest = std::min(weakest, best);
+    }
+    return weakest;
+}
+
+} // namespace
+
+// A colour that is hard to tell from the glass it stands on gets a ring that stands out from it by at
+// least 3:1 (the measure for parts of an interface): the default ink in the dark appearance, yellow and
+// white in the light one, in the annotate bar's two-row colour button and in the colour row's swatches.
+// Colours that stand out by themselves keep the plain hairline edge.
+TEST(ColorDots, ColoursCloseToTheGlassGetARingThatStandsOutInBothAppearances)
+{
+    PanelFixture f(1);
+    for (const bool dark : {false, true}) {
+        const QPalette pal = appearancePalette(dark);
+        const QColor window = pal.color(QPalette::Window);
+        const QColor lowContrast = dark ? Swatch::ink() : Swatch::yellow();
+        SCOPED_TRACE(dark ? "dark" : "light");
+
+        // The two-row annotate bar's colour button on its glass, showing the tool's own colour: ink for
+        // text boxes, yellow for highlights.
+        ToolPalette palette(f.editor.get());
+        palette.setPalette(pal);
+        palette.setReduceMotionProvider([] { return true; });
+        f.editor->setMode(EditorMode::annotate);
+        f.editor->setTool(dark ? Tool::text : Tool::highlight);
+        ASSERT_TRUE(colorsMatch(f.editor->currentToolColor(), lowContrast));
+        palette.fitToWidth(360);
+        settle();
+        auto* bar = qobject_cast<AnnotateBar*>(palette.barWidget());
+        ASSERT_TRUE(bar && bar->fit() == AnnotateFit::twoRows && bar->colorMenu());
+        QWidget backdrop;
+        backdrop.setPalette(pal);
+        backdrop.setAutoFillBackground(true);
+        palette.setParent(&backdrop);
+        palette.move(10, 10);
+        backdrop.resize(palette.sizeHint() + QSize(20, 20));
+        palette.resize(palette.sizeHint());
+        backdrop.show();
+        settle();
+        const QImage shot = backdrop.grab().toImage();
+        const QPointF centre = QPointF(bar->colorMenu()->mapTo(&backdrop, QPoint(0, 0))) + QPointF(15, 15);
+        EXPECT_GE(edgeContrast(shot, centre, window), 3.0) << "colour button";
+        palette.setParent(nullptr);
+
+        // The colour row's swatches: the low-contrast one is ringed, a vivid one keeps the hairline.
+        QWidget rowBackdrop;
+        rowBackdrop.setPalette(pal);
+        rowBackdrop.setAutoFillBackground(true);
+        auto* row = new SwatchRow(Swatch::blue(), [](const QColor&) {}, f.editor.get(), &rowBackdrop);
+        rowBackdrop.resize(row->sizeHint());
+        rowBackdrop.show();
+        settle();
+        const QImage rowShot = rowBackdrop.grab().toImage();
+        const int lowIndex = int(Swatch::all().indexOf(lowContrast));
+        const QPointF lowCentre = QPointF(row->dots()[lowIndex]->mapTo(&rowBackdrop, QPoint(0, 0))) + QPointF(12, 12);
+        EXPECT_GE(edgeContrast(rowShot, lowCentre, window), 3.0) << "swatch " << lowIndex;
+        EXPECT_TRUE(dotEdge(lowContrast, pal).contrastRing);
+        EXPECT_TRUE(dotEdge(dark ? QColor(Qt::black) : QColor(Qt::white), pal).contrastRing);
+        const DotEdge vivid = dotEdge(Swatch::blue(), pal);
+        EXPECT_FALSE(vivid.contrastRing);
+        EXPECT_DOUBLE_EQ(vivid.width, 0.75);
+        EXPECT_NEAR(vivid.color.alphaF(), 0.35, 0.01);
+        EXPECT_EQ(vivid.color.rgb(), pal.color(QPalette::WindowText).rgb());
+    }
+    EXPECT_NEAR(contrastRatio(Qt::black, Qt::white), 21.0, 0.01);
+    EXPECT_DOUBLE_EQ(contrastRatio(Swatch::red(), Swatch::red()), 1.0);
 }

@@ -42,6 +42,10 @@ constexpr DocumentAttribute kAllAttributes[] = {
 
 // How long opening may spend reading ahead for damage (see readEveryObject).
 constexpr int kReadAheadBudgetMs = 400;
+// And how long on parsing large object streams ahead of need (see readLargeObjectStreams). Opening runs
+// on a worker for a window, which keeps answering meanwhile; past this the file is enormous, and the
+// rest is parsed as it is needed.
+constexpr int kObjectStreamBudgetMs = 5000;
 
 void copyPassword(char (&target)[128], const QString& password)
 {
@@ -107,6 +111,7 @@ Result<DocumentPtr> Document::fromData(const QByteArray& data)
     d->m_state->locked = locked;
     if (!locked) {
         readEveryObject(c, doc, kReadAheadBudgetMs);
+        readLargeObjectStreams(c, doc, kObjectStreamBudgetMs);
         d->m_state->syncPageList();
         pages = int(d->m_state->pages.size());
     }
@@ -171,6 +176,7 @@ std::optional<PasswordKind> Document::unlock(const QString& password)
     runWhileAnswering([&state] {
         fz_context* own = ctx();
         readEveryObject(own, state.doc, kReadAheadBudgetMs);
+        readLargeObjectStreams(own, state.doc, kObjectStreamBudgetMs);
         state.syncPageList();
         buildRequestedFieldAppearances(own, state.doc);
     });

@@ -62,6 +62,9 @@ public:
     const TextLayout& textLayout() const;
     std::shared_ptr<const TextLayout> sharedTextLayout() const;
     bool hasLoadedText() const;
+    // Counts replacements of the page's content in place (exchangeDrawing): what was read or made from
+    // the content under an older count no longer stands for the page.
+    quint64 contentVersion() const;
     // Gives the page text read elsewhere from the same content (by a worker, see TextReader); ignored
     // when the page already knows its text.
     void adoptText(std::shared_ptr<const TextLayout> layout) const;

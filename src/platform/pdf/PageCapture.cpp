@@ -9,6 +9,7 @@
 #include "platform/pdf/PageSnapshot.h"
 #include "platform/pdf/PdfLog.h"
 #include "platform/pdf/detail/CaptureMirror.h"
+#include "platform/pdf/detail/RebuildFrom.h"
 #include "platform/pdf/detail/SnapshotState.h"
 #include "platform/pdf/detail/State.h"
 #include "platform/pdf/detail/Watchdog.h"
@@ -25,6 +26,7 @@ struct CaptureState {
     std::shared_ptr<CaptureMirror> mirror; // holds the copy, with the pages copied before and after it
     int index = -1;                        // of the copied page in the mirror
     std::atomic_bool waiting{true};        // counted in the mirror's pages waiting to be interpreted
+    QRectF mediaBox;
     QRectF cropBox;
     int rotation = 0;
     QSizeF displaySize;
@@ -93,13 +95,14 @@ std::shared_ptr<PageCapture> PageCapture::take(const Page& page, bool withAnnota
     if (withAnnotations)
         ensureAppearances(page);
     auto state = std::make_unique<CaptureState>();
+    state->mediaBox = page.mediaBox();
     state->cropBox = page.cropBox();
     state->rotation = page.rotation();
     state->displaySize = page.displaySize();
     state->displayTransform = page.displayTransform();
     // The boxes as this layer reads them (a missing or unusable one already replaced), so that the copy
     // is laid out exactly as the page is shown.
-    const QRectF media = page.mediaBox();
+    const QRectF media = state->mediaBox;
     const QRectF crop = state->cropBox;
     const int rotation = state->rotation;
     std::vector<int> skipped;
@@ -265,6 +268,20 @@ TextResult PageCapture::readText(const RecordBudget& budget, const RecordCancel*
     if (result.outcome == RecordOutcome::recorded)
         result.text = std::move(text);
     return result;
+}
+
+Result<PagePtr> PageCapture::rebuild(const RebuildBase& base, const QList<InvisibleTextRun>& runs) const
+{
+    std::unique_lock<std::timed_mutex> inUse;
+    lockMirror(*m_state, inUse, nullptr);
+    fz_context* c = ctx();
+    pdf_obj* page = nullptr;
+    QString error;
+    if (!guarded(c, [&] { page = pdf_lookup_page_obj(c, m_state->mirror->doc, m_state->index); }, &error) || !page)
+        return Result<PagePtr>::failure(error.isEmpty() ? QStringLiteral("The copied page is gone.") : error);
+    const RebuildFrame frame{m_state->mediaBox, m_state->cropBox, m_state->rotation, m_state->displaySize,
+                             m_state->displayTransform};
+    return rebuildFrom(m_state->mirror->doc, page, frame, base, runs);
 }
 
 } // namespace vmk::pdf

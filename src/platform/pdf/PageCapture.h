@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/pdf/PageRebuild.h"
 #include "platform/pdf/PdfTypes.h"
 #include "platform/pdf/TextLayout.h"
 
@@ -83,6 +84,10 @@ public:
     RecordResult record(const RecordBudget& budget, const RecordCancel* cancel = nullptr) const;
     // Reads the text of the page's own content (annotations are not read), as Page::textLayout() does.
     TextResult readText(const RecordBudget& budget, const RecordCancel* cancel = nullptr) const;
+
+    // makeRebuiltPage() from the copy, on any thread: the page's bytes are moved here, not on the
+    // document's thread.
+    Result<PagePtr> rebuild(const RebuildBase& base, const QList<InvisibleTextRun>& runs) const;
 
     // How many private documents hold copied pages right now, in the whole process: bounded however
     // many pages are copied, as long as their captures and recordings are let go.

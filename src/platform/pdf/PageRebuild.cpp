@@ -2,6 +2,7 @@
 
 #include "platform/pdf/Page.h"
 #include "platform/pdf/detail/InvisibleTextLayer.h"
+#include "platform/pdf/detail/RebuildFrom.h"
 #include "platform/pdf/detail/State.h"
 
 #include <QTransform>
@@ -43,14 +44,24 @@ fz_buffer* loadContents(fz_context* c, pdf_obj* page)
 
 Result<PagePtr> makeRebuiltPage(const Page& source, const RebuildBase& base, const QList<InvisibleTextRun>& runs)
 {
-    const QRectF crop = source.cropBox();
-    const QRectF media = source.mediaBox();
-    const QSizeF display = source.displaySize();
-    const int rotation = source.rotation();
+    const RebuildFrame frame{source.mediaBox(), source.cropBox(), source.rotation(), source.displaySize(),
+                             source.displayTransform()};
+    return rebuildFrom(source.state().ref.doc, source.state().ref.obj, frame, base, runs);
+}
+
+namespace detail {
+
+Result<PagePtr> rebuildFrom(pdf_document* sourceDoc, pdf_obj* sourceRef, const RebuildFrame& frame,
+                            const RebuildBase& base, const QList<InvisibleTextRun>& runs)
+{
+    const QRectF crop = frame.crop;
+    const QRectF media = frame.media;
+    const QSizeF display = frame.display;
+    const int rotation = frame.rotation;
     if (crop.isEmpty() || display.isEmpty())
         return Result<PagePtr>::failure(QStringLiteral("The page has an empty crop box."));
     bool invertible = false;
-    const QTransform toPage = source.displayTransform().inverted(&invertible);
+    const QTransform toPage = frame.displayTransform.inverted(&invertible);
     if (!invertible)
         return Result<PagePtr>::failure(QStringLiteral("The page's display transform cannot be inverted."));
 
@@ -75,8 +86,6 @@ Result<PagePtr> makeRebuiltPage(const Page& source, const RebuildBase& base, con
         content += "q " + cmOperands(toPage) + " cm\n" + layer.content + "Q\n";
 
     fz_context* c = ctx();
-    pdf_document* sourceDoc = source.state().ref.doc;
-    pdf_obj* sourceRef = source.state().ref.obj;
     pdf_document* doc = nullptr;
     pdf_obj* resources = nullptr;
     pdf_obj* page = nullptr;
@@ -144,6 +153,8 @@ Result<PagePtr> makeRebuiltPage(const Page& source, const RebuildBase& base, con
     pdf_drop_document(c, doc);
     return rebuilt;
 }
+
+} // namespace detail
 
 double helveticaWidth(const QString& text)
 {

@@ -84,6 +84,8 @@ std::shared_ptr<const TextLayout> Page::sharedTextLayout() const
 
 bool Page::hasLoadedText() const { return m_state->text != nullptr; }
 
+quint64 Page::contentVersion() const { return m_state->textVersion; }
+
 void Page::adoptText(std::shared_ptr<const TextLayout> layout) const
 {
     if (!m_state->text && layout)

@@ -462,3 +462,30 @@ TEST(SlowPages, UnlockingTensOfThousandsOfObjectsNeverHoldsTheWindow)
     ASSERT_EQ(document->pageCount(), 1);
     EXPECT_EQ(document->page(0)->annotationCount(), 32768u);
 }
+
+TEST(SlowPages, PagesPackedInLargeObjectStreamsOfTheirOwnAreReadWhileOpeningNotWhenShown)
+{
+    // Each page's 32,768 links and their actions in a compressed stream of the page's own: more than
+    // opening's read-ahead for damage gets through in its time, and each stream is parsed whole on the
+    // first look at any of its objects, on whichever thread looks.
+    constexpr int kPages = 6;
+    static const QByteArray data = test::packedPagesPdf(kPages, 32768);
+    QElapsedTimer took;
+    took.start();
+    auto opened = pdf::Document::fromDataWhileAnswering(data);
+    const qint64 openMs = took.elapsed();
+    ASSERT_TRUE(opened) << qPrintable(opened.error());
+    const pdf::DocumentPtr document = opened.value();
+    ASSERT_EQ(document->pageCount(), kPages);
+
+    // What showing a page reads first: where its links are. That must cost a small part of opening.
+    const qint64 bound = std::max<qint64>(test::scaledMs(20), openMs / (2 * kPages));
+    for (int p = 0; p < kPages; ++p) {
+        GapWatch reading;
+        const auto outlines = document->page(p)->annotationOutlines();
+        EXPECT_LT(reading.longest(), bound) << "page " << p << ", opening took " << openMs << " ms";
+        ASSERT_EQ(outlines.size(), 32768u);
+    }
+    EXPECT_EQ(document->page(kPages - 1)->annotations().back()->linkURI(),
+              QStringLiteral("https://example.org/%1/32767").arg(kPages - 1));
+}

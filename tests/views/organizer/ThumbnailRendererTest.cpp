@@ -87,6 +87,49 @@ TEST(ThumbnailRendering, RendersOffTheMainThreadThreeAtATimeIntoTheCache)
     EXPECT_NE(first->image.pixel(150, 120), first->image.pixel(2, 2));
 }
 
+// Counts the calls queued to an object that its thread's event loop runs.
+class QueuedCallCounter : public QObject {
+public:
+    int calls = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::MetaCall)
+            ++calls;
+        return false;
+    }
+};
+
+TEST(ThumbnailRendering, PagesWaitingBehindAFullQueueLeaveTheMainThreadAsleep)
+{
+    const pdf::DocumentPtr doc = pages(20);
+    ThumbnailRenderer renderer(167772160);
+    test::GatedRender gated;
+    renderer.setRenderFunction(gated.function());
+    int delivered = 0;
+    renderer.setDeliveryHandler([&](const QString&, const Thumbnail&) { ++delivered; });
+    QueuedCallCounter counter;
+    renderer.installEventFilter(&counter);
+    for (int i = 0; i < 20; ++i)
+        renderer.schedule(doc->page(i), ThumbnailRenderer::thumbnailKey(*doc->page(i), 0, 120), 120);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gated.running.load() == 3; }, 10000));
+
+    // Nothing can move until a render finishes, so the loop has nothing to run for the renderer (a turn
+    // re-armed while pages wait would run thousands of times in this wait).
+    QTest::qWait(100);
+    const int whileFull = counter.calls;
+    QTest::qWait(100);
+    EXPECT_EQ(counter.calls, whileFull);
+    EXPECT_LE(whileFull, 2);
+
+    // Each finished render still brings the next page in, until every page is drawn.
+    gated.gate.release(20);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delivered == 20; }, 20000));
+    EXPECT_EQ(gated.started.load(), 20);
+    EXPECT_EQ(renderer.pendingCount(), 0);
+    // One call per finished render and at most one per turn that copied pages out.
+    EXPECT_LE(counter.calls, 2 * 20 + 2);
+}
+
 TEST(ThumbnailRendering, CancelledOrOrphanedRendersAreNeitherShownNorCached)
 {
     pdf::DocumentPtr doc = pages(5);
