@@ -7,7 +7,10 @@ suite: the files are not ours to ship.
 
     corpuscheck.py [--target build/bin/vmk_fuzz_target] [--probe build/bin/vmk_window_probe] FILE...
 
-Prints one line per crash, hang, refused save or stall, then a summary. A stall is a gap over --stall-ms
+With --qpdf, a saved copy of an input that qpdf --check passes must pass it too.
+
+Prints one line per crash, hang, refused save, save that lost the edits just made, saved copy that qpdf
+finds damaged, or stall, then a summary. A stall is a gap over --stall-ms
 while the file's window is up, or an opening that held the window --stall-ms longer than a plain one-page
 file's does (measured at the start of the run: building any window takes its time).
 """
@@ -60,10 +63,20 @@ def run(command, timeout, env):
         proc = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout, env=env)
     except subprocess.TimeoutExpired:
         return "hang (over %d s)" % timeout, b"", time.monotonic() - start
+    if proc.returncode == 3:  # the target's verdict on a save that lost the edits
+        return proc.stdout.strip().decode(errors="replace"), b"", time.monotonic() - start
     if proc.returncode != 0:
         how = "signal %d" % -proc.returncode if proc.returncode < 0 else "exit code %d" % proc.returncode
         return "crash (%s)" % how, proc.stderr[-2000:], time.monotonic() - start
     return None, proc.stdout.strip(), time.monotonic() - start
+
+
+def qpdf_clean(path):
+    try:
+        return subprocess.run(["qpdf", "--check", path], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              timeout=120).returncode == 0
+    except subprocess.TimeoutExpired:
+        return False
 
 
 def check(path, args, work, env):
@@ -78,6 +91,10 @@ def check(path, args, work, env):
             elif detail.startswith(b"save refused"):
                 problems.append(detail.decode(errors="replace"))
             outcome = "failed" if failure else detail.split(b":")[0].decode(errors="replace")
+            saved = os.path.join(out, os.path.splitext(os.path.basename(path))[0] + "-saved.pdf")
+            if args.qpdf and outcome == "saved" and qpdf_clean(path):
+                if not qpdf_clean(saved):
+                    problems.append("saved copy fails qpdf --check, the input passes")
         if args.probe:
             failure, stall, stall_detail, opening, opening_detail = probe(path, args, env)
             if failure:
@@ -99,6 +116,7 @@ def main():
     parser.add_argument("--probe-seconds", type=int, default=6)
     parser.add_argument("--stall-ms", type=int, default=500)
     parser.add_argument("--timeout", type=int, default=60)
+    parser.add_argument("--qpdf", action="store_true", help="check saved copies with qpdf --check")
     parser.add_argument("--jobs", type=int, default=min(3, os.cpu_count() or 1))
     parser.add_argument("files", nargs="+")
     args = parser.parse_args()

@@ -92,8 +92,73 @@ def cyclic_kids(data, rng):
     return re.sub(rb"/Kids\s*\[", b"/Kids [1 0 R 2 0 R ", data, count=1)
 
 
+def lying_length(data, rng):
+    lengths = list(re.finditer(rb"/Length\s+(\d+)(?!\s+\d+\s+R)", data))
+    if not lengths:
+        return flip_bytes(data, rng)
+    match = rng.choice(lengths)
+    n = int(match.group(1))
+    value = rng.choice([n + rng.randint(1, 40), max(0, n - rng.randint(1, 40)), 0, n * 1000, 2 ** 31])
+    return data[:match.start(1)] + str(value).encode() + data[match.end(1):]
+
+
+def broken_xref_offsets(data, rng):
+    entries = list(re.finditer(rb"(\d{10}) \d{5} n", data))
+    if entries and rng.random() < 0.6:
+        for match in sorted(rng.sample(entries, min(len(entries), rng.randint(1, 4))), key=lambda m: -m.start()):
+            value = rng.choice([0, int(match.group(1)) + rng.randint(-30, 30), len(data) + 999])
+            data = data[:match.start(1)] + b"%010d" % max(0, value) + data[match.end(1):]
+        return data
+    return re.sub(rb"startxref\s+\d+", b"startxref\n" + str(rng.randrange(len(data))).encode(), data)
+
+
+def absurd_rotate(data, rng):
+    value = rng.choice([b"45", b"-270", b"1e30", b"2147483647", b"-2147483648", b"(x)", b"9999999999"])
+    return re.sub(rb"/Type\s*/Page\b", b"/Type /Page /Rotate " + value, data, count=1)
+
+
+def page_objects(data):
+    """(number, start of its dictionary's last >>) of each page object in the file."""
+    found = []
+    for match in re.finditer(rb"(\d+) 0 obj", data):
+        end = data.find(b"endobj", match.end())
+        body = data[match.end():end]
+        if end > 0 and re.search(rb"/Type\s*/Page\b", body) and b"stream" not in body:
+            found.append((int(match.group(1)), data.rfind(b">>", match.end(), end)))
+    return found
+
+
+def self_reference(data, rng):
+    """A page that is its own parent or resources, or draws a form that draws itself (last key wins)."""
+    pages = page_objects(data)
+    if not pages:
+        return cyclic_kids(data, rng)
+    num, at = rng.choice(pages)
+    entry = rng.choice([b" /Parent %d 0 R" % num, b" /Resources %d 0 R" % num,
+                        b" /Resources << /XObject << /X %d 0 R >> >> /Contents %d 0 R" % (num, num),
+                        b" /Annots [%d 0 R %d 0 R]" % (num, num)])
+    return data[:at] + entry + b" " + data[at:]
+
+
+def prev_cycle(data, rng):
+    """An update appended whose /Prev chain loops: to itself, or back to the file's last table and on."""
+    pages = page_objects(data)
+    root = re.search(rb"/Root\s+(\d+)\s+0\s+R", data)
+    if not pages or not root:
+        return truncate(data, rng)
+    num, at = pages[0]
+    start = re.search(rb"(?<!\d)%d 0 obj" % num, data).start()
+    body = data[start:data.find(b"endobj", at) + 6]
+    update = len(data)
+    xref = update + len(body) + 1
+    prev = rng.choice([xref, xref + 7, update])
+    return (data + body + b"\nxref\n%d 1\n%010d 00000 n \ntrailer\n<< /Size 9999 /Root %s 0 R /Prev %d >>\n"
+            b"startxref\n%d\n%%%%EOF\n" % (num, update, root.group(1), prev, xref))
+
+
 MUTATIONS = [flip_bytes, cut_chunk, repeat_chunk, truncate, hostile_number, lying_count, broken_boxes,
-             empty_names, deep_nesting, cyclic_kids]
+             empty_names, deep_nesting, cyclic_kids, lying_length, broken_xref_offsets, absurd_rotate,
+             self_reference, prev_cycle]
 
 
 def make_mutants(seeds_dir, mutants_dir, per_seed, seed):
@@ -125,6 +190,8 @@ def run_one(target, path, out_dir, timeout, env):
     except subprocess.TimeoutExpired:
         return path, "hang (over %d s)" % timeout, b"", time.monotonic() - start
     elapsed = time.monotonic() - start
+    if proc.returncode == 3:
+        return path, proc.stdout.strip().decode(errors="replace"), b"", elapsed
     if proc.returncode != 0:
         how = "signal %d" % -proc.returncode if proc.returncode < 0 else "exit code %d" % proc.returncode
         return path, "crash (%s)" % how, proc.stderr[-3000:], elapsed

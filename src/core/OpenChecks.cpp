@@ -51,8 +51,11 @@ std::vector<PageFacts> pageFacts(const pdf::Document& document)
         PageFacts fact;
         if (page) {
             fact.rotation = page->rotation();
-            for (const pdf::AnnotationPtr& annotation : page->annotations())
+            for (const pdf::AnnotationPtr& annotation : page->annotations()) {
                 fact.annotationKinds.append(annotation->type());
+                if (const QString note = annotation->contents(); !note.isEmpty())
+                    fact.annotationNotes.append(note);
+            }
         }
         facts.push_back(std::move(fact));
     }
@@ -68,9 +71,11 @@ bool verifySavedFile(const QString& path, const std::vector<PageFacts>& expected
     const std::vector<PageFacts> written = pageFacts(*document);
     for (size_t i = 0; i < expected.size(); ++i) {
         if (!(written[i] == expected[i])) {
-            qWarning("The saved copy's page %d differs: rotation %d, annotations [%s]; expected %d, [%s]", int(i) + 1,
-                     written[i].rotation, qPrintable(written[i].annotationKinds.join(u' ')), expected[i].rotation,
-                     qPrintable(expected[i].annotationKinds.join(u' ')));
+            qWarning("The saved copy's page %d differs: rotation %d, annotations [%s], %d notes; expected %d, [%s], "
+                     "%d notes%s", int(i) + 1, written[i].rotation, qPrintable(written[i].annotationKinds.join(u' ')),
+                     int(written[i].annotationNotes.size()), expected[i].rotation,
+                     qPrintable(expected[i].annotationKinds.join(u' ')), int(expected[i].annotationNotes.size()),
+                     written[i].annotationNotes != expected[i].annotationNotes ? " (the notes read differently)" : "");
             return false;
         }
     }

@@ -348,13 +348,14 @@ TEST(Saving, VerificationComparesEveryPagesAnnotationsAndRotation)
     QTemporaryDir dir;
     auto document = coretest::open(coretest::makePdf(2));
     annotate(*document);
+    document->page(0)->annotations().front()->setContents(QStringLiteral("A note"));
     document->page(1)->setRotation(90);
     const QString path = dir.filePath("facts.pdf");
     ASSERT_TRUE(document->write(path).ok());
 
     const std::vector<PDFOps::PageFacts> facts = PDFOps::pageFacts(*document);
     ASSERT_EQ(facts.size(), 2u);
-    EXPECT_EQ(facts[0], (PDFOps::PageFacts{0, {"Square"}}));
+    EXPECT_EQ(facts[0], (PDFOps::PageFacts{0, {"Square"}, {"A note"}}));
     EXPECT_EQ(facts[1], (PDFOps::PageFacts{90, {"Ink"}}));
     EXPECT_TRUE(PDFOps::verifySavedFile(path, facts, std::nullopt));
 
@@ -366,7 +367,9 @@ TEST(Saving, VerificationComparesEveryPagesAnnotationsAndRotation)
     unturned[1].rotation = 0;
     auto extraPage = facts;
     extraPage.push_back({});
-    for (const auto& expected : {lostAnnotation, otherKind, unturned, extraPage})
+    auto garbledNote = facts;
+    garbledNote[0].annotationNotes = {QStringLiteral("\u00c1 n\u00f6te")};
+    for (const auto& expected : {lostAnnotation, otherKind, unturned, extraPage, garbledNote})
         EXPECT_FALSE(PDFOps::verifySavedFile(path, expected, std::nullopt));
 }
 

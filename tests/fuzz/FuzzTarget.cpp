@@ -1,7 +1,8 @@
 // One hostile input, handled the way a user would: opened with the open checks, every page (up to a
 // few) rendered directly and from a snapshot, its text read, annotations added and a page turned, then
-// saved with verification and reopened. Any outcome is fine except a crash or a hang; the fuzz check
-// script runs this in a child process under a time limit.
+// saved with verification and reopened. Any outcome is fine except a crash, a hang, or a save reported as
+// done whose copy lost the pages, the annotations just added or the turn just made ("save lost ...", exit
+// code 3); the fuzz check script runs this in a child process under a time limit.
 //
 //   vmk_fuzz_target --seeds DIR      writes the seed files (made by the test fixtures) into DIR
 //   vmk_fuzz_target FILE OUTDIR      handles FILE, writing its saved copy into OUTDIR
@@ -29,6 +30,28 @@ using namespace vmk;
 namespace {
 
 constexpr int kPagesPerInput = 4;
+constexpr auto kMarker = "vmk fuzz square";
+
+// What a save reported as done must have kept of this run's edits; empty when everything is there.
+QString lostEdits(const pdf::Document& saved, int pageCount, int rotation)
+{
+    if (saved.pageCount() != pageCount)
+        return QStringLiteral("%1 pages instead of %2").arg(saved.pageCount()).arg(pageCount);
+    pdf::PagePtr first = saved.page(0);
+    if (!first)
+        return QStringLiteral("the first page");
+    if (first->rotation() != rotation)
+        return QStringLiteral("rotation %1 instead of %2").arg(first->rotation()).arg(rotation);
+    bool square = false, ink = false;
+    for (const pdf::AnnotationPtr& annotation : first->annotations()) {
+        square = square || (annotation->type() == QLatin1String("Square")
+                            && annotation->contents() == QLatin1String(kMarker));
+        ink = ink || annotation->type() == QLatin1String("Ink");
+    }
+    if (!square || !ink)
+        return QStringLiteral("the %1 annotation").arg(square ? QStringLiteral("ink") : QStringLiteral("square"));
+    return {};
+}
 
 int writeSeeds(const QString& dir)
 {
@@ -84,6 +107,7 @@ int handle(const QString& path, const QString& outDir)
         const QRectF box = first->cropBox();
         auto square = pdf::Annotation::create(QStringLiteral("Square"), QRectF(box.center(), QSizeF(40, 30)));
         square->setColor(Qt::red);
+        square->setContents(QString::fromLatin1(kMarker));
         first->addAnnotation(square);
         auto ink = pdf::Annotation::create(QStringLiteral("Ink"), QRectF(box.topLeft(), QSizeF(60, 60)));
         QPainterPath stroke;
@@ -96,13 +120,27 @@ int handle(const QString& path, const QString& outDir)
     }
     const QString out = QDir(outDir).filePath(QFileInfo(path).completeBaseName() + QStringLiteral("-saved.pdf"));
     if (auto error = document.saveToPath(out, platform::SaveOperation::SaveAs)) {
-        std::printf("save refused: %s\n", qPrintable(error->message));
+        std::printf("save refused: %s %s\n", qPrintable(error->message), qPrintable(error->recoverySuggestion));
         return 0;
     }
-    // The saved copy opens and draws again.
+    // The saved copy opens, holds what was just done to it and draws again.
+    const int rotation = pdf->page(0) ? pdf->page(0)->rotation() : 0;
     core::VMKDocument reopened;
-    if (!reopened.openFile(out) && reopened.pdf()->pageCount() > 0)
+    if (reopened.openFile(out)) {
+        std::puts("save lost: the copy does not open");
+        return 3;
+    }
+    if (reopened.pdf()->isLocked() && !reopened.pdf()->unlock(QString())) {
+        std::puts("save lost: the copy does not unlock");
+        return 3;
+    }
+    if (count > 0) {
+        if (const QString lost = lostEdits(*reopened.pdf(), count, rotation); !lost.isEmpty()) {
+            std::printf("save lost: %s\n", qPrintable(lost));
+            return 3;
+        }
         exercisePage(*reopened.pdf()->page(0));
+    }
     std::puts("saved");
     return 0;
 }

@@ -5,6 +5,8 @@
 #include "platform/pdf/detail/DanglingStructure.h"
 #include "platform/pdf/detail/FieldAppearances.h"
 #include "platform/pdf/detail/ObjectScan.h"
+#include "platform/pdf/detail/RepairedEncryption.h"
+#include "platform/pdf/detail/UnreadableObjects.h"
 #include "platform/pdf/detail/State.h"
 
 #include <QFile>
@@ -39,6 +41,10 @@ constexpr DocumentAttribute kAllAttributes[] = {
 
 // How long opening may spend reading ahead for damage (see readEveryObject).
 constexpr int kReadAheadBudgetMs = 400;
+// And how long on parsing large object streams ahead of need (see readLargeObjectStreams). Opening runs
+// on a worker for a window, which keeps answering meanwhile; past this the file is enormous, and the
+// rest is parsed as it is needed.
+constexpr int kObjectStreamBudgetMs = 5000;
 
 void copyPassword(char (&target)[128], const QString& password)
 {
@@ -104,6 +110,7 @@ Result<DocumentPtr> Document::fromData(const QByteArray& data)
     d->m_state->locked = locked;
     if (!locked) {
         readEveryObject(c, doc, kReadAheadBudgetMs);
+        readLargeObjectStreams(c, doc, kObjectStreamBudgetMs);
         d->m_state->syncPageList();
         pages = int(d->m_state->pages.size());
     }
@@ -168,6 +175,7 @@ std::optional<PasswordKind> Document::unlock(const QString& password)
     runWhileAnswering([&state] {
         fz_context* own = ctx();
         readEveryObject(own, state.doc, kReadAheadBudgetMs);
+        readLargeObjectStreams(own, state.doc, kObjectStreamBudgetMs);
         state.syncPageList();
         buildRequestedFieldAppearances(own, state.doc);
     });
@@ -444,6 +452,8 @@ Result<QByteArray> Document::dataRepresentation(const WriteOptions& options) con
     fz_output* out = nullptr;
     QString error;
     pdf_document* doc = m_state->doc;
+    if (QString restoreError; !guarded(c, [&] { detail::restoreEncryptionDictionary(c, doc); }, &restoreError))
+        qCWarning(lcVmkPdf) << "The encryption dictionary could not be read again:" << restoreError;
     // Names are written as the file had them: the spaced layout keeps an empty name apart from a number.
     opts.do_pretty = holdsEmptyName(c, doc) ? 1 : 0;
     // Writing with other encryption than the document's rewrites /Encrypt (and /ID) in the document's own
@@ -479,6 +489,12 @@ Result<QByteArray> Document::dataRepresentation(const WriteOptions& options) con
         return written;
     };
     bool ok = writeWith(opts);
+    if (!ok) {
+        if (const int blanked = detail::blankUnreadableObjects(c, doc); blanked > 0) {
+            qCWarning(lcVmkPdf) << "Writing failed:" << error << "- writing" << blanked << "unreadable objects as null";
+            ok = writeWith(opts);
+        }
+    }
     if (!ok && opts.do_compress) {
         // Compressing reads every stream; one whose data is damaged beyond reading can still be written
         // as the file had it, which other readers cope with as they did before.

@@ -26,46 +26,43 @@ QByteArray rawPdf(const QList<RawPage>& pages)
     return assemblePdf(objects, catalogNum);
 }
 
-QByteArray packedLinksPdf(int links)
-{
-    // Object n is packed[n - 1]; the content stream, the object stream and the cross-reference stream follow.
-    QList<QByteArray> packed;
-    const int contentNum = 4 + 2 * links + 1;
-    packed << "<< /Type /Catalog /Pages 2 0 R >>"
-           << "<< /Type /Pages /Kids [3 0 R] /Count 1 >>"
-           << "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 400] /Resources << /Font << /F1 << /Type /Font "
-              "/Subtype /Type1 /BaseFont /Helvetica >> >> >> /Contents " + QByteArray::number(contentNum) +
-                  " 0 R /Annots 4 0 R >>";
-    QByteArray annots = "[";
-    annots.reserve(links * 10);
-    for (int i = 0; i < links; ++i)
-        annots += QByteArray::number(5 + 2 * i) + " 0 R ";
-    packed << annots + "]";
-    for (int i = 0; i < links; ++i) {
-        const double x = (i % 200) * 1.5, y = (i / 200) * 2.0;
-        packed << "<< /Type /Annot /Subtype /Link /Border [0 0 0] /Rect [" + QByteArray::number(x) + ' ' +
-                      QByteArray::number(y) + ' ' + QByteArray::number(x + 1) + ' ' + QByteArray::number(y + 1.5) +
-                      "] /A " + QByteArray::number(6 + 2 * i) + " 0 R >>";
-        packed << "<< /S /URI /URI (https://example.org/" + QByteArray::number(i) + ") >>";
-    }
-    QByteArray header, body;
-    for (int i = 0; i < packed.size(); ++i) {
-        header += QByteArray::number(i + 1) + ' ' + QByteArray::number(body.size()) + ' ';
-        body += packed[i] + '\n';
-    }
-    auto deflated = [](const QByteArray& data) { return qCompress(data, 1).mid(4); }; // zlib, without Qt's length
-    const QByteArray streamData = deflated(header + body);
-    const int objStmNum = contentNum + 1, xrefNum = contentNum + 2;
+namespace {
 
+QByteArray linkObject(int index, int actionNum)
+{
+    const double x = (index % 200) * 1.5, y = (index / 200) * 2.0;
+    return "<< /Type /Annot /Subtype /Link /Border [0 0 0] /Rect [" + QByteArray::number(x) + ' ' + QByteArray::number(y) +
+           ' ' + QByteArray::number(x + 1) + ' ' + QByteArray::number(y + 1.5) + "] /A " + QByteArray::number(actionNum) +
+           " 0 R >>";
+}
+
+QByteArray deflated(const QByteArray& data) { return qCompress(data, 1).mid(4); } // zlib, without Qt's length
+
+// A file whose objects are all packed into compressed object streams, group g (objects numbered from 1 on
+// across the groups, in order) in stream g, behind a cross-reference stream. `content` is the one content
+// stream, stored plainly as object `contentNum`, which must follow the packed objects.
+QByteArray packedPdf(const QList<QList<QByteArray>>& groups, int contentNum, const QByteArray& content)
+{
     QByteArray pdf = "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n";
-    const QByteArray content = textLine("Packed links");
     const qsizetype contentOffset = pdf.size();
     pdf += QByteArray::number(contentNum) + " 0 obj\n<< /Length " + QByteArray::number(content.size()) +
            " >>\nstream\n" + content + "\nendstream\nendobj\n";
-    const qsizetype objStmOffset = pdf.size();
-    pdf += QByteArray::number(objStmNum) + " 0 obj\n<< /Type /ObjStm /N " + QByteArray::number(packed.size()) +
-           " /First " + QByteArray::number(header.size()) + " /Filter /FlateDecode /Length " +
-           QByteArray::number(streamData.size()) + " >>\nstream\n" + streamData + "\nendstream\nendobj\n";
+    QList<qsizetype> streamOffsets;
+    int num = 1;
+    for (int g = 0; g < groups.size(); ++g) {
+        QByteArray header, body;
+        for (const QByteArray& object : groups[g]) {
+            header += QByteArray::number(num++) + ' ' + QByteArray::number(body.size()) + ' ';
+            body += object + '\n';
+        }
+        const QByteArray data = deflated(header + body);
+        streamOffsets << pdf.size();
+        pdf += QByteArray::number(contentNum + 1 + g) + " 0 obj\n<< /Type /ObjStm /N " +
+               QByteArray::number(groups[g].size()) + " /First " + QByteArray::number(header.size()) +
+               " /Filter /FlateDecode /Length " + QByteArray::number(data.size()) + " >>\nstream\n" + data +
+               "\nendstream\nendobj\n";
+    }
+    const int xrefNum = contentNum + 1 + int(groups.size());
     const qsizetype xrefOffset = pdf.size();
 
     // Entries of 1 + 4 + 3 bytes: type, then offset or object stream, then generation or index.
@@ -78,10 +75,12 @@ QByteArray packedLinksPdf(int links)
             table += char((second >> shift) & 0xff);
     };
     entry(0, 0, 0xffff);
-    for (int i = 0; i < packed.size(); ++i)
-        entry(2, quint32(objStmNum), quint32(i));
+    for (int g = 0; g < groups.size(); ++g)
+        for (int i = 0; i < groups[g].size(); ++i)
+            entry(2, quint32(contentNum + 1 + g), quint32(i));
     entry(1, quint32(contentOffset), 0);
-    entry(1, quint32(objStmOffset), 0);
+    for (const qsizetype offset : streamOffsets)
+        entry(1, quint32(offset), 0);
     entry(1, quint32(xrefOffset), 0);
     const QByteArray xrefData = deflated(table);
     pdf += QByteArray::number(xrefNum) + " 0 obj\n<< /Type /XRef /Size " + QByteArray::number(xrefNum + 1) +
@@ -89,6 +88,61 @@ QByteArray packedLinksPdf(int links)
            " >>\nstream\n" + xrefData + "\nendstream\nendobj\nstartxref\n" + QByteArray::number(xrefOffset) +
            "\n%%EOF\n";
     return pdf;
+}
+
+const QByteArray kPackedFont = "/Resources << /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >>";
+
+} // namespace
+
+QByteArray packedLinksPdf(int links)
+{
+    // Object n is packed[n - 1]; the content stream, the object stream and the cross-reference stream follow.
+    QList<QByteArray> packed;
+    const int contentNum = 4 + 2 * links + 1;
+    packed << "<< /Type /Catalog /Pages 2 0 R >>"
+           << "<< /Type /Pages /Kids [3 0 R] /Count 1 >>"
+           << "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 400] " + kPackedFont + " /Contents " +
+                  QByteArray::number(contentNum) + " 0 R /Annots 4 0 R >>";
+    QByteArray annots = "[";
+    annots.reserve(links * 10);
+    for (int i = 0; i < links; ++i)
+        annots += QByteArray::number(5 + 2 * i) + " 0 R ";
+    packed << annots + "]";
+    for (int i = 0; i < links; ++i) {
+        packed << linkObject(i, 6 + 2 * i);
+        packed << "<< /S /URI /URI (https://example.org/" + QByteArray::number(i) + ") >>";
+    }
+    return packedPdf({packed}, contentNum, textLine("Packed links"));
+}
+
+QByteArray packedPagesPdf(int pages, int linksPerPage)
+{
+    // Stream 0: catalog, page tree, then each page and its annotation list. Stream 1 + p: page p's links
+    // and their actions.
+    const int firstLink = 3 + 2 * pages;
+    const int contentNum = firstLink + 2 * pages * linksPerPage;
+    QList<QList<QByteArray>> groups(1 + pages);
+    QByteArray kids;
+    for (int p = 0; p < pages; ++p)
+        kids += QByteArray::number(3 + 2 * p) + " 0 R ";
+    groups[0] << "<< /Type /Catalog /Pages 2 0 R >>"
+              << "<< /Type /Pages /Kids [" + kids + "] /Count " + QByteArray::number(pages) + " >>";
+    for (int p = 0; p < pages; ++p) {
+        groups[0] << "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 400] " + kPackedFont + " /Contents " +
+                         QByteArray::number(contentNum) + " 0 R /Annots " + QByteArray::number(4 + 2 * p) + " 0 R >>";
+        QByteArray annots = "[";
+        annots.reserve(linksPerPage * 10);
+        for (int i = 0; i < linksPerPage; ++i)
+            annots += QByteArray::number(firstLink + 2 * (p * linksPerPage + i)) + " 0 R ";
+        groups[0] << annots + "]";
+        for (int i = 0; i < linksPerPage; ++i) {
+            const int num = firstLink + 2 * (p * linksPerPage + i);
+            groups[1 + p] << linkObject(i, num + 1);
+            groups[1 + p] << "<< /S /URI /URI (https://example.org/" + QByteArray::number(p) + '/' +
+                                 QByteArray::number(i) + ") >>";
+        }
+    }
+    return packedPdf(groups, contentNum, textLine("Packed pages"));
 }
 
 QByteArray tinyPaths(int count)

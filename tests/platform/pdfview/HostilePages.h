@@ -21,6 +21,10 @@ QByteArray rawPdf(const QList<RawPage>& pages);
 // catalog and page tree included, as some writers do: the engine reads such a stream whole the first time
 // it needs any object in it.
 QByteArray packedLinksPdf(int links);
+// `pages` pages of text ("Packed pages" at 30, 350), each with `linksPerPage` links laid out as above, link
+// i of page p going to https://example.org/p/i. The catalog, page tree and pages are packed into one
+// object stream, and each page's links and their actions into one of the page's own.
+QByteArray packedPagesPdf(int pages, int linksPerPage);
 
 // A content stream of `count` tiny filled squares in a grid: cheap to store, slow to interpret.
 QByteArray tinyPaths(int count);

@@ -2,11 +2,16 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <vector>
 
 namespace vmk::pdf::detail {
 
 namespace {
+
+// Objects in one stream from which parsing it whole costs the thread that needs one of them a pause
+// someone could notice (a few milliseconds).
+constexpr int kLargeObjectStream = 2000;
 
 bool isEmptyName(fz_context* c, pdf_obj* obj)
 {
@@ -89,6 +94,38 @@ void readEveryObject(fz_context* c, pdf_document* doc, int budgetMs)
         pdf_drop_obj(c, obj);
         // A repair renumbers nothing but may change how many objects there are.
         guarded(c, [&] { count = pdf_xref_len(c, doc); });
+    }
+}
+
+void readLargeObjectStreams(fz_context* c, pdf_document* doc, int budgetMs)
+{
+    int count = 0;
+    if (!guarded(c, [&] { count = pdf_xref_len(c, doc); }))
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<char> looked(size_t(count), 0); // object streams already judged, by number
+    for (int num = 1; num < count; ++num) {
+        if (clock.elapsed() > budgetMs)
+            return;
+        pdf_obj* obj = nullptr;
+        guarded(c, [&] {
+            pdf_xref_entry* entry = pdf_get_xref_entry(c, doc, num);
+            if (!entry || entry->type != 'o' || entry->obj || entry->ofs <= 0 || entry->ofs >= count)
+                return;
+            const size_t stream = size_t(entry->ofs);
+            if (looked[stream])
+                return;
+            looked[stream] = 1;
+            // The stream's dictionary is an object of its own, read without its data.
+            pdf_obj* dict = pdf_load_object(c, doc, int(stream));
+            const int members = pdf_dict_get_int(c, dict, PDF_NAME(N));
+            pdf_drop_obj(c, dict);
+            if (members >= kLargeObjectStream)
+                obj = pdf_load_object(c, doc, num);
+        });
+        pdf_drop_obj(c, obj);
+        guarded(c, [&] { count = std::min<int>(pdf_xref_len(c, doc), int(looked.size())); });
     }
 }
 

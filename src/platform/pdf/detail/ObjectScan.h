@@ -15,6 +15,12 @@ bool holdsEmptyName(fz_context* c, pdf_document* doc);
 // the file and so drops every change made since opening).
 void readEveryObject(fz_context* c, pdf_document* doc, int budgetMs);
 
+// Parses, within a time budget, every large object stream not parsed yet. The engine parses a whole
+// object stream the first time any object in it is needed: for a stream of tens of thousands of objects
+// that is a pause of hundreds of milliseconds for whichever thread asks first, so opening does it on its
+// worker instead of leaving it to the document's thread. Small streams are left until needed.
+void readLargeObjectStreams(fz_context* c, pdf_document* doc, int budgetMs);
+
 // The engine's writer, when it compresses, takes a leading ASCIIHexDecode off a stream's filter list in
 // place: its copy of the stream dictionary shares the arrays with the document's own, so the document is
 // left with a filter list that no longer matches its data (the next drawing or save of it is garbage), and

@@ -1,0 +1,195 @@
+// Damaged files that still open and show: what the user adds to them must save, and the copy must hold it.
+
+#include "platform/pdf/Annotation.h"
+#include "platform/pdf/Document.h"
+#include "platform/pdf/Page.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "support/PdfBuilder.h"
+#include "support/TestFiles.h"
+
+using namespace vmk::pdf;
+using vmk::test::assemblePdf;
+using vmk::test::pdfStream;
+
+namespace {
+
+const QByteArray kPage = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R /Resources << /Font << "
+                         "/Helvetica << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >> >>";
+const QByteArray kText = "BT /Helvetica 24 Tf 72 700 Td (Still here) Tj ET";
+
+DocumentPtr open(const QByteArray& data, const QString& password = QString())
+{
+    Result<DocumentPtr> doc = Document::fromData(data);
+    EXPECT_TRUE(doc.ok()) << qPrintable(doc.error());
+    if (!doc.ok())
+        return nullptr;
+    if ((*doc)->isLocked()) {
+        EXPECT_TRUE((*doc)->unlock(password));
+    }
+    return *doc;
+}
+
+// The file with the offset after its last startxref pointing into the header, so that readers must
+// rebuild the cross-reference table from the objects they find.
+QByteArray withBrokenXrefOffset(QByteArray data)
+{
+    static const QRegularExpression startxref(QStringLiteral("startxref\\s+(\\d+)"));
+    QRegularExpressionMatch last;
+    for (auto it = startxref.globalMatch(QString::fromLatin1(data)); it.hasNext();)
+        last = it.next();
+    EXPECT_TRUE(last.hasMatch());
+    return data.replace(last.capturedStart(1), last.capturedLength(1), "5");
+}
+
+// The file with its encryption dictionary, written straight into the trailer, moved into an object of its own
+// as most writers place it.
+QByteArray withEncryptionInAnObject(QByteArray data)
+{
+    static const QRegularExpression key(QStringLiteral("/Encrypt\\s*<<"));
+    const qsizetype start = data.indexOf("<<", QString::fromLatin1(data).lastIndexOf(key));
+    qsizetype end = start;
+    for (int depth = 0; end < data.size();) {
+        const QByteArray pair = data.mid(end, 2);
+        if (pair[0] == '<' && pair != "<<") { // a hex string, passed whole
+            end = data.indexOf('>', end) + 1;
+            continue;
+        }
+        end += pair == "<<" || pair == ">>" ? 2 : 1;
+        depth += pair == "<<" ? 1 : pair == ">>" ? -1 : 0;
+        if (depth == 0)
+            break;
+    }
+    EXPECT_GT(start, 0);
+    const QByteArray dict = data.mid(start, end - start);
+    data.replace(start, dict.size(), " 99 0 R");
+    data.insert(data.lastIndexOf("\nxref") + 1, "99 0 obj\n" + dict + "\nendobj\n");
+    return data;
+}
+
+// Catalog 1, pages 2, page 3 with text 4, then an object stream 5 holding the document information 6 and
+// the outline 7, whose dictionary the file cuts short. Cross-references in an (unfiltered) stream 8.
+QByteArray objectStreamWithADamagedObject()
+{
+    const QList<QByteArray> plain{"<< /Type /Catalog /Pages 2 0 R /Outlines 7 0 R >>",
+                                  "<< /Type /Pages /Kids [3 0 R] /Count 1 >>", kPage, pdfStream({}, kText)};
+    const QList<QByteArray> packed{"<< /Title (Kept title) /Author (Someone) >>",
+                                   "<< /Type /Outlines /First 9 0 R /Count 1 /Bad ]"};
+    QByteArray header, body;
+    for (int i = 0; i < packed.size(); ++i) {
+        header += QByteArray::number(6 + i) + " " + QByteArray::number(body.size()) + " ";
+        body += packed[i] + "\n";
+    }
+    QByteArray pdf = "%PDF-1.7\n%\xe2\xe3\xcf\xd3\n";
+    QList<qsizetype> offsets;
+    for (int i = 0; i < plain.size(); ++i) {
+        offsets.append(pdf.size());
+        pdf += QByteArray::number(i + 1) + " 0 obj\n" + plain[i] + "\nendobj\n";
+    }
+    offsets.append(pdf.size());
+    pdf += "5 0 obj\n" + pdfStream("/Type /ObjStm /N 2 /First " + QByteArray::number(header.size()), header + body)
+           + "\nendobj\n";
+    const qsizetype xrefOffset = pdf.size();
+    QByteArray table;
+    auto entry = [&table](int type, quint32 field, int second) {
+        table += char(type);
+        for (int shift = 24; shift >= 0; shift -= 8)
+            table += char((field >> shift) & 0xff);
+        table += char(second);
+    };
+    entry(0, 0, 0);
+    for (qsizetype offset : offsets)
+        entry(1, quint32(offset), 0);
+    entry(2, 5, 0);
+    entry(2, 5, 1);
+    entry(1, quint32(xrefOffset), 0);
+    pdf += "8 0 obj\n" + pdfStream("/Type /XRef /Size 9 /W [1 4 1] /Root 1 0 R /Info 6 0 R", table) + "\nendobj\n";
+    return pdf + "startxref\n" + QByteArray::number(xrefOffset) + "\n%%EOF\n";
+}
+
+// Adds a square with a note to the first page.
+void annotate(Document& doc, const QString& note)
+{
+    AnnotationPtr square = Annotation::create(QStringLiteral("Square"), QRectF(100, 100, 80, 40));
+    square->setColor(Qt::red);
+    square->setContents(note);
+    doc.page(0)->addAnnotation(square);
+}
+
+QString firstNote(const Document& doc)
+{
+    for (const AnnotationPtr& annotation : doc.page(0)->annotations()) {
+        if (annotation->type() == QLatin1String("Square"))
+            return annotation->contents();
+    }
+    return QStringLiteral("(no square)");
+}
+
+// qpdf's verdict on the bytes (0 when sound), or 0 when qpdf is missing.
+int qpdfCheck(const QByteArray& bytes)
+{
+    if (!vmk::test::commandExists(QStringLiteral("qpdf")))
+        return 0;
+    QTemporaryDir dir;
+    const QString path = vmk::test::writeFile(dir, QStringLiteral("copy.pdf"), bytes);
+    const auto check = vmk::test::runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), path});
+    EXPECT_EQ(check.exitCode, 0) << check.out.constData() << check.err.constData();
+    return check.exitCode;
+}
+
+} // namespace
+
+TEST(PdfDamagedSave, AnEncryptedFileThatNeededRepairKeepsItsPasswordsAndWhatWasAdded)
+{
+    DocumentPtr plain = open(assemblePdf({"<< /Type /Catalog /Pages 2 0 R >>",
+                                          "<< /Type /Pages /Kids [3 0 R] /Count 1 >>", kPage, pdfStream({}, kText)}));
+    ASSERT_TRUE(plain);
+    // Opens without a password (an empty user password), like most encrypted files users have.
+    for (const auto& [user, owner] : {std::pair{QString(), QStringLiteral("owner")},
+                                      std::pair{QStringLiteral("user"), QStringLiteral("owner")}}) {
+        SCOPED_TRACE(qPrintable(user));
+        Result<QByteArray> encrypted = plain->dataRepresentation(WriteOptions::protect(user, owner));
+        ASSERT_TRUE(encrypted.ok());
+        DocumentPtr damaged = open(withBrokenXrefOffset(withEncryptionInAnObject(*encrypted)), user);
+        ASSERT_TRUE(damaged);
+        ASSERT_TRUE(damaged->isEncrypted());
+        annotate(*damaged, QStringLiteral("A note on a repaired file"));
+
+        Result<QByteArray> saved = damaged->dataRepresentation();
+        ASSERT_TRUE(saved.ok()) << qPrintable(saved.error());
+        // The copy opens with the same password and reads as plain text, note and page alike.
+        DocumentPtr reopened = open(*saved, user);
+        ASSERT_TRUE(reopened);
+        EXPECT_TRUE(reopened->isEncrypted());
+        EXPECT_EQ(firstNote(*reopened), QStringLiteral("A note on a repaired file"));
+        EXPECT_TRUE(reopened->page(0)->text().contains(QStringLiteral("Still here")));
+        if (user.isEmpty())
+            qpdfCheck(*saved);
+    }
+}
+
+TEST(PdfDamagedSave, AnUnreadableObjectInAnObjectStreamDoesNotStopTheSave)
+{
+    DocumentPtr doc = open(objectStreamWithADamagedObject());
+    ASSERT_TRUE(doc);
+    ASSERT_TRUE(doc->page(0)->text().contains(QStringLiteral("Still here")));
+    const QString titleShown = doc->attribute(DocumentAttribute::Title);
+    annotate(*doc, QStringLiteral("Added to a damaged file"));
+
+    Result<QByteArray> saved = doc->dataRepresentation();
+    ASSERT_TRUE(saved.ok()) << qPrintable(saved.error());
+    DocumentPtr reopened = open(*saved);
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(firstNote(*reopened), QStringLiteral("Added to a damaged file"));
+    EXPECT_TRUE(reopened->page(0)->text().contains(QStringLiteral("Still here")));
+    // What the document showed of the same object stream is in the copy too.
+    EXPECT_EQ(reopened->attribute(DocumentAttribute::Title), titleShown);
+    qpdfCheck(*saved);
+    // A second save of the same document writes the same.
+    Result<QByteArray> again = doc->dataRepresentation();
+    ASSERT_TRUE(again.ok()) << qPrintable(again.error());
+    EXPECT_EQ(firstNote(*open(*again)), QStringLiteral("Added to a damaged file"));
+}
