@@ -31,10 +31,12 @@ PageOrganizerView::PageOrganizerView(Editor* editor, Style style, QWidget* paren
     m_collection->setSelectionMode(m_metrics.multipleSelection ? QAbstractItemView::ExtendedSelection
                                                                : QAbstractItemView::SingleSelection);
     m_collection->setSelectionBehavior(QAbstractItemView::SelectItems);
-    if (!m_metrics.drawsBackground) {
-        m_collection->viewport()->setAutoFillBackground(false);
+    // The view paints its own background, when it has one. A viewport that counted as opaque would be
+    // repainted and scrolled straight into the window, past the fade the grid comes and goes with, so
+    // the grid would flash back at full strength over the canvas while it leaves.
+    m_collection->viewport()->setAutoFillBackground(false);
+    if (!m_metrics.drawsBackground)
         m_collection->setAttribute(Qt::WA_TranslucentBackground);
-    }
     auto& flow = m_collection->flowLayout();
     flow.setSpacing(m_metrics.minInteritemSpacing, m_metrics.minLineSpacing);
     flow.setInsets(m_metrics.insets);

@@ -3,8 +3,11 @@
 #include "platform/pdf/Annotation.h"
 #include "views/OrganizerCollectionView.h"
 #include "views/PageCell.h"
+#include "platform/pdfview/PDFView.h"
 
 #include <QApplication>
+#include <QGraphicsOpacityEffect>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSemaphore>
 #include <QTest>
@@ -211,4 +214,49 @@ TEST(PageOrganizer, SidebarFollowsTheCurrentPage)
     // The sidebar deletes what it has selected.
     f.key(Qt::Key_Delete);
     EXPECT_EQ(f.pdf()->pageCount(), 19);
+}
+
+// The grid comes and goes over the page canvas with a fade. Whatever it repaints or scrolls meanwhile
+// must go through that fade: drawn straight into the window, the grid flashed back at full strength over
+// the canvas while it was leaving (seen as a grey grid with a white box where the page pill came in).
+TEST(PageOrganizer, TheGridRepaintsThroughItsFadeOverWhatLiesBelow)
+{
+    test::OrganizerFixture f(40);
+    QWidget window;
+    window.resize(900, 700);
+    auto* below = new QWidget(&window);
+    below->setAutoFillBackground(true);
+    QPalette white = below->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    below->setPalette(white);
+    below->setGeometry(window.rect());
+    f.organizer->setParent(&window);
+    f.organizer->setGeometry(window.rect());
+    auto* fade = new QGraphicsOpacityEffect;
+    fade->setOpacity(0.5);
+    f.organizer->setGraphicsEffect(fade);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QApplication::processEvents();
+
+    // What the window shows, from its backing store, between the cards (the grid's own background).
+    auto shownBackground = [&] {
+        const QImage shown = window.screen()->grabWindow(window.winId()).toImage();
+        return shown.pixelColor(f.organizer->mapTo(&window, QPoint(4, f.organizer->height() / 2)));
+    };
+    const QColor grey = pdfview::PDFView::underPageBackgroundColor();
+    const int half = (grey.red() + 255) / 2;
+    EXPECT_NEAR(shownBackground().red(), half, 6);
+    // A scroll and a repaint of the grid alone, as thumbnails arriving or the selection changing make.
+    f.organizer->findChild<OrganizerCollectionView*>()->verticalScrollBar()->setValue(120);
+    QApplication::processEvents();
+    EXPECT_NEAR(shownBackground().red(), half, 6) << "scrolled";
+    f.viewport()->update();
+    QApplication::processEvents();
+    EXPECT_NEAR(shownBackground().red(), half, 6) << "repainted";
+    for (QWidget* part : f.organizer->findChildren<QWidget*>())
+        EXPECT_FALSE(part->testAttribute(Qt::WA_OpaquePaintEvent) || part->autoFillBackground())
+            << part->metaObject()->className() << " counts as opaque";
+    f.organizer->setGraphicsEffect(nullptr);
+    f.organizer->setParent(nullptr); // the fixture owns it
 }
