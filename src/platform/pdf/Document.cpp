@@ -6,8 +6,9 @@
 #include "platform/pdf/detail/FieldAppearances.h"
 #include "platform/pdf/detail/ObjectScan.h"
 #include "platform/pdf/detail/RepairedEncryption.h"
-#include "platform/pdf/detail/UnreadableObjects.h"
 #include "platform/pdf/detail/State.h"
+#include "platform/pdf/detail/StreamLengths.h"
+#include "platform/pdf/detail/UnreadableObjects.h"
 
 #include <QFile>
 
@@ -113,6 +114,9 @@ Result<DocumentPtr> Document::fromData(const QByteArray& data)
         readLargeObjectStreams(c, doc, kObjectStreamBudgetMs);
         d->m_state->syncPageList();
         pages = int(d->m_state->pages.size());
+        // A window lists every page as it shows the document: the handles are made here, with the rest
+        // of opening, and not on the window's thread (tens of thousands of pages take a while).
+        d->pages();
     }
     // A repair that found no page at all means the data was not a PDF worth showing.
     if (!locked && pages == 0 && pdf_was_repaired(c, doc))
@@ -454,6 +458,7 @@ Result<QByteArray> Document::dataRepresentation(const WriteOptions& options) con
     pdf_document* doc = m_state->doc;
     if (QString restoreError; !guarded(c, [&] { detail::restoreEncryptionDictionary(c, doc); }, &restoreError))
         qCWarning(lcVmkPdf) << "The encryption dictionary could not be read again:" << restoreError;
+    detail::directStreamLengths(c, doc);
     // Names are written as the file had them: the spaced layout keeps an empty name apart from a number.
     opts.do_pretty = holdsEmptyName(c, doc) ? 1 : 0;
     // Writing with other encryption than the document's rewrites /Encrypt (and /ID) in the document's own

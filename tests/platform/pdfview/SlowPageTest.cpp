@@ -491,3 +491,38 @@ TEST(SlowPages, PagesPackedInLargeObjectStreamsOfTheirOwnAreReadWhileOpeningNotW
     EXPECT_EQ(document->page(kPages - 1)->annotations().back()->linkURI(),
               QStringLiteral("https://example.org/%1/32767").arg(kPages - 1));
 }
+
+TEST(SlowPages, TheHandlesOfTensOfThousandsOfPagesAreMadeWhileOpening)
+{
+    // 60,000 pages sharing one content stream: what a window does first with a document is list them.
+    constexpr int kPages = 60000;
+    static const QByteArray data = [] {
+        test::PdfBuilder pdf;
+        const int catalog = pdf.reserve();
+        const int tree = pdf.reserve();
+        const int font = pdf.add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+        const int content = pdf.addStream({}, test::textLine("Many pages"));
+        const QByteArray page = "<< /Type /Page /Parent " + test::ref(tree) + " /MediaBox [0 0 300 400] /Resources "
+                                "<< /Font << /F1 " + test::ref(font) + " >> >> /Contents " + test::ref(content) + " >>";
+        QByteArray kids;
+        kids.reserve(kPages * 10);
+        for (int i = 0; i < kPages; ++i)
+            kids += test::ref(pdf.add(page)) + ' ';
+        pdf.set(catalog, "<< /Type /Catalog /Pages " + test::ref(tree) + " >>");
+        pdf.set(tree, "<< /Type /Pages /Kids [" + kids + "] /Count " + QByteArray::number(kPages) + " >>");
+        return pdf.write(catalog);
+    }();
+    QElapsedTimer took;
+    took.start();
+    auto opened = pdf::Document::fromDataWhileAnswering(data);
+    const qint64 openMs = took.elapsed();
+    ASSERT_TRUE(opened) << qPrintable(opened.error());
+    const pdf::DocumentPtr document = opened.value();
+
+    GapWatch listing;
+    const std::vector<pdf::PagePtr> pages = document->pages();
+    EXPECT_LT(listing.longest(), std::max<qint64>(test::scaledMs(20), openMs / 20)) << "opening took " << openMs << " ms";
+    ASSERT_EQ(pages.size(), size_t(kPages));
+    EXPECT_EQ(pages.back(), document->page(kPages - 1));
+    EXPECT_EQ(document->pages().front(), pages.front());
+}
