@@ -114,12 +114,13 @@ TEST(ThumbnailRendering, PagesWaitingBehindAFullQueueLeaveTheMainThreadAsleep)
     ASSERT_TRUE(QTest::qWaitFor([&] { return gated.running.load() == 3; }, 10000));
 
     // Nothing can move until a render finishes, so the loop has nothing to run for the renderer (a turn
-    // re-armed while pages wait would run thousands of times in this wait).
+    // re-armed while pages wait would run thousands of times in this wait). Filling the queue took a turn
+    // per time slice of copying: at most one per page copied, when a loaded machine makes copies slow.
     QTest::qWait(100);
     const int whileFull = counter.calls;
     QTest::qWait(100);
     EXPECT_EQ(counter.calls, whileFull);
-    EXPECT_LE(whileFull, 2);
+    EXPECT_LE(whileFull, ThumbnailRenderer::kMaxConcurrent + ThumbnailRenderer::kCapturedAhead);
 
     // Each finished render still brings the next page in, until every page is drawn.
     gated.gate.release(20);
