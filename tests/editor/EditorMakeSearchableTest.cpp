@@ -200,6 +200,30 @@ TEST(EditorMakeSearchable, APageDeletedWhileReadingStaysDeletedWithItsAnnotation
     EXPECT_EQ(note->page(), first);
 }
 
+TEST(EditorMakeSearchable, APageTurnedWhileItIsReadKeepsItsTurnAndWhatWasReadIsDropped)
+{
+    HeldFixture f(openPdf(makeScannedPdf({QStringLiteral("HELLO"), QStringLiteral("WORLD")})));
+    const pdf::PagePtr first = f.page(0);
+    f.editor->makeSearchable();
+    ASSERT_TRUE(makeSearchableDecided(*f.editor));
+    ASSERT_TRUE(f.runner->runNext()); // the first page is copied and drawn for reading
+    f.editor->rotatePages({first}, 90);
+    f.endGroup();
+    f.runner->runAll();
+
+    // What was read on the page as it was drawn would land turned on the page as it is now.
+    EXPECT_EQ(toastText(*f.editor), QStringLiteral("Text recognized. 1 page is now searchable."));
+    EXPECT_EQ(f.page(0), first);
+    EXPECT_EQ(first->rotation(), 90);
+    EXPECT_TRUE(first->text().trimmed().isEmpty());
+    EXPECT_TRUE(f.page(1)->text().contains(QStringLiteral("WORLD"), Qt::CaseInsensitive));
+    f.undo().undo(); // Make Searchable
+    EXPECT_TRUE(f.page(1)->text().trimmed().isEmpty());
+    EXPECT_EQ(first->rotation(), 90);
+    f.undo().undo(); // the turn
+    EXPECT_EQ(first->rotation(), 0);
+}
+
 TEST(EditorMakeSearchable, ThePagesAreAskedAboutOnWorkersFirstAndWhatChangesMeanwhileCounts)
 {
     // While the text is read a second start is ignored; a task started meanwhile wins.

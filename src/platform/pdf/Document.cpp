@@ -6,8 +6,9 @@
 #include "platform/pdf/detail/FieldAppearances.h"
 #include "platform/pdf/detail/ObjectScan.h"
 #include "platform/pdf/detail/RepairedEncryption.h"
-#include "platform/pdf/detail/UnreadableObjects.h"
 #include "platform/pdf/detail/State.h"
+#include "platform/pdf/detail/StreamLengths.h"
+#include "platform/pdf/detail/UnreadableObjects.h"
 
 #include <QFile>
 
@@ -457,6 +458,7 @@ Result<QByteArray> Document::dataRepresentation(const WriteOptions& options) con
     pdf_document* doc = m_state->doc;
     if (QString restoreError; !guarded(c, [&] { detail::restoreEncryptionDictionary(c, doc); }, &restoreError))
         qCWarning(lcVmkPdf) << "The encryption dictionary could not be read again:" << restoreError;
+    detail::directStreamLengths(c, doc);
     // Names are written as the file had them: the spaced layout keeps an empty name apart from a number.
     opts.do_pretty = holdsEmptyName(c, doc) ? 1 : 0;
     // Writing with other encryption than the document's rewrites /Encrypt (and /ID) in the document's own

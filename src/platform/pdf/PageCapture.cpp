@@ -62,6 +62,8 @@ std::shared_ptr<CaptureMirror> mirrorFor(fz_context* c, const Page& page, bool* 
                 d.captureMirrors = std::make_shared<CaptureMirrors>();
             if (auto mirror = d.captureMirrors->acquire()) {
                 *share = true;
+                if (!mirror->sourceBytes && d.source)
+                    mirror->sourceBytes = fz_keep_buffer(c, d.source);
                 return mirror;
             }
         }
@@ -182,6 +184,7 @@ bool lockMirror(CaptureState& state, std::unique_lock<std::timed_mutex>& lock, c
         if (cancel && cancel->isCancelled())
             return false;
     state.interpreted();
+    state.mirror->readPending(ctx());
     return true;
 }
 

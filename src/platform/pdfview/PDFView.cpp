@@ -1,5 +1,7 @@
 #include "platform/pdfview/PDFViewPrivate.h"
 
+#include "platform/pdfview/BandedScrollBar.h"
+
 #include <QScrollBar>
 
 #include <algorithm>
@@ -25,6 +27,8 @@ PDFView::PDFView(QWidget* parent)
     setFrameShape(QFrame::NoFrame);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setMouseTracking(true);
+    // Repainted at every step of scrolling, and as tall as the window.
+    setVerticalScrollBar(new BandedScrollBar(Qt::Vertical, this));
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     d->layout.setViewportSize(viewport()->size());
     connect(&d->scheduler, &RenderScheduler::tileReady, this,

@@ -193,3 +193,42 @@ TEST(PdfDamagedSave, AnUnreadableObjectInAnObjectStreamDoesNotStopTheSave)
     ASSERT_TRUE(again.ok()) << qPrintable(again.error());
     EXPECT_EQ(firstNote(*open(*again)), QStringLiteral("Added to a damaged file"));
 }
+
+TEST(PdfDamagedSave, ALengthNamingAnotherObjectLeavesThatObjectInTheCopy)
+{
+    // The page's text gives its length as the catalog; so does a second stream, as the page count.
+    DocumentPtr doc = open(assemblePdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 5 0 R >>",
+                                        kPage, "<< /Length 1 0 R >>\nstream\n" + kText + "\nendstream", "1"}));
+    ASSERT_TRUE(doc);
+    ASSERT_EQ(doc->pageCount(), 1);
+    annotate(*doc, QStringLiteral("On a page whose text lies about its length"));
+    Result<QByteArray> saved = doc->dataRepresentation();
+    ASSERT_TRUE(saved.ok()) << qPrintable(saved.error());
+    DocumentPtr reopened = open(*saved);
+    ASSERT_TRUE(reopened);
+    ASSERT_EQ(reopened->pageCount(), 1);
+    EXPECT_EQ(firstNote(*reopened), QStringLiteral("On a page whose text lies about its length"));
+    EXPECT_TRUE(reopened->page(0)->text().contains(QStringLiteral("Still here")));
+    qpdfCheck(*saved);
+}
+
+TEST(PdfDamagedSave, ObjectsOfOtherKindsAmongThePagesAreNotPages)
+{
+    // The catalog, a font and an object stream listed as kids, beside the one real page.
+    const QByteArray objectStream = pdfStream("/Type /ObjStm /N 1 /First 4", "9 0 << /Title (x) >>");
+    DocumentPtr doc = open(assemblePdf({"<< /Type /Catalog /Pages 2 0 R >>",
+                                        "<< /Type /Pages /Kids [1 0 R 5 0 R 3 0 R 6 0 R] /Count 4 >>", kPage,
+                                        pdfStream({}, kText), "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+                                        objectStream}));
+    ASSERT_TRUE(doc);
+    ASSERT_EQ(doc->pageCount(), 1);
+    EXPECT_TRUE(doc->page(0)->text().contains(QStringLiteral("Still here")));
+    annotate(*doc, QStringLiteral("On the only page"));
+    Result<QByteArray> saved = doc->dataRepresentation();
+    ASSERT_TRUE(saved.ok()) << qPrintable(saved.error());
+    DocumentPtr reopened = open(*saved);
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(reopened->pageCount(), 1);
+    EXPECT_EQ(firstNote(*reopened), QStringLiteral("On the only page"));
+    qpdfCheck(*saved);
+}

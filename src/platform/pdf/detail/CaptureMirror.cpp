@@ -1,5 +1,6 @@
 #include "platform/pdf/detail/CaptureMirror.h"
 
+#include "platform/pdf/PdfLog.h"
 #include "platform/pdf/detail/State.h"
 
 #include <algorithm>
@@ -25,7 +26,38 @@ CaptureMirror::~CaptureMirror()
     // Dropping the document also takes what the engine decoded from it out of the shared store.
     if (doc)
         pdf_drop_document(ctx(), doc);
+    fz_drop_buffer(ctx(), sourceBytes);
     --g_alive;
+}
+
+void CaptureMirror::readPending(fz_context* c)
+{
+    for (const PendingStream& stream : pending) {
+        fz_stream* file = nullptr;
+        fz_stream* raw = nullptr;
+        fz_buffer* data = nullptr;
+        pdf_obj* ref = nullptr;
+        const bool read = guarded(c, [&] {
+            // Read as the engine reads a stream of an unencrypted file: up to "endstream" when the
+            // length falls short of it.
+            file = fz_open_buffer(c, sourceBytes);
+            raw = fz_open_endstream_filter(c, file, stream.length, stream.offset);
+            data = fz_read_all(c, raw, size_t(stream.length));
+        });
+        guarded(c, [&] {
+            if (!data)
+                data = fz_new_buffer(c, 1); // unreadable: drawn as nothing rather than not at all
+            ref = pdf_new_indirect(c, doc, stream.num, 0);
+            pdf_update_stream(c, doc, ref, data, 1);
+        });
+        if (!read)
+            qCWarning(lcVmkPdf) << "A stream of a copied page could not be read.";
+        pdf_drop_obj(c, ref);
+        fz_drop_buffer(c, data);
+        fz_drop_stream(c, raw);
+        fz_drop_stream(c, file);
+    }
+    pending.clear();
 }
 
 std::shared_ptr<CaptureMirror> CaptureMirrors::acquire()
@@ -64,6 +96,20 @@ void PageObjectCopier::rollBack()
     for (int num : m_added)
         m_mirror.shared.erase(num);
     m_added.clear();
+}
+
+// Notes where the stream's data lies in the source's bytes instead of reading it here, when it is still
+// there as the file has it (not replaced in memory) and needs no decrypting.
+bool PageObjectCopier::deferData(fz_context* c, int fromNum, int toNum)
+{
+    if (!m_mirror.sourceBytes || m_from->crypt || fromNum <= 0 || fromNum >= pdf_xref_len(c, m_from))
+        return false;
+    pdf_xref_entry* entry = pdf_get_xref_entry_no_null(c, m_from, fromNum);
+    if (entry->stm_buf || entry->stm_ofs <= 0 || !entry->obj)
+        return false;
+    const int length = pdf_dict_get_int(c, entry->obj, PDF_NAME(Length));
+    m_mirror.pending.push_back({toNum, entry->stm_ofs, uint64_t(std::max(length, 0))});
+    return true;
 }
 
 bool PageObjectCopier::changed(fz_context* c, int num) const
@@ -148,7 +194,7 @@ pdf_obj* PageObjectCopier::copyIndirect(fz_context* c, pdf_obj* obj, int depth)
     fz_always(c) { pdf_drop_obj(c, body); }
     fz_catch(c) { fz_rethrow(c); }
     pdf_obj* ref = pdf_new_indirect(c, m_to, newNum, 0);
-    if (pdf_is_stream(c, obj)) {
+    if (pdf_is_stream(c, obj) && !deferData(c, num, newNum)) {
         fz_buffer* raw = nullptr;
         fz_var(raw);
         fz_try(c)

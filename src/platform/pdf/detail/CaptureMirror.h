@@ -25,6 +25,19 @@ struct CaptureMirror {
     int pages = 0;
     // Pages copied in and not interpreted yet: a worker will want the mirror for each.
     std::atomic_int waiting{0};
+    // The bytes the source document was opened from (null for a private mirror, which copies streams
+    // whole), and the streams copied as dictionaries whose data is still to be read from those bytes: the
+    // document's thread only notes where the data lies, and whoever uses the mirror next reads it.
+    fz_buffer* sourceBytes = nullptr;
+    struct PendingStream {
+        int num = 0;         // here
+        int64_t offset = 0;  // in sourceBytes
+        uint64_t length = 0; // as the stream's dictionary says
+    };
+    std::vector<PendingStream> pending;
+
+    // Reads the pending streams' data; with `use` held, on any thread.
+    void readPending(fz_context* c);
 
     CaptureMirror();
     ~CaptureMirror();
@@ -73,6 +86,7 @@ public:
 private:
     pdf_obj* copyIndirect(fz_context* c, pdf_obj* obj, int depth);
     bool changed(fz_context* c, int num) const;
+    bool deferData(fz_context* c, int fromNum, int toNum);
     bool unchangedSince(fz_context* c, pdf_obj* obj, int depth);
 
     pdf_document* m_from;

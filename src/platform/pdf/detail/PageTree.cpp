@@ -14,6 +14,14 @@ constexpr double kMaxSide = 200000;    // points, about 70 metres
 constexpr double kMaxCoordinate = 1e6; // points from the origin
 const fz_rect kLetter = {0, 0, 612, 792};
 
+// An object that names itself something else (the catalog, an object stream, a font) listed among the
+// kids: neither a page nor a node of pages.
+bool isForeignNode(fz_context* c, pdf_obj* node)
+{
+    pdf_obj* type = pdf_dict_get(c, node, PDF_NAME(Type));
+    return pdf_is_name(c, type) && !pdf_name_eq(c, type, PDF_NAME(Page)) && !pdf_name_eq(c, type, PDF_NAME(Pages));
+}
+
 bool isPageNode(fz_context* c, pdf_obj* node)
 {
     pdf_obj* type = pdf_dict_get(c, node, PDF_NAME(Type));
@@ -120,8 +128,8 @@ Walk walkTree(fz_context* c, pdf_obj* root, int objectCount)
             continue;
         }
         pdf_obj* kid = pdf_array_get(c, pdf_dict_get(c, top.node, PDF_NAME(Kids)), top.next++);
-        if (!pdf_is_dict(c, kid)) {
-            walk.sound = false; // a missing or unreadable kid
+        if (!pdf_is_dict(c, kid) || isForeignNode(c, kid)) {
+            walk.sound = false; // a missing or unreadable kid, or one that is no part of the tree
             continue;
         }
         if (!isPageNode(c, kid)) {
