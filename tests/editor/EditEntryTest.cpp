@@ -7,13 +7,13 @@
 #include "platform/pdf/ContentSplit.h"
 #include "support/MainThreadStall.h"
 #include "support/PdfBuilder.h"
+#include "support/SlowContent.h"
 #include "support/Slowdown.h"
 #include "support/TestFiles.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTimer>
-#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -22,48 +22,6 @@ using namespace vmk::test;
 
 namespace {
 
-void putU32(QByteArray& out, quint32 value)
-{
-    const quint32 big = qToBigEndian(value);
-    out.append(reinterpret_cast<const char*>(&big), 4);
-}
-
-void putSegment(QByteArray& out, quint32 number, quint8 type, const QByteArray& data)
-{
-    putU32(out, number);
-    out.append(char(type));
-    out.append(char(0)); // refers to no segment
-    out.append(char(1)); // page 1
-    putU32(out, quint32(data.size()));
-    out.append(data);
-}
-
-// A few kilobytes of JBIG2 that take the decoder tens of seconds: `regions` generic regions as large as a
-// side × side page, each decoded pixel by pixel.
-QByteArray slowJbig2(int side, int regions)
-{
-    QByteArray out;
-    QByteArray info;
-    putU32(info, quint32(side));
-    putU32(info, quint32(side));
-    putU32(info, 0);
-    putU32(info, 0);
-    info.append(QByteArray(3, '\0'));
-    putSegment(out, 0, 48, info);
-    for (int i = 1; i <= regions; ++i) {
-        QByteArray region;
-        putU32(region, quint32(side));
-        putU32(region, quint32(side));
-        putU32(region, 0);
-        putU32(region, 0);
-        region.append(char(0));
-        region.append(char(0));
-        region.append(QByteArray::fromHex("03fffdff02fefefe"));
-        region.append(QByteArray::fromHex("01ff") + QByteArray::fromHex("7fff").repeated(32) + QByteArray::fromHex("ffac"));
-        putSegment(out, quint32(i), 38, region);
-    }
-    return out;
-}
 
 // Page 0: two lines of Helvetica, one text object each. Page 1: a picture drawn from the slow JBIG2 stream.
 // Page 2 (unless left out): content behind the slow JBIG2 filter itself.

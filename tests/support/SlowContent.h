@@ -12,4 +12,9 @@ namespace vmk::test {
 // the builder and answers the number of the outermost one.
 int addSlowForm(PdfBuilder& pdf, int squares, int fanout, const QByteArray& colour);
 
+// A JBIG2 stream that takes tens of seconds to decode in little memory: a page of side × side pixels
+// painted by `regions` generic regions as large as the page, each decoded pixel by pixel from a few bytes.
+// The decoder has no way to be stopped half-way.
+QByteArray slowJbig2(int side, int regions);
+
 } // namespace vmk::test

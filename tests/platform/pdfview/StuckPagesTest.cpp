@@ -11,6 +11,7 @@
 #include "platform/pdfview/RenderScheduler.h"
 #include "platform/pdfview/ViewTestSupport.h"
 #include "platform/pdfview/WorkerPool.h"
+#include "support/SlowContent.h"
 #include "support/Slowdown.h"
 
 #include <QElapsedTimer>
@@ -20,7 +21,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
-#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -36,56 +36,12 @@ namespace {
 
 constexpr char kCloseWhileStuck[] = "VMK_CLOSE_WHILE_STUCK";
 
-void putU32(QByteArray& out, quint32 value)
-{
-    const quint32 big = qToBigEndian(value);
-    out.append(reinterpret_cast<const char*>(&big), 4);
-}
-
-void putSegment(QByteArray& out, quint32 number, quint8 type, const QByteArray& data)
-{
-    putU32(out, number);
-    out.append(char(type));
-    out.append(char(0)); // refers to no segment
-    out.append(char(1)); // page 1
-    putU32(out, quint32(data.size()));
-    out.append(data);
-}
-
-// A JBIG2 stream that takes tens of seconds to decode in little memory: a page of side × side pixels
-// painted by `regions` generic regions as large as the page, each decoded pixel by pixel from a few bytes.
-// The decoder has no way to be stopped half-way.
-QByteArray slowJbig2(int side, int regions)
-{
-    QByteArray out;
-    QByteArray info;
-    putU32(info, quint32(side));
-    putU32(info, quint32(side));
-    putU32(info, 0);
-    putU32(info, 0);
-    info.append(QByteArray(3, '\0')); // flags, striping
-    putSegment(out, 0, 48, info);
-    for (int i = 1; i <= regions; ++i) {
-        QByteArray region;
-        putU32(region, quint32(side));
-        putU32(region, quint32(side));
-        putU32(region, 0);
-        putU32(region, 0);
-        region.append(char(0));                                  // combination
-        region.append(char(0));                                  // arithmetic coding, template 0
-        region.append(QByteArray::fromHex("03fffdff02fefefe")); // the template's usual pixels
-        region.append(QByteArray::fromHex("01ff") + QByteArray::fromHex("7fff").repeated(32) +
-                      QByteArray::fromHex("ffac"));
-        putSegment(out, quint32(i), 38, region);
-    }
-    return out;
-}
 
 // Page 1 is drawn from that stream (its content is garbage once decoded); page 2 is ordinary. The
 // default takes about a minute to decode.
 QByteArray stuckPdf(int side = 4000, int regions = 400)
 {
-    const QByteArray jbig2 = slowJbig2(side, regions);
+    const QByteArray jbig2 = test::slowJbig2(side, regions);
     QList<QByteArray> objects = {
         "<< /Type /Catalog /Pages 2 0 R >>",
         "<< /Type /Pages /Kids [3 0 R 5 0 R] /Count 2 >>",
