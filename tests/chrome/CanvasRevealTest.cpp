@@ -4,6 +4,7 @@
 #include "chrome/CanvasRoot.h"
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
+#include "support/Appearances.h"
 #include "support/MotionClock.h"
 #include "views/PDFCanvasView.h"
 
@@ -15,14 +16,6 @@ using namespace vmk;
 using namespace vmk::chrome;
 
 namespace {
-
-QPalette appearance(bool dark)
-{
-    QPalette p = QApplication::palette();
-    p.setColor(QPalette::Window, dark ? QColor(38, 38, 40) : QColor(246, 246, 247));
-    p.setColor(QPalette::WindowText, dark ? QColor(235, 235, 238) : QColor(28, 28, 30));
-    return p;
-}
 
 // The first pixel of `rect` that is see-through or darker than the window colour (the palest thing
 // the reveal may start from), as "x,y r g b a"; empty when there is none.
@@ -58,7 +51,7 @@ TEST(CanvasReveal, PagesNotYetDrawnShowPaperNeverBlackWhileTheCanvasComesIn)
         document.setPdf(pdf);
         Editor editor(&document, [] { return std::make_unique<views::PDFCanvasView>(); }, &scheduler, &defaults);
         CanvasRoot root(&editor);
-        root.setPalette(appearance(dark));
+        root.setPalette(test::appearancePalette(dark));
         root.setReduceMotionProvider([] { return false; });
         root.resize(700, 500);
         root.show();

@@ -7,6 +7,7 @@
 #include "panels/AnnotateBar.h"
 #include "panels/PaletteParts.h"
 #include "panels/ToolPalette.h"
+#include "support/Appearances.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -14,6 +15,7 @@
 #include <QTest>
 
 #include <cmath>
+
 #include <gtest/gtest.h>
 
 using namespace vmk;
@@ -158,14 +160,6 @@ TEST(ColorPanelBridge, RetargetsToTheRowOfTheActivatedWindow)
 
 namespace {
 
-QPalette appearancePalette(bool dark)
-{
-    QPalette p = QApplication::palette();
-    p.setColor(QPalette::Window, dark ? QColor(38, 38, 40) : QColor(246, 246, 247));
-    p.setColor(QPalette::WindowText, dark ? QColor(235, 235, 238) : QColor(28, 28, 30));
-    return p;
-}
-
 // How well the edge of the dot centred at `centre` stands out from `background`: along each of sixteen
 // radii, the pixel of the dot's outer ring that differs most from the background; the weakest radius counts.
 double edgeContrast(const QImage& image, QPointF centre, const QColor& background)
@@ -193,7 +187,7 @@ TEST(ColorDots, ColoursCloseToTheGlassGetARingThatStandsOutInBothAppearances)
 {
     PanelFixture f(1);
     for (const bool dark : {false, true}) {
-        const QPalette pal = appearancePalette(dark);
+        const QPalette pal = vmk::test::appearancePalette(dark);
         const QColor window = pal.color(QPalette::Window);
         const QColor lowContrast = dark ? Swatch::ink() : Swatch::yellow();
         SCOPED_TRACE(dark ? "dark" : "light");

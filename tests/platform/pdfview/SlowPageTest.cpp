@@ -397,18 +397,24 @@ const QByteArray& packedLinksData()
     return data;
 }
 
-} // namespace
-
-TEST(SlowPages, OpeningTensOfThousandsOfLinksPackedInOneObjectStreamNeverHoldsTheWindow)
+// A shown view, drawn in full, with an ordinary document: what the user has open when the heavy one comes.
+void showPlainDocument(PDFView& view)
 {
-    const QByteArray& data = packedLinksData();
-    PDFView view;
     view.resize(600, 500);
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     view.setScaleFactor(1.0);
     view.setDocument(test::openPdf(test::textPdf(2)));
     ASSERT_TRUE(test::waitUntil([&] { return view.isFullyRendered(); }));
+}
+
+} // namespace
+
+TEST(SlowPages, OpeningTensOfThousandsOfLinksPackedInOneObjectStreamNeverHoldsTheWindow)
+{
+    const QByteArray& data = packedLinksData();
+    PDFView view;
+    ASSERT_NO_FATAL_FAILURE(showPlainDocument(view));
 
     GapWatch opening;
     QElapsedTimer took;
@@ -444,12 +450,7 @@ TEST(SlowPages, UnlockingTensOfThousandsOfObjectsNeverHoldsTheWindow)
         return plain->dataRepresentation(pdf::WriteOptions::protect(QStringLiteral("secret"))).value();
     }();
     PDFView view;
-    view.resize(600, 500);
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    view.setScaleFactor(1.0);
-    view.setDocument(test::openPdf(test::textPdf(2)));
-    ASSERT_TRUE(test::waitUntil([&] { return view.isFullyRendered(); }));
+    ASSERT_NO_FATAL_FAILURE(showPlainDocument(view));
     auto opened = pdf::Document::fromDataWhileAnswering(data);
     ASSERT_TRUE(opened) << qPrintable(opened.error());
     const pdf::DocumentPtr document = opened.value();
