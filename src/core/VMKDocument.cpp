@@ -140,10 +140,9 @@ void VMKDocument::commitPendingEdits()
         h->commitPendingEdits();
 }
 
-MaybeError VMKDocument::writeToFile(const QString& path, SaveOperation op)
+MaybeError VMKDocument::prepareSave(SaveOperation op, PreparedSave* save)
 {
     Q_UNUSED(op);
-    m_pendingVerification.reset();
     commitPendingEdits();
     if (m_pdf->isLocked())
         return lockedSaveError();
@@ -173,27 +172,23 @@ MaybeError VMKDocument::writeToFile(const QString& path, SaveOperation op)
         m_pdf->setAttribute(pdf::DocumentAttribute::CreationDate, created);
     if (!bytes)
         return contentWriteFailedError(bytes.error());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(*bytes) != bytes->size()
-        || !file.flush())
-        return writeFailedError();
-    file.close();
-    m_pendingVerification = PendingVerification{std::move(expected), password};
-    return std::nullopt;
-}
 
-MaybeError VMKDocument::verifyWrittenFile(const QString& path, SaveOperation op)
-{
-    Q_UNUSED(op);
-    if (!m_pendingVerification)
+    // From here on only the bytes are used, never the document: they are written and the copy is read
+    // back on a worker while the window goes on.
+    const QByteArray data = *bytes;
+    save->offMainThread = true;
+    save->write = [data](const QString& path) -> MaybeError {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(data) != data.size() || !file.flush())
+            return writeFailedError();
         return std::nullopt;
-    const PendingVerification expected = *m_pendingVerification;
-    m_pendingVerification.reset();
-    if (!verifySavedFile(path, expected.pages, expected.password))
-        return verificationFailedError();
-    const QFileInfo written(path);
-    if (written.exists())
-        m_fileSize = written.size();
+    };
+    save->verify = [this, expected = std::move(expected), password](const QString& path) -> MaybeError {
+        if (!verifySavedFile(path, expected, password))
+            return verificationFailedError();
+        return std::nullopt;
+    };
+    save->saved = [this, size = data.size()] { m_fileSize = size; };
     return std::nullopt;
 }
 

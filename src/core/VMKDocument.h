@@ -72,21 +72,17 @@ public:
 protected:
     platform::MaybeError readFromFile(const QString& path) override;
     platform::MaybeError readFromData(const QByteArray& data, const QString& path) override;
-    platform::MaybeError writeToFile(const QString& path, platform::SaveOperation op) override;
-    platform::MaybeError verifyWrittenFile(const QString& path, platform::SaveOperation op) override;
+    // Takes the bytes on the main thread; writing them and checking the written copy run on a worker.
+    platform::MaybeError prepareSave(platform::SaveOperation op, PreparedSave* save) override;
     void didSave(platform::SaveOperation op) override;
     void didRevert() override;
 
-    // Whether the written copy is good; the seam through which tests simulate a bad copy.
+    // Whether the written copy is good; the seam through which tests simulate a bad copy. Runs on a worker
+    // while the window keeps answering: it must not touch the document.
     virtual bool verifySavedFile(const QString& path, const std::vector<PDFOps::PageFacts>& expected,
                                  const std::optional<QString>& password);
 
 private:
-    struct PendingVerification {
-        std::vector<PDFOps::PageFacts> pages;
-        std::optional<QString> password;
-    };
-
     void commitPendingEdits();
 
     pdf::DocumentPtr m_pdf;
@@ -95,7 +91,6 @@ private:
     bool m_removesEncryption = false;
     std::optional<QString> m_unlockPassword;
     std::optional<qint64> m_fileSize;
-    std::optional<PendingVerification> m_pendingVerification;
 };
 
 } // namespace vmk::core

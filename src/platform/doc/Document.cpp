@@ -2,6 +2,7 @@
 
 #include "platform/doc/KeptOriginals.h"
 #include "platform/doc/SafeSave.h"
+#include "platform/pdf/AnsweringWait.h"
 #include "platform/services/Logger.h"
 #include "platform/services/TempFiles.h"
 
@@ -324,6 +325,53 @@ MaybeError Document::verifyWrittenFile(const QString& path, SaveOperation op)
     return std::nullopt;
 }
 
+MaybeError Document::prepareSave(SaveOperation op, PreparedSave* save)
+{
+    save->write = [this, op](const QString& temporary) { return writeToFile(temporary, op); };
+    save->verify = [this, op](const QString& temporary) { return verifyWrittenFile(temporary, op); };
+    save->offMainThread = false;
+    return std::nullopt;
+}
+
+MaybeError Document::stillSavingError() const
+{
+    return DocumentError{DocumentError::FileWriteUnknown, tr("“%1” is still being saved.").arg(displayName()),
+                         tr("Try again when the save has finished.")};
+}
+
+MaybeError Document::writeSafely(const QString& target, SaveOperation op, int* changesWritten)
+{
+    PreparedSave prepared;
+    SafeSaveSteps steps;
+    steps.prepare = [&]() -> MaybeError {
+        MaybeError error = prepareSave(op, &prepared);
+        // Preparing may have committed typing in progress: that is part of what is written.
+        *changesWritten = m_changeCount;
+        if (!error && !prepared.write) {
+            error = DocumentError{DocumentError::FileWriteUnknown,
+                                  tr("The document “%1” couldn’t be saved.").arg(displayName()), {}};
+        }
+        return error;
+    };
+    steps.write = [&](const QString& temporary) { return prepared.write(temporary); };
+    steps.verify = [&](const QString& temporary) -> MaybeError {
+        return prepared.verify ? prepared.verify(temporary) : std::nullopt;
+    };
+    steps.run = [&](const std::function<void()>& rest) {
+        if (prepared.offMainThread)
+            // The window has already waited for the bytes to be made: it goes on at once.
+            pdf::waitWhileAnswering(rest, 5);
+        else
+            rest();
+    };
+    m_saving = true;
+    const MaybeError error = safeSaveFile(target, steps);
+    m_saving = false;
+    if (!error && prepared.saved)
+        prepared.saved();
+    return error;
+}
+
 MaybeError Document::save(SaveOperation op)
 {
     if (m_filePath.isEmpty()) {
@@ -337,6 +385,10 @@ MaybeError Document::save(SaveOperation op)
 
 MaybeError Document::saveToPath(const QString& path, SaveOperation op)
 {
+    if (m_saving) {
+        emit saveFinished(op, false);
+        return stillSavingError();
+    }
     const QString absolute = QFileInfo(path).absoluteFilePath();
     const bool overOwnFile = !m_filePath.isEmpty() && absolute == m_filePath && op != SaveOperation::SaveTo;
     if (overOwnFile) {
@@ -350,11 +402,8 @@ MaybeError Document::saveToPath(const QString& path, SaveOperation op)
             m_originalKept = true;
         }
     }
-    SafeSaveSteps steps;
-    steps.write = [this, op](const QString& temporary) { return writeToFile(temporary, op); };
-    steps.verify = [this, op](const QString& temporary) { return verifyWrittenFile(temporary, op); };
-
-    const MaybeError error = safeSaveFile(absolute, steps);
+    int changesWritten = 0;
+    const MaybeError error = writeSafely(absolute, op, &changesWritten);
     if (error) {
         Logger::shared().log(QStringLiteral("document"),
                              QStringLiteral("save failed code=%1 file=%2").arg(error->code).arg(absolute));
@@ -370,9 +419,10 @@ MaybeError Document::saveToPath(const QString& path, SaveOperation op)
     }
     if (op != SaveOperation::SaveTo)
         m_stamp = fileStampOf(m_filePath);
-    // A copy elsewhere leaves the document's own file, and so its edited state, as it was.
+    // A copy elsewhere leaves the document's own file, and so its edited state, as it was. Changes made
+    // while the copy was written are not in it: they keep the document edited.
     if (op != SaveOperation::SaveTo)
-        updateChangeCount(ChangeType::Cleared);
+        setChangeCount(m_changeCount - changesWritten);
     didSave(op);
     emit saveFinished(op, true);
     return std::nullopt;
@@ -392,6 +442,10 @@ MaybeError Document::autosave()
 {
     if (!isEdited())
         return std::nullopt;
+    if (m_saving) {
+        emit saveFinished(SaveOperation::Autosave, false);
+        return stillSavingError();
+    }
     if (!m_filePath.isEmpty())
         return saveToPath(m_filePath, SaveOperation::Autosave);
 
@@ -412,12 +466,8 @@ MaybeError Document::autosave()
             candidate = QDir(folder).filePath(QStringLiteral("%1 %2.%3").arg(base).arg(n).arg(extension));
         m_autosavedCopyPath = candidate;
     }
-    SafeSaveSteps steps;
-    steps.write = [this](const QString& temporary) { return writeToFile(temporary, SaveOperation::Autosave); };
-    steps.verify = [this](const QString& temporary) {
-        return verifyWrittenFile(temporary, SaveOperation::Autosave);
-    };
-    if (MaybeError error = safeSaveFile(m_autosavedCopyPath, steps)) {
+    int changesWritten = 0;
+    if (MaybeError error = writeSafely(m_autosavedCopyPath, SaveOperation::Autosave, &changesWritten)) {
         emit saveFinished(SaveOperation::Autosave, false);
         return error;
     }

@@ -113,6 +113,20 @@ public:
     static void setUntitledAutosaveFolder(const QString& folder);
     // File name extension used for autosaved untitled copies.
     virtual QString defaultFileExtension() const { return QStringLiteral("pdf"); }
+    // True while a save is writing and checking its copy. Another save meanwhile is refused with an error.
+    bool isSaving() const { return m_saving; }
+
+    // What a save writes, made ready on the main thread by prepareSave(). write fills the temporary file and
+    // verify (optional) checks it; with offMainThread both run on a worker while the windows keep painting
+    // and running their timers (the user's input waits until the save ends, so nothing the user does can
+    // change the document meanwhile), and then they must not touch the document. saved (optional) runs on
+    // the main thread once the copy is in place.
+    struct PreparedSave {
+        std::function<MaybeError(const QString& temporaryPath)> write;
+        std::function<MaybeError(const QString& temporaryPath)> verify;
+        std::function<void()> saved;
+        bool offMainThread = false;
+    };
 
     // --- Windows and closing ---------------------------------------------------------------------------
     // Asks the subclass to create its window controllers (no-op by default).
@@ -147,6 +161,10 @@ protected:
     virtual QByteArray dataForSave(SaveOperation op, MaybeError* error);
     // Checks the written temporary file before it replaces the original; an error keeps the original.
     virtual MaybeError verifyWrittenFile(const QString& path, SaveOperation op);
+    // Makes a save's work ready. The default writes and checks on the main thread, through writeToFile()
+    // and verifyWrittenFile(). Changes made after it returns are not part of the save: the document stays
+    // edited with them.
+    virtual MaybeError prepareSave(SaveOperation op, PreparedSave* save);
     // Hooks after a successful save and revert.
     virtual void didSave(SaveOperation op) { Q_UNUSED(op); }
     virtual void didRevert() {}
@@ -155,6 +173,9 @@ private:
     void setChangeCount(int count);
     // The file changed on disk: asks, then writes ours as a copy, reloads theirs or cancels.
     MaybeError resolveDiskChange();
+    // Safe-saves to target; *changesWritten is the change count the written content had.
+    MaybeError writeSafely(const QString& target, SaveOperation op, int* changesWritten);
+    MaybeError stillSavingError() const;
     void connectUndoManager();
 
     QString m_filePath;
@@ -165,6 +186,7 @@ private:
     int m_untitledNumber = 1;
     int m_changeCount = 0;
     bool m_closed = false;
+    bool m_saving = false;
     std::unique_ptr<UndoManager> m_undoManager;
     std::vector<std::unique_ptr<WindowController>> m_windowControllers;
 };

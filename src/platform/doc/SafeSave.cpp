@@ -57,6 +57,53 @@ QString resolvedTarget(const QString& targetPath)
     return info.absoluteFilePath();
 }
 
+// Everything after the temporary file was made: write, flush and check it, then replace the target with it.
+// Any failure removes the temporary file. `targetPath` names the file in errors; `target` is where it lies.
+MaybeError writeOver(const QString& targetPath, const QString& target, const QString& temporary,
+                     const SafeSaveSteps& steps)
+{
+    const QString folder = QFileInfo(target).absolutePath();
+    const QByteArray temporaryName = QFile::encodeName(temporary);
+    auto fail = [&](DocumentError error) -> MaybeError {
+        ::unlink(temporaryName.constData());
+        return error;
+    };
+
+    if (MaybeError error = steps.write(temporary))
+        return fail(*error);
+
+    struct stat written {};
+    if (::stat(temporaryName.constData(), &written) != 0 || !S_ISREG(written.st_mode))
+        return fail(writeError(targetPath, errno ? errno : EIO));
+    if (!syncPath(temporary, O_RDONLY))
+        return fail(writeError(targetPath, errno));
+
+    if (steps.verify) {
+        if (MaybeError error = steps.verify(temporary))
+            return fail(*error);
+    }
+
+    // The new file takes the original's permissions, or the usual ones for a new file.
+    struct stat original {};
+    mode_t mode;
+    if (::stat(QFile::encodeName(target).constData(), &original) == 0) {
+        mode = original.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    if (::chmod(temporaryName.constData(), mode) != 0)
+        return fail(writeError(targetPath, errno));
+
+    if (::rename(temporaryName.constData(), QFile::encodeName(target).constData()) != 0)
+        return fail(writeError(targetPath, errno));
+
+    // Make the rename itself durable.
+    syncPath(folder, O_RDONLY | O_DIRECTORY);
+    return std::nullopt;
+}
+
 } // namespace
 
 MaybeError writeBytesToFile(const QString& path, const QByteArray& bytes)
@@ -111,41 +158,17 @@ MaybeError safeSaveFile(const QString& targetPath, const SafeSaveSteps& steps)
         return error;
     };
 
-    if (!steps.write)
-        return fail(writeError(targetPath, EINVAL));
-    if (MaybeError error = steps.write(temporary))
-        return fail(*error);
-
-    struct stat written {};
-    if (::stat(temporaryName.constData(), &written) != 0 || !S_ISREG(written.st_mode))
-        return fail(writeError(targetPath, errno ? errno : EIO));
-    if (!syncPath(temporary, O_RDONLY))
-        return fail(writeError(targetPath, errno));
-
-    if (steps.verify) {
-        if (MaybeError error = steps.verify(temporary))
+    if (steps.prepare) {
+        if (MaybeError error = steps.prepare())
             return fail(*error);
     }
-
-    // The new file takes the original's permissions, or the usual ones for a new file.
-    struct stat original {};
-    mode_t mode;
-    if (::stat(QFile::encodeName(target).constData(), &original) == 0) {
-        mode = original.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    if (::chmod(temporaryName.constData(), mode) != 0)
-        return fail(writeError(targetPath, errno));
-
-    if (::rename(temporaryName.constData(), QFile::encodeName(target).constData()) != 0)
-        return fail(writeError(targetPath, errno));
-
-    // Make the rename itself durable.
-    syncPath(folder, O_RDONLY | O_DIRECTORY);
-    return std::nullopt;
+    if (!steps.write)
+        return fail(writeError(targetPath, EINVAL));
+    if (!steps.run)
+        return writeOver(targetPath, target, temporary, steps);
+    MaybeError result;
+    steps.run([&] { result = writeOver(targetPath, target, temporary, steps); });
+    return result;
 }
 
 } // namespace vmk::platform

@@ -13,9 +13,14 @@ namespace vmk::platform {
 // checked by verify (when given), given the original's permissions and renamed over the target in one
 // step. On failure the temporary file is removed. A symbolic link at targetPath is kept and the file it
 // points to is replaced.
+// prepare (when given) runs first, on the calling thread, once the folder has proved writable; the rest
+// (write, flush, verify, replace) runs inside `run` when given, which must return once it has ended, e.g.
+// after running it on a worker.
 struct SafeSaveSteps {
     std::function<MaybeError(const QString& temporaryPath)> write;
     std::function<MaybeError(const QString& temporaryPath)> verify;   // optional
+    std::function<MaybeError()> prepare;                               // optional
+    std::function<void(const std::function<void()>& rest)> run;        // optional
 };
 MaybeError safeSaveFile(const QString& targetPath, const SafeSaveSteps& steps);
 

@@ -34,6 +34,8 @@ public:
     static Result<DocumentPtr> fromDataWhileAnswering(const QByteArray& data);
     // Reads the whole file into memory, then as fromData().
     static Result<DocumentPtr> fromFile(const QString& path);
+    // Documents let go of on the main thread are freed on a worker; how many are still being freed.
+    static int releasesUnderWay();
 
     bool isEncrypted() const;
     // True while an encrypted document still needs a password.

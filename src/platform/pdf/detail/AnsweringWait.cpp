@@ -51,9 +51,9 @@ void runWhileAnswering(const std::function<void()>& work, int quietMs)
 
 namespace vmk::pdf {
 
-void waitWhileAnswering(const std::function<void()>& work)
+void waitWhileAnswering(const std::function<void()>& work, int quietMs)
 {
-    detail::runWhileAnswering(work);
+    detail::runWhileAnswering(work, quietMs);
 }
 
 } // namespace vmk::pdf

@@ -3,6 +3,12 @@
 #include "platform/pdf/PdfLog.h"
 #include "platform/pdf/detail/PageTree.h"
 
+#include <QCoreApplication>
+#include <QThread>
+#include <QThreadPool>
+
+#include <atomic>
+
 namespace vmk::pdf::detail {
 
 ObjRef::ObjRef(pdf_document* d, int n) { reset(d, n); }
@@ -28,16 +34,44 @@ void ObjRef::reset(pdf_document* d, int n)
 
 int ObjRef::num() const { return obj ? pdf_to_num(ctx(), obj) : 0; }
 
+namespace {
+
+std::atomic<int> g_releasesUnderWay{0};
+
+// Drops the references on the calling thread, with its own context. The engine counts references under
+// its lock, so whichever thread drops the last one frees the document, and only then: nobody can still
+// be using it.
+void release(pdf_document* doc, fz_buffer* source, std::vector<PagePtr>& pages)
+{
+    pages.clear();
+    fz_context* c = ctx();
+    pdf_drop_document(c, doc);
+    fz_drop_buffer(c, source);
+}
+
+} // namespace
+
 DocumentState::~DocumentState()
 {
-    fz_context* c = ctx();
     // Pages that outlive the document keep their own reference to the MuPDF document.
     for (const PagePtr& p : pages) {
         if (p)
             p->state().document.reset();
     }
-    pdf_drop_document(c, doc);
-    fz_drop_buffer(c, source);
+    // Freeing a large document (every object it read, its page handles) takes tens of milliseconds: off
+    // the window's thread, so that closing a window never waits for it. The application waits for the
+    // global pool before it ends.
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread()) {
+        release(doc, source, pages);
+        return;
+    }
+    g_releasesUnderWay.fetch_add(1);
+    auto held = std::make_shared<std::vector<PagePtr>>(std::move(pages));
+    QThreadPool::globalInstance()->start([doc = doc, source = source, held] {
+        release(doc, source, *held);
+        g_releasesUnderWay.fetch_sub(1);
+    });
 }
 
 void DocumentState::syncPageList() const
@@ -70,3 +104,9 @@ pdf_document* scratchDocument()
 }
 
 } // namespace vmk::pdf::detail
+
+namespace vmk::pdf {
+
+int Document::releasesUnderWay() { return detail::g_releasesUnderWay.load(); }
+
+} // namespace vmk::pdf
