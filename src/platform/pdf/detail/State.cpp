@@ -29,47 +29,41 @@ void ObjRef::reset(pdf_document* d, int n)
         }
     });
     pdf_drop_obj(c, oldObj);
-    pdf_drop_document(c, oldDoc);
+    dropDocument(c, oldDoc);
 }
 
 int ObjRef::num() const { return obj ? pdf_to_num(ctx(), obj) : 0; }
 
 namespace {
-
 std::atomic<int> g_releasesUnderWay{0};
-
-// Drops the references on the calling thread, with its own context. The engine counts references under
-// its lock, so whichever thread drops the last one frees the document, and only then: nobody can still
-// be using it.
-void release(pdf_document* doc, fz_buffer* source, std::vector<PagePtr>& pages)
-{
-    pages.clear();
-    fz_context* c = ctx();
-    pdf_drop_document(c, doc);
-    fz_drop_buffer(c, source);
-}
-
 } // namespace
 
 DocumentState::~DocumentState()
 {
+    fz_context* c = ctx();
     // Pages that outlive the document keep their own reference to the MuPDF document.
     for (const PagePtr& p : pages) {
         if (p)
             p->state().document.reset();
     }
-    // Freeing a large document (every object it read, its page handles) takes tens of milliseconds: off
-    // the window's thread, so that closing a window never waits for it. The application waits for the
+    pages.clear();
+    // Freeing a large document (every object it read) takes tens of milliseconds: when nothing refers to it
+    // any more, a worker frees it, so that closing a window never waits for that. References to it are only
+    // ever taken and dropped on this thread, so the count cannot change while it is read; a document still
+    // referred to is freed here later, by whoever drops the last reference. The application waits for the
     // global pool before it ends.
     QCoreApplication* app = QCoreApplication::instance();
-    if (!app || QThread::currentThread() != app->thread()) {
-        release(doc, source, pages);
+    const bool onlyHolder = doc && doc->super.refs == 1;
+    if (!onlyHolder || !app || QThread::currentThread() != app->thread()) {
+        dropDocument(c, doc);
+        fz_drop_buffer(c, source);
         return;
     }
     g_releasesUnderWay.fetch_add(1);
-    auto held = std::make_shared<std::vector<PagePtr>>(std::move(pages));
-    QThreadPool::globalInstance()->start([doc = doc, source = source, held] {
-        release(doc, source, *held);
+    QThreadPool::globalInstance()->start([doc = doc, source = source] {
+        fz_context* own = ctx();
+        dropDocument(own, doc);
+        fz_drop_buffer(own, source);
         g_releasesUnderWay.fetch_sub(1);
     });
 }
