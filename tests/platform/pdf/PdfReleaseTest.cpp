@@ -8,9 +8,9 @@
 #include "support/Slowdown.h"
 #include "support/TestFiles.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -72,12 +72,13 @@ TEST(DocumentRelease, ALargeDocumentIsFreedOnAWorkerWhileTheMainThreadGoesOn)
     QElapsedTimer waited;
     waited.start();
     while (pdf::Document::releasesUnderWay() > before && waited.elapsed() < test::scaledMs(10000))
-        QThread::msleep(5);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     EXPECT_EQ(pdf::Document::releasesUnderWay(), before);
 }
 
-TEST(DocumentRelease, APageThatOutlivesItsDocumentStillReadsIt)
+TEST(DocumentRelease, APageThatOutlivesItsDocumentKeepsItUntilItGoes)
 {
+    const int before = pdf::Document::releasesUnderWay();
     pdf::PagePtr kept;
     {
         auto opened = pdf::Document::fromData(test::assemblePdf(
@@ -87,9 +88,15 @@ TEST(DocumentRelease, APageThatOutlivesItsDocumentStillReadsIt)
         ASSERT_TRUE(opened);
         kept = opened.value()->page(1);
     }
-    // Freed by whoever lets go of the page last, here.
+    QElapsedTimer waited;
+    waited.start();
+    while (pdf::Document::releasesUnderWay() > before && waited.elapsed() < test::scaledMs(10000))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_EQ(pdf::Document::releasesUnderWay(), before);
+    // The engine's document stayed for the page, which is freed with it here.
     ASSERT_TRUE(kept);
     EXPECT_EQ(kept->document(), nullptr);
     EXPECT_EQ(kept->displaySize(), QSizeF(200, 300));
+    EXPECT_EQ(kept->rotation(), 90);
     kept.reset();
 }

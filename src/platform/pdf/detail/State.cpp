@@ -35,7 +35,29 @@ void ObjRef::reset(pdf_document* d, int n)
 int ObjRef::num() const { return obj ? pdf_to_num(ctx(), obj) : 0; }
 
 namespace {
+
 std::atomic<int> g_releasesUnderWay{0};
+
+void dropLast(fz_context* c, pdf_document* doc, fz_buffer* source)
+{
+    dropDocument(c, doc);
+    fz_drop_buffer(c, source);
+    g_releasesUnderWay.fetch_sub(1);
+}
+
+// On the main thread, once the page handles are gone: the document itself goes to a worker as well when
+// nothing else refers to it. Only this thread takes references to it, and the handles that could are
+// gone, so the count cannot change while it is read; a document still referred to (a page kept by an
+// undo step) is freed later by whoever drops the last reference.
+void releaseDocument(pdf_document* doc, fz_buffer* source)
+{
+    if (doc->super.refs != 1) {
+        dropLast(ctx(), doc, source);
+        return;
+    }
+    QThreadPool::globalInstance()->start([doc, source] { dropLast(ctx(), doc, source); });
+}
+
 } // namespace
 
 DocumentState::~DocumentState()
@@ -46,25 +68,25 @@ DocumentState::~DocumentState()
         if (p)
             p->state().document.reset();
     }
-    pages.clear();
-    // Freeing a large document (every object it read) takes tens of milliseconds: when nothing refers to it
-    // any more, a worker frees it, so that closing a window never waits for that. References to it are only
-    // ever taken and dropped on this thread, so the count cannot change while it is read; a document still
-    // referred to is freed here later, by whoever drops the last reference. The application waits for the
-    // global pool before it ends.
     QCoreApplication* app = QCoreApplication::instance();
-    const bool onlyHolder = doc && doc->super.refs == 1;
-    if (!onlyHolder || !app || QThread::currentThread() != app->thread()) {
+    if (!doc || !app || QThread::currentThread() != app->thread()) {
+        pages.clear();
         dropDocument(c, doc);
         fz_drop_buffer(c, source);
         return;
     }
+    // Freeing a large document (its page handles, every object it read) takes tens of milliseconds: workers
+    // do it, so that closing a window never waits for that. This state's own reference stays until the
+    // handles are gone, so no drop of theirs, here or there, can be the last one. The application waits
+    // for the global pool before it ends.
     g_releasesUnderWay.fetch_add(1);
-    QThreadPool::globalInstance()->start([doc = doc, source = source] {
-        fz_context* own = ctx();
-        dropDocument(own, doc);
-        fz_drop_buffer(own, source);
-        g_releasesUnderWay.fetch_sub(1);
+    auto held = std::make_shared<std::vector<PagePtr>>(std::move(pages));
+    pdf_document* document = doc;
+    fz_buffer* bytes = source;
+    QThreadPool::globalInstance()->start([held, document, bytes] {
+        held->clear();
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [document, bytes] { releaseDocument(document, bytes); },
+                                  Qt::QueuedConnection);
     });
 }
 
