@@ -4,6 +4,9 @@
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -140,6 +143,47 @@ int qpdfCheck(const QByteArray& bytes)
     return check.exitCode;
 }
 
+// Whether qpdf reads, in the copy, a square annotation carrying the note (true when qpdf is missing).
+bool qpdfFindsSquare(const QByteArray& bytes, const QString& note)
+{
+    if (!vmk::test::commandExists(QStringLiteral("qpdf")))
+        return true;
+    QTemporaryDir dir;
+    const QString path = vmk::test::writeFile(dir, QStringLiteral("copy.pdf"), bytes);
+    const auto json = vmk::test::runCommand(QStringLiteral("qpdf"), {QStringLiteral("--json=2"), path});
+    const QJsonObject objects = QJsonDocument::fromJson(json.out).object().value("qpdf").toArray().at(1).toObject();
+    for (const QJsonValue& object : objects) {
+        const QJsonObject value = object.toObject().value("value").toObject();
+        if (value.value("/Subtype").toString() == QLatin1String("/Square")
+            && value.value("/Contents").toString() == QStringLiteral("u:") + note)
+            return true;
+    }
+    return false;
+}
+
+// The file with the first stream's /Length (a key/value pair followed by the stream's data; the
+// encryption dictionary's key length is left alone) replaced by `length`.
+QByteArray withStreamLength(QByteArray data, const QByteArray& length)
+{
+    static const QRegularExpression key(QStringLiteral("/Length (\\d+)(?=[^>]*>>\\s*stream)"));
+    const QRegularExpressionMatch found = key.match(QString::fromLatin1(data));
+    EXPECT_TRUE(found.hasMatch());
+    return data.replace(found.capturedStart(1), found.capturedLength(1), length);
+}
+
+// Catalog 1, pages 2, page 3 with text 4, and an object stream 5 whose table also claims object 0, which
+// heads the free list and is never an object. The last startxref is broken, so readers scan the file and
+// the object streams in it to rebuild the cross-references.
+QByteArray objectStreamClaimingObjectZero()
+{
+    const QByteArray packed = "<< /Title (Kept title) >>\n<< /Claimed true >>\n";
+    const QByteArray table = "6 0 0 26 ";
+    const QByteArray objectStream = pdfStream("/Type /ObjStm /N 2 /First " + QByteArray::number(table.size()), table + packed);
+    return withBrokenXrefOffset(assemblePdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                             kPage, pdfStream({}, kText), objectStream},
+                                            1, "/Info 6 0 R"));
+}
+
 } // namespace
 
 TEST(PdfDamagedSave, AnEncryptedFileThatNeededRepairKeepsItsPasswordsAndWhatWasAdded)
@@ -231,4 +275,61 @@ TEST(PdfDamagedSave, ObjectsOfOtherKindsAmongThePagesAreNotPages)
     EXPECT_EQ(reopened->pageCount(), 1);
     EXPECT_EQ(firstNote(*reopened), QStringLiteral("On the only page"));
     qpdfCheck(*saved);
+}
+
+TEST(PdfDamagedSave, AStreamLengthPastTheEndOfTheFileIsMeasuredAgain)
+{
+    // Readers look for the stream's end instead; the writer sized its buffer from the number, which
+    // overflowed at 2^31 and asked for a terabyte at 2^40. In a plain and in an encrypted file (whose
+    // data cannot be measured by decrypting it), the page's text uncompressed or compressed.
+    const QByteArray compressedText = qCompress(kText).mid(4); // a zlib stream
+    for (const bool compressed : {false, true}) {
+        const QByteArray content = compressed ? pdfStream("/Filter /FlateDecode", compressedText) : pdfStream({}, kText);
+        const QByteArray file = assemblePdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                             kPage, content});
+        DocumentPtr plain = open(file);
+        ASSERT_TRUE(plain);
+        Result<QByteArray> encrypted = plain->dataRepresentation(WriteOptions::protect(QString(), QStringLiteral("owner")));
+        ASSERT_TRUE(encrypted.ok());
+        for (const QByteArray& length : {QByteArray("2147483648"), QByteArray("1099511627776"), QByteArray("-8")}) {
+            for (const auto& [kind, bytes] : {std::pair{"plain", file}, std::pair{"encrypted", *encrypted}}) {
+                SCOPED_TRACE(length.constData());
+                SCOPED_TRACE(kind);
+                SCOPED_TRACE(compressed ? "compressed" : "uncompressed");
+                DocumentPtr doc = open(withStreamLength(bytes, length));
+                ASSERT_TRUE(doc);
+                ASSERT_TRUE(doc->page(0)->text().contains(QStringLiteral("Still here")));
+                const QString note = QStringLiteral("Added where a length lies");
+                annotate(*doc, note);
+                Result<QByteArray> saved = doc->dataRepresentation();
+                ASSERT_TRUE(saved.ok()) << qPrintable(saved.error());
+                DocumentPtr reopened = open(*saved);
+                ASSERT_TRUE(reopened);
+                EXPECT_EQ(firstNote(*reopened), note);
+                EXPECT_TRUE(reopened->page(0)->text().contains(QStringLiteral("Still here")));
+                EXPECT_EQ(qpdfCheck(*saved), 0);
+                EXPECT_TRUE(qpdfFindsSquare(*saved, note));
+            }
+        }
+    }
+}
+
+TEST(PdfDamagedSave, AnObjectStreamClaimingObjectZeroDoesNotStopTheSave)
+{
+    DocumentPtr doc = open(objectStreamClaimingObjectZero());
+    ASSERT_TRUE(doc);
+    ASSERT_EQ(doc->pageCount(), 1);
+    ASSERT_TRUE(doc->page(0)->text().contains(QStringLiteral("Still here")));
+    const QString titleShown = doc->attribute(DocumentAttribute::Title);
+    const QString note = QStringLiteral("Added to a file whose repair met object zero");
+    annotate(*doc, note);
+    Result<QByteArray> saved = doc->dataRepresentation();
+    ASSERT_TRUE(saved.ok()) << qPrintable(saved.error());
+    DocumentPtr reopened = open(*saved);
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(firstNote(*reopened), note);
+    EXPECT_TRUE(reopened->page(0)->text().contains(QStringLiteral("Still here")));
+    EXPECT_EQ(reopened->attribute(DocumentAttribute::Title), titleShown);
+    EXPECT_EQ(qpdfCheck(*saved), 0);
+    EXPECT_TRUE(qpdfFindsSquare(*saved, note));
 }

@@ -1,6 +1,7 @@
 #include "platform/pdf/detail/AnsweringWait.h"
 #include "platform/pdf/AnsweringWait.h"
 #include "platform/pdf/detail/InputDuringWait.h"
+#include "platform/services/SteadyCondition.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -8,7 +9,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -20,7 +20,7 @@ namespace {
 // What a waiting caller and its worker share. An abandoned worker outlives the caller, so it is held by both.
 struct WaitState {
     std::mutex mutex;
-    std::condition_variable ended;
+    platform::SteadyCondition ended;
     bool done = false;
     std::atomic<bool> cancelled{false};
     QEventLoop* loop = nullptr; // the caller's, while it is there (under the mutex)
@@ -50,7 +50,7 @@ WaitOutcome runWhileAnswering(std::function<void()> work, OnCancel onCancel, int
         t_cancelled = nullptr;
         std::lock_guard lock(shared->mutex);
         shared->done = true;
-        shared->ended.notify_all();
+        shared->ended.notifyAll();
         // Under the lock: the loop is still there until the caller has cleared it.
         if (shared->loop)
             QMetaObject::invokeMethod(shared->loop, &QEventLoop::quit, Qt::QueuedConnection);
@@ -58,7 +58,7 @@ WaitOutcome runWhileAnswering(std::function<void()> work, OnCancel onCancel, int
     });
     {
         std::unique_lock lock(shared->mutex);
-        shared->ended.wait_for(lock, std::chrono::milliseconds(quietMs), [&] { return shared->done; });
+        shared->ended.waitFor(lock, std::chrono::milliseconds(quietMs), [&] { return shared->done; });
     }
     bool finished = false;
     {

@@ -23,6 +23,27 @@ bool readable(fz_context* c, pdf_document* doc, int num)
     return ok || !listed;
 }
 
+// Object 0 heads the list of free objects and is never an object itself. A damaged object stream may still
+// claim it in its table, and a repair that scans such streams then lists object 0 as stored there; the
+// writer reads every object listed so, from 0 up, and stops at it. It is listed as free again.
+bool freeObjectZero(fz_context* c, pdf_document* doc)
+{
+    bool freed = false;
+    guarded(c, [&] {
+        pdf_xref_entry* entry = pdf_get_xref_entry(c, doc, 0);
+        if (!entry || (entry->type != 'n' && entry->type != 'o'))
+            return;
+        pdf_drop_obj(c, entry->obj);
+        entry->obj = nullptr;
+        entry->type = 'f';
+        entry->ofs = 0;
+        entry->gen = 65535;
+        entry->stm_ofs = 0;
+        freed = true;
+    });
+    return freed;
+}
+
 } // namespace
 
 int blankUnreadableObjects(fz_context* c, pdf_document* doc)
@@ -37,7 +58,7 @@ int blankUnreadableObjects(fz_context* c, pdf_document* doc)
         // A repair may change how many objects there are.
         guarded(c, [&] { count = pdf_xref_len(c, doc); });
     }
-    int blanked = 0;
+    int blanked = freeObjectZero(c, doc) ? 1 : 0;
     for (int num : unreadable) {
         if (num < count && !readable(c, doc, num)
             && guarded(c, [&] { pdf_update_object(c, doc, num, PDF_NULL); }))

@@ -10,8 +10,8 @@
 namespace vmk::pdf::detail {
 
 // Replaces each object of `doc` that cannot be read (twice: a first failure may have repaired the file)
-// with null. Returns how many were replaced. Objects are read one by one under their own guard; call
-// outside guarded().
+// with null, and lists object 0 as free when a damaged object stream claimed it. Returns how many were
+// replaced. Objects are read one by one under their own guard; call outside guarded().
 int blankUnreadableObjects(fz_context* c, pdf_document* doc);
 
 } // namespace vmk::pdf::detail
