@@ -358,9 +358,9 @@ MaybeError Document::writeSafely(const QString& target, SaveOperation op, int* c
         return prepared.verify ? prepared.verify(temporary) : std::nullopt;
     };
     steps.run = [&](const std::function<void()>& rest) {
+        // Called off or not, the save runs to its end: its outcome is what rest() found.
         if (prepared.offMainThread)
-            // The window has already waited for the bytes to be made: it goes on at once.
-            pdf::waitWhileAnswering(rest, 5);
+            pdf::waitWhileAnswering(rest);
         else
             rest();
     };

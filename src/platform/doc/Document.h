@@ -118,9 +118,9 @@ public:
 
     // What a save writes, made ready on the main thread by prepareSave(). write fills the temporary file and
     // verify (optional) checks it; with offMainThread both run on a worker while the windows keep painting
-    // and running their timers (the user's input waits until the save ends, so nothing the user does can
-    // change the document meanwhile), and then they must not touch the document. saved (optional) runs on
-    // the main thread once the copy is in place.
+    // and answering (see pdf::waitWhileAnswering: nothing the user does can change the document meanwhile),
+    // and then they must not touch the document. saved (optional) runs on the main thread once the copy is
+    // in place.
     struct PreparedSave {
         std::function<MaybeError(const QString& temporaryPath)> write;
         std::function<MaybeError(const QString& temporaryPath)> verify;
