@@ -169,8 +169,11 @@ void UnlockView::attemptUnlock()
 {
     if (!m_editor)
         return;
-    if (m_editor->unlock(m_field->text()))
+    bool cancelled = false;
+    if (m_editor->unlock(m_field->text(), &cancelled))
         return; // the content root takes this view away once the document is unlocked
+    if (cancelled)
+        return; // stopped by the user, not refused: the field keeps what was typed
     m_wrong = true;
     m_hint->setText(QStringLiteral("Not quite. Try again."));
     QPalette red = m_hint->palette();

@@ -11,8 +11,12 @@ Expected<pdf::DocumentPtr, PDFOpenError> openChecked(const QByteArray& data, con
         return PDFOpenError::empty(name);
     if (!hasPdfMarker(data))
         return PDFOpenError::notPDF(name);
-    // Opened for a window: the windows already open keep answering while a large file is read.
-    auto opened = pdf::Document::fromDataWhileAnswering(data);
+    // Opened for a window: the windows already open keep answering while a large file is read, and the
+    // user may stop it.
+    bool cancelled = false;
+    auto opened = pdf::Document::fromDataWhileAnswering(data, &cancelled);
+    if (cancelled)
+        return PDFOpenError::cancelled(name);
     if (!opened || !opened.value())
         return PDFOpenError::damaged(name);
     pdf::DocumentPtr document = opened.value();

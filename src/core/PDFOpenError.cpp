@@ -10,6 +10,8 @@ QString PDFOpenError::message() const
         return quoted + QStringLiteral(" is empty.");
     case Kind::notPDF:
         return quoted + QStringLiteral(" isn\u2019t a PDF.");
+    case Kind::cancelled:
+        return quoted + QStringLiteral(" wasn\u2019t opened: opening it was stopped.");
     case Kind::damaged:
         break;
     }
@@ -24,6 +26,8 @@ QString PDFOpenError::recoverySuggestion() const
     case Kind::notPDF:
         return QStringLiteral(
             "It has a .pdf name, but something else inside. Try opening it with the app that made it.");
+    case Kind::cancelled:
+        return {};
     case Kind::damaged:
         break;
     }

@@ -110,6 +110,8 @@ MaybeError VMKDocument::readFromFile(const QString& path)
 MaybeError VMKDocument::readFromData(const QByteArray& data, const QString& path)
 {
     auto checked = PDFOps::openChecked(data, QFileInfo(path).fileName());
+    if (!checked && checked.error().kind == PDFOpenError::Kind::cancelled)
+        return DocumentError::cancelled();
     if (!checked) {
         return DocumentError{DocumentError::FileReadCorruptFile, checked.error().message(),
                              checked.error().recoverySuggestion()};

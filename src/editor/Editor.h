@@ -176,8 +176,9 @@ public:
     // (Re)binds to the document's current PDF; shows it unless locked.
     void attachDocument(bool restorePosition);
     void showDocument(bool restorePosition);
-    // Tries the password; on success the document records it and is shown.
-    bool unlock(const QString& password);
+    // Tries the password; on success the document records it and is shown. `cancelled` says whether a
+    // refusal was the user stopping the unlocking rather than a wrong password.
+    bool unlock(const QString& password, bool* cancelled = nullptr);
     // After pages changed in place.
     void documentDidReload();
     // After annotations changed (on page, when given).

@@ -32,8 +32,13 @@ core::PDFiumResult<std::shared_ptr<core::PDFEditSession>> openRealSession(const 
     // painting meanwhile.
     g_openingSession = true;
     core::PDFiumResult<std::unique_ptr<core::PDFEditSession>> opened = core::PDFiumError::saveFailed();
-    pdf::waitWhileAnswering([&] { opened = core::PDFEditSession::open(bytes, password); });
+    // The work is waited for to its end even when the user stops it: PDFium must be left by that thread
+    // before anything else may use it. Stopping makes the cutting give up early, and the engine unused.
+    const pdf::WaitOutcome outcome =
+        pdf::waitWhileAnswering([&] { opened = core::PDFEditSession::open(bytes, password); });
     g_openingSession = false;
+    if (outcome == pdf::WaitOutcome::Cancelled)
+        return core::PDFiumError::cancelled();
     if (!opened)
         return opened.error();
     return std::shared_ptr<core::PDFEditSession>(std::move(opened.value()));
@@ -102,7 +107,8 @@ void Editor::enterEditMode()
     }
     signpost.end();
     m_editSession.reset();
-    showEditError(opened.error());
+    if (!opened.error().isCancel())
+        showEditError(opened.error());
     QPointer<Editor> self(this);
     m_scheduler->schedule(0, [self] {
         if (self)

@@ -71,10 +71,10 @@ void Editor::showDocument(bool restorePosition)
     });
 }
 
-bool Editor::unlock(const QString& password)
+bool Editor::unlock(const QString& password, bool* cancelled)
 {
     const pdf::DocumentPtr pdf = pdfDocument();
-    if (!pdf->unlock(password))
+    if (!pdf->unlock(password, cancelled))
         return false;
     m_unlockedPassword = password;
     if (m_document)

@@ -10,6 +10,9 @@
 #include "platform/pdf/PageCapture.h"
 #include "platform/pdf/RedactionScrub.h"
 
+#include <QDeadlineTimer>
+#include <QTimer>
+
 #include <algorithm>
 #include <optional>
 #include <utility>
@@ -87,12 +90,12 @@ struct Outcome {
     int changed = 0;                         // pages changed meanwhile, left as they are
 };
 
-Outcome collect(const pdf::Document& pdf, const QList<PageGroup>& groups, std::vector<PageInWork>& work)
+Outcome collect(const pdf::Document& pdf, const QList<PageGroup>& groups, const std::vector<PageInWork>& work)
 {
     Outcome outcome;
     for (int i = 0; i < int(groups.size()); ++i) {
         const pdf::PagePtr& page = groups[i].page;
-        std::optional<RedactedDrawing> result = std::exchange(work[size_t(i)].result, std::nullopt);
+        const std::optional<RedactedDrawing>& result = work[size_t(i)].result;
         // A page deleted meanwhile stays deleted, with its annotations intact.
         if (!result || pdf.indexOf(page) < 0)
             continue;
@@ -116,6 +119,96 @@ Outcome collect(const pdf::Document& pdf, const QList<PageGroup>& groups, std::v
     outcome.words.removeDuplicates();
     return outcome;
 }
+
+void report(Editor& editor, int redacted, int groups, int changed)
+{
+    const int left = groups - redacted;
+    if (redacted == 0 && changed > 0) {
+        editor.showToast(QStringLiteral("These pages changed while they were redacted. The marks are still in place: "
+                                        "apply them again."),
+                         QStringLiteral("exclamationmark.triangle.fill"), Toast::Style::info);
+    } else if (redacted == 0) {
+        editor.showToast(QStringLiteral("Couldn\u2019t redact these pages. The marks are still in place."),
+                         QStringLiteral("exclamationmark.triangle.fill"), Toast::Style::info);
+    } else if (left > 0) {
+        // A partial run says so: the marks left behind are not gone from the file.
+        editor.showToast(QStringLiteral("Redacted %1 of %2 pages. The others keep their marks: they changed "
+                                        "meanwhile or couldn\u2019t be read.")
+                             .arg(redacted)
+                             .arg(groups),
+                         QStringLiteral("exclamationmark.triangle.fill"), Toast::Style::info);
+    } else {
+        editor.showToast(QStringLiteral("Redacted. Gone for good once you save."), QStringLiteral("checkmark.shield.fill"),
+                         Toast::Style::success);
+    }
+}
+
+// How long one slice of looking for the words in the rest of the document may hold up the window.
+constexpr int kScrubSliceMs = 20;
+
+// The end of the run, once every page is back: the redacted pages go in with what they take from the rest
+// of the file. That is looked for a slice at a time between the window's turns (a document may have tens
+// of thousands of annotations and fields); a change to the document meanwhile starts it over, so that the
+// pages and the scrub always fit the document they are applied to. Kept alive by its next slice only.
+class ApplyRedactedPages : public std::enable_shared_from_this<ApplyRedactedPages> {
+public:
+    ApplyRedactedPages(QPointer<Editor> editor, QList<PageGroup> groups, std::shared_ptr<std::vector<PageInWork>> work)
+        : m_editor(std::move(editor)), m_groups(std::move(groups)), m_work(std::move(work))
+    {
+    }
+
+    static void start(QPointer<Editor> editor, QList<PageGroup> groups, std::shared_ptr<std::vector<PageInWork>> work)
+    {
+        std::make_shared<ApplyRedactedPages>(std::move(editor), std::move(groups), std::move(work))->begin();
+    }
+
+private:
+    void begin()
+    {
+        if (!m_editor)
+            return;
+        m_pdf = m_editor->pdfDocument();
+        m_outcome = collect(*m_pdf, m_groups, *m_work);
+        // A run that could redact no page leaves every mark in place: it claims no success and leaves no
+        // empty undo entry behind.
+        if (m_outcome.swaps.isEmpty()) {
+            m_editor->endRunningTask();
+            report(*m_editor, 0, int(m_groups.size()), m_outcome.changed);
+            return;
+        }
+        m_scrub = std::make_unique<pdf::RedactionScrub>(*m_pdf, m_outcome.words, m_outcome.widgets, m_outcome.dropped);
+        m_versions = versions();
+        slice();
+    }
+
+    std::pair<int, int> versions() const { return {m_editor->documentVersion(), m_editor->annotationVersion()}; }
+
+    void slice()
+    {
+        if (!m_editor)
+            return;
+        if (m_editor->pdfDocument() != m_pdf || versions() != m_versions) {
+            m_scrub.reset();
+            begin();
+            return;
+        }
+        if (!m_scrub->step(QDeadlineTimer(kScrubSliceMs))) {
+            QTimer::singleShot(0, m_editor.data(), [next = shared_from_this()] { next->slice(); });
+            return;
+        }
+        m_editor->swapPages(m_outcome.swaps, QStringLiteral("Apply Redactions"), m_scrub->edits());
+        m_editor->endRunningTask();
+        report(*m_editor, int(m_outcome.swaps.size()), int(m_groups.size()), m_outcome.changed);
+    }
+
+    QPointer<Editor> m_editor;
+    QList<PageGroup> m_groups;
+    std::shared_ptr<std::vector<PageInWork>> m_work;
+    pdf::DocumentPtr m_pdf;
+    Outcome m_outcome;
+    std::unique_ptr<pdf::RedactionScrub> m_scrub;
+    std::pair<int, int> m_versions;
+};
 
 } // namespace
 
@@ -188,42 +281,7 @@ void Editor::applyRedactions()
             });
         return true;
     };
-    loop.finish = [self, groups, work] {
-        if (!self) {
-            work->clear();
-            return;
-        }
-        const Outcome outcome = collect(*self->pdfDocument(), groups, *work);
-        work->clear();
-        // A run that could redact no page leaves every mark in place: it claims no success and leaves no
-        // empty undo entry behind.
-        if (!outcome.swaps.isEmpty()) {
-            self->swapPages(outcome.swaps, QStringLiteral("Apply Redactions"),
-                            pdf::prepareRedactionScrub(*self->pdfDocument(), outcome.words, outcome.widgets,
-                                                       outcome.dropped));
-        }
-        self->endRunningTask();
-        const int redacted = int(outcome.swaps.size());
-        const int left = int(groups.size()) - redacted;
-        if (redacted == 0 && outcome.changed > 0) {
-            self->showToast(QStringLiteral("These pages changed while they were redacted. The marks are still in "
-                                           "place: apply them again."),
-                            QStringLiteral("exclamationmark.triangle.fill"), Toast::Style::info);
-        } else if (redacted == 0) {
-            self->showToast(QStringLiteral("Couldn\u2019t redact these pages. The marks are still in place."),
-                            QStringLiteral("exclamationmark.triangle.fill"), Toast::Style::info);
-        } else if (left > 0) {
-            // A partial run says so: the marks left behind are not gone from the file.
-            self->showToast(QStringLiteral("Redacted %1 of %2 pages. The others keep their marks: they changed "
-                                           "meanwhile or couldn\u2019t be read.")
-                                .arg(redacted)
-                                .arg(groups.size()),
-                            QStringLiteral("exclamationmark.triangle.fill"), Toast::Style::info);
-        } else {
-            self->showToast(QStringLiteral("Redacted. Gone for good once you save."),
-                            QStringLiteral("checkmark.shield.fill"), Toast::Style::success);
-        }
-    };
+    loop.finish = [self, groups, work] { ApplyRedactedPages::start(self, groups, work); };
     TaskLoop::run(self, task, count, false, std::move(loop));
 }
 

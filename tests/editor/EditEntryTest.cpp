@@ -10,9 +10,11 @@
 #include "support/SlowContent.h"
 #include "support/Slowdown.h"
 #include "support/TestFiles.h"
+#include "support/Wait.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -116,4 +118,54 @@ TEST(EditEntry, SplittingLeavesPagesBehindPictureFiltersWholeAndStopsAtItsBudget
     EXPECT_EQ(opened.value()->page(0)->text().simplified(), QStringLiteral("Quarterly report Figures follow"));
     // Past the budget the document comes back as it was.
     EXPECT_EQ(pdf::splitPageContents(data, {}, 0), data);
+}
+
+TEST(EditEntry, EscStopsPreparingTheSessionSoonAndLeavesTheDocumentAsItWas)
+{
+    if (!QFileInfo::exists(core::PDFEditSession::pdfiumLibraryPath()))
+        GTEST_SKIP() << "PDFium is not in this build";
+    // Forty pages sharing one content stream of 150,000 text objects: each page's is read and gone through
+    // in turn to be cut, seconds in all, before the splitting's budget gives up on it.
+    static const QByteArray data = [] {
+        PdfBuilder pdf;
+        const int catalog = pdf.reserve();
+        const int pages = pdf.reserve();
+        const int font = pdf.add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+        const int content = pdf.addStream({}, QByteArray("BT /F1 9 Tf 72 700 Td (Busy page) Tj ET\n").repeated(150000));
+        QByteArrayList kids;
+        for (int i = 0; i < 40; ++i)
+            kids << ref(pdf.add("<< /Type /Page /Parent " + ref(pages) + " /MediaBox [0 0 612 792] /Resources << /Font "
+                                "<< /F1 " + ref(font) + " >> >> /Contents " + ref(content) + " >>"));
+        pdf.set(catalog, "<< /Type /Catalog /Pages " + ref(pages) + " >>");
+        pdf.set(pages, "<< /Type /Pages /Kids [" + kids.join(' ') + "] /Count 40 >>");
+        return pdf.write(catalog);
+    }();
+    EditorFixture f(pdf::Document::fromData(data).value());
+    const QByteArray before = f.pdf()->dataRepresentation().value();
+    QWidget window;
+    window.resize(200, 100);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    QElapsedTimer clock;
+    qint64 pressedAt = -1, returnedAt = -1;
+    QTimer::singleShot(0, [&] {
+        QTimer::singleShot(300, [&] {
+            pressedAt = clock.elapsed();
+            QTest::keyClick(window.windowHandle(), Qt::Key_Escape);
+        });
+        clock.start();
+        f.editor->setMode(EditorMode::edit);
+        returnedAt = clock.elapsed();
+    });
+    ASSERT_TRUE(eventually([&] { return returnedAt >= 0; }, scaledMs(15000)));
+    ASSERT_GE(pressedAt, 0) << "the session was ready in " << returnedAt << " ms, before the key";
+    EXPECT_LT(returnedAt - pressedAt, scaledMs(500));
+    // Nothing was opened and no error is shown; the editor goes back to reading, the document unchanged.
+    EXPECT_EQ(f.editor->editSession(), nullptr);
+    EXPECT_FALSE(f.editor->toast().has_value());
+    f.scheduler.runDue();
+    EXPECT_EQ(f.editor->mode(), EditorMode::read);
+    EXPECT_EQ(f.pdf()->dataRepresentation().value(), before);
+    EXPECT_FALSE(f.undo().canUndo());
 }

@@ -2,6 +2,7 @@
 
 #include "core/pdfium/EditTextRules.h"
 #include "core/pdfium/TextGrouping.h"
+#include "platform/pdf/AnsweringWait.h"
 #include "platform/pdf/ContentSplit.h"
 
 #include <QCoreApplication>
@@ -62,6 +63,9 @@ PDFiumResult<std::unique_ptr<PDFEditSession>> PDFEditSession::open(const PDFiumR
     // object, picture or run of graphics: the engine rewrites only the streams whose objects an edit
     // touched and keeps every other stream as it was, which is what keeps the rest of the page intact.
     QByteArray bytes = content == Content::split ? pdf::splitPageContents(data, password) : data;
+    // Stopped while the content was being cut (the cutting gave up): the engine is not started for nothing.
+    if (pdf::waitCancelled())
+        return PDFiumError::cancelled();
     if (bytes.constData() == data.constData())
         bytes = QByteArray(data.constData(), data.size());
     const QByteArray secret = password.toUtf8();

@@ -17,6 +17,8 @@ QString PDFiumError::message() const
         return QStringLiteral("The edit couldn\u2019t be saved.");
     case Kind::fontFailed:
         return QStringLiteral("No usable font was found for this text.");
+    case Kind::cancelled:
+        return QStringLiteral("Stopped.");
     }
     return {};
 }

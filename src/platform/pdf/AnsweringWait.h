@@ -4,9 +4,28 @@
 
 namespace vmk::pdf {
 
+// How a wait ended: its work ran to the end, or the user called the wait off (Esc, closing a window,
+// Quit) and the caller must treat the work's result as never made.
+enum class WaitOutcome { Finished, Cancelled };
+
+// What happens to work the user calls off.
+enum class OnCancel {
+    // The work touches what the caller owns: it is told to stop (waitCancelled() turns true) and is
+    // waited for, the window still answering, before the caller goes on.
+    Finish,
+    // The work owns everything it touches (it holds copies, never the caller's references): the caller
+    // goes on at once, and the work ends on its own thread and frees there what it made.
+    Abandon,
+};
+
 // Runs work the caller has to wait for on a thread of its own while the application's main thread goes on
-// painting and running its timers (user input waits until the work is done); off the main thread the work
-// simply runs in place. The work must not touch anything the main thread may use meanwhile.
-void waitWhileAnswering(const std::function<void()>& work);
+// painting and running its timers, and answers the user: Esc, closing a window or Quit call the wait off;
+// other presses are refused with a visible hint, and the close or Quit is carried out once the wait has
+// ended. Off the main thread the work simply runs in place. The work must not touch anything the main
+// thread may use meanwhile.
+WaitOutcome waitWhileAnswering(std::function<void()> work, OnCancel onCancel = OnCancel::Finish);
+
+// On the thread doing such work: whether the user has called it off. Long loops look at it to stop early.
+bool waitCancelled();
 
 } // namespace vmk::pdf

@@ -1,5 +1,6 @@
 #include "platform/pdf/ContentSplit.h"
 
+#include "platform/pdf/AnsweringWait.h"
 #include "platform/pdf/detail/Fz.h"
 
 #include <QElapsedTimer>
@@ -66,7 +67,11 @@ QList<qsizetype> contentCutPoints(const QByteArray& content)
         }
         starts.push_back({at, kind});
     };
+    qsizetype looked = 0;
     while (i < n) {
+        // A page of millions of operators takes a while: a wait called off stops here, leaving it whole.
+        if (++looked % 65536 == 0 && waitCancelled())
+            return {};
         const char c = s[i];
         if (isWhite(c)) {
             ++i;
@@ -226,7 +231,7 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
             return;
         const int count = pdf_count_pages(c, doc);
         for (int p = 0; p < count; ++p) {
-            if (budgetMs >= 0 && clock.elapsed() >= budgetMs) {
+            if ((budgetMs >= 0 && clock.elapsed() >= budgetMs) || waitCancelled()) {
                 overBudget = true;
                 return;
             }
@@ -274,7 +279,7 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
             }
             changed = true;
         }
-        if (!changed)
+        if (!changed || waitCancelled())
             return;
         pdf_write_options opts = pdf_default_write_options;
         opts.do_compress = 1;
@@ -293,7 +298,7 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
     fz_drop_stream(c, stream);
     fz_drop_buffer(c, input);
     detail::dropDocument(c, doc);
-    if (!ok || overBudget || !changed || result.isEmpty())
+    if (!ok || overBudget || !changed || result.isEmpty() || waitCancelled())
         return data;
     return result;
 }

@@ -20,7 +20,8 @@ QList<qsizetype> contentCutPoints(const QByteArray& content);
 // The document with every page's content split at its cut points, protection kept (the password opens a
 // protected document). The bytes unchanged when nothing needed splitting, anything failed, or the pages
 // took longer than `budgetMs` to go through (negative: no limit). Pages whose content passes through a
-// picture filter are left whole unread; pictures themselves are never decoded.
+// picture filter are left whole unread; pictures themselves are never decoded. A wait called off
+// (waitCancelled()) stops it early, with the bytes unchanged.
 constexpr int kSplitBudgetMs = 4000;
 QByteArray splitPageContents(const QByteArray& data, const QString& password = {}, int budgetMs = kSplitBudgetMs);
 

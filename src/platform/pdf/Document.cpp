@@ -112,6 +112,9 @@ Result<DocumentPtr> Document::fromData(const QByteArray& data)
     if (!locked) {
         readEveryObject(c, doc, kReadAheadBudgetMs);
         readLargeObjectStreams(c, doc, kObjectStreamBudgetMs);
+        // Nobody waits for a document whose opening was stopped: the rest is not worth doing.
+        if (waitCancelled())
+            return Result<DocumentPtr>::failure(QStringLiteral("The opening was stopped."));
         d->m_state->syncPageList();
         pages = int(d->m_state->pages.size());
         // A window lists every page as it shows the document: the handles are made here, with the rest
@@ -126,12 +129,21 @@ Result<DocumentPtr> Document::fromData(const QByteArray& data)
     return d;
 }
 
-Result<DocumentPtr> Document::fromDataWhileAnswering(const QByteArray& data)
+Result<DocumentPtr> Document::fromDataWhileAnswering(const QByteArray& data, bool* cancelled)
 {
-    Result<DocumentPtr> opened = Result<DocumentPtr>::failure(QString());
-    // Nothing else knows the document until it is returned, so the worker has it to itself.
-    runWhileAnswering([&] { opened = fromData(data); });
-    return opened;
+    // Nothing else knows the document until it is returned, so the worker has it to itself; it holds its
+    // own share of the data and of the answer, so that it can be left to end on its own.
+    auto opened = std::make_shared<Result<DocumentPtr>>(Result<DocumentPtr>::failure(QString()));
+    const WaitOutcome outcome = runWhileAnswering([data, opened] {
+        Result<DocumentPtr> result = fromData(data);
+        if (!waitCancelled())
+            *opened = std::move(result);
+    }, OnCancel::Abandon);
+    if (cancelled)
+        *cancelled = outcome == WaitOutcome::Cancelled;
+    if (outcome == WaitOutcome::Cancelled)
+        return Result<DocumentPtr>::failure(QStringLiteral("The opening was stopped."));
+    return *opened;
 }
 
 Result<DocumentPtr> Document::fromFile(const QString& path)
@@ -161,8 +173,10 @@ bool Document::permits(Permission permission) const
     return allowed != 0;
 }
 
-std::optional<PasswordKind> Document::unlock(const QString& password)
+std::optional<PasswordKind> Document::unlock(const QString& password, bool* cancelled)
 {
+    if (cancelled)
+        *cancelled = false;
     if (!m_state->locked)
         return PasswordKind::None;
     fz_context* c = ctx();
@@ -174,15 +188,26 @@ std::optional<PasswordKind> Document::unlock(const QString& password)
     // Everything opening reads ahead was behind the password, and may be a long read (a whole object
     // stream is parsed on the first look at any object in it): it is done on a worker while the windows
     // keep answering. The document stays locked to everyone else until then, so nothing else reads it.
+    // The user may stop it: the document then stays locked, as it was, and a later unlock starts over.
     DocumentState& state = *m_state;
     state.pagesKnown = false;
-    runWhileAnswering([&state] {
+    bool completed = false;
+    runWhileAnswering([&state, &completed] {
         fz_context* own = ctx();
         readEveryObject(own, state.doc, kReadAheadBudgetMs);
         readLargeObjectStreams(own, state.doc, kObjectStreamBudgetMs);
+        if (waitCancelled())
+            return;
         state.syncPageList();
         buildRequestedFieldAppearances(own, state.doc);
-    });
+        completed = true;
+    }, OnCancel::Finish);
+    if (!completed) {
+        state.pagesKnown = false;
+        if (cancelled)
+            *cancelled = true;
+        return std::nullopt;
+    }
     state.locked = false;
     state.openedByOwner = (result & 4) != 0;
     state.password = utf8;

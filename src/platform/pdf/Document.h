@@ -30,8 +30,10 @@ public:
     static Result<DocumentPtr> fromData(const QByteArray& data);
     // The same, for opening a file for a window: on the main thread the reading (which can take a second
     // for a file of tens of thousands of objects packed together) runs on a worker while the event loop
-    // keeps turning, so that the windows already open keep answering. User input waits until it is done.
-    static Result<DocumentPtr> fromDataWhileAnswering(const QByteArray& data);
+    // keeps turning, so that the windows already open keep answering. The user may stop it (Esc, closing a
+    // window, Quit): `cancelled` then says so, the answer is an error, and the reading, left to end on its
+    // worker, frees there what it made.
+    static Result<DocumentPtr> fromDataWhileAnswering(const QByteArray& data, bool* cancelled = nullptr);
     // Reads the whole file into memory, then as fromData().
     static Result<DocumentPtr> fromFile(const QString& path);
 
@@ -43,8 +45,10 @@ public:
     enum class Permission { Print, CopyContent };
     bool permits(Permission permission) const;
     // Accepts the user or the owner password; returns which one matched, or nothing when refused.
-    // Unlocking an unlocked document answers PasswordKind::None.
-    std::optional<PasswordKind> unlock(const QString& password);
+    // Unlocking an unlocked document answers PasswordKind::None. Reading what the password opened runs as
+    // fromDataWhileAnswering's does; when the user stops it the document stays locked, the answer is
+    // nothing and `cancelled` says why.
+    std::optional<PasswordKind> unlock(const QString& password, bool* cancelled = nullptr);
 
     // 0 while locked.
     int pageCount() const;

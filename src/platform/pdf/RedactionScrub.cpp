@@ -4,6 +4,8 @@
 #include "platform/pdf/Document.h"
 #include "platform/pdf/detail/State.h"
 
+#include <QDeadlineTimer>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -32,6 +34,8 @@ struct ObjectEdits::Impl {
     pdf_document* doc = nullptr;
     std::vector<Entry> entries;
     std::vector<Stream> streams;
+    // Where each entry is in `entries`, by its place (see placeOf): a scrub may record tens of thousands.
+    QHash<QByteArray, size_t> places;
 
     ~Impl()
     {
@@ -54,24 +58,36 @@ struct ObjectEdits::Impl {
         return e.path.isEmpty() ? dict : pdf_dict_getp(c, dict, e.path.constData());
     }
 
+    // An entry's place: its root (by object number when indirect), path and key.
+    static QByteArray placeOf(fz_context* c, pdf_obj* root, const char* path, const char* key)
+    {
+        const QByteArray base = pdf_is_indirect(c, root) ? "n" + QByteArray::number(pdf_to_num(c, root))
+                                                         : "p" + QByteArray::number(quintptr(root));
+        return base + '\n' + path + '\n' + key;
+    }
+
     // Records the new value (a reference the record takes over) of a key; a second change of the same
     // entry replaces the first. Throws MuPDF errors.
     void set(fz_context* c, pdf_obj* root, const char* path, const char* key, pdf_obj* value)
     {
-        for (Entry& e : entries) {
-            const bool sameRoot = pdf_is_indirect(c, root) ? pdf_to_num(c, e.root) == pdf_to_num(c, root) : e.root == root;
-            if (sameRoot && e.path == path && strcmp(pdf_to_name(c, e.key), key) == 0) {
-                pdf_drop_obj(c, e.value);
-                e.value = value;
-                return;
-            }
+        const QByteArray place = placeOf(c, root, path, key);
+        if (const auto it = places.constFind(place); it != places.constEnd()) {
+            Entry& e = entries[*it];
+            pdf_drop_obj(c, e.value);
+            e.value = value;
+            return;
         }
+        // The engine copies an object the first time it is changed: done here, while preparing, so that
+        // applying the edits (in one piece) only exchanges values.
+        if (pdf_is_indirect(c, root))
+            pdf_xref_ensure_incremental_object(c, doc, pdf_to_num(c, root));
         Entry e;
         e.root = pdf_keep_obj(c, root);
         e.path = path;
         e.key = pdf_new_name(c, key);
         e.value = value;
         entries.push_back(e);
+        places.insert(place, entries.size() - 1);
     }
 };
 
@@ -228,22 +244,27 @@ pdf_obj* newText(fz_context* c, const QString& text)
 
 class Scrubber {
 public:
-    Scrubber(pdf_document* doc, ObjectEdits::Impl& edits, ScrubCounts& counts)
-        : m_doc(doc), m_edits(edits), m_counts(counts)
+    Scrubber(pdf_document* doc, ObjectEdits::Impl& edits) : m_doc(doc), m_edits(edits) {}
+    ~Scrubber()
     {
+        for (const Work& w : m_work)
+            pdf_drop_obj(ctx(), w.obj);
     }
+    Scrubber(const Scrubber&) = delete;
+    Scrubber& operator=(const Scrubber&) = delete;
 
-    void run(QStringList words, const std::vector<AnnotationPtr>& emptiedWidgets,
-             const std::vector<AnnotationPtr>& dropped)
+    // What costs as much as the marks: their widgets and dropped annotations, and the words to look for.
+    // The walk through the rest of the document is queued for step().
+    void start(QStringList words, const std::vector<AnnotationPtr>& emptiedWidgets,
+               const std::vector<AnnotationPtr>& dropped)
     {
         fz_context* c = ctx();
         for (const AnnotationPtr& annotation : dropped)
             strip(c, annotation->state().ref.obj);
-        QSet<int> emptiedFields;
         // A value that lay under a mark is as secret as the page's text there.
         QStringList values;
         for (const AnnotationPtr& widget : emptiedWidgets)
-            emptyField(c, widget->state().ref.obj, emptiedFields, values);
+            emptyField(c, widget->state().ref.obj, values);
         for (const QString& value : values)
             words += splitWords(value);
         words.removeDuplicates();
@@ -252,19 +273,38 @@ public:
         m_pattern = wordPattern(words);
         documentInformation(c);
         metadata(c);
-        guarded(c, [&] { m_outlines = pdf_dict_getp(c, pdf_trailer(c, m_doc), "Root/Outlines/First"); });
-        QSet<int> seen;
-        outline(c, m_outlines, seen, 0);
-        annotations(c);
-        pdf_obj* fields = nullptr;
-        guarded(c, [&] { fields = pdf_dict_getp(c, pdf_trailer(c, m_doc), "Root/AcroForm/Fields"); });
-        seen.clear();
-        formFields(c, fields, emptiedFields, seen, 0);
-        pdf_obj* structure = nullptr;
-        guarded(c, [&] { structure = pdf_dict_getp(c, pdf_trailer(c, m_doc), "Root/StructTreeRoot/K"); });
-        seen.clear();
-        structureElements(c, structure, seen, 0);
+        // Last in, first out: the outline first, the structure tree last.
+        guarded(c, [&] {
+            pdf_obj* root = pdf_dict_get(c, pdf_trailer(c, m_doc), PDF_NAME(Root));
+            queue(c, Work::Kind::structure, pdf_dict_getp(c, root, "StructTreeRoot/K"), 0);
+            queue(c, Work::Kind::fields, pdf_dict_getp(c, root, "AcroForm/Fields"), 0);
+            for (int i = pdf_count_pages(c, m_doc) - 1; i >= 0; --i)
+                m_work.push_back(Work{Work::Kind::page, nullptr, i});
+            queue(c, Work::Kind::outline, pdf_dict_getp(c, root, "Outlines/First"), 0);
+        });
     }
+
+    // Walks on until the walk is done (true) or the time is up.
+    bool step(const QDeadlineTimer& deadline)
+    {
+        fz_context* c = ctx();
+        while (!m_work.empty()) {
+            if (deadline.hasExpired())
+                return false;
+            const Work w = m_work.back();
+            m_work.pop_back();
+            switch (w.kind) {
+            case Work::Kind::outline: outline(c, w.obj, w.depth); break;
+            case Work::Kind::page: annotations(c, w.depth); break;
+            case Work::Kind::fields: formFields(c, w.obj, w.depth); break;
+            case Work::Kind::structure: structureElement(c, w.obj, w.depth); break;
+            }
+            pdf_drop_obj(c, w.obj);
+        }
+        return true;
+    }
+
+    const ScrubCounts& counts() const { return m_counts; }
 
 private:
     // Returns whether the text string at dict/key changed; records the cleaned value (or the removal).
@@ -333,49 +373,44 @@ private:
         });
     }
 
-    void outline(fz_context* c, pdf_obj* item, QSet<int>& seen, int depth)
+    // One outline entry; its next sibling and first child are queued.
+    void outline(fz_context* c, pdf_obj* item, int depth)
     {
-        while (item && depth <= kMaxDepth) {
-            const int num = pdf_to_num(c, item);
-            if (!pdf_is_indirect(c, item) || seen.contains(num))
-                return;
-            seen.insert(num);
-            if (cleanText(c, item, "", pdf_resolve_indirect(c, item), "Title", false, kRedactedTitle))
-                ++m_counts.outlineTitles;
-            pdf_obj* first = nullptr;
-            pdf_obj* next = nullptr;
-            guarded(c, [&] {
-                first = pdf_dict_get(c, item, PDF_NAME(First));
-                next = pdf_dict_get(c, item, PDF_NAME(Next));
-            });
-            outline(c, first, seen, depth + 1);
-            item = next;
-        }
+        const int num = pdf_to_num(c, item);
+        if (!pdf_is_indirect(c, item) || m_seenOutline.contains(num))
+            return;
+        m_seenOutline.insert(num);
+        if (cleanText(c, item, "", pdf_resolve_indirect(c, item), "Title", false, kRedactedTitle))
+            ++m_counts.outlineTitles;
+        guarded(c, [&] {
+            queue(c, Work::Kind::outline, pdf_dict_get(c, item, PDF_NAME(Next)), depth);
+            queue(c, Work::Kind::outline, pdf_dict_get(c, item, PDF_NAME(First)), depth + 1);
+        });
     }
 
-    void annotations(fz_context* c)
+    // The annotations of one page.
+    void annotations(fz_context* c, int page)
     {
-        int pages = 0;
-        guarded(c, [&] { pages = pdf_count_pages(c, m_doc); });
-        for (int i = 0; i < pages; ++i) {
-            pdf_obj* annots = nullptr;
-            guarded(c, [&] { annots = pdf_dict_get(c, pdf_lookup_page_obj(c, m_doc, i), PDF_NAME(Annots)); });
-            for (int k = 0, n = pdf_array_len(c, annots); k < n; ++k) {
-                pdf_obj* annot = pdf_array_get(c, annots, k);
-                if (!pdf_is_indirect(c, annot))
-                    continue;
-                pdf_obj* dict = pdf_resolve_indirect(c, annot);
-                const bool widget = pdf_name_eq(c, pdf_dict_get(c, dict, PDF_NAME(Subtype)), PDF_NAME(Widget));
-                bool changed = cleanText(c, annot, "", dict, "Contents", false);
-                // A widget's /T is its field's name, not text shown to anyone.
-                if (!widget) {
-                    changed = cleanText(c, annot, "", dict, "T", false) || changed;
-                    changed = cleanText(c, annot, "", dict, "Subj", false) || changed;
-                    changed = cleanText(c, annot, "", dict, "RC", true) || changed;
-                }
-                if (changed)
-                    ++m_counts.annotationTexts;
+        pdf_obj* annots = nullptr;
+        guarded(c, [&] {
+            if (page < pdf_count_pages(c, m_doc))
+                annots = pdf_dict_get(c, pdf_lookup_page_obj(c, m_doc, page), PDF_NAME(Annots));
+        });
+        for (int k = 0, n = pdf_array_len(c, annots); k < n; ++k) {
+            pdf_obj* annot = pdf_array_get(c, annots, k);
+            if (!pdf_is_indirect(c, annot))
+                continue;
+            pdf_obj* dict = pdf_resolve_indirect(c, annot);
+            const bool widget = pdf_name_eq(c, pdf_dict_get(c, dict, PDF_NAME(Subtype)), PDF_NAME(Widget));
+            bool changed = cleanText(c, annot, "", dict, "Contents", false);
+            // A widget's /T is its field's name, not text shown to anyone.
+            if (!widget) {
+                changed = cleanText(c, annot, "", dict, "T", false) || changed;
+                changed = cleanText(c, annot, "", dict, "Subj", false) || changed;
+                changed = cleanText(c, annot, "", dict, "RC", true) || changed;
             }
+            if (changed)
+                ++m_counts.annotationTexts;
         }
     }
 
@@ -396,18 +431,18 @@ private:
     }
 
     // Structure elements: a tree of dictionaries under /K (arrays, dictionaries, or marked-content numbers).
-    void structureElements(fz_context* c, pdf_obj* node, QSet<int>& seen, int depth)
+    void structureElement(fz_context* c, pdf_obj* node, int depth)
     {
-        if (!node || depth > kMaxDepth)
-            return;
         if (pdf_is_array(c, node)) {
-            for (int i = 0, n = pdf_array_len(c, node); i < n; ++i)
-                structureElements(c, pdf_array_get(c, node, i), seen, depth + 1);
+            guarded(c, [&] {
+                for (int i = pdf_array_len(c, node) - 1; i >= 0; --i)
+                    queue(c, Work::Kind::structure, pdf_array_get(c, node, i), depth + 1);
+            });
             return;
         }
-        if (!pdf_is_indirect(c, node) || !pdf_is_dict(c, node) || seen.contains(pdf_to_num(c, node)))
+        if (!pdf_is_indirect(c, node) || !pdf_is_dict(c, node) || m_seenStructure.contains(pdf_to_num(c, node)))
             return;
-        seen.insert(pdf_to_num(c, node));
+        m_seenStructure.insert(pdf_to_num(c, node));
         pdf_obj* dict = pdf_resolve_indirect(c, node);
         // Marked-content and object references lead to pages and annotations, which are cleaned elsewhere.
         pdf_obj* type = pdf_dict_get(c, dict, PDF_NAME(Type));
@@ -419,9 +454,7 @@ private:
             changed = cleanText(c, node, "", dict, key, false) || changed;
         if (changed)
             ++m_counts.structureTexts;
-        pdf_obj* kids = nullptr;
-        guarded(c, [&] { kids = pdf_dict_get(c, dict, PDF_NAME(K)); });
-        structureElements(c, kids, seen, depth + 1);
+        guarded(c, [&] { queue(c, Work::Kind::structure, pdf_dict_get(c, dict, PDF_NAME(K)), depth + 1); });
     }
 
     // The field that holds a widget's value: the widget itself when it is merged with its field, else the
@@ -453,7 +486,7 @@ private:
         return widgets;
     }
 
-    void emptyField(fz_context* c, pdf_obj* widget, QSet<int>& emptied, QStringList& values)
+    void emptyField(fz_context* c, pdf_obj* widget, QStringList& values)
     {
         pdf_obj* value = nullptr;
         guarded(c, [&] {
@@ -465,9 +498,9 @@ private:
             values.append(textOf(c, pdf_array_get(c, value, i)));
         guarded(c, [&] {
             pdf_obj* field = fieldOf(c, widget);
-            if (!pdf_is_indirect(c, field) || emptied.contains(pdf_to_num(c, field)))
+            if (!pdf_is_indirect(c, field) || m_emptiedFields.contains(pdf_to_num(c, field)))
                 return;
-            emptied.insert(pdf_to_num(c, field));
+            m_emptiedFields.insert(pdf_to_num(c, field));
             const bool button = pdf_name_eq(c, pdf_dict_get_inheritable(c, field, PDF_NAME(FT)), PDF_NAME(Btn));
             const bool hadValue = pdf_dict_get(c, field, PDF_NAME(V)) != nullptr;
             if (button) {
@@ -508,18 +541,17 @@ private:
         });
     }
 
-    void formFields(fz_context* c, pdf_obj* fields, const QSet<int>& emptied, QSet<int>& seen, int depth)
+    // One level of the form's field tree; the kids' lists are queued.
+    void formFields(fz_context* c, pdf_obj* fields, int depth)
     {
-        if (depth > kMaxDepth)
-            return;
         for (int i = 0, n = pdf_array_len(c, fields); i < n; ++i) {
             pdf_obj* field = pdf_array_get(c, fields, i);
             const int num = pdf_to_num(c, field);
-            if (!pdf_is_indirect(c, field) || seen.contains(num))
+            if (!pdf_is_indirect(c, field) || m_seenFields.contains(num))
                 continue;
-            seen.insert(num);
+            m_seenFields.insert(num);
             pdf_obj* dict = pdf_resolve_indirect(c, field);
-            if (!emptied.contains(num)) {
+            if (!m_emptiedFields.contains(num)) {
                 bool changed = false;
                 pdf_obj* value = pdf_dict_get(c, dict, PDF_NAME(V));
                 if (pdf_is_array(c, value))
@@ -540,9 +572,7 @@ private:
                     ++m_counts.fieldValues;
                 }
             }
-            pdf_obj* kids = nullptr;
-            guarded(c, [&] { kids = pdf_dict_get(c, dict, PDF_NAME(Kids)); });
-            formFields(c, kids, emptied, seen, depth + 1);
+            guarded(c, [&] { queue(c, Work::Kind::fields, pdf_dict_get(c, dict, PDF_NAME(Kids)), depth + 1); });
         }
     }
 
@@ -557,36 +587,77 @@ private:
             m_edits.set(c, root, "AcroForm", "NeedAppearances", PDF_TRUE);
     }
 
+    // A piece of the walk. Objects are held while queued: the document may change between steps.
+    struct Work {
+        enum class Kind { outline, page, fields, structure };
+        Kind kind;
+        pdf_obj* obj = nullptr;
+        int depth = 0; // the page's index for a page
+    };
+
+    // Throws MuPDF errors.
+    void queue(fz_context* c, Work::Kind kind, pdf_obj* obj, int depth)
+    {
+        if (obj && depth <= kMaxDepth)
+            m_work.push_back(Work{kind, pdf_keep_obj(c, obj), depth});
+    }
+
     pdf_document* m_doc;
     QRegularExpression m_pattern;
     ObjectEdits::Impl& m_edits;
-    ScrubCounts& m_counts;
-    pdf_obj* m_outlines = nullptr;
+    ScrubCounts m_counts;
+    std::vector<Work> m_work;
+    // What the walk has visited, by object number.
+    QSet<int> m_seenOutline;
+    QSet<int> m_seenFields;
+    QSet<int> m_seenStructure;
+    QSet<int> m_emptiedFields;
 };
 
 } // namespace
+
+struct RedactionScrub::Impl {
+    std::shared_ptr<ObjectEdits> edits = std::make_shared<ObjectEdits>();
+    std::unique_ptr<Scrubber> scrubber;
+};
+
+RedactionScrub::RedactionScrub(const Document& document, const QStringList& words,
+                               const std::vector<AnnotationPtr>& emptiedWidgets,
+                               const std::vector<AnnotationPtr>& droppedAnnotations)
+    : d(std::make_unique<Impl>())
+{
+    pdf_document* doc = document.state().doc;
+    d->edits->impl().doc = pdf_keep_document(ctx(), doc);
+    d->scrubber = std::make_unique<Scrubber>(doc, d->edits->impl());
+    // Only this document's annotations: handles of another cannot be edited here.
+    auto ours = [doc](const std::vector<AnnotationPtr>& annotations) {
+        std::vector<AnnotationPtr> kept;
+        for (const AnnotationPtr& a : annotations)
+            if (a && a->state().ref.doc == doc)
+                kept.push_back(a);
+        return kept;
+    };
+    d->scrubber->start(words, ours(emptiedWidgets), ours(droppedAnnotations));
+}
+
+RedactionScrub::~RedactionScrub() = default;
+
+bool RedactionScrub::step(const QDeadlineTimer& deadline) { return d->scrubber->step(deadline); }
+
+std::shared_ptr<ObjectEdits> RedactionScrub::edits() const { return d->edits; }
+
+ScrubCounts RedactionScrub::counts() const { return d->scrubber->counts(); }
 
 std::shared_ptr<ObjectEdits> prepareRedactionScrub(const Document& document, const QStringList& words,
                                                   const std::vector<AnnotationPtr>& emptiedWidgets,
                                                   const std::vector<AnnotationPtr>& droppedAnnotations,
                                                   ScrubCounts* counts)
 {
-    auto edits = std::make_shared<ObjectEdits>();
-    ScrubCounts tally;
-    pdf_document* doc = document.state().doc;
-    edits->impl().doc = pdf_keep_document(ctx(), doc);
-    std::vector<AnnotationPtr> widgets;
-    for (const AnnotationPtr& w : emptiedWidgets)
-        if (w && w->state().ref.doc == doc)
-            widgets.push_back(w);
-    std::vector<AnnotationPtr> dropped;
-    for (const AnnotationPtr& a : droppedAnnotations)
-        if (a && a->state().ref.doc == doc)
-            dropped.push_back(a);
-    Scrubber(doc, edits->impl(), tally).run(words, widgets, dropped);
+    RedactionScrub scrub(document, words, emptiedWidgets, droppedAnnotations);
+    scrub.step(QDeadlineTimer(QDeadlineTimer::Forever));
     if (counts)
-        *counts = tally;
-    return edits;
+        *counts = scrub.counts();
+    return scrub.edits();
 }
 
 } // namespace vmk::pdf

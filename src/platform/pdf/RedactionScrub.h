@@ -2,6 +2,7 @@
 
 #include "platform/pdf/PdfTypes.h"
 
+#include <QDeadlineTimer>
 #include <QString>
 #include <QStringList>
 
@@ -62,6 +63,30 @@ std::shared_ptr<ObjectEdits> prepareRedactionScrub(const Document& document, con
                                                   const std::vector<AnnotationPtr>& emptiedWidgets,
                                                   const std::vector<AnnotationPtr>& droppedAnnotations = {},
                                                   ScrubCounts* counts = nullptr);
+
+// The same in steps, for a document large enough to hold up its thread: the constructor does what costs
+// as much as the marks, and each step() walks on through the rest of the document until the deadline.
+// The document may change between steps (the walk holds what it has yet to visit); what the edits then
+// record reflects the document as each part was visited.
+class RedactionScrub {
+public:
+    RedactionScrub(const Document& document, const QStringList& words,
+                   const std::vector<AnnotationPtr>& emptiedWidgets,
+                   const std::vector<AnnotationPtr>& droppedAnnotations = {});
+    ~RedactionScrub();
+    RedactionScrub(const RedactionScrub&) = delete;
+    RedactionScrub& operator=(const RedactionScrub&) = delete;
+
+    // True once the walk is done; false when the deadline came first.
+    bool step(const QDeadlineTimer& deadline);
+    // Complete once step() answered true.
+    std::shared_ptr<ObjectEdits> edits() const;
+    ScrubCounts counts() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
 
 // The words of a text worth removing elsewhere: runs of two or more letters or digits.
 QStringList splitWords(const QString& text);

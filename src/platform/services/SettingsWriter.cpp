@@ -1,7 +1,8 @@
 #include "platform/services/SettingsWriter.h"
 
+#include <QCoreApplication>
 #include <QEvent>
-#include <QMetaObject>
+#include <QThread>
 
 #include <atomic>
 
@@ -11,127 +12,122 @@ namespace {
 std::atomic<void (*)()> g_writeHook{nullptr};
 } // namespace
 
-// Lives on the writer's thread with the settings it writes.
-class SettingsWorker : public QObject {
-public:
-    SettingsWorker(std::unique_ptr<QSettings> settings, SettingsWriter::Written written)
-        : m_settings(std::move(settings)), m_written(std::move(written))
-    {
-        m_settings->installEventFilter(this);
-    }
-
-    // Both to the given thread; called on the thread they are on.
-    void moveWithSettings(QThread* thread)
-    {
-        m_settings->moveToThread(thread);
-        moveToThread(thread);
-    }
-
-    void apply(quint64 change, const QString& key, const QVariant& value)
-    {
-        if (value.isValid())
-            m_settings->setValue(key, value);
-        else
-            m_settings->remove(key);
-        m_applied = change;
-        m_dirty = true;
-        // Behind the changes already queued: a burst of them is written once.
-        if (!m_writeQueued) {
-            m_writeQueued = true;
-            QMetaObject::invokeMethod(this, [this] {
-                m_writeQueued = false;
-                write(false);
-            }, Qt::QueuedConnection);
-        }
-    }
-
-    void write(bool evenUnchanged)
-    {
-        if (!m_dirty && !evenUnchanged)
-            return;
-        m_dirty = false;
-        if (void (*hook)() = g_writeHook.load())
-            hook();
-        m_settings->sync();
-        if (m_written)
-            m_written(m_applied, SettingsWriter::everyValue(*m_settings));
-    }
-
-protected:
-    // QSettings writes a changed store out by itself from its thread's event loop; here every write is
-    // this worker's, so that finish() knows when the last one is done.
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        return watched == m_settings.get() && event->type() == QEvent::UpdateRequest;
-    }
-
-private:
-    std::unique_ptr<QSettings> m_settings;
-    SettingsWriter::Written m_written;
-    quint64 m_applied = 0;
-    bool m_dirty = false;
-    bool m_writeQueued = false;
-};
-
 SettingsWriter::SettingsWriter(std::unique_ptr<QSettings> settings, Written written)
-    : m_worker(new SettingsWorker(std::move(settings), std::move(written)))
+    : m_settings(std::move(settings)), m_written(std::move(written)), m_home(QThread::currentThread())
 {
-    m_thread.setObjectName(QStringLiteral("settings writer"));
-    m_worker->moveWithSettings(&m_thread);
-    m_thread.start();
+    // A plain thread, with no event loop of its own. The settings move to it, so that what they post to
+    // themselves (QSettings asks its thread's event loop to write it out after a change) never reaches
+    // the giving thread's loop; this thread writes them itself and drops those requests.
+    m_thread = std::thread([this] { run(); });
+    QThread* writer = nullptr;
+    {
+        std::unique_lock lock(m_mutex);
+        m_progress.wait(lock, [this] { return m_writerThread != nullptr; });
+        writer = m_writerThread;
+    }
+    m_settings->moveToThread(writer);
     m_running = true;
 }
 
-SettingsWriter::~SettingsWriter()
-{
-    stop();
-    delete m_worker;
-}
+SettingsWriter::~SettingsWriter() { stop(); }
 
 void SettingsWriter::change(quint64 change, const QString& key, const QVariant& value)
 {
-    SettingsWorker* worker = m_worker;
     if (!m_running) {
-        worker->apply(change, key, value);
-        worker->write(false);
+        apply({change, key, value});
+        write();
         return;
     }
-    QMetaObject::invokeMethod(worker, [worker, change, key, value] { worker->apply(change, key, value); },
-                              Qt::QueuedConnection);
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.push_back({change, key, value});
+        ++m_requests;
+    }
+    m_wake.notify_one();
 }
 
 void SettingsWriter::requestWrite()
 {
-    SettingsWorker* worker = m_worker;
     if (!m_running) {
-        worker->write(true);
+        write();
         return;
     }
-    QMetaObject::invokeMethod(worker, [worker] { worker->write(true); }, Qt::QueuedConnection);
+    {
+        std::lock_guard lock(m_mutex);
+        m_writeRequested = true;
+        ++m_requests;
+    }
+    m_wake.notify_one();
 }
 
 void SettingsWriter::finish()
 {
     if (!m_running)
         return;
-    // Queued behind every change given so far.
-    SettingsWorker* worker = m_worker;
-    QMetaObject::invokeMethod(worker, [worker] { worker->write(false); }, Qt::BlockingQueuedConnection);
+    std::unique_lock lock(m_mutex);
+    const quint64 given = m_requests;
+    m_progress.wait(lock, [&] { return m_served >= given; });
 }
 
 void SettingsWriter::stop()
 {
     if (!m_running)
         return;
-    SettingsWorker* worker = m_worker;
-    QThread* caller = QThread::currentThread();
-    QMetaObject::invokeMethod(worker, [worker, caller] {
-        worker->write(false);
-        worker->moveWithSettings(caller);
-    }, Qt::BlockingQueuedConnection);
-    m_thread.quit();
-    m_thread.wait();
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_one();
+    m_thread.join(); // it writes what is left first
     m_running = false;
+}
+
+void SettingsWriter::run()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_writerThread = QThread::currentThread();
+    }
+    m_progress.notify_all();
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return !m_queue.empty() || m_writeRequested || m_stopping; });
+        if (m_queue.empty() && !m_writeRequested)
+            break; // stopping, with everything written
+        const std::deque<Change> batch = std::exchange(m_queue, {});
+        m_writeRequested = false;
+        const quint64 served = m_requests;
+        lock.unlock();
+        for (const Change& change : batch)
+            apply(change);
+        write();
+        lock.lock();
+        m_served = served;
+        m_progress.notify_all();
+    }
+    lock.unlock();
+    // Back to the thread that gave them, which writes them itself from now on.
+    m_settings->moveToThread(m_home);
+}
+
+void SettingsWriter::apply(const Change& change)
+{
+    if (change.value.isValid())
+        m_settings->setValue(change.key, change.value);
+    else
+        m_settings->remove(change.key);
+    m_applied = change.number;
+}
+
+void SettingsWriter::write()
+{
+    if (void (*hook)() = g_writeHook.load())
+        hook();
+    m_settings->sync();
+    // Its request to be written out by an event loop is answered.
+    QCoreApplication::removePostedEvents(m_settings.get(), QEvent::UpdateRequest);
+    if (m_written)
+        m_written(m_applied, everyValue(*m_settings));
 }
 
 QVariantMap SettingsWriter::everyValue(const QSettings& settings)

@@ -1,5 +1,7 @@
 #include "platform/pdf/detail/ObjectScan.h"
 
+#include "platform/pdf/AnsweringWait.h"
+
 #include <QElapsedTimer>
 
 #include <algorithm>
@@ -83,7 +85,7 @@ void readEveryObject(fz_context* c, pdf_document* doc, int budgetMs)
     QElapsedTimer clock;
     clock.start();
     for (int num = 1; num < count; ++num) {
-        if ((num & 15) == 0 && clock.elapsed() > budgetMs)
+        if ((num & 15) == 0 && (clock.elapsed() > budgetMs || waitCancelled()))
             return;
         pdf_obj* obj = nullptr;
         guarded(c, [&] {
@@ -106,7 +108,7 @@ void readLargeObjectStreams(fz_context* c, pdf_document* doc, int budgetMs)
     clock.start();
     std::vector<char> looked(size_t(count), 0); // object streams already judged, by number
     for (int num = 1; num < count; ++num) {
-        if (clock.elapsed() > budgetMs)
+        if (clock.elapsed() > budgetMs || waitCancelled())
             return;
         pdf_obj* obj = nullptr;
         guarded(c, [&] {

@@ -19,6 +19,7 @@ void readEveryObject(fz_context* c, pdf_document* doc, int budgetMs);
 // object stream the first time any object in it is needed: for a stream of tens of thousands of objects
 // that is a pause of hundreds of milliseconds for whichever thread asks first, so opening does it on its
 // worker instead of leaving it to the document's thread. Small streams are left until needed.
+// Both reads also stop early when the wait they run in is called off (waitCancelled()).
 void readLargeObjectStreams(fz_context* c, pdf_document* doc, int budgetMs);
 
 // The engine's writer, when it compresses, takes a leading ASCIIHexDecode off a stream's filter list in
