@@ -76,3 +76,27 @@ TEST(StoppedWaits, EscStopsOpeningAHugeFileAtOnceAndItsReadingEndsOnItsWorker)
     ASSERT_TRUE(again);
     EXPECT_EQ(again.value()->pageCount(), 8);
 }
+
+TEST(StoppedWaits, EscStopsUnlockingAndTheDocumentStaysLockedUntilUnlockedAgain)
+{
+    // 65,540 objects packed in one stream behind a password: the unlock reads them all ahead.
+    static const QByteArray data = [] {
+        const pdf::DocumentPtr plain = pdf::Document::fromData(test::packedLinksPdf(32768)).value();
+        return plain->dataRepresentation(pdf::WriteOptions::protect(QStringLiteral("secret"))).value();
+    }();
+    TypingWindow shown;
+    const pdf::DocumentPtr document = pdf::Document::fromData(data).value();
+    ASSERT_TRUE(document->isLocked());
+    // Pressed as soon as the wait answers the user: the stream being parsed is finished, nothing after it.
+    QTimer::singleShot(0, &shown.field, [&] { QTest::keyClick(shown.field.windowHandle(), Qt::Key_Escape); });
+    bool cancelled = false;
+    EXPECT_FALSE(document->unlock(QStringLiteral("secret"), &cancelled));
+    EXPECT_TRUE(cancelled);
+    EXPECT_TRUE(document->isLocked());
+    EXPECT_EQ(document->pageCount(), 0);
+
+    EXPECT_EQ(document->unlock(QStringLiteral("secret"), &cancelled), pdf::PasswordKind::Owner);
+    EXPECT_FALSE(cancelled);
+    ASSERT_EQ(document->pageCount(), 1);
+    EXPECT_EQ(document->page(0)->annotationCount(), 32768u);
+}
