@@ -117,6 +117,11 @@ QList<pdf::AnnotationPtr> annotationsKept(const pdf::Page& page, const QList<QRe
 
 QStringList wordsUnder(const pdf::Page& page, const QList<QRectF>& rects)
 {
+    return rects.isEmpty() ? QStringList() : wordsUnder(page.textLayout(), rects);
+}
+
+QStringList wordsUnder(const pdf::TextLayout& chars, const QList<QRectF>& rects)
+{
     QStringList words;
     if (rects.isEmpty())
         return words;
@@ -129,7 +134,6 @@ QStringList wordsUnder(const pdf::Page& page, const QList<QRectF>& rects)
         covered = false;
     };
     int line = -1;
-    const pdf::TextLayout& chars = page.textLayout();
     for (int i = 0; i < chars.size(); ++i) {
         const QStringView text = chars.characterText(i);
         const bool letter = !text.isEmpty() && text.at(0).isLetterOrNumber();

@@ -78,6 +78,8 @@ QList<pdf::AnnotationPtr> annotationsKept(const pdf::Page& page, const QList<QRe
 // centre lies in one of the rectangles (page space): what a redaction there takes away, to be removed from
 // the rest of the document too. In reading order, each word once.
 QStringList wordsUnder(const pdf::Page& page, const QList<QRectF>& rects);
+// The same from text read elsewhere (by a worker, from a copy of the page).
+QStringList wordsUnder(const pdf::TextLayout& chars, const QList<QRectF>& rects);
 
 // The page's form widgets whose bounds intersect any of the rectangles.
 std::vector<pdf::AnnotationPtr> widgetsUnder(const pdf::Page& page, const QList<QRectF>& rects);

@@ -1,25 +1,25 @@
 #include "editor/Editor.h"
 
 #include "core/PageRebuild.h"
+#include "core/SystemAnnotations.h"
+#include "editor/PageLook.h"
 #include "editor/PageWork.h"
 #include "platform/pdf/Annotation.h"
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
+#include "platform/pdf/PageCapture.h"
 #include "platform/pdf/RedactionScrub.h"
 
-#include <QImage>
+#include <algorithm>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace vmk {
 
 namespace {
 
-// What a redaction takes away besides the pictures of its pages.
-struct RemovedText {
-    QStringList words;
-    std::vector<pdf::AnnotationPtr> widgets;
-    std::vector<pdf::AnnotationPtr> dropped; // annotations the rebuilt pages leave out
-};
-
+// A marked page and the bounds of its marks (page space, in the page's annotation order).
 struct PageGroup {
     pdf::PagePtr page;
     QList<QRectF> bounds;
@@ -43,6 +43,24 @@ int distinctPages(const QList<AnnotationItem>& marks)
     return int(groupByPage(marks).size());
 }
 
+QList<QRectF> markBounds(const pdf::Page& page)
+{
+    QList<QRectF> bounds;
+    for (const pdf::AnnotationPtr& annotation : page.annotations())
+        if (core::isRedactionMark(*annotation))
+            bounds.append(annotation->bounds());
+    return bounds;
+}
+
+// What is blackened: each mark grown by a point on every side.
+QList<QRectF> blackened(const QList<QRectF>& bounds)
+{
+    QList<QRectF> rects;
+    for (const QRectF& r : bounds)
+        rects.append(r.adjusted(-1, -1, 1, 1));
+    return rects;
+}
+
 QList<pdf::AnnotationPtr> annotationList(const pdf::Page& page)
 {
     const std::vector<pdf::AnnotationPtr> annotations = page.annotations();
@@ -52,6 +70,51 @@ QList<pdf::AnnotationPtr> annotationList(const pdf::Page& page)
 QString redactingTitle(int index, int count)
 {
     return QStringLiteral("Redacting page %1 of %2\u2026").arg(index + 1).arg(count);
+}
+
+// A marked page while a worker redacts its copy.
+struct PageInWork {
+    PageLook seen;
+    std::optional<RedactedDrawing> result;
+};
+
+// The redacted pages put into the document at the end, and what goes with them from the rest of the file.
+struct Outcome {
+    QList<PageSwap> swaps;
+    QStringList words;
+    std::vector<pdf::AnnotationPtr> widgets;
+    std::vector<pdf::AnnotationPtr> dropped; // annotations the redacted pages leave out
+    int changed = 0;                         // pages changed meanwhile, left as they are
+};
+
+Outcome collect(const pdf::Document& pdf, const QList<PageGroup>& groups, std::vector<PageInWork>& work)
+{
+    Outcome outcome;
+    for (int i = 0; i < int(groups.size()); ++i) {
+        const pdf::PagePtr& page = groups[i].page;
+        std::optional<RedactedDrawing> result = std::exchange(work[size_t(i)].result, std::nullopt);
+        // A page deleted meanwhile stays deleted, with its annotations intact.
+        if (!result || pdf.indexOf(page) < 0)
+            continue;
+        // A page redrawn, turned or cropped meanwhile, or whose marks changed, was redacted as it no longer
+        // is: it keeps its marks, to be applied again.
+        if (!(PageLook::of(*page) == work[size_t(i)].seen) || markBounds(*page) != groups[i].bounds) {
+            ++outcome.changed;
+            continue;
+        }
+        const QList<QRectF> rects = blackened(groups[i].bounds);
+        const QList<pdf::AnnotationPtr> before = annotationList(*page);
+        const QList<pdf::AnnotationPtr> kept = core::PDFOps::annotationsKept(*page, rects);
+        outcome.swaps.append(PageSwap{page, result->drawing, before, kept});
+        for (const pdf::AnnotationPtr& annotation : before)
+            if (!kept.contains(annotation))
+                outcome.dropped.push_back(annotation);
+        outcome.words += result->words;
+        const std::vector<pdf::AnnotationPtr> widgets = core::PDFOps::widgetsUnder(*page, rects);
+        outcome.widgets.insert(outcome.widgets.end(), widgets.begin(), widgets.end());
+    }
+    outcome.words.removeDuplicates();
+    return outcome;
 }
 
 } // namespace
@@ -96,73 +159,70 @@ void Editor::applyRedactions()
     const RunningTaskPtr task =
         startRunningTask(TaskProgress{TaskProgress::Kind::generic, QStringLiteral("Redacting\u2026"), 0.0, {}});
 
-    auto swaps = std::make_shared<QList<PageSwap>>();
-    auto removed = std::make_shared<RemovedText>();
+    // Interpreting a page can take minutes: each marked page is copied here (by reference wherever the
+    // engine can) and drawn, read and rebuilt on a worker; only the exchange of drawings happens here, for
+    // all pages at once in one undo step.
+    auto work = std::make_shared<std::vector<PageInWork>>(size_t(count));
     QPointer<Editor> self(this);
     TaskLoop loop;
-    loop.step = [self, groups, count, swaps, removed](int i, std::function<void()> next) {
+    loop.step = [self, groups, count, work](int i, std::function<void()> next) {
         if (self->m_progress) {
             TaskProgress progress = *self->m_progress;
             progress.fraction = double(i) / count;
             progress.title = redactingTitle(i, count);
             self->setProgress(progress);
         }
-        const PageGroup& group = groups[i];
-        std::optional<core::PDFOps::PageSnapshot> snapshot = core::PDFOps::snapshot(*group.page);
-        if (!snapshot)
+        const pdf::PagePtr& page = groups[i].page;
+        if (self->pdfDocument()->indexOf(page) < 0)
             return false;
-        QList<QRectF> blackened;
-        for (const QRectF& bounds : group.bounds)
-            blackened.append(bounds.adjusted(-1, -1, 1, 1));
-        const pdf::PagePtr page = group.page;
-        // Read before the page becomes a picture: what goes with the marks goes from the rest of the file.
-        RemovedText underMarks{core::PDFOps::wordsUnder(*page, blackened),
-                               core::PDFOps::widgetsUnder(*page, blackened), {}};
-        runDetached<std::optional<RedactedPage>>(
+        std::shared_ptr<const pdf::PageCapture> capture = pdf::PageCapture::take(*page, false);
+        if (!capture)
+            return false;
+        (*work)[size_t(i)].seen = PageLook::of(*page);
+        runDetached<std::optional<RedactedDrawing>>(
             self->detachedRunner(), self,
-            [snapshot = *snapshot, blackened] { return renderRedactedPage(snapshot, blackened); },
-            [self, page, blackened, swaps, removed, underMarks, next](std::optional<RedactedPage> result) {
-                // A page deleted while it was rendered stays deleted, with its annotations intact.
-                if (result && self->pdfDocument()->indexOf(page) >= 0) {
-                    const QImage decoded = QImage::fromData(result->jpeg);
-                    const pdf::PagePtr rebuilt =
-                        decoded.isNull() ? nullptr
-                                         : core::PDFOps::rebuildPage(*page, core::PDFOps::PageBase::raster(result->jpeg),
-                                                                     result->lines);
-                    if (rebuilt) {
-                        const QList<pdf::AnnotationPtr> before = annotationList(*page);
-                        const QList<pdf::AnnotationPtr> kept = core::PDFOps::annotationsKept(*page, blackened);
-                        swaps->append(PageSwap{page, rebuilt, before, kept});
-                        for (const pdf::AnnotationPtr& annotation : before)
-                            if (!kept.contains(annotation))
-                                removed->dropped.push_back(annotation);
-                        removed->words += underMarks.words;
-                        removed->widgets.insert(removed->widgets.end(), underMarks.widgets.begin(),
-                                                underMarks.widgets.end());
-                    }
-                }
+            [capture, rects = blackened(groups[i].bounds)] { return redactCapturedPage(*capture, rects); },
+            [work, i, next](std::optional<RedactedDrawing> result) {
+                (*work)[size_t(i)].result = std::move(result);
                 next();
             });
         return true;
     };
-    loop.finish = [self, swaps, removed] {
-        if (!self)
+    loop.finish = [self, groups, work] {
+        if (!self) {
+            work->clear();
             return;
-        // A run that could rebuild no page leaves every mark in place: it claims no success and leaves no
+        }
+        const Outcome outcome = collect(*self->pdfDocument(), groups, *work);
+        work->clear();
+        // A run that could redact no page leaves every mark in place: it claims no success and leaves no
         // empty undo entry behind.
-        if (!swaps->isEmpty()) {
-            removed->words.removeDuplicates();
-            self->swapPages(*swaps, QStringLiteral("Apply Redactions"),
-                            pdf::prepareRedactionScrub(*self->pdfDocument(), removed->words, removed->widgets,
-                                                       removed->dropped));
+        if (!outcome.swaps.isEmpty()) {
+            self->swapPages(outcome.swaps, QStringLiteral("Apply Redactions"),
+                            pdf::prepareRedactionScrub(*self->pdfDocument(), outcome.words, outcome.widgets,
+                                                       outcome.dropped));
         }
         self->endRunningTask();
-        if (swaps->isEmpty())
+        const int redacted = int(outcome.swaps.size());
+        const int left = int(groups.size()) - redacted;
+        if (redacted == 0 && outcome.changed > 0) {
+            self->showToast(QStringLiteral("These pages changed while they were redacted. The marks are still in "
+                                           "place: apply them again."),
+                            QStringLiteral("exclamationmark.triangle.fill"), Toast::Style::info);
+        } else if (redacted == 0) {
             self->showToast(QStringLiteral("Couldn\u2019t redact these pages. The marks are still in place."),
                             QStringLiteral("exclamationmark.triangle.fill"), Toast::Style::info);
-        else
+        } else if (left > 0) {
+            // A partial run says so: the marks left behind are not gone from the file.
+            self->showToast(QStringLiteral("Redacted %1 of %2 pages. The others keep their marks: they changed "
+                                           "meanwhile or couldn\u2019t be read.")
+                                .arg(redacted)
+                                .arg(groups.size()),
+                            QStringLiteral("exclamationmark.triangle.fill"), Toast::Style::info);
+        } else {
             self->showToast(QStringLiteral("Redacted. Gone for good once you save."),
                             QStringLiteral("checkmark.shield.fill"), Toast::Style::success);
+        }
     };
     TaskLoop::run(self, task, count, false, std::move(loop));
 }

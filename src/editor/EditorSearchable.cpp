@@ -2,6 +2,7 @@
 
 #include "core/PageRebuild.h"
 #include "editor/CostOrderedLoop.h"
+#include "editor/PageLook.h"
 #include "editor/PageWork.h"
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
@@ -40,21 +41,6 @@ QList<pdf::PagePtr> pagesWithoutText(const std::vector<pdf::PagePtr>& pages)
     }
     return result;
 }
-
-// What a page looked like when it was copied for reading.
-struct PageLook {
-    quint64 content = 0;
-    QRectF media;
-    QRectF crop;
-    int rotation = 0;
-    QSizeF display;
-
-    static PageLook of(const pdf::Page& page)
-    {
-        return {page.contentVersion(), page.mediaBox(), page.cropBox(), page.rotation(), page.displaySize()};
-    }
-    friend bool operator==(const PageLook&, const PageLook&) = default;
-};
 
 struct PageInWork {
     std::shared_ptr<const pdf::PageCapture> capture; // from copying until it is read

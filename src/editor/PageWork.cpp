@@ -6,6 +6,7 @@
 #include "editor/PageRaster.h"
 #include "platform/ocr/RecognitionCost.h"
 #include "platform/ocr/TextRecognizer.h"
+#include "platform/pdf/PageSnapshot.h"
 #include "platform/services/TempFiles.h"
 
 #include <QFile>
@@ -21,6 +22,7 @@ constexpr double kOcrScale = 300.0 / 72.0;
 constexpr double kRedactMaxSide = 6000;
 constexpr double kRedactScale = 200.0 / 72.0;
 constexpr double kRedactJpegQuality = 0.85;
+constexpr int kRedactRecordMs = 60000;
 constexpr double kExportJpegQuality = 0.9;
 
 bool hasArea(const QSizeF& size) { return size.width() > 0 && size.height() > 0; }
@@ -84,6 +86,34 @@ std::optional<RedactedPage> renderRedactedPage(const core::PDFOps::PageSnapshot&
     if (!jpeg)
         return std::nullopt;
     return RedactedPage{*jpeg, recognize(image)};
+}
+
+std::optional<RedactedDrawing> redactCapturedPage(const pdf::PageCapture& capture, const QList<QRectF>& rects)
+{
+    // More time than a page on screen gets: this page was asked for, and failing it leaves the marked
+    // content in place.
+    const pdf::RecordBudget budget{kRedactRecordMs};
+    std::optional<RedactedPage> picture;
+    QSizeF display;
+    {
+        const pdf::RecordResult recorded = capture.record(budget);
+        if (!recorded.snapshot)
+            return std::nullopt;
+        const pdf::PageSnapshot& page = *recorded.snapshot;
+        display = page.displaySize();
+        picture = renderRedactedPage(
+            core::PDFOps::PageSnapshot{recorded.snapshot, page.cropBox(), page.displayTransform(), display}, rects);
+    }
+    if (!picture)
+        return std::nullopt;
+    const pdf::TextResult text = capture.readText(budget);
+    if (!text.text)
+        return std::nullopt;
+    const pdf::Result<pdf::PagePtr> rebuilt = capture.rebuild(pdf::RebuildBase::raster(std::move(picture->jpeg)),
+                                                              core::PDFOps::layoutInvisibleText(picture->lines, display));
+    if (!rebuilt || !rebuilt.value())
+        return std::nullopt;
+    return RedactedDrawing{rebuilt.value(), core::PDFOps::wordsUnder(*text.text, rects)};
 }
 
 QImage renderPageImage(const core::PDFOps::PageSnapshot& snapshot, double scale)

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -37,6 +38,17 @@ struct RedactedPage {
     QList<core::PDFOps::RecognizedLine> lines;
 };
 std::optional<RedactedPage> renderRedactedPage(const core::PDFOps::PageSnapshot& snapshot, const QList<QRectF>& rects);
+// The whole of a page's redaction from a copy of the page (taken on the document's thread without
+// annotations), so that a slow page holds up only this worker: the page is interpreted here within a
+// recording budget, rendered blackened and read again as above, its words under the rectangles are found
+// (to be taken out of the rest of the file), and its new drawing is built from the picture and the lines.
+// Nothing when any of that fails, the reading of the page's text included: a page is never redacted while
+// words under its marks would stay elsewhere unnoticed.
+struct RedactedDrawing {
+    pdf::PagePtr drawing; // in no document: for Page::exchangeDrawing
+    QStringList words;
+};
+std::optional<RedactedDrawing> redactCapturedPage(const pdf::PageCapture& capture, const QList<QRectF>& rects);
 
 // Image export: the displayed page at `scale` pixels per point, the longer side at most 20000 pixels.
 QImage renderPageImage(const core::PDFOps::PageSnapshot& snapshot, double scale);

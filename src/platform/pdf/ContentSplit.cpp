@@ -292,7 +292,7 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
     fz_drop_buffer(c, output);
     fz_drop_stream(c, stream);
     fz_drop_buffer(c, input);
-    pdf_drop_document(c, doc);
+    detail::dropDocument(c, doc);
     if (!ok || overBudget || !changed || result.isEmpty())
         return data;
     return result;

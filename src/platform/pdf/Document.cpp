@@ -102,7 +102,7 @@ Result<DocumentPtr> Document::fromData(const QByteArray& data)
     fz_drop_stream(c, stream);
     fz_drop_buffer(c, buffer);
     if (!ok) {
-        pdf_drop_document(c, doc);
+        dropDocument(c, doc);
         return Result<DocumentPtr>::failure(error.isEmpty() ? QStringLiteral("The data is not a readable PDF.") : error);
     }
     DocumentPtr d = DocumentState::make(doc);

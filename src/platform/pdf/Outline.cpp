@@ -252,7 +252,7 @@ struct OutlineSplice::Impl {
     ~Impl()
     {
         journal.clear(ctx());
-        pdf_drop_document(ctx(), doc);
+        dropDocument(ctx(), doc);
     }
 };
 

@@ -55,12 +55,12 @@ PagePtr Page::createBlank(const QRectF& mediaBox, int rotation)
     pdf_drop_obj(c, resources);
     fz_drop_buffer(c, contents);
     if (!ok) {
-        pdf_drop_document(c, doc);
+        dropDocument(c, doc);
         return nullptr;
     }
     // The page holds its own reference to its private document.
     PagePtr p = PageState::make(doc, num);
-    pdf_drop_document(c, doc);
+    dropDocument(c, doc);
     return p;
 }
 

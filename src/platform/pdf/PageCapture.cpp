@@ -184,7 +184,7 @@ bool lockMirror(CaptureState& state, std::unique_lock<std::timed_mutex>& lock, c
         if (cancel && cancel->isCancelled())
             return false;
     state.interpreted();
-    state.mirror->readPending(ctx());
+    state.mirror->readPending(state.mirror->engine);
     return true;
 }
 
@@ -195,7 +195,7 @@ RecordOutcome interpret(CaptureState& state, const RecordBudget& budget, const R
     std::unique_lock<std::timed_mutex> inUse;
     if (!lockMirror(state, inUse, cancel))
         return RecordOutcome::cancelled;
-    fz_context* c = ctx();
+    fz_context* c = state.mirror->engine;
     WatchedCookie watched(budget.milliseconds, cancel ? &cancel->link() : nullptr);
     fz_cookie* cookie = watched.cookie();
     pdf_document* doc = state.mirror->doc;

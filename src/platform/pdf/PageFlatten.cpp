@@ -178,7 +178,7 @@ Result<QByteArray> Page::flattenedPdf() const
         fz_close_output(c, out);
     }, &error);
     fz_drop_output(c, out);
-    pdf_drop_document(c, doc);
+    dropDocument(c, doc);
     QByteArray bytes;
     if (ok) {
         unsigned char* data = nullptr;

@@ -145,12 +145,12 @@ Result<PagePtr> rebuildFrom(pdf_document* sourceDoc, pdf_obj* sourceRef, const R
     fz_drop_buffer(c, formBuffer);
     fz_drop_buffer(c, contentBuffer);
     if (!ok) {
-        pdf_drop_document(c, doc);
+        dropDocument(c, doc);
         return Result<PagePtr>::failure(error.isEmpty() ? QStringLiteral("The page could not be rebuilt.") : error);
     }
     // The page holds its own reference to its private document.
     PagePtr rebuilt = PageState::make(doc, pageNum);
-    pdf_drop_document(c, doc);
+    dropDocument(c, doc);
     return rebuilt;
 }
 

@@ -45,7 +45,7 @@ struct ObjectEdits::Impl {
             pdf_drop_obj(c, s.ref);
             fz_drop_buffer(c, s.data);
         }
-        pdf_drop_document(c, doc);
+        dropDocument(c, doc);
     }
 
     static pdf_obj* container(fz_context* c, const Entry& e)

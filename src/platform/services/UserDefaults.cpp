@@ -1,6 +1,7 @@
 #include "platform/services/UserDefaults.h"
 
 #include "platform/services/SettingsGuard.h"
+#include "platform/services/SettingsWriter.h"
 
 #include <QCoreApplication>
 #include <QMetaType>
@@ -11,6 +12,15 @@ namespace vmk::platform {
 
 namespace {
 UserDefaults* g_standardOverride = nullptr;
+UserDefaults* g_builtIn = nullptr;
+
+// The key as QSettings keeps it: no leading, trailing or doubled slashes.
+QString storedKey(const QString& key)
+{
+    if (!key.contains(QLatin1Char('/')))
+        return key;
+    return key.split(QLatin1Char('/'), Qt::SkipEmptyParts).join(QLatin1Char('/'));
+}
 
 // A launch switch is "-" followed by a letter: "-VMKInitialMode". Negative numbers are values, not keys.
 bool isSwitch(const QString& argument)
@@ -173,13 +183,17 @@ QVariant argumentValue(const QString& text)
 }
 } // namespace
 
-UserDefaults::UserDefaults(std::unique_ptr<QSettings> settings, QObject* parent)
-    : QObject(parent), m_settings(std::move(settings))
+UserDefaults::UserDefaults(std::unique_ptr<QSettings> settings, QObject* parent) : QObject(parent)
 {
+    if (!settings)
+        return;
     // Qt reads a whole section of the file at the first lookup, so a hostile file is dealt with up front.
-    if (m_settings && m_settings->format() <= QSettings::IniFormat
-        && settingsguard::setAsideIfTooDeep(m_settings->fileName()))
-        m_settings->sync();
+    if (settings->format() <= QSettings::IniFormat && settingsguard::setAsideIfTooDeep(settings->fileName()))
+        settings->sync();
+    m_stored = SettingsWriter::everyValue(*settings);
+    m_writer = std::make_unique<SettingsWriter>(std::move(settings), [this](quint64 change, const QVariantMap& stored) {
+        QMetaObject::invokeMethod(this, [this, change, stored] { adoptWritten(change, stored); }, Qt::QueuedConnection);
+    });
 }
 
 UserDefaults::UserDefaults(const QString& iniPath, QObject* parent)
@@ -187,7 +201,10 @@ UserDefaults::UserDefaults(const QString& iniPath, QObject* parent)
 {
 }
 
-UserDefaults::~UserDefaults() = default;
+UserDefaults::~UserDefaults()
+{
+    m_writer.reset(); // finishes writing
+}
 
 UserDefaults& UserDefaults::standard()
 {
@@ -198,14 +215,26 @@ UserDefaults& UserDefaults::standard()
         // Only the program's own file: fallbacks would read further files that the guard has not seen.
         settings->setFallbacksEnabled(false);
         auto* defaults = new UserDefaults(std::move(settings));
-        if (QCoreApplication::instance())
+        g_builtIn = defaults;
+        if (QCoreApplication* app = QCoreApplication::instance()) {
             defaults->setArguments(QCoreApplication::arguments());
+            // What was set just before quitting is on the disk before the process ends, whether the event
+            // loop quits or the application object simply goes.
+            QObject::connect(app, &QCoreApplication::aboutToQuit, defaults, &UserDefaults::sync);
+            qAddPostRoutine(&UserDefaults::finishWritingAtExit);
+        }
         return defaults;
     }();
     return *builtIn;
 }
 
 void UserDefaults::setStandard(UserDefaults* defaults) { g_standardOverride = defaults; }
+
+void UserDefaults::finishWritingAtExit()
+{
+    if (g_builtIn && g_builtIn->m_writer)
+        g_builtIn->m_writer->stop();
+}
 
 QVariantMap UserDefaults::parseArgumentDomain(const QStringList& arguments)
 {
@@ -245,12 +274,12 @@ QVariant UserDefaults::object(const QString& key) const
 {
     if (auto it = m_arguments.find(key); it != m_arguments.end())
         return *it;
-    if (m_settings && m_settings->contains(key))
-        return m_settings->value(key);
+    if (auto it = m_stored.find(storedKey(key)); it != m_stored.end())
+        return *it;
     return m_registered.value(key);
 }
 
-bool UserDefaults::hasPersistentValue(const QString& key) const { return m_settings && m_settings->contains(key); }
+bool UserDefaults::hasPersistentValue(const QString& key) const { return m_stored.contains(storedKey(key)); }
 
 QString UserDefaults::string(const QString& key) const
 {
@@ -358,28 +387,62 @@ QStringList UserDefaults::stringArray(const QString& key) const
 
 void UserDefaults::set(const QString& key, const QVariant& value)
 {
-    if (!m_settings)
+    if (!m_writer)
         return;
     if (!value.isValid()) {
         remove(key);
         return;
     }
-    m_settings->setValue(key, value);
+    const QString stored = storedKey(key);
+    applyToStored(stored, value);
+    m_unwritten.push_back({++m_lastChange, stored, value});
+    m_writer->change(m_lastChange, stored, value);
     emit valueChanged(key);
 }
 
 void UserDefaults::remove(const QString& key)
 {
-    if (!m_settings)
+    if (!m_writer)
         return;
-    m_settings->remove(key);
+    const QString stored = storedKey(key);
+    applyToStored(stored, QVariant());
+    m_unwritten.push_back({++m_lastChange, stored, QVariant()});
+    m_writer->change(m_lastChange, stored, QVariant());
     emit valueChanged(key);
+}
+
+void UserDefaults::applyToStored(const QString& key, const QVariant& value)
+{
+    if (value.isValid()) {
+        m_stored.insert(key, value);
+        return;
+    }
+    if (key.isEmpty()) {
+        m_stored.clear();
+        return;
+    }
+    m_stored.remove(key);
+    const QString under = key + QLatin1Char('/');
+    for (auto it = m_stored.lowerBound(under); it != m_stored.end() && it.key().startsWith(under);)
+        it = m_stored.erase(it);
+}
+
+// The store as written, which may hold what another process wrote, with the changes made since on top.
+void UserDefaults::adoptWritten(quint64 change, const QVariantMap& stored)
+{
+    while (!m_unwritten.empty() && m_unwritten.front().number <= change)
+        m_unwritten.pop_front();
+    m_stored = stored;
+    for (const Change& later : m_unwritten)
+        applyToStored(later.key, later.value);
 }
 
 void UserDefaults::sync()
 {
-    if (m_settings)
-        m_settings->sync();
+    if (!m_writer)
+        return;
+    m_writer->requestWrite();
+    m_writer->finish();
 }
 
 } // namespace vmk::platform

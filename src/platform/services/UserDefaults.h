@@ -8,14 +8,21 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+#include <deque>
 #include <memory>
 
 namespace vmk::platform {
+
+class SettingsWriter;
 
 // User defaults: a value is looked up first in the argument domain (launch arguments "-VMKKey value",
 // valid for this run only and never written), then in the persistent store (QSettings), then among the
 // registered defaults. Typed getters answer an empty value (0, false, "", {}) when the value has another
 // type that doesn't convert. Main thread only.
+//
+// Reads answer from a copy of the store in memory, so a value set is read back at once; the store's file is
+// written on a thread of its own (see SettingsWriter), changes in the order they were made. The process's
+// standard defaults finish writing when the application quits.
 class UserDefaults : public QObject {
     Q_OBJECT
 public:
@@ -56,14 +63,32 @@ public:
 
     // Writes to the persistent store (an argument-domain value for the key keeps winning this run).
     void set(const QString& key, const QVariant& value);
+    // Removes the key and the keys under it ("key/...").
     void remove(const QString& key);
+    // Returns once every change made so far is on the disk; what other processes wrote to the file is
+    // taken in soon after. Changes are written without it: this waits for the disk, which the window's
+    // thread must not do while it shows anything (it is meant for the end of the process and for tests).
     void sync();
+    // Whether some change made here is not known to be written yet.
+    bool hasUnwrittenChanges() const { return !m_unwritten.empty(); }
 
 signals:
     void valueChanged(const QString& key);
 
 private:
-    std::unique_ptr<QSettings> m_settings;
+    struct Change {
+        quint64 number;
+        QString key;
+        QVariant value; // invalid: removed
+    };
+    void applyToStored(const QString& key, const QVariant& value);
+    void adoptWritten(quint64 change, const QVariantMap& stored);
+    static void finishWritingAtExit();
+
+    std::unique_ptr<SettingsWriter> m_writer;
+    QVariantMap m_stored;              // the persistent store, as last written plus the changes since
+    std::deque<Change> m_unwritten;    // changes made since the last write this process has heard of
+    quint64 m_lastChange = 0;
     QVariantMap m_arguments;
     QVariantMap m_registered;
 };

@@ -1,12 +1,12 @@
 #include "platform/pdf/detail/AnsweringWait.h"
 #include "platform/pdf/AnsweringWait.h"
+#include "platform/services/SteadyCondition.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
 
 #include <chrono>
-#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -20,20 +20,20 @@ void runWhileAnswering(const std::function<void()>& work, int quietMs)
         return;
     }
     std::mutex mutex;
-    std::condition_variable ended;
+    platform::SteadyCondition ended;
     bool done = false;
     QEventLoop loop;
     std::thread worker([&] {
         work();
         std::lock_guard lock(mutex);
         done = true;
-        ended.notify_all();
+        ended.notifyAll();
         // Under the lock: the loop is still there (this thread is joined before it goes).
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
     {
         std::unique_lock lock(mutex);
-        ended.wait_for(lock, std::chrono::milliseconds(quietMs), [&] { return done; });
+        ended.waitFor(lock, std::chrono::milliseconds(quietMs), [&] { return done; });
     }
     bool finished = false;
     {

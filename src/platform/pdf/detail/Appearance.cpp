@@ -65,7 +65,7 @@ pdf_obj* importPageAsForm(fz_context* c, const QByteArray& data, pdf_document* t
     {
         pdf_drop_obj(c, resources);
         fz_drop_buffer(c, content);
-        pdf_drop_document(c, source);
+        dropDocument(c, source);
         fz_drop_stream(c, stream);
         fz_drop_buffer(c, bytes);
     }

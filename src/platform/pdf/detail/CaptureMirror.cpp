@@ -9,6 +9,10 @@ namespace vmk::pdf::detail {
 
 namespace {
 std::atomic_int g_alive{0};
+
+// What interpreting a mirror's pages keeps for reuse: fonts, colour spaces, functions and pictures as
+// loaded (decoded pixels go to the drawing thread's store). Enough for a mirror's pages, bounded per mirror.
+constexpr std::size_t kMirrorStoreBytes = std::size_t(64) << 20;
 }
 
 int CaptureMirror::alive() { return g_alive.load(); }
@@ -16,16 +20,20 @@ int CaptureMirror::alive() { return g_alive.load(); }
 CaptureMirror::CaptureMirror()
 {
     ++g_alive;
-    fz_context* c = ctx();
-    fz_try(c) { doc = pdf_create_document(c); }
-    fz_catch(c) { doc = nullptr; }
+    engine = newPrivateStoreContext(kMirrorStoreBytes);
+    if (!engine)
+        return;
+    fz_try(engine) { doc = pdf_create_document(engine); }
+    fz_catch(engine) { doc = nullptr; }
 }
 
 CaptureMirror::~CaptureMirror()
 {
-    // Dropping the document also takes what the engine decoded from it out of the shared store.
+    // Nobody else holds the mirror now, so its context is free to use on this thread.
     if (doc)
-        pdf_drop_document(ctx(), doc);
+        pdf_drop_document(engine, doc);
+    if (engine)
+        fz_drop_context(engine);
     fz_drop_buffer(ctx(), sourceBytes);
     --g_alive;
 }

@@ -18,6 +18,10 @@ namespace vmk::pdf::detail {
 // freed with the last page copied into it, so that what it holds stays bounded however far one scrolls.
 struct CaptureMirror {
     std::timed_mutex use;
+    // The context the copy is interpreted with: its store holds only what this copy's pages loaded, so
+    // workers on other mirrors, and mirrors being freed, never meet in a store look-up. Used by whoever
+    // holds `use`.
+    fz_context* engine = nullptr;
     pdf_document* doc = nullptr;
     // Source object number -> number here, for objects that were unchanged since the source was opened,
     // with everything they reach, when they were copied. Only these are shared between pages.

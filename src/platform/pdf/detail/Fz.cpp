@@ -142,6 +142,33 @@ fz_context* newSeparateContext(std::size_t storeBytes)
     return c;
 }
 
+fz_context* newPrivateStoreContext(std::size_t storeBytes)
+{
+    fz_context* c = fz_clone_context(baseContext());
+    if (!c)
+        return nullptr;
+    installMessageCallbacks(c);
+    fz_drop_store_context(c); // the family's, kept by the other members
+    c->store = nullptr;
+    fz_try(c) { fz_new_store_context(c, storeBytes); }
+    fz_catch(c) {}
+    if (!c->store) {
+        fz_drop_context(c);
+        return nullptr;
+    }
+    return c;
+}
+
+void dropDocument(fz_context* c, pdf_document* doc)
+{
+    if (!doc)
+        return;
+    // Only the holder of the last reference knows nobody loads from the document any more.
+    if (doc->super.refs == 1)
+        guarded(c, [&] { pdf_empty_store(c, doc); });
+    pdf_drop_document(c, doc);
+}
+
 fz_context* ctx()
 {
     thread_local ThreadContext local;

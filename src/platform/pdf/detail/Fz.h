@@ -31,6 +31,20 @@ fz_context* ctx();
 // with it may meet an object of another context. Null when the engine cannot start one.
 fz_context* newSeparateContext(std::size_t storeBytes);
 
+// A context of ctx()'s family (locks, fonts, colour spaces and glyphs in common) with a store of its own,
+// for documents that workers interpret one at a time: what one such document's interpretation caches and
+// looks up never meets another document's objects. The engine's store compares keys by value and, while
+// doing so, reads the xref of the document each key belongs to; with one store for all, a lookup on one
+// worker read documents other threads were changing or dropping (and hung the process when that read
+// allocated under the store's lock). One thread at a time may use it. Null when the engine cannot.
+fz_context* newPrivateStoreContext(std::size_t storeBytes);
+
+// pdf_drop_document() for documents of ctx()'s family. The engine frees a document's cross-reference
+// table before it takes the document's objects out of the store, and a store look-up on another thread
+// compares keys against those objects, reading that table; when this is the last reference, the objects
+// leave the store first.
+void dropDocument(fz_context* c, pdf_document* doc);
+
 // Runs body (C calls only) in fz_try. On a MuPDF error returns false and stores its message in *error.
 template <typename Body>
 bool guarded(fz_context* c, Body&& body, QString* error = nullptr)

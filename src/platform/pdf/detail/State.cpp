@@ -23,7 +23,7 @@ void ObjRef::reset(pdf_document* d, int n)
         }
     });
     pdf_drop_obj(c, oldObj);
-    pdf_drop_document(c, oldDoc);
+    dropDocument(c, oldDoc);
 }
 
 int ObjRef::num() const { return obj ? pdf_to_num(ctx(), obj) : 0; }
@@ -36,7 +36,7 @@ DocumentState::~DocumentState()
         if (p)
             p->state().document.reset();
     }
-    pdf_drop_document(c, doc);
+    dropDocument(c, doc);
     fz_drop_buffer(c, source);
 }
 

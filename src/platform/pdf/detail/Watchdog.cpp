@@ -1,6 +1,6 @@
 #include "platform/pdf/detail/Watchdog.h"
+#include "platform/services/SteadyCondition.h"
 
-#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -10,7 +10,7 @@ namespace vmk::pdf::detail {
 // One thread for the whole process, asleep until the nearest deadline.
 struct WatchdogThread {
     std::mutex mutex;
-    std::condition_variable wake;
+    platform::SteadyCondition wake;
     std::vector<WatchedCookie*> watched;
 
     static WatchdogThread& instance()
@@ -30,7 +30,7 @@ struct WatchdogThread {
             std::lock_guard lock(mutex);
             watched.push_back(cookie);
         }
-        wake.notify_one();
+        wake.notifyOne();
     }
 
     void remove(WatchedCookie* cookie)
@@ -57,7 +57,7 @@ struct WatchdogThread {
                 }
             }
             // Asleep until the nearest deadline or until the set of cookies changes.
-            wake.wait_until(lock, next);
+            wake.waitUntil(lock, next);
         }
     }
 };
