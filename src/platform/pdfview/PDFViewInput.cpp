@@ -176,8 +176,9 @@ pdf::AnnotationPtr PDFView::Private::linkAt(QPointF viewPoint, bool hovering) co
 
 bool PDFView::Private::hitsReadyAt(QPointF viewPoint) const
 {
+    // An ordinary page is read at once, within the part a turn may take; only a crowded one waits.
     const int page = layout.pageAt(viewPoint, false);
-    if (page < 0 || !pages[size_t(page)] || hits.ready(page, generations[size_t(page)], pages[size_t(page)]))
+    if (page < 0 || !pages[size_t(page)] || hits.advance(page, generations[size_t(page)], pages[size_t(page)], 2))
         return true;
     hoverPending = true;
     hoverPoint = viewPoint;
