@@ -48,8 +48,8 @@ BlockTextEditor::BlockTextEditor(const core::EditableTextBlock& block, double sc
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setLineWrapMode(m_singleLine ? QTextEdit::NoWrap : QTextEdit::WidgetWidth);
     document()->setDocumentMargin(kInset);
-    setStyleSheet(QStringLiteral("QTextEdit { background: %1; border: 1px solid %2; border-radius: 3px; }")
-                      .arg(background.name(QColor::HexArgb), accent.name(QColor::HexArgb)));
+    m_accent = accent;
+    setBackground(background);
 
     const QFont font = blockEditorFont(block, scale);
     setFont(font);
@@ -86,6 +86,13 @@ BlockTextEditor::BlockTextEditor(const core::EditableTextBlock& block, double sc
     end.movePosition(QTextCursor::End);
     setTextCursor(end);
     connect(this, &QTextEdit::textChanged, this, &BlockTextEditor::fitToText);
+}
+
+void BlockTextEditor::setBackground(const QColor& background)
+{
+    m_background = background;
+    setStyleSheet(QStringLiteral("QTextEdit { background: %1; border: 1px solid %2; border-radius: 3px; }")
+                      .arg(background.name(QColor::HexArgb), m_accent.name(QColor::HexArgb)));
 }
 
 void BlockTextEditor::fitToText()

@@ -25,6 +25,9 @@ public:
                     QWidget* parent = nullptr);
 
     bool isSingleLine() const { return m_singleLine; }
+    // The page colour, once it is known (sampling it may take a moment on a slow page).
+    void setBackground(const QColor& background);
+    QColor background() const { return m_background; }
     static constexpr double kInset = 3;
     // Grows (never shrinks) to show all of the text, keeping the top edge; only a one-line block widens.
     void fitToText();
@@ -40,6 +43,8 @@ protected:
 
 private:
     bool m_singleLine = false;
+    QColor m_background;
+    QColor m_accent;
 };
 
 } // namespace vmk::views

@@ -4,6 +4,7 @@
 
 #include "editor/Editor.h"
 #include "platform/pdf/Document.h"
+#include "views/BackgroundSampling.h"
 #include "views/BlockTextEditor.h"
 
 #include <QFontMetricsF>
@@ -23,9 +24,14 @@ void PDFCanvasView::beginBlockEditing(const core::EditableTextBlock& block, int 
         return;
     const double scale = PDFView::scaleFactor();
     const QColor accent = palette().color(QPalette::Highlight);
-    const QColor background = sampleBackgroundColor(doc->page(pageIndex), block.bounds);
-
-    auto* view = new BlockTextEditor(block, scale, background, accent, viewport());
+    // White until the page's own colour is known: sampling draws the page, on a worker.
+    auto* view = new BlockTextEditor(block, scale, Qt::white, accent, viewport());
+    if (!m_backgroundSampler)
+        m_backgroundSampler = new BackgroundSampler(this);
+    m_backgroundSampler->request(doc->page(pageIndex), block.bounds, [view = QPointer<BlockTextEditor>(view)](const QColor& colour) {
+        if (view)
+            view->setBackground(colour);
+    });
     const QRectF r = m_editMode.toView(block.bounds, pageIndex).adjusted(-3, -3, 3, 3);
     const QFontMetricsF metrics(view->font());
     const double height = std::max(r.height(), metrics.ascent() + metrics.descent() + 6);

@@ -176,9 +176,4 @@ void PDFCanvasView::drawCropDimming(QPainter& painter, int pageIndex, const QRec
     painter.drawRect(crop);
 }
 
-QColor PDFCanvasView::sampleBackgroundColor(const pdf::PagePtr& page, const QRectF& pageRect) const
-{
-    return views::sampleBackgroundColor(page, pageRect);
-}
-
 } // namespace vmk::views

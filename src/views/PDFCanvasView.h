@@ -87,9 +87,6 @@ public:
     // Puts the block editor back over its block after scrolling.
     void positionBlockTextView();
 
-    // The page's colour around a page-space rectangle: the median of four samples just outside its corners.
-    QColor sampleBackgroundColor(const pdf::PagePtr& page, const QRectF& pageRect) const;
-
     // Stops every running effect at once.
     void clearEffects();
     CanvasEffects& effects() { return m_effects; }
@@ -193,6 +190,7 @@ private:
     CanvasEffects m_effects{this};
     CanvasEditMode m_editMode;
     std::optional<BlockSession> m_blockSession;
+    class BackgroundSampler* m_backgroundSampler = nullptr; // a child, made when a block is first edited
     bool inEditMode() const;
     std::optional<TextSession> m_textSession;
     std::optional<NoteSession> m_noteSession;

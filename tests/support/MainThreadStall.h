@@ -36,7 +36,8 @@ inline qint64 runQueueWaitNs()
 // Runs the event loop while `running` holds (at most `timeoutMs`) and answers the longest wait between two
 // of its turns, in milliseconds. Time the system kept this thread off the processor is not counted: on a
 // loaded machine that says nothing about the window; what the thread did or waited for itself does count.
-inline qint64 longestMainThreadStall(const std::function<bool()>& running, int timeoutMs)
+// The turns are timed every `tickMs`, which is thus the least this answers.
+inline qint64 longestMainThreadStall(const std::function<bool()>& running, int timeoutMs, int tickMs = 5)
 {
     QElapsedTimer clock, total;
     clock.start();
@@ -50,11 +51,12 @@ inline qint64 longestMainThreadStall(const std::function<bool()>& running, int t
         clock.restart();
     };
     QTimer tick;
-    tick.setInterval(5);
+    tick.setInterval(tickMs);
+    tick.setTimerType(Qt::PreciseTimer);
     QObject::connect(&tick, &QTimer::timeout, turn);
     tick.start();
     while (running() && total.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, tickMs);
     turn();
     return longest;
 }

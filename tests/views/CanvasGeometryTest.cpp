@@ -3,6 +3,7 @@
 #include "views/NoteAnnotation.h"
 
 #include "platform/pdf/Annotation.h"
+#include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
 
 #include <QImage>
@@ -10,11 +11,18 @@
 
 #include <gtest/gtest.h>
 
+#include "support/MainThreadStall.h"
+#include "support/PdfBuilder.h"
+#include "support/SlowContent.h"
+#include "support/Slowdown.h"
+
 #include <cmath>
+#include <optional>
 #include <numbers>
 
 using namespace vmk;
 using namespace vmk::views;
+using namespace vmk::test;
 
 TEST(ShapeSnapping, LinesTurnToTheNearestFortyFiveDegreesKeepingTheirLength)
 {
@@ -124,6 +132,55 @@ TEST(BackgroundSampling, ReadsTheRenderedPageAroundABlock)
     EXPECT_NEAR(sampled.red(), 200, 3);
     EXPECT_NEAR(sampled.blue(), 250, 3);
     EXPECT_EQ(sampleBackgroundColor(nullptr, QRectF(0, 0, 1, 1)), QColor(Qt::white));
+}
+
+TEST(BackgroundSampling, ReadsOnlyAroundTheBlockOnARotatedPage)
+{
+    // A tinted band under the block's top left and top right corners only: a sample a few points off
+    // lands in white.
+    for (int rotation : {0, 90}) {
+        pdf::PagePtr page = pdf::Page::createBlank(QRectF(0, 0, 200, 300));
+        page->setRotation(rotation);
+        pdf::AnnotationPtr band = pdf::Annotation::create(QStringLiteral("Square"), QRectF(40, 64, 100, 16));
+        band->setColor(QColor(250, 200, 40));
+        band->setInteriorColor(QColor(250, 200, 40));
+        page->addAnnotation(band);
+        // Corners 3 points out: (47, 47), (133, 47) in white, (47, 73), (133, 73) in the band.
+        const QColor twoInBand = sampleBackgroundColor(page, QRectF(50, 50, 80, 20));
+        EXPECT_EQ(twoInBand, QColor(Qt::white)) << rotation; // the upper middle of two white, two tinted
+        const QColor inBand = sampleBackgroundColor(page, QRectF(50, 70, 80, 4));
+        EXPECT_NEAR(inBand.red(), 250, 3) << rotation;
+        EXPECT_NEAR(inBand.blue(), 40, 3) << rotation;
+        EXPECT_EQ(sampleBackgroundColor(page, QRectF(150, 200, 20, 20)), QColor(Qt::white)) << rotation;
+    }
+}
+
+TEST(BackgroundSampling, ASlowPageIsDrawnAwayFromTheWindowAndGivesWhiteWhenItTakesTooLong)
+{
+    PdfBuilder pdf;
+    const int catalog = pdf.reserve();
+    const int pages = pdf.reserve();
+    const int slow = addSlowForm(pdf, 4000, 60, "0.2 0.2 0.7");
+    const int contents = pdf.addStream({}, "/Slow Do");
+    const int page = pdf.add("<< /Type /Page /Parent " + ref(pages) + " /MediaBox [0 0 300 300] /Contents "
+                             + ref(contents) + " /Resources << /XObject << /Slow " + ref(slow) + " >> >> >>");
+    pdf.set(catalog, "<< /Type /Catalog /Pages " + ref(pages) + " >>");
+    pdf.set(pages, "<< /Type /Pages /Kids [" + ref(page) + "] /Count 1 >>");
+    auto opened = pdf::Document::fromData(pdf.write(catalog));
+    ASSERT_TRUE(opened.ok());
+    const pdf::PagePtr slowPage = opened.value()->page(0);
+
+    views::BackgroundSampler sampler;
+    std::optional<QColor> sampled;
+    const ThreadTimes before = threadTimes();
+    sampler.request(slowPage, QRectF(100, 100, 50, 20), [&](const QColor& colour) { sampled = colour; });
+    // Copying the page is all the window's thread does: drawing it takes seconds.
+    EXPECT_LT((threadTimes().runningNs - before.runningNs) / 1000000, scaledMs(50));
+    EXPECT_FALSE(sampled);
+    const qint64 stall = longestMainThreadStall([&] { return !sampled; }, scaledMs(30000));
+    ASSERT_TRUE(sampled);
+    EXPECT_LT(stall, scaledMs(100));
+    EXPECT_EQ(*sampled, QColor(Qt::white)); // over the drawing budget
 }
 
 TEST(NoteIcon, ScalesWithItsBoundsWithAFoldAndNeverTooThinStrokes)

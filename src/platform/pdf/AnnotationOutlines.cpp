@@ -5,13 +5,23 @@
 #include "platform/pdf/Page.h"
 #include "platform/pdf/detail/State.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace vmk::pdf {
 
 using namespace detail;
 
 std::vector<Page::AnnotationOutline> Page::annotationOutlines() const
 {
-    std::vector<AnnotationOutline> outlines;
+    return annotationOutlines(0, std::numeric_limits<int>::max()).outlines;
+}
+
+Page::AnnotationOutlinePart Page::annotationOutlines(int from, int count) const
+{
+    AnnotationOutlinePart part;
+    from = std::max(from, 0);
+    count = std::max(count, 0);
     fz_context* c = ctx();
     if (!m_state->annotationsLoaded) {
         pdf_obj* pageObj = m_state->ref.obj;
@@ -19,29 +29,46 @@ std::vector<Page::AnnotationOutline> Page::annotationOutlines() const
         guarded(c, [&] {
             pdf_obj* annots = pdf_dict_get(c, pageObj, PDF_NAME(Annots));
             const int n = pdf_array_len(c, annots);
-            outlines.reserve(size_t(n));
-            for (int i = 0; i < n && !direct; ++i) {
+            part.total = n;
+            part.list = annots;
+            // Only an indirect annotation has a key before its handle is made: one that is not sends every
+            // read to the handles, which the first part finds out.
+            for (int i = 0; from == 0 && i < n && !direct; ++i) {
+                pdf_obj* entry = pdf_array_get(c, annots, i);
+                direct = !pdf_is_indirect(c, entry) && pdf_is_dict(c, entry);
+            }
+            if (direct)
+                return;
+            const int end = from + std::min(count, n - std::min(from, n));
+            part.outlines.reserve(size_t(end - std::min(from, end)));
+            for (int i = from; i < end; ++i) {
                 pdf_obj* entry = pdf_array_get(c, annots, i);
                 if (!pdf_is_dict(c, entry))
                     continue;
-                // Only an indirect annotation has a key before its handle is made.
-                direct = !pdf_is_indirect(c, entry);
                 pdf_obj* subtype = pdf_dict_get(c, entry, PDF_NAME(Subtype));
-                outlines.push_back(AnnotationOutline{rectOf(c, pdf_dict_get(c, entry, PDF_NAME(Rect))), pdf_to_num(c, entry),
-                                                     pdf_name_eq(c, subtype, PDF_NAME(Link)) != 0,
-                                                     pdf_name_eq(c, subtype, PDF_NAME(Popup)) != 0});
+                part.outlines.push_back(AnnotationOutline{rectOf(c, pdf_dict_get(c, entry, PDF_NAME(Rect))),
+                                                          pdf_to_num(c, entry),
+                                                          pdf_name_eq(c, subtype, PDF_NAME(Link)) != 0,
+                                                          pdf_name_eq(c, subtype, PDF_NAME(Popup)) != 0});
             }
+            part.next = std::max(end, from);
         });
         if (!direct)
-            return outlines;
-        outlines.clear();
+            return part;
+        part = {};
     }
-    for (const AnnotationPtr& a : annotations()) {
+    const std::vector<AnnotationPtr> all = annotations();
+    part.total = int(all.size());
+    part.list = &m_state->annotations;
+    const int end = from + std::min(count, part.total - std::min(from, part.total));
+    for (int i = from; i < end; ++i) {
+        const AnnotationPtr& a = all[size_t(i)];
         const QString type = a->type();
-        outlines.push_back(AnnotationOutline{a->bounds(), a->state().ref.num(), type == QLatin1String("Link"),
-                                             type == QLatin1String("Popup")});
+        part.outlines.push_back(AnnotationOutline{a->bounds(), a->state().ref.num(), type == QLatin1String("Link"),
+                                                  type == QLatin1String("Popup")});
     }
-    return outlines;
+    part.next = std::max(end, from);
+    return part;
 }
 
 std::size_t Page::annotationCount() const

@@ -89,6 +89,18 @@ public:
         bool popup = false;
     };
     std::vector<AnnotationOutline> annotationOutlines() const;
+    // The same read a part at a time, for a page too crowded to read at once: the outlines of the list's
+    // entries from position `from` on, at most `count` of them. The list read is the page's own, or the
+    // handles' once they are made (or when an entry cannot have a key before its handle); `list` tells
+    // which list and `total` how long it is, so that a list changed between two parts shows as another
+    // list or length.
+    struct AnnotationOutlinePart {
+        std::vector<AnnotationOutline> outlines;
+        int next = 0; // where the following part starts
+        int total = 0;
+        const void* list = nullptr; // compared, never followed
+    };
+    AnnotationOutlinePart annotationOutlines(int from, int count) const;
     // How many annotations the page has; cheap however many.
     std::size_t annotationCount() const;
     // The handle of an annotation of this page by its outline's key (the same handle annotations()

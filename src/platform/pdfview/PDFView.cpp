@@ -41,6 +41,9 @@ PDFView::PDFView(QWidget* parent)
         for (int page : d->layout.pagesIn(QRectF(viewport()->rect())))
             d->textReady(page);
     });
+    d->hitsAhead.setSingleShot(true);
+    d->hitsAhead.setInterval(0);
+    connect(&d->hitsAhead, &QTimer::timeout, this, [this] { d->indexHitsAhead(); });
     d->autoscrollTimer.setInterval(30);
     connect(&d->autoscrollTimer, &QTimer::timeout, this, [this] {
         if (autoscroll(d->lastDragPoint))

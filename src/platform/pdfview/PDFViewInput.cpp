@@ -2,12 +2,14 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QStyleHints>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -159,15 +161,66 @@ void PDFView::Private::selectLineAt(int page, QPointF pagePoint)
 
 // --- Links ------------------------------------------------------------------------------------------
 
-pdf::AnnotationPtr PDFView::Private::linkAt(QPointF viewPoint) const
+pdf::AnnotationPtr PDFView::Private::linkAt(QPointF viewPoint, bool hovering) const
 {
     if (!q->followsLinks())
         return nullptr;
     const int page = layout.pageAt(viewPoint, false);
     if (page < 0 || !pages[size_t(page)])
         return nullptr;
+    if (hovering && !hitsReadyAt(viewPoint))
+        return nullptr;
     const QPointF point = layout.viewToPage(page, viewPoint);
     return hits.linkAt(page, generations[size_t(page)], pages[size_t(page)], point);
+}
+
+bool PDFView::Private::hitsReadyAt(QPointF viewPoint) const
+{
+    // An ordinary page is read at once, within the part a turn may take; only a crowded one waits.
+    const int page = layout.pageAt(viewPoint, false);
+    if (page < 0 || !pages[size_t(page)] || hits.advance(page, generations[size_t(page)], pages[size_t(page)], 2))
+        return true;
+    hoverPending = true;
+    hoverPoint = viewPoint;
+    const_cast<QTimer&>(hitsAhead).start();
+    return false;
+}
+
+void PDFView::Private::indexHitsAhead()
+{
+    // A small part of a frame's time per turn of the event loop; the page under the pointer first, then the
+    // others on screen from the top, no more than the index keeps.
+    constexpr double kBudgetMs = 2;
+    std::vector<int> order = layout.pagesIn(QRectF(q->viewport()->rect()));
+    if (hoverPending) {
+        const int hovered = layout.pageAt(hoverPoint, false);
+        order.erase(std::remove(order.begin(), order.end(), hovered), order.end());
+        if (hovered >= 0)
+            order.insert(order.begin(), hovered);
+    }
+    if (order.size() > AnnotationHitIndex::kPagesKept)
+        order.resize(AnnotationHitIndex::kPagesKept);
+    QElapsedTimer clock;
+    clock.start();
+    bool more = false;
+    for (int page : order) {
+        if (page < 0 || page >= int(pages.size()) || !pages[size_t(page)])
+            continue;
+        const double left = kBudgetMs - double(clock.nsecsElapsed()) / 1e6;
+        if (left <= 0 || !hits.advance(page, generations[size_t(page)], pages[size_t(page)], left))
+            more = true;
+    }
+    if (more) {
+        hitsAhead.start();
+        return;
+    }
+    if (hoverPending) {
+        hoverPending = false;
+        if (press == Press::None && q->viewport()->rect().contains(hoverPoint.toPoint())) {
+            q->viewport()->setCursor(q->cursorShapeAt(hoverPoint));
+            updateHoverLink(hoverPoint);
+        }
+    }
 }
 
 void PDFView::Private::activateLink(const pdf::AnnotationPtr& link)
@@ -203,7 +256,7 @@ QString PDFView::Private::linkTarget(const pdf::AnnotationPtr& link) const
 
 void PDFView::Private::updateHoverLink(QPointF viewPoint)
 {
-    pdf::AnnotationPtr link = linkAt(viewPoint);
+    pdf::AnnotationPtr link = linkAt(viewPoint, true);
     if (link == hoverLink)
         return;
     hoverLink = std::move(link);

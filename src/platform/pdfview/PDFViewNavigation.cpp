@@ -357,7 +357,7 @@ void PDFView::refreshCursor()
 
 Qt::CursorShape PDFView::cursorShapeAt(QPointF viewPoint) const
 {
-    if (d->linkAt(viewPoint))
+    if (d->linkAt(viewPoint, true))
         return Qt::PointingHandCursor;
     if (characterIndexAt(viewPoint) >= 0)
         return Qt::IBeamCursor;

@@ -51,6 +51,13 @@ struct PDFView::Private {
     // moving the pointer first finds it.
     QTimer textAhead;
     mutable AnnotationHitIndex hits; // a cache: filled by const lookups
+    // Reads where the annotations of the pages on screen are, a part per turn of the event loop, so that
+    // a crowded page never holds the window; the pointer's hover waits for it (hoverPending) meanwhile.
+    QTimer hitsAhead;
+    mutable bool hoverPending = false;
+    mutable QPointF hoverPoint; // view space
+    void indexHitsAhead();
+    bool hitsReadyAt(QPointF viewPoint) const;
     std::vector<pdf::AnnotationPtr> excluded; // left out of their pages' drawing by this view only
     std::vector<const pdf::Annotation*> excludedOn(const pdf::PagePtr& page) const;
     RenderScheduler scheduler;
@@ -111,7 +118,9 @@ struct PDFView::Private {
     };
     PendingDrag pendingDrag;
     void selectTo(const PendingDrag& to);
-    pdf::AnnotationPtr linkAt(QPointF viewPoint) const;
+    // `hovering`: the pointer only passes over, so a page whose annotations are still being read answers
+    // no link for now, and the hover is looked at again once they are (see hitsAhead). Clicks wait.
+    pdf::AnnotationPtr linkAt(QPointF viewPoint, bool hovering = false) const;
     void activateLink(const pdf::AnnotationPtr& link);
     void updateHoverLink(QPointF viewPoint);
     QString linkTarget(const pdf::AnnotationPtr& link) const;

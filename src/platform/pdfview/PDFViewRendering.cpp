@@ -407,6 +407,9 @@ void PDFView::paintEvent(QPaintEvent* event)
     painter.fillRect(event->rect(), d->background);
     if (!d->pages.empty()) {
         d->requestTiles();
+        // What is shown may have changed: where its annotations are is read next, between other work.
+        if (!d->hitsAhead.isActive())
+            d->hitsAhead.start();
         for (int page : d->layout.pagesIn(exposed.adjusted(-6, -6, 6, 6)))
             d->paintPage(painter, page, exposed);
         d->paintSelections(painter, exposed);
