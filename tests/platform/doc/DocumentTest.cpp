@@ -76,7 +76,7 @@ TEST(DocumentSafeSave, MissingFolderIsRefusedWithoutTouchingAnything)
     // A folder that doesn't exist, and a "folder" that is a file.
     const QString plainFile = vmk::test::writeFile(dir, "not-a-folder", "x");
     for (const QString& target : {dir.filePath("missing/out.pdf"), plainFile + "/out.pdf"}) {
-        const MaybeError error = safeSaveFile(target, {[](const QString&) { return MaybeError(); }, nullptr});
+        const MaybeError error = safeSaveFile(target, {[](const QString&) { return MaybeError(); }, nullptr, nullptr, nullptr});
         ASSERT_TRUE(error) << target.toStdString();
         EXPECT_TRUE(error->code == DocumentError::FileWriteUnknown || error->code == DocumentError::FileWriteNoPermission);
         EXPECT_FALSE(error->message.isEmpty());
@@ -94,7 +94,7 @@ TEST(DocumentSafeSave, UnwritableFolderIsRefusedBeforeAnythingIsWritten)
     const QString target = vmk::test::writeFile(dir, "locked/doc.pdf", "keep me");
     ::chmod(QFile::encodeName(lockedFolder).constData(), 0555);
     bool wrote = false;
-    const MaybeError error = safeSaveFile(target, {[&](const QString&) { wrote = true; return MaybeError(); }, nullptr});
+    const MaybeError error = safeSaveFile(target, {[&](const QString&) { wrote = true; return MaybeError(); }, nullptr, nullptr, nullptr});
     ::chmod(QFile::encodeName(lockedFolder).constData(), 0755);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code, DocumentError::FileWriteNoPermission);
@@ -109,7 +109,7 @@ TEST(DocumentSafeSave, SymbolicLinkStaysALinkToTheUpdatedFile)
     const QString link = dir.filePath("link.pdf");
     ASSERT_TRUE(QFile::link(real, link));
     const MaybeError error = safeSaveFile(link, {[](const QString& tmp) { return writeBytesToFile(tmp, "v2"); },
-                                                 nullptr});
+                                                 nullptr, nullptr, nullptr});
     ASSERT_FALSE(error);
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     EXPECT_EQ(vmk::test::readFile(real), "v2");

@@ -184,6 +184,26 @@ QByteArray objectStreamClaimingObjectZero()
                                             1, "/Info 6 0 R"));
 }
 
+// Adds a note, saves, and checks the copy: it reopens with the note and the page's text, qpdf passes it and
+// finds the square with that note. Answers the reopened copy (null when it failed).
+DocumentPtr expectSavedWithNote(Document& doc, const QString& note)
+{
+    annotate(doc, note);
+    Result<QByteArray> saved = doc.dataRepresentation();
+    EXPECT_TRUE(saved.ok()) << qPrintable(saved.error());
+    if (!saved.ok())
+        return nullptr;
+    DocumentPtr reopened = open(*saved);
+    EXPECT_TRUE(reopened);
+    if (!reopened)
+        return nullptr;
+    EXPECT_EQ(firstNote(*reopened), note);
+    EXPECT_TRUE(reopened->page(0)->text().contains(QStringLiteral("Still here")));
+    EXPECT_EQ(qpdfCheck(*saved), 0);
+    EXPECT_TRUE(qpdfFindsSquare(*saved, note));
+    return reopened;
+}
+
 } // namespace
 
 TEST(PdfDamagedSave, AnEncryptedFileThatNeededRepairKeepsItsPasswordsAndWhatWasAdded)
@@ -299,16 +319,7 @@ TEST(PdfDamagedSave, AStreamLengthPastTheEndOfTheFileIsMeasuredAgain)
                 DocumentPtr doc = open(withStreamLength(bytes, length));
                 ASSERT_TRUE(doc);
                 ASSERT_TRUE(doc->page(0)->text().contains(QStringLiteral("Still here")));
-                const QString note = QStringLiteral("Added where a length lies");
-                annotate(*doc, note);
-                Result<QByteArray> saved = doc->dataRepresentation();
-                ASSERT_TRUE(saved.ok()) << qPrintable(saved.error());
-                DocumentPtr reopened = open(*saved);
-                ASSERT_TRUE(reopened);
-                EXPECT_EQ(firstNote(*reopened), note);
-                EXPECT_TRUE(reopened->page(0)->text().contains(QStringLiteral("Still here")));
-                EXPECT_EQ(qpdfCheck(*saved), 0);
-                EXPECT_TRUE(qpdfFindsSquare(*saved, note));
+                expectSavedWithNote(*doc, QStringLiteral("Added where a length lies"));
             }
         }
     }
@@ -321,15 +332,7 @@ TEST(PdfDamagedSave, AnObjectStreamClaimingObjectZeroDoesNotStopTheSave)
     ASSERT_EQ(doc->pageCount(), 1);
     ASSERT_TRUE(doc->page(0)->text().contains(QStringLiteral("Still here")));
     const QString titleShown = doc->attribute(DocumentAttribute::Title);
-    const QString note = QStringLiteral("Added to a file whose repair met object zero");
-    annotate(*doc, note);
-    Result<QByteArray> saved = doc->dataRepresentation();
-    ASSERT_TRUE(saved.ok()) << qPrintable(saved.error());
-    DocumentPtr reopened = open(*saved);
+    const DocumentPtr reopened = expectSavedWithNote(*doc, QStringLiteral("Added to a file whose repair met object zero"));
     ASSERT_TRUE(reopened);
-    EXPECT_EQ(firstNote(*reopened), note);
-    EXPECT_TRUE(reopened->page(0)->text().contains(QStringLiteral("Still here")));
     EXPECT_EQ(reopened->attribute(DocumentAttribute::Title), titleShown);
-    EXPECT_EQ(qpdfCheck(*saved), 0);
-    EXPECT_TRUE(qpdfFindsSquare(*saved, note));
 }
