@@ -97,6 +97,20 @@ QByteArray withUpdate(const QByteArray& file, const QList<QPair<int, QByteArray>
     return out;
 }
 
+// A stream's data as the file holds it (encrypted), for a stream with a direct /Length.
+QByteArray storedData(const QByteArray& file, int num)
+{
+    const qsizetype at = file.indexOf("\n" + QByteArray::number(num) + " 0 obj");
+    const QRegularExpression length(QStringLiteral("/Length (\\d+)"));
+    const qsizetype streamAt = file.indexOf("stream", at);
+    const auto found = length.match(QString::fromLatin1(file.mid(at, streamAt - at)));
+    if (at < 0 || streamAt < 0 || !found.hasMatch())
+        return {};
+    qsizetype data = streamAt + 6;
+    data += file.at(data) == '\r' ? 2 : 1;
+    return file.mid(data, found.captured(1).toInt());
+}
+
 // The object numbers of the first page's content streams, in order.
 QList<int> contentNumbers(const QByteArray& file)
 {
@@ -263,15 +277,21 @@ TEST(EncryptedPageCopies, StreamsWithTheirOwnCryptFilterAndClearMetadataReadRigh
     const Read expected = throughCopy(*original->page(0));
     ASSERT_TRUE(expected.text.contains(QLatin1String("Words in the second stream")));
 
-    // Identity crypt filters, as the only filter and first of a list; the document's metadata, and the
-    // image's, stay in clear text.
+    // Crypt filters of the streams' own: Identity as the only filter and first of a list, the document's
+    // own filter by name; the document's metadata, and the image's, stay in clear text.
     const QByteArray locked = encrypt(plain, schemes()[2]);
     const QList<int> contents = contentNumbers(locked);
     ASSERT_EQ(contents.size(), 3);
     const QByteArray second = "BT /F1 14 Tf 40 420 Td (Words in the second stream) Tj ET\n";
     const QByteArray third = flate("0 0.6 0 rg 40 300 80 60 re f\n");
+    // The main content keeps its data as encrypted, under a crypt filter of its own naming the document's.
+    const QByteArray mainData = storedData(locked, contents[0]);
+    ASSERT_FALSE(mainData.isEmpty());
     const QByteArray updated = withUpdate(
-        locked, {{contents[1], "<< /Length " + QByteArray::number(second.size())
+        locked, {{contents[0], "<< /Length " + QByteArray::number(mainData.size())
+                                   + " /Filter [/Crypt /FlateDecode] /DecodeParms [<< /Name /StdCF >> null] >>\nstream\n"
+                                   + mainData + "\nendstream"},
+                 {contents[1], "<< /Length " + QByteArray::number(second.size())
                                    + " /Filter /Crypt /DecodeParms << /Name /Identity >> >>\nstream\n" + second
                                    + "\nendstream"},
                  {contents[2], "<< /Length " + QByteArray::number(third.size())
