@@ -198,6 +198,10 @@ RecordOutcome interpret(CaptureState& state, const RecordBudget& budget, const R
     if (!lockMirror(state, inUse, cancel))
         return RecordOutcome::cancelled;
     fz_context* c = state.mirror->engine;
+    if (!state.mirror->pageReadable(c, state.index)) {
+        qCWarning(lcVmkPdf) << "A copied page lost data it draws with; it is not interpreted.";
+        return RecordOutcome::failed;
+    }
     WatchedCookie watched(budget.milliseconds, cancel ? &cancel->link() : nullptr);
     fz_cookie* cookie = watched.cookie();
     pdf_document* doc = state.mirror->doc;
@@ -312,6 +316,8 @@ Result<PagePtr> PageCapture::rebuild(const RebuildBase& base, const QList<Invisi
     std::unique_lock<std::timed_mutex> inUse;
     lockMirror(*m_state, inUse, nullptr);
     fz_context* c = ctx();
+    if (!m_state->mirror->pageReadable(c, m_state->index))
+        return Result<PagePtr>::failure(QStringLiteral("Part of the copied page could not be read."));
     pdf_obj* page = nullptr;
     QString error;
     if (!guarded(c, [&] { page = pdf_lookup_page_obj(c, m_state->mirror->doc, m_state->index); }, &error) || !page)

@@ -3,6 +3,7 @@
 #include "platform/pdf/Annotation.h"
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
+#include "platform/pdf/PageCapture.h"
 #include "platform/pdf/PageSnapshot.h"
 #include "platform/pdf/PdfFixtures.h"
 
@@ -11,13 +12,18 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 #include "support/PdfBuilder.h"
+#include "support/Slowdown.h"
 #include "support/TestFiles.h"
 
 using namespace vmk::pdf;
 namespace fixtures = vmk::test::pdf;
 using vmk::test::assemblePdf;
+using vmk::test::PdfBuilder;
 using vmk::test::pdfStream;
+using vmk::test::ref;
 
 namespace {
 
@@ -70,6 +76,38 @@ QByteArray twoPagesWithBoxes(const QByteArray& rootBox, const QByteArray& box3, 
         root += " /MediaBox " + rootBox;
     return assemblePdf({"<< /Type /Catalog /Pages 2 0 R >>", root + " >>", page(box3, {}), page(box4, crop4),
                         pdfStream({}, kText)});
+}
+
+// A text page, then a page with `links` links in a grid, each its own object, as generators write them.
+QByteArray crowdedSecondPage(int links)
+{
+    PdfBuilder pdf;
+    const int catalog = pdf.reserve();
+    const int root = pdf.reserve();
+    const int text = pdf.addStream({}, kText);
+    const int first = pdf.add("<< /Type /Page /Parent " + ref(root) + " /MediaBox [0 0 612 792] /Contents "
+                              + ref(text) + " " + kFont + " >>");
+    QByteArray annots;
+    annots.reserve(links * 10);
+    for (int i = 0; i < links; ++i) {
+        const QByteArray x = QByteArray::number(i % 300 * 2), y = QByteArray::number(i / 300 * 2 % 780);
+        annots += ref(pdf.add("<< /Type /Annot /Subtype /Link /Rect [" + x + " " + y + " " + x + " " + y
+                              + "] /Border [0 0 0] /A << /S /URI /URI (https://example.com/"
+                              + QByteArray::number(i) + ") >> >>")) + " ";
+    }
+    const int second = pdf.add("<< /Type /Page /Parent " + ref(root) + " /MediaBox [0 0 612 792] /Contents "
+                               + ref(text) + " " + kFont + " /Annots [" + annots + "] >>");
+    pdf.set(catalog, "<< /Type /Catalog /Pages " + ref(root) + " >>");
+    pdf.set(root, "<< /Type /Pages /Kids [" + ref(first) + " " + ref(second) + "] /Count 2 >>");
+    return pdf.write(catalog);
+}
+
+// Processor time this thread has used, in milliseconds: what it did itself, however loaded the machine.
+double threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1000.0 + double(now.tv_nsec) / 1e6;
 }
 
 DocumentPtr open(const QByteArray& data)
@@ -291,4 +329,18 @@ TEST(PdfHostile, EmptyNamesAreWrittenAsTheFileHadThem)
     EXPECT_TRUE(compact.contains("\"/VMKProbe\":{\"/\":15,\"/Next\":[\"/\",7,\"/\",true]}")) << json.out.constData();
     EXPECT_FALSE(compact.contains("\"/15\""));
     EXPECT_TRUE(doc->page(0)->text().contains(QStringLiteral("Still here")));
+}
+
+// Opening reads the annotations of a crowded page on its own thread: the first drawing of that page, on the
+// window's thread, then looks them over in a few milliseconds instead of parsing each for a second or more.
+TEST(PdfHostile, ACrowdedPagesAnnotationsAreReadWhileOpening)
+{
+    const DocumentPtr document = open(crowdedSecondPage(60000));
+    ASSERT_TRUE(document);
+    ASSERT_EQ(document->pageCount(), 2);
+    const PagePtr page = document->page(1);
+    const double before = threadCpuMs();
+    EXPECT_TRUE(PageCapture::take(*page, true));
+    EXPECT_LT(threadCpuMs() - before, vmk::test::scaledMs(50));
+    EXPECT_TRUE(page->text().contains(QStringLiteral("Still here")));
 }
