@@ -8,10 +8,14 @@
 #include "platform/pdf/PdfFixtures.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <ctime>
 
 #include "support/PdfBuilder.h"
@@ -343,4 +347,44 @@ TEST(PdfHostile, ACrowdedPagesAnnotationsAreReadWhileOpening)
     EXPECT_TRUE(PageCapture::take(*page, true));
     EXPECT_LT(threadCpuMs() - before, vmk::test::scaledMs(50));
     EXPECT_TRUE(page->text().contains(QStringLiteral("Still here")));
+}
+
+namespace {
+constexpr char kStoreChild[] = "VMK_HOSTILE_STORE_CHILD";
+}
+
+// Run by the test below in a child process, so that a hang ends as a failure instead of stopping the suite.
+TEST(PdfHostile, StoreLookupChild)
+{
+    if (qEnvironmentVariableIsEmpty(kStoreChild))
+        GTEST_SKIP() << "runs only as a child of ReadingAfterAnotherDocumentNeverHangsOnTheEnginesOwnLock";
+    {
+        DocumentPtr first = open(onePageClaiming("2"));
+        ASSERT_TRUE(first);
+        EXPECT_TRUE(first->page(0)->text().contains(QStringLiteral("Still here")));
+    }
+    DocumentPtr deep = open(deepTree(100000));
+    ASSERT_TRUE(deep);
+    const bool found = deep->page(0)->text().contains(QStringLiteral("Deep down"));
+    std::printf("read %d\n", int(found));
+    std::fflush(stdout);
+}
+
+// The engine looks fonts up in a store it shares between documents, holding its allocation lock while it
+// compares keys; a comparison reads the key's document's cross-reference table and, for a table that has
+// gaps (a page tree rebuilt around a hundred thousand levels), allocates, taking that lock once more.
+TEST(PdfHostile, ReadingAfterAnotherDocumentNeverHangsOnTheEnginesOwnLock)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(kStoreChild, QStringLiteral("1"));
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=PdfHostile.StoreLookupChild"});
+    const bool finished = child.waitForFinished(vmk::test::scaledMs(60000));
+    if (!finished)
+        child.kill();
+    const QByteArray output = child.readAllStandardOutput();
+    ASSERT_TRUE(finished) << "reading the second document hung";
+    EXPECT_EQ(child.exitCode(), 0) << output.constData();
+    EXPECT_TRUE(output.contains("read 1")) << output.constData();
 }

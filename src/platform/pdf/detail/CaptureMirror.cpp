@@ -64,6 +64,10 @@ void CaptureMirror::readPending(fz_context* c)
             if (last->error)
                 fz_throw(c, FZ_ERROR_GENERIC, "stream data could not be decrypted");
         });
+        if (!read) {
+            fz_drop_buffer(c, data);
+            data = nullptr;
+        }
         guarded(c, [&] {
             if (!data)
                 data = fz_new_buffer(c, 1); // keeps the copy whole; pages reaching it are refused
