@@ -504,8 +504,7 @@ Result<QByteArray> Document::dataRepresentation(const WriteOptions& options) con
     if (QString hideError; !guarded(c, [&] { dangling.hide(c, doc); }, &hideError))
         qCWarning(lcVmkPdf) << "Structure into removed pages could not be left out:" << hideError;
     detail::ClearMetadataWrite clearMetadata;
-    if (options.encryption == WriteOptions::Encryption::KeepExisting)
-        clearMetadata.prepare(c, doc);
+    clearMetadata.prepare(c, doc, options.encryption == WriteOptions::Encryption::KeepExisting);
     auto writeWith = [&](const pdf_write_options& writeOptions) {
         fz_drop_output(c, out);
         fz_drop_buffer(c, buffer);
