@@ -7,6 +7,9 @@
 #include "platform/pdf/detail/AppearanceState.h"
 #include "platform/pdf/detail/State.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace vmk::pdf::detail {
 
 std::optional<QRectF> firstPageBox(const QByteArray& pdfData)
@@ -198,7 +201,7 @@ bool fileAnnotationLacksAppearance(fz_context* c, const Page& page)
 
 } // namespace
 
-void ensureAppearances(const Page& page)
+bool ensureAppearances(const Page& page, std::size_t limit)
 {
     fz_context* c = ctx();
     const PageState& state = page.state();
@@ -206,15 +209,21 @@ void ensureAppearances(const Page& page)
         && std::none_of(state.earlyAnnotations.begin(), state.earlyAnnotations.end(),
                         [](const auto& early) { return early.second->state().needsAppearance; })
         && !fileAnnotationLacksAppearance(c, page))
-        return;
+        return true;
     PagePtr self = std::const_pointer_cast<Page>(page.shared_from_this());
     page.state().loadAnnotations(self);
     std::vector<int> standard;
     std::vector<AnnotationPtr> standardAnnots;
+    std::size_t made = 0;
+    bool complete = true;
     for (const AnnotationPtr& a : page.state().annotations) {
         AnnotationState& s = a->state();
         if (!s.needsAppearance)
             continue;
+        if (made++ >= limit) {
+            complete = false;
+            break;
+        }
         s.needsAppearance = false;
         AppearanceProvider provider = s.provider ? s.provider : AppearanceRegistry::providerFor(*a);
         if (provider) {
@@ -233,26 +242,46 @@ void ensureAppearances(const Page& page)
         }
     }
     if (standard.empty())
-        return;
+        return complete;
     std::vector<QRectF> before;
     for (const AnnotationPtr& a : standardAnnots)
         before.push_back(a->bounds());
     QString error;
+    std::sort(standard.begin(), standard.end());
     withLoadedPage(page, [&](fz_context* c2, pdf_page* loaded) {
         guarded(c2, [&] {
-            for (pdf_annot* annot = pdf_first_annot(c2, loaded); annot; annot = pdf_next_annot(c2, annot)) {
-                const int num = pdf_to_num(c2, pdf_annot_obj(c2, annot));
-                if (std::find(standard.begin(), standard.end(), num) == standard.end())
-                    continue;
-                pdf_dirty_annot(c2, annot);
-                pdf_update_annot(c2, annot);
+            // Asked to update one annotation, the engine otherwise goes over every annotation of the page,
+            // and makes one that lacks an appearance without being marked in a scratch table that costs as
+            // much as the whole file to clear: quadratic on a crowded page. With that pass turned off each
+            // marked one is made alone, and those still waiting (a page done a part at a time) are left
+            // for their own turn.
+            pdf_document* doc = page.state().ref.doc;
+            const int resynthesis = doc->resynth_required;
+            doc->resynth_required = 0;
+            fz_try(c2)
+            {
+                for (pdf_annot* annot = pdf_first_annot(c2, loaded); annot; annot = pdf_next_annot(c2, annot)) {
+                    const int num = pdf_to_num(c2, pdf_annot_obj(c2, annot));
+                    if (!std::binary_search(standard.begin(), standard.end(), num))
+                        continue;
+                    pdf_dirty_annot(c2, annot);
+                    pdf_update_annot(c2, annot);
+                }
             }
+            fz_always(c2) { doc->resynth_required = resynthesis; }
+            fz_catch(c2) { fz_rethrow(c2); }
         }, &error);
     });
     if (!error.isEmpty())
         qCWarning(lcVmkPdf) << "An annotation appearance could not be made:" << error;
     for (size_t i = 0; i < standardAnnots.size(); ++i)
         keepBounds(c, *standardAnnots[i], before[i]);
+    return complete;
+}
+
+void ensureAppearances(const Page& page)
+{
+    ensureAppearances(page, std::numeric_limits<std::size_t>::max());
 }
 
 } // namespace vmk::pdf::detail
