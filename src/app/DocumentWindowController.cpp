@@ -176,6 +176,9 @@ DocumentWindowController::DocumentWindowController(core::VMKDocument* document, 
 
 DocumentWindowController::~DocumentWindowController()
 {
+    // The window lives on until its deferred deletion; nothing it receives meanwhile reaches this.
+    if (m_window)
+        m_window->forgetController();
     // Nothing may validate against this controller while its editor goes.
     disconnect(&CommandRouter::shared(), nullptr, this, nullptr);
     CommandRouter::shared().removeWindowResponder(m_window);

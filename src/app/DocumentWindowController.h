@@ -73,6 +73,9 @@ public:
     // The text shown under the title ("Page 3 of 10"); part of the window title on this desktop.
     QString subtitle() const { return m_subtitle; }
     void setTitleAndSubtitle(const QString& title, const QString& subtitle);
+    // The controller is going: the window outlives it until its deferred deletion, and the window system
+    // may still deliver events queued for it (an activation, a move) in between.
+    void forgetController() { m_controller = nullptr; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;

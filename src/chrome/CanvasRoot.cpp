@@ -1,6 +1,7 @@
 #include "chrome/CanvasRoot.h"
 
 #include "chrome/CanvasOverlays.h"
+#include "chrome/ClickThrough.h"
 #include "chrome/Motion.h"
 #include "chrome/ScanSweep.h"
 #include "chrome/ToastView.h"
@@ -151,6 +152,10 @@ CanvasRoot::CanvasRoot(Editor* editor, QWidget* parent)
 
     m_topStack = new TopOverlay(editor, this);
     m_bottomStack = new BottomOverlay(editor, this);
+    // Clicks and wheel turns in the stacks' empty room (shadows, gaps) reach the page beneath.
+    auto* clickThrough = new ClickThrough(this);
+    clickThrough->addLayer(m_topStack);
+    clickThrough->addLayer(m_bottomStack);
     auto provider = [this] { return reduceMotion(); };
     m_topStack->setReduceMotionProvider(provider);
     m_bottomStack->setReduceMotionProvider(provider);

@@ -6,6 +6,7 @@
 
 #include "platform/pdf/ImageRecompression.h"
 #include "platform/pdf/Page.h"
+#include "platform/pdf/PageCapture.h"
 
 #include <QFile>
 #include <QTextBoundaryFinder>
@@ -25,36 +26,57 @@ int graphemeCount(const QString& text)
     return count;
 }
 
-// Re-renders a picture page as one JPEG; false leaves the page as it was.
-bool rasterizePage(pdf::Document& working, int index, const CompressionSettings& s)
+// What reading and drawing one page may spend. A page over it keeps its own content; a file whose pages
+// keep running over it is hostile or broken, and its remaining pages are left as they are untried.
+constexpr pdf::RecordBudget kPageBudget{10000, std::size_t(512) << 20};
+constexpr int kMaxPagesOverBudget = 2;
+
+enum class Rasterized { replaced, kept, overBudget };
+
+Rasterized keptBecause(pdf::RecordOutcome outcome)
+{
+    return outcome == pdf::RecordOutcome::tooSlow || outcome == pdf::RecordOutcome::tooLarge ? Rasterized::overBudget
+                                                                                                : Rasterized::kept;
+}
+
+// Re-renders a picture page as one JPEG; anything else leaves the page as it was.
+Rasterized rasterizePage(pdf::Document& working, int index, const CompressionSettings& s)
 {
     const pdf::PagePtr page = working.page(index);
-    if (!page || !hasLittleText(page->text()) || !resourcesContainImage(page->xObjects(), 0))
-        return false;
+    if (!page || !resourcesContainImage(page->xObjects(), 0))
+        return Rasterized::kept;
     const QSizeF display = page->displaySize();
     if (!(display.width() > 0 && display.height() > 0))
-        return false;
+        return Rasterized::kept;
+    // Read and drawn from a copy within the budget; annotations move over to the new page as they are.
+    const std::shared_ptr<pdf::PageCapture> capture = pdf::PageCapture::take(*page, false);
+    if (!capture)
+        return Rasterized::kept;
+    const pdf::TextResult text = capture->readText(kPageBudget);
+    if (!text.text)
+        return keptBecause(text.outcome);
+    if (!hasLittleText(text.text->text()))
+        return Rasterized::kept;
     const QSize pixels = renderPixelSize(display, s.dpi);
-    pdf::RenderOptions options;
-    options.withAnnotations = false; // they move over to the new page as annotations
-    QImage image = page->render(pixels.width() / display.width(), options);
-    if (image.isNull())
-        return false;
+    pdf::DrawResult drawn = capture->draw(pixels.width() / display.width(), QRect(), kPageBudget);
+    if (drawn.image.isNull())
+        return keptBecause(drawn.outcome);
+    QImage image = std::move(drawn.image);
     if (image.size() != pixels)
         image = image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     const std::optional<QByteArray> jpeg = jpegData(image, s.jpegQuality);
     if (!jpeg || QImage::fromData(*jpeg, "JPEG").isNull())
-        return false;
+        return Rasterized::kept;
     const pdf::PagePtr rebuilt = rebuildPage(*page, PageBase::raster(*jpeg), {});
     // Rebuilt in place: the page object stays, so the outline, destinations and links that lead to it
     // still do in the compressed copy.
     if (!rebuilt || !page->exchangeDrawing(*rebuilt))
-        return false;
+        return Rasterized::kept;
     // A redaction mark has nothing left to mark on a picture of the page.
     for (const pdf::AnnotationPtr& annotation : page->annotations())
         if (isRedactionMark(*annotation))
             page->removeAnnotation(annotation);
-    return true;
+    return Rasterized::replaced;
 }
 
 } // namespace
@@ -150,13 +172,15 @@ QByteArray compress(const QByteArray& source, CompressionPreset preset, const st
     const CompressionSettings s = settings(preset);
 
     double longestSide = 0;
+    int overBudget = 0;
     const int count = working.pageCount();
     for (int i = 0; i < count; ++i) {
         if (const pdf::PagePtr page = working.page(i)) {
             const QSizeF display = page->displaySize();
             longestSide = std::max({longestSide, display.width(), display.height()});
         }
-        rasterizePage(working, i, s);
+        if (overBudget < kMaxPagesOverBudget && rasterizePage(working, i, s) == Rasterized::overBudget)
+            ++overBudget;
     }
 
     std::optional<QByteArray> plain;

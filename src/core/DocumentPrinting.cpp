@@ -1,15 +1,74 @@
 #include "core/PrintLayout.h"
 #include "core/VMKDocument.h"
 
+#include "platform/pdf/AnsweringWait.h"
 #include "platform/pdf/Page.h"
+#include "platform/pdf/PageCapture.h"
 
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 
 #include <algorithm>
+#include <memory>
 
 namespace vmk::core {
+
+namespace {
+
+// The page drawn away from the main thread, which goes on answering (Esc calls the print off); nothing
+// when the user called it off. The drawing holds only its copy of the page, so a page stuck in the engine
+// is left behind at once.
+std::optional<pdf::DrawResult> drawForPrint(const pdf::Page& page, double scale)
+{
+    const std::shared_ptr<pdf::PageCapture> capture = pdf::PageCapture::take(page, true);
+    if (!capture)
+        return pdf::DrawResult{};
+    auto drawn = std::make_shared<pdf::DrawResult>();
+    const pdf::WaitOutcome wait = pdf::waitWhileAnswering(
+        [capture, drawn, scale] { *drawn = capture->draw(scale, QRect(), pdf::RecordBudget{}); },
+        pdf::OnCancel::Abandon);
+    if (wait == pdf::WaitOutcome::Cancelled)
+        return std::nullopt;
+    return *drawn;
+}
+
+// What is printed for a page that could not be drawn: a grey card with the reason, in the page's place.
+void paintPlaceholder(QPainter& painter, const QRectF& target, pdf::RecordOutcome why)
+{
+    const QString message = why == pdf::RecordOutcome::tooSlow    ? QStringLiteral("This page takes too long to draw.")
+                            : why == pdf::RecordOutcome::tooLarge ? QStringLiteral("This page needs too much memory to draw.")
+                                                                  : QStringLiteral("This page could not be drawn.");
+    painter.save();
+    painter.setPen(QPen(QColor(96, 96, 96), std::max(1.0, target.width() / 400)));
+    painter.setBrush(QColor(236, 236, 236));
+    painter.drawRect(target);
+    QFont font = painter.font();
+    font.setPixelSize(std::max(8, int(target.width() / 30)));
+    painter.setFont(font);
+    painter.drawText(target.adjusted(target.width() / 10, 0, -target.width() / 10, 0),
+                     Qt::AlignCenter | Qt::TextWordWrap, message);
+    painter.restore();
+}
+
+platform::DocumentError placeholdersPrinted(const QList<int>& pages)
+{
+    constexpr int kNamed = 5;
+    QStringList numbers;
+    for (int i = 0; i < std::min<int>(pages.size(), kNamed); ++i)
+        numbers << QString::number(pages[i] + 1);
+    QString list = numbers.join(QStringLiteral(", "));
+    if (pages.size() > kNamed)
+        list += QStringLiteral(" and %1 more").arg(pages.size() - kNamed);
+    const QString which = pages.size() == 1 ? QStringLiteral("Page %1 couldn\u2019t be drawn").arg(list)
+                                            : QStringLiteral("Pages %1 couldn\u2019t be drawn").arg(list);
+    return {platform::DocumentError::FeatureUnsupported,
+            which + QStringLiteral(", so the print shows a note in %1 place.").arg(pages.size() == 1 ? QStringLiteral("its")
+                                                                                                    : QStringLiteral("their")),
+            QStringLiteral("The document may be damaged or too complex to print.")};
+}
+
+} // namespace
 
 platform::MaybeError VMKDocument::print(QPrinter& printer) const
 {
@@ -35,6 +94,7 @@ platform::MaybeError VMKDocument::print(QPrinter& printer) const
     const int first = printer.fromPage() > 0 ? std::min(printer.fromPage(), count) - 1 : 0;
     const int last = printer.toPage() > 0 ? std::min(printer.toPage(), count) - 1 : count - 1;
     bool started = false;
+    QList<int> placeholders; // pages printed as a note that they could not be drawn
     for (int i = first; i <= last; ++i) {
         pdf::PagePtr page = m_pdf->page(i);
         if (!page)
@@ -46,9 +106,17 @@ platform::MaybeError VMKDocument::print(QPrinter& printer) const
         const PrintPlacement placement = printPlacement(pageSize, printable);
         if (placement.target.isEmpty())
             continue;
-        const QImage image = page->render(std::min(placement.scale, finestPixelsPerPoint));
-        if (image.isNull())
+        const std::optional<pdf::DrawResult> result = drawForPrint(*page, std::min(placement.scale, finestPixelsPerPoint));
+        if (!result) {
+            printer.abort();
+            return platform::DocumentError::cancelled();
+        }
+        if (result->image.isNull()) {
+            paintPlaceholder(painter, placement.target, result->outcome);
+            placeholders << i;
             continue;
+        }
+        const QImage& image = result->image;
         painter.save();
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.translate(placement.target.center());
@@ -59,6 +127,8 @@ platform::MaybeError VMKDocument::print(QPrinter& printer) const
         painter.restore();
     }
     painter.end();
+    if (!placeholders.isEmpty())
+        return placeholdersPrinted(placeholders);
     return std::nullopt;
 }
 

@@ -16,9 +16,13 @@ constexpr double kBaselineDescents = 0.6;
 
 } // namespace
 
-QImage PageSnapshot::render(double scale) const
+pdf::DrawResult PageSnapshot::draw(double scale, const pdf::RecordBudget& budget) const
 {
-    return ref ? ref->render(scale) : QImage();
+    if (ref)
+        return ref->render(scale, QRect(), budget);
+    if (capture)
+        return capture->draw(scale, QRect(), budget);
+    return {};
 }
 
 Expected<QList<RecognizedLine>, QString> recognizeText(const QImage& image)
@@ -164,10 +168,11 @@ std::vector<pdf::AnnotationPtr> widgetsUnder(const pdf::Page& page, const QList<
 
 std::optional<PageSnapshot> snapshot(const pdf::Page& page)
 {
-    std::shared_ptr<pdf::PageSnapshot> recording = page.snapshot(false);
-    if (!recording)
+    // Interpreting the page is left to whoever draws it, on a worker and within a budget.
+    std::shared_ptr<pdf::PageCapture> copy = pdf::PageCapture::take(page, false);
+    if (!copy)
         return std::nullopt;
-    return PageSnapshot{std::move(recording), page.cropBox(), page.displayTransform(), page.displaySize()};
+    return PageSnapshot{nullptr, page.cropBox(), page.displayTransform(), page.displaySize(), std::move(copy)};
 }
 
 } // namespace vmk::core::PDFOps

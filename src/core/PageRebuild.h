@@ -3,6 +3,7 @@
 #include "core/Expected.h"
 
 #include "platform/pdf/Page.h"
+#include "platform/pdf/PageCapture.h"
 #include "platform/pdf/PageRebuild.h"
 #include "platform/pdf/PageSnapshot.h"
 
@@ -46,9 +47,13 @@ struct PageSnapshot {
     QRectF cropBox;                               // page space
     QTransform toDisplay;                         // page space to the displayed page, origin lower left
     QSizeF displaySize;
+    // Without `ref`: a copy of the page not interpreted yet, which drawing interprets first.
+    std::shared_ptr<const pdf::PageCapture> capture;
 
-    // The displayed page on white at `scale` pixels per point; null on failure.
-    QImage render(double scale) const;
+    // The displayed page on white at `scale` pixels per point within `budget`, or why there is none.
+    pdf::DrawResult draw(double scale, const pdf::RecordBudget& budget = {}) const;
+    // The same within the default budget; null on failure.
+    QImage render(double scale) const { return draw(scale).image; }
 };
 
 // Recognises the lines of text in an image, in the recogniser's order. Lines whose text is only white
@@ -88,7 +93,8 @@ std::vector<pdf::AnnotationPtr> widgetsUnder(const pdf::Page& page, const QList<
 // any of the rectangles (page space) are removed and discarded, and redaction marks are always discarded.
 void moveAnnotations(pdf::Page& from, pdf::Page& to, const QList<QRectF>& dropping = {});
 
-// Nothing when the page cannot be recorded.
+// A copy of the page's own content for drawing elsewhere: taking it never interprets the page. Nothing
+// when the page cannot be read.
 std::optional<PageSnapshot> snapshot(const pdf::Page& page);
 
 } // namespace vmk::core::PDFOps

@@ -277,8 +277,10 @@ bool Editor::reloadAfterEdit(const QString& actionName, int pageIndex, const QLi
         ? core::fidelity::comparePages(current->page(pageIndex), edited->page(pageIndex), regions)
         : core::fidelity::Verdict{false, 1, QRect()};
     if (!verdict.intact) {
-        showToast(QStringLiteral("This edit would also have changed other parts of the page, so it wasn\u2019t made. "
-                                 "The page is as it was."),
+        showToast(verdict.drawn ? QStringLiteral("This edit would also have changed other parts of the page, so it "
+                                                 "wasn\u2019t made. The page is as it was.")
+                                : QStringLiteral("This page takes too long to draw to check the edit, so it wasn\u2019t "
+                                                 "made. The page is as it was."),
                   kWarningSymbol, Toast::Style::info);
         discardEditSessionChanges();
         return false;

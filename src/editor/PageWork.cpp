@@ -56,7 +56,7 @@ std::optional<PageForOCR> prepareCapturedPageForOCR(const pdf::PageCapture& capt
         return std::nullopt;
     const pdf::PageSnapshot& page = *recorded.snapshot;
     return preparePageForOCR(
-        core::PDFOps::PageSnapshot{recorded.snapshot, page.cropBox(), page.displayTransform(), page.displaySize()});
+        core::PDFOps::PageSnapshot{recorded.snapshot, page.cropBox(), page.displayTransform(), page.displaySize(), {}});
 }
 
 QList<core::PDFOps::RecognizedLine> readPageForOCR(const QImage& image)
@@ -102,7 +102,7 @@ std::optional<RedactedDrawing> redactCapturedPage(const pdf::PageCapture& captur
         const pdf::PageSnapshot& page = *recorded.snapshot;
         display = page.displaySize();
         picture = renderRedactedPage(
-            core::PDFOps::PageSnapshot{recorded.snapshot, page.cropBox(), page.displayTransform(), display}, rects);
+            core::PDFOps::PageSnapshot{recorded.snapshot, page.cropBox(), page.displayTransform(), display, {}}, rects);
     }
     if (!picture)
         return std::nullopt;

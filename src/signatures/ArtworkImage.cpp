@@ -2,12 +2,15 @@
 
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
+#include "platform/pdf/PageCapture.h"
 
 #include <QColor>
 
 namespace vmk::signatures {
 
 namespace {
+
+constexpr pdf::RecordBudget kArtworkBudget{1500, std::size_t(128) << 20};
 
 // Turns a rendering on white into ink on transparency: each pixel's coverage is how far its darkest
 // channel is from white, and its colour is what, laid over white at that coverage, gives the pixel back.
@@ -49,10 +52,12 @@ std::optional<ArtworkImage> renderArtworkImage(const QByteArray& pdfData, double
     const QSizeF size = page->displaySize();
     if (!(size.width() > 0) || !(size.height() > 0))
         return std::nullopt;
-    const QImage rendered = page->render(scale);
-    if (rendered.isNull())
+    // Drawn where the signature list is built, often the main thread: artwork is a few strokes, and a
+    // file that takes longer than this is not one this application wrote. It is skipped as unreadable.
+    const pdf::DrawResult drawn = page->render(scale, {}, kArtworkBudget);
+    if (drawn.image.isNull())
         return std::nullopt;
-    return ArtworkImage{whiteToAlpha(rendered), size};
+    return ArtworkImage{whiteToAlpha(drawn.image), size};
 }
 
 } // namespace vmk::signatures

@@ -15,7 +15,8 @@ struct ArtworkImage {
 };
 
 // Renders the first page of the PDF bytes at `scale` pixels per point on a transparent background.
-// Nothing when the bytes are not a readable PDF with a page.
+// Nothing when the bytes are not a readable PDF with a page, or when the page cannot be drawn within a
+// second and a half (artwork is a few strokes).
 std::optional<ArtworkImage> renderArtworkImage(const QByteArray& pdfData, double scale = 2.0);
 
 } // namespace vmk::signatures

@@ -81,7 +81,7 @@ QColor sampleBackgroundColor(const BackgroundSample& sample)
     around = around.intersected(QRect(0, 0, width, height));
     if (around.isEmpty())
         return Qt::white;
-    const QImage tile = recorded.snapshot->render(scale, around);
+    const QImage tile = recorded.snapshot->render(scale, around, budget).image;
     if (tile.isNull())
         return Qt::white;
     // The same points, y-up within the tile.

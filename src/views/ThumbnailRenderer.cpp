@@ -90,16 +90,17 @@ QSize ThumbnailRenderer::pixelSize(QSizeF displaySize, double requestedScale)
     return QSize(int(std::max(1L, std::lround(w * scale))), int(std::max(1L, std::lround(h * scale))));
 }
 
-QImage ThumbnailRenderer::renderSnapshot(const pdf::PageSnapshot& snapshot, double, QSize pixelSize)
+pdf::DrawResult ThumbnailRenderer::renderSnapshot(const pdf::PageSnapshot& snapshot, double, QSize pixelSize,
+                                                  const pdf::RecordBudget& budget, const pdf::RecordCancel& cancel)
 {
     // The scale that fills both sides, then the exact pixel size cut from the top left, so rounding
     // inside the rasteriser cannot change the bitmap's size.
     const QSizeF display = snapshot.displaySize();
     const double scale = std::max(pixelSize.width() / display.width(), pixelSize.height() / display.height());
-    QImage image = snapshot.render(scale, QRect(QPoint(0, 0), pixelSize));
-    if (!image.isNull() && image.size() != pixelSize)
-        image = image.scaled(pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return image;
+    pdf::DrawResult drawn = snapshot.render(scale, QRect(QPoint(0, 0), pixelSize), budget, &cancel);
+    if (!drawn.image.isNull() && drawn.image.size() != pixelSize)
+        drawn.image = drawn.image.scaled(pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return drawn;
 }
 
 void ThumbnailRenderer::schedule(const pdf::PagePtr& page, const QString& key, double itemWidth)
@@ -169,12 +170,15 @@ void ThumbnailRenderer::start(const std::shared_ptr<Job>& job, const pdf::PagePt
         const QSize size = pixelSize(display, requested);
         if (job->begin() && !size.isEmpty()) {
             const double scale = std::min(kMaxPixelSide / std::max(display.width(), display.height()), requested);
+            // Drawing the recording decodes the page's images, which may cost as much as recording it.
             const pdf::RecordResult recorded = capture->record(budget, &job->cancel);
-            if (recorded.snapshot)
-                image = render(*recorded.snapshot, scale, size);
-            givenUp = recorded.snapshot ? image.isNull() : pdf::isPermanent(recorded.outcome);
-            if (!recorded.snapshot)
-                why = recorded.outcome;
+            why = recorded.outcome;
+            if (recorded.snapshot) {
+                const pdf::DrawResult drawn = render(*recorded.snapshot, scale, size, budget, job->cancel);
+                image = drawn.image;
+                why = drawn.outcome;
+            }
+            givenUp = image.isNull() && why != pdf::RecordOutcome::cancelled;
         }
         // Dropped when the renderer is gone, now or before the main thread gets to it.
         link->post([owner, job, image, givenUp, why, size] {

@@ -39,8 +39,10 @@ public:
     static constexpr int kCapturedAhead = 3;
     static constexpr int kCaptureSliceMs = 8;
 
-    // Renders a snapshot at a scale into an opaque image of exactly pixelSize (runs on the queue).
-    using RenderFunction = std::function<QImage(const pdf::PageSnapshot& snapshot, double scale, QSize pixelSize)>;
+    // Renders a snapshot at a scale into an opaque image of exactly pixelSize within the budget (runs on
+    // the queue), or tells why it could not.
+    using RenderFunction = std::function<pdf::DrawResult(const pdf::PageSnapshot& snapshot, double scale, QSize pixelSize,
+                                                         const pdf::RecordBudget& budget, const pdf::RecordCancel& cancel)>;
     using DeliveryHandler = std::function<void(const QString& key, const Thumbnail& thumbnail)>;
 
     explicit ThumbnailRenderer(qint64 cacheCostLimit, QObject* parent = nullptr);
@@ -75,7 +77,8 @@ public:
     void setDeliveryHandler(DeliveryHandler handler) { m_deliver = std::move(handler); }
     // Tests replace the rasteriser to watch the queue.
     void setRenderFunction(RenderFunction render) { m_render = std::move(render); }
-    static QImage renderSnapshot(const pdf::PageSnapshot& snapshot, double scale, QSize pixelSize);
+    static pdf::DrawResult renderSnapshot(const pdf::PageSnapshot& snapshot, double scale, QSize pixelSize,
+                                          const pdf::RecordBudget& budget, const pdf::RecordCancel& cancel);
     // What interpreting one page may spend; a page over it gets a plain card with a short message,
     // cached like a thumbnail so that it is not tried again.
     void setBudget(const pdf::RecordBudget& budget) { m_budget = budget; }

@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -140,6 +141,27 @@ TEST(FileSafety, AClosedEditedDocumentCanGoBackToTheFileAsOpened)
     EXPECT_TRUE(qpdfChecks(path));
     // The oldest kept copy is the file as first opened (the second opening kept its own before the save).
     EXPECT_EQ(vmk::test::readFile(platform::KeptOriginals::versionsOf(path).last().keptPath), asOpened);
+}
+
+TEST(FileSafety, AClosedWindowStillAwaitingDeletionSurvivesALateActivation)
+{
+    // Closing a document frees its window controller at once and the window on a later turn of the event
+    // loop; an activation the window system queued for the window before it closed can arrive in
+    // between (during a save or an opening that keeps the window answering).
+    App app;
+    const QString path = makePdf(app.dir.filePath("late.pdf"), 2);
+    DocumentWindowController* w = app.open(path);
+    QPointer<DocumentWindow> window = w->documentWindow();
+    QPointer<core::VMKDocument> document = w->document();
+    ASSERT_TRUE(app.controller->closeDocument(document));
+    QCoreApplication::sendPostedEvents(document, QEvent::DeferredDelete);
+    ASSERT_TRUE(document.isNull());
+    ASSERT_FALSE(window.isNull());
+    QApplication::setActiveWindow(window);
+    EXPECT_EQ(QApplication::activeWindow(), window.data());
+    QApplication::setActiveWindow(nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
 }
 
 TEST(FileSafety, UntitledDocumentsAreAskedAboutAndDuplicatesKeepTheContent)

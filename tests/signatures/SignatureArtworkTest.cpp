@@ -1,11 +1,18 @@
+#include "signatures/ArtworkImage.h"
+#include "signatures/SavedSignature.h"
 #include "signatures/SignatureArtwork.h"
 #include "signatures/SignatureStyles.h"
 #include "signatures/SignatureTestSupport.h"
+#include "support/SlowContent.h"
+#include "support/Slowdown.h"
 #include "support/TestFiles.h"
+#include "support/Wait.h"
 
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
+#include "platform/pdf/PageCapture.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QTemporaryDir>
 
@@ -143,3 +150,21 @@ TEST(SignatureTypedArtwork, BlankTextOrMissingFontGivesNothing)
 }
 
 } // namespace
+
+TEST(SignatureArtworkImage, ArtworkThatCannotBeDrawnQuicklyIsUnreadableNotBlank)
+{
+    // Drawn where the list is built: each refusal comes within a few seconds.
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(renderArtworkImage(vmk::test::testPagesPdf({vmk::test::TestPage::slowDecode})).has_value());
+    EXPECT_LT(timer.elapsed(), vmk::test::scaledMs(1500 + 1500 + 500));
+    timer.restart();
+    EXPECT_FALSE(
+        SavedSignature::make(QUuid::createUuid(), vmk::test::testPagesPdf({vmk::test::TestPage::giantDecode})).has_value());
+    EXPECT_LT(timer.elapsed(), vmk::test::scaledMs(1500 + 500));
+    const std::optional<ArtworkImage> plain = renderArtworkImage(vmk::test::testPagesPdf({vmk::test::TestPage::plain}));
+    ASSERT_TRUE(plain.has_value());
+    EXPECT_EQ(plain->image.size(), QSize(1224, 1584));
+    EXPECT_TRUE(vmk::test::eventually([] { return vmk::pdf::PageCapture::abandonedDrawings() == 0; },
+                                      vmk::test::scaledMs(60000)));
+}

@@ -73,4 +73,66 @@ QByteArray slowJbig2(int side, int regions)
     return out;
 }
 
+QByteArray testPagesPdf(const QList<TestPage>& pages)
+{
+    PdfBuilder pdf;
+    const int catalog = pdf.reserve();
+    const int tree = pdf.reserve();
+    const int font = pdf.add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
+    QByteArray pixels;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            pixels.append(char(x * 4)).append(char(y * 4)).append(char(160));
+    QByteArray flate = qCompress(pixels);
+    flate.remove(0, 4); // qCompress's length prefix; the rest is a zlib stream
+    const int picture = pdf.addStream("/Type /XObject /Subtype /Image /Width 64 /Height 64 /ColorSpace /DeviceRGB "
+                                      "/BitsPerComponent 8 /Filter /FlateDecode",
+                                      flate);
+    QByteArrayList kids;
+    for (TestPage kind : pages) {
+        QByteArray resources = "/Font << /F1 " + ref(font) + " >> /XObject << /Pic " + ref(picture);
+        int contents = 0;
+        switch (kind) {
+        case TestPage::plain:
+            contents = pdf.addStream({}, "BT /F1 24 Tf 72 700 Td (A plain page) Tj ET\n0 0 1 rg 72 400 200 200 re f\n"
+                                         "q 200 0 0 150 300 100 cm /Pic Do Q\n");
+            break;
+        case TestPage::giantDecode:
+            contents = pdf.addStream("/Filter /JBIG2Decode", slowJbig2(100000, 1));
+            break;
+        case TestPage::absurdImage: {
+            // A decoder that cannot draw at a reduced size: the whole image is made before any of it is drawn.
+            const int image = pdf.addStream("/Type /XObject /Subtype /Image /Width 60000 /Height 60000 "
+                                            "/ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /JBIG2Decode",
+                                            slowJbig2(60000, 1));
+            resources += " /Im0 " + ref(image);
+            contents = pdf.addStream({}, "q 400 0 0 400 100 200 cm /Im0 Do Q\n");
+            break;
+        }
+        case TestPage::photo: {
+            QByteArray noise;
+            quint32 seed = 12345;
+            for (int i = 0; i < 500 * 600 * 3; ++i) {
+                seed = seed * 1103515245u + 12345u;
+                noise.append(char(seed >> 24));
+            }
+            const int image = pdf.addStream("/Type /XObject /Subtype /Image /Width 500 /Height 600 "
+                                            "/ColorSpace /DeviceRGB /BitsPerComponent 8",
+                                            noise);
+            resources += " /Im0 " + ref(image);
+            contents = pdf.addStream({}, "q 612 0 0 792 0 0 cm /Im0 Do Q\n0 0 1 rg 72 400 200 200 re f\n");
+            break;
+        }
+        case TestPage::slowDecode:
+            contents = pdf.addStream("/Filter /JBIG2Decode", slowJbig2(2000, 100));
+            break;
+        }
+        kids << ref(pdf.add("<< /Type /Page /Parent " + ref(tree) + " /MediaBox [0 0 612 792] /Resources << " +
+                            resources + " >> >> /Contents " + ref(contents) + " >>"));
+    }
+    pdf.set(catalog, "<< /Type /Catalog /Pages " + ref(tree) + " >>");
+    pdf.set(tree, "<< /Type /Pages /Kids [" + kids.join(' ') + "] /Count " + QByteArray::number(kids.size()) + " >>");
+    return pdf.write(catalog);
+}
+
 } // namespace vmk::test

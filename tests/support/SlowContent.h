@@ -17,4 +17,13 @@ int addSlowForm(PdfBuilder& pdf, int squares, int fanout, const QByteArray& colo
 // The decoder has no way to be stopped half-way.
 QByteArray slowJbig2(int side, int regions);
 
+// Pages of US Letter for files whose drawing no budget allows, each from a few kilobytes and each with a
+// small picture among its resources: a plain page (a line of text, a blue square and the picture); content
+// decoded through JBIG2 into 100000 x 100000 pixels, over a gigabyte; an image of 60000 x 60000 pixels
+// through JBIG2, which cannot be decoded at a reduced size; content that takes a few seconds to decode in little
+// memory through a decoder that never looks at its cancel flag; a photo of noise covering the page under
+// a blue square, with no text (a page compression turns into a picture of itself).
+enum class TestPage { plain, giantDecode, absurdImage, slowDecode, photo };
+QByteArray testPagesPdf(const QList<TestPage>& pages);
+
 } // namespace vmk::test

@@ -1,6 +1,7 @@
 #include "core/pdfium/EditFidelity.h"
 
 #include "platform/pdf/Page.h"
+#include "platform/pdf/PageCapture.h"
 
 #include <QTransform>
 
@@ -15,6 +16,8 @@ namespace {
 // About four million pixels at most: two renders stay quick on large pages.
 constexpr double kMaxPixels = 4.0e6;
 constexpr double kPreferredScale = 2.0;
+// Each page is drawn while the user waits for the edit.
+constexpr pdf::RecordBudget kDrawBudget{3000, std::size_t(256) << 20};
 
 int channelDistance(QRgb a, QRgb b)
 {
@@ -119,8 +122,10 @@ Verdict comparePages(const pdf::PagePtr& before, const pdf::PagePtr& after, cons
     const double scale = std::min(kPreferredScale, std::sqrt(kMaxPixels / area));
     pdf::RenderOptions options;
     options.withAnnotations = false;
-    const QImage a = before->render(scale, options);
-    const QImage b = after->render(scale, options);
+    const QImage a = before->render(scale, options, kDrawBudget).image;
+    const QImage b = a.isNull() ? QImage() : after->render(scale, options, kDrawBudget).image;
+    if (a.isNull() || b.isNull())
+        return Verdict{false, 0, QRect(), false};
     return compareImages(a, b, pixelRegions(before, regions, scale));
 }
 

@@ -18,6 +18,7 @@ struct Verdict {
     bool intact = true;
     int changedPixels = 0; // outside the regions, beyond antialiasing
     QRect firstChange;      // in pixels of the comparison renders; empty when intact
+    bool drawn = true;      // false: a page could not be drawn within its budget, so nothing was compared
 };
 
 // Pixels of two renders of the same page that differ outside the excluded pixel rectangles. A pixel counts
@@ -32,6 +33,7 @@ Verdict compareImages(const QImage& before, const QImage& after, const QList<QRe
 QList<QRect> pixelRegions(const pdf::PagePtr& page, const QList<QRectF>& regions, double scale);
 
 // Renders both pages without annotations and compares them outside the regions (page space of `before`).
+// Runs on the main thread, so each drawing has a few seconds: a page slower than that is not intact.
 Verdict comparePages(const pdf::PagePtr& before, const pdf::PagePtr& after, const QList<QRectF>& regions);
 
 } // namespace vmk::core::fidelity

@@ -205,13 +205,22 @@ EditableTextBlock makeBlock(const QList<EditLine>& lines, const EditFontTable& f
     qreal widest = 0;
     for (const EditLine& line : lines)
         widest = std::max(widest, line.maxX - line.minX);
+    // PDFium reads a hyphen that ends a line as U+0002, which no font draws. It stays a hyphen, and a
+    // word broken across the lines is joined again without a space ("com-" "pile" gives "com-pile"): a
+    // hyphen may be part of the word ("run-time"), so none is dropped, and no space lands inside a word.
+    const QChar lineEndHyphen(0x0002);
     QString text = trimmedWhitespace(first.text);
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const EditLine& previous = lines[i - 1];
         // A line that spans the paragraph's width flows on; a short one ended where the author broke it.
-        text += (previous.maxX - previous.minX >= 0.72 * widest) ? QStringLiteral(" ") : QStringLiteral("\n");
+        const bool flowsOn = previous.maxX - previous.minX >= 0.72 * widest;
+        if (flowsOn && text.endsWith(lineEndHyphen))
+            text.back() = QLatin1Char('-');
+        else
+            text += flowsOn ? QStringLiteral(" ") : QStringLiteral("\n");
         text += trimmedWhitespace(lines[i].text);
     }
+    text.replace(lineEndHyphen, QLatin1Char('-'));
     block.text = text;
 
     block.alignment = EditableTextBlock::Alignment::left;

@@ -47,7 +47,8 @@ constexpr DocumentAttribute kAllAttributes[] = {
 
 // How long opening may spend reading ahead for damage (see readEveryObject).
 constexpr int kReadAheadBudgetMs = 400;
-// And how long on parsing large object streams ahead of need (see readLargeObjectStreams). Opening runs
+// And how long on parsing large object streams, and the annotations of crowded pages, ahead of need (see
+// readLargeObjectStreams, readCrowdedAnnotations). Opening runs
 // on a worker for a window, which keeps answering meanwhile; past this the file is enormous, and the
 // rest is parsed as it is needed.
 constexpr int kObjectStreamBudgetMs = 5000;
@@ -134,7 +135,7 @@ Result<DocumentPtr> Document::fromData(const QByteArray& data)
         pages = int(d->m_state->pages.size());
         // A window lists every page as it shows the document: the handles are made here, with the rest
         // of opening, and not on the window's thread (tens of thousands of pages take a while).
-        d->pages();
+        readCrowdedAnnotations(c, d->pages(), kObjectStreamBudgetMs);
     }
     // A repair that found no page at all means the data was not a PDF worth showing.
     if (!locked && pages == 0 && pdf_was_repaired(c, doc))

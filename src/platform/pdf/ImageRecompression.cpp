@@ -19,6 +19,8 @@ using namespace detail;
 
 namespace {
 
+constexpr std::size_t kDecodeBytes = std::size_t(768) << 20;
+
 struct Candidate {
     int num = 0;
     qint64 storedLength = 0;
@@ -85,6 +87,9 @@ QImage decode(fz_context* c, pdf_document* doc, int num)
     fz_pixmap* decoded = nullptr;
     fz_pixmap* converted = nullptr;
     bool gray = false;
+    // A picture whose decoding would take more than this is left as it is.
+    int abort = 0;
+    ScopedAllocationBudget memory(kDecodeBytes, &abort);
     const bool ok = guarded(c, [&] {
         ref = pdf_new_indirect(c, doc, num, 0);
         image = pdf_load_image(c, doc, ref);

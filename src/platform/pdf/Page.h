@@ -18,6 +18,9 @@ namespace vmk::pdf {
 
 namespace detail { struct PageState; }
 class PageSnapshot;
+class RecordCancel;
+struct RecordBudget;
+struct DrawResult;
 
 struct RenderOptions {
     bool withAnnotations = true;
@@ -117,8 +120,14 @@ public:
     // document and is left out when it is written.
     Status exchangeDrawing(Page& other);
 
-    // Renders the crop box with the rotation applied on white, `scale` pixels per point.
+    // Renders the crop box with the rotation applied on white, `scale` pixels per point. Null when the
+    // page cannot be drawn or goes over the default drawing budget.
     QImage render(double scale, const RenderOptions& options = {}) const;
+    // The same within `budget` (time and memory for interpreting and drawing), with why it gave up. The
+    // page is copied here and drawn on a thread of its own: the caller waits at most a moment past the
+    // budget's time whatever the page holds.
+    DrawResult render(double scale, const RenderOptions& options, const RecordBudget& budget,
+                      const RecordCancel* cancel = nullptr) const;
     // A thread-safe recording of the page (built here, renderable on any thread).
     std::shared_ptr<PageSnapshot> snapshot(bool withAnnotations = true) const;
     // The same with annotations, except the given ones (of this page), which are left out of the drawing

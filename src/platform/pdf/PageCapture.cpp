@@ -6,6 +6,7 @@
 #include "platform/pdf/Annotation.h"
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
+#include "platform/pdf/PageRenderWorker.h"
 #include "platform/pdf/PageSnapshot.h"
 #include "platform/pdf/PdfLog.h"
 #include "platform/pdf/detail/CaptureMirror.h"
@@ -90,6 +91,7 @@ PageCapture::PageCapture(std::unique_ptr<CaptureState> state) : m_state(std::mov
 PageCapture::~PageCapture() = default;
 
 int PageCapture::copyDocumentsAlive() { return CaptureMirror::alive(); }
+int PageCapture::abandonedDrawings() { return abandonedRuns(); }
 
 std::shared_ptr<PageCapture> PageCapture::take(const Page& page, bool withAnnotations,
                                                const std::vector<const Annotation*>& excluded)
@@ -196,6 +198,10 @@ RecordOutcome interpret(CaptureState& state, const RecordBudget& budget, const R
     if (!lockMirror(state, inUse, cancel))
         return RecordOutcome::cancelled;
     fz_context* c = state.mirror->engine;
+    if (!state.mirror->pageReadable(c, state.index)) {
+        qCWarning(lcVmkPdf) << "A copied page lost data it draws with; it is not interpreted.";
+        return RecordOutcome::failed;
+    }
     WatchedCookie watched(budget.milliseconds, cancel ? &cancel->link() : nullptr);
     fz_cookie* cookie = watched.cookie();
     pdf_document* doc = state.mirror->doc;
@@ -273,11 +279,45 @@ TextResult PageCapture::readText(const RecordBudget& budget, const RecordCancel*
     return result;
 }
 
+DrawResult PageCapture::draw(double scale, const QRect& tile, const RecordBudget& budget,
+                              const RecordCancel* cancel) const
+{
+    if (!(scale > 0))
+        return {};
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    auto result = std::make_shared<DrawResult>();
+    // The work holds the copy and its result, never the caller: it may outlive the wait.
+    auto work = [self = shared_from_this(), result, scale, tile, budget, start](const RecordCancel& stop) {
+        const RecordResult recorded = self->record(budget, &stop);
+        if (!recorded.snapshot) {
+            result->outcome = recorded.outcome;
+            return;
+        }
+        RecordBudget rest = budget;
+        if (budget.milliseconds > 0) {
+            const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+            rest.milliseconds = std::max(1, budget.milliseconds - int(spent));
+        }
+        const SnapshotState& list = recorded.snapshot->state();
+        *result = drawList(list.list, list.deviceBounds, scale, tile, rest, stop);
+    };
+    const int wait = budget.milliseconds > 0 ? budget.milliseconds + kStopGraceMs : 0;
+    switch (runAbandonable(wait, cancel, std::move(work))) {
+    case WaitEnd::finished: return std::move(*result);
+    case WaitEnd::cancelled: return {RecordOutcome::cancelled, {}};
+    case WaitEnd::timedOut: break;
+    }
+    return {RecordOutcome::tooSlow, {}};
+}
+
 Result<PagePtr> PageCapture::rebuild(const RebuildBase& base, const QList<InvisibleTextRun>& runs) const
 {
     std::unique_lock<std::timed_mutex> inUse;
     lockMirror(*m_state, inUse, nullptr);
     fz_context* c = ctx();
+    if (!m_state->mirror->pageReadable(c, m_state->index))
+        return Result<PagePtr>::failure(QStringLiteral("Part of the copied page could not be read."));
     pdf_obj* page = nullptr;
     QString error;
     if (!guarded(c, [&] { page = pdf_lookup_page_obj(c, m_state->mirror->doc, m_state->index); }, &error) || !page)

@@ -4,6 +4,8 @@
 #include "platform/pdf/PdfTypes.h"
 #include "platform/pdf/TextLayout.h"
 
+#include <QImage>
+#include <QRect>
 #include <QString>
 
 #include <cstddef>
@@ -40,6 +42,12 @@ inline bool isPermanent(RecordOutcome outcome)
 struct RecordResult {
     RecordOutcome outcome = RecordOutcome::failed;
     std::shared_ptr<PageSnapshot> snapshot; // set when recorded
+};
+
+// A page drawn within a budget: the picture, or why there is none.
+struct DrawResult {
+    RecordOutcome outcome = RecordOutcome::failed;
+    QImage image; // set when drawn
 };
 
 // The text of a page's own content, read on a worker under the same budget as its drawing.
@@ -84,6 +92,12 @@ public:
     RecordResult record(const RecordBudget& budget, const RecordCancel* cancel = nullptr) const;
     // Reads the text of the page's own content (annotations are not read), as Page::textLayout() does.
     TextResult readText(const RecordBudget& budget, const RecordCancel* cancel = nullptr) const;
+    // Records the page and draws it on white at `scale` pixels per point (`tile`: a sub-rectangle in
+    // pixels of the full picture, null for all), both within `budget`, on a thread of its own. The
+    // caller waits at most a moment past the budget's time: a decoder that never looks at its cancel
+    // flag is left to finish alone on this copy, and the caller hears tooSlow.
+    DrawResult draw(double scale, const QRect& tile, const RecordBudget& budget,
+                    const RecordCancel* cancel = nullptr) const;
 
     // makeRebuiltPage() from the copy, on any thread: the page's bytes are moved here, not on the
     // document's thread.
@@ -92,6 +106,9 @@ public:
     // How many private documents hold copied pages right now, in the whole process: bounded however
     // many pages are copied, as long as their captures and recordings are let go.
     static int copyDocumentsAlive();
+    // Drawings whose caller stopped waiting while the engine was still at them (stuck in a decoder that
+    // never looks at its cancel flag) and that have not ended yet, in the whole process.
+    static int abandonedDrawings();
 
     // Layer-internal.
     explicit PageCapture(std::unique_ptr<detail::CaptureState> state);

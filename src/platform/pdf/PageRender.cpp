@@ -3,6 +3,7 @@
 
 #include "platform/pdf/Annotation.h"
 #include "platform/pdf/Page.h"
+#include "platform/pdf/PageCapture.h"
 #include "platform/pdf/PageSnapshot.h"
 #include "platform/pdf/PdfLog.h"
 #include "platform/pdf/detail/Raster.h"
@@ -16,41 +17,21 @@ using namespace detail;
 
 QImage Page::render(double scale, const RenderOptions& options) const
 {
-    if (scale <= 0)
-        return QImage();
-    if (options.withAnnotations)
-        ensureAppearances(*this);
-    QImage image;
-    QString error;
-    const bool withAnnotations = options.withAnnotations;
-    const QRect tile = options.tile;
-    withLoadedPage(*this, [&](fz_context* c, pdf_page* page) {
-        fz_pixmap* pixmap = nullptr;
-        fz_device* device = nullptr;
-        bool empty = false;
-        const fz_matrix ctm = fz_scale(float(scale), float(scale));
-        const bool ok = guarded(c, [&] {
-            const fz_irect area = renderArea(pdf_bound_page(c, page), scale, tile);
-            if (fz_is_empty_irect(area)) {
-                empty = true;
-                return;
-            }
-            pixmap = newWhitePixmap(c, area);
-            device = fz_new_draw_device(c, fz_identity, pixmap);
-            if (withAnnotations)
-                pdf_run_page(c, page, device, ctm, nullptr);
-            else
-                pdf_run_page_contents(c, page, device, ctm, nullptr);
-            fz_close_device(c, device);
-        }, &error);
-        fz_drop_device(c, device);
-        if (ok && !empty)
-            image = toImage(c, pixmap);
-        fz_drop_pixmap(c, pixmap);
-    });
-    if (!error.isEmpty())
-        qCWarning(lcVmkPdf) << "A page could not be rendered:" << error;
-    return image;
+    return render(scale, options, RecordBudget{}).image;
+}
+
+DrawResult Page::render(double scale, const RenderOptions& options, const RecordBudget& budget,
+                        const RecordCancel* cancel) const
+{
+    if (!(scale > 0))
+        return {};
+    // Interpreted and drawn from a copy on a thread of its own, never here: a hostile page may keep the
+    // engine busy for minutes in a decoder that no deadline reaches, and this document stays untouched
+    // by what the drawing loads and fails to load.
+    const std::shared_ptr<PageCapture> capture = PageCapture::take(*this, options.withAnnotations);
+    if (!capture)
+        return {};
+    return capture->draw(scale, options.tile, budget, cancel);
 }
 
 std::shared_ptr<PageSnapshot> Page::snapshot(bool withAnnotations) const

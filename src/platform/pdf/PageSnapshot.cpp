@@ -1,6 +1,7 @@
 #include "platform/pdf/PageSnapshot.h"
 
 #include "platform/pdf/PageCapture.h"
+#include "platform/pdf/PageRenderWorker.h"
 #include "platform/pdf/PdfLog.h"
 #include "platform/pdf/detail/Raster.h"
 #include "platform/pdf/detail/SnapshotState.h"
@@ -27,33 +28,30 @@ QTransform PageSnapshot::displayTransform() const { return m_state->displayTrans
 
 QImage PageSnapshot::render(double scale, const QRect& tile) const
 {
-    if (!m_state->list || scale <= 0)
-        return QImage();
-    // Each thread renders with its own context; the display list is shared read-only.
-    fz_context* c = ctx();
-    const fz_irect area = renderArea(m_state->deviceBounds, scale, tile);
-    if (fz_is_empty_irect(area))
-        return QImage();
-    fz_pixmap* pixmap = nullptr;
-    fz_device* device = nullptr;
-    fz_display_list* list = m_state->list;
-    const fz_matrix ctm = fz_scale(float(scale), float(scale));
-    QString error;
-    const bool ok = guarded(c, [&] {
-        pixmap = newWhitePixmap(c, area);
-        device = fz_new_draw_device(c, fz_identity, pixmap);
-        // The area as scissor: the list skips every node outside it instead of clipping it pixel by pixel.
-        fz_run_display_list(c, list, device, ctm, fz_rect_from_irect(area), nullptr);
-        fz_close_device(c, device);
-    }, &error);
-    fz_drop_device(c, device);
-    QImage image;
-    if (ok)
-        image = toImage(c, pixmap);
-    else
-        qCWarning(lcVmkPdf) << "A page snapshot could not be rendered:" << error;
-    fz_drop_pixmap(c, pixmap);
-    return image;
+    return render(scale, tile, RecordBudget{}).image;
+}
+
+DrawResult PageSnapshot::render(double scale, const QRect& tile, const RecordBudget& budget,
+                                const RecordCancel* cancel) const
+{
+    if (!m_state->list || !(scale > 0))
+        return {};
+    // The work keeps the list and what its resources came from: it may outlive this snapshot.
+    fz_display_list* list = fz_keep_display_list(ctx(), m_state->list);
+    auto result = std::make_shared<DrawResult>();
+    auto work = [list, source = m_state->source, bounds = m_state->deviceBounds, result, scale, tile,
+                 budget](const RecordCancel& stop) {
+        // Each thread renders with its own context; the display list is shared read-only.
+        *result = drawList(list, bounds, scale, tile, budget, stop);
+        fz_drop_display_list(ctx(), list);
+    };
+    const int wait = budget.milliseconds > 0 ? budget.milliseconds + kStopGraceMs : 0;
+    switch (runAbandonable(wait, cancel, std::move(work))) {
+    case WaitEnd::finished: return std::move(*result);
+    case WaitEnd::cancelled: return {RecordOutcome::cancelled, {}};
+    case WaitEnd::timedOut: break;
+    }
+    return {RecordOutcome::tooSlow, {}};
 }
 
 bool PageSnapshot::renderInto(QImage& target, double scale, const QRect& tile, const RecordCancel* cancel) const
@@ -74,6 +72,8 @@ bool PageSnapshot::renderInto(QImage& target, double scale, const QRect& tile, c
     fz_pixmap* pixmap = nullptr;
     fz_device* device = nullptr;
     QString error;
+    // A tile's picture is the caller's; decoding an image for it may spend no more than a recording.
+    ScopedAllocationBudget memory(RecordBudget{}.bytes, &cookie->abort);
     const bool ok = guarded(c, [&] {
         // BGRA with opaque alpha over the image's memory: exactly Format_RGB32 on little-endian machines.
         pixmap = fz_new_pixmap_with_data(c, fz_device_bgr(c), area.x1 - area.x0, area.y1 - area.y0, nullptr, 1,

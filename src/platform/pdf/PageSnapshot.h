@@ -13,6 +13,8 @@
 namespace vmk::pdf {
 
 class RecordCancel;
+struct RecordBudget;
+struct DrawResult;
 namespace detail { struct SnapshotState; }
 
 // A recording of one page taken on the document's thread that any thread may render, also several at
@@ -29,8 +31,12 @@ public:
     QTransform displayTransform() const;
 
     // Renders on white at `scale` pixels per point; `tile` is a sub-rectangle in pixels of the full image.
-    // A null image on failure.
+    // A null image on failure or when the drawing goes over the default budget.
     QImage render(double scale, const QRect& tile = QRect()) const;
+    // The same within `budget`, on a thread of its own: the caller waits at most a moment past the
+    // budget's time, even for a decoder that never looks at its cancel flag (which then finishes alone).
+    DrawResult render(double scale, const QRect& tile, const RecordBudget& budget,
+                      const RecordCancel* cancel = nullptr) const;
 
     // Renders the pixels `tile` of the page at `scale` into the top left of `target` (Format_RGB32, at
     // least as large as the tile, painted white first). Only what falls inside the tile is drawn. False
@@ -39,6 +45,7 @@ public:
 
     // Layer-internal.
     explicit PageSnapshot(std::unique_ptr<detail::SnapshotState> state);
+    const detail::SnapshotState& state() const { return *m_state; }
 
 private:
     std::unique_ptr<detail::SnapshotState> m_state;

@@ -238,3 +238,29 @@ TEST(EditSessionTest, AnInstalledFontIsEmbeddedOncePerSession)
     EXPECT_EQ(first.value().second, QStringLiteral("DejaVuSans"));
     EXPECT_EQ(session->loadedFont(platform::Font()).error(), PDFiumError::fontFailed());
 }
+
+TEST(EditSessionTest, AHyphenEndingALineStaysAHyphenAndTheParagraphCanBeRetyped)
+{
+    // PDFium hands a line-end hyphen back as a control character that no font can draw; read as such,
+    // every hyphenated paragraph showed a box in the editor and refused any retyping.
+    VMK_OPEN_SESSION_OR_SKIP(session, makeHelveticaPdf({{"Dynamic languages are more difficult to com-", {72, 700}},
+                                                        {"pile than statically typed ones. A run-", {72, 685.6}},
+                                                        {"time check.", {72, 671.2}}}));
+    const auto scanned = session->model(0);
+    ASSERT_TRUE(scanned.ok());
+    ASSERT_EQ(scanned.value().blocks.size(), 1);
+    const EditableTextBlock block = scanned.value().blocks[0];
+    EXPECT_EQ(block.text,
+              QStringLiteral("Dynamic languages are more difficult to com-pile than statically typed ones. A run-time check."));
+
+    const auto retyped = session->replaceText(block, QStringLiteral("Now ") + block.text, 0);
+    ASSERT_TRUE(retyped.ok()) << retyped.error().message().toStdString();
+    const auto saved = session->save();
+    ASSERT_TRUE(saved.ok());
+    EXPECT_TRUE(qpdfAccepts(saved.value()));
+    const QString text = extractText(saved.value()).simplified();
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Now Dynamic languages"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("run-"))) << text.toStdString();
+    for (QChar c : text)
+        EXPECT_TRUE(c.unicode() >= 0x20 && c != QChar(0xFFFD)) << int(c.unicode());
+}

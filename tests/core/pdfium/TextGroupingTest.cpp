@@ -164,3 +164,16 @@ TEST(TextGroupingTest, BlockFontComesFromTheDominantNameOfItsFirstLine)
     EXPECT_EQ(blocks[0].color, QColor(Qt::blue));
     EXPECT_EQ(blocks[0].fontWeight, 400); // no PDFium font: regular
 }
+
+TEST(TextGroupingTest, ALineEndHyphenJoinsTheWordAndAHardBreakKeepsItsLine)
+{
+    // PDFium's mark for a hyphen at a line's end (U+0002) becomes a hyphen: joined without a space when
+    // the line flows on, kept before a line the author broke, and never left in the text.
+    const QString mark(QChar(0x0002));
+    auto blocks = group(paragraph({"A paragraph long enough to be a full com" + mark, "pile of words on two lines"}, 72, 700));
+    ASSERT_EQ(blocks.size(), 1);
+    EXPECT_EQ(blocks[0].text, QStringLiteral("A paragraph long enough to be a full com-pile of words on two lines"));
+    blocks = group(paragraph({"A paragraph long enough to be a full line", "ends short" + mark, "Next"}, 72, 700));
+    ASSERT_EQ(blocks.size(), 1);
+    EXPECT_EQ(blocks[0].text, QStringLiteral("A paragraph long enough to be a full line ends short-\nNext"));
+}

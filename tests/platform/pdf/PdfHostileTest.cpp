@@ -3,21 +3,31 @@
 #include "platform/pdf/Annotation.h"
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
+#include "platform/pdf/PageCapture.h"
 #include "platform/pdf/PageSnapshot.h"
 #include "platform/pdf/PdfFixtures.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <ctime>
+
 #include "support/PdfBuilder.h"
+#include "support/Slowdown.h"
 #include "support/TestFiles.h"
 
 using namespace vmk::pdf;
 namespace fixtures = vmk::test::pdf;
 using vmk::test::assemblePdf;
+using vmk::test::PdfBuilder;
 using vmk::test::pdfStream;
+using vmk::test::ref;
 
 namespace {
 
@@ -70,6 +80,38 @@ QByteArray twoPagesWithBoxes(const QByteArray& rootBox, const QByteArray& box3, 
         root += " /MediaBox " + rootBox;
     return assemblePdf({"<< /Type /Catalog /Pages 2 0 R >>", root + " >>", page(box3, {}), page(box4, crop4),
                         pdfStream({}, kText)});
+}
+
+// A text page, then a page with `links` links in a grid, each its own object, as generators write them.
+QByteArray crowdedSecondPage(int links)
+{
+    PdfBuilder pdf;
+    const int catalog = pdf.reserve();
+    const int root = pdf.reserve();
+    const int text = pdf.addStream({}, kText);
+    const int first = pdf.add("<< /Type /Page /Parent " + ref(root) + " /MediaBox [0 0 612 792] /Contents "
+                              + ref(text) + " " + kFont + " >>");
+    QByteArray annots;
+    annots.reserve(links * 10);
+    for (int i = 0; i < links; ++i) {
+        const QByteArray x = QByteArray::number(i % 300 * 2), y = QByteArray::number(i / 300 * 2 % 780);
+        annots += ref(pdf.add("<< /Type /Annot /Subtype /Link /Rect [" + x + " " + y + " " + x + " " + y
+                              + "] /Border [0 0 0] /A << /S /URI /URI (https://example.com/"
+                              + QByteArray::number(i) + ") >> >>")) + " ";
+    }
+    const int second = pdf.add("<< /Type /Page /Parent " + ref(root) + " /MediaBox [0 0 612 792] /Contents "
+                               + ref(text) + " " + kFont + " /Annots [" + annots + "] >>");
+    pdf.set(catalog, "<< /Type /Catalog /Pages " + ref(root) + " >>");
+    pdf.set(root, "<< /Type /Pages /Kids [" + ref(first) + " " + ref(second) + "] /Count 2 >>");
+    return pdf.write(catalog);
+}
+
+// Processor time this thread has used, in milliseconds: what it did itself, however loaded the machine.
+double threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1000.0 + double(now.tv_nsec) / 1e6;
 }
 
 DocumentPtr open(const QByteArray& data)
@@ -291,4 +333,58 @@ TEST(PdfHostile, EmptyNamesAreWrittenAsTheFileHadThem)
     EXPECT_TRUE(compact.contains("\"/VMKProbe\":{\"/\":15,\"/Next\":[\"/\",7,\"/\",true]}")) << json.out.constData();
     EXPECT_FALSE(compact.contains("\"/15\""));
     EXPECT_TRUE(doc->page(0)->text().contains(QStringLiteral("Still here")));
+}
+
+// Opening reads the annotations of a crowded page on its own thread: the first drawing of that page, on the
+// window's thread, then looks them over in a few milliseconds instead of parsing each for a second or more.
+TEST(PdfHostile, ACrowdedPagesAnnotationsAreReadWhileOpening)
+{
+    const DocumentPtr document = open(crowdedSecondPage(60000));
+    ASSERT_TRUE(document);
+    ASSERT_EQ(document->pageCount(), 2);
+    const PagePtr page = document->page(1);
+    const double before = threadCpuMs();
+    EXPECT_TRUE(PageCapture::take(*page, true));
+    EXPECT_LT(threadCpuMs() - before, vmk::test::scaledMs(50));
+    EXPECT_TRUE(page->text().contains(QStringLiteral("Still here")));
+}
+
+namespace {
+constexpr char kStoreChild[] = "VMK_HOSTILE_STORE_CHILD";
+}
+
+// Run by the test below in a child process, so that a hang ends as a failure instead of stopping the suite.
+TEST(PdfHostile, StoreLookupChild)
+{
+    if (qEnvironmentVariableIsEmpty(kStoreChild))
+        GTEST_SKIP() << "runs only as a child of ReadingAfterAnotherDocumentNeverHangsOnTheEnginesOwnLock";
+    {
+        DocumentPtr first = open(onePageClaiming("2"));
+        ASSERT_TRUE(first);
+        EXPECT_TRUE(first->page(0)->text().contains(QStringLiteral("Still here")));
+    }
+    DocumentPtr deep = open(deepTree(100000));
+    ASSERT_TRUE(deep);
+    const bool found = deep->page(0)->text().contains(QStringLiteral("Deep down"));
+    std::printf("read %d\n", int(found));
+    std::fflush(stdout);
+}
+
+// The engine looks fonts up in a store it shares between documents, holding its allocation lock while it
+// compares keys; a comparison reads the key's document's cross-reference table and, for a table that has
+// gaps (a page tree rebuilt around a hundred thousand levels), allocates, taking that lock once more.
+TEST(PdfHostile, ReadingAfterAnotherDocumentNeverHangsOnTheEnginesOwnLock)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(kStoreChild, QStringLiteral("1"));
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=PdfHostile.StoreLookupChild"});
+    const bool finished = child.waitForFinished(vmk::test::scaledMs(60000));
+    if (!finished)
+        child.kill();
+    const QByteArray output = child.readAllStandardOutput();
+    ASSERT_TRUE(finished) << "reading the second document hung";
+    EXPECT_EQ(child.exitCode(), 0) << output.constData();
+    EXPECT_TRUE(output.contains("read 1")) << output.constData();
 }

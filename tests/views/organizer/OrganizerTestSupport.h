@@ -36,7 +36,8 @@ struct GatedRender {
 
     views::ThumbnailRenderer::RenderFunction function()
     {
-        return [this](const pdf::PageSnapshot& snapshot, double scale, QSize size) {
+        return [this](const pdf::PageSnapshot& snapshot, double scale, QSize size, const pdf::RecordBudget& budget,
+                      const pdf::RecordCancel& cancel) {
             {
                 std::lock_guard lock(mutex);
                 threads.insert(QThread::currentThread());
@@ -48,7 +49,7 @@ struct GatedRender {
             }
             gate.acquire();
             --running;
-            return views::ThumbnailRenderer::renderSnapshot(snapshot, scale, size);
+            return views::ThumbnailRenderer::renderSnapshot(snapshot, scale, size, budget, cancel);
         };
     }
 };

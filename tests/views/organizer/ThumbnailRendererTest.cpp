@@ -3,6 +3,7 @@
 #include "platform/pdf/Annotation.h"
 #include "platform/pdf/PageSnapshot.h"
 #include "platform/pdfview/WorkerPool.h"
+#include "support/SlowContent.h"
 #include "support/Slowdown.h"
 #include "views/ThumbnailRenderer.h"
 
@@ -164,6 +165,24 @@ TEST(ThumbnailRendering, CancelledOrOrphanedRendersAreNeitherShownNorCached)
     EXPECT_EQ(renderer.cached(keys[3]), nullptr);
     EXPECT_EQ(renderer.cached(QStringLiteral("orphan")), nullptr);
     EXPECT_EQ(gated.started.load(), 4); // the cancelled render never ran
+}
+
+TEST(ThumbnailRendering, APageWhoseImageCannotBeDecodedWithinTheBudgetGetsACardSayingSo)
+{
+    // The page records quickly; drawing it would decode an image of more than a gigabyte.
+    const pdf::DocumentPtr doc =
+        pdf::Document::fromData(test::testPagesPdf({test::TestPage::absurdImage, test::TestPage::plain})).value();
+    ThumbnailRenderer renderer(167772160);
+    renderer.setBudget(pdf::RecordBudget{test::scaledMs(10000), std::size_t(256) << 20});
+    QMap<QString, QImage> delivered;
+    renderer.setDeliveryHandler([&](const QString& key, const Thumbnail& t) { delivered[key] = t.image; });
+    renderer.schedule(doc->page(0), QStringLiteral("absurd"), 150);
+    renderer.schedule(doc->page(1), QStringLiteral("plain"), 150);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delivered.size() == 2; }, test::scaledMs(15000)));
+    const QSize size = ThumbnailRenderer::pixelSize(QSizeF(612, 792), ThumbnailRenderer::requestedScale(150, QSizeF(612, 792)));
+    EXPECT_EQ(delivered["absurd"], ThumbnailRenderer::placeholder(size, pdf::RecordOutcome::tooLarge));
+    EXPECT_EQ(delivered["plain"].size(), size);
+    EXPECT_NE(delivered["plain"], ThumbnailRenderer::placeholder(size, pdf::RecordOutcome::failed));
 }
 
 TEST(ThumbnailRendering, AnnotationsAreDrawnOverTheThumbnail)

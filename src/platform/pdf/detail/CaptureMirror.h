@@ -33,15 +33,28 @@ struct CaptureMirror {
     // whole), and the streams copied as dictionaries whose data is still to be read from those bytes: the
     // document's thread only notes where the data lies, and whoever uses the mirror next reads it.
     fz_buffer* sourceBytes = nullptr;
+    // How the data of a stream of an encrypted source is decrypted: the key for that one object, worked
+    // out when the copy is taken, so that reading needs nothing of the source document.
+    struct StreamCipher {
+        enum Method : unsigned char { none, rc4, aes } method = none;
+        unsigned char keyLength = 0;
+        unsigned char key[32] = {};
+    };
     struct PendingStream {
         int num = 0;         // here
         int64_t offset = 0;  // in sourceBytes
         uint64_t length = 0; // as the stream's dictionary says
+        StreamCipher cipher;
     };
     std::vector<PendingStream> pending;
+    // Streams here whose data could not be read or decrypted (they hold no data). A page reaching one
+    // is not drawn, read or rebuilt from its copy.
+    std::unordered_set<int> unreadable;
 
     // Reads the pending streams' data; with `use` held, on any thread.
     void readPending(fz_context* c);
+    // Whether the copied page at `index` reaches no unreadable stream; with `use` held, after readPending.
+    bool pageReadable(fz_context* c, int index);
 
     CaptureMirror();
     ~CaptureMirror();
@@ -91,6 +104,8 @@ private:
     pdf_obj* copyIndirect(fz_context* c, pdf_obj* obj, int depth);
     bool changed(fz_context* c, int num) const;
     bool deferData(fz_context* c, int fromNum, int toNum);
+    bool cipherFor(fz_context* c, pdf_obj* dict, int num, int gen, pdf_obj* copied,
+                   CaptureMirror::StreamCipher* cipher);
     bool unchangedSince(fz_context* c, pdf_obj* obj, int depth);
 
     pdf_document* m_from;
@@ -103,6 +118,8 @@ private:
     std::unordered_set<int> m_checked;    // looked at during this copy
     std::unordered_set<int> m_changedReach; // changed, or reaching something changed
     int m_changes = 0;                    // changed objects met so far
+    struct FileCipher;
+    std::shared_ptr<const FileCipher> m_fileCipher; // of an encrypted source, once worked out
 };
 
 } // namespace vmk::pdf::detail

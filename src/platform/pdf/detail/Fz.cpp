@@ -35,8 +35,24 @@ struct SpinLock {
 
 SpinLock g_locks[FZ_LOCK_MAX];
 
-void lockFn(void*, int lock) { g_locks[lock].lock(); }
-void unlockFn(void*, int lock) { g_locks[lock].unlock(); }
+// How deep this thread is in the allocation lock. The engine holds that lock while it looks an item up in
+// its store, and the look-up compares keys by value, which reads the key's document's cross-reference
+// table; when that table was never made whole (a file with updates or gaps, a page tree rebuilt), the read
+// allocates, and so takes the lock again on the same thread. Taken once per thread, that would never end.
+thread_local int t_allocDepth = 0;
+
+void lockFn(void*, int lock)
+{
+    if (lock == FZ_LOCK_ALLOC && t_allocDepth++ > 0)
+        return;
+    g_locks[lock].lock();
+}
+void unlockFn(void*, int lock)
+{
+    if (lock == FZ_LOCK_ALLOC && --t_allocDepth > 0)
+        return;
+    g_locks[lock].unlock();
+}
 
 // Allocations of the engine on a thread that runs under a memory budget are counted, and refused once
 // over it: the engine then reports an out-of-memory error for the work in hand, and nothing else fails.
@@ -45,9 +61,11 @@ thread_local AllocationBudget* t_budget = nullptr;
 void* budgetedMalloc(void*, size_t size)
 {
     void* p = std::malloc(size);
+    // An allocation nested in another's lock (a store look-up) is never refused: a refusal makes the engine
+    // evict from the store, which the look-up is walking.
     if (AllocationBudget* b = t_budget; b && p) {
         b->used += malloc_usable_size(p);
-        if (b->used > b->limit) {
+        if (b->used > b->limit && t_allocDepth <= 1) {
             b->used -= malloc_usable_size(p);
             std::free(p);
             b->exceeded = true;
@@ -63,7 +81,7 @@ void* budgetedRealloc(void*, void* old, size_t size)
 {
     AllocationBudget* b = t_budget;
     const std::size_t before = b && old ? malloc_usable_size(old) : 0;
-    if (b && size > before && b->used + (size - before) > b->limit) {
+    if (b && size > before && b->used + (size - before) > b->limit && t_allocDepth <= 1) {
         b->exceeded = true;
         if (b->abort)
             *b->abort = 1;

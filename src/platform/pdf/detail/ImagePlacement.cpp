@@ -4,12 +4,18 @@
 
 #include "platform/pdf/detail/ImagePlacement.h"
 
+#include "platform/pdf/detail/Watchdog.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace vmk::pdf::detail {
 
 namespace {
+
+// What interpreting one page may spend here. A page over it leaves its images' places unknown.
+constexpr int kPageMs = 10000;
+constexpr std::size_t kPageBytes = std::size_t(512) << 20;
 
 struct PlacementDevice {
     fz_device super;
@@ -66,9 +72,13 @@ std::map<int, double> largestPlacements(fz_context* c, pdf_document* doc, const 
     }
     int pages = 0;
     guarded(c, [&] { pages = pdf_count_pages(c, doc); });
-    for (int i = 0; i < pages; ++i) {
+    bool complete = true;
+    for (int i = 0; i < pages && complete; ++i) {
         pdf_page* page = nullptr;
         fz_device* device = nullptr;
+        WatchedCookie watched(kPageMs, nullptr);
+        fz_cookie* cookie = watched.cookie();
+        ScopedAllocationBudget memory(kPageBytes, &cookie->abort);
         guarded(c, [&] {
             page = pdf_load_page(c, doc, i);
             auto* placement = reinterpret_cast<PlacementDevice*>(fz_new_device_of_size(c, sizeof(PlacementDevice)));
@@ -77,15 +87,17 @@ std::map<int, double> largestPlacements(fz_context* c, pdf_document* doc, const 
             placement->super.fill_image_mask = fillImageMask;
             placement->super.clip_image_mask = clipImageMask;
             device = &placement->super;
-            pdf_run_page(c, page, device, fz_identity, nullptr);
+            pdf_run_page(c, page, device, fz_identity, cookie);
             fz_close_device(c, device);
         });
         fz_drop_device(c, device);
         fz_drop_page(c, reinterpret_cast<fz_page*>(page));
+        // An image that page draws large may be recorded small elsewhere: no answer beats a wrong one.
+        complete = !cookie->abort && !memory.exceeded();
     }
     std::map<int, double> result;
     for (const auto& [image, num] : numbers) {
-        if (sizes[image] > 0)
+        if (complete && sizes[image] > 0)
             result.emplace(num, sizes[image]);
         fz_drop_image(c, image);
     }

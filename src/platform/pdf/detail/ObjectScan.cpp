@@ -1,6 +1,8 @@
 #include "platform/pdf/detail/ObjectScan.h"
 
 #include "platform/pdf/AnsweringWait.h"
+#include "platform/pdf/Page.h"
+#include "platform/pdf/detail/State.h"
 
 #include <QElapsedTimer>
 
@@ -14,6 +16,8 @@ namespace {
 // Objects in one stream from which parsing it whole costs the thread that needs one of them a pause
 // someone could notice (a few milliseconds).
 constexpr int kLargeObjectStream = 2000;
+// Annotations on one page from which reading them all costs the same (a few milliseconds).
+constexpr int kCrowdedPage = 1000;
 
 bool isEmptyName(fz_context* c, pdf_obj* obj)
 {
@@ -96,6 +100,38 @@ void readEveryObject(fz_context* c, pdf_document* doc, int budgetMs)
         pdf_drop_obj(c, obj);
         // A repair renumbers nothing but may change how many objects there are.
         guarded(c, [&] { count = pdf_xref_len(c, doc); });
+    }
+}
+
+void readCrowdedAnnotations(fz_context* c, const std::vector<PagePtr>& pages, int budgetMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (const PagePtr& page : pages) {
+        if (!page)
+            continue;
+        pdf_obj* annots = nullptr;
+        int count = 0;
+        guarded(c, [&] {
+            annots = pdf_dict_get(c, page->state().ref.obj, PDF_NAME(Annots));
+            count = pdf_array_len(c, annots);
+        });
+        if (count < kCrowdedPage)
+            continue;
+        pdf_document* doc = page->state().ref.doc;
+        for (int i = 0; i < count; ++i) {
+            if ((i & 255) == 0 && (clock.elapsed() > budgetMs || waitCancelled()))
+                return;
+            // Each on its own: one that cannot be read does not keep the others unread.
+            guarded(c, [&] {
+                pdf_obj* entry = pdf_array_get(c, annots, i);
+                if (!pdf_is_indirect(c, entry))
+                    return;
+                pdf_xref_entry* x = pdf_get_xref_entry(c, doc, pdf_to_num(c, entry));
+                if (x && !x->obj && (x->type == 'n' || x->type == 'o'))
+                    pdf_drop_obj(c, pdf_load_object(c, doc, pdf_to_num(c, entry)));
+            });
+        }
     }
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "platform/pdf/detail/EntryJournal.h"
+#include "platform/pdf/PdfTypes.h"
 #include "platform/pdf/detail/Fz.h"
+
+#include <vector>
 
 namespace vmk::pdf::detail {
 
@@ -21,6 +24,12 @@ void readEveryObject(fz_context* c, pdf_document* doc, int budgetMs);
 // worker instead of leaving it to the document's thread. Small streams are left until needed.
 // Both reads also stop early when the wait they run in is called off (waitCancelled()).
 void readLargeObjectStreams(fz_context* c, pdf_document* doc, int budgetMs);
+
+// Parses, within a time budget, the annotations of every page that lists a great many (a page of tens of
+// thousands of links is real: indexes, maps, generated reports). Each is a plain object parsed on first
+// use, and the first drawing of such a page looks at all of them on the document's thread: a pause of a
+// second or more there, so opening reads them on its worker instead.
+void readCrowdedAnnotations(fz_context* c, const std::vector<PagePtr>& pages, int budgetMs);
 
 // The engine's writer, when it compresses, takes a leading ASCIIHexDecode off a stream's filter list in
 // place: its copy of the stream dictionary shares the arrays with the document's own, so the document is
