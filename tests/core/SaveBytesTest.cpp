@@ -225,9 +225,8 @@ TEST(SaveBytes, ThirtyThousandAnnotationsWithoutAppearancesSaveWithoutHoldingThe
     // two turns was 40 to 100 ms.
     EXPECT_LT(stall, test::scaledMs(250));
     EXPECT_FALSE(document.isEdited());
-    // The save's own check read every page back (rotation, kinds, notes); the file is whole.
-    const test::CommandResult check = test::runCommand("qpdf", {"--check", opened.path}, 120000);
-    EXPECT_EQ(check.exitCode, 0) << check.err.constData();
+    // The save's own check read every page back (rotation, kinds, notes); a second engine reads the smaller
+    // file of the same make below (qpdf takes tens of seconds over this one).
 }
 
 TEST(SaveBytes, ASecondEngineReadsTheSavedFileAsTheOriginalWithEveryAnnotationDrawn)
