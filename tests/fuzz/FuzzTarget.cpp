@@ -5,6 +5,7 @@
 // code 3); the fuzz check script runs this in a child process under a time limit.
 //
 //   vmk_fuzz_target --seeds DIR      writes the seed files (made by the test fixtures) into DIR
+//   vmk_fuzz_target --hostile FILE   writes a file of pages no drawing budget allows, after a plain one
 //   vmk_fuzz_target FILE OUTDIR      handles FILE, writing its saved copy into OUTDIR
 
 #include "core/CoreFixtures.h"
@@ -17,6 +18,7 @@
 #include "platform/pdf/PageCapture.h"
 #include "platform/pdf/PageSnapshot.h"
 #include "platform/services/Scheduler.h"
+#include "support/SlowContent.h"
 
 #include <QApplication>
 #include <QDir>
@@ -78,6 +80,15 @@ int writeSeeds(const QString& dir)
 // Drawn and read the way the window does it: from a copy, within a budget that fits the check's time
 // limit. A page over it is done with, as the window shows a placeholder and never asks again; the
 // document's own text readers (which have no budget) run only on a page whose budgeted read ended.
+int writeHostile(const QString& path)
+{
+    using test::TestPage;
+    const QByteArray bytes =
+        test::testPagesPdf({TestPage::plain, TestPage::giantDecode, TestPage::absurdImage, TestPage::slowDecode});
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? 0 : 2;
+}
+
 void exercisePage(const pdf::Page& page)
 {
     const QSizeF size = page.displaySize();
@@ -170,6 +181,8 @@ int main(int argc, char** argv)
     const QStringList args = QApplication::arguments();
     if (args.size() == 3 && args[1] == QLatin1String("--seeds"))
         return writeSeeds(args[2]);
+    if (args.size() == 3 && args[1] == QLatin1String("--hostile"))
+        return writeHostile(args[2]);
     if (args.size() == 3) {
         const int code = handle(args[1], args[2]);
         // A decoder that was given up on may still be running; ending normally would pull the engine's
@@ -180,6 +193,6 @@ int main(int argc, char** argv)
         }
         return code;
     }
-    std::fputs("usage: vmk_fuzz_target --seeds DIR | FILE OUTDIR\n", stderr);
+    std::fputs("usage: vmk_fuzz_target --seeds DIR | --hostile FILE | FILE OUTDIR\n", stderr);
     return 2;
 }

@@ -70,7 +70,7 @@ QList<qsizetype> contentCutPoints(const QByteArray& content)
     qsizetype looked = 0;
     while (i < n) {
         // A page of millions of operators takes a while: a wait called off stops here, leaving it whole.
-        if (++looked % 65536 == 0 && waitCancelled())
+        if (looked++ % 65536 == 0 && waitCancelled())
             return {};
         const char c = s[i];
         if (isWhite(c)) {
@@ -221,6 +221,9 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
     fz_output* out = nullptr;
     bool changed = false;
     QByteArray result;
+    // One buffer for every page's content, outside the engine's error handling that would skip freeing it:
+    // a content of megabytes is copied into memory already in use, not into fresh memory page by page.
+    QByteArray joined;
     const QByteArray secret = password.toUtf8();
     const bool ok = guarded(c, [&] {
         input = fz_new_buffer_from_copied_data(c, reinterpret_cast<const unsigned char*>(data.constData()),
@@ -238,7 +241,7 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
             pdf_obj* page = pdf_lookup_page_obj(c, doc, p);
             pdf_obj* contents = pdf_dict_get(c, page, PDF_NAME(Contents));
             // The page's content as one piece of bytes, streams joined by a newline as readers join them.
-            QByteArray joined;
+            joined.resize(0);
             bool readable = true;
             auto append = [&](pdf_obj* s) {
                 if (!pdf_is_stream(c, s) || !readable)
@@ -248,6 +251,12 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
                     return;
                 }
                 fz_buffer* b = pdf_load_stream(c, s);
+                // Loading a stream of megabytes takes a while too: a wait called off meanwhile stops here.
+                if (waitCancelled()) {
+                    fz_drop_buffer(c, b);
+                    readable = false;
+                    return;
+                }
                 unsigned char* bytes = nullptr;
                 const size_t len = fz_buffer_storage(c, b, &bytes);
                 joined.append(reinterpret_cast<const char*>(bytes), qsizetype(len));

@@ -302,13 +302,7 @@ DrawResult PageCapture::draw(double scale, const QRect& tile, const RecordBudget
         const SnapshotState& list = recorded.snapshot->state();
         *result = drawList(list.list, list.deviceBounds, scale, tile, rest, stop);
     };
-    const int wait = budget.milliseconds > 0 ? budget.milliseconds + kStopGraceMs : 0;
-    switch (runAbandonable(wait, cancel, std::move(work))) {
-    case WaitEnd::finished: return std::move(*result);
-    case WaitEnd::cancelled: return {RecordOutcome::cancelled, {}};
-    case WaitEnd::timedOut: break;
-    }
-    return {RecordOutcome::tooSlow, {}};
+    return drawAbandonable(budget, cancel, result, std::move(work));
 }
 
 Result<PagePtr> PageCapture::rebuild(const RebuildBase& base, const QList<InvisibleTextRun>& runs) const

@@ -63,6 +63,18 @@ WaitEnd waitFor(std::unique_lock<std::mutex>& lock, platform::SteadyCondition& c
 
 } // namespace
 
+DrawResult drawAbandonable(const RecordBudget& budget, const RecordCancel* cancel, const std::shared_ptr<DrawResult>& result,
+                           std::function<void(const RecordCancel&)> work)
+{
+    const int wait = budget.milliseconds > 0 ? budget.milliseconds + kStopGraceMs : 0;
+    switch (runAbandonable(wait, cancel, std::move(work))) {
+    case WaitEnd::finished: return std::move(*result);
+    case WaitEnd::cancelled: return {RecordOutcome::cancelled, {}};
+    case WaitEnd::timedOut: break;
+    }
+    return {RecordOutcome::tooSlow, {}};
+}
+
 int abandonedRuns()
 {
     Abandoned& a = Abandoned::instance();

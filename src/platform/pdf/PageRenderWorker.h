@@ -6,8 +6,12 @@
 #include "platform/pdf/detail/Fz.h"
 
 #include <functional>
+#include <memory>
 
 namespace vmk::pdf::detail {
+
+// What a caller waits beyond the budget's time for work that stops within it on its own.
+inline constexpr int kStopGraceMs = 1500;
 
 enum class WaitEnd { finished, timedOut, cancelled };
 
@@ -19,6 +23,11 @@ enum class WaitEnd { finished, timedOut, cancelled };
 // memory.
 WaitEnd runAbandonable(int milliseconds, const RecordCancel* cancel, std::function<void(const RecordCancel&)> work);
 
+// runAbandonable for a drawing whose `work` fills `result`, waiting the budget's time and the grace: what
+// was drawn, or cancelled, or too slow when the wait ran out first.
+DrawResult drawAbandonable(const RecordBudget& budget, const RecordCancel* cancel, const std::shared_ptr<DrawResult>& result,
+                           std::function<void(const RecordCancel&)> work);
+
 // Abandoned runs still going, in the whole process.
 int abandonedRuns();
 
@@ -26,8 +35,5 @@ int abandonedRuns();
 // on white. Interpreting and decoding may spend `budget` (the picture drawn into is not counted).
 DrawResult drawList(fz_display_list* list, fz_rect bounds, double scale, const QRect& tile,
                     const RecordBudget& budget, const RecordCancel& cancel);
-
-// What a caller waits beyond the budget's time for work that stops within it on its own.
-inline constexpr int kStopGraceMs = 1500;
 
 } // namespace vmk::pdf::detail

@@ -45,13 +45,7 @@ DrawResult PageSnapshot::render(double scale, const QRect& tile, const RecordBud
         *result = drawList(list, bounds, scale, tile, budget, stop);
         fz_drop_display_list(ctx(), list);
     };
-    const int wait = budget.milliseconds > 0 ? budget.milliseconds + kStopGraceMs : 0;
-    switch (runAbandonable(wait, cancel, std::move(work))) {
-    case WaitEnd::finished: return std::move(*result);
-    case WaitEnd::cancelled: return {RecordOutcome::cancelled, {}};
-    case WaitEnd::timedOut: break;
-    }
-    return {RecordOutcome::tooSlow, {}};
+    return drawAbandonable(budget, cancel, result, std::move(work));
 }
 
 bool PageSnapshot::renderInto(QImage& target, double scale, const QRect& tile, const RecordCancel* cancel) const

@@ -2,12 +2,14 @@
 
 #include "platform/pdf/Annotation.h"
 #include "platform/pdf/Document.h"
+#include "platform/pdf/detail/ClearMetadata.h"
 #include "platform/pdf/detail/State.h"
 
 #include <QDeadlineTimer>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <cstring>
@@ -116,7 +118,9 @@ void ObjectEdits::exchange()
     }
     for (Impl::Stream& s : d->streams) {
         guarded(c, [&] {
-            fz_buffer* current = pdf_load_stream(c, s.ref);
+            fz_buffer* current = detail::loadStreamAsStored(c, d->doc, s.ref);
+            if (!current)
+                return;
             fz_try(c) { pdf_update_stream(c, d->doc, s.ref, s.data, 0); }
             fz_catch(c)
             {
@@ -348,19 +352,38 @@ private:
 
     void metadata(fz_context* c)
     {
+        pdf_obj* catalog = nullptr;
         pdf_obj* stream = nullptr;
         fz_buffer* data = nullptr;
         guarded(c, [&] {
-            stream = pdf_dict_getp(c, pdf_trailer(c, m_doc), "Root/Metadata");
-            if (pdf_is_stream(c, stream) && pdf_is_indirect(c, stream))
-                data = pdf_load_stream(c, stream);
+            catalog = pdf_dict_get(c, pdf_trailer(c, m_doc), PDF_NAME(Root));
+            stream = pdf_dict_get(c, catalog, PDF_NAME(Metadata));
         });
-        if (!data)
+        if (!stream)
             return;
-        unsigned char* bytes = nullptr;
-        const size_t size = fz_buffer_storage(c, data, &bytes);
-        const QString xml = QString::fromUtf8(reinterpret_cast<const char*>(bytes), qsizetype(size));
-        fz_drop_buffer(c, data);
+        guarded(c, [&] {
+            if (pdf_is_stream(c, stream) && pdf_is_indirect(c, stream))
+                data = detail::loadStreamAsStored(c, m_doc, stream);
+        });
+        QString xml;
+        bool readable = data != nullptr;
+        if (data) {
+            unsigned char* bytes = nullptr;
+            const size_t size = fz_buffer_storage(c, data, &bytes);
+            QStringDecoder utf8(QStringDecoder::Utf8);
+            xml = utf8(QByteArrayView(bytes, qsizetype(size)));
+            readable = !utf8.hasError() && !xml.contains(QChar(0));
+            fz_drop_buffer(c, data);
+        }
+        if (!readable) {
+            // Metadata that cannot be read cannot be checked for the words: it leaves the document.
+            guarded(c, [&] {
+                const bool indirect = pdf_is_indirect(c, catalog);
+                m_edits.set(c, indirect ? catalog : pdf_trailer(c, m_doc), indirect ? "" : "Root", "Metadata", nullptr);
+                ++m_counts.metadata;
+            });
+            return;
+        }
         const QString cleaned = removeMatchesFromXml(xml, m_pattern);
         if (cleaned == xml)
             return;

@@ -353,3 +353,42 @@ TEST(PdfAnnotation, StampArtworkSurvivesMovesAfterReopening)
     EXPECT_EQ(image.pixelColor(toPixels(moved->bounds()).center()), QColor(Qt::black));
     EXPECT_EQ(image.pixelColor(toPixels(QRectF(300, 600, 100, 50)).center()), QColor(Qt::white));
 }
+
+// Appearances of new annotations are made in one pass per page: made one at a time, the engine went over
+// every annotation of the page each time, and 1,500 notes on one page took most of a minute to save.
+TEST(PdfAnnotation, ACrowdedPagesNewAnnotationsAllGetTheirAppearancesWhenSaved)
+{
+    const DocumentPtr doc = open(fixtures::linkOutlineFormPdf());
+    ASSERT_TRUE(doc);
+    const PagePtr page = doc->page(0);
+    const std::size_t before = page->annotationCount();
+    constexpr int kNew = 1500;
+    for (int i = 0; i < kNew; ++i) {
+        const QRectF box(20 + (i % 50) * 11, 20 + (i / 50) * 11, 8, 8);
+        AnnotationPtr a = Annotation::create(i % 2 ? "Square" : "Circle", box);
+        a->setContents(QStringLiteral("note %1").arg(i));
+        page->addAnnotation(a);
+    }
+    const Result<QByteArray> saved = doc->dataRepresentation();
+    ASSERT_TRUE(saved.ok()) << qPrintable(saved.error());
+    const DocumentPtr reopened = open(*saved);
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(reopened->page(0)->annotationCount(), before + kNew);
+    EXPECT_TRUE(reopened->page(0)->text().contains(QStringLiteral("Go to page two")));
+    if (!vmk::test::commandExists(QStringLiteral("qpdf")))
+        return;
+    QTemporaryDir dir;
+    const QString path = vmk::test::writeFile(dir, QStringLiteral("crowded.pdf"), *saved);
+    const vmk::test::CommandResult check = vmk::test::runCommand("qpdf", {"--check", path});
+    EXPECT_EQ(check.exitCode, 0) << check.out.right(600).constData() << check.err.constData();
+    // Every new square and circle carries a normal appearance stream in the file.
+    const vmk::test::CommandResult json = vmk::test::runCommand("qpdf", {"--json", path});
+    ASSERT_EQ(json.exitCode, 0);
+    const QByteArray compact = QByteArray(json.out).replace(" ", "").replace("\n", "");
+    EXPECT_EQ(compact.count("\"/Subtype\":\"/Square\""), kNew / 2);
+    EXPECT_EQ(compact.count("\"/Subtype\":\"/Circle\""), kNew / 2);
+    int withAppearance = 0;
+    for (qsizetype at = compact.indexOf("\"/AP\":{\"/N\":"); at >= 0; at = compact.indexOf("\"/AP\":{\"/N\":", at + 1))
+        ++withAppearance;
+    EXPECT_GE(withAppearance, kNew);
+}

@@ -250,11 +250,12 @@ bool ensureAppearances(const Page& page, std::size_t limit)
     std::sort(standard.begin(), standard.end());
     withLoadedPage(page, [&](fz_context* c2, pdf_page* loaded) {
         guarded(c2, [&] {
-            // Asked to update one annotation, the engine otherwise goes over every annotation of the page,
-            // and makes one that lacks an appearance without being marked in a scratch table that costs as
-            // much as the whole file to clear: quadratic on a crowded page. With that pass turned off each
-            // marked one is made alone, and those still waiting (a page done a part at a time) are left
-            // for their own turn.
+            // Asked to update one annotation after any was marked, the engine goes over every annotation
+            // of the open pages, and makes one that lacks an appearance without being marked in a scratch
+            // table that costs as much as the whole file to clear. One update for all the marked ones is
+            // linear only while none is left waiting, but a save makes a page a part at a time between
+            // the window's turns. With that pass turned off each marked one is made alone, and those
+            // still waiting are left for their own part.
             pdf_document* doc = page.state().ref.doc;
             const int resynthesis = doc->resynth_required;
             doc->resynth_required = 0;

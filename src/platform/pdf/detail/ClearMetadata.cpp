@@ -1,0 +1,73 @@
+#include "platform/pdf/detail/ClearMetadata.h"
+
+#include <cstring>
+
+namespace vmk::pdf::detail {
+
+namespace {
+
+// Filters undone here; anything else (a crypt filter among them) leaves the data unreadable.
+bool decodable(fz_context* c, pdf_obj* filter)
+{
+    static const char* const kKnown[] = {"FlateDecode", "Fl",  "ASCIIHexDecode",  "AHx", "ASCII85Decode",
+                                         "A85",         "LZWDecode", "LZW", "RunLengthDecode", "RL"};
+    if (!pdf_is_name(c, filter))
+        return false;
+    for (const char* name : kKnown)
+        if (std::strcmp(pdf_to_name(c, filter), name) == 0)
+            return true;
+    return false;
+}
+
+bool storedInClear(fz_context* c, pdf_document* doc, pdf_obj* dict)
+{
+    return doc->crypt && !pdf_crypt_encrypt_metadata(c, doc->crypt)
+        && pdf_name_eq(c, pdf_dict_get(c, dict, PDF_NAME(Type)), PDF_NAME(Metadata));
+}
+
+} // namespace
+
+fz_buffer* loadStreamAsStored(fz_context* c, pdf_document* doc, pdf_obj* ref)
+{
+    pdf_obj* dict = pdf_resolve_indirect(c, ref);
+    const int num = pdf_to_num(c, ref);
+    if (!storedInClear(c, doc, dict) || num <= 0 || num >= pdf_xref_len(c, doc))
+        return pdf_load_stream(c, ref);
+    pdf_xref_entry* entry = pdf_get_xref_entry_no_null(c, doc, num);
+    // Data replaced in memory is held decoded and is never decrypted.
+    if (entry->stm_buf)
+        return pdf_load_stream(c, ref);
+    if (entry->stm_ofs <= 0 || !doc->file)
+        return nullptr;
+    pdf_obj* filters = pdf_dict_geta(c, dict, PDF_NAME(Filter), PDF_NAME(F));
+    if (pdf_is_array(c, filters)) {
+        for (int i = 0, n = pdf_array_len(c, filters); i < n; ++i)
+            if (!decodable(c, pdf_array_get(c, filters, i)))
+                return nullptr;
+    } else if (filters && !decodable(c, filters)) {
+        return nullptr;
+    }
+    const int length = pdf_dict_get_int(c, dict, PDF_NAME(Length));
+    if (length < 0 || length > doc->file_size - entry->stm_ofs)
+        return nullptr;
+
+    fz_stream* stored = fz_open_null_filter(c, doc->file, uint64_t(length), entry->stm_ofs);
+    fz_stream* decoded = nullptr;
+    fz_buffer* data = nullptr;
+    fz_try(c)
+    {
+        decoded = pdf_array_len(c, filters) > 0 || pdf_is_name(c, filters)
+            ? pdf_open_inline_stream(c, doc, dict, length, stored, nullptr)
+            : fz_keep_stream(c, stored);
+        data = fz_read_all(c, decoded, size_t(length) + 64);
+    }
+    fz_always(c)
+    {
+        fz_drop_stream(c, decoded);
+        fz_drop_stream(c, stored);
+    }
+    fz_catch(c) { fz_rethrow(c); }
+    return data;
+}
+
+} // namespace vmk::pdf::detail
