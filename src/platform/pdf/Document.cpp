@@ -52,10 +52,11 @@ constexpr int kReadAheadBudgetMs = 400;
 // on a worker for a window, which keeps answering meanwhile; past this the file is enormous, and the
 // rest is parsed as it is needed.
 constexpr int kObjectStreamBudgetMs = 5000;
-// How long one slice of making missing appearances before a write may hold the main thread.
+// How long one slice of making missing appearances before a write may hold the main thread. A page is
+// made whole, in one pass of the engine: made a part at a time, every pass would also make the page's
+// other waiting annotations in a scratch table as costly to clear as the file (quadratic on a crowded
+// page). One page of a few hundred new annotations takes a few milliseconds.
 constexpr int kAppearanceSliceMs = 6;
-// And how many appearances it makes at a time on one page (a fraction of a millisecond each).
-constexpr std::size_t kAppearancesPerPart = 8;
 
 bool onMainThread()
 {
@@ -619,10 +620,11 @@ Result<QByteArray> Document::dataRepresentationFromWorker(const WriteOptions& op
             if (next == 0)
                 list = pages();
             while (next < list.size() && clock.elapsed() < kAppearanceSliceMs) {
-                // A crowded page is done a few annotations at a time, and looked at in a turn of its own.
+                // A page's appearances first, then the visit (in the next slice once this one is spent).
                 if (!madeNext) {
-                    const PagePtr& p = list[next];
-                    madeNext = !p || ensureAppearances(*p, kAppearancesPerPart);
+                    if (const PagePtr& p = list[next])
+                        ensureAppearances(*p);
+                    madeNext = true;
                     continue;
                 }
                 if (visit && !visit(int(next), list[next])) {

@@ -160,8 +160,6 @@ std::shared_ptr<const TextLayout> readPageText(fz_context* c, pdf_page* page, fz
 
 // Regenerates the appearance streams of the page's annotations that need one.
 void ensureAppearances(const Page& page);
-// The same for at most `limit` of them; true once none is left waiting.
-bool ensureAppearances(const Page& page, std::size_t limit);
 // The matrix from page space to MuPDF's device space (rotated crop box, y down, origin top left).
 fz_matrix pageToDevice(fz_context* c, pdf_obj* pageObj, fz_rect* deviceBounds = nullptr);
 
