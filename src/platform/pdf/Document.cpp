@@ -3,6 +3,7 @@
 #include "platform/pdf/MainThreadSlice.h"
 #include "platform/pdf/PdfLog.h"
 #include "platform/pdf/detail/AnsweringWait.h"
+#include "platform/pdf/detail/ClearMetadataWrite.h"
 #include "platform/pdf/detail/DanglingStructure.h"
 #include "platform/pdf/detail/EngineGate.h"
 #include "platform/pdf/detail/FieldAppearances.h"
@@ -535,6 +536,9 @@ Result<QByteArray> Document::writeBytes(const WriteOptions& options) const
     detail::DanglingStructure dangling;
     if (QString hideError; !guarded(c, [&] { dangling.hide(c, doc); }, &hideError))
         qCWarning(lcVmkPdf) << "Structure into removed pages could not be left out:" << hideError;
+    detail::ClearMetadataWrite clearMetadata;
+    if (options.encryption == WriteOptions::Encryption::KeepExisting)
+        clearMetadata.prepare(c, doc);
     auto writeWith = [&](const pdf_write_options& writeOptions) {
         fz_drop_output(c, out);
         fz_drop_buffer(c, buffer);
@@ -569,6 +573,7 @@ Result<QByteArray> Document::writeBytes(const WriteOptions& options) const
         asTheyAre.do_compress_images = 0;
         ok = writeWith(asTheyAre);
     }
+    clearMetadata.release(c);
     guarded(c, [&] { dangling.restore(c); });
     guarded(c, [&] {
         pdf_obj* trailer = pdf_trailer(c, doc);
@@ -587,6 +592,8 @@ Result<QByteArray> Document::writeBytes(const WriteOptions& options) const
         unsigned char* data = nullptr;
         const size_t len = fz_buffer_storage(c, buffer, &data);
         bytes = QByteArray(reinterpret_cast<const char*>(data), qsizetype(len));
+        if (!clearMetadata.rewrite(bytes))
+            qCWarning(lcVmkPdf) << "The metadata stream stays as the engine wrote it: the written file is laid out otherwise.";
     }
     fz_drop_buffer(c, buffer);
     if (!ok)
