@@ -82,7 +82,7 @@ bool PageSnapshot::renderInto(QImage& target, double scale, const QRect& tile, c
     fz_drop_pixmap(c, pixmap);
     if (!ok)
         qCWarning(lcVmkPdf) << "A page snapshot could not be rendered:" << error;
-    return ok && !cookie->abort;
+    return ok && !abortRaised(&cookie->abort);
 }
 
 } // namespace vmk::pdf
