@@ -2,6 +2,7 @@
 
 #include "platform/pdf/PdfLog.h"
 #include "platform/pdf/detail/AnsweringWait.h"
+#include "platform/pdf/detail/ClearMetadataWrite.h"
 #include "platform/pdf/detail/DanglingStructure.h"
 #include "platform/pdf/detail/FieldAppearances.h"
 #include "platform/pdf/detail/ObjectScan.h"
@@ -502,6 +503,9 @@ Result<QByteArray> Document::dataRepresentation(const WriteOptions& options) con
     detail::DanglingStructure dangling;
     if (QString hideError; !guarded(c, [&] { dangling.hide(c, doc); }, &hideError))
         qCWarning(lcVmkPdf) << "Structure into removed pages could not be left out:" << hideError;
+    detail::ClearMetadataWrite clearMetadata;
+    if (options.encryption == WriteOptions::Encryption::KeepExisting)
+        clearMetadata.prepare(c, doc);
     auto writeWith = [&](const pdf_write_options& writeOptions) {
         fz_drop_output(c, out);
         fz_drop_buffer(c, buffer);
@@ -536,6 +540,7 @@ Result<QByteArray> Document::dataRepresentation(const WriteOptions& options) con
         asTheyAre.do_compress_images = 0;
         ok = writeWith(asTheyAre);
     }
+    clearMetadata.release(c);
     guarded(c, [&] { dangling.restore(c); });
     guarded(c, [&] {
         pdf_obj* trailer = pdf_trailer(c, doc);
@@ -552,6 +557,8 @@ Result<QByteArray> Document::dataRepresentation(const WriteOptions& options) con
         unsigned char* data = nullptr;
         const size_t len = fz_buffer_storage(c, buffer, &data);
         bytes = QByteArray(reinterpret_cast<const char*>(data), qsizetype(len));
+        if (!clearMetadata.rewrite(bytes))
+            qCWarning(lcVmkPdf) << "The metadata stream stays as the engine wrote it: the written file is laid out otherwise.";
     }
     fz_drop_buffer(c, buffer);
     if (!ok)
