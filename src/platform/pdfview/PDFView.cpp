@@ -33,6 +33,8 @@ PDFView::PDFView(QWidget* parent)
     d->layout.setViewportSize(viewport()->size());
     connect(&d->scheduler, &RenderScheduler::tileReady, this,
             [this](const TileKey& key, const QImage& image) { d->onTileReady(key, image); });
+    connect(&d->scheduler, &RenderScheduler::tileFailed, this,
+            [this](const TileKey& key, pdf::RecordOutcome why) { d->onTileFailed(key, why); });
     connect(&d->recordings, &PageRecordings::pageFinished, this, [this](int page) { d->onPageRecorded(page); });
     connect(&d->texts, &PageTexts::pageRead, this, [this](int page) { d->onPageTextRead(page); });
     d->textAhead.setSingleShot(true);

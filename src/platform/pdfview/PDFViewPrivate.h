@@ -97,6 +97,7 @@ struct PDFView::Private {
     QSize pagePixelSize(int page) const;
     TileKeySet requestTiles();
     void onTileReady(const TileKey& key, const QImage& image);
+    void onTileFailed(const TileKey& key, pdf::RecordOutcome why);
     void onPageRecorded(int page);
     void paintPage(QPainter& painter, int page, const QRectF& exposed);
     bool visibleTilesComplete(int page, const QRectF& rect, QPointF origin, QSize pixels, double dpr, int scaleMilli,
