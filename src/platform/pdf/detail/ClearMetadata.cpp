@@ -22,10 +22,36 @@ bool decodable(fz_context* c, pdf_obj* filter)
 bool storedInClear(fz_context* c, pdf_document* doc, pdf_obj* dict)
 {
     return doc->crypt && !pdf_crypt_encrypt_metadata(c, doc->crypt)
-        && pdf_name_eq(c, pdf_dict_get(c, dict, PDF_NAME(Type)), PDF_NAME(Metadata));
+        && pdf_name_eq(c, pdf_dict_get(c, dict, PDF_NAME(Type)), PDF_NAME(Metadata)) && !hasOwnCryptFilter(c, dict);
 }
 
 } // namespace
+
+bool hasOwnCryptFilter(fz_context* c, pdf_obj* dict)
+{
+    pdf_obj* filters = pdf_dict_get(c, dict, PDF_NAME(Filter));
+    pdf_obj* first = pdf_is_array(c, filters) ? pdf_array_get(c, filters, 0) : filters;
+    return pdf_name_eq(c, first, PDF_NAME(Crypt));
+}
+
+fz_buffer* loadStoredBytes(fz_context* c, pdf_document* doc, int num, pdf_obj* dict)
+{
+    if (num <= 0 || num >= pdf_xref_len(c, doc) || !doc->file)
+        return nullptr;
+    const int length = pdf_dict_get_int(c, dict, PDF_NAME(Length));
+    // Looked up after /Length, whose reading may move the table's entries.
+    const pdf_xref_entry* entry = pdf_get_xref_entry_no_null(c, doc, num);
+    if (entry->stm_ofs <= 0)
+        return nullptr;
+    if (length < 0 || length > doc->file_size - entry->stm_ofs)
+        return nullptr;
+    fz_stream* stored = fz_open_null_filter(c, doc->file, uint64_t(length), entry->stm_ofs);
+    fz_buffer* data = nullptr;
+    fz_try(c) { data = fz_read_all(c, stored, size_t(length) + 1); }
+    fz_always(c) { fz_drop_stream(c, stored); }
+    fz_catch(c) { fz_rethrow(c); }
+    return data;
+}
 
 fz_buffer* loadStreamAsStored(fz_context* c, pdf_document* doc, pdf_obj* ref)
 {
@@ -37,8 +63,6 @@ fz_buffer* loadStreamAsStored(fz_context* c, pdf_document* doc, pdf_obj* ref)
     // Data replaced in memory is held decoded and is never decrypted.
     if (entry->stm_buf)
         return pdf_load_stream(c, ref);
-    if (entry->stm_ofs <= 0 || !doc->file)
-        return nullptr;
     pdf_obj* filters = pdf_dict_geta(c, dict, PDF_NAME(Filter), PDF_NAME(F));
     if (pdf_is_array(c, filters)) {
         for (int i = 0, n = pdf_array_len(c, filters); i < n; ++i)
@@ -47,24 +71,25 @@ fz_buffer* loadStreamAsStored(fz_context* c, pdf_document* doc, pdf_obj* ref)
     } else if (filters && !decodable(c, filters)) {
         return nullptr;
     }
-    const int length = pdf_dict_get_int(c, dict, PDF_NAME(Length));
-    if (length < 0 || length > doc->file_size - entry->stm_ofs)
-        return nullptr;
-
-    fz_stream* stored = fz_open_null_filter(c, doc->file, uint64_t(length), entry->stm_ofs);
+    fz_buffer* stored = loadStoredBytes(c, doc, num, dict);
+    if (!stored || !filters)
+        return stored;
+    fz_stream* raw = nullptr;
     fz_stream* decoded = nullptr;
     fz_buffer* data = nullptr;
+    fz_var(raw);
+    fz_var(decoded);
     fz_try(c)
     {
-        decoded = pdf_array_len(c, filters) > 0 || pdf_is_name(c, filters)
-            ? pdf_open_inline_stream(c, doc, dict, length, stored, nullptr)
-            : fz_keep_stream(c, stored);
-        data = fz_read_all(c, decoded, size_t(length) + 64);
+        raw = fz_open_buffer(c, stored);
+        decoded = pdf_open_inline_stream(c, doc, dict, int(fz_buffer_storage(c, stored, nullptr)), raw, nullptr);
+        data = fz_read_all(c, decoded, fz_buffer_storage(c, stored, nullptr) + 64);
     }
     fz_always(c)
     {
         fz_drop_stream(c, decoded);
-        fz_drop_stream(c, stored);
+        fz_drop_stream(c, raw);
+        fz_drop_buffer(c, stored);
     }
     fz_catch(c) { fz_rethrow(c); }
     return data;

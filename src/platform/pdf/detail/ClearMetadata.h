@@ -11,4 +11,13 @@ namespace vmk::pdf::detail {
 // errors.
 fz_buffer* loadStreamAsStored(fz_context* c, pdf_document* doc, pdf_obj* ref);
 
+// The bytes of stream object `num` (whose dictionary is `dict`) as the file stores them, decoded and
+// decrypted in no way: /Length bytes from where the cross-reference table says its data starts. Null when
+// the stream has no data in the file or /Length runs past the file's end. Throws MuPDF errors.
+fz_buffer* loadStoredBytes(fz_context* c, pdf_document* doc, int num, pdf_obj* dict);
+
+// True when the first of the stream's filters is a /Crypt filter: the stream names its own decryption, which
+// the engine follows (and applies no other), so its reading of such a stream is right.
+bool hasOwnCryptFilter(fz_context* c, pdf_obj* dict);
+
 } // namespace vmk::pdf::detail

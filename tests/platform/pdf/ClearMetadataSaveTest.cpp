@@ -1,0 +1,160 @@
+// Saving a file whose encryption keeps the document's XMP metadata in clear (/EncryptMetadata false) keeps
+// it so: other readers find the packet without decrypting it, and everything else stays encrypted. The
+// saved files are judged by qpdf and poppler.
+
+#include "platform/pdf/Document.h"
+#include "platform/pdf/RedactionScrub.h"
+#include "platform/pdf/detail/ClearMetadataWrite.h"
+#include "platform/pdf/detail/State.h"
+#include "support/ClearMetadataFixtures.h"
+
+#include "support/TestFiles.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace vmk::pdf;
+using namespace vmk::test;
+
+namespace {
+
+#if defined(VMK_SANITIZE_THREAD)
+constexpr bool kCommandsAfterThreads = false;
+#else
+constexpr bool kCommandsAfterThreads = true;
+#endif
+
+const QByteArray kSecret = vmk::test::kClearXmpSecret;
+
+struct Locked {
+    const char* name;
+    QByteArray file;
+};
+
+// Every file is encrypted before any document is opened (see kCommandsAfterThreads).
+const QList<Locked>& lockedFiles()
+{
+    static const QList<Locked> all = [] {
+        const QStringList rc4{QStringLiteral("128"), QStringLiteral("--use-aes=n")};
+        const QStringList aes128{QStringLiteral("128"), QStringLiteral("--use-aes=y")};
+        const QStringList aes256{QStringLiteral("256")};
+        return QList<Locked>{
+            {"RC4-128", encryptWithClearMetadata(clearMetadataPdf(XmpPacking::stored), rc4)},
+            {"AES-128", encryptWithClearMetadata(clearMetadataPdf(XmpPacking::flate), aes128)},
+            {"AES-256", encryptWithClearMetadata(clearMetadataPdf(XmpPacking::flate), aes256)},
+            {"AES-128, whole blocks", encryptWithClearMetadata(clearMetadataPdf(XmpPacking::storedBlocks), aes128)},
+            {"AES-256, whole blocks", encryptWithClearMetadata(clearMetadataPdf(XmpPacking::storedBlocks), aes256)},
+        };
+    }();
+    return all;
+}
+
+DocumentPtr unlocked(const QByteArray& file)
+{
+    Result<DocumentPtr> doc = Document::fromData(file);
+    EXPECT_TRUE(doc.ok());
+    if (!doc.ok())
+        return Document::createEmpty();
+    EXPECT_TRUE((*doc)->isLocked());
+    EXPECT_TRUE((*doc)->unlock(QStringLiteral("u")).has_value());
+    return *doc;
+}
+
+} // namespace
+
+TEST(ClearMetadataSave, KeptEncryptionWritesTheDocumentMetadataInClearAndTheRestEncrypted)
+{
+    for (const Locked& locked : lockedFiles()) {
+        SCOPED_TRACE(locked.name);
+        const DocumentPtr doc = unlocked(locked.file);
+        const Result<QByteArray> saved = doc->dataRepresentation();
+        ASSERT_TRUE(saved.ok()) << qPrintable(saved.error());
+        // A second save of the saved file (the metadata names its /Identity filter now) stays the same.
+        const DocumentPtr reopened = unlocked(*saved);
+        const Result<QByteArray> again = reopened->dataRepresentation();
+        ASSERT_TRUE(again.ok()) << qPrintable(again.error());
+        if (!kCommandsAfterThreads)
+            continue;
+        expectClearMetadataAndTheRestEncrypted(locked.file, *saved, true);
+        QTemporaryDir dir;
+        const QString path = writeFile(dir, QStringLiteral("again.pdf"), *again);
+        EXPECT_EQ(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), QStringLiteral("--password=u"), path}).exitCode, 0);
+        const QByteArray xmp = runCommand(QStringLiteral("pdfinfo"), {QStringLiteral("-meta"), QStringLiteral("-upw"), QStringLiteral("u"), path}).out;
+        EXPECT_TRUE(xmp.contains(QByteArray(kClearXmpTitle) + "</rdf:li>"));
+        EXPECT_EQ(again->count("/Crypt"), saved->count("/Crypt"));
+    }
+}
+
+TEST(ClearMetadataSave, RedactedMetadataIsSavedScrubbedAndInClear)
+{
+    for (const Locked& locked : lockedFiles()) {
+        SCOPED_TRACE(locked.name);
+        const DocumentPtr doc = unlocked(locked.file);
+        ScrubCounts counts;
+        const auto edits = prepareRedactionScrub(*doc, {QString::fromLatin1(kSecret)}, {}, {}, &counts);
+        EXPECT_EQ(counts.metadata, 1);
+        edits->exchange();
+        const Result<QByteArray> saved = doc->dataRepresentation();
+        ASSERT_TRUE(saved.ok()) << qPrintable(saved.error());
+        EXPECT_FALSE(saved->contains(kSecret));
+        if (!kCommandsAfterThreads)
+            continue;
+        expectClearMetadataAndTheRestEncrypted(locked.file, *saved, false);
+    }
+}
+
+TEST(ClearMetadataSave, DecryptedAndNewlyProtectedCopiesHoldThePacketItself)
+{
+    for (const Locked& locked : lockedFiles()) {
+        SCOPED_TRACE(locked.name);
+        const DocumentPtr doc = unlocked(locked.file);
+        const Result<QByteArray> plain = doc->dataRepresentation(WriteOptions::withoutEncryption());
+        ASSERT_TRUE(plain.ok()) << qPrintable(plain.error());
+        const Result<QByteArray> protectedCopy = doc->dataRepresentation(WriteOptions::protect(QStringLiteral("x")));
+        ASSERT_TRUE(protectedCopy.ok()) << qPrintable(protectedCopy.error());
+        if (!kCommandsAfterThreads)
+            continue;
+        QTemporaryDir dir;
+        const QString plainPath = writeFile(dir, QStringLiteral("plain.pdf"), *plain);
+        const QString protectedPath = writeFile(dir, QStringLiteral("protected.pdf"), *protectedCopy);
+        EXPECT_EQ(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), plainPath}).exitCode, 0);
+        EXPECT_EQ(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), QStringLiteral("--password=x"), protectedPath}).exitCode, 0);
+        const QByteArray title = QByteArray(kClearXmpTitle) + "</rdf:li>";
+        EXPECT_TRUE(runCommand(QStringLiteral("pdfinfo"), {QStringLiteral("-meta"), plainPath}).out.contains(title));
+        EXPECT_TRUE(runCommand(QStringLiteral("pdfinfo"), {QStringLiteral("-meta"), QStringLiteral("-upw"), QStringLiteral("x"), protectedPath})
+                        .out.contains(title));
+        // The new encryption covers the packet too.
+        EXPECT_FALSE(protectedCopy->contains(kClearXmpTitle));
+    }
+}
+
+TEST(ClearMetadataSave, BytesLaidOutOtherwiseAreLeftAsTheyAre)
+{
+    const DocumentPtr doc = unlocked(lockedFiles()[1].file);
+    const Result<QByteArray> saved = doc->dataRepresentation();
+    ASSERT_TRUE(saved.ok());
+    fz_context* c = vmk::pdf::detail::ctx();
+    vmk::pdf::detail::ClearMetadataWrite write;
+    ASSERT_TRUE(write.prepare(c, doc->state().doc, true));
+    write.release(c);
+    ASSERT_TRUE(write.rewrites());
+
+    QByteArray same = *saved;
+    EXPECT_TRUE(write.rewrite(same));
+    EXPECT_EQ(same.size(), saved->size());
+
+    // Cut short, a table missing entries, startxref one byte off, and an appended update's table.
+    const qsizetype xref = saved->lastIndexOf("\nxref\n") + 1;
+    QByteArray shifted = *saved;
+    shifted.insert(xref - 1, ' ');
+    const QByteArray incremental = *saved + "xref\n4 1\n" + QByteArray::number(xref).rightJustified(10, '0')
+                                   + " 00000 n \ntrailer\n<< /Size 40 /Prev " + QByteArray::number(xref)
+                                   + " >>\nstartxref\n" + QByteArray::number(saved->size()) + "\n%%EOF\n";
+    const QList<QByteArray> otherwise{saved->left(saved->size() - 40), saved->left(xref + 30) + saved->mid(xref + 50),
+                                      shifted, incremental};
+    for (const QByteArray& bytes : otherwise) {
+        QByteArray copy = bytes;
+        EXPECT_FALSE(write.rewrite(copy));
+        EXPECT_EQ(copy, bytes);
+    }
+}
