@@ -151,7 +151,7 @@ bool fitsAllocationBudget(std::size_t bytes)
         return true;
     b->exceeded = true;
     if (b->abort)
-        *b->abort = 1;
+        raiseAbort(b->abort);
     return false;
 }
 
