@@ -50,7 +50,10 @@ void Editor::exportPageImages(const QString& folder, const std::shared_ptr<Image
     loop.step = [self, task, options, folder, baseName, count, digits, report](int i, std::function<void()> next) {
         const pdf::PagePtr page = self->pdfDocument()->page(i);
         if (!page) {
-            // The document lost pages while the export ran: stop here and report what was written.
+            // The document lost pages while the export ran: stop here, keep what was written and name the
+            // pages that were not.
+            for (int lost = i; lost < count; ++lost)
+                report->missed(lost, ImageExportReport::Miss::removed);
             task->cancel();
             return false;
         }

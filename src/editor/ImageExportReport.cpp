@@ -25,9 +25,11 @@ QString pageList(const QList<int>& pages)
     return numbers.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
 }
 
-QString because(ImageExportReport::Miss why)
+QString because(ImageExportReport::Miss why, bool one)
 {
     switch (why) {
+    case ImageExportReport::Miss::removed:
+        return one ? QStringLiteral("was deleted during the export") : QStringLiteral("were deleted during the export");
     case ImageExportReport::Miss::tooSlow:
         return QStringLiteral("couldn\u2019t be drawn in time");
     case ImageExportReport::Miss::tooLarge:
@@ -58,7 +60,7 @@ QString ImageExportReport::message() const
 {
     if (m_written == 0 && !m_missed.isEmpty()
         && std::all_of(m_missed.begin(), m_missed.end(), [](const Missed& m) { return m.why == Miss::notSaved; }))
-        return QStringLiteral("No images were exported: that folder can\u2019t be written to.");
+        return QStringLiteral("Exported 0 images. That folder can\u2019t be written to.");
     QString text = QStringLiteral("Exported %1 image%2.").arg(m_written).arg(m_written == 1 ? QString() : QStringLiteral("s"));
     // One sentence per reason, in the order of the first page each one kept out.
     QList<Miss> reasons;
@@ -73,7 +75,7 @@ QString ImageExportReport::message() const
         std::sort(pages.begin(), pages.end());
         const bool one = pages.size() == 1;
         text += QStringLiteral(" %1 %2 %3, so %4 exported.")
-                    .arg(one ? QStringLiteral("Page") : QStringLiteral("Pages"), pageList(pages), because(why),
+                    .arg(one ? QStringLiteral("Page") : QStringLiteral("Pages"), pageList(pages), because(why, one),
                          one ? QStringLiteral("it wasn\u2019t") : QStringLiteral("they weren\u2019t"));
     }
     return text;

@@ -16,6 +16,7 @@ public:
         tooLarge,   // drawing it needed more memory than a page may have
         unreadable, // the page could not be read or drawn at all
         notSaved,   // drawn, but the file could not be written
+        removed,    // the document lost the page while the export ran
     };
 
     void wrote() { ++m_written; }
