@@ -282,7 +282,7 @@ TEST(SlowPages, PointingAtAPageWhoseTextIsSlowToReadNeverHoldsTheWindow)
     const QPoint word = view.convertPointFromPage(QPointF(45, 356), 0).toPoint();
 
     // Until the text is read on a worker, the page has none: an arrow, and a click selects nothing yet.
-    QElapsedTimer hover;
+    test::ThreadTimer hover;
     hover.start();
     QTest::mouseMove(view.viewport(), word);
     EXPECT_LT(hover.elapsed(), bound);
