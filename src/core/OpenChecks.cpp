@@ -48,21 +48,23 @@ bool verifySavedFile(const QString& path, int pageCount, const std::optional<QSt
     return document && document->pageCount() == pageCount;
 }
 
+PageFacts factsOf(const pdf::Page& page)
+{
+    PageFacts fact;
+    fact.rotation = page.rotation();
+    for (const pdf::AnnotationPtr& annotation : page.annotations()) {
+        fact.annotationKinds.append(annotation->type());
+        if (const QString note = annotation->contents(); !note.isEmpty())
+            fact.annotationNotes.append(note);
+    }
+    return fact;
+}
+
 std::vector<PageFacts> pageFacts(const pdf::Document& document)
 {
     std::vector<PageFacts> facts;
-    for (const pdf::PagePtr& page : document.pages()) {
-        PageFacts fact;
-        if (page) {
-            fact.rotation = page->rotation();
-            for (const pdf::AnnotationPtr& annotation : page->annotations()) {
-                fact.annotationKinds.append(annotation->type());
-                if (const QString note = annotation->contents(); !note.isEmpty())
-                    fact.annotationNotes.append(note);
-            }
-        }
-        facts.push_back(std::move(fact));
-    }
+    for (const pdf::PagePtr& page : document.pages())
+        facts.push_back(page ? factsOf(*page) : PageFacts());
     return facts;
 }
 

@@ -39,6 +39,7 @@ struct PageFacts {
     bool operator==(const PageFacts&) const = default;
 };
 std::vector<PageFacts> pageFacts(const pdf::Document& document);
+PageFacts factsOf(const pdf::Page& page);
 
 // Whether the file at path opens, unlocks (with password when it is locked) and shows, page by page,
 // the facts expected: as many pages, each with the same rotation and the same annotations and notes.

@@ -93,6 +93,13 @@ DocumentError VMKDocument::verificationFailedError()
             QStringLiteral("Try Save As to a different location.")};
 }
 
+DocumentError VMKDocument::stoppedSaveError(const QString& name)
+{
+    return {DocumentError::FileWriteUnknown,
+            QStringLiteral("The save of \u201c%1\u201d was stopped before its copy was written.").arg(name),
+            QStringLiteral("The file was left as it was. Save again to keep the changes.")};
+}
+
 DocumentError VMKDocument::printUnavailableError()
 {
     return {DocumentError::FeatureUnsupported, QStringLiteral("This document can\u2019t be printed right now."), {}};
@@ -160,37 +167,54 @@ MaybeError VMKDocument::prepareSave(SaveOperation op, PreparedSave* save)
         options = pdf::WriteOptions::withoutEncryption();
     }
 
-    // What the copy must show is taken before writing: the engine may repair a damaged file while it
-    // writes, and a repair can drop what was changed in memory.
-    std::vector<PDFOps::PageFacts> expected = PDFOps::pageFacts(*m_pdf);
-    // A decrypted copy is a new document: it goes without the original's creation date. The open
-    // document keeps it, so every later save writes the same copy.
-    const bool decrypting = options.encryption == pdf::WriteOptions::Encryption::None;
-    const QString created = decrypting ? m_pdf->attribute(pdf::DocumentAttribute::CreationDate) : QString();
-    if (!created.isEmpty())
-        m_pdf->setAttribute(pdf::DocumentAttribute::CreationDate, QString());
-    const pdf::Result<QByteArray> bytes = m_pdf->dataRepresentation(options);
-    if (!created.isEmpty())
-        m_pdf->setAttribute(pdf::DocumentAttribute::CreationDate, created);
-    if (!bytes)
-        return contentWriteFailedError(bytes.error());
+    // A decrypted copy is a new document: it goes without the original's creation date.
+    options.withoutCreationDate = options.encryption == pdf::WriteOptions::Encryption::None;
 
-    // From here on only the bytes are used, never the document: they are written and the copy is read
-    // back on a worker while the window goes on.
-    const QByteArray data = *bytes;
+    // The bytes are made on the worker that writes and checks the copy: what they need from the window's
+    // side (appearances still missing) is made there a few pages at a time, then the engine writes while
+    // the main thread keeps off the document. What the copy must show is taken page by page in the same
+    // slices, before writing: the engine may repair a damaged file while it writes, and a repair can drop
+    // what was changed in memory.
+    auto expected = std::make_shared<std::vector<PDFOps::PageFacts>>();
+    auto size = std::make_shared<qint64>(0);
     save->offMainThread = true;
-    save->write = [data](const QString& path) -> MaybeError {
+    // A change that lands between two slices (a queued step) may touch a page already looked at: the pass
+    // then starts over, so that the facts match what is written.
+    QPointer<VMKDocument> self(this);
+    save->write = [self, pdf = m_pdf, options, expected, size, name = displayName()](const QString& path) -> MaybeError {
+        bool stopped = false;
+        int changes = 0;
+        const pdf::Result<QByteArray> bytes = pdf->dataRepresentationFromWorker(
+            options,
+            [&](int index, const pdf::PagePtr& page) {
+                const int now = self ? self->changeCount() : 0;
+                if (index == 0) {
+                    expected->clear();
+                    changes = now;
+                } else if (now != changes) {
+                    return false;
+                }
+                expected->push_back(page ? PDFOps::factsOf(*page) : PDFOps::PageFacts());
+                return true;
+            },
+            &stopped);
+        if (stopped)
+            return stoppedSaveError(name);
+        if (!bytes)
+            return contentWriteFailedError(bytes.error());
+        *size = bytes->size();
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(data) != data.size() || !file.flush())
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(*bytes) != bytes->size()
+            || !file.flush())
             return writeFailedError();
         return std::nullopt;
     };
-    save->verify = [this, expected = std::move(expected), password](const QString& path) -> MaybeError {
-        if (!verifySavedFile(path, expected, password))
+    save->verify = [this, expected, password](const QString& path) -> MaybeError {
+        if (!verifySavedFile(path, *expected, password))
             return verificationFailedError();
         return std::nullopt;
     };
-    save->saved = [this, size = data.size()] { m_fileSize = size; };
+    save->saved = [this, size] { m_fileSize = *size; };
     return std::nullopt;
 }
 

@@ -67,12 +67,15 @@ public:
     // would not help.
     static platform::DocumentError contentWriteFailedError(const QString& cause);
     static platform::DocumentError verificationFailedError();
+    // The save was called off (the application ending) before its copy was written; the file stays as it was.
+    static platform::DocumentError stoppedSaveError(const QString& name);
     static platform::DocumentError printUnavailableError();
 
 protected:
     platform::MaybeError readFromFile(const QString& path) override;
     platform::MaybeError readFromData(const QByteArray& data, const QString& path) override;
-    // Takes the bytes on the main thread; writing them and checking the written copy run on a worker.
+    // Making the bytes, writing them and checking the written copy run on a worker; the main thread only
+    // lends it short slices (see pdf::Document::dataRepresentationFromWorker).
     platform::MaybeError prepareSave(platform::SaveOperation op, PreparedSave* save) override;
     void didSave(platform::SaveOperation op) override;
     void didRevert() override;

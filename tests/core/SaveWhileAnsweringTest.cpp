@@ -4,6 +4,7 @@
 #include "core/VMKDocument.h"
 
 #include "platform/pdf/Annotation.h"
+#include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
 
 #include "support/MainThreadStall.h"
@@ -102,7 +103,8 @@ std::vector<QpdfPage> qpdfPages(const QString& path)
 }
 
 // Saves on the next turn of the event loop, as a menu command would, and answers the longest time the
-// main thread went without a turn meanwhile.
+// main thread went without a turn meanwhile. `meanwhile` runs once the bytes are made, while the copy is
+// written and checked, as a queued step that puts itself off while the engine writes would.
 qint64 saveAnswering(VMKDocument& document, platform::MaybeError* error, const std::function<void()>& meanwhile = {})
 {
     bool saving = true;
@@ -110,8 +112,17 @@ qint64 saveAnswering(VMKDocument& document, platform::MaybeError* error, const s
         *error = document.save();
         saving = false;
     });
-    if (meanwhile)
-        QTimer::singleShot(60, meanwhile);
+    bool written = false;
+    QTimer step;
+    QObject::connect(&step, &QTimer::timeout, [&] {
+        if (pdf::Document::isWritingUnderWay()) {
+            written = true;
+        } else if (written && meanwhile) {
+            step.stop();
+            meanwhile();
+        }
+    });
+    step.start(1);
     return test::longestMainThreadStall([&] { return saving; }, test::scaledMs(60000));
 }
 
@@ -140,8 +151,8 @@ TEST(SaveWhileAnswering, ALargeSaveKeepsTheWindowAnsweringAndEditsMeanwhileStayU
     document.pdf()->page(1)->addAnnotation(added);
     document.updateChangeCount(platform::ChangeType::Done);
 
-    // Something changes the document while the copy is written (a queued step landing): it is not in the
-    // copy, and the document stays edited.
+    // Something changes the document once the bytes are made, while the copy is written and checked (a
+    // queued step landing): it is not in the copy, and the document stays edited.
     bool editedWhileSaving = false;
     platform::MaybeError error;
     QElapsedTimer clock;

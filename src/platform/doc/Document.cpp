@@ -358,9 +358,10 @@ MaybeError Document::writeSafely(const QString& target, SaveOperation op, int* c
         return prepared.verify ? prepared.verify(temporary) : std::nullopt;
     };
     steps.run = [&](const std::function<void()>& rest) {
-        // Called off or not, the save runs to its end: its outcome is what rest() found.
+        // Called off or not, the save runs to its end: its outcome is what rest() found. Its worker may
+        // hand the main thread slices of the work from the start.
         if (prepared.offMainThread)
-            pdf::waitWhileAnswering(rest);
+            pdf::waitWhileAnswering(rest, pdf::OnCancel::Finish, 0);
         else
             rest();
     };

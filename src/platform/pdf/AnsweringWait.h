@@ -22,8 +22,9 @@ enum class OnCancel {
 // painting and running its timers, and answers the user: Esc, closing a window or Quit call the wait off;
 // other presses are refused with a visible hint, and the close or Quit is carried out once the wait has
 // ended. Off the main thread the work simply runs in place. The work must not touch anything the main
-// thread may use meanwhile.
-WaitOutcome waitWhileAnswering(std::function<void()> work, OnCancel onCancel = OnCancel::Finish);
+// thread may use meanwhile. Work shorter than `quietMs` is simply waited for, the window not told; work that
+// hands slices to the main thread (runSliceOnMainThread) asks for 0, so that the first is taken at once.
+WaitOutcome waitWhileAnswering(std::function<void()> work, OnCancel onCancel = OnCancel::Finish, int quietMs = 40);
 
 // On the thread doing such work: whether the user has called it off. Long loops look at it to stop early.
 bool waitCancelled();

@@ -1,9 +1,11 @@
 #include "platform/pdf/Document.h"
 
+#include "platform/pdf/MainThreadSlice.h"
 #include "platform/pdf/PdfLog.h"
 #include "platform/pdf/detail/AnsweringWait.h"
 #include "platform/pdf/detail/ClearMetadataWrite.h"
 #include "platform/pdf/detail/DanglingStructure.h"
+#include "platform/pdf/detail/EngineGate.h"
 #include "platform/pdf/detail/FieldAppearances.h"
 #include "platform/pdf/detail/ObjectScan.h"
 #include "platform/pdf/detail/RepairedEncryption.h"
@@ -11,7 +13,10 @@
 #include "platform/pdf/detail/StreamLengths.h"
 #include "platform/pdf/detail/UnreadableObjects.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QThread>
 
 #include <cstring>
 
@@ -48,6 +53,17 @@ constexpr int kReadAheadBudgetMs = 400;
 // on a worker for a window, which keeps answering meanwhile; past this the file is enormous, and the
 // rest is parsed as it is needed.
 constexpr int kObjectStreamBudgetMs = 5000;
+// How long one slice of making missing appearances before a write may hold the main thread. A page is
+// made whole, in one pass of the engine: made a part at a time, every pass would also make the page's
+// other waiting annotations in a scratch table as costly to clear as the file (quadratic on a crowded
+// page). One page of a few hundred new annotations takes a few milliseconds.
+constexpr int kAppearanceSliceMs = 6;
+
+bool onMainThread()
+{
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
 
 void copyPassword(char (&target)[128], const QString& password)
 {
@@ -446,10 +462,20 @@ Result<QByteArray> Document::dataRepresentation(const WriteOptions& options) con
 {
     if (m_state->locked)
         return Result<QByteArray>::failure(QStringLiteral("The document is locked."));
+    makeMissingAppearances();
+    return writeBytes(options);
+}
+
+void Document::makeMissingAppearances() const
+{
     for (const PagePtr& p : m_state->pages) {
         if (p)
             ensureAppearances(*p);
     }
+}
+
+Result<QByteArray> Document::writeBytes(const WriteOptions& options) const
+{
     pdf_write_options opts = pdf_default_write_options;
     // Collect garbage so removed pages and replaced objects stay out of the file; no renumbering, which
     // would invalidate the references our handles hold.
@@ -483,6 +509,13 @@ Result<QByteArray> Document::dataRepresentation(const WriteOptions& options) con
     fz_output* out = nullptr;
     QString error;
     pdf_document* doc = m_state->doc;
+    // A decrypted copy is a new document: it goes without the original's creation date. The document
+    // keeps it, so every later save writes the same copy.
+    const QString created = options.withoutCreationDate ? attribute(DocumentAttribute::CreationDate) : QString();
+    // Writing changes the document in place anyway (and puts it back): const in name only.
+    Document& self = const_cast<Document&>(*this);
+    if (!created.isEmpty())
+        self.setAttribute(DocumentAttribute::CreationDate, QString());
     if (QString restoreError; !guarded(c, [&] { detail::restoreEncryptionDictionary(c, doc); }, &restoreError))
         qCWarning(lcVmkPdf) << "The encryption dictionary could not be read again:" << restoreError;
     detail::directStreamLengths(c, doc);
@@ -504,8 +537,7 @@ Result<QByteArray> Document::dataRepresentation(const WriteOptions& options) con
     if (QString hideError; !guarded(c, [&] { dangling.hide(c, doc); }, &hideError))
         qCWarning(lcVmkPdf) << "Structure into removed pages could not be left out:" << hideError;
     detail::ClearMetadataWrite clearMetadata;
-    if (options.encryption == WriteOptions::Encryption::KeepExisting)
-        clearMetadata.prepare(c, doc);
+    clearMetadata.prepare(c, doc, options.encryption == WriteOptions::Encryption::KeepExisting);
     auto writeWith = [&](const pdf_write_options& writeOptions) {
         fz_drop_output(c, out);
         fz_drop_buffer(c, buffer);
@@ -551,6 +583,8 @@ Result<QByteArray> Document::dataRepresentation(const WriteOptions& options) con
     });
     pdf_drop_obj(c, encrypt);
     pdf_drop_obj(c, fileId);
+    if (!created.isEmpty())
+        self.setAttribute(DocumentAttribute::CreationDate, created);
     fz_drop_output(c, out);
     QByteArray bytes;
     if (ok) {
@@ -565,6 +599,77 @@ Result<QByteArray> Document::dataRepresentation(const WriteOptions& options) con
         return Result<QByteArray>::failure(error.isEmpty() ? QStringLiteral("The PDF could not be written.") : error);
     return bytes;
 }
+
+Result<QByteArray> Document::dataRepresentationFromWorker(const WriteOptions& options, const PageVisit& visit,
+                                                          bool* stopped) const
+{
+    if (stopped)
+        *stopped = false;
+    // What writing needs from the handles is made where the handles live, a few pages at a time, so that
+    // the window goes on between the slices; a change to the page list meanwhile starts the pass over.
+    // The last slice looks once more and closes the gate in the same turn of the main thread: nothing can
+    // change the document between them, and nothing reads it until the bytes are made.
+    const bool fromWorker = QCoreApplication::instance() && !onMainThread();
+    std::vector<PagePtr> list;
+    std::size_t next = 0;
+    bool madeNext = false; // the appearances of list[next] are made
+    bool locked = false;
+    bool ready = false;
+    bool closed = false;
+    while (!ready && !locked) {
+        const bool ran = runSliceOnMainThread([&] {
+            locked = m_state->locked;
+            if (locked)
+                return;
+            QElapsedTimer clock;
+            clock.start();
+            if (next == 0)
+                list = pages();
+            while (next < list.size() && clock.elapsed() < kAppearanceSliceMs) {
+                // A page's appearances first, then the visit (in the next slice once this one is spent).
+                if (!madeNext) {
+                    if (const PagePtr& p = list[next])
+                        ensureAppearances(*p);
+                    madeNext = true;
+                    continue;
+                }
+                if (visit && !visit(int(next), list[next])) {
+                    next = 0;
+                    madeNext = false;
+                    return;
+                }
+                ++next;
+                madeNext = false;
+            }
+            if (next < list.size())
+                return;
+            if (pages() != list) {
+                next = 0;
+                madeNext = false;
+                return;
+            }
+            makeMissingAppearances();
+            ready = true;
+            if (fromWorker) {
+                EngineGate::close();
+                closed = true;
+            }
+        });
+        if (!ran) {
+            if (stopped)
+                *stopped = true;
+            return Result<QByteArray>::failure(QStringLiteral("The writing was stopped."));
+        }
+    }
+    if (locked)
+        return Result<QByteArray>::failure(QStringLiteral("The document is locked."));
+    Result<QByteArray> bytes = writeBytes(options);
+    if (closed)
+        EngineGate::open();
+    return bytes;
+}
+
+bool Document::isWritingUnderWay() { return EngineGate::isClosed(); }
 
 Status Document::write(const QString& path, const WriteOptions& options) const
 {

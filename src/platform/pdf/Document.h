@@ -6,6 +6,7 @@
 #include <QMap>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -83,6 +84,21 @@ public:
 
     // The whole document, including every pending annotation change with its appearance stream.
     Result<QByteArray> dataRepresentation(const WriteOptions& options = {}) const;
+    // The same, asked for by the worker of a waitWhileAnswering() whose caller is the main thread, so that
+    // making the bytes never holds the window. The appearance streams still missing are made on the main
+    // thread a few pages at a time between its other work, `visit` (optional) being called there for each
+    // page in order once its appearances are made (null for a page that cannot be read). The pass starts
+    // over from the first page when the page list changed between slices or `visit` answers false (what it
+    // saw so far no longer holds). The engine then writes on the calling worker while the main thread is kept off every
+    // document (see isWritingUnderWay()): nothing can change the document during it. Called on the main
+    // thread it is dataRepresentation() with the visits. Fails, with `stopped` set, when the wait was called
+    // off and the main thread did not come back to the slices (the application is ending).
+    using PageVisit = std::function<bool(int index, const PagePtr& page)>;
+    Result<QByteArray> dataRepresentationFromWorker(const WriteOptions& options, const PageVisit& visit = {},
+                                                    bool* stopped = nullptr) const;
+    // True while a worker writes a document: the main thread's next use of any document waits until it
+    // ends. Work on the main thread that can wait (drawing ahead, reading text, indexing) puts itself off.
+    static bool isWritingUnderWay();
     Status write(const QString& path, const WriteOptions& options = {}) const;
 
     // Layer-internal state; not for use outside src/platform/pdf.
@@ -90,6 +106,8 @@ public:
 
 private:
     Document();
+    void makeMissingAppearances() const;
+    Result<QByteArray> writeBytes(const WriteOptions& options) const;
     std::unique_ptr<detail::DocumentState> m_state;
     friend struct detail::DocumentState;
 };

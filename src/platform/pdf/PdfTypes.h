@@ -95,6 +95,9 @@ struct WriteOptions {
     Encryption encryption = Encryption::KeepExisting;
     QString userPassword;
     QString ownerPassword;
+    // The copy goes without the document's creation date (a decrypted copy is a new document); the
+    // document keeps it.
+    bool withoutCreationDate = false;
 
     static WriteOptions keepExisting() { return {}; }
     static WriteOptions protect(const QString& user, const QString& owner = QString())

@@ -50,6 +50,7 @@ PDFView::PDFView(QWidget* parent)
     d->hitsAhead.setInterval(0);
     connect(&d->hitsAhead, &QTimer::timeout, this, [this] { d->indexHitsAhead(); });
     d->autoscrollTimer.setInterval(30);
+    d->fields = std::make_unique<FieldEditing>(*this, [this](int page) { emit formWidgetActivated(page); });
     connect(&d->autoscrollTimer, &QTimer::timeout, this, [this] {
         if (autoscroll(d->lastDragPoint))
             d->updateDragSelection(d->lastDragPoint);
@@ -68,6 +69,7 @@ PDFView::~PDFView()
 
 void PDFView::setDocument(std::shared_ptr<pdf::Document> document)
 {
+    d->fields->cancel(); // the field belongs to the document going away
     d->document = std::move(document);
     d->history.clear();
     d->selection.reset();
@@ -94,6 +96,7 @@ std::shared_ptr<pdf::Document> PDFView::document() const
 
 void PDFView::swapDocument(std::shared_ptr<pdf::Document> document)
 {
+    d->fields->cancel();
     ViewLocation here = d->location();
     d->document = std::move(document);
     d->selection.reset();
@@ -117,6 +120,7 @@ void PDFView::swapDocument(std::shared_ptr<pdf::Document> document)
 
 void PDFView::layoutDocumentView()
 {
+    d->fields->commit(); // the box would sit over another place once the pages move
     ViewLocation here = d->location();
     d->reloadPages();
     d->invalidateAll();

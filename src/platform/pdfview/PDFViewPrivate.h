@@ -8,6 +8,7 @@
 #include "platform/pdf/PageSnapshot.h"
 #include "platform/pdf/Selection.h"
 #include "platform/pdfview/AnnotationHitIndex.h"
+#include "platform/pdfview/FieldEditing.h"
 #include "platform/pdfview/NavigationHistory.h"
 #include "platform/pdfview/PageRecordings.h"
 #include "platform/pdfview/PageTexts.h"
@@ -63,6 +64,7 @@ struct PDFView::Private {
     std::vector<const pdf::Annotation*> excludedOn(const pdf::PagePtr& page) const;
     RenderScheduler scheduler;
     bool updatingScrollBars = false;
+    std::unique_ptr<FieldEditing> fields;
 
     // Mouse tracking of the base behaviour.
     enum class Press { None, Select, Link, Ignored };

@@ -98,9 +98,9 @@ int runningWaitWorkers()
 
 namespace vmk::pdf {
 
-WaitOutcome waitWhileAnswering(std::function<void()> work, OnCancel onCancel)
+WaitOutcome waitWhileAnswering(std::function<void()> work, OnCancel onCancel, int quietMs)
 {
-    return detail::runWhileAnswering(std::move(work), onCancel);
+    return detail::runWhileAnswering(std::move(work), onCancel, quietMs);
 }
 
 bool waitCancelled()

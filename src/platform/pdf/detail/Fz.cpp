@@ -1,6 +1,7 @@
 #include "platform/pdf/detail/Fz.h"
 
 #include "platform/pdf/PdfLog.h"
+#include "platform/pdf/detail/EngineGate.h"
 
 #include <malloc.h>
 
@@ -207,6 +208,9 @@ fz_context* ctx()
             qFatal("The PDF engine could not start on this thread");
         installMessageCallbacks(local.context);
     }
+    // While a worker writes a document, the main thread waits here before it touches any.
+    if (EngineGate::isClosed()) [[unlikely]]
+        EngineGate::passMainThread();
     return local.context;
 }
 
