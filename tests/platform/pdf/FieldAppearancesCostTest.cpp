@@ -42,6 +42,14 @@ pdf_document* openRaw(fz_context* c, const QByteArray& data)
     return opened ? doc : nullptr;
 }
 
+// The race checker's own bookkeeping grows faster than the work it watches as the file grows (4 s for 50
+// pages and 55 s for 200): under it the ratio of the two sizes measures the checker, not the pass.
+#if defined(VMK_SANITIZE_THREAD)
+constexpr bool kRaceChecked = true;
+#else
+constexpr bool kRaceChecked = false;
+#endif
+
 // Milliseconds of this thread's processor time the field pass takes on a freshly opened copy of `data`,
 // the less of two runs: the clock on the wall would also count the time a loaded machine kept the pass
 // waiting, more of it in one run than in another.
@@ -65,6 +73,8 @@ double passMs(const QByteArray& data)
 
 TEST(FieldAppearancesCost, FourTimesThePagesCostAboutFourTimesAsMuch)
 {
+    if (kRaceChecked)
+        GTEST_SKIP() << "the size ratio is not measured under the race checker";
     const double small = passMs(vmk::test::makeCrowdedFormPdf(50));
     const double large = passMs(vmk::test::makeCrowdedFormPdf(200));
     // Linear work is four times the small file's; work per field over the whole file is sixteen.
