@@ -11,6 +11,8 @@ namespace vmk::test {
 
 inline constexpr char kClearXmpTitle[] = "Harbour Ledger";
 inline constexpr char kClearXmpSecret[] = "Quixby";
+// The title in the XMP of an image on page 2, which qpdf (before version 12) also leaves in clear.
+inline constexpr char kClearImageCaption[] = "Kestrel over the quay";
 
 enum class XmpPacking {
     flate,        // compressed
@@ -29,7 +31,7 @@ QByteArray encryptWithClearMetadata(const QByteArray& plain, const QStringList& 
 
 // Expects of `saved`, written from `original` keeping its encryption: qpdf checks it with the password and
 // refuses it without; qpdf reports the original's encryption with /EncryptMetadata false; poppler and qpdf
-// read the XMP title (and the secret when `secretKept`); everything else (text, outline, field value,
+// read the XMP title (and the secret when `secretKept`), qpdf the image's too; everything else (text, outline, field value,
 // Info, page turn) reads right through its decryption and is not in the file in clear.
 void expectClearMetadataAndTheRestEncrypted(const QByteArray& original, const QByteArray& saved, bool secretKept);
 

@@ -103,28 +103,40 @@ TEST(ClearMetadataSave, RedactedMetadataIsSavedScrubbedAndInClear)
     }
 }
 
+// Also from a file saved here before, whose packets name the /Identity filter: the copies must not.
 TEST(ClearMetadataSave, DecryptedAndNewlyProtectedCopiesHoldThePacketItself)
 {
     for (const Locked& locked : lockedFiles()) {
-        SCOPED_TRACE(locked.name);
-        const DocumentPtr doc = unlocked(locked.file);
-        const Result<QByteArray> plain = doc->dataRepresentation(WriteOptions::withoutEncryption());
-        ASSERT_TRUE(plain.ok()) << qPrintable(plain.error());
-        const Result<QByteArray> protectedCopy = doc->dataRepresentation(WriteOptions::protect(QStringLiteral("x")));
-        ASSERT_TRUE(protectedCopy.ok()) << qPrintable(protectedCopy.error());
-        if (!kCommandsAfterThreads)
-            continue;
-        QTemporaryDir dir;
-        const QString plainPath = writeFile(dir, QStringLiteral("plain.pdf"), *plain);
-        const QString protectedPath = writeFile(dir, QStringLiteral("protected.pdf"), *protectedCopy);
-        EXPECT_EQ(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), plainPath}).exitCode, 0);
-        EXPECT_EQ(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), QStringLiteral("--password=x"), protectedPath}).exitCode, 0);
-        const QByteArray title = QByteArray(kClearXmpTitle) + "</rdf:li>";
-        EXPECT_TRUE(runCommand(QStringLiteral("pdfinfo"), {QStringLiteral("-meta"), plainPath}).out.contains(title));
-        EXPECT_TRUE(runCommand(QStringLiteral("pdfinfo"), {QStringLiteral("-meta"), QStringLiteral("-upw"), QStringLiteral("x"), protectedPath})
-                        .out.contains(title));
-        // The new encryption covers the packet too.
-        EXPECT_FALSE(protectedCopy->contains(kClearXmpTitle));
+        const Result<QByteArray> keptBefore = unlocked(locked.file)->dataRepresentation();
+        ASSERT_TRUE(keptBefore.ok());
+        for (const QByteArray& file : {locked.file, *keptBefore}) {
+            SCOPED_TRACE(std::string(locked.name) + (file == locked.file ? "" : ", saved here before"));
+            const DocumentPtr doc = unlocked(file);
+            const Result<QByteArray> plain = doc->dataRepresentation(WriteOptions::withoutEncryption());
+            ASSERT_TRUE(plain.ok()) << qPrintable(plain.error());
+            const Result<QByteArray> protectedCopy = doc->dataRepresentation(WriteOptions::protect(QStringLiteral("x")));
+            ASSERT_TRUE(protectedCopy.ok()) << qPrintable(protectedCopy.error());
+            EXPECT_FALSE(plain->contains("/Crypt"));
+            // The new encryption covers the packets too.
+            EXPECT_FALSE(protectedCopy->contains(kClearXmpTitle));
+            EXPECT_FALSE(protectedCopy->contains("/Identity"));
+            if (!kCommandsAfterThreads)
+                continue;
+            QTemporaryDir dir;
+            const QString plainPath = writeFile(dir, QStringLiteral("plain.pdf"), *plain);
+            const QString protectedPath = writeFile(dir, QStringLiteral("protected.pdf"), *protectedCopy);
+            const QString password = QStringLiteral("--password=x");
+            EXPECT_EQ(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), plainPath}).exitCode, 0);
+            EXPECT_EQ(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), password, protectedPath}).exitCode, 0);
+            const QByteArray title = QByteArray(kClearXmpTitle) + "</rdf:li>";
+            EXPECT_TRUE(runCommand(QStringLiteral("pdfinfo"), {QStringLiteral("-meta"), plainPath}).out.contains(title));
+            EXPECT_TRUE(runCommand(QStringLiteral("pdfinfo"), {QStringLiteral("-meta"), QStringLiteral("-upw"), QStringLiteral("x"), protectedPath})
+                            .out.contains(title));
+            const QByteArray caption = QByteArray(kClearImageCaption) + "</rdf:li>";
+            const QString qdf = QStringLiteral("--qdf");
+            EXPECT_TRUE(runCommand(QStringLiteral("qpdf"), {qdf, plainPath, QStringLiteral("-")}).out.contains(caption));
+            EXPECT_TRUE(runCommand(QStringLiteral("qpdf"), {qdf, password, protectedPath, QStringLiteral("-")}).out.contains(caption));
+        }
     }
 }
 
