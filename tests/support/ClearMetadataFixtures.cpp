@@ -105,6 +105,44 @@ QByteArray encryptWithClearMetadata(const QByteArray& plain, const QStringList& 
     return readFile(out);
 }
 
+QByteArray identityContentPdf(bool encrypted)
+{
+    const QByteArray content = "BT /F1 14 Tf 20 700 Td (" + QByteArray(kIdentityText) + ") Tj ET\n";
+    const QByteArray identity = "/Filter /Crypt /DecodeParms << /Type /CryptFilterDecodeParms /Name /Identity >>";
+    // qpdf would encrypt the stream: it goes in as a placeholder name as long, and RC4 keeps the length of
+    // the data, so both are put in place without moving anything.
+    const QByteArray placeholder = "/Pad /" + QByteArray(identity.size() - 6, 'X');
+    PdfBuilder pdf;
+    const int catalog = pdf.reserve();
+    const int pages = pdf.reserve();
+    const int font = pdf.add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+    const int text = pdf.addStream(encrypted ? placeholder : identity, content);
+    const int page = pdf.add("<< /Type /Page /Parent " + ref(pages) + " /Resources << /Font << /F1 " + ref(font)
+                             + " >> >> /Contents " + ref(text) + " >>");
+    pdf.set(pages, "<< /Type /Pages /Kids [" + ref(page) + "] /Count 1 /MediaBox [0 0 612 792] >>");
+    pdf.set(catalog, "<< /Type /Catalog /Pages " + ref(pages) + " >>");
+    const QByteArray plain = pdf.write(catalog);
+    if (!encrypted)
+        return plain;
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("locked.pdf"));
+    const auto result = runCommand(QStringLiteral("qpdf"), {QStringLiteral("--stream-data=preserve"), QStringLiteral("--object-streams=disable"),
+                                                            QStringLiteral("--allow-weak-crypto"), QStringLiteral("--encrypt"),
+                                                            QStringLiteral("u"), QStringLiteral("o"), QStringLiteral("128"),
+                                                            QStringLiteral("--use-aes=n"), QStringLiteral("--force-V4"),
+                                                            QStringLiteral("--"), writeFile(dir, QStringLiteral("plain.pdf"), plain), out});
+    EXPECT_EQ(result.exitCode, 0) << result.err.constData();
+    QByteArray locked = readFile(out);
+    const qsizetype at = locked.indexOf(placeholder);
+    const qsizetype data = locked.indexOf("stream\n", at) + 7;
+    EXPECT_TRUE(at > 0 && data > at);
+    if (at <= 0 || data <= at)
+        return {};
+    locked.replace(at, placeholder.size(), identity);
+    locked.replace(data, content.size(), content);
+    return locked;
+}
+
 namespace {
 
 // What the second engines make of a saved file.

@@ -29,6 +29,12 @@ QByteArray clearMetadataPdf(XmpPacking packing, bool photo = false);
 // `plain` encrypted by qpdf with the scheme's arguments (after "--encrypt u o") and --cleartext-metadata.
 QByteArray encryptWithClearMetadata(const QByteArray& plain, const QStringList& schemeArgs);
 
+// One page showing kIdentityText, whose content stream names the /Identity crypt filter and is stored in
+// clear. `encrypted`: encrypted by qpdf with RC4 and crypt filters, metadata included; the rest of the
+// file is then encrypted.
+inline constexpr char kIdentityText[] = "Ledger kept in clear";
+QByteArray identityContentPdf(bool encrypted);
+
 // Expects of `saved`, written from `original` keeping its encryption: qpdf checks it with the password and
 // refuses it without; qpdf reports the original's encryption with /EncryptMetadata false; poppler and qpdf
 // read the XMP title (and the secret when `secretKept`), qpdf the image's too; everything else (text, outline, field value,

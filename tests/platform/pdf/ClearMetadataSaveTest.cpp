@@ -140,6 +140,73 @@ TEST(ClearMetadataSave, DecryptedAndNewlyProtectedCopiesHoldThePacketItself)
     }
 }
 
+// The writer leaves out the image of a removed page and the XMP it carried in clear; the document's own
+// stays in clear all the same.
+TEST(ClearMetadataSave, RemovingThePageOfAnImageWithClearXmpKeepsTheDocumentMetadataClear)
+{
+    for (const Locked& locked : lockedFiles()) {
+        SCOPED_TRACE(locked.name);
+        const DocumentPtr doc = unlocked(locked.file);
+        ASSERT_TRUE(doc->removePage(1));
+        const Result<QByteArray> saved = doc->dataRepresentation();
+        ASSERT_TRUE(saved.ok()) << qPrintable(saved.error());
+        EXPECT_FALSE(saved->contains(kClearImageCaption));
+        EXPECT_TRUE(saved->contains(kClearXmpTitle));
+        if (!kCommandsAfterThreads)
+            continue;
+        QTemporaryDir dir;
+        const QString path = writeFile(dir, QStringLiteral("saved.pdf"), *saved);
+        const QString password = QStringLiteral("--password=u");
+        EXPECT_EQ(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), password, path}).exitCode, 0);
+        const QByteArray title = QByteArray(kClearXmpTitle) + "</rdf:li>";
+        EXPECT_TRUE(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--qdf"), password, path, QStringLiteral("-")}).out.contains(title));
+        EXPECT_TRUE(runCommand(QStringLiteral("pdfinfo"), {QStringLiteral("-meta"), QStringLiteral("-upw"), QStringLiteral("u"), path})
+                        .out.contains(title));
+    }
+}
+
+// A stream of any kind may name the /Identity crypt filter: its data is in clear, which the engine's writer
+// would decrypt all the same (and a new encryption would leave under that name). Every copy reads right.
+TEST(ClearMetadataSave, StreamsNamingTheIdentityFilterReadRightInEveryCopy)
+{
+    static const QByteArray files[] = {identityContentPdf(true), identityContentPdf(false)};
+    for (const QByteArray& file : files) {
+        const bool encrypted = &file == &files[0];
+        SCOPED_TRACE(encrypted ? "encrypted" : "not encrypted");
+        Result<DocumentPtr> doc = Document::fromData(file);
+        ASSERT_TRUE(doc.ok());
+        if (encrypted)
+            ASSERT_TRUE((*doc)->unlock(QStringLiteral("u")).has_value());
+        const Result<QByteArray> kept = (*doc)->dataRepresentation();
+        const Result<QByteArray> plain = (*doc)->dataRepresentation(WriteOptions::withoutEncryption());
+        const Result<QByteArray> protectedCopy = (*doc)->dataRepresentation(WriteOptions::protect(QStringLiteral("x")));
+        ASSERT_TRUE(kept.ok() && plain.ok() && protectedCopy.ok());
+        EXPECT_FALSE(plain->contains("/Crypt"));
+        EXPECT_FALSE(protectedCopy->contains("/Crypt"));
+        EXPECT_FALSE(protectedCopy->contains(kIdentityText));
+        if (!kCommandsAfterThreads)
+            continue;
+        QTemporaryDir dir;
+        const struct {
+            QString path;
+            QString password;
+        } copies[] = {{writeFile(dir, QStringLiteral("kept.pdf"), *kept), QStringLiteral("u")},
+                      {writeFile(dir, QStringLiteral("plain.pdf"), *plain), QString()},
+                      {writeFile(dir, QStringLiteral("protected.pdf"), *protectedCopy), QStringLiteral("x")}};
+        for (const auto& copy : copies) {
+            SCOPED_TRACE(copy.path.toStdString());
+            const QStringList password = copy.password.isEmpty() ? QStringList() : QStringList{QStringLiteral("--password=") + copy.password};
+            EXPECT_EQ(runCommand(QStringLiteral("qpdf"), QStringList{QStringLiteral("--check")} + password + QStringList{copy.path}).exitCode, 0);
+            const QByteArray dump = runCommand(QStringLiteral("qpdf"), QStringList{QStringLiteral("--qdf")} + password
+                                                                           + QStringList{copy.path, QStringLiteral("-")}).out;
+            EXPECT_TRUE(dump.contains(kIdentityText));
+            const QStringList popplerPassword = copy.password.isEmpty() ? QStringList() : QStringList{QStringLiteral("-upw"), copy.password};
+            EXPECT_TRUE(runCommand(QStringLiteral("pdftotext"), popplerPassword + QStringList{copy.path, QStringLiteral("-")})
+                            .out.contains(kIdentityText));
+        }
+    }
+}
+
 TEST(ClearMetadataSave, BytesLaidOutOtherwiseAreLeftAsTheyAre)
 {
     const DocumentPtr doc = unlocked(lockedFiles()[1].file);

@@ -18,18 +18,24 @@ bool keepsMetadataClear(fz_context* c, pdf_document* doc)
     return doc->crypt && pdf_crypt_revision(c, doc->crypt) >= 4 && !pdf_crypt_encrypt_metadata(c, doc->crypt);
 }
 
+// Whether the stream `dict` names a crypt filter of its own that is /Identity (the one meant when it
+// names none): its data is in clear whatever the document's encryption.
+bool namesIdentity(fz_context* c, pdf_obj* dict)
+{
+    if (!hasOwnCryptFilter(c, dict))
+        return false;
+    pdf_obj* params = pdf_dict_get(c, dict, PDF_NAME(DecodeParms));
+    pdf_obj* first = pdf_is_array(c, params) ? pdf_array_get(c, params, 0) : params;
+    pdf_obj* name = pdf_dict_get(c, first, PDF_NAME(Name));
+    return !name || pdf_name_eq(c, name, PDF_NAME(Identity));
+}
+
 // A /Type /Metadata stream dictionary without a crypt filter of its own other than /Identity (one with
 // another is encrypted on purpose and is left alone).
 bool clearable(fz_context* c, pdf_obj* stream)
 {
-    if (!pdf_name_eq(c, pdf_dict_get(c, stream, PDF_NAME(Type)), PDF_NAME(Metadata)))
-        return false;
-    if (!hasOwnCryptFilter(c, stream))
-        return true;
-    pdf_obj* params = pdf_dict_get(c, stream, PDF_NAME(DecodeParms));
-    pdf_obj* first = pdf_is_array(c, params) ? pdf_array_get(c, params, 0) : params;
-    pdf_obj* name = pdf_dict_get(c, first, PDF_NAME(Name));
-    return !name || pdf_name_eq(c, name, PDF_NAME(Identity));
+    return pdf_name_eq(c, pdf_dict_get(c, stream, PDF_NAME(Type)), PDF_NAME(Metadata))
+        && (!hasOwnCryptFilter(c, stream) || namesIdentity(c, stream));
 }
 
 // The object number of the catalog's metadata stream when it is clearable, else 0: the document-level
@@ -42,21 +48,23 @@ int catalogMetadata(fz_context* c, pdf_document* doc)
     return num > 0 && num < pdf_xref_len(c, doc) && pdf_is_stream(c, ref) && clearable(c, ref) ? num : 0;
 }
 
-// Whether object `num` is another clearable metadata stream, still as the file has it, that names the
-// /Identity crypt filter or whose stored data reads as an XMP packet without any decryption (cipher text
-// neither decodes nor reads so).
-bool storedAsClearPacket(fz_context* c, pdf_document* doc, int num)
+// Whether object `num` is a stream, still as the file has it, whose data the file holds in clear: one that
+// names the /Identity crypt filter (of any kind: the engine's writer decrypts it all the same), or, where
+// `metadataClear`, a clearable metadata stream whose stored data reads as an XMP packet without any
+// decryption (cipher text neither decodes nor reads so).
+bool storedInClear(fz_context* c, pdf_document* doc, int num, bool metadataClear)
 {
     const pdf_xref_entry* entry = pdf_get_xref_entry(c, doc, num);
     if (!entry || entry->type != 'n' || !pdf_obj_num_is_stream(c, doc, num))
         return false;
     pdf_obj* dict = pdf_load_object(c, doc, num);
     pdf_drop_obj(c, dict); // the cross-reference entry holds it
-    if (!clearable(c, dict) || pdf_get_xref_entry_no_null(c, doc, num)->stm_buf)
+    if (pdf_get_xref_entry_no_null(c, doc, num)->stm_buf)
         return false;
-    // Its own /Identity filter says so (the writer would encrypt it all the same).
-    if (hasOwnCryptFilter(c, dict))
+    if (namesIdentity(c, dict))
         return true;
+    if (!metadataClear || !clearable(c, dict))
+        return false;
     static const char* const kMarks[] = {"<?xpacket", "<x:xmpmeta", "<rdf:RDF"};
     fz_buffer* decoded = nullptr;
     bool packet = false;
@@ -76,7 +84,8 @@ bool storedAsClearPacket(fz_context* c, pdf_document* doc, int num)
 }
 
 // A copy of the stream dictionary `original` for `length` bytes of clear data, with a /Crypt filter named
-// /Identity put first unless the stream has a crypt filter already (then /Identity, see above).
+// /Identity first among its filters, in place of a crypt filter of its own. Its decode parameters say
+// their /Type: qpdf overlooks those of a lone crypt filter without it, and decrypts.
 pdf_obj* clearDictionary(fz_context* c, pdf_document* doc, pdf_obj* original, size_t length)
 {
     pdf_obj* dict = pdf_deep_copy_obj(c, original);
@@ -89,30 +98,30 @@ pdf_obj* clearDictionary(fz_context* c, pdf_document* doc, pdf_obj* original, si
     fz_try(c)
     {
         pdf_dict_put_int(c, dict, PDF_NAME(Length), int64_t(length));
-        if (!hasOwnCryptFilter(c, original)) {
-            identity = pdf_new_dict(c, doc, 1);
-            pdf_dict_put(c, identity, PDF_NAME(Name), PDF_NAME(Identity));
-            pdf_obj* oldFilters = pdf_dict_get(c, original, PDF_NAME(Filter));
-            pdf_obj* oldParams = pdf_dict_get(c, original, PDF_NAME(DecodeParms));
-            const int count = pdf_is_name(c, oldFilters) ? 1 : pdf_array_len(c, oldFilters);
-            if (count == 0) {
-                pdf_dict_put(c, dict, PDF_NAME(Filter), PDF_NAME(Crypt));
-                pdf_dict_put(c, dict, PDF_NAME(DecodeParms), identity);
-            } else {
-                // New arrays throughout: the old ones may be shared objects of the document.
-                filters = pdf_new_array(c, doc, count + 1);
-                params = pdf_new_array(c, doc, count + 1);
-                pdf_array_push(c, filters, PDF_NAME(Crypt));
-                pdf_array_push(c, params, identity);
-                for (int i = 0; i < count; ++i) {
-                    pdf_array_push(c, filters, pdf_is_name(c, oldFilters) ? oldFilters : pdf_array_get(c, oldFilters, i));
-                    pdf_obj* own = pdf_is_array(c, oldParams) ? pdf_array_get(c, oldParams, i)
-                                                             : (i == 0 && pdf_is_dict(c, oldParams) ? oldParams : nullptr);
-                    pdf_array_push(c, params, own ? own : PDF_NULL);
-                }
-                pdf_dict_put(c, dict, PDF_NAME(Filter), filters);
-                pdf_dict_put(c, dict, PDF_NAME(DecodeParms), params);
+        identity = pdf_new_dict(c, doc, 2);
+        pdf_dict_put_name(c, identity, PDF_NAME(Type), "CryptFilterDecodeParms");
+        pdf_dict_put(c, identity, PDF_NAME(Name), PDF_NAME(Identity));
+        pdf_obj* oldFilters = pdf_dict_get(c, original, PDF_NAME(Filter));
+        pdf_obj* oldParams = pdf_dict_get(c, original, PDF_NAME(DecodeParms));
+        const int count = pdf_is_name(c, oldFilters) ? 1 : pdf_array_len(c, oldFilters);
+        const int first = hasOwnCryptFilter(c, original) ? 1 : 0;
+        if (count == first) {
+            pdf_dict_put(c, dict, PDF_NAME(Filter), PDF_NAME(Crypt));
+            pdf_dict_put(c, dict, PDF_NAME(DecodeParms), identity);
+        } else {
+            // New arrays throughout: the old ones may be shared objects of the document.
+            filters = pdf_new_array(c, doc, count + 1 - first);
+            params = pdf_new_array(c, doc, count + 1 - first);
+            pdf_array_push(c, filters, PDF_NAME(Crypt));
+            pdf_array_push(c, params, identity);
+            for (int i = first; i < count; ++i) {
+                pdf_array_push(c, filters, pdf_is_name(c, oldFilters) ? oldFilters : pdf_array_get(c, oldFilters, i));
+                pdf_obj* own = pdf_is_array(c, oldParams) ? pdf_array_get(c, oldParams, i)
+                                                         : (i == 0 && pdf_is_dict(c, oldParams) ? oldParams : nullptr);
+                pdf_array_push(c, params, own ? own : PDF_NULL);
             }
+            pdf_dict_put(c, dict, PDF_NAME(Filter), filters);
+            pdf_dict_put(c, dict, PDF_NAME(DecodeParms), params);
         }
     }
     fz_always(c)
@@ -202,25 +211,26 @@ bool ClearMetadataWrite::rewrites() const
 
 bool ClearMetadataWrite::prepare(fz_context* c, pdf_document* doc, bool keepsEncryption)
 {
+    bool encrypted = false;
     bool clear = false;
     int catalog = 0;
     int count = 0;
     if (!guarded(c, [&] {
+            encrypted = doc->crypt != nullptr;
             clear = keepsMetadataClear(c, doc);
-            if (clear) {
-                catalog = catalogMetadata(c, doc);
-                count = pdf_xref_len(c, doc);
-            }
+            catalog = clear ? catalogMetadata(c, doc) : 0;
+            count = pdf_xref_len(c, doc);
         }))
         return false;
-    if (!clear)
+    // A file without encryption saved as it is goes as the file has it.
+    if (!encrypted && keepsEncryption)
         return true;
     m_ctx = c;
     m_doc = doc;
     bool ok = catalog == 0 || hold(c, catalog, keepsEncryption);
     for (int num = 1; num < count; ++num) {
-        bool packet = false;
-        if (num != catalog && guarded(c, [&] { packet = storedAsClearPacket(c, doc, num); }) && packet)
+        bool inClear = false;
+        if (num != catalog && guarded(c, [&] { inClear = storedInClear(c, doc, num, clear); }) && inClear)
             ok = hold(c, num, keepsEncryption) && ok;
     }
     return ok;
@@ -249,7 +259,7 @@ bool ClearMetadataWrite::hold(fz_context* c, int num, bool keepsEncryption)
         } else {
             stored = loadStoredBytes(c, doc, num, original);
             if (!stored)
-                fz_throw(c, FZ_ERROR_GENERIC, "the data of metadata stream %d is not in the file", num);
+                fz_throw(c, FZ_ERROR_GENERIC, "the data of stream %d is not in the file", num);
             data = fz_keep_buffer(c, stored);
         }
         if (keepsEncryption) {
@@ -292,7 +302,7 @@ bool ClearMetadataWrite::hold(fz_context* c, int num, bool keepsEncryption)
     fz_drop_buffer(c, data);
     fz_drop_buffer(c, stored);
     if (!ok)
-        qCWarning(lcVmkPdf) << "A metadata stream cannot be written in clear:" << error;
+        qCWarning(lcVmkPdf) << "A stream stored in clear cannot be written so:" << error;
     return ok;
 }
 
@@ -364,11 +374,12 @@ bool ClearMetadataWrite::rewrite(QByteArray& written) const
     for (const Held& held : m_held) {
         if (held.object.isEmpty())
             continue;
-        if (held.num >= count)
-            return false;
+        // The writer leaves out what nothing refers to any more (an image's XMP on a removed page).
+        if (held.num >= count || !entries[size_t(held.num)].inUse)
+            continue;
         const XrefEntry& target = entries[size_t(held.num)];
         const QByteArray header = QByteArray::number(held.num) + ' ' + QByteArray::number(held.gen) + " obj";
-        if (!target.inUse || target.gen != held.gen || !written.mid(target.offset, header.size()).startsWith(header))
+        if (target.gen != held.gen || !written.mid(target.offset, header.size()).startsWith(header))
             return false;
         qint64 end = xref;
         for (const XrefEntry& e : entries)

@@ -1,13 +1,16 @@
 #pragma once
 
-// Writing the document's XMP metadata in clear where its encryption says so.
+// Writing streams that an encrypted file holds in clear: its XMP metadata where the encryption says so,
+// and any stream that names the /Identity crypt filter.
 //
 // An encryption dictionary with /EncryptMetadata false keeps the document-level metadata stream (the
 // catalog's /Metadata) unencrypted, so that search and cataloguing tools can read it without the password.
 // Some writers (qpdf before version 12 among them) leave every /Type /Metadata stream so, an image's XMP
-// too. The engine's writer knows nothing of this: it encrypts every stream it writes, and for a stream it
-// copies from the file it first decrypts the stored data, which for clear data gives noise (AES stops at
-// the first partial block and keeps what came before). Every write goes through here:
+// too. A stream of any kind may also name /Identity as its own crypt filter. The engine's writer knows
+// nothing of this: it encrypts every stream it writes, and for a stream it copies from the file it first
+// decrypts the stored data, which for clear data gives noise (AES stops at the first partial block and
+// keeps what came before). Every write of an encrypted document, and every write of another that adds
+// encryption or removes it, goes through here:
 //
 //   ClearMetadataWrite clear;
 //   clear.prepare(c, doc, keepsEncryption);   // before the first write
@@ -15,17 +18,18 @@
 //   clear.release(c);                          // after the last
 //   clear.rewrite(bytes);                      // on what was written
 //
-// prepare() finds the streams stored in clear: the catalog's metadata stream, and any other metadata
-// stream whose stored data reads as an XMP packet without decryption. It hands the writer their data as
-// stored, so it decrypts nothing there: a decrypted copy then holds the packets themselves, and a new
-// encryption encrypts the packets rather than noise. For a write that keeps the document's encryption it
-// also composes each object as it must stand in the file: data in clear, dictionary strings encrypted as
-// everywhere else, and a /Crypt filter named /Identity first among its filters. That filter says "not
-// encrypted" to readers that ignore /EncryptMetadata or apply it to the catalog's stream alone, and agrees
-// with the others. rewrite() puts those objects in place of the writer's copies. A stream that names the
-// /Identity filter already goes to the writer without it, as its data does: a copy with other encryption
-// or none must not claim it. Nothing happens for other
-// documents. Every call is safe outside guarded().
+// prepare() finds the streams stored in clear: the catalog's metadata stream, any other metadata stream
+// whose stored data reads as an XMP packet without decryption, and the streams that name /Identity. It
+// hands the writer their data as stored, so it decrypts nothing there: a decrypted copy then holds the
+// clear data itself, and a new encryption encrypts it rather than noise. For a write that keeps the
+// document's encryption it also composes each object as it must stand in the file: data in clear,
+// dictionary strings encrypted as everywhere else, and a /Crypt filter named /Identity first among its
+// filters. That filter says "not encrypted" to readers that ignore /EncryptMetadata or apply it to the
+// catalog's stream alone, and agrees with the others. rewrite() puts those objects in place of the
+// writer's copies (should it fail, the writer's copies encrypt the clear data and name no crypt filter,
+// which reads right too). A stream that names /Identity goes to the writer without that filter, as its
+// data does: a copy with other encryption or none must not claim it. A file without encryption saved as
+// it is goes as the file has it. Every call is safe outside guarded().
 
 #include "platform/pdf/detail/EntryJournal.h"
 #include "platform/pdf/detail/Fz.h"
