@@ -129,7 +129,8 @@ void PDFCanvasView::mouseDoubleClickEvent(QMouseEvent* event)
 void PDFCanvasView::mouseMoveEvent(QMouseEvent* event)
 {
     if (!(event->buttons() & Qt::LeftButton)) {
-        if (inEditMode())
+        // While a document is being written the hover waits for the writing (see PDFView).
+        if (inEditMode() && !pdf::Document::isWritingUnderWay())
             m_editMode.updateHover(event->position());
         PDFView::mouseMoveEvent(event); // hover: the cursor comes from cursorShapeAt
         return;
