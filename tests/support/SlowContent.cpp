@@ -1,10 +1,16 @@
 #include "support/SlowContent.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QtEndian>
+
+#include <zlib.h>
 
 namespace vmk::test {
 
 namespace {
+
+constexpr int kHugeSide = 40000;
 
 const QByteArray kForm = "/Type /XObject /Subtype /Form /BBox [0 0 300 400]";
 
@@ -73,6 +79,63 @@ QByteArray slowJbig2(int side, int regions)
     return out;
 }
 
+QByteArray zeroFlate(qint64 bytes)
+{
+    // One chunk of zeros compressed up to a full flush: the compressor forgets everything before the flush,
+    // so the same compressed bytes repeated stand for the chunk repeated.
+    constexpr qint64 kChunk = qint64(1) << 24;
+    auto flushed = [](qint64 length) {
+        z_stream z{};
+        deflateInit(&z, Z_BEST_COMPRESSION);
+        const QByteArray zeros(length, '\0');
+        QByteArray out(int(deflateBound(&z, uLong(length))) + 64, Qt::Uninitialized);
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zeros.data()));
+        z.avail_in = uInt(length);
+        z.next_out = reinterpret_cast<Bytef*>(out.data());
+        z.avail_out = uInt(out.size());
+        deflate(&z, Z_FULL_FLUSH);
+        out.truncate(qsizetype(z.total_out));
+        deflateEnd(&z);
+        return out.mid(2); // the zlib header, written once for the whole stream
+    };
+    const QByteArray chunk = flushed(kChunk);
+    QByteArray stream = QByteArray::fromHex("78da");
+    stream.reserve(qsizetype(chunk.size() * (bytes / kChunk + 2)));
+    for (qint64 i = 0; i < bytes / kChunk; ++i)
+        stream += chunk;
+    if (bytes % kChunk)
+        stream += flushed(bytes % kChunk);
+    stream += QByteArray::fromHex("0300"); // an empty last block
+    // Adler-32 of zeros: the first sum stays 1, the second adds 1 per byte.
+    const quint32 adler = (quint32(bytes % 65521) << 16) | 1u;
+    const quint32 big = qToBigEndian(adler);
+    stream.append(reinterpret_cast<const char*>(&big), 4);
+    return stream;
+}
+
+namespace {
+
+// A baseline JPEG of 8 x 8 grey pixels whose frame header declares `side` x `side`: its few bytes of data
+// end long before the frame does.
+QByteArray jpegDeclaring(int side)
+{
+    QImage grey(8, 8, QImage::Format_Grayscale8);
+    grey.fill(128);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    grey.save(&buffer, "JPEG");
+    const qsizetype sof = jpeg.indexOf(QByteArray::fromHex("ffc0"));
+    if (sof >= 0) {
+        const quint16 big = qToBigEndian(quint16(side));
+        jpeg.replace(sof + 5, 2, reinterpret_cast<const char*>(&big), 2); // height
+        jpeg.replace(sof + 7, 2, reinterpret_cast<const char*>(&big), 2); // width
+    }
+    return jpeg;
+}
+
+} // namespace
+
 QByteArray testPagesPdf(const QList<TestPage>& pages)
 {
     PdfBuilder pdf;
@@ -121,6 +184,33 @@ QByteArray testPagesPdf(const QList<TestPage>& pages)
                                             noise);
             resources += " /Im0 " + ref(image);
             contents = pdf.addStream({}, "q 612 0 0 792 0 0 cm /Im0 Do Q\n0 0 1 rg 72 400 200 200 re f\n");
+            break;
+        }
+        case TestPage::hugeFlateImage: {
+            const QByteArray side = QByteArray::number(kHugeSide);
+            const int image = pdf.addStream("/Type /XObject /Subtype /Image /Width " + side + " /Height " + side +
+                                                " /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /FlateDecode",
+                                            zeroFlate(qint64(kHugeSide) * kHugeSide * 3));
+            resources += " /Im0 " + ref(image);
+            contents = pdf.addStream({}, "q 400 0 0 400 100 200 cm /Im0 Do Q\n");
+            break;
+        }
+        case TestPage::hugeJpegImage: {
+            const QByteArray side = QByteArray::number(kHugeSide);
+            const int image = pdf.addStream("/Type /XObject /Subtype /Image /Width " + side + " /Height " + side +
+                                                " /ColorSpace /DeviceGray /BitsPerComponent 8 /Filter /DCTDecode",
+                                            jpegDeclaring(kHugeSide));
+            resources += " /Im0 " + ref(image);
+            contents = pdf.addStream({}, "q 400 0 0 400 100 200 cm /Im0 Do Q\n");
+            break;
+        }
+        case TestPage::slowImage: {
+            const int image = pdf.addStream("/Type /XObject /Subtype /Image /Width 2000 /Height 2000 "
+                                            "/ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /JBIG2Decode",
+                                            slowJbig2(2000, 100));
+            resources += " /Im0 " + ref(image);
+            contents = pdf.addStream({}, "BT /F1 24 Tf 72 700 Td (A slow picture) Tj ET\n"
+                                         "q 400 0 0 400 100 200 cm /Im0 Do Q\n");
             break;
         }
         case TestPage::slowDecode:

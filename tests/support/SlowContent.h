@@ -17,13 +17,19 @@ int addSlowForm(PdfBuilder& pdf, int squares, int fanout, const QByteArray& colo
 // The decoder has no way to be stopped half-way.
 QByteArray slowJbig2(int side, int regions);
 
+// A zlib stream of `bytes` zero bytes, made in a moment however many gigabytes it stands for.
+QByteArray zeroFlate(qint64 bytes);
+
 // Pages of US Letter for files whose drawing no budget allows, each from a few kilobytes and each with a
 // small picture among its resources: a plain page (a line of text, a blue square and the picture); content
 // decoded through JBIG2 into 100000 x 100000 pixels, over a gigabyte; an image of 60000 x 60000 pixels
 // through JBIG2, which cannot be decoded at a reduced size; content that takes a few seconds to decode in little
 // memory through a decoder that never looks at its cancel flag; a photo of noise covering the page under
-// a blue square, with no text (a page compression turns into a picture of itself).
-enum class TestPage { plain, giantDecode, absurdImage, slowDecode, photo };
+// a blue square, with no text (a page compression turns into a picture of itself); an image of 40000 x
+// 40000 RGB pixels, 4.8 GB once decoded, from 4.7 MB of Flate (black); a DCT image declaring the same size
+// in its dictionary and its frame header, from a few hundred bytes; a 2000 x 2000 image through JBIG2 that
+// takes a few seconds to decode in little memory, drawn over the plain page's content.
+enum class TestPage { plain, giantDecode, absurdImage, slowDecode, photo, hugeFlateImage, hugeJpegImage, slowImage };
 QByteArray testPagesPdf(const QList<TestPage>& pages);
 
 } // namespace vmk::test

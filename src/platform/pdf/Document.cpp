@@ -537,8 +537,7 @@ Result<QByteArray> Document::writeBytes(const WriteOptions& options) const
     if (QString hideError; !guarded(c, [&] { dangling.hide(c, doc); }, &hideError))
         qCWarning(lcVmkPdf) << "Structure into removed pages could not be left out:" << hideError;
     detail::ClearMetadataWrite clearMetadata;
-    if (options.encryption == WriteOptions::Encryption::KeepExisting)
-        clearMetadata.prepare(c, doc);
+    clearMetadata.prepare(c, doc, options.encryption == WriteOptions::Encryption::KeepExisting);
     auto writeWith = [&](const pdf_write_options& writeOptions) {
         fz_drop_output(c, out);
         fz_drop_buffer(c, buffer);

@@ -120,7 +120,7 @@ std::shared_ptr<PageCapture> PageCapture::take(const Page& page, bool withAnnota
     std::shared_ptr<CaptureMirror> mirror = mirrorFor(c, page, &share);
     if (!mirror)
         return nullptr;
-    std::unique_lock<std::timed_mutex> inUse(mirror->use, std::adopt_lock);
+    std::unique_lock<MirrorUse> inUse(mirror->use, std::adopt_lock);
     pdf_document* doc = mirror->doc;
     QString error;
     // Outside the engine's error guard, which would skip its destructor.
@@ -178,13 +178,13 @@ std::shared_ptr<PageCapture> PageCapture::take(const Page& page, bool withAnnota
 
 namespace {
 
-bool lockMirror(CaptureState& state, std::unique_lock<std::timed_mutex>& lock, const RecordCancel* cancel)
+bool lockMirror(CaptureState& state, std::unique_lock<MirrorUse>& lock, const RecordCancel* cancel)
 {
     // Another page of the same mirror may be being interpreted; waiting for it is not this page's time.
-    lock = std::unique_lock<std::timed_mutex>(state.mirror->use, std::defer_lock);
-    while (!lock.try_lock_for(std::chrono::milliseconds(20)))
-        if (cancel && cancel->isCancelled())
-            return false;
+    MirrorUse& use = state.mirror->use;
+    if (!use.lockUnless([cancel] { return cancel && cancel->isCancelled(); }, std::chrono::milliseconds(20)))
+        return false;
+    lock = std::unique_lock<MirrorUse>(use, std::adopt_lock);
     state.interpreted();
     state.mirror->readPending(state.mirror->engine);
     return true;
@@ -194,7 +194,7 @@ bool lockMirror(CaptureState& state, std::unique_lock<std::timed_mutex>& lock, c
 template <typename Body>
 RecordOutcome interpret(CaptureState& state, const RecordBudget& budget, const RecordCancel* cancel, Body&& body)
 {
-    std::unique_lock<std::timed_mutex> inUse;
+    std::unique_lock<MirrorUse> inUse;
     if (!lockMirror(state, inUse, cancel))
         return RecordOutcome::cancelled;
     fz_context* c = state.mirror->engine;
@@ -307,7 +307,7 @@ DrawResult PageCapture::draw(double scale, const QRect& tile, const RecordBudget
 
 Result<PagePtr> PageCapture::rebuild(const RebuildBase& base, const QList<InvisibleTextRun>& runs) const
 {
-    std::unique_lock<std::timed_mutex> inUse;
+    std::unique_lock<MirrorUse> inUse;
     lockMirror(*m_state, inUse, nullptr);
     fz_context* c = ctx();
     if (!m_state->mirror->pageReadable(c, m_state->index))

@@ -154,7 +154,7 @@ DrawResult drawList(fz_display_list* list, fz_rect bounds, double scale, const Q
         ScopedAllocationBudget memory(budget.bytes, &cookie->abort);
         const fz_matrix ctm = fz_scale(float(scale), float(scale));
         ok = guarded(c, [&] {
-            device = fz_new_draw_device(c, fz_identity, pixmap);
+            device = newDrawDevice(c, pixmap);
             // The area as scissor: the list skips every node outside it instead of clipping it pixel by pixel.
             fz_run_display_list(c, list, device, ctm, fz_rect_from_irect(area), cookie);
             fz_close_device(c, device);

@@ -50,39 +50,57 @@ DrawResult PageSnapshot::render(double scale, const QRect& tile, const RecordBud
 
 bool PageSnapshot::renderInto(QImage& target, double scale, const QRect& tile, const RecordCancel* cancel) const
 {
+    return renderInto(target, scale, tile, RecordBudget{0, RecordBudget{}.bytes}, cancel) == RecordOutcome::recorded;
+}
+
+RecordOutcome PageSnapshot::renderInto(QImage& target, double scale, const QRect& tile, const RecordBudget& budget,
+                                       const RecordCancel* cancel) const
+{
     if (!m_state->list || scale <= 0 || target.format() != QImage::Format_RGB32)
-        return false;
+        return RecordOutcome::failed;
     fz_context* c = ctx();
     const fz_irect area = renderArea(m_state->deviceBounds, scale, tile);
     if (fz_is_empty_irect(area) || area.x1 - area.x0 > target.width() || area.y1 - area.y0 > target.height())
-        return false;
+        return RecordOutcome::failed;
     target.fill(Qt::white);
     unsigned char* samples = target.bits();
     const int stride = int(target.bytesPerLine());
     fz_display_list* list = m_state->list;
     const fz_matrix ctm = fz_scale(float(scale), float(scale));
-    WatchedCookie watched(0, cancel ? &cancel->link() : nullptr);
+    WatchedCookie watched(budget.milliseconds, cancel ? &cancel->link() : nullptr);
     fz_cookie* cookie = watched.cookie();
     fz_pixmap* pixmap = nullptr;
     fz_device* device = nullptr;
     QString error;
-    // A tile's picture is the caller's; decoding an image for it may spend no more than a recording.
-    ScopedAllocationBudget memory(RecordBudget{}.bytes, &cookie->abort);
-    const bool ok = guarded(c, [&] {
-        // BGRA with opaque alpha over the image's memory: exactly Format_RGB32 on little-endian machines.
-        pixmap = fz_new_pixmap_with_data(c, fz_device_bgr(c), area.x1 - area.x0, area.y1 - area.y0, nullptr, 1,
-                                         stride, samples);
-        pixmap->x = area.x0;
-        pixmap->y = area.y0;
-        device = fz_new_draw_device(c, fz_identity, pixmap);
-        fz_run_display_list(c, list, device, ctm, fz_rect_from_irect(area), cookie);
-        fz_close_device(c, device);
-    }, &error);
-    fz_drop_device(c, device);
-    fz_drop_pixmap(c, pixmap);
-    if (!ok)
+    bool ok = false;
+    bool overBudget = false;
+    {
+        ScopedAllocationBudget memory(budget.bytes, &cookie->abort);
+        ok = guarded(c, [&] {
+            // BGRA with opaque alpha over the image's memory: exactly Format_RGB32 on little-endian machines.
+            pixmap = fz_new_pixmap_with_data(c, fz_device_bgr(c), area.x1 - area.x0, area.y1 - area.y0, nullptr, 1,
+                                             stride, samples);
+            pixmap->x = area.x0;
+            pixmap->y = area.y0;
+            device = newDrawDevice(c, pixmap);
+            fz_run_display_list(c, list, device, ctm, fz_rect_from_irect(area), cookie);
+            fz_close_device(c, device);
+        }, &error);
+        fz_drop_device(c, device);
+        fz_drop_pixmap(c, pixmap);
+        overBudget = memory.exceeded();
+    }
+    if (overBudget)
+        return RecordOutcome::tooLarge;
+    if (watched.cancelled())
+        return RecordOutcome::cancelled;
+    if (watched.timedOut())
+        return RecordOutcome::tooSlow;
+    if (!ok || cookie->abort) {
         qCWarning(lcVmkPdf) << "A page snapshot could not be rendered:" << error;
-    return ok && !cookie->abort;
+        return RecordOutcome::failed;
+    }
+    return RecordOutcome::recorded;
 }
 
 } // namespace vmk::pdf

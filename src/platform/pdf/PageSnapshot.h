@@ -15,6 +15,7 @@ namespace vmk::pdf {
 class RecordCancel;
 struct RecordBudget;
 struct DrawResult;
+enum class RecordOutcome;
 namespace detail { struct SnapshotState; }
 
 // A recording of one page taken on the document's thread that any thread may render, also several at
@@ -42,6 +43,11 @@ public:
     // least as large as the tile, painted white first). Only what falls inside the tile is drawn. False
     // when cancelled through `cancel` (which may be null) or when the drawing failed.
     bool renderInto(QImage& target, double scale, const QRect& tile, const RecordCancel* cancel = nullptr) const;
+    // The same within `budget` (the target's pixels are not counted), on this thread: how it ended. The
+    // time is checked between drawing operations only; an image whose samples alone are over the memory
+    // budget is refused before it is decoded.
+    RecordOutcome renderInto(QImage& target, double scale, const QRect& tile, const RecordBudget& budget,
+                             const RecordCancel* cancel = nullptr) const;
 
     // Layer-internal.
     explicit PageSnapshot(std::unique_ptr<detail::SnapshotState> state);

@@ -33,6 +33,8 @@ PDFView::PDFView(QWidget* parent)
     d->layout.setViewportSize(viewport()->size());
     connect(&d->scheduler, &RenderScheduler::tileReady, this,
             [this](const TileKey& key, const QImage& image) { d->onTileReady(key, image); });
+    connect(&d->scheduler, &RenderScheduler::tileFailed, this,
+            [this](const TileKey& key, pdf::RecordOutcome why) { d->onTileFailed(key, why); });
     connect(&d->recordings, &PageRecordings::pageFinished, this, [this](int page) { d->onPageRecorded(page); });
     connect(&d->texts, &PageTexts::pageRead, this, [this](int page) { d->onPageTextRead(page); });
     d->textAhead.setSingleShot(true);
@@ -45,6 +47,7 @@ PDFView::PDFView(QWidget* parent)
     d->hitsAhead.setInterval(0);
     connect(&d->hitsAhead, &QTimer::timeout, this, [this] { d->indexHitsAhead(); });
     d->autoscrollTimer.setInterval(30);
+    d->fields = std::make_unique<FieldEditing>(*this, [this](int page) { emit formWidgetActivated(page); });
     connect(&d->autoscrollTimer, &QTimer::timeout, this, [this] {
         if (autoscroll(d->lastDragPoint))
             d->updateDragSelection(d->lastDragPoint);
@@ -63,6 +66,7 @@ PDFView::~PDFView()
 
 void PDFView::setDocument(std::shared_ptr<pdf::Document> document)
 {
+    d->fields->cancel(); // the field belongs to the document going away
     d->document = std::move(document);
     d->history.clear();
     d->selection.reset();
@@ -89,6 +93,7 @@ std::shared_ptr<pdf::Document> PDFView::document() const
 
 void PDFView::swapDocument(std::shared_ptr<pdf::Document> document)
 {
+    d->fields->cancel();
     ViewLocation here = d->location();
     d->document = std::move(document);
     d->selection.reset();
@@ -112,6 +117,7 @@ void PDFView::swapDocument(std::shared_ptr<pdf::Document> document)
 
 void PDFView::layoutDocumentView()
 {
+    d->fields->commit(); // the box would sit over another place once the pages move
     ViewLocation here = d->location();
     d->reloadPages();
     d->invalidateAll();

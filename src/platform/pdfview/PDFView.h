@@ -163,10 +163,13 @@ public:
     // bottom to top; read from an index kept per look of the page. The page's own list when not shown.
     std::vector<std::shared_ptr<pdf::Annotation>> annotationsNear(const std::shared_ptr<pdf::Page>& page,
                                                                   QPointF pagePoint, double tolerance) const;
-    // What interpreting one page may spend (on a worker) before the page is shown as a placeholder.
+    // What interpreting one page, and drawing each of its tiles, may spend (on workers) before the page is
+    // shown as a placeholder.
     void setPageDrawingBudget(int milliseconds, std::size_t bytes);
     // Whether the page shows a placeholder because it cannot be drawn: too slow, too large or unreadable.
     bool isPagePlaceholder(int pageIndex) const;
+    // What the page's placeholder says; empty while the page is drawn or being drawn.
+    QString pagePlaceholderMessage(int pageIndex) const;
 
 signals:
     void documentChanged();

@@ -317,6 +317,7 @@ void PDFView::mousePressEvent(QMouseEvent* event)
     if (pdf::AnnotationPtr annotation = annotationAt(point); annotation && annotation->isWidget()) {
         d->press = Private::Press::Ignored;
         emit formWidgetActivated(page);
+        d->fields->press(annotation, page);
         event->accept();
         return;
     }

@@ -8,6 +8,7 @@
 #include "platform/pdf/PageSnapshot.h"
 #include "platform/pdf/Selection.h"
 #include "platform/pdfview/AnnotationHitIndex.h"
+#include "platform/pdfview/FieldEditing.h"
 #include "platform/pdfview/NavigationHistory.h"
 #include "platform/pdfview/PageRecordings.h"
 #include "platform/pdfview/PageTexts.h"
@@ -66,6 +67,7 @@ struct PDFView::Private {
     std::vector<const pdf::Annotation*> excludedOn(const pdf::PagePtr& page) const;
     RenderScheduler scheduler;
     bool updatingScrollBars = false;
+    std::unique_ptr<FieldEditing> fields;
 
     // Mouse tracking of the base behaviour.
     enum class Press { None, Select, Link, Ignored };
@@ -101,6 +103,7 @@ struct PDFView::Private {
     QSize pagePixelSize(int page) const;
     TileKeySet requestTiles();
     void onTileReady(const TileKey& key, const QImage& image);
+    void onTileFailed(const TileKey& key, pdf::RecordOutcome why);
     void onPageRecorded(int page);
     void paintPage(QPainter& painter, int page, const QRectF& exposed);
     bool visibleTilesComplete(int page, const QRectF& rect, QPointF origin, QSize pixels, double dpr, int scaleMilli,

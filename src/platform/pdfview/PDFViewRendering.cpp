@@ -72,6 +72,9 @@ TileKeySet PDFView::Private::requestTiles()
     recordings.setCapacity(nearPages.size() + 4);
     recordings.retain(nearPages);
 
+    // Each tile may spend what recording its page may: one stuck in a decoder past that makes the page a
+    // placeholder, and the stuck work is left to end on its own.
+    const pdf::RecordBudget budget = recordings.budget();
     bool visibleMissing = false;
     std::size_t wantedBytes = 0; // what the wanted tiles take, edge tiles at their own size
     auto pass = [&](const QRectF& region, int priority, bool schedule) {
@@ -111,13 +114,18 @@ TileKeySet PDFView::Private::requestTiles()
                         continue;
                     scheduler.request(
                         key,
-                        RenderScheduler::CancellableRender([snapshot, renderScale, rect](const pdf::RecordCancel& cancel) {
-                            QImage image = BitmapPool::acquire(rect.size());
-                            if (image.isNull() || !snapshot->renderInto(image, renderScale, rect, &cancel))
-                                return QImage();
-                            return image;
-                        }),
-                        priority);
+                        RenderScheduler::BudgetedRender(
+                            [snapshot, renderScale, rect, budget](const pdf::RecordCancel& cancel) -> pdf::DrawResult {
+                                QImage image = BitmapPool::acquire(rect.size());
+                                if (image.isNull())
+                                    return {pdf::RecordOutcome::failed, {}};
+                                const pdf::RecordOutcome outcome =
+                                    snapshot->renderInto(image, renderScale, rect, budget, &cancel);
+                                if (outcome != pdf::RecordOutcome::recorded)
+                                    return {outcome, {}};
+                                return {outcome, std::move(image)};
+                            }),
+                        priority, budget.milliseconds);
                 }
             }
         }
@@ -148,9 +156,7 @@ void PDFView::Private::onTileReady(const TileKey& key, const QImage& image)
     if (key.page < 0 || key.page >= int(pages.size()) || key.generation != generations[size_t(key.page)])
         return;
     if (image.isNull()) {
-        // Drawing the list failed, which it will do again: the page becomes a placeholder until it changes.
-        recordings.markFailed(key.page, key.generation);
-        q->viewport()->update(layout.pageRectInView(key.page).toAlignedRect().adjusted(-1, -1, 1, 1));
+        onTileFailed(key, pdf::RecordOutcome::failed);
         return;
     }
     tiles.insert(key, image);
@@ -161,6 +167,20 @@ void PDFView::Private::onTileReady(const TileKey& key, const QImage& image)
     q->viewport()->update(QRectF(origin + QPointF(full.topLeft()) / dpr, QSizeF(full.size()) / dpr)
                               .toAlignedRect()
                               .adjusted(-1, -1, 1, 1));
+    emit q->tilesRendered();
+}
+
+void PDFView::Private::onTileFailed(const TileKey& key, pdf::RecordOutcome why)
+{
+    if (key.page < 0 || key.page >= int(pages.size()) || key.generation != generations[size_t(key.page)])
+        return;
+    if (why == pdf::RecordOutcome::cancelled || recordings.failure(key.page, key.generation))
+        return;
+    // Drawing the list failed, which it would do again: the page becomes a placeholder until it changes, its
+    // other tiles are not drawn, and any still drawing are left to end unseen.
+    recordings.markFailed(key.page, key.generation, why);
+    scheduler.cancelPage(key.page);
+    q->viewport()->update(layout.pageRectInView(key.page).toAlignedRect().adjusted(-1, -1, 1, 1));
     emit q->tilesRendered();
 }
 
@@ -336,20 +356,29 @@ bool PDFView::Private::visibleTilesComplete(int page, const QRectF& rect, QPoint
     return true;
 }
 
-void PDFView::Private::paintPlaceholder(QPainter& painter, const QRectF& rect, pdf::RecordOutcome why)
+static QString placeholderMessage(pdf::RecordOutcome why)
 {
-    QString message;
     switch (why) {
     case pdf::RecordOutcome::tooSlow:
-        message = PDFView::tr("This page takes too long to draw.");
-        break;
+        return PDFView::tr("This page takes too long to draw.");
     case pdf::RecordOutcome::tooLarge:
-        message = PDFView::tr("This page needs too much memory to draw.");
-        break;
+        return PDFView::tr("This page needs too much memory to draw.");
     default:
-        message = PDFView::tr("This page could not be drawn.");
-        break;
+        return PDFView::tr("This page could not be drawn.");
     }
+}
+
+QString PDFView::pagePlaceholderMessage(int pageIndex) const
+{
+    if (pageIndex < 0 || pageIndex >= int(d->pages.size()))
+        return {};
+    const std::optional<pdf::RecordOutcome> why = d->recordings.failure(pageIndex, d->generations[size_t(pageIndex)]);
+    return why ? placeholderMessage(*why) : QString();
+}
+
+void PDFView::Private::paintPlaceholder(QPainter& painter, const QRectF& rect, pdf::RecordOutcome why)
+{
+    const QString message = placeholderMessage(why);
     painter.save();
     painter.fillRect(rect, QColor(236, 236, 236));
     painter.setPen(QColor(96, 96, 96));

@@ -115,9 +115,9 @@ bool PageRecordings::isRecording(int page) const
     return m_running.count(page) != 0;
 }
 
-void PageRecordings::markFailed(int page, std::uint32_t generation)
+void PageRecordings::markFailed(int page, std::uint32_t generation, pdf::RecordOutcome why)
 {
-    m_failures[page] = Failure{generation, pdf::RecordOutcome::failed};
+    m_failures[page] = Failure{generation, why};
     removePage(page);
 }
 

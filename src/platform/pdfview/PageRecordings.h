@@ -42,8 +42,9 @@ public:
     // Why the page cannot be drawn at this generation, if it cannot.
     std::optional<pdf::RecordOutcome> failure(int page, std::uint32_t generation) const;
     bool isRecording(int page) const;
-    // Drawing the recorded list failed: the page is given up like a failed recording.
-    void markFailed(int page, std::uint32_t generation);
+    // Drawing the recorded list failed (over its budget, or broken): the page is given up like a failed
+    // recording, for the same reason.
+    void markFailed(int page, std::uint32_t generation, pdf::RecordOutcome why = pdf::RecordOutcome::failed);
 
     // Cancels the recordings of pages outside `near`; ready lists are kept up to the capacity.
     void retain(const std::vector<int>& near);

@@ -1,5 +1,7 @@
 #include "platform/pdfview/RenderScheduler.h"
 
+#include "platform/pdf/PdfLog.h"
+
 #include <QThread>
 
 #include <algorithm>
@@ -20,6 +22,7 @@ RenderScheduler::RenderScheduler(int threads, QObject* parent)
     : QObject(parent), m_inbox(std::make_shared<Inbox>()), m_pool(QStringLiteral("Vellumark.tiles"), workerCount(threads))
 {
     m_inbox->owner = this;
+    connect(&m_watch, &QTimer::timeout, this, &RenderScheduler::watchOverruns);
 }
 
 RenderScheduler::~RenderScheduler()
@@ -40,20 +43,67 @@ void RenderScheduler::request(const TileKey& key, RenderFunction render, int pri
 
 void RenderScheduler::request(const TileKey& key, CancellableRender render, int priority)
 {
+    request(key,
+            BudgetedRender([render = std::move(render)](const pdf::RecordCancel& cancel) {
+                QImage image = render(cancel);
+                const pdf::RecordOutcome outcome =
+                    image.isNull() ? pdf::RecordOutcome::failed : pdf::RecordOutcome::recorded;
+                return pdf::DrawResult{outcome, std::move(image)};
+            }),
+            priority, 0);
+}
+
+void RenderScheduler::request(const TileKey& key, BudgetedRender render, int priority, int budgetMs)
+{
     if (m_pending.count(key))
         return;
     auto ticket = std::make_shared<Ticket>();
+    ticket->key = key;
+    ticket->budgetMs = std::max(0, budgetMs);
     m_pending.emplace(key, ticket);
-    m_pool.start(
+    ticket->job = m_pool.start(
         [inbox = m_inbox, key, ticket, render = std::move(render)] {
             if (ticket->cancelled())
                 return;
-            QImage image = render(ticket->cancel);
+            pdf::DrawResult result = render(ticket->cancel);
             if (ticket->cancelled())
                 return;
-            inbox->put(Finished{key, ticket, std::move(image)});
+            inbox->put(Finished{key, ticket, std::move(result)});
         },
         priority);
+    if (ticket->budgetMs > 0) {
+        m_watched.push_back(ticket);
+        // Often enough to notice an overrun within a small part of the budget, seldom enough to cost nothing.
+        const int tick = std::clamp(ticket->budgetMs / 8, 10, 250);
+        if (!m_watch.isActive() || m_watch.interval() > tick)
+            m_watch.start(tick);
+    }
+}
+
+void RenderScheduler::watchOverruns()
+{
+    std::vector<std::shared_ptr<Ticket>> overran;
+    std::erase_if(m_watched, [&](const std::shared_ptr<Ticket>& ticket) {
+        const WorkerPool::Job& job = *ticket->job;
+        if (job.hasEnded() || (!job.hasStarted() && ticket->cancelled()))
+            return true;
+        if (job.runningMs() <= ticket->budgetMs + kOverrunGraceMs)
+            return false;
+        overran.push_back(ticket);
+        return true;
+    });
+    if (m_watched.empty())
+        m_watch.stop();
+    for (const std::shared_ptr<Ticket>& ticket : overran) {
+        ticket->cancel.cancel();
+        if (auto it = m_pending.find(ticket->key); it != m_pending.end() && it->second == ticket)
+            m_pending.erase(it);
+        const bool replaced = m_pool.writeOff(ticket->job);
+        qCWarning(lcVmkPdf) << "A tile of page" << ticket->key.page + 1 << "was still drawing"
+                                << ticket->job->runningMs() << "ms after it started; the page is given up"
+                                << (replaced ? "and its worker replaced" : "(no worker to spare)");
+        emit tileFailed(ticket->key, pdf::RecordOutcome::tooSlow);
+    }
 }
 
 void RenderScheduler::Inbox::put(Finished done)
@@ -83,7 +133,11 @@ void RenderScheduler::deliverFinished()
         if (it == m_pending.end() || it->second != done.ticket || done.ticket->cancelled())
             continue;
         m_pending.erase(it);
-        emit tileReady(done.key, done.image); // a null image reports a failed render
+        if (done.result.outcome == pdf::RecordOutcome::recorded && !done.result.image.isNull())
+            emit tileReady(done.key, done.result.image);
+        else
+            emit tileFailed(done.key, done.result.outcome == pdf::RecordOutcome::recorded ? pdf::RecordOutcome::failed
+                                                                                           : done.result.outcome);
     }
 }
 

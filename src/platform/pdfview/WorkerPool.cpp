@@ -4,6 +4,7 @@
 #include <QThreadPool>
 
 #include <algorithm>
+#include <chrono>
 #include <vector>
 
 namespace vmk::pdfview {
@@ -39,12 +40,47 @@ void sweep()
         delete pool;
 }
 
+// Each piece of work written off may hold up to its drawing's memory budget until its decoder ends.
+constexpr int kMaxWrittenOff = 4;
+std::atomic<int> g_writtenOff{0};
+
+qint64 nowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 } // namespace
+
+// The pool's threads: as many as asked for, and one more for each piece of its work written off.
+struct WorkerPool::Threads {
+    std::mutex mutex;
+    QThreadPool* pool;
+    int base;
+    int lent = 0;
+    void lend(int change)
+    {
+        std::lock_guard lock(mutex);
+        lent += change;
+        pool->setMaxThreadCount(base + lent);
+    }
+};
+
+qint64 WorkerPool::Job::runningMs() const
+{
+    const int state = m_state.load();
+    if (state != running && state != writtenOff)
+        return 0;
+    return nowMs() - m_startedMs.load();
+}
 
 WorkerPool::WorkerPool(const QString& name, int threads) : m_pool(new QThreadPool)
 {
     m_pool->setObjectName(name);
     m_pool->setMaxThreadCount(std::max(1, threads));
+    m_threads = std::make_shared<Threads>();
+    m_threads->pool = m_pool;
+    m_threads->base = m_pool->maxThreadCount();
     sweep();
 }
 
@@ -61,9 +97,46 @@ WorkerPool::~WorkerPool()
     sweep();
 }
 
-void WorkerPool::start(std::function<void()> work, int priority)
+std::shared_ptr<WorkerPool::Job> WorkerPool::start(std::function<void()> work, int priority)
 {
-    m_pool->start(std::move(work), priority);
+    auto job = std::make_shared<Job>();
+    // The pool's threads stay valid while this runs: a retired pool is freed only once its work has ended.
+    m_pool->start(
+        [job, threads = m_threads, work = std::move(work)] {
+            job->m_startedMs = nowMs();
+            job->m_state = Job::running;
+            work();
+            if (job->m_state.exchange(Job::ended) == Job::writtenOff) {
+                --g_writtenOff;
+                threads->lend(-1);
+            }
+        },
+        priority);
+    return job;
+}
+
+bool WorkerPool::writeOff(const std::shared_ptr<Job>& job)
+{
+    if (!job)
+        return false;
+    int count = g_writtenOff.load();
+    do {
+        if (count >= kMaxWrittenOff)
+            return false;
+    } while (!g_writtenOff.compare_exchange_weak(count, count + 1));
+    int expected = Job::running;
+    if (!job->m_state.compare_exchange_strong(expected, Job::writtenOff)) {
+        --g_writtenOff;
+        return false;
+    }
+    // The work can end only after the exchange above: when it does, it gives the thread back.
+    m_threads->lend(+1);
+    return true;
+}
+
+int WorkerPool::writtenOffCount()
+{
+    return g_writtenOff.load();
 }
 
 void WorkerPool::clear()

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
+
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -20,13 +22,35 @@ namespace vmk::pdfview {
 // result) and reach its owner only through an OwnerLink.
 class WorkerPool {
 public:
+    // One piece of work as its owner sees it.
+    class Job {
+    public:
+        bool hasStarted() const { return m_state.load() != queued; }
+        bool hasEnded() const { return m_state.load() == ended; }
+        // How long it has been running; 0 before it starts and once it ended.
+        qint64 runningMs() const;
+
+    private:
+        friend class WorkerPool;
+        enum State { queued, running, writtenOff, ended };
+        std::atomic<int> m_state{queued};
+        std::atomic<qint64> m_startedMs{0};
+    };
+
     WorkerPool(const QString& name, int threads);
     ~WorkerPool(); // never waits for running work
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
 
     // Higher priorities start first.
-    void start(std::function<void()> work, int priority = 0);
+    std::shared_ptr<Job> start(std::function<void()> work, int priority = 0);
+    // Gives up on running work that its owner no longer expects to end (stuck in a decoder that looks at no
+    // flag): the pool gets one more thread until it does end, so that the work waiting behind it runs. A
+    // few at most across the process get a thread, each possibly holding its drawing's memory; past that,
+    // false, and the work keeps its worker. False too for work not running.
+    bool writeOff(const std::shared_ptr<Job>& job);
+    // Work written off with a thread in its place that has not ended yet, in the whole process.
+    static int writtenOffCount();
     // Drops the work that has not started.
     void clear();
     // Blocks until running work ends; false when `msecs` passed first (-1: no limit). Tests only: the
@@ -39,7 +63,9 @@ public:
     static int retiredCount();
 
 private:
+    struct Threads;
     QThreadPool* m_pool;
+    std::shared_ptr<Threads> m_threads; // shared with the work, which may outlive the pool's owner
 };
 
 // How work on a WorkerPool reaches its owner: a call queued to the owner's thread while the owner lives,

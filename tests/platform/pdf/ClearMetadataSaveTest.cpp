@@ -5,17 +5,16 @@
 #include "platform/pdf/Document.h"
 #include "platform/pdf/RedactionScrub.h"
 #include "platform/pdf/detail/ClearMetadataWrite.h"
-#include "support/PdfBuilder.h"
+#include "platform/pdf/detail/State.h"
+#include "support/ClearMetadataFixtures.h"
+
 #include "support/TestFiles.h"
 
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace vmk::pdf;
-using vmk::test::PdfBuilder;
-using vmk::test::ref;
-using vmk::test::runCommand;
+using namespace vmk::test;
 
 namespace {
 
@@ -25,84 +24,7 @@ constexpr bool kCommandsAfterThreads = false;
 constexpr bool kCommandsAfterThreads = true;
 #endif
 
-const QByteArray kTitle = "Harbour Ledger";
-const QByteArray kSecret = "Quixby";
-
-// An XMP packet with a title and a description naming kSecret, padded with white space to `size` bytes
-// when that is larger.
-QByteArray xmp(int size = 0)
-{
-    QByteArray packet = "<?xpacket begin=\"\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n"
-                        "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
-                        "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
-                        "<dc:title><rdf:Alt><rdf:li xml:lang=\"x-default\">"
-                        + kTitle
-                        + "</rdf:li></rdf:Alt></dc:title>"
-                          "<dc:description><rdf:Alt><rdf:li xml:lang=\"x-default\">Prepared for "
-                        + kSecret + " alone</rdf:li></rdf:Alt></dc:description></rdf:Description></rdf:RDF></x:xmpmeta>\n";
-    const QByteArray end = "<?xpacket end=\"w\"?>";
-    if (packet.size() + end.size() < size)
-        packet += QByteArray(size - packet.size() - end.size(), ' ');
-    return packet + end;
-}
-
-enum class Packing { flate, stored, storedBlocks };
-
-// Two pages, the second turned by 90 degrees; an outline, a filled text field, Info and XMP with a title.
-// The XMP is compressed, or stored as it is, or stored as it is in a whole number of 16-byte blocks (what
-// an AES decryption of clear data may take for cipher text).
-QByteArray structuredPdf(Packing packing)
-{
-    PdfBuilder pdf;
-    const int catalog = pdf.reserve();
-    const int pages = pdf.reserve();
-    const int font = pdf.add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
-    const int page1 = pdf.reserve();
-    const int page2 = pdf.reserve();
-    const int text1 = pdf.addStream({}, "BT /F1 14 Tf 20 700 Td (Harbour figures for March) Tj ET\n");
-    const int text2 = pdf.addStream({}, "BT /F1 14 Tf 20 700 Td (Second page totals) Tj ET\n");
-    const int fieldAp = pdf.addStream("/Type /XObject /Subtype /Form /BBox [0 0 200 24] /Resources << /Font << /F1 "
-                                          + ref(font) + " >> >>",
-                                      "/Tx BMC BT /F1 12 Tf 2 6 Td (Ada) Tj ET EMC");
-    const int field = pdf.add("<< /Type /Annot /Subtype /Widget /FT /Tx /T (name) /V (Ada) /Rect [72 600 272 624] /P "
-                              + ref(page1) + " /F 4 /DA (/F1 12 Tf 0 g) /AP << /N " + ref(fieldAp) + " >> >>");
-    pdf.set(page1, "<< /Type /Page /Parent " + ref(pages) + " /Resources << /Font << /F1 " + ref(font)
-                       + " >> >> /Contents " + ref(text1) + " /Annots [" + ref(field) + "] >>");
-    pdf.set(page2, "<< /Type /Page /Parent " + ref(pages) + " /Rotate 90 /Resources << /Font << /F1 " + ref(font)
-                       + " >> >> /Contents " + ref(text2) + " >>");
-    const int outlines = pdf.reserve();
-    const int start = pdf.add("<< /Title (Start) /Parent " + ref(outlines) + " /Dest [" + ref(page1) + " /Fit] >>");
-    pdf.set(outlines, "<< /Type /Outlines /First " + ref(start) + " /Last " + ref(start) + " /Count 1 >>");
-    const QByteArray type = "/Type /Metadata /Subtype /XML";
-    const int metadata = packing == Packing::flate ? pdf.addStream(type + " /Filter /FlateDecode", qCompress(xmp()).mid(4))
-                         : packing == Packing::stored ? pdf.addStream(type, xmp())
-                                                      : pdf.addStream(type, xmp(1024));
-    const int info = pdf.add("<< /Title (Harbour Ledger info) /Author (Port office) >>");
-    pdf.set(pages, "<< /Type /Pages /Kids [" + ref(page1) + " " + ref(page2) + "] /Count 2 /MediaBox [0 0 612 792] >>");
-    pdf.set(catalog, "<< /Type /Catalog /Pages " + ref(pages) + " /Outlines " + ref(outlines) + " /Metadata "
-                         + ref(metadata) + " /AcroForm << /Fields [" + ref(field) + "] /DA (/F1 12 Tf 0 g) >> >>");
-    return pdf.write(catalog, "/Info " + ref(info));
-}
-
-struct Scheme {
-    const char* name;
-    QStringList args; // after "--encrypt u o"
-    Packing packing;
-};
-
-QByteArray encrypt(const QByteArray& plain, const QStringList& schemeArgs)
-{
-    QTemporaryDir dir;
-    const QString in = vmk::test::writeFile(dir, QStringLiteral("plain.pdf"), plain);
-    const QString out = dir.filePath(QStringLiteral("locked.pdf"));
-    QStringList args{QStringLiteral("--stream-data=preserve"), QStringLiteral("--object-streams=disable"),
-                     QStringLiteral("--allow-weak-crypto"), QStringLiteral("--encrypt"), QStringLiteral("u"),
-                     QStringLiteral("o")};
-    args << schemeArgs << QStringLiteral("--cleartext-metadata") << QStringLiteral("--") << in << out;
-    const auto result = runCommand(QStringLiteral("qpdf"), args);
-    EXPECT_EQ(result.exitCode, 0) << result.err.constData();
-    return vmk::test::readFile(out);
-}
+const QByteArray kSecret = vmk::test::kClearXmpSecret;
 
 struct Locked {
     const char* name;
@@ -117,11 +39,11 @@ const QList<Locked>& lockedFiles()
         const QStringList aes128{QStringLiteral("128"), QStringLiteral("--use-aes=y")};
         const QStringList aes256{QStringLiteral("256")};
         return QList<Locked>{
-            {"RC4-128", encrypt(structuredPdf(Packing::stored), rc4)},
-            {"AES-128", encrypt(structuredPdf(Packing::flate), aes128)},
-            {"AES-256", encrypt(structuredPdf(Packing::flate), aes256)},
-            {"AES-128, whole blocks", encrypt(structuredPdf(Packing::storedBlocks), aes128)},
-            {"AES-256, whole blocks", encrypt(structuredPdf(Packing::storedBlocks), aes256)},
+            {"RC4-128", encryptWithClearMetadata(clearMetadataPdf(XmpPacking::stored), rc4)},
+            {"AES-128", encryptWithClearMetadata(clearMetadataPdf(XmpPacking::flate), aes128)},
+            {"AES-256", encryptWithClearMetadata(clearMetadataPdf(XmpPacking::flate), aes256)},
+            {"AES-128, whole blocks", encryptWithClearMetadata(clearMetadataPdf(XmpPacking::storedBlocks), aes128)},
+            {"AES-256, whole blocks", encryptWithClearMetadata(clearMetadataPdf(XmpPacking::storedBlocks), aes256)},
         };
     }();
     return all;
@@ -136,81 +58,6 @@ DocumentPtr unlocked(const QByteArray& file)
     EXPECT_TRUE((*doc)->isLocked());
     EXPECT_TRUE((*doc)->unlock(QStringLiteral("u")).has_value());
     return *doc;
-}
-
-// What the second engines make of a saved file.
-struct Judged {
-    int checkExit = -1;          // qpdf --check with the password
-    int checkWithoutPassword = -1;
-    QByteArray encryption;       // qpdf's encryption parameters
-    QByteArray encryptDict;      // the encryption dictionary as qpdf shows it
-    QByteArray xmpByPoppler;     // pdfinfo -meta
-    QByteArray dump;             // qpdf --qdf, streams decoded
-    QByteArray text;             // pdftotext with the password
-    QByteArray info;             // pdfinfo of both pages
-};
-
-QByteArray encryptionParameters(const QString& path)
-{
-    const QByteArray json = runCommand(QStringLiteral("qpdf"), {QStringLiteral("--json"), QStringLiteral("--json-key=encrypt"),
-                                                                QStringLiteral("--password=u"), path})
-                                .out;
-    const qsizetype at = json.indexOf("\"parameters\": {", json.indexOf("\"encrypt\""));
-    return at < 0 ? QByteArray() : json.mid(at, json.indexOf('}', at) - at);
-}
-
-Judged judge(const QByteArray& file)
-{
-    QTemporaryDir dir;
-    const QString path = vmk::test::writeFile(dir, QStringLiteral("saved.pdf"), file);
-    const QString password = QStringLiteral("--password=u");
-    Judged judged;
-    judged.checkExit = runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), password, path}).exitCode;
-    judged.checkWithoutPassword = runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), path}).exitCode;
-    judged.encryption = encryptionParameters(path);
-    const QByteArray trailer =
-        runCommand(QStringLiteral("qpdf"), {QStringLiteral("--show-object=trailer"), password, path}).out;
-    const QRegularExpression encryptRef(QStringLiteral("/Encrypt (\\d+) 0 R"));
-    if (const auto match = encryptRef.match(QString::fromLatin1(trailer)); match.hasMatch())
-        judged.encryptDict = runCommand(QStringLiteral("qpdf"), {QStringLiteral("--show-object=") + match.captured(1), password, path}).out;
-    judged.xmpByPoppler = runCommand(QStringLiteral("pdfinfo"), {QStringLiteral("-meta"), QStringLiteral("-upw"), QStringLiteral("u"), path}).out;
-    judged.dump = runCommand(QStringLiteral("qpdf"), {QStringLiteral("--qdf"), QStringLiteral("--object-streams=disable"),
-                                                      password, path, QStringLiteral("-")})
-                      .out;
-    judged.text = runCommand(QStringLiteral("pdftotext"), {QStringLiteral("-upw"), QStringLiteral("u"), path, QStringLiteral("-")}).out;
-    judged.info = runCommand(QStringLiteral("pdfinfo"), {QStringLiteral("-upw"), QStringLiteral("u"), QStringLiteral("-f"),
-                                                         QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("2"), path})
-                      .out;
-    return judged;
-}
-
-// The saved file keeps the original's encryption and structure, shows the XMP to every reader, and
-// keeps everything else encrypted.
-void expectKeptAndClear(const QByteArray& original, const QByteArray& saved, bool secretKept)
-{
-    const Judged judged = judge(saved);
-    EXPECT_EQ(judged.checkExit, 0);
-    EXPECT_NE(judged.checkWithoutPassword, 0); // a user password still guards the file
-    QTemporaryDir dir;
-    EXPECT_EQ(judged.encryption, encryptionParameters(vmk::test::writeFile(dir, QStringLiteral("o.pdf"), original)));
-    EXPECT_FALSE(judged.encryption.isEmpty());
-    EXPECT_TRUE(judged.encryptDict.contains("/EncryptMetadata false")) << judged.encryptDict.constData();
-
-    EXPECT_TRUE(judged.xmpByPoppler.contains("<rdf:li xml:lang=\"x-default\">" + kTitle + "</rdf:li>"))
-        << judged.xmpByPoppler.left(200).toHex().constData();
-    EXPECT_EQ(judged.xmpByPoppler.contains(kSecret), secretKept);
-    EXPECT_TRUE(judged.dump.contains(kTitle + "</rdf:li>"));
-    EXPECT_EQ(judged.dump.contains(kSecret), secretKept);
-
-    // Everything else reads right only through its decryption.
-    EXPECT_TRUE(judged.text.contains("Harbour figures for March")) << judged.text.constData();
-    EXPECT_TRUE(judged.text.contains("Second page totals"));
-    EXPECT_TRUE(judged.dump.contains("/Title (Start)"));
-    EXPECT_TRUE(judged.dump.contains("/V (Ada)"));
-    EXPECT_TRUE(judged.dump.contains("/Title (Harbour Ledger info)"));
-    EXPECT_TRUE(judged.info.contains("Page    2 rot:   90")) << judged.info.constData();
-    EXPECT_FALSE(saved.contains("Harbour Ledger info"));
-    EXPECT_FALSE(saved.contains("(Ada)"));
 }
 
 } // namespace
@@ -228,8 +75,13 @@ TEST(ClearMetadataSave, KeptEncryptionWritesTheDocumentMetadataInClearAndTheRest
         ASSERT_TRUE(again.ok()) << qPrintable(again.error());
         if (!kCommandsAfterThreads)
             continue;
-        expectKeptAndClear(locked.file, *saved, true);
-        expectKeptAndClear(locked.file, *again, true);
+        expectClearMetadataAndTheRestEncrypted(locked.file, *saved, true);
+        QTemporaryDir dir;
+        const QString path = writeFile(dir, QStringLiteral("again.pdf"), *again);
+        EXPECT_EQ(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), QStringLiteral("--password=u"), path}).exitCode, 0);
+        const QByteArray xmp = runCommand(QStringLiteral("pdfinfo"), {QStringLiteral("-meta"), QStringLiteral("-upw"), QStringLiteral("u"), path}).out;
+        EXPECT_TRUE(xmp.contains(QByteArray(kClearXmpTitle) + "</rdf:li>"));
+        EXPECT_EQ(again->count("/Crypt"), saved->count("/Crypt"));
     }
 }
 
@@ -247,6 +99,62 @@ TEST(ClearMetadataSave, RedactedMetadataIsSavedScrubbedAndInClear)
         EXPECT_FALSE(saved->contains(kSecret));
         if (!kCommandsAfterThreads)
             continue;
-        expectKeptAndClear(locked.file, *saved, false);
+        expectClearMetadataAndTheRestEncrypted(locked.file, *saved, false);
+    }
+}
+
+TEST(ClearMetadataSave, DecryptedAndNewlyProtectedCopiesHoldThePacketItself)
+{
+    for (const Locked& locked : lockedFiles()) {
+        SCOPED_TRACE(locked.name);
+        const DocumentPtr doc = unlocked(locked.file);
+        const Result<QByteArray> plain = doc->dataRepresentation(WriteOptions::withoutEncryption());
+        ASSERT_TRUE(plain.ok()) << qPrintable(plain.error());
+        const Result<QByteArray> protectedCopy = doc->dataRepresentation(WriteOptions::protect(QStringLiteral("x")));
+        ASSERT_TRUE(protectedCopy.ok()) << qPrintable(protectedCopy.error());
+        if (!kCommandsAfterThreads)
+            continue;
+        QTemporaryDir dir;
+        const QString plainPath = writeFile(dir, QStringLiteral("plain.pdf"), *plain);
+        const QString protectedPath = writeFile(dir, QStringLiteral("protected.pdf"), *protectedCopy);
+        EXPECT_EQ(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), plainPath}).exitCode, 0);
+        EXPECT_EQ(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), QStringLiteral("--password=x"), protectedPath}).exitCode, 0);
+        const QByteArray title = QByteArray(kClearXmpTitle) + "</rdf:li>";
+        EXPECT_TRUE(runCommand(QStringLiteral("pdfinfo"), {QStringLiteral("-meta"), plainPath}).out.contains(title));
+        EXPECT_TRUE(runCommand(QStringLiteral("pdfinfo"), {QStringLiteral("-meta"), QStringLiteral("-upw"), QStringLiteral("x"), protectedPath})
+                        .out.contains(title));
+        // The new encryption covers the packet too.
+        EXPECT_FALSE(protectedCopy->contains(kClearXmpTitle));
+    }
+}
+
+TEST(ClearMetadataSave, BytesLaidOutOtherwiseAreLeftAsTheyAre)
+{
+    const DocumentPtr doc = unlocked(lockedFiles()[1].file);
+    const Result<QByteArray> saved = doc->dataRepresentation();
+    ASSERT_TRUE(saved.ok());
+    fz_context* c = vmk::pdf::detail::ctx();
+    vmk::pdf::detail::ClearMetadataWrite write;
+    ASSERT_TRUE(write.prepare(c, doc->state().doc, true));
+    write.release(c);
+    ASSERT_TRUE(write.rewrites());
+
+    QByteArray same = *saved;
+    EXPECT_TRUE(write.rewrite(same));
+    EXPECT_EQ(same.size(), saved->size());
+
+    // Cut short, a table missing entries, startxref one byte off, and an appended update's table.
+    const qsizetype xref = saved->lastIndexOf("\nxref\n") + 1;
+    QByteArray shifted = *saved;
+    shifted.insert(xref - 1, ' ');
+    const QByteArray incremental = *saved + "xref\n4 1\n" + QByteArray::number(xref).rightJustified(10, '0')
+                                   + " 00000 n \ntrailer\n<< /Size 40 /Prev " + QByteArray::number(xref)
+                                   + " >>\nstartxref\n" + QByteArray::number(saved->size()) + "\n%%EOF\n";
+    const QList<QByteArray> otherwise{saved->left(saved->size() - 40), saved->left(xref + 30) + saved->mid(xref + 50),
+                                      shifted, incremental};
+    for (const QByteArray& bytes : otherwise) {
+        QByteArray copy = bytes;
+        EXPECT_FALSE(write.rewrite(copy));
+        EXPECT_EQ(copy, bytes);
     }
 }

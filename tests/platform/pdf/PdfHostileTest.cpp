@@ -15,9 +15,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <ctime>
 
+#include "support/CpuTime.h"
 #include "support/PdfBuilder.h"
 #include "support/Slowdown.h"
 #include "support/TestFiles.h"
@@ -25,6 +26,7 @@
 using namespace vmk::pdf;
 namespace fixtures = vmk::test::pdf;
 using vmk::test::assemblePdf;
+using vmk::test::threadCpuMs;
 using vmk::test::PdfBuilder;
 using vmk::test::pdfStream;
 using vmk::test::ref;
@@ -104,14 +106,6 @@ QByteArray crowdedSecondPage(int links)
     pdf.set(catalog, "<< /Type /Catalog /Pages " + ref(root) + " >>");
     pdf.set(root, "<< /Type /Pages /Kids [" + ref(first) + " " + ref(second) + "] /Count 2 >>");
     return pdf.write(catalog);
-}
-
-// Processor time this thread has used, in milliseconds: what it did itself, however loaded the machine.
-double threadCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1000.0 + double(now.tv_nsec) / 1e6;
 }
 
 DocumentPtr open(const QByteArray& data)
@@ -336,17 +330,29 @@ TEST(PdfHostile, EmptyNamesAreWrittenAsTheFileHadThem)
 }
 
 // Opening reads the annotations of a crowded page on its own thread: the first drawing of that page, on the
-// window's thread, then looks them over in a few milliseconds instead of parsing each for a second or more.
+// window's thread, then looks them over instead of parsing each. Both are measured in this thread's
+// processor time: taking the copy costs about a fortieth of opening here; with the links left to be parsed
+// as they are needed, a third or more. A loaded machine can still stretch one short measure (fresh memory
+// comes slowly to a virtual machine whose host is busy), so a fresh document is tried up to three times:
+// links parsed late fail every try.
 TEST(PdfHostile, ACrowdedPagesAnnotationsAreReadWhileOpening)
 {
-    const DocumentPtr document = open(crowdedSecondPage(60000));
-    ASSERT_TRUE(document);
-    ASSERT_EQ(document->pageCount(), 2);
-    const PagePtr page = document->page(1);
-    const double before = threadCpuMs();
-    EXPECT_TRUE(PageCapture::take(*page, true));
-    EXPECT_LT(threadCpuMs() - before, vmk::test::scaledMs(50));
-    EXPECT_TRUE(page->text().contains(QStringLiteral("Still here")));
+    const QByteArray data = crowdedSecondPage(60000);
+    double best = 1;
+    for (int attempt = 0; attempt < 3 && best >= 1.0 / 8; ++attempt) {
+        const double beforeOpening = threadCpuMs();
+        const DocumentPtr document = open(data);
+        const double opening = threadCpuMs() - beforeOpening;
+        ASSERT_TRUE(document);
+        ASSERT_EQ(document->pageCount(), 2);
+        const PagePtr page = document->page(1);
+        const double before = threadCpuMs();
+        EXPECT_TRUE(PageCapture::take(*page, true));
+        const double taking = threadCpuMs() - before;
+        best = std::min(best, taking / opening);
+        EXPECT_TRUE(page->text().contains(QStringLiteral("Still here")));
+    }
+    EXPECT_LT(best, 1.0 / 8) << "taking the copy cost that share of opening at best";
 }
 
 namespace {

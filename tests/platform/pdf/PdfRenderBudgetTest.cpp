@@ -118,3 +118,34 @@ TEST(PdfRenderBudget, ADecoderDeafToItsDeadlineIsLeftBehindAtTheDeadline)
     // The stuck work ends on its own.
     EXPECT_TRUE(test::eventually([] { return PageCapture::abandonedDrawings() == 0; }, test::scaledMs(60000)));
 }
+
+TEST(PdfRenderBudget, AnImageWhoseSamplesAreOverTheMemoryBudgetIsRefusedBeforeItIsDecoded)
+{
+    // 4.8 GB of samples from Flate, and a JPEG frame of the same size: decoding either passes through every
+    // pixel even to draw it small, for most of a minute, and no deadline reaches a decoder half-way.
+    DocumentPtr doc = open(test::testPagesPdf({TestPage::hugeFlateImage, TestPage::hugeJpegImage, TestPage::photo}));
+    ASSERT_TRUE(doc);
+    const RecordBudget budget{test::scaledMs(20000), std::size_t(768) << 20};
+    for (int i : {0, 1}) {
+        SCOPED_TRACE(i);
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_EQ(doc->page(i)->render(0.5, {}, budget).outcome, RecordOutcome::tooLarge);
+        // The window's way: the recording holds the image undecoded, each tile refuses it.
+        const RecordResult recorded = PageCapture::take(*doc->page(i), true)->record(budget);
+        ASSERT_EQ(recorded.outcome, RecordOutcome::recorded);
+        QImage tile(256, 256, QImage::Format_RGB32);
+        EXPECT_EQ(recorded.snapshot->renderInto(tile, 0.5, QRect(0, 0, 256, 256), budget), RecordOutcome::tooLarge);
+        EXPECT_FALSE(recorded.snapshot->renderInto(tile, 0.1, QRect(0, 0, 62, 80)));
+        // A tile away from the image is drawn: nothing asks for the image there.
+        EXPECT_EQ(recorded.snapshot->renderInto(tile, 1.0, QRect(0, 0, 90, 90), budget), RecordOutcome::recorded);
+        EXPECT_LT(timer.elapsed(), test::scaledMs(3000));
+    }
+    // A photo well within the budget is drawn as before, into a tile as into a picture.
+    const DrawResult photo = doc->page(2)->render(0.5, {}, budget);
+    ASSERT_EQ(photo.outcome, RecordOutcome::recorded);
+    QImage tile(photo.image.size(), QImage::Format_RGB32);
+    const RecordResult recorded = PageCapture::take(*doc->page(2), true)->record(budget);
+    ASSERT_EQ(recorded.snapshot->renderInto(tile, 0.5, tile.rect(), budget), RecordOutcome::recorded);
+    EXPECT_EQ(tile, photo.image);
+}

@@ -145,6 +145,28 @@ QByteArray packedPagesPdf(int pages, int linksPerPage)
     return packedPdf(groups, contentNum, textLine("Packed pages"));
 }
 
+QByteArray packedManyPagesPdf(int pages, int perStream)
+{
+    // Object 1 the catalog, 2 the page tree, 3 + p page p; the content stream follows the packed objects.
+    const int contentNum = 3 + pages;
+    QList<QByteArray> objects;
+    objects.reserve(2 + pages);
+    QByteArray kids;
+    kids.reserve(pages * 10);
+    for (int p = 0; p < pages; ++p)
+        kids += QByteArray::number(3 + p) + " 0 R ";
+    objects << "<< /Type /Catalog /Pages 2 0 R >>"
+            << "<< /Type /Pages /Kids [" + kids + "] /Count " + QByteArray::number(pages) + " >>";
+    const QByteArray page = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents "
+                            + QByteArray::number(contentNum) + " 0 R >>";
+    for (int p = 0; p < pages; ++p)
+        objects << page;
+    QList<QList<QByteArray>> groups;
+    for (qsizetype i = 0; i < objects.size(); i += perStream)
+        groups << objects.mid(i, perStream);
+    return packedPdf(groups, contentNum, "0 0 1 rg 10 10 50 50 re f");
+}
+
 QByteArray tinyPaths(int count)
 {
     QByteArray content = "0.1 0.1 0.6 rg\n";

@@ -25,6 +25,9 @@ QByteArray packedLinksPdf(int links);
 // i of page p going to https://example.org/p/i. The catalog, page tree and pages are packed into one
 // object stream, and each page's links and their actions into one of the page's own.
 QByteArray packedPagesPdf(int pages, int linksPerPage);
+// `pages` small pages sharing one content stream (a blue square), the catalog, page tree and pages packed
+// `perStream` objects to a compressed object stream, as writers that pack objects do.
+QByteArray packedManyPagesPdf(int pages, int perStream = 100);
 
 // A content stream of `count` tiny filled squares in a grid: cheap to store, slow to interpret.
 QByteArray tinyPaths(int count);

@@ -1,9 +1,12 @@
 #include "platform/pdfview/NavigationHistory.h"
 #include "platform/pdfview/RenderScheduler.h"
 #include "platform/pdfview/TileCache.h"
+#include "platform/pdfview/WorkerPool.h"
+#include "support/Slowdown.h"
 #include "support/Wait.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
@@ -14,6 +17,7 @@
 #include <atomic>
 #include <vector>
 
+using namespace vmk;
 using namespace vmk::pdfview;
 
 namespace {
@@ -166,13 +170,117 @@ TEST(RenderScheduler, TilesFinishedWhileTheOwnerIsBusyArriveOnOneWakeUp)
     EXPECT_EQ(wakeUps.count, 2);
 }
 
-TEST(RenderScheduler, ReportsAFailedRenderAsANullImage)
+TEST(RenderScheduler, ReportsAFailedRenderWithItsReason)
 {
     RenderScheduler scheduler(1);
-    QSignalSpy spy(&scheduler, &RenderScheduler::tileReady);
+    QSignalSpy ready(&scheduler, &RenderScheduler::tileReady);
+    QSignalSpy failed(&scheduler, &RenderScheduler::tileFailed);
     scheduler.request(TileKey{0, 1000, 0, 0, 0}, [] { return QImage(); });
-    ASSERT_TRUE(vmk::test::eventually([&] { return spy.count() == 1; }));
-    EXPECT_TRUE(spy.at(0).at(1).value<QImage>().isNull());
+    scheduler.request(TileKey{1, 1000, 0, 0, 0}, RenderScheduler::BudgetedRender([](const pdf::RecordCancel&) {
+                          return pdf::DrawResult{pdf::RecordOutcome::tooLarge, {}};
+                      }),
+                      0, 1000);
+    ASSERT_TRUE(vmk::test::eventually([&] { return failed.count() == 2; }));
+    EXPECT_EQ(ready.count(), 0);
+    EXPECT_EQ(failed.at(0).at(0).value<TileKey>().page, 0);
+    EXPECT_EQ(failed.at(0).at(1).value<pdf::RecordOutcome>(), pdf::RecordOutcome::failed);
+    EXPECT_EQ(failed.at(1).at(1).value<pdf::RecordOutcome>(), pdf::RecordOutcome::tooLarge);
+}
+
+namespace {
+
+// A render deaf to its cancel flag, as a decoder deep in one image is, until the gate opens.
+RenderScheduler::BudgetedRender deafUntil(const std::atomic_bool& gate, std::atomic_int& started)
+{
+    return [&gate, &started](const pdf::RecordCancel&) {
+        ++started;
+        while (!gate.load())
+            QThread::msleep(2);
+        return pdf::DrawResult{pdf::RecordOutcome::recorded, tileImage(4)};
+    };
+}
+
+} // namespace
+
+TEST(RenderScheduler, ARenderStuckPastItsBudgetIsGivenUpAndItsWorkerReplaced)
+{
+    constexpr int kBudget = 100;
+    const int writtenOffBefore = WorkerPool::writtenOffCount();
+    RenderScheduler scheduler(1);
+    QSignalSpy ready(&scheduler, &RenderScheduler::tileReady);
+    QSignalSpy failed(&scheduler, &RenderScheduler::tileFailed);
+    std::atomic_bool gate{false};
+    std::atomic_int started{0};
+    const TileKey stuck{0, 1000, 0, 0, 3}, after{1, 1000, 0, 0, 3}, scrolledAway{2, 1000, 0, 0, 3};
+    QElapsedTimer clock;
+    clock.start();
+    scheduler.request(stuck, deafUntil(gate, started), 1, kBudget);
+    scheduler.request(after, RenderScheduler::BudgetedRender([](const pdf::RecordCancel&) {
+                          return pdf::DrawResult{pdf::RecordOutcome::recorded, tileImage(4)};
+                      }),
+                      0, kBudget);
+
+    // The only worker is stuck: shortly after the budget the render is reported too slow, and the tile
+    // waiting behind it is drawn on the worker put in its place.
+    ASSERT_TRUE(vmk::test::eventually([&] { return failed.count() == 1; }, vmk::test::scaledMs(5000)));
+    EXPECT_GE(clock.elapsed(), kBudget);
+    EXPECT_EQ(failed.at(0).at(0).value<TileKey>(), stuck);
+    EXPECT_EQ(failed.at(0).at(1).value<pdf::RecordOutcome>(), pdf::RecordOutcome::tooSlow);
+    EXPECT_FALSE(scheduler.isPending(stuck));
+    ASSERT_TRUE(vmk::test::eventually([&] { return ready.count() == 1; }, vmk::test::scaledMs(5000)));
+    EXPECT_EQ(ready.at(0).at(0).value<TileKey>(), after);
+    EXPECT_EQ(WorkerPool::writtenOffCount(), writtenOffBefore + 1);
+
+    // A stuck render whose tile is no longer wanted is given up all the same: its page took too long.
+    scheduler.request(scrolledAway, deafUntil(gate, started), 0, kBudget);
+    ASSERT_TRUE(vmk::test::eventually([&] { return started.load() == 2; }, vmk::test::scaledMs(5000)));
+    scheduler.retain({});
+    ASSERT_TRUE(vmk::test::eventually([&] { return failed.count() == 2; }, vmk::test::scaledMs(5000)));
+    EXPECT_EQ(failed.at(1).at(0).value<TileKey>(), scrolledAway);
+    EXPECT_EQ(WorkerPool::writtenOffCount(), writtenOffBefore + 2);
+
+    // Once the renders end, their threads go back and what they drew is never delivered; nothing is
+    // reported twice.
+    gate = true;
+    ASSERT_TRUE(vmk::test::eventually([&] { return WorkerPool::writtenOffCount() == writtenOffBefore; },
+                                      vmk::test::scaledMs(5000)));
+    QTest::qWait(50);
+    EXPECT_EQ(ready.count(), 1);
+    EXPECT_EQ(failed.count(), 2);
+    EXPECT_EQ(scheduler.pendingCount(), 0u);
+}
+
+TEST(WorkerPool, OnlyAFewStuckPiecesOfWorkGetAThreadInTheirPlace)
+{
+    // The limit is the whole process's: what earlier tests left running ends first.
+    ASSERT_TRUE(vmk::test::eventually([] { return WorkerPool::writtenOffCount() == 0; }, vmk::test::scaledMs(30000)));
+    WorkerPool pool(QStringLiteral("test.stuck"), 1);
+    std::atomic_bool gate{false};
+    std::atomic_int running{0};
+    std::vector<std::shared_ptr<WorkerPool::Job>> jobs;
+    int replaced = 0;
+    for (int i = 0; i < 6; ++i) {
+        jobs.push_back(pool.start([&] {
+            ++running;
+            while (!gate.load())
+                QThread::msleep(2);
+        }));
+        // Each written-off job's thread takes the next one.
+        ASSERT_TRUE(vmk::test::eventually([&] { return running.load() == std::min(i + 1, replaced + 1); }));
+        EXPECT_TRUE(jobs.back()->hasStarted() || replaced >= 4);
+        if (jobs.back()->hasStarted() && pool.writeOff(jobs.back()))
+            ++replaced;
+    }
+    EXPECT_EQ(replaced, 4);
+    EXPECT_EQ(WorkerPool::writtenOffCount(), 4);
+    EXPECT_EQ(running.load(), 5); // the fifth keeps its worker; the sixth waits for one
+    EXPECT_FALSE(pool.writeOff(jobs.back()));
+    gate = true;
+    EXPECT_TRUE(pool.waitForDone(vmk::test::scaledMs(5000)));
+    EXPECT_EQ(WorkerPool::writtenOffCount(), 0);
+    EXPECT_EQ(pool.maxThreadCount(), 1);
+    EXPECT_TRUE(jobs.front()->hasEnded());
+    EXPECT_FALSE(pool.writeOff(jobs.front()));
 }
 
 TEST(NavigationHistory, BackAndForwardLikeABrowser)

@@ -509,6 +509,17 @@ pdf_obj* PageObjectCopier::copyAnnotation(fz_context* c, pdf_obj* annot)
                 continue;
             pdf_dict_put_drop(c, out, key, copy(c, pdf_dict_get_val(c, dict, i), 1));
         }
+        // A widget of a field with several widgets (radio buttons, a field shown on two pages) takes its
+        // name and kind from its parent, which is not copied: without them the engine takes the widget
+        // for no field at all and draws none of its states (a radio button turned on showed off).
+        if (pdf_name_eq(c, pdf_dict_get(c, dict, PDF_NAME(Subtype)), PDF_NAME(Widget))) {
+            pdf_obj* inherited[] = {PDF_NAME(T), PDF_NAME(FT), PDF_NAME(Ff), PDF_NAME(V), PDF_NAME(DA), PDF_NAME(Q)};
+            for (pdf_obj* key : inherited) {
+                pdf_obj* value = pdf_dict_get(c, out, key) ? nullptr : pdf_dict_get_inheritable(c, dict, key);
+                if (value)
+                    pdf_dict_put_drop(c, out, key, copy(c, value, 1));
+            }
+        }
     }
     fz_catch(c)
     {

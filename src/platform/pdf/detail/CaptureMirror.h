@@ -3,6 +3,8 @@
 #include "platform/pdf/detail/Fz.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -11,13 +13,60 @@
 
 namespace vmk::pdf::detail {
 
+// Who holds a mirror: at most one thread at a time, for as long as it copies into the mirror or
+// interprets it. Lockable, so std::unique_lock works with it. A waiter that may be stopped waits a slice
+// at a time and looks at its cancel flag between slices. Built from a plain mutex and a condition
+// variable rather than a timed mutex: the race checker follows those, and would take the data the holder
+// guards for unguarded otherwise.
+class MirrorUse {
+public:
+    void lock()
+    {
+        std::unique_lock guard(m_mutex);
+        m_freed.wait(guard, [this] { return !m_busy; });
+        m_busy = true;
+    }
+    bool try_lock()
+    {
+        const std::lock_guard guard(m_mutex);
+        if (m_busy)
+            return false;
+        m_busy = true;
+        return true;
+    }
+    void unlock()
+    {
+        {
+            const std::lock_guard guard(m_mutex);
+            m_busy = false;
+        }
+        m_freed.notify_one();
+    }
+    // Waits for the mirror unless `stopped` says so first (asked every `slice`): true when it is held.
+    template <typename Stopped>
+    bool lockUnless(Stopped&& stopped, std::chrono::milliseconds slice)
+    {
+        std::unique_lock guard(m_mutex);
+        while (!m_freed.wait_for(guard, slice, [this] { return !m_busy; }))
+            if (stopped())
+                return false;
+        m_busy = true;
+        return true;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_freed;
+    bool m_busy = false;
+};
+
 // A private document that the pages of one source document are copied into, one after another, so that
 // what pages share (fonts, pictures, colour spaces) is copied once and loaded by the engine once: the
 // engine keeps what it decoded per document and object, and its glyph cache per font. Whoever copies
 // into it or interprets it holds `use`. A mirror takes a bounded number of pages, then is retired and
 // freed with the last page copied into it, so that what it holds stays bounded however far one scrolls.
 struct CaptureMirror {
-    std::timed_mutex use;
+    MirrorUse use;
     // The context the copy is interpreted with: its store holds only what this copy's pages loaded, so
     // workers on other mirrors, and mirrors being freed, never meet in a store look-up. Used by whoever
     // holds `use`.

@@ -117,7 +117,7 @@ ClearMetadataWrite::~ClearMetadataWrite()
         release(m_ctx);
 }
 
-bool ClearMetadataWrite::prepare(fz_context* c, pdf_document* doc)
+bool ClearMetadataWrite::prepare(fz_context* c, pdf_document* doc, bool keepsEncryption)
 {
     int num = 0;
     int gen = 0;
@@ -145,28 +145,32 @@ bool ClearMetadataWrite::prepare(fz_context* c, pdf_document* doc)
                 fz_throw(c, FZ_ERROR_GENERIC, "the metadata stream's data is not in the file");
             data = fz_keep_buffer(c, stored);
         }
-        unsigned char* bytes = nullptr;
-        const size_t length = fz_buffer_storage(c, data, &bytes);
-        dict = clearDictionary(c, doc, original, length);
-        object = fz_new_buffer(c, length + 512);
-        out = fz_new_output_with_buffer(c, object);
-        fz_write_printf(c, out, "%d %d obj\n", num, gen);
-        // Strings of the dictionary are encrypted as in every other object; only the data is in clear.
-        pdf_print_encrypted_obj(c, out, dict, 0, 0, doc->crypt, num, gen);
-        fz_write_string(c, out, "\nstream\n");
-        fz_write_data(c, out, bytes, length);
-        fz_write_string(c, out, "\nendstream\nendobj\n\n");
-        fz_close_output(c, out);
+        if (keepsEncryption) {
+            unsigned char* bytes = nullptr;
+            const size_t length = fz_buffer_storage(c, data, &bytes);
+            dict = clearDictionary(c, doc, original, length);
+            object = fz_new_buffer(c, length + 512);
+            out = fz_new_output_with_buffer(c, object);
+            fz_write_printf(c, out, "%d %d obj\n", num, gen);
+            // Strings of the dictionary are encrypted as in every other object; only the data is in clear.
+            pdf_print_encrypted_obj(c, out, dict, 0, 0, doc->crypt, num, gen);
+            fz_write_string(c, out, "\nstream\n");
+            fz_write_data(c, out, bytes, length);
+            fz_write_string(c, out, "\nendstream\nendobj\n\n");
+            fz_close_output(c, out);
+        }
         if (stored) {
             pdf_get_xref_entry_no_null(c, doc, num)->stm_buf = fz_keep_buffer(c, stored);
             m_shield = stored;
             stored = nullptr;
         }
     }, &error);
-    if (ok && object) {
-        unsigned char* bytes = nullptr;
-        const size_t length = fz_buffer_storage(c, object, &bytes);
-        m_object = QByteArray(reinterpret_cast<const char*>(bytes), qsizetype(length));
+    if (ok && num > 0) {
+        if (object) {
+            unsigned char* bytes = nullptr;
+            const size_t length = fz_buffer_storage(c, object, &bytes);
+            m_object = QByteArray(reinterpret_cast<const char*>(bytes), qsizetype(length));
+        }
         m_ctx = c;
         m_doc = doc;
         m_num = num;
@@ -202,7 +206,7 @@ void ClearMetadataWrite::release(fz_context* c)
 
 bool ClearMetadataWrite::rewrite(QByteArray& written) const
 {
-    if (!isActive())
+    if (!rewrites())
         return true;
     // startxref, then the table: "xref", "0 count", count entries of 20 bytes.
     const qsizetype startxref = written.lastIndexOf("startxref");

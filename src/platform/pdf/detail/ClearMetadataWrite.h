@@ -14,11 +14,13 @@
 //   clear.release(c);           // after the last
 //   clear.rewrite(bytes);       // on what was written
 //
-// prepare() hands the writer the stream's data as stored, so it decrypts nothing there, and composes the
-// object as it must stand in the file: data in clear, dictionary strings encrypted as everywhere else, and
-// a /Crypt filter named /Identity first among its filters. That filter says "not encrypted" to readers
-// that ignore /EncryptMetadata, and agrees with the ones that honour it. rewrite() puts that object in place
-// of the writer's copy. Nothing happens for other documents. Every call is safe outside guarded().
+// prepare() hands the writer the stream's data as stored, so it decrypts nothing there: a decrypted copy
+// then holds the packet itself, and a new encryption encrypts the packet rather than noise. For a write
+// that keeps the document's encryption it also composes the object as it must stand in the file: data in
+// clear, dictionary strings encrypted as everywhere else, and a /Crypt filter named /Identity first among
+// its filters. That filter says "not encrypted" to readers that ignore /EncryptMetadata, and agrees with
+// the ones that honour it. rewrite() puts that object in place of the writer's copy. Nothing happens for
+// other documents. Every call is safe outside guarded().
 
 #include "platform/pdf/detail/Fz.h"
 
@@ -33,14 +35,14 @@ public:
 
     // False when the metadata stream should stay in clear but could not be prepared; the write then
     // goes on as the engine does it.
-    bool prepare(fz_context* c, pdf_document* doc);
+    bool prepare(fz_context* c, pdf_document* doc, bool keepsEncryption);
     void release(fz_context* c);
     // Replaces the metadata object in `written`, the writer's output for this document (one classic
     // cross-reference table, as the engine writes a whole file), and moves the table's offsets and
     // startxref by the difference. False, leaving the bytes as they were, when they are not laid out so.
     bool rewrite(QByteArray& written) const;
 
-    bool isActive() const { return m_num > 0; }
+    bool rewrites() const { return !m_object.isEmpty(); }
 
 private:
     fz_context* m_ctx = nullptr;
@@ -48,7 +50,7 @@ private:
     int m_num = 0;
     int m_gen = 0;
     fz_buffer* m_shield = nullptr; // the stored data given to the writer as the stream's own
-    QByteArray m_object;           // "num gen obj ... endobj\n\n" as it must stand in the file
+    QByteArray m_object;           // "num gen obj ... endobj\n\n" as it must stand in the file, when kept
 };
 
 } // namespace vmk::pdf::detail

@@ -144,6 +144,17 @@ ScopedAllocationBudget::~ScopedAllocationBudget()
     t_budget = m_previous;
 }
 
+bool fitsAllocationBudget(std::size_t bytes)
+{
+    AllocationBudget* b = t_budget;
+    if (!b || bytes <= b->limit)
+        return true;
+    b->exceeded = true;
+    if (b->abort)
+        *b->abort = 1;
+    return false;
+}
+
 void installMessageCallbacks(fz_context* c)
 {
     fz_set_warning_callback(c, onWarning, nullptr);

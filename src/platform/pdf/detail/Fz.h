@@ -98,6 +98,11 @@ private:
     AllocationBudget* m_previous = nullptr;
 };
 
+// Whether work known beforehand to need `bytes` (an image's decoded samples) fits the memory budget this
+// thread runs under; always without one. When it does not, the budget ends as a refused allocation would
+// end it (exceeded, its work aborted) without the work having begun.
+bool fitsAllocationBudget(std::size_t bytes);
+
 // Output of MuPDF's warning and error callbacks goes to the "vmk.pdf" logging category.
 void installMessageCallbacks(fz_context* c);
 
