@@ -78,10 +78,10 @@ void PDFCanvasView::drawSelection(QPainter& painter)
                 viewport()->update();
             });
         }
-        if (m_drawnSelection.annotation != a.get() || m_drawnSelection.page != index)
+        if (m_drawnSelection.annotation.lock() != a || m_drawnSelection.page != index)
             return;
     } else {
-        DrawnSelection drawn{a.get(), index, std::nullopt, false, {}};
+        DrawnSelection drawn{a, index, std::nullopt, false, {}};
         if (a->type() != QLatin1String("Line")) {
             drawn.outline = a->bounds();
             drawn.dashed = isMarkup(a->type());

@@ -201,7 +201,7 @@ private:
     // The selected annotation's outline and handles as last drawn, in page space: while a document is
     // being written they are drawn from here, since reading the annotation would wait for the writer.
     struct DrawnSelection {
-        const pdf::Annotation* annotation = nullptr;
+        std::weak_ptr<pdf::Annotation> annotation;
         int page = -1;
         std::optional<QRectF> outline;
         bool dashed = false;

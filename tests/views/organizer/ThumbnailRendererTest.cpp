@@ -280,7 +280,7 @@ TEST(ThumbnailRendering, PagesAskedForWhileADocumentIsWrittenAreCopiedOnceTheWri
     renderer.setDeliveryHandler([&](const QString& key, const Thumbnail&) { delivered << key; });
     const int waitsBefore = pdf::detail::EngineGate::mainThreadWaits();
     {
-        WritingUnderWay writing(test::scaledMs(3000));
+        WritingUnderWay writing(test::scaledMs(30000));
         for (int i = 0; i < 4; ++i)
             renderer.schedule(doc->page(i), QString::number(i), 120);
         QTest::qWait(100);
