@@ -218,7 +218,8 @@ std::optional<PasswordKind> Document::unlock(const QString& password, bool* canc
             return;
         state.syncPageList();
         buildRequestedFieldAppearances(own, state.doc);
-        completed = true;
+        // Stopped while drawing the fields: some are drawn, and the next unlock draws them all again.
+        completed = !waitCancelled();
     }, OnCancel::Finish);
     if (!completed) {
         state.pagesKnown = false;

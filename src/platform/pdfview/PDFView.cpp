@@ -33,6 +33,9 @@ PDFView::PDFView(QWidget* parent)
     d->layout.setViewportSize(viewport()->size());
     connect(&d->scheduler, &RenderScheduler::tileReady, this,
             [this](const TileKey& key, const QImage& image) { d->onTileReady(key, image); });
+    d->sinceStart.start();
+    d->drawingHint.setSingleShot(true);
+    connect(&d->drawingHint, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
     connect(&d->scheduler, &RenderScheduler::tileFailed, this,
             [this](const TileKey& key, pdf::RecordOutcome why) { d->onTileFailed(key, why); });
     connect(&d->recordings, &PageRecordings::pageFinished, this, [this](int page) { d->onPageRecorded(page); });

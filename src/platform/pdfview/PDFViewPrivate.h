@@ -16,6 +16,7 @@
 #include "platform/pdfview/RenderScheduler.h"
 #include "platform/pdfview/TileCache.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 #include <QVariantAnimation>
@@ -109,6 +110,15 @@ struct PDFView::Private {
     bool visibleTilesComplete(int page, const QRectF& rect, QPointF origin, QSize pixels, double dpr, int scaleMilli,
                               std::uint32_t generation) const;
     void paintPlaceholder(QPainter& painter, const QRectF& rect, pdf::RecordOutcome why);
+    // A page shown with nothing of it to paint this long says that it is being drawn, so that a page slow
+    // to draw never looks like an empty one while it waits for its picture or its placeholder.
+    static constexpr int kDrawingHintMs = 1000;
+    QElapsedTimer sinceStart;
+    std::unordered_map<int, qint64> blankSince; // pages shown with nothing to paint, since when
+    QTimer drawingHint;                          // repaints when the first of them is due its hint
+    bool showsNothingYet(int page, QPointF origin, QSize pixels, double dpr, int scaleMilli,
+                         std::uint32_t generation) const;
+    void noteBlank(QPainter& painter, int page, const QRectF& rect, bool blank);
     void paintShadow(QPainter& painter, const QRectF& page, const QRectF& exposed);
     void paintSelections(QPainter& painter, const QRectF& exposed);
     void invalidatePage(int page);

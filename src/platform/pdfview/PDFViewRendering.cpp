@@ -71,6 +71,9 @@ TileKeySet PDFView::Private::requestTiles()
     const std::vector<int> nearPages = layout.pagesIn(ahead);
     recordings.setCapacity(nearPages.size() + 4);
     recordings.retain(nearPages);
+    std::erase_if(blankSince, [&](const auto& entry) {
+        return std::find(nearPages.begin(), nearPages.end(), entry.first) == nearPages.end();
+    });
 
     // Each tile may spend what recording its page may: one stuck in a decoder past that makes the page a
     // placeholder, and the stuck work is left to end on its own.
@@ -208,6 +211,7 @@ void PDFView::Private::invalidateAll()
     tiles.clear();
     recordings.forgetAll();
     texts.forgetAll();
+    blankSince.clear();
     pendingClick = {};
     pendingDrag = {};
     hits.clear();
@@ -273,6 +277,7 @@ void PDFView::Private::paintPage(QPainter& painter, int page, const QRectF& expo
 
     const std::uint32_t generation = generations[size_t(page)];
     if (const std::optional<pdf::RecordOutcome> why = recordings.failure(page, generation)) {
+        blankSince.erase(page);
         paintPlaceholder(painter, rect, *why);
         return;
     }
@@ -306,9 +311,46 @@ void PDFView::Private::paintPage(QPainter& painter, int page, const QRectF& expo
         }
     }
     painter.restore();
+    noteBlank(painter, page, rect, showsNothingYet(page, origin, pixels, dpr, scaleMilli, generation));
     // Stand-ins go once every tile of the page's visible part is in.
     if (visibleTilesComplete(page, rect, origin, pixels, dpr, scaleMilli, generation))
         tiles.removeStandIns(page, scaleMilli, generation);
+}
+
+bool PDFView::Private::showsNothingYet(int page, QPointF origin, QSize pixels, double dpr, int scaleMilli,
+                                       std::uint32_t generation) const
+{
+    bool standIn = false;
+    tiles.forEachStandIn(page, scaleMilli, generation, [&](const TileKey&, const QImage&) { standIn = true; });
+    TileSpan span;
+    if (standIn || !tilesIn(QRectF(q->viewport()->rect()), origin, pixels, dpr, &span))
+        return false;
+    for (int row = span.firstRow; row <= span.lastRow; ++row)
+        for (int column = span.firstColumn; column <= span.lastColumn; ++column)
+            if (tiles.contains(TileKey{page, scaleMilli, column, row, generation}))
+                return false;
+    return true;
+}
+
+void PDFView::Private::noteBlank(QPainter& painter, int page, const QRectF& rect, bool blank)
+{
+    if (!blank) {
+        blankSince.erase(page);
+        return;
+    }
+    const qint64 now = sinceStart.elapsed();
+    const qint64 waited = now - blankSince.try_emplace(page, now).first->second;
+    if (waited < kDrawingHintMs) {
+        if (!drawingHint.isActive())
+            drawingHint.start(int(kDrawingHintMs - waited));
+        return;
+    }
+    painter.save();
+    painter.setPen(QColor(150, 150, 150));
+    const QRectF visible = rect.intersected(QRectF(q->viewport()->rect()));
+    painter.drawText((visible.isEmpty() ? rect : visible).adjusted(12, 12, -12, -12), Qt::AlignCenter | Qt::TextWordWrap,
+                     PDFView::tr("Drawing this page…"));
+    painter.restore();
 }
 
 // A soft shadow a few pixels wide, heavier below the page: bands around the page, faintest outermost,

@@ -1,11 +1,18 @@
 // Drawing the fields of a form that asks for it costs the same for each page and each field however large
-// the file is: pages crowded with markups that have no appearance are walked once, not once per field.
+// the file is: pages crowded with markups that have no appearance are walked once, not once per field; and
+// an opening the user stops stops the drawing too.
 
+#include "platform/pdf/Document.h"
+#include "platform/pdf/detail/AnsweringWait.h"
 #include "platform/pdf/detail/FieldAppearances.h"
 
 #include "support/CrowdedForm.h"
+#include "support/Wait.h"
 
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -115,3 +122,31 @@ TEST(FieldAppearancesCost, OnlyTheFieldsDrawnFromTheirValuesChange)
     EXPECT_TRUE(drawn[5].contains("(Entry 3_2) Tj")) << drawn[5].constData();
     EXPECT_EQ(checkbox, "Yes");
 }
+
+TEST(FieldAppearancesCost, StoppingAnOpeningStopsDrawingTheFields)
+{
+    // 500 crowded pages: drawing their fields takes about a second after the file is read.
+    const QByteArray asking = vmk::test::makeCrowdedFormPdf(500);
+    QByteArray plain = asking;
+    plain.replace("/NeedAppearances true", "/NeedAppearances false");
+    QElapsedTimer took;
+    took.start();
+    ASSERT_TRUE(vmk::pdf::Document::fromData(plain));
+    const qint64 readMs = took.restart();
+    ASSERT_TRUE(vmk::pdf::Document::fromData(asking));
+    const qint64 drawMs = took.elapsed() - readMs;
+
+    QLineEdit window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const int workersBefore = runningWaitWorkers();
+    // Esc a quarter into the drawing: the worker stops at the next page instead of drawing the rest.
+    QTimer::singleShot(int(readMs + drawMs / 4), &window, [&window] { QTest::keyClick(window.windowHandle(), Qt::Key_Escape); });
+    took.restart();
+    bool cancelled = false;
+    EXPECT_FALSE(vmk::pdf::Document::fromDataWhileAnswering(asking, &cancelled));
+    EXPECT_TRUE(cancelled);
+    ASSERT_TRUE(vmk::test::eventually([&] { return runningWaitWorkers() == workersBefore; }, 10000));
+    EXPECT_LT(took.elapsed(), readMs + drawMs * 3 / 4) << "read in " << readMs << " ms, fields drawn in " << drawMs;
+}
+

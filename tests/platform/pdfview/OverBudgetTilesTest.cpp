@@ -85,6 +85,21 @@ bool showsPlaceholderGrey(PDFView& view, int index)
     return view.viewport()->grab().toImage().pixelColor(corner) == QColor(236, 236, 236);
 }
 
+// Whether the page shows words in the middle of its visible part, where the hint that it is being drawn goes.
+bool showsWordsInItsMiddle(PDFView& view, int index)
+{
+    const QRect visible = view.convertRectFromPage(QRectF(QPointF(0, 0), view.document()->page(index)->displaySize()), index)
+                              .toAlignedRect()
+                              .intersected(view.viewport()->rect());
+    const QRect middle(visible.center() - QPoint(visible.width() / 4, 30), QSize(visible.width() / 2, 60));
+    const QImage shown = view.viewport()->grab().toImage();
+    for (int y = middle.top(); y <= middle.bottom(); ++y)
+        for (int x = middle.left(); x <= middle.right(); ++x)
+            if (qGray(shown.pixel(x, y)) < 200)
+                return true;
+    return false;
+}
+
 } // namespace
 
 TEST(OverBudgetTiles, AnImageTooLargeToDecodeShowsThePlaceholderAtOnceWhileTheNextPageDraws)
@@ -125,7 +140,7 @@ TEST(OverBudgetTiles, ATileStuckInADecoderPastItsBudgetShowsThePlaceholderAndThe
 {
     // A few seconds of JBIG2 decoding in little memory, which nothing can interrupt, against a budget of a
     // fraction of that; the budget is far above what the plain page needs even on a loaded machine.
-    const int budget = test::scaledMs(600);
+    const int budget = test::scaledMs(1300);
     ASSERT_TRUE(test::waitUntil([] { return WorkerPool::writtenOffCount() == 0; }, test::scaledMs(30000)));
     GiveUpCount givenUp;
     PDFView view;
@@ -136,6 +151,12 @@ TEST(OverBudgetTiles, ATileStuckInADecoderPastItsBudgetShowsThePlaceholderAndThe
     QElapsedTimer clock;
     clock.start();
     view.setDocument(document);
+    // Blank at first; a moment later the page says it is being drawn, until its placeholder comes.
+    QTest::qWait(200);
+    EXPECT_FALSE(showsWordsInItsMiddle(view, 0));
+    ASSERT_TRUE(test::waitUntil([&] { return view.isPagePlaceholder(0) || showsWordsInItsMiddle(view, 0); }));
+    EXPECT_FALSE(view.isPagePlaceholder(0));
+    EXPECT_GE(clock.elapsed(), 1000);
     const qint64 stall = test::longestMainThreadStall([&] { return !view.isPagePlaceholder(0); }, test::scaledMs(15000));
     const qint64 placeholderAfter = clock.elapsed();
     ASSERT_TRUE(view.isPagePlaceholder(0));

@@ -4,6 +4,8 @@
 
 #include "platform/pdf/detail/FieldAppearances.h"
 
+#include "platform/pdf/AnsweringWait.h"
+
 namespace vmk::pdf::detail {
 
 bool asksForFieldAppearances(fz_context* c, pdf_document* doc)
@@ -82,7 +84,8 @@ void buildRequestedFieldAppearances(fz_context* c, pdf_document* doc)
     guarded(c, [&] { count = pdf_count_pages(c, doc); });
     // Looking a page up walks the page tree from its root; the map makes each look-up direct.
     const bool mapped = guarded(c, [&] { pdf_load_page_tree(c, doc); });
-    for (int i = 0; i < count; ++i) {
+    // An opening the user stopped is dropped whole: the rest of the pages are not worth drawing.
+    for (int i = 0; i < count && !waitCancelled(); ++i) {
         pdf_page* page = nullptr;
         // A page whose fields cannot be drawn keeps what the file has; the others still get theirs.
         guarded(c, [&] {

@@ -8,6 +8,8 @@ namespace vmk::pdf::detail {
 bool asksForFieldAppearances(fz_context* c, pdf_document* doc);
 
 // When the form asks for it, (re)builds every widget's appearance from its field's value. Never throws.
+// Stops between pages when the wait it runs under is called off (waitCancelled()): the caller then drops
+// the document or counts the work as not done.
 void buildRequestedFieldAppearances(fz_context* c, pdf_document* doc);
 
 } // namespace vmk::pdf::detail
