@@ -6,6 +6,7 @@
 #include "platform/pdf/detail/AnsweringWait.h"
 #include "platform/pdf/detail/FieldAppearances.h"
 
+#include "support/CpuTime.h"
 #include "support/CrowdedForm.h"
 #include "support/Wait.h"
 
@@ -38,19 +39,19 @@ pdf_document* openRaw(fz_context* c, const QByteArray& data)
     return opened ? doc : nullptr;
 }
 
-// Milliseconds the field pass takes on a freshly opened copy of `data`, the faster of two runs.
+// Processor milliseconds the field pass takes on a freshly opened copy of `data`, the least of three runs.
+// The pass runs on this thread: its processor time is its work, which a loaded machine does not stretch.
 double passMs(const QByteArray& data)
 {
     fz_context* c = ctx();
     double best = std::numeric_limits<double>::max();
-    for (int run = 0; run < 2; ++run) {
+    for (int run = 0; run < 3; ++run) {
         pdf_document* doc = openRaw(c, data);
         if (!doc)
             return best;
-        QElapsedTimer timer;
-        timer.start();
+        const double start = vmk::test::threadCpuMs();
         buildRequestedFieldAppearances(c, doc);
-        best = std::min(best, timer.nsecsElapsed() / 1e6);
+        best = std::min(best, vmk::test::threadCpuMs() - start);
         dropDocument(c, doc);
     }
     return best;
