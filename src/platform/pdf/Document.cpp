@@ -672,6 +672,11 @@ Result<QByteArray> Document::dataRepresentationFromWorker(const WriteOptions& op
 
 bool Document::isWritingUnderWay() { return EngineGate::isClosed(); }
 
+void Document::afterWriting(QObject* context, std::function<void()> then)
+{
+    EngineGate::whenOpen(context, std::move(then));
+}
+
 Status Document::write(const QString& path, const WriteOptions& options) const
 {
     Result<QByteArray> bytes = dataRepresentation(options);

@@ -2,8 +2,10 @@
 
 #include "platform/pdf/Annotation.h"
 #include "platform/pdf/PageSnapshot.h"
+#include "platform/pdf/detail/EngineGate.h"
 #include "platform/pdfview/WorkerPool.h"
 #include "support/SlowContent.h"
+#include "support/MainThreadStall.h"
 #include "support/Slowdown.h"
 #include "views/ThumbnailRenderer.h"
 
@@ -11,6 +13,9 @@
 #include <QTest>
 #include <QThread>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -224,7 +229,7 @@ TEST(ThumbnailRendering, ClosingNeverWaitsForAStartedRenderWhichEndsOnItsOwnUnde
     renderer->schedule(doc->page(1), QStringLiteral("second"), 150);
     ASSERT_TRUE(QTest::qWaitFor([&] { return gated.running.load() == 2; }, 10000));
 
-    QElapsedTimer closing;
+    test::ThreadTimer closing;
     closing.start();
     delete renderer; // a render stuck in a decoder would hold this for minutes if it waited
     doc.reset();
@@ -236,4 +241,55 @@ TEST(ThumbnailRendering, ClosingNeverWaitsForAStartedRenderWhichEndsOnItsOwnUnde
     EXPECT_EQ(gated.running.load(), 0);
     QTest::qWait(20);
     EXPECT_EQ(delivered, 0);
+}
+
+namespace {
+
+// Keeps the main thread off the engine as a save's writing does, for at most `limitMs`: a main-thread
+// engine use meanwhile would wait there, and is counted.
+struct WritingUnderWay {
+    std::atomic<bool> open{false};
+    std::thread watchdog;
+    explicit WritingUnderWay(int limitMs)
+    {
+        pdf::detail::EngineGate::close();
+        watchdog = std::thread([this, limitMs] {
+            for (int waited = 0; waited < limitMs && !open.load(); waited += 5)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            end();
+        });
+    }
+    void end()
+    {
+        if (!open.exchange(true))
+            pdf::detail::EngineGate::open();
+    }
+    ~WritingUnderWay()
+    {
+        end();
+        watchdog.join();
+    }
+};
+
+} // namespace
+
+TEST(ThumbnailRendering, PagesAskedForWhileADocumentIsWrittenAreCopiedOnceTheWritingIsOver)
+{
+    const pdf::DocumentPtr doc = pages(4);
+    ThumbnailRenderer renderer(167772160);
+    QStringList delivered;
+    renderer.setDeliveryHandler([&](const QString& key, const Thumbnail&) { delivered << key; });
+    const int waitsBefore = pdf::detail::EngineGate::mainThreadWaits();
+    {
+        WritingUnderWay writing(test::scaledMs(30000));
+        for (int i = 0; i < 4; ++i)
+            renderer.schedule(doc->page(i), QString::number(i), 120);
+        QTest::qWait(100);
+        EXPECT_TRUE(delivered.isEmpty());
+        EXPECT_EQ(renderer.pendingCount(), 4);
+        EXPECT_EQ(pdf::detail::EngineGate::mainThreadWaits(), waitsBefore); // nothing waited for the writer
+        writing.end();
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delivered.size() == 4; }, test::scaledMs(10000)));
+    EXPECT_EQ(pdf::detail::EngineGate::mainThreadWaits(), waitsBefore);
 }
