@@ -2,6 +2,7 @@
 // it so: other readers find the packet without decrypting it, and everything else stays encrypted. The
 // saved files are judged by qpdf and poppler.
 
+#include "platform/pdf/ContentSplit.h"
 #include "platform/pdf/Document.h"
 #include "platform/pdf/RedactionScrub.h"
 #include "platform/pdf/detail/ClearMetadataWrite.h"
@@ -162,6 +163,33 @@ TEST(ClearMetadataSave, RemovingThePageOfAnImageWithClearXmpKeepsTheDocumentMeta
         EXPECT_TRUE(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--qdf"), password, path, QStringLiteral("-")}).out.contains(title));
         EXPECT_TRUE(runCommand(QStringLiteral("pdfinfo"), {QStringLiteral("-meta"), QStringLiteral("-upw"), QStringLiteral("u"), path})
                         .out.contains(title));
+    }
+}
+
+// The copy cut up for the editing engine keeps the document's XMP in clear; an image's XMP goes encrypted
+// like the rest (that engine decrypts it whatever it says) and comes out of a decrypted copy whole.
+TEST(ClearMetadataSave, CopiesCutUpForEditingKeepTheMetadataReadable)
+{
+    for (const Locked& locked : lockedFiles()) {
+        SCOPED_TRACE(locked.name);
+        const QByteArray split = splitPageContents(locked.file, QStringLiteral("u"), -1);
+        ASSERT_NE(split, locked.file);
+        const Result<QByteArray> plain = unlocked(split)->dataRepresentation(WriteOptions::withoutEncryption());
+        ASSERT_TRUE(plain.ok());
+        if (!kCommandsAfterThreads)
+            continue;
+        QTemporaryDir dir;
+        const QString splitPath = writeFile(dir, QStringLiteral("split.pdf"), split);
+        const QString plainPath = writeFile(dir, QStringLiteral("plain.pdf"), *plain);
+        const QString password = QStringLiteral("--password=u");
+        EXPECT_EQ(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), password, splitPath}).exitCode, 0);
+        const QByteArray title = QByteArray(kClearXmpTitle) + "</rdf:li>";
+        EXPECT_TRUE(runCommand(QStringLiteral("pdfinfo"), {QStringLiteral("-meta"), QStringLiteral("-upw"), QStringLiteral("u"), splitPath})
+                        .out.contains(title));
+        EXPECT_TRUE(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--qdf"), password, splitPath, QStringLiteral("-")}).out.contains(title));
+        const QByteArray dump = runCommand(QStringLiteral("qpdf"), {QStringLiteral("--qdf"), plainPath, QStringLiteral("-")}).out;
+        EXPECT_TRUE(dump.contains(title));
+        EXPECT_TRUE(dump.contains(QByteArray(kClearImageCaption) + "</rdf:li>"));
     }
 }
 

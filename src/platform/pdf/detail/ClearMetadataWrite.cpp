@@ -209,7 +209,7 @@ bool ClearMetadataWrite::rewrites() const
     return std::any_of(m_held.begin(), m_held.end(), [](const Held& held) { return !held.object.isEmpty(); });
 }
 
-bool ClearMetadataWrite::prepare(fz_context* c, pdf_document* doc, bool keepsEncryption)
+bool ClearMetadataWrite::prepare(fz_context* c, pdf_document* doc, bool keepsEncryption, Kept kept)
 {
     bool encrypted = false;
     bool clear = false;
@@ -231,7 +231,7 @@ bool ClearMetadataWrite::prepare(fz_context* c, pdf_document* doc, bool keepsEnc
     for (int num = 1; num < count; ++num) {
         bool inClear = false;
         if (num != catalog && guarded(c, [&] { inClear = storedInClear(c, doc, num, clear); }) && inClear)
-            ok = hold(c, num, keepsEncryption) && ok;
+            ok = hold(c, num, keepsEncryption && kept == Kept::storedInClear) && ok;
     }
     return ok;
 }
@@ -282,6 +282,9 @@ bool ClearMetadataWrite::hold(fz_context* c, int num, bool keepsEncryption)
             stored = nullptr;
             if (hasOwnCryptFilter(c, original))
                 takeOffCryptFilter(c, doc, original, m_ownFilters);
+            // Parameters of no filter: the editing engine leaves those of a crypt filter it took off.
+            else if (!pdf_dict_get(c, original, PDF_NAME(Filter)) && pdf_dict_get(c, original, PDF_NAME(DecodeParms)))
+                m_ownFilters.put(c, original, PDF_NAME(DecodeParms), nullptr);
         }
     }, &error);
     if (ok) {

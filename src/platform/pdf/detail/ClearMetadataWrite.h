@@ -9,8 +9,8 @@
 // too. A stream of any kind may also name /Identity as its own crypt filter. The engine's writer knows
 // nothing of this: it encrypts every stream it writes, and for a stream it copies from the file it first
 // decrypts the stored data, which for clear data gives noise (AES stops at the first partial block and
-// keeps what came before). Every write of an encrypted document, and every write of another that adds
-// encryption or removes it, goes through here:
+// keeps what came before). Every write of an encrypted document (the copy cut up for the editing engine
+// too), and every write of another that adds encryption or removes it, goes through here:
 //
 //   ClearMetadataWrite clear;
 //   clear.prepare(c, doc, keepsEncryption);   // before the first write
@@ -45,9 +45,13 @@ public:
     ClearMetadataWrite& operator=(const ClearMetadataWrite&) = delete;
     ~ClearMetadataWrite();
 
+    // Which streams a write that keeps the encryption leaves in clear: every one the file stores so, or the
+    // document's metadata alone, for a copy that the editing engine reads: it decrypts every other stream
+    // whatever its filters say, so the writer encrypts their clear data as it does everything else.
+    enum class Kept { storedInClear, documentMetadata };
     // False when a stream that should stay in clear could not be prepared; the write then goes on as the
     // engine does it for that stream.
-    bool prepare(fz_context* c, pdf_document* doc, bool keepsEncryption);
+    bool prepare(fz_context* c, pdf_document* doc, bool keepsEncryption, Kept kept = Kept::storedInClear);
     void release(fz_context* c);
     // Replaces the prepared objects in `written`, the writer's output for this document (one classic
     // cross-reference table, as the engine writes a whole file), and moves the table's offsets and
