@@ -3,6 +3,7 @@
 #include "core/ImageEncoding.h"
 #include "core/PageRebuild.h"
 #include "editor/ImageExportOptions.h"
+#include "editor/ImageExportReport.h"
 #include "editor/PageWork.h"
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
@@ -43,13 +44,16 @@ void Editor::exportPageImages(const QString& folder, const std::shared_ptr<Image
     const RunningTaskPtr task = startRunningTask(
         TaskProgress{TaskProgress::Kind::generic, exportingTitle(0, count), 0.0, makeCancelAction()});
 
-    auto written = std::make_shared<int>(0);
+    auto report = std::make_shared<ImageExportReport>();
     QPointer<Editor> self(this);
     TaskLoop loop;
-    loop.step = [self, task, options, folder, baseName, count, digits, written](int i, std::function<void()> next) {
+    loop.step = [self, task, options, folder, baseName, count, digits, report](int i, std::function<void()> next) {
         const pdf::PagePtr page = self->pdfDocument()->page(i);
         if (!page) {
-            // The document lost pages while the export ran: stop here and report what was written.
+            // The document lost pages while the export ran: stop here, keep what was written and name the
+            // pages that were not.
+            for (int lost = i; lost < count; ++lost)
+                report->missed(lost, ImageExportReport::Miss::removed);
             task->cancel();
             return false;
         }
@@ -60,38 +64,45 @@ void Editor::exportPageImages(const QString& folder, const std::shared_ptr<Image
             self->setProgress(progress);
         }
         std::optional<core::PDFOps::PageSnapshot> snapshot = core::PDFOps::snapshot(*page);
-        if (!snapshot)
+        if (!snapshot) {
+            report->missed(i, ImageExportReport::Miss::unreadable);
             return false;
+        }
         const ImageExportOptions::Format format = options->format();
         const QString path = QDir(folder).filePath(ImageExportOptions::fileName(baseName, i, digits, format));
         const double scale = options->dpi() / 72.0;
-        runDetached<QImage>(
+        runDetached<pdf::DrawResult>(
             self->detachedRunner(), self, [snapshot = *snapshot, scale] { return renderPageImage(snapshot, scale); },
-            [self, page, format, path, written, next](QImage image) {
-                if (image.isNull()) {
+            [self, page, i, format, path, report, next](pdf::DrawResult drawn) {
+                if (drawn.image.isNull()) {
+                    report->missed(i, ImageExportReport::missFor(drawn.outcome));
                     next();
                     return;
                 }
                 // Annotations are drawn here, on the main thread, where the page may be read.
-                const QImage composed = core::PDFOps::drawAnnotations(*page, image);
+                const QImage composed = core::PDFOps::drawAnnotations(*page, drawn.image);
                 const bool png = format == ImageExportOptions::Format::png;
                 runDetached<bool>(
                     self->detachedRunner(), self, [composed, png, path] { return writePageImage(composed, png, path); },
-                    [written, next](bool ok) {
+                    [i, report, next](bool ok) {
                         if (ok)
-                            ++*written;
+                            report->wrote();
+                        else
+                            report->missed(i, ImageExportReport::Miss::notSaved);
                         next();
                     });
             });
         return true;
     };
-    loop.finish = [self, folder, written] {
+    loop.finish = [self, folder, report] {
         if (!self)
             return;
         self->endRunningTask();
-        const int n = *written;
-        self->showToast(QStringLiteral("Exported %1 image%2.").arg(n).arg(n == 1 ? QString() : QStringLiteral("s")),
-                        QStringLiteral("photo.on.rectangle.angled"), Toast::Style::success);
+        // Never a success when pages are missing: the message names them and says why.
+        if (report->complete())
+            self->showToast(report->message(), QStringLiteral("photo.on.rectangle.angled"), Toast::Style::success);
+        else
+            self->showToast(report->message(), QStringLiteral("exclamationmark.triangle.fill"), Toast::Style::info);
         if (self->m_windowHost)
             self->m_windowHost->revealInFileViewer(folder);
     };

@@ -31,19 +31,31 @@ QTransform pageToPixels(const core::PDFOps::PageSnapshot& snapshot, const QSize&
 
 QImage renderDisplayedPage(const core::PDFOps::PageSnapshot& snapshot, const QSize& pixels)
 {
+    return drawDisplayedPage(snapshot, pixels).image;
+}
+
+pdf::DrawResult drawDisplayedPage(const core::PDFOps::PageSnapshot& snapshot, const QSize& pixels)
+{
     const QSizeF size = snapshot.displaySize;
     if (!(size.width() > 0 && size.height() > 0) || pixels.isEmpty())
-        return QImage();
-    QImage image = snapshot.render(pixels.width() / size.width());
-    if (image.isNull())
-        return QImage();
+        return {};
+    pdf::DrawResult drawn = snapshot.draw(pixels.width() / size.width());
+    if (drawn.image.isNull()) {
+        if (drawn.outcome == pdf::RecordOutcome::recorded)
+            drawn.outcome = pdf::RecordOutcome::failed;
+        return drawn;
+    }
+    QImage& image = drawn.image;
     if (image.format() != QImage::Format_RGB32)
         image = image.convertToFormat(QImage::Format_RGB32);
     // The renderer rounds the page's edges outwards; stretch the odd pixel away so that each side has
     // exactly the size asked for.
     if (image.size() != pixels)
         image = image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return image;
+    // Converting or stretching a picture of that size found no memory for the copy.
+    if (image.isNull())
+        drawn.outcome = pdf::RecordOutcome::tooLarge;
+    return drawn;
 }
 
 } // namespace vmk

@@ -17,8 +17,10 @@ double rasterScale(const QSizeF& displaySize, double maxSide, double preferred);
 QSize rasterSize(const QSizeF& displaySize, double scale);
 // Maps page space onto an image of the displayed page of `pixels` size (rotation applied, y down).
 QTransform pageToPixels(const core::PDFOps::PageSnapshot& snapshot, const QSize& pixels);
-// The displayed page, without annotations, on opaque white, exactly `pixels` in size, as RGB32; a null
-// image when the page cannot be rendered.
+// The displayed page, without annotations, on opaque white, exactly `pixels` in size, as RGB32, within the
+// default drawing budget; or why there is none.
+pdf::DrawResult drawDisplayedPage(const core::PDFOps::PageSnapshot& snapshot, const QSize& pixels);
+// The same image, null when the page cannot be rendered.
 QImage renderDisplayedPage(const core::PDFOps::PageSnapshot& snapshot, const QSize& pixels);
 
 } // namespace vmk

@@ -116,12 +116,12 @@ std::optional<RedactedDrawing> redactCapturedPage(const pdf::PageCapture& captur
     return RedactedDrawing{rebuilt.value(), core::PDFOps::wordsUnder(*text.text, rects)};
 }
 
-QImage renderPageImage(const core::PDFOps::PageSnapshot& snapshot, double scale)
+pdf::DrawResult renderPageImage(const core::PDFOps::PageSnapshot& snapshot, double scale)
 {
     const QSizeF size = snapshot.displaySize;
     if (!hasArea(size))
-        return QImage();
-    return renderDisplayedPage(snapshot, ImageExportOptions::pixelSize(size, scale));
+        return {};
+    return drawDisplayedPage(snapshot, ImageExportOptions::pixelSize(size, scale));
 }
 
 bool writePageImage(const QImage& image, bool png, const QString& path)

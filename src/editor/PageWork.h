@@ -51,7 +51,8 @@ struct RedactedDrawing {
 std::optional<RedactedDrawing> redactCapturedPage(const pdf::PageCapture& capture, const QList<QRectF>& rects);
 
 // Image export: the displayed page at `scale` pixels per point, the longer side at most 20000 pixels.
-QImage renderPageImage(const core::PDFOps::PageSnapshot& snapshot, double scale);
+// Or why there is none.
+pdf::DrawResult renderPageImage(const core::PDFOps::PageSnapshot& snapshot, double scale);
 // Encodes (PNG, or JPEG at quality 0.9) and writes the file, replacing one of that name.
 bool writePageImage(const QImage& image, bool png, const QString& path);
 

@@ -1,11 +1,14 @@
 #include "LongTaskTestSupport.h"
 
+#include "editor/ImageExportReport.h"
 #include "editor/PageRaster.h"
 #include "editor/PageWork.h"
+#include "support/SlowContent.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QTest>
 
@@ -149,15 +152,121 @@ TEST(ImageExport, StopFinishesThePageInHandAndCountsOnlyWrittenImages)
     EXPECT_EQ(f.editor->progress()->title, QStringLiteral("Exporting page 3 of 10\u2026"));
     f.editor->progress()->cancel();
     f.runner->runAll();
+    // Stopping is what was asked for: no pages are named as missing.
     EXPECT_EQ(f.toastText(), QStringLiteral("Exported 3 images."));
-    EXPECT_EQ(filesIn(folder).size(), 3);
+    EXPECT_EQ(f.editor->toast()->style, Toast::Style::success);
+    EXPECT_EQ(filesIn(folder), QStringList({QStringLiteral("Scan \u2013 01.png"), QStringLiteral("Scan \u2013 02.png"),
+                                            QStringLiteral("Scan \u2013 03.png")}));
+    EXPECT_EQ(QImageReader(QDir(folder).filePath(QStringLiteral("Scan \u2013 03.png"))).size(), QSize(150, 150));
     EXPECT_EQ(f.panels.revealed.size(), 1);
 
-    // A folder that cannot be written to: every page is skipped.
-    f.editor->exportPageImages(f.dir.filePath(QStringLiteral("missing/deeper")), std::make_shared<ImageExportOptions>());
+    // A folder that cannot be written to: every page is skipped, and the message says why.
+    const QString missing = f.dir.filePath(QStringLiteral("missing/deeper"));
+    f.editor->exportPageImages(missing, std::make_shared<ImageExportOptions>());
     f.runner->runAll();
-    EXPECT_EQ(f.toastText(), QStringLiteral("Exported 0 images."));
+    EXPECT_EQ(f.toastText(), QStringLiteral("Exported 0 images. That folder can\u2019t be written to."));
+    EXPECT_EQ(f.editor->toast()->style, Toast::Style::info);
+    EXPECT_FALSE(QFileInfo::exists(missing));
     EXPECT_EQ(f.panels.revealed.size(), 2);
+}
+
+TEST(ImageExport, AFileThatCannotBeSavedIsNamedAndTheOthersStay)
+{
+    ExportFixture f(blankDocument(3, QSizeF(72, 72)));
+    const QString folder = f.folder(QStringLiteral("blocked"));
+    // A folder where page 2's file should go: that one write fails, the others go ahead.
+    ASSERT_TRUE(QDir(folder).mkdir(QStringLiteral("Scan \u2013 2.png")));
+    f.editor->exportPageImages(folder, std::make_shared<ImageExportOptions>());
+    f.runner->runAll();
+    EXPECT_EQ(f.toastText(),
+              QStringLiteral("Exported 2 images. Page 2 couldn\u2019t be saved in that folder, so it wasn\u2019t exported."));
+    EXPECT_EQ(f.editor->toast()->style, Toast::Style::info);
+    EXPECT_EQ(filesIn(folder), QStringList({QStringLiteral("Scan \u2013 1.png"), QStringLiteral("Scan \u2013 3.png")}));
+    for (const QString& name : filesIn(folder)) {
+        const QImage written(QDir(folder).filePath(name));
+        ASSERT_EQ(written.size(), QSize(150, 150)) << name.toStdString();
+        EXPECT_EQ(written.pixel(75, 75), qRgb(255, 255, 255)) << name.toStdString();
+    }
+    EXPECT_TRUE(QFileInfo(QDir(folder).filePath(QStringLiteral("Scan \u2013 2.png"))).isDir());
+    EXPECT_EQ(f.panels.revealed, QStringList{folder});
+}
+
+TEST(ImageExport, APageThatCannotBeDrawnIsNamedWithWhyAndTheOthersAreWritten)
+{
+    // Page 2 decodes into more than a gigabyte: its drawing is refused, at once or at its deadline.
+    ExportFixture f(pdf::Document::fromData(testPagesPdf({TestPage::plain, TestPage::giantDecode, TestPage::plain})).value());
+    const QString folder = f.folder(QStringLiteral("mixed"));
+    auto options = std::make_shared<ImageExportOptions>();
+    options->setDpi(72);
+    f.editor->exportPageImages(folder, options);
+    f.runner->runAll();
+    EXPECT_FALSE(f.editor->progress().has_value());
+    const QString toast = f.toastText();
+    EXPECT_TRUE(toast == QStringLiteral("Exported 2 images. Page 2 needed too much memory to draw, so it wasn\u2019t exported.")
+                || toast == QStringLiteral("Exported 2 images. Page 2 couldn\u2019t be drawn in time, so it wasn\u2019t exported."))
+        << toast.toStdString();
+    EXPECT_EQ(f.editor->toast()->style, Toast::Style::info);
+    EXPECT_EQ(f.editor->toast()->symbol, QStringLiteral("exclamationmark.triangle.fill"));
+    EXPECT_EQ(filesIn(folder), QStringList({QStringLiteral("Scan \u2013 1.png"), QStringLiteral("Scan \u2013 3.png")}));
+    // The pages written are whole pictures of their pages: the plain page's blue square is there.
+    const QImage third(QDir(folder).filePath(QStringLiteral("Scan \u2013 3.png")));
+    ASSERT_EQ(third.size(), QSize(612, 792));
+    int blue = 0;
+    for (int y = 0; y < third.height(); y += 2)
+        for (int x = 0; x < third.width(); x += 2)
+            blue += qBlue(third.pixel(x, y)) > 180 && qRed(third.pixel(x, y)) < 80 ? 1 : 0;
+    EXPECT_GT(blue, 100);
+}
+
+TEST(ImageExport, TheClosingMessageNamesThePagesLeftOutByReason)
+{
+    using Miss = ImageExportReport::Miss;
+    ImageExportReport all;
+    for (int i = 0; i < 3; ++i)
+        all.wrote();
+    EXPECT_TRUE(all.complete());
+    EXPECT_EQ(all.message(), QStringLiteral("Exported 3 images."));
+
+    ImageExportReport some;
+    some.wrote();
+    some.missed(2, Miss::tooSlow);
+    EXPECT_FALSE(some.complete());
+    EXPECT_EQ(some.message(), QStringLiteral("Exported 1 image. Page 3 couldn\u2019t be drawn in time, so it wasn\u2019t exported."));
+
+    // One sentence per reason, in the order the reasons first came, each with its pages in order.
+    ImageExportReport mixed;
+    mixed.missed(1, Miss::tooLarge);
+    mixed.missed(3, Miss::unreadable);
+    mixed.missed(4, Miss::tooLarge);
+    mixed.missed(6, Miss::notSaved);
+    for (int i = 7; i < 14; ++i)
+        mixed.missed(i, Miss::tooSlow);
+    EXPECT_EQ(mixed.message(),
+              QStringLiteral("Exported 0 images. Pages 2 and 5 needed too much memory to draw, so they weren\u2019t exported. "
+                             "Page 4 couldn\u2019t be read, so it wasn\u2019t exported. Page 7 couldn\u2019t be saved in that "
+                             "folder, so it wasn\u2019t exported. Pages 8, 9, 10, 11, 12 and 2 more couldn\u2019t be drawn in "
+                             "time, so they weren\u2019t exported."));
+    ImageExportReport three;
+    three.wrote();
+    for (int i : {0, 2, 4})
+        three.missed(i, Miss::unreadable);
+    EXPECT_EQ(three.message(), QStringLiteral("Exported 1 image. Pages 1, 3 and 5 couldn\u2019t be read, so they weren\u2019t exported."));
+    ImageExportReport lost;
+    lost.wrote();
+    lost.wrote();
+    lost.missed(2, Miss::removed);
+    EXPECT_EQ(lost.message(), QStringLiteral("Exported 2 images. Page 3 was deleted during the export, so it wasn\u2019t exported."));
+    // Nothing written anywhere for a reason other than the folder: the reasons are still named.
+    ImageExportReport none;
+    none.missed(0, Miss::notSaved);
+    none.missed(1, Miss::tooLarge);
+    EXPECT_EQ(none.message(), QStringLiteral("Exported 0 images. Page 1 couldn\u2019t be saved in that folder, so it wasn\u2019t "
+                                             "exported. Page 2 needed too much memory to draw, so it wasn\u2019t exported."));
+
+    // A drawing's outcome gives the reason; a cancelled or failed one counts as unreadable.
+    EXPECT_EQ(ImageExportReport::missFor(pdf::RecordOutcome::tooSlow), Miss::tooSlow);
+    EXPECT_EQ(ImageExportReport::missFor(pdf::RecordOutcome::tooLarge), Miss::tooLarge);
+    EXPECT_EQ(ImageExportReport::missFor(pdf::RecordOutcome::failed), Miss::unreadable);
 }
 
 TEST(ImageExport, PagesLostDuringTheRunEndItWithWhatWasWritten)
@@ -169,7 +278,14 @@ TEST(ImageExport, PagesLostDuringTheRunEndItWithWhatWasWritten)
     f.editor->deletePages({1, 2});
     f.runner->runAll();
     EXPECT_FALSE(f.editor->progress().has_value());
-    EXPECT_EQ(f.toastText(), QStringLiteral("Exported 1 image."));
+    EXPECT_FALSE(f.editor->runningTask());
+    // Not a success: the pages the document lost are named, and the image already written stays.
+    EXPECT_EQ(f.toastText(),
+              QStringLiteral("Exported 1 image. Pages 2 and 3 were deleted during the export, so they weren\u2019t exported."));
+    EXPECT_EQ(f.editor->toast()->style, Toast::Style::info);
+    EXPECT_EQ(filesIn(folder), QStringList{QStringLiteral("Scan \u2013 1.png")});
+    EXPECT_EQ(QImage(QDir(folder).filePath(QStringLiteral("Scan \u2013 1.png"))).size(), QSize(150, 150));
+    EXPECT_EQ(f.panels.revealed, QStringList{folder});
 
     // Without a document nothing is walked.
     ExportFixture empty(blankDocument(1));

@@ -257,7 +257,7 @@ TEST(EditorSlowPages, MakeSearchableNeverMovesAHeavyPagesBytesOnTheWindowsThread
     const qint64 again = longestMainThreadStall([&] { return toastText(*f.editor) != searchable; }, 60000);
     EXPECT_EQ(toastText(*f.editor), searchable);
     EXPECT_LT(again, std::max<qint64>(cost / 3, 20)) << "rebuilding the page costs " << cost << " ms";
-    QElapsedTimer timer;
+    ThreadTimer timer;
     timer.start();
     f.undo().undo();
     f.undo().redo();

@@ -33,6 +33,23 @@ inline qint64 runQueueWaitNs()
     return threadTimes().runQueueWaitNs;
 }
 
+// Milliseconds since start() that this thread spent on its own account: running, blocked or asleep, but
+// not waiting for a processor it was ready to run on. What a thread does after a key or while it lets go
+// of something is its own doing; how long a loaded machine keeps it waiting on top of that is not.
+class ThreadTimer {
+public:
+    void start()
+    {
+        m_waited = runQueueWaitNs();
+        m_clock.start();
+    }
+    qint64 elapsed() const { return (m_clock.nsecsElapsed() - (runQueueWaitNs() - m_waited)) / 1000000; }
+
+private:
+    QElapsedTimer m_clock;
+    qint64 m_waited = 0;
+};
+
 // Runs the event loop while `running` holds (at most `timeoutMs`) and answers the longest wait between two
 // of its turns, in milliseconds. Time the system kept this thread off the processor is not counted: on a
 // loaded machine that says nothing about the window; what the thread did or waited for itself does count.

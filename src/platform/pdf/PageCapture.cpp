@@ -225,7 +225,7 @@ RecordOutcome interpret(CaptureState& state, const RecordBudget& budget, const R
         outcome = RecordOutcome::cancelled;
     else if (watched.timedOut())
         outcome = RecordOutcome::tooSlow;
-    else if (!ok || cookie->abort)
+    else if (!ok || abortRaised(&cookie->abort))
         outcome = RecordOutcome::failed;
     if (outcome == RecordOutcome::failed)
         qCWarning(lcVmkPdf) << "A page could not be interpreted:" << error;

@@ -168,7 +168,7 @@ DrawResult drawList(fz_display_list* list, fz_rect bounds, double scale, const Q
         result.outcome = RecordOutcome::cancelled;
     else if (watched.timedOut())
         result.outcome = RecordOutcome::tooSlow;
-    else if (!ok || cookie->abort)
+    else if (!ok || abortRaised(&cookie->abort))
         result.outcome = RecordOutcome::failed;
     else
         result.outcome = RecordOutcome::recorded;

@@ -97,7 +97,7 @@ RecordOutcome PageSnapshot::renderInto(QImage& target, double scale, const QRect
         return RecordOutcome::cancelled;
     if (watched.timedOut())
         return RecordOutcome::tooSlow;
-    if (!ok || cookie->abort) {
+    if (!ok || abortRaised(&cookie->abort)) {
         qCWarning(lcVmkPdf) << "A page snapshot could not be rendered:" << error;
         return RecordOutcome::failed;
     }

@@ -2,6 +2,7 @@
 
 #include "platform/pdf/detail/AnsweringWait.h"
 #include "platform/pdf/detail/InputDuringWait.h"
+#include "support/MainThreadStall.h"
 #include "support/Slowdown.h"
 #include "support/Wait.h"
 
@@ -119,7 +120,7 @@ TEST(AnsweringWait, EscCallsOffWorkThatMayBeLeftAtOnceAndTheWorkEndsOnItsOwn)
     const int workersBefore = runningWaitWorkers();
     auto ended = std::make_shared<std::atomic<bool>>(false);
     QTimer::singleShot(100, [&] { QTest::keyClick(shown.handle(), Qt::Key_Escape); });
-    QElapsedTimer clock;
+    vmk::test::ThreadTimer clock;
     clock.start();
     EXPECT_EQ(runWhileAnswering(untilCalledOff(ended, 400), OnCancel::Abandon), WaitOutcome::Cancelled);
     EXPECT_LT(clock.elapsed(), scaledMs(450));

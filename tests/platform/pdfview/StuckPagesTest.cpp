@@ -12,6 +12,7 @@
 #include "platform/pdfview/ViewTestSupport.h"
 #include "platform/pdfview/WorkerPool.h"
 #include "support/SlowContent.h"
+#include "support/MainThreadStall.h"
 #include "support/Slowdown.h"
 
 #include <QElapsedTimer>
@@ -97,7 +98,7 @@ TEST(StuckPages, ClosingChild)
     EXPECT_TRUE(texts->isReading(0));
     EXPECT_FALSE(view->isFullyRendered());
 
-    QElapsedTimer closing;
+    test::ThreadTimer closing;
     closing.start();
     delete view;
     delete texts;
@@ -166,7 +167,7 @@ TEST(StuckPages, WorkLeftRunningByAClosedWindowEndsOnItsOwnAndFreesWhatItHeld)
     QTest::qWait(100);
     ASSERT_TRUE(recordings->isRecording(0));
 
-    QElapsedTimer closing;
+    test::ThreadTimer closing;
     closing.start();
     delete recordings;
     delete texts;

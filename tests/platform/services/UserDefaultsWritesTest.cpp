@@ -69,7 +69,7 @@ TEST(UserDefaultsWrites, TheWindowNeverWaitsForTheDiskAndReadsAnswerTheNewestVal
     SlowDisk disk(300);
     UserDefaults defaults(path);
     // A burst of changes, as closing a window makes; each is read back at once, and none waits for a write.
-    QElapsedTimer burst;
+    test::ThreadTimer burst;
     burst.start();
     for (int page = 0; page < 50; ++page) {
         defaults.set(QStringLiteral("Page"), page);

@@ -5,6 +5,7 @@
 #include "platform/pdf/detail/EngineGate.h"
 #include "platform/pdfview/WorkerPool.h"
 #include "support/SlowContent.h"
+#include "support/MainThreadStall.h"
 #include "support/Slowdown.h"
 #include "support/WritingUnderWay.h"
 #include "views/ThumbnailRenderer.h"
@@ -225,7 +226,7 @@ TEST(ThumbnailRendering, ClosingNeverWaitsForAStartedRenderWhichEndsOnItsOwnUnde
     renderer->schedule(doc->page(1), QStringLiteral("second"), 150);
     ASSERT_TRUE(QTest::qWaitFor([&] { return gated.running.load() == 2; }, 10000));
 
-    QElapsedTimer closing;
+    test::ThreadTimer closing;
     closing.start();
     delete renderer; // a render stuck in a decoder would hold this for minutes if it waited
     doc.reset();

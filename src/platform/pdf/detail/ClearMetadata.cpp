@@ -53,16 +53,8 @@ fz_buffer* loadStoredBytes(fz_context* c, pdf_document* doc, int num, pdf_obj* d
     return data;
 }
 
-fz_buffer* loadStreamAsStored(fz_context* c, pdf_document* doc, pdf_obj* ref)
+fz_buffer* loadStoredDecoded(fz_context* c, pdf_document* doc, int num, pdf_obj* dict)
 {
-    pdf_obj* dict = pdf_resolve_indirect(c, ref);
-    const int num = pdf_to_num(c, ref);
-    if (!storedInClear(c, doc, dict) || num <= 0 || num >= pdf_xref_len(c, doc))
-        return pdf_load_stream(c, ref);
-    pdf_xref_entry* entry = pdf_get_xref_entry_no_null(c, doc, num);
-    // Data replaced in memory is held decoded and is never decrypted.
-    if (entry->stm_buf)
-        return pdf_load_stream(c, ref);
     pdf_obj* filters = pdf_dict_geta(c, dict, PDF_NAME(Filter), PDF_NAME(F));
     if (pdf_is_array(c, filters)) {
         for (int i = 0, n = pdf_array_len(c, filters); i < n; ++i)
@@ -93,6 +85,18 @@ fz_buffer* loadStreamAsStored(fz_context* c, pdf_document* doc, pdf_obj* ref)
     }
     fz_catch(c) { fz_rethrow(c); }
     return data;
+}
+
+fz_buffer* loadStreamAsStored(fz_context* c, pdf_document* doc, pdf_obj* ref)
+{
+    pdf_obj* dict = pdf_resolve_indirect(c, ref);
+    const int num = pdf_to_num(c, ref);
+    if (!storedInClear(c, doc, dict) || num <= 0 || num >= pdf_xref_len(c, doc))
+        return pdf_load_stream(c, ref);
+    // Data replaced in memory is held decoded and is never decrypted.
+    if (pdf_get_xref_entry_no_null(c, doc, num)->stm_buf)
+        return pdf_load_stream(c, ref);
+    return loadStoredDecoded(c, doc, num, dict);
 }
 
 } // namespace vmk::pdf::detail

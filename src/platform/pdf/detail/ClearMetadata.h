@@ -16,6 +16,10 @@ fz_buffer* loadStreamAsStored(fz_context* c, pdf_document* doc, pdf_obj* ref);
 // the stream has no data in the file or /Length runs past the file's end. Throws MuPDF errors.
 fz_buffer* loadStoredBytes(fz_context* c, pdf_document* doc, int num, pdf_obj* dict);
 
+// loadStoredBytes() with the common decode filters undone (see loadStreamAsStored); null when a filter is
+// another or the data is not in the file. Throws MuPDF errors.
+fz_buffer* loadStoredDecoded(fz_context* c, pdf_document* doc, int num, pdf_obj* dict);
+
 // True when the first of the stream's filters is a /Crypt filter: the stream names its own decryption, which
 // the engine follows (and applies no other), so its reading of such a stream is right.
 bool hasOwnCryptFilter(fz_context* c, pdf_obj* dict);

@@ -70,7 +70,7 @@ void* budgetedMalloc(void*, size_t size)
             std::free(p);
             b->exceeded = true;
             if (b->abort)
-                *b->abort = 1;
+                raiseAbort(b->abort);
             return nullptr;
         }
     }
@@ -84,7 +84,7 @@ void* budgetedRealloc(void*, void* old, size_t size)
     if (b && size > before && b->used + (size - before) > b->limit && t_allocDepth <= 1) {
         b->exceeded = true;
         if (b->abort)
-            *b->abort = 1;
+            raiseAbort(b->abort);
         return nullptr;
     }
     void* p = std::realloc(old, size);
@@ -151,7 +151,7 @@ bool fitsAllocationBudget(std::size_t bytes)
         return true;
     b->exceeded = true;
     if (b->abort)
-        *b->abort = 1;
+        raiseAbort(b->abort);
     return false;
 }
 

@@ -77,6 +77,17 @@ void putRect(fz_context* c, pdf_obj* dict, pdf_obj* key, const QRectF& rect);
 // Names come from our own fixed tables; MuPDF interns them.
 QString nameOf(fz_context* c, pdf_obj* obj);
 
+// A cookie's abort flag is raised from other threads (a deadline's watchdog, a cancel, a budget) while the
+// engine's thread reads it: both done as atomic accesses, which the race checker follows.
+inline void raiseAbort(int* flag)
+{
+    __atomic_store_n(flag, 1, __ATOMIC_RELAXED);
+}
+inline bool abortRaised(const int* flag)
+{
+    return __atomic_load_n(flag, __ATOMIC_RELAXED) != 0;
+}
+
 // Counts what the engine allocates on this thread while it lives (frees included) and refuses
 // allocations past `limit`, setting `*abort` (a cookie's abort flag) so the work in hand stops.
 struct AllocationBudget {

@@ -93,7 +93,7 @@ std::map<int, double> largestPlacements(fz_context* c, pdf_document* doc, const 
         fz_drop_device(c, device);
         fz_drop_page(c, reinterpret_cast<fz_page*>(page));
         // An image that page draws large may be recorded small elsewhere: no answer beats a wrong one.
-        complete = !cookie->abort && !memory.exceeded();
+        complete = !abortRaised(&cookie->abort) && !memory.exceeded();
     }
     std::map<int, double> result;
     for (const auto& [image, num] : numbers) {

@@ -51,7 +51,7 @@ struct WatchdogThread {
                     continue;
                 if (now >= w->m_deadline) {
                     w->m_timedOut = true;
-                    w->m_cookie.abort = 1;
+                    raiseAbort(&w->m_cookie.abort);
                 } else {
                     next = std::min(next, w->m_deadline);
                 }
@@ -90,7 +90,7 @@ void CookieLink::attach(int* abort)
     std::lock_guard lock(m_mutex);
     m_abort = abort;
     if (m_cancelled)
-        *m_abort = 1;
+        raiseAbort(m_abort);
 }
 
 void CookieLink::detach()
@@ -104,7 +104,7 @@ void CookieLink::cancel()
     std::lock_guard lock(m_mutex);
     m_cancelled = true;
     if (m_abort)
-        *m_abort = 1;
+        raiseAbort(m_abort);
 }
 
 bool CookieLink::isCancelled() const
