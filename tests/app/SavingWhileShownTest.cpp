@@ -102,8 +102,10 @@ TEST(SavingWhileShown, TheWholeWindowGoesOnWithoutWaitingForTheWriter)
         sidebar = grid;
     ASSERT_TRUE(sidebar);
 
-    // Annotate mode with a note selected (its outline drawn), then edit mode.
-    for (const EditorMode mode : {EditorMode::annotate, EditorMode::edit}) {
+    // Each mode's window: reading with a search under way, annotating with a note selected (its outline
+    // drawn), editing, signing, and the page grid.
+    for (const EditorMode mode :
+         {EditorMode::read, EditorMode::annotate, EditorMode::edit, EditorMode::sign, EditorMode::pages}) {
         SCOPED_TRACE(rawValue(mode));
         const QString text = QStringLiteral("written whole %1").arg(rawValue(mode));
         const pdf::PagePtr first = editor->pdfDocument()->page(0);
@@ -113,6 +115,9 @@ TEST(SavingWhileShown, TheWholeWindowGoesOnWithoutWaitingForTheWriter)
         w->applyMode(mode);
         if (mode == EditorMode::annotate)
             editor->setSelectedAnnotation(note);
+        // A search reads every page's text meanwhile, and ends while the engine writes or after.
+        if (mode == EditorMode::read)
+            w->searchNow(QStringLiteral("alpha"));
         settle();
         ASSERT_TRUE(w->documentWindow()->isWindowModified());
         const std::set<int> cellsBefore = cellsShown(sidebar);
@@ -148,8 +153,8 @@ TEST(SavingWhileShown, TheWholeWindowGoesOnWithoutWaitingForTheWriter)
         // What was put off comes: the pages and the sidebar's cells scrolled to are drawn.
         settle();
         EXPECT_TRUE(vmk::test::eventually([&] { return canvas->isFullyRendered(); }, 10000));
-        const std::set<int> cellsAfter = cellsShown(sidebar);
-        EXPECT_NE(cellsAfter, cellsBefore);
+        if (!cellsBefore.empty())
+            EXPECT_NE(cellsShown(sidebar), cellsBefore);
         EXPECT_TRUE(vmk::test::eventually([&] {
             for (int i : cellsShown(sidebar))
                 if (!sidebar->cellAt(i)->thumbnail)
