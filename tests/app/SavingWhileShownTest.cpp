@@ -24,6 +24,8 @@
 #include "support/Wait.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QImage>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
@@ -166,4 +168,18 @@ TEST(SavingWhileShown, TheWholeWindowGoesOnWithoutWaitingForTheWriter)
         const QByteArray json = vmk::test::runCommand("qpdf", {"--json", path}).out;
         EXPECT_TRUE(json.contains(text.toUtf8()));
     }
+    // Every page's content came through the writes: another engine reads its line and draws it.
+    const QByteArray words = vmk::test::runCommand("pdftotext", {"-layout", path, "-"}).out;
+    for (int page = 1; page <= kPages; ++page)
+        EXPECT_TRUE(words.contains("Page " + QByteArray::number(page) + " alpha beta")) << page;
+    const QString prefix = app.dir.filePath("drawn");
+    ASSERT_EQ(vmk::test::runCommand("pdftoppm", {"-r", "36", "-f", "3", "-l", "3", "-gray", path, prefix}).exitCode, 0);
+    const QStringList drawn = QDir(app.dir.path()).entryList({"drawn*.pgm"});
+    ASSERT_EQ(drawn.size(), 1);
+    const QImage image(app.dir.filePath(drawn.first()));
+    int dark = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            dark += qGray(image.pixel(x, y)) < 128;
+    EXPECT_GT(dark, 20);
 }
