@@ -2,13 +2,19 @@
 // going over the pages never wait for the writer; what they put off comes once the writing is over.
 
 #include "platform/pdf/AnsweringWait.h"
+#include "platform/pdf/Annotation.h"
 #include "platform/pdf/Document.h"
+#include "platform/pdf/Page.h"
+#include "platform/pdf/PageCapture.h"
+#include "platform/pdf/PageSnapshot.h"
+#include "platform/pdf/TextReader.h"
 #include "platform/pdf/detail/EngineGate.h"
 #include "platform/pdfview/PDFView.h"
 #include "platform/pdfview/ViewTestSupport.h"
 #include "support/MainThreadStall.h"
 #include "support/SlowContent.h"
 #include "support/Slowdown.h"
+#include "support/WritingUnderWay.h"
 
 #include <QElapsedTimer>
 #include <QMouseEvent>
@@ -152,4 +158,50 @@ TEST(WritingWhileShown, WorkPutOffRunsOnceWhenNoWriterIsLeftAndNotForAnOwnerGone
     EXPECT_EQ(ran, 1);
     QCoreApplication::processEvents();
     EXPECT_EQ(ran, 2);
+}
+
+// Letting go of a page's drawing, of a page copy or of a handle frees engine objects: while a document is
+// being written that never waits for the writer, and what is freed is freed once the writing is over.
+TEST(WritingWhileShown, LettingGoOfDrawingsCopiesAndHandlesNeverWaitsForTheWriter)
+{
+    const pdf::DocumentPtr document = test::openPdf(test::slowToWritePdf(2, 1000));
+    ASSERT_TRUE(document);
+    std::shared_ptr<pdf::PageCapture> capture = pdf::PageCapture::take(*document->page(0), true);
+    ASSERT_TRUE(capture);
+    pdf::RecordResult recorded = capture->record({});
+    ASSERT_TRUE(recorded.snapshot);
+    pdf::AnnotationPtr note = pdf::Annotation::create(QStringLiteral("Square"), QRectF(10, 10, 50, 50));
+    const int waitsBefore = pdf::detail::EngineGate::mainThreadWaits();
+    {
+        test::WritingUnderWay writing(scaledMs(10000));
+        recorded.snapshot.reset();
+        capture.reset();
+        note.reset();
+        EXPECT_EQ(pdf::detail::EngineGate::mainThreadWaits(), waitsBefore);
+        writing.end();
+    }
+    QCoreApplication::processEvents();
+
+    // A search's reading that ends while a document is being written: its copies of the document go.
+    pdf::TextReader reader;
+    bool finished = false;
+    QObject::connect(&reader, &pdf::TextReader::finished, [&] { finished = true; });
+    reader.start(document);
+    {
+        test::WritingUnderWay writing(scaledMs(10000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return finished; }, scaledMs(10000)));
+        EXPECT_EQ(pdf::TextReader::openCopies(), 0);
+        EXPECT_EQ(pdf::detail::EngineGate::mainThreadWaits(), waitsBefore);
+        writing.end();
+    }
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(document->page(1)->text().contains(QStringLiteral("Page 2 alpha beta")));
+
+    // The engine goes on as before: the page is copied and drawn again.
+    capture = pdf::PageCapture::take(*document->page(0), true);
+    ASSERT_TRUE(capture);
+    recorded = capture->record({});
+    ASSERT_TRUE(recorded.snapshot);
+    EXPECT_FALSE(recorded.snapshot->render(1.0, QRect(0, 0, 100, 100)).isNull());
+    EXPECT_EQ(pdf::detail::EngineGate::mainThreadWaits(), waitsBefore);
 }

@@ -7,15 +7,12 @@
 #include "support/SlowContent.h"
 #include "support/MainThreadStall.h"
 #include "support/Slowdown.h"
+#include "support/WritingUnderWay.h"
 #include "views/ThumbnailRenderer.h"
 
 #include <QElapsedTimer>
 #include <QTest>
 #include <QThread>
-
-#include <atomic>
-#include <chrono>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -243,36 +240,6 @@ TEST(ThumbnailRendering, ClosingNeverWaitsForAStartedRenderWhichEndsOnItsOwnUnde
     EXPECT_EQ(delivered, 0);
 }
 
-namespace {
-
-// Keeps the main thread off the engine as a save's writing does, for at most `limitMs`: a main-thread
-// engine use meanwhile would wait there, and is counted.
-struct WritingUnderWay {
-    std::atomic<bool> open{false};
-    std::thread watchdog;
-    explicit WritingUnderWay(int limitMs)
-    {
-        pdf::detail::EngineGate::close();
-        watchdog = std::thread([this, limitMs] {
-            for (int waited = 0; waited < limitMs && !open.load(); waited += 5)
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            end();
-        });
-    }
-    void end()
-    {
-        if (!open.exchange(true))
-            pdf::detail::EngineGate::open();
-    }
-    ~WritingUnderWay()
-    {
-        end();
-        watchdog.join();
-    }
-};
-
-} // namespace
-
 TEST(ThumbnailRendering, PagesAskedForWhileADocumentIsWrittenAreCopiedOnceTheWritingIsOver)
 {
     const pdf::DocumentPtr doc = pages(4);
@@ -281,7 +248,7 @@ TEST(ThumbnailRendering, PagesAskedForWhileADocumentIsWrittenAreCopiedOnceTheWri
     renderer.setDeliveryHandler([&](const QString& key, const Thumbnail&) { delivered << key; });
     const int waitsBefore = pdf::detail::EngineGate::mainThreadWaits();
     {
-        WritingUnderWay writing(test::scaledMs(30000));
+        test::WritingUnderWay writing(test::scaledMs(30000));
         for (int i = 0; i < 4; ++i)
             renderer.schedule(doc->page(i), QString::number(i), 120);
         QTest::qWait(100);

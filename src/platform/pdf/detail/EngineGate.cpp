@@ -23,17 +23,23 @@ std::atomic<int> g_mainThreadWaits{0};
 std::mutex g_mutex;
 // Main-thread work put off until the gate opens (under g_mutex).
 std::vector<std::pair<QPointer<QObject>, std::function<void()>>> g_whenOpen;
+// Engine objects the main thread let go of while the gate was closed, freed once it opens (under g_mutex).
+std::vector<std::function<void()>> g_releases;
 
 // On the main thread: runs what waited for the gate, unless it closed again meanwhile (then it waits on).
 void runWhenOpen()
 {
     std::vector<std::pair<QPointer<QObject>, std::function<void()>>> ready;
+    std::vector<std::function<void()>> releases;
     {
         std::lock_guard lock(g_mutex);
         if (g_closed.load(std::memory_order_acquire) > 0)
             return;
         ready.swap(g_whenOpen);
+        releases.swap(g_releases);
     }
+    for (const std::function<void()>& release : releases)
+        release();
     for (auto& [context, then] : ready) {
         if (context)
             then();
@@ -66,7 +72,7 @@ void open()
     if (g_closed.fetch_sub(1, std::memory_order_acq_rel) != 1)
         return;
     opened().notifyAll();
-    if (!g_whenOpen.empty()) {
+    if (!g_whenOpen.empty() || !g_releases.empty()) {
         if (QCoreApplication* app = QCoreApplication::instance())
             QMetaObject::invokeMethod(app, &runWhenOpen, Qt::QueuedConnection);
     }
@@ -105,6 +111,18 @@ void whenOpen(QObject* context, std::function<void()> then)
         }
     }
     QMetaObject::invokeMethod(context, std::move(then), Qt::QueuedConnection);
+}
+
+void releaseLater(std::function<void()> release)
+{
+    if (isClosed() && onMainThread()) {
+        std::lock_guard lock(g_mutex);
+        if (g_closed.load(std::memory_order_acquire) > 0) {
+            g_releases.push_back(std::move(release));
+            return;
+        }
+    }
+    release();
 }
 
 int mainThreadWaits()
