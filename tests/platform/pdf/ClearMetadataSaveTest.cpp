@@ -4,6 +4,7 @@
 
 #include "platform/pdf/ContentSplit.h"
 #include "platform/pdf/Document.h"
+#include "platform/pdf/PageTransfer.h"
 #include "platform/pdf/RedactionScrub.h"
 #include "platform/pdf/detail/ClearMetadataWrite.h"
 #include "platform/pdf/detail/State.h"
@@ -232,6 +233,33 @@ TEST(ClearMetadataSave, StreamsNamingTheIdentityFilterReadRightInEveryCopy)
             EXPECT_TRUE(runCommand(QStringLiteral("pdftotext"), popplerPassword + QStringList{copy.path, QStringLiteral("-")})
                             .out.contains(kIdentityText));
         }
+    }
+}
+
+// Pages copied into another document take the data their file holds in clear as it is: an image's XMP
+// comes whole, a content stream naming /Identity comes in plain without that filter.
+TEST(ClearMetadataSave, PagesCopiedIntoAnotherDocumentTakeClearDataAsItIs)
+{
+    static const QByteArray identity = identityContentPdf(true);
+    const struct {
+        const QByteArray* file;
+        int page;
+        QByteArray expected;
+    } cases[] = {{&lockedFiles()[1].file, 1, QByteArray(kClearImageCaption) + "</rdf:li>"}, {&identity, 0, kIdentityText}};
+    for (const auto& source : cases) {
+        SCOPED_TRACE(source.page);
+        const DocumentPtr from = unlocked(*source.file);
+        const DocumentPtr to = Document::createEmpty();
+        ASSERT_TRUE(transferPages(*to, *from, {source.page}, 0).ok());
+        const Result<QByteArray> saved = to->dataRepresentation();
+        ASSERT_TRUE(saved.ok());
+        EXPECT_FALSE(saved->contains("/Crypt"));
+        if (!kCommandsAfterThreads)
+            continue;
+        QTemporaryDir dir;
+        const QString path = writeFile(dir, QStringLiteral("copy.pdf"), *saved);
+        EXPECT_EQ(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), path}).exitCode, 0);
+        EXPECT_TRUE(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--qdf"), path, QStringLiteral("-")}).out.contains(source.expected));
     }
 }
 

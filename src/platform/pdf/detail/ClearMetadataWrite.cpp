@@ -4,7 +4,6 @@
 #include "platform/pdf/detail/ClearMetadata.h"
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 namespace vmk::pdf::detail {
@@ -18,24 +17,12 @@ bool keepsMetadataClear(fz_context* c, pdf_document* doc)
     return doc->crypt && pdf_crypt_revision(c, doc->crypt) >= 4 && !pdf_crypt_encrypt_metadata(c, doc->crypt);
 }
 
-// Whether the stream `dict` names a crypt filter of its own that is /Identity (the one meant when it
-// names none): its data is in clear whatever the document's encryption.
-bool namesIdentity(fz_context* c, pdf_obj* dict)
-{
-    if (!hasOwnCryptFilter(c, dict))
-        return false;
-    pdf_obj* params = pdf_dict_get(c, dict, PDF_NAME(DecodeParms));
-    pdf_obj* first = pdf_is_array(c, params) ? pdf_array_get(c, params, 0) : params;
-    pdf_obj* name = pdf_dict_get(c, first, PDF_NAME(Name));
-    return !name || pdf_name_eq(c, name, PDF_NAME(Identity));
-}
-
 // A /Type /Metadata stream dictionary without a crypt filter of its own other than /Identity (one with
 // another is encrypted on purpose and is left alone).
 bool clearable(fz_context* c, pdf_obj* stream)
 {
     return pdf_name_eq(c, pdf_dict_get(c, stream, PDF_NAME(Type)), PDF_NAME(Metadata))
-        && (!hasOwnCryptFilter(c, stream) || namesIdentity(c, stream));
+        && (!hasOwnCryptFilter(c, stream) || namesIdentityFilter(c, stream));
 }
 
 // The object number of the catalog's metadata stream when it is clearable, else 0: the document-level
@@ -61,26 +48,11 @@ bool storedInClear(fz_context* c, pdf_document* doc, int num, bool metadataClear
     pdf_drop_obj(c, dict); // the cross-reference entry holds it
     if (pdf_get_xref_entry_no_null(c, doc, num)->stm_buf)
         return false;
-    if (namesIdentity(c, dict))
+    if (namesIdentityFilter(c, dict))
         return true;
     if (!metadataClear || !clearable(c, dict))
         return false;
-    static const char* const kMarks[] = {"<?xpacket", "<x:xmpmeta", "<rdf:RDF"};
-    fz_buffer* decoded = nullptr;
-    bool packet = false;
-    fz_var(decoded);
-    fz_var(packet);
-    fz_try(c)
-    {
-        decoded = loadStoredDecoded(c, doc, num, dict);
-        unsigned char* data = nullptr;
-        const size_t length = decoded ? fz_buffer_storage(c, decoded, &data) : 0;
-        for (const char* mark : kMarks)
-            packet = packet || memmem(data, std::min<size_t>(length, 4096), mark, std::strlen(mark));
-    }
-    fz_always(c) { fz_drop_buffer(c, decoded); }
-    fz_catch(c) { packet = false; }
-    return packet;
+    return storedAsXmpPacket(c, doc, num, dict);
 }
 
 // A copy of the stream dictionary `original` for `length` bytes of clear data, with a /Crypt filter named
