@@ -11,6 +11,7 @@
 #include "panels/PaletteParts.h"
 #include "panels/SignBar.h"
 #include "panels/SignatureSheet.h"
+#include "platform/pdf/Document.h"
 #include "platform/services/ReduceMotion.h"
 #include "signatures/SignatureStore.h"
 
@@ -188,6 +189,18 @@ void ToolPalette::wrapLabelsToFit()
 
 void ToolPalette::refresh()
 {
+    // The bars read the selected annotation's kind and style: while a document is being written that
+    // would hold the window until the writing is over, so the bar shown stays until then.
+    if (pdf::Document::isWritingUnderWay()) {
+        if (!m_refreshAfterWriting) {
+            m_refreshAfterWriting = true;
+            pdf::Document::afterWriting(this, [this] {
+                m_refreshAfterWriting = false;
+                refresh();
+            });
+        }
+        return;
+    }
     const PaletteBar previous = m_bar;
     const bool hadCrop = bool(m_cropCapsule);
     const QString shownCount = paletteCountText(m_barWidget);

@@ -52,7 +52,7 @@ public:
     chrome::GlassSurface* capsule() const { return m_capsule; }
     chrome::GlassSurface* cropCapsule() const { return m_cropCapsule; }
 
-    // Rebuilds from the Editor now.
+    // Rebuilds from the Editor now, or once the writing is over while a document is being written.
     void refresh();
     // The annotate bar folds its colours, then moves them to a second row, as the width shrinks; 0 means
     // no limit.
@@ -78,6 +78,7 @@ private:
     GlassGroup* m_group = nullptr;
     QHBoxLayout* m_stack = nullptr;
     PaletteBar m_bar = PaletteBar::none;
+    bool m_refreshAfterWriting = false; // a refresh asked for while a document was being written
     QPointer<QWidget> m_barWidget;
     QPointer<QWidget> m_cropWidget;
     QPointer<chrome::GlassSurface> m_capsule;

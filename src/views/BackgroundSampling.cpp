@@ -1,5 +1,6 @@
 #include "views/BackgroundSampling.h"
 
+#include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
 #include "platform/pdf/PageCapture.h"
 #include "platform/pdf/PageSnapshot.h"
@@ -108,6 +109,16 @@ void BackgroundSampler::request(const pdf::PagePtr& page, const QRectF& pageRect
 {
     // Only the newest request matters: the editor it was for replaced the older ones.
     m_pool.clear();
+    // Copying would wait for a document being written and hold the window meanwhile.
+    if (pdf::Document::isWritingUnderWay()) {
+        const quint64 asked = ++m_asked;
+        pdf::Document::afterWriting(this, [this, asked, page, pageRect, done = std::move(done)]() mutable {
+            if (asked == m_asked)
+                request(page, pageRect, std::move(done));
+        });
+        return;
+    }
+    ++m_asked;
     BackgroundSample sample = takeBackgroundSample(page, pageRect);
     m_pool.start([link = m_link, sample = std::move(sample), done = std::move(done)]() mutable {
         const QColor colour = sampleBackgroundColor(sample);

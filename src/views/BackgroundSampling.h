@@ -43,12 +43,14 @@ class BackgroundSampler : public QObject {
 public:
     explicit BackgroundSampler(QObject* parent = nullptr);
     ~BackgroundSampler() override;
-    // `done` runs on this object's thread, later, unless the sampler went first.
+    // `done` runs on this object's thread, later, unless the sampler went first. While a document is being
+    // written the page is copied once the writing is over.
     void request(const pdf::PagePtr& page, const QRectF& pageRect, std::function<void(const QColor&)> done);
 
 private:
     std::shared_ptr<pdfview::OwnerLink> m_link = std::make_shared<pdfview::OwnerLink>(this);
     pdfview::WorkerPool m_pool;
+    quint64 m_asked = 0; // a request put off while writing goes only if no newer came meanwhile
 };
 
 // The per-channel median (the upper middle value for an even count) of the image's pixels at points given

@@ -69,16 +69,37 @@ void PDFCanvasView::drawSelection(QPainter& painter)
         painter.drawRoundedRect(QRectF(m_textSession->view->geometry()).adjusted(-2, -2, 2, 2), 3, 3);
         return;
     }
-    if (a->type() != QLatin1String("Line")) {
-        const QRectF outline = convertRectFromPage(a->bounds(), index).adjusted(-3, -3, 3, 3);
-        painter.setPen(isMarkup(a->type()) ? dashedPen(accent, 1.5, 4, 3) : QPen(accent, 1.5));
+    if (pdf::Document::isWritingUnderWay()) {
+        // Drawn as it was; once the writing is over, drawn again from the annotation.
+        if (!m_redrawAfterWriting) {
+            m_redrawAfterWriting = true;
+            pdf::Document::afterWriting(this, [this] {
+                m_redrawAfterWriting = false;
+                viewport()->update();
+            });
+        }
+        if (m_drawnSelection.annotation.lock() != a || m_drawnSelection.page != index)
+            return;
+    } else {
+        DrawnSelection drawn{a, index, std::nullopt, false, {}};
+        if (a->type() != QLatin1String("Line")) {
+            drawn.outline = a->bounds();
+            drawn.dashed = isMarkup(a->type());
+        }
+        for (const auto& [handle, point] : m_interaction.handlePoints(a, page))
+            drawn.handles.append(convertPointToPage(point, index));
+        m_drawnSelection = std::move(drawn);
+    }
+    if (m_drawnSelection.outline) {
+        const QRectF outline = convertRectFromPage(*m_drawnSelection.outline, index).adjusted(-3, -3, 3, 3);
+        painter.setPen(m_drawnSelection.dashed ? dashedPen(accent, 1.5, 4, 3) : QPen(accent, 1.5));
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(outline, 4, 4);
     }
     painter.setPen(QPen(accent, 1.5));
     painter.setBrush(Qt::white);
-    for (const auto& [handle, point] : m_interaction.handlePoints(a, page))
-        painter.drawEllipse(point, 5.0, 5.0);
+    for (const QPointF& point : m_drawnSelection.handles)
+        painter.drawEllipse(convertPointFromPage(point, index), 5.0, 5.0);
 }
 
 void PDFCanvasView::drawGesturePreview(QPainter& painter)

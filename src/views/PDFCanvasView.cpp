@@ -129,6 +129,8 @@ void PDFCanvasView::mouseDoubleClickEvent(QMouseEvent* event)
 void PDFCanvasView::mouseMoveEvent(QMouseEvent* event)
 {
     if (!(event->buttons() & Qt::LeftButton)) {
+        // The edit hover reads the edit session's own copy of the page, never the document: it goes on
+        // while a document is being written.
         if (inEditMode())
             m_editMode.updateHover(event->position());
         PDFView::mouseMoveEvent(event); // hover: the cursor comes from cursorShapeAt

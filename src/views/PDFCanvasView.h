@@ -198,6 +198,17 @@ private:
     QString m_hoveredLinkTarget;    // where the link under the pointer goes; empty off links
     std::vector<std::function<void()>> m_renderWaiters; // run once the pages on screen are drawn afresh
     bool m_eventIsDoubleClick = false;
+    // The selected annotation's outline and handles as last drawn, in page space: while a document is
+    // being written they are drawn from here, since reading the annotation would wait for the writer.
+    struct DrawnSelection {
+        std::weak_ptr<pdf::Annotation> annotation;
+        int page = -1;
+        std::optional<QRectF> outline;
+        bool dashed = false;
+        QList<QPointF> handles;
+    };
+    DrawnSelection m_drawnSelection;
+    bool m_redrawAfterWriting = false;
 };
 
 } // namespace vmk::views

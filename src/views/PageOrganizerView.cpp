@@ -238,6 +238,18 @@ PageCell* PageOrganizerView::cellAt(int index) const
 
 void PageOrganizerView::updateVisibleCells()
 {
+    // A cell is keyed by its page's size and rotation, read from the document: while one is being written
+    // the cells shown stay as they are, and those scrolled to come once the writing is over.
+    if (pdf::Document::isWritingUnderWay()) {
+        if (!m_cellsAfterWriting) {
+            m_cellsAfterWriting = true;
+            pdf::Document::afterWriting(this, [this] {
+                m_cellsAfterWriting = false;
+                updateVisibleCells();
+            });
+        }
+        return;
+    }
     const auto [top, bottom] = m_collection->visibleBand();
     auto [first, last] = m_collection->flowLayout().indexesBetween(top, bottom);
     if (!isVisible() || m_collection->viewport()->height() <= 0)

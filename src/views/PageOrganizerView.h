@@ -111,6 +111,7 @@ private:
     std::optional<IndexSet> m_dragged;
     bool m_isSyncingSelection = false;
     double m_itemWidth = 150;
+    bool m_cellsAfterWriting = false; // cells asked for while a document was being written
 };
 
 } // namespace vmk::views

@@ -1,5 +1,6 @@
 #include "views/ThumbnailRenderer.h"
 
+#include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
 #include "platform/pdf/PageCapture.h"
 #include "platform/pdf/PageSnapshot.h"
@@ -121,6 +122,18 @@ void ThumbnailRenderer::schedule(const pdf::PagePtr& page, const QString& key, d
 // the main thread; a render cancelled before its turn costs nothing at all.
 void ThumbnailRenderer::pump()
 {
+    // Copying would wait for a document being written and hold the window meanwhile: the queue goes on
+    // once the writing is over.
+    if (pdf::Document::isWritingUnderWay()) {
+        if (!m_pumpAfterWriting) {
+            m_pumpAfterWriting = true;
+            pdf::Document::afterWriting(this, [this] {
+                m_pumpAfterWriting = false;
+                pump();
+            });
+        }
+        return;
+    }
     while (!m_waiting.empty() && m_inFlight < kMaxConcurrent + kCapturedAhead) {
         // A turn is timed only while pages are being copied. With the queue full there is nothing to
         // carry on with until a render finishes, which pumps again; re-arming the turn meanwhile would

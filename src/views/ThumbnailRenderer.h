@@ -100,6 +100,7 @@ private:
     std::deque<std::shared_ptr<Job>> m_waiting; // scheduled, not yet copied out, in order
     int m_inFlight = 0;
     QElapsedTimer m_turn; // how long copying has run in this turn of the event loop
+    bool m_pumpAfterWriting = false; // the queue waits for a document being written
 };
 
 } // namespace vmk::views

@@ -15,6 +15,7 @@
 #include "support/PdfBuilder.h"
 #include "support/Slowdown.h"
 #include "support/TestFiles.h"
+#include "support/Wait.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -22,11 +23,17 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <QCloseEvent>
+#include <QProcess>
+#include <QTest>
 #include <QTimer>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <optional>
 #include <thread>
 
 using namespace vmk;
@@ -129,6 +136,14 @@ const QByteArray& crowded()
 const QByteArray& checked()
 {
     static const QByteArray bytes = crowdedStructure(kCheckedPages);
+    return bytes;
+}
+
+// Long enough to save that a timer sees each of its phases; quick for a second engine to read.
+constexpr int kMiddlingPages = 24;
+const QByteArray& middling()
+{
+    static const QByteArray bytes = crowdedStructure(kMiddlingPages);
     return bytes;
 }
 
@@ -278,4 +293,191 @@ TEST(SaveBytes, ASecondEngineReadsTheSavedFileAsTheOriginalWithEveryAnnotationDr
     EXPECT_EQ(structure.title, "Crowded");
     const QByteArray meta = test::runCommand("pdfinfo", {"-meta", opened.path}).out;
     EXPECT_TRUE(meta.contains("<rdf:li xml:lang=\"x-default\">Crowded</rdf:li>"));
+}
+
+namespace {
+
+// Runs `then` once on the first turn of the event loop that finds the engine writing a document.
+struct WhenWriting {
+    QTimer watch;
+    bool seen = false;
+    explicit WhenWriting(std::function<void()> then)
+    {
+        QObject::connect(&watch, &QTimer::timeout, [this, then = std::move(then)] {
+            if (!pdf::Document::isWritingUnderWay())
+                return;
+            watch.stop();
+            seen = true;
+            then();
+        });
+        watch.start(1);
+    }
+};
+
+bool hasNote(const QpdfPage& page, const QString& note)
+{
+    return page.notes.contains(note);
+}
+
+} // namespace
+
+// A change that lands while the engine writes (a queued step, a timer) waits for the writing, is not in
+// the copy, and is neither lost nor taken for saved: the next save writes it.
+TEST(SaveBytes, AnEditLandingWhileTheEngineWritesIsKeptAndTheNextSaveWritesIt)
+{
+    Opened opened;
+    open(opened, middling());
+    VMKDocument& document = *opened.document;
+    edit(document);
+    WhenWriting during([&] {
+        auto note = pdf::Annotation::create("Text", QRectF(200, 500, 20, 20));
+        note->setContents(QStringLiteral("added while writing"));
+        document.pdf()->page(3)->addAnnotation(note);
+        document.pdf()->page(4)->setRotation(180);
+        document.updateChangeCount(platform::ChangeType::Done);
+    });
+    platform::MaybeError error;
+    saveAnswering(document, &error);
+    ASSERT_TRUE(during.seen);
+    ASSERT_FALSE(error.has_value()) << error->message.toStdString();
+    EXPECT_TRUE(document.isEdited());
+    const QString added = QStringLiteral("added while writing");
+    bool inMemory = false;
+    for (const pdf::AnnotationPtr& a : document.pdf()->page(3)->annotations())
+        inMemory = inMemory || a->contents() == added;
+    EXPECT_TRUE(inMemory);
+    EXPECT_EQ(document.pdf()->page(4)->rotation(), 180);
+
+    std::vector<QpdfPage> pages = qpdfPages(opened.path);
+    ASSERT_EQ(int(pages.size()), kMiddlingPages);
+    EXPECT_TRUE(hasNote(pages[1], "added before saving"));
+    EXPECT_FALSE(hasNote(pages[3], added));
+    EXPECT_EQ(pages[4].rotation, 0);
+
+    saveAnswering(document, &error);
+    ASSERT_FALSE(error.has_value()) << error->message.toStdString();
+    EXPECT_FALSE(document.isEdited());
+    EXPECT_EQ(test::runCommand("qpdf", {"--check", opened.path}).exitCode, 0);
+    pages = qpdfPages(opened.path);
+    ASSERT_EQ(int(pages.size()), kMiddlingPages);
+    EXPECT_TRUE(hasNote(pages[3], added));
+    EXPECT_EQ(pages[3].kinds.size(), kPerPage + 1);
+    EXPECT_EQ(pages[4].rotation, 180);
+    EXPECT_EQ(pages[5].rotation, 90);
+}
+
+namespace {
+
+// A window of the document as the application shows one: closing it closes the document.
+struct DocumentWindow : QWidget {
+    VMKDocument* document = nullptr;
+    std::optional<platform::MaybeError> closed;
+    void closeEvent(QCloseEvent* event) override
+    {
+        closed = document->close();
+        event->accept();
+    }
+};
+
+} // namespace
+
+// Closing the window while the save makes its appearances or while the engine writes: the save ends
+// whole, then the window and the document close.
+TEST(SaveBytes, ClosingTheWindowWhileSavingFinishesTheSaveThenCloses)
+{
+    for (const bool whileWriting : {false, true}) {
+        SCOPED_TRACE(whileWriting ? "while writing" : "while making appearances");
+        Opened opened;
+        open(opened, middling());
+        VMKDocument& document = *opened.document;
+        edit(document);
+        DocumentWindow window;
+        window.document = &document;
+        window.resize(200, 100);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        bool asked = false;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (whileWriting != pdf::Document::isWritingUnderWay())
+                return;
+            watch.stop();
+            asked = true;
+            window.windowHandle()->close(); // as the title bar's button would
+        });
+        QTimer::singleShot(1, [&] { watch.start(1); });
+        platform::MaybeError error;
+        saveAnswering(document, &error);
+        ASSERT_TRUE(asked);
+        ASSERT_FALSE(error.has_value()) << error->message.toStdString();
+        EXPECT_TRUE(test::eventually([&] { return window.closed.has_value(); }, test::scaledMs(5000)));
+        ASSERT_TRUE(window.closed.has_value());
+        EXPECT_FALSE(window.closed->has_value());
+        EXPECT_TRUE(document.isClosed());
+        EXPECT_EQ(test::runCommand("qpdf", {"--check", opened.path}).exitCode, 0);
+        const std::vector<QpdfPage> pages = qpdfPages(opened.path);
+        ASSERT_EQ(int(pages.size()), kMiddlingPages);
+        EXPECT_TRUE(hasNote(pages[1], "added before saving"));
+        EXPECT_EQ(pages[5].rotation, 90);
+    }
+}
+
+namespace {
+
+constexpr char kQuitWhileSaving[] = "VMK_QUIT_WHILE_SAVING";
+
+} // namespace
+
+// Run by the test below in a child process: opens the file it is given, edits it, saves, and ends the
+// application while the save makes appearances ("slices") or while the engine writes ("writing").
+TEST(SaveBytes, QuittingChild)
+{
+    const QStringList asked = qEnvironmentVariable(kQuitWhileSaving).split(QLatin1Char('|'));
+    if (asked.size() != 2)
+        GTEST_SKIP() << "runs only as a child of QuittingWhileSavingLeavesTheFileAsItWasOrSavedWhole";
+    VMKDocument document;
+    ASSERT_FALSE(document.openFile(asked[0]).has_value());
+    edit(document);
+    const bool whileWriting = asked[1] == QLatin1String("writing");
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (whileWriting && !pdf::Document::isWritingUnderWay())
+            return;
+        watch.stop();
+        QCoreApplication::exit(0); // every event loop ends, the save's own included
+    });
+    QTimer::singleShot(1, [&] { watch.start(1); });
+    platform::MaybeError error;
+    saveAnswering(document, &error);
+    std::printf("%s\n", error ? qPrintable(error->message) : "saved");
+}
+
+TEST(SaveBytes, QuittingWhileSavingLeavesTheFileAsItWasOrSavedWhole)
+{
+    for (const char* phase : {"slices", "writing"}) {
+        SCOPED_TRACE(phase);
+        QTemporaryDir dir;
+        const QString path = test::writeFile(dir, "quit.pdf", middling());
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(kQuitWhileSaving, path + '|' + phase);
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=SaveBytes.QuittingChild"});
+        ASSERT_TRUE(child.waitForFinished(test::scaledMs(20000))) << "the application did not end";
+        const QByteArray out = child.readAllStandardOutput();
+        EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(child.exitCode(), 0) << out.right(2000).constData();
+        qInfo("%s: %s", phase, out.contains("\nsaved\n") ? "saved" : "left as it was");
+        if (test::readFile(path) == middling())
+            continue;
+        // Not left as it was: then saved whole, edits and all.
+        EXPECT_TRUE(out.contains("\nsaved\n")) << out.right(2000).constData();
+        EXPECT_EQ(test::runCommand("qpdf", {"--check", path}).exitCode, 0);
+        const std::vector<QpdfPage> pages = qpdfPages(path);
+        ASSERT_EQ(int(pages.size()), kMiddlingPages);
+        EXPECT_TRUE(hasNote(pages[1], "added before saving"));
+        EXPECT_EQ(pages[5].rotation, 90);
+        for (const QpdfPage& page : pages)
+            EXPECT_GE(page.withAppearance, kPerPage);
+    }
 }

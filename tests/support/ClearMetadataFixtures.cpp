@@ -56,7 +56,18 @@ QByteArray clearMetadataPdf(XmpPacking packing, bool photo)
     const QByteArray drawImage = photo ? "q 200 0 0 200 300 400 cm /Im0 Do Q\n" : "";
     const QByteArray images = photo ? " /XObject << /Im0 " + ref(image) + " >>" : "";
     const int text1 = pdf.addStream({}, drawImage + "BT /F1 14 Tf 20 700 Td (Harbour figures for March) Tj ET\n");
-    const int text2 = pdf.addStream({}, "BT /F1 14 Tf 20 700 Td (Second page totals) Tj ET\n");
+    const QByteArray caption = QByteArray("<?xpacket begin=\"\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n"
+                                          "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/"
+                                          "02/22-rdf-syntax-ns#\"><rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/"
+                                          "dc/elements/1.1/\"><dc:title><rdf:Alt><rdf:li xml:lang=\"x-default\">")
+                               + kClearImageCaption
+                               + "</rdf:li></rdf:Alt></dc:title></rdf:Description></rdf:RDF></x:xmpmeta>\n<?xpacket end=\"r\"?>";
+    const int captionXmp = pdf.addStream("/Type /Metadata /Subtype /XML /Filter /FlateDecode", qCompress(caption).mid(4));
+    const int mark = pdf.addStream("/Type /XObject /Subtype /Image /Width 2 /Height 2 /ColorSpace /DeviceGray "
+                                   "/BitsPerComponent 8 /Metadata "
+                                       + ref(captionXmp),
+                                   QByteArray("\x00\xff\xff\x00", 4));
+    const int text2 = pdf.addStream({}, "q 40 0 0 40 20 600 cm /Mark Do Q BT /F1 14 Tf 20 700 Td (Second page totals) Tj ET\n");
     const int fieldAp = pdf.addStream("/Type /XObject /Subtype /Form /BBox [0 0 200 24] /Resources << /Font << /F1 "
                                           + ref(font) + " >> >>",
                                       "/Tx BMC BT /F1 12 Tf 2 6 Td (Ada) Tj ET EMC");
@@ -65,7 +76,7 @@ QByteArray clearMetadataPdf(XmpPacking packing, bool photo)
     pdf.set(page1, "<< /Type /Page /Parent " + ref(pages) + " /Resources << /Font << /F1 " + ref(font) + " >>" + images
                        + " >> /Contents " + ref(text1) + " /Annots [" + ref(field) + "] >>");
     pdf.set(page2, "<< /Type /Page /Parent " + ref(pages) + " /Rotate 90 /Resources << /Font << /F1 " + ref(font)
-                       + " >> >> /Contents " + ref(text2) + " >>");
+                       + " >> /XObject << /Mark " + ref(mark) + " >> >> /Contents " + ref(text2) + " >>");
     const int outlines = pdf.reserve();
     const int start = pdf.add("<< /Title (Start) /Parent " + ref(outlines) + " /Dest [" + ref(page1) + " /Fit] >>");
     pdf.set(outlines, "<< /Type /Outlines /First " + ref(start) + " /Last " + ref(start) + " /Count 1 >>");
@@ -92,6 +103,44 @@ QByteArray encryptWithClearMetadata(const QByteArray& plain, const QStringList& 
     const auto result = runCommand(QStringLiteral("qpdf"), args);
     EXPECT_EQ(result.exitCode, 0) << result.err.constData();
     return readFile(out);
+}
+
+QByteArray identityContentPdf(bool encrypted)
+{
+    const QByteArray content = "BT /F1 14 Tf 20 700 Td (" + QByteArray(kIdentityText) + ") Tj ET\n";
+    const QByteArray identity = "/Filter /Crypt /DecodeParms << /Type /CryptFilterDecodeParms /Name /Identity >>";
+    // qpdf would encrypt the stream: it goes in as a placeholder name as long, and RC4 keeps the length of
+    // the data, so both are put in place without moving anything.
+    const QByteArray placeholder = "/Pad /" + QByteArray(identity.size() - 6, 'X');
+    PdfBuilder pdf;
+    const int catalog = pdf.reserve();
+    const int pages = pdf.reserve();
+    const int font = pdf.add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+    const int text = pdf.addStream(encrypted ? placeholder : identity, content);
+    const int page = pdf.add("<< /Type /Page /Parent " + ref(pages) + " /Resources << /Font << /F1 " + ref(font)
+                             + " >> >> /Contents " + ref(text) + " >>");
+    pdf.set(pages, "<< /Type /Pages /Kids [" + ref(page) + "] /Count 1 /MediaBox [0 0 612 792] >>");
+    pdf.set(catalog, "<< /Type /Catalog /Pages " + ref(pages) + " >>");
+    const QByteArray plain = pdf.write(catalog);
+    if (!encrypted)
+        return plain;
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("locked.pdf"));
+    const auto result = runCommand(QStringLiteral("qpdf"), {QStringLiteral("--stream-data=preserve"), QStringLiteral("--object-streams=disable"),
+                                                            QStringLiteral("--allow-weak-crypto"), QStringLiteral("--encrypt"),
+                                                            QStringLiteral("u"), QStringLiteral("o"), QStringLiteral("128"),
+                                                            QStringLiteral("--use-aes=n"), QStringLiteral("--force-V4"),
+                                                            QStringLiteral("--"), writeFile(dir, QStringLiteral("plain.pdf"), plain), out});
+    EXPECT_EQ(result.exitCode, 0) << result.err.constData();
+    QByteArray locked = readFile(out);
+    const qsizetype at = locked.indexOf(placeholder);
+    const qsizetype data = locked.indexOf("stream\n", at) + 7;
+    EXPECT_TRUE(at > 0 && data > at);
+    if (at <= 0 || data <= at)
+        return {};
+    locked.replace(at, placeholder.size(), identity);
+    locked.replace(data, content.size(), content);
+    return locked;
 }
 
 namespace {
@@ -158,6 +207,7 @@ void expectClearMetadataAndTheRestEncrypted(const QByteArray& original, const QB
         << judged.xmpByPoppler.left(200).toHex().constData();
     EXPECT_EQ(judged.xmpByPoppler.contains(kSecret), secretKept);
     EXPECT_TRUE(judged.dump.contains(kTitle + "</rdf:li>"));
+    EXPECT_TRUE(judged.dump.contains(QByteArray(kClearImageCaption) + "</rdf:li>"));
     EXPECT_EQ(judged.dump.contains(kSecret), secretKept);
 
     // Everything else reads right only through its decryption.

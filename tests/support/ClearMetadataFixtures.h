@@ -11,6 +11,8 @@ namespace vmk::test {
 
 inline constexpr char kClearXmpTitle[] = "Harbour Ledger";
 inline constexpr char kClearXmpSecret[] = "Quixby";
+// The title in the XMP of an image on page 2, which qpdf (before version 12) also leaves in clear.
+inline constexpr char kClearImageCaption[] = "Kestrel over the quay";
 
 enum class XmpPacking {
     flate,        // compressed
@@ -27,9 +29,15 @@ QByteArray clearMetadataPdf(XmpPacking packing, bool photo = false);
 // `plain` encrypted by qpdf with the scheme's arguments (after "--encrypt u o") and --cleartext-metadata.
 QByteArray encryptWithClearMetadata(const QByteArray& plain, const QStringList& schemeArgs);
 
+// One page showing kIdentityText, whose content stream names the /Identity crypt filter and is stored in
+// clear. `encrypted`: encrypted by qpdf with RC4 and crypt filters, metadata included; the rest of the
+// file is then encrypted.
+inline constexpr char kIdentityText[] = "Ledger kept in clear";
+QByteArray identityContentPdf(bool encrypted);
+
 // Expects of `saved`, written from `original` keeping its encryption: qpdf checks it with the password and
 // refuses it without; qpdf reports the original's encryption with /EncryptMetadata false; poppler and qpdf
-// read the XMP title (and the secret when `secretKept`); everything else (text, outline, field value,
+// read the XMP title (and the secret when `secretKept`), qpdf the image's too; everything else (text, outline, field value,
 // Info, page turn) reads right through its decryption and is not in the file in clear.
 void expectClearMetadataAndTheRestEncrypted(const QByteArray& original, const QByteArray& saved, bool secretKept);
 

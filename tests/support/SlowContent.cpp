@@ -225,4 +225,35 @@ QByteArray testPagesPdf(const QList<TestPage>& pages)
     return pdf.write(catalog);
 }
 
+QByteArray slowToWritePdf(int pages, int commentBytes)
+{
+    PdfBuilder b;
+    const int catalog = b.reserve(), tree = b.reserve();
+    const int font = b.add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+    quint32 seed = 12345;
+    QList<QByteArray> kids;
+    for (int i = 0; i < pages; ++i) {
+        QByteArray filler;
+        filler.reserve(commentBytes + 64);
+        while (filler.size() < commentBytes) {
+            filler += "% ";
+            for (int k = 0; k < 60; ++k) {
+                seed = seed * 1664525u + 1013904223u;
+                filler += char('a' + (seed >> 24) % 26);
+            }
+            filler += '\n';
+        }
+        const QByteArray n = QByteArray::number(i);
+        const int link = b.add("<< /Type /Annot /Subtype /Link /Border [0 0 0] /Rect [20 300 220 330] /A << /S /URI "
+                               "/URI (https://example.org/" + n + ") >> >>");
+        const int content = b.addStream({}, "BT /F1 18 Tf 30 350 Td (Page " + QByteArray::number(i + 1)
+                                                + " alpha beta) Tj ET\n" + filler);
+        kids << ref(b.add("<< /Type /Page /Parent " + ref(tree) + " /MediaBox [0 0 300 400] /Resources << /Font << /F1 "
+                          + ref(font) + " >> >> /Contents " + ref(content) + " /Annots [" + ref(link) + "] >>"));
+    }
+    b.set(tree, "<< /Type /Pages /Kids [" + kids.join(' ') + "] /Count " + QByteArray::number(pages) + " >>");
+    b.set(catalog, "<< /Type /Catalog /Pages " + ref(tree) + " >>");
+    return b.write(catalog);
+}
+
 } // namespace vmk::test

@@ -32,4 +32,9 @@ QByteArray zeroFlate(qint64 bytes);
 enum class TestPage { plain, giantDecode, absurdImage, slowDecode, photo, hugeFlateImage, hugeJpegImage, slowImage };
 QByteArray testPagesPdf(const QList<TestPage>& pages);
 
+// Pages of 300 x 400 points, each with the line "Page N alpha beta" and a link to https://example.org/<N-1>
+// over [20 300 220 330], whose content also carries `commentBytes` of comments: nothing to draw, but a
+// writer compresses it all, so that writing the file takes a while. The comments differ from page to page.
+QByteArray slowToWritePdf(int pages, int commentBytes = 1 << 20);
+
 } // namespace vmk::test

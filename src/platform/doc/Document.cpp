@@ -355,6 +355,9 @@ MaybeError Document::writeSafely(const QString& target, SaveOperation op, int* c
     };
     steps.write = [&](const QString& temporary) { return prepared.write(temporary); };
     steps.verify = [&](const QString& temporary) -> MaybeError {
+        // The copy is written: reading it back runs to its end even when the wait was called off (a window
+        // closed, the application ending), or a whole copy would be thrown away as bad.
+        const pdf::IgnoringCancel whole;
         return prepared.verify ? prepared.verify(temporary) : std::nullopt;
     };
     steps.run = [&](const std::function<void()>& rest) {

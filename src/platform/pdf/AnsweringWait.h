@@ -29,4 +29,17 @@ WaitOutcome waitWhileAnswering(std::function<void()> work, OnCancel onCancel = O
 // On the thread doing such work: whether the user has called it off. Long loops look at it to stop early.
 bool waitCancelled();
 
+// On the thread doing such work, for its lifetime: what runs does not see the wait called off. For a step
+// that must end once begun, such as reading back a copy just written (stopped, it would say the copy is bad).
+class IgnoringCancel {
+public:
+    IgnoringCancel();
+    ~IgnoringCancel();
+    IgnoringCancel(const IgnoringCancel&) = delete;
+    IgnoringCancel& operator=(const IgnoringCancel&) = delete;
+
+private:
+    const void* m_saved;
+};
+
 } // namespace vmk::pdf

@@ -1,6 +1,8 @@
 #include "platform/pdf/ContentSplit.h"
 
 #include "platform/pdf/AnsweringWait.h"
+#include "platform/pdf/PdfLog.h"
+#include "platform/pdf/detail/ClearMetadataWrite.h"
 #include "platform/pdf/detail/Fz.h"
 
 #include <QElapsedTimer>
@@ -288,26 +290,37 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
             }
             changed = true;
         }
-        if (!changed || waitCancelled())
-            return;
-        pdf_write_options opts = pdf_default_write_options;
-        opts.do_compress = 1;
-        opts.do_garbage = 1;
-        opts.do_encrypt = doc->crypt ? PDF_ENCRYPT_KEEP : PDF_ENCRYPT_NONE;
-        output = fz_new_buffer(c, size_t(data.size()) + 64 * 1024);
-        out = fz_new_output_with_buffer(c, output);
-        pdf_write_document(c, doc, out, &opts);
-        fz_close_output(c, out);
-        unsigned char* bytes = nullptr;
-        const size_t len = fz_buffer_storage(c, output, &bytes);
-        result = QByteArray(reinterpret_cast<const char*>(bytes), qsizetype(len));
     });
+    // Streams the file holds in clear (metadata its encryption keeps so, those naming /Identity) would
+    // come out as noise from the engine's writer: the document's metadata is written as stored, the
+    // others encrypted like everything else, which is how the editing engine reads them right.
+    detail::ClearMetadataWrite clearStreams;
+    bool written = false;
+    if (ok && changed && !overBudget && !waitCancelled()) {
+        clearStreams.prepare(c, doc, true, detail::ClearMetadataWrite::Kept::documentMetadata);
+        written = guarded(c, [&] {
+            pdf_write_options opts = pdf_default_write_options;
+            opts.do_compress = 1;
+            opts.do_garbage = 1;
+            opts.do_encrypt = doc->crypt ? PDF_ENCRYPT_KEEP : PDF_ENCRYPT_NONE;
+            output = fz_new_buffer(c, size_t(data.size()) + 64 * 1024);
+            out = fz_new_output_with_buffer(c, output);
+            pdf_write_document(c, doc, out, &opts);
+            fz_close_output(c, out);
+            unsigned char* bytes = nullptr;
+            const size_t len = fz_buffer_storage(c, output, &bytes);
+            result = QByteArray(reinterpret_cast<const char*>(bytes), qsizetype(len));
+        });
+        clearStreams.release(c);
+        if (written && !clearStreams.rewrite(result))
+            qCWarning(lcVmkPdf) << "Streams stored in clear stay as the engine wrote them in the split copy.";
+    }
     fz_drop_output(c, out);
     fz_drop_buffer(c, output);
     fz_drop_stream(c, stream);
     fz_drop_buffer(c, input);
     detail::dropDocument(c, doc);
-    if (!ok || overBudget || !changed || result.isEmpty() || waitCancelled())
+    if (!written || result.isEmpty() || waitCancelled())
         return data;
     return result;
 }

@@ -593,7 +593,7 @@ Result<QByteArray> Document::writeBytes(const WriteOptions& options) const
         const size_t len = fz_buffer_storage(c, buffer, &data);
         bytes = QByteArray(reinterpret_cast<const char*>(data), qsizetype(len));
         if (!clearMetadata.rewrite(bytes))
-            qCWarning(lcVmkPdf) << "The metadata stream stays as the engine wrote it: the written file is laid out otherwise.";
+            qCWarning(lcVmkPdf) << "Streams stored in clear stay as the engine wrote them: the written file is laid out otherwise.";
     }
     fz_drop_buffer(c, buffer);
     if (!ok)
@@ -671,6 +671,11 @@ Result<QByteArray> Document::dataRepresentationFromWorker(const WriteOptions& op
 }
 
 bool Document::isWritingUnderWay() { return EngineGate::isClosed(); }
+
+void Document::afterWriting(QObject* context, std::function<void()> then)
+{
+    EngineGate::whenOpen(context, std::move(then));
+}
 
 Status Document::write(const QString& path, const WriteOptions& options) const
 {

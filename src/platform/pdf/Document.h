@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+class QObject;
+
 namespace vmk::pdf {
 
 namespace detail { struct DocumentState; }
@@ -99,6 +101,9 @@ public:
     // True while a worker writes a document: the main thread's next use of any document waits until it
     // ends. Work on the main thread that can wait (drawing ahead, reading text, indexing) puts itself off.
     static bool isWritingUnderWay();
+    // On the main thread: runs `then` there on a later turn once no document is being written (at once
+    // when none is), unless `context` is gone by then. Work put off while writing comes back this way.
+    static void afterWriting(QObject* context, std::function<void()> then);
     Status write(const QString& path, const WriteOptions& options = {}) const;
 
     // Layer-internal state; not for use outside src/platform/pdf.

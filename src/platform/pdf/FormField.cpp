@@ -4,6 +4,7 @@
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
 #include "platform/pdf/PdfLog.h"
+#include "platform/pdf/detail/ChoiceLooks.h"
 #include "platform/pdf/detail/State.h"
 
 #include <QSet>
@@ -98,6 +99,7 @@ void refreshWidgets(const Page& page, const QSet<int>& widgets, bool anyWidget)
 {
     withLoadedPage(page, [&](fz_context* c, pdf_page* loaded) {
         QString error;
+        ChoiceLooks looks;
         guarded(c, [&] {
             pdf_annot* marked = nullptr;
             for (pdf_annot* w = pdf_first_widget(c, loaded); w; w = pdf_next_widget(c, w)) {
@@ -107,12 +109,14 @@ void refreshWidgets(const Page& page, const QSet<int>& widgets, bool anyWidget)
                 if (!drawnFromValue || !(anyWidget || widgets.contains(pdf_to_num(c, pdf_annot_obj(c, w)))))
                     continue;
                 pdf_dirty_annot(c, w);
+                looks.prepare(c, w);
                 marked = marked ? marked : w;
             }
             // One update makes every marked widget of the page (the engine goes over the whole page each time).
             if (marked)
                 pdf_update_annot(c, marked);
         }, &error);
+        looks.finish(c);
         if (!error.isEmpty())
             qCWarning(lcVmkPdf) << "A form field's appearance could not be made:" << error;
     });

@@ -3,6 +3,7 @@
 #include "platform/pdf/PageCapture.h"
 #include "platform/pdf/PageRenderWorker.h"
 #include "platform/pdf/PdfLog.h"
+#include "platform/pdf/detail/EngineGate.h"
 #include "platform/pdf/detail/Raster.h"
 #include "platform/pdf/detail/SnapshotState.h"
 #include "platform/pdf/detail/Watchdog.h"
@@ -14,7 +15,7 @@ using namespace detail;
 SnapshotState::~SnapshotState()
 {
     if (list)
-        fz_drop_display_list(ctx(), list);
+        EngineGate::releaseLater([list = list] { fz_drop_display_list(ctx(), list); });
 }
 
 PageSnapshot::PageSnapshot(std::unique_ptr<SnapshotState> state) : m_state(std::move(state)) {}

@@ -1,5 +1,7 @@
 #include "platform/pdfview/PDFViewPrivate.h"
 
+#include "platform/pdf/Document.h"
+
 #include <QApplication>
 #include <QCursor>
 #include <QElapsedTimer>
@@ -174,10 +176,29 @@ pdf::AnnotationPtr PDFView::Private::linkAt(QPointF viewPoint, bool hovering) co
     return hits.linkAt(page, generations[size_t(page)], pages[size_t(page)], point);
 }
 
+bool PDFView::Private::putOffWhileWriting() const
+{
+    if (!pdf::Document::isWritingUnderWay())
+        return false;
+    if (!hitsAfterWriting) {
+        hitsAfterWriting = true;
+        pdf::Document::afterWriting(q, [this] {
+            hitsAfterWriting = false;
+            const_cast<QTimer&>(hitsAhead).start();
+        });
+    }
+    return true;
+}
+
 bool PDFView::Private::hitsReadyAt(QPointF viewPoint) const
 {
     // An ordinary page is read at once, within the part a turn may take; only a crowded one waits.
     const int page = layout.pageAt(viewPoint, false);
+    if (page >= 0 && pages[size_t(page)] && putOffWhileWriting()) {
+        hoverPending = true;
+        hoverPoint = viewPoint;
+        return false;
+    }
     if (page < 0 || !pages[size_t(page)] || hits.advance(page, generations[size_t(page)], pages[size_t(page)], 2))
         return true;
     hoverPending = true;
@@ -191,6 +212,8 @@ void PDFView::Private::indexHitsAhead()
     // A small part of a frame's time per turn of the event loop; the page under the pointer first, then the
     // others on screen from the top, no more than the index keeps.
     constexpr double kBudgetMs = 2;
+    if (putOffWhileWriting())
+        return;
     std::vector<int> order = layout.pagesIn(QRectF(q->viewport()->rect()));
     if (hoverPending) {
         const int hovered = layout.pageAt(hoverPoint, false);
@@ -343,6 +366,14 @@ void PDFView::mouseMoveEvent(QMouseEvent* event)
             else if (!outside)
                 d->autoscrollTimer.stop();
         }
+        event->accept();
+        return;
+    }
+    // What is under the pointer is read from the document: while one is being written, that is looked at
+    // once the writing is over (the hover goes on from where the pointer is then).
+    if (d->putOffWhileWriting()) {
+        d->hoverPending = true;
+        d->hoverPoint = point;
         event->accept();
         return;
     }

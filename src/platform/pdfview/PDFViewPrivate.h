@@ -58,6 +58,10 @@ struct PDFView::Private {
     QTimer hitsAhead;
     mutable bool hoverPending = false;
     mutable QPointF hoverPoint; // view space
+    mutable bool hitsAfterWriting = false; // hitsAhead is started again once a document is written
+    // While a document is being written, reading where annotations are would wait for the writer and
+    // hold the window: true then, and the index and the hover go on once the writing is over.
+    bool putOffWhileWriting() const;
     void indexHitsAhead();
     bool hitsReadyAt(QPointF viewPoint) const;
     std::vector<pdf::AnnotationPtr> excluded; // left out of their pages' drawing by this view only

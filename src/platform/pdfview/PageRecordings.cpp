@@ -1,9 +1,11 @@
 #include "platform/pdfview/PageRecordings.h"
 
+#include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
 #include "platform/pdf/PageSnapshot.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vmk::pdfview {
 
@@ -43,6 +45,11 @@ std::shared_ptr<pdf::PageSnapshot> PageRecordings::get(int page, std::uint32_t g
             return nullptr;
         cancelJob(page);
     }
+    // Copying would wait for the writer and hold the window meanwhile; what is shown stays until then.
+    if (pdf::Document::isWritingUnderWay()) {
+        putOff(page);
+        return nullptr;
+    }
     // Copying the page is all the owner's thread does; its cost follows the page's data, not its drawing.
     std::shared_ptr<pdf::PageCapture> capture = pdf::PageCapture::take(*handle, true, excluded);
     if (!capture) {
@@ -80,6 +87,19 @@ void PageRecordings::finished(const std::shared_ptr<Job>& job, const pdf::Record
         m_failures[job->page] = Failure{job->generation, result.outcome};
     }
     emit pageFinished(job->page);
+}
+
+void PageRecordings::putOff(int page)
+{
+    const bool first = m_putOff.empty();
+    m_putOff.insert(page);
+    if (!first)
+        return;
+    pdf::Document::afterWriting(this, [this] {
+        const std::set<int> pages = std::exchange(m_putOff, {});
+        for (int p : pages)
+            emit pageFinished(p);
+    });
 }
 
 std::optional<pdf::RecordOutcome> PageRecordings::failure(int page, std::uint32_t generation) const

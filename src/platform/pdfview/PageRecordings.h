@@ -10,6 +10,7 @@
 #include <list>
 #include <memory>
 #include <optional>
+#include <set>
 #include <unordered_map>
 #include <vector>
 
@@ -34,7 +35,8 @@ public:
     void setCapacity(std::size_t capacity);
 
     // The page's display list for this generation; null while it is being recorded (recording starts
-    // on the first call) or when it failed.
+    // on the first call) or when it failed. While a document is being written nothing is copied: the
+    // page is finished (pageFinished) once the writing is over, to be asked for again.
     std::shared_ptr<pdf::PageSnapshot> get(int page, std::uint32_t generation, const pdf::PagePtr& handle,
                                            const std::vector<const pdf::Annotation*>& excluded = {});
     // Why the page cannot be drawn at this generation, if it cannot.
@@ -72,6 +74,7 @@ private:
     };
     void finished(const std::shared_ptr<Job>& job, const pdf::RecordResult& result);
     void cancelJob(int page);
+    void putOff(int page);
 
     pdf::RecordBudget m_budget;
     std::size_t m_capacity = 32;
@@ -80,6 +83,7 @@ private:
     std::unordered_map<int, std::shared_ptr<Job>> m_running;
     std::list<Ready> m_ready; // most recently used first
     std::unordered_map<int, Failure> m_failures;
+    std::set<int> m_putOff; // asked for while a document was being written
 };
 
 } // namespace vmk::pdfview

@@ -1,6 +1,9 @@
 #include "platform/pdfview/PageTexts.h"
 
+#include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
+
+#include <utility>
 
 namespace vmk::pdfview {
 
@@ -25,6 +28,11 @@ bool PageTexts::ready(int page, std::uint32_t generation, const pdf::PagePtr& ha
             return false;
         it->second->cancel->cancel();
         m_running.erase(it);
+    }
+    // Copying would wait for the writer and hold the window meanwhile.
+    if (pdf::Document::isWritingUnderWay()) {
+        putOff(page);
+        return false;
     }
     // Copying is all this thread does; the copy holds the page's own content only.
     std::shared_ptr<pdf::PageCapture> capture = pdf::PageCapture::take(*handle, false);
@@ -63,6 +71,19 @@ void PageTexts::finished(const std::weak_ptr<Job>& weak, const pdf::TextResult& 
     else
         m_failed[job->page] = job->generation;
     emit pageRead(job->page);
+}
+
+void PageTexts::putOff(int page)
+{
+    const bool first = m_putOff.empty();
+    m_putOff.insert(page);
+    if (!first)
+        return;
+    pdf::Document::afterWriting(this, [this] {
+        const std::set<int> pages = std::exchange(m_putOff, {});
+        for (int p : pages)
+            emit pageRead(p);
+    });
 }
 
 bool PageTexts::failed(int page, std::uint32_t generation) const

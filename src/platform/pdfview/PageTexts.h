@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <unordered_map>
 
 namespace vmk::pdfview {
@@ -24,7 +25,8 @@ public:
 
     void setBudget(const pdf::RecordBudget& budget) { m_budget = budget; }
 
-    // Whether the page's text is known; when it is not, reading it starts (once per generation).
+    // Whether the page's text is known; when it is not, reading it starts (once per generation). While a
+    // document is being written it starts once the writing is over, and pageRead asks to look again.
     bool ready(int page, std::uint32_t generation, const pdf::PagePtr& handle);
     bool isReading(int page) const { return m_running.count(page) != 0; }
     bool failed(int page, std::uint32_t generation) const;
@@ -46,12 +48,14 @@ private:
         std::shared_ptr<pdf::RecordCancel> cancel = std::make_shared<pdf::RecordCancel>();
     };
     void finished(const std::weak_ptr<Job>& job, const pdf::TextResult& result);
+    void putOff(int page);
 
     pdf::RecordBudget m_budget;
     std::shared_ptr<OwnerLink> m_link = std::make_shared<OwnerLink>(this);
     WorkerPool m_pool;
     std::unordered_map<int, std::shared_ptr<Job>> m_running;
     std::unordered_map<int, std::uint32_t> m_failed; // page -> generation it failed at
+    std::set<int> m_putOff; // asked for while a document was being written
 };
 
 } // namespace vmk::pdfview

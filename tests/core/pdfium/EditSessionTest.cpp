@@ -5,6 +5,13 @@
 #include "core/pdfium/EditTextRules.h"
 
 #include "platform/fonts/FontService.h"
+#include "platform/pdf/Document.h"
+
+#include "support/ClearMetadataFixtures.h"
+#include "support/TestFiles.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -263,4 +270,49 @@ TEST(EditSessionTest, AHyphenEndingALineStaysAHyphenAndTheParagraphCanBeRetyped)
     EXPECT_TRUE(text.contains(QStringLiteral("run-"))) << text.toStdString();
     for (QChar c : text)
         EXPECT_TRUE(c.unicode() >= 0x20 && c != QChar(0xFFFD)) << int(c.unicode());
+}
+
+// Editing a protected file whose XMP is kept in clear: the edited document, saved protected or decrypted,
+// still holds the document's XMP and an image's whole.
+TEST(EditSessionTest, EditingAFileWithClearMetadataKeepsItsXmpReadable)
+{
+    if (!QFileInfo::exists(PDFEditSession::pdfiumLibraryPath()))
+        GTEST_SKIP() << "PDFium is not in this build";
+    const QByteArray locked = test::encryptWithClearMetadata(test::clearMetadataPdf(test::XmpPacking::flate, true),
+                                                             {QStringLiteral("128"), QStringLiteral("--use-aes=y")});
+    auto opened = PDFEditSession::open(locked, QStringLiteral("u"));
+    ASSERT_TRUE(opened.ok()) << opened.error().message().toStdString();
+    PDFEditSession& session = *opened.value();
+    const auto scanned = session.model(0);
+    ASSERT_TRUE(scanned.ok());
+    const std::optional<EditableTextBlock> block = findBlock(scanned.value(), QStringLiteral("Harbour figures"));
+    ASSERT_TRUE(block.has_value());
+    ASSERT_TRUE(session.replaceText(*block, QStringLiteral("Harbour figures for April"), 0).ok());
+    const auto edited = session.save();
+    ASSERT_TRUE(edited.ok());
+    const auto document = pdf::Document::fromData(edited.value());
+    ASSERT_TRUE(document.ok());
+    ASSERT_TRUE((*document)->unlock(QStringLiteral("u")).has_value());
+    const pdf::Result<QByteArray> kept = (*document)->dataRepresentation();
+    const pdf::Result<QByteArray> plain = (*document)->dataRepresentation(pdf::WriteOptions::withoutEncryption());
+    ASSERT_TRUE(kept.ok() && plain.ok());
+    // The editing engine drops the crypt filters but leaves their parameters: none stay in the plain copy.
+    EXPECT_FALSE(plain->contains("/Identity"));
+    QTemporaryDir dir;
+    const QString keptPath = test::writeFile(dir, QStringLiteral("kept.pdf"), *kept);
+    const QString plainPath = test::writeFile(dir, QStringLiteral("plain.pdf"), *plain);
+    const QString password = QStringLiteral("--password=u");
+    const QByteArray title = QByteArray(test::kClearXmpTitle) + "</rdf:li>";
+    const QByteArray caption = QByteArray(test::kClearImageCaption) + "</rdf:li>";
+    EXPECT_TRUE(test::runCommand(QStringLiteral("pdfinfo"), {QStringLiteral("-meta"), QStringLiteral("-upw"), QStringLiteral("u"), keptPath})
+                    .out.contains(title));
+    EXPECT_TRUE(test::runCommand(QStringLiteral("pdftotext"), {QStringLiteral("-upw"), QStringLiteral("u"), keptPath, QStringLiteral("-")})
+                    .out.contains("Harbour figures for April"));
+    for (const QStringList& file : {QStringList{password, keptPath}, QStringList{plainPath}}) {
+        SCOPED_TRACE(file.last().toStdString());
+        EXPECT_EQ(test::runCommand(QStringLiteral("qpdf"), QStringList{QStringLiteral("--check")} + file).exitCode, 0);
+        const QByteArray dump = test::runCommand(QStringLiteral("qpdf"), QStringList{QStringLiteral("--qdf")} + file + QStringList{QStringLiteral("-")}).out;
+        EXPECT_TRUE(dump.contains(title));
+        EXPECT_TRUE(dump.contains(caption));
+    }
 }

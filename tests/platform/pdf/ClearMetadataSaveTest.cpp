@@ -2,7 +2,9 @@
 // it so: other readers find the packet without decrypting it, and everything else stays encrypted. The
 // saved files are judged by qpdf and poppler.
 
+#include "platform/pdf/ContentSplit.h"
 #include "platform/pdf/Document.h"
+#include "platform/pdf/PageTransfer.h"
 #include "platform/pdf/RedactionScrub.h"
 #include "platform/pdf/detail/ClearMetadataWrite.h"
 #include "platform/pdf/detail/State.h"
@@ -103,28 +105,161 @@ TEST(ClearMetadataSave, RedactedMetadataIsSavedScrubbedAndInClear)
     }
 }
 
+// Also from a file saved here before, whose packets name the /Identity filter: the copies must not.
 TEST(ClearMetadataSave, DecryptedAndNewlyProtectedCopiesHoldThePacketItself)
+{
+    for (const Locked& locked : lockedFiles()) {
+        const Result<QByteArray> keptBefore = unlocked(locked.file)->dataRepresentation();
+        ASSERT_TRUE(keptBefore.ok());
+        for (const QByteArray& file : {locked.file, *keptBefore}) {
+            SCOPED_TRACE(std::string(locked.name) + (file == locked.file ? "" : ", saved here before"));
+            const DocumentPtr doc = unlocked(file);
+            const Result<QByteArray> plain = doc->dataRepresentation(WriteOptions::withoutEncryption());
+            ASSERT_TRUE(plain.ok()) << qPrintable(plain.error());
+            const Result<QByteArray> protectedCopy = doc->dataRepresentation(WriteOptions::protect(QStringLiteral("x")));
+            ASSERT_TRUE(protectedCopy.ok()) << qPrintable(protectedCopy.error());
+            EXPECT_FALSE(plain->contains("/Crypt"));
+            // The new encryption covers the packets too.
+            EXPECT_FALSE(protectedCopy->contains(kClearXmpTitle));
+            EXPECT_FALSE(protectedCopy->contains("/Identity"));
+            if (!kCommandsAfterThreads)
+                continue;
+            QTemporaryDir dir;
+            const QString plainPath = writeFile(dir, QStringLiteral("plain.pdf"), *plain);
+            const QString protectedPath = writeFile(dir, QStringLiteral("protected.pdf"), *protectedCopy);
+            const QString password = QStringLiteral("--password=x");
+            EXPECT_EQ(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), plainPath}).exitCode, 0);
+            EXPECT_EQ(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), password, protectedPath}).exitCode, 0);
+            const QByteArray title = QByteArray(kClearXmpTitle) + "</rdf:li>";
+            EXPECT_TRUE(runCommand(QStringLiteral("pdfinfo"), {QStringLiteral("-meta"), plainPath}).out.contains(title));
+            EXPECT_TRUE(runCommand(QStringLiteral("pdfinfo"), {QStringLiteral("-meta"), QStringLiteral("-upw"), QStringLiteral("x"), protectedPath})
+                            .out.contains(title));
+            const QByteArray caption = QByteArray(kClearImageCaption) + "</rdf:li>";
+            const QString qdf = QStringLiteral("--qdf");
+            EXPECT_TRUE(runCommand(QStringLiteral("qpdf"), {qdf, plainPath, QStringLiteral("-")}).out.contains(caption));
+            EXPECT_TRUE(runCommand(QStringLiteral("qpdf"), {qdf, password, protectedPath, QStringLiteral("-")}).out.contains(caption));
+        }
+    }
+}
+
+// The writer leaves out the image of a removed page and the XMP it carried in clear; the document's own
+// stays in clear all the same.
+TEST(ClearMetadataSave, RemovingThePageOfAnImageWithClearXmpKeepsTheDocumentMetadataClear)
 {
     for (const Locked& locked : lockedFiles()) {
         SCOPED_TRACE(locked.name);
         const DocumentPtr doc = unlocked(locked.file);
-        const Result<QByteArray> plain = doc->dataRepresentation(WriteOptions::withoutEncryption());
-        ASSERT_TRUE(plain.ok()) << qPrintable(plain.error());
-        const Result<QByteArray> protectedCopy = doc->dataRepresentation(WriteOptions::protect(QStringLiteral("x")));
-        ASSERT_TRUE(protectedCopy.ok()) << qPrintable(protectedCopy.error());
+        ASSERT_TRUE(doc->removePage(1));
+        const Result<QByteArray> saved = doc->dataRepresentation();
+        ASSERT_TRUE(saved.ok()) << qPrintable(saved.error());
+        EXPECT_FALSE(saved->contains(kClearImageCaption));
+        EXPECT_TRUE(saved->contains(kClearXmpTitle));
         if (!kCommandsAfterThreads)
             continue;
         QTemporaryDir dir;
-        const QString plainPath = writeFile(dir, QStringLiteral("plain.pdf"), *plain);
-        const QString protectedPath = writeFile(dir, QStringLiteral("protected.pdf"), *protectedCopy);
-        EXPECT_EQ(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), plainPath}).exitCode, 0);
-        EXPECT_EQ(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), QStringLiteral("--password=x"), protectedPath}).exitCode, 0);
+        const QString path = writeFile(dir, QStringLiteral("saved.pdf"), *saved);
+        const QString password = QStringLiteral("--password=u");
+        EXPECT_EQ(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), password, path}).exitCode, 0);
         const QByteArray title = QByteArray(kClearXmpTitle) + "</rdf:li>";
-        EXPECT_TRUE(runCommand(QStringLiteral("pdfinfo"), {QStringLiteral("-meta"), plainPath}).out.contains(title));
-        EXPECT_TRUE(runCommand(QStringLiteral("pdfinfo"), {QStringLiteral("-meta"), QStringLiteral("-upw"), QStringLiteral("x"), protectedPath})
+        EXPECT_TRUE(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--qdf"), password, path, QStringLiteral("-")}).out.contains(title));
+        EXPECT_TRUE(runCommand(QStringLiteral("pdfinfo"), {QStringLiteral("-meta"), QStringLiteral("-upw"), QStringLiteral("u"), path})
                         .out.contains(title));
-        // The new encryption covers the packet too.
-        EXPECT_FALSE(protectedCopy->contains(kClearXmpTitle));
+    }
+}
+
+// The copy cut up for the editing engine keeps the document's XMP in clear; an image's XMP goes encrypted
+// like the rest (that engine decrypts it whatever it says) and comes out of a decrypted copy whole.
+TEST(ClearMetadataSave, CopiesCutUpForEditingKeepTheMetadataReadable)
+{
+    for (const Locked& locked : lockedFiles()) {
+        SCOPED_TRACE(locked.name);
+        const QByteArray split = splitPageContents(locked.file, QStringLiteral("u"), -1);
+        ASSERT_NE(split, locked.file);
+        const Result<QByteArray> plain = unlocked(split)->dataRepresentation(WriteOptions::withoutEncryption());
+        ASSERT_TRUE(plain.ok());
+        if (!kCommandsAfterThreads)
+            continue;
+        QTemporaryDir dir;
+        const QString splitPath = writeFile(dir, QStringLiteral("split.pdf"), split);
+        const QString plainPath = writeFile(dir, QStringLiteral("plain.pdf"), *plain);
+        const QString password = QStringLiteral("--password=u");
+        EXPECT_EQ(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), password, splitPath}).exitCode, 0);
+        const QByteArray title = QByteArray(kClearXmpTitle) + "</rdf:li>";
+        EXPECT_TRUE(runCommand(QStringLiteral("pdfinfo"), {QStringLiteral("-meta"), QStringLiteral("-upw"), QStringLiteral("u"), splitPath})
+                        .out.contains(title));
+        EXPECT_TRUE(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--qdf"), password, splitPath, QStringLiteral("-")}).out.contains(title));
+        const QByteArray dump = runCommand(QStringLiteral("qpdf"), {QStringLiteral("--qdf"), plainPath, QStringLiteral("-")}).out;
+        EXPECT_TRUE(dump.contains(title));
+        EXPECT_TRUE(dump.contains(QByteArray(kClearImageCaption) + "</rdf:li>"));
+    }
+}
+
+// A stream of any kind may name the /Identity crypt filter: its data is in clear, which the engine's writer
+// would decrypt all the same (and a new encryption would leave under that name). Every copy reads right.
+TEST(ClearMetadataSave, StreamsNamingTheIdentityFilterReadRightInEveryCopy)
+{
+    static const QByteArray files[] = {identityContentPdf(true), identityContentPdf(false)};
+    for (const QByteArray& file : files) {
+        const bool encrypted = &file == &files[0];
+        SCOPED_TRACE(encrypted ? "encrypted" : "not encrypted");
+        Result<DocumentPtr> doc = Document::fromData(file);
+        ASSERT_TRUE(doc.ok());
+        if (encrypted)
+            ASSERT_TRUE((*doc)->unlock(QStringLiteral("u")).has_value());
+        const Result<QByteArray> kept = (*doc)->dataRepresentation();
+        const Result<QByteArray> plain = (*doc)->dataRepresentation(WriteOptions::withoutEncryption());
+        const Result<QByteArray> protectedCopy = (*doc)->dataRepresentation(WriteOptions::protect(QStringLiteral("x")));
+        ASSERT_TRUE(kept.ok() && plain.ok() && protectedCopy.ok());
+        EXPECT_FALSE(plain->contains("/Crypt"));
+        EXPECT_FALSE(protectedCopy->contains("/Crypt"));
+        EXPECT_FALSE(protectedCopy->contains(kIdentityText));
+        if (!kCommandsAfterThreads)
+            continue;
+        QTemporaryDir dir;
+        const struct {
+            QString path;
+            QString password;
+        } copies[] = {{writeFile(dir, QStringLiteral("kept.pdf"), *kept), QStringLiteral("u")},
+                      {writeFile(dir, QStringLiteral("plain.pdf"), *plain), QString()},
+                      {writeFile(dir, QStringLiteral("protected.pdf"), *protectedCopy), QStringLiteral("x")}};
+        for (const auto& copy : copies) {
+            SCOPED_TRACE(copy.path.toStdString());
+            const QStringList password = copy.password.isEmpty() ? QStringList() : QStringList{QStringLiteral("--password=") + copy.password};
+            EXPECT_EQ(runCommand(QStringLiteral("qpdf"), QStringList{QStringLiteral("--check")} + password + QStringList{copy.path}).exitCode, 0);
+            const QByteArray dump = runCommand(QStringLiteral("qpdf"), QStringList{QStringLiteral("--qdf")} + password
+                                                                           + QStringList{copy.path, QStringLiteral("-")}).out;
+            EXPECT_TRUE(dump.contains(kIdentityText));
+            const QStringList popplerPassword = copy.password.isEmpty() ? QStringList() : QStringList{QStringLiteral("-upw"), copy.password};
+            EXPECT_TRUE(runCommand(QStringLiteral("pdftotext"), popplerPassword + QStringList{copy.path, QStringLiteral("-")})
+                            .out.contains(kIdentityText));
+        }
+    }
+}
+
+// Pages copied into another document take the data their file holds in clear as it is: an image's XMP
+// comes whole, a content stream naming /Identity comes in plain without that filter.
+TEST(ClearMetadataSave, PagesCopiedIntoAnotherDocumentTakeClearDataAsItIs)
+{
+    static const QByteArray identity = identityContentPdf(true);
+    const struct {
+        const QByteArray* file;
+        int page;
+        QByteArray expected;
+    } cases[] = {{&lockedFiles()[1].file, 1, QByteArray(kClearImageCaption) + "</rdf:li>"}, {&identity, 0, kIdentityText}};
+    for (const auto& source : cases) {
+        SCOPED_TRACE(source.page);
+        const DocumentPtr from = unlocked(*source.file);
+        const DocumentPtr to = Document::createEmpty();
+        ASSERT_TRUE(transferPages(*to, *from, {source.page}, 0).ok());
+        const Result<QByteArray> saved = to->dataRepresentation();
+        ASSERT_TRUE(saved.ok());
+        EXPECT_FALSE(saved->contains("/Crypt"));
+        if (!kCommandsAfterThreads)
+            continue;
+        QTemporaryDir dir;
+        const QString path = writeFile(dir, QStringLiteral("copy.pdf"), *saved);
+        EXPECT_EQ(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), path}).exitCode, 0);
+        EXPECT_TRUE(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--qdf"), path, QStringLiteral("-")}).out.contains(source.expected));
     }
 }
 

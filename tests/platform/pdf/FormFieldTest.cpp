@@ -221,3 +221,61 @@ TEST(FormFields, PageDrawingsShowTheStateOfButtonsWhoseFieldIsTheirParent)
     const QImage copy = page->snapshot()->render(1.0);
     EXPECT_GT(inkPixels(copy, QRect(int(formRects::sizeL.left()) + 2, int(792 - formRects::sizeL.bottom()) + 2, 12, 12)), 100);
 }
+
+TEST(FormFields, ChoicesAreDrawnByTheirLabelsWithTheChosenRowsMarked)
+{
+    // The field keeps the export value; the page shows the label, as every other reader does, and a list
+    // box marks its chosen row. Filled in here, and drawn again on opening a form that asks for it.
+    auto chosenRow = [](const QImage& page, int row) {
+        const double k = page.width() / 612.0;
+        const QRectF r = formRects::langs;
+        // The middle of the row's band, right of its text.
+        const double y = r.bottom() - 2 - 13.392 * (row + 0.5) - 1;
+        const QColor c = page.pixelColor(int((r.right() - 20) * k), int((792 - y) * k));
+        return c.blue() > 180 && c.red() < 190;
+    };
+    {
+        FormFile form;
+        ASSERT_TRUE(form.document);
+        ASSERT_TRUE(pdf::form::choose(*form.widget(formRects::country), QStringLiteral("de")).changed);
+        ASSERT_TRUE(pdf::form::choose(*form.widget(formRects::langs), QStringLiteral("de")).changed);
+        EXPECT_EQ(pdf::form::facts(*form.widget(formRects::country)).value, QStringLiteral("de"));
+        // Another change on the page draws the lists again without marking a row twice or a wrong one.
+        ASSERT_TRUE(pdf::form::setText(*form.widget(formRects::name), QStringLiteral("Grace")).changed);
+
+        const QString path = form.save();
+        const QJsonObject fields = FormFile::fields(path);
+        EXPECT_EQ(valueOf(fields, "country"), QStringLiteral("u:de"));
+        EXPECT_EQ(valueOf(fields, "langs"), QStringLiteral("u:de"));
+        const QString text = FormFile::pageText(path, 1);
+        EXPECT_TRUE(text.contains(QStringLiteral("Germany"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("English")) && text.contains(QStringLiteral("German")));
+        const QImage page = renderWithPoppler(path);
+        ASSERT_FALSE(page.isNull());
+        EXPECT_FALSE(chosenRow(page, 0));
+        EXPECT_FALSE(chosenRow(page, 1));
+        EXPECT_TRUE(chosenRow(page, 2));
+
+        // Read back, the field holds the export value still.
+        auto reopened = pdf::Document::fromFile(path);
+        ASSERT_TRUE(reopened);
+        EXPECT_EQ(pdf::form::facts(*widgetAt(*reopened, 0, formRects::country)).value, QStringLiteral("de"));
+    }
+    {
+        // The saved copy still asks readers to draw the fields, and the second engine draws them its own
+        // way: what this engine drew is what the window shows.
+        QByteArray asks = formPdf();
+        asks.replace("/AcroForm << ", "/AcroForm << /NeedAppearances true ");
+        auto opened = pdf::Document::fromData(asks);
+        ASSERT_TRUE(opened);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("drawn.pdf"));
+        ASSERT_TRUE((*opened)->write(path).ok());
+        const QString text = FormFile::pageText(path, 1);
+        EXPECT_TRUE(text.contains(QStringLiteral("France"))) << text.toStdString();
+        const QImage page = (*opened)->page(0)->render(1.0);
+        ASSERT_FALSE(page.isNull());
+        EXPECT_TRUE(chosenRow(page, 0));
+        EXPECT_FALSE(chosenRow(page, 2));
+    }
+}

@@ -76,6 +76,12 @@ QByteArray formPdf()
                                   + ref(b.nextNumber() + 1) + " >> >>");
     b.addStream("/Type /XObject /Subtype /Form /BBox [0 0 100 24]", "0.8 g 0 0 100 24 re f");
 
+    const int langsWidget = b.add("<< /Type /Annot /Subtype /Widget /FT /Ch /T (langs) "
+                                  "/Opt [[(en) (English)] [(fr) (French)] [(de) (German)]] /V (en) /DV (en) /F 4 "
+                                  "/DA (/Helv 12 Tf 0 g) /Rect " + rectArray(langs) + " /P " + ref(page1) + " /AP << /N "
+                                  + ref(b.nextNumber() + 1) + " >> >>");
+    b.add(textLook(langs, "English"));
+
     const int content1 = b.addStream({}, "BT /Helv 12 Tf 72 706 Td (Name:) Tj 0 -50 Td (City:) Tj ET");
     const int content2 = b.addStream({}, "BT /Helv 12 Tf 72 656 Td (City again:) Tj ET");
     const int outlines = b.reserve();
@@ -86,13 +92,13 @@ QByteArray formPdf()
     const QByteArray resources = "/Resources << /Font << /Helv " + ref(helv) + " /ZaDb " + ref(zadb) + " >> >>";
     b.set(page1, "<< /Type /Page /Parent " + ref(pages) + ' ' + resources + " /Contents " + ref(content1) + " /Annots ["
                      + ref(name) + ' ' + ref(city1) + ' ' + ref(agreeWidget) + ' ' + ref(small) + ' ' + ref(large) + ' '
-                     + ref(countryWidget) + ' ' + ref(idWidget) + ' ' + ref(resetWidget) + "] >>");
+                     + ref(countryWidget) + ' ' + ref(idWidget) + ' ' + ref(resetWidget) + ' ' + ref(langsWidget) + "] >>");
     b.set(page2, "<< /Type /Page /Parent " + ref(pages) + " /Rotate 90 " + resources + " /Contents " + ref(content2)
                      + " /Annots [" + ref(city2) + "] >>");
     b.set(pages, "<< /Type /Pages /Kids [" + ref(page1) + ' ' + ref(page2) + "] /Count 2 /MediaBox [0 0 612 792] >>");
     b.set(catalog, "<< /Type /Catalog /Pages " + ref(pages) + " /Outlines " + ref(outlines) + " /AcroForm << /Fields ["
                        + ref(name) + ' ' + ref(cityField) + ' ' + ref(agreeWidget) + ' ' + ref(sizeField) + ' '
-                       + ref(countryWidget) + ' ' + ref(idWidget) + ' ' + ref(resetWidget)
+                       + ref(countryWidget) + ' ' + ref(idWidget) + ' ' + ref(resetWidget) + ' ' + ref(langsWidget)
                        + "] /DA (/Helv 0 Tf 0 g) /DR << /Font << /Helv " + ref(helv) + " /ZaDb " + ref(zadb) + " >> >> >> >>");
     return b.write(catalog, "/Info " + ref(info));
 }

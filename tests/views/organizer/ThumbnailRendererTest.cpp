@@ -2,16 +2,17 @@
 
 #include "platform/pdf/Annotation.h"
 #include "platform/pdf/PageSnapshot.h"
+#include "platform/pdf/detail/EngineGate.h"
 #include "platform/pdfview/WorkerPool.h"
 #include "support/SlowContent.h"
 #include "support/MainThreadStall.h"
 #include "support/Slowdown.h"
+#include "support/WritingUnderWay.h"
 #include "views/ThumbnailRenderer.h"
 
 #include <QElapsedTimer>
 #include <QTest>
 #include <QThread>
-
 
 #include <gtest/gtest.h>
 
@@ -237,4 +238,25 @@ TEST(ThumbnailRendering, ClosingNeverWaitsForAStartedRenderWhichEndsOnItsOwnUnde
     EXPECT_EQ(gated.running.load(), 0);
     QTest::qWait(20);
     EXPECT_EQ(delivered, 0);
+}
+
+TEST(ThumbnailRendering, PagesAskedForWhileADocumentIsWrittenAreCopiedOnceTheWritingIsOver)
+{
+    const pdf::DocumentPtr doc = pages(4);
+    ThumbnailRenderer renderer(167772160);
+    QStringList delivered;
+    renderer.setDeliveryHandler([&](const QString& key, const Thumbnail&) { delivered << key; });
+    const int waitsBefore = pdf::detail::EngineGate::mainThreadWaits();
+    {
+        test::WritingUnderWay writing(test::scaledMs(30000));
+        for (int i = 0; i < 4; ++i)
+            renderer.schedule(doc->page(i), QString::number(i), 120);
+        QTest::qWait(100);
+        EXPECT_TRUE(delivered.isEmpty());
+        EXPECT_EQ(renderer.pendingCount(), 4);
+        EXPECT_EQ(pdf::detail::EngineGate::mainThreadWaits(), waitsBefore); // nothing waited for the writer
+        writing.end();
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delivered.size() == 4; }, test::scaledMs(10000)));
+    EXPECT_EQ(pdf::detail::EngineGate::mainThreadWaits(), waitsBefore);
 }

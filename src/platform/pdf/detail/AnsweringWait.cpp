@@ -108,4 +108,14 @@ bool waitCancelled()
     return detail::t_cancelled && detail::t_cancelled->load(std::memory_order_relaxed);
 }
 
+IgnoringCancel::IgnoringCancel() : m_saved(detail::t_cancelled)
+{
+    detail::t_cancelled = nullptr;
+}
+
+IgnoringCancel::~IgnoringCancel()
+{
+    detail::t_cancelled = static_cast<const std::atomic<bool>*>(m_saved);
+}
+
 } // namespace vmk::pdf

@@ -1,6 +1,7 @@
 #include "platform/pdf/detail/CaptureMirror.h"
 
 #include "platform/pdf/PdfLog.h"
+#include "platform/pdf/detail/EngineGate.h"
 #include "platform/pdf/detail/State.h"
 
 #include <algorithm>
@@ -35,7 +36,7 @@ CaptureMirror::~CaptureMirror()
         pdf_drop_document(engine, doc);
     if (engine)
         fz_drop_context(engine);
-    fz_drop_buffer(ctx(), sourceBytes);
+    EngineGate::releaseLater([source = sourceBytes] { fz_drop_buffer(ctx(), source); });
     --g_alive;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/pdf/detail/ClearMetadata.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vmk::pdf::detail {
@@ -53,16 +54,8 @@ fz_buffer* loadStoredBytes(fz_context* c, pdf_document* doc, int num, pdf_obj* d
     return data;
 }
 
-fz_buffer* loadStreamAsStored(fz_context* c, pdf_document* doc, pdf_obj* ref)
+fz_buffer* loadStoredDecoded(fz_context* c, pdf_document* doc, int num, pdf_obj* dict)
 {
-    pdf_obj* dict = pdf_resolve_indirect(c, ref);
-    const int num = pdf_to_num(c, ref);
-    if (!storedInClear(c, doc, dict) || num <= 0 || num >= pdf_xref_len(c, doc))
-        return pdf_load_stream(c, ref);
-    pdf_xref_entry* entry = pdf_get_xref_entry_no_null(c, doc, num);
-    // Data replaced in memory is held decoded and is never decrypted.
-    if (entry->stm_buf)
-        return pdf_load_stream(c, ref);
     pdf_obj* filters = pdf_dict_geta(c, dict, PDF_NAME(Filter), PDF_NAME(F));
     if (pdf_is_array(c, filters)) {
         for (int i = 0, n = pdf_array_len(c, filters); i < n; ++i)
@@ -93,6 +86,65 @@ fz_buffer* loadStreamAsStored(fz_context* c, pdf_document* doc, pdf_obj* ref)
     }
     fz_catch(c) { fz_rethrow(c); }
     return data;
+}
+
+fz_buffer* loadStreamAsStored(fz_context* c, pdf_document* doc, pdf_obj* ref)
+{
+    pdf_obj* dict = pdf_resolve_indirect(c, ref);
+    const int num = pdf_to_num(c, ref);
+    if (!storedInClear(c, doc, dict) || num <= 0 || num >= pdf_xref_len(c, doc))
+        return pdf_load_stream(c, ref);
+    // Data replaced in memory is held decoded and is never decrypted.
+    if (pdf_get_xref_entry_no_null(c, doc, num)->stm_buf)
+        return pdf_load_stream(c, ref);
+    return loadStoredDecoded(c, doc, num, dict);
+}
+
+bool namesIdentityFilter(fz_context* c, pdf_obj* dict)
+{
+    if (!hasOwnCryptFilter(c, dict))
+        return false;
+    pdf_obj* params = pdf_dict_get(c, dict, PDF_NAME(DecodeParms));
+    pdf_obj* first = pdf_is_array(c, params) ? pdf_array_get(c, params, 0) : params;
+    pdf_obj* name = pdf_dict_get(c, first, PDF_NAME(Name));
+    return !name || pdf_name_eq(c, name, PDF_NAME(Identity));
+}
+
+bool storedAsXmpPacket(fz_context* c, pdf_document* doc, int num, pdf_obj* dict)
+{
+    static const char* const kMarks[] = {"<?xpacket", "<x:xmpmeta", "<rdf:RDF"};
+    fz_buffer* decoded = nullptr;
+    bool packet = false;
+    fz_var(decoded);
+    fz_var(packet);
+    fz_try(c)
+    {
+        decoded = loadStoredDecoded(c, doc, num, dict);
+        unsigned char* data = nullptr;
+        const size_t length = decoded ? fz_buffer_storage(c, decoded, &data) : 0;
+        for (const char* mark : kMarks)
+            packet = packet || memmem(data, std::min<size_t>(length, 4096), mark, std::strlen(mark));
+    }
+    fz_always(c) { fz_drop_buffer(c, decoded); }
+    fz_catch(c) { packet = false; }
+    return packet;
+}
+
+fz_buffer* loadRawForCopy(fz_context* c, pdf_document* doc, pdf_obj* ref, bool* identity)
+{
+    pdf_obj* dict = pdf_resolve_indirect(c, ref);
+    const int num = pdf_to_num(c, ref);
+    *identity = namesIdentityFilter(c, dict);
+    // Data replaced in memory is never encrypted, nor is anything of a file without encryption: the engine
+    // reads those right.
+    if (!doc->crypt || num <= 0 || num >= pdf_xref_len(c, doc) || pdf_get_xref_entry_no_null(c, doc, num)->stm_buf)
+        return pdf_load_raw_stream(c, ref);
+    fz_buffer* stored = nullptr;
+    if (*identity || (storedInClear(c, doc, dict) && storedAsXmpPacket(c, doc, num, dict)))
+        stored = loadStoredBytes(c, doc, num, dict);
+    if (!stored)
+        *identity = false;
+    return stored ? stored : pdf_load_raw_stream(c, ref);
 }
 
 } // namespace vmk::pdf::detail

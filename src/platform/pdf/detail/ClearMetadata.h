@@ -16,6 +16,25 @@ fz_buffer* loadStreamAsStored(fz_context* c, pdf_document* doc, pdf_obj* ref);
 // the stream has no data in the file or /Length runs past the file's end. Throws MuPDF errors.
 fz_buffer* loadStoredBytes(fz_context* c, pdf_document* doc, int num, pdf_obj* dict);
 
+// loadStoredBytes() with the common decode filters undone (see loadStreamAsStored); null when a filter is
+// another or the data is not in the file. Throws MuPDF errors.
+fz_buffer* loadStoredDecoded(fz_context* c, pdf_document* doc, int num, pdf_obj* dict);
+
+// Whether the stream `dict` names a crypt filter of its own that is /Identity (the one meant when it names
+// none): its data is in clear whatever the document's encryption.
+bool namesIdentityFilter(fz_context* c, pdf_obj* dict);
+
+// Whether the data of stream object `num` (dictionary `dict`) reads as an XMP packet as the file stores
+// it, decoded but not decrypted (cipher text neither decodes nor reads so). Throws MuPDF errors.
+bool storedAsXmpPacket(fz_context* c, pdf_document* doc, int num, pdf_obj* dict);
+
+// The data of the stream `ref` with its decode filters still on and no encryption, for a copy into another
+// document: as stored where the file holds it in clear (it names the /Identity crypt filter, or it is
+// metadata that reads as an XMP packet so while the encryption keeps metadata in clear), else as the
+// engine decrypts it. `identity` is set when the data is the clear data an /Identity crypt filter names:
+// the copy goes without that filter. Throws MuPDF errors.
+fz_buffer* loadRawForCopy(fz_context* c, pdf_document* doc, pdf_obj* ref, bool* identity);
+
 // True when the first of the stream's filters is a /Crypt filter: the stream names its own decryption, which
 // the engine follows (and applies no other), so its reading of such a stream is right.
 bool hasOwnCryptFilter(fz_context* c, pdf_obj* dict);

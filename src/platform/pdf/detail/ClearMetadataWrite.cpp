@@ -10,33 +10,54 @@ namespace vmk::pdf::detail {
 
 namespace {
 
-// The object number of the catalog's metadata stream when the document's encryption keeps it in clear
-// (standard security handler revision 4 or later; earlier ones have no such switch), else 0. A stream
-// that names a crypt filter of its own other than /Identity is encrypted on purpose and is left alone.
-int clearMetadataNumber(fz_context* c, pdf_document* doc)
+// Whether the document's encryption keeps metadata in clear: standard security handler revision 4 or
+// later (earlier ones have no such switch) with /EncryptMetadata false.
+bool keepsMetadataClear(fz_context* c, pdf_document* doc)
 {
-    if (!doc->crypt || pdf_crypt_revision(c, doc->crypt) < 4 || pdf_crypt_encrypt_metadata(c, doc->crypt))
-        return 0;
+    return doc->crypt && pdf_crypt_revision(c, doc->crypt) >= 4 && !pdf_crypt_encrypt_metadata(c, doc->crypt);
+}
+
+// A /Type /Metadata stream dictionary without a crypt filter of its own other than /Identity (one with
+// another is encrypted on purpose and is left alone).
+bool clearable(fz_context* c, pdf_obj* stream)
+{
+    return pdf_name_eq(c, pdf_dict_get(c, stream, PDF_NAME(Type)), PDF_NAME(Metadata))
+        && (!hasOwnCryptFilter(c, stream) || namesIdentityFilter(c, stream));
+}
+
+// The object number of the catalog's metadata stream when it is clearable, else 0: the document-level
+// metadata is the one /EncryptMetadata false leaves in clear.
+int catalogMetadata(fz_context* c, pdf_document* doc)
+{
     pdf_obj* root = pdf_dict_get(c, pdf_trailer(c, doc), PDF_NAME(Root));
     pdf_obj* ref = pdf_dict_get(c, root, PDF_NAME(Metadata));
-    if (!pdf_is_indirect(c, ref) || !pdf_is_stream(c, ref)
-        || !pdf_name_eq(c, pdf_dict_get(c, ref, PDF_NAME(Type)), PDF_NAME(Metadata)))
-        return 0;
-    const int num = pdf_to_num(c, ref);
-    if (num <= 0 || num >= pdf_xref_len(c, doc))
-        return 0;
-    if (hasOwnCryptFilter(c, ref)) {
-        pdf_obj* params = pdf_dict_get(c, ref, PDF_NAME(DecodeParms));
-        pdf_obj* first = pdf_is_array(c, params) ? pdf_array_get(c, params, 0) : params;
-        pdf_obj* name = pdf_dict_get(c, first, PDF_NAME(Name));
-        if (name && !pdf_name_eq(c, name, PDF_NAME(Identity)))
-            return 0;
-    }
-    return num;
+    const int num = pdf_is_indirect(c, ref) ? pdf_to_num(c, ref) : 0;
+    return num > 0 && num < pdf_xref_len(c, doc) && pdf_is_stream(c, ref) && clearable(c, ref) ? num : 0;
+}
+
+// Whether object `num` is a stream, still as the file has it, whose data the file holds in clear: one that
+// names the /Identity crypt filter (of any kind: the engine's writer decrypts it all the same), or, where
+// `metadataClear`, a clearable metadata stream whose stored data reads as an XMP packet without any
+// decryption (cipher text neither decodes nor reads so).
+bool storedInClear(fz_context* c, pdf_document* doc, int num, bool metadataClear)
+{
+    const pdf_xref_entry* entry = pdf_get_xref_entry(c, doc, num);
+    if (!entry || entry->type != 'n' || !pdf_obj_num_is_stream(c, doc, num))
+        return false;
+    pdf_obj* dict = pdf_load_object(c, doc, num);
+    pdf_drop_obj(c, dict); // the cross-reference entry holds it
+    if (pdf_get_xref_entry_no_null(c, doc, num)->stm_buf)
+        return false;
+    if (namesIdentityFilter(c, dict))
+        return true;
+    if (!metadataClear || !clearable(c, dict))
+        return false;
+    return storedAsXmpPacket(c, doc, num, dict);
 }
 
 // A copy of the stream dictionary `original` for `length` bytes of clear data, with a /Crypt filter named
-// /Identity put first unless the stream has a crypt filter already (then /Identity, see above).
+// /Identity first among its filters, in place of a crypt filter of its own. Its decode parameters say
+// their /Type: qpdf overlooks those of a lone crypt filter without it, and decrypts.
 pdf_obj* clearDictionary(fz_context* c, pdf_document* doc, pdf_obj* original, size_t length)
 {
     pdf_obj* dict = pdf_deep_copy_obj(c, original);
@@ -49,30 +70,30 @@ pdf_obj* clearDictionary(fz_context* c, pdf_document* doc, pdf_obj* original, si
     fz_try(c)
     {
         pdf_dict_put_int(c, dict, PDF_NAME(Length), int64_t(length));
-        if (!hasOwnCryptFilter(c, original)) {
-            identity = pdf_new_dict(c, doc, 1);
-            pdf_dict_put(c, identity, PDF_NAME(Name), PDF_NAME(Identity));
-            pdf_obj* oldFilters = pdf_dict_get(c, original, PDF_NAME(Filter));
-            pdf_obj* oldParams = pdf_dict_get(c, original, PDF_NAME(DecodeParms));
-            const int count = pdf_is_name(c, oldFilters) ? 1 : pdf_array_len(c, oldFilters);
-            if (count == 0) {
-                pdf_dict_put(c, dict, PDF_NAME(Filter), PDF_NAME(Crypt));
-                pdf_dict_put(c, dict, PDF_NAME(DecodeParms), identity);
-            } else {
-                // New arrays throughout: the old ones may be shared objects of the document.
-                filters = pdf_new_array(c, doc, count + 1);
-                params = pdf_new_array(c, doc, count + 1);
-                pdf_array_push(c, filters, PDF_NAME(Crypt));
-                pdf_array_push(c, params, identity);
-                for (int i = 0; i < count; ++i) {
-                    pdf_array_push(c, filters, pdf_is_name(c, oldFilters) ? oldFilters : pdf_array_get(c, oldFilters, i));
-                    pdf_obj* own = pdf_is_array(c, oldParams) ? pdf_array_get(c, oldParams, i)
-                                                             : (i == 0 && pdf_is_dict(c, oldParams) ? oldParams : nullptr);
-                    pdf_array_push(c, params, own ? own : PDF_NULL);
-                }
-                pdf_dict_put(c, dict, PDF_NAME(Filter), filters);
-                pdf_dict_put(c, dict, PDF_NAME(DecodeParms), params);
+        identity = pdf_new_dict(c, doc, 2);
+        pdf_dict_put_name(c, identity, PDF_NAME(Type), "CryptFilterDecodeParms");
+        pdf_dict_put(c, identity, PDF_NAME(Name), PDF_NAME(Identity));
+        pdf_obj* oldFilters = pdf_dict_get(c, original, PDF_NAME(Filter));
+        pdf_obj* oldParams = pdf_dict_get(c, original, PDF_NAME(DecodeParms));
+        const int count = pdf_is_name(c, oldFilters) ? 1 : pdf_array_len(c, oldFilters);
+        const int first = hasOwnCryptFilter(c, original) ? 1 : 0;
+        if (count == first) {
+            pdf_dict_put(c, dict, PDF_NAME(Filter), PDF_NAME(Crypt));
+            pdf_dict_put(c, dict, PDF_NAME(DecodeParms), identity);
+        } else {
+            // New arrays throughout: the old ones may be shared objects of the document.
+            filters = pdf_new_array(c, doc, count + 1 - first);
+            params = pdf_new_array(c, doc, count + 1 - first);
+            pdf_array_push(c, filters, PDF_NAME(Crypt));
+            pdf_array_push(c, params, identity);
+            for (int i = first; i < count; ++i) {
+                pdf_array_push(c, filters, pdf_is_name(c, oldFilters) ? oldFilters : pdf_array_get(c, oldFilters, i));
+                pdf_obj* own = pdf_is_array(c, oldParams) ? pdf_array_get(c, oldParams, i)
+                                                         : (i == 0 && pdf_is_dict(c, oldParams) ? oldParams : nullptr);
+                pdf_array_push(c, params, own ? own : PDF_NULL);
             }
+            pdf_dict_put(c, dict, PDF_NAME(Filter), filters);
+            pdf_dict_put(c, dict, PDF_NAME(DecodeParms), params);
         }
     }
     fz_always(c)
@@ -87,6 +108,44 @@ pdf_obj* clearDictionary(fz_context* c, pdf_document* doc, pdf_obj* original, si
         fz_rethrow(c);
     }
     return dict;
+}
+
+// Takes the first filter (a crypt filter) off the stream `dict`, with its decode parameters.
+void takeOffCryptFilter(fz_context* c, pdf_document* doc, pdf_obj* dict, EntryJournal& journal)
+{
+    pdf_obj* filters = pdf_dict_get(c, dict, PDF_NAME(Filter));
+    pdf_obj* params = pdf_dict_get(c, dict, PDF_NAME(DecodeParms));
+    const int count = pdf_array_len(c, filters);
+    pdf_obj* rest = nullptr;
+    pdf_obj* restParams = nullptr;
+    fz_var(rest);
+    fz_var(restParams);
+    fz_try(c)
+    {
+        if (count > 1) {
+            rest = pdf_new_array(c, doc, count - 1);
+            restParams = pdf_new_array(c, doc, count - 1);
+            bool anyParams = false;
+            for (int i = 1; i < count; ++i) {
+                pdf_array_push(c, rest, pdf_array_get(c, filters, i));
+                pdf_obj* own = pdf_is_array(c, params) ? pdf_array_get(c, params, i) : nullptr;
+                anyParams = anyParams || pdf_is_dict(c, own);
+                pdf_array_push(c, restParams, own ? own : PDF_NULL);
+            }
+            if (!anyParams) {
+                pdf_drop_obj(c, restParams);
+                restParams = nullptr;
+            }
+        }
+        journal.put(c, dict, PDF_NAME(Filter), rest);
+        journal.put(c, dict, PDF_NAME(DecodeParms), restParams);
+    }
+    fz_always(c)
+    {
+        pdf_drop_obj(c, rest);
+        pdf_drop_obj(c, restParams);
+    }
+    fz_catch(c) { fz_rethrow(c); }
 }
 
 // Reads an unsigned decimal number at `pos` after any white space; -1 when there is none.
@@ -113,24 +172,54 @@ struct XrefEntry {
 
 ClearMetadataWrite::~ClearMetadataWrite()
 {
-    if (m_shield)
+    if (m_ctx)
         release(m_ctx);
 }
 
-bool ClearMetadataWrite::prepare(fz_context* c, pdf_document* doc, bool keepsEncryption)
+bool ClearMetadataWrite::rewrites() const
 {
-    int num = 0;
+    return std::any_of(m_held.begin(), m_held.end(), [](const Held& held) { return !held.object.isEmpty(); });
+}
+
+bool ClearMetadataWrite::prepare(fz_context* c, pdf_document* doc, bool keepsEncryption, Kept kept)
+{
+    bool encrypted = false;
+    bool clear = false;
+    int catalog = 0;
+    int count = 0;
+    if (!guarded(c, [&] {
+            encrypted = doc->crypt != nullptr;
+            clear = keepsMetadataClear(c, doc);
+            catalog = clear ? catalogMetadata(c, doc) : 0;
+            count = pdf_xref_len(c, doc);
+        }))
+        return false;
+    // A file without encryption saved as it is goes as the file has it.
+    if (!encrypted && keepsEncryption)
+        return true;
+    m_ctx = c;
+    m_doc = doc;
+    bool ok = catalog == 0 || hold(c, catalog, keepsEncryption);
+    for (int num = 1; num < count; ++num) {
+        bool inClear = false;
+        if (num != catalog && guarded(c, [&] { inClear = storedInClear(c, doc, num, clear); }) && inClear)
+            ok = hold(c, num, keepsEncryption && kept == Kept::storedInClear) && ok;
+    }
+    return ok;
+}
+
+bool ClearMetadataWrite::hold(fz_context* c, int num, bool keepsEncryption)
+{
+    pdf_document* doc = m_doc;
     int gen = 0;
     fz_buffer* stored = nullptr;
     fz_buffer* data = nullptr;
     pdf_obj* dict = nullptr;
     fz_buffer* object = nullptr;
     fz_output* out = nullptr;
+    fz_buffer* shield = nullptr;
     QString error;
     const bool ok = guarded(c, [&] {
-        num = clearMetadataNumber(c, doc);
-        if (num == 0)
-            return;
         pdf_obj* original = pdf_load_object(c, doc, num);
         pdf_drop_obj(c, original); // the cross-reference entry holds it
         // Entries move when the engine makes its table solid: each use looks the entry up afresh.
@@ -142,7 +231,7 @@ bool ClearMetadataWrite::prepare(fz_context* c, pdf_document* doc, bool keepsEnc
         } else {
             stored = loadStoredBytes(c, doc, num, original);
             if (!stored)
-                fz_throw(c, FZ_ERROR_GENERIC, "the metadata stream's data is not in the file");
+                fz_throw(c, FZ_ERROR_GENERIC, "the data of stream %d is not in the file", num);
             data = fz_keep_buffer(c, stored);
         }
         if (keepsEncryption) {
@@ -161,20 +250,26 @@ bool ClearMetadataWrite::prepare(fz_context* c, pdf_document* doc, bool keepsEnc
         }
         if (stored) {
             pdf_get_xref_entry_no_null(c, doc, num)->stm_buf = fz_keep_buffer(c, stored);
-            m_shield = stored;
+            shield = stored;
             stored = nullptr;
+            if (hasOwnCryptFilter(c, original))
+                takeOffCryptFilter(c, doc, original, m_ownFilters);
+            // Parameters of no filter: the editing engine leaves those of a crypt filter it took off.
+            else if (!pdf_dict_get(c, original, PDF_NAME(Filter)) && pdf_dict_get(c, original, PDF_NAME(DecodeParms)))
+                m_ownFilters.put(c, original, PDF_NAME(DecodeParms), nullptr);
         }
     }, &error);
-    if (ok && num > 0) {
+    if (ok) {
+        Held held;
+        held.num = num;
+        held.gen = gen;
+        held.shield = shield;
         if (object) {
             unsigned char* bytes = nullptr;
             const size_t length = fz_buffer_storage(c, object, &bytes);
-            m_object = QByteArray(reinterpret_cast<const char*>(bytes), qsizetype(length));
+            held.object = QByteArray(reinterpret_cast<const char*>(bytes), qsizetype(length));
         }
-        m_ctx = c;
-        m_doc = doc;
-        m_num = num;
-        m_gen = gen;
+        m_held.push_back(std::move(held));
     }
     fz_drop_output(c, out);
     fz_drop_buffer(c, object);
@@ -182,26 +277,32 @@ bool ClearMetadataWrite::prepare(fz_context* c, pdf_document* doc, bool keepsEnc
     fz_drop_buffer(c, data);
     fz_drop_buffer(c, stored);
     if (!ok)
-        qCWarning(lcVmkPdf) << "The metadata stream cannot be written in clear:" << error;
+        qCWarning(lcVmkPdf) << "A stream stored in clear cannot be written so:" << error;
     return ok;
 }
 
 void ClearMetadataWrite::release(fz_context* c)
 {
-    if (!m_shield)
-        return;
-    // A repair during the write may have rebuilt the table, dropping the entry and its reference.
-    guarded(c, [&] {
-        if (m_num >= pdf_xref_len(c, m_doc))
-            return;
-        pdf_xref_entry* entry = pdf_get_xref_entry_no_null(c, m_doc, m_num);
-        if (entry->stm_buf != m_shield)
-            return;
-        entry->stm_buf = nullptr;
-        fz_drop_buffer(c, m_shield);
-    });
-    fz_drop_buffer(c, m_shield);
-    m_shield = nullptr;
+    if (!m_ownFilters.isEmpty()) {
+        guarded(c, [&] { m_ownFilters.exchange(c); });
+        m_ownFilters.clear(c);
+    }
+    for (Held& held : m_held) {
+        if (!held.shield)
+            continue;
+        // A repair during the write may have rebuilt the table, dropping the entry and its reference.
+        guarded(c, [&] {
+            if (held.num >= pdf_xref_len(c, m_doc))
+                return;
+            pdf_xref_entry* entry = pdf_get_xref_entry_no_null(c, m_doc, held.num);
+            if (entry->stm_buf != held.shield)
+                return;
+            entry->stm_buf = nullptr;
+            fz_drop_buffer(c, held.shield);
+        });
+        fz_drop_buffer(c, held.shield);
+        held.shield = nullptr;
+    }
 }
 
 bool ClearMetadataWrite::rewrite(QByteArray& written) const
@@ -221,7 +322,7 @@ bool ClearMetadataWrite::rewrite(QByteArray& written) const
     pos = qsizetype(xref) + 4;
     const qint64 first = numberAt(written, pos);
     const qint64 count = numberAt(written, pos);
-    if (first != 0 || count <= m_num || pos >= written.size() || written[pos] != '\n')
+    if (first != 0 || count <= 0 || pos >= written.size() || written[pos] != '\n')
         return false;
     const qsizetype table = pos + 1;
     if (table + count * kEntrySize > startxref)
@@ -236,30 +337,65 @@ bool ClearMetadataWrite::rewrite(QByteArray& written) const
         if (cursor != at + 16 || (written[at + 17] != 'n' && written[at + 17] != 'f') || written[at + 19] != '\n')
             return false;
     }
-    const XrefEntry& target = entries[size_t(m_num)];
-    const QByteArray header = QByteArray::number(m_num) + ' ' + QByteArray::number(m_gen) + " obj";
-    if (!target.inUse || target.gen != m_gen || !written.mid(target.offset, header.size()).startsWith(header))
-        return false;
-    // The writer puts objects one after the other: this one ends where the next one starts.
-    qint64 end = xref;
-    for (const XrefEntry& e : entries)
-        if (e.inUse && e.offset > target.offset)
-            end = std::min(end, e.offset);
-    const qsizetype endobj = written.indexOf("endobj", target.offset);
-    if (endobj < 0 || endobj >= end)
+
+    // Where each object stands: the writer puts objects one after the other, so one ends where the next
+    // one starts.
+    struct Replacement {
+        qint64 begin = 0;
+        qint64 end = 0;
+        const QByteArray* object = nullptr;
+    };
+    std::vector<Replacement> replacements;
+    for (const Held& held : m_held) {
+        if (held.object.isEmpty())
+            continue;
+        // The writer leaves out what nothing refers to any more (an image's XMP on a removed page).
+        if (held.num >= count || !entries[size_t(held.num)].inUse)
+            continue;
+        const XrefEntry& target = entries[size_t(held.num)];
+        const QByteArray header = QByteArray::number(held.num) + ' ' + QByteArray::number(held.gen) + " obj";
+        if (target.gen != held.gen || !written.mid(target.offset, header.size()).startsWith(header))
+            return false;
+        qint64 end = xref;
+        for (const XrefEntry& e : entries)
+            if (e.inUse && e.offset > target.offset)
+                end = std::min(end, e.offset);
+        const qsizetype endobj = written.indexOf("endobj", target.offset);
+        if (endobj < 0 || endobj >= end)
+            return false;
+        replacements.push_back({target.offset, end, &held.object});
+    }
+    std::sort(replacements.begin(), replacements.end(),
+              [](const Replacement& a, const Replacement& b) { return a.begin < b.begin; });
+    // How far the bytes at `offset` move: the growth of every object replaced before it.
+    auto moved = [&](qint64 offset) {
+        qint64 delta = 0;
+        for (const Replacement& r : replacements)
+            if (r.begin < offset)
+                delta += r.object->size() - (r.end - r.begin);
+        return delta;
+    };
+    if (xref + moved(xref) >= 10'000'000'000LL)
         return false;
 
-    const qint64 delta = m_object.size() - (end - target.offset);
-    if (xref + delta >= 10'000'000'000LL)
-        return false;
-    written.replace(target.offset, end - target.offset, m_object);
+    QByteArray result;
+    result.reserve(written.size() + moved(written.size()));
+    qint64 from = 0;
+    for (const Replacement& r : replacements) {
+        result.append(written.constData() + from, r.begin - from);
+        result.append(*r.object);
+        from = r.end;
+    }
+    result.append(written.constData() + from, written.size() - from);
+    const qint64 tableMoved = moved(xref);
     for (qint64 i = 0; i < count; ++i) {
         const XrefEntry& e = entries[size_t(i)];
-        if (e.inUse && e.offset > target.offset)
-            written.replace(table + delta + i * kEntrySize, 10,
-                            QByteArray::number(e.offset + delta).rightJustified(10, '0'));
+        if (e.inUse && moved(e.offset) != 0)
+            result.replace(table + tableMoved + i * kEntrySize, 10,
+                           QByteArray::number(e.offset + moved(e.offset)).rightJustified(10, '0'));
     }
-    written.replace(xrefBegin + delta, xrefEnd - xrefBegin, QByteArray::number(xref + delta));
+    result.replace(xrefBegin + tableMoved, xrefEnd - xrefBegin, QByteArray::number(xref + tableMoved));
+    written = std::move(result);
     return true;
 }
 

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <functional>
+
+class QObject;
+
 namespace vmk::pdf::detail {
 
 // Keeps the application's main thread off the engine while a worker writes one of its documents. The
@@ -17,6 +21,13 @@ void open();
 bool isClosed();
 // Called by ctx(): on the main thread, waits while the gate is closed.
 void passMainThread();
+// On the main thread: runs `then` there once the gate is open (on a later turn), unless `context` is gone.
+void whenOpen(QObject* context, std::function<void()> then);
+// Frees engine objects (`release` uses ctx()): on the main thread while the gate is closed, once it opens,
+// there, so that letting go of a page's drawing or a handle never waits for the writer; otherwise at once.
+void releaseLater(std::function<void()> release);
+// How many times the main thread has waited at the gate (for the logs and tests).
+int mainThreadWaits();
 
 } // namespace EngineGate
 

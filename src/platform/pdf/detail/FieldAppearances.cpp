@@ -5,6 +5,7 @@
 #include "platform/pdf/detail/FieldAppearances.h"
 
 #include "platform/pdf/AnsweringWait.h"
+#include "platform/pdf/detail/ChoiceLooks.h"
 
 namespace vmk::pdf::detail {
 
@@ -48,7 +49,7 @@ bool listsFieldDrawnFromValue(fz_context* c, pdf_obj* page)
 // markups without appearances, cost a page's worth of drawing and two file-sized tables per field:
 // 2.2 s to open 200 such pages. The other annotations are left out of the list the update walks while
 // it runs: they are not changed (the file keeps them without appearances) and only the fields are drawn.
-void drawFields(fz_context* c, pdf_page* page)
+void drawFields(fz_context* c, pdf_page* page, ChoiceLooks& looks)
 {
     pdf_annot* first = nullptr;
     for (pdf_annot* widget = pdf_first_widget(c, page); widget; widget = pdf_next_widget(c, widget)) {
@@ -57,6 +58,7 @@ void drawFields(fz_context* c, pdf_page* page)
             continue;
         pdf_dict_del(c, obj, PDF_NAME(AP));
         pdf_annot_request_resynthesis(c, widget);
+        looks.prepare(c, widget);
         first = first ? first : widget;
     }
     if (!first)
@@ -87,13 +89,15 @@ void buildRequestedFieldAppearances(fz_context* c, pdf_document* doc)
     // An opening the user stopped is dropped whole: the rest of the pages are not worth drawing.
     for (int i = 0; i < count && !waitCancelled(); ++i) {
         pdf_page* page = nullptr;
+        ChoiceLooks looks;
         // A page whose fields cannot be drawn keeps what the file has; the others still get theirs.
         guarded(c, [&] {
             if (!listsFieldDrawnFromValue(c, pdf_lookup_page_obj(c, doc, i)))
                 return;
             page = pdf_load_page(c, doc, i);
-            drawFields(c, page);
+            drawFields(c, page, looks);
         });
+        looks.finish(c);
         fz_drop_page(c, reinterpret_cast<fz_page*>(page));
     }
     if (mapped)

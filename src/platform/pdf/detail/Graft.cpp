@@ -1,5 +1,7 @@
 #include "platform/pdf/detail/State.h"
 
+#include "platform/pdf/detail/ClearMetadata.h"
+
 #include <unordered_map>
 
 namespace vmk::pdf::detail {
@@ -15,6 +17,18 @@ void ObjectCopier::map(int fromNum, int toNum)
     if (!m_map)
         m_map = new Map;
     m_map->numbers[fromNum] = toNum;
+}
+
+// Takes the first filter (the stream's own crypt filter) and its parameters off the copied dictionary.
+static void dropFirstFilter(fz_context* c, pdf_obj* dict)
+{
+    for (pdf_obj* key : {PDF_NAME(Filter), PDF_NAME(DecodeParms)}) {
+        pdf_obj* value = pdf_dict_get(c, dict, key);
+        if (pdf_is_array(c, value) && pdf_array_len(c, value) > 1)
+            pdf_array_delete(c, value, 0);
+        else if (value)
+            pdf_dict_del(c, dict, key);
+    }
 }
 
 static bool isPageObject(fz_context* c, pdf_obj* dict)
@@ -41,19 +55,35 @@ pdf_obj* ObjectCopier::copy(fz_context* c, pdf_obj* obj)
             return PDF_NULL;
         const int newNum = pdf_create_object(c, m_to);
         m_map->numbers[num] = newNum;
-        pdf_obj* body = copy(c, resolved);
-        pdf_update_object(c, m_to, newNum, body);
-        pdf_drop_obj(c, body);
-        pdf_obj* ref = pdf_new_indirect(c, m_to, newNum, 0);
-        if (pdf_is_stream(c, obj)) {
-            fz_buffer* raw = pdf_load_raw_stream(c, obj);
-            fz_try(c) { pdf_update_stream(c, m_to, ref, raw, 1); }
-            fz_always(c) { fz_drop_buffer(c, raw); }
-            fz_catch(c)
-            {
-                pdf_drop_obj(c, ref);
-                fz_rethrow(c);
-            }
+        // Data the source holds in clear is taken as stored: the engine would decrypt it all the same. A
+        // copy in plain data names no crypt filter.
+        fz_buffer* raw = nullptr;
+        bool identity = false;
+        if (pdf_is_stream(c, obj))
+            raw = m_from ? loadRawForCopy(c, m_from, obj, &identity) : pdf_load_raw_stream(c, obj);
+        pdf_obj* body = nullptr;
+        pdf_obj* ref = nullptr;
+        fz_var(body);
+        fz_var(ref);
+        fz_try(c)
+        {
+            body = copy(c, resolved);
+            if (identity)
+                dropFirstFilter(c, body);
+            pdf_update_object(c, m_to, newNum, body);
+            ref = pdf_new_indirect(c, m_to, newNum, 0);
+            if (raw)
+                pdf_update_stream(c, m_to, ref, raw, 1);
+        }
+        fz_always(c)
+        {
+            pdf_drop_obj(c, body);
+            fz_drop_buffer(c, raw);
+        }
+        fz_catch(c)
+        {
+            pdf_drop_obj(c, ref);
+            fz_rethrow(c);
         }
         return ref;
     }

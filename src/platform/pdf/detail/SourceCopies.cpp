@@ -1,5 +1,7 @@
 #include "platform/pdf/detail/SourceCopies.h"
 
+#include "platform/pdf/detail/EngineGate.h"
+
 #include <atomic>
 
 namespace vmk::pdf::detail {
@@ -22,10 +24,11 @@ SourceCopies::SourceCopies(fz_buffer* source, QByteArray password)
 
 SourceCopies::~SourceCopies()
 {
+    // The copies live in contexts of their own and close at once.
     for (Copy* copy : m_all)
         close(copy);
     // Any thread may end the last use; ctx() is the calling thread's own member of the source's family.
-    fz_drop_buffer(ctx(), m_source);
+    EngineGate::releaseLater([source = m_source] { fz_drop_buffer(ctx(), source); });
 }
 
 int SourceCopies::openCount() { return g_openCopies.load(); }

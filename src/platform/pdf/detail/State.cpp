@@ -1,6 +1,7 @@
 #include "platform/pdf/detail/State.h"
 
 #include "platform/pdf/PdfLog.h"
+#include "platform/pdf/detail/EngineGate.h"
 #include "platform/pdf/detail/PageTree.h"
 
 #include <QCoreApplication>
@@ -13,7 +14,17 @@ namespace vmk::pdf::detail {
 
 ObjRef::ObjRef(pdf_document* d, int n) { reset(d, n); }
 
-ObjRef::~ObjRef() { reset(nullptr, 0); }
+ObjRef::~ObjRef()
+{
+    if (!obj && !doc)
+        return;
+    // A handle let go of while a document is being written (a hover's link, a page drawn no more).
+    EngineGate::releaseLater([oldObj = obj, oldDoc = doc] {
+        fz_context* c = ctx();
+        pdf_drop_obj(c, oldObj);
+        dropDocument(c, oldDoc);
+    });
+}
 
 void ObjRef::reset(pdf_document* d, int n)
 {
