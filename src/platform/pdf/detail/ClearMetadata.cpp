@@ -20,6 +20,18 @@ bool decodable(fz_context* c, pdf_obj* filter)
     return false;
 }
 
+// Whether the start of `data` reads as an XMP packet.
+bool hasXmpMarks(fz_context* c, fz_buffer* data)
+{
+    static const char* const kMarks[] = {"<?xpacket", "<x:xmpmeta", "<rdf:RDF"};
+    unsigned char* bytes = nullptr;
+    const size_t length = data ? std::min<size_t>(fz_buffer_storage(c, data, &bytes), 4096) : 0;
+    for (const char* mark : kMarks)
+        if (length && memmem(bytes, length, mark, std::strlen(mark)))
+            return true;
+    return false;
+}
+
 bool storedInClear(fz_context* c, pdf_document* doc, pdf_obj* dict)
 {
     return doc->crypt && !pdf_crypt_encrypt_metadata(c, doc->crypt)
@@ -97,7 +109,41 @@ fz_buffer* loadStreamAsStored(fz_context* c, pdf_document* doc, pdf_obj* ref)
     // Data replaced in memory is held decoded and is never decrypted.
     if (pdf_get_xref_entry_no_null(c, doc, num)->stm_buf)
         return pdf_load_stream(c, ref);
-    return loadStoredDecoded(c, doc, num, dict);
+    fz_buffer* stored = nullptr;
+    fz_var(stored);
+    fz_try(c) { stored = loadStoredDecoded(c, doc, num, dict); }
+    fz_catch(c) { stored = nullptr; }
+    if (hasXmpMarks(c, stored))
+        return stored;
+    // A writer may have encrypted the metadata all the same: the engine's reading then gives the packet.
+    fz_buffer* decrypted = nullptr;
+    fz_var(decrypted);
+    fz_try(c) { decrypted = pdf_load_stream(c, ref); }
+    fz_catch(c) { decrypted = nullptr; }
+    if (!hasXmpMarks(c, decrypted)) {
+        fz_drop_buffer(c, decrypted);
+        return stored;
+    }
+    fz_drop_buffer(c, stored);
+    return decrypted;
+}
+
+fz_buffer* loadEncryptedAllTheSame(fz_context* c, pdf_document* doc, int num, pdf_obj* dict)
+{
+    if (namesIdentityFilter(c, dict) || storedAsXmpPacket(c, doc, num, dict))
+        return nullptr;
+    fz_buffer* decoded = nullptr;
+    fz_var(decoded);
+    bool packet = false;
+    fz_var(packet);
+    fz_try(c)
+    {
+        decoded = pdf_load_stream_number(c, doc, num);
+        packet = hasXmpMarks(c, decoded);
+    }
+    fz_always(c) { fz_drop_buffer(c, decoded); }
+    fz_catch(c) { packet = false; }
+    return packet ? pdf_load_raw_stream_number(c, doc, num) : nullptr;
 }
 
 bool namesIdentityFilter(fz_context* c, pdf_obj* dict)
@@ -112,7 +158,6 @@ bool namesIdentityFilter(fz_context* c, pdf_obj* dict)
 
 bool storedAsXmpPacket(fz_context* c, pdf_document* doc, int num, pdf_obj* dict)
 {
-    static const char* const kMarks[] = {"<?xpacket", "<x:xmpmeta", "<rdf:RDF"};
     fz_buffer* decoded = nullptr;
     bool packet = false;
     fz_var(decoded);
@@ -120,10 +165,7 @@ bool storedAsXmpPacket(fz_context* c, pdf_document* doc, int num, pdf_obj* dict)
     fz_try(c)
     {
         decoded = loadStoredDecoded(c, doc, num, dict);
-        unsigned char* data = nullptr;
-        const size_t length = decoded ? fz_buffer_storage(c, decoded, &data) : 0;
-        for (const char* mark : kMarks)
-            packet = packet || memmem(data, std::min<size_t>(length, 4096), mark, std::strlen(mark));
+        packet = hasXmpMarks(c, decoded);
     }
     fz_always(c) { fz_drop_buffer(c, decoded); }
     fz_catch(c) { packet = false; }

@@ -7,8 +7,9 @@ namespace vmk::pdf::detail {
 // The decoded data of the stream `ref`, as pdf_load_stream gives it, except that the XMP metadata of an
 // encrypted file that keeps its metadata in clear (/EncryptMetadata false) is read from the file as it
 // is stored there: the engine would decrypt it all the same, and so give nothing or noise. Only the
-// common decode filters are undone there; null when the stream cannot be read that way. Throws MuPDF
-// errors.
+// common decode filters are undone there; null when the stream cannot be read that way. Where the stored
+// data reads as no XMP packet and the engine's decryption does (a writer encrypted it all the same), that
+// decryption. Throws MuPDF errors.
 fz_buffer* loadStreamAsStored(fz_context* c, pdf_document* doc, pdf_obj* ref);
 
 // The bytes of stream object `num` (whose dictionary is `dict`) as the file stores them, decoded and
@@ -27,6 +28,11 @@ bool namesIdentityFilter(fz_context* c, pdf_obj* dict);
 // Whether the data of stream object `num` (dictionary `dict`) reads as an XMP packet as the file stores
 // it, decoded but not decrypted (cipher text neither decodes nor reads so). Throws MuPDF errors.
 bool storedAsXmpPacket(fz_context* c, pdf_document* doc, int num, pdf_obj* dict);
+
+// The data of stream object `num` as the engine decrypts it, decode filters still on, when that reads as an
+// XMP packet and the stored data does not: metadata that a writer encrypted although the encryption
+// keeps metadata in clear. Null otherwise. Throws MuPDF errors.
+fz_buffer* loadEncryptedAllTheSame(fz_context* c, pdf_document* doc, int num, pdf_obj* dict);
 
 // The data of the stream `ref` with its decode filters still on and no encryption, for a copy into another
 // document: as stored where the file holds it in clear (it names the /Identity crypt filter, or it is

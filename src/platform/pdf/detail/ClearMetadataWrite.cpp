@@ -199,6 +199,7 @@ bool ClearMetadataWrite::prepare(fz_context* c, pdf_document* doc, bool keepsEnc
         return true;
     m_ctx = c;
     m_doc = doc;
+    m_catalog = catalog;
     bool ok = catalog == 0 || hold(c, catalog, keepsEncryption);
     for (int num = 1; num < count; ++num) {
         bool inClear = false;
@@ -229,7 +230,12 @@ bool ClearMetadataWrite::hold(fz_context* c, int num, bool keepsEncryption)
         if (entry->stm_buf) {
             data = fz_keep_buffer(c, entry->stm_buf);
         } else {
-            stored = loadStoredBytes(c, doc, num, original);
+            // The document's metadata a writer encrypted all the same is held decrypted: in clear, as the
+            // encryption says it is.
+            if (num == m_catalog)
+                stored = loadEncryptedAllTheSame(c, doc, num, original);
+            if (!stored)
+                stored = loadStoredBytes(c, doc, num, original);
             if (!stored)
                 fz_throw(c, FZ_ERROR_GENERIC, "the data of stream %d is not in the file", num);
             data = fz_keep_buffer(c, stored);

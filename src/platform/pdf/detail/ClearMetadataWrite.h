@@ -20,7 +20,8 @@
 //
 // prepare() finds the streams stored in clear: the catalog's metadata stream, any other metadata stream
 // whose stored data reads as an XMP packet without decryption, and the streams that name /Identity. It
-// hands the writer their data as stored, so it decrypts nothing there: a decrypted copy then holds the
+// hands the writer their data as stored (the catalog's, should a writer have encrypted it all the same,
+// as the engine decrypts it), so it decrypts nothing there: a decrypted copy then holds the
 // clear data itself, and a new encryption encrypts it rather than noise. For a write that keeps the
 // document's encryption it also composes each object as it must stand in the file: data in clear,
 // dictionary strings encrypted as everywhere else, and a /Crypt filter named /Identity first among its
@@ -71,6 +72,7 @@ private:
 
     fz_context* m_ctx = nullptr;
     pdf_document* m_doc = nullptr;
+    int m_catalog = 0; // the catalog's metadata stream, when its encryption keeps it in clear
     std::vector<Held> m_held;
     EntryJournal m_ownFilters; // /Identity crypt filters taken off for the write
 };
