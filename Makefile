@@ -31,13 +31,13 @@ test-sanitized:
 
 # The suites that run work on many threads (page drawing and recording workers, text reading, recognition,
 # Make Searchable, search, thumbnails) under ThreadSanitizer, in a build folder of its own. Only their test
-# programs are built; the others' placeholders and the fuzz check are left out of the run.
+# programs are built; the others' placeholders and the fuzz target's tests are left out of the run.
 TSAN_TESTS ?= test_platform test_editor test_views
 test-thread-sanitized: setup
 	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(LAUNCHER) $(CMAKE_ARGS) \
 		-DVMK_SANITIZE=thread >/dev/null
 	@cmake --build build-tsan -j $(JOBS) --target $(TSAN_TESTS)
-	@cd build-tsan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -E '_NOT_BUILT$$|^FuzzCheck$$'
+	@cd build-tsan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -E '_NOT_BUILT$$|^FuzzCheck$$|^FuzzTargetHostilePages$$'
 
 # For the current user: ~/.local/bin and ~/.local/lib, the desktop entry and icon in $XDG_DATA_HOME.
 install: build

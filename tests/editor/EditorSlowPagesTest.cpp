@@ -8,6 +8,7 @@
 #include "support/MainThreadStall.h"
 #include "support/PdfBuilder.h"
 #include "support/SlowContent.h"
+#include "support/Slowdown.h"
 #include "support/TestFiles.h"
 #include "support/Wait.h"
 
@@ -184,7 +185,8 @@ TEST(EditorSlowPages, MakeSearchableChecksAndReadsSlowPagesOnWorkersWhileTheWind
     EXPECT_FALSE(f.editor->progress().has_value());
     EXPECT_EQ(titles.value(0), QStringLiteral("Reading page 1 of 1\u2026"));
     // The window never waited for a page: not even a third of what reading the slow page costs here.
-    EXPECT_LT(stall, std::max<qint64>(cost / 3, 20)) << "reading the page costs " << cost << " ms";
+    EXPECT_LT(stall, std::max<qint64>(cost / 3, vmk::test::scaledMs(20)))
+        << "reading the page costs " << cost << " ms";
 
     EXPECT_EQ(f.page(0), scan);
     EXPECT_EQ(f.undo().undoActionName(), QStringLiteral("Make Searchable"));
@@ -210,7 +212,8 @@ TEST(EditorSlowPages, MakeSearchableChecksAndReadsSlowPagesOnWorkersWhileTheWind
     f.editor->makeSearchable();
     const qint64 again = longestMainThreadStall([&] { return toastText(*f.editor) != searchable; }, 60000);
     EXPECT_EQ(toastText(*f.editor), searchable);
-    EXPECT_LT(again, std::max<qint64>(cost / 3, 20)) << "reading the page costs " << cost << " ms";
+    EXPECT_LT(again, std::max<qint64>(cost / 3, vmk::test::scaledMs(20)))
+        << "reading the page costs " << cost << " ms";
     EXPECT_EQ(f.undo().undoActionName(), QStringLiteral("Make Searchable"));
 }
 
@@ -229,7 +232,8 @@ TEST(EditorSlowPages, MakeSearchableNeverMovesAHeavyPagesBytesOnTheWindowsThread
     const qint64 stall = longestMainThreadStall([&] { return !f.editor->toast().has_value(); }, 60000);
     ASSERT_EQ(toastText(*f.editor), QStringLiteral("Text recognized. 1 page is now searchable."));
     // The window never waited for the page's bytes: not even a third of what rebuilding the page costs here.
-    EXPECT_LT(stall, std::max<qint64>(cost / 3, 20)) << "rebuilding the page costs " << cost << " ms";
+    EXPECT_LT(stall, std::max<qint64>(cost / 3, vmk::test::scaledMs(20)))
+        << "rebuilding the page costs " << cost << " ms";
     EXPECT_EQ(f.page(0), heavy);
     EXPECT_EQ(f.undo().undoActionName(), QStringLiteral("Make Searchable"));
 
@@ -256,12 +260,14 @@ TEST(EditorSlowPages, MakeSearchableNeverMovesAHeavyPagesBytesOnTheWindowsThread
     f.editor->makeSearchable();
     const qint64 again = longestMainThreadStall([&] { return toastText(*f.editor) != searchable; }, 60000);
     EXPECT_EQ(toastText(*f.editor), searchable);
-    EXPECT_LT(again, std::max<qint64>(cost / 3, 20)) << "rebuilding the page costs " << cost << " ms";
+    EXPECT_LT(again, std::max<qint64>(cost / 3, vmk::test::scaledMs(20)))
+        << "rebuilding the page costs " << cost << " ms";
     ThreadTimer timer;
     timer.start();
     f.undo().undo();
     f.undo().redo();
-    EXPECT_LT(timer.elapsed(), std::max<qint64>(cost / 3, 20)) << "rebuilding the page costs " << cost << " ms";
+    EXPECT_LT(timer.elapsed(), std::max<qint64>(cost / 3, vmk::test::scaledMs(20)))
+        << "rebuilding the page costs " << cost << " ms";
     EXPECT_EQ(f.undo().undoActionName(), QStringLiteral("Make Searchable"));
     EXPECT_TRUE(f.page(0)->text().contains(QLatin1String("QUICK"), Qt::CaseInsensitive));
 }

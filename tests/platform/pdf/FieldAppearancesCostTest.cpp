@@ -8,6 +8,7 @@
 
 #include "support/CpuTime.h"
 #include "support/CrowdedForm.h"
+#include "support/Slowdown.h"
 #include "support/Wait.h"
 
 #include <QElapsedTimer>
@@ -17,8 +18,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <limits>
+#include <thread>
 
 using namespace vmk::pdf::detail;
 
@@ -39,6 +42,15 @@ pdf_document* openRaw(fz_context* c, const QByteArray& data)
     EXPECT_TRUE(opened);
     return opened ? doc : nullptr;
 }
+
+// The engine grows its object table an entry at a time; the race checker's allocator never grows a block in
+// place, so there each new object copies the whole table (4 s for 50 pages, 55 s for 200), which the
+// ordinary allocator does not do: under the checker the ratio of the two sizes measures that copying.
+#if defined(VMK_SANITIZE_THREAD)
+constexpr bool kRaceChecked = true;
+#else
+constexpr bool kRaceChecked = false;
+#endif
 
 // Milliseconds of this thread's processor time the field pass takes on a freshly opened copy of `data`,
 // the less of two runs: the clock on the wall would also count the time a loaded machine kept the pass
@@ -63,6 +75,8 @@ double passMs(const QByteArray& data)
 
 TEST(FieldAppearancesCost, FourTimesThePagesCostAboutFourTimesAsMuch)
 {
+    if (kRaceChecked)
+        GTEST_SKIP() << "the size ratio is not measured under the race checker";
     const double small = passMs(vmk::test::makeCrowdedFormPdf(50));
     const double large = passMs(vmk::test::makeCrowdedFormPdf(200));
     // Linear work is four times the small file's; work per field over the whole file is sixteen.
@@ -128,30 +142,56 @@ TEST(FieldAppearancesCost, OnlyTheFieldsDrawnFromTheirValuesChange)
     EXPECT_EQ(checkbox, "Yes");
 }
 
+// Two openings run alongside the stopped one, on threads of their own: the same file without its request
+// to draw the fields, and the same file in full. They tell when reading ends and when drawing would end on
+// this machine, loaded as it is right now; the key comes when the reading is done, and the stopped opening
+// must end well before the drawing would have.
 TEST(FieldAppearancesCost, StoppingAnOpeningStopsDrawingTheFields)
 {
-    // 500 crowded pages: drawing their fields takes about a second after the file is read.
-    const QByteArray asking = vmk::test::makeCrowdedFormPdf(500);
+    // 500 crowded pages: drawing their fields takes about a second after the file is read. Fewer under the
+    // sanitizers, whose allocators make the drawing's new objects cost more as the file grows (see above).
+    const QByteArray asking = vmk::test::makeCrowdedFormPdf(500 / vmk::test::kSlowdown);
     QByteArray plain = asking;
     plain.replace("/NeedAppearances true", "/NeedAppearances false");
-    QElapsedTimer took;
-    took.start();
-    ASSERT_TRUE(vmk::pdf::Document::fromData(plain));
-    const qint64 readMs = took.restart();
-    ASSERT_TRUE(vmk::pdf::Document::fromData(asking));
-    const qint64 drawMs = took.elapsed() - readMs;
 
     QLineEdit window;
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     const int workersBefore = runningWaitWorkers();
-    // Esc a quarter into the drawing: the worker stops at the next page instead of drawing the rest.
-    QTimer::singleShot(int(readMs + drawMs / 4), &window, [&window] { QTest::keyClick(window.windowHandle(), Qt::Key_Escape); });
-    took.restart();
+    QElapsedTimer took;
+    took.start();
+    std::atomic<qint64> readNs{-1}, drawnNs{-1};
+    std::thread reading([&] {
+        EXPECT_TRUE(vmk::pdf::Document::fromData(plain));
+        readNs = took.nsecsElapsed();
+    });
+    std::thread drawing([&] {
+        EXPECT_TRUE(vmk::pdf::Document::fromData(asking));
+        drawnNs = took.nsecsElapsed();
+    });
+    // Esc once the reading alongside is done: the worker stops at the next page instead of drawing the rest.
+    QTimer key;
+    key.setInterval(2);
+    QObject::connect(&key, &QTimer::timeout, &window, [&] {
+        if (readNs.load() < 0)
+            return;
+        key.stop();
+        QTest::keyClick(window.windowHandle(), Qt::Key_Escape);
+    });
+    key.start();
     bool cancelled = false;
     EXPECT_FALSE(vmk::pdf::Document::fromDataWhileAnswering(asking, &cancelled));
     EXPECT_TRUE(cancelled);
-    ASSERT_TRUE(vmk::test::eventually([&] { return runningWaitWorkers() == workersBefore; }, 10000));
-    EXPECT_LT(took.elapsed(), readMs + drawMs * 3 / 4) << "read in " << readMs << " ms, fields drawn in " << drawMs;
+    const bool ended =
+        vmk::test::eventually([&] { return runningWaitWorkers() == workersBefore; }, vmk::test::scaledMs(60000));
+    const qint64 endedNs = took.nsecsElapsed();
+    reading.join();
+    drawing.join();
+    ASSERT_TRUE(ended);
+    const qint64 drawMs = (drawnNs - readNs) / 1000000;
+    ASSERT_GT(drawMs, 0) << "the full opening ended before the reading alone";
+    EXPECT_LT(endedNs, readNs + (drawnNs - readNs) / 2)
+        << "read in " << readNs / 1000000 << " ms, fields drawn in " << drawMs << " ms, the stopped opening ended after "
+        << endedNs / 1000000 << " ms";
 }
 
