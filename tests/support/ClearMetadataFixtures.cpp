@@ -105,10 +105,14 @@ QByteArray encryptWithClearMetadata(const QByteArray& plain, const QStringList& 
     return readFile(out);
 }
 
-QByteArray identityContentPdf(bool encrypted)
+namespace {
+
+// One page showing kIdentityText whose content stream names the crypt filter `name` of its own; with
+// /Identity its data is put in clear.
+QByteArray ownCryptFilterPdf(bool encrypted, const QByteArray& name)
 {
     const QByteArray content = "BT /F1 14 Tf 20 700 Td (" + QByteArray(kIdentityText) + ") Tj ET\n";
-    const QByteArray identity = "/Filter /Crypt /DecodeParms << /Type /CryptFilterDecodeParms /Name /Identity >>";
+    const QByteArray identity = "/Filter /Crypt /DecodeParms << /Type /CryptFilterDecodeParms /Name /" + name + " >>";
     // qpdf would encrypt the stream: it goes in as a placeholder name as long, and RC4 keeps the length of
     // the data, so both are put in place without moving anything.
     const QByteArray placeholder = "/Pad /" + QByteArray(identity.size() - 6, 'X');
@@ -139,9 +143,16 @@ QByteArray identityContentPdf(bool encrypted)
     if (at <= 0 || data <= at)
         return {};
     locked.replace(at, placeholder.size(), identity);
-    locked.replace(data, content.size(), content);
+    if (name == "Identity")
+        locked.replace(data, content.size(), content);
     return locked;
 }
+
+} // namespace
+
+QByteArray identityContentPdf(bool encrypted) { return ownCryptFilterPdf(encrypted, "Identity"); }
+
+QByteArray namedCryptFilterPdf() { return ownCryptFilterPdf(true, "StdCF"); }
 
 namespace {
 

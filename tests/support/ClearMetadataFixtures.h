@@ -34,6 +34,8 @@ QByteArray encryptWithClearMetadata(const QByteArray& plain, const QStringList& 
 // file is then encrypted.
 inline constexpr char kIdentityText[] = "Ledger kept in clear";
 QByteArray identityContentPdf(bool encrypted);
+// The same page encrypted, its content stream naming the file's own crypt filter (/StdCF) explicitly.
+QByteArray namedCryptFilterPdf();
 
 // Expects of `saved`, written from `original` keeping its encryption: qpdf checks it with the password and
 // refuses it without; qpdf reports the original's encryption with /EncryptMetadata false; poppler and qpdf

@@ -47,7 +47,7 @@ std::shared_ptr<pdf::PageSnapshot> PageRecordings::get(int page, std::uint32_t g
     }
     // Copying would wait for the writer and hold the window meanwhile; what is shown stays until then.
     if (pdf::Document::isWritingUnderWay()) {
-        putOff(page);
+        m_putOff.add(page);
         return nullptr;
     }
     // Copying the page is all the owner's thread does; its cost follows the page's data, not its drawing.
@@ -87,19 +87,6 @@ void PageRecordings::finished(const std::shared_ptr<Job>& job, const pdf::Record
         m_failures[job->page] = Failure{job->generation, result.outcome};
     }
     emit pageFinished(job->page);
-}
-
-void PageRecordings::putOff(int page)
-{
-    const bool first = m_putOff.empty();
-    m_putOff.insert(page);
-    if (!first)
-        return;
-    pdf::Document::afterWriting(this, [this] {
-        const std::set<int> pages = std::exchange(m_putOff, {});
-        for (int p : pages)
-            emit pageFinished(p);
-    });
 }
 
 std::optional<pdf::RecordOutcome> PageRecordings::failure(int page, std::uint32_t generation) const

@@ -2,6 +2,7 @@
 
 #include "platform/pdf/PageCapture.h"
 #include "platform/pdf/PdfTypes.h"
+#include "platform/pdfview/PagesPutOff.h"
 #include "platform/pdfview/WorkerPool.h"
 
 #include <QObject>
@@ -74,7 +75,6 @@ private:
     };
     void finished(const std::shared_ptr<Job>& job, const pdf::RecordResult& result);
     void cancelJob(int page);
-    void putOff(int page);
 
     pdf::RecordBudget m_budget;
     std::size_t m_capacity = 32;
@@ -83,7 +83,7 @@ private:
     std::unordered_map<int, std::shared_ptr<Job>> m_running;
     std::list<Ready> m_ready; // most recently used first
     std::unordered_map<int, Failure> m_failures;
-    std::set<int> m_putOff; // asked for while a document was being written
+    PagesPutOff m_putOff{this, [this](int page) { emit pageFinished(page); }};
 };
 
 } // namespace vmk::pdfview

@@ -31,7 +31,7 @@ bool PageTexts::ready(int page, std::uint32_t generation, const pdf::PagePtr& ha
     }
     // Copying would wait for the writer and hold the window meanwhile.
     if (pdf::Document::isWritingUnderWay()) {
-        putOff(page);
+        m_putOff.add(page);
         return false;
     }
     // Copying is all this thread does; the copy holds the page's own content only.
@@ -71,19 +71,6 @@ void PageTexts::finished(const std::weak_ptr<Job>& weak, const pdf::TextResult& 
     else
         m_failed[job->page] = job->generation;
     emit pageRead(job->page);
-}
-
-void PageTexts::putOff(int page)
-{
-    const bool first = m_putOff.empty();
-    m_putOff.insert(page);
-    if (!first)
-        return;
-    pdf::Document::afterWriting(this, [this] {
-        const std::set<int> pages = std::exchange(m_putOff, {});
-        for (int p : pages)
-            emit pageRead(p);
-    });
 }
 
 bool PageTexts::failed(int page, std::uint32_t generation) const

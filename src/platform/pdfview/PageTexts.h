@@ -2,6 +2,7 @@
 
 #include "platform/pdf/PageCapture.h"
 #include "platform/pdf/PdfTypes.h"
+#include "platform/pdfview/PagesPutOff.h"
 #include "platform/pdfview/WorkerPool.h"
 
 #include <QObject>
@@ -48,14 +49,13 @@ private:
         std::shared_ptr<pdf::RecordCancel> cancel = std::make_shared<pdf::RecordCancel>();
     };
     void finished(const std::weak_ptr<Job>& job, const pdf::TextResult& result);
-    void putOff(int page);
 
     pdf::RecordBudget m_budget;
     std::shared_ptr<OwnerLink> m_link = std::make_shared<OwnerLink>(this);
     WorkerPool m_pool;
     std::unordered_map<int, std::shared_ptr<Job>> m_running;
     std::unordered_map<int, std::uint32_t> m_failed; // page -> generation it failed at
-    std::set<int> m_putOff; // asked for while a document was being written
+    PagesPutOff m_putOff{this, [this](int page) { emit pageRead(page); }};
 };
 
 } // namespace vmk::pdfview

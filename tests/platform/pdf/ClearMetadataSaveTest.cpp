@@ -195,13 +195,14 @@ TEST(ClearMetadataSave, CopiesCutUpForEditingKeepTheMetadataReadable)
 }
 
 // A stream of any kind may name the /Identity crypt filter: its data is in clear, which the engine's writer
-// would decrypt all the same (and a new encryption would leave under that name). Every copy reads right.
-TEST(ClearMetadataSave, StreamsNamingTheIdentityFilterReadRightInEveryCopy)
+// would decrypt all the same (and a new encryption would leave under that name). One naming another crypt
+// filter the writer would copy still encrypted (and encrypt again). Every copy reads right.
+TEST(ClearMetadataSave, StreamsNamingTheirOwnCryptFilterReadRightInEveryCopy)
 {
-    static const QByteArray files[] = {identityContentPdf(true), identityContentPdf(false)};
+    static const QByteArray files[] = {identityContentPdf(true), namedCryptFilterPdf(), identityContentPdf(false)};
     for (const QByteArray& file : files) {
-        const bool encrypted = &file == &files[0];
-        SCOPED_TRACE(encrypted ? "encrypted" : "not encrypted");
+        const bool encrypted = &file != &files[2];
+        SCOPED_TRACE(&file == &files[0] ? "/Identity" : encrypted ? "/StdCF" : "/Identity, not encrypted");
         Result<DocumentPtr> doc = Document::fromData(file);
         ASSERT_TRUE(doc.ok());
         if (encrypted)
@@ -237,17 +238,21 @@ TEST(ClearMetadataSave, StreamsNamingTheIdentityFilterReadRightInEveryCopy)
 }
 
 // Pages copied into another document take the data their file holds in clear as it is: an image's XMP
-// comes whole, a content stream naming /Identity comes in plain without that filter.
+// comes whole, a content stream naming /Identity comes in plain without that filter, one naming another
+// crypt filter of its own decrypted.
 TEST(ClearMetadataSave, PagesCopiedIntoAnotherDocumentTakeClearDataAsItIs)
 {
     static const QByteArray identity = identityContentPdf(true);
+    static const QByteArray named = namedCryptFilterPdf();
     const struct {
         const QByteArray* file;
         int page;
         QByteArray expected;
-    } cases[] = {{&lockedFiles()[1].file, 1, QByteArray(kClearImageCaption) + "</rdf:li>"}, {&identity, 0, kIdentityText}};
+    } cases[] = {{&lockedFiles()[1].file, 1, QByteArray(kClearImageCaption) + "</rdf:li>"},
+                 {&identity, 0, kIdentityText},
+                 {&named, 0, kIdentityText}};
     for (const auto& source : cases) {
-        SCOPED_TRACE(source.page);
+        SCOPED_TRACE(source.file == &named ? "/StdCF" : source.file == &identity ? "/Identity" : "XMP");
         const DocumentPtr from = unlocked(*source.file);
         const DocumentPtr to = Document::createEmpty();
         ASSERT_TRUE(transferPages(*to, *from, {source.page}, 0).ok());

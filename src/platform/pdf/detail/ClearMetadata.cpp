@@ -5,10 +5,7 @@
 
 namespace vmk::pdf::detail {
 
-namespace {
-
-// Filters undone here; anything else (a crypt filter among them) leaves the data unreadable.
-bool decodable(fz_context* c, pdf_obj* filter)
+bool decodableFilter(fz_context* c, pdf_obj* filter)
 {
     static const char* const kKnown[] = {"FlateDecode", "Fl",  "ASCIIHexDecode",  "AHx", "ASCII85Decode",
                                          "A85",         "LZWDecode", "LZW", "RunLengthDecode", "RL"};
@@ -19,6 +16,8 @@ bool decodable(fz_context* c, pdf_obj* filter)
             return true;
     return false;
 }
+
+namespace {
 
 // Whether the start of `data` reads as an XMP packet.
 bool hasXmpMarks(fz_context* c, fz_buffer* data)
@@ -71,9 +70,9 @@ fz_buffer* loadStoredDecoded(fz_context* c, pdf_document* doc, int num, pdf_obj*
     pdf_obj* filters = pdf_dict_geta(c, dict, PDF_NAME(Filter), PDF_NAME(F));
     if (pdf_is_array(c, filters)) {
         for (int i = 0, n = pdf_array_len(c, filters); i < n; ++i)
-            if (!decodable(c, pdf_array_get(c, filters, i)))
+            if (!decodableFilter(c, pdf_array_get(c, filters, i)))
                 return nullptr;
-    } else if (filters && !decodable(c, filters)) {
+    } else if (filters && !decodableFilter(c, filters)) {
         return nullptr;
     }
     fz_buffer* stored = loadStoredBytes(c, doc, num, dict);
@@ -172,20 +171,31 @@ bool storedAsXmpPacket(fz_context* c, pdf_document* doc, int num, pdf_obj* dict)
     return packet;
 }
 
-fz_buffer* loadRawForCopy(fz_context* c, pdf_document* doc, pdf_obj* ref, bool* identity)
+fz_buffer* loadRawForCopy(fz_context* c, pdf_document* doc, pdf_obj* ref, CopiedFilters* filters)
 {
     pdf_obj* dict = pdf_resolve_indirect(c, ref);
     const int num = pdf_to_num(c, ref);
-    *identity = namesIdentityFilter(c, dict);
+    const bool identity = namesIdentityFilter(c, dict);
+    *filters = identity ? CopiedFilters::allButCrypt : CopiedFilters::all;
     // Data replaced in memory is never encrypted, nor is anything of a file without encryption: the engine
     // reads those right.
     if (!doc->crypt || num <= 0 || num >= pdf_xref_len(c, doc) || pdf_get_xref_entry_no_null(c, doc, num)->stm_buf)
         return pdf_load_raw_stream(c, ref);
+    if (hasOwnCryptFilter(c, dict) && !identity) {
+        pdf_obj* chain = pdf_dict_get(c, dict, PDF_NAME(Filter));
+        bool decodable = true;
+        for (int i = 1, n = pdf_array_len(c, chain); i < n; ++i)
+            decodable = decodable && decodableFilter(c, pdf_array_get(c, chain, i));
+        if (decodable) {
+            *filters = CopiedFilters::none;
+            return pdf_load_stream(c, ref);
+        }
+    }
     fz_buffer* stored = nullptr;
-    if (*identity || (storedInClear(c, doc, dict) && storedAsXmpPacket(c, doc, num, dict)))
+    if (identity || (storedInClear(c, doc, dict) && storedAsXmpPacket(c, doc, num, dict)))
         stored = loadStoredBytes(c, doc, num, dict);
     if (!stored)
-        *identity = false;
+        *filters = CopiedFilters::all;
     return stored ? stored : pdf_load_raw_stream(c, ref);
 }
 

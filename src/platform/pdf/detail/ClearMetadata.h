@@ -17,6 +17,10 @@ fz_buffer* loadStreamAsStored(fz_context* c, pdf_document* doc, pdf_obj* ref);
 // the stream has no data in the file or /Length runs past the file's end. Throws MuPDF errors.
 fz_buffer* loadStoredBytes(fz_context* c, pdf_document* doc, int num, pdf_obj* dict);
 
+// Whether `filter` is one of the common decode filters undone here (Flate, LZW, ASCIIHex, ASCII85,
+// RunLength); anything else (a crypt filter among them) leaves data unreadable.
+bool decodableFilter(fz_context* c, pdf_obj* filter);
+
 // loadStoredBytes() with the common decode filters undone (see loadStreamAsStored); null when a filter is
 // another or the data is not in the file. Throws MuPDF errors.
 fz_buffer* loadStoredDecoded(fz_context* c, pdf_document* doc, int num, pdf_obj* dict);
@@ -34,12 +38,20 @@ bool storedAsXmpPacket(fz_context* c, pdf_document* doc, int num, pdf_obj* dict)
 // keeps metadata in clear. Null otherwise. Throws MuPDF errors.
 fz_buffer* loadEncryptedAllTheSame(fz_context* c, pdf_document* doc, int num, pdf_obj* dict);
 
+// What a copy's dictionary keeps of the stream's filters, for the data loadRawForCopy() gives.
+enum class CopiedFilters {
+    all,
+    allButCrypt, // the clear data an /Identity crypt filter names
+    none,        // the stream decoded: it named another crypt filter of its own, which the engine's raw
+                 // reading leaves undone
+};
+
 // The data of the stream `ref` with its decode filters still on and no encryption, for a copy into another
 // document: as stored where the file holds it in clear (it names the /Identity crypt filter, or it is
-// metadata that reads as an XMP packet so while the encryption keeps metadata in clear), else as the
-// engine decrypts it. `identity` is set when the data is the clear data an /Identity crypt filter names:
-// the copy goes without that filter. Throws MuPDF errors.
-fz_buffer* loadRawForCopy(fz_context* c, pdf_document* doc, pdf_obj* ref, bool* identity);
+// metadata that reads as an XMP packet so while the encryption keeps metadata in clear), decoded where
+// it names another crypt filter of its own followed by common filters only, else as the engine decrypts
+// it. Throws MuPDF errors.
+fz_buffer* loadRawForCopy(fz_context* c, pdf_document* doc, pdf_obj* ref, CopiedFilters* filters);
 
 // True when the first of the stream's filters is a /Crypt filter: the stream names its own decryption, which
 // the engine follows (and applies no other), so its reading of such a stream is right.

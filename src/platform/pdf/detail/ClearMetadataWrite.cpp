@@ -55,6 +55,26 @@ bool storedInClear(fz_context* c, pdf_document* doc, int num, bool metadataClear
     return storedAsXmpPacket(c, doc, num, dict);
 }
 
+// Whether object `num` is a stream, still as the file has it, that names a crypt filter of its own other
+// than /Identity, followed by common decode filters only. The engine's reading follows that filter, but
+// its writer copies the data still encrypted (and encrypts it again where the encryption is kept): it is
+// given the stream's reading instead, to compress and encrypt as any other.
+bool decryptedByItsOwnFilter(fz_context* c, pdf_document* doc, int num)
+{
+    const pdf_xref_entry* entry = pdf_get_xref_entry(c, doc, num);
+    if (!entry || entry->type != 'n' || !pdf_obj_num_is_stream(c, doc, num))
+        return false;
+    pdf_obj* dict = pdf_load_object(c, doc, num);
+    pdf_drop_obj(c, dict); // the cross-reference entry holds it
+    if (pdf_get_xref_entry_no_null(c, doc, num)->stm_buf || !hasOwnCryptFilter(c, dict) || namesIdentityFilter(c, dict))
+        return false;
+    pdf_obj* filters = pdf_dict_get(c, dict, PDF_NAME(Filter));
+    for (int i = 1, n = pdf_array_len(c, filters); i < n; ++i)
+        if (!decodableFilter(c, pdf_array_get(c, filters, i)))
+            return false;
+    return true;
+}
+
 // A copy of the stream dictionary `original` for `length` bytes of clear data, with a /Crypt filter named
 // /Identity first among its filters, in place of a crypt filter of its own. Its decode parameters say
 // their /Type: qpdf overlooks those of a lone crypt filter without it, and decrypts.
@@ -203,10 +223,43 @@ bool ClearMetadataWrite::prepare(fz_context* c, pdf_document* doc, bool keepsEnc
     bool ok = catalog == 0 || hold(c, catalog, keepsEncryption);
     for (int num = 1; num < count; ++num) {
         bool inClear = false;
-        if (num != catalog && guarded(c, [&] { inClear = storedInClear(c, doc, num, clear); }) && inClear)
+        bool ownCipher = false;
+        if (num == catalog || !guarded(c, [&] {
+                inClear = storedInClear(c, doc, num, clear);
+                ownCipher = !inClear && encrypted && decryptedByItsOwnFilter(c, doc, num);
+            }))
+            continue;
+        if (inClear)
             ok = hold(c, num, keepsEncryption && kept == Kept::storedInClear) && ok;
+        else if (ownCipher)
+            ok = holdDecoded(c, num) && ok;
     }
     return ok;
+}
+
+bool ClearMetadataWrite::holdDecoded(fz_context* c, int num)
+{
+    fz_buffer* data = nullptr;
+    QString error;
+    const bool ok = guarded(c, [&] {
+        pdf_obj* original = pdf_load_object(c, m_doc, num);
+        pdf_drop_obj(c, original); // the cross-reference entry holds it
+        data = pdf_load_stream_number(c, m_doc, num);
+        m_ownFilters.put(c, original, PDF_NAME(Filter), nullptr);
+        m_ownFilters.put(c, original, PDF_NAME(DecodeParms), nullptr);
+        m_ownFilters.put(c, original, PDF_NAME(DL), nullptr);
+        pdf_get_xref_entry_no_null(c, m_doc, num)->stm_buf = fz_keep_buffer(c, data);
+    }, &error);
+    if (!ok) {
+        fz_drop_buffer(c, data);
+        qCWarning(lcVmkPdf) << "A stream with a crypt filter of its own cannot be written decrypted:" << error;
+        return false;
+    }
+    Held held;
+    held.num = num;
+    held.shield = data;
+    m_held.push_back(std::move(held));
+    return true;
 }
 
 bool ClearMetadataWrite::hold(fz_context* c, int num, bool keepsEncryption)
@@ -255,14 +308,15 @@ bool ClearMetadataWrite::hold(fz_context* c, int num, bool keepsEncryption)
             fz_close_output(c, out);
         }
         if (stored) {
-            pdf_get_xref_entry_no_null(c, doc, num)->stm_buf = fz_keep_buffer(c, stored);
-            shield = stored;
-            stored = nullptr;
             if (hasOwnCryptFilter(c, original))
                 takeOffCryptFilter(c, doc, original, m_ownFilters);
             // Parameters of no filter: the editing engine leaves those of a crypt filter it took off.
             else if (!pdf_dict_get(c, original, PDF_NAME(Filter)) && pdf_dict_get(c, original, PDF_NAME(DecodeParms)))
                 m_ownFilters.put(c, original, PDF_NAME(DecodeParms), nullptr);
+            // Last, as nothing here throws: release() undoes what stands.
+            pdf_get_xref_entry_no_null(c, doc, num)->stm_buf = fz_keep_buffer(c, stored);
+            shield = stored;
+            stored = nullptr;
         }
     }, &error);
     if (ok) {

@@ -29,8 +29,9 @@
 // catalog's stream alone, and agrees with the others. rewrite() puts those objects in place of the
 // writer's copies (should it fail, the writer's copies encrypt the clear data and name no crypt filter,
 // which reads right too). A stream that names /Identity goes to the writer without that filter, as its
-// data does: a copy with other encryption or none must not claim it. A file without encryption saved as
-// it is goes as the file has it. Every call is safe outside guarded().
+// data does: a copy with other encryption or none must not claim it. A stream that names another crypt
+// filter of its own goes to the writer as the engine reads it, without filters, to be compressed and
+// encrypted as any other. A file without encryption saved as it is goes as the file has it. Every call is safe outside guarded().
 
 #include "platform/pdf/detail/EntryJournal.h"
 #include "platform/pdf/detail/Fz.h"
@@ -69,6 +70,7 @@ private:
         QByteArray object;           // "num gen obj ... endobj\n\n" as it must stand in the file, when kept
     };
     bool hold(fz_context* c, int num, bool keepsEncryption);
+    bool holdDecoded(fz_context* c, int num);
 
     fz_context* m_ctx = nullptr;
     pdf_document* m_doc = nullptr;

@@ -55,12 +55,12 @@ pdf_obj* ObjectCopier::copy(fz_context* c, pdf_obj* obj)
             return PDF_NULL;
         const int newNum = pdf_create_object(c, m_to);
         m_map->numbers[num] = newNum;
-        // Data the source holds in clear is taken as stored: the engine would decrypt it all the same. A
-        // copy in plain data names no crypt filter.
+        // Data the source holds in clear is taken as stored (the engine would decrypt it all the same), a
+        // stream naming a crypt filter of its own decoded: a copy in plain data names no crypt filter.
         fz_buffer* raw = nullptr;
-        bool identity = false;
+        CopiedFilters filters = CopiedFilters::all;
         if (pdf_is_stream(c, obj))
-            raw = m_from ? loadRawForCopy(c, m_from, obj, &identity) : pdf_load_raw_stream(c, obj);
+            raw = m_from ? loadRawForCopy(c, m_from, obj, &filters) : pdf_load_raw_stream(c, obj);
         pdf_obj* body = nullptr;
         pdf_obj* ref = nullptr;
         fz_var(body);
@@ -68,8 +68,13 @@ pdf_obj* ObjectCopier::copy(fz_context* c, pdf_obj* obj)
         fz_try(c)
         {
             body = copy(c, resolved);
-            if (identity)
+            if (filters == CopiedFilters::allButCrypt) {
                 dropFirstFilter(c, body);
+            } else if (filters == CopiedFilters::none) {
+                pdf_dict_del(c, body, PDF_NAME(Filter));
+                pdf_dict_del(c, body, PDF_NAME(DecodeParms));
+                pdf_dict_del(c, body, PDF_NAME(DL));
+            }
             pdf_update_object(c, m_to, newNum, body);
             ref = pdf_new_indirect(c, m_to, newNum, 0);
             if (raw)
