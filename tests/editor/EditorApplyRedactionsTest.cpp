@@ -75,7 +75,7 @@ TEST(EditorApplyRedactions, TheConfirmationCountsAreasAndPages)
     f.editor->confirmRedactions();
     EXPECT_EQ(f.panels.alerts.size(), 4);
     EXPECT_EQ(f.runner->held(), 1);
-    f.runner->runAll();
+    ASSERT_TRUE(f.runner->finish(*f.editor));
     EXPECT_FALSE(f.editor->progress().has_value());
     EXPECT_TRUE(f.editor->redactionMarks().isEmpty());
 }
@@ -93,7 +93,7 @@ TEST(EditorApplyRedactions, BlackensTheMarksDropsWhatTheyTouchAndUndoesInOneStep
     old->addAnnotation(elsewhere);
 
     f.editor->applyRedactions();
-    f.runner->runAll();
+    ASSERT_TRUE(f.runner->finish(*f.editor));
     EXPECT_FALSE(f.editor->progress().has_value());
     ASSERT_TRUE(f.editor->toast().has_value());
     EXPECT_EQ(f.editor->toast()->text, QStringLiteral("Redacted. Gone for good once you save."));
@@ -130,7 +130,7 @@ TEST(EditorApplyRedactions, MarksOnATurnedPageLandWhereTheyWereDrawn)
     f.page(0)->setRotation(90);
     f.mark(0, QRectF(0, 0, 50, 20)); // the page's lower left corner in page space
     f.editor->applyRedactions();
-    f.runner->runAll();
+    ASSERT_TRUE(f.runner->finish(*f.editor));
     const QImage image = f.page(0)->render(1.0);
     ASSERT_EQ(image.size(), QSize(100, 200));
     // Turned a quarter clockwise, the lower left corner of the page shows at the upper left.

@@ -355,7 +355,7 @@ TEST(EditorRedactionWork, APageThatChangesWhileItIsRedactedKeepsItsMarks)
     f.editor->rotatePages({f.page(1)}, 90);
     f.endGroup();
     marks[2]->setBounds(marks[2]->bounds().translated(0, 20));
-    f.runner->runAll();
+    ASSERT_TRUE(f.runner->finish(*f.editor));
     EXPECT_FALSE(f.editor->progress().has_value());
 
     // Only page 4 was redacted as it still is; the others keep their marks and what they show now.
@@ -378,7 +378,7 @@ TEST(EditorRedactionWork, APageThatChangesWhileItIsRedactedKeepsItsMarks)
     EXPECT_TRUE(secretOn(3));
     EXPECT_EQ(f.editor->redactionMarks().size(), 4);
     f.editor->applyRedactions();
-    f.runner->runAll();
+    ASSERT_TRUE(f.runner->finish(*f.editor));
     EXPECT_EQ(toastText(*f.editor), QStringLiteral("Redacted. Gone for good once you save."));
     EXPECT_TRUE(f.editor->redactionMarks().isEmpty());
     EXPECT_FALSE(secretOn(1));

@@ -36,6 +36,17 @@ void HeldRunner::runAll()
     }
 }
 
+bool HeldRunner::finish(const Editor& editor, int timeoutMs)
+{
+    runAll();
+    return eventually(
+        [&] {
+            runAll();
+            return !editor.progress().has_value();
+        },
+        timeoutMs);
+}
+
 PoolSize::PoolSize(int threads) : m_previous(QThreadPool::globalInstance()->maxThreadCount())
 {
     QThreadPool::globalInstance()->setMaxThreadCount(threads);

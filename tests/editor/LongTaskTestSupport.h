@@ -23,6 +23,10 @@ public:
     bool runJob(int position);
     // Runs jobs (also those that released jobs start) until none is held.
     void runAll();
+    // Runs jobs, and the window's turns between them, until the editor's long task has ended. Some work goes
+    // on between the window's turns in slices of a set time (redaction looks for its words in the rest of
+    // the file that way): one slice is enough for a small file, but not always on a loaded machine.
+    [[nodiscard]] bool finish(const Editor& editor, int timeoutMs = 30000);
     int held() const { return int(m_jobs.size()); }
 
 private:
