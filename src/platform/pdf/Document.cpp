@@ -8,6 +8,7 @@
 #include "platform/pdf/detail/EngineGate.h"
 #include "platform/pdf/detail/FieldAppearances.h"
 #include "platform/pdf/detail/ObjectScan.h"
+#include "platform/pdf/detail/ReferencedNumbers.h"
 #include "platform/pdf/detail/RepairedEncryption.h"
 #include "platform/pdf/detail/State.h"
 #include "platform/pdf/detail/StreamLengths.h"
@@ -117,6 +118,8 @@ Result<DocumentPtr> Document::fromData(const QByteArray& data)
         doc = pdf_open_document_with_stream(c, stream);
         locked = pdf_needs_password(c, doc);
     }, &error);
+    if (ok)
+        reserveReferencedNumbers(c, doc, data);
     fz_drop_stream(c, stream);
     fz_drop_buffer(c, buffer);
     if (!ok) {

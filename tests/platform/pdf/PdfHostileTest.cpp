@@ -10,6 +10,7 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QImage>
+#include <QPainterPath>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -393,4 +394,52 @@ TEST(PdfHostile, ReadingAfterAnotherDocumentNeverHangsOnTheEnginesOwnLock)
     ASSERT_TRUE(finished) << "reading the second document hung";
     EXPECT_EQ(child.exitCode(), 0) << output.constData();
     EXPECT_TRUE(output.contains("read 1")) << output.constData();
+}
+
+// A page listing annotations the file does not hold (objects past its last, as in a truncated file):
+// what is added afterwards must not take their numbers, or the page would list the new annotation's
+// appearance stream as an annotation of its own, and the save check would refuse every copy.
+TEST(PdfHostile, ReferencesToMissingObjectsNeverNameNewOnes)
+{
+    // Four objects; the page lists 5 to 9, which new objects would be numbered as.
+    const QByteArray data = assemblePdf(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R /Annots [5 0 R 6 0 R 7 0 R 8 0 R 9 0 R] "
+             + kFont + " >>",
+         pdfStream({}, kText)},
+        1);
+    DocumentPtr doc = open(data);
+    ASSERT_TRUE(doc);
+    const PagePtr page = doc->page(0);
+    ASSERT_TRUE(page);
+    EXPECT_TRUE(page->annotations().empty());
+    auto square = Annotation::create(QStringLiteral("Square"), QRectF(100, 100, 80, 40));
+    square->setColor(Qt::red);
+    page->addAnnotation(square);
+    auto ink = Annotation::create(QStringLiteral("Ink"), QRectF(200, 200, 60, 60));
+    QPainterPath stroke;
+    stroke.moveTo(200, 200);
+    stroke.lineTo(260, 260);
+    ink->setPaths({stroke});
+    page->addAnnotation(ink);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("added.pdf"));
+    ASSERT_TRUE(doc->write(path).ok());
+    auto reopened = Document::fromFile(path);
+    ASSERT_TRUE(reopened);
+    QStringList kinds;
+    for (const AnnotationPtr& a : (*reopened)->page(0)->annotations())
+        kinds << a->type();
+    EXPECT_EQ(kinds, QStringList({QStringLiteral("Square"), QStringLiteral("Ink")}));
+    if (!vmk::test::commandExists(QStringLiteral("qpdf")))
+        return;
+    // Read by another engine: the page's annotations are the two added; no form XObject among them.
+    const auto json = vmk::test::runCommand(QStringLiteral("qpdf"), {QStringLiteral("--json"), QStringLiteral("--json-key=qpdf"), path});
+    ASSERT_EQ(json.exitCode, 0) << json.err.constData();
+    const QByteArray compact = QByteArray(json.out).replace(" ", "").replace("\n", "");
+    EXPECT_EQ(compact.count("\"/Subtype\":\"/Square\""), 1);
+    EXPECT_EQ(compact.count("\"/Subtype\":\"/Ink\""), 1);
+    const auto check = vmk::test::runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), path});
+    EXPECT_EQ(check.exitCode, 0) << check.out.constData();
 }
