@@ -26,4 +26,13 @@ CommandResult runCommand(const QString& program, const QStringList& arguments, i
 
 bool commandExists(const QString& program);
 
+// Whether a test may start another program once it has started threads. This ThreadSanitizer loses track
+// of the main thread's locks after a child process is started from a process with threads, so under it
+// such checks are made before any document is opened, or left out.
+#if defined(VMK_SANITIZE_THREAD)
+inline constexpr bool kCommandsAfterThreads = false;
+#else
+inline constexpr bool kCommandsAfterThreads = true;
+#endif
+
 } // namespace vmk::test

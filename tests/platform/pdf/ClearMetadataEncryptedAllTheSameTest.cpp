@@ -18,12 +18,6 @@ using namespace vmk::test;
 
 namespace {
 
-#if defined(VMK_SANITIZE_THREAD)
-constexpr bool kCommandsAfterThreads = false;
-#else
-constexpr bool kCommandsAfterThreads = true;
-#endif
-
 DocumentPtr unlocked(const QByteArray& file)
 {
     Result<DocumentPtr> doc = Document::fromData(file);

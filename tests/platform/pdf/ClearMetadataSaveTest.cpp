@@ -20,12 +20,6 @@ using namespace vmk::test;
 
 namespace {
 
-#if defined(VMK_SANITIZE_THREAD)
-constexpr bool kCommandsAfterThreads = false;
-#else
-constexpr bool kCommandsAfterThreads = true;
-#endif
-
 const QByteArray kSecret = vmk::test::kClearXmpSecret;
 
 struct Locked {

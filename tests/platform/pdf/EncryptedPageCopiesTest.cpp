@@ -26,6 +26,7 @@
 #include <thread>
 
 using namespace vmk::pdf;
+using vmk::test::kCommandsAfterThreads;
 using vmk::test::PdfBuilder;
 using vmk::test::ref;
 using vmk::test::runCommand;
@@ -35,12 +36,6 @@ namespace {
 // Files open without a password (only the owner's is set), so that opening needs no wait on another
 // thread: under the thread checker, a test may start another program only while it has no threads yet.
 const QString kOwnerPassword = QStringLiteral("owner secret");
-
-#if defined(VMK_SANITIZE_THREAD)
-constexpr bool kCommandsAfterThreads = false;
-#else
-constexpr bool kCommandsAfterThreads = true;
-#endif
 
 struct Scheme {
     const char* name;

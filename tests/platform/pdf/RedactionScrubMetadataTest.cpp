@@ -11,17 +11,12 @@
 #include <gtest/gtest.h>
 
 using namespace vmk::pdf;
+using vmk::test::kCommandsAfterThreads;
 using vmk::test::PdfBuilder;
 using vmk::test::ref;
 using vmk::test::runCommand;
 
 namespace {
-
-#if defined(VMK_SANITIZE_THREAD)
-constexpr bool kCommandsAfterThreads = false;
-#else
-constexpr bool kCommandsAfterThreads = true;
-#endif
 
 const QString kSecret = QStringLiteral("Quixby");
 
