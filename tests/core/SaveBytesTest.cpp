@@ -11,6 +11,7 @@
 #include "platform/pdf/Page.h"
 
 #include "StructureFixtures.h"
+#include "support/QpdfPages.h"
 #include "support/MainThreadStall.h"
 #include "support/PdfBuilder.h"
 #include "support/Slowdown.h"
@@ -19,9 +20,6 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QCloseEvent>
 #include <QProcess>
@@ -38,6 +36,9 @@
 
 using namespace vmk;
 using namespace vmk::core;
+
+using vmk::test::QpdfPage;
+using vmk::test::qpdfPages;
 
 namespace {
 
@@ -145,41 +146,6 @@ const QByteArray& middling()
 {
     static const QByteArray bytes = crowdedStructure(kMiddlingPages);
     return bytes;
-}
-
-// What qpdf reads of each page: its rotation, its annotations' kinds and their texts.
-struct QpdfPage {
-    int rotation = 0;
-    QStringList kinds;
-    QStringList notes;
-    int withAppearance = 0;
-};
-
-std::vector<QpdfPage> qpdfPages(const QString& path)
-{
-    const test::CommandResult json =
-        test::runCommand("qpdf", {"--json=2", "--json-key=pages", "--json-key=qpdf", path});
-    EXPECT_EQ(json.exitCode, 0) << json.err.constData();
-    const QJsonObject root = QJsonDocument::fromJson(json.out).object();
-    const QJsonObject objects = root["qpdf"].toArray().at(1).toObject();
-    auto value = [&](const QJsonValue& v) {
-        return v.isString() && v.toString().endsWith(" R") ? objects["obj:" + v.toString()].toObject()["value"] : v;
-    };
-    std::vector<QpdfPage> pages;
-    for (const QJsonValue& page : root["pages"].toArray()) {
-        const QJsonObject dict = value(page.toObject()["object"]).toObject();
-        QpdfPage read;
-        read.rotation = dict["/Rotate"].toInt();
-        for (const QJsonValue& ref : value(dict["/Annots"]).toArray()) {
-            const QJsonObject annotation = value(ref).toObject();
-            read.kinds << annotation["/Subtype"].toString().mid(1);
-            read.withAppearance += annotation.contains("/AP") ? 1 : 0;
-            if (annotation.contains("/Contents"))
-                read.notes << value(annotation["/Contents"]).toString().mid(2); // "u:…" or "b:…"
-        }
-        pages.push_back(read);
-    }
-    return pages;
 }
 
 // Saves on the next turn of the event loop, as a menu command would, and answers the longest time the

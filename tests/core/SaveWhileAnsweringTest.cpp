@@ -7,6 +7,7 @@
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
 
+#include "support/QpdfPages.h"
 #include "support/MainThreadStall.h"
 #include "support/PdfBuilder.h"
 #include "support/Slowdown.h"
@@ -14,9 +15,6 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -24,6 +22,9 @@
 
 using namespace vmk;
 using namespace vmk::core;
+
+using vmk::test::QpdfPage;
+using vmk::test::qpdfPages;
 
 namespace {
 
@@ -66,40 +67,6 @@ const QByteArray& manyAnnotations()
         return test::assemblePdf(objects);
     }();
     return bytes;
-}
-
-// What qpdf reads of each page: its rotation and its annotations' kinds and texts.
-struct QpdfPage {
-    int rotation = 0;
-    QStringList kinds;
-    QStringList notes;
-};
-
-std::vector<QpdfPage> qpdfPages(const QString& path)
-{
-    const test::CommandResult json =
-        test::runCommand("qpdf", {"--json=2", "--json-key=pages", "--json-key=qpdf", path});
-    EXPECT_EQ(json.exitCode, 0) << json.err.constData();
-    const QJsonObject root = QJsonDocument::fromJson(json.out).object();
-    const QJsonObject objects = root["qpdf"].toArray().at(1).toObject();
-    auto value = [&](const QJsonValue& v) {
-        return v.isString() && v.toString().endsWith(" R") ? objects["obj:" + v.toString()].toObject()["value"] : v;
-    };
-    auto text = [](const QJsonValue& v) { return v.toString().mid(2); }; // "u:…" or "b:…"
-    std::vector<QpdfPage> pages;
-    for (const QJsonValue& page : root["pages"].toArray()) {
-        const QJsonObject dict = value(page.toObject()["object"]).toObject();
-        QpdfPage read;
-        read.rotation = dict["/Rotate"].toInt();
-        for (const QJsonValue& ref : value(dict["/Annots"]).toArray()) {
-            const QJsonObject annotation = value(ref).toObject();
-            read.kinds << annotation["/Subtype"].toString().mid(1);
-            if (annotation.contains("/Contents"))
-                read.notes << text(value(annotation["/Contents"]));
-        }
-        pages.push_back(read);
-    }
-    return pages;
 }
 
 // Saves on the next turn of the event loop, as a menu command would, and answers the longest time the

@@ -232,4 +232,15 @@ void expectClearMetadataAndTheRestEncrypted(const QByteArray& original, const QB
     EXPECT_FALSE(saved.contains("(Ada)"));
 }
 
+pdf::DocumentPtr unlocked(const QByteArray& file)
+{
+    pdf::Result<pdf::DocumentPtr> doc = pdf::Document::fromData(file);
+    EXPECT_TRUE(doc.ok());
+    if (!doc.ok())
+        return pdf::Document::createEmpty();
+    EXPECT_TRUE((*doc)->isLocked());
+    EXPECT_TRUE((*doc)->unlock(QStringLiteral("u")).has_value());
+    return *doc;
+}
+
 } // namespace vmk::test

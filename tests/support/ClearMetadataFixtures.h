@@ -4,6 +4,8 @@
 // structure, and the judgement of a saved copy by qpdf and poppler. The user password is "u", the owner
 // password "o".
 
+#include "platform/pdf/Document.h"
+
 #include <QByteArray>
 #include <QStringList>
 
@@ -42,5 +44,9 @@ QByteArray namedCryptFilterPdf();
 // read the XMP title (and the secret when `secretKept`), qpdf the image's too; everything else (text, outline, field value,
 // Info, page turn) reads right through its decryption and is not in the file in clear.
 void expectClearMetadataAndTheRestEncrypted(const QByteArray& original, const QByteArray& saved, bool secretKept);
+
+// The encrypted file opened and unlocked with the user password "u"; an empty document (and a failed
+// expectation) when it does not open locked or does not unlock.
+pdf::DocumentPtr unlocked(const QByteArray& file);
 
 } // namespace vmk::test

@@ -18,16 +18,6 @@ using namespace vmk::test;
 
 namespace {
 
-DocumentPtr unlocked(const QByteArray& file)
-{
-    Result<DocumentPtr> doc = Document::fromData(file);
-    EXPECT_TRUE(doc.ok());
-    if (!doc.ok())
-        return Document::createEmpty();
-    EXPECT_TRUE((*doc)->unlock(QStringLiteral("u")).has_value());
-    return *doc;
-}
-
 // `locked` written by the engine alone, its document metadata replaced in memory by the clear packet: the
 // engine's writer encrypts every stream, that one too.
 QByteArray encryptedAllTheSame(const QByteArray& locked)

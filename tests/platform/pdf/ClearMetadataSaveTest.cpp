@@ -45,17 +45,6 @@ const QList<Locked>& lockedFiles()
     return all;
 }
 
-DocumentPtr unlocked(const QByteArray& file)
-{
-    Result<DocumentPtr> doc = Document::fromData(file);
-    EXPECT_TRUE(doc.ok());
-    if (!doc.ok())
-        return Document::createEmpty();
-    EXPECT_TRUE((*doc)->isLocked());
-    EXPECT_TRUE((*doc)->unlock(QStringLiteral("u")).has_value());
-    return *doc;
-}
-
 } // namespace
 
 TEST(ClearMetadataSave, KeptEncryptionWritesTheDocumentMetadataInClearAndTheRestEncrypted)

@@ -4,6 +4,7 @@
 
 #include "platform/pdf/Document.h"
 #include "platform/pdf/RedactionScrub.h"
+#include "support/ClearMetadataFixtures.h"
 #include "support/PdfBuilder.h"
 #include "support/TestFiles.h"
 
@@ -15,6 +16,7 @@ using vmk::test::kCommandsAfterThreads;
 using vmk::test::PdfBuilder;
 using vmk::test::ref;
 using vmk::test::runCommand;
+using vmk::test::unlocked;
 
 namespace {
 
@@ -82,17 +84,6 @@ const QList<Locked>& lockedFiles()
         };
     }();
     return all;
-}
-
-DocumentPtr unlocked(const QByteArray& file)
-{
-    Result<DocumentPtr> doc = Document::fromData(file);
-    EXPECT_TRUE(doc.ok());
-    if (!doc.ok())
-        return Document::createEmpty();
-    EXPECT_TRUE((*doc)->isLocked());
-    EXPECT_TRUE((*doc)->unlock(QStringLiteral("u")).has_value());
-    return *doc;
 }
 
 struct Judged {
