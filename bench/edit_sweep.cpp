@@ -250,13 +250,21 @@ Outcome sweepPage(const QString& path, const QByteArray& bytes, const pdf::Docum
     if (!result->newBounds.isNull())
         regions.append(result->newBounds.adjusted(-margin, -margin, margin, margin));
     const auto verdict = core::fidelity::comparePages(original->page(pageIndex), edited.value()->page(pageIndex), regions);
+    const QString keep = qEnvironmentVariable("VMK_EDIT_SWEEP_KEEP");
     if (!verdict.intact) {
         out.status = QStringLiteral("refused");
         out.why = QStringLiteral("guard");
+        if (!keep.isEmpty()) {
+            QFile kept(QDir(keep).filePath(QStringLiteral("%1-%2-refused.pdf").arg(out.file).arg(out.page)));
+            if (kept.open(QIODevice::WriteOnly))
+                kept.write(saved.value());
+        }
         return out;
     }
     out.status = QStringLiteral("edited");
     out.fontKept = result->reusedOriginalFont;
+    // Whether the block was set again or only its line rewritten.
+    out.why = result->newBounds.height() > 2.5 * block.fontSize ? QStringLiteral("block") : QStringLiteral("line");
 
     const QString stem = dir.filePath(QStringLiteral("%1-%2").arg(out.file).arg(out.page));
     const QString beforeFile = stem + QStringLiteral("-before.pdf"), afterFile = stem + QStringLiteral("-after.pdf");
@@ -294,6 +302,9 @@ Outcome sweepPage(const QString& path, const QByteArray& bytes, const pdf::Docum
     if (!choice.after.isEmpty())
         wanted.append(QLatin1Char(' ') + choice.after);
     out.textFound = text.contains(wanted);
+    // $VMK_EDIT_SWEEP_KEEP names a folder to keep the edited files in, to look at what changed.
+    if (!keep.isEmpty())
+        QFile::copy(afterFile, QDir(keep).filePath(QFileInfo(afterFile).fileName()));
     for (const QString& f : {beforeFile, afterFile, stem + QStringLiteral("-a.png"), stem + QStringLiteral("-b.png")})
         QFile::remove(f);
     return out;

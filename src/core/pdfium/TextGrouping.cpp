@@ -184,7 +184,8 @@ bool flowsOn(const EditLine& previous, const EditLine& next, qreal widest)
     if (width < 0.72 * widest)
         return false;
     const QString text = trimmedWhitespace(previous.text), following = trimmedWhitespace(next.text);
-    if (text.isEmpty() || following.isEmpty())
+    // A word broken at the line's end goes on, however short the line.
+    if (text.isEmpty() || following.isEmpty() || text.endsWith(QChar(0x0002)))
         return true;
     const qreal perChar = width / qreal(text.size());
     const qsizetype firstWord = std::max<qsizetype>(following.indexOf(QLatin1Char(' ')), 0);
@@ -234,12 +235,17 @@ EditableTextBlock makeBlock(const QList<EditLine>& lines, const EditFontTable& f
         return objects;
     };
     block.lines.append(EditBlockLine{lineObjects(first), 0, text.size(), first.baseline});
+    // Where most lines end where the author broke them, the block is a list: its widest line ends so too.
+    QList<bool> flows;
+    for (qsizetype i = 1; i < lines.size(); ++i)
+        flows.append(flowsOn(lines[i - 1], lines[i], widest));
+    const bool list = flows.size() >= 2 && 2 * flows.count(false) > flows.size();
     for (qsizetype i = 1; i < lines.size(); ++i) {
-        const EditLine& previous = lines[i - 1];
-        if (flowsOn(previous, lines[i], widest) && text.endsWith(lineEndHyphen))
+        const bool goesOn = flows[i - 1] && (!list || text.endsWith(lineEndHyphen));
+        if (goesOn && text.endsWith(lineEndHyphen))
             text.back() = QLatin1Char('-');
         else
-            text += flowsOn(previous, lines[i], widest) ? QStringLiteral(" ") : QStringLiteral("\n");
+            text += goesOn ? QStringLiteral(" ") : QStringLiteral("\n");
         const QString lineText = trimmedWhitespace(lines[i].text);
         block.lines.append(EditBlockLine{lineObjects(lines[i]), text.size(), lineText.size(), lines[i].baseline});
         text += lineText;
