@@ -6,7 +6,9 @@
 #include "platform/pdf/detail/Fz.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 
+#include <optional>
 #include <vector>
 
 namespace vmk::pdf {
@@ -43,6 +45,36 @@ bool usesPictureFilter(fz_context* c, pdf_obj* stream)
         return false;
     }
     return isPicture(filter);
+}
+
+// A text object that only chooses a font ("BT /F6 12 Tf ET", as some writers leave before each line). The
+// editing engine reads no object from it, so once the page is rewritten it drops the font from the resources
+// as unused, and the leftover would name a font that is no longer there.
+bool isFontChoiceOnly(const QByteArray& piece)
+{
+    static const QRegularExpression choiceOnly(
+        QStringLiteral("^\\s*BT\\s*/[^\\s/\\[\\]()<>]+\\s+[-+0-9.]+\\s+Tf\\s*ET\\s*$"));
+    return piece.size() < 200 && choiceOnly.match(QString::fromLatin1(piece)).hasMatch();
+}
+
+// Where the last text object starts that shows text before choosing a font of its own (so relies on a font
+// chosen earlier); -1 when there is none. A font choice of its own after that may go.
+qsizetype lastTextRelyingOnAnEarlierFont(const QByteArray& content)
+{
+    static const QRegularExpression show(QStringLiteral("(\\bT[jJ]\\b|[)>\\]]\\s*['\"])"));
+    static const QRegularExpression choice(QStringLiteral("/[^\\s/\\[\\]()<>]+\\s+[-+0-9.]+\\s+Tf\\b"));
+    qsizetype last = -1;
+    for (qsizetype at = content.indexOf("BT"); at >= 0; at = content.indexOf("BT", at + 2)) {
+        const qsizetype end = content.indexOf("ET", at);
+        const QString object = QString::fromLatin1(content.mid(at, end < 0 ? -1 : end - at));
+        const auto firstShow = show.match(object);
+        if (!firstShow.hasMatch())
+            continue;
+        const auto firstChoice = choice.match(object);
+        if (!firstChoice.hasMatch() || firstChoice.capturedStart() > firstShow.capturedStart())
+            last = at;
+    }
+    return last;
 }
 
 } // namespace
@@ -279,8 +311,17 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
             pdf_obj* pieces = pdf_new_array(c, doc, int(cuts.size()) + 1);
             pdf_dict_put_drop(c, page, PDF_NAME(Contents), pieces);
             qsizetype from = 0;
+            std::optional<qsizetype> relying; // found only for a page with a bare font choice
             for (qsizetype k = 0; k <= cuts.size(); ++k) {
                 const qsizetype to = k < cuts.size() ? cuts[k] : joined.size();
+                if (isFontChoiceOnly(joined.mid(from, to - from))) {
+                    if (!relying)
+                        relying = lastTextRelyingOnAnEarlierFont(joined);
+                    if (*relying < to) {
+                        from = to;
+                        continue;
+                    }
+                }
                 fz_buffer* b = fz_new_buffer_from_copied_data(
                     c, reinterpret_cast<const unsigned char*>(joined.constData() + from), size_t(to - from));
                 pdf_obj* piece = pdf_add_stream(c, doc, b, nullptr, 0);
