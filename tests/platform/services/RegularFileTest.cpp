@@ -12,11 +12,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
 
 using namespace vmk::platform;
 
@@ -37,34 +33,6 @@ struct Oddities {
     }
 };
 
-// Should the pipe ever be opened for reading and wait for a writer, this one comes after a while, so the
-// test fails on its clock instead of hanging.
-class PipeWatchdog {
-public:
-    explicit PipeWatchdog(const QString& pipe) : m_path(QFile::encodeName(pipe))
-    {
-        m_thread = std::thread([this] {
-            for (int i = 0; i < 100 && !m_done; ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            if (m_done)
-                return;
-            const int fd = ::open(m_path.constData(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0)
-                ::close(fd);
-        });
-    }
-    ~PipeWatchdog()
-    {
-        m_done = true;
-        m_thread.join();
-    }
-
-private:
-    QByteArray m_path;
-    std::atomic<bool> m_done{false};
-    std::thread m_thread;
-};
-
 } // namespace
 
 TEST(RegularFile, OnlyRegularFilesAndLinksToThemAreReadAndTheRestIsRefusedAtOnce)
@@ -73,7 +41,6 @@ TEST(RegularFile, OnlyRegularFilesAndLinksToThemAreReadAndTheRestIsRefusedAtOnce
     const QString pdf = vmk::test::writeFile(odd.dir, "real.pdf", "%PDF-1.4 body");
     const QString link = odd.dir.filePath("link.pdf");
     ASSERT_TRUE(QFile::link(pdf, link));
-    PipeWatchdog watchdog(odd.pipe);
     const struct {
         QString path;
         FileKind kind;
@@ -106,7 +73,6 @@ TEST(RegularFile, OnlyRegularFilesAndLinksToThemAreReadAndTheRestIsRefusedAtOnce
 TEST(RegularFile, OpeningAPipeADeviceOrAFolderAsADocumentFailsByNameAndTheNextFileStillOpens)
 {
     Oddities odd;
-    PipeWatchdog watchdog(odd.pipe);
     UserDefaults defaults(odd.dir.filePath("defaults.ini"));
     vmk::test::TestController controller(&defaults);
     const QString good = vmk::test::writeFile(odd.dir, "good.pdf", "content");
