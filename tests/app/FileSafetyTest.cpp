@@ -123,6 +123,7 @@ TEST(FileSafety, TheWindowShowsEditsAndRevertToSavedDropsThem)
 
     // The changes cannot come back after a revert: the window asks first, and Cancel keeps them.
     for (const QString& answer : {QStringLiteral("Cancel"), QStringLiteral("Revert")}) {
+        const int version = w->editor()->documentVersion();
         app.perform("revertDocumentToSaved:");
         QMessageBox* box = openAlertOn(w->documentWindow());
         ASSERT_TRUE(box) << "Revert To Saved asked nothing";
@@ -137,6 +138,8 @@ TEST(FileSafety, TheWindowShowsEditsAndRevertToSavedDropsThem)
         const bool kept = answer == "Cancel";
         EXPECT_EQ(w->editor()->pageCount(), kept ? 4 : 3) << answer.toStdString();
         EXPECT_EQ(w->documentWindow()->isWindowModified(), kept) << answer.toStdString();
+        // Thumbnails and the rest drawn from the pages follow the re-read file.
+        EXPECT_EQ(w->editor()->documentVersion() > version, !kept) << answer.toStdString();
     }
     EXPECT_EQ(qpdfPages(path), 3);
 }
