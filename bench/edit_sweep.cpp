@@ -284,9 +284,13 @@ Outcome sweepPage(const QString& path, const QByteArray& bytes, const pdf::Docum
         excluded.append(popplerPixels(original->page(pageIndex), band));
     out.pixelsOutside = core::fidelity::compareImages(a, b, excluded, 24, 0).changedPixels;
 
-    QString fontsErr, textErr;
-    const QString fonts = run(QStringLiteral("pdffonts"), {afterFile}, &fontsErr);
-    out.fontWarnings = messageLines(fontsErr).size();
+    // pdffonts warnings the edit brought (the file's own are not counted).
+    QString fontsErr, fontsErrBefore, textErr;
+    run(QStringLiteral("pdffonts"), {beforeFile}, &fontsErrBefore);
+    run(QStringLiteral("pdffonts"), {afterFile}, &fontsErr);
+    const QStringList warningsBefore = messageLines(fontsErrBefore);
+    for (const QString& w : messageLines(fontsErr))
+        out.fontWarnings += !warningsBefore.contains(w);
     const QString pageArg = QString::number(pageIndex + 1);
     QString text = run(QStringLiteral("pdftotext"),
                        {QStringLiteral("-f"), pageArg, QStringLiteral("-l"), pageArg, afterFile, QStringLiteral("-")},
@@ -391,7 +395,7 @@ int main(int argc, char** argv)
         std::printf("  refused %3d: %s\n", it.value(), qPrintable(it.key()));
     std::printf("original font kept %d (%.0f%% of edits)\n", kept, pct(kept, edited));
     std::printf("pages changed outside the edited line (poppler) %d\n", outside);
-    std::printf("pages with pdffonts warnings %d, with new poppler messages %d\n", warned, messages);
+    std::printf("pages with new pdffonts warnings %d, with new poppler messages %d\n", warned, messages);
     std::printf("new word with its spaces in pdftotext %d of %d\n", textOk, edited);
     return 0;
 }
