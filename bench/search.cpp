@@ -170,8 +170,9 @@ SearchRun searchOnce(const QString& path, const QString& word, vmk::platform::Us
         vmk::core::VMKDocument document;
         document.setPdf(pdf.value());
         vmk::Editor editor(&document, [] { return std::make_unique<vmk::views::PDFCanvasView>(); }, nullptr, defaults);
-        editor.pdfView()->resize(900, 1000);
-        editor.pdfView()->show();
+        auto* canvas = static_cast<vmk::views::PDFCanvasView*>(editor.pdfView());
+        canvas->resize(900, 1000);
+        canvas->show();
 
         // The main thread's longest stall: a 5 ms ticker notes the widest gap between its ticks.
         QElapsedTimer sinceTick;
