@@ -38,7 +38,7 @@ Expected<pdf::DocumentPtr, PDFOpenError> openChecked(const QByteArray& data, con
     return openCheckedWith(data, name, [&](bool* cancelled) { return pdf::Document::fromDataWhileAnswering(data, cancelled); });
 }
 
-Expected<pdf::DocumentPtr, PDFOpenError> openChecked(const std::shared_ptr<pdf::SourceFile>& file, const QString& name)
+Expected<pdf::DocumentPtr, PDFOpenError> openCheckedFile(const std::shared_ptr<pdf::SourceFile>& file, const QString& name)
 {
     return openCheckedWith(file->bytes(), name,
                            [&](bool* cancelled) { return pdf::Document::fromSourceWhileAnswering(file, cancelled); });

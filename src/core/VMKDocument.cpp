@@ -115,7 +115,7 @@ MaybeError VMKDocument::readFromFile(const QString& path)
     auto file = pdf::SourceFile::read(path);
     if (!file)
         return platform::Document::readFromFile(path); // which says why, as the platform words it
-    return adoptChecked(PDFOps::openChecked(*file, QFileInfo(path).fileName()), (*file)->size());
+    return adoptChecked(PDFOps::openCheckedFile(*file, QFileInfo(path).fileName()), (*file)->size());
 }
 
 MaybeError VMKDocument::readFromData(const QByteArray& data, const QString& path)

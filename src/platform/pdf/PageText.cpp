@@ -39,10 +39,9 @@ std::shared_ptr<const TextLayout> readPageText(fz_context* c, pdf_page* page, fz
         processor = pdf_new_run_processor(c, device, toDevice, "View", nullptr, nullptr, cookie);
         // Text only: the interpreter loads a shading or a picture only for a processor that takes it, and
         // the text device would throw it away. Shadings were a quarter of a search's time, and a picture
-        // decoded whole (JPEG 2000) is where a hostile page spends its gigabytes.
+        // decoded whole (JPEG 2000) is where a hostile page spends its gigabytes. A shading set as a fill
+        // colour is still loaded: the fills after it must find a pattern, or the rest of the page is lost.
         processor->op_sh = nullptr;
-        processor->op_sc_shade = nullptr;
-        processor->op_SC_shade = nullptr;
         processor->op_Do_image = nullptr;
         pdf_process_contents(c, processor, page->doc, pdf_page_resources(c, page), pdf_page_contents(c, page), cookie);
         pdf_close_processor(c, processor);
