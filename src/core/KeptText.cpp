@@ -86,8 +86,9 @@ QList<RecognizedLine> keptOwnText(const pdf::TextLayout& chars, const QList<QRec
         bool hit = false;
         while (end < n && chars.line(end) == chars.line(i) && isWordCharacter(chars.characterText(end)))
             hit = covered(end++) || hit;
+        // A ligature taken apart gives its later letters no width: they go where the first one goes.
         for (int k = i; k < end; ++k)
-            kept[size_t(k)] = !hit && placed(k);
+            kept[size_t(k)] = !hit && (placed(k) || (k > i && kept[size_t(k - 1)] && chars.bounds(k).width() <= 0));
         i = end;
     }
 

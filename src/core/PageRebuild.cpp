@@ -24,10 +24,9 @@ bool touches(const pdf::Annotation& annotation, const QList<QRectF>& rects)
     const QList<QPointF> quads = annotation.quadrilateralPoints();
     const QPointF origin = annotation.bounds().topLeft();
     for (qsizetype i = 0; i + 3 < quads.size(); i += 4) {
-        QRectF quad;
-        for (qsizetype k = i; k < i + 4; ++k)
-            quad = quad.united(QRectF(quads[k] + origin, QSizeF(0, 0)));
-        areas.append(quad);
+        const auto [left, right] = std::minmax({quads[i].x(), quads[i + 1].x(), quads[i + 2].x(), quads[i + 3].x()});
+        const auto [bottom, top] = std::minmax({quads[i].y(), quads[i + 1].y(), quads[i + 2].y(), quads[i + 3].y()});
+        areas.append(QRectF(QPointF(left, bottom) + origin, QPointF(right, top) + origin));
     }
     return std::any_of(rects.begin(), rects.end(), [&](const QRectF& r) {
         return std::any_of(areas.begin(), areas.end(), [&](const QRectF& a) { return r.intersects(a); });
