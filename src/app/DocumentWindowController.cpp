@@ -513,7 +513,7 @@ void DocumentWindowController::didRemoveEarlierVersions(int count)
 
 void DocumentWindowController::didRevert()
 {
-    m_editor->attachDocument(true);
+    m_editor->documentDidRevert();
 }
 
 bool DocumentWindowController::windowShouldClose()
