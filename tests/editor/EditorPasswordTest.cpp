@@ -87,7 +87,7 @@ TEST(EditorPassword, OwnerRestrictionsGoOnlyWithTheOwnerPassword)
         GTEST_SKIP() << "qpdf is needed";
     QTemporaryDir dir;
     const QString plain = writeFile(dir, QStringLiteral("plain.pdf"), makePdf({true}));
-    // Opens without a password but forbids printing and changes (P = -3392); opens with its user password
+    // Opens without a password but forbids printing and changes (P = -3376); opens with its user password
     // and holds an owner password besides.
     struct Case {
         const char* name;
