@@ -136,6 +136,7 @@ MaybeError VMKDocument::adoptChecked(const Expected<pdf::DocumentPtr, PDFOpenErr
     // A pending password change belongs to the content that was just replaced.
     m_protection.reset();
     m_removesEncryption = false;
+    m_redactionsInEffect = 0;
     return std::nullopt;
 }
 
@@ -164,19 +165,8 @@ MaybeError VMKDocument::prepareSave(SaveOperation op, PreparedSave* save)
     if (m_pdf->isLocked())
         return lockedSaveError();
 
-    // Every write states what happens to encryption: a plain save of an encrypted document keeps it, so
-    // a password never disappears unless the user removed it.
-    pdf::WriteOptions options = pdf::WriteOptions::keepExisting();
-    std::optional<QString> password = m_unlockPassword;
-    if (m_protection) {
-        options = pdf::WriteOptions::protect(m_protection->userPassword, m_protection->effectiveOwnerPassword());
-        password = m_protection->userPassword;
-    } else if (m_removesEncryption && m_pdf->isEncrypted()) {
-        options = pdf::WriteOptions::withoutEncryption();
-    }
-
-    // A decrypted copy is a new document: it goes without the original's creation date.
-    options.withoutCreationDate = options.encryption == pdf::WriteOptions::Encryption::None;
+    const pdf::WriteOptions options = writeOptions();
+    const std::optional<QString> password = writtenPassword();
 
     // The bytes are made on the worker that writes and checks the copy: what they need from the window's
     // side (appearances still missing) is made there a few pages at a time, then the engine writes while
@@ -226,6 +216,25 @@ MaybeError VMKDocument::prepareSave(SaveOperation op, PreparedSave* save)
     return std::nullopt;
 }
 
+pdf::WriteOptions VMKDocument::writeOptions() const
+{
+    // Every write states what happens to encryption: a plain save of an encrypted document keeps it, so
+    // a password never disappears unless the user removed it.
+    pdf::WriteOptions options = pdf::WriteOptions::keepExisting();
+    if (m_protection)
+        options = pdf::WriteOptions::protect(m_protection->userPassword, m_protection->effectiveOwnerPassword());
+    else if (m_removesEncryption && m_pdf->isEncrypted())
+        options = pdf::WriteOptions::withoutEncryption();
+    // A decrypted copy is a new document: it goes without the original's creation date.
+    options.withoutCreationDate = options.encryption == pdf::WriteOptions::Encryption::None;
+    return options;
+}
+
+std::optional<QString> VMKDocument::writtenPassword() const
+{
+    return m_protection ? std::optional<QString>(m_protection->userPassword) : m_unlockPassword;
+}
+
 bool VMKDocument::verifySavedFile(const QString& path, const std::vector<PDFOps::PageFacts>& expected,
                                   const std::optional<QString>& password)
 {
@@ -236,12 +245,16 @@ void VMKDocument::didSave(SaveOperation op)
 {
     // The host hears of it on the next turn of the main queue, after the caller has seen the result.
     const bool userInitiated = platform::isUserSave(op);
+    const int removed = earlierVersionsRemoved();
     QPointer<VMKDocument> self(this);
-    platform::Scheduler::shared().schedule(0, [self, userInitiated] {
+    platform::Scheduler::shared().schedule(0, [self, userInitiated, removed] {
         if (!self)
             return;
-        if (DocumentHost* h = self->host())
+        DocumentHost* h = self->host();
+        if (h)
             h->didSave(userInitiated);
+        if (h && removed > 0)
+            h->didRemoveEarlierVersions(removed);
     });
 }
 

@@ -402,13 +402,15 @@ MaybeError Document::saveToPath(const QString& path, SaveOperation op)
         return stillSavingError();
     }
     const QString absolute = QFileInfo(path).absoluteFilePath();
+    const bool forgetting = leavesNoEarlierVersions();
     const bool overOwnFile = !m_filePath.isEmpty() && absolute == m_filePath && op != SaveOperation::SaveTo;
     if (overOwnFile) {
         // Never write over what another program put there without asking.
         if (hasChangedOnDisk())
             return resolveDiskChange();
-        // The file as opened stays within reach after changes land in it.
-        if (!m_originalKept && QFileInfo::exists(m_filePath)) {
+        // The file as opened stays within reach after changes land in it, unless what lands must leave
+        // nothing earlier behind.
+        if (!m_originalKept && !forgetting && QFileInfo::exists(m_filePath)) {
             if (!KeptOriginals::keep(m_filePath))
                 Logger::shared().log(QStringLiteral("document"), QStringLiteral("could not keep the original of %1").arg(m_filePath));
             m_originalKept = true;
@@ -423,6 +425,7 @@ MaybeError Document::saveToPath(const QString& path, SaveOperation op)
         return error;
     }
 
+    m_earlierVersionsRemoved = forgetting ? KeptOriginals::forget(absolute) : 0;
     if (op == SaveOperation::SaveAs) {
         // A file of our own making from now on: nothing of anyone's to keep before writing it again.
         if (absolute != m_filePath)

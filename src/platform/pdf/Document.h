@@ -78,6 +78,18 @@ public:
     // nothing and `cancelled` says why.
     std::optional<PasswordKind> unlock(const QString& password, bool* cancelled = nullptr);
 
+    // Whether whoever opened the document holds the owner's rights: it is not encrypted, it was unlocked
+    // with the owner password or that password was given since, or its owner password is empty. Only
+    // then may its restrictions or its encryption be taken away.
+    bool hasOwnerRights() const;
+    // Grants the owner's rights when `password` is the document's owner password; the password is checked
+    // on a copy of the encryption, so a wrong one leaves the document reading as before.
+    bool provideOwnerPassword(const QString& password);
+    // Gives this unencrypted document (one made from another's pages, say) the encryption of `source`
+    // exactly: its method, permissions, passwords and identifier, so that a write keeping the existing
+    // encryption writes them. Fails when source is not encrypted or is locked, or this one is encrypted.
+    Status adoptEncryptionOf(const Document& source);
+
     // 0 while locked.
     int pageCount() const;
     // The same handle on every call; nullptr out of range or while locked.
