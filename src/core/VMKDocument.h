@@ -5,6 +5,7 @@
 
 #include "platform/doc/Document.h"
 #include "platform/pdf/Document.h"
+#include "platform/services/Secrets.h"
 
 #include <QString>
 
@@ -38,14 +39,17 @@ public:
     void setSuggestedName(const std::optional<QString>& name);
 
     // Passwords applied on the next save (and every later one) until changed or a read clears them.
+    // The document keeps passwords in copies of its own, overwritten when they are replaced and when the
+    // document closes.
     std::optional<Protection> protection() const { return m_protection; }
-    void setProtection(const std::optional<Protection>& protection) { m_protection = protection; }
+    void setProtection(const std::optional<Protection>& protection);
     // The next save writes a copy without encryption (unless a protection is set, which wins).
     bool removesEncryption() const { return m_removesEncryption; }
     void setRemovesEncryption(bool removes) { m_removesEncryption = removes; }
     // The password that unlocked pdf(); used to verify saves that keep the existing encryption.
-    std::optional<QString> unlockPassword() const { return m_unlockPassword; }
-    void setUnlockPassword(const std::optional<QString>& password) { m_unlockPassword = password; }
+    // (A copy: the document's own is overwritten when it closes.)
+    std::optional<QString> unlockPassword() const { return platform::ownedCopy(m_unlockPassword); }
+    void setUnlockPassword(const std::optional<QString>& password);
     // Byte count of the file after the last read or verified save.
     std::optional<qint64> fileSize() const { return m_fileSize; }
 

@@ -3,6 +3,7 @@
 #include "platform/pdf/PdfLog.h"
 #include "platform/pdf/detail/EngineGate.h"
 #include "platform/pdf/detail/PageTree.h"
+#include "platform/services/Secrets.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -73,6 +74,7 @@ void releaseDocument(pdf_document* doc, fz_buffer* source)
 
 DocumentState::~DocumentState()
 {
+    platform::wipe(password);
     fz_context* c = ctx();
     // Pages that outlive the document keep their own reference to the MuPDF document.
     for (const PagePtr& p : pages) {
