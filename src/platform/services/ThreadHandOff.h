@@ -1,0 +1,51 @@
+#pragma once
+
+// Qt hands work to its pool threads, and results and queued calls back, under its own locks (futexes)
+// and atomics. Qt is not built with ThreadSanitizer, so the checker cannot see that order and takes the
+// hand-off for a race. Where we hand data over through Qt, the sending side releases a HandOff and the
+// receiving side acquires the same one; outside a ThreadSanitizer build all of it compiles to nothing.
+
+#include <memory>
+#include <utility>
+
+#if defined(VMK_SANITIZE_THREAD)
+extern "C" void __tsan_acquire(void* address);
+extern "C" void __tsan_release(void* address);
+#endif
+
+namespace vmk::platform {
+
+// Copies are the same hand-off. release() on one thread, then acquire() on another: everything the first
+// did before releasing is seen as done before whatever the second does after acquiring.
+class HandOff {
+public:
+#if defined(VMK_SANITIZE_THREAD)
+    void release() const { __tsan_release(m_key.get()); }
+    void acquire() const { __tsan_acquire(m_key.get()); }
+
+private:
+    std::shared_ptr<char> m_key = std::make_shared<char>(0);
+#else
+    void release() const {}
+    void acquire() const {}
+#endif
+};
+
+// Work that this thread hands to another through Qt (a pool's queue, a queued call): what this thread did
+// before is seen as done before the work runs.
+template <typename Work>
+auto handedOver(Work&& work)
+{
+#if defined(VMK_SANITIZE_THREAD)
+    HandOff handOff;
+    handOff.release();
+    return [handOff, work = std::forward<Work>(work)]() mutable -> decltype(auto) {
+        handOff.acquire();
+        return work();
+    };
+#else
+    return std::forward<Work>(work);
+#endif
+}
+
+} // namespace vmk::platform
