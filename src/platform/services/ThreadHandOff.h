@@ -6,6 +6,7 @@
 // receiving side acquires the same one; outside a ThreadSanitizer build all of it compiles to nothing.
 
 #include <memory>
+#include <type_traits>
 #include <utility>
 
 #if defined(VMK_SANITIZE_THREAD)
@@ -31,18 +32,41 @@ private:
 #endif
 };
 
+#if defined(VMK_SANITIZE_THREAD)
+namespace detail {
+// One key for every handed-over piece of work: the receiving thread must not read anything of the work
+// before it has acquired, so the key cannot be stored in the work.
+inline char g_handedOverKey = 0;
+
+// The work, releasing after every copy or move our code makes of it (the last one, inside Qt's inline
+// templates, is what the receiving thread reads) and acquiring before it runs.
+template <typename Work>
+class HandedOver {
+public:
+    explicit HandedOver(Work work) : m_work(std::move(work)) { __tsan_release(&g_handedOverKey); }
+    HandedOver(const HandedOver& other) : m_work(other.m_work) { __tsan_release(&g_handedOverKey); }
+    HandedOver(HandedOver&& other) noexcept : m_work(std::move(other.m_work)) { __tsan_release(&g_handedOverKey); }
+    HandedOver& operator=(const HandedOver&) = delete;
+    HandedOver& operator=(HandedOver&&) = delete;
+    decltype(auto) operator()()
+    {
+        __tsan_acquire(&g_handedOverKey);
+        return m_work();
+    }
+
+private:
+    Work m_work;
+};
+} // namespace detail
+#endif
+
 // Work that this thread hands to another through Qt (a pool's queue, a queued call): what this thread did
 // before is seen as done before the work runs.
 template <typename Work>
 auto handedOver(Work&& work)
 {
 #if defined(VMK_SANITIZE_THREAD)
-    HandOff handOff;
-    handOff.release();
-    return [handOff, work = std::forward<Work>(work)]() mutable -> decltype(auto) {
-        handOff.acquire();
-        return work();
-    };
+    return detail::HandedOver<std::decay_t<Work>>(std::forward<Work>(work));
 #else
     return std::forward<Work>(work);
 #endif
