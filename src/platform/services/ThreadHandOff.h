@@ -38,14 +38,23 @@ namespace detail {
 // before it has acquired, so the key cannot be stored in the work.
 inline char g_handedOverKey = 0;
 
+// Acquires before anything else of the object it is the first base of is made: a copy or move on the
+// receiving thread (QtConcurrent moves the work out of its task there) reads the original only after.
+struct AcquireFirst {
+    AcquireFirst() { __tsan_acquire(&g_handedOverKey); }
+};
+
 // The work, releasing after every copy or move our code makes of it (the last one, inside Qt's inline
-// templates, is what the receiving thread reads) and acquiring before it runs.
+// templates, is what the receiving thread reads) and acquiring before it is read or run.
 template <typename Work>
-class HandedOver {
+class HandedOver : AcquireFirst {
 public:
     explicit HandedOver(Work work) : m_work(std::move(work)) { __tsan_release(&g_handedOverKey); }
-    HandedOver(const HandedOver& other) : m_work(other.m_work) { __tsan_release(&g_handedOverKey); }
-    HandedOver(HandedOver&& other) noexcept : m_work(std::move(other.m_work)) { __tsan_release(&g_handedOverKey); }
+    HandedOver(const HandedOver& other) : AcquireFirst(), m_work(other.m_work) { __tsan_release(&g_handedOverKey); }
+    HandedOver(HandedOver&& other) noexcept : AcquireFirst(), m_work(std::move(other.m_work))
+    {
+        __tsan_release(&g_handedOverKey);
+    }
     HandedOver& operator=(const HandedOver&) = delete;
     HandedOver& operator=(HandedOver&&) = delete;
     decltype(auto) operator()()
