@@ -21,11 +21,11 @@
 #include "views/PresentationWindow.h"
 #include "platform/doc/DocumentController.h"
 #include "platform/services/ReduceMotion.h"
+#include "platform/services/TempFiles.h"
 #include "platform/services/UserDefaults.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QLineEdit>
 #include <QScreen>
 #include <QSplitter>
@@ -576,7 +576,7 @@ void DocumentWindowController::windowWillClose()
 void DocumentWindowController::removeSharedCopies()
 {
     for (const QString& dir : std::as_const(m_sharedCopies))
-        QDir(dir).removeRecursively();
+        platform::removeTemporaryPrivateFolder(dir);
     m_sharedCopies.clear();
 }
 

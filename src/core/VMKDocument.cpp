@@ -34,9 +34,33 @@ VMKDocument::VMKDocument(QObject* parent)
 {
     setHasUndoManager(true);
     installSystemAppearances();
+    // Nothing reads the passwords once the document is closed; they need not wait for the deletion.
+    connect(this, &platform::Document::closed, this, [this] {
+        setProtection(std::nullopt);
+        setUnlockPassword(std::nullopt);
+    });
 }
 
-VMKDocument::~VMKDocument() = default;
+VMKDocument::~VMKDocument()
+{
+    setProtection(std::nullopt);
+    setUnlockPassword(std::nullopt);
+}
+
+void VMKDocument::setProtection(const std::optional<Protection>& protection)
+{
+    // The old passwords go before the new ones are taken (a copy handed out earlier keeps its own).
+    m_protection.reset();
+    if (protection)
+        m_protection = Protection{platform::ownedCopy(protection->userPassword),
+                                  platform::ownedCopy(protection->ownerPassword)};
+}
+
+void VMKDocument::setUnlockPassword(const std::optional<QString>& password)
+{
+    platform::wipe(m_unlockPassword);
+    m_unlockPassword = platform::ownedCopy(password);
+}
 
 void VMKDocument::setPdf(pdf::DocumentPtr pdf)
 {
@@ -134,7 +158,7 @@ MaybeError VMKDocument::adoptChecked(const Expected<pdf::DocumentPtr, PDFOpenErr
     m_pdf = checked.value();
     m_fileSize = size;
     // A pending password change belongs to the content that was just replaced.
-    m_protection.reset();
+    setProtection(std::nullopt);
     m_removesEncryption = false;
     m_redactionsInEffect = 0;
     return std::nullopt;

@@ -5,6 +5,7 @@
 
 #include "platform/doc/Document.h"
 #include "platform/pdf/Document.h"
+#include "platform/services/Secrets.h"
 
 #include <QString>
 
@@ -39,8 +40,10 @@ public:
     void setSuggestedName(const std::optional<QString>& name);
 
     // Passwords applied on the next save (and every later one) until changed or a read clears them.
+    // The document keeps passwords in copies of its own, overwritten when they are replaced and when the
+    // document closes.
     std::optional<Protection> protection() const { return m_protection; }
-    void setProtection(const std::optional<Protection>& protection) { m_protection = protection; }
+    void setProtection(const std::optional<Protection>& protection);
     // The next save writes a copy without encryption (unless a protection is set, which wins).
     bool removesEncryption() const { return m_removesEncryption; }
     void setRemovesEncryption(bool removes) { m_removesEncryption = removes; }
@@ -51,8 +54,9 @@ public:
     // The password that opens what writeOptions() writes; none when none is needed or known.
     std::optional<QString> writtenPassword() const;
     // The password that unlocked pdf(); used to verify saves that keep the existing encryption.
-    std::optional<QString> unlockPassword() const { return m_unlockPassword; }
-    void setUnlockPassword(const std::optional<QString>& password) { m_unlockPassword = password; }
+    // (A copy: the document's own is overwritten when it closes.)
+    std::optional<QString> unlockPassword() const { return platform::ownedCopy(m_unlockPassword); }
+    void setUnlockPassword(const std::optional<QString>& password);
     // Applied redactions that are part of the content (an undo takes one back, a redo counts it again).
     // While there are any, a save leaves no earlier version of the file it writes: the kept originals of
     // that file go, so what was redacted survives nowhere.

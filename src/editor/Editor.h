@@ -12,6 +12,7 @@
 #include "platform/pdf/PdfTypes.h"
 #include "platform/pdfview/PageLayout.h"
 #include "platform/services/Scheduler.h"
+#include "platform/services/Secrets.h"
 
 #include <QColor>
 #include <QList>
@@ -169,8 +170,9 @@ public:
     bool progressVisible() const { return m_progressVisible; }
     const std::optional<PendingCrop>& pendingCrop() const { return m_pendingCrop; }
     void setPendingCrop(const std::optional<PendingCrop>& crop);
-    // The password that unlocked the document, if any.
-    std::optional<QString> unlockedPassword() const { return m_unlockedPassword; }
+    // The password that unlocked the document, if any (a copy: the editor's own is overwritten when the
+    // editor goes).
+    std::optional<QString> unlockedPassword() const { return platform::ownedCopy(m_unlockedPassword); }
 
     // --- Document lifecycle ---------------------------------------------------------------------------
     // (Re)binds to the document's current PDF; shows it unless locked.

@@ -180,8 +180,11 @@ private:
     void setChangeCount(int count);
     // The file changed on disk: asks, then writes ours as a copy, reloads theirs or cancels.
     MaybeError resolveDiskChange();
-    // Safe-saves to target; *changesWritten is the change count the written content had.
-    MaybeError writeSafely(const QString& target, SaveOperation op, int* changesWritten);
+    // Safe-saves to target; *changesWritten is the change count the written content had. With
+    // changedMeanwhile, the document's file is checked once more just before it is replaced, and
+    // *changedMeanwhile says whether that found it changed (nothing is then replaced).
+    MaybeError writeSafely(const QString& target, SaveOperation op, int* changesWritten,
+                           bool* changedMeanwhile = nullptr);
     MaybeError stillSavingError() const;
     void connectUndoManager();
 

@@ -15,16 +15,19 @@
 #include "platform/pdf/detail/StreamLengths.h"
 #include "platform/pdf/detail/UnreadableObjects.h"
 #include "platform/services/RegularFile.h"
+#include "platform/services/Secrets.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QThread>
 
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 namespace vmk::pdf {
 
@@ -73,9 +76,10 @@ bool onMainThread()
 
 void copyPassword(char (&target)[128], const QString& password)
 {
-    const QByteArray utf8 = password.toUtf8();
+    QByteArray utf8 = password.toUtf8();
     std::memset(target, 0, sizeof target);
     std::memcpy(target, utf8.constData(), size_t(qMin<qsizetype>(utf8.size(), sizeof target - 1)));
+    platform::wipe(utf8);
 }
 
 } // namespace
@@ -282,7 +286,9 @@ std::optional<PasswordKind> Document::unlock(const QString& password, bool* canc
     if (!m_state->locked)
         return PasswordKind::None;
     fz_context* c = ctx();
-    const QByteArray utf8 = password.toUtf8();
+    QByteArray utf8 = password.toUtf8();
+    // Every way out but success lets go of the password's bytes; success hands them to the state.
+    auto forget = qScopeGuard([&utf8] { platform::wipe(utf8); });
     const char* pw = utf8.constData();
     int result = 0;
     if (!guarded(c, [&] { result = pdf_authenticate_password(c, m_state->doc, pw); }) || result == 0)
@@ -313,7 +319,8 @@ std::optional<PasswordKind> Document::unlock(const QString& password, bool* canc
     }
     state.locked = false;
     state.openedByOwner = (result & 4) != 0;
-    state.password = utf8;
+    platform::wipe(state.password);
+    state.password = std::exchange(utf8, QByteArray());
     return (result & 4) ? PasswordKind::Owner : PasswordKind::User;
 }
 
@@ -563,6 +570,10 @@ void Document::makeMissingAppearances() const
 Result<QByteArray> Document::writeBytes(const WriteOptions& options) const
 {
     pdf_write_options opts = pdf_default_write_options;
+    const auto forgetPasswords = qScopeGuard([&opts] {
+        platform::wipeBytes(opts.upwd_utf8, sizeof opts.upwd_utf8);
+        platform::wipeBytes(opts.opwd_utf8, sizeof opts.opwd_utf8);
+    });
     // Collect garbage so removed pages and replaced objects stay out of the file; no renumbering, which
     // would invalidate the references our handles hold.
     opts.do_garbage = 1;
@@ -660,6 +671,7 @@ Result<QByteArray> Document::writeBytes(const WriteOptions& options) const
         asTheyAre.do_compress_fonts = 0;
         asTheyAre.do_compress_images = 0;
         ok = writeWith(asTheyAre);
+        platform::wipeBytes(&asTheyAre, sizeof asTheyAre);
     }
     clearMetadata.release(c);
     guarded(c, [&] { dangling.restore(c); });

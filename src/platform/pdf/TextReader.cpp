@@ -6,6 +6,7 @@
 #include "platform/pdf/detail/SourceCopies.h"
 #include "platform/pdf/detail/State.h"
 #include "platform/pdf/detail/Watchdog.h"
+#include "platform/services/ThreadHandOff.h"
 
 #include <QElapsedTimer>
 #include <QFutureWatcher>
@@ -277,7 +278,10 @@ void TextReader::sendChunk(quint64 generation, int k)
     ++s.inFlight;
     QPointer<TextReader> self(this);
     auto* watcher = new QFutureWatcher<void>(this);
-    connect(watcher, &QFutureWatcher<void>::finished, this, [self, watcher, generation, k, answers] {
+    // The answers come back through Qt's future, which the thread checker cannot see into.
+    const platform::HandOff handBack;
+    connect(watcher, &QFutureWatcher<void>::finished, this, [self, watcher, generation, k, answers, handBack] {
+        handBack.acquire();
         watcher->deleteLater();
         if (!self || self->m_state->generation != generation)
             return;
@@ -297,8 +301,9 @@ void TextReader::sendChunk(quint64 generation, int k)
         self->send(generation);
         self->deliver(generation);
     });
-    watcher->setFuture(QtConcurrent::run(readingPool(),
-                                         [jobs, answers, copies = s.copies, visit = s.visit, cancelled = s.cancelled] {
+    watcher->setFuture(QtConcurrent::run(readingPool(), platform::handedOver(
+                                         [jobs, answers, copies = s.copies, visit = s.visit, cancelled = s.cancelled,
+                                          handBack] {
         // Every page is read within the budget its drawing has; cancelling stops it sooner.
         const RecordBudget budget;
         for (size_t j = 0; j < jobs->size() && !cancelled->isCancelled(); ++j) {
@@ -316,7 +321,8 @@ void TextReader::sendChunk(quint64 generation, int k)
                 answer.visited = true;
             }
         }
-    }));
+        handBack.release();
+    })));
 }
 
 void TextReader::deliver(quint64 generation)
