@@ -104,6 +104,8 @@ private:
     void syncPieces();
     void placePageGrid(bool shown, const MotionSpec& motion);
     void startReveal();
+    // Tells the canvas where the floating bars cover it, so what it scrolls into view stays clear of them.
+    void keepRevealsClearOfBars();
     bool reduceMotion() const;
 
     QPointer<Editor> m_editor;

@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QEasingCurve>
 #include <QList>
+#include <QMargins>
 #include <QPointF>
 #include <QRectF>
 #include <QUrl>
@@ -103,8 +104,12 @@ public:
     // Shows a point of a page (page space) at the viewport's top left, as an outline entry asks.
     void goToPoint(int pageIndex, QPointF pagePoint);
     void goToDestination(const pdf::Destination& destination);
-    // Shows a page rectangle (page space), scrolling only as far as needed to make it visible.
+    // Shows a page rectangle (page space), scrolling only as far as needed to make it visible and clear of
+    // the obscured margins.
     void goToRect(int pageIndex, const QRectF& pageRect);
+    // Bands along the viewport's edges that bars floating over the view cover: what goToRect shows is
+    // kept out of them.
+    void setObscuredMargins(const QMargins& margins);
     // Shows the first page of a selection and its bounds there.
     void goToSelection(const pdf::Selection& selection);
     bool canGoBack() const;
