@@ -1,6 +1,7 @@
 // The real program on a real desktop: an X server of its own (Xvfb) with a window manager (openbox), both
 // started here. A window manager frames windows after they ask for a place, which a test without one never
 // sees.
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -59,6 +60,8 @@ public:
             m_server.start(QStringLiteral("Xvfb"), {m_display, QStringLiteral("-screen"), QStringLiteral("0"),
                                                     QStringLiteral("1600x1000x24"), QStringLiteral("-nolisten"),
                                                     QStringLiteral("tcp")});
+            if (!m_server.waitForStarted(5000))
+                return false;
             if (waitFor([&] { return QFileInfo::exists(socket) || m_server.state() != QProcess::Running; }, 10000)
                 && m_server.state() == QProcess::Running)
                 break;
@@ -67,8 +70,11 @@ public:
         }
         if (m_display.isEmpty())
             return false;
+
         m_manager.setProcessEnvironment(environment());
         m_manager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+        if (!m_manager.waitForStarted(5000))
+            return false;
         // Running once it has claimed the screen: it names itself on the root window.
         return waitFor([&] { return run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
                                         .contains(QLatin1String("window id")); },
