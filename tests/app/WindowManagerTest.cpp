@@ -167,7 +167,7 @@ TEST(WindowManager, ThreeDocumentsOpenedInTurnStandInThreePlaces)
     first.setProcessEnvironment(desktop.environment());
     first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QStringList positions;
-    for (const QString name : {QStringLiteral("Alder"), QStringLiteral("Birch"), QStringLiteral("Cedar")}) {
+    for (const QString& name : {QStringLiteral("Alder"), QStringLiteral("Birch"), QStringLiteral("Cedar")}) {
         const QString path = onePagePdf(dir, name);
         if (first.state() == QProcess::NotRunning) {
             first.start(program(), {path});
