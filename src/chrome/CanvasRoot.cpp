@@ -132,6 +132,11 @@ CanvasRoot::CanvasRoot(Editor* editor, QWidget* parent)
     // The canvas is the editor's one long-lived view: hosted here as it is, never rebuilt.
     m_canvas = canvas;
     m_canvas->setParent(this);
+    // What it scrolls into view stays clear of the bars floating over it.
+    if (auto* view = qobject_cast<pdfview::PDFView*>(canvas)) {
+        QPointer<CanvasRoot> self(this);
+        view->setObscuredMargins([self] { return self ? self->coveredMargins() : QMargins(); });
+    }
     // What the canvas has not risen into yet is the window's own colour.
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
@@ -342,15 +347,11 @@ void CanvasRoot::layoutPieces()
         m_bottomStack->setProperty("glassInset", m_bottomStack->bottomInset());
         m_bottomStack->raise();
     }
-    keepRevealsClearOfBars();
     m_laying = false;
 }
 
-void CanvasRoot::keepRevealsClearOfBars()
+QMargins CanvasRoot::coveredMargins() const
 {
-    auto* view = qobject_cast<pdfview::PDFView*>(m_canvas.data());
-    if (!view)
-        return;
     // A search hit brought into view must not land under the tool palette or the page pill, nor touch
     // them: a little air beyond each surface.
     constexpr int kAir = 8;
@@ -361,7 +362,7 @@ void CanvasRoot::keepRevealsClearOfBars()
     PagePill* pill = m_bottomStack->pagePill();
     if (pill && m_bottomStack->isVisibleTo(this) && pill->isVisibleTo(this))
         bottom = height() - (pill->mapTo(this, QPoint(0, 0)).y() + shadowInsetOf(pill)) + kAir;
-    view->setObscuredMargins(QMargins(0, std::max(0, top), 0, std::max(0, bottom)));
+    return QMargins(0, std::max(0, top), 0, std::max(0, bottom));
 }
 
 void CanvasRoot::startReveal()

@@ -11,7 +11,10 @@
 #include "platform/pdf/Page.h"
 #include "platform/services/Scheduler.h"
 #include "platform/services/UserDefaults.h"
+#include "chrome/CanvasOverlays.h"
+#include "chrome/PagePill.h"
 #include "support/Wait.h"
+#include "views/PDFCanvasView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -247,4 +250,24 @@ TEST(WindowCommands, DialogsBelongToTheirWindowSayWhatTheyMustInsideAndStartInTh
         dialog->reject();
         app.settle();
     }
+}
+
+TEST(WindowCommands, WhatIsBroughtIntoViewStaysClearOfThePagePill)
+{
+    vmk::app::test::ShownWindow app(3);
+    QTest::qWait(700); // the canvas rises into place once
+    app.settle();
+    auto* canvas = app.w->documentWindow()->findChild<vmk::views::PDFCanvasView*>();
+    auto* pill = app.w->documentWindow()->findChild<vmk::chrome::PagePill*>();
+    ASSERT_TRUE(canvas && pill && pill->isVisible());
+    // A line at the foot of the second page, as a search hit there would be.
+    const QRectF line(72, 30, 300, 14);
+    canvas->goToRect(1, line);
+    app.settle();
+    const QRectF shown = canvas->convertRectFromPage(line, 1);
+    // The pill's glass keeps a margin of shadow around what shows.
+    const int pillTop = canvas->viewport()->mapFromGlobal(pill->mapToGlobal(QPoint(0, 0))).y()
+                        + vmk::chrome::shadowInsetOf(pill);
+    EXPECT_LT(shown.bottom(), pillTop) << shown.bottom() << " under a pill from " << pillTop;
+    EXPECT_GE(shown.top(), 0);
 }

@@ -11,6 +11,7 @@
 #include <QRectF>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -107,9 +108,9 @@ public:
     // Shows a page rectangle (page space), scrolling only as far as needed to make it visible and clear of
     // the obscured margins.
     void goToRect(int pageIndex, const QRectF& pageRect);
-    // Bands along the viewport's edges that bars floating over the view cover: what goToRect shows is
-    // kept out of them.
-    void setObscuredMargins(const QMargins& margins);
+    // Bands along the viewport's edges that bars floating over the view cover, asked for as goToRect
+    // runs (the bars come and go): what it shows is kept out of them.
+    void setObscuredMargins(std::function<QMargins()> margins);
     // Shows the first page of a selection and its bounds there.
     void goToSelection(const pdf::Selection& selection);
     bool canGoBack() const;

@@ -146,7 +146,7 @@ void PDFView::goToRect(int pageIndex, const QRectF& pageRect)
     const QRectF target = d->layout.pageRectToView(pageIndex, pageRect);
     // Out from under the floating bars, unless they leave too little room to show anything.
     QRectF view = QRectF(viewport()->rect());
-    const QRectF clear = QRectF(viewport()->rect().marginsRemoved(d->obscured));
+    const QRectF clear = QRectF(viewport()->rect().marginsRemoved(d->obscured ? d->obscured() : QMargins()));
     if (clear.width() >= view.width() / 2 && clear.height() >= view.height() / 2)
         view = clear;
     QPointF delta;
@@ -166,9 +166,9 @@ void PDFView::goToRect(int pageIndex, const QRectF& pageRect)
     d->setCurrentPage(pageIndex);
 }
 
-void PDFView::setObscuredMargins(const QMargins& margins)
+void PDFView::setObscuredMargins(std::function<QMargins()> margins)
 {
-    d->obscured = margins;
+    d->obscured = std::move(margins);
 }
 
 void PDFView::goToSelection(const pdf::Selection& selection)
