@@ -109,14 +109,22 @@ DocumentError VMKDocument::printUnavailableError()
 
 MaybeError VMKDocument::readFromFile(const QString& path)
 {
-    // The base reads the whole file into memory; nothing is mapped.
+    // The whole file is read into memory (nothing is mapped: another program may change the file while
+    // it is open), once: the document takes that memory over.
     platform::SignpostInterval interval(QStringLiteral("Open Document"));
-    return platform::Document::readFromFile(path);
+    auto file = pdf::SourceFile::read(path);
+    if (!file)
+        return platform::Document::readFromFile(path); // which says why, as the platform words it
+    return adoptChecked(PDFOps::openCheckedFile(*file, QFileInfo(path).fileName()), (*file)->size());
 }
 
 MaybeError VMKDocument::readFromData(const QByteArray& data, const QString& path)
 {
-    auto checked = PDFOps::openChecked(data, QFileInfo(path).fileName());
+    return adoptChecked(PDFOps::openChecked(data, QFileInfo(path).fileName()), data.size());
+}
+
+MaybeError VMKDocument::adoptChecked(const Expected<pdf::DocumentPtr, PDFOpenError>& checked, qint64 size)
+{
     if (!checked && checked.error().kind == PDFOpenError::Kind::cancelled)
         return DocumentError::cancelled();
     if (!checked) {
@@ -124,7 +132,7 @@ MaybeError VMKDocument::readFromData(const QByteArray& data, const QString& path
                              checked.error().recoverySuggestion()};
     }
     m_pdf = checked.value();
-    m_fileSize = data.size();
+    m_fileSize = size;
     // A pending password change belongs to the content that was just replaced.
     m_protection.reset();
     m_removesEncryption = false;

@@ -87,6 +87,8 @@ protected:
 
 private:
     void commitPendingEdits();
+    // Takes the opened document, or turns the reason it did not open into the error to show.
+    platform::MaybeError adoptChecked(const Expected<pdf::DocumentPtr, PDFOpenError>& checked, qint64 size);
 
     pdf::DocumentPtr m_pdf;
     std::optional<QString> m_suggestedName;

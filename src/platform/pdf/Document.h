@@ -21,6 +21,26 @@ namespace detail { struct DocumentState; }
 // Pages and annotations are shared handles with a stable identity: page(i) returns the same object every
 // time, a removed page keeps its identity and annotations and can be inserted again, and a page of another
 // document (or a standalone one) is grafted in on insertion while the handle stays the same object.
+// A file read into memory for opening. Its memory goes to the engine as it is when the document is
+// opened from it: a file of hundreds of megabytes is read once and never copied.
+class SourceFile {
+public:
+    // The error is the system's reason the file could not be read.
+    static Result<std::shared_ptr<SourceFile>> read(const QString& path);
+    ~SourceFile();
+    SourceFile(const SourceFile&) = delete;
+    SourceFile& operator=(const SourceFile&) = delete;
+    // The bytes without a copy: valid while this lives and until a document is opened from it.
+    QByteArray bytes() const;
+    qint64 size() const { return m_size; }
+
+private:
+    friend class Document;
+    SourceFile() = default;
+    unsigned char* m_data = nullptr; // null once handed to a document
+    qint64 m_size = 0;
+};
+
 class Document : public std::enable_shared_from_this<Document> {
 public:
     ~Document();
@@ -37,6 +57,9 @@ public:
     // window, Quit): `cancelled` then says so, the answer is an error, and the reading, left to end on its
     // worker, frees there what it made.
     static Result<DocumentPtr> fromDataWhileAnswering(const QByteArray& data, bool* cancelled = nullptr);
+    // fromDataWhileAnswering() from a file read beforehand, whose memory the document takes over (the file's
+    // bytes() are gone afterwards, whatever the answer).
+    static Result<DocumentPtr> fromSourceWhileAnswering(std::shared_ptr<SourceFile> file, bool* cancelled = nullptr);
     // Reads the whole file into memory, then as fromData().
     static Result<DocumentPtr> fromFile(const QString& path);
     // Documents let go of on the main thread are freed on a worker; how many are still being freed.
