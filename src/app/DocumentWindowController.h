@@ -141,6 +141,7 @@ public:
     void closeWindow() override;
     // EditorWindowHost
     QWidget* window() const override;
+    QString documentPath() const override;
     void updateSubtitle() override;
     void modeDidChange(EditorMode from) override;
     void revealSidebar() override;

@@ -35,7 +35,7 @@ void Editor::exportText()
     if (!m_windowHost || !m_windowHost->window() || !contentMayBeCopied())
         return;
     SavePanelRequest request{documentBaseName() + QStringLiteral(".txt"), QStringLiteral("Plain Text"),
-                             QStringLiteral("txt"), QString()};
+                             QStringLiteral("txt"), QString(), QStringLiteral("Export as Text")};
     QPointer<Editor> self(this);
     m_windowHost->runSavePanel(request, [self](std::optional<QString> path) {
         if (path && self)
@@ -94,7 +94,8 @@ void Editor::saveFlattenedCopy(const std::optional<QByteArray>& data)
     SavePanelRequest request{documentBaseName() + QStringLiteral(" (flattened).pdf"), QStringLiteral("PDF"),
                              QStringLiteral("pdf"),
                              QStringLiteral("Markups, signatures and form entries become part of the page. No more "
-                                            "editing them.")};
+                                            "editing them."),
+                             QStringLiteral("Export Flattened")};
     QPointer<Editor> self(this);
     const QByteArray bytes = *data;
     m_windowHost->runSavePanel(request, [self, bytes](std::optional<QString> path) {

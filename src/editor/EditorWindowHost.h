@@ -30,6 +30,7 @@ struct SavePanelRequest {
     QString typeName;  // "Plain Text", "PDF"
     QString extension; // without the dot: "txt", "pdf"
     QString message;
+    QString title = QStringLiteral("Save"); // a few words; the message goes inside the dialog
 };
 
 // A folder chooser that can create folders.
@@ -68,6 +69,8 @@ public:
     virtual void showErrorAlert(const QString& message, const QString& detail);
     // Shows the item in the desktop's file viewer.
     virtual void revealInFileViewer(const QString& path);
+    // The document's file, where file dialogs start; empty while it has none.
+    virtual QString documentPath() const { return {}; }
 };
 
 // The page thumbnail grid of Pages mode; it registers itself with Editor::setPageGrid.

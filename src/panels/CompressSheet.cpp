@@ -259,6 +259,7 @@ void CompressSheet::save()
     request.suggestedName = name;
     request.typeName = QStringLiteral("PDF");
     request.extension = QStringLiteral("pdf");
+    request.title = QStringLiteral("Export Compressed");
     host->runSavePanel(request, [editor, data, originalSize](std::optional<QString> path) {
         EditorWindowHost* host = editor ? editor->windowController() : nullptr;
         Editor::saveDataFromPanel(path, data, [editor, data, originalSize](const QString&) {
