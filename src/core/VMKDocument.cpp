@@ -4,6 +4,8 @@
 #include "core/PDFOps.h"
 #include "core/SystemAnnotations.h"
 
+#include "platform/pdf/AnsweringWait.h"
+
 #include "platform/services/Logger.h"
 #include "platform/services/Scheduler.h"
 
@@ -136,10 +138,17 @@ MaybeError VMKDocument::readFromFile(const QString& path)
     // The whole file is read into memory (nothing is mapped: another program may change the file while
     // it is open), once: the document takes that memory over.
     platform::SignpostInterval interval(QStringLiteral("Open Document"));
-    auto file = pdf::SourceFile::read(path);
-    if (!file)
+    // On a worker while the windows keep answering: a stalled disk holds up nobody, and the user may give
+    // up on it (the read then ends on its own and frees what it read).
+    auto file = std::make_shared<Result<std::shared_ptr<pdf::SourceFile>>>(
+        Result<std::shared_ptr<pdf::SourceFile>>::failure(QString()));
+    const pdf::WaitOutcome outcome =
+        pdf::waitWhileAnswering([path, file] { *file = pdf::SourceFile::read(path); }, pdf::OnCancel::Abandon);
+    if (outcome == pdf::WaitOutcome::Cancelled)
+        return DocumentError::cancelled();
+    if (!*file)
         return platform::Document::readFromFile(path); // which says why, as the platform words it
-    return adoptChecked(PDFOps::openCheckedFile(*file, QFileInfo(path).fileName()), (*file)->size());
+    return adoptChecked(PDFOps::openCheckedFile(**file, QFileInfo(path).fileName()), (**file)->size());
 }
 
 MaybeError VMKDocument::readFromData(const QByteArray& data, const QString& path)

@@ -24,6 +24,11 @@
 #include <QScopeGuard>
 #include <QThread>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -177,24 +182,36 @@ Result<DocumentPtr> Document::fromData(const QByteArray& data)
 
 Result<std::shared_ptr<SourceFile>> SourceFile::read(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Result<std::shared_ptr<SourceFile>>::failure(file.errorString());
+    using Failure = Result<std::shared_ptr<SourceFile>>;
+    // Only a regular file is read, and it is opened without waiting for a writer: a named pipe would block
+    // the opener for good and a device never ends. What was opened is looked at again before any read.
+    if (platform::fileKindOf(path) != platform::FileKind::regular)
+        return Failure::failure(QStringLiteral("This isn\u2019t a regular file."));
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return Failure::failure(QString::fromLocal8Bit(std::strerror(errno)));
+    const auto closeFd = qScopeGuard([fd] { ::close(fd); });
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        return Failure::failure(QStringLiteral("This isn\u2019t a regular file."));
     std::shared_ptr<SourceFile> source(new SourceFile);
     // Memory the engine frees as its own once a document takes it (fz_free is free()).
-    const qint64 expected = file.size();
+    const qint64 expected = qint64(info.st_size);
     source->m_data = static_cast<unsigned char*>(std::malloc(size_t(std::max<qint64>(expected, 1))));
     if (!source->m_data)
-        return Result<std::shared_ptr<SourceFile>>::failure(QStringLiteral("There is not enough memory to read the file."));
+        return Failure::failure(QStringLiteral("There is not enough memory to read the file."));
     qint64 got = 0;
     while (got < expected) {
-        const qint64 n = file.read(reinterpret_cast<char*>(source->m_data) + got, expected - got);
-        if (n <= 0)
+        const ssize_t n = ::read(fd, source->m_data + got, size_t(expected - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return Failure::failure(QString::fromLocal8Bit(std::strerror(errno)));
+        if (n == 0)
             break;
         got += n;
     }
-    if (file.error() != QFile::NoError)
-        return Result<std::shared_ptr<SourceFile>>::failure(file.errorString());
     // A file that shrank meanwhile is what was read; one that grew is read as it was when opened.
     source->m_size = got;
     return source;
