@@ -13,6 +13,7 @@
 #include "platform/pdf/detail/State.h"
 #include "platform/pdf/detail/StreamLengths.h"
 #include "platform/pdf/detail/UnreadableObjects.h"
+#include "platform/pdf/detail/UntouchedAppearances.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -540,6 +541,10 @@ Result<QByteArray> Document::writeBytes(const WriteOptions& options) const
     detail::DanglingStructure dangling;
     if (QString hideError; !guarded(c, [&] { dangling.hide(c, doc); }, &hideError))
         qCWarning(lcVmkPdf) << "Structure into removed pages could not be left out:" << hideError;
+    // Annotations of the file that only have an appearance because we drew one for display go as read.
+    detail::UntouchedAppearances untouched;
+    if (QString hideError; !guarded(c, [&] { untouched.hide(c, m_state->pages); }, &hideError))
+        qCWarning(lcVmkPdf) << "Annotations drawn for display are written as drawn:" << hideError;
     detail::ClearMetadataWrite clearMetadata;
     clearMetadata.prepare(c, doc, options.encryption == WriteOptions::Encryption::KeepExisting);
     auto writeWith = [&](const pdf_write_options& writeOptions) {
@@ -577,6 +582,7 @@ Result<QByteArray> Document::writeBytes(const WriteOptions& options) const
         ok = writeWith(asTheyAre);
     }
     clearMetadata.release(c);
+    guarded(c, [&] { untouched.restore(c); });
     guarded(c, [&] { dangling.restore(c); });
     guarded(c, [&] {
         pdf_obj* trailer = pdf_trailer(c, doc);
