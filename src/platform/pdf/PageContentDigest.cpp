@@ -8,6 +8,15 @@ namespace vmk::pdf {
 
 using namespace detail;
 
+namespace {
+
+bool isWhiteSpace(unsigned char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == 0;
+}
+
+} // namespace
+
 QByteArray Page::contentDigest() const
 {
     fz_context* c = ctx();
@@ -30,7 +39,11 @@ QByteArray Page::contentDigest() const
             continue;
         }
         unsigned char* bytes = nullptr;
-        const size_t size = fz_buffer_storage(c, data, &bytes);
+        size_t size = fz_buffer_storage(c, data, &bytes);
+        // White space at the end draws nothing, and where the data ends before `endstream` is a guess for
+        // a stream whose length was wrong: an end of line may be counted in or not.
+        while (size > 0 && isWhiteSpace(bytes[size - 1]))
+            --size;
         hash.addData(QByteArrayView(reinterpret_cast<const char*>(bytes), qsizetype(size)));
         hash.addData(QByteArrayView("\n", 1));
         fz_drop_buffer(c, data);

@@ -85,6 +85,9 @@ pdf_obj* pageObject(fz_context* c, pdf_document* doc, int num)
 struct Walk {
     std::vector<int> leaves; // object numbers, in order
     bool sound = true;
+    // Kids whose object cannot be read, with the media box their node gives (null when none): the engine
+    // draws each as an empty page.
+    std::vector<pdf_obj*> unreadableBoxes;
 };
 
 Walk walkTree(fz_context* c, pdf_obj* root, int objectCount)
@@ -127,10 +130,18 @@ Walk walkTree(fz_context* c, pdf_obj* root, int objectCount)
             stack.pop_back();
             continue;
         }
-        pdf_obj* kid = pdf_array_get(c, pdf_dict_get(c, top.node, PDF_NAME(Kids)), top.next++);
+        pdf_obj* kids = pdf_dict_get(c, top.node, PDF_NAME(Kids));
+        pdf_obj* kid = pdf_array_get(c, kids, top.next++);
         if (!pdf_is_dict(c, kid) || isForeignNode(c, kid)) {
             walk.sound = false; // a missing or unreadable kid, or one that is no part of the tree
+            if (!pdf_is_dict(c, kid) && pdf_is_indirect(c, kid))
+                walk.unreadableBoxes.push_back(pdf_dict_get_inheritable(c, top.node, PDF_NAME(MediaBox)));
             continue;
+        }
+        if (!pdf_is_indirect(c, kid) && isPageNode(c, kid)) {
+            // A page written straight into the list: it gets an object of its own, which gives it an identity.
+            pdf_array_put_drop(c, kids, top.next - 1, pdf_add_object(c, pdf_get_bound_document(c, kids), kid));
+            kid = pdf_array_get(c, kids, top.next - 1);
         }
         if (!isPageNode(c, kid)) {
             if (!enter(kid))
@@ -300,6 +311,19 @@ int repairPageTree(fz_context* c, pdf_document* doc)
         return 0;
     const int objectCount = pdf_xref_len(c, doc);
     Walk walk = walkTree(c, root, objectCount);
+    if (walk.leaves.empty() && !walk.unreadableBoxes.empty()) {
+        // Not one page can be read, but the tree lists some: the engine shows them empty, and so do we,
+        // rather than refusing a file other readers show.
+        qCWarning(lcVmkPdf, "No page of the page tree can be read; %d empty pages stand in for them.",
+                  int(walk.unreadableBoxes.size()));
+        for (pdf_obj* box : walk.unreadableBoxes) {
+            pdf_obj* page = pdf_add_new_dict(c, doc, 3);
+            pdf_dict_put(c, page, PDF_NAME(Type), PDF_NAME(Page));
+            pdf_dict_put_rect(c, page, PDF_NAME(MediaBox), isSoundBox(c, box) ? pdf_to_rect(c, box) : kLetter);
+            walk.leaves.push_back(pdf_to_num(c, page));
+            pdf_drop_obj(c, page);
+        }
+    }
     // A page object listed twice is two pages to every reader, but one object cannot be two pages that
     // differ: what is done to one would show on the other, and the written file would not be what the
     // user sees. Each further listing becomes a copy of the page.
