@@ -120,3 +120,33 @@ TEST(DamagedFiles, ACopyWhosePageDrawsSomethingElseIsRefused)
         EXPECT_FALSE(PDFOps::verifySavedFile(test::writeFile(dir, "other.pdf", bytes), facts, std::nullopt));
     }
 }
+
+TEST(DamagedFiles, FilesWhosePagesTheEngineDrawsOpen)
+{
+    const QByteArray font = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>";
+    const QByteArray direct = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 3 0 R "
+                              "/Resources << /Font << /F1 4 0 R >> >> >>";
+    // Pages written straight into the page list, as other readers accept them.
+    const auto directPages = PDFOps::openChecked(
+        test::assemblePdf({"<< /Type /Catalog /Pages 2 0 R >>",
+                           "<< /Type /Pages /Kids [" + direct + " " + direct + "] /Count 2 >>",
+                           test::pdfStream({}, pageText(1)), font}),
+        "direct.pdf");
+    ASSERT_TRUE(directPages.ok());
+    ASSERT_EQ(directPages.value()->pageCount(), 2);
+    EXPECT_TRUE(directPages.value()->page(1)->text().contains("Page 1 Test"));
+
+    // Every page object unreadable: the engine draws them empty, and so do we.
+    const auto unreadable = PDFOps::openChecked(
+        test::assemblePdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>",
+                           "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >M /Contents 5 0 R >>",
+                           "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >M /Contents 5 0 R >>",
+                           test::pdfStream({}, pageText(1))}),
+        "unreadable.pdf");
+    ASSERT_TRUE(unreadable.ok());
+    EXPECT_EQ(unreadable.value()->pageCount(), 2);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("saved.pdf");
+    ASSERT_TRUE(unreadable.value()->write(path).ok());
+    EXPECT_TRUE(coretest::qpdfAccepts(path));
+}

@@ -219,11 +219,11 @@ int copyPage(fz_context* c, pdf_document* doc, int num)
     return copyNum;
 }
 
-// Whether the catalog's /Pages names a page tree, or at least a page: not the catalog, a font, a stream
-// or anything else a damaged file may point it at.
+// Whether the catalog's /Pages names a page tree, or at least a page: not the catalog, a font, a content
+// stream or anything else a damaged file may point it at.
 bool namesPages(fz_context* c, pdf_obj* root)
 {
-    if (!pdf_is_dict(c, root) || pdf_is_stream(c, root))
+    if (!pdf_is_dict(c, root))
         return false;
     pdf_obj* type = pdf_dict_get(c, root, PDF_NAME(Type));
     return pdf_name_eq(c, type, PDF_NAME(Pages)) || pdf_name_eq(c, type, PDF_NAME(Page))
