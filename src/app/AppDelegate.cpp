@@ -3,7 +3,9 @@
 #include "platform/services/DesktopAnimations.h"
 
 #include "app/Acknowledgements.h"
+#include "app/AppDocument.h"
 #include "app/AppDocumentController.h"
+#include "app/DocumentWindowController.h"
 #include "app/CombineView.h"
 #include "app/AppIcon.h"
 #include "app/LaunchTiming.h"
@@ -145,7 +147,9 @@ QStringList AppDelegate::openHandedOver(const QStringList& paths)
 {
     QList<std::pair<QString, platform::DocumentError>> failures;
     for (const QString& path : paths) {
-        const auto result = m_controller->openDocument(path, true);
+        // Not sent to the welcome window one by one: a later file of the same hand-over that opens closes
+        // it, and the failures would go with it unseen. They are reported below, once all are tried.
+        const auto result = m_controller->platform::DocumentController::openDocument(path, true);
         if (result.error && !result.error->isCancel())
             failures.append({path, *result.error});
     }
@@ -166,10 +170,22 @@ QStringList AppDelegate::openHandedOver(const QStringList& paths)
         QTimer::singleShot(0, this, [self, failures] {
             if (!self)
                 return;
-            if (self->m_controller->documents().empty())
+            // As at launch: the welcome window shows them only when no document is open, for it closes
+            // as soon as one is (it would take them along unseen).
+            if (self->m_controller->documents().empty()) {
                 self->showWelcomeWindow();
-            for (const auto& [path, error] : failures)
-                self->m_controller->reportOpenFailure(path, error);
+                for (const auto& [path, error] : failures)
+                    self->m_controller->reportOpenFailure(path, error);
+                return;
+            }
+            // On the newest document's window: the window active a moment ago may be the welcome window,
+            // which is on its way out and would take the alert with it.
+            QWidget* parent = nullptr;
+            for (platform::Document* document : self->m_controller->documents())
+                if (auto* window = static_cast<AppDocument*>(document)->windowController())
+                    parent = window->window();
+            for (const auto& failure : failures)
+                alertPresenter().presentError(failure.second, parent);
         });
     }
     QStringList open;

@@ -3,6 +3,7 @@
 #include "core/PDFOps.h"
 #include "editor/Editor.h"
 #include "platform/pdf/Document.h"
+#include "platform/services/RegularFile.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -53,8 +54,13 @@ QString combineSubtitle(const QList<CombineItem>& items)
 
 QString combineDetail(const CombineItem& item)
 {
-    if (!item.pages)
+    if (!item.pages) {
+        // A pipe or a device is never opened: say so rather than blame its content.
+        if (const platform::FileKind kind = platform::fileKindOf(item.path);
+            kind != platform::FileKind::regular && kind != platform::FileKind::missing)
+            return QStringLiteral("Isn\u2019t a regular file");
         return QStringLiteral("Can\u2019t read this one");
+    }
     return QStringLiteral("%1 page%2").arg(*item.pages).arg(*item.pages == 1 ? QString() : QStringLiteral("s"));
 }
 

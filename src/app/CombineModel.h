@@ -38,7 +38,8 @@ std::optional<int> combinePageCount(const QString& path);
 
 int combineTotalPages(const QList<CombineItem>& items);
 QString combineSubtitle(const QList<CombineItem>& items);
-// The line under a file's name: "Can’t read this one" or its page count.
+// The line under a file's name: its page count, "Can’t read this one", or "Isn’t a regular file" for a pipe
+// or a device (never opened).
 QString combineDetail(const CombineItem& item);
 QString combinedToastText(int files);
 

@@ -1,4 +1,4 @@
-// The commands about the document's file (Duplicate, Rename…, Move To…, Revert To Original…) and the Edit
+// The commands about the document's file (Duplicate, Rename…, Move To…, Revert To Saved and To Original…) and the Edit
 // menu's text commands, which go to the focused text field before the canvas.
 #include "app/DocumentWindowController.h"
 
@@ -241,6 +241,25 @@ void DocumentWindowController::revertToOriginal()
         if (auto* controller = platform::DocumentController::shared())
             controller->presentError(*error);
     }
+}
+
+void DocumentWindowController::confirmRevertToSaved()
+{
+    if (!m_window || !m_document || m_document->isUntitled())
+        return;
+    AlertRequest request;
+    request.message = QStringLiteral("Revert to the saved version?");
+    request.informativeText = QStringLiteral("Your changes since the last save will be lost. This can’t be undone.");
+    request.buttons = {QStringLiteral("Revert"), QStringLiteral("Cancel")};
+    QPointer<DocumentWindowController> self(this);
+    runAlert(request, [self](int button) {
+        if (!self || button != 0 || !self->m_document)
+            return;
+        if (const platform::MaybeError error = self->m_document->revertToSaved(); error && !error->isCancel()) {
+            if (auto* controller = platform::DocumentController::shared())
+                controller->presentError(*error);
+        }
+    });
 }
 
 } // namespace vmk::app

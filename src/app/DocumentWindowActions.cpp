@@ -281,7 +281,7 @@ bool DocumentWindowController::performDocumentCommand(const QString& action)
         if (!path.isEmpty())
             present(m_document->saveToPath(path, platform::SaveOperation::SaveTo));
     } else if (action == QLatin1String("revertDocumentToSaved:")) {
-        present(m_document->revertToSaved());
+        confirmRevertToSaved();
     } else if (action == QLatin1String("printDocument:")) {
         QPrinter printer;
         preparePrinter(printer);

@@ -493,7 +493,7 @@ void DocumentWindowController::didSave(bool userInitiated)
 
 void DocumentWindowController::didRevert()
 {
-    m_editor->attachDocument(true);
+    m_editor->documentDidRevert();
 }
 
 bool DocumentWindowController::windowShouldClose()

@@ -208,6 +208,8 @@ private:
     void moveDocument();
     void moveDocumentFile(const QString& target);
     void revertToOriginal();
+    // Revert To Saved: asks on the window first, as the changes cannot come back afterwards.
+    void confirmRevertToSaved();
     bool validateDocumentFileCommand(const QString& action, bool* enabled) const;
     void removeSharedCopies();
 

@@ -11,8 +11,11 @@
 #include "platform/doc/UndoManager.h"
 #include "platform/fonts/FontService.h"
 #include "platform/pdf/Document.h"
+#include "platform/services/RegularFile.h"
 
+#include <QBuffer>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QWidget>
 
@@ -229,7 +232,17 @@ void Editor::replaceImage(const QString& path, const core::EditableImage& chosen
 {
     if (path.isEmpty() || !m_editSession)
         return;
-    QImageReader reader(path);
+    // Read whole first, as documents are: a pipe or a device chosen here never holds up the window.
+    platform::RegularFileRead file = platform::readRegularFile(path);
+    if (!file.ok()) {
+        if (file.kind != platform::FileKind::regular && file.kind != platform::FileKind::missing)
+            showToast(platform::notRegularFileMessage(QFileInfo(path).fileName(), file.kind), kWarningSymbol,
+                      Toast::Style::info);
+        return;
+    }
+    QBuffer buffer(&file.data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
     const QImage picture = reader.read();
     if (picture.isNull())
         return;

@@ -142,6 +142,9 @@ void Editor::documentDidSave(bool userInitiated)
 void Editor::documentDidRevert()
 {
     attachDocument(true);
+    // Its pages are new: thumbnails and everything else drawn from the old ones are redone.
+    if (!m_isLocked)
+        documentDidReload();
 }
 
 void Editor::annotationsChanged(const pdf::PagePtr& page)

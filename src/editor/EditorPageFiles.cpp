@@ -4,6 +4,7 @@
 #include "platform/pdf/Document.h"
 #include "platform/pdf/OutlineSplice.h"
 #include "platform/pdf/Page.h"
+#include "platform/services/RegularFile.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -41,11 +42,17 @@ void Editor::insertPages(const QStringList& paths, int insertionIndex)
     const pdf::DocumentPtr pdf = pdfDocument();
     QList<pdf::PagePtr> pages = pageList(*pdf);
     QStringList failed;
+    QStringList notFiles; // pipes, devices, folders: never opened
     QList<pdf::PagePtr> inserted;
     QList<pdf::OutlineItem> outline;
     const int position = std::max(0, std::min(insertionIndex, int(pages.size())));
     for (const QString& path : paths) {
         const QString name = QFileInfo(path).fileName();
+        if (const platform::FileKind kind = platform::fileKindOf(path);
+            kind != platform::FileKind::regular && kind != platform::FileKind::missing) {
+            notFiles.append(platform::notRegularFileMessage(name, kind));
+            continue;
+        }
         pdf::Result<pdf::DocumentPtr> other = pdf::Document::fromFile(path);
         if (!other.ok() || other.value()->isLocked()) {
             failed.append(name);
@@ -77,10 +84,12 @@ void Editor::insertPages(const QStringList& paths, int insertionIndex)
         showToast(QStringLiteral("Merged. %1 page%2 added.").arg(n).arg(n != 1 ? QStringLiteral("s") : QString()),
                   QStringLiteral("doc.on.doc.fill"), Toast::Style::merge);
     }
-    if (!failed.isEmpty()) {
-        showToast(QStringLiteral("Couldn’t read ") + failed.join(QStringLiteral(", ")) +
-                      QStringLiteral(". Locked or not a PDF."),
-                  QStringLiteral("exclamationmark.triangle.fill"), Toast::Style::info);
+    if (!failed.isEmpty() || !notFiles.isEmpty()) {
+        QStringList sentences = notFiles;
+        if (!failed.isEmpty())
+            sentences.prepend(QStringLiteral("Couldn’t read ") + failed.join(QStringLiteral(", ")) +
+                              QStringLiteral(". Locked or not a PDF."));
+        showToast(sentences.join(QLatin1Char(' ')), QStringLiteral("exclamationmark.triangle.fill"), Toast::Style::info);
     }
 }
 

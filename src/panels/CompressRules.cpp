@@ -2,6 +2,7 @@
 
 #include "panels/ByteCountText.h"
 #include "platform/pdf/Document.h"
+#include "platform/services/RegularFile.h"
 #include "platform/services/TempFiles.h"
 
 #include <QCoreApplication>
@@ -69,12 +70,10 @@ QString compressedSavedToast(qint64 compressedBytes, qint64 originalBytes)
 std::optional<QByteArray> compressionSource(const QString& filePath, bool edited, const pdf::Document& document)
 {
     if (!edited && !filePath.isEmpty()) {
-        QFile file(filePath);
-        if (file.open(QIODevice::ReadOnly)) {
-            const QByteArray bytes = file.readAll();
-            if (file.error() == QFileDevice::NoError && !bytes.isEmpty())
-                return bytes;
-        }
+        // Only as a regular file: something else put at its path since is never waited on.
+        const platform::RegularFileRead file = platform::readRegularFile(filePath);
+        if (file.ok() && !file.data.isEmpty())
+            return file.data;
     }
     return takeSnapshot(document);
 }

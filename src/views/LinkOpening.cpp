@@ -1,8 +1,11 @@
 #include "views/LinkOpening.h"
 
+#include "platform/services/PlainText.h"
+
+#include <QApplication>
 #include <QDesktopServices>
 #include <QMessageBox>
-#include <QPushButton>
+#include <QUrlQuery>
 
 namespace vmk::views {
 
@@ -14,20 +17,31 @@ LinkOpeningHooks& hooks()
     return h;
 }
 
-bool askBeforeOpening(QWidget* parent, const QUrl& url)
+// A script in a link can run to pages; the notice shows its start.
+QString shownTarget(const QUrl& url)
 {
-    QMessageBox box(parent);
-    box.setIcon(QMessageBox::Warning);
-    box.setTextFormat(Qt::PlainText);
-    box.setWindowTitle(QStringLiteral("Open Link"));
-    box.setText(QStringLiteral("This link goes outside the document:\n%1").arg(linkTargetText(url)));
-    box.setInformativeText(QStringLiteral("It is not a web page or an email address, so it may open a file or start a "
-                                          "program on this computer. Open it only if you trust this document."));
-    QPushButton* open = box.addButton(QStringLiteral("Open"), QMessageBox::AcceptRole);
-    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
-    box.setDefaultButton(cancel);
-    box.exec();
-    return box.clickedButton() == open;
+    constexpr int kMost = 300;
+    const QString text = linkTargetText(url);
+    return text.size() <= kMost ? text : text.left(kMost) + QStringLiteral("…");
+}
+
+void tellRefused(QWidget* parent, const QUrl& url)
+{
+    if (!parent)
+        return;
+    // On the document's window, without holding anything up.
+    auto* box = new QMessageBox(parent->window());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    box->setIcon(QMessageBox::Warning);
+    box->setWindowTitle(QApplication::applicationName());
+    box->setText(QStringLiteral("This link wasn’t opened."));
+    box->setInformativeText(QStringLiteral("It leads to “%1”, which isn’t a web page or an email address. Links like "
+                                           "this could open files or start programs on your computer.")
+                                .arg(shownTarget(url)));
+    platform::makePlain(*box);
+    box->setStandardButtons(QMessageBox::Ok);
+    box->open();
 }
 
 } // namespace
@@ -51,16 +65,36 @@ QString linkTargetText(const QUrl& url)
     return url.toDisplayString(QUrl::RemovePassword);
 }
 
+QUrl mailLinkToOpen(const QUrl& url)
+{
+    static const QStringList kept = {"to", "cc", "bcc", "subject", "body", "in-reply-to"};
+    QUrlQuery query(url);
+    QUrlQuery safe;
+    for (const auto& [key, value] : query.queryItems(QUrl::FullyEncoded))
+        if (kept.contains(QUrl::fromPercentEncoding(key.toUtf8()).toLower()))
+            safe.addQueryItem(key, value);
+    QUrl out(url);
+    if (safe.isEmpty())
+        out.setQuery(QString());
+    else
+        out.setQuery(safe);
+    return out;
+}
+
 bool openExternalLink(QWidget* parent, const QUrl& url)
 {
     if (!url.isValid() || url.scheme().isEmpty())
         return false;
-    if (linkKind(url) == LinkKind::other) {
-        const bool agreed = hooks().confirm ? hooks().confirm(parent, url) : askBeforeOpening(parent, url);
-        if (!agreed)
-            return false;
+    const LinkKind kind = linkKind(url);
+    if (kind == LinkKind::other) {
+        if (hooks().refused)
+            hooks().refused(parent, url);
+        else
+            tellRefused(parent, url);
+        return false;
     }
-    return hooks().open ? hooks().open(url) : QDesktopServices::openUrl(url);
+    const QUrl target = kind == LinkKind::mail ? mailLinkToOpen(url) : url;
+    return hooks().open ? hooks().open(target) : QDesktopServices::openUrl(target);
 }
 
 void setLinkOpeningHooks(LinkOpeningHooks h)

@@ -9,9 +9,10 @@ class QWidget;
 
 namespace vmk::views {
 
-// What a link in a document leads to, as far as leaving the application goes: web pages and mail
-// open in the desktop's own handlers at once; anything else (files, programs, other schemes) could
-// run or open something on this computer and is opened only after the user agrees.
+// What a link in a document leads to, as far as leaving the application goes: only web pages and mail
+// ever leave it, in the desktop's own handlers. Anything else (files, programs named by Launch and GoToR
+// actions, javascript:, smb: and every other scheme) could open or run something on this computer and is
+// refused, the user told where it led.
 enum class LinkKind { web, mail, other };
 
 LinkKind linkKind(const QUrl& url);
@@ -20,12 +21,17 @@ LinkKind linkKind(const QUrl& url);
 // without any password.
 QString linkTargetText(const QUrl& url);
 
-// Opens a link the user followed. Returns whether it was handed to the desktop.
+// A mail link as handed to the desktop: only the fields of a message (to, cc, bcc, subject, body,
+// in-reply-to) are kept; others, such as a file to attach, which some mail programs obey, are dropped.
+QUrl mailLinkToOpen(const QUrl& url);
+
+// Follows a link the user activated: web and mail links open; any other is refused with a notice on
+// parent's window. Returns whether it was handed to the desktop.
 bool openExternalLink(QWidget* parent, const QUrl& url);
 
-// The two steps that reach outside, replaceable for tests: asking (true = open) and opening.
+// The two steps that reach outside, replaceable for tests: telling the user a link was refused, and opening.
 struct LinkOpeningHooks {
-    std::function<bool(QWidget* parent, const QUrl& url)> confirm;
+    std::function<void(QWidget* parent, const QUrl& url)> refused;
     std::function<bool(const QUrl& url)> open;
 };
 void setLinkOpeningHooks(LinkOpeningHooks hooks);

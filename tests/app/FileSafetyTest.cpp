@@ -21,9 +21,13 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace vmk;
 using namespace vmk::app;
@@ -87,6 +91,16 @@ struct App : vmk::app::test::LaunchedApp {
     }
 };
 
+// The alert shown on a window, if any.
+QMessageBox* openAlertOn(QWidget* window)
+{
+    QApplication::processEvents();
+    for (QMessageBox* box : window->findChildren<QMessageBox*>())
+        if (box->isVisible())
+            return box;
+    return nullptr;
+}
+
 #define REQUIRE_QPDF()                                                                                                 \
     if (!vmk::test::commandExists("qpdf"))                                                                             \
     GTEST_SKIP() << "qpdf is needed to check the files"
@@ -106,10 +120,27 @@ TEST(FileSafety, TheWindowShowsEditsAndRevertToSavedDropsThem)
     w->editor()->insertBlankPage(0);
     EXPECT_TRUE(w->documentWindow()->isWindowModified());
     ASSERT_TRUE(app.enabled("revertDocumentToSaved:"));
-    app.perform("revertDocumentToSaved:");
-    app.scheduler.runDue();
-    EXPECT_EQ(w->editor()->pageCount(), 3);
-    EXPECT_FALSE(w->documentWindow()->isWindowModified());
+
+    // The changes cannot come back after a revert: the window asks first, and Cancel keeps them.
+    for (const QString& answer : {QStringLiteral("Cancel"), QStringLiteral("Revert")}) {
+        const int version = w->editor()->documentVersion();
+        app.perform("revertDocumentToSaved:");
+        QMessageBox* box = openAlertOn(w->documentWindow());
+        ASSERT_TRUE(box) << "Revert To Saved asked nothing";
+        EXPECT_EQ(box->text(), "Revert to the saved version?");
+        EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+        ASSERT_EQ(box->buttons().size(), 2);
+        const auto buttons = box->buttons();
+        const auto chosen = std::find_if(buttons.begin(), buttons.end(), [&](auto* b) { return b->text() == answer; });
+        ASSERT_NE(chosen, buttons.end()) << answer.toStdString();
+        (*chosen)->click();
+        app.scheduler.runDue();
+        const bool kept = answer == "Cancel";
+        EXPECT_EQ(w->editor()->pageCount(), kept ? 4 : 3) << answer.toStdString();
+        EXPECT_EQ(w->documentWindow()->isWindowModified(), kept) << answer.toStdString();
+        // Thumbnails and the rest drawn from the pages follow the re-read file.
+        EXPECT_EQ(w->editor()->documentVersion() > version, !kept) << answer.toStdString();
+    }
     EXPECT_EQ(qpdfPages(path), 3);
 }
 

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QPainter>
 #include <QPdfWriter>
@@ -10,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using vmk::platform::SingleInstance;
 
@@ -38,6 +41,15 @@ std::optional<QStringList> waitForInstance(QProcess& first)
         QThread::msleep(50);
     }
     return std::nullopt;
+}
+
+void stop(QProcess& process)
+{
+    process.terminate();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
 }
 
 } // namespace
@@ -72,13 +84,40 @@ TEST(SingleInstance, ASecondLaunchHandsItsFilesToTheFirstAndEnds)
     EXPECT_EQ(*after, QStringList({a, b}));
     EXPECT_EQ(first.state(), QProcess::Running);
 
-    first.terminate();
-    if (!first.waitForFinished(5000)) {
-        first.kill();
-        first.waitForFinished(5000);
-    }
+    stop(first);
     // A socket left by a process that is gone is taken over by the next launch.
     SingleInstance next;
     EXPECT_TRUE(next.claim());
     EXPECT_TRUE(next.isListening());
+}
+
+TEST(SingleInstance, APipeOrADeviceGivenAsTheFileHoldsUpNeitherTheLaunchNorLaterHandOvers)
+{
+    if (!QFileInfo::exists(program()))
+        GTEST_SKIP() << "the program is not built";
+    QTemporaryDir dir;
+    const QString pipe = dir.filePath("pipe.pdf");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString b = onePagePdf(dir, "b.pdf");
+
+    // Waiting on the pipe for a writer, the first launch would never answer.
+    QProcess first;
+    first.setProcessChannelMode(QProcess::ForwardedChannels);
+    first.start(program(), {pipe});
+    ASSERT_TRUE(first.waitForStarted(5000));
+    const auto before = waitForInstance(first);
+    if (!before)
+        stop(first);
+    ASSERT_TRUE(before) << "the launch with a pipe never answered";
+    EXPECT_TRUE(before->isEmpty());
+
+    // Handed over, the pipe and an endless device are refused, and the real file beside them opens.
+    QElapsedTimer clock;
+    clock.start();
+    const auto handed = SingleInstance::handOver("vellumark", {pipe, "/dev/zero", b}, 10000);
+    EXPECT_LT(clock.elapsed(), 5000);
+    ASSERT_TRUE(handed);
+    EXPECT_EQ(*handed, QStringList({b}));
+    EXPECT_EQ(first.state(), QProcess::Running);
+    stop(first);
 }

@@ -170,6 +170,25 @@ TEST(Startup, FailedFilesAtLaunchShowInTheWelcomeWindow)
     EXPECT_EQ(app.launchLines().size(), 1);
 }
 
+TEST(Startup, FilesHandedOverThatFailBesideOneThatOpensAreEachOneAlert)
+{
+    Launch app;
+    app.delegate->launch({});
+    app.scheduler.runDue();
+    ASSERT_TRUE(app.delegate->isWelcomeWindowVisible());
+    const QString text = vmk::test::writeFile(app.dir, "notes.txt", "hello");
+    const QString pdf = makePdf(app.dir, "one.pdf", 1);
+    // The welcome window closes as the PDF opens: the failures must not have gone to it.
+    EXPECT_EQ(app.delegate->openHandedOver({"/dev/zero", text, pdf}), QStringList({pdf}));
+    app.scheduler.runDue();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(app.delegate->welcomeWindow());
+    QStringList shown;
+    for (const platform::DocumentError& error : app.alerts.shown)
+        shown << error.message;
+    EXPECT_EQ(shown, QStringList({"“zero” isn’t a regular file.", "“notes.txt” isn’t a PDF."}));
+}
+
 TEST(DocumentWindow, SplitSubtitleAndFrame)
 {
     QRect savedFrame;

@@ -46,6 +46,14 @@ TEST(RedactionWords, AWordGoesWhenAnyOfItsLettersLiesUnderAMarkAndItsNeighboursS
     const QRectF space = charBounds(*page, 5, 1);
     EXPECT_TRUE(PDFOps::wordsUnder(*page, {QRectF(space.center() - QPointF(0.5, 0.5), QSizeF(1, 1))}).isEmpty());
     EXPECT_TRUE(PDFOps::wordsUnder(*page, {}).isEmpty());
+
+    // Short words and numbers are as secret as long ones: a whole line of them goes, a lone letter stays
+    // (it would take every such letter out of the rest of the document).
+    raw.content = "BT /F1 20 Tf 72 700 Td (Al 42 x Jo) Tj ET";
+    const pdf::DocumentPtr shortWords = coretest::open(coretest::makeRawPdf({raw}));
+    const QRectF line = charBounds(*shortWords->page(0), 0, 10).adjusted(-1, -1, 1, 1);
+    EXPECT_EQ(PDFOps::wordsUnder(*shortWords->page(0), {line}),
+              QStringList({QStringLiteral("Al"), QStringLiteral("42"), QStringLiteral("Jo")}));
 }
 
 TEST(RedactionWords, ARebuiltPageKeepsItsWidgetsAndWhatTheMarksDoNotTouch)

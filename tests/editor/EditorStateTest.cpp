@@ -216,7 +216,9 @@ TEST(EditorState, DocumentHostStepsShowSavedAndAdoptARevertedDocument)
     {
         platform::LogCapture log;
         f.document->setPdf(blankDocument(7));
+        const int version = e.documentVersion();
         e.documentDidRevert();
+        EXPECT_GT(e.documentVersion(), version); // the thumbnails are drawn again
         EXPECT_EQ(log.linesWithPrefix(QStringLiteral("signpost begin")).filter(QStringLiteral("Show Document")).size(), 1);
         EXPECT_EQ(log.linesWithPrefix(QStringLiteral("signpost end")).filter(QStringLiteral("Show Document")).size(), 1);
     }

@@ -4,6 +4,7 @@
 #include "platform/doc/SafeSave.h"
 #include "platform/pdf/AnsweringWait.h"
 #include "platform/services/Logger.h"
+#include "platform/services/RegularFile.h"
 #include "platform/services/TempFiles.h"
 
 #include <QDir>
@@ -12,6 +13,7 @@
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <memory>
 #include <sys/stat.h>
 
 namespace vmk::platform {
@@ -20,14 +22,16 @@ namespace {
 QString g_autosaveFolder;
 Document::DiskChangeResolver g_diskChangeResolver;
 
-DocumentError readError(const QString& path, const QFile& file)
+DocumentError readError(const QString& path, const RegularFileRead& read)
 {
     const QString name = QFileInfo(path).fileName();
-    if (!QFileInfo::exists(path)) {
+    if (read.kind != FileKind::regular && read.kind != FileKind::missing)
+        return {DocumentError::FileReadUnknown, notRegularFileMessage(name, read.kind), notRegularFileSuggestion(read.kind)};
+    if (read.error == ENOENT || read.error == ENOTDIR) {
         return {DocumentError::FileReadNoSuchFile,
                 Document::tr("The file “%1” couldn’t be opened because there is no such file.").arg(name), {}};
     }
-    if (file.error() == QFileDevice::PermissionsError) {
+    if (read.error == EACCES || read.error == EPERM) {
         return {DocumentError::FileReadNoPermission,
                 Document::tr("The file “%1” couldn’t be opened because you don’t have permission to view it.")
                     .arg(name),
@@ -281,12 +285,16 @@ MaybeError Document::moveFile(const QString& newPath)
 
 MaybeError Document::readFromFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return readError(path, file);
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return readError(path, file);
+    // On a worker while the windows keep answering: a file on a stalled network disk holds up nobody,
+    // and the user may give up on it (the read then ends on its own and frees what it read).
+    auto read = std::make_shared<RegularFileRead>();
+    const pdf::WaitOutcome outcome = pdf::waitWhileAnswering([path, read] { *read = readRegularFile(path); },
+                                                             pdf::OnCancel::Abandon);
+    if (outcome == pdf::WaitOutcome::Cancelled)
+        return DocumentError::cancelled();
+    if (!read->ok())
+        return readError(path, *read);
+    const QByteArray data = std::move(read->data);
     return readFromData(data, path);
 }
 

@@ -1,5 +1,6 @@
 #include "platform/doc/KeptOriginals.h"
 
+#include "platform/services/RegularFile.h"
 #include "platform/services/TempFiles.h"
 
 #include <QDir>
@@ -94,13 +95,10 @@ std::optional<KeptOriginals::Version> KeptOriginals::keep(const QString& origina
     version.keptPath = QDir(folder()).filePath(QStringLiteral("%1-%2 %3").arg(stamp, id, source.fileName()));
     if (!createExclusiveFile(version.keptPath))
         return std::nullopt;
-    QFile in(originalPath);
+    // Read as a document is: a pipe put at the path since it was looked at doesn't hold up the save.
+    const RegularFileRead in = readRegularFile(originalPath);
     QFile out(version.keptPath);
-    bool ok = in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    while (ok && !in.atEnd()) {
-        const QByteArray chunk = in.read(1 << 20);
-        ok = in.error() == QFileDevice::NoError && out.write(chunk) == chunk.size();
-    }
+    bool ok = in.ok() && out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(in.data) == in.data.size();
     ok = ok && out.flush();
     out.close();
     if (!ok || !writeRecord(version.keptPath + kRecordSuffix, version)) {

@@ -14,10 +14,12 @@
 #include "platform/pdf/detail/StreamLengths.h"
 #include "platform/pdf/detail/UnreadableObjects.h"
 #include "platform/pdf/detail/UntouchedAppearances.h"
+#include "platform/services/RegularFile.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 
 #include <cstring>
@@ -170,13 +172,12 @@ Result<DocumentPtr> Document::fromDataWhileAnswering(const QByteArray& data, boo
 
 Result<DocumentPtr> Document::fromFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Result<DocumentPtr>::failure(file.errorString());
-    const QByteArray data = file.readAll();
-    if (file.error() != QFile::NoError)
-        return Result<DocumentPtr>::failure(file.errorString());
-    return fromData(data);
+    const platform::RegularFileRead read = platform::readRegularFile(path);
+    if (read.kind != platform::FileKind::regular && read.kind != platform::FileKind::missing)
+        return Result<DocumentPtr>::failure(platform::notRegularFileMessage(QFileInfo(path).fileName(), read.kind));
+    if (!read.ok())
+        return Result<DocumentPtr>::failure(QString::fromLocal8Bit(std::strerror(read.error)));
+    return fromData(read.data);
 }
 
 bool Document::isEncrypted() const { return m_state->doc->crypt != nullptr; }
