@@ -21,11 +21,11 @@
 #include "views/PresentationWindow.h"
 #include "platform/doc/DocumentController.h"
 #include "platform/services/ReduceMotion.h"
+#include "platform/services/TempFiles.h"
 #include "platform/services/UserDefaults.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QLineEdit>
 #include <QScreen>
 #include <QSplitter>
@@ -286,6 +286,18 @@ void DocumentWindowController::confirmRemovePassword()
         = QStringLiteral("The PDF will open for anyone, no password needed. The change is saved with the document.");
     request.buttons = {QStringLiteral("Remove Password"), QStringLiteral("Cancel")};
     QPointer<DocumentWindowController> self(this);
+    if (m_editor->removingPasswordNeedsOwner()) {
+        // The opener's rights end where the owner's restrictions begin: dropping them takes the owner password.
+        request.message = QStringLiteral("Remove the password and its restrictions?");
+        request.informativeText = QStringLiteral(
+            "The owner of this PDF restricts what may be done with it. Enter the owner password to remove the "
+            "password and the restrictions. The change is saved with the document.");
+        runPasswordAlert(request, QStringLiteral("Owner password"), [self](int button, const QString& password) {
+            if (self && button == 0)
+                self->m_editor->removePassword(password);
+        });
+        return;
+    }
     runAlert(request, [self](int button) {
         if (self && button == 0)
             self->m_editor->removePassword();
@@ -491,6 +503,14 @@ void DocumentWindowController::didSave(bool userInitiated)
         m_editor->showToast(QStringLiteral("Saved."), QStringLiteral("checkmark.circle"), Toast::Style::success);
 }
 
+void DocumentWindowController::didRemoveEarlierVersions(int count)
+{
+    Q_UNUSED(count);
+    m_editor->showToast(QStringLiteral("Saved. Earlier versions of this file were removed, so what you redacted "
+                                       "is gone for good."),
+                        QStringLiteral("checkmark.shield.fill"), Toast::Style::success);
+}
+
 void DocumentWindowController::didRevert()
 {
     m_editor->documentDidRevert();
@@ -556,7 +576,7 @@ void DocumentWindowController::windowWillClose()
 void DocumentWindowController::removeSharedCopies()
 {
     for (const QString& dir : std::as_const(m_sharedCopies))
-        QDir(dir).removeRecursively();
+        platform::removeTemporaryPrivateFolder(dir);
     m_sharedCopies.clear();
 }
 

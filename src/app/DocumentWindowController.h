@@ -147,6 +147,7 @@ public:
     // core::DocumentHost
     void commitPendingEdits() override;
     void didSave(bool userInitiated) override;
+    void didRemoveEarlierVersions(int count) override;
     void didRevert() override;
     // panels::DocumentSheetActions: sheets on the window, none while locked or without a window.
     void presentPasswordSheet() override;

@@ -111,12 +111,12 @@ void Editor::commitTextEdit(const core::EditableTextBlock& typedBlock, int typed
         return;
     }
     if (result->embeddedFontName && !result->reusedOriginalFont) {
-        // The page's own font could not draw the text (a character or a usable space missing, or it cannot
-        // be written again): say which installed face took its place, by the name people know it by.
+        // The page's own font could not draw the text (a character it does not have): say which installed
+        // face took its place, by the name people know it by.
         const QString embedded = core::editrules::stripSubsetPrefix(*result->embeddedFontName);
         const platform::Font face = platform::FontService::fontNamed(embedded, 12);
         const QString name = face.isValid() ? face.fullName() : embedded;
-        showToast(QStringLiteral("The original font couldn\u2019t draw this text, so ") + name
+        showToast(QStringLiteral("Some characters weren\u2019t in the original font, so ") + name
                       + QStringLiteral(" stepped in."),
                   QStringLiteral("textformat"), Toast::Style::info);
     }

@@ -9,6 +9,8 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QToolButton>
@@ -69,6 +71,30 @@ void EditorWindowHost::runAlert(const AlertRequest& request, std::function<void(
             completion(int(buttons.indexOf(box->clickedButton())));
     });
     box->open();
+}
+
+void EditorWindowHost::runPasswordAlert(const AlertRequest& request, const QString& placeholder,
+                                        std::function<void(int button, const QString& password)> completion)
+{
+    QWidget* parent = window();
+    if (!parent)
+        return;
+    auto* dialog = asSheet(new QInputDialog(parent));
+    dialog->setWindowTitle(QApplication::applicationName());
+    dialog->setLabelText(request.informativeText.isEmpty() ? request.message
+                                                           : request.message + QStringLiteral("\n\n") + request.informativeText);
+    dialog->setTextEchoMode(QLineEdit::Password);
+    if (auto* field = dialog->findChild<QLineEdit*>())
+        field->setPlaceholderText(placeholder);
+    if (!request.buttons.isEmpty())
+        dialog->setOkButtonText(request.buttons.value(0));
+    if (request.buttons.size() > 1)
+        dialog->setCancelButtonText(request.buttons.value(1));
+    QObject::connect(dialog, &QInputDialog::finished, dialog, [dialog, completion = std::move(completion)](int result) {
+        if (completion)
+            completion(result == QDialog::Accepted ? 0 : 1, dialog->textValue());
+    });
+    dialog->open();
 }
 
 void EditorWindowHost::runSavePanel(const SavePanelRequest& request,

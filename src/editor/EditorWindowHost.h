@@ -57,6 +57,9 @@ public:
     // window; a completion runs once with the answer (the button's index, -1 when the alert was closed
     // otherwise; the chosen path, or nothing when cancelled), never when nothing was shown.
     virtual void runAlert(const AlertRequest& request, std::function<void(int button)> completion);
+    // The same with a password field under the text; the completion also gets what was typed.
+    virtual void runPasswordAlert(const AlertRequest& request, const QString& placeholder,
+                                  std::function<void(int button, const QString& password)> completion);
     virtual void runSavePanel(const SavePanelRequest& request, std::function<void(std::optional<QString>)> completion);
     // The folder chooser of the image export, with the format and resolution controls over options.
     virtual void runImageExportPanel(const FolderPanelRequest& request, const std::shared_ptr<ImageExportOptions>& options,

@@ -17,6 +17,14 @@
 
 namespace vmk::core {
 
+// One line of a block as the page draws it: its text objects and where its text lies in the block's text.
+struct EditBlockLine {
+    QList<FPDF_PAGEOBJECT> objects;
+    qsizetype start = 0;  // in the block's text
+    qsizetype length = 0;
+    qreal baseline = 0;
+};
+
 // One editable paragraph of a page.
 struct EditableTextBlock {
     enum class Alignment { left, center, right };
@@ -37,6 +45,7 @@ struct EditableTextBlock {
     bool isEditable = true;
     std::optional<QString> reason;
     QList<FPDF_PAGEOBJECT> objects;
+    QList<EditBlockLine> lines; // top to bottom
     FPDF_FONT font = nullptr;
 
     friend bool operator==(const EditableTextBlock& a, const EditableTextBlock& b)

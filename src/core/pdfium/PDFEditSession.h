@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/pdfium/EditModel.h"
+#include "core/pdfium/FontCodes.h"
 #include "core/pdfium/PDFiumAPI.h"
 #include "core/pdfium/PDFiumError.h"
 
@@ -85,18 +86,35 @@ private:
     Run readRun(FPDF_PAGEOBJECT object, FPDF_TEXTPAGE textPage, const QRectF& bounds, EditFontTable& fonts) const;
     // Regenerates the content and forgets the page's scan.
     void finishEdit(int pageIndex, FPDF_PAGE page);
-    std::set<char32_t> scalarsDrawn(FPDF_FONT font, int pageIndex);
     QList<FPDF_PAGEOBJECT> makeTextObjects(const QList<LaidOutLine>& lines, FPDF_FONT font, qreal size,
                                            const QColor& color);
     bool insertAndVerify(const QList<FPDF_PAGEOBJECT>& objects, const QList<LaidOutLine>& expected, FPDF_PAGE page);
-    // The width of the text set in the font at size 100 (not placed on any page); -1 when it cannot be set.
-    qreal advanceOf(FPDF_FONT font, const QString& text);
-    bool drawsUsableSpace(FPDF_FONT font, const QString& sample);
-    // The new text objects, made and checked but not yet on the page: the block's own font when it draws the
-    // text faithfully (spaces included), else the stand-in.
-    PDFiumResult<QList<FPDF_PAGEOBJECT>> objectsForText(const EditableTextBlock& block, const QList<LaidOutLine>& lines,
+    // The new text objects in the stand-in, made and checked but not yet on the page.
+    PDFiumResult<QList<FPDF_PAGEOBJECT>> standInObjects(const EditableTextBlock& block, const QList<LaidOutLine>& lines,
                                                         const platform::Font& layoutFont, const QString& text,
-                                                        int pageIndex, FPDF_PAGE pg, TextEditResult& result);
+                                                        FPDF_PAGE pg, TextEditResult& result);
+
+    // Writing in the page's own fonts, by their own codes.
+    struct CodedStyle {
+        FPDF_FONT font = nullptr;
+        float fontSize = 0;
+        FS_MATRIX matrix{1, 0, 0, 1, 0, 0};
+        unsigned fill[4] = {0, 0, 0, 255};
+    };
+    CodedStyle styleOf(FPDF_PAGEOBJECT object) const;
+    std::set<char32_t> scalarsDrawnOnPage(FPDF_FONT font, FPDF_PAGE page);
+    // The codes the font reads back as text and the advance of each; for an embedded font only the characters
+    // the page shows it drawing. Codes are looked for until every wanted character has one.
+    fontcodes::FontCodes fontCodes(FPDF_FONT font, FPDF_PAGE page, const std::set<char32_t>& wanted, bool embedded);
+    std::optional<FPDF_PAGEOBJECT> codedObject(const CodedStyle& style, const QString& text,
+                                               const fontcodes::FontCodes& codes, QPointF origin);
+    // Rewrites only the line holding every change, in the page's own fonts, when the line still fits; the
+    // page is changed (not yet regenerated) only on success.
+    std::optional<TextEditResult> retypeLine(const EditableTextBlock& block, const QString& newText, int pageIndex,
+                                             FPDF_PAGE pg);
+    // The whole block laid out again in its own font: the objects, made and checked, and the layout.
+    std::optional<std::pair<QList<FPDF_PAGEOBJECT>, fontcodes::CodeLayout>>
+    ownFontObjects(const EditableTextBlock& block, const QString& text, FPDF_PAGE pg);
 
     const PDFiumAPI* m_api;
     QByteArray m_bytes; // PDFium reads the document from these bytes for the session's whole life

@@ -34,29 +34,6 @@ PDFiumResult<std::pair<FPDF_FONT, QString>> PDFEditSession::loadedFont(const pla
     return std::pair{loaded, name};
 }
 
-std::set<char32_t> PDFEditSession::scalarsDrawn(FPDF_FONT font, int pageIndex)
-{
-    std::set<char32_t> drawn;
-    if (!font)
-        return drawn;
-    const auto current = model(pageIndex);
-    const auto pg = page(pageIndex);
-    if (!current || !pg)
-        return drawn;
-    // The runs' own texts, not the blocks' joined texts: the spaces grouping puts between runs were never
-    // drawn by the font.
-    FPDF_TEXTPAGE textPage = m_api->FPDFText_LoadPage(pg.value());
-    if (!textPage)
-        return drawn;
-    for (const EditableTextBlock& block : current.value().blocks)
-        if (block.font == font)
-            for (FPDF_PAGEOBJECT object : block.objects)
-                for (char32_t c : text(object, textPage).toStdU32String())
-                    drawn.insert(c);
-    m_api->FPDFText_ClosePage(textPage);
-    return drawn;
-}
-
 QList<FPDF_PAGEOBJECT> PDFEditSession::makeTextObjects(const QList<LaidOutLine>& lines, FPDF_FONT font, qreal size,
                                                        const QColor& color)
 {
@@ -110,64 +87,12 @@ bool PDFEditSession::insertAndVerify(const QList<FPDF_PAGEOBJECT>& objects, cons
     return matches;
 }
 
-qreal PDFEditSession::advanceOf(FPDF_FONT font, const QString& text)
-{
-    FPDF_PAGEOBJECT object = m_api->FPDFPageObj_CreateTextObj(m_document, font, 100.0f);
-    if (!object)
-        return -1;
-    const std::u16string units = text.toStdU16String();
-    qreal width = -1;
-    float left = 0, bottom = 0, right = 0, top = 0;
-    if (m_api->FPDFText_SetText(object, reinterpret_cast<const FPDF_WCHAR*>(units.c_str()))
-        && m_api->FPDFPageObj_GetBounds(object, &left, &bottom, &right, &top))
-        width = right - left;
-    m_api->FPDFPageObj_Destroy(object);
-    return width;
-}
-
-bool PDFEditSession::drawsUsableSpace(FPDF_FONT font, const QString& sample)
-{
-    // Subsets made for typesetting often lack a space: their words are set apart by position alone. Typed
-    // into such a font, a space draws nothing and the words run together, although reading the text back
-    // still finds the space. Measure instead: a usable space moves the next letter along.
-    const QString letter = sample.isEmpty() ? QStringLiteral("x") : sample;
-    const qreal joined = advanceOf(font, letter + letter);
-    const qreal spaced = advanceOf(font, letter + QLatin1Char(' ') + letter);
-    return joined > 0 && spaced - joined > 10.0; // at size 100: a tenth of an em or more
-}
-
-PDFiumResult<QList<FPDF_PAGEOBJECT>> PDFEditSession::objectsForText(const EditableTextBlock& block,
+PDFiumResult<QList<FPDF_PAGEOBJECT>> PDFEditSession::standInObjects(const EditableTextBlock& block,
                                                                     const QList<LaidOutLine>& lines,
                                                                     const platform::Font& layoutFont,
-                                                                    const QString& text, int pageIndex, FPDF_PAGE pg,
+                                                                    const QString& text, FPDF_PAGE pg,
                                                                     TextEditResult& result)
 {
-    const std::set<char32_t> wanted = editrules::unicodeScalarSet(editrules::removingWhitespace(text));
-    bool mayReuse = false;
-    if (block.font) {
-        if (!block.isEmbeddedFont) {
-            mayReuse = editrules::fitsWindows1252(text);
-        } else {
-            const std::set<char32_t> drawable = scalarsDrawn(block.font, pageIndex);
-            mayReuse = std::includes(drawable.begin(), drawable.end(), wanted.begin(), wanted.end());
-        }
-    }
-    const bool hasSpaces = std::any_of(lines.begin(), lines.end(), [](const LaidOutLine& line) {
-        return std::any_of(line.text.begin(), line.text.end(), [](QChar c) { return c.isSpace(); });
-    });
-    if (mayReuse && hasSpaces) {
-        const QString sample = wanted.empty() ? QString() : QString::fromStdU32String(std::u32string(1, *wanted.begin()));
-        mayReuse = drawsUsableSpace(block.font, sample);
-    }
-    if (mayReuse) {
-        QList<FPDF_PAGEOBJECT> objects = makeTextObjects(lines, block.font, block.fontSize, block.color);
-        if (!objects.isEmpty() && insertAndVerify(objects, lines, pg)) {
-            result.reusedOriginalFont = true;
-            return objects;
-        }
-        for (FPDF_PAGEOBJECT object : objects)
-            m_api->FPDFPageObj_Destroy(object);
-    }
     const auto substitute = loadedFont(layoutFont, text);
     if (!substitute)
         return substitute.error();
@@ -208,26 +133,40 @@ PDFiumResult<TextEditResult> PDFEditSession::replaceText(const EditableTextBlock
         return TextEditResult{};
     }
 
-    const bool bold = editrules::wantsBold(block.baseFontName, block.fontWeight);
-    const bool italic = editrules::wantsItalic(block.baseFontName, block.fontFlags);
-    const platform::Font layoutFont =
-        fontmatching::matchSystemFont(block.baseFontName, block.fontSize, bold, italic, block.fontFlags);
-    const textlayout::Layout layout =
-        textlayout::layOutText(text, layoutFont, block, qreal(m_api->FPDF_GetPageWidthF(pg)) - 18);
+    // A change within one line rewrites that line alone, in the page's own fonts, when it still fits.
+    if (const auto inPlace = retypeLine(block, text, pageIndex, pg)) {
+        finishEdit(pageIndex, pg);
+        return *inPlace;
+    }
 
     // Everything that can fail happens before the old text leaves the page: a retype is all or nothing.
     TextEditResult result;
-    const auto made = objectsForText(block, layout.lines, layoutFont, text, pageIndex, pg, result);
-    if (!made)
-        return made.error();
+    QList<FPDF_PAGEOBJECT> made;
+    if (auto own = ownFontObjects(block, text, pg)) {
+        made = own->first;
+        result.reusedOriginalFont = true;
+        result.lineCount = own->second.lineCount;
+        result.newBounds = own->second.bounds;
+    } else {
+        const bool bold = editrules::wantsBold(block.baseFontName, block.fontWeight);
+        const bool italic = editrules::wantsItalic(block.baseFontName, block.fontFlags);
+        const platform::Font layoutFont =
+            fontmatching::matchSystemFont(block.baseFontName, block.fontSize, bold, italic, block.fontFlags);
+        const textlayout::Layout layout =
+            textlayout::layOutText(text, layoutFont, block, qreal(m_api->FPDF_GetPageWidthF(pg)) - 18);
+        const auto standIn = standInObjects(block, layout.lines, layoutFont, text, pg, result);
+        if (!standIn)
+            return standIn.error();
+        made = standIn.value();
+        result.lineCount = int(layout.lines.size());
+        result.newBounds = layout.bounds;
+    }
 
     for (FPDF_PAGEOBJECT object : block.objects)
         if (m_api->FPDFPage_RemoveObject(pg, object))
             m_api->FPDFPageObj_Destroy(object);
-    for (FPDF_PAGEOBJECT object : made.value())
+    for (FPDF_PAGEOBJECT object : made)
         m_api->FPDFPage_InsertObject(pg, object);
-    result.lineCount = int(layout.lines.size());
-    result.newBounds = layout.bounds;
     if (result.newBounds.top() < block.bounds.top() - 1) { // top() is minY: the text now reaches lower
         for (const EditableTextBlock& other : others)
             if (other.bounds.bottom() <= block.bounds.top() + 1 && other.bounds.intersects(result.newBounds)) {

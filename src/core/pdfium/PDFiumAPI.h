@@ -100,6 +100,13 @@ constexpr unsigned long kPDFiumNoIncremental = 2;
     X(FPDFPageObj_CreateTextObj, FPDF_PAGEOBJECT, (FPDF_DOCUMENT, FPDF_FONT, float))                            \
     X(FPDFPageObj_NewTextObj, FPDF_PAGEOBJECT, (FPDF_DOCUMENT, const char*, float))                             \
     X(FPDFText_SetText, FPDF_BOOL, (FPDF_PAGEOBJECT, const FPDF_WCHAR*))                                        \
+    X(FPDFText_SetCharcodes, FPDF_BOOL, (FPDF_PAGEOBJECT, const uint32_t*, size_t))                             \
+    X(FPDFText_CountChars, int, (FPDF_TEXTPAGE))                                                                \
+    X(FPDFText_GetUnicode, unsigned int, (FPDF_TEXTPAGE, int))                                                  \
+    X(FPDFText_GetTextObject, FPDF_PAGEOBJECT, (FPDF_TEXTPAGE, int))                                            \
+    X(FPDFText_IsGenerated, int, (FPDF_TEXTPAGE, int))                                                          \
+    X(FPDFText_HasUnicodeMapError, int, (FPDF_TEXTPAGE, int))                                                   \
+    X(FPDFText_GetCharOrigin, FPDF_BOOL, (FPDF_TEXTPAGE, int, double*, double*))                                \
     X(FPDFPageObj_NewImageObj, FPDF_PAGEOBJECT, (FPDF_DOCUMENT))                                                \
     X(FPDFImageObj_SetBitmap, FPDF_BOOL, (FPDF_PAGE*, int, FPDF_PAGEOBJECT, FPDF_BITMAP))                       \
     X(FPDFImageObj_GetImagePixelSize, FPDF_BOOL, (FPDF_PAGEOBJECT, unsigned*, unsigned*))                       \
@@ -116,7 +123,7 @@ struct PDFiumAPI {
 #undef VMK_PDFIUM_FIELD
 };
 
-constexpr int kPDFiumEntryPointCount = 51;
+constexpr int kPDFiumEntryPointCount = 58;
 
 // The memory sink for saving: PDFium's write record first (PDFium hands the record back to the callback),
 // then our own bookkeeping behind it.

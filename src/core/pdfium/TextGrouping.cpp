@@ -175,6 +175,24 @@ QList<Group> groupLines(QList<EditLine> lines)
     return groups;
 }
 
+// A line flows on into the next when it spans the paragraph's width and the next line's first word would not
+// have fitted after it; a line that could have taken that word ended where the author broke it (a contents
+// entry, an address, a table row), whatever its width.
+bool flowsOn(const EditLine& previous, const EditLine& next, qreal widest)
+{
+    const qreal width = previous.maxX - previous.minX;
+    if (width < 0.72 * widest)
+        return false;
+    const QString text = trimmedWhitespace(previous.text), following = trimmedWhitespace(next.text);
+    // A word broken at the line's end goes on, however short the line.
+    if (text.isEmpty() || following.isEmpty() || text.endsWith(QChar(0x0002)))
+        return true;
+    const qreal perChar = width / qreal(text.size());
+    const qsizetype firstWord = std::max<qsizetype>(following.indexOf(QLatin1Char(' ')), 0);
+    const qsizetype wordLength = firstWord > 0 ? firstWord : following.size();
+    return width + perChar * qreal(wordLength + 1) > widest + 0.5 * perChar;
+}
+
 qreal spread(const QList<EditLine>& lines, qreal (*edge)(const EditLine&))
 {
     qreal lo = edge(lines.first()), hi = lo;
@@ -210,15 +228,27 @@ EditableTextBlock makeBlock(const QList<EditLine>& lines, const EditFontTable& f
     // hyphen may be part of the word ("run-time"), so none is dropped, and no space lands inside a word.
     const QChar lineEndHyphen(0x0002);
     QString text = trimmedWhitespace(first.text);
+    auto lineObjects = [](const EditLine& line) {
+        QList<FPDF_PAGEOBJECT> objects;
+        for (const EditRun& run : line.runs)
+            objects.append(run.object);
+        return objects;
+    };
+    block.lines.append(EditBlockLine{lineObjects(first), 0, text.size(), first.baseline});
+    // Where most lines end where the author broke them, the block is a list: its widest line ends so too.
+    QList<bool> flows;
+    for (qsizetype i = 1; i < lines.size(); ++i)
+        flows.append(flowsOn(lines[i - 1], lines[i], widest));
+    const bool list = flows.size() >= 2 && 2 * flows.count(false) > flows.size();
     for (qsizetype i = 1; i < lines.size(); ++i) {
-        const EditLine& previous = lines[i - 1];
-        // A line that spans the paragraph's width flows on; a short one ended where the author broke it.
-        const bool flowsOn = previous.maxX - previous.minX >= 0.72 * widest;
-        if (flowsOn && text.endsWith(lineEndHyphen))
+        const bool goesOn = flows[i - 1] && (!list || text.endsWith(lineEndHyphen));
+        if (goesOn && text.endsWith(lineEndHyphen))
             text.back() = QLatin1Char('-');
         else
-            text += flowsOn ? QStringLiteral(" ") : QStringLiteral("\n");
-        text += trimmedWhitespace(lines[i].text);
+            text += goesOn ? QStringLiteral(" ") : QStringLiteral("\n");
+        const QString lineText = trimmedWhitespace(lines[i].text);
+        block.lines.append(EditBlockLine{lineObjects(lines[i]), text.size(), lineText.size(), lines[i].baseline});
+        text += lineText;
     }
     text.replace(lineEndHyphen, QLatin1Char('-'));
     block.text = text;

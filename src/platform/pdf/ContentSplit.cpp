@@ -4,8 +4,11 @@
 #include "platform/pdf/PdfLog.h"
 #include "platform/pdf/detail/ClearMetadataWrite.h"
 #include "platform/pdf/detail/Fz.h"
+#include "platform/services/Secrets.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QScopeGuard>
 
 #include <vector>
 
@@ -43,6 +46,104 @@ bool usesPictureFilter(fz_context* c, pdf_obj* stream)
         return false;
     }
     return isPicture(filter);
+}
+
+// A text object that only chooses a font ("BT /F6 12 Tf ET", as some writers leave before each line). The
+// editing engine reads no object from it, so once the page is rewritten it drops the font from the resources
+// as unused, and the leftover would name a font that is no longer there.
+bool isFontChoiceOnly(const QByteArray& piece)
+{
+    static const QRegularExpression choiceOnly(
+        QStringLiteral("^\\s*BT\\s*/[^\\s/\\[\\]()<>]+\\s+[-+0-9.]+\\s+Tf\\s*ET\\s*$"));
+    return piece.size() < 200 && choiceOnly.match(QString::fromLatin1(piece)).hasMatch();
+}
+
+// The piece with the font in effect (as "/F1 12 Tf") chosen again at the start of each text object that
+// shows text before choosing a font of its own, so that a bare choice it relied on may go. `font` follows
+// the piece's operators (a group restores the font it began with); `unresolved` is set when text relies on
+// a font not known here.
+QByteArray withFontChosen(const QByteArray& piece, QByteArray& font, bool& unresolved)
+{
+    const char* s = piece.constData();
+    const qsizetype n = piece.size();
+    QList<QByteArray> saved;                           // the font at each open group
+    QList<std::pair<qsizetype, QByteArray>> additions; // where a text object starts, and the font it gets
+    QList<qsizetype> operands;                         // where the current operator's operands start
+    bool inText = false, chosen = false;
+    qsizetype textStart = 0;
+    for (qsizetype i = 0; i < n;) {
+        const char c = s[i];
+        const qsizetype begin = i;
+        if (isWhite(c)) {
+            ++i;
+            continue;
+        }
+        if (c == '%') {
+            while (i < n && s[i] != '\n' && s[i] != '\r')
+                ++i;
+            continue;
+        }
+        if (c == '(') {
+            for (int nest = 0; i < n; ++i) {
+                if (s[i] == '\\')
+                    ++i;
+                else if (s[i] == '(')
+                    ++nest;
+                else if (s[i] == ')' && --nest == 0) {
+                    ++i;
+                    break;
+                }
+            }
+            operands.append(begin);
+            continue;
+        }
+        if (c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}') {
+            if (c == '<' && i + 1 < n && s[i + 1] != '<') {
+                const qsizetype close = piece.indexOf('>', i);
+                i = close < 0 ? n : close + 1;
+            } else {
+                ++i;
+            }
+            operands.append(begin);
+            continue;
+        }
+        ++i;
+        while (i < n && !isWhite(s[i]) && !isDelimiter(s[i]))
+            ++i;
+        const QByteArray word = piece.mid(begin, i - begin);
+        const bool operand = c == '/' || c == '-' || c == '+' || c == '.' || (c >= '0' && c <= '9')
+            || word == "true" || word == "false" || word == "null";
+        if (operand) {
+            operands.append(begin);
+            continue;
+        }
+        if (word == "q") {
+            saved.append(font);
+        } else if (word == "Q") {
+            if (!saved.isEmpty())
+                font = saved.takeLast();
+        } else if (word == "BT") {
+            inText = true;
+            chosen = false;
+            textStart = i;
+        } else if (word == "ET") {
+            inText = false;
+        } else if (word == "Tf" && operands.size() >= 2) {
+            font = piece.mid(operands[operands.size() - 2], i - operands[operands.size() - 2]).simplified();
+            chosen = true;
+        } else if (inText && !chosen && (word == "Tj" || word == "TJ" || word == "'" || word == "\"")) {
+            if (font.isEmpty())
+                unresolved = true;
+            else
+                additions.append({textStart, font});
+            chosen = true;
+        }
+        operands.clear();
+    }
+    QByteArray out = piece;
+    for (qsizetype k = additions.size() - 1; k >= 0; --k)
+        out.insert(additions[k].first, ' ' + additions[k].second + ' ');
+    return out;
 }
 
 } // namespace
@@ -226,7 +327,8 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
     // One buffer for every page's content, outside the engine's error handling that would skip freeing it:
     // a content of megabytes is copied into memory already in use, not into fresh memory page by page.
     QByteArray joined;
-    const QByteArray secret = password.toUtf8();
+    QByteArray secret = password.toUtf8();
+    const auto forgetSecret = qScopeGuard([&secret] { platform::wipe(secret); });
     const bool ok = guarded(c, [&] {
         input = fz_new_buffer_from_copied_data(c, reinterpret_cast<const unsigned char*>(data.constData()),
                                                size_t(data.size()));
@@ -278,15 +380,32 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
                 continue;
             pdf_obj* pieces = pdf_new_array(c, doc, int(cuts.size()) + 1);
             pdf_dict_put_drop(c, page, PDF_NAME(Contents), pieces);
-            qsizetype from = 0;
-            for (qsizetype k = 0; k <= cuts.size(); ++k) {
+            // Each piece with the font chosen again where its text relied on an earlier bare choice; the bare
+            // choices go when every text relying on one got its font so.
+            QByteArray font; // the font chosen last, as "/F1 12 Tf"
+            bool unresolved = false;
+            QList<std::pair<QByteArray, bool>> written; // a piece and whether it is a bare font choice
+            for (qsizetype k = 0, from = 0; k <= cuts.size(); ++k) {
                 const qsizetype to = k < cuts.size() ? cuts[k] : joined.size();
-                fz_buffer* b = fz_new_buffer_from_copied_data(
-                    c, reinterpret_cast<const unsigned char*>(joined.constData() + from), size_t(to - from));
-                pdf_obj* piece = pdf_add_stream(c, doc, b, nullptr, 0);
-                fz_drop_buffer(c, b);
-                pdf_array_push_drop(c, pieces, piece);
+                const QByteArray piece = joined.mid(from, to - from);
                 from = to;
+                if (isFontChoiceOnly(piece)) {
+                    static const QRegularExpression choice(
+                        QStringLiteral("/[^\\s/\\[\\]()<>]+\\s+[-+0-9.]+\\s+Tf"));
+                    font = choice.match(QString::fromLatin1(piece)).captured().toLatin1();
+                    written.append({piece, true});
+                } else {
+                    written.append({withFontChosen(piece, font, unresolved), false});
+                }
+            }
+            for (const auto& [piece, bare] : std::as_const(written)) {
+                if (bare && !unresolved)
+                    continue;
+                fz_buffer* b = fz_new_buffer_from_copied_data(
+                    c, reinterpret_cast<const unsigned char*>(piece.constData()), size_t(piece.size()));
+                pdf_obj* stream = pdf_add_stream(c, doc, b, nullptr, 0);
+                fz_drop_buffer(c, b);
+                pdf_array_push_drop(c, pieces, stream);
             }
             changed = true;
         }

@@ -4,7 +4,9 @@
 #include "support/PdfBuilder.h"
 #include "support/TestFiles.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -16,6 +18,23 @@ namespace vmk::editest {
 namespace {
 
 constexpr qreal kPageHeight = 792;
+
+QByteArray sfntTable(const QByteArray& file, const char* tag)
+{
+    auto be = [&](qsizetype at, int bytes) {
+        quint32 v = 0;
+        for (int i = 0; i < bytes && at + i < file.size(); ++i)
+            v = (v << 8) | quint8(file[at + i]);
+        return v;
+    };
+    const quint32 count = be(4, 2);
+    for (quint32 i = 0; i < count; ++i) {
+        const qsizetype record = 12 + 16 * qsizetype(i);
+        if (file.mid(record, 4) == QByteArray(tag))
+            return file.mid(be(record + 8, 4), be(record + 12, 4));
+    }
+    return {};
+}
 
 } // namespace
 
@@ -47,6 +66,69 @@ QByteArray makeHelveticaContentPdf(const QByteArray& content)
                               " /Resources << /Font << /F1 5 0 R >> >> >>",
                               test::pdfStream({}, content),
                               "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"});
+}
+
+QByteArray makeTypesetPdf(FontKind kind, const QStringList& lines, qreal size, qreal leading)
+{
+    const bool trueType = kind == FontKind::trueType;
+    QProcess match;
+    match.start(QStringLiteral("fc-match"), {QStringLiteral("-f"), QStringLiteral("%{file}"),
+                                             trueType  ? QStringLiteral("Liberation Serif:fontformat=TrueType")
+                                             : kind == FontKind::cff ? QStringLiteral("Nimbus Roman:fontformat=CFF")
+                                                                     : QStringLiteral("Nimbus Roman:fontformat=Type 1")});
+    match.waitForFinished();
+    QFile file(QString::fromLocal8Bit(match.readAllStandardOutput()));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray program = file.readAll();
+    if (kind == FontKind::cff) // the bare CFF program from the OpenType file's table directory
+        program = sfntTable(program, "CFF ");
+    if (program.isEmpty())
+        return {};
+
+    // Codes of the font's own for every letter used, in order of first use.
+    QString letters;
+    for (const QString& line : lines)
+        for (QChar c : line)
+            if (c != QLatin1Char(' ') && !letters.contains(c))
+                letters += c;
+    QByteArray differences = "33";
+    static const QList<QByteArray> digits{"zero", "one", "two", "three", "four",
+                                          "five", "six", "seven", "eight", "nine"};
+    for (QChar c : std::as_const(letters))
+        differences += " /" + (c.isLetter() ? QByteArray(1, char(c.toLatin1()))
+                               : c.isDigit() ? digits[c.digitValue()]
+                                             : QByteArray(c == QLatin1Char('.') ? "period" : "comma"));
+    QByteArray content;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        content += "BT /F1 " + QByteArray::number(size) + " Tf 72 " + QByteArray::number(700 - i * leading) + " Td ";
+        if (trueType) {
+            content += test::winAnsiLiteral(lines[i]) + " Tj ET\n";
+            continue;
+        }
+        content += "[";
+        for (const QString& word : lines[i].split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            QByteArray hex;
+            for (QChar c : word)
+                hex += QByteArray::number(33 + letters.indexOf(c), 16).rightJustified(2, '0');
+            content += (content.endsWith("[") ? "<" : "-333<") + hex + ">";
+        }
+        content += "] TJ ET\n";
+    }
+    const QByteArray fontFile = trueType ? "FontFile2" : kind == FontKind::cff ? "FontFile3" : "FontFile";
+    const QByteArray base = trueType ? "LiberationSerif" : "NimbusRoman-Regular";
+    return test::assemblePdf(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R /Resources << /Font << /F1 5 0 R >> >> >>",
+         test::pdfStream({}, content),
+         "<< /Type /Font /Subtype /" + QByteArray(trueType ? "TrueType" : "Type1") + " /BaseFont /ABCDEF+" + base
+             + " /FontDescriptor 6 0 R /Encoding "
+             + (trueType ? QByteArray("/WinAnsiEncoding") : "<< /Type /Encoding /Differences [" + differences + "] >>")
+             + " >>",
+         "<< /Type /FontDescriptor /FontName /ABCDEF+" + base
+             + " /Flags 34 /FontBBox [-200 -300 1100 1000] /ItalicAngle 0 /Ascent 900 /Descent -250 /CapHeight 700"
+               " /StemV 80 /" + fontFile + " 7 0 R >>",
+         test::pdfStream(kind == FontKind::cff ? "/Subtype /Type1C" : QByteArray(), program)});
 }
 
 QByteArray makeImagePdf(const QRectF& rect, const QSize& pixels, const QString& text, const QSizeF& page)

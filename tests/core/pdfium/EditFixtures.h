@@ -36,6 +36,14 @@ QByteArray makeHelveticaContentPdf(const QByteArray& content);
 QByteArray makeImagePdf(const QRectF& rect, const QSize& pixels = {40, 20}, const QString& text = QString(),
                         const QSizeF& page = {612, 792});
 
+// A typeset page in an embedded installed font (Nimbus Roman as Type 1 or bare CFF, Liberation Serif as
+// TrueType), one line of text a line at the size, `leading` apart from (72, 700) down. Type 1 and CFF text is
+// set as TeX sets it: the letters at codes of the font's own (from 33 up, by Differences), no space glyph,
+// words set apart by TJ kerning alone. TrueType text is WinAnsi with real spaces. Empty (the test skips)
+// when the font is not installed.
+enum class FontKind { type1, cff, trueType };
+QByteArray makeTypesetPdf(FontKind kind, const QStringList& lines, qreal size = 11, qreal leading = 13);
+
 // Opens a session on the real engine; null when the library is not in the build (the test then skips).
 std::unique_ptr<core::PDFEditSession> openSession(const QByteArray& pdf, QString* why = nullptr);
 

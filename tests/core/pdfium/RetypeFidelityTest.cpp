@@ -12,6 +12,7 @@
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
 #include "support/FidelityPages.h"
+#include "support/PdfBuilder.h"
 #include "support/TestFiles.h"
 
 #include <QTemporaryDir>
@@ -213,4 +214,31 @@ TEST(RetypeFidelity, ReplacementPicturesKeepTheirColoursUnderTransparency)
     const QColor middle = shown.pixelColor(200, 792 - 450);
     EXPECT_GT(middle.red(), 240);
     EXPECT_NEAR(middle.green(), 127, 12);
+}
+
+TEST(RetypeFidelity, ABareFontChoiceNoTextReliesOnLeavesNoNameOfAMissingFont)
+{
+    // Some writers leave "BT /F2 12 Tf ET" before their text; once the page is rewritten the engine drops
+    // the font it saw no text use, and the bare choice would name a font that is no longer there.
+    for (const bool relied : {false, true}) {
+        SCOPED_TRACE(relied);
+        const QByteArray text = relied ? "BT 72 600 Td (Relying) Tj ET\n" : "BT /F1 12 Tf 72 600 Td (Own) Tj ET\n";
+        const QByteArray pdf = test::assemblePdf(
+            {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+             "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R"
+             " /Resources << /Font << /F1 5 0 R /F2 6 0 R >> >> >>",
+             test::pdfStream({}, "BT /F1 12 Tf 72 700 Td (Quarterly report) Tj ET\nBT /F2 12 Tf ET\n" + text),
+             "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+             "<< /Type /Font /Subtype /Type1 /BaseFont /Courier /Encoding /WinAnsiEncoding >>"});
+        VMK_OPEN_SESSION_OR_SKIP(session, pdf);
+        const auto block = blockAt(*session, QPointF(80, 704));
+        ASSERT_TRUE(block);
+        ASSERT_TRUE(session->replaceText(*block, QStringLiteral("Quarterly roper"), 0).ok());
+        QTemporaryDir dir;
+        const QString path = test::writeFile(dir, QStringLiteral("t.pdf"), session->save().value());
+        const test::CommandResult r = test::runCommand(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
+        EXPECT_EQ(QString::fromUtf8(r.err).trimmed(), QString());
+        EXPECT_TRUE(QString::fromUtf8(r.out).contains(QStringLiteral("Quarterly roper")));
+        EXPECT_TRUE(QString::fromUtf8(r.out).contains(relied ? QStringLiteral("Relying") : QStringLiteral("Own")));
+    }
 }

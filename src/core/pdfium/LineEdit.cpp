@@ -1,0 +1,180 @@
+#include "core/pdfium/LineEdit.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+
+namespace vmk::core::lineedit {
+
+namespace {
+
+struct Segment {
+    QString text;
+    qreal x = 0;
+    int source = 0;
+};
+
+struct Word {
+    QList<Segment> segments; // one per source, left to right
+    QString text() const
+    {
+        QString t;
+        for (const Segment& s : segments)
+            t += s.text;
+        return t;
+    }
+};
+
+QList<Word> wordsOf(const QList<LineChar>& chars)
+{
+    QList<Word> words;
+    bool inWord = false;
+    for (const LineChar& c : chars) {
+        if (c.text.trimmed().isEmpty()) {
+            inWord = false;
+            continue;
+        }
+        if (!inWord) {
+            words.append(Word{});
+            inWord = true;
+        }
+        QList<Segment>& segments = words.last().segments;
+        if (segments.isEmpty() || segments.last().source != c.source)
+            segments.append(Segment{QString(), c.x, c.source});
+        segments.last().text += c.text;
+    }
+    return words;
+}
+
+std::optional<qreal> wordWidth(const Word& w, const LineMetrics& m)
+{
+    qreal total = 0;
+    for (const Segment& s : w.segments) {
+        const auto width = m.width(s.source, s.text);
+        if (!width)
+            return std::nullopt;
+        total += *width;
+    }
+    return total;
+}
+
+} // namespace
+
+std::optional<LinePlan> planLineEdit(const QList<LineChar>& chars, const QString& oldLine, const QString& newLine,
+                                     const LineMetrics& metrics)
+{
+    const QList<Word> words = wordsOf(chars);
+    const QStringList oldWords = oldLine.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QStringList newWords = newLine.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (words.size() != oldWords.size())
+        return std::nullopt;
+    for (qsizetype i = 0; i < words.size(); ++i)
+        if (words[i].text() != oldWords[i])
+            return std::nullopt;
+    if (oldWords == newWords)
+        return std::nullopt;
+
+    const qsizetype n = oldWords.size(), nn = newWords.size();
+    qsizetype prefix = 0;
+    while (prefix < std::min(n, nn) && oldWords[prefix] == newWords[prefix])
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < std::min(n, nn) - prefix && oldWords[n - 1 - suffix] == newWords[nn - 1 - suffix])
+        ++suffix;
+    const qsizetype changedEnd = n - suffix; // old words [prefix, changedEnd) are replaced
+
+    // The words' own spacing: the narrowest gap between two measurable neighbours, else the font's space.
+    std::optional<qreal> gap;
+    for (qsizetype i = 0; i + 1 < words.size(); ++i) {
+        const auto width = wordWidth(words[i], metrics);
+        if (!width)
+            continue;
+        const qreal between = words[i + 1].segments.first().x - (words[i].segments.first().x + *width);
+        if (between > 0 && (!gap || between < *gap))
+            gap = between;
+    }
+    const int source = prefix < changedEnd ? words[prefix].segments.first().source
+        : prefix > 0                       ? words[prefix - 1].segments.last().source
+        : n > 0                            ? words.first().segments.first().source
+                                           : (chars.isEmpty() ? 0 : chars.first().source);
+    const qreal space = gap.value_or(metrics.space(source));
+
+    // Where the new words start, and how far they move the words after them.
+    qreal start = 0, oldWidth = 0;
+    if (prefix < changedEnd) {
+        start = words[prefix].segments.first().x;
+        for (qsizetype i = prefix; i < changedEnd; ++i) {
+            const auto width = wordWidth(words[i], metrics);
+            if (!width)
+                return std::nullopt;
+            oldWidth += *width + (i > prefix ? space : 0);
+        }
+    } else if (prefix > 0) {
+        const auto width = wordWidth(words[prefix - 1], metrics);
+        if (!width)
+            return std::nullopt;
+        start = words[prefix - 1].segments.first().x + *width + space;
+        oldWidth = -space; // an insertion also adds the space after it
+    } else if (n > 0) {
+        start = words.first().segments.first().x;
+        oldWidth = -space;
+    } else {
+        return std::nullopt;
+    }
+    LinePlan plan;
+    qreal x = start, newWidth = 0;
+    for (qsizetype i = prefix; i < nn - suffix; ++i) {
+        const auto width = metrics.width(source, newWords[i]);
+        if (!width)
+            return std::nullopt;
+        plan.pieces.append(LinePiece{newWords[i], x, source});
+        x += *width + space;
+        newWidth += *width + (i > prefix ? space : 0);
+    }
+    if (nn - suffix == prefix && prefix < changedEnd)
+        newWidth = -space; // a deletion takes the space after it too
+    const qreal shift = newWidth - oldWidth;
+    const bool moves = std::fabs(shift) > 0.01;
+
+    // The objects that must go: those holding replaced words or words that move, and, since an object goes
+    // whole, every word any of them holds.
+    QList<bool> rewritten(n, false);
+    for (qsizetype i = prefix; i < n; ++i)
+        rewritten[i] = i < changedEnd || moves;
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (qsizetype i = 0; i < n; ++i)
+            if (rewritten[i])
+                for (const Segment& s : words[i].segments)
+                    plan.removed.insert(s.source);
+        for (qsizetype i = 0; i < n; ++i)
+            if (!rewritten[i])
+                for (const Segment& s : words[i].segments)
+                    if (plan.removed.contains(s.source)) {
+                        rewritten[i] = grew = true;
+                        break;
+                    }
+    }
+    for (qsizetype i = 0; i < n; ++i) {
+        if (!rewritten[i] || (i >= prefix && i < changedEnd))
+            continue;
+        for (const Segment& s : words[i].segments) {
+            if (!metrics.width(s.source, s.text))
+                return std::nullopt;
+            plan.pieces.append(LinePiece{s.text, s.x + (i >= changedEnd ? shift : 0), s.source});
+        }
+    }
+
+    qreal right = 0;
+    for (const LinePiece& p : std::as_const(plan.pieces))
+        right = std::max(right, p.x + metrics.width(p.source, p.text).value_or(0));
+    for (const LineChar& c : chars)
+        if (!plan.removed.contains(c.source))
+            right = std::max(right, metrics.sourceRight(c.source));
+    if (right > metrics.rightLimit)
+        return std::nullopt;
+    return plan;
+}
+
+} // namespace vmk::core::lineedit

@@ -1,0 +1,53 @@
+#pragma once
+
+// Retypes one line of a block in place: the words the user changed are written where the old ones stood,
+// the words after them move by the difference in width (nothing, for a word of the same letters), and only
+// the text objects holding changed or moved words are rewritten; every other object of the page, the block's
+// other lines included, stays as it was. Free of PDFium: the session reads the line's characters and writes
+// the pieces.
+
+#include <QList>
+#include <QSet>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace vmk::core::lineedit {
+
+// One character of the line as the page draws it, left to right; a word space (drawn or only a gap) is " ".
+struct LineChar {
+    QString text;
+    qreal x = 0;    // its origin, page space
+    int source = 0; // the text object drawing it (an index the caller gives meaning to)
+};
+
+// Text to write at a place in the font, size and matrix of a source object.
+struct LinePiece {
+    QString text;
+    qreal x = 0;
+    int source = 0;
+};
+
+struct LinePlan {
+    QList<LinePiece> pieces;
+    QSet<int> removed; // the sources whose objects the pieces replace
+};
+
+struct LineMetrics {
+    // The advance of text in a source's font and size (page units); none when the font cannot draw it.
+    std::function<std::optional<qreal>(int source, const QString& text)> width;
+    // A word space in a source's font where the line shows none between two measurable words.
+    std::function<qreal(int source)> space;
+    // How far right a line may reach, and where each source left untouched ends.
+    qreal rightLimit = 0;
+    std::function<qreal(int source)> sourceRight;
+};
+
+// The plan for turning the line's text (as the block's text gives it) into the new one; none when the
+// characters do not read as that text, nothing but spacing changed, a word cannot be drawn, or the line would
+// run past the limit.
+std::optional<LinePlan> planLineEdit(const QList<LineChar>& chars, const QString& oldLine, const QString& newLine,
+                                     const LineMetrics& metrics);
+
+} // namespace vmk::core::lineedit

@@ -1,0 +1,362 @@
+// Retyping in the page's own fonts: reading a font's codes back through the engine, and rewriting only the
+// line an edit touched.
+
+#include "core/pdfium/PDFEditSession.h"
+
+#include "core/pdfium/EditTextRules.h"
+#include "core/pdfium/LineEdit.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vmk::core {
+
+namespace {
+
+constexpr float kProbeSize = 8.0f;
+constexpr uint32_t kProbeChunk = 256;
+// Two-byte fonts number their glyphs freely; codes past this are not looked for.
+constexpr uint32_t kLastProbedCode = 0x1000;
+
+struct Probe {
+    QString text;
+    qreal advance = 0;
+    bool hasGlyph = false;
+};
+
+} // namespace
+
+std::set<char32_t> PDFEditSession::scalarsDrawnOnPage(FPDF_FONT font, FPDF_PAGE page)
+{
+    std::set<char32_t> drawn;
+    FPDF_TEXTPAGE textPage = m_api->FPDFText_LoadPage(page);
+    if (!textPage)
+        return drawn;
+    const int count = m_api->FPDFPage_CountObjects(page);
+    for (int i = 0; i < count; ++i) {
+        FPDF_PAGEOBJECT object = m_api->FPDFPage_GetObject(page, i);
+        if (object && m_api->FPDFPageObj_GetType(object) == kPDFiumObjectText
+            && m_api->FPDFTextObj_GetFont(object) == font)
+            for (char32_t c : text(object, textPage).toStdU32String())
+                drawn.insert(c);
+    }
+    m_api->FPDFText_ClosePage(textPage);
+    return drawn;
+}
+
+fontcodes::FontCodes PDFEditSession::fontCodes(FPDF_FONT font, FPDF_PAGE page, const std::set<char32_t>& wanted,
+                                               bool embedded)
+{
+    // Each code is set twice in an object of its own, the objects put on the page and read back as the
+    // engine reads any text: what each code reads as, and how far it moves the next glyph.
+    QHash<uint32_t, Probe> probes;
+    auto probeRange = [&](uint32_t first, uint32_t last) {
+        QList<std::pair<FPDF_PAGEOBJECT, uint32_t>> made;
+        for (uint32_t code = first; code <= last; ++code) {
+            FPDF_PAGEOBJECT object = m_api->FPDFPageObj_CreateTextObj(m_document, font, kProbeSize);
+            const uint32_t twice[2] = {code, code};
+            if (!object)
+                continue;
+            if (!m_api->FPDFText_SetCharcodes(object, twice, 2)) {
+                m_api->FPDFPageObj_Destroy(object);
+                continue;
+            }
+            const uint32_t i = code - first;
+            m_api->FPDFPageObj_Transform(object, 1, 0, 0, 1, 10 + (i % 16) * 32, 10 + (i / 16) * 24);
+            m_api->FPDFPage_InsertObject(page, object);
+            made.append({object, code});
+        }
+        FPDF_TEXTPAGE textPage = m_api->FPDFText_LoadPage(page);
+        QHash<FPDF_PAGEOBJECT, QList<int>> charsOf;
+        if (textPage) {
+            const int count = m_api->FPDFText_CountChars(textPage);
+            for (int i = 0; i < count; ++i)
+                if (!m_api->FPDFText_IsGenerated(textPage, i) && !m_api->FPDFText_HasUnicodeMapError(textPage, i))
+                    charsOf[m_api->FPDFText_GetTextObject(textPage, i)].append(i);
+        }
+        for (const auto& [object, code] : made) {
+            const QList<int> chars = charsOf.value(object);
+            if (textPage && !chars.isEmpty() && chars.size() % 2 == 0) {
+                const qsizetype half = chars.size() / 2;
+                QString first, second;
+                for (qsizetype k = 0; k < chars.size(); ++k) {
+                    const char32_t c = m_api->FPDFText_GetUnicode(textPage, chars[k]);
+                    (k < half ? first : second) += QString::fromUcs4(&c, 1);
+                }
+                double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+                if (first == second && !first.isEmpty() && !first.contains(QChar(0xFFFD))
+                    && m_api->FPDFText_GetCharOrigin(textPage, chars[0], &x0, &y0)
+                    && m_api->FPDFText_GetCharOrigin(textPage, chars[half], &x1, &y1)) {
+                    float left = 0, bottom = 0, right = 0, top = 0;
+                    m_api->FPDFPageObj_GetBounds(object, &left, &bottom, &right, &top);
+                    probes.insert(code, Probe{first, (x1 - x0) / kProbeSize, top - bottom > 0.01f});
+                }
+            }
+            m_api->FPDFPage_RemoveObject(page, object);
+            m_api->FPDFPageObj_Destroy(object);
+        }
+        if (textPage)
+            m_api->FPDFText_ClosePage(textPage);
+    };
+
+    // An embedded font draws for certain only what the page shows it drawing (a subset's encoding may name
+    // glyphs it left out); a font the reader supplies draws all its encoding names.
+    const std::set<char32_t> drawn = embedded ? scalarsDrawnOnPage(font, page) : std::set<char32_t>{};
+    auto drawable = [&](const QString& text) {
+        if (!embedded)
+            return true;
+        for (char32_t c : text.toStdU32String())
+            if (!drawn.contains(c))
+                return false;
+        return true;
+    };
+    fontcodes::FontCodes codes;
+    auto collect = [&] {
+        codes = {};
+        for (auto it = probes.cbegin(); it != probes.cend(); ++it) {
+            const Probe& p = it.value();
+            if (p.text == QLatin1String(" ")) {
+                if (p.advance > 0.1 && (!codes.space || it.key() < *codes.space))
+                    codes.space = it.key();
+                codes.advance.insert(it.key(), p.advance);
+                continue;
+            }
+            if (p.text.trimmed().isEmpty() || !drawable(p.text))
+                continue;
+            const auto known = codes.codeOf.constFind(p.text);
+            // Several codes may read the same: one that draws a glyph, the lowest of those.
+            const bool better = known == codes.codeOf.constEnd()
+                || (p.hasGlyph && !probes.value(*known).hasGlyph)
+                || (p.hasGlyph == probes.value(*known).hasGlyph && it.key() < *known);
+            if (better)
+                codes.codeOf.insert(p.text, it.key());
+            codes.advance.insert(it.key(), p.advance);
+        }
+    };
+    auto covers = [&] {
+        for (char32_t c : wanted)
+            if (!codes.codeOf.contains(QString::fromUcs4(&c, 1)))
+                return false;
+        return true;
+    };
+    probeRange(1, kProbeChunk - 1);
+    collect();
+    if (covers())
+        return codes;
+    // A one-byte font reads code 256 + n as n: it has nothing more to find.
+    probeRange(kProbeChunk, 2 * kProbeChunk - 1);
+    bool twoBytes = false;
+    for (uint32_t code = kProbeChunk; code < 2 * kProbeChunk && !twoBytes; ++code)
+        if (probes.contains(code) && probes.value(code).text != probes.value(code - kProbeChunk).text)
+            twoBytes = true;
+    for (uint32_t first = 2 * kProbeChunk; twoBytes && first < kLastProbedCode; first += kProbeChunk) {
+        collect();
+        if (covers())
+            break;
+        probeRange(first, first + kProbeChunk - 1);
+    }
+    if (!twoBytes)
+        for (uint32_t code = kProbeChunk; code < 2 * kProbeChunk; ++code)
+            probes.remove(code);
+    collect();
+    return codes;
+}
+
+std::optional<FPDF_PAGEOBJECT> PDFEditSession::codedObject(const CodedStyle& style, const QString& text,
+                                                           const fontcodes::FontCodes& codes, QPointF origin)
+{
+    const auto encoded = fontcodes::encode(text, codes);
+    if (!encoded || encoded->empty())
+        return std::nullopt;
+    FPDF_PAGEOBJECT object = m_api->FPDFPageObj_CreateTextObj(m_document, style.font, style.fontSize);
+    if (!object)
+        return std::nullopt;
+    if (!m_api->FPDFText_SetCharcodes(object, encoded->data(), encoded->size())) {
+        m_api->FPDFPageObj_Destroy(object);
+        return std::nullopt;
+    }
+    const FS_MATRIX m{style.matrix.a, style.matrix.b, style.matrix.c, style.matrix.d, float(origin.x()),
+                      float(origin.y())};
+    m_api->FPDFPageObj_SetMatrix(object, &m);
+    m_api->FPDFPageObj_SetFillColor(object, style.fill[0], style.fill[1], style.fill[2], style.fill[3]);
+    return object;
+}
+
+PDFEditSession::CodedStyle PDFEditSession::styleOf(FPDF_PAGEOBJECT object) const
+{
+    CodedStyle style;
+    style.font = m_api->FPDFTextObj_GetFont(object);
+    m_api->FPDFTextObj_GetFontSize(object, &style.fontSize);
+    m_api->FPDFPageObj_GetMatrix(object, &style.matrix);
+    m_api->FPDFPageObj_GetFillColor(object, &style.fill[0], &style.fill[1], &style.fill[2], &style.fill[3]);
+    return style;
+}
+
+std::optional<TextEditResult> PDFEditSession::retypeLine(const EditableTextBlock& block, const QString& newText,
+                                                         int pageIndex, FPDF_PAGE pg)
+{
+    // The one line holding every change: the texts agree before and after it.
+    const QString& old = block.text;
+    qsizetype head = 0;
+    while (head < old.size() && head < newText.size() && old[head] == newText[head])
+        ++head;
+    qsizetype tail = 0;
+    while (tail < old.size() - head && tail < newText.size() - head
+           && old[old.size() - 1 - tail] == newText[newText.size() - 1 - tail])
+        ++tail;
+    const EditBlockLine* line = nullptr;
+    for (const EditBlockLine& l : block.lines)
+        if (head >= l.start && old.size() - tail <= l.start + l.length)
+            line = &l;
+    if (!line)
+        return std::nullopt;
+    const qsizetype newLength = line->length + (newText.size() - old.size());
+    const QString newLine = newText.mid(line->start, newLength);
+    if (newLength < 0 || newLine.contains(QLatin1Char('\n')))
+        return std::nullopt;
+
+    // The line's characters as the engine reads them, left to right, object by object.
+    QList<FPDF_PAGEOBJECT> objects = line->objects;
+    for (FPDF_PAGEOBJECT object : objects)
+        if (m_api->FPDFTextObj_GetTextRenderMode(object) != 0)
+            return std::nullopt; // outlines, clipping: not written again by code
+    QHash<FPDF_PAGEOBJECT, QRectF> bounds;
+    for (FPDF_PAGEOBJECT object : objects) {
+        float l = 0, b = 0, r = 0, t = 0;
+        m_api->FPDFPageObj_GetBounds(object, &l, &b, &r, &t);
+        bounds.insert(object, QRectF(l, b, r - l, t - b));
+    }
+    std::stable_sort(objects.begin(), objects.end(), [&](FPDF_PAGEOBJECT a, FPDF_PAGEOBJECT b) {
+        return bounds.value(a).left() < bounds.value(b).left();
+    });
+    FPDF_TEXTPAGE textPage = m_api->FPDFText_LoadPage(pg);
+    if (!textPage)
+        return std::nullopt;
+    QHash<FPDF_PAGEOBJECT, QList<lineedit::LineChar>> charsOf;
+    const int count = m_api->FPDFText_CountChars(textPage);
+    for (int i = 0; i < count; ++i) {
+        FPDF_PAGEOBJECT object = m_api->FPDFText_GetTextObject(textPage, i);
+        const qsizetype source = objects.indexOf(object);
+        if (source < 0)
+            continue;
+        char32_t c = m_api->FPDFText_GetUnicode(textPage, i);
+        if (c == 0x0002)
+            c = U'-';
+        double x = 0, y = 0;
+        m_api->FPDFText_GetCharOrigin(textPage, i, &x, &y);
+        QString t = editrules::isWhitespace(c) || editrules::isNewline(c) ? QStringLiteral(" ")
+                                                                          : QString::fromUcs4(&c, 1);
+        charsOf[object].append(lineedit::LineChar{t, x, int(source)});
+    }
+    m_api->FPDFText_ClosePage(textPage);
+    QList<lineedit::LineChar> chars;
+    for (qsizetype s = 0; s < objects.size(); ++s) {
+        const QRectF r = bounds.value(objects[s]);
+        if (s > 0 && r.left() - bounds.value(objects[s - 1]).right() > 0.18 * block.fontSize)
+            chars.append(lineedit::LineChar{QStringLiteral(" "), r.left(), int(s)});
+        chars.append(charsOf.value(objects[s]));
+    }
+
+    // Each source's style and codes; a font's codes are read once.
+    QList<CodedStyle> styles;
+    for (FPDF_PAGEOBJECT object : objects)
+        styles.append(styleOf(object));
+    QHash<FPDF_FONT, fontcodes::FontCodes> codes;
+    const std::set<char32_t> wanted = editrules::unicodeScalarSet(editrules::removingWhitespace(newLine));
+    auto codesOf = [&](int source) -> const fontcodes::FontCodes& {
+        FPDF_FONT font = styles[source].font;
+        if (!codes.contains(font))
+            codes.insert(font, fontCodes(font, pg, wanted, m_api->FPDFFont_GetIsEmbedded(font) == 1));
+        return codes[font];
+    };
+    auto scale = [&](int source) { return std::hypot(styles[source].matrix.a, styles[source].matrix.b) * styles[source].fontSize; };
+    lineedit::LineMetrics metrics;
+    metrics.width = [&](int source, const QString& text) -> std::optional<qreal> {
+        const auto ems = fontcodes::measure(text, codesOf(source));
+        return ems ? std::optional<qreal>(*ems * scale(source)) : std::nullopt;
+    };
+    metrics.space = [&](int source) {
+        const auto& c = codesOf(source);
+        return (c.space ? c.advance.value(*c.space) : 0.333) * scale(source);
+    };
+    metrics.sourceRight = [&](int source) { return bounds.value(objects[source]).right(); };
+    // A paragraph's line stays within the paragraph; a line of its own may reach the margin.
+    metrics.rightLimit = block.lineCount == 1 ? qreal(m_api->FPDF_GetPageWidthF(pg)) - 18
+                                              : block.bounds.right() + std::max(1.0, 0.01 * block.bounds.width());
+    const auto plan = lineedit::planLineEdit(chars, old.mid(line->start, line->length), newLine, metrics);
+    if (!plan)
+        return std::nullopt;
+
+    QList<FPDF_PAGEOBJECT> made;
+    QList<LaidOutLine> expected;
+    QRectF written;
+    for (const lineedit::LinePiece& piece : plan->pieces) {
+        const auto object = codedObject(styles[piece.source], piece.text, codesOf(piece.source),
+                                        QPointF(piece.x, line->baseline));
+        if (!object) {
+            for (FPDF_PAGEOBJECT o : made)
+                m_api->FPDFPageObj_Destroy(o);
+            return std::nullopt;
+        }
+        made.append(*object);
+        expected.append(LaidOutLine{piece.text, QPointF(piece.x, line->baseline), 0});
+        const qreal size = scale(piece.source);
+        written = written.united(QRectF(piece.x, line->baseline - 0.3 * size,
+                                        metrics.width(piece.source, piece.text).value_or(0), 1.3 * size));
+    }
+    if (!insertAndVerify(made, expected, pg)) {
+        for (FPDF_PAGEOBJECT o : made)
+            m_api->FPDFPageObj_Destroy(o);
+        return std::nullopt;
+    }
+    for (int source : plan->removed)
+        if (m_api->FPDFPage_RemoveObject(pg, objects[source]))
+            m_api->FPDFPageObj_Destroy(objects[source]);
+    for (FPDF_PAGEOBJECT object : made)
+        m_api->FPDFPage_InsertObject(pg, object);
+    TextEditResult result;
+    result.reusedOriginalFont = true;
+    result.lineCount = block.lineCount;
+    result.newBounds = written;
+    Q_UNUSED(pageIndex);
+    return result;
+}
+
+std::optional<std::pair<QList<FPDF_PAGEOBJECT>, fontcodes::CodeLayout>>
+PDFEditSession::ownFontObjects(const EditableTextBlock& block, const QString& text, FPDF_PAGE pg)
+{
+    if (!block.font)
+        return std::nullopt;
+    const auto model = std::find_if(block.objects.begin(), block.objects.end(), [&](FPDF_PAGEOBJECT o) {
+        return m_api->FPDFTextObj_GetFont(o) == block.font && m_api->FPDFTextObj_GetTextRenderMode(o) == 0;
+    });
+    if (model == block.objects.end())
+        return std::nullopt;
+    const CodedStyle style = styleOf(*model);
+    const fontcodes::FontCodes codes =
+        fontCodes(block.font, pg, editrules::unicodeScalarSet(editrules::removingWhitespace(text)),
+                  block.isEmbeddedFont);
+    const auto layout = fontcodes::layOut(text, codes, block, qreal(m_api->FPDF_GetPageWidthF(pg)) - 18);
+    if (!layout)
+        return std::nullopt;
+    QList<FPDF_PAGEOBJECT> made;
+    QList<LaidOutLine> expected;
+    for (const fontcodes::PlacedText& piece : layout->pieces) {
+        const auto object = codedObject(style, piece.text, codes, piece.origin);
+        if (!object) {
+            for (FPDF_PAGEOBJECT o : made)
+                m_api->FPDFPageObj_Destroy(o);
+            return std::nullopt;
+        }
+        made.append(*object);
+        expected.append(LaidOutLine{piece.text, piece.origin, piece.width});
+    }
+    if (!insertAndVerify(made, expected, pg)) {
+        for (FPDF_PAGEOBJECT o : made)
+            m_api->FPDFPageObj_Destroy(o);
+        return std::nullopt;
+    }
+    return std::pair{made, *layout};
+}
+
+} // namespace vmk::core

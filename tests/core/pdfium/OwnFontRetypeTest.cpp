@@ -1,0 +1,197 @@
+// Retyping in the page's own font, on pages set the way real producers set them: a word changed into
+// another of the same letters keeps the font of every kind, a TeX-style font without a space keeps its
+// face and its word spaces, the lines not edited stay where they were, and a character the font lacks still
+// brings a named stand-in.
+
+#include "EditFixtures.h"
+
+#include "core/pdfium/FontCodes.h"
+#include "core/pdfium/LineEdit.h"
+#include "support/FidelityPages.h"
+#include "support/TestFiles.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace vmk;
+using namespace vmk::core;
+using namespace vmk::editest;
+
+namespace {
+
+const QStringList kParagraph{
+    QStringLiteral("Lorem ipsum dolor sit amet consetetur sadipscing elitr sed diam"),
+    QStringLiteral("nonumy eirmod tempor invidunt labore dolore magna aliquyam erat"),
+    QStringLiteral("voluptua vero eos accusam justo duo dolores rebum clita kasd"),
+};
+
+QString popplerText(const QByteArray& pdf, bool layout = false)
+{
+    QTemporaryDir dir;
+    const QString path = test::writeFile(dir, QStringLiteral("t.pdf"), pdf);
+    QStringList args{path, QStringLiteral("-")};
+    if (layout)
+        args.prepend(QStringLiteral("-layout"));
+    return QString::fromUtf8(test::runCommand(QStringLiteral("pdftotext"), args).out);
+}
+
+QString pdffontsTable(const QByteArray& pdf)
+{
+    QTemporaryDir dir;
+    const QString path = test::writeFile(dir, QStringLiteral("f.pdf"), pdf);
+    const test::CommandResult r = test::runCommand(QStringLiteral("pdffonts"), {path});
+    return QString::fromUtf8(r.out) + QString::fromUtf8(r.err);
+}
+
+// The band of the line at a baseline, across the page.
+QRectF lineBand(qreal baseline, qreal size = 11) { return QRectF(0, baseline - 0.4 * size, 612, 1.5 * size); }
+
+} // namespace
+
+TEST(OwnFontRetype, ASameLetterEditKeepsTheFontOfEveryKindAndEveryOtherLine)
+{
+    for (FontKind kind : {FontKind::type1, FontKind::cff, FontKind::trueType}) {
+        SCOPED_TRACE(int(kind));
+        const QByteArray original = makeTypesetPdf(kind, kParagraph);
+        if (original.isEmpty())
+            GTEST_SKIP() << "Nimbus Roman or Liberation Serif is not installed";
+        VMK_OPEN_SESSION_OR_SKIP(session, original);
+        const auto model = session->model(0);
+        ASSERT_TRUE(model && model->blocks.size() == 1);
+        const EditableTextBlock block = model->blocks.first();
+        ASSERT_EQ(block.lineCount, 3);
+        QString typed = block.text;
+        typed.replace(QStringLiteral("tempor"), QStringLiteral("temrop"));
+        const auto result = session->replaceText(block, typed, 0);
+        ASSERT_TRUE(result.ok()) << result.error().message().toStdString();
+        EXPECT_TRUE(result->reusedOriginalFont);
+        EXPECT_FALSE(result->embeddedFontName);
+        const QByteArray saved = session->save().value();
+        // The same one font, and the new word between its neighbours with their spaces.
+        const QString fonts = pdffontsTable(saved);
+        EXPECT_EQ(fonts.count(QStringLiteral("yes")), original.isEmpty() ? 0 : pdffontsTable(original).count(QStringLiteral("yes")))
+            << fonts.toStdString();
+        EXPECT_TRUE(popplerText(saved).simplified().contains(QStringLiteral("nonumy eirmod temrop invidunt labore")))
+            << popplerText(saved).toStdString();
+        // Only the edited line changed.
+        EXPECT_EQ(test::pixelsChangedOutside(original, saved, {lineBand(687)}), 0);
+        EXPECT_TRUE(qpdfAccepts(saved));
+    }
+}
+
+TEST(OwnFontRetype, AFontWithoutASpaceKeepsItsFaceAndWordSpacesWhenTheParagraphReflows)
+{
+    const QByteArray original = makeTypesetPdf(FontKind::type1, kParagraph);
+    if (original.isEmpty())
+        GTEST_SKIP() << "Nimbus Roman is not installed";
+    VMK_OPEN_SESSION_OR_SKIP(session, original);
+    const EditableTextBlock block = session->model(0)->blocks.first();
+    // Words moved across lines: the whole paragraph is set again, in its own font, spaces as positions.
+    const QString typed = QStringLiteral("Lorem ipsum dolor sit amet sadipscing consetetur elitr sed diam nonumy eirmod "
+                                         "tempor invidunt labore dolore magna aliquyam erat voluptua vero eos accusam "
+                                         "justo duo dolores rebum clita kasd");
+    const auto result = session->replaceText(block, typed, 0);
+    ASSERT_TRUE(result.ok()) << result.error().message().toStdString();
+    EXPECT_TRUE(result->reusedOriginalFont);
+    const QByteArray saved = session->save().value();
+    EXPECT_TRUE(popplerText(saved).simplified().contains(QStringLiteral("sit amet sadipscing consetetur elitr")))
+        << popplerText(saved).toStdString();
+    EXPECT_FALSE(pdffontsTable(saved).contains(QStringLiteral("TrueType")));
+    // A Greek letter the font lacks brings an installed face, named.
+    const EditableTextBlock again = session->model(0)->blocks.first();
+    const auto greek = session->replaceText(again, again.text + QStringLiteral(" \u03b1"), 0);
+    ASSERT_TRUE(greek.ok()) << greek.error().message().toStdString();
+    EXPECT_FALSE(greek->reusedOriginalFont);
+    ASSERT_TRUE(greek->embeddedFontName);
+    EXPECT_FALSE(greek->embeddedFontName->isEmpty());
+}
+
+TEST(OwnFontRetype, AListOfShortLinesKeepsItsLines)
+{
+    const QStringList contents{QStringLiteral("1 Introduction"), QStringLiteral("2 Related work"),
+                               QStringLiteral("3 Method"), QStringLiteral("4 Experiments and results"),
+                               QStringLiteral("5 Conclusion")};
+    const QByteArray original = makeTypesetPdf(FontKind::cff, contents);
+    if (original.isEmpty())
+        GTEST_SKIP() << "Nimbus Roman is not installed";
+    VMK_OPEN_SESSION_OR_SKIP(session, original);
+    const EditableTextBlock block = session->model(0)->blocks.first();
+    EXPECT_EQ(block.text.count(QLatin1Char('\n')), 4) << block.text.toStdString();
+    // An edit across two entries sets the block again: its lines stay lines.
+    QString typed = block.text;
+    typed.replace(QStringLiteral("Related work\n3 Method"), QStringLiteral("Related kwor\n3 Mehtod"));
+    const auto result = session->replaceText(block, typed, 0);
+    ASSERT_TRUE(result.ok()) << result.error().message().toStdString();
+    EXPECT_TRUE(result->reusedOriginalFont);
+    EXPECT_EQ(result->lineCount, 5);
+    const QStringList lines = popplerText(session->save().value(), true).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 5);
+    EXPECT_EQ(lines[2].simplified(), QStringLiteral("3 Mehtod"));
+}
+
+TEST(OwnFontRetype, CodesAreTheFontsOwnAndWordsAreSetApartWithoutASpace)
+{
+    fontcodes::FontCodes codes;
+    codes.codeOf = {{QStringLiteral("a"), 33}, {QStringLiteral("b"), 34}, {QStringLiteral("fi"), 35}};
+    codes.advance = {{33, 0.5}, {34, 0.6}, {35, 0.55}};
+    struct Case {
+        QString text;
+        std::optional<std::vector<uint32_t>> codes;
+    };
+    for (const Case& c : QList<Case>{{QStringLiteral("ab"), std::vector<uint32_t>{33, 34}},
+                                     {QStringLiteral("fia"), std::vector<uint32_t>{35, 33}},
+                                     {QStringLiteral("a b"), std::nullopt}, // no space code
+                                     {QStringLiteral("ac"), std::nullopt}}) {
+        SCOPED_TRACE(c.text.toStdString());
+        EXPECT_EQ(fontcodes::encode(c.text, codes), c.codes);
+    }
+    EditableTextBlock block;
+    block.bounds = QRectF(72, 690, 30, 12);
+    block.fontSize = 10;
+    block.firstBaseline = 700;
+    block.lineHeight = 12;
+    block.lineCount = 2;
+    const auto laid = fontcodes::layOut(QStringLiteral("ab ab ab\nba"), codes, block, 594);
+    ASSERT_TRUE(laid);
+    // A frame 31.6 points wide: two words a line at most, each a piece of its own, a third of an em apart.
+    ASSERT_EQ(laid->lineCount, 3);
+    ASSERT_EQ(laid->pieces.size(), 4);
+    EXPECT_DOUBLE_EQ(laid->pieces[1].origin.x(), 72 + 11 + 3.33);
+    EXPECT_DOUBLE_EQ(laid->pieces[3].origin.y(), 700 - 24);
+}
+
+TEST(OwnFontRetype, ALinePlanRewritesOnlyTheObjectsHoldingChangedOrMovedWords)
+{
+    // "one two" in object 0, "three" in object 1; every letter 5 points wide, words 5 points apart.
+    QList<lineedit::LineChar> chars;
+    qreal x = 0;
+    for (const auto& [word, source] : QList<std::pair<QString, int>>{{"one", 0}, {"two", 0}, {"three", 1}}) {
+        for (QChar c : word) {
+            chars.append({QString(c), x, source});
+            x += 5;
+        }
+        chars.append({QStringLiteral(" "), x, source});
+        x += 5;
+    }
+    lineedit::LineMetrics metrics;
+    metrics.width = [](int, const QString& t) { return std::optional<qreal>(5.0 * t.size()); };
+    metrics.space = [](int) { return 5.0; };
+    metrics.sourceRight = [](int s) { return s == 0 ? 35.0 : 65.0; };
+    metrics.rightLimit = 70;
+    const auto same = lineedit::planLineEdit(chars, QStringLiteral("one two three"), QStringLiteral("one tow three"), metrics);
+    ASSERT_TRUE(same);
+    EXPECT_EQ(same->removed, QSet<int>{0});
+    ASSERT_EQ(same->pieces.size(), 2);
+    EXPECT_EQ(same->pieces[0].text, QStringLiteral("tow"));
+    EXPECT_EQ(same->pieces[0].x, 20);
+    EXPECT_EQ(same->pieces[1].text, QStringLiteral("one"));
+    EXPECT_EQ(same->pieces[1].x, 0);
+    // A longer word moves the words after it; one that no longer fits is refused.
+    const auto longer = lineedit::planLineEdit(chars, QStringLiteral("one two three"), QStringLiteral("one twos three"), metrics);
+    ASSERT_TRUE(longer);
+    EXPECT_EQ(longer->removed, (QSet<int>{0, 1}));
+    EXPECT_FALSE(lineedit::planLineEdit(chars, QStringLiteral("one two three"), QStringLiteral("one twoooo three"), metrics));
+    // Characters that do not read as the line's text are not trusted.
+    EXPECT_FALSE(lineedit::planLineEdit(chars, QStringLiteral("one too three"), QStringLiteral("one tow three"), metrics));
+}
