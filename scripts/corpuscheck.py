@@ -7,7 +7,8 @@ suite: the files are not ours to ship.
 
     corpuscheck.py [--target build/bin/vmk_fuzz_target] [--probe build/bin/vmk_window_probe] FILE...
 
-With --qpdf, a saved copy of an input that qpdf --check passes must pass it too.
+With --qpdf, a saved copy of an input that qpdf --check passes must pass it too. With --outcomes FILE,
+each file's outcome (shown, refused, saved, save refused ...) is written there, one line per file.
 
 Prints one line per crash, hang, refused save, save that lost the edits just made, saved copy that qpdf
 finds damaged, or stall, then a summary. A stall is a gap over --stall-ms
@@ -118,6 +119,7 @@ def main():
     parser.add_argument("--timeout", type=int, default=60)
     parser.add_argument("--qpdf", action="store_true", help="check saved copies with qpdf --check")
     parser.add_argument("--jobs", type=int, default=min(3, os.cpu_count() or 1))
+    parser.add_argument("--outcomes", help="write each file's outcome to this file")
     parser.add_argument("files", nargs="+")
     args = parser.parse_args()
 
@@ -136,12 +138,17 @@ def main():
         args.opening_ms = openings[1]
         print("a plain file's opening holds the window %d ms" % args.opening_ms, flush=True)
     outcomes, faulty = {}, 0
+    listing = open(args.outcomes, "w") if args.outcomes else None
     with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
         for path, outcome, problems in pool.map(lambda p: check(p, args, work, env), args.files):
             outcomes[outcome] = outcomes.get(outcome, 0) + 1
+            if listing:
+                print("%s\t%s" % (outcome, path), file=listing, flush=True)
             for problem in problems:
                 print("%s: %s" % (path, problem), flush=True)
             faulty += bool(problems)
+    if listing:
+        listing.close()
     shutil.rmtree(work, ignore_errors=True)
     print("corpus check: %d files, %d with problems; %s" % (len(args.files), faulty,
           ", ".join("%d %s" % (n, k) for k, n in sorted(outcomes.items()))))

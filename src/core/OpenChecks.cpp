@@ -70,6 +70,7 @@ PageFacts factsOf(const pdf::Page& page)
 {
     PageFacts fact;
     fact.rotation = page.rotation();
+    fact.content = page.contentDigest();
     for (const pdf::AnnotationPtr& annotation : page.annotations()) {
         fact.annotationKinds.append(annotation->type());
         if (const QString note = annotation->contents(); !note.isEmpty())
@@ -96,10 +97,11 @@ bool verifySavedFile(const QString& path, const std::vector<PageFacts>& expected
     for (size_t i = 0; i < expected.size(); ++i) {
         if (!(written[i] == expected[i])) {
             qWarning("The saved copy's page %d differs: rotation %d, annotations [%s], %d notes; expected %d, [%s], "
-                     "%d notes%s", int(i) + 1, written[i].rotation, qPrintable(written[i].annotationKinds.join(u' ')),
+                     "%d notes%s%s", int(i) + 1, written[i].rotation, qPrintable(written[i].annotationKinds.join(u' ')),
                      int(written[i].annotationNotes.size()), expected[i].rotation,
                      qPrintable(expected[i].annotationKinds.join(u' ')), int(expected[i].annotationNotes.size()),
-                     written[i].annotationNotes != expected[i].annotationNotes ? " (the notes read differently)" : "");
+                     written[i].annotationNotes != expected[i].annotationNotes ? " (the notes read differently)" : "",
+                     written[i].content != expected[i].content ? " (its content differs)" : "");
             return false;
         }
     }

@@ -33,18 +33,20 @@ Expected<pdf::DocumentPtr, PDFOpenError> openCheckedFile(const std::shared_ptr<p
 bool verifySavedFile(const QString& path, int pageCount, const std::optional<QString>& password);
 
 // What a written copy must show of a page: its rotation, the kinds of its annotations and the notes of those
-// that have one (a note that reads differently means its string was written with the wrong key), bottom first.
+// that have one (a note that reads differently means its string was written with the wrong key), bottom first,
+// and what it draws (the digest of its content, see pdf::Page::contentDigest).
 struct PageFacts {
     int rotation = 0;
     QStringList annotationKinds;
     QStringList annotationNotes;
+    QByteArray content;
     bool operator==(const PageFacts&) const = default;
 };
 std::vector<PageFacts> pageFacts(const pdf::Document& document);
 PageFacts factsOf(const pdf::Page& page);
 
 // Whether the file at path opens, unlocks (with password when it is locked) and shows, page by page,
-// the facts expected: as many pages, each with the same rotation and the same annotations and notes.
+// the facts expected: as many pages, each with the same rotation, annotations, notes and content.
 bool verifySavedFile(const QString& path, const std::vector<PageFacts>& expected,
                      const std::optional<QString>& password);
 

@@ -45,6 +45,7 @@ AnnotationPtr AnnotationState::make(pdf_document* doc, int num)
     bool hasAppearance = false;
     guarded(c, [&] { hasAppearance = pdf_dict_getp(c, obj, "AP/N") != nullptr; });
     a->m_state->needsAppearance = !hasAppearance && isSynthesizable(a->type());
+    a->m_state->lackedAppearance = !hasAppearance;
     return a;
 }
 
@@ -74,6 +75,7 @@ AnnotationPtr Annotation::create(const QString& subtype, const QRectF& bounds)
         return nullptr;
     AnnotationPtr a = AnnotationState::make(doc, num);
     a->m_state->needsAppearance = true;
+    a->m_state->lackedAppearance = false; // the user's own: written with the appearance made for it
     if (subtype == QLatin1String("FreeText")) {
         writeDefaultAppearance(c, a->m_state->dict(), DefaultAppearance{});
         a->setAlignment(TextAlignment::Left);

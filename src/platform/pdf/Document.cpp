@@ -14,6 +14,7 @@
 #include "platform/pdf/detail/State.h"
 #include "platform/pdf/detail/StreamLengths.h"
 #include "platform/pdf/detail/UnreadableObjects.h"
+#include "platform/pdf/detail/UntouchedAppearances.h"
 #include "platform/services/RegularFile.h"
 #include "platform/services/Secrets.h"
 
@@ -653,6 +654,10 @@ Result<QByteArray> Document::writeBytes(const WriteOptions& options) const
         if (QString hideError; !guarded(c, [&] { dangling.hide(c, doc); }, &hideError))
             qCWarning(lcVmkPdf) << "Structure into removed pages could not be left out:" << hideError;
     }
+    // Annotations of the file that only have an appearance because we drew one for display go as read.
+    detail::UntouchedAppearances untouched;
+    if (QString hideError; !guarded(c, [&] { untouched.hide(c, m_state->pages); }, &hideError))
+        qCWarning(lcVmkPdf) << "Annotations drawn for display are written as drawn:" << hideError;
     detail::ClearMetadataWrite clearMetadata;
     clearMetadata.prepare(c, doc, options.encryption == WriteOptions::Encryption::KeepExisting);
     auto writeWith = [&](const pdf_write_options& writeOptions) {
@@ -691,6 +696,7 @@ Result<QByteArray> Document::writeBytes(const WriteOptions& options) const
         platform::wipeBytes(&asTheyAre, sizeof asTheyAre);
     }
     clearMetadata.release(c);
+    guarded(c, [&] { untouched.restore(c); });
     guarded(c, [&] { dangling.restore(c); });
     guarded(c, [&] {
         pdf_obj* trailer = pdf_trailer(c, doc);

@@ -65,6 +65,10 @@ public:
     const TextLayout& textLayout() const;
     std::shared_ptr<const TextLayout> sharedTextLayout() const;
     bool hasLoadedText() const;
+    // A digest of what the page's content streams hold, decoded, with a mark for a part that cannot be
+    // read: a written copy of the page that draws the same has the same digest, whatever its compression or
+    // encryption. Reads every content stream of the page.
+    QByteArray contentDigest() const;
     // Counts replacements of the page's content in place (exchangeDrawing): what was read or made from
     // the content under an older count no longer stands for the page.
     quint64 contentVersion() const;

@@ -4,9 +4,13 @@
 #include "platform/pdf/Page.h"
 #include "platform/pdf/PdfFixtures.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "support/PdfBuilder.h"
 #include "support/TestFiles.h"
 
 using namespace vmk::pdf;
@@ -391,4 +395,49 @@ TEST(PdfAnnotation, ACrowdedPagesNewAnnotationsAllGetTheirAppearancesWhenSaved)
     for (qsizetype at = compact.indexOf("\"/AP\":{\"/N\":"); at >= 0; at = compact.indexOf("\"/AP\":{\"/N\":", at + 1))
         ++withAppearance;
     EXPECT_GE(withAppearance, kNew);
+}
+
+// Another program's note without an appearance is drawn on screen with one of ours, but written as it was read:
+// other readers draw such a note their own way (an icon at its corner), and ours, squeezed into its 2.8-point
+// rectangle, showed there as a dot. Once the user moves it, it is theirs and is written as drawn.
+TEST(PdfAnnotation, AnotherProgramsNoteWithoutAppearanceIsWrittenAsReadUntilChanged)
+{
+    const QByteArray note = "<< /Type /Annot /Subtype /Text /Rect [300 500 302.8 502.8] /Contents (Theirs) >>";
+    const DocumentPtr doc = open(vmk::test::assemblePdf(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Annots [4 0 R] >>", note}));
+    ASSERT_TRUE(doc);
+    const PagePtr page = doc->page(0);
+    ASSERT_FALSE(page->render(1.0).isNull());
+    page->addAnnotation(Annotation::create("Square", QRectF(100, 100, 80, 40)));
+    if (!vmk::test::commandExists(QStringLiteral("qpdf")))
+        GTEST_SKIP() << "qpdf is not installed";
+    // The note as qpdf reads it from a save: [whether it has /AP, its /Rect].
+    auto written = [&doc] {
+        const Result<QByteArray> saved = doc->dataRepresentation();
+        EXPECT_TRUE(saved.ok());
+        QTemporaryDir dir;
+        const QString path = vmk::test::writeFile(dir, QStringLiteral("saved.pdf"), saved.ok() ? *saved : QByteArray());
+        const QJsonObject objects = QJsonDocument::fromJson(vmk::test::runCommand("qpdf", {"--json=2", path}).out)
+                                        .object().value("qpdf").toArray().at(1).toObject();
+        int squares = 0;
+        std::pair<bool, QJsonArray> found;
+        for (const QJsonValue& object : objects) {
+            const QJsonObject value = object.toObject().value("value").toObject();
+            squares += value.value("/Subtype").toString() == QLatin1String("/Square") && value.contains("/AP");
+            if (value.value("/Subtype").toString() == QLatin1String("/Text"))
+                found = {value.contains("/AP"), value.value("/Rect").toArray()};
+        }
+        EXPECT_EQ(squares, 1); // the user's square is written with its appearance
+        return found;
+    };
+    const QJsonArray asRead{300, 500, 302.8, 502.8};
+    for (int save = 0; save < 2; ++save) // and the note still drawn between the saves
+        EXPECT_EQ(written(), std::make_pair(false, asRead));
+
+    for (const AnnotationPtr& a : page->annotations()) {
+        if (a->type() == QLatin1String("Text"))
+            a->setBounds(QRectF(400, 600, 20, 20));
+    }
+    EXPECT_EQ(written(), std::make_pair(true, QJsonArray{400, 600, 420, 620}));
 }

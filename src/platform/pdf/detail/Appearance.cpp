@@ -6,6 +6,7 @@
 #include "platform/pdf/PdfLog.h"
 #include "platform/pdf/detail/AppearanceState.h"
 #include "platform/pdf/detail/State.h"
+#include "platform/pdf/detail/UntouchedAppearances.h"
 
 namespace vmk::pdf::detail {
 
@@ -198,17 +199,12 @@ bool fileAnnotationLacksAppearance(fz_context* c, const Page& page)
 
 } // namespace
 
-void ensureAppearances(const Page& page)
+namespace {
+
+// Draws the appearances the page's annotations need, the layer's own drawings first, the engine's
+// standard ones for the rest in one pass.
+void makeAppearances(fz_context* c, const Page& page)
 {
-    fz_context* c = ctx();
-    const PageState& state = page.state();
-    if (!state.annotationsLoaded
-        && std::none_of(state.earlyAnnotations.begin(), state.earlyAnnotations.end(),
-                        [](const auto& early) { return early.second->state().needsAppearance; })
-        && !fileAnnotationLacksAppearance(c, page))
-        return;
-    PagePtr self = std::const_pointer_cast<Page>(page.shared_from_this());
-    page.state().loadAnnotations(self);
     std::vector<int> standard;
     std::vector<AnnotationPtr> standardAnnots;
     for (const AnnotationPtr& a : page.state().annotations) {
@@ -260,6 +256,25 @@ void ensureAppearances(const Page& page)
         qCWarning(lcVmkPdf) << "An annotation appearance could not be made:" << error;
     for (size_t i = 0; i < standardAnnots.size(); ++i)
         keepBounds(c, *standardAnnots[i], before[i]);
+}
+
+} // namespace
+
+void ensureAppearances(const Page& page)
+{
+    fz_context* c = ctx();
+    const PageState& state = page.state();
+    if (!state.annotationsLoaded
+        && std::none_of(state.earlyAnnotations.begin(), state.earlyAnnotations.end(),
+                        [](const auto& early) { return early.second->state().needsAppearance; })
+        && !fileAnnotationLacksAppearance(c, page))
+        return;
+    PagePtr self = std::const_pointer_cast<Page>(page.shared_from_this());
+    page.state().loadAnnotations(self);
+    const std::vector<AnnotationPtr>& annotations = page.state().annotations;
+    rememberBeforeDrawing(c, annotations);
+    makeAppearances(c, page);
+    rememberAfterDrawing(c, annotations);
 }
 
 } // namespace vmk::pdf::detail

@@ -85,6 +85,9 @@ pdf_obj* pageObject(fz_context* c, pdf_document* doc, int num)
 struct Walk {
     std::vector<int> leaves; // object numbers, in order
     bool sound = true;
+    // Kids whose object cannot be read, with the media box their node gives (null when none): the engine
+    // draws each as an empty page.
+    std::vector<pdf_obj*> unreadableBoxes;
 };
 
 Walk walkTree(fz_context* c, pdf_obj* root, int objectCount)
@@ -127,10 +130,18 @@ Walk walkTree(fz_context* c, pdf_obj* root, int objectCount)
             stack.pop_back();
             continue;
         }
-        pdf_obj* kid = pdf_array_get(c, pdf_dict_get(c, top.node, PDF_NAME(Kids)), top.next++);
+        pdf_obj* kids = pdf_dict_get(c, top.node, PDF_NAME(Kids));
+        pdf_obj* kid = pdf_array_get(c, kids, top.next++);
         if (!pdf_is_dict(c, kid) || isForeignNode(c, kid)) {
             walk.sound = false; // a missing or unreadable kid, or one that is no part of the tree
+            if (!pdf_is_dict(c, kid) && pdf_is_indirect(c, kid))
+                walk.unreadableBoxes.push_back(pdf_dict_get_inheritable(c, top.node, PDF_NAME(MediaBox)));
             continue;
+        }
+        if (!pdf_is_indirect(c, kid) && isPageNode(c, kid)) {
+            // A page written straight into the list: it gets an object of its own, which gives it an identity.
+            pdf_array_put_drop(c, kids, top.next - 1, pdf_add_object(c, pdf_get_bound_document(c, kids), kid));
+            kid = pdf_array_get(c, kids, top.next - 1);
         }
         if (!isPageNode(c, kid)) {
             if (!enter(kid))
@@ -208,6 +219,63 @@ int copyPage(fz_context* c, pdf_document* doc, int num)
     return copyNum;
 }
 
+// Whether the catalog's /Pages names a page tree, or at least a page: not the catalog, a font, a content
+// stream or anything else a damaged file may point it at.
+bool namesPages(fz_context* c, pdf_obj* root)
+{
+    if (!pdf_is_dict(c, root))
+        return false;
+    pdf_obj* type = pdf_dict_get(c, root, PDF_NAME(Type));
+    return pdf_name_eq(c, type, PDF_NAME(Pages)) || pdf_name_eq(c, type, PDF_NAME(Page))
+        || pdf_is_array(c, pdf_dict_get(c, root, PDF_NAME(Kids)));
+}
+
+// Where the pages are when /Pages points elsewhere: the page tree the file holds (a node of pages without
+// a parent; of several, the one that leads to the most pages), else a new node listing the file's page
+// objects in the order of their numbers. Null when the file has no page at all. Objects that cannot be read
+// are passed over.
+pdf_obj* findPages(fz_context* c, pdf_document* doc)
+{
+    const int count = pdf_xref_len(c, doc);
+    pdf_obj* best = nullptr;
+    size_t bestLeaves = 0;
+    std::vector<int> loosePages;
+    for (int num = 1; num < count; ++num) {
+        pdf_obj* obj = nullptr;
+        fz_try(c)
+        {
+            pdf_xref_entry* entry = pdf_get_xref_entry(c, doc, num);
+            if (entry && (entry->type == 'n' || entry->type == 'o'))
+                obj = pdf_load_object(c, doc, num);
+        }
+        fz_catch(c) { obj = nullptr; }
+        pdf_obj* type = pdf_dict_get(c, obj, PDF_NAME(Type));
+        if (pdf_name_eq(c, type, PDF_NAME(Page)) && !pdf_is_stream(c, obj)) {
+            loosePages.push_back(num);
+        } else if (pdf_name_eq(c, type, PDF_NAME(Pages)) && !pdf_dict_get(c, obj, PDF_NAME(Parent))) {
+            pdf_obj* ref = pdf_new_indirect(c, doc, num, 0);
+            const size_t leaves = walkTree(c, ref, count).leaves.size();
+            if (leaves > bestLeaves) {
+                pdf_drop_obj(c, best);
+                best = ref;
+                bestLeaves = leaves;
+            } else {
+                pdf_drop_obj(c, ref);
+            }
+        }
+        pdf_drop_obj(c, obj);
+    }
+    if (best || loosePages.empty())
+        return best;
+    pdf_obj* node = pdf_add_new_dict(c, doc, 3);
+    pdf_dict_put(c, node, PDF_NAME(Type), PDF_NAME(Pages));
+    pdf_obj* kids = pdf_dict_put_array(c, node, PDF_NAME(Kids), int(loosePages.size()));
+    for (int num : loosePages)
+        pdf_array_push_drop(c, kids, pdf_new_indirect(c, doc, num, 0));
+    pdf_dict_put_int(c, node, PDF_NAME(Count), int64_t(loosePages.size()));
+    return node;
+}
+
 } // namespace
 
 bool isSoundBox(fz_context* c, pdf_obj* box)
@@ -229,11 +297,33 @@ bool isSoundBox(fz_context* c, pdf_obj* box)
 
 int repairPageTree(fz_context* c, pdf_document* doc)
 {
-    pdf_obj* root = pdf_dict_getp(c, pdf_trailer(c, doc), "Root/Pages");
-    if (!pdf_is_dict(c, root))
+    pdf_obj* catalog = pdf_dict_get(c, pdf_trailer(c, doc), PDF_NAME(Root));
+    pdf_obj* root = pdf_dict_get(c, catalog, PDF_NAME(Pages));
+    if (pdf_is_dict(c, catalog) && !namesPages(c, root)) {
+        // The catalog is what gets written: it must name the pages shown.
+        if (pdf_obj* found = findPages(c, doc)) {
+            qCWarning(lcVmkPdf, "The catalog's /Pages names no pages; using the page tree found in the file.");
+            pdf_dict_put_drop(c, catalog, PDF_NAME(Pages), found);
+            root = pdf_dict_get(c, catalog, PDF_NAME(Pages));
+        }
+    }
+    if (!namesPages(c, root))
         return 0;
     const int objectCount = pdf_xref_len(c, doc);
     Walk walk = walkTree(c, root, objectCount);
+    if (walk.leaves.empty() && !walk.unreadableBoxes.empty()) {
+        // Not one page can be read, but the tree lists some: the engine shows them empty, and so do we,
+        // rather than refusing a file other readers show.
+        qCWarning(lcVmkPdf, "No page of the page tree can be read; %d empty pages stand in for them.",
+                  int(walk.unreadableBoxes.size()));
+        for (pdf_obj* box : walk.unreadableBoxes) {
+            pdf_obj* page = pdf_add_new_dict(c, doc, 3);
+            pdf_dict_put(c, page, PDF_NAME(Type), PDF_NAME(Page));
+            pdf_dict_put_rect(c, page, PDF_NAME(MediaBox), isSoundBox(c, box) ? pdf_to_rect(c, box) : kLetter);
+            walk.leaves.push_back(pdf_to_num(c, page));
+            pdf_drop_obj(c, page);
+        }
+    }
     // A page object listed twice is two pages to every reader, but one object cannot be two pages that
     // differ: what is done to one would show on the other, and the written file would not be what the
     // user sees. Each further listing becomes a copy of the page.

@@ -34,6 +34,7 @@ struct ObjRef {
 };
 
 class CaptureMirrors;
+struct DrawnForDisplay;
 
 struct DocumentState {
     pdf_document* doc = nullptr;
@@ -91,6 +92,10 @@ struct AnnotationState {
     ObjRef ref;
     std::weak_ptr<Page> page;
     bool needsAppearance = false;
+    // Read from the file without an appearance; once one is drawn for display, `drawn` keeps the
+    // dictionary as read, for writing it so while the user leaves it alone (see UntouchedAppearances).
+    bool lackedAppearance = false;
+    std::shared_ptr<DrawnForDisplay> drawn;
     AppearanceProvider provider;
     // Paths as the caller gave them (curves kept); the file holds them flattened.
     std::optional<QList<QPainterPath>> inkPaths;
