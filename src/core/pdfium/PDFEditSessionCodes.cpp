@@ -7,6 +7,7 @@
 #include "core/pdfium/LineEdit.h"
 
 #include <algorithm>
+#include <numeric>
 #include <cmath>
 
 namespace vmk::core {
@@ -309,11 +310,27 @@ std::optional<TextEditResult> PDFEditSession::retypeLine(const EditableTextBlock
             m_api->FPDFPageObj_Destroy(o);
         return std::nullopt;
     }
+    // The new pieces take the place of the first object they replace, left to right, so that the line
+    // still reads in order to every reader that follows the content's order (ours included).
+    int at = -1;
+    for (int source : plan->removed)
+        for (int i = 0, n = m_api->FPDFPage_CountObjects(pg); i < n; ++i)
+            if (m_api->FPDFPage_GetObject(pg, i) == objects[source] && (at < 0 || i < at))
+                at = i;
     for (int source : plan->removed)
         if (m_api->FPDFPage_RemoveObject(pg, objects[source]))
             m_api->FPDFPageObj_Destroy(objects[source]);
-    for (FPDF_PAGEOBJECT object : made)
-        m_api->FPDFPage_InsertObject(pg, object);
+    QList<int> order(made.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return plan->pieces[a].x < plan->pieces[b].x; });
+    at = std::min(at, m_api->FPDFPage_CountObjects(pg));
+    for (int i : order) {
+        if (at >= 0 && m_api->FPDFPage_InsertObjectAtIndex(pg, made[i], size_t(at)))
+            ++at;
+        else
+            m_api->FPDFPage_InsertObject(pg, made[i]);
+    }
     TextEditResult result;
     result.reusedOriginalFont = true;
     result.lineCount = block.lineCount;

@@ -71,6 +71,7 @@ constexpr unsigned long kPDFiumNoIncremental = 2;
     X(FPDFPage_CountObjects, int, (FPDF_PAGE))                                                                  \
     X(FPDFPage_GetObject, FPDF_PAGEOBJECT, (FPDF_PAGE, int))                                                    \
     X(FPDFPage_InsertObject, void, (FPDF_PAGE, FPDF_PAGEOBJECT))                                                \
+    X(FPDFPage_InsertObjectAtIndex, FPDF_BOOL, (FPDF_PAGE, FPDF_PAGEOBJECT, size_t))                            \
     X(FPDFPage_RemoveObject, FPDF_BOOL, (FPDF_PAGE, FPDF_PAGEOBJECT))                                           \
     X(FPDFPage_GenerateContent, FPDF_BOOL, (FPDF_PAGE))                                                         \
     X(FPDFPageObj_GetType, int, (FPDF_PAGEOBJECT))                                                              \
@@ -123,7 +124,7 @@ struct PDFiumAPI {
 #undef VMK_PDFIUM_FIELD
 };
 
-constexpr int kPDFiumEntryPointCount = 58;
+constexpr int kPDFiumEntryPointCount = 59;
 
 // The memory sink for saving: PDFium's write record first (PDFium hands the record back to the callback),
 // then our own bookkeeping behind it.
