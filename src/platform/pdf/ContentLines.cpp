@@ -114,9 +114,20 @@ QByteArray withLinesApart(const QByteArray& content)
     const char* s = content.constData();
     const qsizetype n = content.size();
     QList<std::pair<qsizetype, QByteArray>> inserts;
-    std::vector<StateOps> states(1); // one per open group; a group inside a page-wide one starts empty
+    std::vector<StateOps> states(1); // what each open group set itself
+    // Per open group: whether it drew since it was last reopened, and whether a drawing unit just ended.
+    std::vector<char> drawn(1, 0), afterUnit(1, 0);
     int depth = 0, marks = 0, marksAtScope = 0, marksAtText = 0;
-    bool inText = false, shown = false, drawn = false, afterUnit = false, clipPending = false;
+    bool inText = false, shown = false, clipPending = false;
+    // Every open group closed and opened again, each in the state it had reached.
+    auto reopen = [&] {
+        QByteArray out = "\n";
+        for (int l = 0; l < depth; ++l)
+            out += "Q\n";
+        for (int l = 1; l <= depth; ++l)
+            out += "q\n" + states[size_t(l)].replay();
+        return out;
+    };
     Matrix line;
     QByteArray path;         // the path under construction, for a clip to be replayed
     QList<qsizetype> operands; // where the current operator's operands start
@@ -188,15 +199,15 @@ QByteArray withLinesApart(const QByteArray& content)
         const QByteArray whole = content.mid(opStart, i - opStart).simplified();
         // Inside a page-wide group, a new drawing unit (a text object, a group, a picture, or what follows
         // one) starts after closing the group and opening it again in the state it had reached.
-        if (depth == 1 && !inText && marks == marksAtScope && drawn && word != "Q"
-            && (afterUnit || word == "BT" || word == "q" || word == "BI" || word == "Do" || word == "sh")) {
-            inserts.append({opStart, "\nQ\nq\n" + states[1].replay()});
-            drawn = false;
+        if (depth >= 1 && !inText && marks == marksAtScope && drawn[depth] && word != "Q"
+            && (afterUnit[depth] || word == "BT" || word == "q" || word == "BI" || word == "Do" || word == "sh")) {
+            inserts.append({opStart, reopen()});
+            drawn[depth] = false;
         }
-        afterUnit = false;
+        afterUnit[depth] = false;
         const bool startsLine = word == "Td" || word == "TD" || word == "T*" || word == "Tm" || word == "'"
             || word == "\"";
-        if (inText && startsLine && shown && marks == marksAtText && (depth == 0 || (depth == 1 && marks == marksAtScope))) {
+        if (inText && startsLine && shown && marks == marksAtText && (depth == 0 || marks == marksAtScope)) {
             Matrix next = line;
             if ((word == "Td" || word == "TD") && operands.size() >= 2)
                 next = line.moved(number(2, i), number(1, i));
@@ -206,10 +217,7 @@ QByteArray withLinesApart(const QByteArray& content)
                 next = line.moved(0, -lookup("TL").split(' ').value(0).toDouble());
             if (!line.sameLine(next)) {
                 // The text object ends here and a new one begins with the same line and text state.
-                QByteArray cut = "\nET\n";
-                if (depth == 1)
-                    cut += "Q\nq\n" + states[1].replay();
-                cut += "BT\n" + line.op() + '\n';
+                QByteArray cut = "\nET" + reopen() + "BT\n" + line.op() + '\n';
                 for (const char* kind : {"Tf", "Tc", "Tw", "Tz", "TL", "Ts", "Tr"})
                     if (const QByteArray op = lookup(kind); !op.isEmpty())
                         cut += op + '\n';
@@ -232,21 +240,23 @@ QByteArray withLinesApart(const QByteArray& content)
             if (ei < 0)
                 return content;
             i = ei + 2;
-            drawn = afterUnit = true;
+            drawn[depth] = afterUnit[depth] = true;
         } else if (word == "q") {
             if (inText)
                 return content;
-            states.push_back(depth == 0 ? StateOps{} : states.back());
-            if (++depth == 1) {
+            states.push_back({});
+            drawn.push_back(0);
+            afterUnit.push_back(0);
+            if (++depth == 1)
                 marksAtScope = marks;
-                drawn = false;
-            }
         } else if (word == "Q") {
             if (depth == 0 || inText)
                 return content;
             states.pop_back();
-            if (--depth == 1)
-                drawn = afterUnit = true;
+            drawn.pop_back();
+            afterUnit.pop_back();
+            --depth;
+            drawn[depth] = afterUnit[depth] = true;
         } else if (word == "BT") {
             if (inText)
                 return content;
@@ -258,13 +268,13 @@ QByteArray withLinesApart(const QByteArray& content)
             if (!inText)
                 return content;
             inText = false;
-            drawn = afterUnit = true;
+            drawn[depth] = afterUnit[depth] = true;
         } else if (word == "BMC" || word == "BDC") {
             ++marks;
         } else if (word == "EMC") {
             --marks;
         } else if (word == "Do" || word == "sh") {
-            drawn = afterUnit = true;
+            drawn[depth] = afterUnit[depth] = true;
         } else if (word == "Tj" || word == "TJ") {
             shown = true;
         } else if (buildsPath(word)) {
@@ -276,7 +286,7 @@ QByteArray withLinesApart(const QByteArray& content)
             if (clipPending)
                 states.back().set({}, path + "n");
             if (paints(word))
-                drawn = true;
+                drawn[depth] = true;
             clipPending = false;
             path.clear();
         } else if (word == "cm" || word == "gs") {

@@ -18,10 +18,11 @@ namespace vmk::pdf {
 QList<qsizetype> contentCutPoints(const QByteArray& content);
 
 // The content with its text objects ended and begun again where a new line starts (the line's text matrix
-// and text state set again), and each page-wide saved-state group closed and opened again in the state it
-// had reached between its drawing units (text objects, groups, pictures), so that the cut points separate
-// lines and units that would otherwise share one piece. Draws exactly as before. The content unchanged when
-// it does not parse as balanced, uses a text clip, or has nothing to separate.
+// and text state set again), and the saved-state groups around its drawing units (text objects, groups,
+// pictures; page-wide groups, nested ones too) closed and opened again between them in the states they had
+// reached, so that the cut points separate lines and units that would otherwise share one piece. Draws
+// exactly as before. The content unchanged when it does not parse as balanced, uses a text clip, or has
+// nothing to separate.
 QByteArray withLinesApart(const QByteArray& content);
 
 // The document with every page's content split at its cut points, protection kept (the password opens a

@@ -203,6 +203,10 @@ TEST(RetypeFidelity, LinesAndPageWideGroupsAreSetApartInTheStateTheyHad)
         {"q 2 0 0 2 0 0 cm 0 0 9 9 re W n 1 g BT (a) Tj ET 0 0 m 1 1 l S q /Im1 Do Q Q",
          "q 2 0 0 2 0 0 cm 0 0 9 9 re W n 1 g BT (a) Tj ET Q q 2 0 0 2 0 0 cm 0 0 9 9 re W n 1 g 0 0 m 1 1 l S"
          " Q q 2 0 0 2 0 0 cm 0 0 9 9 re W n 1 g q /Im1 Do Q Q"},
+        // Groups nested around the page, as PostScript converters write them: each closed and opened again.
+        {"q 0.1 0 0 0.1 0 0 cm q 10 0 0 10 0 0 cm BT (a) Tj 0 -9 Td (b) Tj ET Q Q",
+         "q 0.1 0 0 0.1 0 0 cm q 10 0 0 10 0 0 cm BT (a) Tj ET Q Q q 0.1 0 0 0.1 0 0 cm q 10 0 0 10 0 0 cm"
+         " BT 1 0 0 1 0 0 Tm 0 -9 Td (b) Tj ET Q Q"},
         // Left as they are: a text clip, a line inside marked content, nothing to set apart.
         {"BT 7 Tr (a) Tj 0 -9 Td (b) Tj ET", "BT 7 Tr (a) Tj 0 -9 Td (b) Tj ET"},
         {"BT /P BMC (a) Tj 0 -9 Td (b) Tj EMC ET", "BT /P BMC (a) Tj 0 -9 Td (b) Tj EMC ET"},
