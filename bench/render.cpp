@@ -1,6 +1,9 @@
-// Renders every page of a multi-page PDF at 150 dpi through our PDF layer, and the same pages with
-// `mutool draw` in the same run as the reference. Prints the time of each and the ratios, single-threaded
-// and with one worker per core (display lists built on this thread, rendered by the workers).
+// Draws every page of a document at 96 dpi the way the page view does, and `mutool draw` of the same file
+// at the same resolution as the reference, in alternating pairs in one run. The view's way: the page is
+// handed to the drawing side as the view hands it (PageCapture, on the thread that owns the document),
+// interpreted into a display list under the view's budget, then drawn tile by tile into pooled bitmaps in
+// the pixel format the view paints. Once on one thread (against mutool's CPU), then with eight workers
+// (against mutool's clock and CPU).
 //
 // Usage: bench_render [file.pdf]   (default: a generated file of 50 text pages)
 
@@ -8,29 +11,32 @@
 
 #include "platform/pdf/Document.h"
 #include "platform/pdf/Page.h"
+#include "platform/pdf/PageCapture.h"
 #include "platform/pdf/PageSnapshot.h"
+#include "platform/pdfview/BitmapPool.h"
+#include "platform/pdfview/WorkerPool.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
-#include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
 
-#include <algorithm>
+#include <atomic>
+#include <cmath>
 #include <cstdio>
+#include <mutex>
+#include <condition_variable>
 
 using namespace vmk::pdf;
+using vmk::pdfview::BitmapPool;
+using vmk::pdfview::kTileSize;
 
 namespace {
 
-constexpr double kScale = 150.0 / 72.0;
-constexpr int kRuns = 3;
+constexpr int kDpi = 96;
+constexpr double kScale = kDpi / 72.0;
+constexpr int kWorkers = 8;
 
 QString generate(const QTemporaryDir& dir, int pages)
 {
@@ -48,47 +54,62 @@ QString generate(const QTemporaryDir& dir, int pages)
     return path;
 }
 
-double timeMutool(const QString& path)
+// Interprets a taken page and draws all of its tiles, as the view's workers do; false when any step fails.
+bool drawCaptured(const std::shared_ptr<PageCapture>& capture, const RecordBudget& budget)
 {
-    QElapsedTimer timer;
-    timer.start();
-    QProcess mutool;
-    mutool.start(QStringLiteral("mutool"), {QStringLiteral("draw"), QStringLiteral("-q"), QStringLiteral("-r"),
-                                            QStringLiteral("150"), path});
-    if (!mutool.waitForFinished(600000) || mutool.exitCode() != 0)
-        return -1;
-    return timer.nsecsElapsed() / 1e9;
-}
-
-double timeSingle(const QString& path, int* pages)
-{
-    QElapsedTimer timer;
-    timer.start();
-    Result<DocumentPtr> doc = Document::fromFile(path);
-    if (!doc)
-        return -1;
-    *pages = (*doc)->pageCount();
-    for (int i = 0; i < *pages; ++i)
-        (*doc)->page(i)->render(kScale);
-    return timer.nsecsElapsed() / 1e9;
-}
-
-double timeParallel(const QString& path)
-{
-    QElapsedTimer timer;
-    timer.start();
-    Result<DocumentPtr> doc = Document::fromFile(path);
-    if (!doc)
-        return -1;
-    // Workers start on a page as soon as its recording exists, while this thread records the next.
-    QList<QFuture<void>> renders;
-    for (int i = 0; i < (*doc)->pageCount(); ++i) {
-        std::shared_ptr<PageSnapshot> snapshot = (*doc)->page(i)->snapshot();
-        renders.append(QtConcurrent::run([snapshot] { snapshot->render(kScale); }));
+    if (!capture)
+        return false;
+    const RecordResult recorded = capture->record(budget);
+    if (!recorded.snapshot)
+        return false;
+    const QSizeF size = recorded.snapshot->displaySize() * kScale;
+    const int width = int(std::ceil(size.width())), height = int(std::ceil(size.height()));
+    for (int y = 0; y < height; y += kTileSize) {
+        for (int x = 0; x < width; x += kTileSize) {
+            const QRect tile = QRect(x, y, kTileSize, kTileSize).intersected(QRect(0, 0, width, height));
+            QImage image = BitmapPool::acquire(tile.size());
+            if (recorded.snapshot->renderInto(image, kScale, tile, budget) != RecordOutcome::recorded)
+                return false;
+        }
     }
-    for (QFuture<void>& f : renders)
-        f.waitForFinished();
-    return timer.nsecsElapsed() / 1e9;
+    return true;
+}
+
+bool drawAllOnOneThread(const QString& path)
+{
+    Result<DocumentPtr> doc = Document::fromFile(path);
+    if (!doc)
+        return false;
+    for (int i = 0; i < (*doc)->pageCount(); ++i)
+        if (!drawCaptured(PageCapture::take(*(*doc)->page(i), true), RecordBudget{}))
+            return false;
+    return true;
+}
+
+bool drawAllWithWorkers(const QString& path)
+{
+    Result<DocumentPtr> doc = Document::fromFile(path);
+    if (!doc)
+        return false;
+    vmk::pdfview::WorkerPool pool(QStringLiteral("bench.render"), kWorkers);
+    std::mutex mutex;
+    std::condition_variable done;
+    int left = (*doc)->pageCount();
+    std::atomic_bool ok{true};
+    // The view's own thread hands each page over; the workers take it from there.
+    for (int i = 0; i < (*doc)->pageCount(); ++i) {
+        std::shared_ptr<PageCapture> capture = PageCapture::take(*(*doc)->page(i), true);
+        pool.start([&, capture] {
+            if (!drawCaptured(capture, RecordBudget{}))
+                ok = false;
+            std::lock_guard lock(mutex);
+            if (--left == 0)
+                done.notify_all();
+        });
+    }
+    std::unique_lock lock(mutex);
+    done.wait(lock, [&] { return left == 0; });
+    return ok;
 }
 
 } // namespace
@@ -98,23 +119,22 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QTemporaryDir dir;
     const QString path = argc > 1 ? QString::fromLocal8Bit(argv[1]) : generate(dir, 50);
-    const int cores = QThread::idealThreadCount();
-    QThreadPool::globalInstance()->setMaxThreadCount(cores);
-
-    double mutool = 1e9, single = 1e9, parallel = 1e9;
-    int pages = 0;
-    for (int run = 0; run < kRuns; ++run) {
-        mutool = std::min(mutool, timeMutool(path));
-        single = std::min(single, timeSingle(path, &pages));
-        parallel = std::min(parallel, timeParallel(path));
-    }
-    if (mutool <= 0 || single <= 0 || parallel <= 0) {
-        std::fprintf(stderr, "bench_render: could not render %s (is mutool installed?)\n", qPrintable(path));
-        return 1;
-    }
-    std::printf("render: %d pages at 150 dpi, best of %d runs\n", pages, kRuns);
-    std::printf("  mutool draw          %7.3f s\n", mutool);
-    std::printf("  layer, 1 thread      %7.3f s   ratio %.2f (goal <= 1.20)\n", single, single / mutool);
-    std::printf("  layer, %2d workers    %7.3f s   ratio %.2f (goal < 1.00)\n", cores, parallel, parallel / mutool);
-    return 0;
+    const int pages = [&] {
+        Result<DocumentPtr> doc = Document::fromFile(path);
+        return doc ? (*doc)->pageCount() : 0;
+    }();
+    std::printf("render: %s, %d pages at %d dpi\n", qPrintable(QFileInfo(path).fileName()), pages, kDpi);
+    auto mutool = [&] {
+        return vmk::bench::timeProgram(QStringLiteral("mutool"),
+                                       {QStringLiteral("draw"), QStringLiteral("-q"), QStringLiteral("-r"),
+                                        QString::number(kDpi), path});
+    };
+    const int pairs = vmk::bench::pairsToRun();
+    const vmk::bench::Comparison single =
+        vmk::bench::alternate(pairs, mutool, [&] { return vmk::bench::timeHere([&] { return drawAllOnOneThread(path); }); });
+    vmk::bench::report("draw, 1 thread", "mutool draw", single, "CPU <= 1.10");
+    const vmk::bench::Comparison workers =
+        vmk::bench::alternate(pairs, mutool, [&] { return vmk::bench::timeHere([&] { return drawAllWithWorkers(path); }); });
+    vmk::bench::report("draw, 8 workers", "mutool draw", workers, "wall <= 0.30, CPU <= 1.30");
+    return single.ok() && workers.ok() ? 0 : 1;
 }

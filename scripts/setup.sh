@@ -15,7 +15,7 @@ APT_PACKAGES=(
   fonts-dejavu-core fonts-liberation2 fonts-urw-base35
   fonts-dancingscript fonts-kaushanscript fonts-kristi
   libgtest-dev libbenchmark-dev
-  poppler-utils qpdf mupdf-tools ghostscript xvfb xauth xdotool imagemagick desktop-file-utils python3
+  poppler-utils qpdf mupdf-tools ghostscript xvfb xauth xdotool openbox x11-utils imagemagick desktop-file-utils python3
 )
 
 missing=()

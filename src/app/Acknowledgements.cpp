@@ -76,9 +76,9 @@ QWidget* makeAcknowledgementsWindow(const QString& text)
 QString aboutCredits()
 {
     return QStringLiteral(
-        "<p align=\"center\" style=\"font-size:11pt\">Read, mark up, edit, sign, organize, compress, protect, redact "
+        "<p align=\"center\">Read, mark up, edit, sign, organize, compress, protect, redact "
         "and OCR.<br>Free forever. No accounts. No tracking. Nothing leaves your computer.</p>"
-        "<p align=\"center\" style=\"font-size:11pt\">Text and image editing uses PDFium (BSD-3-Clause). See Help "
+        "<p align=\"center\">Text and image editing uses PDFium (BSD-3-Clause). See Help "
         "\u25B8 Acknowledgements.</p>");
 }
 

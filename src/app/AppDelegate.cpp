@@ -15,15 +15,19 @@
 
 #include "platform/icons/SymbolIcons.h"
 #include "platform/services/NotificationCenter.h"
+#include "platform/services/PlainText.h"
 #include "platform/services/Scheduler.h"
 #include "platform/services/TempFiles.h"
 #include "platform/services/UserDefaults.h"
+#include "platform/services/WindowDialogs.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QStyleFactory>
 #include <QTimer>
@@ -59,6 +63,26 @@ const QUrl& privacyUrl()
 }
 
 } // namespace
+
+bool openWebPage(const QUrl& url, QWidget* parent, const std::function<bool(const QUrl&)>& open)
+{
+    if (open && open(url))
+        return true;
+    auto* box = new QMessageBox(QMessageBox::Information, QApplication::applicationName(),
+                                QStringLiteral("No web browser could be opened."), QMessageBox::NoButton, parent);
+    box->setInformativeText(QStringLiteral("The page is at %1").arg(url.toString()));
+    platform::makePlain(*box);
+    QPushButton* copy = box->addButton(QStringLiteral("Copy Address"), QMessageBox::ActionRole);
+    box->setDefaultButton(box->addButton(QMessageBox::Ok));
+    // Copying leaves the alert up, so the address can still be read.
+    copy->disconnect();
+    QObject::connect(copy, &QPushButton::clicked, box, [url] { QGuiApplication::clipboard()->setText(url.toString()); });
+    if (parent)
+        platform::belongToWindow(box);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+    return false;
+}
 
 AppDelegate::AppDelegate(DocumentController* controller, QObject* parent)
     : QObject(parent), m_controller(controller)
@@ -235,9 +259,14 @@ void AppDelegate::showWelcomeWindow()
 {
     if (m_welcomeWindow) {
         // A closed welcome window comes back with today's recent documents, not those of its first showing.
+        // What failed to open last is still shown.
         if (!m_welcomeWindow->isVisible()) {
-            delete m_welcomeWindow->findChild<WelcomeView*>();
-            m_welcomeWindow->layout()->addWidget(makeWelcomeView(m_welcomeWindow, m_controller, this));
+            WelcomeView* earlier = m_welcomeWindow->findChild<WelcomeView*>();
+            WelcomeView* fresh = makeWelcomeView(m_welcomeWindow, m_controller, this);
+            if (earlier)
+                fresh->continueFrom(*earlier);
+            delete earlier;
+            m_welcomeWindow->layout()->addWidget(fresh);
         }
         m_welcomeWindow->show();
         m_welcomeWindow->raise();
@@ -255,7 +284,8 @@ void AppDelegate::showWelcomeWindow()
     QMenuBar* hidden = buildMainMenu(window);
     hidden->hide();
     window->addActions(commandActions(hidden));
-    window->resize(760, 480);
+    // One size: its columns are laid out for it.
+    window->setFixedSize(760, 480);
     if (QScreen* screen = QApplication::primaryScreen())
         window->move(screen->availableGeometry().center() - QPoint(380, 240));
     m_welcomeWindow = window;
@@ -367,9 +397,9 @@ void AppDelegate::performCommand(const QString& action, int)
     } else if (action == QLatin1String("showAcknowledgements:")) {
         showAcknowledgements();
     } else if (action == QLatin1String("openSupport:")) {
-        QDesktopServices::openUrl(supportUrl());
+        openWebPage(supportUrl(), window, QDesktopServices::openUrl);
     } else if (action == QLatin1String("openPrivacy:")) {
-        QDesktopServices::openUrl(privacyUrl());
+        openWebPage(privacyUrl(), window, QDesktopServices::openUrl);
     } else if (action == QLatin1String("hide:")) {
         for (QWidget* w : QApplication::topLevelWidgets())
             if (w->isVisible() && w->isWindow())

@@ -5,6 +5,9 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <QUrl>
+
+#include <functional>
 
 class QWidget;
 
@@ -12,6 +15,10 @@ namespace vmk::app {
 
 class DocumentController;
 class WelcomeView;
+
+// Opens a web page in the desktop's browser through `open`. When no browser starts, an alert over
+// `parent` (the active window) says so and gives the address, with a button that copies it.
+bool openWebPage(const QUrl& url, QWidget* parent, const std::function<bool(const QUrl&)>& open);
 
 // The application's delegate: sets the appearance, shows the welcome window in place of an untitled
 // document, closes it once a document is open, and answers the application-level commands. On this

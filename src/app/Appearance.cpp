@@ -31,6 +31,9 @@ QPalette darkPalette()
     p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(120, 120, 126));
     p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(120, 120, 126));
     p.setColor(QPalette::Disabled, QPalette::Text, QColor(120, 120, 126));
+    // The style etches disabled text with the light colour one pixel down and right; left at its light
+    // default that bright copy reads as ordinary text on a dark menu. Here it sinks into the background.
+    p.setColor(QPalette::Disabled, QPalette::Light, window);
     return p;
 }
 

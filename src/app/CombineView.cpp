@@ -5,6 +5,7 @@
 #include "chrome/Transition.h"
 #include "platform/icons/SymbolIcons.h"
 #include "platform/services/ReduceMotion.h"
+#include "platform/services/WindowDialogs.h"
 
 #include <QDragEnterEvent>
 #include <QKeyEvent>
@@ -30,7 +31,7 @@ namespace {
 
 std::optional<QStringList> defaultChooser(QWidget* parent)
 {
-    QFileDialog panel(parent, QStringLiteral("Add Files"));
+    QFileDialog panel(parent, QStringLiteral("Add Files"), platform::startFolderFor(QString()));
     panel.setFileMode(QFileDialog::ExistingFiles);
     panel.setNameFilter(QStringLiteral("PDF documents (*.pdf *.PDF)"));
     panel.setLabelText(QFileDialog::Accept, QStringLiteral("Add"));
@@ -273,10 +274,13 @@ void CombineView::rebuildList()
         name->setTextFormat(Qt::PlainText);
         auto* detail = new QLabel(combineDetail(item), row);
         detail->setFont(chrome::captionFont());
-        QPalette detailPalette = detail->palette();
-        detailPalette.setColor(QPalette::WindowText,
-                               item.pages ? chrome::secondaryTextColor(palette()) : QColor(255, 59, 48));
-        detail->setPalette(detailPalette);
+        // In the list's style sheet a palette set here would be dropped when the row is polished: the
+        // colour goes in a rule of the label's own.
+        const QColor detailColor = item.pages ? chrome::secondaryTextColor(palette()) : QColor(255, 59, 48);
+        detail->setObjectName(item.pages ? QStringLiteral("pageCount") : QStringLiteral("unreadable"));
+        detail->setStyleSheet(QStringLiteral("color: rgba(%1, %2, %3, %4);")
+                                  .arg(detailColor.red()).arg(detailColor.green()).arg(detailColor.blue())
+                                  .arg(detailColor.alpha()));
         texts->addWidget(name);
         texts->addWidget(detail);
         QColor tertiary = palette().color(QPalette::WindowText);

@@ -1,6 +1,7 @@
 #include "app/DocumentQuestions.h"
 
 #include "platform/services/PlainText.h"
+#include "platform/services/WindowDialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -21,6 +22,8 @@ public:
                         QStringLiteral("Save the changes to “%1”?").arg(name), QMessageBox::NoButton, parent);
         box.setInformativeText(QStringLiteral("This document has never been saved. If you don’t save it, it’s gone."));
         platform::makePlain(box); // the name may hold anything
+        if (parent)
+            platform::belongToWindow(&box);
         QPushButton* save = box.addButton(QStringLiteral("Save…"), QMessageBox::AcceptRole);
         QPushButton* dontSave = box.addButton(QStringLiteral("Don’t Save"), QMessageBox::DestructiveRole);
         box.addButton(QMessageBox::Cancel);
@@ -51,6 +54,8 @@ public:
                                               "version and drop your changes.")
                                    .arg(copyName));
         platform::makePlain(box);
+        if (parent)
+            platform::belongToWindow(&box);
         QPushButton* keep = box.addButton(QStringLiteral("Keep Mine as a Copy"), QMessageBox::AcceptRole);
         QPushButton* reload = box.addButton(QStringLiteral("Reload Theirs"), QMessageBox::DestructiveRole);
         box.addButton(QMessageBox::Cancel);

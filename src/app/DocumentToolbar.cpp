@@ -385,7 +385,7 @@ QString DocumentWindowController::shareableFile()
     commitPendingEdits();
     // Written the way a Save To writes: the content as it is now, with a pending password applied.
     if (m_document->saveToPath(path, platform::SaveOperation::SaveTo)) {
-        QDir(dir).removeRecursively();
+        platform::removeTemporaryPrivateFolder(dir);
         return {};
     }
     platform::makeFilePrivate(path);

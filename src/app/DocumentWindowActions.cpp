@@ -7,9 +7,11 @@
 #include "platform/doc/DocumentController.h"
 #include "platform/pdfview/PDFView.h"
 #include "platform/services/NotificationCenter.h"
+#include "platform/services/WindowDialogs.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPageSetupDialog>
@@ -261,7 +263,9 @@ bool DocumentWindowController::performDocumentCommand(const QString& action)
         }
     };
     auto askPath = [this](const QString& title) {
-        return QFileDialog::getSaveFileName(m_window, title, m_editor->documentBaseName() + QStringLiteral(".pdf"),
+        const QString name = m_editor->documentBaseName() + QStringLiteral(".pdf");
+        return QFileDialog::getSaveFileName(m_window, title,
+                                            QDir(platform::startFolderFor(m_document->filePath())).filePath(name),
                                             QStringLiteral("PDF documents (*.pdf)"));
     };
     if (action == QLatin1String("saveDocument:")) {

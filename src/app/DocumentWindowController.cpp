@@ -21,11 +21,11 @@
 #include "views/PresentationWindow.h"
 #include "platform/doc/DocumentController.h"
 #include "platform/services/ReduceMotion.h"
+#include "platform/services/TempFiles.h"
 #include "platform/services/UserDefaults.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QLineEdit>
 #include <QScreen>
 #include <QSplitter>
@@ -117,24 +117,24 @@ DocumentWindowController::DocumentWindowController(core::VMKDocument* document, 
     buildSplitView();
     buildToolbar();
 
+    // Placed by the content's rectangle throughout, as the frame is saved: a window manager's border is
+    // unknown until it has framed the window, and pos() is the frame's corner for a framed window but the
+    // content's for one not yet shown, so comparing those put every new window on top of the last.
+    const QRect area = QApplication::primaryScreen() ? QApplication::primaryScreen()->availableGeometry() : QRect();
     // Centred first; a frame saved earlier takes its place.
-    if (QScreen* screen = QApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        m_window->move(area.center() - QPoint(m_window->width() / 2, m_window->height() / 2));
-    }
+    if (!area.isEmpty())
+        m_window->setGeometry(QRect(area.center() - QPoint(m_window->width() / 2, m_window->height() / 2),
+                                    m_window->size()));
     restoreFrame();
-    // Another window already standing there (the one a document was extracted from): step aside.
+    // Another window already standing there (the last one, whose frame was saved, or the one a document
+    // was extracted from): step aside.
     QList<QPoint> taken;
     for (QWidget* other : QApplication::topLevelWidgets())
         if (qobject_cast<DocumentWindow*>(other) && other != m_window && other->isVisible())
-            taken << other->pos();
-    const QRect area = QApplication::primaryScreen() ? QApplication::primaryScreen()->availableGeometry() : QRect();
-    // Moved only when it must step aside: a move places the frame, and before the window manager has
-    // framed the window its position is the content's, so moving it to where it stands would put it a
-    // title bar lower.
-    const QPoint origin = cascadedOrigin(m_window->pos(), taken, area, m_window->size());
-    if (origin != m_window->pos())
-        m_window->move(origin);
+            taken << other->geometry().topLeft();
+    const QPoint origin = cascadedOrigin(m_window->geometry().topLeft(), taken, area, m_window->size());
+    if (!m_window->isMaximized() && origin != m_window->geometry().topLeft())
+        m_window->setGeometry(QRect(origin, m_window->size()));
     m_frameRestored = true;
 
     CommandRouter::shared().setWindowResponder(m_window, this);
@@ -286,6 +286,18 @@ void DocumentWindowController::confirmRemovePassword()
         = QStringLiteral("The PDF will open for anyone, no password needed. The change is saved with the document.");
     request.buttons = {QStringLiteral("Remove Password"), QStringLiteral("Cancel")};
     QPointer<DocumentWindowController> self(this);
+    if (m_editor->removingPasswordNeedsOwner()) {
+        // The opener's rights end where the owner's restrictions begin: dropping them takes the owner password.
+        request.message = QStringLiteral("Remove the password and its restrictions?");
+        request.informativeText = QStringLiteral(
+            "The owner of this PDF restricts what may be done with it. Enter the owner password to remove the "
+            "password and the restrictions. The change is saved with the document.");
+        runPasswordAlert(request, QStringLiteral("Owner password"), [self](int button, const QString& password) {
+            if (self && button == 0)
+                self->m_editor->removePassword(password);
+        });
+        return;
+    }
     runAlert(request, [self](int button) {
         if (self && button == 0)
             self->m_editor->removePassword();
@@ -449,6 +461,11 @@ QWidget* DocumentWindowController::window() const
     return m_window;
 }
 
+QString DocumentWindowController::documentPath() const
+{
+    return m_document ? m_document->filePath() : QString();
+}
+
 void DocumentWindowController::updateSubtitle()
 {
     if (!m_window)
@@ -489,6 +506,14 @@ void DocumentWindowController::didSave(bool userInitiated)
 {
     if (userInitiated)
         m_editor->showToast(QStringLiteral("Saved."), QStringLiteral("checkmark.circle"), Toast::Style::success);
+}
+
+void DocumentWindowController::didRemoveEarlierVersions(int count)
+{
+    Q_UNUSED(count);
+    m_editor->showToast(QStringLiteral("Saved. Earlier versions of this file were removed, so what you redacted "
+                                       "is gone for good."),
+                        QStringLiteral("checkmark.shield.fill"), Toast::Style::success);
 }
 
 void DocumentWindowController::didRevert()
@@ -556,7 +581,7 @@ void DocumentWindowController::windowWillClose()
 void DocumentWindowController::removeSharedCopies()
 {
     for (const QString& dir : std::as_const(m_sharedCopies))
-        QDir(dir).removeRecursively();
+        platform::removeTemporaryPrivateFolder(dir);
     m_sharedCopies.clear();
 }
 

@@ -141,12 +141,14 @@ public:
     void closeWindow() override;
     // EditorWindowHost
     QWidget* window() const override;
+    QString documentPath() const override;
     void updateSubtitle() override;
     void modeDidChange(EditorMode from) override;
     void revealSidebar() override;
     // core::DocumentHost
     void commitPendingEdits() override;
     void didSave(bool userInitiated) override;
+    void didRemoveEarlierVersions(int count) override;
     void didRevert() override;
     // panels::DocumentSheetActions: sheets on the window, none while locked or without a window.
     void presentPasswordSheet() override;

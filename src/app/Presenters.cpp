@@ -1,6 +1,7 @@
 #include "app/Presenters.h"
 
 #include "platform/services/PlainText.h"
+#include "platform/services/WindowDialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -19,6 +20,8 @@ public:
         box.setInformativeText(error.recoverySuggestion);
         // Messages carry file names, which may hold anything.
         platform::makePlain(box);
+        if (box.parentWidget())
+            platform::belongToWindow(&box);
         box.exec();
     }
 };

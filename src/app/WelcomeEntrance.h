@@ -62,6 +62,8 @@ public:
 
     void run(bool reduceMotion);
     bool hasRun() const { return m_ran; }
+    // Counts as played: everything shows at rest from the start (a view standing in for one that played).
+    void markRun() { m_ran = true; }
     chrome::PieceTransition* iconMotion() const;
     chrome::PieceTransition* titleMotion() const;
     const QVariantAnimation& sheenAnimation() const { return m_sheen; }

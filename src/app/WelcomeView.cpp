@@ -398,6 +398,15 @@ void WelcomeView::showEvent(QShowEvent* event)
     m_entrance->run(reduceMotion());
 }
 
+void WelcomeView::continueFrom(const WelcomeView& earlier)
+{
+    m_model = earlier.m_model;
+    m_model.setTargeted(false);
+    if (earlier.m_entrance->hasRun())
+        m_entrance->markRun();
+    m_dropZone->refresh();
+}
+
 void WelcomeView::handleOpenFailed(const QVariantMap& userInfo)
 {
     const double from = m_model.shakes();

@@ -78,6 +78,9 @@ public:
     QPushButton* tryAnotherButton() const;
     void setReduceMotionProvider(std::function<bool()> provider) { m_reduceMotion = std::move(provider); }
 
+    // Carries over what `earlier` shows (a failure, the entrance already played) to this view, which
+    // takes its place with fresher recent documents.
+    void continueFrom(const WelcomeView& earlier);
     // A "Vellumark.openFailed" notification.
     void handleOpenFailed(const QVariantMap& userInfo);
     void handleDrop(const QStringList& paths);

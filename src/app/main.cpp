@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 #include "app/AppDocumentController.h"
 
+#include "platform/services/Secrets.h"
 #include "platform/services/SingleInstance.h"
 #include "platform/services/TempFiles.h"
 #include "platform/services/UserDefaults.h"
@@ -11,6 +12,8 @@
 
 int main(int argc, char** argv)
 {
+    // Open documents' passwords and contents stay in this process.
+    vmk::platform::keepProcessMemoryPrivate();
     // Tesseract's OpenMP threads oversubscribe the workers that recognise pages in parallel.
     qputenv("OMP_THREAD_LIMIT", "1");
     QApplication app(argc, argv);

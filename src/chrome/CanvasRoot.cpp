@@ -3,12 +3,14 @@
 #include "chrome/CanvasOverlays.h"
 #include "chrome/ClickThrough.h"
 #include "chrome/Motion.h"
+#include "chrome/PagePill.h"
 #include "chrome/ScanSweep.h"
 #include "chrome/ToastView.h"
 #include "chrome/Transition.h"
 #include "chrome/UnlockView.h"
 
 #include "editor/Editor.h"
+#include "platform/pdfview/PDFView.h"
 #include "platform/services/ReduceMotion.h"
 
 #include <QLabel>
@@ -130,6 +132,11 @@ CanvasRoot::CanvasRoot(Editor* editor, QWidget* parent)
     // The canvas is the editor's one long-lived view: hosted here as it is, never rebuilt.
     m_canvas = canvas;
     m_canvas->setParent(this);
+    // What it scrolls into view stays clear of the bars floating over it.
+    if (auto* view = qobject_cast<pdfview::PDFView*>(canvas)) {
+        QPointer<CanvasRoot> self(this);
+        view->setObscuredMargins([self] { return self ? self->coveredMargins() : QMargins(); });
+    }
     // What the canvas has not risen into yet is the window's own colour.
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
@@ -341,6 +348,21 @@ void CanvasRoot::layoutPieces()
         m_bottomStack->raise();
     }
     m_laying = false;
+}
+
+QMargins CanvasRoot::coveredMargins() const
+{
+    // A search hit brought into view must not land under the tool palette or the page pill, nor touch
+    // them: a little air beyond each surface.
+    constexpr int kAir = 8;
+    int top = 0, bottom = 0;
+    QWidget* palette = m_topStack->paletteView();
+    if (palette && m_topStack->isVisibleTo(this) && palette->isVisibleTo(this) && palette->height() > 0)
+        top = palette->mapTo(this, QPoint(0, palette->height())).y() - shadowInsetOf(palette) + kAir;
+    PagePill* pill = m_bottomStack->pagePill();
+    if (pill && m_bottomStack->isVisibleTo(this) && pill->isVisibleTo(this))
+        bottom = height() - (pill->mapTo(this, QPoint(0, 0)).y() + shadowInsetOf(pill)) + kAir;
+    return QMargins(0, std::max(0, top), 0, std::max(0, bottom));
 }
 
 void CanvasRoot::startReveal()

@@ -4,6 +4,7 @@
 
 #include <QPointer>
 #include <QVariantAnimation>
+#include <QMargins>
 #include <QWidget>
 
 #include <functional>
@@ -104,6 +105,8 @@ private:
     void syncPieces();
     void placePageGrid(bool shown, const MotionSpec& motion);
     void startReveal();
+    // Where the floating bars cover the canvas now, from its edges.
+    QMargins coveredMargins() const;
     bool reduceMotion() const;
 
     QPointer<Editor> m_editor;

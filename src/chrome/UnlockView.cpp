@@ -7,10 +7,13 @@
 #include "editor/Editor.h"
 #include "platform/icons/SymbolIcons.h"
 #include "platform/services/ReduceMotion.h"
+#include "platform/services/Secrets.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPointer>
+#include <QScopeGuard>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -170,8 +173,16 @@ void UnlockView::attemptUnlock()
     if (!m_editor)
         return;
     bool cancelled = false;
-    if (m_editor->unlock(m_field->text(), &cancelled))
+    // The typed password is overwritten once the field has let go of it (the document keeps a copy of
+    // its own); while the field still holds it, it is left alone.
+    QString typed = m_field->text();
+    const auto forget = qScopeGuard([&typed] { platform::wipe(typed); });
+    const QPointer<QLineEdit> field = m_field;
+    if (m_editor->unlock(typed, &cancelled)) {
+        if (field)
+            field->setText(QString());
         return; // the content root takes this view away once the document is unlocked
+    }
     if (cancelled)
         return; // stopped by the user, not refused: the field keeps what was typed
     m_wrong = true;

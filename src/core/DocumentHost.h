@@ -15,6 +15,8 @@ public:
     // A save finished without error. userInitiated is true for Save and Save As, false for autosaves and
     // Save To; the host shows "Saved." only for the former.
     virtual void didSave(bool userInitiated) = 0;
+    // That save also removed the kept earlier versions of the file (it held redactions), after didSave.
+    virtual void didRemoveEarlierVersions(int count) { (void)count; }
 
     // The document re-read its file; the host adopts the new content and restores its position.
     virtual void didRevert() = 0;

@@ -3,9 +3,14 @@
 
 #include "platform/pdf/Annotation.h"
 
+#include <functional>
+
 namespace vmk::core::PDFOps {
 
-Expected<pdf::DocumentPtr, PDFOpenError> openChecked(const QByteArray& data, const QString& name)
+namespace {
+
+Expected<pdf::DocumentPtr, PDFOpenError> openCheckedWith(const QByteArray& data, const QString& name,
+                                                        const std::function<pdf::Result<pdf::DocumentPtr>(bool*)>& open)
 {
     if (data.isEmpty())
         return PDFOpenError::empty(name);
@@ -14,7 +19,7 @@ Expected<pdf::DocumentPtr, PDFOpenError> openChecked(const QByteArray& data, con
     // Opened for a window: the windows already open keep answering while a large file is read, and the
     // user may stop it.
     bool cancelled = false;
-    auto opened = pdf::Document::fromDataWhileAnswering(data, &cancelled);
+    auto opened = open(&cancelled);
     if (cancelled)
         return PDFOpenError::cancelled(name);
     if (!opened || !opened.value())
@@ -24,6 +29,19 @@ Expected<pdf::DocumentPtr, PDFOpenError> openChecked(const QByteArray& data, con
     if (!document->isLocked() && document->pageCount() == 0)
         return PDFOpenError::damaged(name);
     return document;
+}
+
+} // namespace
+
+Expected<pdf::DocumentPtr, PDFOpenError> openChecked(const QByteArray& data, const QString& name)
+{
+    return openCheckedWith(data, name, [&](bool* cancelled) { return pdf::Document::fromDataWhileAnswering(data, cancelled); });
+}
+
+Expected<pdf::DocumentPtr, PDFOpenError> openCheckedFile(const std::shared_ptr<pdf::SourceFile>& file, const QString& name)
+{
+    return openCheckedWith(file->bytes(), name,
+                           [&](bool* cancelled) { return pdf::Document::fromSourceWhileAnswering(file, cancelled); });
 }
 
 namespace {

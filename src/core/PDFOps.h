@@ -26,6 +26,8 @@ namespace vmk::core::PDFOps {
 // Checks, in order: empty data, no "%PDF-" within the first 1024 bytes, data the PDF layer cannot open,
 // an unlocked document without pages. A password-protected document comes back locked.
 Expected<pdf::DocumentPtr, PDFOpenError> openChecked(const QByteArray& data, const QString& name);
+// The same for a file read beforehand, whose memory the document takes over.
+Expected<pdf::DocumentPtr, PDFOpenError> openCheckedFile(const std::shared_ptr<pdf::SourceFile>& file, const QString& name);
 
 // Whether the file at path opens, unlocks (with password when it is locked) and has pageCount pages.
 bool verifySavedFile(const QString& path, int pageCount, const std::optional<QString>& password);

@@ -14,6 +14,25 @@ namespace {
 constexpr double kFontSizeOfBoxHeight = 0.86;
 constexpr double kBaselineDescents = 0.6;
 
+// Whether the annotation reaches into any of the rectangles: by its bounds, or by the quadrilaterals a
+// markup is drawn along, which another program may have left outside the bounds.
+bool touches(const pdf::Annotation& annotation, const QList<QRectF>& rects)
+{
+    if (rects.isEmpty())
+        return false;
+    QList<QRectF> areas = {annotation.bounds()};
+    const QList<QPointF> quads = annotation.quadrilateralPoints();
+    const QPointF origin = annotation.bounds().topLeft();
+    for (qsizetype i = 0; i + 3 < quads.size(); i += 4) {
+        const auto [left, right] = std::minmax({quads[i].x(), quads[i + 1].x(), quads[i + 2].x(), quads[i + 3].x()});
+        const auto [bottom, top] = std::minmax({quads[i].y(), quads[i + 1].y(), quads[i + 2].y(), quads[i + 3].y()});
+        areas.append(QRectF(QPointF(left, bottom) + origin, QPointF(right, top) + origin));
+    }
+    return std::any_of(rects.begin(), rects.end(), [&](const QRectF& r) {
+        return std::any_of(areas.begin(), areas.end(), [&](const QRectF& a) { return r.intersects(a); });
+    });
+}
+
 } // namespace
 
 pdf::DrawResult PageSnapshot::draw(double scale, const pdf::RecordBudget& budget) const
@@ -95,9 +114,7 @@ pdf::PagePtr rebuildPage(const pdf::Page& source, const PageBase& base, const QL
 void moveAnnotations(pdf::Page& from, pdf::Page& to, const QList<QRectF>& dropping)
 {
     for (const pdf::AnnotationPtr& annotation : from.annotations()) {
-        const QRectF bounds = annotation->bounds();
-        const bool dropped = std::any_of(dropping.begin(), dropping.end(),
-                                         [&](const QRectF& r) { return r.intersects(bounds); });
+        const bool dropped = touches(*annotation, dropping);
         from.removeAnnotation(annotation);
         if (!dropped && !isRedactionMark(*annotation))
             to.addAnnotation(annotation);
@@ -110,10 +127,7 @@ QList<pdf::AnnotationPtr> annotationsKept(const pdf::Page& page, const QList<QRe
     for (const pdf::AnnotationPtr& annotation : page.annotations()) {
         if (isRedactionMark(*annotation))
             continue;
-        const QRectF bounds = annotation->bounds();
-        const bool touched = std::any_of(dropping.begin(), dropping.end(),
-                                         [&](const QRectF& r) { return r.intersects(bounds); });
-        if (!touched || annotation->isWidget())
+        if (annotation->isWidget() || !touches(*annotation, dropping))
             kept.append(annotation);
     }
     return kept;
@@ -157,12 +171,9 @@ QStringList wordsUnder(const pdf::TextLayout& chars, const QList<QRectF>& rects)
 std::vector<pdf::AnnotationPtr> widgetsUnder(const pdf::Page& page, const QList<QRectF>& rects)
 {
     std::vector<pdf::AnnotationPtr> widgets;
-    for (const pdf::AnnotationPtr& annotation : page.annotations()) {
-        const QRectF bounds = annotation->bounds();
-        if (annotation->isWidget()
-            && std::any_of(rects.begin(), rects.end(), [&](const QRectF& r) { return r.intersects(bounds); }))
+    for (const pdf::AnnotationPtr& annotation : page.annotations())
+        if (annotation->isWidget() && touches(*annotation, rects))
             widgets.push_back(annotation);
-    }
     return widgets;
 }
 

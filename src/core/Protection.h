@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/services/Secrets.h"
+
 #include <QString>
 
 #include <optional>
@@ -13,6 +15,14 @@ struct Protection {
     std::optional<QString> ownerPassword;
 
     QString effectiveOwnerPassword() const { return ownerPassword.value_or(userPassword); }
+
+    // Copies share the strings' buffers: the last copy to go overwrites the passwords.
+    ~Protection()
+    {
+        platform::overwrite(userPassword);
+        if (ownerPassword)
+            platform::overwrite(*ownerPassword);
+    }
 
     friend bool operator==(const Protection&, const Protection&) = default;
 };

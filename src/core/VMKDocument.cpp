@@ -4,6 +4,8 @@
 #include "core/PDFOps.h"
 #include "core/SystemAnnotations.h"
 
+#include "platform/pdf/AnsweringWait.h"
+
 #include "platform/services/Logger.h"
 #include "platform/services/Scheduler.h"
 
@@ -34,9 +36,33 @@ VMKDocument::VMKDocument(QObject* parent)
 {
     setHasUndoManager(true);
     installSystemAppearances();
+    // Nothing reads the passwords once the document is closed; they need not wait for the deletion.
+    connect(this, &platform::Document::closed, this, [this] {
+        setProtection(std::nullopt);
+        setUnlockPassword(std::nullopt);
+    });
 }
 
-VMKDocument::~VMKDocument() = default;
+VMKDocument::~VMKDocument()
+{
+    setProtection(std::nullopt);
+    setUnlockPassword(std::nullopt);
+}
+
+void VMKDocument::setProtection(const std::optional<Protection>& protection)
+{
+    // The old passwords go before the new ones are taken (a copy handed out earlier keeps its own).
+    m_protection.reset();
+    if (protection)
+        m_protection = Protection{platform::ownedCopy(protection->userPassword),
+                                  platform::ownedCopy(protection->ownerPassword)};
+}
+
+void VMKDocument::setUnlockPassword(const std::optional<QString>& password)
+{
+    platform::wipe(m_unlockPassword);
+    m_unlockPassword = platform::ownedCopy(password);
+}
 
 void VMKDocument::setPdf(pdf::DocumentPtr pdf)
 {
@@ -109,14 +135,29 @@ DocumentError VMKDocument::printUnavailableError()
 
 MaybeError VMKDocument::readFromFile(const QString& path)
 {
-    // The base reads the whole file into memory; nothing is mapped.
+    // The whole file is read into memory (nothing is mapped: another program may change the file while
+    // it is open), once: the document takes that memory over.
     platform::SignpostInterval interval(QStringLiteral("Open Document"));
-    return platform::Document::readFromFile(path);
+    // On a worker while the windows keep answering: a stalled disk holds up nobody, and the user may give
+    // up on it (the read then ends on its own and frees what it read).
+    auto file = std::make_shared<Result<std::shared_ptr<pdf::SourceFile>>>(
+        Result<std::shared_ptr<pdf::SourceFile>>::failure(QString()));
+    const pdf::WaitOutcome outcome =
+        pdf::waitWhileAnswering([path, file] { *file = pdf::SourceFile::read(path); }, pdf::OnCancel::Abandon);
+    if (outcome == pdf::WaitOutcome::Cancelled)
+        return DocumentError::cancelled();
+    if (!*file)
+        return platform::Document::readFromFile(path); // which says why, as the platform words it
+    return adoptChecked(PDFOps::openCheckedFile(**file, QFileInfo(path).fileName()), (**file)->size());
 }
 
 MaybeError VMKDocument::readFromData(const QByteArray& data, const QString& path)
 {
-    auto checked = PDFOps::openChecked(data, QFileInfo(path).fileName());
+    return adoptChecked(PDFOps::openChecked(data, QFileInfo(path).fileName()), data.size());
+}
+
+MaybeError VMKDocument::adoptChecked(const Expected<pdf::DocumentPtr, PDFOpenError>& checked, qint64 size)
+{
     if (!checked && checked.error().kind == PDFOpenError::Kind::cancelled)
         return DocumentError::cancelled();
     if (!checked) {
@@ -124,10 +165,11 @@ MaybeError VMKDocument::readFromData(const QByteArray& data, const QString& path
                              checked.error().recoverySuggestion()};
     }
     m_pdf = checked.value();
-    m_fileSize = data.size();
+    m_fileSize = size;
     // A pending password change belongs to the content that was just replaced.
-    m_protection.reset();
+    setProtection(std::nullopt);
     m_removesEncryption = false;
+    m_redactionsInEffect = 0;
     return std::nullopt;
 }
 
@@ -156,19 +198,8 @@ MaybeError VMKDocument::prepareSave(SaveOperation op, PreparedSave* save)
     if (m_pdf->isLocked())
         return lockedSaveError();
 
-    // Every write states what happens to encryption: a plain save of an encrypted document keeps it, so
-    // a password never disappears unless the user removed it.
-    pdf::WriteOptions options = pdf::WriteOptions::keepExisting();
-    std::optional<QString> password = m_unlockPassword;
-    if (m_protection) {
-        options = pdf::WriteOptions::protect(m_protection->userPassword, m_protection->effectiveOwnerPassword());
-        password = m_protection->userPassword;
-    } else if (m_removesEncryption && m_pdf->isEncrypted()) {
-        options = pdf::WriteOptions::withoutEncryption();
-    }
-
-    // A decrypted copy is a new document: it goes without the original's creation date.
-    options.withoutCreationDate = options.encryption == pdf::WriteOptions::Encryption::None;
+    const pdf::WriteOptions options = writeOptions();
+    const std::optional<QString> password = writtenPassword();
 
     // The bytes are made on the worker that writes and checks the copy: what they need from the window's
     // side (appearances still missing) is made there a few pages at a time, then the engine writes while
@@ -218,6 +249,25 @@ MaybeError VMKDocument::prepareSave(SaveOperation op, PreparedSave* save)
     return std::nullopt;
 }
 
+pdf::WriteOptions VMKDocument::writeOptions() const
+{
+    // Every write states what happens to encryption: a plain save of an encrypted document keeps it, so
+    // a password never disappears unless the user removed it.
+    pdf::WriteOptions options = pdf::WriteOptions::keepExisting();
+    if (m_protection)
+        options = pdf::WriteOptions::protect(m_protection->userPassword, m_protection->effectiveOwnerPassword());
+    else if (m_removesEncryption && m_pdf->isEncrypted())
+        options = pdf::WriteOptions::withoutEncryption();
+    // A decrypted copy is a new document: it goes without the original's creation date.
+    options.withoutCreationDate = options.encryption == pdf::WriteOptions::Encryption::None;
+    return options;
+}
+
+std::optional<QString> VMKDocument::writtenPassword() const
+{
+    return m_protection ? std::optional<QString>(m_protection->userPassword) : m_unlockPassword;
+}
+
 bool VMKDocument::verifySavedFile(const QString& path, const std::vector<PDFOps::PageFacts>& expected,
                                   const std::optional<QString>& password)
 {
@@ -228,12 +278,16 @@ void VMKDocument::didSave(SaveOperation op)
 {
     // The host hears of it on the next turn of the main queue, after the caller has seen the result.
     const bool userInitiated = platform::isUserSave(op);
+    const int removed = earlierVersionsRemoved();
     QPointer<VMKDocument> self(this);
-    platform::Scheduler::shared().schedule(0, [self, userInitiated] {
+    platform::Scheduler::shared().schedule(0, [self, userInitiated, removed] {
         if (!self)
             return;
-        if (DocumentHost* h = self->host())
+        DocumentHost* h = self->host();
+        if (h)
             h->didSave(userInitiated);
+        if (h && removed > 0)
+            h->didRemoveEarlierVersions(removed);
     });
 }
 

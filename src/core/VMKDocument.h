@@ -5,9 +5,11 @@
 
 #include "platform/doc/Document.h"
 #include "platform/pdf/Document.h"
+#include "platform/services/Secrets.h"
 
 #include <QString>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -38,14 +40,28 @@ public:
     void setSuggestedName(const std::optional<QString>& name);
 
     // Passwords applied on the next save (and every later one) until changed or a read clears them.
+    // The document keeps passwords in copies of its own, overwritten when they are replaced and when the
+    // document closes.
     std::optional<Protection> protection() const { return m_protection; }
-    void setProtection(const std::optional<Protection>& protection) { m_protection = protection; }
+    void setProtection(const std::optional<Protection>& protection);
     // The next save writes a copy without encryption (unless a protection is set, which wins).
     bool removesEncryption() const { return m_removesEncryption; }
     void setRemovesEncryption(bool removes) { m_removesEncryption = removes; }
+    // How the content is written now, by a save or an export alike: with the pending protection, without
+    // encryption while its removal is pending, else with the file's own encryption (or none). A copy made
+    // for export carries the same protection as the next save would.
+    pdf::WriteOptions writeOptions() const;
+    // The password that opens what writeOptions() writes; none when none is needed or known.
+    std::optional<QString> writtenPassword() const;
     // The password that unlocked pdf(); used to verify saves that keep the existing encryption.
-    std::optional<QString> unlockPassword() const { return m_unlockPassword; }
-    void setUnlockPassword(const std::optional<QString>& password) { m_unlockPassword = password; }
+    // (A copy: the document's own is overwritten when it closes.)
+    std::optional<QString> unlockPassword() const { return platform::ownedCopy(m_unlockPassword); }
+    void setUnlockPassword(const std::optional<QString>& password);
+    // Applied redactions that are part of the content (an undo takes one back, a redo counts it again).
+    // While there are any, a save leaves no earlier version of the file it writes: the kept originals of
+    // that file go, so what was redacted survives nowhere.
+    int redactionsInEffect() const { return m_redactionsInEffect; }
+    void countRedactions(int delta) { m_redactionsInEffect = std::max(0, m_redactionsInEffect + delta); }
     // Byte count of the file after the last read or verified save.
     std::optional<qint64> fileSize() const { return m_fileSize; }
 
@@ -78,6 +94,7 @@ protected:
     // lends it short slices (see pdf::Document::dataRepresentationFromWorker).
     platform::MaybeError prepareSave(platform::SaveOperation op, PreparedSave* save) override;
     void didSave(platform::SaveOperation op) override;
+    bool leavesNoEarlierVersions() const override { return m_redactionsInEffect > 0; }
     void didRevert() override;
 
     // Whether the written copy is good; the seam through which tests simulate a bad copy. Runs on a worker
@@ -87,6 +104,8 @@ protected:
 
 private:
     void commitPendingEdits();
+    // Takes the opened document, or turns the reason it did not open into the error to show.
+    platform::MaybeError adoptChecked(const Expected<pdf::DocumentPtr, PDFOpenError>& checked, qint64 size);
 
     pdf::DocumentPtr m_pdf;
     std::optional<QString> m_suggestedName;
@@ -94,6 +113,7 @@ private:
     bool m_removesEncryption = false;
     std::optional<QString> m_unlockPassword;
     std::optional<qint64> m_fileSize;
+    int m_redactionsInEffect = 0;
 };
 
 } // namespace vmk::core

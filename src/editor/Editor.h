@@ -12,6 +12,7 @@
 #include "platform/pdf/PdfTypes.h"
 #include "platform/pdfview/PageLayout.h"
 #include "platform/services/Scheduler.h"
+#include "platform/services/Secrets.h"
 
 #include <QColor>
 #include <QList>
@@ -169,8 +170,9 @@ public:
     bool progressVisible() const { return m_progressVisible; }
     const std::optional<PendingCrop>& pendingCrop() const { return m_pendingCrop; }
     void setPendingCrop(const std::optional<PendingCrop>& crop);
-    // The password that unlocked the document, if any.
-    std::optional<QString> unlockedPassword() const { return m_unlockedPassword; }
+    // The password that unlocked the document, if any (a copy: the editor's own is overwritten when the
+    // editor goes).
+    std::optional<QString> unlockedPassword() const { return platform::ownedCopy(m_unlockedPassword); }
 
     // --- Document lifecycle ---------------------------------------------------------------------------
     // (Re)binds to the document's current PDF; shows it unless locked.
@@ -259,8 +261,10 @@ public:
     void movePages(const IndexSet& indexes, int dropIndex);
     void duplicatePages(const IndexSet& indexes);
     // Rebuilds pages in place; `edits` (changes to the rest of the document) are applied and undone with them.
+    // `redacting`: the swaps apply a redaction, which the document counts while it is in effect (see
+    // VMKDocument::redactionsInEffect); `direction` is +1 for the swaps in, -1 for their undo.
     void swapPages(const QList<PageSwap>& swaps, const QString& actionName,
-                   const std::shared_ptr<pdf::ObjectEdits>& edits = {});
+                   const std::shared_ptr<pdf::ObjectEdits>& edits = {}, bool redacting = false, int direction = 1);
     // Shows the open panel on the window; the chosen files go in after the selected page.
     void insertPagesFromFile();
     void insertPages(const QStringList& paths, int insertionIndex);
@@ -328,8 +332,13 @@ public:
     bool isPasswordProtected() const;
     // Records the passwords for the next save, with undo (no redo).
     void passwordProtect(const QString& userPassword, const std::optional<QString>& ownerPassword);
-    // Records that the next save drops the password, with undo (no redo); nothing unless protected.
-    void removePassword();
+    // Whether removing the password needs the owner password first: the file is encrypted and was opened
+    // without the owner's rights (with its user password, or with none while it restricts printing or
+    // changes), so its restrictions are not the opener's to drop.
+    bool removingPasswordNeedsOwner() const;
+    // Records that the next save drops the password, with undo (no redo); nothing unless protected. When
+    // the owner password is needed, nothing happens without the right one, and a toast says so.
+    void removePassword(const std::optional<QString>& ownerPassword = std::nullopt);
     // The undo step of both: puts the recorded state back.
     void setProtection(const std::optional<core::Protection>& protection, bool removesEncryption);
     // Whether the file lets its content be copied out (exports); says why not in a toast when it doesn't.

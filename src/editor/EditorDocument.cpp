@@ -35,6 +35,7 @@ Editor::Editor(core::VMKDocument* document, CanvasFactory canvasFactory, platfor
 
 Editor::~Editor()
 {
+    platform::wipe(m_unlockedPassword);
     if (m_canvas)
         m_canvas->setEditor(nullptr);
     // Views hosting the canvas widget may still hold it; delete it here while the Editor is whole.

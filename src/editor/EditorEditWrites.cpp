@@ -12,6 +12,7 @@
 #include "platform/fonts/FontService.h"
 #include "platform/pdf/Document.h"
 #include "platform/services/RegularFile.h"
+#include "platform/services/WindowDialogs.h"
 
 #include <QBuffer>
 #include <QFileDialog>
@@ -210,16 +211,15 @@ void Editor::chooseReplacementImage()
         return;
     const core::EditableImage image = m_editSelection->image;
     const int pageIndex = m_editSelection->page;
-    auto* dialog = new QFileDialog(window);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowModality(Qt::WindowModal);
+    auto* dialog = platform::windowFileDialog(window, QStringLiteral("Replace Picture"),
+                                              QStringLiteral("The new picture fits inside the old one’s frame."),
+                                              platform::startFolderFor(m_windowHost->documentPath()));
     dialog->setFileMode(QFileDialog::ExistingFile);
     QStringList patterns;
     for (const QByteArray& format : QImageReader::supportedImageFormats())
         patterns << QStringLiteral("*.") + QString::fromLatin1(format);
     dialog->setNameFilter(QStringLiteral("Images (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')'));
     dialog->setLabelText(QFileDialog::Accept, QStringLiteral("Replace"));
-    dialog->setWindowTitle(QStringLiteral("The new picture fits inside the old one’s frame."));
     QPointer<Editor> self(this);
     connect(dialog, &QFileDialog::fileSelected, this, [self, image, pageIndex](const QString& path) {
         if (self)

@@ -35,7 +35,7 @@ void Editor::exportText()
     if (!m_windowHost || !m_windowHost->window() || !contentMayBeCopied())
         return;
     SavePanelRequest request{documentBaseName() + QStringLiteral(".txt"), QStringLiteral("Plain Text"),
-                             QStringLiteral("txt"), QString()};
+                             QStringLiteral("txt"), QString(), QStringLiteral("Export as Text")};
     QPointer<Editor> self(this);
     m_windowHost->runSavePanel(request, [self](std::optional<QString> path) {
         if (path && self)
@@ -64,15 +64,17 @@ void Editor::exportFlattened()
     if (m_isLocked || m_progress || !contentMayBeCopied())
         return;
     m_canvas->commitTextSession();
-    // A decrypted copy: the worker opens the bytes without a password, and a document the user has
-    // unlocked is to flatten like any other.
-    const pdf::Result<QByteArray> data = pdfDocument()->dataRepresentation(pdf::WriteOptions::withoutEncryption());
+    // The copy carries the protection the document has now, a password set but not saved yet included:
+    // the worker opens the bytes with the password they were written with.
+    const pdf::Result<QByteArray> data = m_document ? pdfDocument()->dataRepresentation(m_document->writeOptions())
+                                                    : pdfDocument()->dataRepresentation();
     if (!data || data->isEmpty())
         return;
+    const std::optional<QString> password = m_document ? m_document->writtenPassword() : std::nullopt;
     startRunningTask(TaskProgress{TaskProgress::Kind::generic, QStringLiteral("Flattening\u2026"), std::nullopt, {}});
     QPointer<Editor> self(this);
     runDetached<std::optional<QByteArray>>(
-        detachedRunner(), this, [bytes = *data] { return makeFlattenedData(bytes); },
+        detachedRunner(), this, [bytes = *data, password] { return makeFlattenedData(bytes, password); },
         [self](std::optional<QByteArray> flattened) {
             if (self)
                 self->saveFlattenedCopy(flattened);
@@ -92,7 +94,8 @@ void Editor::saveFlattenedCopy(const std::optional<QByteArray>& data)
     SavePanelRequest request{documentBaseName() + QStringLiteral(" (flattened).pdf"), QStringLiteral("PDF"),
                              QStringLiteral("pdf"),
                              QStringLiteral("Markups, signatures and form entries become part of the page. No more "
-                                            "editing them.")};
+                                            "editing them."),
+                             QStringLiteral("Export Flattened")};
     QPointer<Editor> self(this);
     const QByteArray bytes = *data;
     m_windowHost->runSavePanel(request, [self, bytes](std::optional<QString> path) {

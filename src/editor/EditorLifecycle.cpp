@@ -76,7 +76,8 @@ bool Editor::unlock(const QString& password, bool* cancelled)
     const pdf::DocumentPtr pdf = pdfDocument();
     if (!pdf->unlock(password, cancelled))
         return false;
-    m_unlockedPassword = password;
+    platform::wipe(m_unlockedPassword);
+    m_unlockedPassword = platform::ownedCopy(password);
     if (m_document)
         m_document->setUnlockPassword(password);
     setIsLockedValue(false);

@@ -5,6 +5,7 @@
 #include "platform/pdf/OutlineSplice.h"
 #include "platform/pdf/Page.h"
 #include "platform/services/RegularFile.h"
+#include "platform/services/WindowDialogs.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -16,13 +17,12 @@ void Editor::insertPagesFromFile()
     QWidget* window = m_windowHost ? m_windowHost->window() : nullptr;
     if (!window)
         return;
-    auto* dialog = new QFileDialog(window);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowModality(Qt::WindowModal);
+    auto* dialog = platform::windowFileDialog(window, QStringLiteral("Insert Pages"),
+                                              QStringLiteral("Pages go in after the selected page."),
+                                              platform::startFolderFor(m_windowHost->documentPath()));
     dialog->setFileMode(QFileDialog::ExistingFiles);
     dialog->setNameFilter(QStringLiteral("PDF (*.pdf *.PDF)"));
     dialog->setLabelText(QFileDialog::Accept, QStringLiteral("Insert"));
-    dialog->setWindowTitle(QStringLiteral("Pages go in after the selected page."));
     QPointer<Editor> self(this);
     connect(dialog, &QFileDialog::filesSelected, this, [self](const QStringList& files) {
         if (!self)

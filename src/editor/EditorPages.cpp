@@ -1,5 +1,6 @@
 #include "editor/Editor.h"
 
+#include "core/VMKDocument.h"
 #include "editor/PageSetHelpers.h"
 #include "platform/doc/UndoManager.h"
 #include "platform/pdf/Annotation.h"
@@ -175,7 +176,7 @@ void Editor::duplicatePages(const IndexSet& indexes)
 }
 
 void Editor::swapPages(const QList<PageSwap>& swaps, const QString& actionName,
-                       const std::shared_ptr<pdf::ObjectEdits>& edits)
+                       const std::shared_ptr<pdf::ObjectEdits>& edits, bool redacting, int direction)
 {
     const pdf::DocumentPtr pdf = pdfDocument();
     QList<PageSwap> reverse;
@@ -193,7 +194,11 @@ void Editor::swapPages(const QList<PageSwap>& swaps, const QString& actionName,
     }
     if (edits)
         edits->exchange();
-    registerUndo(actionName, [this, reverse, actionName, edits] { swapPages(reverse, actionName, edits); });
+    if (redacting && m_document)
+        m_document->countRedactions(direction);
+    registerUndo(actionName, [this, reverse, actionName, edits, redacting, direction] {
+        swapPages(reverse, actionName, edits, redacting, -direction);
+    });
     setSelectedAnnotation(nullptr);
     documentDidReload();
     bumpAnnotationVersion();

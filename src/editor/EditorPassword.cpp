@@ -30,10 +30,22 @@ void Editor::passwordProtect(const QString& userPassword, const std::optional<QS
               Toast::Style::info);
 }
 
-void Editor::removePassword()
+bool Editor::removingPasswordNeedsOwner() const
+{
+    const pdf::DocumentPtr pdf = m_document ? m_document->pdf() : nullptr;
+    return pdf && !pdf->hasOwnerRights();
+}
+
+void Editor::removePassword(const std::optional<QString>& ownerPassword)
 {
     if (!m_document || !isPasswordProtected() || pdfDocument()->isLocked())
         return;
+    if (removingPasswordNeedsOwner() && !(ownerPassword && pdfDocument()->provideOwnerPassword(*ownerPassword))) {
+        showToast(ownerPassword ? QStringLiteral("That isn\u2019t the owner password. The password and its restrictions stay.")
+                                : QStringLiteral("Removing the password needs the owner password."),
+                  QStringLiteral("lock.fill"), Toast::Style::info);
+        return;
+    }
     const std::optional<core::Protection> previous = m_document->protection();
     const bool previousRemoves = m_document->removesEncryption();
     m_document->setProtection(std::nullopt);

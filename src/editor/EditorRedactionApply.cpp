@@ -196,7 +196,7 @@ private:
             QTimer::singleShot(0, m_editor.data(), [next = shared_from_this()] { next->slice(); });
             return;
         }
-        m_editor->swapPages(m_outcome.swaps, QStringLiteral("Apply Redactions"), m_scrub->edits());
+        m_editor->swapPages(m_outcome.swaps, QStringLiteral("Apply Redactions"), m_scrub->edits(), true);
         m_editor->endRunningTask();
         report(*m_editor, int(m_outcome.swaps.size()), int(m_groups.size()), m_outcome.changed);
     }

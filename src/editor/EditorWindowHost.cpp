@@ -4,11 +4,14 @@
 #include "editor/ImageExportAccessory.h"
 #include "editor/ImageExportOptions.h"
 #include "platform/services/PlainText.h"
+#include "platform/services/WindowDialogs.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QToolButton>
@@ -18,11 +21,11 @@ namespace vmk {
 
 namespace {
 
-// Window-modal over the document window, gone once closed.
+// A dialog of the document window: kept over it, blocking it alone, gone once closed.
 template <class Dialog> Dialog* asSheet(Dialog* dialog)
 {
+    platform::belongToWindow(dialog);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowModality(Qt::WindowModal);
     return dialog;
 }
 
@@ -71,19 +74,42 @@ void EditorWindowHost::runAlert(const AlertRequest& request, std::function<void(
     box->open();
 }
 
+void EditorWindowHost::runPasswordAlert(const AlertRequest& request, const QString& placeholder,
+                                        std::function<void(int button, const QString& password)> completion)
+{
+    QWidget* parent = window();
+    if (!parent)
+        return;
+    auto* dialog = asSheet(new QInputDialog(parent));
+    dialog->setWindowTitle(QApplication::applicationName());
+    dialog->setLabelText(request.informativeText.isEmpty() ? request.message
+                                                           : request.message + QStringLiteral("\n\n") + request.informativeText);
+    dialog->setTextEchoMode(QLineEdit::Password);
+    if (auto* field = dialog->findChild<QLineEdit*>())
+        field->setPlaceholderText(placeholder);
+    if (!request.buttons.isEmpty())
+        dialog->setOkButtonText(request.buttons.value(0));
+    if (request.buttons.size() > 1)
+        dialog->setCancelButtonText(request.buttons.value(1));
+    QObject::connect(dialog, &QInputDialog::finished, dialog, [dialog, completion = std::move(completion)](int result) {
+        if (completion)
+            completion(result == QDialog::Accepted ? 0 : 1, dialog->textValue());
+    });
+    dialog->open();
+}
+
 void EditorWindowHost::runSavePanel(const SavePanelRequest& request,
                                     std::function<void(std::optional<QString>)> completion)
 {
     QWidget* parent = window();
     if (!parent)
         return;
-    auto* dialog = asSheet(new QFileDialog(parent));
+    auto* dialog = platform::windowFileDialog(parent, request.title, request.message,
+                                              platform::startFolderFor(documentPath()));
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setNameFilter(QStringLiteral("%1 (*.%2)").arg(request.typeName, request.extension));
     dialog->setDefaultSuffix(request.extension);
     dialog->selectFile(request.suggestedName);
-    if (!request.message.isEmpty())
-        dialog->setWindowTitle(request.message);
     openForPath(dialog, std::move(completion));
 }
 
@@ -94,13 +120,13 @@ void EditorWindowHost::runImageExportPanel(const FolderPanelRequest& request,
     QWidget* parent = window();
     if (!parent)
         return;
-    auto* dialog = asSheet(new QFileDialog(parent));
-    // Qt's own dialog, so the format and resolution row can sit under the folder list.
+    // Qt's own dialog (a message makes it so), so the format and resolution row can sit under the folder list.
+    auto* dialog = platform::windowFileDialog(parent, QStringLiteral("Export Images"), request.message,
+                                              platform::startFolderFor(documentPath()));
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly);
     dialog->setLabelText(QFileDialog::Accept, request.prompt);
-    dialog->setWindowTitle(request.message);
     if (auto* grid = qobject_cast<QGridLayout*>(dialog->layout()))
         grid->addWidget(new ImageExportAccessory(options, pageCount, dialog), grid->rowCount(), 0, 1, grid->columnCount());
     // The row under the folder list reaches the dialog's bottom right corner, where the size grip would sit

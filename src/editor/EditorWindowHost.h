@@ -30,6 +30,7 @@ struct SavePanelRequest {
     QString typeName;  // "Plain Text", "PDF"
     QString extension; // without the dot: "txt", "pdf"
     QString message;
+    QString title = QStringLiteral("Save"); // a few words; the message goes inside the dialog
 };
 
 // A folder chooser that can create folders.
@@ -57,6 +58,9 @@ public:
     // window; a completion runs once with the answer (the button's index, -1 when the alert was closed
     // otherwise; the chosen path, or nothing when cancelled), never when nothing was shown.
     virtual void runAlert(const AlertRequest& request, std::function<void(int button)> completion);
+    // The same with a password field under the text; the completion also gets what was typed.
+    virtual void runPasswordAlert(const AlertRequest& request, const QString& placeholder,
+                                  std::function<void(int button, const QString& password)> completion);
     virtual void runSavePanel(const SavePanelRequest& request, std::function<void(std::optional<QString>)> completion);
     // The folder chooser of the image export, with the format and resolution controls over options.
     virtual void runImageExportPanel(const FolderPanelRequest& request, const std::shared_ptr<ImageExportOptions>& options,
@@ -65,6 +69,8 @@ public:
     virtual void showErrorAlert(const QString& message, const QString& detail);
     // Shows the item in the desktop's file viewer.
     virtual void revealInFileViewer(const QString& path);
+    // The document's file, where file dialogs start; empty while it has none.
+    virtual QString documentPath() const { return {}; }
 };
 
 // The page thumbnail grid of Pages mode; it registers itself with Editor::setPageGrid.

@@ -1,6 +1,7 @@
 #include "editor/LongTask.h"
 
 #include "editor/Editor.h"
+#include "platform/services/ThreadHandOff.h"
 
 #include <QFutureWatcher>
 #include <QThreadPool>
@@ -18,11 +19,18 @@ public:
     {
         // The watcher belongs to the context, so a context that goes away takes the pending hand-back with it.
         auto* watcher = new QFutureWatcher<void>(context);
-        QObject::connect(watcher, &QFutureWatcher<void>::finished, watcher, [watcher, done = std::move(done)] {
+        // What the work did comes back through Qt's future, which the thread checker cannot see into.
+        const platform::HandOff handBack;
+        QObject::connect(watcher, &QFutureWatcher<void>::finished, watcher, [watcher, done = std::move(done), handBack] {
+            handBack.acquire();
             watcher->deleteLater();
             done();
         });
-        watcher->setFuture(QtConcurrent::run(QThreadPool::globalInstance(), std::move(work)));
+        watcher->setFuture(QtConcurrent::run(QThreadPool::globalInstance(),
+                                             platform::handedOver([work = std::move(work), handBack] {
+                                                 work();
+                                                 handBack.release();
+                                             })));
     }
 };
 

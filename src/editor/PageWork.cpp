@@ -1,6 +1,7 @@
 #include "editor/PageWork.h"
 
 #include "core/Flatten.h"
+#include "core/KeptText.h"
 #include "core/ImageEncoding.h"
 #include "editor/ImageExportOptions.h"
 #include "editor/PageRaster.h"
@@ -31,6 +32,21 @@ QList<core::PDFOps::RecognizedLine> recognize(const QImage& image)
 {
     auto lines = core::PDFOps::recognizeText(image);
     return lines ? *lines : QList<core::PDFOps::RecognizedLine>{};
+}
+
+// Whether the line's box (normalised, origin lower left) is mostly solid ink: a black box already on the
+// page, which the recogniser may read as letters. Printed text covers well under half of its box.
+bool mostlyInk(const QImage& image, const QRectF& box)
+{
+    const QRect pixels = QRectF(box.x() * image.width(), (1 - box.y() - box.height()) * image.height(),
+                                box.width() * image.width(), box.height() * image.height())
+                             .toAlignedRect()
+                             .intersected(image.rect());
+    int dark = 0, seen = 0;
+    for (int y = pixels.top(); y <= pixels.bottom(); y += 2)
+        for (int x = pixels.left(); x <= pixels.right(); x += 2, ++seen)
+            dark += qGray(image.pixel(x, y)) < 96 ? 1 : 0;
+    return seen > 0 && dark > seen * 6 / 10;
 }
 
 } // namespace
@@ -74,18 +90,28 @@ std::optional<RedactedPage> renderRedactedPage(const core::PDFOps::PageSnapshot&
     QImage image = renderDisplayedPage(snapshot, pixels);
     if (image.isNull())
         return std::nullopt;
-    if (!rects.isEmpty()) {
-        // Filled in page space over the whole bitmap: a mark reaching past the crop box is painted as far
-        // as the picture goes.
-        QPainter painter(&image);
+    // The recogniser is told the resolution, so that it judges the size of the letters rightly.
+    const int dotsPerMeter = qRound(double(pixels.width()) / snapshot.displaySize.width() * 72.0 / 0.0254);
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
+    // Filled in page space over the whole bitmap: a mark reaching past the crop box is painted as far as
+    // the picture goes. Blank for reading, black for the page.
+    auto fill = [&](QImage& target, const QColor& colour) {
+        QPainter painter(&target);
         painter.setTransform(pageToPixels(snapshot, pixels));
         for (const QRectF& rect : rects)
-            painter.fillRect(rect, Qt::black);
-    }
+            painter.fillRect(rect, colour);
+    };
+    QImage forReading = image.copy();
+    fill(forReading, Qt::white);
+    fill(image, Qt::black);
     std::optional<QByteArray> jpeg = core::PDFOps::jpegData(image, kRedactJpegQuality);
     if (!jpeg)
         return std::nullopt;
-    return RedactedPage{*jpeg, recognize(image)};
+    image = QImage();
+    QList<core::PDFOps::RecognizedLine> lines = recognize(forReading);
+    lines.removeIf([&](const core::PDFOps::RecognizedLine& line) { return mostlyInk(forReading, line.box); });
+    return RedactedPage{*jpeg, lines};
 }
 
 std::optional<RedactedDrawing> redactCapturedPage(const pdf::PageCapture& capture, const QList<QRectF>& rects)
@@ -95,12 +121,14 @@ std::optional<RedactedDrawing> redactCapturedPage(const pdf::PageCapture& captur
     const pdf::RecordBudget budget{kRedactRecordMs};
     std::optional<RedactedPage> picture;
     QSizeF display;
+    QTransform toDisplay;
     {
         const pdf::RecordResult recorded = capture.record(budget);
         if (!recorded.snapshot)
             return std::nullopt;
         const pdf::PageSnapshot& page = *recorded.snapshot;
         display = page.displaySize();
+        toDisplay = page.displayTransform();
         picture = renderRedactedPage(
             core::PDFOps::PageSnapshot{recorded.snapshot, page.cropBox(), page.displayTransform(), display, {}}, rects);
     }
@@ -109,8 +137,12 @@ std::optional<RedactedDrawing> redactCapturedPage(const pdf::PageCapture& captur
     const pdf::TextResult text = capture.readText(budget);
     if (!text.text)
         return std::nullopt;
+    // The words still shown keep the text the file gives them; recognition adds only what lies beside it.
+    const core::PDFOps::DisplayedPage shown{toDisplay, display};
+    QList<core::PDFOps::RecognizedLine> lines = core::PDFOps::keptOwnText(*text.text, rects, shown);
+    lines += core::PDFOps::linesBesideOwnText(picture->lines, *text.text, shown);
     const pdf::Result<pdf::PagePtr> rebuilt = capture.rebuild(pdf::RebuildBase::raster(std::move(picture->jpeg)),
-                                                              core::PDFOps::layoutInvisibleText(picture->lines, display));
+                                                              core::PDFOps::layoutInvisibleText(lines, display));
     if (!rebuilt || !rebuilt.value())
         return std::nullopt;
     return RedactedDrawing{rebuilt.value(), core::PDFOps::wordsUnder(*text.text, rects)};
@@ -137,13 +169,19 @@ bool writePageImage(const QImage& image, bool png, const QString& path)
     return file.commit();
 }
 
-std::optional<QByteArray> makeFlattenedData(const QByteArray& data)
+std::optional<QByteArray> makeFlattenedData(const QByteArray& data, const std::optional<QString>& password)
 {
     pdf::Result<pdf::DocumentPtr> opened = pdf::Document::fromData(data);
     if (!opened || !opened.value())
         return std::nullopt;
-    const pdf::DocumentPtr flattened = core::PDFOps::flatten(*opened.value());
+    const pdf::Document& source = *opened.value();
+    if (source.isLocked() && !(password && opened.value()->unlock(*password)))
+        return std::nullopt;
+    const pdf::DocumentPtr flattened = core::PDFOps::flatten(source);
     if (!flattened)
+        return std::nullopt;
+    // Never an open copy of a protected document.
+    if (source.isEncrypted() && !flattened->adoptEncryptionOf(source))
         return std::nullopt;
     const QString path = platform::temporaryPdfPath();
     std::optional<QByteArray> bytes;

@@ -32,7 +32,8 @@ std::optional<PageForOCR> prepareCapturedPageForOCR(const pdf::PageCapture& capt
 QList<core::PDFOps::RecognizedLine> readPageForOCR(const QImage& image);
 
 // Apply Redactions: the displayed page at up to 200 dpi (longer side at most 6000 pixels) with the
-// rectangles (page space) filled black, as JPEG at quality 0.85, and the text recognition read on it.
+// rectangles (page space) filled black, as JPEG at quality 0.85, and the text recognition read on the same
+// picture with the rectangles left blank instead (a black bar is no text to read).
 struct RedactedPage {
     QByteArray jpeg;
     QList<core::PDFOps::RecognizedLine> lines;
@@ -43,7 +44,8 @@ std::optional<RedactedPage> renderRedactedPage(const core::PDFOps::PageSnapshot&
 // recording budget, rendered blackened and read again as above, its words under the rectangles are found
 // (to be taken out of the rest of the file), and its new drawing is built from the picture and the lines.
 // Nothing when any of that fails, the reading of the page's text included: a page is never redacted while
-// words under its marks would stay elsewhere unnoticed.
+// words under its marks would stay elsewhere unnoticed. The new text layer is the page's own text where it
+// is still shown, and what recognition reads beside it.
 struct RedactedDrawing {
     pdf::PagePtr drawing; // in no document: for Page::exchangeDrawing
     QStringList words;
@@ -57,7 +59,8 @@ pdf::DrawResult renderPageImage(const core::PDFOps::PageSnapshot& snapshot, doub
 bool writePageImage(const QImage& image, bool png, const QString& path);
 
 // Export Flattened: the flattened copy of a PDF as bytes, made through a temporary file that never
-// outlives the call. Nothing when the data does not open or cannot be flattened.
-std::optional<QByteArray> makeFlattenedData(const QByteArray& data);
+// outlives the call. Encrypted data is opened with the password, and the copy gets its encryption exactly
+// (method, permissions, passwords). Nothing when the data does not open or cannot be flattened.
+std::optional<QByteArray> makeFlattenedData(const QByteArray& data, const std::optional<QString>& password = std::nullopt);
 
 } // namespace vmk

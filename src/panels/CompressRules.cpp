@@ -67,23 +67,25 @@ QString compressedSavedToast(qint64 compressedBytes, qint64 originalBytes)
         .arg(fileSizeText(compressedBytes), fileSizeText(originalBytes));
 }
 
-std::optional<QByteArray> compressionSource(const QString& filePath, bool edited, const pdf::Document& document)
+std::optional<QByteArray> compressionSource(const QString& filePath, bool edited, const pdf::Document& document,
+                                            const pdf::WriteOptions& options)
 {
-    if (!edited && !filePath.isEmpty()) {
+    const bool asOnDisk = options.encryption == pdf::WriteOptions::Encryption::KeepExisting;
+    if (!edited && asOnDisk && !filePath.isEmpty()) {
         // Only as a regular file: something else put at its path since is never waited on.
         const platform::RegularFileRead file = platform::readRegularFile(filePath);
         if (file.ok() && !file.data.isEmpty())
             return file.data;
     }
-    return takeSnapshot(document);
+    return takeSnapshot(document, options);
 }
 
-std::optional<QByteArray> takeSnapshot(const pdf::Document& document)
+std::optional<QByteArray> takeSnapshot(const pdf::Document& document, const pdf::WriteOptions& options)
 {
     // A private working file: the snapshot is the user's document.
     const QString path = platform::temporaryPdfPath();
     std::optional<QByteArray> bytes;
-    if (!path.isEmpty() && document.write(path)) {
+    if (!path.isEmpty() && document.write(path, options)) {
         QFile file(path);
         if (file.open(QIODevice::ReadOnly))
             bytes = file.readAll();

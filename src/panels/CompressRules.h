@@ -30,13 +30,15 @@ QString compressedFileName(const QString& baseName);
 // "Saved <compressed>, down from <original>."; when the copy is no smaller, says so instead.
 QString compressedSavedToast(qint64 compressedBytes, qint64 originalBytes);
 
-// The document as it stands, written to a fresh temporary file ("vmk-<uuid>.pdf" in the temporary
-// folder), read back and removed. Nothing when it cannot be written or read.
-std::optional<QByteArray> takeSnapshot(const pdf::Document& document);
+// The document as it stands, written with `options` to a fresh temporary file ("vmk-<uuid>.pdf" in the
+// temporary folder), read back and removed. Nothing when it cannot be written or read.
+std::optional<QByteArray> takeSnapshot(const pdf::Document& document, const pdf::WriteOptions& options = {});
 
 // What compression starts from and measures against: the file as it is on disk while the document has no
-// unsaved changes, else a snapshot of the document as it stands.
-std::optional<QByteArray> compressionSource(const QString& filePath, bool edited, const pdf::Document& document);
+// unsaved changes and is written with the file's own encryption, else a snapshot of the document as it
+// stands, written with `options` (the protection it has now).
+std::optional<QByteArray> compressionSource(const QString& filePath, bool edited, const pdf::Document& document,
+                                            const pdf::WriteOptions& options = {});
 
 // Opens the snapshot and compresses it (a protected one with the password that unlocked the document,
 // keeping its protection); nothing when it does not open or cannot be compressed. Safe to call away from

@@ -215,8 +215,11 @@ void CompressSheet::prepare()
             m_editor->pdfView()->commitTextSession();
         core::VMKDocument* document = m_editor ? m_editor->document() : nullptr;
         const pdf::DocumentPtr pdf = document && document->pdf() ? document->pdf() : pdf::Document::createEmpty();
-        m_original = document ? compressionSource(document->filePath(), document->isEdited(), *pdf) : takeSnapshot(*pdf);
-        m_password = document ? document->unlockPassword() : std::nullopt;
+        // The copy carries the protection the document has now, a password set but not saved yet included.
+        m_original = document ? compressionSource(document->filePath(), document->isEdited(), *pdf,
+                                                  document->writeOptions())
+                              : takeSnapshot(*pdf);
+        m_password = document ? document->writtenPassword() : std::nullopt;
         refresh();
     }
     if (!m_original || !m_editor)
@@ -256,6 +259,7 @@ void CompressSheet::save()
     request.suggestedName = name;
     request.typeName = QStringLiteral("PDF");
     request.extension = QStringLiteral("pdf");
+    request.title = QStringLiteral("Export Compressed");
     host->runSavePanel(request, [editor, data, originalSize](std::optional<QString> path) {
         EditorWindowHost* host = editor ? editor->windowController() : nullptr;
         Editor::saveDataFromPanel(path, data, [editor, data, originalSize](const QString&) {

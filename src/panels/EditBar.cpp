@@ -36,7 +36,7 @@ EditBarContent editBarContent(const std::optional<EditTarget>& selection)
         return {QStringLiteral("Picture selected. Drag to move, corners to resize."), false, true, true, 1};
     if (!selection->block.isEditable)
         return {selection->block.reason.value_or(QStringLiteral("This text can’t be edited.")), false, false, false, 2};
-    return {QStringLiteral("Return to edit, ⌫ to delete, Esc to deselect."), false, false, true, 1};
+    return {QStringLiteral("Enter to edit, Backspace to delete, Esc to deselect."), false, false, true, 1};
 }
 
 EditBar::EditBar(Editor* editor, std::function<bool()> reduceMotion, QWidget* parent)

@@ -1,5 +1,7 @@
 #include "panels/SheetHost.h"
 
+#include "platform/services/WindowDialogs.h"
+
 #include <QDialog>
 #include <QPointer>
 #include <QVBoxLayout>
@@ -10,8 +12,8 @@ QDialog* presentSheet(QWidget* window, const std::function<QWidget*(std::functio
 {
     if (!window)
         return nullptr;
-    auto* dialog = new QDialog(window, Qt::Sheet);
-    dialog->setWindowModality(Qt::WindowModal);
+    auto* dialog = new QDialog(window);
+    platform::belongToWindow(dialog);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     QPointer<QDialog> sheet(dialog);
     QPointer<QWidget> parent(window);

@@ -1,5 +1,6 @@
 #include "panels/SidebarView.h"
 
+#include "chrome/ChromeStyle.h"
 #include "editor/Editor.h"
 #include "panels/FormParts.h"
 #include "panels/OutlineSidebar.h"
@@ -10,6 +11,7 @@
 #include <QButtonGroup>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
+#include <QPainter>
 #include <QPropertyAnimation>
 #include <QStackedLayout>
 #include <QStackedWidget>
@@ -19,6 +21,42 @@
 namespace vmk::panels {
 
 namespace {
+
+// One segment of the tab picker. The chosen one is filled with the accent colour and its symbol is white,
+// so which list shows is plain at a glance in either appearance; the colours are read as it paints.
+class SegmentButton : public QToolButton {
+public:
+    SegmentButton(const QString& symbol, QWidget* parent) : QToolButton(parent), m_symbol(symbol)
+    {
+        setAttribute(Qt::WA_Hover);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRectF shape = QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5);
+        QColor ink = palette().color(QPalette::WindowText);
+        QColor fill = Qt::transparent;
+        if (isChecked()) {
+            fill = chrome::accentColor(palette());
+            ink = Qt::white;
+        } else if (underMouse() || isDown()) {
+            fill = ink;
+            fill.setAlphaF(0.10f);
+        }
+        p.setPen(Qt::NoPen);
+        p.setBrush(fill);
+        p.drawRoundedRect(shape, 6, 6);
+        const QSize size = iconSize();
+        const QRect place(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
+        p.drawPixmap(place, platform::symbolIcon(m_symbol, ink).pixmap(size, devicePixelRatioF()));
+    }
+
+private:
+    QString m_symbol;
+};
 
 struct TabInfo {
     SidebarTab tab;
@@ -51,13 +89,11 @@ SidebarView::SidebarView(Editor* editor, ThumbnailFactory thumbnails, QWidget* p
     m_group = new QButtonGroup(this);
     m_group->setExclusive(true);
     for (const TabInfo& info : kTabs) {
-        auto* button = new QToolButton(picker);
+        auto* button = new SegmentButton(QString::fromLatin1(info.symbol), picker);
         const QString title = tr(info.title);
         button->setCheckable(true);
-        button->setAutoRaise(false);
         button->setToolTip(title);
         button->setAccessibleName(title);
-        button->setIcon(platform::symbolIcon(QString::fromLatin1(info.symbol), palette().color(QPalette::WindowText)));
         button->setIconSize(QSize(16, 16));
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         button->setMinimumHeight(24);

@@ -4,6 +4,7 @@
 #include "signatures/SignatureEditorParts.h"
 #include "signatures/SignaturePadModel.h"
 #include "signatures/SignatureStore.h"
+#include "platform/services/WindowDialogs.h"
 
 #include <QButtonGroup>
 #include <QHBoxLayout>
@@ -54,8 +55,11 @@ SignatureEditorView::SignatureEditorView(SignatureStore& store, QList<SignatureF
 SignatureEditorView* SignatureEditorView::present(QWidget* window, SaveHandler onSave)
 {
     auto* editor = new SignatureEditorView(SignatureStore::shared(), signatureFonts(), std::move(onSave), window);
+    if (window)
+        platform::belongToWindow(editor);
+    else
+        editor->setWindowModality(Qt::ApplicationModal);
     editor->setAttribute(Qt::WA_DeleteOnClose);
-    editor->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
     editor->open();
     return editor;
 }

@@ -78,8 +78,10 @@ PageCellGeometry PageCell::layoutCard(QSizeF bounds, double aspect, double label
             height = area.height();
             width = aspect * height;
         }
+        // Centred across, standing on the area's bottom: a short (turned) page keeps its number badge
+        // right under it, and the badges of a row stay in line.
         const double x = area.left() + (area.width() - width) / 2;
-        const double y = area.top() + (area.height() - height) / 2;
+        const double y = area.bottom() - height;
         const double left = std::floor(x), top = std::floor(y);
         g.card = QRectF(left, top, std::ceil(x + width) - left, std::ceil(y + height) - top);
     }

@@ -341,8 +341,8 @@ TEST(FileSafety, PasswordStateIsOneTruthAcrossSaveAndUndo)
     ASSERT_TRUE(e->unlock("user"));
     ASSERT_TRUE(e->isPasswordProtected());
 
-    // Remove Password, Save: the file opens for anyone.
-    e->removePassword();
+    // Remove Password (opened with the user password, it takes the owner's), Save: the file opens for anyone.
+    e->removePassword("owner");
     app.perform("saveDocument:");
     EXPECT_EQ(runCommand("qpdf", {"--requires-password", path}).exitCode, 2); // not encrypted
     EXPECT_FALSE(e->isPasswordProtected());

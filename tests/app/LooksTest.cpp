@@ -1,5 +1,6 @@
 // How the windows look: the appearance follows the desktop, glass hides the page behind it, sheets and
-// small windows fit, and new windows step aside instead of covering the last one.
+// small windows fit, what is chosen, disabled or wrong shows as such, and new windows step aside instead of
+// covering the last one.
 
 #include "WindowFixture.h"
 
@@ -7,6 +8,7 @@
 #include "app/CombineView.h"
 #include "app/WindowCascade.h"
 #include "chrome/Glass.h"
+#include "panels/SidebarView.h"
 #include "platform/services/DesktopColorScheme.h"
 #include "signatures/SignatureEditorModel.h"
 #include "signatures/SignatureEditorParts.h"
@@ -16,7 +18,9 @@
 #include "support/LayoutCheck.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPainter>
@@ -119,6 +123,77 @@ TEST(Looks, SheetsAndSmallWindowsFit)
         EXPECT_EQ(vmk::test::layoutReport(&combine), "");
         QApplication::setPalette(original);
     }
+}
+
+namespace {
+
+// How far the row's most telling pixel stands from the background at its left edge (the text's contrast).
+int contrastOf(const QImage& image, const QRect& row)
+{
+    const int ground = image.pixelColor(row.left() + 1, row.center().y()).lightness();
+    int most = 0;
+    for (int y = row.top(); y <= row.bottom(); ++y)
+        for (int x = row.left(); x <= row.right(); ++x)
+            most = std::max(most, std::abs(image.pixelColor(x, y).lightness() - ground));
+    return most;
+}
+
+} // namespace
+
+TEST(Looks, ChosenDisabledAndFailedThingsShowAsSuchInBothAppearances)
+{
+    QTemporaryDir dir;
+    const QString unreadable = dir.filePath(QStringLiteral("notes.pdf"));
+    QFile file(unreadable);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a PDF at all");
+    file.close();
+    const QPalette original = QApplication::palette();
+    for (bool dark : {false, true}) {
+        const char* where = dark ? "dark" : "light";
+        QApplication::setPalette(dark ? darkPalette() : lightPalette());
+
+        // A disabled menu item is clearly fainter than an enabled one.
+        QMenu menu;
+        QAction* on = menu.addAction(QStringLiteral("Revert To Saved"));
+        QAction* off = menu.addAction(QStringLiteral("Revert To Saved"));
+        off->setEnabled(false);
+        menu.adjustSize();
+        const QImage items = menu.grab().toImage();
+        const int enabled = contrastOf(items, menu.actionGeometry(on));
+        const int disabled = contrastOf(items, menu.actionGeometry(off));
+        EXPECT_LT(disabled * 10, enabled * 7) << where << ": enabled " << enabled << ", disabled " << disabled;
+
+        // The chosen sidebar tab is filled; the others are not.
+        panels::SidebarView sidebar(nullptr);
+        sidebar.resize(240, 400);
+        sidebar.show();
+        QCoreApplication::processEvents();
+        const auto& segments = sidebar.segments();
+        ASSERT_EQ(segments.size(), 3);
+        const QColor chosen = segments[0]->grab().toImage().pixelColor(6, segments[0]->height() / 2);
+        const QColor other = segments[1]->grab().toImage().pixelColor(6, segments[1]->height() / 2);
+        EXPECT_GT(std::abs(chosen.lightness() - other.lightness()) + std::abs(chosen.hslHue() - other.hslHue()), 60)
+            << where << ": " << chosen.name().toStdString() << " " << other.name().toStdString();
+
+        // A file the combine window cannot read says so in red.
+        CombineView combine([] {});
+        combine.model().appendPaths({unreadable});
+        combine.resize(520, 460);
+        combine.show();
+        QCoreApplication::processEvents();
+        auto* label = combine.findChild<QLabel*>(QStringLiteral("unreadable"));
+        ASSERT_TRUE(label) << where;
+        const QImage text = label->grab().toImage();
+        int red = 0;
+        for (int y = 0; y < text.height(); ++y)
+            for (int x = 0; x < text.width(); ++x) {
+                const QColor c = text.pixelColor(x, y);
+                red = std::max(red, c.red() - std::max(c.green(), c.blue()));
+            }
+        EXPECT_GT(red, 100) << where;
+    }
+    QApplication::setPalette(original);
 }
 
 TEST(Looks, NewWindowsStepAsideFromOnesAlreadyThere)

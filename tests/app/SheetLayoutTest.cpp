@@ -1,5 +1,6 @@
 // Every sheet, popover, alert and separate window, light and dark, at its default size and with the document
-// window at its smallest: nothing is cut off, squeezed or piled up, and nothing opens past the window's edge.
+// window at its default and smallest sizes: nothing is cut off, squeezed or piled up, a sheet or alert is no
+// larger than the window it belongs to, and nothing opens past the window's edge.
 
 #include "WindowFixture.h"
 
@@ -92,15 +93,23 @@ struct SheetWalk {
         top->resize(before);
     }
 
-    // A sheet over the document window: it fits the screen, and its own layout is sound.
+    // A sheet or alert belongs to the document window: it is no larger than that window, so it never
+    // reaches past its edges.
+    void checkWithinWindow(QWidget* sheet, const QString& what)
+    {
+        if (!sheet || !sheet->isVisible())
+            return;
+        if (sheet->width() > window()->width() || sheet->height() > window()->height())
+            found << QStringLiteral("[%1, %2] %3×%4, larger than its window %5×%6")
+                         .arg(where, what).arg(sheet->width()).arg(sheet->height())
+                         .arg(window()->width()).arg(window()->height());
+    }
+
+    // A sheet over the document window: it fits inside it, and its own layout is sound.
     void checkSheet(QWidget* sheet, const QString& what)
     {
         checkAtDefaultAndSmallest(sheet, what);
-        if (sheet && sheet->screen()) {
-            const QRect screen = sheet->screen()->availableGeometry();
-            if (sheet->width() > screen.width() || sheet->height() > screen.height())
-                found << QStringLiteral("[%1, %2] larger than the screen").arg(where, what);
-        }
+        checkWithinWindow(sheet, what);
     }
 
     // The modal dialog `open` starts (exec or open), checked and then closed.
@@ -200,6 +209,9 @@ struct SheetWalk {
     void checkAlert(QWidget* box, const QString& what)
     {
         check(box, what);
+        // The print and page setup dialogs are the desktop's own windows; an alert is the window's.
+        if (qobject_cast<QMessageBox*>(box) && box->parentWidget() == window())
+            checkWithinWindow(box, what);
         if (auto* alert = qobject_cast<QMessageBox*>(box)) {
             // An alert reads as a short column; a title or a word it cannot wrap must not stretch it.
             if (alert->width() > 640)
@@ -335,7 +347,56 @@ struct SheetWalk {
         editor->reject();
         settle();
     }
+    // The separate windows: welcome (no recents, then twelve), combine (empty, then five files) and a locked
+    // document's unlock form, at their own default and smallest sizes.
+    void separateWindows(AppDelegate* delegate, DocumentController* controller, const QStringList& pdfs,
+                         const QString& locked)
+    {
+        controller->clearRecentDocuments();
+        delegate->showWelcomeWindow();
+        checkAtDefaultAndSmallest(delegate->welcomeWindow(), QStringLiteral("welcome, no recents"));
+        delegate->welcomeWindow()->close();
+        settle();
+        for (const QString& path : pdfs)
+            controller->noteNewRecentDocument(path);
+        delegate->showWelcomeWindow();
+        checkAtDefaultAndSmallest(delegate->welcomeWindow(), QStringLiteral("welcome, 12 recents"));
+        if (delegate->welcomeView()->recentRows().size() != 12)
+            found << QStringLiteral("[%1] the welcome window lists %2 recents of 12").arg(where).arg(delegate->welcomeView()->recentRows().size());
+        delegate->welcomeWindow()->close();
+        settle();
+
+        delegate->showCombineWindow();
+        QWidget* combine = delegate->combineWindow();
+        checkAtDefaultAndSmallest(combine, QStringLiteral("combine, empty"));
+        combine->findChild<CombineView*>()->model().appendPaths(pdfs.mid(0, 5));
+        checkAtDefaultAndSmallest(combine, QStringLiteral("combine, five files"));
+        combine->close();
+        settle();
+
+        // A locked document shows its unlock form in the window, down to the window's smallest size.
+        controller->openPaths({locked});
+        settle();
+        DocumentWindowController* lockedWindow = nullptr;
+        for (int i = 0; i < int(controller->documents().size()); ++i)
+            if (app.window(i)->editor()->isLocked())
+                lockedWindow = app.window(i);
+        if (!lockedWindow) {
+            found << QStringLiteral("[%1] the locked document has no window").arg(where);
+            return;
+        }
+        lockedWindow->documentWindow()->show();
+        QTest::qWait(800); // the unlock form fades in once
+        for (const QSize size : {QSize(1180, 820), lockedWindow->documentWindow()->minimumSize()}) {
+            lockedWindow->documentWindow()->resize(size);
+            check(lockedWindow->documentWindow(), QStringLiteral("unlock form %1×%2").arg(size.width()).arg(size.height()));
+        }
+        lockedWindow->documentWindow()->close();
+        settle();
+        app.w->documentWindow()->activateWindow();
+    }
 };
+
 
 QString writeLockedPdf(const QTemporaryDir& dir)
 {
@@ -374,100 +435,42 @@ std::string distinctProblems(const QStringList& found)
 
 } // namespace
 
-TEST(Layout, EverySheetPopoverAndAlertFitsLightAndDarkAlsoOverTheSmallestWindow)
+TEST(Layout, EverySheetAlertAndSeparateWindowFitsLightAndDarkAtTheDefaultAndSmallestSizes)
 {
     ShownWindow app(3);
     const auto saved = saveASignature();
+    QStringList pdfs;
+    for (int i = 0; i < 12; ++i)
+        pdfs << makeTextPdf(app.dir.filePath(QStringLiteral("A rather long report name, part %1.pdf").arg(i + 1)), 2);
+    const QString locked = writeLockedPdf(app.dir);
     QMainWindow* window = app.w->documentWindow();
     app.settle();
+    struct Walk {
+        const char* what;
+        std::function<void(SheetWalk&)> run;
+    };
+    const Walk walks[] = {
+        {"sheets: compress, password, signature editor, image export, note popover", [](SheetWalk& w) { w.everySheet(); }},
+        {"print, page setup and every alert", [](SheetWalk& w) { w.everyAlert(); }},
+        {"separate windows: welcome, combine, unlock",
+         [&](SheetWalk& w) { w.separateWindows(app.delegate.get(), app.controller.get(), pdfs, locked); }},
+    };
     SheetWalk walk{app, {}, {}};
     const QPalette original = QApplication::palette();
     for (bool dark : {false, true}) {
         QApplication::setPalette(dark ? darkPalette() : lightPalette());
         for (const QSize size : {QSize(1180, 820), window->minimumSize()}) {
-            window->resize(size);
-            walk.settle();
-            walk.where = QStringLiteral("%1 %2×%3").arg(dark ? "dark" : "light").arg(window->width()).arg(window->height());
-            walk.everySheet();
+            for (const Walk& each : walks) {
+                window->resize(size);
+                walk.settle();
+                walk.where = QStringLiteral("%1 %2×%3, %4").arg(dark ? "dark" : "light").arg(window->width())
+                                 .arg(window->height()).arg(QLatin1String(each.what));
+                each.run(walk);
+            }
         }
     }
     QApplication::setPalette(original);
     if (saved)
         signatures::SignatureStore::shared().remove(saved->id);
-    EXPECT_TRUE(walk.found.isEmpty()) << distinctProblems(walk.found);
-}
-
-TEST(Layout, TheWelcomeCombineAndUnlockWindowsFitEmptyAndFull)
-{
-    OneWindow app(1, QStringLiteral("first.pdf"));
-    SheetWalk walk{app, {}, {}};
-    const QPalette original = QApplication::palette();
-    QStringList pdfs;
-    for (int i = 0; i < 12; ++i)
-        pdfs << makeTextPdf(app.dir.filePath(QStringLiteral("A rather long report name, part %1.pdf").arg(i + 1)), 2);
-    const QString locked = writeLockedPdf(app.dir);
-    for (bool dark : {false, true}) {
-        QApplication::setPalette(dark ? darkPalette() : lightPalette());
-        walk.where = dark ? QStringLiteral("dark") : QStringLiteral("light");
-
-        app.controller->clearRecentDocuments();
-        app.delegate->showWelcomeWindow();
-        walk.checkAtDefaultAndSmallest(app.delegate->welcomeWindow(), QStringLiteral("welcome, no recents"));
-        app.delegate->welcomeWindow()->close();
-        walk.settle();
-        for (const QString& path : pdfs)
-            app.controller->noteNewRecentDocument(path);
-        app.delegate->showWelcomeWindow();
-        walk.checkAtDefaultAndSmallest(app.delegate->welcomeWindow(), QStringLiteral("welcome, 12 recents"));
-        EXPECT_EQ(app.delegate->welcomeView()->recentRows().size(), 12);
-        app.delegate->welcomeWindow()->close();
-        walk.settle();
-
-        app.delegate->showCombineWindow();
-        QWidget* combine = app.delegate->combineWindow();
-        walk.checkAtDefaultAndSmallest(combine, QStringLiteral("combine, empty"));
-        combine->findChild<CombineView*>()->model().appendPaths(pdfs.mid(0, 5));
-        walk.checkAtDefaultAndSmallest(combine, QStringLiteral("combine, five files"));
-        combine->close();
-        walk.settle();
-
-        // A locked document shows its unlock form in the window, down to the window's smallest size.
-        app.controller->openPaths({locked});
-        walk.settle();
-        DocumentWindowController* lockedWindow = nullptr;
-        for (int i = 0; i < int(app.controller->documents().size()); ++i)
-            if (app.window(i)->editor()->isLocked())
-                lockedWindow = app.window(i);
-        ASSERT_TRUE(lockedWindow);
-        lockedWindow->documentWindow()->show();
-        QTest::qWait(800); // the unlock form fades in once
-        for (const QSize size : {QSize(1180, 820), lockedWindow->documentWindow()->minimumSize()}) {
-            lockedWindow->documentWindow()->resize(size);
-            walk.check(lockedWindow->documentWindow(), QStringLiteral("unlock form %1×%2").arg(size.width()).arg(size.height()));
-        }
-        lockedWindow->documentWindow()->close();
-        walk.settle();
-    }
-    QApplication::setPalette(original);
-    EXPECT_TRUE(walk.found.isEmpty()) << distinctProblems(walk.found);
-}
-
-TEST(Layout, ThePrintDialogsAndEveryAlertFitLightAndDarkAlsoOverTheSmallestWindow)
-{
-    ShownWindow app(3);
-    QMainWindow* window = app.w->documentWindow();
-    app.settle();
-    SheetWalk walk{app, {}, {}};
-    const QPalette original = QApplication::palette();
-    for (bool dark : {false, true}) {
-        QApplication::setPalette(dark ? darkPalette() : lightPalette());
-        for (const QSize size : {QSize(1180, 820), window->minimumSize()}) {
-            window->resize(size);
-            walk.settle();
-            walk.where = QStringLiteral("%1 %2×%3").arg(dark ? "dark" : "light").arg(window->width()).arg(window->height());
-            walk.everyAlert();
-        }
-    }
-    QApplication::setPalette(original);
     EXPECT_TRUE(walk.found.isEmpty()) << distinctProblems(walk.found);
 }

@@ -1,6 +1,7 @@
 // Two launches of the real program in one session: the second hands its files to the first and ends.
 #include "platform/services/SingleInstance.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/time.h>
 
 using vmk::platform::SingleInstance;
 
@@ -62,14 +64,30 @@ TEST(SingleInstance, ASecondLaunchHandsItsFilesToTheFirstAndEnds)
     const QString a = onePagePdf(dir, "a.pdf");
     const QString b = onePagePdf(dir, "b.pdf");
 
+    // A folder of the user's own whose name begins like our copies', two hours old: the start that
+    // clears stale copies leaves it, and what it holds, alone.
+    QTemporaryDir shared;
+    const QString notes = shared.filePath("vmk-notes/notes.txt");
+    QDir().mkpath(QFileInfo(notes).absolutePath());
+    QFile(notes).open(QIODevice::WriteOnly);
+    for (const QString& path : {notes, QFileInfo(notes).absolutePath()}) {
+        const qint64 old = QDateTime::currentSecsSinceEpoch() - 7200;
+        const timeval times[2] = {{old, 0}, {old, 0}};
+        ::utimes(QFile::encodeName(path).constData(), times);
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TMPDIR", shared.path());
+
     // Both processes share this test's private runtime folder, as two launches in one session do.
     QProcess first;
+    first.setProcessEnvironment(environment);
     first.setProcessChannelMode(QProcess::ForwardedChannels);
     first.start(program(), {a});
     ASSERT_TRUE(first.waitForStarted(5000));
     const auto before = waitForInstance(first);
     ASSERT_TRUE(before) << "the first launch never answered";
     EXPECT_EQ(*before, QStringList({a}));
+    EXPECT_TRUE(QFileInfo::exists(notes));
 
     QProcess second;
     second.setProcessChannelMode(QProcess::ForwardedChannels);

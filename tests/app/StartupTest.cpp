@@ -156,6 +156,13 @@ TEST(Startup, FailedOpensGoToTheWelcomeWindowOrOneAlert)
     ASSERT_EQ(app.alerts.shown.size(), 1);
     EXPECT_EQ(app.alerts.shown[0].code, platform::DocumentError::FileReadCorruptFile);
     EXPECT_EQ(posted.size(), 3);
+
+    // Shown again, the welcome window (of one size) still says what it last failed to open.
+    app.delegate->showWelcomeWindow();
+    ASSERT_TRUE(app.delegate->welcomeView());
+    ASSERT_TRUE(app.delegate->welcomeView()->model().failure());
+    EXPECT_EQ(app.delegate->welcomeView()->model().failure()->name, QFileInfo(damaged).fileName());
+    EXPECT_EQ(app.delegate->welcomeWindow()->minimumSize(), app.delegate->welcomeWindow()->maximumSize());
 }
 
 TEST(Startup, FailedFilesAtLaunchShowInTheWelcomeWindow)

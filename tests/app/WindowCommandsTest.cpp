@@ -11,13 +11,19 @@
 #include "platform/pdf/Page.h"
 #include "platform/services/Scheduler.h"
 #include "platform/services/UserDefaults.h"
+#include "chrome/CanvasOverlays.h"
+#include "chrome/PagePill.h"
 #include "support/Wait.h"
+#include "views/PDFCanvasView.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QUrl>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -198,4 +204,70 @@ TEST(WindowCommands, ToolbarAddressesItsOwnWindowWhateverWindowIsKey)
     sidebar->trigger();
     EXPECT_NE(app.w->isSidebarCollapsed(), collapsed);
     EXPECT_EQ(sidebar->toolTip(), collapsed ? "Hide Sidebar" : "Show Sidebar");
+}
+
+TEST(WindowCommands, DialogsBelongToTheirWindowSayWhatTheyMustInsideAndStartInTheDocumentsFolder)
+{
+    OpenWindow app(2);
+    Editor* e = app.editor();
+    QWidget* window = app.w->documentWindow();
+    const QString folder = QFileInfo(app.w->document()->filePath()).absolutePath();
+    struct Case {
+        const char* what;
+        std::function<void()> open;
+        QString inside; // a text the dialog shows within it
+    };
+    const Case cases[] = {
+        {"flattened copy's save panel", [&] { e->saveFlattenedCopy(QByteArray("%PDF-1.7")); },
+         QStringLiteral("Markups, signatures and form entries become part of the page. No more editing them.")},
+        {"text export's save panel", [&] { e->exportText(); }, QString()},
+        {"compress sheet", [&] { app.w->presentCompressSheet(); }, QString()},
+        {"no browser", [&] { openWebPage(QUrl(QStringLiteral("https://example.org/help")), window, [](const QUrl&) { return false; }); },
+         QStringLiteral("https://example.org/help")},
+    };
+    for (const Case& c : cases) {
+        c.open();
+        app.settle();
+        QDialog* dialog = nullptr;
+        for (QDialog* d : window->findChildren<QDialog*>())
+            if (d->isVisible())
+                dialog = d;
+        ASSERT_TRUE(dialog) << c.what;
+        const Qt::WindowFlags flags = dialog->windowFlags();
+        EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Dialog) << c.what;
+        EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)) << c.what;
+        EXPECT_EQ(dialog->windowModality(), Qt::WindowModal) << c.what;
+        EXPECT_LE(dialog->windowTitle().size(), 24) << c.what << ": " << dialog->windowTitle().toStdString();
+        if (!c.inside.isEmpty()) {
+            QStringList texts;
+            for (QLabel* label : dialog->findChildren<QLabel*>())
+                if (label->isVisible())
+                    texts << label->text().remove(QChar(0x200B)); // the break points long addresses get
+            EXPECT_TRUE(texts.join('\n').contains(c.inside)) << c.what << ": " << texts.join(" | ").toStdString();
+        }
+        if (auto* files = qobject_cast<QFileDialog*>(dialog))
+            EXPECT_EQ(QFileInfo(files->directory().absolutePath()).canonicalFilePath(), QFileInfo(folder).canonicalFilePath()) << c.what;
+        dialog->reject();
+        app.settle();
+    }
+}
+
+TEST(WindowCommands, WhatIsBroughtIntoViewStaysClearOfThePagePill)
+{
+    vmk::app::test::ShownWindow app(3);
+    QTest::qWait(700); // the canvas rises into place once
+    app.settle();
+    auto* canvas = app.w->documentWindow()->findChild<vmk::views::PDFCanvasView*>();
+    auto* pill = app.w->documentWindow()->findChild<vmk::chrome::PagePill*>();
+    ASSERT_TRUE(canvas && pill && pill->isVisible());
+    // A line at the foot of the second page, as a search hit there would be.
+    const QRectF line(72, 30, 300, 14);
+    canvas->goToRect(1, line);
+    app.settle();
+    const QRectF shown = canvas->convertRectFromPage(line, 1);
+    // The pill's glass keeps a margin of shadow around what shows.
+    const int pillTop = canvas->viewport()->mapFromGlobal(pill->mapToGlobal(QPoint(0, 0))).y()
+                        + vmk::chrome::shadowInsetOf(pill);
+    EXPECT_LT(shown.bottom(), pillTop) << shown.bottom() << " under a pill from " << pillTop;
+    EXPECT_GE(shown.top(), 0);
 }

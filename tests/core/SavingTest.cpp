@@ -158,6 +158,15 @@ TEST(Saving, ProtectionAndRemovingThePassword)
     EXPECT_EQ(plain->pageCount(), 2);
     EXPECT_EQ(annotationCount(*plain), 2);
     EXPECT_TRUE(coretest::qpdfAccepts(path));
+
+    // Once closed, the document holds no password; the strings it was given stay as they were.
+    const QString typed = QString("user") + "3";
+    again.setUnlockPassword(typed);
+    again.setProtection(Protection{typed, typed});
+    again.closeDiscardingChanges();
+    EXPECT_FALSE(again.unlockPassword());
+    EXPECT_FALSE(again.protection());
+    EXPECT_EQ(typed, "user3");
 }
 
 TEST(Saving, RemovingThePasswordKeepsLinksDestinationsFieldsAndOutline)

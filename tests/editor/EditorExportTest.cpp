@@ -395,6 +395,52 @@ TEST(FlattenedExport, RefusalsCancelsAndFailures)
     EXPECT_FALSE(failing.editor->toast().has_value());
 }
 
+TEST(FlattenedExport, CarriesTheProtectionTheDocumentHasNow)
+{
+    if (!commandExists(QStringLiteral("qpdf")))
+        GTEST_SKIP() << "qpdf is needed";
+    // Another program's file: AES-256, its own user and owner passwords, no printing or changing.
+    QTemporaryDir dir;
+    const QString plain = writeFile(dir, QStringLiteral("plain.pdf"), makePdf({true, false}));
+    const QString restricted = dir.filePath(QStringLiteral("restricted.pdf"));
+    ASSERT_EQ(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--encrypt"), QStringLiteral("usr"), QStringLiteral("own"),
+                                                  QStringLiteral("256"), QStringLiteral("--print=none"),
+                                                  QStringLiteral("--modify=none"), QStringLiteral("--"), plain, restricted})
+                  .exitCode,
+              0);
+    const QStringList passwords = {QStringLiteral("usr"), QStringLiteral("own"), QStringLiteral("new"), QStringLiteral("boss")};
+    struct Case {
+        const char* name;
+        std::function<void(Editor&)> change;
+        QString opensWith; // empty: not encrypted
+    };
+    const QList<Case> cases = {
+        {"as opened", [](Editor&) {}, QStringLiteral("usr")},
+        {"a new password not saved yet", [](Editor& e) { e.passwordProtect(QStringLiteral("new"), QStringLiteral("boss")); },
+         QStringLiteral("new")},
+        {"the password removed by its owner", [](Editor& e) { e.removePassword(QStringLiteral("own")); }, QString()},
+    };
+    for (const Case& c : cases) {
+        ExportFixture f(openPdf(readFile(restricted)));
+        ASSERT_TRUE(f.editor->unlock(QStringLiteral("usr")));
+        c.change(*f.editor);
+        const QString flat = f.dir.filePath(QStringLiteral("flat.pdf"));
+        f.panels.saveAnswer = flat;
+        f.editor->exportFlattened();
+        f.runner->runAll();
+        ASSERT_EQ(f.toastText(), QStringLiteral("Flattened copy saved.")) << c.name;
+        // The copy is protected exactly as the next save would write the document.
+        const QString saved = f.dir.filePath(QStringLiteral("saved.pdf"));
+        ASSERT_FALSE(f.document->saveToPath(saved, platform::SaveOperation::SaveTo).has_value()) << c.name;
+        EXPECT_EQ(qpdfEncryption(flat, passwords), qpdfEncryption(saved, passwords)) << c.name;
+        EXPECT_EQ(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--is-encrypted"), flat}).exitCode == 0,
+                  !c.opensWith.isEmpty()) << c.name;
+        EXPECT_EQ(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--check"), QStringLiteral("--password=") + c.opensWith, flat})
+                      .exitCode,
+                  0) << c.name;
+    }
+}
+
 TEST(ExportNames, BaseNameDropsOnlyTheLastExtension)
 {
     EXPECT_EQ(ExportFixture(blankDocument(1), QStringLiteral("Scan.PDF")).editor->documentBaseName(), QStringLiteral("Scan"));

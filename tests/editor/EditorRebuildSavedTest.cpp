@@ -5,10 +5,14 @@
 #include "StructuredPdf.h"
 
 #include "core/SystemAnnotations.h"
+#include "platform/doc/KeptOriginals.h"
+#include "support/PaintedPdf.h"
 #include "support/TestFiles.h"
 #include "support/Wait.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QPainter>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -142,6 +146,107 @@ TEST(EditorRebuildSaved, RedactionLeavesNothingBehindAndKeepsEveryTargetAndField
         EXPECT_FALSE(redone.contains(secret)) << secret.toStdString();
     EXPECT_EQ(redone.targets(), targets);
     EXPECT_TRUE(f.editor->redactionMarks().isEmpty());
+}
+
+TEST(EditorRebuildSaved, ASavedRedactionLeavesNoEarlierVersionOfTheFileBehind)
+{
+    const StructuredPdf source = makeStructuredPdf();
+    HeldEditor f(source.bytes);
+    const QString path = f.document->filePath();
+    writeFile(f.dir, QFileInfo(path).fileName(), source.bytes);
+    const QDir originals(f.dir.filePath(QStringLiteral("Originals")));
+    platform::KeptOriginals::setFolder(originals.path());
+    struct Restore {
+        ~Restore() { platform::KeptOriginals::setFolder({}); }
+    } restore;
+    // Another file's kept copy holds the same words: it is not this file's to remove.
+    const QString other = writeFile(f.dir, QStringLiteral("Other.pdf"), source.bytes);
+    const auto otherKept = platform::KeptOriginals::keep(other);
+    ASSERT_TRUE(otherKept.has_value());
+    ASSERT_FALSE(f.document->saveToPath(path, platform::SaveOperation::Save).has_value());
+    ASSERT_EQ(platform::KeptOriginals::versionsOf(path).size(), 1);
+
+    f.mark(0, phraseBounds(*f.page(0), QStringLiteral("Zebulon Quixby")));
+    f.editor->applyRedactions();
+    ASSERT_TRUE(f.runner->finish(*f.editor));
+    ASSERT_FALSE(f.document->saveToPath(path, platform::SaveOperation::Save).has_value());
+    EXPECT_EQ(f.document->earlierVersionsRemoved(), 1);
+    // Left in the folder: the other file's copy and its record, nothing of this file.
+    const QString otherName = QFileInfo(otherKept->keptPath).fileName();
+    EXPECT_EQ(originals.entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              QStringList({otherName, otherName + QStringLiteral(".kept.json")}));
+    EXPECT_FALSE(inspectSavedFile(path).contains(QStringLiteral("Zebulon")));
+
+    // Undone, the redaction no longer asks for anything to go.
+    f.undo().undo();
+    ASSERT_FALSE(f.document->saveToPath(path, platform::SaveOperation::Save).has_value());
+    EXPECT_EQ(f.document->earlierVersionsRemoved(), 0);
+    EXPECT_EQ(platform::KeptOriginals::versionsOf(other).size(), 1);
+}
+
+TEST(EditorRebuildSaved, TheRedactedPageKeepsEveryWordStillShownAndNoneUnderTheMarks)
+{
+    if (!commandExists(QStringLiteral("qpdf")) || !commandExists(QStringLiteral("pdftotext")))
+        GTEST_SKIP() << "qpdf and pdftotext are needed";
+    // Three typefaces, embedded as Qt draws them, and a paragraph with words to take out.
+    struct Line {
+        QString font;
+        int size;
+        QString text;
+    };
+    const QList<Line> lines = {
+        {QStringLiteral("DejaVu Sans"), 16, QStringLiteral("Quarterly figures for the northern depot")},
+        {QStringLiteral("Liberation Serif"), 12, QStringLiteral("The auditor Zebulon Quixby approved 48213 units in May.")},
+        {QStringLiteral("Liberation Serif"), 12, QStringLiteral("Shipping notes went to the blog of the harbour office.")},
+        {QStringLiteral("DejaVu Sans Mono"), 10, QStringLiteral("Code name: Bluefalcon, kept at grid 7741.")},
+    };
+    const QStringList secrets = {QStringLiteral("Zebulon Quixby"), QStringLiteral("48213"), QStringLiteral("Bluefalcon")};
+    HeldEditor f(paintedPdf(1, QSizeF(612, 792), [&](QPainter& painter, int) {
+        for (int i = 0; i < int(lines.size()); ++i) {
+            QFont font(lines[i].font);
+            font.setPixelSize(lines[i].size);
+            painter.setFont(font);
+            painter.drawText(QPointF(72, 100 + 30 * i), lines[i].text);
+        }
+    }));
+    const pdf::PagePtr page = f.page(0);
+    for (const QString& secret : secrets)
+        f.mark(0, phraseBounds(*page, secret));
+    // A highlight drawn over a secret whose rectangle another program left beside it.
+    const QRectF over = phraseBounds(*page, QStringLiteral("Bluefalcon"));
+    const pdf::AnnotationPtr highlight = pdf::Annotation::create(QStringLiteral("Highlight"), QRectF(400, 600, 40, 20));
+    page->addAnnotation(highlight);
+    highlight->setColor(Qt::yellow);
+    highlight->setQuadrilateralPoints({over.topLeft() + QPointF(0, over.height()) - QPointF(400, 600),
+                                       over.bottomRight() - QPointF(400, 600), over.topLeft() - QPointF(400, 600),
+                                       QPointF(over.right(), over.top()) - QPointF(400, 600)});
+    f.editor->applyRedactions();
+    ASSERT_TRUE(f.runner->finish(*f.editor));
+    EXPECT_EQ(highlight->page(), nullptr);
+
+    const SavedFile saved = f.save(QStringLiteral("redacted.pdf"));
+    expectSound(saved, 1);
+    const QString text = popplerPageText(saved.path, 1).simplified();
+    for (const Line& line : lines) {
+        QString shown = line.text;
+        for (const QString& secret : secrets)
+            shown.replace(secret, QString());
+        EXPECT_TRUE(text.contains(shown.simplified())) << shown.toStdString() << "\nin: " << text.toStdString();
+    }
+    for (const QString& secret : secrets) {
+        EXPECT_FALSE(text.contains(secret)) << secret.toStdString();
+        for (const QString& word : secret.split(u' '))
+            EXPECT_FALSE(saved.contains(word)) << word.toStdString();
+    }
+    // No yellow left anywhere beside the black boxes.
+    const QImage image = page->render(1.0);
+    int yellow = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            yellow += c.red() > 200 && c.green() > 200 && c.blue() < 120 ? 1 : 0;
+        }
+    EXPECT_EQ(yellow, 0);
 }
 
 TEST(EditorRebuildSaved, MakeSearchableKeepsTheOutlineAddsLittleAndSurvivesStopUndoAndRedo)

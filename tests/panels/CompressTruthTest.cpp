@@ -74,3 +74,37 @@ TEST(CompressTruth, AProtectedSnapshotIsCompressedWithItsPassword)
     ASSERT_TRUE(reopened);
     EXPECT_TRUE(reopened.value()->isLocked());
 }
+
+TEST(CompressTruth, TheCopyCarriesTheProtectionTheDocumentHasNow)
+{
+    PanelFixture f(1);
+    const QString plain = f.dir.filePath("plain.pdf");
+    ASSERT_TRUE(f.pdf()->write(plain));
+    const QString restricted = f.dir.filePath("restricted.pdf");
+    ASSERT_EQ(vmk::test::runCommand("qpdf", {"--encrypt", "usr", "own", "256", "--print=none", "--", plain, restricted}).exitCode, 0);
+    const QStringList passwords = {"usr", "own", "new"};
+    // As opened, with a password set but not saved yet, with the password taken off by its owner.
+    for (int change = 0; change < 3; ++change) {
+        core::VMKDocument document;
+        document.setPdf(pdf::Document::fromData(vmk::test::readFile(restricted)).value());
+        ASSERT_TRUE(document.pdf()->unlock("usr"));
+        document.setUnlockPassword(QStringLiteral("usr"));
+        if (change == 1)
+            document.setProtection(core::Protection{"new", std::nullopt});
+        if (change == 2) {
+            ASSERT_TRUE(document.pdf()->provideOwnerPassword("own"));
+            document.setRemovesEncryption(true);
+        }
+        const auto source = compressionSource(restricted, change != 0, *document.pdf(), document.writeOptions());
+        ASSERT_TRUE(source.has_value());
+        const auto result = compressSnapshot(*source, CompressionPreset::tiny, document.writtenPassword());
+        ASSERT_TRUE(result.has_value());
+        const QString compressed = f.dir.filePath("compressed.pdf");
+        const QString saved = f.dir.filePath("saved.pdf");
+        QFile out(compressed);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(*result) == result->size());
+        out.close();
+        ASSERT_FALSE(document.saveToPath(saved, platform::SaveOperation::SaveTo).has_value());
+        EXPECT_EQ(vmk::test::qpdfEncryption(compressed, passwords), vmk::test::qpdfEncryption(saved, passwords)) << change;
+    }
+}

@@ -76,7 +76,7 @@ TEST(EditBar, MessageAndButtonsFollowTheSelection)
     EXPECT_EQ(bar.messageLabel()->text(), QStringLiteral("This text can’t be edited."));
 
     f.editor->setEditSelection(textTarget(3, true));
-    EXPECT_EQ(bar.messageLabel()->text(), QStringLiteral("Return to edit, ⌫ to delete, Esc to deselect."));
+    EXPECT_EQ(bar.messageLabel()->text(), QStringLiteral("Enter to edit, Backspace to delete, Esc to deselect."));
     EXPECT_EQ(bar.replaceButton(), nullptr);
     EXPECT_NE(bar.deleteButton(), nullptr);
     settle();

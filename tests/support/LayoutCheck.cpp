@@ -4,7 +4,9 @@
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QGraphicsEffect>
+#include <QFontMetrics>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QLayout>
 #include <QMenu>
 #include <QScrollArea>
@@ -143,6 +145,19 @@ QStringList layoutProblems(QWidget* root)
             if (need.isValid() && (w->width() < needW - 1 || w->height() < needH - 1))
                 problems << QStringLiteral("%1: squeezed to %2×%3, needs %4×%5")
                                 .arg(name).arg(w->width()).arg(w->height()).arg(need.width()).arg(need.height());
+        }
+        // A wrapping label cannot break inside a word: narrower than its longest one, it cuts it.
+        if (auto* label = qobject_cast<const QLabel*>(w); label && label->wordWrap() && label->textFormat() != Qt::RichText) {
+            const QFontMetrics metrics(label->font());
+            const int room = label->contentsRect().width() - 2 * label->margin();
+            // Blanks and the invisible break points long names are given separate the words.
+            static const QRegularExpression breaks(QStringLiteral("[\\s\\x{200B}]+"));
+            for (const QString& word : label->text().split(breaks, Qt::SkipEmptyParts))
+                if (metrics.horizontalAdvance(word) > room + 1) {
+                    problems << QStringLiteral("%1: cuts “%2” (%3 wide in %4)")
+                                    .arg(name, word).arg(metrics.horizontalAdvance(word)).arg(room);
+                    break;
+                }
         }
     }
 

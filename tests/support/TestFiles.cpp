@@ -46,4 +46,17 @@ bool commandExists(const QString& program)
     return !QStandardPaths::findExecutable(program).isEmpty();
 }
 
+QString qpdfEncryption(const QString& path, const QStringList& passwords)
+{
+    QString seen;
+    for (const QString& password : passwords) {
+        const CommandResult shown = runCommand(QStringLiteral("qpdf"), {QStringLiteral("--show-encryption"),
+                                                                       QStringLiteral("--password=") + password, path});
+        // The complaint names the file; only what it says of the encryption counts.
+        seen += QStringLiteral("[%1] %2%3").arg(password, QString::fromUtf8(shown.out),
+                                                 QString::fromUtf8(shown.err).replace(path, QStringLiteral("FILE")));
+    }
+    return seen;
+}
+
 } // namespace vmk::test

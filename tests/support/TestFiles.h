@@ -26,6 +26,10 @@ CommandResult runCommand(const QString& program, const QStringList& arguments, i
 
 bool commandExists(const QString& program);
 
+// What qpdf says of a file's encryption opened with each password in turn (method, permissions, which
+// password it took), its complaints included: two files compare equal when they are protected alike.
+QString qpdfEncryption(const QString& path, const QStringList& passwords);
+
 // Whether a test may start another program once it has started threads. This ThreadSanitizer loses track
 // of the main thread's locks after a child process is started from a process with threads, so under it
 // such checks are made before any document is opened, or left out.

@@ -4,6 +4,7 @@
 #include "core/pdfium/TextGrouping.h"
 #include "platform/pdf/AnsweringWait.h"
 #include "platform/pdf/ContentSplit.h"
+#include "platform/services/Secrets.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -68,9 +69,10 @@ PDFiumResult<std::unique_ptr<PDFEditSession>> PDFEditSession::open(const PDFiumR
         return PDFiumError::cancelled();
     if (bytes.constData() == data.constData())
         bytes = QByteArray(data.constData(), data.size());
-    const QByteArray secret = password.toUtf8();
+    QByteArray secret = password.toUtf8();
     FPDF_DOCUMENT document = api->FPDF_LoadMemDocument64(bytes.constData(), size_t(bytes.size()),
                                                          password.isEmpty() ? nullptr : secret.constData());
+    platform::wipe(secret);
     if (!document)
         return PDFiumError::loadFailed(api->FPDF_GetLastError());
     return std::unique_ptr<PDFEditSession>(new PDFEditSession(api, std::move(bytes), document));

@@ -164,6 +164,8 @@ MaybeError Document::openFile(const QString& path)
     const QString absolute = QFileInfo(path).absoluteFilePath();
     if (MaybeError error = readFromFile(absolute))
         return error;
+    // What a save of this file that was killed halfway left beside it.
+    removeStaleSaveFiles(absolute);
     m_autosavedCopyPath.clear();
     setFilePath(absolute);
     m_stamp = fileStampOf(absolute);
@@ -347,10 +349,25 @@ MaybeError Document::stillSavingError() const
                          tr("Try again when the save has finished.")};
 }
 
-MaybeError Document::writeSafely(const QString& target, SaveOperation op, int* changesWritten)
+MaybeError Document::writeSafely(const QString& target, SaveOperation op, int* changesWritten,
+                                 bool* changedMeanwhile)
 {
     PreparedSave prepared;
     SafeSaveSteps steps;
+    if (changedMeanwhile) {
+        // Writing and checking the copy takes a while: the file is looked at again the moment before the
+        // copy replaces it. Only stat() runs here, possibly on the save's worker.
+        *changedMeanwhile = false;
+        const QString path = m_filePath;
+        const FileStamp stamp = m_stamp;
+        steps.beforeReplace = [path, stamp, changedMeanwhile]() -> MaybeError {
+            const FileStamp now = fileStampOf(path);
+            if (!stamp.exists() || !now.exists() || now == stamp)
+                return std::nullopt;
+            *changedMeanwhile = true;
+            return DocumentError::cancelled();
+        };
+    }
     steps.prepare = [&]() -> MaybeError {
         MaybeError error = prepareSave(op, &prepared);
         // Preparing may have committed typing in progress: that is part of what is written.
@@ -402,20 +419,27 @@ MaybeError Document::saveToPath(const QString& path, SaveOperation op)
         return stillSavingError();
     }
     const QString absolute = QFileInfo(path).absoluteFilePath();
+    const bool forgetting = leavesNoEarlierVersions();
     const bool overOwnFile = !m_filePath.isEmpty() && absolute == m_filePath && op != SaveOperation::SaveTo;
     if (overOwnFile) {
         // Never write over what another program put there without asking.
         if (hasChangedOnDisk())
             return resolveDiskChange();
-        // The file as opened stays within reach after changes land in it.
-        if (!m_originalKept && QFileInfo::exists(m_filePath)) {
+        // The file as opened stays within reach after changes land in it, unless what lands must leave
+        // nothing earlier behind.
+        if (!m_originalKept && !forgetting && QFileInfo::exists(m_filePath)) {
             if (!KeptOriginals::keep(m_filePath))
                 Logger::shared().log(QStringLiteral("document"), QStringLiteral("could not keep the original of %1").arg(m_filePath));
             m_originalKept = true;
         }
     }
     int changesWritten = 0;
-    const MaybeError error = writeSafely(absolute, op, &changesWritten);
+    bool changedMeanwhile = false;
+    const MaybeError error = writeSafely(absolute, op, &changesWritten, overOwnFile ? &changedMeanwhile : nullptr);
+    // Another program wrote the file while ours was being written: nothing was replaced, and the user
+    // decides as above.
+    if (changedMeanwhile)
+        return resolveDiskChange();
     if (error) {
         Logger::shared().log(QStringLiteral("document"),
                              QStringLiteral("save failed code=%1 file=%2").arg(error->code).arg(absolute));
@@ -423,6 +447,7 @@ MaybeError Document::saveToPath(const QString& path, SaveOperation op)
         return error;
     }
 
+    m_earlierVersionsRemoved = forgetting ? KeptOriginals::forget(absolute) : 0;
     if (op == SaveOperation::SaveAs) {
         // A file of our own making from now on: nothing of anyone's to keep before writing it again.
         if (absolute != m_filePath)

@@ -113,6 +113,9 @@ public:
     static void setUntitledAutosaveFolder(const QString& folder);
     // File name extension used for autosaved untitled copies.
     virtual QString defaultFileExtension() const { return QStringLiteral("pdf"); }
+    // How many kept earlier versions of its file the last successful save removed (see
+    // leavesNoEarlierVersions()).
+    int earlierVersionsRemoved() const { return m_earlierVersionsRemoved; }
     // True while a save is writing and checking its copy. Another save meanwhile is refused with an error.
     bool isSaving() const { return m_saving; }
 
@@ -165,6 +168,10 @@ protected:
     // and verifyWrittenFile(). Changes made after it returns are not part of the save: the document stays
     // edited with them.
     virtual MaybeError prepareSave(SaveOperation op, PreparedSave* save);
+    // Whether the content holds something that must not outlive its write anywhere (a redaction): a save
+    // started while this answers true keeps no copy of the file it replaces, and once its copy is in place
+    // every kept earlier version of the written file goes.
+    virtual bool leavesNoEarlierVersions() const { return false; }
     // Hooks after a successful save and revert.
     virtual void didSave(SaveOperation op) { Q_UNUSED(op); }
     virtual void didRevert() {}
@@ -173,8 +180,11 @@ private:
     void setChangeCount(int count);
     // The file changed on disk: asks, then writes ours as a copy, reloads theirs or cancels.
     MaybeError resolveDiskChange();
-    // Safe-saves to target; *changesWritten is the change count the written content had.
-    MaybeError writeSafely(const QString& target, SaveOperation op, int* changesWritten);
+    // Safe-saves to target; *changesWritten is the change count the written content had. With
+    // changedMeanwhile, the document's file is checked once more just before it is replaced, and
+    // *changedMeanwhile says whether that found it changed (nothing is then replaced).
+    MaybeError writeSafely(const QString& target, SaveOperation op, int* changesWritten,
+                           bool* changedMeanwhile = nullptr);
     MaybeError stillSavingError() const;
     void connectUndoManager();
 
@@ -183,6 +193,7 @@ private:
     QString m_autosavedCopyPath;
     FileStamp m_stamp;
     bool m_originalKept = false;
+    int m_earlierVersionsRemoved = 0;
     int m_untitledNumber = 1;
     int m_changeCount = 0;
     bool m_closed = false;

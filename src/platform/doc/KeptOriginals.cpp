@@ -121,6 +121,19 @@ QList<KeptOriginals::Version> KeptOriginals::versionsOf(const QString& path)
     return out;
 }
 
+int KeptOriginals::forget(const QString& path)
+{
+    const QString wanted = samePath(path);
+    int removed = 0;
+    for (const auto& [record, version] : allVersions()) {
+        if (version.originalPath != wanted)
+            continue;
+        removeVersion(record, version);
+        removed += QFileInfo::exists(version.keptPath) ? 0 : 1;
+    }
+    return removed;
+}
+
 void KeptOriginals::followMove(const QString& from, const QString& to)
 {
     const QString old = samePath(from);

@@ -33,6 +33,9 @@ public:
     static std::optional<Version> keep(const QString& originalPath);
     // The kept copies of the file at path, newest first.
     static QList<Version> versionsOf(const QString& path);
+    // Removes every kept copy of the file at path, with its record; only those this folder's records name
+    // as copies of that file. Answers how many went.
+    static int forget(const QString& path);
     // The record follows a file that was renamed or moved.
     static void followMove(const QString& from, const QString& to);
     // Applies the age and size bounds.

@@ -1,8 +1,10 @@
 #include "platform/doc/SafeSave.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUuid>
 
 #include <cerrno>
@@ -57,6 +59,21 @@ QString resolvedTarget(const QString& targetPath)
     return info.absoluteFilePath();
 }
 
+// A save that has not finished within this long is taken for one whose process was killed.
+constexpr qint64 kStaleSaveSeconds = 3600;
+
+QString temporaryNameFor(const QString& targetName)
+{
+    return QStringLiteral(".%1.vmk-%2.tmp").arg(targetName, QUuid::createUuid().toString(QUuid::WithoutBraces).left(8));
+}
+
+bool isTemporaryNameFor(const QString& name, const QString& targetName)
+{
+    const QRegularExpression pattern(QStringLiteral("^\\.%1\\.vmk-[0-9a-f]{8}\\.tmp$")
+                                         .arg(QRegularExpression::escape(targetName)));
+    return pattern.match(name).hasMatch();
+}
+
 // Everything after the temporary file was made: write, flush and check it, then replace the target with it.
 // Any failure removes the temporary file. `targetPath` names the file in errors; `target` is where it lies.
 MaybeError writeOver(const QString& targetPath, const QString& target, const QString& temporary,
@@ -96,6 +113,10 @@ MaybeError writeOver(const QString& targetPath, const QString& target, const QSt
     if (::chmod(temporaryName.constData(), mode) != 0)
         return fail(writeError(targetPath, errno));
 
+    if (steps.beforeReplace) {
+        if (MaybeError error = steps.beforeReplace())
+            return fail(*error);
+    }
     if (::rename(temporaryName.constData(), QFile::encodeName(target).constData()) != 0)
         return fail(writeError(targetPath, errno));
 
@@ -134,16 +155,34 @@ MaybeError writeBytesToFile(const QString& path, const QByteArray& bytes)
     return std::nullopt;
 }
 
+void removeStaleSaveFiles(const QString& targetPath)
+{
+    const QFileInfo targetInfo(resolvedTarget(targetPath));
+    const QDir folder = targetInfo.absoluteDir();
+    const QString prefix = QStringLiteral(".%1.vmk-").arg(targetInfo.fileName());
+    const qint64 cutoff = QDateTime::currentSecsSinceEpoch() - kStaleSaveSeconds;
+    const QStringList names = folder.entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        if (!name.startsWith(prefix) || !isTemporaryNameFor(name, targetInfo.fileName()))
+            continue;
+        const QByteArray path = QFile::encodeName(folder.filePath(name));
+        struct stat st {};
+        if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::getuid()
+            || st.st_nlink != 1 || st.st_mtime > cutoff)
+            continue;
+        ::unlink(path.constData());
+    }
+}
+
 MaybeError safeSaveFile(const QString& targetPath, const SafeSaveSteps& steps)
 {
     const QString target = resolvedTarget(targetPath);
     const QFileInfo targetInfo(target);
     const QString folder = targetInfo.absolutePath();
 
+    removeStaleSaveFiles(target);
     // A hidden name in the same folder keeps the rename on one file system, so it replaces atomically.
-    const QString temporary = QDir(folder).filePath(
-        QStringLiteral(".%1.vmk-%2.tmp").arg(targetInfo.fileName(),
-                                              QUuid::createUuid().toString(QUuid::WithoutBraces).left(8)));
+    const QString temporary = QDir(folder).filePath(temporaryNameFor(targetInfo.fileName()));
     const QByteArray temporaryName = QFile::encodeName(temporary);
 
     // Creating the file exclusively proves the folder is writable before any work is done, and that

@@ -4,9 +4,11 @@
 #include "platform/pdf/PdfLog.h"
 #include "platform/pdf/detail/ClearMetadataWrite.h"
 #include "platform/pdf/detail/Fz.h"
+#include "platform/services/Secrets.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QScopeGuard>
 
 #include <vector>
 
@@ -325,7 +327,8 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
     // One buffer for every page's content, outside the engine's error handling that would skip freeing it:
     // a content of megabytes is copied into memory already in use, not into fresh memory page by page.
     QByteArray joined;
-    const QByteArray secret = password.toUtf8();
+    QByteArray secret = password.toUtf8();
+    const auto forgetSecret = qScopeGuard([&secret] { platform::wipe(secret); });
     const bool ok = guarded(c, [&] {
         input = fz_new_buffer_from_copied_data(c, reinterpret_cast<const unsigned char*>(data.constData()),
                                                size_t(data.size()));

@@ -8,20 +8,31 @@
 #include "platform/pdf/detail/EngineGate.h"
 #include "platform/pdf/detail/FieldAppearances.h"
 #include "platform/pdf/detail/ObjectScan.h"
+#include "platform/pdf/detail/PageMap.h"
 #include "platform/pdf/detail/ReferencedNumbers.h"
 #include "platform/pdf/detail/RepairedEncryption.h"
 #include "platform/pdf/detail/State.h"
 #include "platform/pdf/detail/StreamLengths.h"
 #include "platform/pdf/detail/UnreadableObjects.h"
 #include "platform/services/RegularFile.h"
+#include "platform/services/Secrets.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QThread>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <utility>
 
 namespace vmk::pdf {
 
@@ -70,9 +81,10 @@ bool onMainThread()
 
 void copyPassword(char (&target)[128], const QString& password)
 {
-    const QByteArray utf8 = password.toUtf8();
+    QByteArray utf8 = password.toUtf8();
     std::memset(target, 0, sizeof target);
     std::memcpy(target, utf8.constData(), size_t(qMin<qsizetype>(utf8.size(), sizeof target - 1)));
+    platform::wipe(utf8);
 }
 
 } // namespace
@@ -101,45 +113,45 @@ DocumentPtr Document::createEmpty()
     return d;
 }
 
-Result<DocumentPtr> Document::fromData(const QByteArray& data)
+namespace {
+
+// Opens the document from bytes the engine holds (`buffer`, whose reference this takes over).
+Result<DocumentPtr> openBuffer(fz_context* c, fz_buffer* buffer)
 {
-    if (data.isEmpty())
-        return Result<DocumentPtr>::failure(QStringLiteral("The data is empty."));
-    fz_context* c = ctx();
     pdf_document* doc = nullptr;
-    fz_buffer* buffer = nullptr;
     fz_stream* stream = nullptr;
     int pages = 0;
     bool locked = false;
     QString error;
-    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data.constData());
-    const size_t size = size_t(data.size());
     const bool ok = guarded(c, [&] {
-        buffer = fz_new_buffer_from_copied_data(c, bytes, size);
         stream = fz_open_buffer(c, buffer);
         doc = pdf_open_document_with_stream(c, stream);
         locked = pdf_needs_password(c, doc);
     }, &error);
-    if (ok)
-        reserveReferencedNumbers(c, doc, data);
+    if (ok) {
+        unsigned char* bytes = nullptr;
+        const size_t size = fz_buffer_storage(c, buffer, &bytes);
+        reserveReferencedNumbers(c, doc, QByteArray::fromRawData(reinterpret_cast<const char*>(bytes), qsizetype(size)));
+    }
     fz_drop_stream(c, stream);
-    fz_drop_buffer(c, buffer);
     if (!ok) {
+        fz_drop_buffer(c, buffer);
         dropDocument(c, doc);
         return Result<DocumentPtr>::failure(error.isEmpty() ? QStringLiteral("The data is not a readable PDF.") : error);
     }
     DocumentPtr d = DocumentState::make(doc);
+    DocumentState& state = d->state();
     // The stream kept its own reference; this one lets workers open copies of the unchanged document.
-    d->m_state->source = fz_keep_buffer(c, buffer);
-    d->m_state->locked = locked;
+    state.source = buffer;
+    state.locked = locked;
     if (!locked) {
         readEveryObject(c, doc, kReadAheadBudgetMs);
         readLargeObjectStreams(c, doc, kObjectStreamBudgetMs);
         // Nobody waits for a document whose opening was stopped: the rest is not worth doing.
         if (waitCancelled())
             return Result<DocumentPtr>::failure(QStringLiteral("The opening was stopped."));
-        d->m_state->syncPageList();
-        pages = int(d->m_state->pages.size());
+        state.syncPageList();
+        pages = int(state.pages.size());
         // A window lists every page as it shows the document: the handles are made here, with the rest
         // of opening, and not on the window's thread (tens of thousands of pages take a while).
         readCrowdedAnnotations(c, d->pages(), kObjectStreamBudgetMs);
@@ -150,6 +162,95 @@ Result<DocumentPtr> Document::fromData(const QByteArray& data)
     if (!locked)
         buildRequestedFieldAppearances(c, doc);
     return d;
+}
+
+} // namespace
+
+Result<DocumentPtr> Document::fromData(const QByteArray& data)
+{
+    if (data.isEmpty())
+        return Result<DocumentPtr>::failure(QStringLiteral("The data is empty."));
+    fz_context* c = ctx();
+    fz_buffer* buffer = nullptr;
+    QString error;
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data.constData());
+    const size_t size = size_t(data.size());
+    if (!guarded(c, [&] { buffer = fz_new_buffer_from_copied_data(c, bytes, size); }, &error))
+        return Result<DocumentPtr>::failure(error);
+    return openBuffer(c, buffer);
+}
+
+Result<std::shared_ptr<SourceFile>> SourceFile::read(const QString& path)
+{
+    using Failure = Result<std::shared_ptr<SourceFile>>;
+    // Only a regular file is read, and it is opened without waiting for a writer: a named pipe would block
+    // the opener for good and a device never ends. What was opened is looked at again before any read.
+    if (platform::fileKindOf(path) != platform::FileKind::regular)
+        return Failure::failure(QStringLiteral("This isn\u2019t a regular file."));
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return Failure::failure(QString::fromLocal8Bit(std::strerror(errno)));
+    const auto closeFd = qScopeGuard([fd] { ::close(fd); });
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        return Failure::failure(QStringLiteral("This isn\u2019t a regular file."));
+    std::shared_ptr<SourceFile> source(new SourceFile);
+    // Memory the engine frees as its own once a document takes it (fz_free is free()).
+    const qint64 expected = qint64(info.st_size);
+    source->m_data = static_cast<unsigned char*>(std::malloc(size_t(std::max<qint64>(expected, 1))));
+    if (!source->m_data)
+        return Failure::failure(QStringLiteral("There is not enough memory to read the file."));
+    qint64 got = 0;
+    while (got < expected) {
+        const ssize_t n = ::read(fd, source->m_data + got, size_t(expected - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return Failure::failure(QString::fromLocal8Bit(std::strerror(errno)));
+        if (n == 0)
+            break;
+        got += n;
+    }
+    // A file that shrank meanwhile is what was read; one that grew is read as it was when opened.
+    source->m_size = got;
+    return source;
+}
+
+SourceFile::~SourceFile() { std::free(m_data); }
+
+QByteArray SourceFile::bytes() const
+{
+    return m_data ? QByteArray::fromRawData(reinterpret_cast<const char*>(m_data), qsizetype(m_size)) : QByteArray();
+}
+
+Result<DocumentPtr> Document::fromSourceWhileAnswering(std::shared_ptr<SourceFile> file, bool* cancelled)
+{
+    if (cancelled)
+        *cancelled = false;
+    if (!file || !file->m_data || file->m_size <= 0)
+        return Result<DocumentPtr>::failure(QStringLiteral("The data is empty."));
+    auto opened = std::make_shared<Result<DocumentPtr>>(Result<DocumentPtr>::failure(QString()));
+    const WaitOutcome outcome = runWhileAnswering([file, opened] {
+        fz_context* c = ctx();
+        fz_buffer* buffer = nullptr;
+        QString error;
+        unsigned char* data = file->m_data;
+        const size_t size = size_t(file->m_size);
+        if (!guarded(c, [&] { buffer = fz_new_buffer_from_data(c, data, size); }, &error)) {
+            *opened = Result<DocumentPtr>::failure(error);
+            return;
+        }
+        file->m_data = nullptr; // the engine's now
+        Result<DocumentPtr> result = openBuffer(c, buffer);
+        if (!waitCancelled())
+            *opened = std::move(result);
+    }, OnCancel::Abandon);
+    if (cancelled)
+        *cancelled = outcome == WaitOutcome::Cancelled;
+    if (outcome == WaitOutcome::Cancelled)
+        return Result<DocumentPtr>::failure(QStringLiteral("The opening was stopped."));
+    return *opened;
 }
 
 Result<DocumentPtr> Document::fromDataWhileAnswering(const QByteArray& data, bool* cancelled)
@@ -202,7 +303,9 @@ std::optional<PasswordKind> Document::unlock(const QString& password, bool* canc
     if (!m_state->locked)
         return PasswordKind::None;
     fz_context* c = ctx();
-    const QByteArray utf8 = password.toUtf8();
+    QByteArray utf8 = password.toUtf8();
+    // Every way out but success lets go of the password's bytes; success hands them to the state.
+    auto forget = qScopeGuard([&utf8] { platform::wipe(utf8); });
     const char* pw = utf8.constData();
     int result = 0;
     if (!guarded(c, [&] { result = pdf_authenticate_password(c, m_state->doc, pw); }) || result == 0)
@@ -233,7 +336,8 @@ std::optional<PasswordKind> Document::unlock(const QString& password, bool* canc
     }
     state.locked = false;
     state.openedByOwner = (result & 4) != 0;
-    state.password = utf8;
+    platform::wipe(state.password);
+    state.password = std::exchange(utf8, QByteArray());
     return (result & 4) ? PasswordKind::Owner : PasswordKind::User;
 }
 
@@ -473,6 +577,7 @@ Result<QByteArray> Document::dataRepresentation(const WriteOptions& options) con
 
 void Document::makeMissingAppearances() const
 {
+    const detail::ScopedPageMap mapped(ctx(), m_state->doc);
     for (const PagePtr& p : m_state->pages) {
         if (p)
             ensureAppearances(*p);
@@ -482,6 +587,10 @@ void Document::makeMissingAppearances() const
 Result<QByteArray> Document::writeBytes(const WriteOptions& options) const
 {
     pdf_write_options opts = pdf_default_write_options;
+    const auto forgetPasswords = qScopeGuard([&opts] {
+        platform::wipeBytes(opts.upwd_utf8, sizeof opts.upwd_utf8);
+        platform::wipeBytes(opts.opwd_utf8, sizeof opts.opwd_utf8);
+    });
     // Collect garbage so removed pages and replaced objects stay out of the file; no renumbering, which
     // would invalidate the references our handles hold.
     opts.do_garbage = 1;
@@ -539,8 +648,11 @@ Result<QByteArray> Document::writeBytes(const WriteOptions& options) const
     // Structure leading to pages the document no longer has stays out of the file, not out of the
     // document: undo may bring the pages back.
     detail::DanglingStructure dangling;
-    if (QString hideError; !guarded(c, [&] { dangling.hide(c, doc); }, &hideError))
-        qCWarning(lcVmkPdf) << "Structure into removed pages could not be left out:" << hideError;
+    {
+        const detail::ScopedPageMap mapped(c, doc);
+        if (QString hideError; !guarded(c, [&] { dangling.hide(c, doc); }, &hideError))
+            qCWarning(lcVmkPdf) << "Structure into removed pages could not be left out:" << hideError;
+    }
     detail::ClearMetadataWrite clearMetadata;
     clearMetadata.prepare(c, doc, options.encryption == WriteOptions::Encryption::KeepExisting);
     auto writeWith = [&](const pdf_write_options& writeOptions) {
@@ -576,6 +688,7 @@ Result<QByteArray> Document::writeBytes(const WriteOptions& options) const
         asTheyAre.do_compress_fonts = 0;
         asTheyAre.do_compress_images = 0;
         ok = writeWith(asTheyAre);
+        platform::wipeBytes(&asTheyAre, sizeof asTheyAre);
     }
     clearMetadata.release(c);
     guarded(c, [&] { dangling.restore(c); });
@@ -630,6 +743,9 @@ Result<QByteArray> Document::dataRepresentationFromWorker(const WriteOptions& op
             clock.start();
             if (next == 0)
                 list = pages();
+            // Nothing in the slice changes the page tree: pages are found through one walk of it.
+            std::optional<detail::ScopedPageMap> mapped;
+            mapped.emplace(ctx(), m_state->doc);
             while (next < list.size() && clock.elapsed() < kAppearanceSliceMs) {
                 // A page's appearances first, then the visit (in the next slice once this one is spent).
                 if (!madeNext) {
@@ -653,6 +769,7 @@ Result<QByteArray> Document::dataRepresentationFromWorker(const WriteOptions& op
                 madeNext = false;
                 return;
             }
+            mapped.reset();
             makeMissingAppearances();
             ready = true;
             if (fromWorker) {

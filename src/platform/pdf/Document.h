@@ -21,6 +21,26 @@ namespace detail { struct DocumentState; }
 // Pages and annotations are shared handles with a stable identity: page(i) returns the same object every
 // time, a removed page keeps its identity and annotations and can be inserted again, and a page of another
 // document (or a standalone one) is grafted in on insertion while the handle stays the same object.
+// A file read into memory for opening. Its memory goes to the engine as it is when the document is
+// opened from it: a file of hundreds of megabytes is read once and never copied.
+class SourceFile {
+public:
+    // The error is the system's reason the file could not be read.
+    static Result<std::shared_ptr<SourceFile>> read(const QString& path);
+    ~SourceFile();
+    SourceFile(const SourceFile&) = delete;
+    SourceFile& operator=(const SourceFile&) = delete;
+    // The bytes without a copy: valid while this lives and until a document is opened from it.
+    QByteArray bytes() const;
+    qint64 size() const { return m_size; }
+
+private:
+    friend class Document;
+    SourceFile() = default;
+    unsigned char* m_data = nullptr; // null once handed to a document
+    qint64 m_size = 0;
+};
+
 class Document : public std::enable_shared_from_this<Document> {
 public:
     ~Document();
@@ -37,6 +57,9 @@ public:
     // window, Quit): `cancelled` then says so, the answer is an error, and the reading, left to end on its
     // worker, frees there what it made.
     static Result<DocumentPtr> fromDataWhileAnswering(const QByteArray& data, bool* cancelled = nullptr);
+    // fromDataWhileAnswering() from a file read beforehand, whose memory the document takes over (the file's
+    // bytes() are gone afterwards, whatever the answer).
+    static Result<DocumentPtr> fromSourceWhileAnswering(std::shared_ptr<SourceFile> file, bool* cancelled = nullptr);
     // Reads the whole file into memory, then as fromData().
     static Result<DocumentPtr> fromFile(const QString& path);
     // Documents let go of on the main thread are freed on a worker; how many are still being freed.
@@ -54,6 +77,18 @@ public:
     // fromDataWhileAnswering's does; when the user stops it the document stays locked, the answer is
     // nothing and `cancelled` says why.
     std::optional<PasswordKind> unlock(const QString& password, bool* cancelled = nullptr);
+
+    // Whether whoever opened the document holds the owner's rights: it is not encrypted, it was unlocked
+    // with the owner password or that password was given since, or its owner password is empty. Only
+    // then may its restrictions or its encryption be taken away.
+    bool hasOwnerRights() const;
+    // Grants the owner's rights when `password` is the document's owner password; the password is checked
+    // on a copy of the encryption, so a wrong one leaves the document reading as before.
+    bool provideOwnerPassword(const QString& password);
+    // Gives this unencrypted document (one made from another's pages, say) the encryption of `source`
+    // exactly: its method, permissions, passwords and identifier, so that a write keeping the existing
+    // encryption writes them. Fails when source is not encrypted or is locked, or this one is encrypted.
+    Status adoptEncryptionOf(const Document& source);
 
     // 0 while locked.
     int pageCount() const;

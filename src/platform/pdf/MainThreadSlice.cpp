@@ -2,6 +2,7 @@
 
 #include "platform/pdf/AnsweringWait.h"
 #include "platform/services/SteadyCondition.h"
+#include "platform/services/ThreadHandOff.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -42,7 +43,7 @@ bool runSliceOnMainThread(const std::function<void()>& slice, int patienceMs)
     auto state = std::make_shared<SliceState>();
     // The worker stays until the slice has run or been given up, so the slice may refer to its frame.
     const std::function<void()>* work = &slice;
-    QMetaObject::invokeMethod(app, [state, work] {
+    QMetaObject::invokeMethod(app, platform::handedOver([state, work] {
         {
             std::lock_guard lock(state->mutex);
             if (state->givenUp)
@@ -53,7 +54,7 @@ bool runSliceOnMainThread(const std::function<void()>& slice, int patienceMs)
         std::lock_guard lock(state->mutex);
         state->finished = true;
         state->changed.notifyAll();
-    }, Qt::QueuedConnection);
+    }), Qt::QueuedConnection);
 
     using Clock = platform::SteadyCondition::Clock;
     std::unique_lock lock(state->mutex);

@@ -26,6 +26,7 @@ std::shared_ptr<const TextLayout> readPageText(fz_context* c, pdf_page* page, fz
 {
     fz_stext_page* text = nullptr;
     fz_device* device = nullptr;
+    pdf_processor* processor = nullptr;
     fz_matrix toDevice = fz_identity;
     // The page's own content only: text in annotations belongs to them, and a page's text must not change
     // when a note is added or moved.
@@ -35,9 +36,18 @@ std::shared_ptr<const TextLayout> readPageText(fz_context* c, pdf_page* page, fz
         fz_stext_options options{};
         text = fz_new_stext_page(c, fz_bound_page(c, reinterpret_cast<fz_page*>(page)));
         device = fz_new_stext_device(c, text, &options);
-        pdf_run_page_contents(c, page, device, fz_identity, cookie);
+        processor = pdf_new_run_processor(c, device, toDevice, "View", nullptr, nullptr, cookie);
+        // Text only: the interpreter loads a shading or a picture only for a processor that takes it, and
+        // the text device would throw it away. Shadings were a quarter of a search's time, and a picture
+        // decoded whole (JPEG 2000) is where a hostile page spends its gigabytes. A shading set as a fill
+        // colour is still loaded: the fills after it must find a pattern, or the rest of the page is lost.
+        processor->op_sh = nullptr;
+        processor->op_Do_image = nullptr;
+        pdf_process_contents(c, processor, page->doc, pdf_page_resources(c, page), pdf_page_contents(c, page), cookie);
+        pdf_close_processor(c, processor);
         fz_close_device(c, device);
     });
+    pdf_drop_processor(c, processor);
     fz_drop_device(c, device);
     auto layout = std::make_shared<TextLayout>();
     if (!ok) {

@@ -6,6 +6,7 @@
 #include "platform/pdf/detail/SourceCopies.h"
 #include "platform/pdf/detail/State.h"
 #include "platform/pdf/detail/Watchdog.h"
+#include "platform/services/ThreadHandOff.h"
 
 #include <QElapsedTimer>
 #include <QFutureWatcher>
@@ -61,7 +62,8 @@ struct Chunk {
     bool done = false;
 };
 
-std::shared_ptr<const TextLayout> readFromCopy(SourceCopies& copies, int number, const RecordCancel& cancel)
+std::shared_ptr<const TextLayout> readFromCopy(SourceCopies& copies, int number, const RecordBudget& budget,
+                                               const RecordCancel& cancel)
 {
     SourceCopies::Copy* copy = copies.take();
     if (!copy)
@@ -80,9 +82,16 @@ std::shared_ptr<const TextLayout> readFromCopy(SourceCopies& copies, int number,
             page = pdf_load_page(c, doc, index);
     });
     if (ok && page) {
-        WatchedCookie watched(0, &cancel.link());
-        layout = readPageText(c, page, watched.cookie());
-        if (watched.cancelled())
+        // The budget drawing has: a page that would read for minutes or take gigabytes (a decompression
+        // bomb) is given up and delivered without its text.
+        WatchedCookie watched(budget.milliseconds, &cancel.link());
+        bool overBudget = false;
+        {
+            ScopedAllocationBudget memory(budget.bytes, &watched.cookie()->abort);
+            layout = readPageText(c, page, watched.cookie());
+            overBudget = memory.exceeded();
+        }
+        if (overBudget || watched.cancelled() || watched.timedOut() || abortRaised(&watched.cookie()->abort))
             layout.reset();
     }
     fz_drop_page(c, reinterpret_cast<fz_page*>(page));
@@ -269,7 +278,10 @@ void TextReader::sendChunk(quint64 generation, int k)
     ++s.inFlight;
     QPointer<TextReader> self(this);
     auto* watcher = new QFutureWatcher<void>(this);
-    connect(watcher, &QFutureWatcher<void>::finished, this, [self, watcher, generation, k, answers] {
+    // The answers come back through Qt's future, which the thread checker cannot see into.
+    const platform::HandOff handBack;
+    connect(watcher, &QFutureWatcher<void>::finished, this, [self, watcher, generation, k, answers, handBack] {
+        handBack.acquire();
         watcher->deleteLater();
         if (!self || self->m_state->generation != generation)
             return;
@@ -289,18 +301,18 @@ void TextReader::sendChunk(quint64 generation, int k)
         self->send(generation);
         self->deliver(generation);
     });
-    watcher->setFuture(QtConcurrent::run(readingPool(),
-                                         [jobs, answers, copies = s.copies, visit = s.visit, cancelled = s.cancelled] {
-        // A changed page is read without a deadline, as the unchanged ones are: cancelling stops it.
-        RecordBudget budget;
-        budget.milliseconds = 0;
+    watcher->setFuture(QtConcurrent::run(readingPool(), platform::handedOver(
+                                         [jobs, answers, copies = s.copies, visit = s.visit, cancelled = s.cancelled,
+                                          handBack] {
+        // Every page is read within the budget its drawing has; cancelling stops it sooner.
+        const RecordBudget budget;
         for (size_t j = 0; j < jobs->size() && !cancelled->isCancelled(); ++j) {
             Job& job = (*jobs)[j];
             Answer& answer = (*answers)[j];
             if (job.layout)
                 answer.layout = job.layout;
             else if (job.number >= 0 && copies)
-                answer.layout = readFromCopy(*copies, job.number, *cancelled);
+                answer.layout = readFromCopy(*copies, job.number, budget, *cancelled);
             else if (job.capture)
                 answer.layout = job.capture->readText(budget, cancelled.get()).text;
             job.capture.reset(); // the copy is let go as soon as it is read
@@ -309,7 +321,8 @@ void TextReader::sendChunk(quint64 generation, int k)
                 answer.visited = true;
             }
         }
-    }));
+        handBack.release();
+    })));
 }
 
 void TextReader::deliver(quint64 generation)

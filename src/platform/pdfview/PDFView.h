@@ -6,10 +6,12 @@
 #include <QColor>
 #include <QEasingCurve>
 #include <QList>
+#include <QMargins>
 #include <QPointF>
 #include <QRectF>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -103,8 +105,12 @@ public:
     // Shows a point of a page (page space) at the viewport's top left, as an outline entry asks.
     void goToPoint(int pageIndex, QPointF pagePoint);
     void goToDestination(const pdf::Destination& destination);
-    // Shows a page rectangle (page space), scrolling only as far as needed to make it visible.
+    // Shows a page rectangle (page space), scrolling only as far as needed to make it visible and clear of
+    // the obscured margins.
     void goToRect(int pageIndex, const QRectF& pageRect);
+    // Bands along the viewport's edges that bars floating over the view cover, asked for as goToRect
+    // runs (the bars come and go): what it shows is kept out of them.
+    void setObscuredMargins(std::function<QMargins()> margins);
     // Shows the first page of a selection and its bounds there.
     void goToSelection(const pdf::Selection& selection);
     bool canGoBack() const;

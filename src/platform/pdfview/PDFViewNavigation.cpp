@@ -144,7 +144,11 @@ void PDFView::goToRect(int pageIndex, const QRectF& pageRect)
         return;
     d->showRowOf(pageIndex);
     const QRectF target = d->layout.pageRectToView(pageIndex, pageRect);
-    const QRectF view = QRectF(viewport()->rect());
+    // Out from under the floating bars, unless they leave too little room to show anything.
+    QRectF view = QRectF(viewport()->rect());
+    const QRectF clear = QRectF(viewport()->rect().marginsRemoved(d->obscured ? d->obscured() : QMargins()));
+    if (clear.width() >= view.width() / 2 && clear.height() >= view.height() / 2)
+        view = clear;
     QPointF delta;
     // Scroll only as far as needed along each axis; centre what is larger than the viewport.
     auto axis = [](double lo, double hi, double viewLo, double viewHi) {
@@ -160,6 +164,11 @@ void PDFView::goToRect(int pageIndex, const QRectF& pageRect)
     delta.setY(axis(target.top(), target.bottom(), view.top(), view.bottom()));
     d->setScroll(d->layout.scroll() + delta);
     d->setCurrentPage(pageIndex);
+}
+
+void PDFView::setObscuredMargins(std::function<QMargins()> margins)
+{
+    d->obscured = std::move(margins);
 }
 
 void PDFView::goToSelection(const pdf::Selection& selection)

@@ -41,6 +41,7 @@ struct PDFView::Private {
     double maxScale = 10.0;
     int currentPage = -1;
     NavigationHistory history;
+    std::function<QMargins()> obscured; // along the viewport's edges, under floating bars
 
     std::optional<pdf::Selection> selection;
     QList<pdf::Selection> highlights;

@@ -445,11 +445,14 @@ void PDFView::Private::paintSelections(QPainter& painter, const QRectF& exposed)
             const int index = pageIndex(range.page);
             if (index < 0 || !layout.isPageShown(index) || !layout.pageRectInView(index).intersects(exposed))
                 continue;
+            // Text outside the crop box is part of the page's text but not of what shows: its highlight
+            // would colour the margin between pages.
+            const QRectF shown = layout.pageRectInView(index);
             const pdf::Selection one(QList<pdf::SelectionRange>{range});
             for (const pdf::Selection& line : one.selectionsByLine()) {
                 const QRectF bounds = line.bounds(range.page);
                 if (!bounds.isNull())
-                    painter.fillRect(layout.pageRectToView(index, bounds), color);
+                    painter.fillRect(layout.pageRectToView(index, bounds).intersected(shown), color);
             }
         }
     };

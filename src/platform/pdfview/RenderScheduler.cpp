@@ -1,6 +1,7 @@
 #include "platform/pdfview/RenderScheduler.h"
 
 #include "platform/pdf/PdfLog.h"
+#include "platform/services/ThreadHandOff.h"
 
 #include <QThread>
 
@@ -117,7 +118,8 @@ void RenderScheduler::Inbox::put(Finished done)
     deliveryQueued = true;
     // Queued under the lock, so the owner cannot be going meanwhile; a call it has not run when it goes
     // dies with its pending events.
-    QMetaObject::invokeMethod(owner, [owner = owner] { owner->deliverFinished(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(owner, platform::handedOver([owner = owner] { owner->deliverFinished(); }),
+                              Qt::QueuedConnection);
 }
 
 void RenderScheduler::deliverFinished()

@@ -1,5 +1,7 @@
 #include "platform/pdfview/WorkerPool.h"
 
+#include "platform/services/ThreadHandOff.h"
+
 #include <QMetaObject>
 #include <QThreadPool>
 
@@ -102,7 +104,7 @@ std::shared_ptr<WorkerPool::Job> WorkerPool::start(std::function<void()> work, i
     auto job = std::make_shared<Job>();
     // The pool's threads stay valid while this runs: a retired pool is freed only once its work has ended.
     m_pool->start(
-        [job, threads = m_threads, work = std::move(work)] {
+        platform::handedOver([job, threads = m_threads, work = std::move(work)] {
             job->m_startedMs = nowMs();
             job->m_state = Job::running;
             work();
@@ -110,7 +112,7 @@ std::shared_ptr<WorkerPool::Job> WorkerPool::start(std::function<void()> work, i
                 --g_writtenOff;
                 threads->lend(-1);
             }
-        },
+        }),
         priority);
     return job;
 }
@@ -174,7 +176,7 @@ bool OwnerLink::post(std::function<void()> call)
     std::lock_guard lock(m_mutex);
     if (!m_owner)
         return false;
-    QMetaObject::invokeMethod(m_owner, std::move(call), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m_owner, platform::handedOver(std::move(call)), Qt::QueuedConnection);
     return true;
 }
 

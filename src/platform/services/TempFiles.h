@@ -22,8 +22,12 @@ QString privateTemporaryFolder();
 // A new, empty file in the private working folder, created exclusively with mode 0600: "vmk-" + UUID +
 // ".pdf". Empty when it could not be created. The caller removes it (truncating writes keep the mode).
 QString temporaryPdfPath();
-// A new subfolder (0700) of the private working folder, for a copy that must carry a given file name.
+// A new subfolder (0700) of the private working folder, for one copy that must carry a given file name:
+// "vmk-" + UUID, holding a marker that shows it is ours. Empty when it could not be made.
 QString temporaryPrivateFolder();
+// Removes a folder temporaryPrivateFolder() made, with the one copy in it; a folder not of that name,
+// without the marker, or holding anything more is left alone (false).
+bool removeTemporaryPrivateFolder(const QString& path);
 // Creates path exclusively with mode 0600; false when anything is already there or it failed.
 bool createExclusiveFile(const QString& path);
 
@@ -31,9 +35,10 @@ bool createExclusiveFile(const QString& path);
 // settings: each is made 0700 (created when missing), and the settings file 0600.
 void makeApplicationFoldersPrivate();
 
-// Working copies left by a process that ended without removing them (a crash, a kill): everything in the
-// private working folder, and "vmk-*" copies of this user in the shared temporary folder made by older
-// versions. Called once by the first process of a session.
+// Working copies left by a process that ended without removing them (a crash, a kill): the copies and
+// copy folders named and made as above in the private working folder, and this user's "vmk-" + UUID +
+// ".pdf" files older than an hour that earlier versions left in the shared temporary folder. Nothing else
+// is touched, whatever its name begins with. Called once by the first process of a session.
 void removeStaleTemporaryFiles();
 
 } // namespace vmk::platform

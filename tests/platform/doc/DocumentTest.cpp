@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/time.h>
+#include <ctime>
 #include <unistd.h>
 
 using namespace vmk::platform;
@@ -76,7 +78,7 @@ TEST(DocumentSafeSave, MissingFolderIsRefusedWithoutTouchingAnything)
     // A folder that doesn't exist, and a "folder" that is a file.
     const QString plainFile = vmk::test::writeFile(dir, "not-a-folder", "x");
     for (const QString& target : {dir.filePath("missing/out.pdf"), plainFile + "/out.pdf"}) {
-        const MaybeError error = safeSaveFile(target, {[](const QString&) { return MaybeError(); }, nullptr, nullptr, nullptr});
+        const MaybeError error = safeSaveFile(target, {[](const QString&) { return MaybeError(); }, nullptr, nullptr, nullptr, nullptr});
         ASSERT_TRUE(error) << target.toStdString();
         EXPECT_TRUE(error->code == DocumentError::FileWriteUnknown || error->code == DocumentError::FileWriteNoPermission);
         EXPECT_FALSE(error->message.isEmpty());
@@ -94,7 +96,7 @@ TEST(DocumentSafeSave, UnwritableFolderIsRefusedBeforeAnythingIsWritten)
     const QString target = vmk::test::writeFile(dir, "locked/doc.pdf", "keep me");
     ::chmod(QFile::encodeName(lockedFolder).constData(), 0555);
     bool wrote = false;
-    const MaybeError error = safeSaveFile(target, {[&](const QString&) { wrote = true; return MaybeError(); }, nullptr, nullptr, nullptr});
+    const MaybeError error = safeSaveFile(target, {[&](const QString&) { wrote = true; return MaybeError(); }, nullptr, nullptr, nullptr, nullptr});
     ::chmod(QFile::encodeName(lockedFolder).constData(), 0755);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code, DocumentError::FileWriteNoPermission);
@@ -109,10 +111,43 @@ TEST(DocumentSafeSave, SymbolicLinkStaysALinkToTheUpdatedFile)
     const QString link = dir.filePath("link.pdf");
     ASSERT_TRUE(QFile::link(real, link));
     const MaybeError error = safeSaveFile(link, {[](const QString& tmp) { return writeBytesToFile(tmp, "v2"); },
-                                                 nullptr, nullptr, nullptr});
+                                                 nullptr, nullptr, nullptr, nullptr});
     ASSERT_FALSE(error);
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     EXPECT_EQ(vmk::test::readFile(real), "v2");
+}
+
+TEST(DocumentSafeSave, WhatAKilledSaveLeftGoesWhenTheFileIsNextOpenedOrSaved)
+{
+    struct Left {
+        const char* name;
+        bool old;
+        bool removed;
+    };
+    const Left left[] = {
+        {".doc.pdf.vmk-0123abcd.tmp", true, true},
+        {".doc.pdf.vmk-89abcdef.tmp", false, false},  // a save that may still be running
+        {".doc.pdf.vmk-notes.tmp", true, false},      // not a name we give
+        {".other.pdf.vmk-0123abcd.tmp", true, false}, // another file's, judged when that one is saved
+        {".doc.pdf.vmk-0123abcd.tmp.keep", true, false},
+    };
+    for (const bool bySaving : {false, true}) {
+        QTemporaryDir dir;
+        const QString path = vmk::test::writeFile(dir, "doc.pdf", "v1");
+        for (const Left& file : left) {
+            const QString leftPath = vmk::test::writeFile(dir, file.name, "half");
+            const timeval when = {::time(nullptr) - (file.old ? 7200 : 60), 0};
+            const timeval times[2] = {when, when};
+            ASSERT_EQ(::utimes(QFile::encodeName(leftPath).constData(), times), 0);
+        }
+        if (bySaving)
+            EXPECT_FALSE(safeSaveFile(path, {[](const QString& tmp) { return writeBytesToFile(tmp, "v2"); }, nullptr,
+                                             nullptr, nullptr, nullptr}));
+        else
+            openDoc(path);
+        for (const Left& file : left)
+            EXPECT_NE(QFileInfo::exists(dir.filePath(file.name)), file.removed) << file.name << " saving " << bySaving;
+    }
 }
 
 TEST(Document, ChangeCountFollowsUndoAndSaving)

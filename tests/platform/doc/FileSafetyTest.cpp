@@ -182,6 +182,31 @@ TEST(DiskChange, ASaveOverAFileAnotherProgramChangedAsksAndNeverOverwrites)
     EXPECT_EQ(asked.size(), 3);
 }
 
+TEST(DiskChange, AChangeWhileOurCopyIsWrittenIsCaughtBeforeTheCopyReplacesTheFile)
+{
+    Fixture f;
+    const QString path = f.file("shared.pdf", "ours as read");
+    int asked = 0;
+    Document::setDiskChangeResolver([&](Document*) {
+        ++asked;
+        return DiskChangeChoice::Cancel;
+    });
+    auto doc = f.open(path);
+    doc->content = "our edit";
+    doc->updateChangeCount(ChangeType::Done);
+    // The check before the save finds nothing; the other program writes while our copy is made.
+    doc->duringWrite = [&] { rewriteBehindOurBack(path, "their edit"); };
+
+    const MaybeError error = doc->save();
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->isCancel());
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(vmk::test::readFile(path), "their edit");
+    EXPECT_TRUE(doc->isEdited());
+    // Our copy went with the refusal.
+    EXPECT_EQ(QDir(f.dir.path()).entryList({"*.tmp"}, QDir::Files | QDir::Hidden), QStringList());
+}
+
 TEST(DiskChange, RenameAndMoveTakeTheFileAndItsKeptCopiesAlong)
 {
     Fixture f;

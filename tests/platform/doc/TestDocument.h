@@ -5,6 +5,8 @@
 
 #include <QFile>
 
+#include <functional>
+
 namespace vmk::test {
 
 // A document whose content is plain bytes, with switches to make each save step fail.
@@ -14,6 +16,7 @@ public:
     bool failWrite = false;
     bool writeGarbageThenFail = false;
     bool failVerify = false;
+    std::function<void()> duringWrite; // e.g. another program writing the file meanwhile
     int reads = 0;
     int reverts = 0;
     QList<platform::SaveOperation> saves;
@@ -39,6 +42,8 @@ protected:
             if (f.open(QIODevice::WriteOnly))
                 f.write("half-written");
         }
+        if (duringWrite)
+            duringWrite();
         if (failWrite || writeGarbageThenFail)
             return platform::DocumentError{platform::DocumentError::FileWriteUnknown, "The PDF couldn’t be written.",
                                            "Try saving a copy to a different folder."};

@@ -382,3 +382,29 @@ TEST(PdfTextReader, TextOfContentReplacedWhileItIsReadIsNotTakenForThePage)
     EXPECT_TRUE(doc->page(0)->text().trimmed().isEmpty());
     EXPECT_TRUE(doc->page(1)->text().trimmed().isEmpty());
 }
+
+TEST(PdfTextReader, TextBetweenShadingsAndPicturesIsReadWithoutLoadingThem)
+{
+    // The shading's function and the picture's data are broken: a reading that loaded them would fail on
+    // them. Text only, neither is loaded and the words on either side are all there.
+    vmk::test::PdfBuilder b;
+    b.reserve(); // the catalog
+    b.reserve(); // the page tree
+    const int font = b.add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+    const int shading = b.add("<< /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 100 0] /Function 999 0 R >>");
+    const int image = b.addStream("/Type /XObject /Subtype /Image /Width 40000 /Height 40000 /ColorSpace "
+                                  "/DeviceRGB /BitsPerComponent 8 /Filter /JPXDecode", "not a picture");
+    const int content = b.addStream({}, "BT /F1 12 Tf 72 700 Td (before) Tj ET /Sh0 sh /Im0 Do "
+                                            "BT /F1 12 Tf 72 600 Td (after) Tj ET");
+    const int page = b.add("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents " + vmk::test::ref(content)
+                           + " /Resources << /Font << /F1 " + vmk::test::ref(font) + " >> /Shading << /Sh0 "
+                           + vmk::test::ref(shading)
+                           + " >> /XObject << /Im0 " + vmk::test::ref(image) + " >> >> >>");
+    b.set(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.set(2, "<< /Type /Pages /Kids [" + vmk::test::ref(page) + "] /Count 1 >>");
+    const DocumentPtr doc = open(b.write());
+    ASSERT_TRUE(doc);
+    const Read read = readAll(doc);
+    ASSERT_EQ(read.order.size(), 1);
+    EXPECT_EQ(doc->page(0)->text().simplified(), QStringLiteral("before after"));
+}

@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/time.h>
+#include <ctime>
 
 namespace {
 mode_t modeOf(const QString& path)
@@ -18,6 +20,21 @@ mode_t modeOf(const QString& path)
     struct stat st {};
     ::lstat(QFile::encodeName(path).constData(), &st);
     return st.st_mode & 07777;
+}
+
+void writeFile(const QString& path)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write("contents");
+}
+
+// Two hours old, file or folder.
+void makeOld(const QString& path)
+{
+    const timeval old = {::time(nullptr) - 7200, 0};
+    const timeval times[2] = {old, old};
+    ASSERT_EQ(::utimes(QFile::encodeName(path).constData(), times), 0) << path.toStdString();
 }
 } // namespace
 
@@ -59,18 +76,60 @@ TEST(TempFiles, PrivateFoldersAreTightenedAndFilesMadeOwnerOnly)
     EXPECT_EQ(modeOf(file.fileName()), mode_t(0600));
 }
 
-TEST(TempFiles, StaleCopiesGoAtStartButTheInstanceSocketStays)
+TEST(TempFiles, AStartRemovesOnlyTheCopiesTheApplicationMade)
 {
-    const QString stale = vmk::platform::temporaryPdfPath();
-    const QString staleFolder = vmk::platform::temporaryPrivateFolder();
-    QFile(staleFolder + "/Report.pdf").open(QIODevice::WriteOnly);
+    // The shared temporary folder is this test's own.
+    QTemporaryDir sharedRoot;
+    const QByteArray savedTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(sharedRoot.path()));
+    const QDir shared(sharedRoot.path());
     const QString folder = vmk::platform::privateTemporaryFolder();
+    const QString uuid = "0F8FAD5B-D9CB-469F-A165-70867728950E";
+
+    // Ours: a working copy, a copy folder with its file, and an hour-old copy an earlier version left.
+    const QString copy = vmk::platform::temporaryPdfPath();
+    const QString copyFolder = vmk::platform::temporaryPrivateFolder();
+    writeFile(copyFolder + "/Report.pdf");
+    const QString legacy = shared.filePath("vmk-" + uuid + ".pdf");
+    writeFile(legacy);
+    makeOld(legacy);
+
+    // Not ours, whatever the name begins with: each survives with what it holds.
+    const QStringList foreign = {
+        shared.filePath("vmk-notes/notes.txt"),            // the user's own folder, an hour old
+        shared.filePath("vmk-" + uuid + "/Report.pdf"),    // our name, but nothing shows it is ours
+        shared.filePath("vmk-" + uuid.toLower() + ".pdf"), // not the exact name
+        folder + "/vmk-notes.pdf",
+        folder + "/vmk-" + uuid + "/Report.pdf", // our folder's name without the marker
+        folder + "/notes.txt",
+    };
+    for (const QString& path : foreign) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        writeFile(path);
+        makeOld(path);
+        makeOld(QFileInfo(path).absolutePath());
+    }
+    // A copy folder of ours that someone put more into is left whole.
+    const QString filledFolder = vmk::platform::temporaryPrivateFolder();
+    QDir().mkpath(filledFolder + "/kept");
+    writeFile(filledFolder + "/kept/notes.txt");
+    const QString fresh = shared.filePath("vmk-" + QString(uuid).replace('0', '1') + ".pdf");
+    writeFile(fresh); // too young to be judged stale: a running older version may still use it
     QLocalServer server;
     ASSERT_TRUE(server.listen(folder + "/test.socket"));
+
     vmk::platform::removeStaleTemporaryFiles();
-    EXPECT_FALSE(QFile::exists(stale));
-    EXPECT_FALSE(QFileInfo::exists(staleFolder));
+    qputenv("TMPDIR", savedTmp);
+
+    EXPECT_FALSE(QFileInfo::exists(copy));
+    EXPECT_FALSE(QFileInfo::exists(copyFolder));
+    EXPECT_FALSE(QFileInfo::exists(legacy));
+    for (const QString& path : foreign)
+        EXPECT_TRUE(QFileInfo::exists(path)) << path.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(filledFolder + "/kept/notes.txt"));
+    EXPECT_TRUE(QFileInfo::exists(fresh));
     EXPECT_TRUE(QFileInfo::exists(folder + "/test.socket"));
+    QDir(filledFolder).removeRecursively();
 }
 
 TEST(TempFiles, TheApplicationsFoldersAreTheUsersAlone)

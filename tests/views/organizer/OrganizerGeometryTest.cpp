@@ -90,10 +90,11 @@ TEST(PageCellLayout, CardKeepsThePageProportionsInsideTheArea)
     EXPECT_DOUBLE_EQ(g.card.left(), 6);
     EXPECT_DOUBLE_EQ(g.card.width(), 138);
     EXPECT_NEAR(g.card.height(), 138 / 0.77, 2.0); // grown outward to whole points
-    // Landscape: as wide as the area, shorter, centred vertically.
+    // Landscape: as wide as the area, shorter, standing on its bottom, right over the number badge.
     g = PageCell::layoutCard(QSizeF(150, 225), 1.5, 7);
     EXPECT_DOUBLE_EQ(g.card.width(), 138);
-    EXPECT_NEAR(g.card.center().y(), 6 + 193 / 2.0, 1.0);
+    EXPECT_DOUBLE_EQ(g.card.bottom(), 6 + 193);
+    EXPECT_DOUBLE_EQ(g.badge.top() - g.card.bottom(), 4);
     // Very tall: as high as the area, narrower, centred horizontally.
     g = PageCell::layoutCard(QSizeF(150, 225), 0.25, 7);
     EXPECT_DOUBLE_EQ(g.card.top(), 6);

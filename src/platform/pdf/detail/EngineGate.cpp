@@ -1,6 +1,7 @@
 #include "platform/pdf/detail/EngineGate.h"
 
 #include "platform/services/SteadyCondition.h"
+#include "platform/services/ThreadHandOff.h"
 
 #include "platform/pdf/PdfLog.h"
 
@@ -110,7 +111,7 @@ void whenOpen(QObject* context, std::function<void()> then)
             return;
         }
     }
-    QMetaObject::invokeMethod(context, std::move(then), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(context, platform::handedOver(std::move(then)), Qt::QueuedConnection);
 }
 
 void releaseLater(std::function<void()> release)

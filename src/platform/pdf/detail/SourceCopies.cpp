@@ -1,6 +1,7 @@
 #include "platform/pdf/detail/SourceCopies.h"
 
 #include "platform/pdf/detail/EngineGate.h"
+#include "platform/services/Secrets.h"
 
 #include <atomic>
 
@@ -16,8 +17,8 @@ std::atomic<int> g_openCopies{0};
 
 } // namespace
 
-SourceCopies::SourceCopies(fz_buffer* source, QByteArray password)
-    : m_source(fz_keep_buffer(ctx(), source)), m_password(std::move(password))
+SourceCopies::SourceCopies(fz_buffer* source, const QByteArray& password)
+    : m_source(fz_keep_buffer(ctx(), source)), m_password(platform::ownedCopy(password))
 {
     m_size = fz_buffer_storage(ctx(), m_source, &m_data);
 }
@@ -27,6 +28,8 @@ SourceCopies::~SourceCopies()
     // The copies live in contexts of their own and close at once.
     for (Copy* copy : m_all)
         close(copy);
+    // The copies may outlive the document they were made for: the password goes with the last of them.
+    platform::wipe(m_password);
     // Any thread may end the last use; ctx() is the calling thread's own member of the source's family.
     EngineGate::releaseLater([source = m_source] { fz_drop_buffer(ctx(), source); });
 }

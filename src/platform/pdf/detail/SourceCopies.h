@@ -23,7 +23,7 @@ public:
     };
 
     // On the thread that owns `source` (a buffer of ctx()'s family).
-    SourceCopies(fz_buffer* source, QByteArray password);
+    SourceCopies(fz_buffer* source, const QByteArray& password);
     ~SourceCopies();
     SourceCopies(const SourceCopies&) = delete;
     SourceCopies& operator=(const SourceCopies&) = delete;

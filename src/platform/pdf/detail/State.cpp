@@ -3,6 +3,8 @@
 #include "platform/pdf/PdfLog.h"
 #include "platform/pdf/detail/EngineGate.h"
 #include "platform/pdf/detail/PageTree.h"
+#include "platform/services/Secrets.h"
+#include "platform/services/ThreadHandOff.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -66,13 +68,14 @@ void releaseDocument(pdf_document* doc, fz_buffer* source)
         dropLast(ctx(), doc, source);
         return;
     }
-    QThreadPool::globalInstance()->start([doc, source] { dropLast(ctx(), doc, source); });
+    QThreadPool::globalInstance()->start(platform::handedOver([doc, source] { dropLast(ctx(), doc, source); }));
 }
 
 } // namespace
 
 DocumentState::~DocumentState()
 {
+    platform::wipe(password);
     fz_context* c = ctx();
     // Pages that outlive the document keep their own reference to the MuPDF document.
     for (const PagePtr& p : pages) {
@@ -94,11 +97,12 @@ DocumentState::~DocumentState()
     auto held = std::make_shared<std::vector<PagePtr>>(std::move(pages));
     pdf_document* document = doc;
     fz_buffer* bytes = source;
-    QThreadPool::globalInstance()->start([held, document, bytes] {
+    QThreadPool::globalInstance()->start(platform::handedOver([held, document, bytes] {
         held->clear();
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [document, bytes] { releaseDocument(document, bytes); },
+        QMetaObject::invokeMethod(QCoreApplication::instance(),
+                                  platform::handedOver([document, bytes] { releaseDocument(document, bytes); }),
                                   Qt::QueuedConnection);
-    });
+    }));
 }
 
 void DocumentState::syncPageList() const
