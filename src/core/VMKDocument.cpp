@@ -140,8 +140,8 @@ MaybeError VMKDocument::readFromFile(const QString& path)
     platform::SignpostInterval interval(QStringLiteral("Open Document"));
     // On a worker while the windows keep answering: a stalled disk holds up nobody, and the user may give
     // up on it (the read then ends on its own and frees what it read).
-    auto file = std::make_shared<Result<std::shared_ptr<pdf::SourceFile>>>(
-        Result<std::shared_ptr<pdf::SourceFile>>::failure(QString()));
+    auto file = std::make_shared<pdf::Result<std::shared_ptr<pdf::SourceFile>>>(
+        pdf::Result<std::shared_ptr<pdf::SourceFile>>::failure(QString()));
     const pdf::WaitOutcome outcome =
         pdf::waitWhileAnswering([path, file] { *file = pdf::SourceFile::read(path); }, pdf::OnCancel::Abandon);
     if (outcome == pdf::WaitOutcome::Cancelled)
