@@ -375,7 +375,13 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
             }
             if (!readable)
                 continue;
-            const QList<qsizetype> cuts = contentCutPoints(joined);
+            // Lines and page-wide groups apart when the pieces stay few enough; else as the page has them.
+            const QByteArray apart = withLinesApart(joined);
+            QList<qsizetype> cuts = apart.size() != joined.size() ? contentCutPoints(apart) : QList<qsizetype>{};
+            if (!cuts.isEmpty())
+                joined = apart;
+            else
+                cuts = contentCutPoints(joined);
             if (cuts.isEmpty())
                 continue;
             pdf_obj* pieces = pdf_new_array(c, doc, int(cuts.size()) + 1);

@@ -17,6 +17,14 @@ namespace vmk::pdf {
 // would not separate anything.
 QList<qsizetype> contentCutPoints(const QByteArray& content);
 
+// The content with its text objects ended and begun again where a new line starts (the line's text matrix
+// and text state set again), and the saved-state groups around its drawing units (text objects, groups,
+// pictures; page-wide groups, nested ones too) closed and opened again between them in the states they had
+// reached, so that the cut points separate lines and units that would otherwise share one piece. Draws
+// exactly as before. The content unchanged when it does not parse as balanced, uses a text clip, or has
+// nothing to separate.
+QByteArray withLinesApart(const QByteArray& content);
+
 // The document with every page's content split at its cut points, protection kept (the password opens a
 // protected document). The bytes unchanged when nothing needed splitting, anything failed, or the pages
 // took longer than `budgetMs` to go through (negative: no limit). Pages whose content passes through a

@@ -68,7 +68,7 @@ QByteArray makeHelveticaContentPdf(const QByteArray& content)
                               "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"});
 }
 
-QByteArray makeTypesetPdf(FontKind kind, const QStringList& lines, qreal size, qreal leading)
+QByteArray makeTypesetPdf(FontKind kind, const QStringList& lines, qreal size, qreal leading, Laying laying)
 {
     const bool trueType = kind == FontKind::trueType;
     QProcess match;
@@ -99,22 +99,34 @@ QByteArray makeTypesetPdf(FontKind kind, const QStringList& lines, qreal size, q
         differences += " /" + (c.isLetter() ? QByteArray(1, char(c.toLatin1()))
                                : c.isDigit() ? digits[c.digitValue()]
                                              : QByteArray(c == QLatin1Char('.') ? "period" : "comma"));
-    QByteArray content;
+    const bool grouped = laying == Laying::groupedPerLine || laying == Laying::groupedOneObject;
+    const bool one = laying == Laying::oneObject || laying == Laying::groupedOneObject;
+    // A grouped page draws at twice the size under a halving transformation, as converters scale theirs.
+    const qreal scale = grouped ? 2 : 1;
+    QByteArray content = grouped ? "q 0.5 0 0 0.5 0 0 cm 0 g\n" : "";
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        content += "BT /F1 " + QByteArray::number(size) + " Tf 72 " + QByteArray::number(700 - i * leading) + " Td ";
+        if (!one || i == 0)
+            content += "BT /F1 " + QByteArray::number(size * scale) + (laying == Laying::objectPerLine ? " Tf " : " Tf 0 Tc 0 Tw ");
+        if (!one || i == 0)
+            content += QByteArray::number(72 * scale) + ' ' + QByteArray::number((700 - i * leading) * scale) + " Td ";
+        else
+            content += "0 " + QByteArray::number(-leading * scale) + " Td ";
         if (trueType) {
-            content += test::winAnsiLiteral(lines[i]) + " Tj ET\n";
-            continue;
+            content += test::winAnsiLiteral(lines[i]) + " Tj";
+        } else {
+            content += "[";
+            for (const QString& word : lines[i].split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+                QByteArray hex;
+                for (QChar c : word)
+                    hex += QByteArray::number(33 + letters.indexOf(c), 16).rightJustified(2, '0');
+                content += (content.endsWith("[") ? "<" : "-333<") + hex + ">";
+            }
+            content += "] TJ";
         }
-        content += "[";
-        for (const QString& word : lines[i].split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-            QByteArray hex;
-            for (QChar c : word)
-                hex += QByteArray::number(33 + letters.indexOf(c), 16).rightJustified(2, '0');
-            content += (content.endsWith("[") ? "<" : "-333<") + hex + ">";
-        }
-        content += "] TJ ET\n";
+        content += !one || i + 1 == lines.size() ? " ET\n" : "\n";
     }
+    if (grouped)
+        content += "Q\n";
     const QByteArray fontFile = trueType ? "FontFile2" : kind == FontKind::cff ? "FontFile3" : "FontFile";
     const QByteArray base = trueType ? "LiberationSerif" : "NimbusRoman-Regular";
     return test::assemblePdf(

@@ -42,7 +42,12 @@ QByteArray makeImagePdf(const QRectF& rect, const QSize& pixels = {40, 20}, cons
 // words set apart by TJ kerning alone. TrueType text is WinAnsi with real spaces. Empty (the test skips)
 // when the font is not installed.
 enum class FontKind { type1, cff, trueType };
-QByteArray makeTypesetPdf(FontKind kind, const QStringList& lines, qreal size = 11, qreal leading = 13);
+// How the lines are laid in the content: one text object each, all in one text object moved line to line
+// (as TeX writes a column), or either inside one saved-state group around the whole page (as PostScript
+// converters write it).
+enum class Laying { objectPerLine, oneObject, groupedPerLine, groupedOneObject };
+QByteArray makeTypesetPdf(FontKind kind, const QStringList& lines, qreal size = 11, qreal leading = 13,
+                          Laying laying = Laying::objectPerLine);
 
 // Opens a session on the real engine; null when the library is not in the build (the test then skips).
 std::unique_ptr<core::PDFEditSession> openSession(const QByteArray& pdf, QString* why = nullptr);

@@ -80,6 +80,29 @@ TEST(OwnFontRetype, ASameLetterEditKeepsTheFontOfEveryKindAndEveryOtherLine)
     }
 }
 
+TEST(OwnFontRetype, AWordEditInAWholeColumnObjectOrAPageWideGroupTouchesOnlyItsLine)
+{
+    for (Laying laying : {Laying::oneObject, Laying::groupedPerLine, Laying::groupedOneObject}) {
+        SCOPED_TRACE(int(laying));
+        const QByteArray original = makeTypesetPdf(FontKind::type1, kParagraph, 11, 13, laying);
+        if (original.isEmpty())
+            GTEST_SKIP() << "Nimbus Roman is not installed";
+        VMK_OPEN_SESSION_OR_SKIP(session, original);
+        const EditableTextBlock block = session->model(0)->blocks.first();
+        QString typed = block.text;
+        typed.replace(QStringLiteral("tempor"), QStringLiteral("temrop"));
+        const auto result = session->replaceText(block, typed, 0);
+        ASSERT_TRUE(result.ok()) << result.error().message().toStdString();
+        EXPECT_TRUE(result->reusedOriginalFont);
+        const QByteArray saved = session->save().value();
+        EXPECT_EQ(test::pixelsChangedOutside(original, saved, {lineBand(687)}), 0);
+        EXPECT_TRUE(qpdfAccepts(saved));
+        const QStringList lines = popplerText(saved).split(QLatin1Char('\n'));
+        EXPECT_TRUE(lines.contains(kParagraph[0]) && lines.contains(kParagraph[2])) << lines.join('|').toStdString();
+        EXPECT_TRUE(popplerText(saved).simplified().contains(QStringLiteral("nonumy eirmod temrop invidunt labore")));
+    }
+}
+
 TEST(OwnFontRetype, AFontWithoutASpaceKeepsItsFaceAndWordSpacesWhenTheParagraphReflows)
 {
     const QByteArray original = makeTypesetPdf(FontKind::type1, kParagraph);

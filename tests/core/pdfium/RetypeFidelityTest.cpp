@@ -189,6 +189,33 @@ TEST(RetypeFidelity, ContentIsCutBetweenTextObjectsPicturesAndGroupsOnly)
     EXPECT_TRUE(pdf::contentCutPoints("0 0 m 1 1 l S").isEmpty());
 }
 
+TEST(RetypeFidelity, LinesAndPageWideGroupsAreSetApartInTheStateTheyHad)
+{
+    const struct {
+        QByteArray content, apart;
+    } cases[] = {
+        // A column in one text object: a new object at each new line, not at a move along the line.
+        {"BT /F1 10 Tf 2 Tc 72 700 Td (a) Tj 0 -12 Td (b) Tj 5 0 Td (c) Tj ET",
+         "BT /F1 10 Tf 2 Tc 72 700 Td (a) Tj ET BT 1 0 0 1 72 700 Tm /F1 10 Tf 2 Tc 0 -12 Td (b) Tj 5 0 Td (c) Tj ET"},
+        {"BT 14 TL 1 0 0 1 9 90 Tm (a) Tj T* (b) Tj ET",
+         "BT 14 TL 1 0 0 1 9 90 Tm (a) Tj ET BT 1 0 0 1 9 90 Tm 14 TL T* (b) Tj ET"},
+        // A page-wide group closed and opened again between units, with the transformation, colour and clip.
+        {"q 2 0 0 2 0 0 cm 0 0 9 9 re W n 1 g BT (a) Tj ET 0 0 m 1 1 l S q /Im1 Do Q Q",
+         "q 2 0 0 2 0 0 cm 0 0 9 9 re W n 1 g BT (a) Tj ET Q q 2 0 0 2 0 0 cm 0 0 9 9 re W n 1 g 0 0 m 1 1 l S"
+         " Q q 2 0 0 2 0 0 cm 0 0 9 9 re W n 1 g q /Im1 Do Q Q"},
+        // Groups nested around the page, as PostScript converters write them: each closed and opened again.
+        {"q 0.1 0 0 0.1 0 0 cm q 10 0 0 10 0 0 cm BT (a) Tj 0 -9 Td (b) Tj ET Q Q",
+         "q 0.1 0 0 0.1 0 0 cm q 10 0 0 10 0 0 cm BT (a) Tj ET Q Q q 0.1 0 0 0.1 0 0 cm q 10 0 0 10 0 0 cm"
+         " BT 1 0 0 1 0 0 Tm 0 -9 Td (b) Tj ET Q Q"},
+        // Left as they are: a text clip, a line inside marked content, nothing to set apart.
+        {"BT 7 Tr (a) Tj 0 -9 Td (b) Tj ET", "BT 7 Tr (a) Tj 0 -9 Td (b) Tj ET"},
+        {"BT /P BMC (a) Tj 0 -9 Td (b) Tj EMC ET", "BT /P BMC (a) Tj 0 -9 Td (b) Tj EMC ET"},
+        {"q BT (a) Tj ET Q", "q BT (a) Tj ET Q"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(pdf::withLinesApart(c.content).simplified(), c.apart) << c.content.toStdString();
+}
+
 TEST(RetypeFidelity, SplitPagesDrawExactlyAsBefore)
 {
     for (const test::FidelityPage& sample : test::fidelityPages()) {
