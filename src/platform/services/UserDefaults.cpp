@@ -1,5 +1,7 @@
 #include "platform/services/UserDefaults.h"
 
+#include "platform/services/ThreadHandOff.h"
+
 #include "platform/services/SettingsGuard.h"
 #include "platform/services/SettingsWriter.h"
 
@@ -192,7 +194,8 @@ UserDefaults::UserDefaults(std::unique_ptr<QSettings> settings, QObject* parent)
         settings->sync();
     m_stored = SettingsWriter::everyValue(*settings);
     m_writer = std::make_unique<SettingsWriter>(std::move(settings), [this](quint64 change, const QVariantMap& stored) {
-        QMetaObject::invokeMethod(this, [this, change, stored] { adoptWritten(change, stored); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, handedOver([this, change, stored] { adoptWritten(change, stored); }),
+                                  Qt::QueuedConnection);
     });
 }
 
