@@ -7,6 +7,8 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QFont>
+#include <QTemporaryDir>
 #include <QRandomGenerator>
 #include <QStringList>
 
@@ -53,6 +55,36 @@ inline QByteArray paintedPdf(int pages, QPageSize::PageSizeId size,
     QPdfWriter writer(&buffer);
     paintPages(writer, pages, size, paint);
     return bytes;
+}
+
+// A text document of `pages` A4 pages of 50 lines each, written as `name` in dir; what the benchmarks
+// use when they are given no files of their own.
+inline QString linedDocument(const QTemporaryDir& dir, const QString& name, int pages)
+{
+    const QString path = dir.filePath(name);
+    QPdfWriter writer(path);
+    QFont font(QStringLiteral("DejaVu Serif"));
+    font.setPixelSize(10);
+    paintPages(writer, pages, QPageSize::A4, [&](QPainter& painter, int page) {
+        painter.setFont(font);
+        for (int line = 0; line < 50; ++line)
+            painter.drawText(QPointF(60, 90 + line * 14),
+                             QStringLiteral("Line %1 of page %2: the quick brown fox jumps over the lazy dog.")
+                                 .arg(line + 1)
+                                 .arg(page + 1));
+    });
+    return path;
+}
+
+// The files named on the command line, or a 1,000-page lined document made in dir when there are none.
+inline QStringList filesOrLinedDocument(int argc, char** argv, const QTemporaryDir& dir, const QString& name)
+{
+    QStringList files;
+    for (int i = 1; i < argc; ++i)
+        files << QString::fromLocal8Bit(argv[i]);
+    if (files.isEmpty())
+        files << linedDocument(dir, name, 1000);
+    return files;
 }
 
 // A field of /proc/self/status in KiB (VmRSS: resident now, VmHWM: the peak), or -1.

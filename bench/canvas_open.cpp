@@ -19,23 +19,6 @@
 
 namespace {
 
-QString longDocument(const QTemporaryDir& dir, int pages)
-{
-    const QString path = dir.filePath(QStringLiteral("bench-open.pdf"));
-    QPdfWriter writer(path);
-    QFont font(QStringLiteral("DejaVu Serif"));
-    font.setPixelSize(10);
-    vmk::bench::paintPages(writer, pages, QPageSize::A4, [&](QPainter& painter, int page) {
-        painter.setFont(font);
-        for (int line = 0; line < 50; ++line)
-            painter.drawText(QPointF(60, 90 + line * 14),
-                             QStringLiteral("Line %1 of page %2: the quick brown fox jumps over the lazy dog.")
-                                 .arg(line + 1)
-                                 .arg(page + 1));
-    });
-    return path;
-}
-
 bool waitRendered(vmk::views::PDFCanvasView& view)
 {
     QElapsedTimer timer;
@@ -75,11 +58,7 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    QStringList files;
-    for (int i = 1; i < argc; ++i)
-        files << QString::fromLocal8Bit(argv[i]);
-    if (files.isEmpty())
-        files << longDocument(dir, 1000);
+    const QStringList files = vmk::bench::filesOrLinedDocument(argc, argv, dir, QStringLiteral("bench-open.pdf"));
     bool ok = true;
     for (const QString& path : files) {
         int pages = 0;

@@ -19,20 +19,6 @@
 
 namespace {
 
-QString longDocument(const QTemporaryDir& dir, int pages)
-{
-    const QString path = dir.filePath(QStringLiteral("bench-save.pdf"));
-    QPdfWriter writer(path);
-    QFont font(QStringLiteral("DejaVu Serif"));
-    font.setPixelSize(10);
-    vmk::bench::paintPages(writer, pages, QPageSize::A4, [&](QPainter& painter, int page) {
-        painter.setFont(font);
-        for (int line = 0; line < 50; ++line)
-            painter.drawText(QPointF(60, 90 + line * 14), QStringLiteral("Line %1 of page %2.").arg(line + 1).arg(page + 1));
-    });
-    return path;
-}
-
 // Opens the file and puts a rectangle on every page, untimed.
 std::unique_ptr<vmk::core::VMKDocument> annotated(const QString& path)
 {
@@ -65,11 +51,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    QStringList files;
-    for (int i = 1; i < argc; ++i)
-        files << QString::fromLocal8Bit(argv[i]);
-    if (files.isEmpty())
-        files << longDocument(dir, 1000);
+    const QStringList files = vmk::bench::filesOrLinedDocument(argc, argv, dir, QStringLiteral("bench-save.pdf"));
     std::vector<std::pair<int, double>> saves; // pages, median wall
     bool ok = true;
     for (const QString& path : files) {
