@@ -202,27 +202,19 @@ TEST(CanvasEffects, ExcludedAnnotationIsNotDrawnByTheCanvas)
     EXPECT_GT(redIn(area), 20);
 }
 
-TEST(CanvasEffects, BarsRunTheMarksWidthAtItsLineAndStayVisibleAtAnySize)
+TEST(CanvasEffects, LineBarsStayVisibleOnShortMarksAndThickenOnTallOnes)
 {
+    // Where each bar lies on its mark is seen on the painted canvas below; here, how thick lines are.
     double previous = 0;
-    for (double height : {6.0, 12.0, 20.0, 100.0}) {
-        SCOPED_TRACE(height);
+    for (double height : {6.0, 12.0, 100.0}) {
         const QRectF mark(10, 100, 200, height);
-        EXPECT_EQ(CanvasEffects::sweepBar(QStringLiteral("Highlight"), mark), mark);
-        const QRectF under = CanvasEffects::sweepBar(QStringLiteral("Underline"), mark);
-        const QRectF strike = CanvasEffects::sweepBar(QStringLiteral("StrikeOut"), mark);
-        for (const QRectF& line : {under, strike}) {
-            EXPECT_EQ(line.left(), mark.left());
-            EXPECT_EQ(line.width(), mark.width());
-            EXPECT_GE(line.height(), 1.0); // never a hairline on a short mark
-            EXPECT_LT(line.height(), mark.height() / 2);
+        for (const char* kind : {"Underline", "StrikeOut"}) {
+            const QRectF line = CanvasEffects::sweepBar(QString::fromLatin1(kind), mark);
+            EXPECT_GE(line.height(), 1.0) << kind << " " << height; // never a hairline
+            EXPECT_LT(line.height(), mark.height() / 2) << kind << " " << height;
         }
-        EXPECT_GT(under.top(), mark.center().y()); // under the words, not through them
-        EXPECT_LT(under.top(), mark.bottom());
-        EXPECT_LE(strike.top(), mark.center().y()); // across their middle
-        EXPECT_GE(strike.bottom(), mark.center().y());
-        EXPECT_GE(under.height(), previous); // zoomed in, the line is thicker
-        previous = under.height();
+        EXPECT_GE(CanvasEffects::sweepBar(QStringLiteral("Underline"), mark).height(), previous);
+        previous = CanvasEffects::sweepBar(QStringLiteral("Underline"), mark).height();
     }
 }
 
@@ -252,8 +244,7 @@ TEST(CanvasEffects, ThePenWritesAcrossTheSignatureAndTheBadgePopsHoldsAndFades)
     for (int ms = -20; ms <= CanvasEffects::kBadgeMs + 20; ms += 10) {
         peak = std::max(peak, CanvasEffects::badgeScale(ms));
         const double now = CanvasEffects::badgeOpacity(ms);
-        EXPECT_GE(now, 0);
-        EXPECT_LE(now, 1 + 1e-9);
+        EXPECT_TRUE(now >= 0 && now <= 1 + 1e-9) << ms;
         fading = fading || now < opacity;
         if (fading) {
             EXPECT_LE(now, opacity) << ms; // once it starts to fade it does not come back
@@ -262,7 +253,6 @@ TEST(CanvasEffects, ThePenWritesAcrossTheSignatureAndTheBadgePopsHoldsAndFades)
         opacity = now;
     }
     EXPECT_TRUE(fadedGradually);
-    EXPECT_GT(CanvasEffects::badgeScale(0), 0);
     EXPECT_LT(CanvasEffects::badgeScale(0), 0.5);
     EXPECT_NEAR(CanvasEffects::badgeScale(10), CanvasEffects::badgeScale(0), 0.1); // no jump as it starts
     EXPECT_GT(peak, 1.0);
@@ -345,8 +335,8 @@ TEST(CanvasEffects, EachSweepPaintsOverItsOwnLineOfTheMarkAndNowhereElse)
     // Which thirds of the mark (top, middle, bottom) each kind of sweep covers by the end of its run.
     const struct {
         const char* subtype;
-        bool top, middle, bottom;
-    } cases[] = {{"Highlight", true, true, true}, {"Underline", false, false, true}, {"StrikeOut", false, true, false}};
+        bool thirds[3];
+    } cases[] = {{"Highlight", {true, true, true}}, {"Underline", {false, false, true}}, {"StrikeOut", {false, true, false}}};
     CanvasFixture f;
     playMotion(f, false);
     ASSERT_TRUE(waitForTiles(f));
@@ -377,9 +367,14 @@ TEST(CanvasEffects, EachSweepPaintsOverItsOwnLineOfTheMarkAndNowhereElse)
             return double(hit) / columns;
         };
         const double third = r.height() / 3;
-        EXPECT_EQ(covered(r.top() + 1, r.top() + third - 1) > 0.95, c.top);
-        EXPECT_EQ(covered(r.top() + third + 1, r.bottom() - third - 1) > 0.95, c.middle);
-        EXPECT_EQ(covered(r.bottom() - third + 1, r.bottom() - 0.5) > 0.95, c.bottom);
+        for (int k = 0; k < 3; ++k) {
+            const double share = covered(r.top() + k * third + 1, r.top() + (k + 1) * third - 1);
+            if (c.thirds[k]) {
+                EXPECT_GT(share, 0.95) << "third " << k; // the whole run of the mark
+            } else {
+                EXPECT_EQ(share, 0.0) << "third " << k;
+            }
+        }
         EXPECT_EQ(covered(r.top() - 8, r.top() - 4), 0.0);
         EXPECT_EQ(covered(r.bottom() + 4, r.bottom() + 8), 0.0);
         f.canvas->effects().setElapsed(10000);
