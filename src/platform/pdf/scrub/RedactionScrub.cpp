@@ -1,4 +1,5 @@
 #include "platform/pdf/scrub/RedactionScrub.h"
+#include "platform/pdf/scrub/ObjectEdits.h"
 
 #include "platform/pdf/document/Annotation.h"
 #include "platform/pdf/document/Document.h"
@@ -6,7 +7,6 @@
 #include "platform/pdf/document/State.h"
 
 #include <QDeadlineTimer>
-#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringDecoder>
@@ -17,121 +17,6 @@
 namespace vmk::pdf {
 
 using namespace detail;
-
-// ---- recorded edits --------------------------------------------------------------------------------
-
-struct ObjectEdits::Impl {
-    // A dictionary entry: the dictionary is found as `path` below `root` (an indirect reference or the
-    // trailer) when it is applied, so an object the engine re-reads in between is still found.
-    struct Entry {
-        pdf_obj* root = nullptr;
-        QByteArray path;
-        pdf_obj* key = nullptr;
-        pdf_obj* value = nullptr; // null: the entry is absent
-    };
-    struct Stream {
-        pdf_obj* ref = nullptr;
-        fz_buffer* data = nullptr; // decoded
-    };
-    pdf_document* doc = nullptr;
-    std::vector<Entry> entries;
-    std::vector<Stream> streams;
-    // Where each entry is in `entries`, by its place (see placeOf): a scrub may record tens of thousands.
-    QHash<QByteArray, size_t> places;
-
-    ~Impl()
-    {
-        fz_context* c = ctx();
-        for (Entry& e : entries) {
-            pdf_drop_obj(c, e.root);
-            pdf_drop_obj(c, e.key);
-            pdf_drop_obj(c, e.value);
-        }
-        for (Stream& s : streams) {
-            pdf_drop_obj(c, s.ref);
-            fz_drop_buffer(c, s.data);
-        }
-        dropDocument(c, doc);
-    }
-
-    static pdf_obj* container(fz_context* c, const Entry& e)
-    {
-        pdf_obj* dict = pdf_resolve_indirect(c, e.root);
-        return e.path.isEmpty() ? dict : pdf_dict_getp(c, dict, e.path.constData());
-    }
-
-    // An entry's place: its root (by object number when indirect), path and key.
-    static QByteArray placeOf(fz_context* c, pdf_obj* root, const char* path, const char* key)
-    {
-        const QByteArray base = pdf_is_indirect(c, root) ? "n" + QByteArray::number(pdf_to_num(c, root))
-                                                         : "p" + QByteArray::number(quintptr(root));
-        return base + '\n' + path + '\n' + key;
-    }
-
-    // Records the new value (a reference the record takes over) of a key; a second change of the same
-    // entry replaces the first. Throws MuPDF errors.
-    void set(fz_context* c, pdf_obj* root, const char* path, const char* key, pdf_obj* value)
-    {
-        const QByteArray place = placeOf(c, root, path, key);
-        if (const auto it = places.constFind(place); it != places.constEnd()) {
-            Entry& e = entries[*it];
-            pdf_drop_obj(c, e.value);
-            e.value = value;
-            return;
-        }
-        // The engine copies an object the first time it is changed: done here, while preparing, so that
-        // applying the edits (in one piece) only exchanges values.
-        if (pdf_is_indirect(c, root))
-            pdf_xref_ensure_incremental_object(c, doc, pdf_to_num(c, root));
-        Entry e;
-        e.root = pdf_keep_obj(c, root);
-        e.path = path;
-        e.key = pdf_new_name(c, key);
-        e.value = value;
-        entries.push_back(e);
-        places.insert(place, entries.size() - 1);
-    }
-};
-
-ObjectEdits::ObjectEdits() : d(std::make_unique<Impl>()) {}
-
-ObjectEdits::~ObjectEdits() = default;
-
-bool ObjectEdits::isEmpty() const { return d->entries.empty() && d->streams.empty(); }
-
-void ObjectEdits::exchange()
-{
-    fz_context* c = ctx();
-    for (Impl::Entry& e : d->entries) {
-        guarded(c, [&] {
-            pdf_obj* dict = Impl::container(c, e);
-            if (!pdf_is_dict(c, dict))
-                return;
-            pdf_obj* current = pdf_keep_obj(c, pdf_dict_get(c, dict, e.key));
-            if (e.value)
-                pdf_dict_put(c, dict, e.key, e.value);
-            else
-                pdf_dict_del(c, dict, e.key);
-            pdf_drop_obj(c, e.value);
-            e.value = current;
-        });
-    }
-    for (Impl::Stream& s : d->streams) {
-        guarded(c, [&] {
-            fz_buffer* current = detail::loadStreamAsStored(c, d->doc, s.ref);
-            if (!current)
-                return;
-            fz_try(c) { pdf_update_stream(c, d->doc, s.ref, s.data, 0); }
-            fz_catch(c)
-            {
-                fz_drop_buffer(c, current);
-                fz_rethrow(c);
-            }
-            fz_drop_buffer(c, s.data);
-            s.data = current;
-        });
-    }
-}
 
 // ---- word removal ------------------------------------------------------------------------------------
 
