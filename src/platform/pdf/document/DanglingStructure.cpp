@@ -1,6 +1,6 @@
 #include "platform/pdf/document/DanglingStructure.h"
 
-#include "platform/pdf/structure/StructureCopy.h"
+#include "platform/pdf/document/State.h"
 
 #include <functional>
 #include <set>

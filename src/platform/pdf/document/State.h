@@ -176,6 +176,10 @@ namespace vmk::pdf::detail {
 // in page space.
 std::optional<Destination> resolveDestination(fz_context* c, const Document& document, pdf_obj* dest);
 
+// What a named destination (a name or a string) stands for: the older /Dests dictionary first, then the
+// name tree (a file may have both; MuPDF's own lookup stops at the dictionary). nullptr when undefined.
+pdf_obj* lookupDestination(fz_context* c, pdf_document* doc, pdf_obj* name);
+
 // Subtypes whose standard appearance the layer can (re)generate.
 bool isSynthesizable(const QString& subtype);
 

@@ -10,10 +10,6 @@
 
 namespace vmk::pdf::detail {
 
-// What a named destination (a name or a string) stands for: the older /Dests dictionary first, then the
-// name tree (a file may have both; MuPDF's own lookup stops at the dictionary). nullptr when undefined.
-pdf_obj* lookupDestination(fz_context* c, pdf_document* doc, pdf_obj* name);
-
 class StructureCopy {
 public:
     StructureCopy(pdf_document* from, pdf_document* to) : m_from(from), m_to(to) {}
