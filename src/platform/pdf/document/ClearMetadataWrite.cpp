@@ -131,7 +131,7 @@ pdf_obj* clearDictionary(fz_context* c, pdf_document* doc, pdf_obj* original, si
 }
 
 // Takes the first filter (a crypt filter) off the stream `dict`, with its decode parameters.
-void takeOffCryptFilter(fz_context* c, pdf_document* doc, pdf_obj* dict, EntryJournal& journal)
+void takeOffCryptFilter(fz_context* c, pdf_document* doc, pdf_obj* dict, EntryEdits& journal)
 {
     pdf_obj* filters = pdf_dict_get(c, dict, PDF_NAME(Filter));
     pdf_obj* params = pdf_dict_get(c, dict, PDF_NAME(DecodeParms));

@@ -76,7 +76,7 @@ private:
     pdf_document* m_doc = nullptr;
     int m_catalog = 0; // the catalog's metadata stream, when its encryption keeps it in clear
     std::vector<Held> m_held;
-    EntryJournal m_ownFilters; // /Identity crypt filters taken off for the write
+    EntryEdits m_ownFilters; // /Identity crypt filters taken off for the write
 };
 
 } // namespace vmk::pdf::detail

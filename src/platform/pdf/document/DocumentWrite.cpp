@@ -151,7 +151,7 @@ Result<QByteArray> Document::writeBytes(const WriteOptions& options) const
         fz_drop_buffer(c, buffer);
         out = nullptr;
         buffer = nullptr;
-        detail::EntryJournal hexFilters;
+        detail::EntryEdits hexFilters;
         if (writeOptions.do_compress)
             detail::shieldHexFilters(c, doc, hexFilters);
         const bool written = guarded(c, [&] {

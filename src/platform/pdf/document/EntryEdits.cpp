@@ -25,12 +25,12 @@ pdf_obj* swapEntry(fz_context* c, pdf_obj* holder, pdf_obj* key, pdf_obj* value)
 
 } // namespace
 
-EntryJournal::~EntryJournal()
+EntryEdits::~EntryEdits()
 {
     clear(ctx());
 }
 
-void EntryJournal::put(fz_context* c, pdf_obj* holder, pdf_obj* key, pdf_obj* value)
+void EntryEdits::put(fz_context* c, pdf_obj* holder, pdf_obj* key, pdf_obj* value)
 {
     m_entries.push_back({pdf_keep_obj(c, holder), pdf_keep_obj(c, key), nullptr});
     Entry& entry = m_entries.back();
@@ -42,7 +42,7 @@ void EntryJournal::put(fz_context* c, pdf_obj* holder, pdf_obj* key, pdf_obj* va
         pdf_dict_del(c, holder, key);
 }
 
-void EntryJournal::exchange(fz_context* c)
+void EntryEdits::exchange(fz_context* c)
 {
     // Taking back runs newest first, doing again oldest first, so an entry changed twice ends right.
     const int count = int(m_entries.size());
@@ -55,7 +55,7 @@ void EntryJournal::exchange(fz_context* c)
     m_reversed = !m_reversed;
 }
 
-void EntryJournal::clear(fz_context* c)
+void EntryEdits::clear(fz_context* c)
 {
     for (Entry& entry : m_entries) {
         pdf_drop_obj(c, entry.holder);

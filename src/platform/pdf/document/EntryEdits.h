@@ -9,12 +9,12 @@
 
 namespace vmk::pdf::detail {
 
-class EntryJournal {
+class EntryEdits {
 public:
-    EntryJournal() = default;
-    EntryJournal(const EntryJournal&) = delete;
-    EntryJournal& operator=(const EntryJournal&) = delete;
-    ~EntryJournal();
+    EntryEdits() = default;
+    EntryEdits(const EntryEdits&) = delete;
+    EntryEdits& operator=(const EntryEdits&) = delete;
+    ~EntryEdits();
 
     // Sets holder[key] to value (removes the entry when value is nullptr), remembering what it was.
     void put(fz_context* c, pdf_obj* holder, pdf_obj* key, pdf_obj* value);

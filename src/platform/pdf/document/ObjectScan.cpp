@@ -167,7 +167,7 @@ void readLargeObjectStreams(fz_context* c, pdf_document* doc, int budgetMs)
     }
 }
 
-void shieldHexFilters(fz_context* c, pdf_document* doc, EntryJournal& journal)
+void shieldHexFilters(fz_context* c, pdf_document* doc, EntryEdits& journal)
 {
     int count = 0;
     if (!guarded(c, [&] { count = pdf_xref_len(c, doc); }))

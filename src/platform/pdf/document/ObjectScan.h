@@ -37,6 +37,6 @@ void readCrowdedAnnotations(fz_context* c, const std::vector<PagePtr>& pages, in
 // a decode-parameter list shorter than the filter list makes the write fail half-way. This gives each such
 // stream arrays of its own for one write, the parameters padded to the filters' length; exchanging the
 // journal afterwards gives the document back its untouched arrays. Objects that cannot be read are skipped.
-void shieldHexFilters(fz_context* c, pdf_document* doc, EntryJournal& journal);
+void shieldHexFilters(fz_context* c, pdf_document* doc, EntryEdits& journal);
 
 } // namespace vmk::pdf::detail

@@ -33,7 +33,7 @@ struct ObjRef {
     int num() const;
 };
 
-class CaptureMirrors;
+class RecordingCopies;
 struct DrawnForDisplay;
 
 struct DocumentState {
@@ -50,7 +50,7 @@ struct DocumentState {
     fz_buffer* source = nullptr;
     QByteArray password;
     // Where pages are copied for interpreting on workers (see PageCapture); made on first use.
-    std::shared_ptr<CaptureMirrors> captureMirrors;
+    std::shared_ptr<RecordingCopies> recordingCopies;
 
     ~DocumentState();
     void syncPageList() const;

@@ -34,7 +34,7 @@ public:
     void restore(fz_context* c);
 
 private:
-    EntryJournal m_journal;
+    EntryEdits m_journal;
 };
 
 } // namespace vmk::pdf::detail

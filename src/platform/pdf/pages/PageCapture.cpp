@@ -24,7 +24,7 @@ namespace vmk::pdf {
 namespace detail {
 
 struct CaptureState {
-    std::shared_ptr<CaptureMirror> mirror; // holds the copy, with the pages copied before and after it
+    std::shared_ptr<RecordingCopy> mirror; // holds the copy, with the pages copied before and after it
     int index = -1;                        // of the copied page in the mirror
     std::atomic_bool waiting{true};        // counted in the mirror's pages waiting to be interpreted
     QRectF mediaBox;
@@ -49,7 +49,7 @@ void putBox(fz_context* c, pdf_obj* dict, pdf_obj* key, const QRectF& r)
 
 // A mirror of the page's document for the caller to copy into, locked; a private one for a page in no
 // document or in one whose object numbers cannot be trusted to stay put.
-std::shared_ptr<CaptureMirror> mirrorFor(fz_context* c, const Page& page, bool* share)
+std::shared_ptr<RecordingCopy> mirrorFor(fz_context* c, const Page& page, bool* share)
 {
     *share = false;
     const DocumentPtr document = page.document();
@@ -57,11 +57,11 @@ std::shared_ptr<CaptureMirror> mirrorFor(fz_context* c, const Page& page, bool* 
     if (document && document->state().doc == from && from) {
         DocumentState& d = document->state();
         if (pdf_was_repaired(c, from)) {
-            d.captureMirrors.reset();
+            d.recordingCopies.reset();
         } else {
-            if (!d.captureMirrors)
-                d.captureMirrors = std::make_shared<CaptureMirrors>();
-            if (auto mirror = d.captureMirrors->acquire()) {
+            if (!d.recordingCopies)
+                d.recordingCopies = std::make_shared<RecordingCopies>();
+            if (auto mirror = d.recordingCopies->acquire()) {
                 *share = true;
                 if (!mirror->sourceBytes && d.source)
                     mirror->sourceBytes = fz_keep_buffer(c, d.source);
@@ -69,7 +69,7 @@ std::shared_ptr<CaptureMirror> mirrorFor(fz_context* c, const Page& page, bool* 
             }
         }
     }
-    auto mirror = std::make_shared<CaptureMirror>();
+    auto mirror = std::make_shared<RecordingCopy>();
     if (!mirror->doc)
         return nullptr;
     mirror->use.lock();
@@ -90,7 +90,7 @@ PageCapture::PageCapture(std::unique_ptr<CaptureState> state) : m_state(std::mov
 
 PageCapture::~PageCapture() = default;
 
-int PageCapture::copyDocumentsAlive() { return CaptureMirror::alive(); }
+int PageCapture::copyDocumentsAlive() { return RecordingCopy::alive(); }
 int PageCapture::abandonedDrawings() { return abandonedRuns(); }
 
 std::shared_ptr<PageCapture> PageCapture::take(const Page& page, bool withAnnotations,
@@ -117,10 +117,10 @@ std::shared_ptr<PageCapture> PageCapture::take(const Page& page, bool withAnnota
     fz_context* c = ctx();
     pdf_obj* source = page.state().ref.obj;
     bool share = false;
-    std::shared_ptr<CaptureMirror> mirror = mirrorFor(c, page, &share);
+    std::shared_ptr<RecordingCopy> mirror = mirrorFor(c, page, &share);
     if (!mirror)
         return nullptr;
-    std::unique_lock<MirrorUse> inUse(mirror->use, std::adopt_lock);
+    std::unique_lock<RecordingCopyUse> inUse(mirror->use, std::adopt_lock);
     pdf_document* doc = mirror->doc;
     QString error;
     // Outside the engine's error guard, which would skip its destructor.
@@ -178,13 +178,13 @@ std::shared_ptr<PageCapture> PageCapture::take(const Page& page, bool withAnnota
 
 namespace {
 
-bool lockMirror(CaptureState& state, std::unique_lock<MirrorUse>& lock, const RecordCancel* cancel)
+bool lockMirror(CaptureState& state, std::unique_lock<RecordingCopyUse>& lock, const RecordCancel* cancel)
 {
     // Another page of the same mirror may be being interpreted; waiting for it is not this page's time.
-    MirrorUse& use = state.mirror->use;
+    RecordingCopyUse& use = state.mirror->use;
     if (!use.lockUnless([cancel] { return cancel && cancel->isCancelled(); }, std::chrono::milliseconds(20)))
         return false;
-    lock = std::unique_lock<MirrorUse>(use, std::adopt_lock);
+    lock = std::unique_lock<RecordingCopyUse>(use, std::adopt_lock);
     state.interpreted();
     state.mirror->readPending(state.mirror->engine);
     return true;
@@ -194,7 +194,7 @@ bool lockMirror(CaptureState& state, std::unique_lock<MirrorUse>& lock, const Re
 template <typename Body>
 RecordOutcome interpret(CaptureState& state, const RecordBudget& budget, const RecordCancel* cancel, Body&& body)
 {
-    std::unique_lock<MirrorUse> inUse;
+    std::unique_lock<RecordingCopyUse> inUse;
     if (!lockMirror(state, inUse, cancel))
         return RecordOutcome::cancelled;
     fz_context* c = state.mirror->engine;
@@ -307,7 +307,7 @@ DrawResult PageCapture::draw(double scale, const QRect& tile, const RecordBudget
 
 Result<PagePtr> PageCapture::rebuild(const RebuildBase& base, const QList<InvisibleTextRun>& runs) const
 {
-    std::unique_lock<MirrorUse> inUse;
+    std::unique_lock<RecordingCopyUse> inUse;
     lockMirror(*m_state, inUse, nullptr);
     fz_context* c = ctx();
     if (!m_state->mirror->pageReadable(c, m_state->index))

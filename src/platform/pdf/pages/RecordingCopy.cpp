@@ -17,9 +17,9 @@ std::atomic_int g_alive{0};
 constexpr std::size_t kMirrorStoreBytes = std::size_t(64) << 20;
 }
 
-int CaptureMirror::alive() { return g_alive.load(); }
+int RecordingCopy::alive() { return g_alive.load(); }
 
-CaptureMirror::CaptureMirror()
+RecordingCopy::RecordingCopy()
 {
     ++g_alive;
     engine = newPrivateStoreContext(kMirrorStoreBytes);
@@ -29,7 +29,7 @@ CaptureMirror::CaptureMirror()
     fz_catch(engine) { doc = nullptr; }
 }
 
-CaptureMirror::~CaptureMirror()
+RecordingCopy::~RecordingCopy()
 {
     // Nobody else holds the mirror now, so its context is free to use on this thread.
     if (doc)
@@ -40,7 +40,7 @@ CaptureMirror::~CaptureMirror()
     --g_alive;
 }
 
-void CaptureMirror::readPending(fz_context* c)
+void RecordingCopy::readPending(fz_context* c)
 {
     for (PendingStream& stream : pending) {
         fz_stream* file = nullptr;
@@ -89,7 +89,7 @@ void CaptureMirror::readPending(fz_context* c)
     pending.clear();
 }
 
-bool CaptureMirror::pageReadable(fz_context* c, int index)
+bool RecordingCopy::pageReadable(fz_context* c, int index)
 {
     if (unreadable.empty())
         return true;
@@ -126,12 +126,12 @@ bool CaptureMirror::pageReadable(fz_context* c, int index)
     return readable;
 }
 
-std::shared_ptr<CaptureMirror> CaptureMirrors::acquire()
+std::shared_ptr<RecordingCopy> RecordingCopies::acquire()
 {
     m_mirrors.erase(std::remove_if(m_mirrors.begin(), m_mirrors.end(),
                                    [](const auto& m) { return m->pages >= kPagesPerMirror; }),
                     m_mirrors.end());
-    std::vector<std::shared_ptr<CaptureMirror>> byWaiting = m_mirrors;
+    std::vector<std::shared_ptr<RecordingCopy>> byWaiting = m_mirrors;
     std::stable_sort(byWaiting.begin(), byWaiting.end(),
                      [](const auto& a, const auto& b) { return a->waiting.load() < b->waiting.load(); });
     const bool room = m_mirrors.size() < kMirrors;
@@ -141,7 +141,7 @@ std::shared_ptr<CaptureMirror> CaptureMirrors::acquire()
         if (mirror->use.try_lock())
             return mirror;
     }
-    auto mirror = std::make_shared<CaptureMirror>();
+    auto mirror = std::make_shared<RecordingCopy>();
     if (!mirror->doc)
         return nullptr;
     mirror->use.lock();
@@ -151,7 +151,7 @@ std::shared_ptr<CaptureMirror> CaptureMirrors::acquire()
     return mirror;
 }
 
-PageObjectCopier::PageObjectCopier(pdf_document* from, CaptureMirror& to, bool share)
+PageObjectCopier::PageObjectCopier(pdf_document* from, RecordingCopy& to, bool share)
     : m_from(from), m_mirror(to), m_to(to.doc), m_share(share),
       m_anyChange(from && from->num_incremental_sections > 0)
 {
@@ -246,7 +246,7 @@ struct PageObjectCopier::FileCipher {
 // replaces the document's method, and is removed from the `copied` dictionary since the copy is plain.
 // False when that cannot be told here; the stream is then read on this thread.
 bool PageObjectCopier::cipherFor(fz_context* c, pdf_obj* dict, int num, int gen, pdf_obj* copied,
-                                 CaptureMirror::StreamCipher* cipher)
+                                 RecordingCopy::StreamCipher* cipher)
 {
     if (!m_fileCipher) {
         auto file = std::make_shared<FileCipher>();
@@ -301,7 +301,7 @@ bool PageObjectCopier::cipherFor(fz_context* c, pdf_obj* dict, int num, int gen,
     *cipher = {};
     if (method == CryptMethod::none)
         return true;
-    cipher->method = method == CryptMethod::rc4 ? CaptureMirror::StreamCipher::rc4 : CaptureMirror::StreamCipher::aes;
+    cipher->method = method == CryptMethod::rc4 ? RecordingCopy::StreamCipher::rc4 : RecordingCopy::StreamCipher::aes;
     if (file.version == 0 || method == CryptMethod::aesV3) {
         std::memcpy(cipher->key, file.key, std::size_t(file.keyBytes));
         cipher->keyLength = static_cast<unsigned char>(file.keyBytes);
@@ -332,7 +332,7 @@ bool PageObjectCopier::deferData(fz_context* c, int fromNum, int toNum)
     pdf_xref_entry* entry = pdf_get_xref_entry_no_null(c, m_from, fromNum);
     if (entry->stm_buf || entry->stm_ofs <= 0 || !entry->obj)
         return false;
-    CaptureMirror::StreamCipher cipher;
+    RecordingCopy::StreamCipher cipher;
     if (m_from->crypt) {
         pdf_obj* copied = pdf_load_object(c, m_to, toNum);
         bool known = false;

@@ -18,7 +18,7 @@ namespace vmk::pdf::detail {
 // at a time and looks at its cancel flag between slices. Built from a plain mutex and a condition
 // variable rather than a timed mutex: the race checker follows those, and would take the data the holder
 // guards for unguarded otherwise.
-class MirrorUse {
+class RecordingCopyUse {
 public:
     void lock()
     {
@@ -65,8 +65,8 @@ private:
 // engine keeps what it decoded per document and object, and its glyph cache per font. Whoever copies
 // into it or interprets it holds `use`. A mirror takes a bounded number of pages, then is retired and
 // freed with the last page copied into it, so that what it holds stays bounded however far one scrolls.
-struct CaptureMirror {
-    MirrorUse use;
+struct RecordingCopy {
+    RecordingCopyUse use;
     // The context the copy is interpreted with: its store holds only what this copy's pages loaded, so
     // workers on other mirrors, and mirrors being freed, never meet in a store look-up. Used by whoever
     // holds `use`.
@@ -105,15 +105,15 @@ struct CaptureMirror {
     // Whether the copied page at `index` reaches no unreadable stream; with `use` held, after readPending.
     bool pageReadable(fz_context* c, int index);
 
-    CaptureMirror();
-    ~CaptureMirror();
+    RecordingCopy();
+    ~RecordingCopy();
     static int alive();
-    CaptureMirror(const CaptureMirror&) = delete;
-    CaptureMirror& operator=(const CaptureMirror&) = delete;
+    RecordingCopy(const RecordingCopy&) = delete;
+    RecordingCopy& operator=(const RecordingCopy&) = delete;
 };
 
 // The mirrors of one source document. Used on the document's thread only.
-class CaptureMirrors {
+class RecordingCopies {
 public:
     static constexpr int kPagesPerMirror = 48;
     static constexpr std::size_t kMirrors = 6;
@@ -122,11 +122,11 @@ public:
     // over. Pages go preferably where no other page waits to be interpreted, so that workers taking
     // pages in turn find them in different mirrors and do not wait for each other. Null when the
     // engine cannot make one.
-    std::shared_ptr<CaptureMirror> acquire();
+    std::shared_ptr<RecordingCopy> acquire();
     std::size_t size() const { return m_mirrors.size(); }
 
 private:
-    std::vector<std::shared_ptr<CaptureMirror>> m_mirrors; // oldest first
+    std::vector<std::shared_ptr<RecordingCopy>> m_mirrors; // oldest first
 };
 
 // Copies the objects a page draws with into a mirror. Deeper nesting than any real file has is refused
@@ -139,7 +139,7 @@ public:
     static constexpr int kMaxDepth = 100;
 
     // `share`: whether the mirror's shared objects may be used and added to.
-    PageObjectCopier(pdf_document* from, CaptureMirror& to, bool share);
+    PageObjectCopier(pdf_document* from, RecordingCopy& to, bool share);
 
     // Throws MuPDF errors; the caller owns the result.
     pdf_obj* copy(fz_context* c, pdf_obj* obj, int depth = 0);
@@ -154,11 +154,11 @@ private:
     bool changed(fz_context* c, int num) const;
     bool deferData(fz_context* c, int fromNum, int toNum);
     bool cipherFor(fz_context* c, pdf_obj* dict, int num, int gen, pdf_obj* copied,
-                   CaptureMirror::StreamCipher* cipher);
+                   RecordingCopy::StreamCipher* cipher);
     bool unchangedSince(fz_context* c, pdf_obj* obj, int depth);
 
     pdf_document* m_from;
-    CaptureMirror& m_mirror;
+    RecordingCopy& m_mirror;
     pdf_document* m_to;
     bool m_share;
     bool m_anyChange;                    // the source has been edited since it was opened

@@ -247,7 +247,7 @@ void Document::setOutline(const std::optional<OutlineItem>& root)
 
 struct OutlineSplice::Impl {
     pdf_document* doc = nullptr;
-    EntryJournal journal;
+    EntryEdits journal;
 
     ~Impl()
     {
@@ -272,7 +272,7 @@ std::shared_ptr<OutlineSplice> OutlineSplice::insert(Document& document, const Q
         plain.children.push_back(prepare(document, entry));
     std::shared_ptr<OutlineSplice> splice(new OutlineSplice);
     splice->d->doc = pdf_keep_document(c, doc);
-    EntryJournal& journal = splice->d->journal;
+    EntryEdits& journal = splice->d->journal;
     QString error;
     const bool ok = guarded(c, [&] {
         pdf_obj* catalog = pdf_dict_get(c, pdf_trailer(c, doc), PDF_NAME(Root));
