@@ -5,7 +5,7 @@
 #include "panels/PaletteButton.h"
 #include "panels/PaletteParts.h"
 #include "platform/icons/SymbolIcons.h"
-#include "platform/pdf/Annotation.h"
+#include "platform/pdf/document/Annotation.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>

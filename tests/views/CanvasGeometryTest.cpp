@@ -2,9 +2,9 @@
 #include "views/CanvasGesture.h"
 #include "views/NoteAnnotation.h"
 
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 
 #include <QImage>
 #include <QPainter>
