@@ -1,6 +1,7 @@
 #include "platform/pdf/ContentSplit.h"
 
 #include "platform/pdf/AnsweringWait.h"
+#include "platform/pdf/ContentTokens.h"
 #include "platform/pdf/PdfLog.h"
 #include "platform/pdf/detail/ClearMetadataWrite.h"
 #include "platform/pdf/detail/Fz.h"
@@ -14,17 +15,12 @@
 
 namespace vmk::pdf {
 
+using content::Token;
+
 namespace {
 
 // More pieces than this and the page is left whole: the streams would cost more than they save.
 constexpr qsizetype kMaxPieces = 400;
-
-bool isWhite(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0'; }
-bool isDelimiter(char c)
-{
-    return c == '(' || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}' || c == '/'
-        || c == '%';
-}
 
 enum class Piece { graphics, text, picture };
 
@@ -64,59 +60,21 @@ bool isFontChoiceOnly(const QByteArray& piece)
 // a font not known here.
 QByteArray withFontChosen(const QByteArray& piece, QByteArray& font, bool& unresolved)
 {
-    const char* s = piece.constData();
-    const qsizetype n = piece.size();
     QList<QByteArray> saved;                           // the font at each open group
     QList<std::pair<qsizetype, QByteArray>> additions; // where a text object starts, and the font it gets
     QList<qsizetype> operands;                         // where the current operator's operands start
     bool inText = false, chosen = false;
     qsizetype textStart = 0;
-    for (qsizetype i = 0; i < n;) {
-        const char c = s[i];
-        const qsizetype begin = i;
-        if (isWhite(c)) {
-            ++i;
+    content::Tokenizer tokens(piece);
+    for (Token t = tokens.next(); !t.is(Token::Kind::end) && !t.is(Token::Kind::broken); t = tokens.next()) {
+        if (!t.is(Token::Kind::op)) {
+            if (!t.is(Token::Kind::inlineImage))
+                operands.append(t.begin);
+            else
+                operands.clear();
             continue;
         }
-        if (c == '%') {
-            while (i < n && s[i] != '\n' && s[i] != '\r')
-                ++i;
-            continue;
-        }
-        if (c == '(') {
-            for (int nest = 0; i < n; ++i) {
-                if (s[i] == '\\')
-                    ++i;
-                else if (s[i] == '(')
-                    ++nest;
-                else if (s[i] == ')' && --nest == 0) {
-                    ++i;
-                    break;
-                }
-            }
-            operands.append(begin);
-            continue;
-        }
-        if (c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}') {
-            if (c == '<' && i + 1 < n && s[i + 1] != '<') {
-                const qsizetype close = piece.indexOf('>', i);
-                i = close < 0 ? n : close + 1;
-            } else {
-                ++i;
-            }
-            operands.append(begin);
-            continue;
-        }
-        ++i;
-        while (i < n && !isWhite(s[i]) && !isDelimiter(s[i]))
-            ++i;
-        const QByteArray word = piece.mid(begin, i - begin);
-        const bool operand = c == '/' || c == '-' || c == '+' || c == '.' || (c >= '0' && c <= '9')
-            || word == "true" || word == "false" || word == "null";
-        if (operand) {
-            operands.append(begin);
-            continue;
-        }
+        const QByteArrayView word = t.text;
         if (word == "q") {
             saved.append(font);
         } else if (word == "Q") {
@@ -125,11 +83,11 @@ QByteArray withFontChosen(const QByteArray& piece, QByteArray& font, bool& unres
         } else if (word == "BT") {
             inText = true;
             chosen = false;
-            textStart = i;
+            textStart = t.end;
         } else if (word == "ET") {
             inText = false;
         } else if (word == "Tf" && operands.size() >= 2) {
-            font = piece.mid(operands[operands.size() - 2], i - operands[operands.size() - 2]).simplified();
+            font = piece.mid(operands[operands.size() - 2], t.end - operands[operands.size() - 2]).simplified();
             chosen = true;
         } else if (inText && !chosen && (word == "Tj" || word == "TJ" || word == "'" || word == "\"")) {
             if (font.isEmpty())
@@ -152,7 +110,6 @@ QList<qsizetype> contentCutPoints(const QByteArray& content)
 {
     const char* s = content.constData();
     const qsizetype n = content.size();
-    qsizetype i = 0;
     int depth = 0;
     bool inText = false;
     int arrays = 0, dicts = 0;
@@ -163,7 +120,7 @@ QList<qsizetype> contentCutPoints(const QByteArray& content)
         // A piece of nothing but white space joins the next one.
         bool blank = true;
         for (qsizetype k = starts.back().first; k < at && blank; ++k)
-            blank = isWhite(s[k]);
+            blank = content::isWhite(s[k]);
         if (blank) {
             starts.back().second = kind;
             return;
@@ -171,118 +128,75 @@ QList<qsizetype> contentCutPoints(const QByteArray& content)
         starts.push_back({at, kind});
     };
     qsizetype looked = 0;
-    while (i < n) {
+    content::Tokenizer tokens(content);
+    for (Token t = tokens.next(); !t.is(Token::Kind::end); t = tokens.next()) {
         // A page of millions of operators takes a while: a wait called off stops here, leaving it whole.
         if (looked++ % 65536 == 0 && waitCancelled())
             return {};
-        const char c = s[i];
-        if (isWhite(c)) {
-            ++i;
-        } else if (c == '%') {
-            while (i < n && s[i] != '\n' && s[i] != '\r')
-                ++i;
-        } else if (c == '(') {
-            int nest = 0;
-            for (; i < n; ++i) {
-                if (s[i] == '\\') {
-                    ++i;
-                } else if (s[i] == '(') {
-                    ++nest;
-                } else if (s[i] == ')' && --nest == 0) {
-                    ++i;
-                    break;
-                }
-            }
-            if (nest != 0)
-                return {};
-        } else if (c == '<' && i + 1 < n && s[i + 1] == '<') {
-            ++dicts;
-            i += 2;
-        } else if (c == '>' && i + 1 < n && s[i + 1] == '>') {
-            --dicts;
-            i += 2;
-        } else if (c == '<') {
-            const qsizetype close = content.indexOf('>', i);
-            if (close < 0)
-                return {};
-            i = close + 1;
-        } else if (c == '[') {
-            ++arrays;
-            ++i;
-        } else if (c == ']') {
-            --arrays;
-            ++i;
-        } else if (c == '/') {
-            ++i;
-            while (i < n && !isWhite(s[i]) && !isDelimiter(s[i]))
-                ++i;
-        } else if (c == ')' || c == '>' || c == '{' || c == '}') {
+        const bool top = depth == 0 && !inText && arrays == 0 && dicts == 0;
+        switch (t.kind) {
+        case Token::Kind::broken:
             return {};
-        } else {
-            const qsizetype begin = i;
-            while (i < n && !isWhite(s[i]) && !isDelimiter(s[i]))
-                ++i;
-            const QByteArray word = content.mid(begin, i - begin);
-            const bool top = depth == 0 && !inText && arrays == 0 && dicts == 0;
-            if (word == "BI") {
-                // The inline image's data runs from after "ID" and one white byte to a white byte, "EI" and
-                // a white byte or the end.
-                const qsizetype id = content.indexOf("ID", i);
-                if (id < 0)
-                    return {};
-                qsizetype at = id + 3;
-                qsizetype ei = -1;
-                while ((at = content.indexOf("EI", at)) >= 0) {
-                    if (isWhite(s[at - 1]) && (at + 2 >= n || isWhite(s[at + 2]) || isDelimiter(s[at + 2]))) {
-                        ei = at;
-                        break;
-                    }
-                    ++at;
-                }
-                if (ei < 0)
-                    return {};
-                if (top) {
-                    cut(begin, Piece::picture);
-                    cut(ei + 2, Piece::graphics);
-                } else if (depth > 0 && !inText) {
-                    groupKind = Piece::picture;
-                }
-                i = ei + 2;
-            } else if (word == "q") {
-                if (top) {
-                    cut(begin, Piece::graphics);
-                    groupKind = Piece::graphics;
-                }
-                ++depth;
-            } else if (word == "Q") {
-                if (depth == 0)
-                    return {};
-                --depth;
-                if (depth == 0 && !inText) {
-                    starts.back().second = groupKind;
-                    cut(i, Piece::graphics);
-                }
-            } else if (word == "BT") {
-                if (inText)
-                    return {};
-                if (top)
-                    cut(begin, Piece::text);
-                else if (depth > 0 && groupKind == Piece::graphics)
-                    groupKind = Piece::text;
-                inText = true;
-            } else if (word == "ET") {
-                if (!inText)
-                    return {};
-                inText = false;
-                if (depth == 0)
-                    cut(i, Piece::graphics);
-            } else if (word == "Do" || word == "sh") {
-                if (top) {
-                    starts.back().second = Piece::picture;
-                    cut(i, Piece::graphics);
-                } else if (depth > 0) {
-                    groupKind = Piece::picture;
-                }
+        case Token::Kind::dictOpen:
+            ++dicts;
+            continue;
+        case Token::Kind::dictClose:
+            --dicts;
+            continue;
+        case Token::Kind::arrayOpen:
+            ++arrays;
+            continue;
+        case Token::Kind::arrayClose:
+            --arrays;
+            continue;
+        case Token::Kind::inlineImage:
+            if (top) {
+                cut(t.begin, Piece::picture);
+                cut(t.end, Piece::graphics);
+            } else if (depth > 0 && !inText) {
+                groupKind = Piece::picture;
+            }
+            continue;
+        case Token::Kind::op:
+            break;
+        default:
+            continue;
+        }
+        const QByteArrayView word = t.text;
+        if (word == "q") {
+            if (top) {
+                cut(t.begin, Piece::graphics);
+                groupKind = Piece::graphics;
+            }
+            ++depth;
+        } else if (word == "Q") {
+            if (depth == 0)
+                return {};
+            --depth;
+            if (depth == 0 && !inText) {
+                starts.back().second = groupKind;
+                cut(t.end, Piece::graphics);
+            }
+        } else if (word == "BT") {
+            if (inText)
+                return {};
+            if (top)
+                cut(t.begin, Piece::text);
+            else if (depth > 0 && groupKind == Piece::graphics)
+                groupKind = Piece::text;
+            inText = true;
+        } else if (word == "ET") {
+            if (!inText)
+                return {};
+            inText = false;
+            if (depth == 0)
+                cut(t.end, Piece::graphics);
+        } else if (word == "Do" || word == "sh") {
+            if (top) {
+                starts.back().second = Piece::picture;
+                cut(t.end, Piece::graphics);
+            } else if (depth > 0) {
+                groupKind = Piece::picture;
             }
         }
     }
@@ -296,7 +210,7 @@ QList<qsizetype> contentCutPoints(const QByteArray& content)
         const qsizetype end = k + 1 < starts.size() ? starts[k + 1].first : n;
         bool blank = true;
         for (qsizetype j = at; j < end && blank; ++j)
-            blank = isWhite(s[j]);
+            blank = content::isWhite(s[j]);
         if (at >= n || blank)
             continue;
         if (kind == Piece::graphics && previous == Piece::graphics)
