@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSet>
 
 #include <vector>
 
@@ -54,14 +55,50 @@ bool isFontChoiceOnly(const QByteArray& piece)
     return piece.size() < 200 && choiceOnly.match(QString::fromLatin1(piece)).hasMatch();
 }
 
+// A piece made only of saved-state groups that set state and draw nothing, such as a group reopened around
+// a bare font choice when lines were set apart. It has no effect, and the fonts it names may leave the
+// resources once the page is rewritten; poppler then warns of an unknown font.
+bool isGroupsWithoutEffect(const QByteArray& piece)
+{
+    static const QSet<QByteArray> settings{
+        "BT", "ET", "Tf", "Tc", "Tw", "Tz", "TL", "Ts", "Tr", "Td", "TD", "Tm", "T*", "w",  "J",   "j", "M",
+        "d",  "ri", "i",  "gs", "cm", "CS", "cs", "SC", "SCN", "sc", "scn", "G", "g",  "RG", "rg", "K", "k",
+        "m",  "l",  "c",  "v",  "y",  "h",  "re", "W",  "W*",  "n"};
+    int depth = 0;
+    bool any = false;
+    content::Tokenizer tokens(piece);
+    for (Token t = tokens.next(); !t.is(Token::Kind::end); t = tokens.next()) {
+        if (t.is(Token::Kind::broken) || t.is(Token::Kind::inlineImage))
+            return false;
+        if (!t.is(Token::Kind::op)) {
+            if (depth == 0)
+                return false;
+            continue;
+        }
+        if (t.text == "q") {
+            ++depth;
+        } else if (t.text == "Q") {
+            if (--depth < 0)
+                return false;
+        } else if (depth == 0 || !settings.contains(t.text.toByteArray())) {
+            return false;
+        }
+        any = true;
+    }
+    return any && depth == 0;
+}
+
 // The piece with the font in effect (as "/F1 12 Tf") chosen again at the start of each text object that
 // shows text before choosing a font of its own, so that a bare choice it relied on may go. `font` follows
 // the piece's operators (a group restores the font it began with); `unresolved` is set when text relies on
-// a font not known here.
-QByteArray withFontChosen(const QByteArray& piece, QByteArray& font, bool& unresolved)
+// a font not known here. `chosenOnlyInText` is the same with every font choice outside a text object left
+// out: once every text object has its font, those choose for nothing, and may name a font the rewritten
+// page no longer has (a choice carried into groups reopened around pictures and rules).
+QByteArray withFontChosen(const QByteArray& piece, QByteArray& font, bool& unresolved, QByteArray& chosenOnlyInText)
 {
     QList<QByteArray> saved;                           // the font at each open group
     QList<std::pair<qsizetype, QByteArray>> additions; // where a text object starts, and the font it gets
+    QList<std::pair<qsizetype, qsizetype>> outside;    // font choices outside text objects, [from, to)
     QList<qsizetype> operands;                         // where the current operator's operands start
     bool inText = false, chosen = false;
     qsizetype textStart = 0;
@@ -89,6 +126,8 @@ QByteArray withFontChosen(const QByteArray& piece, QByteArray& font, bool& unres
         } else if (word == "Tf" && operands.size() >= 2) {
             font = piece.mid(operands[operands.size() - 2], t.end - operands[operands.size() - 2]).simplified();
             chosen = true;
+            if (!inText)
+                outside.append({operands[operands.size() - 2], t.end});
         } else if (inText && !chosen && (word == "Tj" || word == "TJ" || word == "'" || word == "\"")) {
             if (font.isEmpty())
                 unresolved = true;
@@ -101,6 +140,18 @@ QByteArray withFontChosen(const QByteArray& piece, QByteArray& font, bool& unres
     QByteArray out = piece;
     for (qsizetype k = additions.size() - 1; k >= 0; --k)
         out.insert(additions[k].first, ' ' + additions[k].second + ' ');
+    // Both kinds of edit, from the end so that earlier offsets hold (an addition is never inside a choice).
+    chosenOnlyInText = piece;
+    qsizetype a = additions.size() - 1, o = outside.size() - 1;
+    while (a >= 0 || o >= 0) {
+        if (o < 0 || (a >= 0 && additions[a].first >= outside[o].second)) {
+            chosenOnlyInText.insert(additions[a].first, ' ' + additions[a].second + ' ');
+            --a;
+        } else {
+            chosenOnlyInText.replace(outside[o].first, outside[o].second - outside[o].first, " ");
+            --o;
+        }
+    }
     return out;
 }
 
@@ -304,23 +355,33 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
             // choices go when every text relying on one got its font so.
             QByteArray font; // the font chosen last, as "/F1 12 Tf"
             bool unresolved = false;
-            QList<std::pair<QByteArray, bool>> written; // a piece and whether it is a bare font choice
+            // A piece, the same with no font choices outside text objects, and whether it is a bare choice.
+            struct Written {
+                QByteArray piece, chosenOnlyInText;
+                bool bare = false;
+            };
+            QList<Written> written;
             for (qsizetype k = 0, from = 0; k <= cuts.size(); ++k) {
                 const qsizetype to = k < cuts.size() ? cuts[k] : joined.size();
                 const QByteArray piece = joined.mid(from, to - from);
                 from = to;
+                if (isGroupsWithoutEffect(piece))
+                    continue;
                 if (isFontChoiceOnly(piece)) {
                     static const QRegularExpression choice(
                         QStringLiteral("/[^\\s/\\[\\]()<>]+\\s+[-+0-9.]+\\s+Tf"));
                     font = choice.match(QString::fromLatin1(piece)).captured().toLatin1();
-                    written.append({piece, true});
+                    written.append({piece, piece, true});
                 } else {
-                    written.append({withFontChosen(piece, font, unresolved), false});
+                    QByteArray inText;
+                    const QByteArray chosen = withFontChosen(piece, font, unresolved, inText);
+                    written.append({chosen, inText, false});
                 }
             }
-            for (const auto& [piece, bare] : std::as_const(written)) {
-                if (bare && !unresolved)
+            for (const Written& w : std::as_const(written)) {
+                if (w.bare && !unresolved)
                     continue;
+                const QByteArray& piece = unresolved ? w.piece : w.chosenOnlyInText;
                 fz_buffer* b = fz_new_buffer_from_copied_data(
                     c, reinterpret_cast<const unsigned char*>(piece.constData()), size_t(piece.size()));
                 pdf_obj* stream = pdf_add_stream(c, doc, b, nullptr, 0);

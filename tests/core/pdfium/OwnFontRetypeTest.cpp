@@ -82,9 +82,11 @@ TEST(OwnFontRetype, ASameLetterEditKeepsTheFontOfEveryKindAndEveryOtherLine)
 
 TEST(OwnFontRetype, AWordEditInAWholeColumnObjectOrAPageWideGroupTouchesOnlyItsLine)
 {
-    for (Laying laying : {Laying::oneObject, Laying::groupedPerLine, Laying::groupedOneObject}) {
+    // Justified lines keep their own word spacing, the edited line's neighbours included.
+    for (Laying laying : {Laying::oneObject, Laying::groupedPerLine, Laying::groupedOneObject, Laying::justified}) {
         SCOPED_TRACE(int(laying));
-        const QByteArray original = makeTypesetPdf(FontKind::type1, kParagraph, 11, 13, laying);
+        const FontKind kind = laying == Laying::justified ? FontKind::trueType : FontKind::type1;
+        const QByteArray original = makeTypesetPdf(kind, kParagraph, 11, 13, laying);
         if (original.isEmpty())
             GTEST_SKIP() << "Nimbus Roman is not installed";
         VMK_OPEN_SESSION_OR_SKIP(session, original);

@@ -247,14 +247,25 @@ TEST(RetypeFidelity, ABareFontChoiceNoTextReliesOnLeavesNoNameOfAMissingFont)
 {
     // Some writers leave "BT /F2 12 Tf ET" before their text; once the page is rewritten the engine drops
     // the font it saw no text use, and the bare choice would name a font that is no longer there.
-    for (const bool relied : {false, true}) {
-        SCOPED_TRACE(relied);
-        const QByteArray text = relied ? "BT 72 600 Td (Relying) Tj ET\n" : "BT /F1 12 Tf 72 600 Td (Own) Tj ET\n";
+    const struct {
+        QByteArray content, other;
+    } cases[] = {
+        {"BT /F1 12 Tf 72 700 Td (Quarterly report) Tj ET\nBT /F2 12 Tf ET\nBT /F1 12 Tf 72 600 Td (Own) Tj ET\n",
+         "Own"},
+        {"BT /F1 12 Tf 72 700 Td (Quarterly report) Tj ET\nBT /F2 12 Tf ET\nBT 72 600 Td (Relying) Tj ET\n",
+         "Relying"},
+        // Inside a page-wide group the choice is carried into the groups reopened around each unit after it.
+        {"q BT /F2 12 Tf ET 0 0 m 9 9 l S BT /F1 12 Tf 72 700 Td (Quarterly report) Tj ET\n"
+         "q 1 0 0 1 5 5 cm 0 0 m 9 9 l S Q BT /F1 12 Tf 72 600 Td (Grouped) Tj ET Q\n",
+         "Grouped"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.other.toStdString());
         const QByteArray pdf = test::assemblePdf(
             {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
              "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R"
              " /Resources << /Font << /F1 5 0 R /F2 6 0 R >> >> >>",
-             test::pdfStream({}, "BT /F1 12 Tf 72 700 Td (Quarterly report) Tj ET\nBT /F2 12 Tf ET\n" + text),
+             test::pdfStream({}, c.content),
              "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
              "<< /Type /Font /Subtype /Type1 /BaseFont /Courier /Encoding /WinAnsiEncoding >>"});
         VMK_OPEN_SESSION_OR_SKIP(session, pdf);
@@ -266,6 +277,7 @@ TEST(RetypeFidelity, ABareFontChoiceNoTextReliesOnLeavesNoNameOfAMissingFont)
         const test::CommandResult r = test::runCommand(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
         EXPECT_EQ(QString::fromUtf8(r.err).trimmed(), QString());
         EXPECT_TRUE(QString::fromUtf8(r.out).contains(QStringLiteral("Quarterly roper")));
-        EXPECT_TRUE(QString::fromUtf8(r.out).contains(relied ? QStringLiteral("Relying") : QStringLiteral("Own")));
+        EXPECT_TRUE(QString::fromUtf8(r.out).contains(QString::fromLatin1(c.other)));
+        EXPECT_EQ(test::pixelsChangedOutside(pdf, session->save().value(), {QRectF(60, 690, 200, 30)}), 0);
     }
 }
