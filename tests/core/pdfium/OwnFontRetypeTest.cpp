@@ -217,6 +217,11 @@ TEST(OwnFontRetype, ALinePlanRewritesOnlyTheObjectsHoldingChangedOrMovedWords)
     ASSERT_TRUE(longer);
     EXPECT_EQ(longer->removed, (QSet<int>{0, 1}));
     EXPECT_FALSE(lineedit::planLineEdit(chars, QStringLiteral("one two three"), QStringLiteral("one twoooo three"), metrics));
+    // A line already past the limit (to the page's edge) may reach as far again, not further.
+    metrics.rightLimit = 40;
+    EXPECT_TRUE(lineedit::planLineEdit(chars, QStringLiteral("one two three"), QStringLiteral("one tow three"), metrics));
+    EXPECT_FALSE(lineedit::planLineEdit(chars, QStringLiteral("one two three"), QStringLiteral("one twos three"), metrics));
+    metrics.rightLimit = 70;
     // Characters that do not read as the line's text are not trusted.
     EXPECT_FALSE(lineedit::planLineEdit(chars, QStringLiteral("one too three"), QStringLiteral("one tow three"), metrics));
 }
