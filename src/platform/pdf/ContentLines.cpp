@@ -80,6 +80,14 @@ QByteArray num(double v)
     return s;
 }
 
+// A number as written, negated as written (the reader negates exactly).
+QByteArray negated(QByteArrayView number)
+{
+    if (number.startsWith('-'))
+        return number.sliced(1).toByteArray();
+    return '-' + (number.startsWith('+') ? number.sliced(1) : number).toByteArray();
+}
+
 struct Matrix {
     double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
     // A move by (tx, ty) in this matrix's own space.
@@ -99,7 +107,8 @@ struct Matrix {
     }
     QByteArray op() const
     {
-        return num(a) + ' ' + num(b) + ' ' + num(c) + ' ' + num(d) + ' ' + num(e) + ' ' + num(f) + " Tm";
+        auto exact = [](double v) { return QByteArray::number(v, 'g', 17); };
+        return exact(a) + ' ' + exact(b) + ' ' + exact(c) + ' ' + exact(d) + ' ' + exact(e) + ' ' + exact(f) + " Tm";
     }
 };
 
@@ -124,6 +133,11 @@ QByteArray withLinesApart(const QByteArray& content)
         return out;
     };
     Matrix line;
+    // The moves that set the line since the text object began, as written: a new text object set by the
+    // same moves places its first glyph exactly where the reader did, to the last bit of its arithmetic,
+    // where one matrix written as decimals could land a hair off and shift the glyph's antialiasing.
+    QList<QByteArray> moves;
+    constexpr qsizetype kMostMoves = 256; // beyond that, the matrix itself, to 17 digits
     QByteArray path;       // the path under construction, for a clip to be replayed
     QList<Token> operands; // the current operator's operands (an array's or dictionary's brackets too)
     auto lookup = [&](const QByteArray& kind) {
@@ -165,7 +179,8 @@ QByteArray withLinesApart(const QByteArray& content)
                 next = line.moved(0, -lookup("TL").split(' ').value(0).toDouble());
             if (!line.sameLine(next)) {
                 // The text object ends here and a new one begins with the same line and text state.
-                QByteArray cut = "\nET" + reopen() + "BT\n" + line.op() + '\n';
+                QByteArray cut = "\nET" + reopen() + "BT\n"
+                    + (moves.size() <= kMostMoves ? moves.join('\n') : line.op()) + '\n';
                 for (const char* kind : {"Tf", "Tc", "Tw", "Tz", "TL", "Ts", "Tr"})
                     if (const QByteArray op = lookup(kind); !op.isEmpty())
                         cut += op + '\n';
@@ -197,6 +212,7 @@ QByteArray withLinesApart(const QByteArray& content)
             inText = true;
             shown = false;
             line = {};
+            moves.clear();
             marksAtText = marks;
         } else if (word == "ET") {
             if (!inText)
@@ -238,18 +254,23 @@ QByteArray withLinesApart(const QByteArray& content)
             states.back().set(kind, whole);
         }
         if (word == "TD" && operands.size() >= 2)
-            states.back().set("TL", num(-number(1)) + " TL");
+            states.back().set("TL", negated(operands.last().text) + " TL");
         if (word == "\"" && operands.size() >= 3) {
             states.back().set("Tw", num(number(3)) + " Tw");
             states.back().set("Tc", num(number(2)) + " Tc");
         }
         if (startsLine) {
-            if ((word == "Td" || word == "TD") && operands.size() >= 2)
+            if ((word == "Td" || word == "TD") && operands.size() >= 2) {
                 line = line.moved(number(2), number(1));
-            else if (word == "Tm" && operands.size() >= 6)
+                moves.append(whole);
+            } else if (word == "Tm" && operands.size() >= 6) {
                 line = {number(6), number(5), number(4), number(3), number(2), number(1)};
-            else
-                line = line.moved(0, -lookup("TL").split(' ').value(0).toDouble());
+                moves = {whole};
+            } else {
+                const QByteArray leading = lookup("TL").split(' ').value(0);
+                line = line.moved(0, -leading.toDouble());
+                moves.append("0 " + negated(leading.isEmpty() ? QByteArray("0") : leading) + " Td");
+            }
             if (word == "'" || word == "\"")
                 shown = true;
         }

@@ -194,11 +194,13 @@ TEST(RetypeFidelity, LinesAndPageWideGroupsAreSetApartInTheStateTheyHad)
     const struct {
         QByteArray content, apart;
     } cases[] = {
-        // A column in one text object: a new object at each new line, not at a move along the line.
+        // A column in one text object: a new object at each new line, not at a move along the line, set by
+        // the same moves (the reader's arithmetic repeated to the last bit).
         {"BT /F1 10 Tf 2 Tc 72 700 Td (a) Tj 0 -12 Td (b) Tj 5 0 Td (c) Tj ET",
-         "BT /F1 10 Tf 2 Tc 72 700 Td (a) Tj ET BT 1 0 0 1 72 700 Tm /F1 10 Tf 2 Tc 0 -12 Td (b) Tj 5 0 Td (c) Tj ET"},
-        {"BT 14 TL 1 0 0 1 9 90 Tm (a) Tj T* (b) Tj ET",
-         "BT 14 TL 1 0 0 1 9 90 Tm (a) Tj ET BT 1 0 0 1 9 90 Tm 14 TL T* (b) Tj ET"},
+         "BT /F1 10 Tf 2 Tc 72 700 Td (a) Tj ET BT 72 700 Td /F1 10 Tf 2 Tc 0 -12 Td (b) Tj 5 0 Td (c) Tj ET"},
+        {"BT 14 TL 1 0 0 1 9 90 Tm (a) Tj T* (b) Tj 2 -16 TD (c) Tj T* (d) Tj ET",
+         "BT 14 TL 1 0 0 1 9 90 Tm (a) Tj ET BT 1 0 0 1 9 90 Tm 14 TL T* (b) Tj ET BT 1 0 0 1 9 90 Tm 0 -14 Td 14 TL"
+         " 2 -16 TD (c) Tj ET BT 1 0 0 1 9 90 Tm 0 -14 Td 2 -16 TD 16 TL T* (d) Tj ET"},
         // A page-wide group closed and opened again between units, with the transformation, colour and clip.
         {"q 2 0 0 2 0 0 cm 0 0 9 9 re W n 1 g BT (a) Tj ET 0 0 m 1 1 l S q /Im1 Do Q Q",
          "q 2 0 0 2 0 0 cm 0 0 9 9 re W n 1 g BT (a) Tj ET Q q 2 0 0 2 0 0 cm 0 0 9 9 re W n 1 g 0 0 m 1 1 l S"
@@ -206,7 +208,7 @@ TEST(RetypeFidelity, LinesAndPageWideGroupsAreSetApartInTheStateTheyHad)
         // Groups nested around the page, as PostScript converters write them: each closed and opened again.
         {"q 0.1 0 0 0.1 0 0 cm q 10 0 0 10 0 0 cm BT (a) Tj 0 -9 Td (b) Tj ET Q Q",
          "q 0.1 0 0 0.1 0 0 cm q 10 0 0 10 0 0 cm BT (a) Tj ET Q Q q 0.1 0 0 0.1 0 0 cm q 10 0 0 10 0 0 cm"
-         " BT 1 0 0 1 0 0 Tm 0 -9 Td (b) Tj ET Q Q"},
+         " BT 0 -9 Td (b) Tj ET Q Q"},
         // Left as they are: a text clip, a line inside marked content, nothing to set apart.
         {"BT 7 Tr (a) Tj 0 -9 Td (b) Tj ET", "BT 7 Tr (a) Tj 0 -9 Td (b) Tj ET"},
         {"BT /P BMC (a) Tj 0 -9 Td (b) Tj EMC ET", "BT /P BMC (a) Tj 0 -9 Td (b) Tj EMC ET"},
