@@ -97,6 +97,8 @@ PageCapture::PageCapture(std::unique_ptr<CaptureState> state) : m_state(std::mov
 
 PageCapture::~PageCapture() = default;
 
+bool PageCapture::isCopied() const { return !m_state->copies; }
+
 int PageCapture::copyDocumentsAlive() { return CaptureMirror::alive(); }
 int PageCapture::drawingCopiesOpen() { return SourceCopies::openCount(SourceCopies::Contexts::families); }
 int PageCapture::abandonedDrawings() { return abandonedRuns(); }
@@ -196,7 +198,8 @@ std::shared_ptr<PageCapture> PageCapture::takeToDraw(const Page& page, bool with
     DocumentState& d = document->state();
     const int number = drawableSourceNumber(c, d, page);
     std::shared_ptr<SourceCopies> copies = number > 0 ? drawingCopies(d) : nullptr;
-    if (!copies)
+    // Copied meanwhile: the first pages of a long document are drawn before a copy of all of it is open.
+    if (!copies || !copies->openedOrOpenAhead())
         return take(page, withAnnotations, excluded);
     auto state = std::make_unique<CaptureState>();
     state->copies = std::move(copies);
@@ -283,6 +286,7 @@ RecordResult PageCapture::record(const RecordBudget& budget, const RecordCancel*
     const bool annotations = m_state->withAnnotations || !m_state->copies;
     auto body = [&](fz_context* c, pdf_page* page, fz_cookie* cookie) {
         fz_device* device = nullptr;
+        fz_var(device);
         s->deviceBounds = pdf_bound_page(c, page);
         list = fz_new_display_list(c, s->deviceBounds);
         fz_try(c)

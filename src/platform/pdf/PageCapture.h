@@ -93,6 +93,10 @@ public:
     static std::shared_ptr<PageCapture> takeToDraw(const Page& page, bool withAnnotations,
                                                    const std::vector<const Annotation*>& excluded = {});
 
+    // Whether the page was copied out of its document; false when it is read on the worker from a copy of
+    // the file (see takeToDraw).
+    bool isCopied() const;
+
     // Interprets the page into a display list within the budget. `cancel` may be null.
     RecordResult record(const RecordBudget& budget, const RecordCancel* cancel = nullptr) const;
     // Reads the text of the page's own content (annotations are not read), as Page::textLayout() does.

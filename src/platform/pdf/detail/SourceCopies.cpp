@@ -69,6 +69,28 @@ void SourceCopies::give(Copy* copy)
     m_free.push_back(copy);
 }
 
+bool SourceCopies::openedOrOpenAhead()
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_all.empty())
+            return true;
+        if (m_openingAhead)
+            return false;
+        m_openingAhead = true;
+    }
+    std::thread([self = shared_from_this()] {
+        Copy* copy = self->open();
+        const std::lock_guard<std::mutex> lock(self->m_mutex);
+        self->m_openingAhead = false;
+        if (copy) {
+            self->m_all.push_back(copy);
+            self->m_free.push_back(copy);
+        }
+    }).detach();
+    return false;
+}
+
 SourceCopies::Copy* SourceCopies::open()
 {
     auto* copy = new Copy;

@@ -16,7 +16,7 @@ namespace vmk::pdf::detail {
 // workers never queue on one another for the engine's process-wide locks; a copy moves between threads
 // only through take() and give(). The bytes are shared, never copied. Everything is released when the
 // last user lets go of the copies.
-class SourceCopies {
+class SourceCopies : public std::enable_shared_from_this<SourceCopies> {
 public:
     struct Copy {
         fz_context* context = nullptr;
@@ -46,6 +46,10 @@ public:
     // is then this thread's, and the threads drawing the lists of one family do not queue on its locks.
     Copy* take();
     void give(Copy* copy);
+    // Whether a copy is open. When none is, one is opened ahead on a thread of its own (held by a
+    // shared_ptr, this keeps itself meanwhile): opening reads the whole page tree, which on a long
+    // document takes longer than copying the few pages a caller wants first.
+    bool openedOrOpenAhead();
 
     // Copies open in the whole process (a test hook: they must all be gone once reading ends).
     static int openCount(Contexts contexts = Contexts::separate);
@@ -63,6 +67,7 @@ private:
     std::mutex m_mutex;
     std::vector<Copy*> m_all;
     std::vector<Copy*> m_free;
+    bool m_openingAhead = false;
 };
 
 } // namespace vmk::pdf::detail
