@@ -132,6 +132,21 @@ TEST(Compression, ImageHeavyDocumentGetsSmallerAndStaysValid)
     EXPECT_EQ(document->page(0)->xObjects()[0].subtype, QStringLiteral("Image"));
 }
 
+TEST(Compression, PicturePagesThatWouldGrowAsOneJpegKeepTheirPictures)
+{
+    // A few pixels stretched over the page weigh less than any drawing of the page at the preset's resolution.
+    const QByteArray source = coretest::makeRawPdf({picturePage({}, 0, QSize(4, 4)), picturePage()});
+    const QByteArray compressed = PDFOps::compress(source, CompressionPreset::light);
+    const auto before = coretest::open(source);
+    const auto after = coretest::open(compressed);
+    ASSERT_TRUE(after);
+    ASSERT_EQ(after->page(0)->xObjects().size(), 1);
+    EXPECT_EQ(after->page(0)->xObjects()[0].storedBytes, before->page(0)->xObjects()[0].storedBytes);
+    EXPECT_GT(before->page(0)->xObjects()[0].storedBytes, 0);
+    EXPECT_TRUE(wasRasterised(compressed, 1));
+    EXPECT_LT(compressed.size(), source.size() / 2);
+}
+
 TEST(Compression, TextPagesShrinkThroughReencodedImagesAlone)
 {
     // Too much text to re-render, but the image itself can be re-encoded.
