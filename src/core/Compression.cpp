@@ -59,14 +59,6 @@ struct RenderedPage {
     QByteArray jpeg;
 };
 
-qint64 imageBytes(const QList<pdf::XObjectNode>& xObjects)
-{
-    qint64 sum = 0;
-    for (const pdf::XObjectNode& node : xObjects)
-        sum += node.storedBytes + imageBytes(node.children);
-    return sum;
-}
-
 // On a worker: the page read and drawn from its copy within the budget, and encoded when it is essentially
 // a picture.
 RenderedPage renderPicturePage(const PicturePage& picture, const CompressionSettings& s)
@@ -123,7 +115,7 @@ void rasterizePicturePages(pdf::Document& working, const CompressionSettings& s)
         const QSizeF display = page->displaySize();
         if (!resourcesContainImage(xObjects, 0) || !(display.width() > 0 && display.height() > 0))
             continue;
-        pictures.push_back({i, page, display, renderPixelSize(display, s.dpi), imageBytes(xObjects), nullptr});
+        pictures.push_back({i, page, display, renderPixelSize(display, s.dpi), pdf::pageImageBytes(*page), nullptr});
     }
     const int cores = std::max(1, QThread::idealThreadCount());
     int overBudget = 0;

@@ -1,6 +1,7 @@
 #include "platform/pdf/ImageRecompression.h"
 
 #include "platform/pdf/Document.h"
+#include "platform/pdf/Page.h"
 #include "platform/pdf/detail/ImagePlacement.h"
 #include "platform/pdf/detail/State.h"
 
@@ -174,7 +175,31 @@ bool replaceStream(fz_context* c, pdf_document* doc, int num, const QByteArray& 
     return ok;
 }
 
+qint64 imageBytesOf(fz_context* c, pdf_obj* owner, int depth)
+{
+    qint64 sum = 0;
+    guarded(c, [&] {
+        pdf_obj* xObjects = pdf_dict_getp(c, owner, "Resources/XObject");
+        for (int i = 0, n = pdf_dict_len(c, xObjects); i < n; ++i) {
+            pdf_obj* value = pdf_dict_get_val(c, xObjects, i);
+            if (!pdf_is_stream(c, value))
+                continue;
+            pdf_obj* subtype = pdf_dict_get(c, value, PDF_NAME(Subtype));
+            if (pdf_name_eq(c, subtype, PDF_NAME(Image)))
+                sum += std::max<int64_t>(0, pdf_to_int64(c, pdf_dict_get(c, value, PDF_NAME(Length))));
+            else if (pdf_name_eq(c, subtype, PDF_NAME(Form)) && depth < 2)
+                sum += imageBytesOf(c, value, depth + 1);
+        }
+    });
+    return sum;
+}
+
 } // namespace
+
+qint64 pageImageBytes(const Page& page)
+{
+    return imageBytesOf(ctx(), page.state().ref.obj, 0);
+}
 
 int recompressImages(Document& document, const ImageRecompressionOptions& options)
 {

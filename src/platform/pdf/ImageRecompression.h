@@ -21,4 +21,8 @@ struct ImageRecompressionOptions {
 // Meant for a working copy: the change is made in place.
 int recompressImages(Document& document, const ImageRecompressionOptions& options);
 
+// What the images a page draws weigh in the file as stored: those of its own resources and of the forms
+// it uses, two levels down (an image used twice counts twice). On the document's thread.
+qint64 pageImageBytes(const Page& page);
+
 } // namespace vmk::pdf

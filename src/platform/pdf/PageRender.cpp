@@ -93,22 +93,17 @@ QList<XObjectNode> walkXObjects(fz_context* c, pdf_obj* owner, int depth)
         pdf_obj* value = nullptr;
         pdf_obj* subtype = nullptr;
         bool stream = false;
-        qint64 stored = 0;
         guarded(c, [&] {
             pdf_obj* xobjects = pdf_dict_getp(c, owner, "Resources/XObject");
             key = pdf_dict_get_key(c, xobjects, i);
             value = pdf_dict_get_val(c, xobjects, i);
             stream = pdf_is_stream(c, value);
-            if (stream) {
+            if (stream)
                 subtype = pdf_dict_get(c, value, PDF_NAME(Subtype));
-                stored = pdf_to_int64(c, pdf_dict_get(c, value, PDF_NAME(Length)));
-            }
         });
         XObjectNode node;
         node.name = nameOf(c, key);
         node.subtype = stream ? nameOf(c, subtype) : QString();
-        if (node.subtype == QLatin1String("Image"))
-            node.storedBytes = stored > 0 ? stored : 0;
         if (node.subtype == QLatin1String("Form") && depth < kMaxFormDepth)
             node.children = walkXObjects(c, value, depth + 1);
         nodes.append(node);

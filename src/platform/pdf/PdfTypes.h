@@ -116,7 +116,6 @@ struct XObjectNode {
     QString name;     // resource name without "/"
     QString subtype;  // "Image", "Form", other or empty when the entry is not a stream
     QList<XObjectNode> children; // for forms: the entries of the form's own /Resources /XObject
-    qint64 storedBytes = 0; // for images: the length of the stream as the file stores it
 };
 
 } // namespace vmk::pdf
