@@ -13,9 +13,9 @@
 
 #include "core/VMKDocument.h"
 #include "editor/Editor.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
 #include "platform/ocr/RecognizerPool.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 #include "platform/services/UserDefaults.h"
 
 #include <QApplication>

@@ -4,7 +4,7 @@
 
 #include "platform/ocr/RecognizerPool.h"
 #include "platform/ocr/TextRecognizer.h"
-#include "platform/pdf/Annotation.h"
+#include "platform/pdf/document/Annotation.h"
 
 #include <algorithm>
 
