@@ -8,7 +8,9 @@
 #include "platform/pdf/document/Page.h"
 #include "platform/pdf/pages/PageCapture.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QImageReader>
 #include <QTextBoundaryFinder>
 #include <QThread>
 #include <QtConcurrent/QtConcurrentMap>
@@ -59,6 +61,17 @@ struct RenderedPage {
     QByteArray jpeg;
 };
 
+// Whether the JPEG reads back as a picture of the size it was made at. Its header says so: our own encoder
+// wrote the data just now, and decoding all of it again cost a sixth of a page's time.
+bool readableJpeg(const QByteArray& jpeg, const QSize& pixels)
+{
+    QBuffer buffer;
+    buffer.setData(jpeg);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "jpeg");
+    return reader.canRead() && reader.size() == pixels;
+}
+
 // On a worker: the page read and drawn from its copy within the budget, and encoded when it is essentially
 // a picture.
 RenderedPage renderPicturePage(const PicturePage& picture, const CompressionSettings& s)
@@ -75,7 +88,7 @@ RenderedPage renderPicturePage(const PicturePage& picture, const CompressionSett
     if (image.size() != picture.pixels)
         image = image.scaled(picture.pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     const std::optional<QByteArray> jpeg = jpegData(image, s.jpegQuality);
-    if (!jpeg || QImage::fromData(*jpeg, "JPEG").isNull())
+    if (!jpeg || !readableJpeg(*jpeg, picture.pixels))
         return {};
     return {Rasterized::replaced, *jpeg};
 }
@@ -96,8 +109,9 @@ bool replaceByPicture(const PicturePage& picture, const QByteArray& jpeg)
     return true;
 }
 
-// Pages drawn at once: one per core, within what their bitmaps may hold together.
+// Pages drawn at once: one per core, within what their bitmaps may hold together; and pages copied at once.
 constexpr qint64 kBatchBytes = qint64(512) << 20;
+constexpr qsizetype kMaxBatch = 64;
 // The first pages drawn are the sample: when none of them comes out smaller as one JPEG than its pictures
 // are now (they are already compact at the preset's resolution), the other pages are not drawn at all.
 constexpr int kSamplePages = 3;
@@ -122,14 +136,17 @@ void rasterizePicturePages(pdf::Document& working, const CompressionSettings& s)
     bool sampled = false;
     for (size_t next = 0; next < pictures.size() && overBudget < kMaxPagesOverBudget;) {
         // Copies are taken here, on the document's thread, a batch at a time.
+        // The sample is one page per core; after it, as many pages as keep every core busy to the end. A
+        // worker holds one page's bitmaps at a time, the batch only its copy and its JPEG.
         QList<PicturePage> batch;
-        qint64 bytes = 0;
-        while (next < pictures.size() && batch.size() < std::max(cores, kSamplePages)) {
+        qint64 largest = 0;
+        const qsizetype most = sampled ? kMaxBatch : std::max(cores, kSamplePages);
+        while (next < pictures.size() && batch.size() < most) {
             PicturePage& picture = pictures[next];
             const qint64 bitmap = qint64(picture.pixels.width()) * picture.pixels.height() * 4 * 2;
-            if (!batch.isEmpty() && bytes + bitmap > kBatchBytes)
+            if (!batch.isEmpty() && std::max(largest, bitmap) * std::min<qint64>(batch.size() + 1, cores) > kBatchBytes)
                 break;
-            bytes += bitmap;
+            largest = std::max(largest, bitmap);
             ++next;
             picture.capture = pdf::PageCapture::take(*picture.page, false);
             if (picture.capture)
@@ -150,11 +167,9 @@ void rasterizePicturePages(pdf::Document& working, const CompressionSettings& s)
             if (rendered[k].jpeg.size() < batch[k].imageBytes && replaceByPicture(batch[k], rendered[k].jpeg))
                 ++smaller;
         }
-        if (!sampled && drawn > 0) {
-            sampled = true;
-            if (smaller == 0)
-                return;
-        }
+        if (!sampled && drawn > 0 && smaller == 0)
+            return;
+        sampled = sampled || drawn > 0;
     }
 }
 
