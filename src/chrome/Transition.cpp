@@ -37,7 +37,7 @@ MotionSpec pieceMotion(const MotionSpec& motion, bool reduceMotion)
 
 // --- Effect ------------------------------------------------------------------------------------------
 
-TransitionEffect::TransitionEffect(QObject* parent) : QGraphicsEffect(parent) {}
+TransitionEffect::TransitionEffect(QWidget* piece, QObject* parent) : QGraphicsEffect(parent), m_piece(piece) {}
 
 void TransitionEffect::setState(double opacity, double scale, QPointF offset)
 {
@@ -45,11 +45,14 @@ void TransitionEffect::setState(double opacity, double scale, QPointF offset)
     scale = std::max(scale, 0.0);
     if (opacity == m_opacity && scale == m_scale && offset == m_offset)
         return;
-    const bool reach = scale != m_scale || offset != m_offset;
+    // A new bounding rectangle makes Qt repaint the whole parent, which draws the piece a second time in
+    // the same frame; a piece that only shrinks inside its own place (scale below 1, no offset) keeps it.
+    const QRectF source = sourceBoundingRect(Qt::LogicalCoordinates);
+    const QRectF before = boundingRectFor(source);
     m_opacity = opacity;
     m_scale = scale;
     m_offset = offset;
-    if (reach)
+    if (boundingRectFor(source) != before)
         updateBoundingRect();
     update();
 }
@@ -71,11 +74,27 @@ void TransitionEffect::draw(QPainter* painter)
         drawSource(painter);
         return;
     }
-    QPoint origin;
-    const QPixmap picture = sourcePixmap(Qt::LogicalCoordinates, &origin, QGraphicsEffect::NoPad);
-    if (picture.isNull())
-        return;
     const QRectF bounds = sourceBoundingRect(Qt::LogicalCoordinates);
+    QPoint origin;
+    QPixmap picture;
+    if (m_piece && bounds.isValid()) {
+        // Qt's own copy is a new window-sized picture every frame, and touching its fresh memory cost
+        // more than drawing the piece into it; this buffer is cleared and drawn again instead.
+        const double ratio = painter->device() ? painter->device()->devicePixelRatio() : 1.0;
+        const QSize pixels = (bounds.size() * ratio).toSize();
+        if (m_buffer.size() != pixels || m_buffer.devicePixelRatio() != ratio) {
+            m_buffer = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+            m_buffer.setDevicePixelRatio(ratio);
+        }
+        m_buffer.fill(Qt::transparent);
+        QPainter p(&m_buffer);
+        m_piece->render(&p, QPoint(), QRegion(), QWidget::DrawChildren);
+        origin = bounds.topLeft().toPoint();
+    } else {
+        picture = sourcePixmap(Qt::LogicalCoordinates, &origin, QGraphicsEffect::NoPad);
+        if (picture.isNull())
+            return;
+    }
     const QPointF c = bounds.center();
     painter->save();
     painter->setOpacity(painter->opacity() * m_opacity);
@@ -83,7 +102,10 @@ void TransitionEffect::draw(QPainter* painter)
     painter->translate(c + m_offset);
     painter->scale(m_scale, m_scale);
     painter->translate(-c);
-    painter->drawPixmap(origin, picture);
+    if (picture.isNull())
+        painter->drawImage(origin, m_buffer);
+    else
+        painter->drawPixmap(origin, picture);
     painter->restore();
 }
 
@@ -196,7 +218,7 @@ void PieceTransition::apply(double progress)
     m_progress = progress;
     auto* effect = qobject_cast<TransitionEffect*>(m_widget->graphicsEffect());
     if (!effect) {
-        effect = new TransitionEffect;
+        effect = new TransitionEffect(m_widget);
         m_widget->setGraphicsEffect(effect);
     }
     const double scale = m_look.scale + (1.0 - m_look.scale) * progress;
