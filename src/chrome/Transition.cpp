@@ -1,9 +1,13 @@
 #include "chrome/Transition.h"
 
+#include <QCoreApplication>
 #include <QPainter>
+#include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
+#include <memory>
 
 namespace vmk::chrome {
 
@@ -36,6 +40,36 @@ MotionSpec pieceMotion(const MotionSpec& motion, bool reduceMotion)
 }
 
 // --- Effect ------------------------------------------------------------------------------------------
+
+namespace {
+
+// The memory every moving piece is drawn into, one piece at a time on this thread. A fresh window-sized
+// picture per motion cost tens of milliseconds of page faults in its first frame; this one stays while
+// motions follow one another and goes a few seconds after the last.
+uchar* sharedPixels(qsizetype bytes)
+{
+    static std::unique_ptr<uchar[]> pixels;
+    static qsizetype size = 0;
+    static QPointer<QTimer> release;
+    if (bytes > size) {
+        pixels.reset(new uchar[size_t(bytes)]);
+        size = bytes;
+    }
+    if (!release && QCoreApplication::instance()) {
+        release = new QTimer(QCoreApplication::instance());
+        release->setSingleShot(true);
+        release->setInterval(5000);
+        QObject::connect(release, &QTimer::timeout, [] {
+            pixels.reset();
+            size = 0;
+        });
+    }
+    if (release)
+        release->start();
+    return pixels.get();
+}
+
+} // namespace
 
 TransitionEffect::TransitionEffect(QWidget* piece, QObject* parent) : QGraphicsEffect(parent), m_piece(piece) {}
 
@@ -77,17 +111,18 @@ void TransitionEffect::draw(QPainter* painter)
     const QRectF bounds = sourceBoundingRect(Qt::LogicalCoordinates);
     QPoint origin;
     QPixmap picture;
+    QImage buffer;
     if (m_piece && bounds.isValid()) {
         // Qt's own copy is a new window-sized picture every frame, and touching its fresh memory cost
-        // more than drawing the piece into it; this buffer is cleared and drawn again instead.
+        // more than drawing the piece into it; kept memory is cleared and drawn into instead.
         const double ratio = painter->device() ? painter->device()->devicePixelRatio() : 1.0;
         const QSize pixels = (bounds.size() * ratio).toSize();
-        if (m_buffer.size() != pixels || m_buffer.devicePixelRatio() != ratio) {
-            m_buffer = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-            m_buffer.setDevicePixelRatio(ratio);
-        }
-        m_buffer.fill(Qt::transparent);
-        QPainter p(&m_buffer);
+        // Wrapped afresh each frame: another piece may have grown the memory since.
+        buffer = QImage(sharedPixels(qsizetype(pixels.width()) * pixels.height() * 4), pixels.width(), pixels.height(),
+                        pixels.width() * 4, QImage::Format_ARGB32_Premultiplied);
+        buffer.setDevicePixelRatio(ratio);
+        buffer.fill(Qt::transparent);
+        QPainter p(&buffer);
         m_piece->render(&p, QPoint(), QRegion(), QWidget::DrawChildren);
         origin = bounds.topLeft().toPoint();
     } else {
@@ -103,7 +138,7 @@ void TransitionEffect::draw(QPainter* painter)
     painter->scale(m_scale, m_scale);
     painter->translate(-c);
     if (picture.isNull())
-        painter->drawImage(origin, m_buffer);
+        painter->drawImage(origin, buffer);
     else
         painter->drawPixmap(origin, picture);
     painter->restore();

@@ -3,7 +3,6 @@
 #include "chrome/Motion.h"
 
 #include <QGraphicsEffect>
-#include <QImage>
 #include <QPointer>
 #include <QPointF>
 #include <QVariantAnimation>
@@ -33,7 +32,7 @@ MotionSpec pieceMotion(const MotionSpec& motion, bool reduceMotion);
 class TransitionEffect : public QGraphicsEffect {
     Q_OBJECT
 public:
-    // The piece's picture is drawn from `piece` itself into a buffer kept from frame to frame when it is
+    // The piece's picture is drawn from `piece` itself into memory kept from frame to frame when it is
     // given; without it, from the copy Qt makes afresh for every frame.
     explicit TransitionEffect(QWidget* piece = nullptr, QObject* parent = nullptr);
 
@@ -52,7 +51,6 @@ private:
     double m_scale = 1.0;
     QPointF m_offset;
     QPointer<QWidget> m_piece;
-    QImage m_buffer;
 };
 
 // Brings one widget in or takes it out, from wherever it stands at the moment: a request made while
