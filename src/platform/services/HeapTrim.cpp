@@ -1,10 +1,7 @@
 #include "platform/services/HeapTrim.h"
 
-#include "platform/services/ThreadHandOff.h"
-
-#include <QThreadPool>
-
 #include <atomic>
+#include <thread>
 
 #include <malloc.h>
 
@@ -37,7 +34,9 @@ void trimHeapSoon()
     for (;;) {
         if (state == 0) {
             if (g_state.compare_exchange_weak(state, 1)) {
-                QThreadPool::globalInstance()->start(handedOver([] { runTrims(); }));
+                // A thread of its own, not the global pool, which the application waits for as it ends: a
+                // trim after the last window closed would hold the quit for a second.
+                std::thread(runTrims).detach();
                 return;
             }
         } else if (state == 1) {

@@ -6,8 +6,9 @@
 
 namespace vmk::platform {
 
-// Asks for the free memory of every heap to be handed back. The trim runs on a worker, where it takes
-// each heap's lock in turn and holds up no window; requests made while one runs are served by one more.
+// Asks for the free memory of every heap to be handed back. The trim runs on a thread of its own, where it
+// takes each heap's lock in turn and holds up no window; requests made while one runs are served by one
+// more.
 void trimHeapSoon();
 
 // Trims finished in this process, and whether one is asked for or running (test and benchmark hooks).
