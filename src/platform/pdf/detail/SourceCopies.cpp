@@ -1,6 +1,7 @@
 #include "platform/pdf/detail/SourceCopies.h"
 
 #include "platform/pdf/detail/EngineGate.h"
+#include "platform/pdf/detail/FileFill.h"
 #include "platform/services/Secrets.h"
 
 #include <atomic>
@@ -17,10 +18,12 @@ std::atomic<int> g_openCopies{0};
 
 } // namespace
 
-SourceCopies::SourceCopies(fz_buffer* source, const QByteArray& password)
-    : m_source(fz_keep_buffer(ctx(), source)), m_password(platform::ownedCopy(password))
+SourceCopies::SourceCopies(fz_buffer* source, std::shared_ptr<FileFill> fill, const QByteArray& password)
+    : m_source(source ? fz_keep_buffer(ctx(), source) : nullptr), m_fill(source ? nullptr : std::move(fill)),
+      m_password(platform::ownedCopy(password))
 {
-    m_size = fz_buffer_storage(ctx(), m_source, &m_data);
+    if (m_source)
+        m_size = fz_buffer_storage(ctx(), m_source, &m_data);
 }
 
 SourceCopies::~SourceCopies()
@@ -31,7 +34,8 @@ SourceCopies::~SourceCopies()
     // The copies may outlive the document they were made for: the password goes with the last of them.
     platform::wipe(m_password);
     // Any thread may end the last use; ctx() is the calling thread's own member of the source's family.
-    EngineGate::releaseLater([source = m_source] { fz_drop_buffer(ctx(), source); });
+    if (m_source)
+        EngineGate::releaseLater([source = m_source] { fz_drop_buffer(ctx(), source); });
 }
 
 int SourceCopies::openCount() { return g_openCopies.load(); }
@@ -72,19 +76,21 @@ SourceCopies::Copy* SourceCopies::open()
     // The source's bytes stay put while this object keeps the source; the copy only borrows them.
     fz_stream* stream = nullptr;
     const char* password = m_password.constData();
-    bool treeLoaded = false;
+    // Pages are read by object number (the document's own page tree says which): the copy never reads
+    // its page tree.
     const bool ok = guarded(c, [&] {
-        copy->bytes = fz_new_buffer_from_shared_data(c, m_data, m_size);
-        stream = fz_open_buffer(c, copy->bytes);
+        if (m_fill) {
+            stream = m_fill->openStream(c);
+        } else {
+            copy->bytes = fz_new_buffer_from_shared_data(c, m_data, m_size);
+            stream = fz_open_buffer(c, copy->bytes);
+        }
         copy->doc = pdf_open_document_with_stream(c, stream);
         if (pdf_needs_password(c, copy->doc))
             pdf_authenticate_password(c, copy->doc, password);
-        // Reverse lookups from object numbers to page indices without walking the tree each time.
-        pdf_load_page_tree(c, copy->doc);
-        treeLoaded = true;
     });
     fz_drop_stream(c, stream);
-    if (!ok || !treeLoaded) {
+    if (!ok) {
         close(copy);
         return nullptr;
     }
@@ -94,10 +100,8 @@ SourceCopies::Copy* SourceCopies::open()
 void SourceCopies::close(Copy* copy)
 {
     fz_context* c = copy->context;
-    if (copy->doc) {
-        pdf_drop_page_tree(c, copy->doc);
+    if (copy->doc)
         pdf_drop_document(c, copy->doc);
-    }
     fz_drop_buffer(c, copy->bytes);
     fz_drop_context(c);
     delete copy;

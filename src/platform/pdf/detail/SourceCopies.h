@@ -4,10 +4,13 @@
 
 #include <QByteArray>
 
+#include <memory>
 #include <mutex>
 #include <vector>
 
 namespace vmk::pdf::detail {
+
+class FileFill;
 
 // Copies of a document opened from its original bytes for workers that read pages, one per worker at a
 // time, made as workers ask. Each copy lives in an engine context of its own (newSeparateContext), so
@@ -22,8 +25,9 @@ public:
         fz_buffer* bytes = nullptr; // the source's bytes, seen from this copy's context
     };
 
-    // On the thread that owns `source` (a buffer of ctx()'s family).
-    SourceCopies(fz_buffer* source, const QByteArray& password);
+    // On the thread that owns `source` (a buffer of ctx()'s family). A document whose file is still being
+    // read has no source yet: the copies then read the file through `fill` as they need it.
+    SourceCopies(fz_buffer* source, std::shared_ptr<FileFill> fill, const QByteArray& password);
     ~SourceCopies();
     SourceCopies(const SourceCopies&) = delete;
     SourceCopies& operator=(const SourceCopies&) = delete;
@@ -40,6 +44,7 @@ private:
     static void close(Copy* copy);
 
     fz_buffer* m_source;
+    std::shared_ptr<FileFill> m_fill;
     unsigned char* m_data = nullptr;
     std::size_t m_size = 0;
     QByteArray m_password;
