@@ -1,8 +1,8 @@
 #include "platform/pdfview/PageRecordings.h"
 
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
-#include "platform/pdf/PageSnapshot.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
+#include "platform/pdf/pages/PageSnapshot.h"
 
 #include <algorithm>
 #include <utility>
