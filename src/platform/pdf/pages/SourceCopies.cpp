@@ -4,6 +4,7 @@
 #include "platform/pdf/engine/EngineGate.h"
 #include "platform/services/Secrets.h"
 
+#include <algorithm>
 #include <atomic>
 
 namespace vmk::pdf::detail {
@@ -14,12 +15,15 @@ namespace {
 // for text, so a small store is enough, and there is one per worker.
 constexpr std::size_t kCopyStoreBytes = std::size_t(32) << 20;
 
-std::atomic<int> g_openCopies{0};
+// Counted apart by kind: a drawing stuck in a decoder keeps its copy open long after reading has ended.
+std::atomic<int> g_openCopies[2] = {0, 0};
 
 } // namespace
 
-SourceCopies::SourceCopies(fz_buffer* source, std::shared_ptr<FileFill> fill, const QByteArray& password)
+SourceCopies::SourceCopies(fz_buffer* source, const QByteArray& password, Contexts contexts, std::size_t storeBytes,
+                           std::shared_ptr<FileFill> fill)
     : m_source(source ? fz_keep_buffer(ctx(), source) : nullptr), m_fill(source ? nullptr : std::move(fill)),
+      m_contexts(contexts), m_storeBytes(storeBytes > 0 ? storeBytes : kCopyStoreBytes),
       m_password(platform::ownedCopy(password))
 {
     if (m_source)
@@ -38,15 +42,18 @@ SourceCopies::~SourceCopies()
         EngineGate::releaseLater([source = m_source] { fz_drop_buffer(ctx(), source); });
 }
 
-int SourceCopies::openCount() { return g_openCopies.load(); }
+int SourceCopies::openCount(Contexts contexts) { return g_openCopies[int(contexts)].load(); }
 
 SourceCopies::Copy* SourceCopies::take()
 {
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_free.empty()) {
-            Copy* copy = m_free.back();
-            m_free.pop_back();
+            const auto mine = std::find_if(m_free.begin(), m_free.end(),
+                                           [](const Copy* c) { return c->lastUser == std::this_thread::get_id(); });
+            const auto chosen = mine != m_free.end() ? mine : m_free.end() - 1;
+            Copy* copy = *chosen;
+            m_free.erase(chosen);
             return copy;
         }
     }
@@ -62,22 +69,54 @@ void SourceCopies::give(Copy* copy)
 {
     if (!copy)
         return;
+    copy->lastUser = std::this_thread::get_id();
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_free.push_back(copy);
 }
 
+bool SourceCopies::openedOrOpenAhead()
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_all.empty())
+            return true;
+        if (m_openingAhead)
+            return false;
+        m_openingAhead = true;
+    }
+    std::thread([self = shared_from_this()] {
+        Copy* copy = self->open();
+        const std::lock_guard<std::mutex> lock(self->m_mutex);
+        self->m_openingAhead = false;
+        if (copy) {
+            self->m_all.push_back(copy);
+            self->m_free.push_back(copy);
+        }
+    }).detach();
+    return false;
+}
+
 SourceCopies::Copy* SourceCopies::open()
 {
-    fz_context* c = newSeparateContext(kCopyStoreBytes);
-    if (!c)
+    auto* copy = new Copy;
+    if (m_contexts == Contexts::families) {
+        copy->family = EngineFamily::create(m_storeBytes);
+        if (copy->family)
+            copy->own = std::make_unique<EngineFamily::Clone>(*copy->family);
+        copy->context = copy->own ? copy->own->context() : nullptr;
+    } else {
+        copy->context = newSeparateContext(m_storeBytes);
+    }
+    fz_context* c = copy->context;
+    if (!c) {
+        delete copy;
         return nullptr;
-    auto* copy = new Copy{c, nullptr, nullptr};
-    ++g_openCopies;
+    }
+    ++g_openCopies[int(m_contexts)];
     // The source's bytes stay put while this object keeps the source; the copy only borrows them.
     fz_stream* stream = nullptr;
     const char* password = m_password.constData();
-    // Pages are read by object number (the document's own page tree says which): the copy never reads
-    // its page tree.
+    bool treeLoaded = false;
     const bool ok = guarded(c, [&] {
         if (m_fill) {
             stream = m_fill->openStream(c);
@@ -88,9 +127,14 @@ SourceCopies::Copy* SourceCopies::open()
         copy->doc = pdf_open_document_with_stream(c, stream);
         if (pdf_needs_password(c, copy->doc))
             pdf_authenticate_password(c, copy->doc, password);
+        // Reverse lookups from object numbers to page indices without walking the tree each time, for
+        // copies that draw; text is read by object number and needs no tree.
+        if (m_contexts == Contexts::families)
+            pdf_load_page_tree(c, copy->doc);
+        treeLoaded = true;
     });
     fz_drop_stream(c, stream);
-    if (!ok) {
+    if (!ok || !treeLoaded) {
         close(copy);
         return nullptr;
     }
@@ -100,12 +144,20 @@ SourceCopies::Copy* SourceCopies::open()
 void SourceCopies::close(Copy* copy)
 {
     fz_context* c = copy->context;
-    if (copy->doc)
-        pdf_drop_document(c, copy->doc);
+    if (copy->doc) {
+        pdf_drop_page_tree(c, copy->doc);
+        // A family's store outlives the copy (display lists keep it): the document's entries leave it first.
+        if (copy->family)
+            dropDocument(c, copy->doc);
+        else
+            pdf_drop_document(c, copy->doc);
+    }
     fz_drop_buffer(c, copy->bytes);
-    fz_drop_context(c);
-    delete copy;
-    --g_openCopies;
+    if (!copy->family)
+        fz_drop_context(c);
+    const Contexts kind = copy->family ? Contexts::families : Contexts::separate;
+    delete copy; // a family's clone and its hold on the family go with it
+    --g_openCopies[int(kind)];
 }
 
 } // namespace vmk::pdf::detail

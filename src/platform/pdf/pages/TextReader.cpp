@@ -189,7 +189,7 @@ void TextReader::start(const DocumentPtr& document, Visit visit, int pageLimit)
         const DocumentState& d = document->state();
         fz_context* c = ctx();
         if (d.source || d.fill)
-            s.copies = std::make_shared<SourceCopies>(d.source, d.fill, d.password);
+            s.copies = std::make_shared<SourceCopies>(d.source, d.password, SourceCopies::Contexts::separate, 0, d.fill);
         s.items.resize(pages.size());
         for (size_t i = 0; i < pages.size(); ++i) {
             Item& item = s.items[i];
