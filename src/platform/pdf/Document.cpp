@@ -1,5 +1,6 @@
 #include "platform/pdf/Document.h"
 
+#include "platform/pdf/LastGoodCopy.h"
 #include "platform/pdf/MainThreadSlice.h"
 #include "platform/pdf/PdfLog.h"
 #include "platform/pdf/detail/AnsweringWait.h"
@@ -779,8 +780,15 @@ Result<QByteArray> Document::dataRepresentationFromWorker(const WriteOptions& op
             makeMissingAppearances();
             ready = true;
             if (fromWorker) {
+                // Taken as the gate closes: the changes it knows of are exactly those being written.
+                m_state->lastGoodCopy = LastGoodCopy::take(*this);
                 EngineGate::close();
                 closed = true;
+                // Let go of once the writing is over (registered while closed, so never before).
+                EngineGate::whenOpen(QCoreApplication::instance(), [self = m_state->self] {
+                    if (const DocumentPtr document = self.lock(); document && !isWritingUnderWay())
+                        document->m_state->lastGoodCopy.reset();
+                });
             }
         });
         if (!ran) {
@@ -798,6 +806,11 @@ Result<QByteArray> Document::dataRepresentationFromWorker(const WriteOptions& op
 }
 
 bool Document::isWritingUnderWay() { return EngineGate::isClosed(); }
+
+std::shared_ptr<const LastGoodCopy> Document::lastGoodCopy() const
+{
+    return isWritingUnderWay() ? m_state->lastGoodCopy : nullptr;
+}
 
 void Document::afterWriting(QObject* context, std::function<void()> then)
 {

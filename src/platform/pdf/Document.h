@@ -15,6 +15,7 @@ class QObject;
 namespace vmk::pdf {
 
 namespace detail { struct DocumentState; }
+class LastGoodCopy;
 
 // A PDF document. Lives on the thread that made it (the main thread); workers render PageSnapshots.
 //
@@ -139,6 +140,9 @@ public:
     // On the main thread: runs `then` there on a later turn once no document is being written (at once
     // when none is), unless `context` is gone by then. Work put off while writing comes back this way.
     static void afterWriting(QObject* context, std::function<void()> then);
+    // On the main thread, while a worker writes this document: the copy its unchanged pages can be drawn
+    // from meanwhile (see LastGoodCopy). Null at other times, or when there is nothing to draw from.
+    std::shared_ptr<const LastGoodCopy> lastGoodCopy() const;
     Status write(const QString& path, const WriteOptions& options = {}) const;
 
     // Layer-internal state; not for use outside src/platform/pdf.

@@ -6,6 +6,7 @@
 
 #include "platform/pdf/Annotation.h"
 #include "platform/pdf/Document.h"
+#include "platform/pdf/LastGoodCopy.h"
 #include "platform/pdf/Page.h"
 #include "platform/pdf/detail/Fz.h"
 
@@ -51,6 +52,8 @@ struct DocumentState {
     QByteArray password;
     // Where pages are copied for interpreting on workers (see PageCapture); made on first use.
     std::shared_ptr<CaptureMirrors> captureMirrors;
+    // While a worker writes the document: what its pages are drawn from meanwhile. Main thread only.
+    std::shared_ptr<LastGoodCopy> lastGoodCopy;
 
     ~DocumentState();
     void syncPageList() const;
