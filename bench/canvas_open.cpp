@@ -9,7 +9,7 @@
 
 #include "core/VMKDocument.h"
 #include "editor/Editor.h"
-#include "platform/pdf/Document.h"
+#include "platform/pdf/document/Document.h"
 #include "views/PDFCanvasView.h"
 
 #include <QApplication>

@@ -14,8 +14,8 @@
 
 #include "core/pdfium/EditFidelity.h"
 #include "core/pdfium/PDFEditSession.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 
 #include <QApplication>
 #include <QDir>

@@ -14,8 +14,8 @@
 
 #include "core/VMKDocument.h"
 #include "editor/Editor.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 #include "platform/services/UserDefaults.h"
 
 #include <QApplication>

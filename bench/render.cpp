@@ -9,10 +9,10 @@
 
 #include "BenchSupport.h"
 
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
-#include "platform/pdf/PageCapture.h"
-#include "platform/pdf/PageSnapshot.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
+#include "platform/pdf/pages/PageCapture.h"
+#include "platform/pdf/pages/PageSnapshot.h"
 #include "platform/pdfview/BitmapPool.h"
 #include "platform/pdfview/WorkerPool.h"
 

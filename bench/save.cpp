@@ -8,9 +8,9 @@
 #include "BenchSupport.h"
 
 #include "core/VMKDocument.h"
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

@@ -10,8 +10,8 @@
 
 #include "BenchSupport.h"
 
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 #include "platform/pdfview/PDFView.h"
 
 #include <QApplication>
@@ -24,7 +24,7 @@
 #include <QPdfWriter>
 #include <QScrollBar>
 
-#include "platform/pdf/PageSnapshot.h"
+#include "platform/pdf/pages/PageSnapshot.h"
 #include "views/ThumbnailRenderer.h"
 
 #include <QProcess>

@@ -13,8 +13,8 @@
 
 #include "core/VMKDocument.h"
 #include "editor/Editor.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/TextLayout.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/TextLayout.h"
 #include "platform/services/UserDefaults.h"
 #include "views/PDFCanvasView.h"
 

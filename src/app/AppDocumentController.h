@@ -4,7 +4,7 @@
 
 #include "editor/Editor.h"
 #include "platform/doc/DocumentController.h"
-#include "platform/pdf/PdfTypes.h"
+#include "platform/pdf/document/PdfTypes.h"
 
 #include <QStringList>
 

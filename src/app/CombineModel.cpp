@@ -2,7 +2,7 @@
 
 #include "core/PDFOps.h"
 #include "editor/Editor.h"
-#include "platform/pdf/Document.h"
+#include "platform/pdf/document/Document.h"
 #include "platform/services/RegularFile.h"
 
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 
 #include "core/Expected.h"
 #include "core/PDFOpsError.h"
-#include "platform/pdf/PdfTypes.h"
+#include "platform/pdf/document/PdfTypes.h"
 
 #include <QList>
 #include <QObject>

@@ -7,8 +7,8 @@
 
 #include "core/VMKDocument.h"
 #include "platform/doc/KeptOriginals.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 
 #include <QApplication>
 #include <QClipboard>

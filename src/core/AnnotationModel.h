@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/pdf/Annotation.h"
+#include "platform/pdf/document/Annotation.h"
 
 #include <QColor>
 #include <QList>

@@ -4,9 +4,9 @@
 #include "core/PageRebuild.h"
 #include "core/SystemAnnotations.h"
 
-#include "platform/pdf/ImageRecompression.h"
-#include "platform/pdf/Page.h"
-#include "platform/pdf/PageCapture.h"
+#include "platform/pdf/pages/ImageRecompression.h"
+#include "platform/pdf/document/Page.h"
+#include "platform/pdf/pages/PageCapture.h"
 
 #include <QFile>
 #include <QTextBoundaryFinder>

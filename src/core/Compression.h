@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/pdf/Document.h"
-#include "platform/pdf/PdfTypes.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/PdfTypes.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,9 +1,9 @@
 #include "core/PrintLayout.h"
 #include "core/VMKDocument.h"
 
-#include "platform/pdf/AnsweringWait.h"
-#include "platform/pdf/Page.h"
-#include "platform/pdf/PageCapture.h"
+#include "platform/pdf/engine/Wait.h"
+#include "platform/pdf/document/Page.h"
+#include "platform/pdf/pages/PageCapture.h"
 
 #include <QPainter>
 #include <QPrintDialog>

@@ -1,6 +1,6 @@
 #include "core/Flatten.h"
 
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Page.h"
 
 namespace vmk::core::PDFOps {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/pdf/Document.h"
+#include "platform/pdf/document/Document.h"
 
 namespace vmk::core::PDFOps {
 

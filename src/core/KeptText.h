@@ -2,7 +2,7 @@
 
 #include "core/PageRebuild.h"
 
-#include "platform/pdf/TextLayout.h"
+#include "platform/pdf/document/TextLayout.h"
 
 #include <QList>
 #include <QRectF>

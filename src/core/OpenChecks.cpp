@@ -1,7 +1,7 @@
 #include "core/PDFOps.h"
 #include "core/PdfMarker.h"
 
-#include "platform/pdf/Annotation.h"
+#include "platform/pdf/document/Annotation.h"
 
 #include <functional>
 

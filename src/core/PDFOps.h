@@ -4,8 +4,8 @@
 #include "core/PDFOpenError.h"
 #include "core/PDFOpsError.h"
 
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 
 #include <QByteArray>
 #include <QMap>

@@ -3,7 +3,7 @@
 #include "core/SystemAnnotations.h"
 
 #include "platform/ocr/TextRecognizer.h"
-#include "platform/pdf/Annotation.h"
+#include "platform/pdf/document/Annotation.h"
 
 #include <algorithm>
 

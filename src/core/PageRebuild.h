@@ -2,10 +2,10 @@
 
 #include "core/Expected.h"
 
-#include "platform/pdf/Page.h"
-#include "platform/pdf/PageCapture.h"
-#include "platform/pdf/PageRebuild.h"
-#include "platform/pdf/PageSnapshot.h"
+#include "platform/pdf/document/Page.h"
+#include "platform/pdf/pages/PageCapture.h"
+#include "platform/pdf/pages/PageRebuild.h"
+#include "platform/pdf/pages/PageSnapshot.h"
 
 #include <QImage>
 #include <QList>

@@ -1,6 +1,6 @@
 #include "core/PDFOps.h"
 
-#include "platform/pdf/PageTransfer.h"
+#include "platform/pdf/structure/PageTransfer.h"
 
 #include <QFileInfo>
 

@@ -2,9 +2,9 @@
 
 #include "core/MarkGeometry.h"
 
-#include "platform/pdf/AppearanceBuilder.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/annotations/AppearanceBuilder.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 
 #include <QColor>
 #include <QPainterPath>

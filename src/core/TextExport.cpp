@@ -1,6 +1,6 @@
 #include "core/TextExport.h"
 
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Page.h"
 
 #include <QStringList>
 

@@ -4,7 +4,7 @@
 #include "core/PDFOps.h"
 #include "core/SystemAnnotations.h"
 
-#include "platform/pdf/AnsweringWait.h"
+#include "platform/pdf/engine/Wait.h"
 
 #include "platform/services/Logger.h"
 #include "platform/services/Scheduler.h"

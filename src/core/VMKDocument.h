@@ -4,7 +4,7 @@
 #include "core/Protection.h"
 
 #include "platform/doc/Document.h"
-#include "platform/pdf/Document.h"
+#include "platform/pdf/document/Document.h"
 #include "platform/services/Secrets.h"
 
 #include <QString>

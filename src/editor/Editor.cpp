@@ -2,8 +2,8 @@
 
 #include "editor/HeadlessCanvas.h"
 #include "platform/doc/UndoManager.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 #include "core/AnnotationModel.h"
 #include "platform/services/UserDefaults.h"
 

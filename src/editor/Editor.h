@@ -9,7 +9,7 @@
 #include "editor/EditTarget.h"
 #include "editor/LongTask.h"
 #include "editor/Toast.h"
-#include "platform/pdf/PdfTypes.h"
+#include "platform/pdf/document/PdfTypes.h"
 #include "platform/pdfview/PageLayout.h"
 #include "platform/services/Scheduler.h"
 #include "platform/services/Secrets.h"

@@ -3,8 +3,8 @@
 #include "core/AnnotationModel.h"
 #include "core/SystemAnnotations.h"
 #include "editor/FreeTextLayout.h"
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Page.h"
 
 #include <set>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/pdf/PdfTypes.h"
-#include "platform/pdf/Selection.h"
+#include "platform/pdf/document/PdfTypes.h"
+#include "platform/pdf/document/Selection.h"
 
 #include <QColor>
 #include <QImage>

@@ -4,8 +4,8 @@
 
 #include "core/VMKDocument.h"
 #include "editor/HeadlessCanvas.h"
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/Document.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Document.h"
 #include "platform/services/UserDefaults.h"
 
 #include <QFileInfo>

@@ -5,9 +5,9 @@
 #include "core/VMKDocument.h"
 #include "core/pdfium/PDFEditSession.h"
 #include "platform/doc/UndoManager.h"
-#include "platform/pdf/AnsweringWait.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/engine/Wait.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 #include "platform/services/Logger.h"
 
 #include <cmath>

@@ -10,7 +10,7 @@
 #include "core/pdfium/PDFEditSession.h"
 #include "platform/doc/UndoManager.h"
 #include "platform/fonts/FontService.h"
-#include "platform/pdf/Document.h"
+#include "platform/pdf/document/Document.h"
 #include "platform/services/RegularFile.h"
 #include "platform/services/WindowDialogs.h"
 

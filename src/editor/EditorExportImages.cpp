@@ -5,8 +5,8 @@
 #include "editor/ImageExportOptions.h"
 #include "editor/ImageExportReport.h"
 #include "editor/PageWork.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 
 #include <QDir>
 

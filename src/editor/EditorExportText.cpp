@@ -3,7 +3,7 @@
 #include "core/TextExport.h"
 #include "core/VMKDocument.h"
 #include "editor/PageWork.h"
-#include "platform/pdf/Document.h"
+#include "platform/pdf/document/Document.h"
 
 #include <QSaveFile>
 

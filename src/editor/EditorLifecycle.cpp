@@ -1,9 +1,9 @@
 #include "editor/Editor.h"
 
 #include "core/VMKDocument.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
-#include "platform/pdf/TextReader.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
+#include "platform/pdf/pages/TextReader.h"
 #include "platform/services/Logger.h"
 
 namespace vmk {

@@ -1,8 +1,8 @@
 #include "editor/Editor.h"
 
 #include "editor/ReadingPositions.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "editor/Editor.h"
 
-#include "platform/pdf/Document.h"
+#include "platform/pdf/document/Document.h"
 
 namespace vmk {
 

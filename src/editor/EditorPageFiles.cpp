@@ -1,9 +1,9 @@
 #include "editor/Editor.h"
 
 #include "editor/PageSetHelpers.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/OutlineSplice.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/structure/OutlineSplice.h"
+#include "platform/pdf/document/Page.h"
 #include "platform/services/RegularFile.h"
 #include "platform/services/WindowDialogs.h"
 

@@ -3,10 +3,10 @@
 #include "core/VMKDocument.h"
 #include "editor/PageSetHelpers.h"
 #include "platform/doc/UndoManager.h"
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
-#include "platform/pdf/RedactionScrub.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
+#include "platform/pdf/scrub/RedactionScrub.h"
 
 #include <algorithm>
 #include <set>

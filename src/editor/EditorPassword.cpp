@@ -2,7 +2,7 @@
 
 #include "core/VMKDocument.h"
 #include "platform/doc/UndoManager.h"
-#include "platform/pdf/Document.h"
+#include "platform/pdf/document/Document.h"
 
 namespace vmk {
 

@@ -4,11 +4,11 @@
 #include "core/SystemAnnotations.h"
 #include "editor/PageLook.h"
 #include "editor/PageWork.h"
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
-#include "platform/pdf/PageCapture.h"
-#include "platform/pdf/RedactionScrub.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
+#include "platform/pdf/pages/PageCapture.h"
+#include "platform/pdf/scrub/RedactionScrub.h"
 
 #include <QDeadlineTimer>
 #include <QTimer>

@@ -1,10 +1,10 @@
 #include "editor/Editor.h"
 
 #include "editor/SearchSnippet.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
-#include "platform/pdf/TextLayout.h"
-#include "platform/pdf/TextFinder.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
+#include "platform/pdf/document/TextLayout.h"
+#include "platform/pdf/pages/TextFinder.h"
 #include "platform/services/Logger.h"
 
 #include <QApplication>

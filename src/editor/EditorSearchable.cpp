@@ -4,10 +4,10 @@
 #include "editor/CostOrderedLoop.h"
 #include "editor/PageLook.h"
 #include "editor/PageWork.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
-#include "platform/pdf/PageCapture.h"
-#include "platform/pdf/TextReader.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
+#include "platform/pdf/pages/PageCapture.h"
+#include "platform/pdf/pages/TextReader.h"
 
 #include <algorithm>
 #include <unordered_set>

@@ -2,8 +2,8 @@
 
 #include "editor/EditorModel.h"
 #include "editor/Toast.h"
-#include "platform/pdf/PdfTypes.h"
-#include "platform/pdf/Selection.h"
+#include "platform/pdf/document/PdfTypes.h"
+#include "platform/pdf/document/Selection.h"
 
 #include <QByteArray>
 #include <QColor>

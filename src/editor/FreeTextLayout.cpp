@@ -1,6 +1,6 @@
 #include "editor/FreeTextLayout.h"
 
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Page.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>

@@ -1,8 +1,8 @@
 #include "editor/HeadlessCanvas.h"
 
 #include "editor/Editor.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Page.h"
 
 #include <QRectF>
 #include <QSizeF>

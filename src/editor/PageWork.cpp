@@ -7,7 +7,7 @@
 #include "editor/PageRaster.h"
 #include "platform/ocr/RecognitionCost.h"
 #include "platform/ocr/TextRecognizer.h"
-#include "platform/pdf/PageSnapshot.h"
+#include "platform/pdf/pages/PageSnapshot.h"
 #include "platform/services/TempFiles.h"
 
 #include <QFile>

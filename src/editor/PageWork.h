@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/PageRebuild.h"
-#include "platform/pdf/PageCapture.h"
+#include "platform/pdf/pages/PageCapture.h"
 
 #include <QByteArray>
 #include <QImage>

@@ -1,6 +1,6 @@
 #include "editor/SearchSnippet.h"
 
-#include "platform/pdf/TextFinder.h"
+#include "platform/pdf/pages/TextFinder.h"
 
 namespace vmk {
 

@@ -5,7 +5,7 @@
 #include "panels/PaletteButton.h"
 #include "panels/PaletteParts.h"
 #include "platform/icons/SymbolIcons.h"
-#include "platform/pdf/Annotation.h"
+#include "platform/pdf/document/Annotation.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -22,6 +22,17 @@ QColor withAlpha(QColor c, double alpha)
 {
     c.setAlphaF(alpha);
     return c;
+}
+
+// A round button's face: a faint disc of the text colour while the pointer is over it.
+void paintHoverDisc(QPainter& painter, const QToolButton& button)
+{
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (!button.underMouse())
+        return;
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(withAlpha(button.palette().color(QPalette::WindowText), 0.07));
+    painter.drawEllipse(QRectF(button.rect()));
 }
 
 } // namespace
@@ -41,13 +52,8 @@ PaletteMenuButton::PaletteMenuButton(const QString& symbol, const QString& help,
 void PaletteMenuButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
+    paintHoverDisc(painter, *this);
     const QRectF frame(rect());
-    if (underMouse()) {
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(withAlpha(palette().color(QPalette::WindowText), 0.07));
-        painter.drawEllipse(frame);
-    }
     const int side = 17;
     painter.drawPixmap(QPointF(frame.center().x() - side / 2.0, frame.center().y() - side / 2.0),
                        platform::symbolPixmap(m_symbol, side, palette().color(QPalette::WindowText), devicePixelRatioF()));
@@ -148,13 +154,8 @@ ColorMenuButton::ColorMenuButton(const QColor& current, std::function<void(const
 void ColorMenuButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
+    paintHoverDisc(painter, *this);
     const QRectF frame(rect());
-    if (underMouse()) {
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(withAlpha(palette().color(QPalette::WindowText), 0.07));
-        painter.drawEllipse(frame);
-    }
     paintColorDot(painter, QRectF(frame.center() - QPointF(8, 8), QSizeF(16, 16)), m_current, palette());
 }
 

@@ -1,7 +1,7 @@
 #include "panels/CompressRules.h"
 
 #include "panels/ByteCountText.h"
-#include "platform/pdf/Document.h"
+#include "platform/pdf/document/Document.h"
 #include "platform/services/RegularFile.h"
 #include "platform/services/TempFiles.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/Compression.h"
-#include "platform/pdf/PdfTypes.h"
+#include "platform/pdf/document/PdfTypes.h"
 
 #include <QByteArray>
 #include <QString>

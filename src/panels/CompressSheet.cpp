@@ -7,7 +7,7 @@
 #include "editor/Editor.h"
 #include "panels/ByteCountText.h"
 #include "platform/icons/SymbolIcons.h"
-#include "platform/pdf/Document.h"
+#include "platform/pdf/document/Document.h"
 
 #include <QButtonGroup>
 #include <QHBoxLayout>

@@ -1,6 +1,7 @@
 #include "panels/EditBar.h"
 
 #include "editor/Editor.h"
+#include "panels/PaletteParts.h"
 #include "platform/icons/SymbolIcons.h"
 #include "platform/services/ReduceMotion.h"
 
@@ -11,22 +12,6 @@
 #include <QPushButton>
 
 namespace vmk::panels {
-
-namespace {
-
-QPushButton* smallButton(const QString& title, QWidget* parent)
-{
-    auto* button = new QPushButton(title, parent);
-    button->setAccessibleName(title);
-    QFont f = button->font();
-    if (f.pointSizeF() > 0)
-        f.setPointSizeF(f.pointSizeF() - 1);
-    button->setFont(f);
-    button->setFocusPolicy(Qt::NoFocus);
-    return button;
-}
-
-} // namespace
 
 EditBarContent editBarContent(const std::optional<EditTarget>& selection)
 {
@@ -102,7 +87,7 @@ void EditBar::rebuild(bool animated)
     m_delete = nullptr;
     const QPointer<Editor> editor = m_editor;
     if (content.replace) {
-        m_replace = smallButton(QStringLiteral("Replace…"), m_group);
+        m_replace = smallBarButton(QStringLiteral("Replace…"), m_group);
         connect(m_replace, &QPushButton::clicked, this, [editor] {
             if (editor)
                 editor->chooseReplacementImage();
@@ -110,7 +95,7 @@ void EditBar::rebuild(bool animated)
         groupRow->addWidget(m_replace, 0, Qt::AlignVCenter);
     }
     if (content.remove) {
-        m_delete = smallButton(QStringLiteral("Delete"), m_group);
+        m_delete = smallBarButton(QStringLiteral("Delete"), m_group);
         m_delete->setProperty("buttonRole", QStringLiteral("destructive"));
         m_delete->setStyleSheet(QStringLiteral("QPushButton { color: rgb(255, 59, 48); }"));
         connect(m_delete, &QPushButton::clicked, this, [editor] {

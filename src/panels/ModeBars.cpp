@@ -23,18 +23,6 @@ QFont calloutFont(const QFont& base)
     return f;
 }
 
-QPushButton* smallButton(const QString& title)
-{
-    auto* button = new QPushButton(title);
-    button->setAccessibleName(title);
-    QFont f = button->font();
-    if (f.pointSizeF() > 0)
-        f.setPointSizeF(f.pointSizeF() - 1);
-    button->setFont(f);
-    button->setFocusPolicy(Qt::NoFocus);
-    return button;
-}
-
 } // namespace
 
 PagesBar::PagesBar(Editor* editor, QWidget* parent) : QWidget(parent)
@@ -109,14 +97,14 @@ RedactBar::RedactBar(Editor* editor, int markCount, std::function<void()> confir
     if (markCount < 1 || !editor)
         return;
     const QPointer<Editor> e(editor);
-    m_clear = smallButton(tr("Clear"));
+    m_clear = smallBarButton(tr("Clear"));
     connect(m_clear, &QPushButton::clicked, this, [e] {
         // Every mark goes in one undo step, taken at the moment of the click.
         if (e)
             e->removeAnnotation(e->redactionMarks(), QStringLiteral("Clear Redaction Marks"));
     });
     row->addWidget(m_clear);
-    m_redact = smallButton(tr("Redact…"));
+    m_redact = smallBarButton(tr("Redact…"));
     chrome::applyProminentButton(m_redact);
     // The destructive tint over the prominent look.
     m_redact->setStyleSheet(m_redact->styleSheet().replace(palette().color(QPalette::Highlight).name(QColor::HexArgb),
@@ -134,7 +122,7 @@ CropBar::CropBar(Editor* editor, QWidget* parent) : QWidget(parent)
     row->setContentsMargins(10, 6, 10, 6);
     row->setSpacing(8);
     const QPointer<Editor> e(editor);
-    m_cancel = smallButton(tr("Cancel"));
+    m_cancel = smallBarButton(tr("Cancel"));
     connect(m_cancel, &QPushButton::clicked, this, [e] {
         if (!e)
             return;
@@ -143,12 +131,12 @@ CropBar::CropBar(Editor* editor, QWidget* parent) : QWidget(parent)
         if (e->pdfView())
             e->pdfView()->setOverlayNeedsDisplay();
     });
-    m_all = smallButton(tr("All Pages"));
+    m_all = smallBarButton(tr("All Pages"));
     connect(m_all, &QPushButton::clicked, this, [e] {
         if (e)
             e->applyCrop(true);
     });
-    m_page = smallButton(tr("Crop Page"));
+    m_page = smallBarButton(tr("Crop Page"));
     chrome::applyProminentButton(m_page);
     connect(m_page, &QPushButton::clicked, this, [e] {
         if (e)

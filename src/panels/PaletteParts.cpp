@@ -2,8 +2,21 @@
 
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QPushButton>
 
 namespace vmk::panels {
+
+QPushButton* smallBarButton(const QString& title, QWidget* parent)
+{
+    auto* button = new QPushButton(title, parent);
+    button->setAccessibleName(title);
+    QFont f = button->font();
+    if (f.pointSizeF() > 0)
+        f.setPointSizeF(f.pointSizeF() - 1);
+    button->setFont(f);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
 
 PaletteDivider::PaletteDivider(QWidget* parent) : QWidget(parent)
 {

@@ -3,8 +3,12 @@
 #include <QWidget>
 
 class QHBoxLayout;
+class QPushButton;
 
 namespace vmk::panels {
+
+// A bar's text button a point smaller than the window's text, which never takes focus from the page.
+QPushButton* smallBarButton(const QString& title, QWidget* parent = nullptr);
 
 // The thin vertical rule between groups of palette buttons: 1 × 18 with 4 of room on each side.
 class PaletteDivider : public QWidget {

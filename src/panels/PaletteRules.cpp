@@ -1,6 +1,6 @@
 #include "panels/PaletteRules.h"
 
-#include "platform/pdf/Annotation.h"
+#include "platform/pdf/document/Annotation.h"
 
 #include <QCoreApplication>
 

@@ -2,7 +2,7 @@
 
 #include "editor/EditorModel.h"
 #include "editor/EditorTypes.h"
-#include "platform/pdf/PdfTypes.h"
+#include "platform/pdf/document/PdfTypes.h"
 
 #include <QColor>
 #include <QList>

@@ -4,7 +4,7 @@
 #include "editor/Editor.h"
 #include "panels/ColorControls.h"
 #include "panels/SectionControls.h"
-#include "platform/pdf/Annotation.h"
+#include "platform/pdf/document/Annotation.h"
 
 #include <QKeyEvent>
 #include <QPlainTextEdit>

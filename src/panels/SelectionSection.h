@@ -2,7 +2,7 @@
 
 #include "panels/FormParts.h"
 #include "panels/StyleRowChoice.h"
-#include "platform/pdf/PdfTypes.h"
+#include "platform/pdf/document/PdfTypes.h"
 
 #include <QPointer>
 

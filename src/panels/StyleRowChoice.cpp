@@ -1,7 +1,7 @@
 #include "panels/StyleRowChoice.h"
 
 #include "core/SystemAnnotations.h"
-#include "platform/pdf/Annotation.h"
+#include "platform/pdf/document/Annotation.h"
 
 #include <QCoreApplication>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "editor/EditorModel.h"
-#include "platform/pdf/PdfTypes.h"
+#include "platform/pdf/document/PdfTypes.h"
 
 #include <QColor>
 #include <QString>

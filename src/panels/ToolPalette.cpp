@@ -11,7 +11,7 @@
 #include "panels/PaletteParts.h"
 #include "panels/SignBar.h"
 #include "panels/SignatureSheet.h"
-#include "platform/pdf/Document.h"
+#include "platform/pdf/document/Document.h"
 #include "platform/services/ReduceMotion.h"
 #include "signatures/SignatureStore.h"
 

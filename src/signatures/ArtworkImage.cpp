@@ -1,8 +1,8 @@
 #include "signatures/ArtworkImage.h"
 
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
-#include "platform/pdf/PageCapture.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
+#include "platform/pdf/pages/PageCapture.h"
 
 #include <QColor>
 

@@ -2,8 +2,8 @@
 
 #include "signatures/SignatureStyles.h"
 
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 
 #include <QBuffer>
 #include <QPageLayout>

@@ -1,9 +1,9 @@
 #include "views/BackgroundSampling.h"
 
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
-#include "platform/pdf/PageCapture.h"
-#include "platform/pdf/PageSnapshot.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
+#include "platform/pdf/pages/PageCapture.h"
+#include "platform/pdf/pages/PageSnapshot.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/pdf/PdfTypes.h"
+#include "platform/pdf/document/PdfTypes.h"
 #include "platform/pdfview/WorkerPool.h"
 
 #include <QColor>

@@ -3,7 +3,7 @@
 #include "views/PDFCanvasView.h"
 
 #include "editor/Editor.h"
-#include "platform/pdf/Document.h"
+#include "platform/pdf/document/Document.h"
 #include "views/BackgroundSampling.h"
 #include "views/BlockTextEditor.h"
 

@@ -2,7 +2,7 @@
 
 #include "core/pdfium/PDFEditSession.h"
 #include "editor/Editor.h"
-#include "platform/pdf/Document.h"
+#include "platform/pdf/document/Document.h"
 #include "views/CanvasSurface.h"
 
 #include <QLineF>

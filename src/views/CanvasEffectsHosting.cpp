@@ -3,8 +3,8 @@
 
 #include "views/PDFCanvasView.h"
 
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/Document.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Document.h"
 
 #include <QTimer>
 

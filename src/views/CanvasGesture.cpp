@@ -1,6 +1,6 @@
 #include "views/CanvasGesture.h"
 
-#include "platform/pdf/Annotation.h"
+#include "platform/pdf/document/Annotation.h"
 
 #include <QTransform>
 

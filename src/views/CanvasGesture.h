@@ -2,7 +2,7 @@
 
 #include "core/AnnotationModel.h"
 #include "editor/EditorModel.h"
-#include "platform/pdf/PdfTypes.h"
+#include "platform/pdf/document/PdfTypes.h"
 
 #include <QList>
 #include <QPointF>

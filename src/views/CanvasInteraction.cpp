@@ -3,9 +3,9 @@
 #include "core/SystemAnnotations.h"
 #include "editor/Editor.h"
 #include "platform/doc/UndoManager.h"
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 
 #include <QLineF>
 

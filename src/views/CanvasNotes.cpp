@@ -1,9 +1,9 @@
 #include "views/PDFCanvasView.h"
 
 #include "editor/Editor.h"
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 #include "views/NoteEditorView.h"
 
 namespace vmk::views {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/pdf/Page.h"
-#include "platform/pdf/PdfTypes.h"
-#include "platform/pdf/Selection.h"
+#include "platform/pdf/document/Page.h"
+#include "platform/pdf/document/PdfTypes.h"
+#include "platform/pdf/document/Selection.h"
 
 #include <QPointF>
 

@@ -2,9 +2,9 @@
 
 #include "editor/Editor.h"
 #include "editor/FreeTextLayout.h"
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 #include "views/InlineTextView.h"
 
 #include <QPointer>

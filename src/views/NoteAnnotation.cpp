@@ -1,7 +1,7 @@
 #include "views/NoteAnnotation.h"
 
 #include "editor/EditorModel.h"
-#include "platform/pdf/AppearanceBuilder.h"
+#include "platform/pdf/annotations/AppearanceBuilder.h"
 
 namespace vmk::views {
 

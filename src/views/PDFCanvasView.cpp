@@ -1,8 +1,8 @@
 #include "views/PDFCanvasView.h"
 
 #include "editor/Editor.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 #include "platform/services/ReduceMotion.h"
 #include "views/InlineTextView.h"
 #include "views/NoteAnnotation.h"

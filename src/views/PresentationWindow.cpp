@@ -1,6 +1,6 @@
 #include "views/PresentationWindow.h"
 
-#include "platform/pdf/Document.h"
+#include "platform/pdf/document/Document.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>

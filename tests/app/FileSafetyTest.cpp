@@ -12,7 +12,7 @@
 
 #include "core/VMKDocument.h"
 #include "platform/doc/KeptOriginals.h"
-#include "platform/pdf/Document.h"
+#include "platform/pdf/document/Document.h"
 #include "platform/services/Scheduler.h"
 #include "platform/services/TempFiles.h"
 #include "platform/services/UserDefaults.h"

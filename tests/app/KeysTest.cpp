@@ -4,8 +4,8 @@
 
 #include "chrome/ModeSwitcher.h"
 #include "editor/Editor.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 #include "platform/services/Scheduler.h"
 #include "platform/services/UserDefaults.h"
 #include "views/NoteEditorView.h"

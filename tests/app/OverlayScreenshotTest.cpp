@@ -2,7 +2,7 @@
 
 #include "chrome/CanvasRoot.h"
 #include "core/VMKDocument.h"
-#include "platform/pdf/Document.h"
+#include "platform/pdf/document/Document.h"
 #include "platform/services/Scheduler.h"
 #include "platform/services/UserDefaults.h"
 

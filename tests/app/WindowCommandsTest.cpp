@@ -7,8 +7,8 @@
 #include "app/LaunchTiming.h"
 #include "app/Presenters.h"
 
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 #include "platform/services/Scheduler.h"
 #include "platform/services/UserDefaults.h"
 #include "chrome/CanvasOverlays.h"

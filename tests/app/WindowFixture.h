@@ -7,7 +7,7 @@
 #include "app/LaunchTiming.h"
 
 #include "editor/Editor.h"
-#include "platform/pdf/Document.h"
+#include "platform/pdf/document/Document.h"
 #include "platform/services/Scheduler.h"
 #include "platform/services/UserDefaults.h"
 

@@ -2,8 +2,8 @@
 
 #include "chrome/CanvasOverlays.h"
 #include "chrome/CanvasRoot.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 #include "support/Appearances.h"
 #include "support/MotionClock.h"
 #include "views/PDFCanvasView.h"

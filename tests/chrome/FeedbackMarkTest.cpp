@@ -7,27 +7,33 @@
 
 using namespace vmk::chrome;
 
-TEST(FeedbackMarkGeometry, ShapesFitTheirRectangles)
+TEST(FeedbackMarkGeometry, StrokesRunAcrossAndStayInsideTheirRectanglesAtAnySize)
 {
-    const QPainterPath stroke = signatureStrokePath(QRectF(0, 0, 36, 16));
-    EXPECT_NEAR(stroke.pointAtPercent(0).x(), 2.06, 0.01);
-    EXPECT_NEAR(stroke.pointAtPercent(0).y(), 10.67, 0.01);
-    EXPECT_NEAR(stroke.pointAtPercent(1).x(), 33.94, 0.01);
-    EXPECT_NEAR(stroke.pointAtPercent(1).y(), 6.93, 0.01);
+    for (const QRectF r : {QRectF(0, 0, 36, 16), QRectF(10, 5, 140, 60), QRectF(-4, 0, 20, 20)}) {
+        // The handwriting runs from the left end to the right end, never past the rectangle.
+        const QPainterPath stroke = signatureStrokePath(r);
+        EXPECT_LT(stroke.pointAtPercent(0).x(), r.left() + 0.1 * r.width());
+        EXPECT_GT(stroke.pointAtPercent(1).x(), r.right() - 0.1 * r.width());
+        for (int k = 0; k <= 20; ++k)
+            EXPECT_TRUE(r.contains(stroke.pointAtPercent(k / 20.0))) << k;
 
-    // At size 20 the check is inset 5.2 on each side.
-    const QRectF check = successCheckRect(QRectF(0, 0, 20, 20));
-    EXPECT_NEAR(check.width(), 9.6, 1e-9);
-    EXPECT_NEAR(check.left(), 5.2, 1e-9);
-    const QPainterPath tick = checkShapePath(check);
-    EXPECT_NEAR(tick.pointAtPercent(1).x(), check.right(), 1e-9);
-    EXPECT_NEAR(tick.pointAtPercent(1).y(), check.top() + 0.1 * check.height(), 1e-9);
+        // The check sits in the middle of the (round) mark, well inside its ring, rising to its top right.
+        const QRectF mark(r.topLeft(), QSizeF(r.height(), r.height()));
+        const QRectF check = successCheckRect(mark);
+        EXPECT_NEAR((check.center() - mark.center()).manhattanLength(), 0, 1e-9);
+        EXPECT_LT(check.width(), 0.6 * mark.width());
+        EXPECT_GT(check.width(), 0.3 * mark.width());
+        const QPainterPath tick = checkShapePath(check);
+        EXPECT_NEAR(tick.pointAtPercent(1).x(), check.right(), 1e-9);
+        EXPECT_LT(tick.pointAtPercent(1).y(), check.center().y());
+        EXPECT_TRUE(check.adjusted(-1e-9, -1e-9, 1e-9, 1e-9).contains(tick.boundingRect()));
 
-    // Trimming keeps the start and stops part way along.
-    const QPainterPath half = trimmedPath(tick, 0.5);
-    EXPECT_EQ(half.pointAtPercent(0), tick.pointAtPercent(0));
-    EXPECT_NEAR(half.length(), tick.length() / 2, tick.length() * 0.02);
-    EXPECT_TRUE(trimmedPath(tick, 0).isEmpty());
+        // Trimming keeps the start and stops part way along.
+        const QPainterPath half = trimmedPath(tick, 0.5);
+        EXPECT_EQ(half.pointAtPercent(0), tick.pointAtPercent(0));
+        EXPECT_NEAR(half.length(), tick.length() / 2, tick.length() * 0.02);
+        EXPECT_TRUE(trimmedPath(tick, 0).isEmpty());
+    }
 }
 
 TEST(FeedbackMarkGeometry, SuccessMarkTimeline)
@@ -71,11 +77,16 @@ TEST(FeedbackMarkGeometry, SuccessMarkTimeline)
 TEST(FeedbackMarkGeometry, MergeGathersAndSplitParts)
 {
     const double end = mergeMarkDuration(false);
-    // Merge at rest: the fan, turned −12° … 12°.
+    // Merge at rest: one fan, turning and spreading left to right about its middle page.
     const double merged = mergeMarkTogether(false, mergeMarkProgressAt(end, false));
-    EXPECT_DOUBLE_EQ(mergeMarkPage(0, merged).rotation, -12.0);
-    EXPECT_DOUBLE_EQ(mergeMarkPage(4, merged).rotation, 12.0);
-    EXPECT_EQ(mergeMarkPage(1, merged).offset, QPointF(-3.2, 0.6));
+    for (int i = 0; i < 5; ++i) {
+        const MergePage page = mergeMarkPage(i, merged), mirror = mergeMarkPage(4 - i, merged);
+        EXPECT_NEAR(page.rotation, -mirror.rotation, 1e-9);
+        EXPECT_NEAR(page.offset.x(), -mirror.offset.x(), 1e-9);
+        if (i > 0) {
+            EXPECT_GT(page.rotation, mergeMarkPage(i - 1, merged).rotation);
+        }
+    }
     // Split at rest: two piles, three accent pages at −9 and two grey ones at 9.
     const double split = mergeMarkTogether(true, mergeMarkProgressAt(end, false));
     for (int i = 0; i < 5; ++i) {

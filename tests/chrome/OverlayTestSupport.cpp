@@ -1,7 +1,7 @@
 #include "OverlayTestSupport.h"
 
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 
 namespace vmk::test {
 

@@ -8,8 +8,8 @@
 #include "chrome/ScanBanner.h"
 #include "chrome/ScanSweep.h"
 #include "editor/LongTask.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 
 #include "support/PdfBuilder.h"
 #include "support/Wait.h"

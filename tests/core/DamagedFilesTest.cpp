@@ -7,8 +7,8 @@
 #include "core/PDFOps.h"
 #include "core/VMKDocument.h"
 
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Page.h"
 
 #include "support/PdfBuilder.h"
 #include "support/TestFiles.h"

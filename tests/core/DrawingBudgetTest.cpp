@@ -9,8 +9,8 @@
 #include "core/VMKDocument.h"
 #include "core/pdfium/EditFidelity.h"
 
-#include "platform/pdf/Page.h"
-#include "platform/pdf/PageCapture.h"
+#include "platform/pdf/document/Page.h"
+#include "platform/pdf/pages/PageCapture.h"
 
 #include "support/MainThreadStall.h"
 #include "support/SlowContent.h"

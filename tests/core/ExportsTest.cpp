@@ -3,8 +3,8 @@
 
 #include "core/PDFOps.h"
 
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Page.h"
 
 #include "support/PaintedPdf.h"
 #include "support/PdfBuilder.h"

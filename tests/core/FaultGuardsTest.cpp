@@ -9,9 +9,9 @@
 #include "core/PDFOps.h"
 #include "core/SystemAnnotations.h"
 
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/Page.h"
-#include "platform/pdf/TextFinder.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Page.h"
+#include "platform/pdf/pages/TextFinder.h"
 
 #include "support/TestFiles.h"
 

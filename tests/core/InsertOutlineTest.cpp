@@ -5,7 +5,7 @@
 #include "StructureFixtures.h"
 
 #include "core/PDFOps.h"
-#include "platform/pdf/OutlineSplice.h"
+#include "platform/pdf/structure/OutlineSplice.h"
 
 #include "support/TestFiles.h"
 

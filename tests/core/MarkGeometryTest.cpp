@@ -2,31 +2,33 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace vmk::core;
 
-TEST(MarkGeometry, HatchOfAWideMarkStartsOneHeightLeftAndRisesAt45Degrees)
+TEST(MarkGeometry, HatchLinesAt45DegreesCoverTheWholeMarkEvenlyAndNoMore)
 {
-    const QRectF box(100, 50, 100, 20);
-    const auto lines = redactionHatchLines(box);
-    ASSERT_FALSE(lines.isEmpty());
-    EXPECT_DOUBLE_EQ(lines.first().x1(), 80.0);
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        EXPECT_DOUBLE_EQ(lines[i].x1(), 80.0 + 6.0 * i);
-        EXPECT_DOUBLE_EQ(lines[i].y1(), 50.0);
-        EXPECT_DOUBLE_EQ(lines[i].dx(), 20.0);
-        EXPECT_DOUBLE_EQ(lines[i].dy(), 20.0);
+    for (const QRectF box : {QRectF(100, 50, 100, 20), QRectF(0, 0, 10, 80), QRectF(30, 40, -20, -10), QRectF(0, 10, 12, 0)}) {
+        SCOPED_TRACE(testing::Message() << box.x() << "," << box.y() << " " << box.width() << "×" << box.height());
+        const QRectF r = box.normalized();
+        const auto lines = redactionHatchLines(box);
+        ASSERT_GE(lines.size(), 2);
+        const double spacing = lines[1].x1() - lines[0].x1();
+        EXPECT_GT(spacing, 0);
+        EXPECT_LE(spacing, 10); // a hatch, not a few strokes
+        for (const QLineF& line : lines) {
+            // Edge to edge at 45°, each one crossing the mark, evenly spaced.
+            EXPECT_EQ(line.y1(), r.top());
+            EXPECT_EQ(line.dy(), r.height());
+            EXPECT_EQ(line.dx(), r.height());
+            EXPECT_GE(line.x2(), r.left());
+            EXPECT_LT(line.x1(), r.right());
+            EXPECT_NEAR(std::fmod(line.x1() - lines[0].x1(), spacing), 0, 1e-9);
+        }
+        // No corner is left bare: the first line reaches one, the last comes within a spacing of the other.
+        EXPECT_LE(lines.first().x1(), r.left() - r.height());
+        EXPECT_GE(lines.last().x1(), r.right() - spacing);
     }
-    // Lines start while x < maxX: 80, 86, ... 194 → 20 lines.
-    EXPECT_EQ(lines.size(), 20);
-    EXPECT_LT(lines.last().x1(), 200.0);
-}
-
-TEST(MarkGeometry, ZeroHeightMarkHatchesOnlyPointsOnItsBottomEdge)
-{
-    const auto lines = redactionHatchLines(QRectF(0, 10, 12, 0));
-    ASSERT_EQ(lines.size(), 2);
-    for (const auto& l : lines)
-        EXPECT_EQ(l.p1(), l.p2());
 }
 
 TEST(MarkGeometry, SignatureArtworkIsCentredAndAspectFitted)

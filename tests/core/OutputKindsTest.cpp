@@ -7,7 +7,7 @@
 
 #include "core/PDFOps.h"
 #include "core/VMKDocument.h"
-#include "platform/pdf/OutlineSplice.h"
+#include "platform/pdf/structure/OutlineSplice.h"
 
 #include "support/PdfBuilder.h"
 #include "support/TestFiles.h"

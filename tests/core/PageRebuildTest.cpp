@@ -4,8 +4,8 @@
 #include "core/PDFOps.h"
 #include "core/SystemAnnotations.h"
 
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Page.h"
 
 #include "support/TestFiles.h"
 

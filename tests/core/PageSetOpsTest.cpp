@@ -2,7 +2,7 @@
 
 #include "core/PDFOps.h"
 
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Page.h"
 
 #include "support/TestFiles.h"
 

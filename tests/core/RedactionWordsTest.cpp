@@ -5,9 +5,9 @@
 #include "core/PageRebuild.h"
 #include "core/SystemAnnotations.h"
 
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 
 #include <gtest/gtest.h>
 

@@ -4,11 +4,11 @@
 #include "core/PDFOps.h"
 #include "core/VMKDocument.h"
 
-#include "platform/pdf/AnsweringWait.h"
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/MainThreadSlice.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/engine/Wait.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/engine/MainThreadSlice.h"
+#include "platform/pdf/document/Page.h"
 
 #include "StructureFixtures.h"
 #include "support/QpdfPages.h"

@@ -3,9 +3,9 @@
 #include "core/PDFOps.h"
 #include "core/VMKDocument.h"
 
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 
 #include "support/QpdfPages.h"
 #include "support/MainThreadStall.h"

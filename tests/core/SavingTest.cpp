@@ -6,8 +6,8 @@
 #include "core/SystemAnnotations.h"
 #include "core/VMKDocument.h"
 
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Page.h"
 #include "platform/services/Scheduler.h"
 
 #include "support/PdfBuilder.h"

@@ -4,9 +4,9 @@
 #include "core/PDFOps.h"
 #include "core/SystemAnnotations.h"
 
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/AppearanceBuilder.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/annotations/AppearanceBuilder.h"
+#include "platform/pdf/document/Page.h"
 
 #include <gtest/gtest.h>
 

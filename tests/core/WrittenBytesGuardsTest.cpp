@@ -7,8 +7,8 @@
 #include "core/PDFOps.h"
 #include "core/VMKDocument.h"
 
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 
 #include "support/TestFiles.h"
 

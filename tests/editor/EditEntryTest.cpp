@@ -4,7 +4,7 @@
 #include "EditorTestSupport.h"
 
 #include "core/pdfium/PDFEditSession.h"
-#include "platform/pdf/ContentSplit.h"
+#include "platform/pdf/pages/ContentSplit.h"
 #include "support/CpuTime.h"
 #include "support/MainThreadStall.h"
 #include "support/PdfBuilder.h"

@@ -7,8 +7,8 @@
 
 #include "core/PageRebuild.h"
 #include "core/SystemAnnotations.h"
-#include "platform/pdf/PageRebuild.h"
-#include "platform/pdf/RedactionScrub.h"
+#include "platform/pdf/pages/PageRebuild.h"
+#include "platform/pdf/scrub/RedactionScrub.h"
 #include "support/MainThreadStall.h"
 #include "support/PdfBuilder.h"
 #include "support/SlowContent.h"

@@ -1,5 +1,5 @@
 #include "EditorTestSupport.h"
-#include "platform/pdf/TextLayout.h"
+#include "platform/pdf/document/TextLayout.h"
 #include "support/Wait.h"
 
 #include <QTest>

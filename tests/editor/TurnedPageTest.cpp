@@ -4,7 +4,7 @@
 #include "EditorTestSupport.h"
 
 #include "editor/FreeTextLayout.h"
-#include "platform/pdf/Annotation.h"
+#include "platform/pdf/document/Annotation.h"
 #include "support/TestFiles.h"
 
 #include <QImage>

@@ -13,10 +13,10 @@
 
 #include "core/PDFOps.h"
 #include "core/VMKDocument.h"
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/Page.h"
-#include "platform/pdf/PageCapture.h"
-#include "platform/pdf/PageSnapshot.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Page.h"
+#include "platform/pdf/pages/PageCapture.h"
+#include "platform/pdf/pages/PageSnapshot.h"
 #include "platform/services/Scheduler.h"
 #include "support/SlowContent.h"
 

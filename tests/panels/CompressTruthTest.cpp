@@ -6,7 +6,7 @@
 #include "panels/CompressRules.h"
 #include "panels/CompressSheet.h"
 
-#include "platform/pdf/Document.h"
+#include "platform/pdf/document/Document.h"
 #include "support/TestFiles.h"
 
 #include <QFile>

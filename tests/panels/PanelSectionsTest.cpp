@@ -8,7 +8,7 @@
 #include "panels/ToolSections.h"
 #include "panels/InspectorView.h"
 #include "panels/SelectionSection.h"
-#include "platform/pdf/Annotation.h"
+#include "platform/pdf/document/Annotation.h"
 #include "signatures/SignatureArtwork.h"
 #include "signatures/SignatureStore.h"
 #include "signatures/SignatureStyles.h"

@@ -4,8 +4,8 @@
 #include "editor/Editor.h"
 #include "editor/HeadlessCanvas.h"
 #include "platform/doc/UndoManager.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 #include "platform/services/Scheduler.h"
 #include "platform/services/UserDefaults.h"
 

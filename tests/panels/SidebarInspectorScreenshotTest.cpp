@@ -6,7 +6,7 @@
 #include "panels/OutlineSidebar.h"
 #include "panels/PasswordSheet.h"
 #include "panels/SidebarView.h"
-#include "platform/pdf/Annotation.h"
+#include "platform/pdf/document/Annotation.h"
 #include "signatures/SignatureArtwork.h"
 #include "signatures/SignatureStore.h"
 #include "signatures/SignatureStyles.h"

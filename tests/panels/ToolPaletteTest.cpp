@@ -8,7 +8,7 @@
 #include "panels/PaletteRules.h"
 #include "panels/SignBar.h"
 #include "panels/ToolPalette.h"
-#include "platform/pdf/Annotation.h"
+#include "platform/pdf/document/Annotation.h"
 #include "signatures/SignatureStore.h"
 
 #include <QMenu>

@@ -8,9 +8,9 @@
 #include "support/TestFiles.h"
 #include "support/Wait.h"
 
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
-#include "platform/pdf/PageCapture.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
+#include "platform/pdf/pages/PageCapture.h"
 
 #include <QElapsedTimer>
 #include <QImage>

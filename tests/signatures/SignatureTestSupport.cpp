@@ -1,7 +1,7 @@
 #include "signatures/SignatureTestSupport.h"
 
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 #include "signatures/SignatureArtwork.h"
 #include "signatures/SignatureStyles.h"
 

@@ -4,7 +4,7 @@
 // structure, and the judgement of a saved copy by qpdf and poppler. The user password is "u", the owner
 // password "o".
 
-#include "platform/pdf/Document.h"
+#include "platform/pdf/document/Document.h"
 
 #include <QByteArray>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/pdf/detail/EngineGate.h"
+#include "platform/pdf/engine/EngineGate.h"
 
 #include <atomic>
 #include <chrono>

@@ -202,31 +202,64 @@ TEST(CanvasEffects, ExcludedAnnotationIsNotDrawnByTheCanvas)
     EXPECT_GT(redIn(area), 20);
 }
 
-TEST(CanvasEffects, Geometry)
+TEST(CanvasEffects, LineBarsStayVisibleOnShortMarksAndThickenOnTallOnes)
 {
-    const QRectF mark(10, 100, 200, 20);
-    EXPECT_EQ(CanvasEffects::sweepBar(QStringLiteral("Highlight"), mark), mark);
-    EXPECT_EQ(CanvasEffects::sweepBar(QStringLiteral("Underline"), mark), QRectF(10, 118, 200, 1.6));
-    EXPECT_EQ(CanvasEffects::sweepBar(QStringLiteral("StrikeOut"), QRectF(0, 0, 50, 10)), QRectF(0, 4.25, 50, 1.5));
+    // Where each bar lies on its mark is seen on the painted canvas below; here, how thick lines are.
+    double previous = 0;
+    for (double height : {6.0, 12.0, 100.0}) {
+        const QRectF mark(10, 100, 200, height);
+        for (const char* kind : {"Underline", "StrikeOut"}) {
+            const QRectF line = CanvasEffects::sweepBar(QString::fromLatin1(kind), mark);
+            EXPECT_GE(line.height(), 1.0) << kind << " " << height; // never a hairline
+            EXPECT_LT(line.height(), mark.height() / 2) << kind << " " << height;
+        }
+        EXPECT_GE(CanvasEffects::sweepBar(QStringLiteral("Underline"), mark).height(), previous);
+        previous = CanvasEffects::sweepBar(QStringLiteral("Underline"), mark).height();
+    }
+}
 
-    EXPECT_EQ(CanvasEffects::penSize(QRectF(0, 0, 100, 10)), 36.0);
-    EXPECT_EQ(CanvasEffects::penSize(QRectF(0, 0, 100, 100)), 64.0);
-    EXPECT_DOUBLE_EQ(CanvasEffects::penSize(QRectF(0, 0, 100, 40)), 44.0);
-    const QRectF sig(100, 50, 250, 60);
-    EXPECT_EQ(CanvasEffects::penPosition(sig, 0), QPointF(100, 80));
-    EXPECT_EQ(CanvasEffects::penPosition(sig, 1), QPointF(350, 80));
-    const QPointF second = CanvasEffects::penPosition(sig, 0.2);
-    EXPECT_NEAR(second.x(), 150, 1e-9);
-    EXPECT_NEAR(second.y(), 80 - 0.18 * 60, 1e-9);
-
-    EXPECT_DOUBLE_EQ(CanvasEffects::badgeScale(0), 0.4);
-    EXPECT_GT(CanvasEffects::badgeScale(200), 1.0); // the spring overshoots
-    EXPECT_NEAR(CanvasEffects::badgeScale(1500), 1.0, 0.01);
-    EXPECT_DOUBLE_EQ(CanvasEffects::badgeOpacity(0), 0.0);
-    EXPECT_DOUBLE_EQ(CanvasEffects::badgeOpacity(60), 0.5);
-    EXPECT_DOUBLE_EQ(CanvasEffects::badgeOpacity(700), 1.0);
-    EXPECT_NEAR(CanvasEffects::badgeOpacity(1365), 0.5, 1e-9);
-    EXPECT_DOUBLE_EQ(CanvasEffects::badgeOpacity(1500), 0.0);
+TEST(CanvasEffects, ThePenWritesAcrossTheSignatureAndTheBadgePopsHoldsAndFades)
+{
+    for (const QRectF sig : {QRectF(100, 50, 250, 60), QRectF(0, 0, 40, 10), QRectF(-20, 300, 600, 200)}) {
+        // From the left end at mid-height to the right end, always rightward, up and down within the signature.
+        EXPECT_EQ(CanvasEffects::penPosition(sig, 0), QPointF(sig.left(), sig.center().y()));
+        EXPECT_EQ(CanvasEffects::penPosition(sig, 1), QPointF(sig.right(), sig.center().y()));
+        double x = sig.left() - 1, high = sig.center().y(), low = high;
+        for (double p = 0; p <= 1.0; p += 0.02) {
+            const QPointF at = CanvasEffects::penPosition(sig, p);
+            EXPECT_GT(at.x(), x) << p;
+            EXPECT_TRUE(sig.contains(at)) << p;
+            x = at.x();
+            high = std::min(high, at.y());
+            low = std::max(low, at.y());
+        }
+        EXPECT_GT(low - high, 0.2 * sig.height());
+        // A pen one can see beside a small signature that does not bury a large one.
+        EXPECT_GE(CanvasEffects::penSize(sig), 24);
+        EXPECT_LE(CanvasEffects::penSize(sig), 96);
+    }
+    // The badge springs up from small past its size and settles; it fades in, holds, and is gone at its end.
+    double peak = 0, opacity = 0;
+    bool fading = false, fadedGradually = false;
+    for (int ms = -20; ms <= CanvasEffects::kBadgeMs + 20; ms += 10) {
+        peak = std::max(peak, CanvasEffects::badgeScale(ms));
+        const double now = CanvasEffects::badgeOpacity(ms);
+        EXPECT_TRUE(now >= 0 && now <= 1 + 1e-9) << ms;
+        fading = fading || now < opacity;
+        if (fading) {
+            EXPECT_LE(now, opacity) << ms; // once it starts to fade it does not come back
+            fadedGradually = fadedGradually || (now > 0 && now < 1);
+        }
+        opacity = now;
+    }
+    EXPECT_TRUE(fadedGradually);
+    EXPECT_LT(CanvasEffects::badgeScale(0), 0.5);
+    EXPECT_NEAR(CanvasEffects::badgeScale(10), CanvasEffects::badgeScale(0), 0.1); // no jump as it starts
+    EXPECT_GT(peak, 1.0);
+    EXPECT_NEAR(CanvasEffects::badgeScale(CanvasEffects::kBadgeMs), 1.0, 0.01);
+    EXPECT_EQ(CanvasEffects::badgeOpacity(0), 0);
+    EXPECT_EQ(CanvasEffects::badgeOpacity(CanvasEffects::kBadgeMs / 2), 1);
+    EXPECT_EQ(CanvasEffects::badgeOpacity(CanvasEffects::kBadgeMs), 0);
 }
 
 TEST(CanvasEffects, GoingToAPageAnimatesNearbyAndJumpsFarAway)
@@ -295,4 +328,55 @@ TEST(CanvasEffects, TheMarkIsOnScreenOnTheFrameAfterItsEffectEnds)
     f.canvas->effects().clear();
     const QPointF third = f.canvas->convertRectFromPage(more[0].first->bounds(), 0).center();
     EXPECT_TRUE(looksMarked(f.canvas->grab().toImage(), third, dpr));
+}
+
+TEST(CanvasEffects, EachSweepPaintsOverItsOwnLineOfTheMarkAndNowhereElse)
+{
+    // Which thirds of the mark (top, middle, bottom) each kind of sweep covers by the end of its run.
+    const struct {
+        const char* subtype;
+        bool thirds[3];
+    } cases[] = {{"Highlight", {true, true, true}}, {"Underline", {false, false, true}}, {"StrikeOut", {false, true, false}}};
+    CanvasFixture f;
+    playMotion(f, false);
+    ASSERT_TRUE(waitForTiles(f));
+    double y = 500;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.subtype);
+        pdf::AnnotationPtr mark = pdf::Annotation::create(QString::fromLatin1(c.subtype), QRectF(72, y, 300, 30));
+        y -= 100;
+        mark->setColor(QColor(0, 0, 255));
+        f.page()->addAnnotation(mark);
+        f.canvas->playMarkupSweep({{mark, f.page()}}, QString::fromLatin1(c.subtype), QColor(0, 0, 255));
+        ASSERT_TRUE(waitForTiles(f));
+        f.canvas->effects().setElapsed(CanvasEffects::kSweepMs - 1);
+        const qreal dpr = f.canvas->devicePixelRatioF();
+        const QImage frame = f.canvas->grab().toImage();
+        const QRectF r = f.canvas->convertRectFromPage(mark->bounds(), 0);
+        // The share of the mark's columns with blue in a band of rows (view points).
+        auto covered = [&](double top, double bottom) {
+            int hit = 0, columns = 0;
+            for (double x = r.left() + 2; x < r.right() - 2; x += 2, ++columns) {
+                bool blue = false;
+                for (double row = top; row <= bottom && !blue; row += 0.5) {
+                    const QColor px = frame.pixelColor((QPointF(x, row) * dpr).toPoint());
+                    blue = px.blue() - px.red() > 60;
+                }
+                hit += blue ? 1 : 0;
+            }
+            return double(hit) / columns;
+        };
+        const double third = r.height() / 3;
+        for (int k = 0; k < 3; ++k) {
+            const double share = covered(r.top() + k * third + 1, r.top() + (k + 1) * third - 1);
+            if (c.thirds[k]) {
+                EXPECT_GT(share, 0.95) << "third " << k; // the whole run of the mark
+            } else {
+                EXPECT_EQ(share, 0.0) << "third " << k;
+            }
+        }
+        EXPECT_EQ(covered(r.top() - 8, r.top() - 4), 0.0);
+        EXPECT_EQ(covered(r.bottom() + 4, r.bottom() + 8), 0.0);
+        f.canvas->effects().setElapsed(10000);
+    }
 }

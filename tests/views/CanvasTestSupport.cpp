@@ -1,6 +1,6 @@
 #include "CanvasTestSupport.h"
 
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Page.h"
 #include "support/PaintedPdf.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "views/CanvasGesture.h"
 
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Page.h"
 
 #include <gtest/gtest.h>
 

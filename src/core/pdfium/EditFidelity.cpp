@@ -1,7 +1,7 @@
 #include "core/pdfium/EditFidelity.h"
 
-#include "platform/pdf/Page.h"
-#include "platform/pdf/PageCapture.h"
+#include "platform/pdf/document/Page.h"
+#include "platform/pdf/pages/PageCapture.h"
 
 #include <QTransform>
 

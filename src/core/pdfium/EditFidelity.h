@@ -5,7 +5,7 @@
 // engine that rewrites the page may lose what its object model cannot carry (shadings, patterns, inline
 // images, unusual colour spaces); this check does not trust it.
 
-#include "platform/pdf/PdfTypes.h"
+#include "platform/pdf/document/PdfTypes.h"
 
 #include <QImage>
 #include <QList>

@@ -2,8 +2,8 @@
 
 #include "core/pdfium/EditTextRules.h"
 #include "core/pdfium/TextGrouping.h"
-#include "platform/pdf/AnsweringWait.h"
-#include "platform/pdf/ContentSplit.h"
+#include "platform/pdf/engine/Wait.h"
+#include "platform/pdf/pages/ContentSplit.h"
 #include "platform/services/Secrets.h"
 
 #include <QCoreApplication>

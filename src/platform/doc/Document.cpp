@@ -2,7 +2,7 @@
 
 #include "platform/doc/KeptOriginals.h"
 #include "platform/doc/SafeSave.h"
-#include "platform/pdf/AnsweringWait.h"
+#include "platform/pdf/engine/Wait.h"
 #include "platform/services/Logger.h"
 #include "platform/services/RegularFile.h"
 #include "platform/services/TempFiles.h"

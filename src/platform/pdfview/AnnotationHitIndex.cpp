@@ -1,7 +1,7 @@
 #include "platform/pdfview/AnnotationHitIndex.h"
 
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Page.h"
 
 #include <QElapsedTimer>
 

@@ -1,8 +1,8 @@
 #include "platform/pdfview/FieldEditing.h"
 
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 #include "platform/pdfview/PDFView.h"
 
 #include <QAbstractScrollArea>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/pdf/FormField.h"
+#include "platform/pdf/annotations/FormField.h"
 
 #include <QObject>
 #include <QPointer>

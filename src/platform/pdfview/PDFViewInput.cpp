@@ -1,6 +1,6 @@
 #include "platform/pdfview/PDFViewPrivate.h"
 
-#include "platform/pdf/Document.h"
+#include "platform/pdf/document/Document.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -2,11 +2,11 @@
 
 // Internal state of PDFView, shared by its implementation files.
 
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
-#include "platform/pdf/PageSnapshot.h"
-#include "platform/pdf/Selection.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
+#include "platform/pdf/pages/PageSnapshot.h"
+#include "platform/pdf/document/Selection.h"
 #include "platform/pdfview/AnnotationHitIndex.h"
 #include "platform/pdfview/FieldEditing.h"
 #include "platform/pdfview/NavigationHistory.h"

@@ -1,6 +1,6 @@
 #include "platform/pdfview/PDFViewPrivate.h"
 
-#include "platform/pdf/PageSnapshot.h"
+#include "platform/pdf/pages/PageSnapshot.h"
 #include "platform/pdfview/BitmapPool.h"
 
 #include <QPaintEvent>

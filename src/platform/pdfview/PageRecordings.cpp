@@ -1,9 +1,9 @@
 #include "platform/pdfview/PageRecordings.h"
 
-#include "platform/pdf/Document.h"
-#include "platform/pdf/LastGoodCopy.h"
-#include "platform/pdf/Page.h"
-#include "platform/pdf/PageSnapshot.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
+#include "platform/pdf/pages/LastGoodCopy.h"
+#include "platform/pdf/pages/PageSnapshot.h"
 
 #include <algorithm>
 #include <utility>
@@ -81,7 +81,7 @@ bool PageRecordings::recordFromLastGoodCopy(int page, std::uint32_t generation, 
 {
     // What this view leaves out of a page is not left out of the copy.
     const pdf::DocumentPtr document = handle->document();
-    std::shared_ptr<const pdf::LastGoodCopy> copy = document ? document->lastGoodCopy() : nullptr;
+    std::shared_ptr<const pdf::LastGoodCopy> copy = document ? pdf::LastGoodCopy::whileWriting(*document) : nullptr;
     if (!copy || !excluded.empty() || !copy->knows(handle.get()))
         return false;
     auto job = std::make_shared<Job>();

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/pdf/PageCapture.h"
-#include "platform/pdf/PdfTypes.h"
+#include "platform/pdf/pages/PageCapture.h"
+#include "platform/pdf/document/PdfTypes.h"
 #include "platform/pdfview/PagesPutOff.h"
 #include "platform/pdfview/WorkerPool.h"
 

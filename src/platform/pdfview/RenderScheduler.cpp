@@ -1,6 +1,6 @@
 #include "platform/pdfview/RenderScheduler.h"
 
-#include "platform/pdf/PdfLog.h"
+#include "platform/pdf/engine/PdfLog.h"
 #include "platform/services/ThreadHandOff.h"
 
 #include <QThread>

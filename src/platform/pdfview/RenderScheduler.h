@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/pdf/PageCapture.h"
+#include "platform/pdf/pages/PageCapture.h"
 #include "platform/pdfview/TileCache.h"
 #include "platform/pdfview/WorkerPool.h"
 

@@ -5,8 +5,8 @@
 
 #include "core/pdfium/EditFidelity.h"
 #include "core/pdfium/EditTextRules.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 #include "support/FidelityPages.h"
 
 #include <QFileInfo>

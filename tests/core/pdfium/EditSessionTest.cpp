@@ -5,7 +5,7 @@
 #include "core/pdfium/EditTextRules.h"
 
 #include "platform/fonts/FontService.h"
-#include "platform/pdf/Document.h"
+#include "platform/pdf/document/Document.h"
 
 #include "support/ClearMetadataFixtures.h"
 #include "support/TestFiles.h"

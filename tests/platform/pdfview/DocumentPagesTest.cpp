@@ -1,4 +1,4 @@
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Page.h"
 #include "platform/pdfview/ViewTestSupport.h"
 
 #include <gtest/gtest.h>

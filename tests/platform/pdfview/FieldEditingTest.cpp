@@ -1,7 +1,7 @@
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/FormField.h"
-#include "platform/pdf/FormFixture.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/annotations/FormField.h"
+#include "platform/pdf/annotations/FormFixture.h"
+#include "platform/pdf/document/Page.h"
 #include "platform/pdfview/PDFView.h"
 #include "platform/pdfview/ViewTestSupport.h"
 

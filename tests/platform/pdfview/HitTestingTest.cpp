@@ -2,8 +2,8 @@
 // far larger than the screen, whose tile loops must follow what is visible.
 
 #include "HostilePages.h"
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Page.h"
 #include "platform/pdfview/AnnotationHitIndex.h"
 #include "platform/pdfview/BitmapPool.h"
 #include "platform/pdfview/PDFView.h"

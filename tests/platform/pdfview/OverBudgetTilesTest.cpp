@@ -3,8 +3,8 @@
 // runs. The view shows the placeholder within about the budget instead, keeps drawing the other pages and
 // answering input, and never tries the page again.
 
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 #include "platform/pdfview/PDFView.h"
 #include "platform/pdfview/ViewTestSupport.h"
 #include "platform/pdfview/WorkerPool.h"

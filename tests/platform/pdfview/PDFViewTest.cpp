@@ -1,5 +1,5 @@
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/Page.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Page.h"
 #include "platform/pdfview/PDFView.h"
 #include "platform/pdfview/ViewTestSupport.h"
 

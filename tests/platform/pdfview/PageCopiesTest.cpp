@@ -2,11 +2,11 @@
 // which share what the pages share (fonts, pictures): few of them at any time, however many pages go
 // by, and each page drawn as it is now, edits included.
 
-#include "platform/pdf/Document.h"
-#include "platform/pdf/ImageRecompression.h"
-#include "platform/pdf/Page.h"
-#include "platform/pdf/PageCapture.h"
-#include "platform/pdf/PageSnapshot.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/pages/ImageRecompression.h"
+#include "platform/pdf/document/Page.h"
+#include "platform/pdf/pages/PageCapture.h"
+#include "platform/pdf/pages/PageSnapshot.h"
 #include "platform/pdfview/ViewTestSupport.h"
 
 #include <QBuffer>

@@ -2,9 +2,9 @@
 // caller gets control back within a bound, the reading ends on its worker, nothing is left half-open.
 
 #include "HostilePages.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
-#include "platform/pdf/detail/AnsweringWait.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
+#include "platform/pdf/engine/WaitRunner.h"
 #include "support/MainThreadStall.h"
 #include "support/Slowdown.h"
 #include "support/Wait.h"

@@ -2,9 +2,9 @@
 // close returns at once, the stuck work ends on its own later without touching what was closed, and the
 // end of the application still waits for writes.
 
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
-#include "platform/pdf/PageCapture.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
+#include "platform/pdf/pages/PageCapture.h"
 #include "platform/pdfview/PDFView.h"
 #include "platform/pdfview/PageRecordings.h"
 #include "platform/pdfview/PageTexts.h"

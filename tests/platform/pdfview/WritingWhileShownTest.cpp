@@ -1,14 +1,14 @@
 // A document written on a worker (a save) while its view is shown: painting, scrolling and the pointer
 // going over the pages never wait for the writer; what they put off comes once the writing is over.
 
-#include "platform/pdf/AnsweringWait.h"
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/Document.h"
-#include "platform/pdf/Page.h"
-#include "platform/pdf/PageCapture.h"
-#include "platform/pdf/PageSnapshot.h"
-#include "platform/pdf/TextReader.h"
-#include "platform/pdf/detail/EngineGate.h"
+#include "platform/pdf/engine/Wait.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
+#include "platform/pdf/pages/PageCapture.h"
+#include "platform/pdf/pages/PageSnapshot.h"
+#include "platform/pdf/pages/TextReader.h"
+#include "platform/pdf/engine/EngineGate.h"
 #include "platform/pdfview/PDFView.h"
 #include "platform/pdfview/ViewTestSupport.h"
 #include "support/MainThreadStall.h"

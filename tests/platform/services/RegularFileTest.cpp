@@ -1,7 +1,7 @@
 // Only regular files are read: a pipe, a device, a socket or a folder given as a document is refused at
 // once, by name, and never holds up the caller.
 #include "platform/doc/TestDocument.h"
-#include "platform/pdf/Document.h"
+#include "platform/pdf/document/Document.h"
 #include "platform/services/RegularFile.h"
 #include "platform/services/UserDefaults.h"
 #include "support/TestFiles.h"

@@ -1,3 +1,6 @@
+// The organizer's layout as a user meets it: cards in rows that stay inside the view and never touch,
+// each card keeping its page's shape right over its number, and the pointer finding the card drawn under it.
+
 #include "views/OrganizerLayout.h"
 #include "views/PageCell.h"
 #include "views/ThumbnailRenderer.h"
@@ -6,135 +9,198 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace vmk::views;
 
-TEST(OrganizerGeometry, ItemWidthRulesOfZoomAndSidebar)
-{
-    EXPECT_EQ(organizerItemSize(150), QSizeF(150, 225));
-    // Pinching out from 300 by 0.5 stops at 340; pinching in from 100 by -0.5 stops at 90.
-    EXPECT_DOUBLE_EQ(zoomedItemWidth(300, 1.5), 340);
-    EXPECT_DOUBLE_EQ(zoomedItemWidth(100, 0.5), 90);
-    EXPECT_DOUBLE_EQ(zoomedItemWidth(150, 1.25), 187.5);
-    // The sidebar's items are its width less 40, only followed past 4 points.
-    EXPECT_DOUBLE_EQ(sidebarItemWidth(200, 120), 160);
-    EXPECT_DOUBLE_EQ(sidebarItemWidth(203, 160), 160);
-    EXPECT_DOUBLE_EQ(sidebarItemWidth(205, 160), 165);
-    EXPECT_DOUBLE_EQ(sidebarItemWidth(40, 120), 60);
-    EXPECT_DOUBLE_EQ(sidebarItemWidth(900, 120), 220);
-}
+namespace {
 
-TEST(OrganizerGeometry, FlowLayoutPlacesRowsAndFindsItems)
-{
-    const OrganizerMetrics m = OrganizerMetrics::grid();
+struct Flow {
+    OrganizerMetrics metrics;
+    double itemWidth, viewWidth;
+    int count;
     OrganizerFlowLayout layout;
-    layout.setItemSize(organizerItemSize(150));
-    layout.setSpacing(m.minInteritemSpacing, m.minLineSpacing);
-    layout.setInsets(m.insets);
-    layout.setWidth(900);
-    layout.setCount(11);
-    // (900 − 60 + 20) ÷ 170 gives five columns, spread over the width.
-    EXPECT_EQ(layout.columns(), 5);
-    EXPECT_EQ(layout.rows(), 3);
-    EXPECT_EQ(layout.itemRect(0), QRectF(30, 72, 150, 225));
-    EXPECT_DOUBLE_EQ(layout.itemRect(4).right(), 870);
-    EXPECT_DOUBLE_EQ(layout.itemRect(5).top(), 72 + 225 + 26);
-    EXPECT_DOUBLE_EQ(layout.contentSize().height(), 72 + 3 * 225 + 2 * 26 + 80);
-    EXPECT_EQ(layout.indexAt(layout.itemRect(7).center()), 7);
-    EXPECT_EQ(layout.indexAt(QPointF(10, 10)), -1);
-    const auto [first, last] = layout.indexesBetween(300, 330);
-    EXPECT_EQ(first, 5); // the band meets the second row only
-    EXPECT_EQ(last, 9);
+};
+
+// Grid and sidebar at item and view widths from the smallest to the largest, with full and partial rows.
+std::vector<Flow> flows()
+{
+    std::vector<Flow> all;
+    auto add = [&all](const OrganizerMetrics& m, double item, double view, int count) {
+        Flow f{m, item, view, count, {}};
+        f.layout.setItemSize(organizerItemSize(item));
+        f.layout.setSpacing(m.minInteritemSpacing, m.minLineSpacing);
+        f.layout.setInsets(m.insets);
+        f.layout.setWidth(view);
+        f.layout.setCount(count);
+        all.push_back(f);
+    };
+    for (double item : {kMinItemWidth, 150.0, kMaxItemWidth})
+        for (double view : {480.0, 899.0, 900.0, 1600.0})
+            for (int count : {1, 7, 11})
+                add(OrganizerMetrics::grid(), item, view, count);
+    for (double view : {100.0, 200.0, 205.0, 400.0})
+        add(OrganizerMetrics::sidebar(), sidebarItemWidth(view, 120), view, 5);
+    return all;
 }
 
-TEST(OrganizerGeometry, DropPositionGoesBeforeTheCardUnderThePointer)
+} // namespace
+
+TEST(OrganizerGeometry, CardsFlowInReadingOrderInsideTheViewWithoutTouching)
 {
-    OrganizerFlowLayout layout;
-    layout.setItemSize(organizerItemSize(150));
-    layout.setSpacing(20, 26);
-    layout.setInsets(QMarginsF(30, 72, 30, 80));
-    layout.setWidth(900);
-    layout.setCount(7);
-    const QRectF third = layout.itemRect(2);
-    // Over the middle of a card: before it, never onto it.
-    EXPECT_EQ(layout.dropIndexAt(third.center()), 2);
-    EXPECT_EQ(layout.dropIndexAt(QPointF(third.left() + 5, third.center().y())), 2);
-    // Over its right quarter: after it.
-    EXPECT_EQ(layout.dropIndexAt(QPointF(third.right() - 5, third.center().y())), 3);
-    // Right of the last card of the first row: after the row.
-    EXPECT_EQ(layout.dropIndexAt(QPointF(899, third.center().y())), 5);
-    // Below everything: the end.
-    EXPECT_EQ(layout.dropIndexAt(QPointF(800, 5000)), 7);
-    EXPECT_EQ(layout.dropIndexAt(QPointF(0, 0)), 0);
-    OrganizerFlowLayout empty;
-    EXPECT_EQ(empty.dropIndexAt(QPointF(10, 10)), 0);
+    for (const Flow& f : flows()) {
+        SCOPED_TRACE(testing::Message() << "item " << f.itemWidth << " in view " << f.viewWidth << ", " << f.count);
+        const OrganizerFlowLayout& l = f.layout;
+        const QMarginsF in = f.metrics.insets;
+        const double room = f.viewWidth - in.left() - in.right();
+        const int n = l.columns();
+        // As many columns as fit, and not one more (the sidebar's spacing leaves room for one).
+        EXPECT_LE(n * f.itemWidth + (n - 1) * f.metrics.minInteritemSpacing, std::max(room, f.itemWidth));
+        EXPECT_GT((n + 1) * f.itemWidth + n * f.metrics.minInteritemSpacing, room);
+        for (int i = 0; i < f.count; ++i) {
+            const QRectF r = l.itemRect(i);
+            EXPECT_GE(r.left(), in.left()) << i;
+            EXPECT_LE(r.right(), f.viewWidth - in.right()) << i;
+            EXPECT_GE(r.top(), in.top()) << i;
+            // The pointer finds the card anywhere on it, to its corners.
+            for (const QPointF at : {r.center(), r.topLeft() + QPointF(1, 1), r.bottomRight() - QPointF(1, 1)})
+                EXPECT_EQ(l.indexAt(at), i) << at.x() << "," << at.y();
+            if (i == 0)
+                continue;
+            const QRectF before = l.itemRect(i - 1);
+            if (i % n != 0) { // the same row, further right
+                EXPECT_EQ(r.top(), before.top()) << i;
+                EXPECT_GE(r.left() - before.right(), f.metrics.minInteritemSpacing - 1e-9) << i;
+                EXPECT_EQ(l.indexAt(QPointF(before.right() + 1, r.center().y())), -1) << "gap before " << i;
+            } else { // the next row, from the left again
+                EXPECT_GE(r.top() - before.bottom(), f.metrics.minLineSpacing - 1e-9) << i;
+                EXPECT_EQ(r.left(), l.itemRect(0).left()) << i;
+                EXPECT_EQ(l.indexAt(QPointF(r.center().x(), r.top() - 1)), -1) << "gap above " << i;
+            }
+        }
+        // A full row is spread across the view, a single card centred in it.
+        const QRectF first = l.itemRect(0), lastOfRow = l.itemRect(std::min(n, f.count) - 1);
+        if (f.count >= n) {
+            EXPECT_NEAR(first.left(), f.viewWidth - lastOfRow.right(), 1e-6);
+        }
+        // The last row can be scrolled fully into view, with the bottom inset below it.
+        EXPECT_NEAR(l.contentSize().height(), l.itemRect(f.count - 1).bottom() + in.bottom(), 1e-6);
+        EXPECT_EQ(l.indexAt(QPointF(first.left() + 1, in.top() - 1)), -1);
+
+        // What a band of the view shows is exactly the cards that reach into it.
+        for (double y0 = 0.5; y0 < l.contentSize().height(); y0 += 37) {
+            for (double y1 : {y0 + 20, y0 + 300}) {
+                std::pair<int, int> meets{0, -1};
+                for (int i = 0; i < f.count; ++i) {
+                    if (l.itemRect(i).bottom() > y0 && l.itemRect(i).top() <= y1)
+                        meets = {meets.second < 0 ? i : meets.first, i};
+                }
+                EXPECT_EQ(l.indexesBetween(y0, y1), meets) << y0 << "..." << y1;
+            }
+        }
+    }
 }
 
-TEST(OrganizerGeometry, SidebarShowsOneCentredItemPerRow)
+TEST(OrganizerGeometry, ADroppedPageLandsBesideTheCardUnderThePointerAndTheMarkShowsWhere)
 {
-    const OrganizerMetrics m = OrganizerMetrics::sidebar();
-    OrganizerFlowLayout layout;
-    layout.setItemSize(organizerItemSize(160));
-    layout.setSpacing(m.minInteritemSpacing, m.minLineSpacing);
-    layout.setInsets(m.insets);
-    layout.setWidth(200);
-    layout.setCount(3);
-    EXPECT_EQ(layout.columns(), 1);
-    EXPECT_DOUBLE_EQ(layout.itemRect(0).left(), 20);
-    EXPECT_DOUBLE_EQ(layout.itemRect(1).top(), 4 + 238 + 10);
+    for (const Flow& f : flows()) {
+        SCOPED_TRACE(testing::Message() << "item " << f.itemWidth << " in view " << f.viewWidth << ", " << f.count);
+        const OrganizerFlowLayout& l = f.layout;
+        const int n = l.columns();
+        for (int i = 0; i < f.count; ++i) {
+            const QRectF r = l.itemRect(i);
+            const int rowEnd = std::min(f.count, (i / n + 1) * n);
+            // Over a card's left part the page goes before it, never onto it; over its right quarter, after it.
+            EXPECT_EQ(l.dropIndexAt(r.center()), i);
+            EXPECT_EQ(l.dropIndexAt(QPointF(r.left() + 5, r.center().y())), i);
+            EXPECT_EQ(l.dropIndexAt(QPointF(r.right() - 5, r.center().y())), i + 1);
+            // Right of a row, or in the gap just below or above a card, it goes with that row.
+            EXPECT_EQ(l.dropIndexAt(QPointF(f.viewWidth - 1, r.center().y())), rowEnd);
+            EXPECT_EQ(l.dropIndexAt(QPointF(r.left() + 5, r.bottom() + 2)), i);
+            EXPECT_EQ(l.dropIndexAt(QPointF(r.left() + 5, r.top() - 2)), i);
+            // The mark stands in the gap before the card, as tall as it, touching no card.
+            const QRectF mark = l.dropIndicatorRect(i);
+            EXPECT_LT(mark.right(), r.left());
+            EXPECT_GE(mark.left(), 0);
+            EXPECT_EQ(mark.top(), r.top());
+            EXPECT_EQ(mark.height(), r.height());
+            if (i % n != 0) {
+                EXPECT_GT(mark.left(), l.itemRect(i - 1).right());
+            }
+        }
+        EXPECT_EQ(l.dropIndexAt(QPointF(0, 0)), 0);
+        EXPECT_EQ(l.dropIndexAt(QPointF(f.viewWidth - 1, l.contentSize().height() + 5000)), f.count);
+        EXPECT_GT(l.dropIndicatorRect(f.count).left(), l.itemRect(f.count - 1).right());
+    }
+    EXPECT_EQ(OrganizerFlowLayout().dropIndexAt(QPointF(10, 10)), 0);
 }
 
-TEST(PageCellLayout, CardKeepsThePageProportionsInsideTheArea)
+TEST(PageCellLayout, EachCardKeepsItsPagesShapeCentredOverItsNumberAndBadgesOfARowStayInLine)
 {
-    // Letter size fills the 138 × 193 area's width.
-    PageCellGeometry g = PageCell::layoutCard(QSizeF(150, 225), 0.77, 7);
-    EXPECT_DOUBLE_EQ(g.card.left(), 6);
-    EXPECT_DOUBLE_EQ(g.card.width(), 138);
-    EXPECT_NEAR(g.card.height(), 138 / 0.77, 2.0); // grown outward to whole points
-    // Landscape: as wide as the area, shorter, standing on its bottom, right over the number badge.
-    g = PageCell::layoutCard(QSizeF(150, 225), 1.5, 7);
-    EXPECT_DOUBLE_EQ(g.card.width(), 138);
-    EXPECT_DOUBLE_EQ(g.card.bottom(), 6 + 193);
-    EXPECT_DOUBLE_EQ(g.badge.top() - g.card.bottom(), 4);
-    // Very tall: as high as the area, narrower, centred horizontally.
-    g = PageCell::layoutCard(QSizeF(150, 225), 0.25, 7);
-    EXPECT_DOUBLE_EQ(g.card.top(), 6);
-    EXPECT_DOUBLE_EQ(g.card.height(), 193);
-    EXPECT_NEAR(g.card.center().x(), 75, 1.0);
-    // Expanded outward to whole points.
-    EXPECT_EQ(g.card, g.card.toAlignedRect());
-}
-
-TEST(PageCellLayout, BadgeFitsThePageNumber)
-{
-    const QSizeF item(150, 225);
-    const PageCellGeometry small = PageCell::layoutCard(item, 0.77, 7);
-    EXPECT_DOUBLE_EQ(small.badge.width(), 26);
-    EXPECT_EQ(small.badge, QRectF(62, 225 - 22, 26, 18));
-    EXPECT_EQ(small.label, QRectF(62, 225 - 20, 26, 15));
+    for (double width : {kMinItemWidth, 150.0, kMaxItemWidth}) {
+        const QSizeF item = organizerItemSize(width);
+        std::vector<PageCellGeometry> cells;
+        double widest = 0, tallest = 0;
+        for (double aspect : {0.1, 0.25, 0.5, 0.77, 1.0, 1.5, 4.0}) {
+            for (int number : {1, 88, 1234, 100000}) {
+                SCOPED_TRACE(QStringLiteral("item %1, aspect %2, page %3").arg(width).arg(aspect).arg(number).toStdString());
+                PageCell cell;
+                cell.pageNumber = number;
+                cell.placeholderAspect = aspect;
+                const PageCellGeometry g = cell.geometry(item);
+                const QRectF card = g.card;
+                // Inside the item with room for its shadow, on whole points, centred across.
+                EXPECT_TRUE(QRectF(QPointF(1, 1), item - QSizeF(2, 2)).contains(card));
+                EXPECT_EQ(card, QRectF(card.toAlignedRect()));
+                EXPECT_NEAR(card.center().x(), item.width() / 2, 1.0);
+                // The page's proportions, give or take the whole points it was grown out to.
+                EXPECT_LE(std::abs(card.width() - aspect * card.height()), 2 + 2 * aspect);
+                // The number stands right under the card, turned pages included, centred and uncut.
+                EXPECT_GE(g.badge.top(), card.bottom());
+                EXPECT_LE(g.badge.top() - card.bottom(), 6);
+                EXPECT_TRUE(QRectF(QPointF(), item).contains(g.badge));
+                EXPECT_NEAR(g.badge.center().x(), item.width() / 2, 0.5);
+                EXPECT_GE(g.badge.width(), g.badge.height()); // a pill, never squeezed
+                EXPECT_TRUE(g.badge.contains(g.label));
+                const double text = QFontMetricsF(PageCell::labelFont()).horizontalAdvance(QString::number(number));
+                EXPECT_GE(g.label.width(), text + 8);
+                widest = std::max(widest, card.width());
+                tallest = std::max(tallest, card.height());
+                cells.push_back(g);
+            }
+        }
+        // Every card takes the whole width or the whole height there is, and that is most of the item.
+        for (const PageCellGeometry& g : cells) {
+            EXPECT_TRUE(g.card.width() >= widest - 2 || g.card.height() >= tallest - 2) << g.card.width() << "×" << g.card.height();
+            EXPECT_EQ(g.card.bottom(), cells.front().card.bottom());
+            EXPECT_EQ(g.badge.top(), cells.front().badge.top());
+        }
+        EXPECT_GE(widest, 0.85 * item.width());
+        EXPECT_GE(tallest, 0.85 * cells.front().badge.top());
+    }
+    // A finished thumbnail's shape wins over the placeholder's.
     PageCell cell;
-    cell.pageNumber = 1234;
-    const double natural = QFontMetricsF(PageCell::labelFont()).horizontalAdvance(QStringLiteral("1234"));
-    EXPECT_DOUBLE_EQ(cell.geometry(item).badge.width(), std::max(26.0, natural + 14));
-    // Without a thumbnail the placeholder aspect shapes the card; a thumbnail's own aspect wins.
     cell.placeholderAspect = 1.0;
-    EXPECT_DOUBLE_EQ(cell.aspect(), 1.0);
     cell.thumbnail = Thumbnail{QImage(200, 100, QImage::Format_RGB32), QSize(100, 50)};
     EXPECT_DOUBLE_EQ(cell.aspect(), 2.0);
 }
 
-TEST(PageCellLayout, HoverAndLiftSetTheShadowAtOnce)
+TEST(PageCellLayout, HoverRaisesTheShadowALiftRaisesItMoreAndLeavingLowersIt)
 {
     PageCell cell;
     int updates = 0;
     cell.setUpdateHandler([&] { ++updates; });
+    const double restRadius = cell.shadowRadius(), restOpacity = cell.shadowOpacity();
     cell.setHovering(true);
-    EXPECT_DOUBLE_EQ(cell.shadowRadius(), 9);
-    EXPECT_DOUBLE_EQ(cell.shadowOpacity(), 0.24);
+    const double hoverRadius = cell.shadowRadius(), hoverOpacity = cell.shadowOpacity();
+    EXPECT_GT(hoverRadius, restRadius);
+    EXPECT_GT(hoverOpacity, restOpacity);
     cell.animateShadow(PageCell::kLiftRadius, PageCell::kLiftOpacity);
-    EXPECT_DOUBLE_EQ(cell.shadowRadius(), 14);
+    EXPECT_GT(cell.shadowRadius(), hoverRadius);
+    EXPECT_GT(cell.shadowOpacity(), hoverOpacity);
     cell.setHovering(false);
-    EXPECT_DOUBLE_EQ(cell.shadowRadius(), 5);
-    EXPECT_DOUBLE_EQ(cell.shadowOpacity(), 0.18);
+    EXPECT_EQ(cell.shadowRadius(), restRadius);
+    EXPECT_EQ(cell.shadowOpacity(), restOpacity);
     EXPECT_GT(updates, 0);
     // The spring starts at rest, overshoots, and settles on its target.
     EXPECT_DOUBLE_EQ(defaultSpringValue(0), 0);
@@ -142,18 +208,23 @@ TEST(PageCellLayout, HoverAndLiftSetTheShadowAtOnce)
     EXPECT_NEAR(defaultSpringValue(defaultSpringSettlingDuration()), 1.0, 0.002);
 }
 
-TEST(ThumbnailSizes, ScaleAndBitmapFollowTheItemWidth)
+TEST(ThumbnailSizes, TheBitmapIsSharpOnADoubleDensityScreenKeepsTheShapeAndStaysUnderTheCap)
 {
-    const QSizeF letter(612, 792);
-    const double scale = ThumbnailRenderer::requestedScale(150, letter);
-    EXPECT_NEAR(scale, 0.4924, 0.0001);
-    const QSize pixels = ThumbnailRenderer::pixelSize(letter, scale);
-    EXPECT_EQ(pixels, QSize(301, 390));
-    EXPECT_EQ(ThumbnailRenderer::cost(pixels), 469560);
-    // The largest items: the long side is 884 pixels and the 6000-pixel cap does not bind.
-    EXPECT_EQ(ThumbnailRenderer::pixelSize(letter, ThumbnailRenderer::requestedScale(340, letter)).height(), 884);
-    // A huge page hits the cap.
-    const QSizeF poster(20000, 10000);
-    EXPECT_EQ(ThumbnailRenderer::pixelSize(poster, 1.0), QSize(6000, 3000));
-    EXPECT_TRUE(ThumbnailRenderer::pixelSize(QSizeF(612, 0), scale).isEmpty());
+    for (double width : {kMinItemWidth, 150.0, kMaxItemWidth}) {
+        for (const QSizeF page : {QSizeF(612, 792), QSizeF(792, 612), QSizeF(612, 20), QSizeF(20000, 10000)}) {
+            SCOPED_TRACE(QStringLiteral("item %1, page %2×%3").arg(width).arg(page.width()).arg(page.height()).toStdString());
+            const QSize pixels = ThumbnailRenderer::pixelSize(page, ThumbnailRenderer::requestedScale(width, page));
+            const double aspect = page.width() / page.height();
+            EXPECT_NEAR(pixels.width(), aspect * pixels.height(), std::max(1.0, aspect));
+            const QRectF card = PageCell::layoutCard(organizerItemSize(width), aspect, 10).card;
+            const double longSide = std::max(pixels.width(), pixels.height());
+            EXPECT_LE(longSide, ThumbnailRenderer::kMaxPixelSide);
+            // Two pixels to the card's point, not many more: enough for a sharp card, little memory spent.
+            EXPECT_GE(longSide, std::min(2 * std::max(card.width(), card.height()) - 2, ThumbnailRenderer::kMaxPixelSide));
+            EXPECT_LE(longSide, 3.5 * std::max(card.width(), card.height()));
+        }
+    }
+    // A huge page is drawn at the cap, and a page without height not at all.
+    EXPECT_EQ(ThumbnailRenderer::pixelSize(QSizeF(20000, 10000), 1.0), QSize(6000, 3000));
+    EXPECT_TRUE(ThumbnailRenderer::pixelSize(QSizeF(612, 0), 0.5).isEmpty());
 }

@@ -1,6 +1,6 @@
 #include "OrganizerTestSupport.h"
 
-#include "platform/pdf/Annotation.h"
+#include "platform/pdf/document/Annotation.h"
 #include "views/OrganizerCollectionView.h"
 #include "views/PageCell.h"
 

@@ -1,8 +1,8 @@
 #include "OrganizerTestSupport.h"
 
-#include "platform/pdf/Annotation.h"
-#include "platform/pdf/PageSnapshot.h"
-#include "platform/pdf/detail/EngineGate.h"
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/pages/PageSnapshot.h"
+#include "platform/pdf/engine/EngineGate.h"
 #include "platform/pdfview/WorkerPool.h"
 #include "support/SlowContent.h"
 #include "support/MainThreadStall.h"

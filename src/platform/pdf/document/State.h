@@ -1,0 +1,190 @@
+#pragma once
+
+// Internal state behind the public handles. Pages and annotations are kept as indirect references to
+// their dictionaries in a "home" MuPDF document; moving them to another document grafts the objects
+// over and re-points the references, so the C++ handles keep their identity.
+
+#include "platform/pdf/document/Annotation.h"
+#include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
+#include "platform/pdf/engine/Fz.h"
+
+#include <QList>
+#include <QPainterPath>
+
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+namespace vmk::pdf::detail {
+
+// An owned reference to an object of a document, kept alive with its document.
+struct ObjRef {
+    pdf_document* doc = nullptr;
+    pdf_obj* obj = nullptr; // indirect reference
+
+    ObjRef() = default;
+    ObjRef(pdf_document* d, int num);
+    ObjRef(const ObjRef&) = delete;
+    ObjRef& operator=(const ObjRef&) = delete;
+    ~ObjRef();
+    void reset(pdf_document* d, int num);
+    int num() const;
+};
+
+class RecordingCopies;
+struct GoodCopyState;
+struct DrawnForDisplay;
+
+struct DocumentState {
+    pdf_document* doc = nullptr;
+    std::weak_ptr<Document> self;
+    // Mirrors the page tree; handles are made on first request.
+    mutable std::vector<PagePtr> pages;
+    mutable bool pagesKnown = false;
+    bool locked = false;
+    bool openedByOwner = false; // unlocked with the owner password: no permission applies
+    // The bytes the document was opened from and the password that unlocked it: workers open their own
+    // copies from them to read pages that are unchanged since opening (see TextReader). Null for a
+    // document made in memory.
+    fz_buffer* source = nullptr;
+    QByteArray password;
+    // Where pages are copied for interpreting on workers (see PageCapture); made on first use.
+    std::shared_ptr<RecordingCopies> recordingCopies;
+    // While a worker writes the document: what its unchanged pages are drawn from meanwhile (see
+    // pages/LastGoodCopy). Main thread only.
+    std::shared_ptr<GoodCopyState> lastGoodCopy;
+
+    ~DocumentState();
+    void syncPageList() const;
+    static DocumentPtr make(pdf_document* doc);
+};
+
+struct PageState {
+    ObjRef ref;
+    std::weak_ptr<Document> document;
+    mutable std::vector<AnnotationPtr> annotations;
+    mutable bool annotationsLoaded = false;
+    // Handles made one at a time before the whole list was (Page::annotationForKey), by object number;
+    // the list takes them over so that each annotation keeps one identity.
+    mutable std::unordered_map<int, AnnotationPtr> earlyAnnotations;
+    // The annotations counted in the page's list while their handles are not made (Page::annotationCount).
+    struct AnnotationCount {
+        pdf_obj* list = nullptr; // compared, never followed
+        int entries = -1;
+        std::size_t count = 0;
+    };
+    mutable AnnotationCount annotationCount;
+    // Read on first use, or handed over by a worker that read the same content (Page::adoptText).
+    mutable std::shared_ptr<const TextLayout> text;
+    // Counts changes of the content in place, so that text read from the content as it was is not
+    // taken for the page's text.
+    mutable quint64 textVersion = 0;
+
+    static PagePtr make(pdf_document* doc, int num);
+    void loadAnnotations(const PagePtr& self) const;
+    // Whoever changes the page's content in place calls this, so that its text is read again.
+    void invalidateText() const
+    {
+        text.reset();
+        ++textVersion;
+    }
+};
+
+struct AnnotationState {
+    ObjRef ref;
+    std::weak_ptr<Page> page;
+    bool needsAppearance = false;
+    // Read from the file without an appearance; once one is drawn for display, `drawn` keeps the
+    // dictionary as read, for writing it so while the user leaves it alone (see UntouchedAppearances).
+    bool lackedAppearance = false;
+    std::shared_ptr<DrawnForDisplay> drawn;
+    AppearanceProvider provider;
+    // Paths as the caller gave them (curves kept); the file holds them flattened.
+    std::optional<QList<QPainterPath>> inkPaths;
+
+    static AnnotationPtr make(pdf_document* doc, int num);
+    pdf_obj* dict() const { return ref.obj; }
+};
+
+// A process-wide document that holds standalone annotations until they are put on a page.
+pdf_document* scratchDocument();
+
+// Deep-copies objects from one document into another. References to page objects become null (they
+// cannot follow a single page); one copier shares its map, so objects reached twice are copied once.
+class ObjectCopier {
+public:
+    ObjectCopier(pdf_document* from, pdf_document* to) : m_from(from), m_to(to) {}
+    ~ObjectCopier();
+    // Throws MuPDF errors: call inside guarded(). Returns a new reference owned by the caller.
+    pdf_obj* copy(fz_context* c, pdf_obj* obj);
+    // Copies a dictionary's entries except the listed keys into a new direct dictionary of the target.
+    pdf_obj* copyDictExcept(fz_context* c, pdf_obj* dict, std::initializer_list<pdf_obj*> skip);
+    // Reserves the target number of an object copied elsewhere (e.g. a page re-created by hand).
+    void map(int fromNum, int toNum);
+
+private:
+    pdf_document* m_from;
+    pdf_document* m_to;
+    struct Map;
+    Map* m_map = nullptr;
+};
+
+// A pdf_page loaded for MuPDF calls that need one. A page outside its document's page tree is inserted
+// at the end for the duration of the call.
+struct LoadedPage {
+    pdf_page* page = nullptr;
+    int index = -1;
+    bool temporarilyInserted = false;
+};
+LoadedPage loadPage(fz_context* c, const Page& page);
+void releasePage(fz_context* c, const Page& page, LoadedPage& loaded);
+
+// Runs fn(ctx, pdf_page*) with the page loaded; false when it cannot be loaded.
+template <typename Fn>
+bool withLoadedPage(const Page& page, Fn&& fn)
+{
+    fz_context* c = ctx();
+    LoadedPage loaded = loadPage(c, page);
+    if (!loaded.page)
+        return false;
+    fn(c, loaded.page);
+    releasePage(c, page, loaded);
+    return true;
+}
+
+// Moves a page (with its annotations) into another MuPDF document and re-points the handles.
+bool graftPage(const Page& page, pdf_document* target);
+// Moves an annotation into another MuPDF document and re-points the handle.
+bool graftAnnotation(const Annotation& annotation, pdf_document* target);
+
+// The object number under which the page can be found in a fresh copy opened from the document's source
+// bytes, when its content is unchanged since opening; -1 otherwise (changed, added, or no source).
+int unchangedPageNumber(fz_context* c, const DocumentState& document, const Page& page);
+
+// The text of a loaded page's own content (annotations are not read). Any thread, with its own context;
+// `cookie` (may be null) stops it early.
+std::shared_ptr<const TextLayout> readPageText(fz_context* c, pdf_page* page, fz_cookie* cookie = nullptr);
+
+// Regenerates the appearance streams of the page's annotations that need one.
+void ensureAppearances(const Page& page);
+// The matrix from page space to MuPDF's device space (rotated crop box, y down, origin top left).
+fz_matrix pageToDevice(fz_context* c, pdf_obj* pageObj, fz_rect* deviceBounds = nullptr);
+
+} // namespace vmk::pdf::detail
+
+namespace vmk::pdf::detail {
+
+// Resolves an explicit or named destination (or a GoTo action's) to a page of the document and a point
+// in page space.
+std::optional<Destination> resolveDestination(fz_context* c, const Document& document, pdf_obj* dest);
+
+// What a named destination (a name or a string) stands for: the older /Dests dictionary first, then the
+// name tree (a file may have both; MuPDF's own lookup stops at the dictionary). nullptr when undefined.
+pdf_obj* lookupDestination(fz_context* c, pdf_document* doc, pdf_obj* name);
+
+// Subtypes whose standard appearance the layer can (re)generate.
+bool isSynthesizable(const QString& subtype);
+
+} // namespace vmk::pdf::detail

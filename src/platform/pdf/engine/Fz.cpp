@@ -1,0 +1,261 @@
+#include "platform/pdf/engine/Fz.h"
+
+#include "platform/pdf/engine/PdfLog.h"
+#include "platform/pdf/engine/EngineGate.h"
+
+#include <malloc.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <pthread.h>
+
+Q_LOGGING_CATEGORY(lcVmkPdf, "vmk.pdf")
+
+namespace vmk::pdf::detail {
+namespace {
+
+// The engine takes these locks for every reference count change and glyph cache look-up, holding them for a
+// few instructions. A lock that spun and then yielded burned a sixth of eight workers' time in sched_yield
+// while the holder waited for a core; glibc's adaptive mutex spins briefly on a free core and otherwise
+// sleeps in the kernel until the holder lets go.
+struct EngineLock {
+    pthread_mutex_t mutex;
+    EngineLock()
+    {
+        pthread_mutexattr_t attributes;
+        pthread_mutexattr_init(&attributes);
+        pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_ADAPTIVE_NP);
+        pthread_mutex_init(&mutex, &attributes);
+        pthread_mutexattr_destroy(&attributes);
+    }
+    void lock() { pthread_mutex_lock(&mutex); }
+    void unlock() { pthread_mutex_unlock(&mutex); }
+};
+
+EngineLock g_locks[FZ_LOCK_MAX];
+
+// How deep this thread is in the allocation lock. The engine holds that lock while it looks an item up in
+// its store, and the look-up compares keys by value, which reads the key's document's cross-reference
+// table; when that table was never made whole (a file with updates or gaps, a page tree rebuilt), the read
+// allocates, and so takes the lock again on the same thread. Taken once per thread, that would never end.
+thread_local int t_allocDepth = 0;
+
+void lockFn(void*, int lock)
+{
+    if (lock == FZ_LOCK_ALLOC && t_allocDepth++ > 0)
+        return;
+    g_locks[lock].lock();
+}
+void unlockFn(void*, int lock)
+{
+    if (lock == FZ_LOCK_ALLOC && --t_allocDepth > 0)
+        return;
+    g_locks[lock].unlock();
+}
+
+// Allocations of the engine on a thread that runs under a memory budget are counted, and refused once
+// over it: the engine then reports an out-of-memory error for the work in hand, and nothing else fails.
+thread_local AllocationBudget* t_budget = nullptr;
+
+void* budgetedMalloc(void*, size_t size)
+{
+    void* p = std::malloc(size);
+    // An allocation nested in another's lock (a store look-up) is never refused: a refusal makes the engine
+    // evict from the store, which the look-up is walking.
+    if (AllocationBudget* b = t_budget; b && p) {
+        b->used += malloc_usable_size(p);
+        if (b->used > b->limit && t_allocDepth <= 1) {
+            b->used -= malloc_usable_size(p);
+            std::free(p);
+            b->exceeded = true;
+            if (b->abort)
+                raiseAbort(b->abort);
+            return nullptr;
+        }
+    }
+    return p;
+}
+
+void* budgetedRealloc(void*, void* old, size_t size)
+{
+    AllocationBudget* b = t_budget;
+    const std::size_t before = b && old ? malloc_usable_size(old) : 0;
+    if (b && size > before && b->used + (size - before) > b->limit && t_allocDepth <= 1) {
+        b->exceeded = true;
+        if (b->abort)
+            raiseAbort(b->abort);
+        return nullptr;
+    }
+    void* p = std::realloc(old, size);
+    if (b && p)
+        b->used = b->used - std::min(b->used, before) + malloc_usable_size(p);
+    return p;
+}
+
+void budgetedFree(void*, void* p)
+{
+    if (AllocationBudget* b = t_budget; b && p)
+        b->used -= std::min(b->used, malloc_usable_size(p));
+    std::free(p);
+}
+
+void onWarning(void*, const char* message) { qCDebug(lcVmkPdf, "%s", message); }
+void onError(void*, const char* message) { qCWarning(lcVmkPdf, "%s", message); }
+
+// Never dropped: thread-local clones may outlive any static destructor order we could arrange.
+fz_context* baseContext()
+{
+    static fz_context* base = [] {
+        static fz_locks_context locks{nullptr, lockFn, unlockFn};
+        static fz_alloc_context alloc{nullptr, budgetedMalloc, budgetedRealloc, budgetedFree};
+        fz_context* c = fz_new_context(&alloc, &locks, FZ_STORE_DEFAULT);
+        if (!c)
+            qFatal("The PDF engine could not start");
+        installMessageCallbacks(c);
+        fz_try(c) { fz_register_document_handlers(c); }
+        fz_catch(c) { qCWarning(lcVmkPdf, "%s", fz_caught_message(c)); }
+        return c;
+    }();
+    return base;
+}
+
+struct ThreadContext {
+    fz_context* context = nullptr;
+    ~ThreadContext()
+    {
+        if (context)
+            fz_drop_context(context);
+    }
+};
+
+} // namespace
+
+ScopedAllocationBudget::ScopedAllocationBudget(std::size_t limit, int* abort)
+{
+    m_budget.limit = limit;
+    m_budget.abort = abort;
+    m_previous = t_budget;
+    t_budget = &m_budget;
+}
+
+ScopedAllocationBudget::~ScopedAllocationBudget()
+{
+    t_budget = m_previous;
+}
+
+bool fitsAllocationBudget(std::size_t bytes)
+{
+    AllocationBudget* b = t_budget;
+    if (!b || bytes <= b->limit)
+        return true;
+    b->exceeded = true;
+    if (b->abort)
+        raiseAbort(b->abort);
+    return false;
+}
+
+void installMessageCallbacks(fz_context* c)
+{
+    fz_set_warning_callback(c, onWarning, nullptr);
+    fz_set_error_callback(c, onError, nullptr);
+}
+
+fz_context* newSeparateContext(std::size_t storeBytes)
+{
+    // No locks: the engine's default ones do nothing, which is right for a context that one thread
+    // uses at a time and that shares no object, store or font library with any other.
+    static fz_alloc_context alloc{nullptr, budgetedMalloc, budgetedRealloc, budgetedFree};
+    fz_context* c = fz_new_context(&alloc, nullptr, storeBytes);
+    if (c)
+        installMessageCallbacks(c);
+    return c;
+}
+
+fz_context* newPrivateStoreContext(std::size_t storeBytes)
+{
+    fz_context* c = fz_clone_context(baseContext());
+    if (!c)
+        return nullptr;
+    installMessageCallbacks(c);
+    fz_drop_store_context(c); // the family's, kept by the other members
+    c->store = nullptr;
+    fz_try(c) { fz_new_store_context(c, storeBytes); }
+    fz_catch(c) {}
+    if (!c->store) {
+        fz_drop_context(c);
+        return nullptr;
+    }
+    return c;
+}
+
+void dropDocument(fz_context* c, pdf_document* doc)
+{
+    if (!doc)
+        return;
+    // Only the holder of the last reference knows nobody loads from the document any more.
+    if (doc->super.refs == 1)
+        guarded(c, [&] { pdf_empty_store(c, doc); });
+    pdf_drop_document(c, doc);
+}
+
+fz_context* ctx()
+{
+    thread_local ThreadContext local;
+    if (!local.context) {
+        local.context = fz_clone_context(baseContext());
+        if (!local.context)
+            qFatal("The PDF engine could not start on this thread");
+        installMessageCallbacks(local.context);
+    }
+    // While a worker writes a document, the main thread waits here before it touches any.
+    if (EngineGate::isClosed()) [[unlikely]]
+        EngineGate::passMainThread();
+    return local.context;
+}
+
+QString textOf(fz_context* c, pdf_obj* obj)
+{
+    const char* text = nullptr;
+    guarded(c, [&] {
+        if (pdf_is_string(c, obj))
+            text = pdf_to_text_string(c, obj);
+    });
+    return text ? QString::fromUtf8(text) : QString();
+}
+
+QString nameOf(fz_context* c, pdf_obj* obj)
+{
+    if (!pdf_is_name(c, obj))
+        return QString();
+    return QString::fromUtf8(pdf_to_name(c, obj));
+}
+
+QRectF rectOf(fz_context* c, pdf_obj* obj)
+{
+    if (!pdf_is_array(c, obj) || pdf_array_len(c, obj) < 4)
+        return QRectF();
+    const double x0 = pdf_array_get_real(c, obj, 0), y0 = pdf_array_get_real(c, obj, 1);
+    const double x1 = pdf_array_get_real(c, obj, 2), y1 = pdf_array_get_real(c, obj, 3);
+    return QRectF(QPointF(qMin(x0, x1), qMin(y0, y1)), QPointF(qMax(x0, x1), qMax(y0, y1)));
+}
+
+void putText(fz_context* c, pdf_obj* dict, pdf_obj* key, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    const char* s = utf8.constData();
+    guarded(c, [&] {
+        if (*s)
+            pdf_dict_put_text_string(c, dict, key, s);
+        else
+            pdf_dict_del(c, dict, key);
+    });
+}
+
+void putRect(fz_context* c, pdf_obj* dict, pdf_obj* key, const QRectF& rect)
+{
+    const fz_rect r = toFzRect(rect);
+    guarded(c, [&] { pdf_dict_put_rect(c, dict, key, r); });
+}
+
+} // namespace vmk::pdf::detail

@@ -1,0 +1,453 @@
+#include "platform/pdf/pages/ContentSplit.h"
+
+#include "platform/pdf/engine/Wait.h"
+#include "platform/pdf/engine/PdfLog.h"
+#include "platform/pdf/document/ClearMetadataWrite.h"
+#include "platform/pdf/engine/Fz.h"
+#include "platform/services/Secrets.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QScopeGuard>
+
+#include <vector>
+
+namespace vmk::pdf {
+
+namespace {
+
+// More pieces than this and the page is left whole: the streams would cost more than they save.
+constexpr qsizetype kMaxPieces = 400;
+
+bool isWhite(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0'; }
+bool isDelimiter(char c)
+{
+    return c == '(' || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}' || c == '/'
+        || c == '%';
+}
+
+enum class Piece { graphics, text, picture };
+
+// Filters made for pictures. Content streams are never meant to pass through them, and decoding one can
+// take far longer than any content (a crafted JBIG2 stream runs for minutes with no way to stop it): a
+// page whose content uses one is left whole without reading it.
+bool usesPictureFilter(fz_context* c, pdf_obj* stream)
+{
+    pdf_obj* filter = pdf_dict_get(c, stream, PDF_NAME(Filter));
+    const auto isPicture = [c](pdf_obj* name) {
+        return pdf_name_eq(c, name, PDF_NAME(JBIG2Decode)) || pdf_name_eq(c, name, PDF_NAME(DCTDecode))
+            || pdf_name_eq(c, name, PDF_NAME(DCT)) || pdf_name_eq(c, name, PDF_NAME(JPXDecode))
+            || pdf_name_eq(c, name, PDF_NAME(CCITTFaxDecode)) || pdf_name_eq(c, name, PDF_NAME(CCF));
+    };
+    if (pdf_is_array(c, filter)) {
+        for (int k = 0; k < pdf_array_len(c, filter); ++k)
+            if (isPicture(pdf_array_get(c, filter, k)))
+                return true;
+        return false;
+    }
+    return isPicture(filter);
+}
+
+// A text object that only chooses a font ("BT /F6 12 Tf ET", as some writers leave before each line). The
+// editing engine reads no object from it, so once the page is rewritten it drops the font from the resources
+// as unused, and the leftover would name a font that is no longer there.
+bool isFontChoiceOnly(const QByteArray& piece)
+{
+    static const QRegularExpression choiceOnly(
+        QStringLiteral("^\\s*BT\\s*/[^\\s/\\[\\]()<>]+\\s+[-+0-9.]+\\s+Tf\\s*ET\\s*$"));
+    return piece.size() < 200 && choiceOnly.match(QString::fromLatin1(piece)).hasMatch();
+}
+
+// The piece with the font in effect (as "/F1 12 Tf") chosen again at the start of each text object that
+// shows text before choosing a font of its own, so that a bare choice it relied on may go. `font` follows
+// the piece's operators (a group restores the font it began with); `unresolved` is set when text relies on
+// a font not known here.
+QByteArray withFontChosen(const QByteArray& piece, QByteArray& font, bool& unresolved)
+{
+    const char* s = piece.constData();
+    const qsizetype n = piece.size();
+    QList<QByteArray> saved;                           // the font at each open group
+    QList<std::pair<qsizetype, QByteArray>> additions; // where a text object starts, and the font it gets
+    QList<qsizetype> operands;                         // where the current operator's operands start
+    bool inText = false, chosen = false;
+    qsizetype textStart = 0;
+    for (qsizetype i = 0; i < n;) {
+        const char c = s[i];
+        const qsizetype begin = i;
+        if (isWhite(c)) {
+            ++i;
+            continue;
+        }
+        if (c == '%') {
+            while (i < n && s[i] != '\n' && s[i] != '\r')
+                ++i;
+            continue;
+        }
+        if (c == '(') {
+            for (int nest = 0; i < n; ++i) {
+                if (s[i] == '\\')
+                    ++i;
+                else if (s[i] == '(')
+                    ++nest;
+                else if (s[i] == ')' && --nest == 0) {
+                    ++i;
+                    break;
+                }
+            }
+            operands.append(begin);
+            continue;
+        }
+        if (c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}') {
+            if (c == '<' && i + 1 < n && s[i + 1] != '<') {
+                const qsizetype close = piece.indexOf('>', i);
+                i = close < 0 ? n : close + 1;
+            } else {
+                ++i;
+            }
+            operands.append(begin);
+            continue;
+        }
+        ++i;
+        while (i < n && !isWhite(s[i]) && !isDelimiter(s[i]))
+            ++i;
+        const QByteArray word = piece.mid(begin, i - begin);
+        const bool operand = c == '/' || c == '-' || c == '+' || c == '.' || (c >= '0' && c <= '9')
+            || word == "true" || word == "false" || word == "null";
+        if (operand) {
+            operands.append(begin);
+            continue;
+        }
+        if (word == "q") {
+            saved.append(font);
+        } else if (word == "Q") {
+            if (!saved.isEmpty())
+                font = saved.takeLast();
+        } else if (word == "BT") {
+            inText = true;
+            chosen = false;
+            textStart = i;
+        } else if (word == "ET") {
+            inText = false;
+        } else if (word == "Tf" && operands.size() >= 2) {
+            font = piece.mid(operands[operands.size() - 2], i - operands[operands.size() - 2]).simplified();
+            chosen = true;
+        } else if (inText && !chosen && (word == "Tj" || word == "TJ" || word == "'" || word == "\"")) {
+            if (font.isEmpty())
+                unresolved = true;
+            else
+                additions.append({textStart, font});
+            chosen = true;
+        }
+        operands.clear();
+    }
+    QByteArray out = piece;
+    for (qsizetype k = additions.size() - 1; k >= 0; --k)
+        out.insert(additions[k].first, ' ' + additions[k].second + ' ');
+    return out;
+}
+
+} // namespace
+
+QList<qsizetype> contentCutPoints(const QByteArray& content)
+{
+    const char* s = content.constData();
+    const qsizetype n = content.size();
+    qsizetype i = 0;
+    int depth = 0;
+    bool inText = false;
+    int arrays = 0, dicts = 0;
+    // Pieces as [start, end) with their kind; a new piece starts where the previous ended.
+    std::vector<std::pair<qsizetype, Piece>> starts{{0, Piece::graphics}};
+    Piece groupKind = Piece::graphics; // what the current depth-0 group has drawn
+    auto cut = [&](qsizetype at, Piece kind) {
+        // A piece of nothing but white space joins the next one.
+        bool blank = true;
+        for (qsizetype k = starts.back().first; k < at && blank; ++k)
+            blank = isWhite(s[k]);
+        if (blank) {
+            starts.back().second = kind;
+            return;
+        }
+        starts.push_back({at, kind});
+    };
+    qsizetype looked = 0;
+    while (i < n) {
+        // A page of millions of operators takes a while: a wait called off stops here, leaving it whole.
+        if (looked++ % 65536 == 0 && waitCancelled())
+            return {};
+        const char c = s[i];
+        if (isWhite(c)) {
+            ++i;
+        } else if (c == '%') {
+            while (i < n && s[i] != '\n' && s[i] != '\r')
+                ++i;
+        } else if (c == '(') {
+            int nest = 0;
+            for (; i < n; ++i) {
+                if (s[i] == '\\') {
+                    ++i;
+                } else if (s[i] == '(') {
+                    ++nest;
+                } else if (s[i] == ')' && --nest == 0) {
+                    ++i;
+                    break;
+                }
+            }
+            if (nest != 0)
+                return {};
+        } else if (c == '<' && i + 1 < n && s[i + 1] == '<') {
+            ++dicts;
+            i += 2;
+        } else if (c == '>' && i + 1 < n && s[i + 1] == '>') {
+            --dicts;
+            i += 2;
+        } else if (c == '<') {
+            const qsizetype close = content.indexOf('>', i);
+            if (close < 0)
+                return {};
+            i = close + 1;
+        } else if (c == '[') {
+            ++arrays;
+            ++i;
+        } else if (c == ']') {
+            --arrays;
+            ++i;
+        } else if (c == '/') {
+            ++i;
+            while (i < n && !isWhite(s[i]) && !isDelimiter(s[i]))
+                ++i;
+        } else if (c == ')' || c == '>' || c == '{' || c == '}') {
+            return {};
+        } else {
+            const qsizetype begin = i;
+            while (i < n && !isWhite(s[i]) && !isDelimiter(s[i]))
+                ++i;
+            const QByteArray word = content.mid(begin, i - begin);
+            const bool top = depth == 0 && !inText && arrays == 0 && dicts == 0;
+            if (word == "BI") {
+                // The inline image's data runs from after "ID" and one white byte to a white byte, "EI" and
+                // a white byte or the end.
+                const qsizetype id = content.indexOf("ID", i);
+                if (id < 0)
+                    return {};
+                qsizetype at = id + 3;
+                qsizetype ei = -1;
+                while ((at = content.indexOf("EI", at)) >= 0) {
+                    if (isWhite(s[at - 1]) && (at + 2 >= n || isWhite(s[at + 2]) || isDelimiter(s[at + 2]))) {
+                        ei = at;
+                        break;
+                    }
+                    ++at;
+                }
+                if (ei < 0)
+                    return {};
+                if (top) {
+                    cut(begin, Piece::picture);
+                    cut(ei + 2, Piece::graphics);
+                } else if (depth > 0 && !inText) {
+                    groupKind = Piece::picture;
+                }
+                i = ei + 2;
+            } else if (word == "q") {
+                if (top) {
+                    cut(begin, Piece::graphics);
+                    groupKind = Piece::graphics;
+                }
+                ++depth;
+            } else if (word == "Q") {
+                if (depth == 0)
+                    return {};
+                --depth;
+                if (depth == 0 && !inText) {
+                    starts.back().second = groupKind;
+                    cut(i, Piece::graphics);
+                }
+            } else if (word == "BT") {
+                if (inText)
+                    return {};
+                if (top)
+                    cut(begin, Piece::text);
+                else if (depth > 0 && groupKind == Piece::graphics)
+                    groupKind = Piece::text;
+                inText = true;
+            } else if (word == "ET") {
+                if (!inText)
+                    return {};
+                inText = false;
+                if (depth == 0)
+                    cut(i, Piece::graphics);
+            } else if (word == "Do" || word == "sh") {
+                if (top) {
+                    starts.back().second = Piece::picture;
+                    cut(i, Piece::graphics);
+                } else if (depth > 0) {
+                    groupKind = Piece::picture;
+                }
+            }
+        }
+    }
+    if (depth != 0 || inText || arrays != 0 || dicts != 0)
+        return {};
+    // Merge neighbouring pieces of plain graphics; keep the others apart.
+    QList<qsizetype> cuts;
+    Piece previous = starts.front().second;
+    for (size_t k = 1; k < starts.size(); ++k) {
+        const auto [at, kind] = starts[k];
+        const qsizetype end = k + 1 < starts.size() ? starts[k + 1].first : n;
+        bool blank = true;
+        for (qsizetype j = at; j < end && blank; ++j)
+            blank = isWhite(s[j]);
+        if (at >= n || blank)
+            continue;
+        if (kind == Piece::graphics && previous == Piece::graphics)
+            continue;
+        cuts.append(at);
+        previous = kind;
+    }
+    if (cuts.size() + 1 > kMaxPieces)
+        return {};
+    return cuts;
+}
+
+QByteArray splitPageContents(const QByteArray& data, const QString& password, int budgetMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    bool overBudget = false;
+    using detail::ctx;
+    using detail::guarded;
+    fz_context* c = ctx();
+    pdf_document* doc = nullptr;
+    fz_buffer* input = nullptr;
+    fz_stream* stream = nullptr;
+    fz_buffer* output = nullptr;
+    fz_output* out = nullptr;
+    bool changed = false;
+    QByteArray result;
+    // One buffer for every page's content, outside the engine's error handling that would skip freeing it:
+    // a content of megabytes is copied into memory already in use, not into fresh memory page by page.
+    QByteArray joined;
+    QByteArray secret = password.toUtf8();
+    const auto forgetSecret = qScopeGuard([&secret] { platform::wipe(secret); });
+    const bool ok = guarded(c, [&] {
+        input = fz_new_buffer_from_copied_data(c, reinterpret_cast<const unsigned char*>(data.constData()),
+                                               size_t(data.size()));
+        stream = fz_open_buffer(c, input);
+        doc = pdf_open_document_with_stream(c, stream);
+        if (pdf_needs_password(c, doc) && !pdf_authenticate_password(c, doc, secret.constData()))
+            return;
+        const int count = pdf_count_pages(c, doc);
+        for (int p = 0; p < count; ++p) {
+            if ((budgetMs >= 0 && clock.elapsed() >= budgetMs) || waitCancelled()) {
+                overBudget = true;
+                return;
+            }
+            pdf_obj* page = pdf_lookup_page_obj(c, doc, p);
+            pdf_obj* contents = pdf_dict_get(c, page, PDF_NAME(Contents));
+            // The page's content as one piece of bytes, streams joined by a newline as readers join them.
+            joined.resize(0);
+            bool readable = true;
+            auto append = [&](pdf_obj* s) {
+                if (!pdf_is_stream(c, s) || !readable)
+                    return;
+                if (usesPictureFilter(c, s)) {
+                    readable = false;
+                    return;
+                }
+                fz_buffer* b = pdf_load_stream(c, s);
+                // Loading a stream of megabytes takes a while too: a wait called off meanwhile stops here.
+                if (waitCancelled()) {
+                    fz_drop_buffer(c, b);
+                    readable = false;
+                    return;
+                }
+                unsigned char* bytes = nullptr;
+                const size_t len = fz_buffer_storage(c, b, &bytes);
+                joined.append(reinterpret_cast<const char*>(bytes), qsizetype(len));
+                joined.append('\n');
+                fz_drop_buffer(c, b);
+            };
+            if (pdf_is_array(c, contents)) {
+                for (int k = 0; k < pdf_array_len(c, contents); ++k)
+                    append(pdf_array_get(c, contents, k));
+            } else {
+                append(contents);
+            }
+            if (!readable)
+                continue;
+            // Lines and page-wide groups apart when the pieces stay few enough; else as the page has them.
+            const QByteArray apart = withLinesApart(joined);
+            QList<qsizetype> cuts = apart.size() != joined.size() ? contentCutPoints(apart) : QList<qsizetype>{};
+            if (!cuts.isEmpty())
+                joined = apart;
+            else
+                cuts = contentCutPoints(joined);
+            if (cuts.isEmpty())
+                continue;
+            pdf_obj* pieces = pdf_new_array(c, doc, int(cuts.size()) + 1);
+            pdf_dict_put_drop(c, page, PDF_NAME(Contents), pieces);
+            // Each piece with the font chosen again where its text relied on an earlier bare choice; the bare
+            // choices go when every text relying on one got its font so.
+            QByteArray font; // the font chosen last, as "/F1 12 Tf"
+            bool unresolved = false;
+            QList<std::pair<QByteArray, bool>> written; // a piece and whether it is a bare font choice
+            for (qsizetype k = 0, from = 0; k <= cuts.size(); ++k) {
+                const qsizetype to = k < cuts.size() ? cuts[k] : joined.size();
+                const QByteArray piece = joined.mid(from, to - from);
+                from = to;
+                if (isFontChoiceOnly(piece)) {
+                    static const QRegularExpression choice(
+                        QStringLiteral("/[^\\s/\\[\\]()<>]+\\s+[-+0-9.]+\\s+Tf"));
+                    font = choice.match(QString::fromLatin1(piece)).captured().toLatin1();
+                    written.append({piece, true});
+                } else {
+                    written.append({withFontChosen(piece, font, unresolved), false});
+                }
+            }
+            for (const auto& [piece, bare] : std::as_const(written)) {
+                if (bare && !unresolved)
+                    continue;
+                fz_buffer* b = fz_new_buffer_from_copied_data(
+                    c, reinterpret_cast<const unsigned char*>(piece.constData()), size_t(piece.size()));
+                pdf_obj* stream = pdf_add_stream(c, doc, b, nullptr, 0);
+                fz_drop_buffer(c, b);
+                pdf_array_push_drop(c, pieces, stream);
+            }
+            changed = true;
+        }
+    });
+    // Streams the file holds in clear (metadata its encryption keeps so, those naming /Identity) would
+    // come out as noise from the engine's writer: the document's metadata is written as stored, the
+    // others encrypted like everything else, which is how the editing engine reads them right.
+    detail::ClearMetadataWrite clearStreams;
+    bool written = false;
+    if (ok && changed && !overBudget && !waitCancelled()) {
+        clearStreams.prepare(c, doc, true, detail::ClearMetadataWrite::Kept::documentMetadata);
+        written = guarded(c, [&] {
+            pdf_write_options opts = pdf_default_write_options;
+            opts.do_compress = 1;
+            opts.do_garbage = 1;
+            opts.do_encrypt = doc->crypt ? PDF_ENCRYPT_KEEP : PDF_ENCRYPT_NONE;
+            output = fz_new_buffer(c, size_t(data.size()) + 64 * 1024);
+            out = fz_new_output_with_buffer(c, output);
+            pdf_write_document(c, doc, out, &opts);
+            fz_close_output(c, out);
+            unsigned char* bytes = nullptr;
+            const size_t len = fz_buffer_storage(c, output, &bytes);
+            result = QByteArray(reinterpret_cast<const char*>(bytes), qsizetype(len));
+        });
+        clearStreams.release(c);
+        if (written && !clearStreams.rewrite(result))
+            qCWarning(lcVmkPdf) << "Streams stored in clear stay as the engine wrote them in the split copy.";
+    }
+    fz_drop_output(c, out);
+    fz_drop_buffer(c, output);
+    fz_drop_stream(c, stream);
+    fz_drop_buffer(c, input);
+    detail::dropDocument(c, doc);
+    if (!written || result.isEmpty() || waitCancelled())
+        return data;
+    return result;
+}
+
+} // namespace vmk::pdf

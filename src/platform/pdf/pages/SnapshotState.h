@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/pdf/engine/Fz.h"
+
+#include <QRectF>
+#include <QSizeF>
+#include <QTransform>
+
+#include <memory>
+
+namespace vmk::pdf::detail {
+
+struct SnapshotState {
+    fz_display_list* list = nullptr;
+    fz_rect deviceBounds = fz_empty_rect;
+    QRectF cropBox;
+    int rotation = 0;
+    QSizeF displaySize;
+    QTransform displayTransform;
+    std::shared_ptr<const void> source; // whatever the list's resources came from, kept while it lives
+    ~SnapshotState();
+};
+
+} // namespace vmk::pdf::detail
