@@ -6,6 +6,7 @@
 #include "platform/pdf/document/Document.h"
 #include "views/BackgroundSampling.h"
 #include "views/BlockTextEditor.h"
+#include "views/TurnedEditorHost.h"
 
 #include <QFontMetricsF>
 
@@ -13,6 +14,35 @@
 #include <cmath>
 
 namespace vmk::views {
+
+namespace {
+
+// Where the block editor goes: how far the page's text is turned on screen (clockwise, in quarter turns),
+// the view point where the block's first line begins, and the editor's upright size, each 3 px out from
+// the block.
+struct Placement {
+    int degrees = 0;
+    QPointF anchor;
+    QSizeF size;
+};
+
+Placement placementOf(const pdfview::PDFView& view, const QRectF& bounds, int page)
+{
+    // Page space runs upward: the first line begins at the block's left, highest edge.
+    const QPointF origin = view.convertPointFromPage(QPointF(bounds.left(), bounds.bottom()), page);
+    const QPointF along = view.convertPointFromPage(QPointF(bounds.right(), bounds.bottom()), page) - origin;
+    const QPointF down = view.convertPointFromPage(QPointF(bounds.left(), bounds.top()), page) - origin;
+    Placement p;
+    p.degrees = (int(std::lround(std::atan2(along.y(), along.x()) * 2 / M_PI)) % 4 + 4) % 4 * 90;
+    const double length = std::hypot(along.x(), along.y()), depth = std::hypot(down.x(), down.y());
+    const QPointF unitAlong = length > 0 ? along / length : QPointF(1, 0);
+    const QPointF unitDown = depth > 0 ? down / depth : QPointF(-unitAlong.y(), unitAlong.x());
+    p.anchor = origin - 3 * unitAlong - 3 * unitDown;
+    p.size = QSizeF(length + 6, depth + 6);
+    return p;
+}
+
+} // namespace
 
 void PDFCanvasView::beginBlockEditing(const core::EditableTextBlock& block, int pageIndex)
 {
@@ -24,18 +54,26 @@ void PDFCanvasView::beginBlockEditing(const core::EditableTextBlock& block, int 
         return;
     const double scale = PDFView::scaleFactor();
     const QColor accent = palette().color(QPalette::Highlight);
+    const Placement place = placementOf(*this, block.bounds, pageIndex);
     // White until the page's own colour is known: sampling draws the page, on a worker.
-    auto* view = new BlockTextEditor(block, scale, Qt::white, accent, viewport());
+    auto* view = new BlockTextEditor(block, scale, Qt::white, accent, place.degrees ? nullptr : viewport());
     if (!m_backgroundSampler)
         m_backgroundSampler = new BackgroundSampler(this);
     m_backgroundSampler->request(doc->page(pageIndex), block.bounds, [view = QPointer<BlockTextEditor>(view)](const QColor& colour) {
         if (view)
             view->setBackground(colour);
     });
-    const QRectF r = m_editMode.toView(block.bounds, pageIndex).adjusted(-3, -3, 3, 3);
     const QFontMetricsF metrics(view->font());
-    const double height = std::max(r.height(), metrics.ascent() + metrics.descent() + 6);
-    view->setGeometry(QRectF(r.left(), r.top(), r.width(), height).toAlignedRect());
+    const double height = std::max(place.size.height(), metrics.ascent() + metrics.descent() + 6);
+    QWidget* frame = view;
+    if (place.degrees == 0) {
+        view->setGeometry(QRectF(place.anchor, QSizeF(place.size.width(), height)).toAlignedRect());
+    } else {
+        view->setGeometry(QRectF(QPointF(), QSizeF(place.size.width(), height)).toAlignedRect());
+        auto* host = new TurnedEditorHost(view, place.degrees, viewport());
+        host->placeAt(place.anchor);
+        frame = host;
+    }
 
     connect(view, &BlockTextEditor::commitRequested, this, [this] {
         endBlockSession(true);
@@ -47,9 +85,12 @@ void PDFCanvasView::beginBlockEditing(const core::EditableTextBlock& block, int 
     });
     connect(view, &BlockTextEditor::editingEnded, this, [this] { endBlockSession(true); });
 
-    m_blockSession = BlockSession{block, pageIndex, view, view->isSingleLine()};
-    view->show();
-    view->setFocus(Qt::OtherFocusReason);
+    m_blockSession = BlockSession{block, pageIndex, view, view->isSingleLine(), frame};
+    frame->show();
+    if (auto* host = qobject_cast<TurnedEditorHost*>(frame))
+        host->focusEditor();
+    else
+        view->setFocus(Qt::OtherFocusReason);
     fitBlockTextView();
     redrawOverlay();
 }
@@ -67,10 +108,12 @@ void PDFCanvasView::positionBlockTextView()
     const pdf::DocumentPtr doc = PDFView::document();
     if (!doc || m_blockSession->page >= doc->pageCount())
         return;
-    const QRectF r = m_editMode.toView(m_blockSession->block.bounds, m_blockSession->page).adjusted(-3, -3, 3, 3);
-    BlockTextEditor* view = m_blockSession->view;
-    // The editor's top stays on the block's top; its size stays what typing made it.
-    view->move(QPointF(r.left(), r.top()).toPoint());
+    const QPointF anchor = placementOf(*this, m_blockSession->block.bounds, m_blockSession->page).anchor;
+    // The editor's first line stays on the block's; its size stays what typing made it.
+    if (auto* host = qobject_cast<TurnedEditorHost*>(m_blockSession->frame.data()))
+        host->placeAt(anchor);
+    else
+        m_blockSession->view->move(anchor.toPoint());
 }
 
 void PDFCanvasView::endBlockSession(bool commit)
@@ -86,6 +129,11 @@ void PDFCanvasView::endBlockSession(bool commit)
         view->disconnect(this);
         view->hide();
         view->deleteLater();
+    }
+    // The host turning the editor goes with it (the editor was its scene's).
+    if (session.frame && session.frame != session.view) {
+        session.frame->hide();
+        session.frame->deleteLater();
     }
     redrawOverlay();
     if (commit && session.view) {

@@ -51,6 +51,8 @@ public:
         int page = 0;
         QPointer<BlockTextEditor> view;
         bool singleLine = false;
+        // What lies on the viewport: the editor itself, or on a turned page the host turning it.
+        QPointer<QWidget> frame;
     };
 
     explicit PDFCanvasView(QWidget* parent = nullptr);

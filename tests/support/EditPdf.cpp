@@ -45,7 +45,8 @@ QByteArray makeEditPdf(const QList<EditPageSpec>& pages)
                                     pixels))
                 + ' ';
         }
-        pdf.set(pageNum, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents " + ref(contentNum)
+        pdf.set(pageNum, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Rotate " + QByteArray::number(page.rotation)
+                             + " /Contents " + ref(contentNum)
                              + " /Resources << /Font << /F1 " + ref(font) + " >> /XObject << " + xobjects + ">> >> >>");
         pdf.set(contentNum, pdfStream({}, content));
     }

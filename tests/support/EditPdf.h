@@ -22,6 +22,7 @@ struct EditPageSpec {
     QList<EditLineSpec> lines;
     QList<QRectF> images;
     QList<QColor> imageColors; // per image; red when missing
+    int rotation = 0;          // the page's /Rotate
 };
 
 // A PDF of US Letter pages written by hand, so every text line and picture is its own page object.

@@ -209,6 +209,33 @@ TEST(CanvasEditMode, ChangingTheModeCommitsTheOpenBlockEditor)
     EXPECT_FALSE(f.editor->editSelection());
 }
 
+TEST(CanvasEditMode, OnATurnedPageTheBlockEditorLiesAlongTheTextInsideThePage)
+{
+    SKIP_WITHOUT_ENGINE();
+    for (const int rotation : {90, 180, 270}) {
+        SCOPED_TRACE(rotation);
+        EditPageSpec spec;
+        spec.rotation = rotation;
+        spec.lines = {{QStringLiteral("Quarterly report"), {72, 720}, 18},
+                      {QStringLiteral("Sales rose in every region this year,"), {72, 660}, 12},
+                      {QStringLiteral("led by the northern offices."), {72, 645}, 12}};
+        CanvasFixture f(openPdf(makeEditPdf({spec})));
+        f.editor->setMode(EditorMode::edit);
+        const QRectF page = f.canvas->pageRectInView(0);
+        for (const QPointF at : {QPointF(100, 724), QPointF(100, 663)}) {
+            f.click(at);
+            ASSERT_TRUE(f.canvas->blockSession());
+            QTest::keyClicks(f.canvas->blockSession()->view, QStringLiteral(" and more words typed in"));
+            const QRect frame = f.canvas->blockSession()->frame->geometry();
+            EXPECT_TRUE(page.contains(frame)) << frame.x() << ',' << frame.y() << ' ' << frame.width() << 'x'
+                                              << frame.height();
+            // The box runs the way the page's lines run on screen.
+            EXPECT_EQ(frame.height() > frame.width(), rotation != 180);
+            QTest::keyClick(f.canvas->blockSession()->view, Qt::Key_Escape);
+        }
+    }
+}
+
 TEST(CanvasEditMode, DraggingAPictureMovesItAndACornerResizesIt)
 {
     SKIP_WITHOUT_ENGINE();

@@ -172,7 +172,11 @@ std::optional<LinePlan> planLineEdit(const QList<LineChar>& chars, const QString
     for (const LineChar& c : chars)
         if (!plan.removed.contains(c.source))
             right = std::max(right, metrics.sourceRight(c.source));
-    if (right > metrics.rightLimit)
+    // A line that already reached further (into the margin, up to the page's edge) may reach as far again.
+    qreal oldRight = 0;
+    for (const Word& w : words)
+        oldRight = std::max(oldRight, w.segments.first().x + wordWidth(w, metrics).value_or(0));
+    if (right > std::max(metrics.rightLimit, oldRight + 0.01))
         return std::nullopt;
     return plan;
 }

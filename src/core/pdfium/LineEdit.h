@@ -39,7 +39,8 @@ struct LineMetrics {
     std::function<std::optional<qreal>(int source, const QString& text)> width;
     // A word space in a source's font where the line shows none between two measurable words.
     std::function<qreal(int source)> space;
-    // How far right a line may reach, and where each source left untouched ends.
+    // How far right a line may reach (or as far as it reached before), and where each source left untouched
+    // ends.
     qreal rightLimit = 0;
     std::function<qreal(int source)> sourceRight;
 };

@@ -311,26 +311,29 @@ std::optional<TextEditResult> PDFEditSession::retypeLine(const EditableTextBlock
         return std::nullopt;
     }
     // The new pieces take the place of the first object they replace, left to right, so that the line
-    // still reads in order to every reader that follows the content's order (ours included).
+    // still reads in order to every reader that follows the content's order (ours included). They go in
+    // while that object is still there: the engine writes an object put in at an index into the content
+    // stream of the object it is put before, and that stream is written again anyway. Put before the
+    // object after it, they would make the engine write that object's stream again too, from what it
+    // keeps of it, which drops the word spacing a line was justified with.
     int at = -1;
     for (int source : plan->removed)
         for (int i = 0, n = m_api->FPDFPage_CountObjects(pg); i < n; ++i)
             if (m_api->FPDFPage_GetObject(pg, i) == objects[source] && (at < 0 || i < at))
                 at = i;
-    for (int source : plan->removed)
-        if (m_api->FPDFPage_RemoveObject(pg, objects[source]))
-            m_api->FPDFPageObj_Destroy(objects[source]);
     QList<int> order(made.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(),
                      [&](int a, int b) { return plan->pieces[a].x < plan->pieces[b].x; });
-    at = std::min(at, m_api->FPDFPage_CountObjects(pg));
     for (int i : order) {
         if (at >= 0 && m_api->FPDFPage_InsertObjectAtIndex(pg, made[i], size_t(at)))
             ++at;
         else
             m_api->FPDFPage_InsertObject(pg, made[i]);
     }
+    for (int source : plan->removed)
+        if (m_api->FPDFPage_RemoveObject(pg, objects[source]))
+            m_api->FPDFPageObj_Destroy(objects[source]);
     TextEditResult result;
     result.reusedOriginalFont = true;
     result.lineCount = block.lineCount;

@@ -100,7 +100,7 @@ QByteArray makeTypesetPdf(FontKind kind, const QStringList& lines, qreal size, q
                                : c.isDigit() ? digits[c.digitValue()]
                                              : QByteArray(c == QLatin1Char('.') ? "period" : "comma"));
     const bool grouped = laying == Laying::groupedPerLine || laying == Laying::groupedOneObject;
-    const bool one = laying == Laying::oneObject || laying == Laying::groupedOneObject;
+    const bool one = laying == Laying::oneObject || laying == Laying::groupedOneObject || laying == Laying::justified;
     // A grouped page draws at twice the size under a halving transformation, as converters scale theirs.
     const qreal scale = grouped ? 2 : 1;
     QByteArray content = grouped ? "q 0.5 0 0 0.5 0 0 cm 0 g\n" : "";
@@ -111,6 +111,8 @@ QByteArray makeTypesetPdf(FontKind kind, const QStringList& lines, qreal size, q
             content += QByteArray::number(72 * scale) + ' ' + QByteArray::number((700 - i * leading) * scale) + " Td ";
         else
             content += "0 " + QByteArray::number(-leading * scale) + " Td ";
+        if (laying == Laying::justified)
+            content += QByteArray::number(0.5 + 0.75 * i) + " Tw ";
         if (trueType) {
             content += test::winAnsiLiteral(lines[i]) + " Tj";
         } else {

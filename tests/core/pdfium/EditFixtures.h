@@ -44,8 +44,8 @@ QByteArray makeImagePdf(const QRectF& rect, const QSize& pixels = {40, 20}, cons
 enum class FontKind { type1, cff, trueType };
 // How the lines are laid in the content: one text object each, all in one text object moved line to line
 // (as TeX writes a column), or either inside one saved-state group around the whole page (as PostScript
-// converters write it).
-enum class Laying { objectPerLine, oneObject, groupedPerLine, groupedOneObject };
+// converters write it); `justified` is one object with its own word spacing on every line.
+enum class Laying { objectPerLine, oneObject, groupedPerLine, groupedOneObject, justified };
 QByteArray makeTypesetPdf(FontKind kind, const QStringList& lines, qreal size = 11, qreal leading = 13,
                           Laying laying = Laying::objectPerLine);
 

@@ -82,9 +82,11 @@ TEST(OwnFontRetype, ASameLetterEditKeepsTheFontOfEveryKindAndEveryOtherLine)
 
 TEST(OwnFontRetype, AWordEditInAWholeColumnObjectOrAPageWideGroupTouchesOnlyItsLine)
 {
-    for (Laying laying : {Laying::oneObject, Laying::groupedPerLine, Laying::groupedOneObject}) {
+    // Justified lines keep their own word spacing, the edited line's neighbours included.
+    for (Laying laying : {Laying::oneObject, Laying::groupedPerLine, Laying::groupedOneObject, Laying::justified}) {
         SCOPED_TRACE(int(laying));
-        const QByteArray original = makeTypesetPdf(FontKind::type1, kParagraph, 11, 13, laying);
+        const FontKind kind = laying == Laying::justified ? FontKind::trueType : FontKind::type1;
+        const QByteArray original = makeTypesetPdf(kind, kParagraph, 11, 13, laying);
         if (original.isEmpty())
             GTEST_SKIP() << "Nimbus Roman is not installed";
         VMK_OPEN_SESSION_OR_SKIP(session, original);
@@ -215,6 +217,11 @@ TEST(OwnFontRetype, ALinePlanRewritesOnlyTheObjectsHoldingChangedOrMovedWords)
     ASSERT_TRUE(longer);
     EXPECT_EQ(longer->removed, (QSet<int>{0, 1}));
     EXPECT_FALSE(lineedit::planLineEdit(chars, QStringLiteral("one two three"), QStringLiteral("one twoooo three"), metrics));
+    // A line already past the limit (to the page's edge) may reach as far again, not further.
+    metrics.rightLimit = 40;
+    EXPECT_TRUE(lineedit::planLineEdit(chars, QStringLiteral("one two three"), QStringLiteral("one tow three"), metrics));
+    EXPECT_FALSE(lineedit::planLineEdit(chars, QStringLiteral("one two three"), QStringLiteral("one twos three"), metrics));
+    metrics.rightLimit = 70;
     // Characters that do not read as the line's text are not trusted.
     EXPECT_FALSE(lineedit::planLineEdit(chars, QStringLiteral("one too three"), QStringLiteral("one tow three"), metrics));
 }

@@ -194,11 +194,13 @@ TEST(RetypeFidelity, LinesAndPageWideGroupsAreSetApartInTheStateTheyHad)
     const struct {
         QByteArray content, apart;
     } cases[] = {
-        // A column in one text object: a new object at each new line, not at a move along the line.
+        // A column in one text object: a new object at each new line, not at a move along the line, set by
+        // the same moves (the reader's arithmetic repeated to the last bit).
         {"BT /F1 10 Tf 2 Tc 72 700 Td (a) Tj 0 -12 Td (b) Tj 5 0 Td (c) Tj ET",
-         "BT /F1 10 Tf 2 Tc 72 700 Td (a) Tj ET BT 1 0 0 1 72 700 Tm /F1 10 Tf 2 Tc 0 -12 Td (b) Tj 5 0 Td (c) Tj ET"},
-        {"BT 14 TL 1 0 0 1 9 90 Tm (a) Tj T* (b) Tj ET",
-         "BT 14 TL 1 0 0 1 9 90 Tm (a) Tj ET BT 1 0 0 1 9 90 Tm 14 TL T* (b) Tj ET"},
+         "BT /F1 10 Tf 2 Tc 72 700 Td (a) Tj ET BT 72 700 Td /F1 10 Tf 2 Tc 0 -12 Td (b) Tj 5 0 Td (c) Tj ET"},
+        {"BT 14 TL 1 0 0 1 9 90 Tm (a) Tj T* (b) Tj 2 -16 TD (c) Tj T* (d) Tj ET",
+         "BT 14 TL 1 0 0 1 9 90 Tm (a) Tj ET BT 1 0 0 1 9 90 Tm 14 TL T* (b) Tj ET BT 1 0 0 1 9 90 Tm 0 -14 Td 14 TL"
+         " 2 -16 TD (c) Tj ET BT 1 0 0 1 9 90 Tm 0 -14 Td 2 -16 TD 16 TL T* (d) Tj ET"},
         // A page-wide group closed and opened again between units, with the transformation, colour and clip.
         {"q 2 0 0 2 0 0 cm 0 0 9 9 re W n 1 g BT (a) Tj ET 0 0 m 1 1 l S q /Im1 Do Q Q",
          "q 2 0 0 2 0 0 cm 0 0 9 9 re W n 1 g BT (a) Tj ET Q q 2 0 0 2 0 0 cm 0 0 9 9 re W n 1 g 0 0 m 1 1 l S"
@@ -206,7 +208,7 @@ TEST(RetypeFidelity, LinesAndPageWideGroupsAreSetApartInTheStateTheyHad)
         // Groups nested around the page, as PostScript converters write them: each closed and opened again.
         {"q 0.1 0 0 0.1 0 0 cm q 10 0 0 10 0 0 cm BT (a) Tj 0 -9 Td (b) Tj ET Q Q",
          "q 0.1 0 0 0.1 0 0 cm q 10 0 0 10 0 0 cm BT (a) Tj ET Q Q q 0.1 0 0 0.1 0 0 cm q 10 0 0 10 0 0 cm"
-         " BT 1 0 0 1 0 0 Tm 0 -9 Td (b) Tj ET Q Q"},
+         " BT 0 -9 Td (b) Tj ET Q Q"},
         // Left as they are: a text clip, a line inside marked content, nothing to set apart.
         {"BT 7 Tr (a) Tj 0 -9 Td (b) Tj ET", "BT 7 Tr (a) Tj 0 -9 Td (b) Tj ET"},
         {"BT /P BMC (a) Tj 0 -9 Td (b) Tj EMC ET", "BT /P BMC (a) Tj 0 -9 Td (b) Tj EMC ET"},
@@ -247,14 +249,25 @@ TEST(RetypeFidelity, ABareFontChoiceNoTextReliesOnLeavesNoNameOfAMissingFont)
 {
     // Some writers leave "BT /F2 12 Tf ET" before their text; once the page is rewritten the engine drops
     // the font it saw no text use, and the bare choice would name a font that is no longer there.
-    for (const bool relied : {false, true}) {
-        SCOPED_TRACE(relied);
-        const QByteArray text = relied ? "BT 72 600 Td (Relying) Tj ET\n" : "BT /F1 12 Tf 72 600 Td (Own) Tj ET\n";
+    const struct {
+        QByteArray content, other;
+    } cases[] = {
+        {"BT /F1 12 Tf 72 700 Td (Quarterly report) Tj ET\nBT /F2 12 Tf ET\nBT /F1 12 Tf 72 600 Td (Own) Tj ET\n",
+         "Own"},
+        {"BT /F1 12 Tf 72 700 Td (Quarterly report) Tj ET\nBT /F2 12 Tf ET\nBT 72 600 Td (Relying) Tj ET\n",
+         "Relying"},
+        // Inside a page-wide group the choice is carried into the groups reopened around each unit after it.
+        {"q BT /F2 12 Tf ET 0 0 m 9 9 l S BT /F1 12 Tf 72 700 Td (Quarterly report) Tj ET\n"
+         "q 1 0 0 1 5 5 cm 0 0 m 9 9 l S Q BT /F1 12 Tf 72 600 Td (Grouped) Tj ET Q\n",
+         "Grouped"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.other.toStdString());
         const QByteArray pdf = test::assemblePdf(
             {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
              "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R"
              " /Resources << /Font << /F1 5 0 R /F2 6 0 R >> >> >>",
-             test::pdfStream({}, "BT /F1 12 Tf 72 700 Td (Quarterly report) Tj ET\nBT /F2 12 Tf ET\n" + text),
+             test::pdfStream({}, c.content),
              "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
              "<< /Type /Font /Subtype /Type1 /BaseFont /Courier /Encoding /WinAnsiEncoding >>"});
         VMK_OPEN_SESSION_OR_SKIP(session, pdf);
@@ -266,6 +279,7 @@ TEST(RetypeFidelity, ABareFontChoiceNoTextReliesOnLeavesNoNameOfAMissingFont)
         const test::CommandResult r = test::runCommand(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
         EXPECT_EQ(QString::fromUtf8(r.err).trimmed(), QString());
         EXPECT_TRUE(QString::fromUtf8(r.out).contains(QStringLiteral("Quarterly roper")));
-        EXPECT_TRUE(QString::fromUtf8(r.out).contains(relied ? QStringLiteral("Relying") : QStringLiteral("Own")));
+        EXPECT_TRUE(QString::fromUtf8(r.out).contains(QString::fromLatin1(c.other)));
+        EXPECT_EQ(test::pixelsChangedOutside(pdf, session->save().value(), {QRectF(60, 690, 200, 30)}), 0);
     }
 }

@@ -35,6 +35,7 @@ struct ObjRef {
 
 class RecordingCopies;
 struct GoodCopyState;
+class SourceCopies;
 struct DrawnForDisplay;
 
 struct DocumentState {
@@ -52,6 +53,9 @@ struct DocumentState {
     QByteArray password;
     // Where pages are copied for interpreting on workers (see PageCapture); made on first use.
     std::shared_ptr<RecordingCopies> recordingCopies;
+    // Copies that drawing workers record unchanged pages from, each in an engine family of its own (see
+    // PageCapture::takeToDraw); made on first use.
+    std::shared_ptr<SourceCopies> drawingCopies;
     // While a worker writes the document: what its unchanged pages are drawn from meanwhile (see
     // pages/LastGoodCopy). Main thread only.
     std::shared_ptr<GoodCopyState> lastGoodCopy;

@@ -1,4 +1,5 @@
 #include "platform/pdf/pages/ContentSplit.h"
+#include "platform/pdf/pages/ContentTokens.h"
 
 #include <QHash>
 
@@ -7,14 +8,9 @@
 
 namespace vmk::pdf {
 
-namespace {
+using content::Token;
 
-bool white(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0'; }
-bool delimiter(char c)
-{
-    return c == '(' || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}' || c == '/'
-        || c == '%';
-}
+namespace {
 
 // Graphics state set inside a group, as the operators that set it, so that the group can be closed and
 // opened again in the same state. A setting that replaces an earlier one of its kind replaces its entry (the
@@ -50,7 +46,7 @@ struct StateOps {
 };
 
 // Which setting an operator makes, or empty when it sets none that a regrouping would lose.
-QByteArray kindOf(const QByteArray& op)
+QByteArray kindOf(QByteArrayView op)
 {
     static const QHash<QByteArray, QByteArray> kinds{
         {"w", "w"},     {"J", "J"},     {"j", "j"},     {"M", "M"},     {"d", "d"},    {"ri", "ri"},
@@ -59,15 +55,15 @@ QByteArray kindOf(const QByteArray& op)
         {"k", "sc"},    {"Tc", "Tc"},   {"Tw", "Tw"},   {"Tz", "Tz"},   {"TL", "TL"},  {"Tf", "Tf"},
         {"Ts", "Ts"},   {"Tr", "Tr"},
     };
-    return kinds.value(op);
+    return kinds.value(op.toByteArray());
 }
 
-bool paints(const QByteArray& op)
+bool paints(QByteArrayView op)
 {
     return op == "S" || op == "s" || op == "f" || op == "F" || op == "f*" || op == "B" || op == "B*" || op == "b"
         || op == "b*";
 }
-bool buildsPath(const QByteArray& op)
+bool buildsPath(QByteArrayView op)
 {
     return op == "m" || op == "l" || op == "c" || op == "v" || op == "y" || op == "h" || op == "re";
 }
@@ -82,6 +78,14 @@ QByteArray num(double v)
     if (s.endsWith('.'))
         s.chop(1);
     return s;
+}
+
+// A number as written, negated as written (the reader negates exactly).
+QByteArray negated(QByteArrayView number)
+{
+    if (number.startsWith('-'))
+        return number.sliced(1).toByteArray();
+    return '-' + (number.startsWith('+') ? number.sliced(1) : number).toByteArray();
 }
 
 struct Matrix {
@@ -103,7 +107,8 @@ struct Matrix {
     }
     QByteArray op() const
     {
-        return num(a) + ' ' + num(b) + ' ' + num(c) + ' ' + num(d) + ' ' + num(e) + ' ' + num(f) + " Tm";
+        auto exact = [](double v) { return QByteArray::number(v, 'g', 17); };
+        return exact(a) + ' ' + exact(b) + ' ' + exact(c) + ' ' + exact(d) + ' ' + exact(e) + ' ' + exact(f) + " Tm";
     }
 };
 
@@ -111,7 +116,6 @@ struct Matrix {
 
 QByteArray withLinesApart(const QByteArray& content)
 {
-    const char* s = content.constData();
     const qsizetype n = content.size();
     QList<std::pair<qsizetype, QByteArray>> inserts;
     std::vector<StateOps> states(1); // what each open group set itself
@@ -129,73 +133,31 @@ QByteArray withLinesApart(const QByteArray& content)
         return out;
     };
     Matrix line;
-    QByteArray path;         // the path under construction, for a clip to be replayed
-    QList<qsizetype> operands; // where the current operator's operands start
+    // The moves that set the line since the text object began, as written: a new text object set by the
+    // same moves places its first glyph exactly where the reader did, to the last bit of its arithmetic,
+    // where one matrix written as decimals could land a hair off and shift the glyph's antialiasing.
+    QList<QByteArray> moves;
+    constexpr qsizetype kMostMoves = 256; // beyond that, the matrix itself, to 17 digits
+    QByteArray path;       // the path under construction, for a clip to be replayed
+    QList<Token> operands; // the current operator's operands (an array's or dictionary's brackets too)
     auto lookup = [&](const QByteArray& kind) {
         for (auto it = states.rbegin(); it != states.rend(); ++it)
             if (const QByteArray op = it->find(kind); !op.isEmpty())
                 return op;
         return QByteArray();
     };
-    auto number = [&](int fromEnd, qsizetype end) {
-        const qsizetype at = operands[operands.size() - fromEnd];
-        qsizetype to = at;
-        while (to < end && !white(s[to]) && !delimiter(s[to]))
-            ++to;
-        return content.mid(at, to - at).toDouble();
-    };
-    for (qsizetype i = 0; i < n;) {
-        const char c = s[i];
-        const qsizetype begin = i;
-        if (white(c)) {
-            ++i;
+    auto number = [&](int fromEnd) { return operands[operands.size() - fromEnd].text.toDouble(); };
+    content::Tokenizer tokens(content);
+    for (Token t = tokens.next(); !t.is(Token::Kind::end); t = tokens.next()) {
+        if (t.is(Token::Kind::broken))
+            return content;
+        if (!t.is(Token::Kind::op) && !t.is(Token::Kind::inlineImage)) {
+            operands.append(t);
             continue;
         }
-        if (c == '%') {
-            while (i < n && s[i] != '\n' && s[i] != '\r')
-                ++i;
-            continue;
-        }
-        if (c == '(') {
-            int nest = 0;
-            for (; i < n; ++i) {
-                if (s[i] == '\\')
-                    ++i;
-                else if (s[i] == '(')
-                    ++nest;
-                else if (s[i] == ')' && --nest == 0) {
-                    ++i;
-                    break;
-                }
-            }
-            if (nest != 0)
-                return content;
-            operands.append(begin);
-            continue;
-        }
-        if (c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}') {
-            // Arrays and dictionaries are walked token by token; their start counts as one operand start.
-            if (c == '<' && i + 1 < n && s[i + 1] != '<') {
-                const qsizetype close = content.indexOf('>', i);
-                if (close < 0)
-                    return content;
-                i = close + 1;
-            } else {
-                i += (c == '<' || c == '>') && i + 1 < n && s[i + 1] == c ? 2 : 1;
-            }
-            operands.append(begin);
-            continue;
-        }
-        ++i;
-        while (i < n && !white(s[i]) && !delimiter(s[i]))
-            ++i;
-        const QByteArray word = content.mid(begin, i - begin);
-        if (c == '/' || c == '-' || c == '+' || c == '.' || (c >= '0' && c <= '9') || word == "true"
-            || word == "false" || word == "null") {
-            operands.append(begin);
-            continue;
-        }
-        const qsizetype opStart = operands.isEmpty() ? begin : operands.front();
+        const QByteArrayView word = t.is(Token::Kind::inlineImage) ? QByteArrayView("BI") : t.text;
+        const qsizetype begin = t.begin, i = t.end;
+        const qsizetype opStart = operands.isEmpty() ? begin : operands.front().begin;
         const QByteArray whole = content.mid(opStart, i - opStart).simplified();
         // Inside a page-wide group, a new drawing unit (a text object, a group, a picture, or what follows
         // one) starts after closing the group and opening it again in the state it had reached.
@@ -210,14 +172,15 @@ QByteArray withLinesApart(const QByteArray& content)
         if (inText && startsLine && shown && marks == marksAtText && (depth == 0 || marks == marksAtScope)) {
             Matrix next = line;
             if ((word == "Td" || word == "TD") && operands.size() >= 2)
-                next = line.moved(number(2, i), number(1, i));
+                next = line.moved(number(2), number(1));
             else if (word == "Tm" && operands.size() >= 6)
-                next = {number(6, i), number(5, i), number(4, i), number(3, i), number(2, i), number(1, i)};
+                next = {number(6), number(5), number(4), number(3), number(2), number(1)};
             else
                 next = line.moved(0, -lookup("TL").split(' ').value(0).toDouble());
             if (!line.sameLine(next)) {
                 // The text object ends here and a new one begins with the same line and text state.
-                QByteArray cut = "\nET" + reopen() + "BT\n" + line.op() + '\n';
+                QByteArray cut = "\nET" + reopen() + "BT\n"
+                    + (moves.size() <= kMostMoves ? moves.join('\n') : line.op()) + '\n';
                 for (const char* kind : {"Tf", "Tc", "Tw", "Tz", "TL", "Ts", "Tr"})
                     if (const QByteArray op = lookup(kind); !op.isEmpty())
                         cut += op + '\n';
@@ -226,20 +189,6 @@ QByteArray withLinesApart(const QByteArray& content)
             }
         }
         if (word == "BI") {
-            const qsizetype id = content.indexOf("ID", i);
-            if (id < 0)
-                return content;
-            qsizetype at = id + 3, ei = -1;
-            while ((at = content.indexOf("EI", at)) >= 0) {
-                if (white(s[at - 1]) && (at + 2 >= n || white(s[at + 2]) || delimiter(s[at + 2]))) {
-                    ei = at;
-                    break;
-                }
-                ++at;
-            }
-            if (ei < 0)
-                return content;
-            i = ei + 2;
             drawn[depth] = afterUnit[depth] = true;
         } else if (word == "q") {
             if (inText)
@@ -263,6 +212,7 @@ QByteArray withLinesApart(const QByteArray& content)
             inText = true;
             shown = false;
             line = {};
+            moves.clear();
             marksAtText = marks;
         } else if (word == "ET") {
             if (!inText)
@@ -281,7 +231,7 @@ QByteArray withLinesApart(const QByteArray& content)
             path += whole + '\n';
         } else if (word == "W" || word == "W*") {
             clipPending = true;
-            path += word + '\n';
+            path += word.toByteArray() + '\n';
         } else if (word == "n" || paints(word)) {
             if (clipPending)
                 states.back().set({}, path + "n");
@@ -293,7 +243,7 @@ QByteArray withLinesApart(const QByteArray& content)
             states.back().set({}, whole);
         } else if (const QByteArray kind = kindOf(word); !kind.isEmpty()) {
             // A text clip cannot be carried over a cut: such a page is left as it is.
-            if (word == "Tr" && (operands.isEmpty() || number(1, i) >= 4))
+            if (word == "Tr" && (operands.isEmpty() || number(1) >= 4))
                 return content;
             if (kind == "cs" || kind == "CS")
                 states.back().drop(kind == "cs" ? "sc" : "SC");
@@ -304,18 +254,23 @@ QByteArray withLinesApart(const QByteArray& content)
             states.back().set(kind, whole);
         }
         if (word == "TD" && operands.size() >= 2)
-            states.back().set("TL", num(-number(1, i)) + " TL");
+            states.back().set("TL", negated(operands.last().text) + " TL");
         if (word == "\"" && operands.size() >= 3) {
-            states.back().set("Tw", num(number(3, i)) + " Tw");
-            states.back().set("Tc", num(number(2, i)) + " Tc");
+            states.back().set("Tw", num(number(3)) + " Tw");
+            states.back().set("Tc", num(number(2)) + " Tc");
         }
         if (startsLine) {
-            if ((word == "Td" || word == "TD") && operands.size() >= 2)
-                line = line.moved(number(2, i), number(1, i));
-            else if (word == "Tm" && operands.size() >= 6)
-                line = {number(6, i), number(5, i), number(4, i), number(3, i), number(2, i), number(1, i)};
-            else
-                line = line.moved(0, -lookup("TL").split(' ').value(0).toDouble());
+            if ((word == "Td" || word == "TD") && operands.size() >= 2) {
+                line = line.moved(number(2), number(1));
+                moves.append(whole);
+            } else if (word == "Tm" && operands.size() >= 6) {
+                line = {number(6), number(5), number(4), number(3), number(2), number(1)};
+                moves = {whole};
+            } else {
+                const QByteArray leading = lookup("TL").split(' ').value(0);
+                line = line.moved(0, -leading.toDouble());
+                moves.append("0 " + negated(leading.isEmpty() ? QByteArray("0") : leading) + " Td");
+            }
             if (word == "'" || word == "\"")
                 shown = true;
         }

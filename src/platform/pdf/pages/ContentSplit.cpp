@@ -4,27 +4,24 @@
 #include "platform/pdf/engine/PdfLog.h"
 #include "platform/pdf/document/ClearMetadataWrite.h"
 #include "platform/pdf/engine/Fz.h"
+#include "platform/pdf/pages/ContentTokens.h"
 #include "platform/services/Secrets.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSet>
 
 #include <vector>
 
 namespace vmk::pdf {
 
+using content::Token;
+
 namespace {
 
 // More pieces than this and the page is left whole: the streams would cost more than they save.
 constexpr qsizetype kMaxPieces = 400;
-
-bool isWhite(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0'; }
-bool isDelimiter(char c)
-{
-    return c == '(' || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}' || c == '/'
-        || c == '%';
-}
 
 enum class Piece { graphics, text, picture };
 
@@ -58,65 +55,63 @@ bool isFontChoiceOnly(const QByteArray& piece)
     return piece.size() < 200 && choiceOnly.match(QString::fromLatin1(piece)).hasMatch();
 }
 
+// A piece made only of saved-state groups that set state and draw nothing, such as a group reopened around
+// a bare font choice when lines were set apart. It has no effect, and the fonts it names may leave the
+// resources once the page is rewritten; poppler then warns of an unknown font.
+bool isGroupsWithoutEffect(const QByteArray& piece)
+{
+    static const QSet<QByteArray> settings{
+        "BT", "ET", "Tf", "Tc", "Tw", "Tz", "TL", "Ts", "Tr", "Td", "TD", "Tm", "T*", "w",  "J",   "j", "M",
+        "d",  "ri", "i",  "gs", "cm", "CS", "cs", "SC", "SCN", "sc", "scn", "G", "g",  "RG", "rg", "K", "k",
+        "m",  "l",  "c",  "v",  "y",  "h",  "re", "W",  "W*",  "n"};
+    int depth = 0;
+    bool any = false;
+    content::Tokenizer tokens(piece);
+    for (Token t = tokens.next(); !t.is(Token::Kind::end); t = tokens.next()) {
+        if (t.is(Token::Kind::broken) || t.is(Token::Kind::inlineImage))
+            return false;
+        if (!t.is(Token::Kind::op)) {
+            if (depth == 0)
+                return false;
+            continue;
+        }
+        if (t.text == "q") {
+            ++depth;
+        } else if (t.text == "Q") {
+            if (--depth < 0)
+                return false;
+        } else if (depth == 0 || !settings.contains(t.text.toByteArray())) {
+            return false;
+        }
+        any = true;
+    }
+    return any && depth == 0;
+}
+
 // The piece with the font in effect (as "/F1 12 Tf") chosen again at the start of each text object that
 // shows text before choosing a font of its own, so that a bare choice it relied on may go. `font` follows
 // the piece's operators (a group restores the font it began with); `unresolved` is set when text relies on
-// a font not known here.
-QByteArray withFontChosen(const QByteArray& piece, QByteArray& font, bool& unresolved)
+// a font not known here. `chosenOnlyInText` is the same with every font choice outside a text object left
+// out: once every text object has its font, those choose for nothing, and may name a font the rewritten
+// page no longer has (a choice carried into groups reopened around pictures and rules).
+QByteArray withFontChosen(const QByteArray& piece, QByteArray& font, bool& unresolved, QByteArray& chosenOnlyInText)
 {
-    const char* s = piece.constData();
-    const qsizetype n = piece.size();
     QList<QByteArray> saved;                           // the font at each open group
     QList<std::pair<qsizetype, QByteArray>> additions; // where a text object starts, and the font it gets
+    QList<std::pair<qsizetype, qsizetype>> outside;    // font choices outside text objects, [from, to)
     QList<qsizetype> operands;                         // where the current operator's operands start
     bool inText = false, chosen = false;
     qsizetype textStart = 0;
-    for (qsizetype i = 0; i < n;) {
-        const char c = s[i];
-        const qsizetype begin = i;
-        if (isWhite(c)) {
-            ++i;
+    content::Tokenizer tokens(piece);
+    for (Token t = tokens.next(); !t.is(Token::Kind::end) && !t.is(Token::Kind::broken); t = tokens.next()) {
+        if (!t.is(Token::Kind::op)) {
+            if (!t.is(Token::Kind::inlineImage))
+                operands.append(t.begin);
+            else
+                operands.clear();
             continue;
         }
-        if (c == '%') {
-            while (i < n && s[i] != '\n' && s[i] != '\r')
-                ++i;
-            continue;
-        }
-        if (c == '(') {
-            for (int nest = 0; i < n; ++i) {
-                if (s[i] == '\\')
-                    ++i;
-                else if (s[i] == '(')
-                    ++nest;
-                else if (s[i] == ')' && --nest == 0) {
-                    ++i;
-                    break;
-                }
-            }
-            operands.append(begin);
-            continue;
-        }
-        if (c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}') {
-            if (c == '<' && i + 1 < n && s[i + 1] != '<') {
-                const qsizetype close = piece.indexOf('>', i);
-                i = close < 0 ? n : close + 1;
-            } else {
-                ++i;
-            }
-            operands.append(begin);
-            continue;
-        }
-        ++i;
-        while (i < n && !isWhite(s[i]) && !isDelimiter(s[i]))
-            ++i;
-        const QByteArray word = piece.mid(begin, i - begin);
-        const bool operand = c == '/' || c == '-' || c == '+' || c == '.' || (c >= '0' && c <= '9')
-            || word == "true" || word == "false" || word == "null";
-        if (operand) {
-            operands.append(begin);
-            continue;
-        }
+        const QByteArrayView word = t.text;
         if (word == "q") {
             saved.append(font);
         } else if (word == "Q") {
@@ -125,12 +120,14 @@ QByteArray withFontChosen(const QByteArray& piece, QByteArray& font, bool& unres
         } else if (word == "BT") {
             inText = true;
             chosen = false;
-            textStart = i;
+            textStart = t.end;
         } else if (word == "ET") {
             inText = false;
         } else if (word == "Tf" && operands.size() >= 2) {
-            font = piece.mid(operands[operands.size() - 2], i - operands[operands.size() - 2]).simplified();
+            font = piece.mid(operands[operands.size() - 2], t.end - operands[operands.size() - 2]).simplified();
             chosen = true;
+            if (!inText)
+                outside.append({operands[operands.size() - 2], t.end});
         } else if (inText && !chosen && (word == "Tj" || word == "TJ" || word == "'" || word == "\"")) {
             if (font.isEmpty())
                 unresolved = true;
@@ -143,6 +140,18 @@ QByteArray withFontChosen(const QByteArray& piece, QByteArray& font, bool& unres
     QByteArray out = piece;
     for (qsizetype k = additions.size() - 1; k >= 0; --k)
         out.insert(additions[k].first, ' ' + additions[k].second + ' ');
+    // Both kinds of edit, from the end so that earlier offsets hold (an addition is never inside a choice).
+    chosenOnlyInText = piece;
+    qsizetype a = additions.size() - 1, o = outside.size() - 1;
+    while (a >= 0 || o >= 0) {
+        if (o < 0 || (a >= 0 && additions[a].first >= outside[o].second)) {
+            chosenOnlyInText.insert(additions[a].first, ' ' + additions[a].second + ' ');
+            --a;
+        } else {
+            chosenOnlyInText.replace(outside[o].first, outside[o].second - outside[o].first, " ");
+            --o;
+        }
+    }
     return out;
 }
 
@@ -152,7 +161,6 @@ QList<qsizetype> contentCutPoints(const QByteArray& content)
 {
     const char* s = content.constData();
     const qsizetype n = content.size();
-    qsizetype i = 0;
     int depth = 0;
     bool inText = false;
     int arrays = 0, dicts = 0;
@@ -163,7 +171,7 @@ QList<qsizetype> contentCutPoints(const QByteArray& content)
         // A piece of nothing but white space joins the next one.
         bool blank = true;
         for (qsizetype k = starts.back().first; k < at && blank; ++k)
-            blank = isWhite(s[k]);
+            blank = content::isWhite(s[k]);
         if (blank) {
             starts.back().second = kind;
             return;
@@ -171,118 +179,75 @@ QList<qsizetype> contentCutPoints(const QByteArray& content)
         starts.push_back({at, kind});
     };
     qsizetype looked = 0;
-    while (i < n) {
+    content::Tokenizer tokens(content);
+    for (Token t = tokens.next(); !t.is(Token::Kind::end); t = tokens.next()) {
         // A page of millions of operators takes a while: a wait called off stops here, leaving it whole.
         if (looked++ % 65536 == 0 && waitCancelled())
             return {};
-        const char c = s[i];
-        if (isWhite(c)) {
-            ++i;
-        } else if (c == '%') {
-            while (i < n && s[i] != '\n' && s[i] != '\r')
-                ++i;
-        } else if (c == '(') {
-            int nest = 0;
-            for (; i < n; ++i) {
-                if (s[i] == '\\') {
-                    ++i;
-                } else if (s[i] == '(') {
-                    ++nest;
-                } else if (s[i] == ')' && --nest == 0) {
-                    ++i;
-                    break;
-                }
-            }
-            if (nest != 0)
-                return {};
-        } else if (c == '<' && i + 1 < n && s[i + 1] == '<') {
-            ++dicts;
-            i += 2;
-        } else if (c == '>' && i + 1 < n && s[i + 1] == '>') {
-            --dicts;
-            i += 2;
-        } else if (c == '<') {
-            const qsizetype close = content.indexOf('>', i);
-            if (close < 0)
-                return {};
-            i = close + 1;
-        } else if (c == '[') {
-            ++arrays;
-            ++i;
-        } else if (c == ']') {
-            --arrays;
-            ++i;
-        } else if (c == '/') {
-            ++i;
-            while (i < n && !isWhite(s[i]) && !isDelimiter(s[i]))
-                ++i;
-        } else if (c == ')' || c == '>' || c == '{' || c == '}') {
+        const bool top = depth == 0 && !inText && arrays == 0 && dicts == 0;
+        switch (t.kind) {
+        case Token::Kind::broken:
             return {};
-        } else {
-            const qsizetype begin = i;
-            while (i < n && !isWhite(s[i]) && !isDelimiter(s[i]))
-                ++i;
-            const QByteArray word = content.mid(begin, i - begin);
-            const bool top = depth == 0 && !inText && arrays == 0 && dicts == 0;
-            if (word == "BI") {
-                // The inline image's data runs from after "ID" and one white byte to a white byte, "EI" and
-                // a white byte or the end.
-                const qsizetype id = content.indexOf("ID", i);
-                if (id < 0)
-                    return {};
-                qsizetype at = id + 3;
-                qsizetype ei = -1;
-                while ((at = content.indexOf("EI", at)) >= 0) {
-                    if (isWhite(s[at - 1]) && (at + 2 >= n || isWhite(s[at + 2]) || isDelimiter(s[at + 2]))) {
-                        ei = at;
-                        break;
-                    }
-                    ++at;
-                }
-                if (ei < 0)
-                    return {};
-                if (top) {
-                    cut(begin, Piece::picture);
-                    cut(ei + 2, Piece::graphics);
-                } else if (depth > 0 && !inText) {
-                    groupKind = Piece::picture;
-                }
-                i = ei + 2;
-            } else if (word == "q") {
-                if (top) {
-                    cut(begin, Piece::graphics);
-                    groupKind = Piece::graphics;
-                }
-                ++depth;
-            } else if (word == "Q") {
-                if (depth == 0)
-                    return {};
-                --depth;
-                if (depth == 0 && !inText) {
-                    starts.back().second = groupKind;
-                    cut(i, Piece::graphics);
-                }
-            } else if (word == "BT") {
-                if (inText)
-                    return {};
-                if (top)
-                    cut(begin, Piece::text);
-                else if (depth > 0 && groupKind == Piece::graphics)
-                    groupKind = Piece::text;
-                inText = true;
-            } else if (word == "ET") {
-                if (!inText)
-                    return {};
-                inText = false;
-                if (depth == 0)
-                    cut(i, Piece::graphics);
-            } else if (word == "Do" || word == "sh") {
-                if (top) {
-                    starts.back().second = Piece::picture;
-                    cut(i, Piece::graphics);
-                } else if (depth > 0) {
-                    groupKind = Piece::picture;
-                }
+        case Token::Kind::dictOpen:
+            ++dicts;
+            continue;
+        case Token::Kind::dictClose:
+            --dicts;
+            continue;
+        case Token::Kind::arrayOpen:
+            ++arrays;
+            continue;
+        case Token::Kind::arrayClose:
+            --arrays;
+            continue;
+        case Token::Kind::inlineImage:
+            if (top) {
+                cut(t.begin, Piece::picture);
+                cut(t.end, Piece::graphics);
+            } else if (depth > 0 && !inText) {
+                groupKind = Piece::picture;
+            }
+            continue;
+        case Token::Kind::op:
+            break;
+        default:
+            continue;
+        }
+        const QByteArrayView word = t.text;
+        if (word == "q") {
+            if (top) {
+                cut(t.begin, Piece::graphics);
+                groupKind = Piece::graphics;
+            }
+            ++depth;
+        } else if (word == "Q") {
+            if (depth == 0)
+                return {};
+            --depth;
+            if (depth == 0 && !inText) {
+                starts.back().second = groupKind;
+                cut(t.end, Piece::graphics);
+            }
+        } else if (word == "BT") {
+            if (inText)
+                return {};
+            if (top)
+                cut(t.begin, Piece::text);
+            else if (depth > 0 && groupKind == Piece::graphics)
+                groupKind = Piece::text;
+            inText = true;
+        } else if (word == "ET") {
+            if (!inText)
+                return {};
+            inText = false;
+            if (depth == 0)
+                cut(t.end, Piece::graphics);
+        } else if (word == "Do" || word == "sh") {
+            if (top) {
+                starts.back().second = Piece::picture;
+                cut(t.end, Piece::graphics);
+            } else if (depth > 0) {
+                groupKind = Piece::picture;
             }
         }
     }
@@ -296,7 +261,7 @@ QList<qsizetype> contentCutPoints(const QByteArray& content)
         const qsizetype end = k + 1 < starts.size() ? starts[k + 1].first : n;
         bool blank = true;
         for (qsizetype j = at; j < end && blank; ++j)
-            blank = isWhite(s[j]);
+            blank = content::isWhite(s[j]);
         if (at >= n || blank)
             continue;
         if (kind == Piece::graphics && previous == Piece::graphics)
@@ -390,23 +355,33 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
             // choices go when every text relying on one got its font so.
             QByteArray font; // the font chosen last, as "/F1 12 Tf"
             bool unresolved = false;
-            QList<std::pair<QByteArray, bool>> written; // a piece and whether it is a bare font choice
+            // A piece, the same with no font choices outside text objects, and whether it is a bare choice.
+            struct Written {
+                QByteArray piece, chosenOnlyInText;
+                bool bare = false;
+            };
+            QList<Written> written;
             for (qsizetype k = 0, from = 0; k <= cuts.size(); ++k) {
                 const qsizetype to = k < cuts.size() ? cuts[k] : joined.size();
                 const QByteArray piece = joined.mid(from, to - from);
                 from = to;
+                if (isGroupsWithoutEffect(piece))
+                    continue;
                 if (isFontChoiceOnly(piece)) {
                     static const QRegularExpression choice(
                         QStringLiteral("/[^\\s/\\[\\]()<>]+\\s+[-+0-9.]+\\s+Tf"));
                     font = choice.match(QString::fromLatin1(piece)).captured().toLatin1();
-                    written.append({piece, true});
+                    written.append({piece, piece, true});
                 } else {
-                    written.append({withFontChosen(piece, font, unresolved), false});
+                    QByteArray inText;
+                    const QByteArray chosen = withFontChosen(piece, font, unresolved, inText);
+                    written.append({chosen, inText, false});
                 }
             }
-            for (const auto& [piece, bare] : std::as_const(written)) {
-                if (bare && !unresolved)
+            for (const Written& w : std::as_const(written)) {
+                if (w.bare && !unresolved)
                     continue;
+                const QByteArray& piece = unresolved ? w.piece : w.chosenOnlyInText;
                 fz_buffer* b = fz_new_buffer_from_copied_data(
                     c, reinterpret_cast<const unsigned char*>(piece.constData()), size_t(piece.size()));
                 pdf_obj* stream = pdf_add_stream(c, doc, b, nullptr, 0);
