@@ -35,6 +35,7 @@ struct ObjRef {
 
 class FileFill;
 class RecordingCopies;
+struct GoodCopyState;
 class SourceCopies;
 struct DrawnForDisplay;
 
@@ -60,6 +61,9 @@ struct DocumentState {
     // Copies that drawing workers record unchanged pages from, each in an engine family of its own (see
     // PageCapture::takeToDraw); made on first use.
     std::shared_ptr<SourceCopies> drawingCopies;
+    // While a worker writes the document: what its unchanged pages are drawn from meanwhile (see
+    // pages/LastGoodCopy). Main thread only.
+    std::shared_ptr<GoodCopyState> lastGoodCopy;
 
     ~DocumentState();
     void syncPageList() const;
