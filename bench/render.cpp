@@ -1,9 +1,9 @@
 // Draws every page of a document at 96 dpi the way the page view does, and `mutool draw` of the same file
 // at the same resolution as the reference, in alternating pairs in one run. The view's way: the page is
-// handed to the drawing side as the view hands it (PageCapture, on the thread that owns the document),
-// interpreted into a display list under the view's budget, then drawn tile by tile into pooled bitmaps in
-// the pixel format the view paints. Once on one thread (against mutool's CPU), then with eight workers
-// (against mutool's clock and CPU).
+// handed to the drawing side as the view hands it (PageCapture::takeToDraw, on the thread that owns the
+// document), interpreted into a display list under the view's budget on the worker, then drawn tile by tile
+// into pooled bitmaps in the pixel format the view paints. Once on one thread (against mutool's CPU), then
+// with eight workers (against mutool's clock and CPU).
 //
 // Usage: bench_render [file.pdf]   (default: a generated file of 50 text pages)
 
@@ -81,7 +81,7 @@ bool drawAllOnOneThread(const QString& path)
     if (!doc)
         return false;
     for (int i = 0; i < (*doc)->pageCount(); ++i)
-        if (!drawCaptured(PageCapture::take(*(*doc)->page(i), true), RecordBudget{}))
+        if (!drawCaptured(PageCapture::takeToDraw(*(*doc)->page(i), true), RecordBudget{}))
             return false;
     return true;
 }
@@ -98,7 +98,7 @@ bool drawAllWithWorkers(const QString& path)
     std::atomic_bool ok{true};
     // The view's own thread hands each page over; the workers take it from there.
     for (int i = 0; i < (*doc)->pageCount(); ++i) {
-        std::shared_ptr<PageCapture> capture = PageCapture::take(*(*doc)->page(i), true);
+        std::shared_ptr<PageCapture> capture = PageCapture::takeToDraw(*(*doc)->page(i), true);
         pool.start([&, capture] {
             if (!drawCaptured(capture, RecordBudget{}))
                 ok = false;

@@ -51,7 +51,7 @@ std::shared_ptr<pdf::PageSnapshot> PageRecordings::get(int page, std::uint32_t g
         return nullptr;
     }
     // Copying the page is all the owner's thread does; its cost follows the page's data, not its drawing.
-    std::shared_ptr<pdf::PageCapture> capture = pdf::PageCapture::take(*handle, true, excluded);
+    std::shared_ptr<pdf::PageCapture> capture = pdf::PageCapture::takeToDraw(*handle, true, excluded);
     if (!capture) {
         m_failures[page] = Failure{generation, pdf::RecordOutcome::failed};
         return nullptr;

@@ -34,6 +34,7 @@ struct ObjRef {
 };
 
 class RecordingCopies;
+class SourceCopies;
 struct DrawnForDisplay;
 
 struct DocumentState {
@@ -51,6 +52,9 @@ struct DocumentState {
     QByteArray password;
     // Where pages are copied for interpreting on workers (see PageCapture); made on first use.
     std::shared_ptr<RecordingCopies> recordingCopies;
+    // Copies that drawing workers record unchanged pages from, each in an engine family of its own (see
+    // PageCapture::takeToDraw); made on first use.
+    std::shared_ptr<SourceCopies> drawingCopies;
 
     ~DocumentState();
     void syncPageList() const;

@@ -54,6 +54,9 @@ void unlockFn(void*, int lock)
     g_locks[lock].unlock();
 }
 
+void lockFamily(void* user, int lock);
+void unlockFamily(void* user, int lock);
+
 // Allocations of the engine on a thread that runs under a memory budget are counted, and refused once
 // over it: the engine then reports an out-of-memory error for the work in hand, and nothing else fails.
 thread_local AllocationBudget* t_budget = nullptr;
@@ -170,6 +173,59 @@ fz_context* newSeparateContext(std::size_t storeBytes)
     if (c)
         installMessageCallbacks(c);
     return c;
+}
+
+struct EngineFamily::Locks {
+    EngineLock locks[FZ_LOCK_MAX];
+    fz_locks_context engine{this, lockFamily, unlockFamily};
+};
+
+namespace {
+
+// The same re-entry rule as the process-wide family's allocation lock: a store look-up may allocate.
+void lockFamily(void* user, int lock)
+{
+    if (lock == FZ_LOCK_ALLOC && t_allocDepth++ > 0)
+        return;
+    static_cast<EngineFamily::Locks*>(user)->locks[lock].lock();
+}
+void unlockFamily(void* user, int lock)
+{
+    if (lock == FZ_LOCK_ALLOC && --t_allocDepth > 0)
+        return;
+    static_cast<EngineFamily::Locks*>(user)->locks[lock].unlock();
+}
+
+} // namespace
+
+std::shared_ptr<EngineFamily> EngineFamily::create(std::size_t storeBytes)
+{
+    static fz_alloc_context alloc{nullptr, budgetedMalloc, budgetedRealloc, budgetedFree};
+    std::shared_ptr<EngineFamily> family(new EngineFamily);
+    family->m_locks = std::make_unique<Locks>();
+    family->m_root = fz_new_context(&alloc, &family->m_locks->engine, storeBytes);
+    if (!family->m_root)
+        return nullptr;
+    installMessageCallbacks(family->m_root);
+    return family;
+}
+
+EngineFamily::~EngineFamily()
+{
+    if (m_root)
+        fz_drop_context(m_root);
+}
+
+EngineFamily::Clone::Clone(const EngineFamily& family) : m_context(fz_clone_context(family.m_root))
+{
+    if (m_context)
+        installMessageCallbacks(m_context);
+}
+
+EngineFamily::Clone::~Clone()
+{
+    if (m_context)
+        fz_drop_context(m_context);
 }
 
 fz_context* newPrivateStoreContext(std::size_t storeBytes)

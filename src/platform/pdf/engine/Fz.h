@@ -18,6 +18,8 @@ extern "C" {
 #include <QString>
 
 #include <cstddef>
+#include <memory>
+#include <optional>
 
 namespace vmk::pdf::detail {
 
@@ -30,6 +32,58 @@ fz_context* ctx();
 // and store look-up of ctx()'s family takes one. One thread at a time may use it, and no object made
 // with it may meet an object of another context. Null when the engine cannot start one.
 fz_context* newSeparateContext(std::size_t storeBytes);
+
+// A family of engine contexts of its own: its own locks, store, fonts and glyph cache, shared with nothing
+// of ctx()'s family, so that its threads never queue behind the rest of the process. Unlike a separate
+// context it can be cloned: every user works with a Clone of its own, so that a display list recorded on
+// one thread is drawn on several at once. Whatever the family made must be dropped with one of its
+// contexts, and the family must outlive its clones: holders of such objects keep the family.
+class EngineFamily {
+public:
+    // Null when the engine cannot start one.
+    static std::shared_ptr<EngineFamily> create(std::size_t storeBytes);
+    ~EngineFamily();
+    EngineFamily(const EngineFamily&) = delete;
+    EngineFamily& operator=(const EngineFamily&) = delete;
+
+    // A context of the family for the calling thread while it lives. Null context when the engine
+    // cannot make one.
+    class Clone {
+    public:
+        explicit Clone(const EngineFamily& family);
+        ~Clone();
+        Clone(const Clone&) = delete;
+        Clone& operator=(const Clone&) = delete;
+        fz_context* context() const { return m_context; }
+
+    private:
+        fz_context* m_context = nullptr;
+    };
+
+    struct Locks;
+
+private:
+    friend class Clone;
+    EngineFamily() = default;
+    std::unique_ptr<Locks> m_locks;
+    // Only ever cloned, never worked with, so that cloning it never reads a context in use.
+    fz_context* m_root = nullptr;
+};
+
+// The calling thread's context for objects of `family`, or ctx() when it is null, while this lives. Null
+// when the engine cannot make one.
+class ContextFor {
+public:
+    explicit ContextFor(const EngineFamily* family)
+    {
+        if (family)
+            m_clone.emplace(*family);
+    }
+    fz_context* get() const { return m_clone ? m_clone->context() : ctx(); }
+
+private:
+    std::optional<EngineFamily::Clone> m_clone;
+};
 
 // A context of ctx()'s family (locks, fonts, colour spaces and glyphs in common) with a store of its own,
 // for documents that workers interpret one at a time: what one such document's interpretation caches and

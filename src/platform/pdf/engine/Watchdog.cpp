@@ -12,6 +12,9 @@ struct WatchdogThread {
     std::mutex mutex;
     platform::SteadyCondition wake;
     std::vector<WatchedCookie*> watched;
+    // When the thread wakes next on its own. A cookie due later needs no wake-up: every drawing starts
+    // one, and waking the thread for each made the drawing workers queue on this mutex.
+    WatchedCookie::Clock::time_point planned = WatchedCookie::Clock::time_point::max();
 
     static WatchdogThread& instance()
     {
@@ -26,11 +29,14 @@ struct WatchdogThread {
 
     void add(WatchedCookie* cookie)
     {
+        bool sooner = false;
         {
             std::lock_guard lock(mutex);
             watched.push_back(cookie);
+            sooner = cookie->m_deadline < planned;
         }
-        wake.notifyOne();
+        if (sooner)
+            wake.notifyOne();
     }
 
     void remove(WatchedCookie* cookie)
@@ -43,6 +49,7 @@ struct WatchdogThread {
     {
         std::unique_lock lock(mutex);
         for (;;) {
+            planned = WatchedCookie::Clock::time_point::max();
             wake.wait(lock, [this] { return !watched.empty(); });
             const auto now = WatchedCookie::Clock::now();
             auto next = now + std::chrono::seconds(3600);
@@ -56,7 +63,8 @@ struct WatchdogThread {
                     next = std::min(next, w->m_deadline);
                 }
             }
-            // Asleep until the nearest deadline or until the set of cookies changes.
+            // Asleep until the nearest deadline, or a cookie due sooner comes.
+            planned = next;
             wake.waitUntil(lock, next);
         }
     }

@@ -12,6 +12,8 @@
 #include "platform/pdf/pages/RecordingCopy.h"
 #include "platform/pdf/pages/RebuildFrom.h"
 #include "platform/pdf/pages/SnapshotState.h"
+#include "platform/pdf/pages/SourceCopies.h"
+#include "platform/pdf/pages/SourcePages.h"
 #include "platform/pdf/document/State.h"
 #include "platform/pdf/engine/Watchdog.h"
 
@@ -26,6 +28,11 @@ namespace detail {
 struct CaptureState {
     std::shared_ptr<RecordingCopy> mirror; // holds the copy, with the pages copied before and after it
     int index = -1;                        // of the copied page in the mirror
+    // Instead of a mirror, for a page unchanged since opening: copies of the whole document to interpret
+    // it from, and the number of its object there.
+    std::shared_ptr<SourceCopies> copies;
+    int sourceNumber = -1;
+    bool withAnnotations = true;
     std::atomic_bool waiting{true};        // counted in the mirror's pages waiting to be interpreted
     QRectF mediaBox;
     QRectF cropBox;
@@ -90,7 +97,10 @@ PageCapture::PageCapture(std::unique_ptr<CaptureState> state) : m_state(std::mov
 
 PageCapture::~PageCapture() = default;
 
+bool PageCapture::isCopied() const { return !m_state->copies; }
+
 int PageCapture::copyDocumentsAlive() { return RecordingCopy::alive(); }
+int PageCapture::drawingCopiesOpen() { return SourceCopies::openCount(SourceCopies::Contexts::families); }
 int PageCapture::abandonedDrawings() { return abandonedRuns(); }
 
 std::shared_ptr<PageCapture> PageCapture::take(const Page& page, bool withAnnotations,
@@ -176,6 +186,34 @@ std::shared_ptr<PageCapture> PageCapture::take(const Page& page, bool withAnnota
     return std::make_shared<PageCapture>(std::move(state));
 }
 
+std::shared_ptr<PageCapture> PageCapture::takeToDraw(const Page& page, bool withAnnotations,
+                                                     const std::vector<const Annotation*>& excluded)
+{
+    const DocumentPtr document = page.document();
+    if (!excluded.empty() || !document)
+        return take(page, withAnnotations, excluded);
+    if (withAnnotations)
+        ensureAppearances(page);
+    fz_context* c = ctx();
+    DocumentState& d = document->state();
+    const int number = drawableSourceNumber(c, d, page);
+    std::shared_ptr<SourceCopies> copies = number > 0 ? drawingCopies(d) : nullptr;
+    // Copied meanwhile: the first pages of a long document are drawn before a copy of all of it is open.
+    if (!copies || !copies->openedOrOpenAhead())
+        return take(page, withAnnotations, excluded);
+    auto state = std::make_unique<CaptureState>();
+    state->copies = std::move(copies);
+    state->sourceNumber = number;
+    state->withAnnotations = withAnnotations;
+    state->waiting = false;
+    state->mediaBox = page.mediaBox();
+    state->cropBox = page.cropBox();
+    state->rotation = page.rotation();
+    state->displaySize = page.displaySize();
+    state->displayTransform = page.displayTransform();
+    return std::make_shared<PageCapture>(std::move(state));
+}
+
 namespace {
 
 bool lockMirror(CaptureState& state, std::unique_lock<RecordingCopyUse>& lock, const RecordCancel* cancel)
@@ -245,21 +283,31 @@ RecordResult PageCapture::record(const RecordBudget& budget, const RecordCancel*
     snapshot->source = shared_from_this();
     SnapshotState* s = snapshot.get();
     fz_display_list* list = nullptr;
-    result.outcome = interpret(*m_state, budget, cancel, [&](fz_context* c, pdf_page* page, fz_cookie* cookie) {
+    const bool annotations = m_state->withAnnotations || !m_state->copies;
+    auto body = [&](fz_context* c, pdf_page* page, fz_cookie* cookie) {
         fz_device* device = nullptr;
+        fz_var(device);
         s->deviceBounds = pdf_bound_page(c, page);
         list = fz_new_display_list(c, s->deviceBounds);
         fz_try(c)
         {
             device = fz_new_list_device(c, list);
-            pdf_run_page(c, page, device, fz_identity, cookie);
+            if (annotations)
+                pdf_run_page(c, page, device, fz_identity, cookie);
+            else
+                pdf_run_page_contents(c, page, device, fz_identity, cookie);
             fz_close_device(c, device);
         }
         fz_always(c) { fz_drop_device(c, device); }
         fz_catch(c) { fz_rethrow(c); }
-    });
+    };
+    if (m_state->copies)
+        result.outcome = interpretSourcePage(*m_state->copies, m_state->sourceNumber, budget, cancel, body, &s->family);
+    else
+        result.outcome = interpret(*m_state, budget, cancel, body);
     if (result.outcome != RecordOutcome::recorded) {
-        fz_drop_display_list(ctx(), list);
+        if (list)
+            fz_drop_display_list(ContextFor(s->family.get()).get(), list);
         return result;
     }
     s->list = list;
@@ -271,9 +319,13 @@ TextResult PageCapture::readText(const RecordBudget& budget, const RecordCancel*
 {
     TextResult result;
     std::shared_ptr<const TextLayout> text;
-    result.outcome = interpret(*m_state, budget, cancel, [&](fz_context* c, pdf_page* page, fz_cookie* cookie) {
-        text = readPageText(c, page, cookie);
-    });
+    auto body = [&](fz_context* c, pdf_page* page, fz_cookie* cookie) { text = readPageText(c, page, cookie); };
+    if (m_state->copies) {
+        std::shared_ptr<EngineFamily> family;
+        result.outcome = interpretSourcePage(*m_state->copies, m_state->sourceNumber, budget, cancel, body, &family);
+    } else {
+        result.outcome = interpret(*m_state, budget, cancel, body);
+    }
     if (result.outcome == RecordOutcome::recorded)
         result.text = std::move(text);
     return result;
@@ -300,13 +352,15 @@ DrawResult PageCapture::draw(double scale, const QRect& tile, const RecordBudget
             rest.milliseconds = std::max(1, budget.milliseconds - int(spent));
         }
         const SnapshotState& list = recorded.snapshot->state();
-        *result = drawList(list.list, list.deviceBounds, scale, tile, rest, stop);
+        *result = drawList(list.list, list.family.get(), list.deviceBounds, scale, tile, rest, stop);
     };
     return drawAbandonable(budget, cancel, result, std::move(work));
 }
 
 Result<PagePtr> PageCapture::rebuild(const RebuildBase& base, const QList<InvisibleTextRun>& runs) const
 {
+    if (!m_state->mirror)
+        return Result<PagePtr>::failure(QStringLiteral("The page was taken for drawing only."));
     std::unique_lock<RecordingCopyUse> inUse;
     lockMirror(*m_state, inUse, nullptr);
     fz_context* c = ctx();

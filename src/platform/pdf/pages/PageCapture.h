@@ -87,6 +87,15 @@ public:
     // Null when the page cannot be read at all.
     static std::shared_ptr<PageCapture> take(const Page& page, bool withAnnotations,
                                              const std::vector<const Annotation*>& excluded = {});
+    // The same for drawing and reading only (rebuild() fails on it): a page unchanged since its document
+    // was opened is not copied at all, and is interpreted on the worker from that worker's own copy of the
+    // document, opened from the same bytes; any other page is copied as take() copies it.
+    static std::shared_ptr<PageCapture> takeToDraw(const Page& page, bool withAnnotations,
+                                                   const std::vector<const Annotation*>& excluded = {});
+
+    // Whether the page was copied out of its document; false when it is read on the worker from a copy of
+    // the file (see takeToDraw).
+    bool isCopied() const;
 
     // Interprets the page into a display list within the budget. `cancel` may be null.
     RecordResult record(const RecordBudget& budget, const RecordCancel* cancel = nullptr) const;
@@ -106,6 +115,9 @@ public:
     // How many private documents hold copied pages right now, in the whole process: bounded however
     // many pages are copied, as long as their captures and recordings are let go.
     static int copyDocumentsAlive();
+    // Copies of whole documents open for takeToDraw() in the whole process: gone once their documents,
+    // captures and recordings are.
+    static int drawingCopiesOpen();
     // Drawings whose caller stopped waiting while the engine was still at them (stuck in a decoder that
     // never looks at its cancel flag) and that have not ended yet, in the whole process.
     static int abandonedDrawings();

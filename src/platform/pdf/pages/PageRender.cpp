@@ -28,7 +28,7 @@ DrawResult Page::render(double scale, const RenderOptions& options, const Record
     // Interpreted and drawn from a copy on a thread of its own, never here: a hostile page may keep the
     // engine busy for minutes in a decoder that no deadline reaches, and this document stays untouched
     // by what the drawing loads and fails to load.
-    const std::shared_ptr<PageCapture> capture = PageCapture::take(*this, options.withAnnotations);
+    const std::shared_ptr<PageCapture> capture = PageCapture::takeToDraw(*this, options.withAnnotations);
     if (!capture)
         return {};
     return capture->draw(scale, options.tile, budget, cancel);

@@ -128,55 +128,71 @@ WaitEnd runAbandonable(int milliseconds, const RecordCancel* cancel, std::functi
     return end;
 }
 
-DrawResult drawList(fz_display_list* list, fz_rect bounds, double scale, const QRect& tile,
-                    const RecordBudget& budget, const RecordCancel& cancel)
+RecordOutcome drawListInto(fz_context* c, fz_display_list* list, fz_matrix ctm, fz_irect area, QImage& target,
+                           const RecordBudget& budget, const RecordCancel* cancel)
 {
-    DrawResult result;
-    if (!list || !(scale > 0))
-        return result;
-    fz_context* c = ctx();
-    const fz_irect area = renderArea(bounds, scale, tile);
-    if (fz_is_empty_irect(area))
-        return result;
-    fz_pixmap* pixmap = nullptr;
-    QString error;
-    // The picture itself is the caller's choice of size; the budget is for what drawing it costs.
-    if (!guarded(c, [&] { pixmap = newWhitePixmap(c, area); }, &error)) {
-        qCWarning(lcVmkPdf) << "A page picture could not be made:" << error;
-        return result;
-    }
-    WatchedCookie watched(budget.milliseconds, &cancel.link());
+    // Cleared here and drawn straight into: the view paints this format, so no pass converts it after.
+    target.fill(Qt::white);
+    WatchedCookie watched(budget.milliseconds, cancel ? &cancel->link() : nullptr);
     fz_cookie* cookie = watched.cookie();
+    fz_pixmap* pixmap = nullptr;
     fz_device* device = nullptr;
+    QString error;
     bool ok = false;
     bool overBudget = false;
     {
         ScopedAllocationBudget memory(budget.bytes, &cookie->abort);
-        const fz_matrix ctm = fz_scale(float(scale), float(scale));
+        unsigned char* samples = target.bits();
+        const int stride = int(target.bytesPerLine());
         ok = guarded(c, [&] {
+            // BGRA with opaque alpha over the image's memory: exactly Format_RGB32 on little-endian machines.
+            pixmap = fz_new_pixmap_with_data(c, fz_device_bgr(c), area.x1 - area.x0, area.y1 - area.y0, nullptr, 1,
+                                             stride, samples);
+            pixmap->x = area.x0;
+            pixmap->y = area.y0;
             device = newDrawDevice(c, pixmap);
             // The area as scissor: the list skips every node outside it instead of clipping it pixel by pixel.
             fz_run_display_list(c, list, device, ctm, fz_rect_from_irect(area), cookie);
             fz_close_device(c, device);
         }, &error);
         fz_drop_device(c, device);
+        fz_drop_pixmap(c, pixmap);
         overBudget = memory.exceeded();
     }
     if (overBudget)
-        result.outcome = RecordOutcome::tooLarge;
-    else if (watched.cancelled())
-        result.outcome = RecordOutcome::cancelled;
-    else if (watched.timedOut())
-        result.outcome = RecordOutcome::tooSlow;
-    else if (!ok || abortRaised(&cookie->abort))
-        result.outcome = RecordOutcome::failed;
-    else
-        result.outcome = RecordOutcome::recorded;
-    if (result.outcome == RecordOutcome::recorded)
-        result.image = toImage(c, pixmap);
-    else if (result.outcome == RecordOutcome::failed)
+        return RecordOutcome::tooLarge;
+    if (watched.cancelled())
+        return RecordOutcome::cancelled;
+    if (watched.timedOut())
+        return RecordOutcome::tooSlow;
+    if (!ok || abortRaised(&cookie->abort)) {
         qCWarning(lcVmkPdf) << "A page snapshot could not be rendered:" << error;
-    fz_drop_pixmap(c, pixmap);
+        return RecordOutcome::failed;
+    }
+    return RecordOutcome::recorded;
+}
+
+DrawResult drawList(fz_display_list* list, const EngineFamily* family, fz_rect bounds, double scale,
+                    const QRect& tile, const RecordBudget& budget, const RecordCancel& cancel)
+{
+    DrawResult result;
+    if (!list || !(scale > 0))
+        return result;
+    const fz_irect area = renderArea(bounds, scale, tile);
+    if (fz_is_empty_irect(area))
+        return result;
+    // The picture itself is the caller's choice of size; the budget is for what drawing it costs.
+    QImage image(area.x1 - area.x0, area.y1 - area.y0, QImage::Format_RGB32);
+    if (image.isNull()) {
+        qCWarning(lcVmkPdf) << "A page picture could not be made:" << image.width() << "x" << image.height();
+        return result;
+    }
+    const ContextFor c(family);
+    if (!c.get())
+        return result;
+    result.outcome = drawListInto(c.get(), list, fz_scale(float(scale), float(scale)), area, image, budget, &cancel);
+    if (result.outcome == RecordOutcome::recorded)
+        result.image = std::move(image);
     return result;
 }
 

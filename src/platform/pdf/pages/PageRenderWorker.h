@@ -32,8 +32,14 @@ DrawResult drawAbandonable(const RecordBudget& budget, const RecordCancel* cance
 int abandonedRuns();
 
 // Draws a display list on this thread: the pixels `tile` (null: all) of the list's `bounds` at `scale`
-// on white. Interpreting and decoding may spend `budget` (the picture drawn into is not counted).
-DrawResult drawList(fz_display_list* list, fz_rect bounds, double scale, const QRect& tile,
-                    const RecordBudget& budget, const RecordCancel& cancel);
+// on white. Interpreting and decoding may spend `budget` (the picture drawn into is not counted). `family`:
+// the engine family the list was recorded in, null for ctx()'s.
+DrawResult drawList(fz_display_list* list, const EngineFamily* family, fz_rect bounds, double scale,
+                    const QRect& tile, const RecordBudget& budget, const RecordCancel& cancel);
+
+// Draws the pixels `area` of a display list at `ctm` on white into `target`'s top left (Format_RGB32, at
+// least as large), with context `c`, within `budget` (the target is not counted): how it ended.
+RecordOutcome drawListInto(fz_context* c, fz_display_list* list, fz_matrix ctm, fz_irect area, QImage& target,
+                           const RecordBudget& budget, const RecordCancel* cancel);
 
 } // namespace vmk::pdf::detail

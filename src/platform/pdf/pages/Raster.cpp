@@ -17,14 +17,8 @@ fz_irect renderArea(fz_rect bounds, double scale, const QRect& tile)
     return area;
 }
 
-fz_pixmap* newWhitePixmap(fz_context* c, fz_irect area)
-{
-    // BGRA bytes with opaque alpha are exactly QImage::Format_RGB32 on little-endian machines.
-    static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "pixel layout assumes a little-endian machine");
-    fz_pixmap* pixmap = fz_new_pixmap_with_bbox(c, fz_device_bgr(c), area, nullptr, 1);
-    fz_clear_pixmap_with_value(c, pixmap, 255);
-    return pixmap;
-}
+// BGRA bytes with opaque alpha are exactly QImage::Format_RGB32 on little-endian machines.
+static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "pixel layout assumes a little-endian machine");
 
 namespace {
 
@@ -71,12 +65,6 @@ void clipImageMask(fz_context* c, fz_device* device, fz_image* image, fz_matrix 
         g_clipImageMask.load()(c, device, image, ctm, scissor);
 }
 
-void dropPixmap(void* pixmap)
-{
-    // Whichever thread lets go of the image drops the pixmap with its own context.
-    fz_drop_pixmap(ctx(), static_cast<fz_pixmap*>(pixmap));
-}
-
 } // namespace
 
 fz_device* newDrawDevice(fz_context* c, fz_pixmap* pixmap)
@@ -89,19 +77,6 @@ fz_device* newDrawDevice(fz_context* c, fz_pixmap* pixmap)
     device->fill_image_mask = fillImageMask;
     device->clip_image_mask = clipImageMask;
     return device;
-}
-
-QImage toImage(fz_context* c, fz_pixmap* pixmap)
-{
-    const int w = fz_pixmap_width(c, pixmap), h = fz_pixmap_height(c, pixmap);
-    const qsizetype stride = qsizetype(fz_pixmap_stride(c, pixmap));
-    unsigned char* samples = fz_pixmap_samples(c, pixmap);
-    if (w <= 0 || h <= 0 || !samples)
-        return QImage();
-    // The image shares the pixmap's memory (a page at 150 dpi is megabytes; copying it costs as much as
-    // a good part of the drawing) and keeps the pixmap alive until the image and its copies are gone.
-    fz_keep_pixmap(c, pixmap);
-    return QImage(samples, w, h, stride, QImage::Format_RGB32, dropPixmap, pixmap);
 }
 
 } // namespace vmk::pdf::detail

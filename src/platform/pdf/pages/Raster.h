@@ -11,17 +11,10 @@ namespace vmk::pdf::detail {
 // `tile` (pixels of the full image) when it is not null. Empty when nothing is left.
 fz_irect renderArea(fz_rect bounds, double scale, const QRect& tile);
 
-// A white, opaque pixmap for the area whose samples are laid out as QImage::Format_RGB32.
-fz_pixmap* newWhitePixmap(fz_context* c, fz_irect area);
-
 // A draw device over `pixmap` that refuses, before decoding it, an image whose samples in full are beyond
 // the memory budget of the thread drawing (see fitsAllocationBudget): a decoder passes through every pixel
 // an image declares even to draw it small, and no deadline reaches it half-way, so a 40,000-pixel-square
 // image would otherwise hold its drawing for most of a minute.
 fz_device* newDrawDevice(fz_context* c, fz_pixmap* pixmap);
-
-// A QImage over a pixmap made by newWhitePixmap, sharing its memory (the caller still drops its own
-// reference).
-QImage toImage(fz_context* c, fz_pixmap* pixmap);
 
 } // namespace vmk::pdf::detail

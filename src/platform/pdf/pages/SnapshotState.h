@@ -18,6 +18,8 @@ struct SnapshotState {
     QSizeF displaySize;
     QTransform displayTransform;
     std::shared_ptr<const void> source; // whatever the list's resources came from, kept while it lives
+    // The engine family the list was recorded in (see EngineFamily); null for ctx()'s.
+    std::shared_ptr<EngineFamily> family;
     ~SnapshotState();
 };
 

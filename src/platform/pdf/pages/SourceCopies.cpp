@@ -3,6 +3,7 @@
 #include "platform/pdf/engine/EngineGate.h"
 #include "platform/services/Secrets.h"
 
+#include <algorithm>
 #include <atomic>
 
 namespace vmk::pdf::detail {
@@ -13,12 +14,14 @@ namespace {
 // for text, so a small store is enough, and there is one per worker.
 constexpr std::size_t kCopyStoreBytes = std::size_t(32) << 20;
 
-std::atomic<int> g_openCopies{0};
+// Counted apart by kind: a drawing stuck in a decoder keeps its copy open long after reading has ended.
+std::atomic<int> g_openCopies[2] = {0, 0};
 
 } // namespace
 
-SourceCopies::SourceCopies(fz_buffer* source, const QByteArray& password)
-    : m_source(fz_keep_buffer(ctx(), source)), m_password(platform::ownedCopy(password))
+SourceCopies::SourceCopies(fz_buffer* source, const QByteArray& password, Contexts contexts, std::size_t storeBytes)
+    : m_source(fz_keep_buffer(ctx(), source)), m_contexts(contexts),
+      m_storeBytes(storeBytes > 0 ? storeBytes : kCopyStoreBytes), m_password(platform::ownedCopy(password))
 {
     m_size = fz_buffer_storage(ctx(), m_source, &m_data);
 }
@@ -34,15 +37,18 @@ SourceCopies::~SourceCopies()
     EngineGate::releaseLater([source = m_source] { fz_drop_buffer(ctx(), source); });
 }
 
-int SourceCopies::openCount() { return g_openCopies.load(); }
+int SourceCopies::openCount(Contexts contexts) { return g_openCopies[int(contexts)].load(); }
 
 SourceCopies::Copy* SourceCopies::take()
 {
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_free.empty()) {
-            Copy* copy = m_free.back();
-            m_free.pop_back();
+            const auto mine = std::find_if(m_free.begin(), m_free.end(),
+                                           [](const Copy* c) { return c->lastUser == std::this_thread::get_id(); });
+            const auto chosen = mine != m_free.end() ? mine : m_free.end() - 1;
+            Copy* copy = *chosen;
+            m_free.erase(chosen);
             return copy;
         }
     }
@@ -58,17 +64,50 @@ void SourceCopies::give(Copy* copy)
 {
     if (!copy)
         return;
+    copy->lastUser = std::this_thread::get_id();
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_free.push_back(copy);
 }
 
+bool SourceCopies::openedOrOpenAhead()
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_all.empty())
+            return true;
+        if (m_openingAhead)
+            return false;
+        m_openingAhead = true;
+    }
+    std::thread([self = shared_from_this()] {
+        Copy* copy = self->open();
+        const std::lock_guard<std::mutex> lock(self->m_mutex);
+        self->m_openingAhead = false;
+        if (copy) {
+            self->m_all.push_back(copy);
+            self->m_free.push_back(copy);
+        }
+    }).detach();
+    return false;
+}
+
 SourceCopies::Copy* SourceCopies::open()
 {
-    fz_context* c = newSeparateContext(kCopyStoreBytes);
-    if (!c)
+    auto* copy = new Copy;
+    if (m_contexts == Contexts::families) {
+        copy->family = EngineFamily::create(m_storeBytes);
+        if (copy->family)
+            copy->own = std::make_unique<EngineFamily::Clone>(*copy->family);
+        copy->context = copy->own ? copy->own->context() : nullptr;
+    } else {
+        copy->context = newSeparateContext(m_storeBytes);
+    }
+    fz_context* c = copy->context;
+    if (!c) {
+        delete copy;
         return nullptr;
-    auto* copy = new Copy{c, nullptr, nullptr};
-    ++g_openCopies;
+    }
+    ++g_openCopies[int(m_contexts)];
     // The source's bytes stay put while this object keeps the source; the copy only borrows them.
     fz_stream* stream = nullptr;
     const char* password = m_password.constData();
@@ -96,12 +135,18 @@ void SourceCopies::close(Copy* copy)
     fz_context* c = copy->context;
     if (copy->doc) {
         pdf_drop_page_tree(c, copy->doc);
-        pdf_drop_document(c, copy->doc);
+        // A family's store outlives the copy (display lists keep it): the document's entries leave it first.
+        if (copy->family)
+            dropDocument(c, copy->doc);
+        else
+            pdf_drop_document(c, copy->doc);
     }
     fz_drop_buffer(c, copy->bytes);
-    fz_drop_context(c);
-    delete copy;
-    --g_openCopies;
+    if (!copy->family)
+        fz_drop_context(c);
+    const Contexts kind = copy->family ? Contexts::families : Contexts::separate;
+    delete copy; // a family's clone and its hold on the family go with it
+    --g_openCopies[int(kind)];
 }
 
 } // namespace vmk::pdf::detail
