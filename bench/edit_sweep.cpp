@@ -168,7 +168,8 @@ QRectF lineBand(core::PDFEditSession& session, int pageIndex, const core::Editab
 QImage popplerRender(const QString& file, int page, const QString& prefix, QStringList& messages)
 {
     QString err;
-    run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-f"),
+    // The crop box, as our renderer and the line's pixel place have it: poppler draws the media box unless told.
+    run(QStringLiteral("pdftoppm"), {QStringLiteral("-cropbox"), QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-f"),
                                      QString::number(page + 1), QStringLiteral("-l"), QString::number(page + 1),
                                      QStringLiteral("-singlefile"), QStringLiteral("-png"), file, prefix},
         &err);
