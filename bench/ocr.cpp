@@ -1,19 +1,19 @@
 // Make Searchable itself, as the menu command runs it, on 16 scanned pages of varied text and pictures:
-// once with one recognition worker and once with eight (the thread pool's size decides), and the
-// reference, the tesseract command line reading the same page images one after another on one thread.
-// Recognition engines are started on every worker before either run, so both runs time reading only.
+// with one recognition worker and with eight (the thread pool's size decides), against the tesseract
+// command line reading the same page images one after another on one thread, in alternating rounds in
+// the same run. Each run starts from nothing, its engines included, as the user's first command does.
 //
-// Goals: 8 workers >= 6x faster than 1; per page, 1 worker no slower than tesseract.
-// The machine may be shared: each run notes the load average and the CPU time it used, so that scaling
-// can be judged from CPU time per page and the cores that were free as well as from the clock. The busiest
-// worker thread's CPU time shows how evenly the pages of uneven length were spread over the workers (the end
-// of a run, when some workers have nothing left, is where scaling is lost). The best of several runs counts.
-// Usage: bench_ocr [pages] [runs]   (default 16 pages, 2 runs)
+// Goals: 8 workers >= 6x faster than 1; per page, 1 worker no slower than tesseract. The machine may be
+// shared: each run notes the CPU time it used, so that scaling can be judged from CPU time per page
+// (8 workers costing no more per page than 1) as well as from the clock, and the peak of the process's
+// memory during the run, which the number of engines alive at once decides.
+// Usage: bench_ocr [pages]   (default 16 pages; VMK_BENCH_PAIRS rounds, at least 3)
 
 #include "BenchSupport.h"
 
 #include "core/VMKDocument.h"
 #include "editor/Editor.h"
+#include "platform/ocr/RecognizerPool.h"
 #include "platform/pdf/document/Document.h"
 #include "platform/pdf/document/Page.h"
 #include "platform/services/UserDefaults.h"
@@ -165,7 +165,17 @@ struct Timing {
     int workers = 1;
     double busiestWorkerCpu = 0; // seconds of CPU time of the worker thread that used most
     double meanWorkerCpu = 0;    // the same on average over the workers
+    long peakMiB = 0;            // the process's resident peak during the run, from its start
+    long startMiB = 0;           // resident as the run began
 };
+
+// Resets the resident peak (VmHWM) to the resident size now, so that the next reading is this run's.
+void resetPeak()
+{
+    QFile file(QStringLiteral("/proc/self/clear_refs"));
+    if (file.open(QIODevice::WriteOnly))
+        file.write("5");
+}
 
 // Make Searchable over a fresh copy of the document with `workers` recognition workers.
 Timing makeSearchable(const QByteArray& pdf, int workers, vmk::platform::UserDefaults* defaults, QString* toast)
@@ -173,6 +183,8 @@ Timing makeSearchable(const QByteArray& pdf, int workers, vmk::platform::UserDef
     Timing timing;
     timing.load = loadAverage();
     timing.workers = workers;
+    resetPeak();
+    timing.startMiB = vmk::bench::statusKiB("VmRSS") / 1024;
     const double cpuBefore = cpuSeconds(RUSAGE_SELF);
     const double mainBefore = cpuSeconds(RUSAGE_THREAD);
     const std::map<QString, double> threadsBefore = threadCpuSeconds();
@@ -203,6 +215,7 @@ Timing makeSearchable(const QByteArray& pdf, int workers, vmk::platform::UserDef
         *toast = editor.toast() ? editor.toast()->text : QString();
     timing.wall = timer.elapsed() / 1000.0;
     timing.cpu = cpuSeconds(RUSAGE_SELF) - cpuBefore;
+    timing.peakMiB = vmk::bench::statusKiB("VmHWM") / 1024;
     timing.mainCpu = cpuSeconds(RUSAGE_THREAD) - mainBefore;
     // Each worker's share, the main thread's aside: with a free core per worker the run lasts about as long
     // as the busiest worker works, so the share of the busiest shows how evenly the pages were spread.
@@ -220,18 +233,22 @@ Timing makeSearchable(const QByteArray& pdf, int workers, vmk::platform::UserDef
     return timing;
 }
 
-Timing best(const QList<Timing>& runs)
+double medianOf(const QList<Timing>& runs, double (*field)(const Timing&))
 {
-    return *std::min_element(runs.begin(), runs.end(), [](const Timing& a, const Timing& b) { return a.wall < b.wall; });
+    std::vector<double> values;
+    for (const Timing& run : runs)
+        values.push_back(field(run));
+    return vmk::bench::median(values);
 }
 
 void printRuns(const char* what, const QList<Timing>& runs, int pages)
 {
     for (const Timing& run : runs)
-        std::printf("  %s: %.2f s wall (%.2f s/page), CPU %.2f s/page, cores used %.1f, %sload %.1f\n", what, run.wall,
-                    run.wall / pages, run.cpu / pages, run.cpu / std::max(run.wall, 1e-9),
+        std::printf("  %s: %.2f s wall (%.2f s/page), CPU %.2f s/page, cores used %.1f, %speak %ld MiB (from %ld), "
+                    "load %.1f\n",
+                    what, run.wall, run.wall / pages, run.cpu / pages, run.cpu / std::max(run.wall, 1e-9),
                     run.workers > 1 ? qPrintable(QStringLiteral("busiest worker %1 s CPU, ").arg(run.busiestWorkerCpu, 0, 'f', 2)) : "",
-                    run.load);
+                    run.peakMiB, run.startMiB, run.load);
 }
 
 } // namespace
@@ -245,83 +262,97 @@ int main(int argc, char** argv)
     vmk::platform::UserDefaults defaults(dir.filePath(QStringLiteral("defaults.ini")));
     const QByteArray pdf = scannedPdf(pages);
 
-    // Engines start on every worker thread, which then stays.
-    QThreadPool::globalInstance()->setExpiryTimeout(-1);
-    const long peakBefore = vmk::bench::statusKiB("VmHWM");
-    makeSearchable(scannedPdf(kWorkers), kWorkers, &defaults, nullptr);
-    // Every worker has started its engines and read a page: what the peak grew by, per worker.
-    const long perWorkerKiB = (vmk::bench::statusKiB("VmHWM") - peakBefore) / kWorkers;
-
-    const int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 2;
-    QString toast1, toastN;
-    QList<Timing> ones, manys, clis;
     QStringList images;
-    auto opened = vmk::pdf::Document::fromData(pdf).value();
-    // The reference reads the very images Make Searchable reads (300 dpi), one after another.
-    for (int i = 0; i < pages; ++i) {
-        const QString path = dir.filePath(QStringLiteral("page%1.png").arg(i));
-        opened->page(i)->render(300.0 / 72.0, vmk::pdf::RenderOptions{false, {}}).save(path);
-        images << path;
+    {
+        auto opened = vmk::pdf::Document::fromData(pdf).value();
+        // The reference reads the very images Make Searchable reads (300 dpi), one after another.
+        for (int i = 0; i < pages; ++i) {
+            const QString path = dir.filePath(QStringLiteral("page%1.png").arg(i));
+            opened->page(i)->render(300.0 / 72.0, vmk::pdf::RenderOptions{false, {}}).save(path);
+            images << path;
+        }
     }
-    bool cliOk = true;
-    for (int r = 0; r < runs; ++r) {
-        ones << makeSearchable(pdf, 1, &defaults, &toast1);
-        manys << makeSearchable(pdf, kWorkers, &defaults, &toastN);
+    const auto tesseract = [&] {
         Timing cli;
         cli.load = loadAverage();
         const double cpuBefore = cpuSeconds(RUSAGE_CHILDREN);
         QElapsedTimer timer;
         timer.start();
+        bool ok = true;
         for (const QString& image : images) {
-            QProcess tesseract;
+            QProcess process;
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert(QStringLiteral("OMP_THREAD_LIMIT"), QStringLiteral("1"));
-            tesseract.setProcessEnvironment(env);
+            process.setProcessEnvironment(env);
             // The same language and page segmentation (automatic) as Make Searchable uses.
-            tesseract.start(QStringLiteral("tesseract"), {image, dir.filePath(QStringLiteral("out")), QStringLiteral("-l"),
-                                                          QStringLiteral("eng"), QStringLiteral("--psm"), QStringLiteral("3")});
-            cliOk = tesseract.waitForFinished(600000) && tesseract.exitCode() == 0 && cliOk;
+            process.start(QStringLiteral("tesseract"), {image, dir.filePath(QStringLiteral("out")), QStringLiteral("-l"),
+                                                        QStringLiteral("eng"), QStringLiteral("--psm"), QStringLiteral("3")});
+            ok = process.waitForFinished(600000) && process.exitCode() == 0 && ok;
         }
         cli.wall = timer.elapsed() / 1000.0;
         cli.cpu = cpuSeconds(RUSAGE_CHILDREN) - cpuBefore;
-        clis << cli;
-    }
-    const Timing one = best(ones), many = best(manys), cli = best(clis);
+        return ok ? std::optional<Timing>(cli) : std::nullopt;
+    };
 
-    std::printf("pages=%d workers=1 vs %d; runs=%d; cores=%d; %s\n", pages, kWorkers, runs, QThread::idealThreadCount(),
-                qPrintable(toastN));
-    std::printf("memory per worker (engines and a page in flight): about %ld MiB\n", perWorkerKiB / 1024);
+    const int rounds = vmk::bench::pairsToRun();
+    QString toast1, toastN;
+    QList<Timing> ones, manys, clis;
+    bool cliOk = true;
+    // Rounds alternate the three, so that a change in the machine's load meets them alike.
+    for (int r = 0; r < rounds; ++r) {
+        if (const std::optional<Timing> cli = tesseract())
+            clis << *cli;
+        else
+            cliOk = false;
+        ones << makeSearchable(pdf, 1, &defaults, &toast1);
+        manys << makeSearchable(pdf, kWorkers, &defaults, &toastN);
+    }
+
+    std::printf("pages=%d workers=1 vs %d; rounds=%d; cores=%d; engines allowed now=%d; %s\n", pages, kWorkers, rounds,
+                QThread::idealThreadCount(), vmk::platform::recognitionEngineLimit(), qPrintable(toastN));
     printRuns("1 worker", ones, pages);
     printRuns("8 workers", manys, pages);
     if (cliOk)
         printRuns("tesseract", clis, pages);
-    std::printf("Make Searchable, 1 worker: %.2f s (%.2f s/page, CPU %.2f s/page)\n", one.wall, one.wall / pages, one.cpu / pages);
-    std::printf("Make Searchable, %d workers: %.2f s (%.2f s/page, CPU %.2f s/page)\n", kWorkers, many.wall,
-                many.wall / pages, many.cpu / pages);
-    const double speedUp = one.wall / std::max(many.wall, 1e-9);
-    std::printf("speed-up %d workers / 1 worker: %.2fx   goal >= 6x   (parallel efficiency %.0f%%)\n", kWorkers, speedUp,
-                100.0 * speedUp / kWorkers);
-    // Under load the clock understates scaling; CPU time shows whether workers cost more per page than one
-    // worker does (contention), and CPU seconds per wall second how many cores the run actually got.
-    std::printf("CPU per page, %d workers / 1 worker: %.2f   (1.00 = no contention); cores used: %.1f of %d, load %.1f\n",
-                kWorkers, many.cpu / std::max(one.cpu, 1e-9), many.cpu / std::max(many.wall, 1e-9), kWorkers, many.load);
-    // What the clock would show with a free core per worker: one worker's run takes its CPU time; with eight,
-    // the main thread's part runs in series and the workers' CPU time is shared by all of them (pages of
-    // uneven length make the real figure a little lower).
-    const double freeCores = many.mainCpu + (many.cpu - many.mainCpu) / kWorkers;
-    std::printf("main thread CPU: %.2f s; speed-up with a free core per worker (estimate): %.1fx\n", many.mainCpu,
-                one.cpu / std::max(freeCores, 1e-9));
-    // The same with the end of the run as it fell: the busiest worker's CPU time is the critical path (the
-    // pages went to the workers as they became free, much as they would on free cores).
-    std::printf("workers' CPU: busiest %.2f s, mean %.2f s (balance %.0f%%); speed-up with a free core per worker, "
-                "uneven end included (estimate): %.1fx\n",
-                many.busiestWorkerCpu, many.meanWorkerCpu, 100.0 * many.meanWorkerCpu / std::max(many.busiestWorkerCpu, 1e-9),
-                one.cpu / std::max(many.mainCpu + many.busiestWorkerCpu, 1e-9));
-    if (cliOk)
-        std::printf("tesseract CLI, 1 thread: %.2f s/page (CPU %.2f s/page); ratio Make Searchable (1 worker) / tesseract: "
-                    "%.2f   goal <= 1.00\n",
-                    cli.wall / pages, cli.cpu / pages, (one.wall / pages) / std::max(cli.wall / pages, 1e-9));
-    else
+
+    const auto ratios = [](const QList<Timing>& a, const QList<Timing>& b, double (*field)(const Timing&)) {
+        std::vector<double> values;
+        for (qsizetype i = 0; i < std::min(a.size(), b.size()); ++i)
+            values.push_back(field(a[i]) / std::max(field(b[i]), 1e-9));
+        return vmk::bench::median(values);
+    };
+    const auto wall = [](const Timing& t) { return t.wall; };
+    const auto cpu = [](const Timing& t) { return t.cpu; };
+    if (cliOk) {
+        vmk::bench::Comparison c;
+        c.load = ones.front().load;
+        for (qsizetype i = 0; i < ones.size(); ++i) {
+            c.ours.push_back({ones[i].wall / pages, ones[i].cpu / pages});
+            c.reference.push_back({clis[i].wall / pages, clis[i].cpu / pages});
+        }
+        vmk::bench::report("Make Searchable per page, 1 worker", "tesseract", c, "<= 1.00");
+    } else {
         std::printf("tesseract CLI unavailable (install tesseract-ocr)\n");
+    }
+    const double speedUp = ratios(ones, manys, wall);
+    vmk::bench::reportFigure("Make Searchable speed-up, 8 workers / 1", speedUp, "x", ">= 6 with 8 free cores");
+    // Under load the clock understates scaling; CPU time per page shows whether workers cost more per page
+    // than one worker does (contention), and CPU seconds per wall second how many cores the run got.
+    vmk::bench::reportFigure("Make Searchable CPU per page, 8 workers / 1", ratios(manys, ones, cpu), "",
+                             "<= 1.00 (no contention)");
+    const Timing& many = manys.back();
+    // What the clock would show with a free core per worker: the busiest worker's CPU time is the critical
+    // path, the main thread's part runs beside it.
+    std::printf("speed-up with a free core per worker, uneven end included (estimate): %.1fx; cores used by 8 workers: "
+                "%.1f; workers' CPU busiest %.2f s, mean %.2f s\n",
+                medianOf(ones, [](const Timing& t) { return t.cpu; }) / std::max(many.mainCpu + many.busiestWorkerCpu, 1e-9),
+                many.cpu / std::max(many.wall, 1e-9), many.busiestWorkerCpu, many.meanWorkerCpu);
+    const double peak1 = medianOf(ones, [](const Timing& t) { return double(t.peakMiB - t.startMiB); });
+    const double peak8 = medianOf(manys, [](const Timing& t) { return double(t.peakMiB - t.startMiB); });
+    vmk::bench::reportFigure("Make Searchable peak memory, 1 worker", peak1, "MiB", "reported");
+    vmk::bench::reportFigure("Make Searchable peak memory, 8 workers", peak8, "MiB", "reported");
+    // What one more worker (an engine with its page) adds at the peak.
+    std::printf("memory per added worker at the peak: about %.0f MiB (estimate used for the budget: %lld MiB)\n",
+                (peak8 - peak1) / (kWorkers - 1), vmk::platform::kRecognizerBytes >> 20);
     return toast1 == toastN ? 0 : 1;
 }

@@ -35,15 +35,17 @@ if [ ${#small[@]} -gt 0 ]; then
   run bench_canvas_open "${small[0]}" "${big[0]}"
   run bench_save "${small[0]}" "${big[0]}"
   run bench_search "${small[0]}" "acknowledgments"
+  run bench_page_grid "${small[0]}"
 else
   run bench_render
   run bench_canvas_open
   run bench_save
   run bench_search
+  run bench_page_grid
 fi
 for b in "$build"/bin/bench_*; do
   name=$(basename "$b")
-  case $name in bench_render|bench_canvas_open|bench_save|bench_search) continue ;; esac
+  case $name in bench_render|bench_canvas_open|bench_save|bench_search|bench_page_grid) continue ;; esac
   run "$name"
 done
 

@@ -1,9 +1,13 @@
 #include "chrome/Transition.h"
 
+#include <QCoreApplication>
 #include <QPainter>
+#include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
+#include <memory>
 
 namespace vmk::chrome {
 
@@ -37,7 +41,37 @@ MotionSpec pieceMotion(const MotionSpec& motion, bool reduceMotion)
 
 // --- Effect ------------------------------------------------------------------------------------------
 
-TransitionEffect::TransitionEffect(QObject* parent) : QGraphicsEffect(parent) {}
+namespace {
+
+// The memory every moving piece is drawn into, one piece at a time on this thread. A fresh window-sized
+// picture per motion cost tens of milliseconds of page faults in its first frame; this one stays while
+// motions follow one another and goes a few seconds after the last.
+uchar* sharedPixels(qsizetype bytes)
+{
+    static std::unique_ptr<uchar[]> pixels;
+    static qsizetype size = 0;
+    static QPointer<QTimer> release;
+    if (bytes > size) {
+        pixels.reset(new uchar[size_t(bytes)]);
+        size = bytes;
+    }
+    if (!release && QCoreApplication::instance()) {
+        release = new QTimer(QCoreApplication::instance());
+        release->setSingleShot(true);
+        release->setInterval(5000);
+        QObject::connect(release, &QTimer::timeout, [] {
+            pixels.reset();
+            size = 0;
+        });
+    }
+    if (release)
+        release->start();
+    return pixels.get();
+}
+
+} // namespace
+
+TransitionEffect::TransitionEffect(QWidget* piece, QObject* parent) : QGraphicsEffect(parent), m_piece(piece) {}
 
 void TransitionEffect::setState(double opacity, double scale, QPointF offset)
 {
@@ -45,11 +79,14 @@ void TransitionEffect::setState(double opacity, double scale, QPointF offset)
     scale = std::max(scale, 0.0);
     if (opacity == m_opacity && scale == m_scale && offset == m_offset)
         return;
-    const bool reach = scale != m_scale || offset != m_offset;
+    // A new bounding rectangle makes Qt repaint the whole parent, which draws the piece a second time in
+    // the same frame; a piece that only shrinks inside its own place (scale below 1, no offset) keeps it.
+    const QRectF source = sourceBoundingRect(Qt::LogicalCoordinates);
+    const QRectF before = boundingRectFor(source);
     m_opacity = opacity;
     m_scale = scale;
     m_offset = offset;
-    if (reach)
+    if (boundingRectFor(source) != before)
         updateBoundingRect();
     update();
 }
@@ -71,11 +108,28 @@ void TransitionEffect::draw(QPainter* painter)
         drawSource(painter);
         return;
     }
-    QPoint origin;
-    const QPixmap picture = sourcePixmap(Qt::LogicalCoordinates, &origin, QGraphicsEffect::NoPad);
-    if (picture.isNull())
-        return;
     const QRectF bounds = sourceBoundingRect(Qt::LogicalCoordinates);
+    QPoint origin;
+    QPixmap picture;
+    QImage buffer;
+    if (m_piece && bounds.isValid()) {
+        // Qt's own copy is a new window-sized picture every frame, and touching its fresh memory cost
+        // more than drawing the piece into it; kept memory is cleared and drawn into instead.
+        const double ratio = painter->device() ? painter->device()->devicePixelRatio() : 1.0;
+        const QSize pixels = (bounds.size() * ratio).toSize();
+        // Wrapped afresh each frame: another piece may have grown the memory since.
+        buffer = QImage(sharedPixels(qsizetype(pixels.width()) * pixels.height() * 4), pixels.width(), pixels.height(),
+                        pixels.width() * 4, QImage::Format_ARGB32_Premultiplied);
+        buffer.setDevicePixelRatio(ratio);
+        buffer.fill(Qt::transparent);
+        QPainter p(&buffer);
+        m_piece->render(&p, QPoint(), QRegion(), QWidget::DrawChildren);
+        origin = bounds.topLeft().toPoint();
+    } else {
+        picture = sourcePixmap(Qt::LogicalCoordinates, &origin, QGraphicsEffect::NoPad);
+        if (picture.isNull())
+            return;
+    }
     const QPointF c = bounds.center();
     painter->save();
     painter->setOpacity(painter->opacity() * m_opacity);
@@ -83,7 +137,10 @@ void TransitionEffect::draw(QPainter* painter)
     painter->translate(c + m_offset);
     painter->scale(m_scale, m_scale);
     painter->translate(-c);
-    painter->drawPixmap(origin, picture);
+    if (picture.isNull())
+        painter->drawImage(origin, buffer);
+    else
+        painter->drawPixmap(origin, picture);
     painter->restore();
 }
 
@@ -196,7 +253,7 @@ void PieceTransition::apply(double progress)
     m_progress = progress;
     auto* effect = qobject_cast<TransitionEffect*>(m_widget->graphicsEffect());
     if (!effect) {
-        effect = new TransitionEffect;
+        effect = new TransitionEffect(m_widget);
         m_widget->setGraphicsEffect(effect);
     }
     const double scale = m_look.scale + (1.0 - m_look.scale) * progress;

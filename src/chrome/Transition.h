@@ -3,6 +3,7 @@
 #include "chrome/Motion.h"
 
 #include <QGraphicsEffect>
+#include <QPointer>
 #include <QPointF>
 #include <QVariantAnimation>
 
@@ -31,7 +32,9 @@ MotionSpec pieceMotion(const MotionSpec& motion, bool reduceMotion);
 class TransitionEffect : public QGraphicsEffect {
     Q_OBJECT
 public:
-    explicit TransitionEffect(QObject* parent = nullptr);
+    // The piece's picture is drawn from `piece` itself into memory kept from frame to frame when it is
+    // given; without it, from the copy Qt makes afresh for every frame.
+    explicit TransitionEffect(QWidget* piece = nullptr, QObject* parent = nullptr);
 
     void setState(double opacity, double scale, QPointF offset);
     double opacity() const { return m_opacity; }
@@ -47,6 +50,7 @@ private:
     double m_opacity = 1.0;
     double m_scale = 1.0;
     QPointF m_offset;
+    QPointer<QWidget> m_piece;
 };
 
 // Brings one widget in or takes it out, from wherever it stands at the moment: a request made while

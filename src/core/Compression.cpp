@@ -8,10 +8,16 @@
 #include "platform/pdf/document/Page.h"
 #include "platform/pdf/pages/PageCapture.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QImageReader>
 #include <QTextBoundaryFinder>
+#include <QThread>
+#include <QtConcurrent/QtConcurrentMap>
 
 #include <cmath>
+#include <utility>
+#include <vector>
 
 namespace vmk::core::PDFOps {
 
@@ -39,44 +45,132 @@ Rasterized keptBecause(pdf::RecordOutcome outcome)
                                                                                                 : Rasterized::kept;
 }
 
-// Re-renders a picture page as one JPEG; anything else leaves the page as it was.
-Rasterized rasterizePage(pdf::Document& working, int index, const CompressionSettings& s)
+// A page that holds a picture, as found on the document's thread.
+struct PicturePage {
+    int index = 0;
+    pdf::PagePtr page;
+    QSizeF display;
+    QSize pixels;
+    qint64 imageBytes = 0; // what its pictures weigh in the file now
+    std::shared_ptr<pdf::PageCapture> capture;
+};
+
+// A picture page drawn as one JPEG, or why it stays as it is.
+struct RenderedPage {
+    Rasterized outcome = Rasterized::kept;
+    QByteArray jpeg;
+};
+
+// Whether the JPEG reads back as a picture of the size it was made at. Its header says so: our own encoder
+// wrote the data just now, and decoding all of it again cost a sixth of a page's time.
+bool readableJpeg(const QByteArray& jpeg, const QSize& pixels)
 {
-    const pdf::PagePtr page = working.page(index);
-    if (!page || !resourcesContainImage(page->xObjects(), 0))
-        return Rasterized::kept;
-    const QSizeF display = page->displaySize();
-    if (!(display.width() > 0 && display.height() > 0))
-        return Rasterized::kept;
-    // Read and drawn from a copy within the budget; annotations move over to the new page as they are.
-    const std::shared_ptr<pdf::PageCapture> capture = pdf::PageCapture::take(*page, false);
-    if (!capture)
-        return Rasterized::kept;
-    const pdf::TextResult text = capture->readText(kPageBudget);
+    QBuffer buffer;
+    buffer.setData(jpeg);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "jpeg");
+    return reader.canRead() && reader.size() == pixels;
+}
+
+// On a worker: the page read and drawn from its copy within the budget, and encoded when it is essentially
+// a picture.
+RenderedPage renderPicturePage(const PicturePage& picture, const CompressionSettings& s)
+{
+    const pdf::TextResult text = picture.capture->readText(kPageBudget);
     if (!text.text)
-        return keptBecause(text.outcome);
+        return {keptBecause(text.outcome), {}};
     if (!hasLittleText(text.text->text()))
-        return Rasterized::kept;
-    const QSize pixels = renderPixelSize(display, s.dpi);
-    pdf::DrawResult drawn = capture->draw(pixels.width() / display.width(), QRect(), kPageBudget);
+        return {};
+    pdf::DrawResult drawn = picture.capture->draw(picture.pixels.width() / picture.display.width(), QRect(), kPageBudget);
     if (drawn.image.isNull())
-        return keptBecause(drawn.outcome);
+        return {keptBecause(drawn.outcome), {}};
     QImage image = std::move(drawn.image);
-    if (image.size() != pixels)
-        image = image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (image.size() != picture.pixels)
+        image = image.scaled(picture.pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     const std::optional<QByteArray> jpeg = jpegData(image, s.jpegQuality);
-    if (!jpeg || QImage::fromData(*jpeg, "JPEG").isNull())
-        return Rasterized::kept;
-    const pdf::PagePtr rebuilt = rebuildPage(*page, PageBase::raster(*jpeg), {});
-    // Rebuilt in place: the page object stays, so the outline, destinations and links that lead to it
-    // still do in the compressed copy.
+    if (!jpeg || !readableJpeg(*jpeg, picture.pixels))
+        return {};
+    return {Rasterized::replaced, *jpeg};
+}
+
+// On the document's thread: the page rebuilt in place around its JPEG. The page object stays, so the
+// outline, destinations and links that lead to it still do in the compressed copy; annotations move over
+// to the new page as they are.
+bool replaceByPicture(const PicturePage& picture, const QByteArray& jpeg)
+{
+    const pdf::PagePtr& page = picture.page;
+    const pdf::PagePtr rebuilt = rebuildPage(*page, PageBase::raster(jpeg), {});
     if (!rebuilt || !page->exchangeDrawing(*rebuilt))
-        return Rasterized::kept;
+        return false;
     // A redaction mark has nothing left to mark on a picture of the page.
     for (const pdf::AnnotationPtr& annotation : page->annotations())
         if (isRedactionMark(*annotation))
             page->removeAnnotation(annotation);
-    return Rasterized::replaced;
+    return true;
+}
+
+// Pages drawn at once: one per core, within what their bitmaps may hold together; and pages copied at once.
+constexpr qint64 kBatchBytes = qint64(512) << 20;
+constexpr qsizetype kMaxBatch = 64;
+// The first pages drawn are the sample: when none of them comes out smaller as one JPEG than its pictures
+// are now (they are already compact at the preset's resolution), the other pages are not drawn at all.
+constexpr int kSamplePages = 3;
+
+// Re-renders the picture pages as one JPEG each where that makes them smaller.
+void rasterizePicturePages(pdf::Document& working, const CompressionSettings& s)
+{
+    std::vector<PicturePage> pictures;
+    const int count = working.pageCount();
+    for (int i = 0; i < count; ++i) {
+        const pdf::PagePtr page = working.page(i);
+        if (!page)
+            continue;
+        const QList<pdf::XObjectNode> xObjects = page->xObjects();
+        const QSizeF display = page->displaySize();
+        if (!resourcesContainImage(xObjects, 0) || !(display.width() > 0 && display.height() > 0))
+            continue;
+        pictures.push_back({i, page, display, renderPixelSize(display, s.dpi), pdf::pageImageBytes(*page), nullptr});
+    }
+    const int cores = std::max(1, QThread::idealThreadCount());
+    int overBudget = 0;
+    bool sampled = false;
+    for (size_t next = 0; next < pictures.size() && overBudget < kMaxPagesOverBudget;) {
+        // Copies are taken here, on the document's thread, a batch at a time.
+        // The sample is one page per core; after it, as many pages as keep every core busy to the end. A
+        // worker holds one page's bitmaps at a time, the batch only its copy and its JPEG.
+        QList<PicturePage> batch;
+        qint64 largest = 0;
+        const qsizetype most = sampled ? kMaxBatch : std::max(cores, kSamplePages);
+        while (next < pictures.size() && batch.size() < most) {
+            PicturePage& picture = pictures[next];
+            const qint64 bitmap = qint64(picture.pixels.width()) * picture.pixels.height() * 4 * 2;
+            if (!batch.isEmpty() && std::max(largest, bitmap) * std::min<qint64>(batch.size() + 1, cores) > kBatchBytes)
+                break;
+            largest = std::max(largest, bitmap);
+            ++next;
+            picture.capture = pdf::PageCapture::take(*picture.page, false);
+            if (picture.capture)
+                batch.append(std::exchange(picture, {}));
+        }
+        const QList<RenderedPage> rendered = QtConcurrent::blockingMapped<QList<RenderedPage>>(
+            batch, [&s](const PicturePage& picture) { return renderPicturePage(picture, s); });
+        int drawn = 0, smaller = 0;
+        for (qsizetype k = 0; k < batch.size() && overBudget < kMaxPagesOverBudget; ++k) {
+            if (rendered[k].outcome == Rasterized::overBudget) {
+                // A file whose pages keep running over the budget is hostile or broken: the rest stays untried.
+                ++overBudget;
+                continue;
+            }
+            if (rendered[k].outcome != Rasterized::replaced)
+                continue;
+            ++drawn;
+            if (rendered[k].jpeg.size() < batch[k].imageBytes && replaceByPicture(batch[k], rendered[k].jpeg))
+                ++smaller;
+        }
+        if (!sampled && drawn > 0 && smaller == 0)
+            return;
+        sampled = sampled || drawn > 0;
+    }
 }
 
 } // namespace
@@ -172,16 +266,13 @@ QByteArray compress(const QByteArray& source, CompressionPreset preset, const st
     const CompressionSettings s = settings(preset);
 
     double longestSide = 0;
-    int overBudget = 0;
-    const int count = working.pageCount();
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0, count = working.pageCount(); i < count; ++i) {
         if (const pdf::PagePtr page = working.page(i)) {
             const QSizeF display = page->displaySize();
             longestSide = std::max({longestSide, display.width(), display.height()});
         }
-        if (overBudget < kMaxPagesOverBudget && rasterizePage(working, i, s) == Rasterized::overBudget)
-            ++overBudget;
     }
+    rasterizePicturePages(working, s);
 
     std::optional<QByteArray> plain;
     if (pdf::Result<QByteArray> bytes = working.dataRepresentation())

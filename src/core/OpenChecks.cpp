@@ -40,7 +40,7 @@ Expected<pdf::DocumentPtr, PDFOpenError> openChecked(const QByteArray& data, con
 
 Expected<pdf::DocumentPtr, PDFOpenError> openCheckedFile(const std::shared_ptr<pdf::SourceFile>& file, const QString& name)
 {
-    return openCheckedWith(file->bytes(), name,
+    return openCheckedWith(file->head(), name,
                            [&](bool* cancelled) { return pdf::Document::fromSourceWhileAnswering(file, cancelled); });
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/SystemAnnotations.h"
 
+#include "platform/ocr/RecognizerPool.h"
 #include "platform/ocr/TextRecognizer.h"
 #include "platform/pdf/document/Annotation.h"
 
@@ -46,10 +47,9 @@ pdf::DrawResult PageSnapshot::draw(double scale, const pdf::RecordBudget& budget
 
 Expected<QList<RecognizedLine>, QString> recognizeText(const QImage& image)
 {
-    // Starting the engine costs far more than a sparse page; a worker thread reuses its own.
-    thread_local std::unique_ptr<platform::TextRecognizer> recognizer;
-    if (!recognizer)
-        recognizer = std::make_unique<platform::TextRecognizer>();
+    // Starting an engine costs far more than a sparse page: engines are borrowed from the process's pool,
+    // which also keeps their number within the memory there is.
+    const platform::RecognizerLease recognizer;
     if (!recognizer->isAvailable())
         return recognizer->errorString();
     if (image.isNull())

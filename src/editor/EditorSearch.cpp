@@ -116,6 +116,12 @@ void Editor::didMatchString(const QList<pdf::Selection>& matches)
     m_pendingHits.append(matches);
     if (m_hitFlush.isPending())
         return;
+    // The first hits are shown the moment they are found; later ones are gathered, so that a long list
+    // is not rebuilt for every page.
+    if (m_searchHits.isEmpty()) {
+        flushSearchHits();
+        return;
+    }
     QPointer<Editor> self(this);
     m_hitFlush = m_scheduler->schedule(kHitFlushDelay, [self] {
         if (self)

@@ -4,6 +4,7 @@
 #include "editor/CostOrderedLoop.h"
 #include "editor/PageLook.h"
 #include "editor/PageWork.h"
+#include "platform/ocr/RecognizerPool.h"
 #include "platform/pdf/document/Document.h"
 #include "platform/pdf/document/Page.h"
 #include "platform/pdf/pages/PageCapture.h"
@@ -201,7 +202,9 @@ void Editor::readPagesWithoutText(const QList<pdf::PagePtr>& pages)
                             QStringLiteral("questionmark.circle.fill"), Toast::Style::info);
         }
     };
-    CostOrderedLoop::run(self, task, count, detachedRunner().workerCount(), true, std::move(loop));
+    // One page in reading per engine: as many as there are workers, while the memory available holds them.
+    const int width = std::min(detachedRunner().workerCount(), platform::recognitionEngineLimit());
+    CostOrderedLoop::run(self, task, count, width, true, std::move(loop));
 }
 
 } // namespace vmk

@@ -1,5 +1,9 @@
 #include "editor/Editor.h"
 
+#include "platform/ocr/RecognizerPool.h"
+
+#include <QThreadPool>
+
 namespace vmk {
 
 DetachedRunner& Editor::detachedRunner() const
@@ -18,6 +22,9 @@ void Editor::endRunningTask()
 {
     setProgress(std::nullopt);
     m_runningTask.reset();
+    // Recognition engines the task started hold tens of MiB each; the next task that reads starts its own.
+    // Ending them takes a moment each, away from the window.
+    QThreadPool::globalInstance()->start([] { platform::releaseIdleRecognizers(); });
 }
 
 void Editor::cancelRunningTask()

@@ -3,6 +3,7 @@
 #include "platform/services/ReduceMotion.h"
 
 #include <QFontMetricsF>
+#include <QCache>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
@@ -27,6 +28,84 @@ QColor mix(const QColor& a, const QColor& b, double t)
     auto lerp = [t](double x, double y) { return x + (y - x) * t; };
     return QColor::fromRgbF(float(lerp(a.redF(), b.redF())), float(lerp(a.greenF(), b.greenF())),
                             float(lerp(a.blueF(), b.blueF())), float(lerp(a.alphaF(), b.alphaF())));
+}
+
+// The thin border every card has at rest, inside its edge.
+void drawRestingBorder(QPainter& p, const QRectF& card)
+{
+    QPen border(QColor::fromRgbF(0, 0, 0, 0.08f), 0.5);
+    border.setJoinStyle(Qt::RoundJoin);
+    p.setPen(border);
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(card.adjusted(0.25, 0.25, -0.25, -0.25), 3, 3);
+}
+
+// The resting border alone, for cards whose thumbnail covers the one under it; cached like the shadows.
+const QImage& cardRim(QSize cardSize, double pixelRatio)
+{
+    const QString key = QStringLiteral("%1x%2 %3").arg(cardSize.width()).arg(cardSize.height()).arg(pixelRatio);
+    thread_local QCache<QString, QImage> cache(16);
+    if (const QImage* found = cache.object(key))
+        return *found;
+    auto* rim = new QImage((QSizeF(cardSize) * pixelRatio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    rim->setDevicePixelRatio(pixelRatio);
+    rim->fill(Qt::transparent);
+    QPainter p(rim);
+    p.setRenderHint(QPainter::Antialiasing);
+    drawRestingBorder(p, QRectF(QPointF(0, 0), QSizeF(cardSize)));
+    p.end();
+    cache.insert(key, rim);
+    return *cache.object(key);
+}
+
+// The shadow below a card and the card's white face with its resting border; `origin` is where the card's top
+// left lies in the picture.
+struct CardUnderlay {
+    QImage image;
+    QPointF origin;
+};
+
+// Rings fading outward, shifted 2 points down, then the card. Radii are kept to quarter points and
+// opacities to hundredths, so that a spring's frames share their pictures; the few distinct looks
+// (cards of a grid share one size) stay cached on the painting thread.
+const CardUnderlay& cardUnderlay(QSize cardSize, double radius, double opacity, double pixelRatio)
+{
+    radius = std::round(std::max(0.0, radius) * 4) / 4;
+    opacity = std::round(opacity * 100) / 100;
+    const QString key = QStringLiteral("%1x%2 %3 %4 %5")
+                            .arg(cardSize.width())
+                            .arg(cardSize.height())
+                            .arg(radius)
+                            .arg(opacity)
+                            .arg(pixelRatio);
+    thread_local QCache<QString, CardUnderlay> cache(64);
+    if (const CardUnderlay* found = cache.object(key))
+        return *found;
+    const double pad = std::ceil(radius / 2) + 3;
+    const QRectF card(pad, pad, cardSize.width(), cardSize.height());
+    const QSizeF size(cardSize.width() + 2 * pad, cardSize.height() + 2 * pad);
+    auto* made = new CardUnderlay{QImage((size * pixelRatio).toSize(), QImage::Format_ARGB32_Premultiplied),
+                                  QPointF(pad, pad)};
+    made->image.setDevicePixelRatio(pixelRatio);
+    made->image.fill(Qt::transparent);
+    QPainter p(&made->image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    const int steps = std::max(1, int(std::ceil(radius)));
+    for (int i = steps; i >= 1 && radius > 0; --i) {
+        const double spread = radius * i / steps;
+        const double strength = opacity * (1.0 - double(i) / (steps + 1)) / steps * 1.6;
+        p.setBrush(QColor::fromRgbF(0, 0, 0, float(std::clamp(strength, 0.0, 1.0))));
+        p.drawRoundedRect(card.translated(0, 2).adjusted(-spread / 2, -spread / 2, spread / 2, spread / 2),
+                          3 + spread / 2, 3 + spread / 2);
+    }
+    QPainterPath shape;
+    shape.addRoundedRect(card, 3, 3);
+    p.fillPath(shape, Qt::white);
+    drawRestingBorder(p, card);
+    p.end();
+    cache.insert(key, made);
+    return *cache.object(key);
 }
 
 } // namespace
@@ -177,6 +256,31 @@ void PageCell::changed() const
         m_update();
 }
 
+const QImage& PageCell::face(QSize cardSize, double pixelRatio) const
+{
+    const qint64 imageKey = thumbnail->image.cacheKey();
+    const QSize pixels = (QSizeF(cardSize) * pixelRatio).toSize();
+    if (m_face.size() == pixels && m_face.devicePixelRatio() == pixelRatio && m_faceImageKey == imageKey)
+        return m_face;
+    m_faceImageKey = imageKey;
+    m_face = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    m_face.setDevicePixelRatio(pixelRatio);
+    m_face.fill(Qt::transparent);
+    QPainter p(&m_face);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF card(QPointF(0, 0), QSizeF(cardSize));
+    // Scaled once here rather than on every paint; the border comes stamped, as stroking it cost a third
+    // of making the face.
+    QPainterPath shape;
+    shape.addRoundedRect(card, 3, 3);
+    p.setClipPath(shape);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawImage(card, thumbnail->image);
+    p.setClipping(false);
+    p.drawImage(QPointF(0, 0), cardRim(cardSize, pixelRatio));
+    return m_face;
+}
+
 void PageCell::paint(QPainter& painter, const QRectF& itemRect, const QPalette& palette) const
 {
     const PageCellGeometry g = geometry(itemRect.size());
@@ -194,34 +298,22 @@ void PageCell::paint(QPainter& painter, const QRectF& itemRect, const QPalette& 
     painter.setRenderHint(QPainter::Antialiasing);
 
     if (!card.isEmpty()) {
-        // A soft shadow below the card: rings fading outward, shifted 2 points down.
-        const double radius = displayedShadowRadius();
-        const int steps = std::max(1, int(std::ceil(radius)));
-        for (int i = steps; i >= 1; --i) {
-            const double spread = radius * i / steps;
-            const double strength = m_shadowOpacity * (1.0 - double(i) / (steps + 1)) / steps * 1.6;
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(QColor::fromRgbF(0, 0, 0, float(std::clamp(strength, 0.0, 1.0))));
-            painter.drawRoundedRect(card.translated(0, 2).adjusted(-spread / 2, -spread / 2, spread / 2, spread / 2),
-                                    3 + spread / 2, 3 + spread / 2);
+        // The shadow and the white card under it, drawn once per look and stamped: path fills for every
+        // ring of every card on every frame held the window for tens of milliseconds per frame.
+        const CardUnderlay& underlay =
+            cardUnderlay(card.size().toSize(), displayedShadowRadius(), m_shadowOpacity, painter.device()->devicePixelRatioF());
+        painter.drawImage(card.topLeft() - underlay.origin, underlay.image);
+        if (thumbnail && !thumbnail->image.isNull())
+            painter.drawImage(card.topLeft(), face(card.size().toSize(), painter.device()->devicePixelRatioF()));
+        if (active > 0) {
+            const double borderWidth = 0.5 + (3.0 - 0.5) * active;
+            QPen border(mix(QColor::fromRgbF(0, 0, 0, 0.08f), accent, active), borderWidth);
+            border.setJoinStyle(Qt::RoundJoin);
+            painter.setPen(border);
+            painter.setBrush(Qt::NoBrush);
+            const double inset = borderWidth / 2;
+            painter.drawRoundedRect(card.adjusted(inset, inset, -inset, -inset), 3, 3);
         }
-        QPainterPath shape;
-        shape.addRoundedRect(card, 3, 3);
-        painter.fillPath(shape, Qt::white);
-        if (thumbnail && !thumbnail->image.isNull()) {
-            painter.save();
-            painter.setClipPath(shape);
-            painter.setRenderHint(QPainter::SmoothPixmapTransform);
-            painter.drawImage(card, thumbnail->image);
-            painter.restore();
-        }
-        const double borderWidth = 0.5 + (3.0 - 0.5) * active;
-        QPen border(mix(QColor::fromRgbF(0, 0, 0, 0.08f), accent, active), borderWidth);
-        border.setJoinStyle(Qt::RoundJoin);
-        painter.setPen(border);
-        painter.setBrush(Qt::NoBrush);
-        const double inset = borderWidth / 2;
-        painter.drawRoundedRect(card.adjusted(inset, inset, -inset, -inset), 3, 3);
     }
 
     if (active > 0) {

@@ -87,6 +87,9 @@ public:
 
 private:
     void changed() const;
+    // The thumbnail in the card's rounded shape with its resting border, at the card's size in pixels;
+    // made again only when the thumbnail or that size changes. Only for a cell with a thumbnail.
+    const QImage& face(QSize cardSize, double pixelRatio) const;
 
     bool m_selected = false;
     bool m_hovering = false;
@@ -96,6 +99,8 @@ private:
     QVariantAnimation m_shadowSpring;
     QVariantAnimation m_activeFade;
     std::function<void()> m_update;
+    mutable QImage m_face;
+    mutable qint64 m_faceImageKey = 0;
 };
 
 // The value at a time in seconds of a spring of mass 1, stiffness 100 and damping 10 moving from 0 to 1.

@@ -216,7 +216,7 @@ TEST(TransitionEffect, PaintsTheWidgetMovedScaledAndFaded)
     red->setAutoFillBackground(true);
     red->setPalette(QPalette(Qt::red));
     red->setGeometry(0, 0, 40, 40);
-    auto* effect = new TransitionEffect;
+    auto* effect = new TransitionEffect(red);
     red->setGraphicsEffect(effect);
 
     effect->setState(1.0, 1.0, QPointF(100, 40));
@@ -229,6 +229,11 @@ TEST(TransitionEffect, PaintsTheWidgetMovedScaledAndFaded)
     image = parent.grab().toImage();
     EXPECT_EQ(QColor(image.pixel(20, 20)), QColor(Qt::red));
     EXPECT_EQ(QColor(image.pixel(3, 3)), QColor(Qt::white));
+
+    // The kept picture is drawn afresh: a change of the piece shows in the next frame.
+    red->setPalette(QPalette(Qt::blue));
+    EXPECT_EQ(QColor(parent.grab().toImage().pixel(20, 20)), QColor(Qt::blue));
+    red->setPalette(QPalette(Qt::red));
 
     // Half faded over white.
     effect->setState(0.5, 1.0, QPointF());

@@ -6,6 +6,7 @@
 
 #include "platform/pdf/document/Annotation.h"
 #include "platform/pdf/document/Page.h"
+#include "platform/pdf/pages/ImageRecompression.h"
 
 #include "support/TestFiles.h"
 
@@ -130,6 +131,20 @@ TEST(Compression, ImageHeavyDocumentGetsSmallerAndStaysValid)
     // The open document is not touched.
     EXPECT_EQ(document->page(0)->xObjects().size(), 1);
     EXPECT_EQ(document->page(0)->xObjects()[0].subtype, QStringLiteral("Image"));
+}
+
+TEST(Compression, PicturePagesThatWouldGrowAsOneJpegKeepTheirPictures)
+{
+    // A few pixels stretched over the page weigh less than any drawing of the page at the preset's resolution.
+    const QByteArray source = coretest::makeRawPdf({picturePage({}, 0, QSize(4, 4)), picturePage()});
+    const QByteArray compressed = PDFOps::compress(source, CompressionPreset::light);
+    const auto before = coretest::open(source);
+    const auto after = coretest::open(compressed);
+    ASSERT_TRUE(after);
+    EXPECT_EQ(pdf::pageImageBytes(*after->page(0)), pdf::pageImageBytes(*before->page(0)));
+    EXPECT_GT(pdf::pageImageBytes(*before->page(0)), 0);
+    EXPECT_TRUE(wasRasterised(compressed, 1));
+    EXPECT_LT(compressed.size(), source.size() / 2);
 }
 
 TEST(Compression, TextPagesShrinkThroughReencodedImagesAlone)

@@ -2,6 +2,7 @@
 
 #include "platform/ocr/OpenMpLimit.h"
 #include "platform/ocr/OrientationDetector.h"
+#include "platform/ocr/RecognizerPool.h"
 #include "platform/ocr/TesseractSetup.h"
 
 #include <tesseract/capi.h>
@@ -11,7 +12,6 @@
 #include <QPainter>
 #include <QtConcurrent/QtConcurrentMap>
 
-#include <map>
 
 namespace vmk::platform {
 
@@ -40,8 +40,23 @@ bool cancelRequested(void* flag, int)
 struct TextRecognizer::Impl {
     RecognitionOptions options;
     TessBaseAPI* handle = nullptr;
+    // Started on the first page that may be turned: it holds more memory than the reader itself, and most
+    // pages are read upright with confidence enough never to ask it.
     std::unique_ptr<OrientationDetector> orientation;
+    bool orientationTried = false;
+    QString data;
     QString error;
+
+    OrientationDetector* orientationDetector()
+    {
+        if (!orientationTried && options.detectOrientation) {
+            orientationTried = true;
+            orientation = std::make_unique<OrientationDetector>(data);
+            if (!orientation->isAvailable())
+                orientation.reset();
+        }
+        return orientation.get();
+    }
 
     ~Impl()
     {
@@ -91,11 +106,7 @@ TextRecognizer::TextRecognizer(const RecognitionOptions& options) : d(std::make_
     // orientation handles quarter turns but reads a page upside down as nonsense. Without the orientation
     // data pages are read as they stand.
     languages.removeAll(QStringLiteral("osd"));
-    if (options.detectOrientation) {
-        d->orientation = std::make_unique<OrientationDetector>(data);
-        if (!d->orientation->isAvailable())
-            d->orientation.reset();
-    }
+    d->data = data;
 
     d->handle = TessBaseAPICreate();
     const QByteArray path = QFile::encodeName(data);
@@ -143,7 +154,7 @@ RecognitionResult TextRecognizer::recognize(const QImage& image, const std::atom
     // A page read upright with such confidence that no reading could be clearly better needs no guess at
     // all, which spares most pages the detector's cost (a fifth of the page's time).
     Reading upright = read(original, 0, dpi, cancel);
-    if (!upright.result.ok() || !d->orientation || upright.score + kClearlyBetter >= 1.0)
+    if (!upright.result.ok() || upright.score + kClearlyBetter >= 1.0 || !d->orientationDetector())
         return upright.result;
     const int turn = d->orientation->clockwiseTurn(original, dpi);
     if (turn != 0) {
@@ -224,23 +235,13 @@ TextRecognizer::Reading TextRecognizer::read(const QImage& original, int turn, i
 
 namespace {
 
-// Starting an engine takes a while and its memory is large; each pool thread keeps one per option set.
-TextRecognizer& recognizerForThisThread(const RecognitionOptions& options)
-{
-    thread_local std::map<std::pair<QString, bool>, std::unique_ptr<TextRecognizer>> recognizers;
-    auto& slot = recognizers[{options.languages, options.detectOrientation}];
-    if (!slot)
-        slot = std::make_unique<TextRecognizer>(options);
-    return *slot;
-}
-
 std::function<RecognitionResult(const QImage&)> pageTask(std::shared_ptr<std::atomic_bool> cancel,
                                                          RecognitionOptions options)
 {
     return [cancel = std::move(cancel), options = std::move(options)](const QImage& image) {
         if (cancel && cancel->load())
             return RecognitionResult{{}, kCancelled};
-        return recognizerForThisThread(options).recognize(image, cancel.get());
+        return RecognizerLease(options)->recognize(image, cancel.get());
     };
 }
 

@@ -39,8 +39,8 @@ struct RecognitionOptions {
 };
 
 // Text recognition over Tesseract (LSTM engine, dictionary correction on). One instance belongs to one
-// thread at a time: create one per worker (it is cheap to keep and slow to make); instances may be created
-// on several threads at once. The process should have OMP_THREAD_LIMIT=1 set before the first instance
+// thread at a time; it is cheap to keep and slow to make, so workers borrow one from the process's pool
+// (RecognizerPool.h); instances may be created on several threads at once. The process should have OMP_THREAD_LIMIT=1 set before the first instance
 // starts; the constructor sets it when it is unset.
 class TextRecognizer {
 public:
@@ -75,8 +75,8 @@ private:
 // skips the conversion, so a caller may make it early (and estimate the page's cost on it). Any thread.
 QImage recognitionImage(const QImage& image);
 
-// Recognises each image on the global thread pool, one page per task and one recogniser per worker
-// thread. A page started after *cancel becomes true is skipped with the error "Cancelled". Results are in
+// Recognises each image on the global thread pool, one page per task, with engines borrowed from the
+// process's pool (RecognizerPool.h). A page started after *cancel becomes true is skipped with the error "Cancelled". Results are in
 // the images' order. `cancel` may be null.
 QList<RecognitionResult> recognizeImages(const QList<QImage>& images,
                                          const std::shared_ptr<std::atomic_bool>& cancel = {},

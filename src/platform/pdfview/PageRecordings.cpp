@@ -2,6 +2,7 @@
 
 #include "platform/pdf/document/Document.h"
 #include "platform/pdf/document/Page.h"
+#include "platform/pdf/pages/LastGoodCopy.h"
 #include "platform/pdf/pages/PageSnapshot.h"
 
 #include <algorithm>
@@ -45,9 +46,12 @@ std::shared_ptr<pdf::PageSnapshot> PageRecordings::get(int page, std::uint32_t g
             return nullptr;
         cancelJob(page);
     }
-    // Copying would wait for the writer and hold the window meanwhile; what is shown stays until then.
+    // Copying would wait for the writer and hold the window meanwhile: a page unchanged since the
+    // document was opened is drawn from those bytes instead, and any other keeps what is shown of it until
+    // the writing is over.
     if (pdf::Document::isWritingUnderWay()) {
-        m_putOff.add(page);
+        if (!recordFromLastGoodCopy(page, generation, handle, excluded))
+            m_putOff.add(page);
         return nullptr;
     }
     // Copying the page is all the owner's thread does; its cost follows the page's data, not its drawing.
@@ -70,6 +74,39 @@ std::shared_ptr<pdf::PageSnapshot> PageRecordings::get(int page, std::uint32_t g
         link->post([this, job, result] { finished(job, result); });
     });
     return nullptr;
+}
+
+bool PageRecordings::recordFromLastGoodCopy(int page, std::uint32_t generation, const pdf::PagePtr& handle,
+                                            const std::vector<const pdf::Annotation*>& excluded)
+{
+    // What this view leaves out of a page is not left out of the copy.
+    const pdf::DocumentPtr document = handle->document();
+    std::shared_ptr<const pdf::LastGoodCopy> copy = document ? pdf::LastGoodCopy::whileWriting(*document) : nullptr;
+    if (!copy || !excluded.empty() || !copy->knows(handle.get()))
+        return false;
+    auto job = std::make_shared<Job>();
+    job->page = page;
+    job->generation = generation;
+    m_running.emplace(page, job);
+    const pdf::RecordBudget budget = m_budget;
+    // The handle's address is only looked up in the copy, never followed, on the worker.
+    m_pool.start([this, link = m_link, job, copy, key = handle.get(), budget] {
+        if (job->cancel.isCancelled())
+            return;
+        const pdf::LastGoodCopy::Recorded recorded = copy->record(key, budget, &job->cancel);
+        link->post([this, job, recorded] {
+            if (!recorded.differs) {
+                finished(job, recorded.result);
+                return;
+            }
+            // Reaches a change being written: only the document may draw it, once the writing is over.
+            if (auto it = m_running.find(job->page); it != m_running.end() && it->second == job) {
+                m_running.erase(it);
+                m_putOff.add(job->page);
+            }
+        });
+    });
+    return true;
 }
 
 void PageRecordings::finished(const std::shared_ptr<Job>& job, const pdf::RecordResult& result)

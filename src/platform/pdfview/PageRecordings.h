@@ -36,8 +36,9 @@ public:
     void setCapacity(std::size_t capacity);
 
     // The page's display list for this generation; null while it is being recorded (recording starts
-    // on the first call) or when it failed. While a document is being written nothing is copied: the
-    // page is finished (pageFinished) once the writing is over, to be asked for again.
+    // on the first call) or when it failed. While a document is being written nothing is copied: a page
+    // unchanged since its document was opened is recorded from those bytes, any other is finished
+    // (pageFinished) once the writing is over, to be asked for again.
     std::shared_ptr<pdf::PageSnapshot> get(int page, std::uint32_t generation, const pdf::PagePtr& handle,
                                            const std::vector<const pdf::Annotation*>& excluded = {});
     // Why the page cannot be drawn at this generation, if it cannot.
@@ -74,6 +75,10 @@ private:
         pdf::RecordOutcome outcome;
     };
     void finished(const std::shared_ptr<Job>& job, const pdf::RecordResult& result);
+    // While its document is being written: starts recording the page from the bytes it was opened from,
+    // when it may be; false when it must wait for the writing to end.
+    bool recordFromLastGoodCopy(int page, std::uint32_t generation, const pdf::PagePtr& handle,
+                                const std::vector<const pdf::Annotation*>& excluded);
     void cancelJob(int page);
 
     pdf::RecordBudget m_budget;

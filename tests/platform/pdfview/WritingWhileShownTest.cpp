@@ -205,3 +205,53 @@ TEST(WritingWhileShown, LettingGoOfDrawingsCopiesAndHandlesNeverWaitsForTheWrite
     EXPECT_FALSE(recorded.snapshot->render(1.0, QRect(0, 0, 100, 100)).isNull());
     EXPECT_EQ(pdf::detail::EngineGate::mainThreadWaits(), waitsBefore);
 }
+
+// While the document is written, a page scrolled to that was never drawn is drawn before the writing ends,
+// from the bytes the document was opened from; a page an edit reaches is not drawn from them (it would
+// show the page without the edit) and waits for the writing to end. The file is large enough that
+// writing it lasts far longer than drawing a page.
+TEST(WritingWhileShown, PagesScrolledToAreDrawnBeforeTheWritingEndsUnlessAnEditReachesThem)
+{
+    PDFView view;
+    view.resize(600, 500);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    const pdf::DocumentPtr document = test::openPdf(test::slowToWritePdf(kPages, 3 << 20));
+    ASSERT_TRUE(document);
+    const int unchanged = kPages / 2, edited = kPages - 1;
+    document->page(edited)->addAnnotation(pdf::Annotation::create(QStringLiteral("Square"), QRectF(40, 40, 200, 200)));
+    view.setDocument(document);
+    ASSERT_TRUE(test::waitUntil([&] { return view.isFullyRendered(); }));
+
+    enum class Step { start, unchangedShown, editedShown } step = Step::start;
+    bool unchangedDrawn = false, editedDrawn = false;
+    QTimer poke;
+    QObject::connect(&poke, &QTimer::timeout, [&] {
+        if (!pdf::Document::isWritingUnderWay())
+            return;
+        if (step == Step::start) {
+            view.goToPage(unchanged);
+            step = Step::unchangedShown;
+        } else if (step == Step::unchangedShown && view.isFullyRendered()) {
+            unchangedDrawn = true;
+            view.goToPage(edited);
+            step = Step::editedShown;
+        } else if (step == Step::editedShown) {
+            editedDrawn = editedDrawn || view.isFullyRendered();
+        }
+    });
+    poke.start(5);
+    bool written = false;
+    pdf::Result<QByteArray> bytes = pdf::Result<QByteArray>::failure(QStringLiteral("not written"));
+    QTimer::singleShot(0, [&] {
+        pdf::waitWhileAnswering([&] { bytes = document->dataRepresentationFromWorker({}); }, pdf::OnCancel::Finish, 0);
+        written = true;
+    });
+    ASSERT_TRUE(test::waitUntil([&] { return written; }, scaledMs(120000)));
+    poke.stop();
+    ASSERT_TRUE(bytes.ok()) << qPrintable(bytes.error());
+    EXPECT_TRUE(unchangedDrawn);
+    EXPECT_EQ(step, Step::editedShown);
+    EXPECT_FALSE(editedDrawn);
+    EXPECT_TRUE(test::waitUntil([&] { return view.isFullyRendered(); }));
+}

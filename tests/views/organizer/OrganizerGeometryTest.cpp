@@ -6,6 +6,9 @@
 #include "views/ThumbnailRenderer.h"
 
 #include <QFontMetricsF>
+#include <QImage>
+#include <QPainter>
+#include <QPalette>
 
 #include <gtest/gtest.h>
 
@@ -206,6 +209,35 @@ TEST(PageCellLayout, HoverRaisesTheShadowALiftRaisesItMoreAndLeavingLowersIt)
     EXPECT_DOUBLE_EQ(defaultSpringValue(0), 0);
     EXPECT_GT(defaultSpringValue(0.35), 1.0);
     EXPECT_NEAR(defaultSpringValue(defaultSpringSettlingDuration()), 1.0, 0.002);
+}
+
+TEST(PageCellLayout, ACardShowsTheThumbnailItHoldsNowAtTheSizeItIsDrawn)
+{
+    // Cards keep what they drew from one paint to the next: a new thumbnail (a page edited) or a new size
+    // (a zoom step) must not show the old picture.
+    PageCell cell;
+    auto hold = [&](QColor colour) {
+        QImage picture(300, 390, QImage::Format_RGB32);
+        picture.fill(colour);
+        cell.thumbnail = Thumbnail{picture, picture.size() / 2};
+    };
+    auto paint = [&](QSize item) {
+        QImage shot(item, QImage::Format_ARGB32_Premultiplied);
+        shot.fill(Qt::transparent);
+        QPainter painter(&shot);
+        cell.paint(painter, QRectF(QPointF(0, 0), item), QPalette());
+        return shot;
+    };
+    const QSize small(150, 225), large(300, 420);
+    hold(Qt::red);
+    EXPECT_EQ(paint(small).pixelColor(cell.geometry(small).card.center().toPoint()), QColor(Qt::red));
+    hold(Qt::blue);
+    EXPECT_EQ(paint(small).pixelColor(cell.geometry(small).card.center().toPoint()), QColor(Qt::blue));
+    // The picture fills the larger card to its edges.
+    const QImage shot = paint(large);
+    const QRect card = cell.geometry(large).card.toRect();
+    for (const QPoint& inside : {card.topLeft() + QPoint(6, 6), card.bottomRight() - QPoint(6, 6)})
+        EXPECT_EQ(shot.pixelColor(inside), QColor(Qt::blue));
 }
 
 TEST(ThumbnailSizes, TheBitmapIsSharpOnADoubleDensityScreenKeepsTheShapeAndStaysUnderTheCap)

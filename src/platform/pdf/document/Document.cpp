@@ -12,8 +12,6 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -48,14 +46,6 @@ constexpr DocumentAttribute kAllAttributes[] = {
     DocumentAttribute::Creator, DocumentAttribute::Producer, DocumentAttribute::Keywords,
     DocumentAttribute::CreationDate, DocumentAttribute::ModDate};
 
-// How long opening may spend reading ahead for damage (see readEveryObject).
-constexpr int kReadAheadBudgetMs = 400;
-// And how long on parsing large object streams, and the annotations of crowded pages, ahead of need (see
-// readLargeObjectStreams, readCrowdedAnnotations). Opening runs
-// on a worker for a window, which keeps answering meanwhile; past this the file is enormous, and the
-// rest is parsed as it is needed.
-constexpr int kObjectStreamBudgetMs = 5000;
-
 } // namespace
 
 Document::Document() : m_state(std::make_unique<DocumentState>()) {}
@@ -82,31 +72,13 @@ DocumentPtr Document::createEmpty()
     return d;
 }
 
-namespace {
-
-// Opens the document from bytes the engine holds (`buffer`, whose reference this takes over).
-Result<DocumentPtr> openBuffer(fz_context* c, fz_buffer* buffer)
+Result<DocumentPtr> detail::readAhead(fz_context* c, pdf_document* doc, fz_buffer* buffer, bool locked)
 {
-    pdf_document* doc = nullptr;
-    fz_stream* stream = nullptr;
     int pages = 0;
-    bool locked = false;
-    QString error;
-    const bool ok = guarded(c, [&] {
-        stream = fz_open_buffer(c, buffer);
-        doc = pdf_open_document_with_stream(c, stream);
-        locked = pdf_needs_password(c, doc);
-    }, &error);
-    if (ok) {
+    {
         unsigned char* bytes = nullptr;
         const size_t size = fz_buffer_storage(c, buffer, &bytes);
         reserveReferencedNumbers(c, doc, QByteArray::fromRawData(reinterpret_cast<const char*>(bytes), qsizetype(size)));
-    }
-    fz_drop_stream(c, stream);
-    if (!ok) {
-        fz_drop_buffer(c, buffer);
-        dropDocument(c, doc);
-        return Result<DocumentPtr>::failure(error.isEmpty() ? QStringLiteral("The data is not a readable PDF.") : error);
     }
     DocumentPtr d = DocumentState::make(doc);
     DocumentState& state = d->state();
@@ -133,6 +105,29 @@ Result<DocumentPtr> openBuffer(fz_context* c, fz_buffer* buffer)
     return d;
 }
 
+namespace {
+
+// Opens the document from bytes the engine holds (`buffer`, whose reference this takes over).
+Result<DocumentPtr> openBuffer(fz_context* c, fz_buffer* buffer)
+{
+    pdf_document* doc = nullptr;
+    fz_stream* stream = nullptr;
+    bool locked = false;
+    QString error;
+    const bool ok = guarded(c, [&] {
+        stream = fz_open_buffer(c, buffer);
+        doc = pdf_open_document_with_stream(c, stream);
+        locked = pdf_needs_password(c, doc);
+    }, &error);
+    fz_drop_stream(c, stream);
+    if (!ok) {
+        fz_drop_buffer(c, buffer);
+        dropDocument(c, doc);
+        return Result<DocumentPtr>::failure(error.isEmpty() ? QStringLiteral("The data is not a readable PDF.") : error);
+    }
+    return readAhead(c, doc, buffer, locked);
+}
+
 } // namespace
 
 Result<DocumentPtr> Document::fromData(const QByteArray& data)
@@ -147,79 +142,6 @@ Result<DocumentPtr> Document::fromData(const QByteArray& data)
     if (!guarded(c, [&] { buffer = fz_new_buffer_from_copied_data(c, bytes, size); }, &error))
         return Result<DocumentPtr>::failure(error);
     return openBuffer(c, buffer);
-}
-
-Result<std::shared_ptr<SourceFile>> SourceFile::read(const QString& path)
-{
-    using Failure = Result<std::shared_ptr<SourceFile>>;
-    // Only a regular file is read, and it is opened without waiting for a writer: a named pipe would block
-    // the opener for good and a device never ends. What was opened is looked at again before any read.
-    if (platform::fileKindOf(path) != platform::FileKind::regular)
-        return Failure::failure(QStringLiteral("This isn\u2019t a regular file."));
-    const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return Failure::failure(QString::fromLocal8Bit(std::strerror(errno)));
-    const auto closeFd = qScopeGuard([fd] { ::close(fd); });
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
-        return Failure::failure(QStringLiteral("This isn\u2019t a regular file."));
-    std::shared_ptr<SourceFile> source(new SourceFile);
-    // Memory the engine frees as its own once a document takes it (fz_free is free()).
-    const qint64 expected = qint64(info.st_size);
-    source->m_data = static_cast<unsigned char*>(std::malloc(size_t(std::max<qint64>(expected, 1))));
-    if (!source->m_data)
-        return Failure::failure(QStringLiteral("There is not enough memory to read the file."));
-    qint64 got = 0;
-    while (got < expected) {
-        const ssize_t n = ::read(fd, source->m_data + got, size_t(expected - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return Failure::failure(QString::fromLocal8Bit(std::strerror(errno)));
-        if (n == 0)
-            break;
-        got += n;
-    }
-    // A file that shrank meanwhile is what was read; one that grew is read as it was when opened.
-    source->m_size = got;
-    return source;
-}
-
-SourceFile::~SourceFile() { std::free(m_data); }
-
-QByteArray SourceFile::bytes() const
-{
-    return m_data ? QByteArray::fromRawData(reinterpret_cast<const char*>(m_data), qsizetype(m_size)) : QByteArray();
-}
-
-Result<DocumentPtr> Document::fromSourceWhileAnswering(std::shared_ptr<SourceFile> file, bool* cancelled)
-{
-    if (cancelled)
-        *cancelled = false;
-    if (!file || !file->m_data || file->m_size <= 0)
-        return Result<DocumentPtr>::failure(QStringLiteral("The data is empty."));
-    auto opened = std::make_shared<Result<DocumentPtr>>(Result<DocumentPtr>::failure(QString()));
-    const WaitOutcome outcome = runWhileAnswering([file, opened] {
-        fz_context* c = ctx();
-        fz_buffer* buffer = nullptr;
-        QString error;
-        unsigned char* data = file->m_data;
-        const size_t size = size_t(file->m_size);
-        if (!guarded(c, [&] { buffer = fz_new_buffer_from_data(c, data, size); }, &error)) {
-            *opened = Result<DocumentPtr>::failure(error);
-            return;
-        }
-        file->m_data = nullptr; // the engine's now
-        Result<DocumentPtr> result = openBuffer(c, buffer);
-        if (!waitCancelled())
-            *opened = std::move(result);
-    }, OnCancel::Abandon);
-    if (cancelled)
-        *cancelled = outcome == WaitOutcome::Cancelled;
-    if (outcome == WaitOutcome::Cancelled)
-        return Result<DocumentPtr>::failure(QStringLiteral("The opening was stopped."));
-    return *opened;
 }
 
 Result<DocumentPtr> Document::fromDataWhileAnswering(const QByteArray& data, bool* cancelled)

@@ -14,31 +14,31 @@ class QObject;
 
 namespace vmk::pdf {
 
-namespace detail { struct DocumentState; }
+namespace detail { struct DocumentState; class FileFill; }
 
 // A PDF document. Lives on the thread that made it (the main thread); workers render PageSnapshots.
 //
 // Pages and annotations are shared handles with a stable identity: page(i) returns the same object every
 // time, a removed page keeps its identity and annotations and can be inserted again, and a page of another
 // document (or a standalone one) is grafted in on insertion while the handle stays the same object.
-// A file read into memory for opening. Its memory goes to the engine as it is when the document is
-// opened from it: a file of hundreds of megabytes is read once and never copied.
+// A file opened for reading into memory. Only its first bytes are read at once; the document opened from
+// it reads what its first page needs, and the rest is read on a worker while the page is shown. The file is
+// read once and never copied: the document takes the memory over.
 class SourceFile {
 public:
-    // The error is the system's reason the file could not be read.
+    // The error is the system's reason the file could not be opened.
     static Result<std::shared_ptr<SourceFile>> read(const QString& path);
     ~SourceFile();
     SourceFile(const SourceFile&) = delete;
     SourceFile& operator=(const SourceFile&) = delete;
-    // The bytes without a copy: valid while this lives and until a document is opened from it.
-    QByteArray bytes() const;
-    qint64 size() const { return m_size; }
+    // The first `length` bytes (fewer in a shorter file), for telling what kind of file it is.
+    QByteArray head(qsizetype length = 1024) const;
+    qint64 size() const;
 
 private:
     friend class Document;
     SourceFile() = default;
-    unsigned char* m_data = nullptr; // null once handed to a document
-    qint64 m_size = 0;
+    std::shared_ptr<detail::FileFill> m_fill;
 };
 
 class Document : public std::enable_shared_from_this<Document> {
@@ -57,9 +57,15 @@ public:
     // window, Quit): `cancelled` then says so, the answer is an error, and the reading, left to end on its
     // worker, frees there what it made.
     static Result<DocumentPtr> fromDataWhileAnswering(const QByteArray& data, bool* cancelled = nullptr);
-    // fromDataWhileAnswering() from a file read beforehand, whose memory the document takes over (the file's
-    // bytes() are gone afterwards, whatever the answer).
+    // fromDataWhileAnswering() from a file opened beforehand, whose memory the document takes over. What the
+    // first page needs is read before the answer; the rest of the file is read on a worker afterwards, and
+    // what opening learns from the whole file (numbers it refers to, objects the table misplaces) is
+    // settled on the main thread once it is read. A file that needs repairing or a password is read whole
+    // first, as fromData() reads it.
     static Result<DocumentPtr> fromSourceWhileAnswering(std::shared_ptr<SourceFile> file, bool* cancelled = nullptr);
+    // False while the rest of a file opened by fromSourceWhileAnswering() is still being read and settled
+    // (the main thread's event loop ends it).
+    bool isSettled() const;
     // Reads the whole file into memory, then as fromData().
     static Result<DocumentPtr> fromFile(const QString& path);
     // Documents let go of on the main thread are freed on a worker; how many are still being freed.

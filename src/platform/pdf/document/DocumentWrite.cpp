@@ -4,6 +4,7 @@
 #include "platform/pdf/engine/PdfLog.h"
 #include "platform/pdf/document/ClearMetadataWrite.h"
 #include "platform/pdf/document/DanglingStructure.h"
+#include "platform/pdf/document/GoodCopyState.h"
 #include "platform/pdf/engine/EngineGate.h"
 #include "platform/pdf/document/ObjectScan.h"
 #include "platform/pdf/document/PageMap.h"
@@ -265,8 +266,15 @@ Result<QByteArray> Document::dataRepresentationFromWorker(const WriteOptions& op
             makeMissingAppearances();
             ready = true;
             if (fromWorker) {
+                // Taken as the gate closes: the changes it knows of are exactly those being written.
+                m_state->lastGoodCopy = detail::takeGoodCopy(*this);
                 EngineGate::close();
                 closed = true;
+                // Let go of once the writing is over (registered while closed, so never before).
+                EngineGate::whenOpen(QCoreApplication::instance(), [self = m_state->self] {
+                    if (const DocumentPtr document = self.lock())
+                        document->m_state->lastGoodCopy.reset();
+                });
             }
         });
         if (!ran) {

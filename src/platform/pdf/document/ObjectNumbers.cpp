@@ -58,7 +58,11 @@ int highestReferencedNumber(const QByteArray& data)
 
 void reserveReferencedNumbers(fz_context* c, pdf_document* doc, const QByteArray& data)
 {
-    const int highest = highestReferencedNumber(data);
+    reserveNumbersUpTo(c, doc, highestReferencedNumber(data));
+}
+
+void reserveNumbersUpTo(fz_context* c, pdf_document* doc, int highest)
+{
     int length = 0;
     if (!guarded(c, [&] { length = pdf_xref_len(c, doc); }) || highest < length)
         return;

@@ -19,5 +19,7 @@ int highestReferencedNumber(const QByteArray& data);
 // Grows the document's table past the highest number the file refers to, with free entries (read as
 // null, as before), when that is a sane distance beyond its end. Never throws.
 void reserveReferencedNumbers(fz_context* c, pdf_document* doc, const QByteArray& data);
+// The same, from highestReferencedNumber() worked out beforehand (on a worker: it reads the whole file).
+void reserveNumbersUpTo(fz_context* c, pdf_document* doc, int highest);
 
 } // namespace vmk::pdf::detail

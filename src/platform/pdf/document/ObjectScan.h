@@ -8,6 +8,13 @@
 
 namespace vmk::pdf::detail {
 
+// How long opening may spend reading ahead for damage (see readEveryObject).
+constexpr int kReadAheadBudgetMs = 400;
+// And how long on parsing large object streams, and the annotations of crowded pages, ahead of need (see
+// readLargeObjectStreams, readCrowdedAnnotations). Opening runs on a worker for a window, which keeps
+// answering meanwhile; past this the file is enormous, and the rest is parsed as it is needed.
+constexpr int kObjectStreamBudgetMs = 5000;
+
 // Whether any object of the document holds an empty name ("/"). The engine's compact writer puts a
 // following number straight after it ("/ 15" comes out as "/15", one name instead of two objects), so
 // such a document must be written with separators. Objects that cannot be read are skipped.

@@ -4,6 +4,7 @@
 #include "platform/pdf/engine/EngineGate.h"
 #include "platform/pdf/document/PageTree.h"
 #include "platform/services/Secrets.h"
+#include "platform/services/HeapTrim.h"
 #include "platform/services/ThreadHandOff.h"
 
 #include <QCoreApplication>
@@ -55,7 +56,10 @@ void dropLast(fz_context* c, pdf_document* doc, fz_buffer* source)
 {
     dropDocument(c, doc);
     fz_drop_buffer(c, source);
-    g_releasesUnderWay.fetch_sub(1);
+    // What the document and its pages' text held is free now but kept by the C library's heaps, most of
+    // it in those of the workers that read the pages: once the last release is over it goes back.
+    if (g_releasesUnderWay.fetch_sub(1) == 1)
+        platform::trimHeapSoon();
 }
 
 // On the main thread, once the page handles are gone: the document itself goes to a worker as well when

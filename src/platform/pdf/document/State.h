@@ -33,7 +33,9 @@ struct ObjRef {
     int num() const;
 };
 
+class FileFill;
 class RecordingCopies;
+struct GoodCopyState;
 class SourceCopies;
 struct DrawnForDisplay;
 
@@ -49,16 +51,26 @@ struct DocumentState {
     // copies from them to read pages that are unchanged since opening (see TextReader). Null for a
     // document made in memory.
     fz_buffer* source = nullptr;
+    // A file opened before it was read whole: it is read on a worker, and `source` is set once it is
+    // (settled). Until then workers open their copies through it, reading what they need.
+    std::shared_ptr<FileFill> fill;
+    bool settled = true;
     QByteArray password;
     // Where pages are copied for interpreting on workers (see PageCapture); made on first use.
     std::shared_ptr<RecordingCopies> recordingCopies;
     // Copies that drawing workers record unchanged pages from, each in an engine family of its own (see
     // PageCapture::takeToDraw); made on first use.
     std::shared_ptr<SourceCopies> drawingCopies;
+    // While a worker writes the document: what its unchanged pages are drawn from meanwhile (see
+    // pages/LastGoodCopy). Main thread only.
+    std::shared_ptr<GoodCopyState> lastGoodCopy;
 
     ~DocumentState();
     void syncPageList() const;
     static DocumentPtr make(pdf_document* doc);
+    // For a document opened from a file not read whole: reads the rest on a worker, then settles on the
+    // main thread what opening from memory would have done.
+    static void settle(const DocumentPtr& document);
 };
 
 struct PageState {
@@ -107,6 +119,11 @@ struct AnnotationState {
     static AnnotationPtr make(pdf_document* doc, int num);
     pdf_obj* dict() const { return ref.obj; }
 };
+
+// What opening does once the engine has read the file's table, with the whole file in memory (`buffer`,
+// whose reference this takes over): damage looked for and repaired now, object streams and crowded pages
+// read ahead, the page list made, fields drawn.
+Result<DocumentPtr> readAhead(fz_context* c, pdf_document* doc, fz_buffer* buffer, bool locked);
 
 // A process-wide document that holds standalone annotations until they are put on a page.
 pdf_document* scratchDocument();
@@ -166,6 +183,10 @@ int unchangedPageNumber(fz_context* c, const DocumentState& document, const Page
 // The text of a loaded page's own content (annotations are not read). Any thread, with its own context;
 // `cookie` (may be null) stops it early.
 std::shared_ptr<const TextLayout> readPageText(fz_context* c, pdf_page* page, fz_cookie* cookie = nullptr);
+// The same from the page's dictionary: a worker's copy of the document reads a page without looking it up
+// in the page tree.
+std::shared_ptr<const TextLayout> readPageObjectText(fz_context* c, pdf_document* doc, pdf_obj* pageObj,
+                                                     fz_cookie* cookie = nullptr);
 
 // Regenerates the appearance streams of the page's annotations that need one.
 void ensureAppearances(const Page& page);

@@ -1,10 +1,12 @@
 #include "platform/pdf/engine/InputDuringWait.h"
 
+#include <QAbstractScrollArea>
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QToolTip>
 #include <QWidget>
 
@@ -100,6 +102,26 @@ QString InputDuringWait::hintText()
     return QStringLiteral("Still working \u2014 press Esc to stop.");
 }
 
+namespace {
+
+// A wheel turned over a scrolling view's page area or a scroll bar moves what is shown and changes nothing,
+// so the user may look through a document while it is being saved; over anything else (a field, a value
+// that the wheel steps) it is refused like any other input.
+bool onlyScrolls(QObject* watched, const QWheelEvent* wheel)
+{
+    QWidget* target = qobject_cast<QWidget*>(watched);
+    if (!target && qobject_cast<QWindow*>(watched))
+        target = QApplication::widgetAt(wheel->globalPosition().toPoint());
+    if (!target)
+        return false;
+    if (qobject_cast<QScrollBar*>(target))
+        return true;
+    const auto* area = qobject_cast<QAbstractScrollArea*>(target->parentWidget());
+    return area && area->viewport() == target;
+}
+
+} // namespace
+
 bool InputDuringWait::eventFilter(QObject* watched, QEvent* event)
 {
     if (!event->spontaneous())
@@ -132,6 +154,11 @@ bool InputDuringWait::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     case QEvent::Wheel:
+        if (onlyScrolls(watched, static_cast<QWheelEvent*>(event)))
+            return false;
+        refuse();
+        event->ignore();
+        return true;
     case QEvent::TouchBegin:
     case QEvent::TabletPress:
     case QEvent::Drop:

@@ -18,6 +18,7 @@ namespace vmk::pdf::detail {
 //  - Esc, a window's close (its title bar, Ctrl+W) and Quit call the wait off through `cancel`; the close
 //    and the Quit are carried out once the wait is over, through the application's own paths (which ask
 //    about unsaved changes as ever);
+//  - a wheel turned over a scrolling view's page area or a scroll bar scrolls, which changes nothing;
 //  - other key and button presses, wheel turns and drops are refused: they never reach a window, the
 //    pointer shows the wait, and a hint near it says how to stop;
 //  - releases are held and handed to their windows once the wait is over, so that a press made before the

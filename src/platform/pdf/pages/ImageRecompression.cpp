@@ -1,8 +1,9 @@
 #include "platform/pdf/pages/ImageRecompression.h"
 
 #include "platform/pdf/document/Document.h"
-#include "platform/pdf/pages/ImagePlacement.h"
+#include "platform/pdf/document/Page.h"
 #include "platform/pdf/document/State.h"
+#include "platform/pdf/pages/ImagePlacement.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -26,7 +27,32 @@ struct Candidate {
     qint64 storedLength = 0;
     int longerSide = 0;
     bool jpeg = false;
+    QByteArray encoding; // the stream's filters, in order
 };
+
+// Images of one encoding, and whether they are scaled down, tend to fare alike: after this many of a
+// kind, the rest of it is not tried when those saved almost nothing.
+constexpr int kSampleImages = 3;
+
+struct KindTally {
+    int tried = 0;
+    qint64 stored = 0;
+    qint64 written = 0;
+
+    // Less than a twentieth saved by the sample: re-encoding pictures already compact (JPEG 2000, a JPEG
+    // inside another filter, graphics a JPEG only blurs) would cost the decoding of every one for nothing.
+    bool hopeless() const { return tried >= kSampleImages && written * 20 > stored * 19; }
+};
+
+QByteArray encodingOf(fz_context* c, pdf_obj* filter)
+{
+    if (pdf_is_name(c, filter))
+        return pdf_to_name(c, filter);
+    QByteArray names;
+    for (int i = 0, n = pdf_array_len(c, filter); i < n; ++i)
+        names += QByteArray(pdf_to_name(c, pdf_array_get(c, filter, i))) + ' ';
+    return names;
+}
 
 // pdf_is_stream() needs the indirect reference: only the cross-reference entry knows about the stream.
 bool isImageStream(fz_context* c, pdf_obj* ref)
@@ -47,6 +73,7 @@ std::vector<Candidate> findCandidates(fz_context* c, pdf_document* doc)
         qint64 stored = 0;
         int longer = 0;
         bool jpeg = false;
+        QByteArray encoding;
         pdf_obj* ref = nullptr;
         guarded(c, [&] {
             ref = pdf_new_indirect(c, doc, n, 0);
@@ -62,6 +89,7 @@ std::vector<Candidate> findCandidates(fz_context* c, pdf_document* doc)
             pdf_obj* filter = pdf_dict_get(c, obj, PDF_NAME(Filter));
             jpeg = pdf_name_eq(c, filter, PDF_NAME(DCTDecode))
                 || (pdf_array_len(c, filter) == 1 && pdf_name_eq(c, pdf_array_get(c, filter, 0), PDF_NAME(DCTDecode)));
+            encoding = encodingOf(c, filter);
             eligible = !pdf_dict_get_bool(c, obj, PDF_NAME(ImageMask)) && !m
                 && pdf_dict_get_int(c, obj, PDF_NAME(BitsPerComponent)) != 1 && !pdf_dict_get(c, obj, PDF_NAME(SMaskInData));
         });
@@ -73,7 +101,7 @@ std::vector<Candidate> findCandidates(fz_context* c, pdf_document* doc)
         if (mask)
             masks.insert(mask);
         if (eligible && stored > 0)
-            images.push_back({n, stored, longer, jpeg});
+            images.push_back({n, stored, longer, jpeg, encoding});
     }
     std::erase_if(images, [&](const Candidate& i) { return masks.count(i.num) > 0; });
     return images;
@@ -147,7 +175,31 @@ bool replaceStream(fz_context* c, pdf_document* doc, int num, const QByteArray& 
     return ok;
 }
 
+qint64 imageBytesOf(fz_context* c, pdf_obj* owner, int depth)
+{
+    qint64 sum = 0;
+    guarded(c, [&] {
+        pdf_obj* xObjects = pdf_dict_getp(c, owner, "Resources/XObject");
+        for (int i = 0, n = pdf_dict_len(c, xObjects); i < n; ++i) {
+            pdf_obj* value = pdf_dict_get_val(c, xObjects, i);
+            if (!pdf_is_stream(c, value))
+                continue;
+            pdf_obj* subtype = pdf_dict_get(c, value, PDF_NAME(Subtype));
+            if (pdf_name_eq(c, subtype, PDF_NAME(Image)))
+                sum += std::max<int64_t>(0, pdf_to_int64(c, pdf_dict_get(c, value, PDF_NAME(Length))));
+            else if (pdf_name_eq(c, subtype, PDF_NAME(Form)) && depth < 2)
+                sum += imageBytesOf(c, value, depth + 1);
+        }
+    });
+    return sum;
+}
+
 } // namespace
+
+qint64 pageImageBytes(const Page& page)
+{
+    return imageBytesOf(ctx(), page.state().ref.obj, 0);
+}
 
 int recompressImages(Document& document, const ImageRecompressionOptions& options)
 {
@@ -164,6 +216,7 @@ int recompressImages(Document& document, const ImageRecompressionOptions& option
             numbers.push_back(candidate.num);
         placements = largestPlacements(c, doc, numbers);
     }
+    std::map<std::pair<QByteArray, bool>, KindTally> tallies;
     for (const Candidate& candidate : candidates) {
         int limit = options.maxPixelSide;
         if (const auto placed = placements.find(candidate.num); placed != placements.end()) {
@@ -174,6 +227,12 @@ int recompressImages(Document& document, const ImageRecompressionOptions& option
         // Encoding a JPEG again only adds loss unless it also gets fewer pixels.
         if (candidate.jpeg && !oversized)
             continue;
+        KindTally& tally = tallies[{candidate.encoding, oversized}];
+        if (tally.hopeless())
+            continue;
+        ++tally.tried;
+        tally.stored += candidate.storedLength;
+        tally.written += candidate.storedLength; // until a smaller stream replaces it
         QImage image = decode(c, doc, candidate.num);
         if (image.isNull())
             continue;
@@ -186,8 +245,10 @@ int recompressImages(Document& document, const ImageRecompressionOptions& option
         const QByteArray jpeg = encodeJpeg(image, options.jpegQuality);
         if (jpeg.isEmpty() || jpeg.size() >= candidate.storedLength)
             continue;
-        if (replaceStream(c, doc, candidate.num, jpeg, image))
+        if (replaceStream(c, doc, candidate.num, jpeg, image)) {
             ++replaced;
+            tally.written -= candidate.storedLength - jpeg.size();
+        }
     }
     // The engine keeps decoded pictures by their object, which now holds another stream: without this the
     // same open document would go on drawing (and a page copy sharing them would show) the old pictures.

@@ -24,6 +24,11 @@ namespace detail {
 
 std::shared_ptr<const TextLayout> readPageText(fz_context* c, pdf_page* page, fz_cookie* cookie)
 {
+    return readPageObjectText(c, page->doc, page->obj, cookie);
+}
+
+std::shared_ptr<const TextLayout> readPageObjectText(fz_context* c, pdf_document* doc, pdf_obj* pageObj, fz_cookie* cookie)
+{
     fz_stext_page* text = nullptr;
     fz_device* device = nullptr;
     pdf_processor* processor = nullptr;
@@ -32,9 +37,9 @@ std::shared_ptr<const TextLayout> readPageText(fz_context* c, pdf_page* page, fz
     // when a note is added or moved.
     const bool ok = guarded(c, [&] {
         fz_rect box;
-        pdf_page_transform(c, page, &box, &toDevice);
+        pdf_page_obj_transform(c, pageObj, &box, &toDevice);
         fz_stext_options options{};
-        text = fz_new_stext_page(c, fz_bound_page(c, reinterpret_cast<fz_page*>(page)));
+        text = fz_new_stext_page(c, fz_transform_rect(box, toDevice));
         device = fz_new_stext_device(c, text, &options);
         processor = pdf_new_run_processor(c, device, toDevice, "View", nullptr, nullptr, cookie);
         // Text only: the interpreter loads a shading or a picture only for a processor that takes it, and
@@ -43,7 +48,8 @@ std::shared_ptr<const TextLayout> readPageText(fz_context* c, pdf_page* page, fz
         // colour is still loaded: the fills after it must find a pattern, or the rest of the page is lost.
         processor->op_sh = nullptr;
         processor->op_Do_image = nullptr;
-        pdf_process_contents(c, processor, page->doc, pdf_page_resources(c, page), pdf_page_contents(c, page), cookie);
+        pdf_process_contents(c, processor, doc, pdf_dict_get_inheritable(c, pageObj, PDF_NAME(Resources)),
+                             pdf_dict_get(c, pageObj, PDF_NAME(Contents)), cookie);
         pdf_close_processor(c, processor);
         fz_close_device(c, device);
     });

@@ -1,5 +1,6 @@
 #include "platform/pdf/pages/SourceCopies.h"
 
+#include "platform/pdf/document/FileFill.h"
 #include "platform/pdf/engine/EngineGate.h"
 #include "platform/services/Secrets.h"
 
@@ -19,11 +20,14 @@ std::atomic<int> g_openCopies[2] = {0, 0};
 
 } // namespace
 
-SourceCopies::SourceCopies(fz_buffer* source, const QByteArray& password, Contexts contexts, std::size_t storeBytes)
-    : m_source(fz_keep_buffer(ctx(), source)), m_contexts(contexts),
-      m_storeBytes(storeBytes > 0 ? storeBytes : kCopyStoreBytes), m_password(platform::ownedCopy(password))
+SourceCopies::SourceCopies(fz_buffer* source, const QByteArray& password, Contexts contexts, std::size_t storeBytes,
+                           std::shared_ptr<FileFill> fill)
+    : m_source(source ? fz_keep_buffer(ctx(), source) : nullptr), m_fill(source ? nullptr : std::move(fill)),
+      m_contexts(contexts), m_storeBytes(storeBytes > 0 ? storeBytes : kCopyStoreBytes),
+      m_password(platform::ownedCopy(password))
 {
-    m_size = fz_buffer_storage(ctx(), m_source, &m_data);
+    if (m_source)
+        m_size = fz_buffer_storage(ctx(), m_source, &m_data);
 }
 
 SourceCopies::~SourceCopies()
@@ -34,7 +38,8 @@ SourceCopies::~SourceCopies()
     // The copies may outlive the document they were made for: the password goes with the last of them.
     platform::wipe(m_password);
     // Any thread may end the last use; ctx() is the calling thread's own member of the source's family.
-    EngineGate::releaseLater([source = m_source] { fz_drop_buffer(ctx(), source); });
+    if (m_source)
+        EngineGate::releaseLater([source = m_source] { fz_drop_buffer(ctx(), source); });
 }
 
 int SourceCopies::openCount(Contexts contexts) { return g_openCopies[int(contexts)].load(); }
@@ -113,13 +118,19 @@ SourceCopies::Copy* SourceCopies::open()
     const char* password = m_password.constData();
     bool treeLoaded = false;
     const bool ok = guarded(c, [&] {
-        copy->bytes = fz_new_buffer_from_shared_data(c, m_data, m_size);
-        stream = fz_open_buffer(c, copy->bytes);
+        if (m_fill) {
+            stream = m_fill->openStream(c);
+        } else {
+            copy->bytes = fz_new_buffer_from_shared_data(c, m_data, m_size);
+            stream = fz_open_buffer(c, copy->bytes);
+        }
         copy->doc = pdf_open_document_with_stream(c, stream);
         if (pdf_needs_password(c, copy->doc))
             pdf_authenticate_password(c, copy->doc, password);
-        // Reverse lookups from object numbers to page indices without walking the tree each time.
-        pdf_load_page_tree(c, copy->doc);
+        // Reverse lookups from object numbers to page indices without walking the tree each time, for
+        // copies that draw; text is read by object number and needs no tree.
+        if (m_contexts == Contexts::families)
+            pdf_load_page_tree(c, copy->doc);
         treeLoaded = true;
     });
     fz_drop_stream(c, stream);

@@ -11,6 +11,8 @@
 
 namespace vmk::pdf::detail {
 
+class FileFill;
+
 // Copies of a document opened from its original bytes for workers that read pages, one per worker at a
 // time, made as workers ask. Each copy lives in an engine context of its own (newSeparateContext), so
 // workers never queue on one another for the engine's process-wide locks; a copy moves between threads
@@ -35,8 +37,10 @@ public:
 
     // On the thread that owns `source` (a buffer of ctx()'s family). `storeBytes`: what each copy's
     // engine keeps for reuse; 0 for the default.
+    // A document whose file is still being read has no source yet: the copies then read the file through
+    // `fill` as they need it.
     SourceCopies(fz_buffer* source, const QByteArray& password, Contexts contexts = Contexts::separate,
-                 std::size_t storeBytes = 0);
+                 std::size_t storeBytes = 0, std::shared_ptr<FileFill> fill = {});
     ~SourceCopies();
     SourceCopies(const SourceCopies&) = delete;
     SourceCopies& operator=(const SourceCopies&) = delete;
@@ -59,6 +63,7 @@ private:
     static void close(Copy* copy);
 
     fz_buffer* m_source;
+    std::shared_ptr<FileFill> m_fill;
     Contexts m_contexts;
     std::size_t m_storeBytes;
     unsigned char* m_data = nullptr;

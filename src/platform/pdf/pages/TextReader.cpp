@@ -29,6 +29,10 @@ namespace {
 // Pages per piece of worker work: small enough that the first hits come back at once, large enough that
 // handing pieces back costs nothing next to reading them.
 constexpr int kChunkPages = 8;
+// The document's first pages go out in smaller pieces, so that several workers read them at once: a hit
+// near the start comes back while the page showing is still being drawn.
+constexpr int kFirstChunkPages = 2;
+constexpr int kFirstPages = 32;
 // The main thread copies changed pages and hands results over for at most this long per event-loop turn.
 constexpr qint64 kMainThreadSliceMs = 15;
 
@@ -71,30 +75,27 @@ std::shared_ptr<const TextLayout> readFromCopy(SourceCopies& copies, int number,
     fz_context* c = copy->context;
     pdf_document* doc = copy->doc;
     std::shared_ptr<const TextLayout> layout;
-    pdf_page* page = nullptr;
+    pdf_obj* page = nullptr;
+    // The page's dictionary is found by its number: nothing of the page tree is read for it.
     const bool ok = guarded(c, [&] {
-        pdf_obj* ref = pdf_new_indirect(c, doc, number, 0);
-        int index = -1;
-        fz_try(c) { index = pdf_lookup_page_number(c, doc, ref); }
-        fz_always(c) { pdf_drop_obj(c, ref); }
-        fz_catch(c) { fz_rethrow(c); }
-        if (index >= 0)
-            page = pdf_load_page(c, doc, index);
+        page = pdf_load_object(c, doc, number);
+        if (!pdf_is_dict(c, page) || pdf_name_eq(c, pdf_dict_get(c, page, PDF_NAME(Type)), PDF_NAME(Pages)))
+            fz_throw(c, FZ_ERROR_GENERIC, "not a page");
     });
-    if (ok && page) {
+    if (ok) {
         // The budget drawing has: a page that would read for minutes or take gigabytes (a decompression
         // bomb) is given up and delivered without its text.
         WatchedCookie watched(budget.milliseconds, &cancel.link());
         bool overBudget = false;
         {
             ScopedAllocationBudget memory(budget.bytes, &watched.cookie()->abort);
-            layout = readPageText(c, page, watched.cookie());
+            layout = readPageObjectText(c, doc, page, watched.cookie());
             overBudget = memory.exceeded();
         }
         if (overBudget || watched.cancelled() || watched.timedOut() || abortRaised(&watched.cookie()->abort))
             layout.reset();
     }
-    fz_drop_page(c, reinterpret_cast<fz_page*>(page));
+    pdf_drop_obj(c, page);
     copies.give(copy);
     return layout;
 }
@@ -105,7 +106,7 @@ int detail::unchangedPageNumber(fz_context* c, const DocumentState& document, co
 {
     pdf_document* doc = document.doc;
     const ObjRef& ref = page.state().ref;
-    if (!document.source || ref.doc != doc || !ref.obj || pdf_was_repaired(c, doc))
+    if ((!document.source && !document.fill) || ref.doc != doc || !ref.obj || pdf_was_repaired(c, doc))
         return -1;
     const int number = ref.num();
     // Without an incremental section nothing has been changed or added since opening.
@@ -187,8 +188,8 @@ void TextReader::start(const DocumentPtr& document, Visit visit, int pageLimit)
             pages.resize(size_t(pageLimit));
         const DocumentState& d = document->state();
         fz_context* c = ctx();
-        if (d.source)
-            s.copies = std::make_shared<SourceCopies>(d.source, d.password);
+        if (d.source || d.fill)
+            s.copies = std::make_shared<SourceCopies>(d.source, d.password, SourceCopies::Contexts::separate, 0, d.fill);
         s.items.resize(pages.size());
         for (size_t i = 0; i < pages.size(); ++i) {
             Item& item = s.items[i];
@@ -203,8 +204,11 @@ void TextReader::start(const DocumentPtr& document, Visit visit, int pageLimit)
         }
     }
     const int count = int(s.items.size());
-    for (int first = 0; first < count; first += kChunkPages)
-        s.chunks.push_back(Chunk{first, std::min(kChunkPages, count - first), false});
+    for (int first = 0; first < count;) {
+        const int size = std::min(first < kFirstPages ? kFirstChunkPages : kChunkPages, count - first);
+        s.chunks.push_back(Chunk{first, size, false});
+        first += size;
+    }
 
     send(generation);
     QPointer<TextReader> self(this);

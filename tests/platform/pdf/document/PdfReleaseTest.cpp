@@ -1,15 +1,20 @@
 // Letting go of a large document never holds the window's thread: the engine frees it on a worker.
 
+#include "platform/pdf/PdfFixtures.h"
 #include "platform/pdf/document/Document.h"
 #include "platform/pdf/document/Page.h"
+#include "platform/pdf/pages/TextReader.h"
 #include "platform/pdfview/HostilePages.h"
+#include "platform/services/HeapTrim.h"
 
 #include "support/MainThreadStall.h"
 #include "support/PdfBuilder.h"
 #include "support/Slowdown.h"
+#include "support/Wait.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -20,6 +25,17 @@ namespace {
 // Small pages sharing one content stream, packed a hundred to an object stream behind a
 // cross-reference stream.
 constexpr int kPages = 60000;
+
+long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
 
 } // namespace
 
@@ -78,4 +94,46 @@ TEST(DocumentRelease, APageThatOutlivesItsDocumentKeepsItUntilItGoes)
     EXPECT_EQ(kept->displaySize(), QSizeF(200, 300));
     EXPECT_EQ(kept->rotation(), 90);
     kept.reset();
+}
+
+TEST(DocumentRelease, WhatAReadDocumentHeldGoesBackToTheSystemOnceItCloses)
+{
+#if defined(VMK_SANITIZE)
+    GTEST_SKIP() << "the sanitizers' allocator keeps freed memory its own way";
+#endif
+    QStringList texts;
+    const QString words = QStringLiteral("ledger column entry balance carried forward ").repeated(30);
+    for (int i = 0; i < 400; ++i)
+        texts << QStringLiteral("Leaf %1 %2").arg(i).arg(words);
+    const QByteArray bytes = test::pdf::textPdf(texts);
+    // Every page's text, read on the workers as a search reads it.
+    auto readAll = [](const QByteArray& data) {
+        auto opened = pdf::Document::fromData(data);
+        pdf::TextReader reader;
+        reader.start(opened ? opened.value() : nullptr);
+        return test::eventually([&] { return !reader.isRunning(); }, test::scaledMs(60000));
+    };
+    // The workers' threads, and what each keeps for itself, are there for good after a first read.
+    ASSERT_TRUE(readAll(test::pdf::textPdf(texts.mid(0, 40))));
+    ASSERT_TRUE(test::eventually([] { return pdf::Document::releasesUnderWay() == 0; }));
+    const int trimsBefore = platform::heapTrimsDone();
+    const long before = residentKiB();
+    long whileOpen = 0;
+    {
+        auto opened = pdf::Document::fromData(bytes);
+        ASSERT_TRUE(opened);
+        pdf::TextReader reader;
+        reader.start(opened.value());
+        ASSERT_TRUE(test::eventually([&] { return !reader.isRunning(); }, test::scaledMs(60000)));
+        whileOpen = residentKiB();
+    }
+    ASSERT_TRUE(test::eventually(
+        [&] {
+            return pdf::Document::releasesUnderWay() == 0 && platform::heapTrimsDone() > trimsBefore &&
+                   !platform::isHeapTrimUnderWay();
+        },
+        test::scaledMs(20000)));
+    // The workers' heaps kept nearly all of it before.
+    const long after = residentKiB();
+    EXPECT_LT(after - before, (whileOpen - before) / 3) << before << " KiB before, " << whileOpen << " open, " << after;
 }

@@ -1,0 +1,209 @@
+#include "platform/pdf/document/FileFill.h"
+
+#include "platform/pdf/engine/EngineGate.h"
+#include "platform/services/RegularFile.h"
+
+#include <QFile>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+namespace vmk::pdf::detail {
+
+namespace {
+
+// Small enough that the first page costs a few reads of little more than it needs, large enough that a
+// table of objects or a font takes a handful.
+constexpr std::int64_t kBlock = std::int64_t(64) << 10;
+// A worker filling the rest reads this much at once.
+constexpr std::int64_t kRunBlocks = 32;
+constexpr std::uintptr_t kHugePage = std::uintptr_t(2) << 20;
+
+enum : std::uint8_t { kUnread = 0, kReading = 1, kRead = 2 };
+
+struct StreamState {
+    std::shared_ptr<FileFill> fill;
+};
+
+int nextFromFill(fz_context*, fz_stream* stm, size_t)
+{
+    auto* state = static_cast<StreamState*>(stm->state);
+    FileFill& fill = *state->fill;
+    const std::int64_t at = stm->pos;
+    if (at >= fill.size())
+        return EOF;
+    // A whole file already read is handed over at once; otherwise up to the end of the piece.
+    const std::int64_t end = fill.isComplete() ? fill.size() : std::min(fill.size(), (at / kBlock + 1) * kBlock);
+    const unsigned char* bytes = fill.bytes(at, end - at);
+    stm->rp = const_cast<unsigned char*>(bytes);
+    stm->wp = stm->rp + (end - at);
+    stm->pos = end;
+    return *stm->rp++;
+}
+
+void seekInFill(fz_context*, fz_stream* stm, int64_t offset, int whence)
+{
+    auto* state = static_cast<StreamState*>(stm->state);
+    const std::int64_t size = state->fill->size();
+    if (whence == SEEK_END)
+        offset += size;
+    else if (whence == SEEK_CUR)
+        offset += stm->pos - (stm->wp - stm->rp);
+    stm->pos = std::clamp<std::int64_t>(offset, 0, size);
+    stm->rp = stm->wp = nullptr;
+}
+
+void dropFillStream(fz_context*, void* state) { delete static_cast<StreamState*>(state); }
+
+} // namespace
+
+std::shared_ptr<FileFill> FileFill::open(const QString& path, QString* error)
+{
+    // Only a regular file is read, and it is opened without waiting for a writer: a named pipe would block
+    // the opener for good and a device never ends. What was opened is looked at again before any read.
+    if (platform::fileKindOf(path) != platform::FileKind::regular) {
+        *error = QStringLiteral("This isn\u2019t a regular file.");
+        return nullptr;
+    }
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        return nullptr;
+    }
+    std::shared_ptr<FileFill> fill(new FileFill);
+    fill->m_fd = fd;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        *error = QStringLiteral("This isn\u2019t a regular file.");
+        return nullptr;
+    }
+    fill->m_size = std::int64_t(info.st_size);
+    if (fill->m_size <= 0) {
+        error->clear(); // nothing to read is no failure of the system's
+        return nullptr;
+    }
+    // Memory the engine frees as its own (fz_free is free()). Large pages where the system gives them:
+    // touching fresh memory a small page at a time was most of the cost of reading a long file.
+    fill->m_data = static_cast<unsigned char*>(std::malloc(size_t(fill->m_size)));
+    if (!fill->m_data) {
+        *error = QStringLiteral("There is not enough memory to read the file.");
+        return nullptr;
+    }
+    const auto begin = (reinterpret_cast<std::uintptr_t>(fill->m_data) + kHugePage - 1) & ~(kHugePage - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(fill->m_data) + std::uintptr_t(fill->m_size)) & ~(kHugePage - 1);
+    if (end > begin)
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    fz_context* c = ctx();
+    if (!guarded(c, [&] { fill->m_buffer = fz_new_buffer_from_data(c, fill->m_data, size_t(fill->m_size)); })) {
+        std::free(fill->m_data);
+        fill->m_data = nullptr;
+        *error = QStringLiteral("There is not enough memory to read the file.");
+        return nullptr;
+    }
+    fill->m_blocks = (fill->m_size + kBlock - 1) / kBlock;
+    fill->m_state = std::make_unique<std::atomic<std::uint8_t>[]>(size_t(fill->m_blocks));
+    fill->m_missing = fill->m_blocks;
+    fill->bytes(0, 1);
+    return fill;
+}
+
+FileFill::~FileFill()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    // Any thread may let go last; the buffer is of ctx()'s family, whose member this thread has.
+    if (m_buffer)
+        EngineGate::releaseLater([buffer = m_buffer] { fz_drop_buffer(ctx(), buffer); });
+}
+
+void FileFill::fillBlocks(std::int64_t first, std::int64_t last)
+{
+    for (std::int64_t b = first; b <= last;) {
+        std::atomic<std::uint8_t>& state = m_state[size_t(b)];
+        std::uint8_t seen = state.load(std::memory_order_acquire);
+        if (seen == kRead) {
+            ++b;
+            continue;
+        }
+        if (seen == kReading || !state.compare_exchange_strong(seen, kReading, std::memory_order_acq_rel)) {
+            // Another thread reads it: its bytes are there once it says so.
+            state.wait(kReading, std::memory_order_acquire);
+            continue;
+        }
+        // This thread reads the block and the unread ones after it, up to `last`, in one read.
+        std::int64_t run = 1;
+        while (b + run <= last) {
+            std::uint8_t next = kUnread;
+            if (!m_state[size_t(b + run)].compare_exchange_strong(next, kReading, std::memory_order_acq_rel))
+                break;
+            ++run;
+        }
+        const std::int64_t offset = b * kBlock;
+        const std::int64_t length = std::min(m_size, (b + run) * kBlock) - offset;
+        std::int64_t got = 0;
+        while (got < length) {
+            const ssize_t n = ::pread(m_fd, m_data + offset + got, size_t(length - got), off_t(offset + got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                m_failed = true;
+            if (n <= 0)
+                break;
+            got += n;
+        }
+        // Past a new end, or what could not be read, reads as nothing: the engine finds the file cut short.
+        if (got < length)
+            std::memset(m_data + offset + got, 0, size_t(length - got));
+        for (std::int64_t k = b; k < b + run; ++k) {
+            m_state[size_t(k)].store(kRead, std::memory_order_release);
+            m_state[size_t(k)].notify_all();
+        }
+        // The last piece read: nothing reads the file any more.
+        if (m_missing.fetch_sub(run, std::memory_order_acq_rel) == run)
+            ::close(std::exchange(m_fd, -1));
+        b += run;
+    }
+}
+
+const unsigned char* FileFill::bytes(std::int64_t offset, std::int64_t length)
+{
+    offset = std::clamp<std::int64_t>(offset, 0, m_size);
+    length = std::clamp<std::int64_t>(length, 0, m_size - offset);
+    if (length > 0 && !isComplete())
+        fillBlocks(offset / kBlock, (offset + length - 1) / kBlock);
+    return m_data + offset;
+}
+
+bool FileFill::fillNext()
+{
+    if (m_cursor < m_blocks) {
+        fillBlocks(m_cursor, std::min(m_blocks, m_cursor + kRunBlocks) - 1);
+        m_cursor += kRunBlocks;
+    }
+    return m_cursor >= m_blocks;
+}
+
+void FileFill::fillAll()
+{
+    while (!fillNext()) {
+    }
+}
+
+fz_stream* FileFill::openStream(fz_context* c)
+{
+    // The engine drops the state itself when it cannot make the stream.
+    fz_stream* stream = fz_new_stream(c, new StreamState{shared_from_this()}, nextFromFill, dropFillStream);
+    stream->seek = seekInFill;
+    return stream;
+}
+
+} // namespace vmk::pdf::detail
