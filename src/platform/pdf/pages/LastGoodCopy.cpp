@@ -125,15 +125,8 @@ LastGoodCopy::Recorded LastGoodCopy::record(const Page* page, const RecordBudget
         fz_drop_page(c, reinterpret_cast<fz_page*>(loaded));
         overBudget = memory.exceeded();
     }
-    RecordOutcome outcome = RecordOutcome::recorded;
-    if (overBudget)
-        outcome = RecordOutcome::tooLarge;
-    else if (watched.cancelled())
-        outcome = RecordOutcome::cancelled;
-    else if (watched.timedOut())
-        outcome = RecordOutcome::tooSlow;
-    else if (!ok || abortRaised(&cookie->abort))
-        outcome = RecordOutcome::failed;
+    const RecordOutcome outcome =
+        budgetOutcome(overBudget, watched.cancelled(), watched.timedOut(), !ok || abortRaised(&cookie->abort));
     out.result.outcome = outcome;
     if (outcome != RecordOutcome::recorded) {
         if (outcome == RecordOutcome::failed)

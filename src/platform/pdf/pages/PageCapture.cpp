@@ -256,15 +256,8 @@ RecordOutcome interpret(CaptureState& state, const RecordBudget& budget, const R
         fz_drop_page(c, reinterpret_cast<fz_page*>(page));
         overBudget = memory.exceeded();
     }
-    RecordOutcome outcome = RecordOutcome::recorded;
-    if (overBudget)
-        outcome = RecordOutcome::tooLarge;
-    else if (watched.cancelled())
-        outcome = RecordOutcome::cancelled;
-    else if (watched.timedOut())
-        outcome = RecordOutcome::tooSlow;
-    else if (!ok || abortRaised(&cookie->abort))
-        outcome = RecordOutcome::failed;
+    const RecordOutcome outcome =
+        budgetOutcome(overBudget, watched.cancelled(), watched.timedOut(), !ok || abortRaised(&cookie->abort));
     if (outcome == RecordOutcome::failed)
         qCWarning(lcVmkPdf) << "A page could not be interpreted:" << error;
     return outcome;

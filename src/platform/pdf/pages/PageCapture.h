@@ -33,6 +33,18 @@ enum class RecordOutcome {
     failed,    // the page cannot be read or drawn
 };
 
+// How work under a RecordBudget ended, judged in this order: over memory, stopped, over time, failed.
+inline RecordOutcome budgetOutcome(bool overMemory, bool cancelled, bool timedOut, bool failed)
+{
+    if (overMemory)
+        return RecordOutcome::tooLarge;
+    if (cancelled)
+        return RecordOutcome::cancelled;
+    if (timedOut)
+        return RecordOutcome::tooSlow;
+    return failed ? RecordOutcome::failed : RecordOutcome::recorded;
+}
+
 // True when recording the same page again would end the same way.
 inline bool isPermanent(RecordOutcome outcome)
 {

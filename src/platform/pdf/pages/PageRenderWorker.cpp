@@ -159,17 +159,11 @@ RecordOutcome drawListInto(fz_context* c, fz_display_list* list, fz_matrix ctm, 
         fz_drop_pixmap(c, pixmap);
         overBudget = memory.exceeded();
     }
-    if (overBudget)
-        return RecordOutcome::tooLarge;
-    if (watched.cancelled())
-        return RecordOutcome::cancelled;
-    if (watched.timedOut())
-        return RecordOutcome::tooSlow;
-    if (!ok || abortRaised(&cookie->abort)) {
+    const RecordOutcome outcome =
+        budgetOutcome(overBudget, watched.cancelled(), watched.timedOut(), !ok || abortRaised(&cookie->abort));
+    if (outcome == RecordOutcome::failed)
         qCWarning(lcVmkPdf) << "A page snapshot could not be rendered:" << error;
-        return RecordOutcome::failed;
-    }
-    return RecordOutcome::recorded;
+    return outcome;
 }
 
 DrawResult drawList(fz_display_list* list, const EngineFamily* family, fz_rect bounds, double scale,

@@ -173,17 +173,11 @@ RecordOutcome interpretSourcePage(SourceCopies& copies, int number, const Record
     }
     *family = copy->family;
     copies.give(copy);
-    if (overBudget)
-        return RecordOutcome::tooLarge;
-    if (watched.cancelled())
-        return RecordOutcome::cancelled;
-    if (watched.timedOut())
-        return RecordOutcome::tooSlow;
-    if (!ok || abortRaised(&cookie->abort)) {
+    const RecordOutcome outcome =
+        budgetOutcome(overBudget, watched.cancelled(), watched.timedOut(), !ok || abortRaised(&cookie->abort));
+    if (outcome == RecordOutcome::failed)
         qCWarning(lcVmkPdf) << "A page could not be interpreted:" << error;
-        return RecordOutcome::failed;
-    }
-    return RecordOutcome::recorded;
+    return outcome;
 }
 
 } // namespace vmk::pdf::detail
