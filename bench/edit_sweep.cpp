@@ -51,6 +51,7 @@ struct Outcome {
     QString oldWord, newWord;
     bool fontKept = false;
     int pixelsOutside = 0;
+    QRect changedAt, lineAt; // poppler pixels: where the changes outside lie, and the line left out
     bool lineFound = false; // the edited line's place, left out of the pixel comparison
     int fontWarnings = 0;
     QStringList popplerMessages;
@@ -167,7 +168,8 @@ QRectF lineBand(core::PDFEditSession& session, int pageIndex, const core::Editab
 QImage popplerRender(const QString& file, int page, const QString& prefix, QStringList& messages)
 {
     QString err;
-    run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-f"),
+    // The crop box, as our renderer and the line's pixel place have it: poppler draws the media box unless told.
+    run(QStringLiteral("pdftoppm"), {QStringLiteral("-cropbox"), QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-f"),
                                      QString::number(page + 1), QStringLiteral("-l"), QString::number(page + 1),
                                      QStringLiteral("-singlefile"), QStringLiteral("-png"), file, prefix},
         &err);
@@ -276,7 +278,10 @@ Outcome sweepPage(const QString& path, const QByteArray& bytes, const pdf::Docum
     QList<QRect> excluded;
     if (out.lineFound)
         excluded.append(popplerPixels(original->page(pageIndex), band));
-    out.pixelsOutside = core::fidelity::compareImages(a, b, excluded, 24, 0).changedPixels;
+    const core::fidelity::Verdict outside = core::fidelity::compareImages(a, b, excluded, 24, 0);
+    out.pixelsOutside = outside.changedPixels;
+    out.changedAt = outside.firstChange;
+    out.lineAt = excluded.value(0);
 
     // pdffonts warnings the edit brought (the file's own are not counted).
     QString fontsErr, fontsErrBefore, textErr;
@@ -360,9 +365,15 @@ int main(int argc, char** argv)
         const int pages = std::min(original.value()->pageCount(), item.maxPages);
         for (int p = 0; p < pages; ++p) {
             const Outcome o = sweepPage(item.path, bytes, original.value(), p, dir);
-            std::printf("%s\t%d\t%s\t%s\t%s>%s\tfont:%s\toutside:%d%s\twarn:%d\ttext:%s\t%s\n", qPrintable(o.file),
+            auto box = [](const QRect& r) {
+                return QStringLiteral(" %1,%2+%3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+            };
+            const QString where = o.pixelsOutside > 0 ? QStringLiteral(" at") + box(o.changedAt) + QStringLiteral(" line")
+                    + box(o.lineAt)
+                                                      : QString();
+            std::printf("%s\t%d\t%s\t%s\t%s>%s\tfont:%s\toutside:%d%s%s\twarn:%d\ttext:%s\t%s\n", qPrintable(o.file),
                         o.page, qPrintable(o.status), qPrintable(o.why), qPrintable(o.oldWord), qPrintable(o.newWord),
-                        o.fontKept ? "kept" : "-", o.pixelsOutside,
+                        o.fontKept ? "kept" : "-", o.pixelsOutside, qPrintable(where),
                         o.status == QLatin1String("edited") && !o.lineFound ? " (line not found)" : "", o.fontWarnings,
                         o.textFound ? "ok" : "MISSING",
                         qPrintable(o.popplerMessages.join(QStringLiteral(" | "))));

@@ -16,8 +16,11 @@ namespace {
 // About four million pixels at most: two renders stay quick on large pages.
 constexpr double kMaxPixels = 4.0e6;
 constexpr double kPreferredScale = 2.0;
-// Each page is drawn while the user waits for the edit.
-constexpr pdf::RecordBudget kDrawBudget{3000, std::size_t(256) << 20};
+// Each page is drawn while the user waits for the edit. The time allowed is the viewer's own for drawing a
+// page at all, not a tight one: a clock budget depends on how busy the computer is, and a short one refused
+// on a loaded machine edits an idle one accepted. Only a page the viewer could not show either is refused,
+// and the memory budget (which does not depend on load) stays tight.
+constexpr pdf::RecordBudget kDrawBudget{pdf::RecordBudget{}.milliseconds, std::size_t(256) << 20};
 
 int channelDistance(QRgb a, QRgb b)
 {

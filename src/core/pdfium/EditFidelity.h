@@ -33,7 +33,7 @@ Verdict compareImages(const QImage& before, const QImage& after, const QList<QRe
 QList<QRect> pixelRegions(const pdf::PagePtr& page, const QList<QRectF>& regions, double scale);
 
 // Renders both pages without annotations and compares them outside the regions (page space of `before`).
-// Runs on the main thread, so each drawing has a few seconds: a page slower than that is not intact.
+// Each drawing has the time the viewer gives a page: a page slower than that is not intact (drawn false).
 Verdict comparePages(const pdf::PagePtr& before, const pdf::PagePtr& after, const QList<QRectF>& regions);
 
 } // namespace vmk::core::fidelity

@@ -31,6 +31,10 @@ struct EditableTextBlock {
 
     qint64 id = 0;
     QRectF bounds;
+    // Where a left-aligned line's text starts: the origin of its first glyph, which lies left of the ink by
+    // that glyph's side bearing. Lines set in a stand-in face start here, or its own bearing would be added
+    // to the old one and move them sideways.
+    std::optional<qreal> textLeft;
     QString text;
     QString baseFontName;
     qreal fontSize = 0;

@@ -219,6 +219,13 @@ EditableTextBlock makeBlock(const QList<EditLine>& lines, const EditFontTable& f
             bounds = unite(bounds, run.bounds);
     const EditLine& first = lines.first();
     block.bounds = bounds ? *bounds : QRectF(first.minX, first.baseline, 1, first.size);
+    // The leftmost origin, unless it lies far from the ink (a text matrix that starts elsewhere).
+    std::optional<qreal> origin;
+    for (const EditRun& run : all)
+        if (!isBlankForPlacing(run))
+            origin = std::min(origin.value_or(run.x), run.x);
+    if (origin && std::fabs(*origin - block.bounds.left()) <= 0.5 * first.size)
+        block.textLeft = origin;
 
     qreal widest = 0;
     for (const EditLine& line : lines)

@@ -86,7 +86,7 @@ Layout layOutText(const QString& text, const platform::Font& font, const Editabl
             ++begin;
         const QString lineText = text.mid(begin, end - begin);
         const qreal lineWidth = end > start ? (line.cursorToX(end) - line.cursorToX(start)) * scale : 0.0;
-        qreal x = block.bounds.left();
+        qreal x = block.textLeft.value_or(block.bounds.left());
         if (block.alignment == EditableTextBlock::Alignment::center)
             x = block.bounds.center().x() - lineWidth / 2;
         else if (block.alignment == EditableTextBlock::Alignment::right)

@@ -177,3 +177,16 @@ TEST(TextGroupingTest, ALineEndHyphenJoinsTheWordAndAHardBreakKeepsItsLine)
     ASSERT_EQ(blocks.size(), 1);
     EXPECT_EQ(blocks[0].text, QStringLiteral("A paragraph long enough to be a full line ends short-\nNext"));
 }
+
+TEST(TextGroupingTest, RetypedTextStartsAtTheFirstGlyphsOriginNotItsInk)
+{
+    // Ink starts at the glyph's side bearing, right of its origin; an origin far from the ink is not trusted.
+    const std::pair<qreal, std::optional<qreal>> cases[] = {{67, 67}, {30, std::nullopt}};
+    for (const auto& [origin, expected] : cases) {
+        EditRun r = run("Page", origin, 700);
+        r.bounds.moveLeft(72);
+        const auto blocks = group({r});
+        ASSERT_EQ(blocks.size(), 1);
+        EXPECT_EQ(blocks[0].textLeft, expected) << origin;
+    }
+}

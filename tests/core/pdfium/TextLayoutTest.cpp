@@ -97,4 +97,8 @@ TEST(TextLayoutTest, CentredAndRightAlignedLinesSitOnTheirEdge)
     ASSERT_EQ(layout.lines.size(), 1);
     EXPECT_NEAR(layout.lines[0].origin.x(), 500 - width, 0.5); // trailing spaces take no room
     EXPECT_TRUE(layOutText(QStringLiteral("x"), vmk::platform::Font(), block({0, 0, 1, 1}, 1), 594).lines.isEmpty());
+    // A left-aligned line starts at the old text's origin, left of its ink.
+    EditableTextBlock left = block({72, 600, 100, 14}, 1);
+    left.textLeft = 66;
+    EXPECT_EQ(layOutText(word, font, left, 594).lines.value(0).origin.x(), 66);
 }

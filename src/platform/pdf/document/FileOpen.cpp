@@ -29,6 +29,10 @@ namespace {
 // Opens the document from a file not read yet, reading what the first page needs. A file whose table had
 // to be rebuilt, or that is encrypted, is read whole first and opened as from memory: its repair and its
 // password decide what every page reads. Otherwise what needs the whole file is left to settle().
+// Up to this size the whole file and every object are read before the first page shows: it costs less
+// than a frame or two, and leaves no repair for later.
+constexpr qint64 kWholeReadBytes = qint64(16) << 20;
+
 Result<DocumentPtr> openFill(fz_context* c, const std::shared_ptr<FileFill>& fill)
 {
     pdf_document* doc = nullptr;
@@ -47,6 +51,11 @@ Result<DocumentPtr> openFill(fz_context* c, const std::shared_ptr<FileFill>& fil
         dropDocument(c, doc);
         return Result<DocumentPtr>::failure(error.isEmpty() ? QStringLiteral("The data is not a readable PDF.") : error);
     }
+    // A file small enough to read whole at once is read whole, with every object: a table that misplaces
+    // objects is then repaired before the user changes anything. Read lazily, that repair could come after
+    // an edit, whose changes a repair rebuilding the table from the file would lose.
+    if (fill->size() <= kWholeReadBytes)
+        whole = true;
     if (whole || !QCoreApplication::instance()) {
         fill->fillAll();
         fz_buffer* buffer = nullptr;
