@@ -1,5 +1,6 @@
 #include "platform/pdf/PdfFixtures.h"
 
+#include "platform/pdf/document/Document.h"
 #include "support/PaintedPdf.h"
 #include "support/PdfBuilder.h"
 #include "support/TestFiles.h"
@@ -7,8 +8,16 @@
 #include <QFont>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 
 namespace vmk::test::pdf {
+
+vmk::pdf::DocumentPtr openPdf(const QByteArray& data)
+{
+    vmk::pdf::Result<vmk::pdf::DocumentPtr> doc = vmk::pdf::Document::fromData(data);
+    EXPECT_TRUE(doc.ok()) << qPrintable(doc.error());
+    return doc.ok() ? *doc : nullptr;
+}
 
 QByteArray textPdf(const QStringList& pageTexts, const QSizeF& pageSize)
 {

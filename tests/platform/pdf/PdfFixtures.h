@@ -10,6 +10,8 @@
 #include <QSizeF>
 #include <QStringList>
 
+#include "platform/pdf/document/PdfTypes.h"
+
 namespace vmk::test::pdf {
 
 // One page per string, US Letter, text drawn at the top left in 18 pt.
@@ -19,6 +21,9 @@ QByteArray textPdf(const QStringList& pageTexts, const QSizeF& pageSize = QSizeF
 // form field named "name" with the value "Ada". The outline has "Start" → page 1 and "Second" → page 2
 // (with a child "Detail" → page 2 at y 400).
 QByteArray linkOutlineFormPdf();
+
+// Opens a PDF from memory; a test failure, and null, when it cannot be opened.
+vmk::pdf::DocumentPtr openPdf(const QByteArray& data);
 
 // Counts pixels darker than near-white inside rect (pixels of the image).
 int inkPixels(const QImage& image, const QRect& rect);

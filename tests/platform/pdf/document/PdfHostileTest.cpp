@@ -109,12 +109,7 @@ QByteArray crowdedSecondPage(int links)
     return pdf.write(catalog);
 }
 
-DocumentPtr open(const QByteArray& data)
-{
-    Result<DocumentPtr> doc = Document::fromData(data);
-    EXPECT_TRUE(doc.ok()) << qPrintable(doc.error());
-    return doc.ok() ? *doc : nullptr;
-}
+DocumentPtr open(const QByteArray& data) { return vmk::test::pdf::openPdf(data); }
 
 // Writes the document and has qpdf check the file and count its pages.
 void expectSoundCopy(const Document& document, int pages)

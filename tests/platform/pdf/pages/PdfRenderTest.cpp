@@ -17,12 +17,7 @@ namespace fixtures = vmk::test::pdf;
 
 namespace {
 
-DocumentPtr open(const QByteArray& data)
-{
-    Result<DocumentPtr> doc = Document::fromData(data);
-    EXPECT_TRUE(doc.ok()) << qPrintable(doc.error());
-    return doc.ok() ? *doc : nullptr;
-}
+DocumentPtr open(const QByteArray& data) { return vmk::test::pdf::openPdf(data); }
 
 // A page whose crop box starts away from the origin, with a red square annotation at a known place.
 PagePtr croppedPageWithMark(const DocumentPtr& doc, int rotation)

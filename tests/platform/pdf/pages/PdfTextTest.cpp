@@ -13,12 +13,7 @@ namespace fixtures = vmk::test::pdf;
 
 namespace {
 
-DocumentPtr open(const QByteArray& data)
-{
-    Result<DocumentPtr> doc = Document::fromData(data);
-    EXPECT_TRUE(doc.ok()) << qPrintable(doc.error());
-    return doc.ok() ? *doc : nullptr;
-}
+DocumentPtr open(const QByteArray& data) { return vmk::test::pdf::openPdf(data); }
 
 QList<Selection> runFind(const DocumentPtr& doc, const QString& needle)
 {
