@@ -214,12 +214,12 @@ TEST(CanvasEditMode, OnATurnedPageTheBlockEditorLiesAlongTheTextInsideThePage)
     SKIP_WITHOUT_ENGINE();
     for (const int rotation : {90, 180, 270}) {
         SCOPED_TRACE(rotation);
-        EditPageSpec spec;
-        spec.rotation = rotation;
-        spec.lines = {{QStringLiteral("Quarterly report"), {72, 720}, 18},
-                      {QStringLiteral("Sales rose in every region this year,"), {72, 660}, 12},
-                      {QStringLiteral("led by the northern offices."), {72, 645}, 12}};
-        CanvasFixture f(openPdf(makeEditPdf({spec})));
+        EditPageSpec layout;
+        layout.rotation = rotation;
+        layout.lines = {{QStringLiteral("Quarterly report"), {72, 720}, 18},
+                        {QStringLiteral("Sales rose in every region this year,"), {72, 660}, 12},
+                        {QStringLiteral("led by the northern offices."), {72, 645}, 12}};
+        CanvasFixture f(openPdf(makeEditPdf({layout})));
         f.editor->setMode(EditorMode::edit);
         const QRectF page = f.canvas->pageRectInView(0);
         for (const QPointF at : {QPointF(100, 724), QPointF(100, 663)}) {
