@@ -278,6 +278,26 @@ pdf_obj* findPages(fz_context* c, pdf_document* doc)
 
 } // namespace
 
+PageBoxes readPageBoxes(fz_context* c, pdf_obj* page)
+{
+    fz_rect media = {0, 0, 612, 792}, crop = fz_empty_rect;
+    bool hasCrop = false;
+    guarded(c, [&] {
+        pdf_obj* mediaObj = pdf_dict_get_inheritable(c, page, PDF_NAME(MediaBox));
+        if (isSoundBox(c, mediaObj))
+            media = pdf_to_rect(c, mediaObj);
+        pdf_obj* cropObj = pdf_dict_get_inheritable(c, page, PDF_NAME(CropBox));
+        hasCrop = isSoundBox(c, cropObj);
+        if (hasCrop)
+            crop = pdf_to_rect(c, cropObj);
+    });
+    PageBoxes boxes;
+    boxes.media = toQRect(media).normalized();
+    const QRectF cropRect = hasCrop ? toQRect(crop).normalized().intersected(boxes.media) : QRectF();
+    boxes.crop = cropRect.isEmpty() ? boxes.media : cropRect;
+    return boxes;
+}
+
 bool isSoundBox(fz_context* c, pdf_obj* box)
 {
     if (!pdf_is_array(c, box) || pdf_array_len(c, box) != 4)

@@ -21,4 +21,13 @@ int repairPageTree(fz_context* c, pdf_document* doc);
 // more than about 70 metres.
 bool isSoundBox(fz_context* c, pdf_obj* box);
 
+// A page's boxes as readers take them. A missing, empty or absurd media box is Letter (the engine's
+// "empty" rectangle, normalised, would be a page four billion points wide); the crop box is clipped to the
+// media box, and is the media box when it is unsound, missing or wholly off it.
+struct PageBoxes {
+    QRectF media;
+    QRectF crop;
+};
+PageBoxes readPageBoxes(fz_context* c, pdf_obj* page);
+
 } // namespace vmk::pdf::detail

@@ -19,22 +19,9 @@ namespace {
 // The page's crop box, rotation and transforms as Page reads them, from the copy.
 void fillGeometry(fz_context* c, pdf_obj* pageObj, SnapshotState& s)
 {
-    fz_rect media = {0, 0, 612, 792}, crop = fz_empty_rect;
-    bool hasCrop = false;
     int rotate = 0;
-    guarded(c, [&] {
-        pdf_obj* mediaObj = pdf_dict_get_inheritable(c, pageObj, PDF_NAME(MediaBox));
-        if (isSoundBox(c, mediaObj))
-            media = pdf_to_rect(c, mediaObj);
-        pdf_obj* cropObj = pdf_dict_get_inheritable(c, pageObj, PDF_NAME(CropBox));
-        hasCrop = isSoundBox(c, cropObj);
-        if (hasCrop)
-            crop = pdf_to_rect(c, cropObj);
-        rotate = pdf_to_int(c, pdf_dict_get_inheritable(c, pageObj, PDF_NAME(Rotate)));
-    });
-    const QRectF mediaRect = toQRect(media).normalized();
-    const QRectF cropRect = hasCrop ? toQRect(crop).normalized().intersected(mediaRect) : QRectF();
-    s.cropBox = cropRect.isEmpty() ? mediaRect : cropRect;
+    guarded(c, [&] { rotate = pdf_to_int(c, pdf_dict_get_inheritable(c, pageObj, PDF_NAME(Rotate))); });
+    s.cropBox = readPageBoxes(c, pageObj).crop;
     s.rotation = (((rotate % 360) + 360) % 360) / 90 * 90;
     s.displaySize = (s.rotation == 90 || s.rotation == 270) ? s.cropBox.size().transposed() : s.cropBox.size();
     fz_rect device;

@@ -104,28 +104,8 @@ DocumentPtr Page::document() const { return m_state->document.lock(); }
 
 QRectF Page::bounds(PageBox box) const
 {
-    fz_context* c = ctx();
-    pdf_obj* obj = m_state->ref.obj;
-    // A missing, empty or absurd box is Letter, as other readers assume. (The engine's "empty" rectangle
-    // runs from +2^31 to -2^31: normalised, it would be a page four billion points wide.)
-    fz_rect media = {0, 0, 612, 792}, crop = fz_empty_rect;
-    bool hasCrop = false;
-    guarded(c, [&] {
-        pdf_obj* mediaObj = pdf_dict_get_inheritable(c, obj, PDF_NAME(MediaBox));
-        if (isSoundBox(c, mediaObj))
-            media = pdf_to_rect(c, mediaObj);
-        pdf_obj* cropObj = pdf_dict_get_inheritable(c, obj, PDF_NAME(CropBox));
-        hasCrop = isSoundBox(c, cropObj);
-        if (hasCrop)
-            crop = pdf_to_rect(c, cropObj);
-    });
-    const QRectF mediaRect = toQRect(media).normalized();
-    if (box == PageBox::Media)
-        return mediaRect;
-    if (!hasCrop)
-        return mediaRect;
-    const QRectF cropRect = toQRect(crop).normalized().intersected(mediaRect);
-    return cropRect.isEmpty() ? mediaRect : cropRect;
+    const PageBoxes boxes = readPageBoxes(ctx(), m_state->ref.obj);
+    return box == PageBox::Media ? boxes.media : boxes.crop;
 }
 
 void Page::setMediaBox(const QRectF& box)
