@@ -17,6 +17,7 @@
 #include "platform/pdf/document/Document.h"
 #include "platform/pdf/document/TextLayout.h"
 #include "platform/services/HeapTrim.h"
+#include "panels/SearchSidebar.h"
 #include "platform/services/UserDefaults.h"
 #include "views/PDFCanvasView.h"
 
@@ -227,6 +228,10 @@ SearchRun searchOnce(TimedApplication& app, const QString& path, const QString& 
         auto* canvas = static_cast<vmk::views::PDFCanvasView*>(editor.pdfView());
         canvas->resize(900, 1000);
         canvas->show();
+        // The results list beside it, as the window shows it while a search runs.
+        vmk::panels::SearchSidebar sidebar(&editor);
+        sidebar.resize(260, 1000);
+        sidebar.show();
         QApplication::processEvents();
         cpuBefore = cpuSeconds();
         timer.start();
