@@ -137,29 +137,23 @@ std::optional<LinePlan> planLineEdit(const QList<LineChar>& chars, const QString
     const qreal shift = newWidth - oldWidth;
     const bool moves = std::fabs(shift) > 0.01;
 
-    // The objects that must go: those holding replaced words or words that move, and, since an object goes
-    // whole, every word any of them holds.
+    // The objects that must go: those holding replaced words or words that move. An object goes whole, so
+    // the other words it holds are written again, each part where it stood; a word that only shares such an
+    // object keeps its parts in other objects as they are. Writing those again would also put a copy over
+    // an identical old object, which a reader takes for a duplicate and drops from the text.
     QList<bool> rewritten(n, false);
     for (qsizetype i = prefix; i < n; ++i)
         rewritten[i] = i < changedEnd || moves;
-    for (bool grew = true; grew;) {
-        grew = false;
-        for (qsizetype i = 0; i < n; ++i)
-            if (rewritten[i])
-                for (const Segment& s : words[i].segments)
-                    plan.removed.insert(s.source);
-        for (qsizetype i = 0; i < n; ++i)
-            if (!rewritten[i])
-                for (const Segment& s : words[i].segments)
-                    if (plan.removed.contains(s.source)) {
-                        rewritten[i] = grew = true;
-                        break;
-                    }
-    }
+    for (qsizetype i = 0; i < n; ++i)
+        if (rewritten[i])
+            for (const Segment& s : words[i].segments)
+                plan.removed.insert(s.source);
     for (qsizetype i = 0; i < n; ++i) {
-        if (!rewritten[i] || (i >= prefix && i < changedEnd))
+        if (i >= prefix && i < changedEnd)
             continue;
         for (const Segment& s : words[i].segments) {
+            if (!plan.removed.contains(s.source))
+                continue;
             if (!metrics.width(s.source, s.text))
                 return std::nullopt;
             plan.pieces.append(LinePiece{s.text, s.x + (i >= changedEnd ? shift : 0), s.source});
