@@ -6,6 +6,7 @@
 
 #include "core/pdfium/EditTextRules.h"
 #include "core/pdfium/FontMatching.h"
+#include "core/pdfium/SavedNumbers.h"
 #include "platform/fonts/FontService.h"
 #include "platform/fonts/FontSubset.h"
 #include "platform/pdf/pages/ContentSplit.h"
@@ -282,4 +283,41 @@ TEST(RetypeFidelity, ABareFontChoiceNoTextReliesOnLeavesNoNameOfAMissingFont)
         EXPECT_TRUE(QString::fromUtf8(r.out).contains(QString::fromLatin1(c.other)));
         EXPECT_EQ(test::pixelsChangedOutside(pdf, session->save().value(), {QRectF(60, 690, 200, 30)}), 0);
     }
+}
+
+TEST(RetypeFidelity, RealsTheEngineWritesBackKeepTheFilesDigitsAndOffsets)
+{
+    const struct {
+        QByteArray in, out;
+    } cases[] = {
+        // The engine's float written with too many digits: the shortest decimal of that float, padded.
+        {"1 0 obj\n<< /Matrix [.000008 0 0 .000008 186.32671 484.25] /X -0.60000002 >>\nendobj\n",
+         "1 0 obj\n<< /Matrix [.000008 0 0 .000008 186.3267  484.25] /X -.6         >>\nendobj\n"},
+        // Stream data is never read as numbers; names and strings are not numbers.
+        {"2 0 obj\n<< /Length 10 /A 7.1999998 >>\nstream\n0.60000002\nendstream\nendobj\n(1.50000001) /F1.50000001",
+         "2 0 obj\n<< /Length 10 /A 7.2       >>\nstream\n0.60000002\nendstream\nendobj\n(1.50000001) /F1.50000001"},
+        // A stream whose length is kept elsewhere cannot be read through: the bytes stay as they are.
+        {"3 0 obj\n<< /Length 4 0 R /A 7.1999998 >>\nstream\n0.6\nendstream\nendobj\n",
+         "3 0 obj\n<< /Length 4 0 R /A 7.1999998 >>\nstream\n0.6\nendstream\nendobj\n"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(withShortestReals(c.in), c.out) << c.in.toStdString();
+
+    // A pattern the edit never touched keeps its phase: the engine's save writes its matrix as the file did.
+    QByteArray pdf = test::assemblePdf(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R"
+         " /Resources << /Font << /F1 5 0 R >> /Pattern << /P1 6 0 R >> >> >>",
+         test::pdfStream({}, "/Pattern cs /P1 scn 0 0 300 300 re f BT /F1 12 Tf 72 700 Td (Quarterly report) Tj ET"),
+         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+         test::pdfStream("/PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 8 8] /XStep 8 /YStep 8"
+                         " /Matrix [1 0 0 1 186.3267 591.3722] /Resources << >>",
+                         "0 0 4 4 re f")});
+    VMK_OPEN_SESSION_OR_SKIP(session, pdf);
+    const auto block = blockAt(*session, QPointF(80, 704));
+    ASSERT_TRUE(block);
+    ASSERT_TRUE(session->replaceText(*block, QStringLiteral("Quarterly rpeort"), 0));
+    const QByteArray saved = session->save().value();
+    EXPECT_TRUE(saved.contains("186.3267 ") && saved.contains("591.3722 "));
+    EXPECT_TRUE(qpdfAccepts(saved));
 }
