@@ -219,6 +219,23 @@ TEST(RetypeFidelity, LinesAndPageWideGroupsAreSetApartInTheStateTheyHad)
         EXPECT_EQ(pdf::withLinesApart(c.content).simplified(), c.apart) << c.content.toStdString();
 }
 
+TEST(RetypeFidelity, EachPieceSetsAgainTheStateTheTopLevelSetBeforeIt)
+{
+    // A piece the engine rewrites is wrapped in a group of its own: the colour and text state set inside
+    // the first text object must be set again by the pieces after it. Groups keep theirs; the font has
+    // its own rule.
+    const QByteArray content = "BT /F1 12 Tf 2 Tc /CS0 cs 0.5 scn (a) Tj ET q 1 g 5 w Q /G1 gs 3 w 1 0 0 RG "
+                               "BT (b) Tj ET BT 0 g 0 -9 TD (c) Tj ET";
+    const QList<qsizetype> cuts{content.indexOf("q 1 g"), content.indexOf("BT (b)"), content.indexOf("BT 0 g"),
+                                content.size()};
+    const QList<QByteArray> states = pdf::statesAtCuts(content, cuts);
+    ASSERT_EQ(states.size(), 4);
+    EXPECT_EQ(states[0].simplified(), "2 Tc /CS0 cs 0.5 scn");
+    EXPECT_EQ(states[1].simplified(), "2 Tc /CS0 cs 0.5 scn /G1 gs 3 w 1 0 0 RG");
+    EXPECT_EQ(states[2], states[1]);
+    EXPECT_EQ(states[3].simplified(), "2 Tc /G1 gs 3 w 1 0 0 RG 0 g 9 TL");
+}
+
 TEST(RetypeFidelity, SplitPagesDrawExactlyAsBefore)
 {
     for (const test::FidelityPage& sample : test::fidelityPages()) {

@@ -3,6 +3,7 @@
 
 #include <QHash>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -287,6 +288,60 @@ QByteArray withLinesApart(const QByteArray& content)
         from = at;
     }
     out.append(content.constData() + from, n - from);
+    return out;
+}
+
+QList<QByteArray> statesAtCuts(const QByteArray& content, const QList<qsizetype>& cuts)
+{
+    QList<QByteArray> out;
+    StateOps state; // what the top level has set so far
+    int depth = 0;
+    QList<Token> operands;
+    qsizetype next = 0;
+    content::Tokenizer tokens(content);
+    for (Token t = tokens.next(); !t.is(Token::Kind::end) && !t.is(Token::Kind::broken); t = tokens.next()) {
+        const qsizetype start = operands.isEmpty() ? t.begin : operands.front().begin;
+        while (next < cuts.size() && cuts[next] <= start) {
+            out.append(state.replay());
+            ++next;
+        }
+        if (!t.is(Token::Kind::op)) {
+            if (!t.is(Token::Kind::inlineImage))
+                operands.append(t);
+            else
+                operands.clear();
+            continue;
+        }
+        const QByteArrayView word = t.text;
+        const QByteArray whole = content.mid(start, t.end - start).simplified();
+        if (word == "q") {
+            ++depth;
+        } else if (word == "Q") {
+            depth = std::max(0, depth - 1);
+        } else if (depth == 0) {
+            const QByteArray kind = kindOf(word);
+            // The font is carried by its own rule (a bare choice may name a font the rewritten page drops).
+            if (word == "gs" && operands.size() == 1) {
+                state.set("gs " + operands.front().text.toByteArray(), whole);
+            } else if (!kind.isEmpty() && kind != "Tf") {
+                if (kind == "cs" || kind == "CS")
+                    state.drop(kind == "cs" ? "sc" : "SC");
+                if (word == "g" || word == "rg" || word == "k")
+                    state.drop("cs");
+                if (word == "G" || word == "RG" || word == "K")
+                    state.drop("CS");
+                state.set(kind, whole);
+            } else if (word == "TD" && operands.size() >= 2) {
+                state.set("TL", negated(operands.last().text) + " TL");
+            } else if (word == "\"" && operands.size() >= 3) {
+                state.set("Tw", operands[0].text.toByteArray() + " Tw");
+                state.set("Tc", operands[1].text.toByteArray() + " Tc");
+            }
+        }
+        operands.clear();
+    }
+    while (out.size() < cuts.size())
+        out.append(state.replay());
     return out;
 }
 
