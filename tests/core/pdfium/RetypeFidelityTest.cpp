@@ -184,9 +184,10 @@ TEST(RetypeFidelity, ContentIsCutBetweenTextObjectsPicturesAndGroupsOnly)
     EXPECT_TRUE(pieces[3].startsWith("BI") && pieces[3].endsWith("EI"));
     EXPECT_EQ(pieces[4], "q (BT) pop Q");
     EXPECT_EQ(pieces[5], "0 g 1 1 2 2 re f\n/Sh1 sh"); // a shading painted at the top level is a picture
-    // Unbalanced content is never cut.
+    // Unbalanced content is never cut; a restore with nothing saved, which readers pass over, is no bar.
     EXPECT_TRUE(pdf::contentCutPoints("q BT (x) Tj ET").isEmpty());
-    EXPECT_TRUE(pdf::contentCutPoints("BT (x) Tj ET Q").isEmpty());
+    EXPECT_TRUE(pdf::contentCutPoints("BT (x) Tj ET Q BT").isEmpty());
+    EXPECT_EQ(pdf::contentCutPoints("BT (x) Tj ET Q 0 0 m 1 1 l S"), QList<qsizetype>{12});
     EXPECT_TRUE(pdf::contentCutPoints("0 0 m 1 1 l S").isEmpty());
 }
 
@@ -214,6 +215,7 @@ TEST(RetypeFidelity, LinesAndPageWideGroupsAreSetApartInTheStateTheyHad)
         {"BT 7 Tr (a) Tj 0 -9 Td (b) Tj ET", "BT 7 Tr (a) Tj 0 -9 Td (b) Tj ET"},
         {"BT /P BMC (a) Tj 0 -9 Td (b) Tj EMC ET", "BT /P BMC (a) Tj 0 -9 Td (b) Tj EMC ET"},
         {"q BT (a) Tj ET Q", "q BT (a) Tj ET Q"},
+        {"BT (a) Tj 0 -9 Td (b) Tj ET Q", "BT (a) Tj ET BT 0 -9 Td (b) Tj ET Q"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(pdf::withLinesApart(c.content).simplified(), c.apart) << c.content.toStdString();

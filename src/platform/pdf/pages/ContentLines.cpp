@@ -199,8 +199,10 @@ QByteArray withLinesApart(const QByteArray& content)
             afterUnit.push_back(0);
             if (++depth == 1)
                 marksAtScope = marks;
+        } else if (word == "Q" && depth == 0 && !inText) {
+            // A restore with nothing saved: readers pass over it.
         } else if (word == "Q") {
-            if (depth == 0 || inText)
+            if (inText)
                 return content;
             states.pop_back();
             drawn.pop_back();

@@ -221,6 +221,9 @@ QList<qsizetype> contentCutPoints(const QByteArray& content)
             }
             ++depth;
         } else if (word == "Q") {
+            // A restore with nothing saved is passed over by every reader, and stays so in whichever piece.
+            if (depth == 0 && !inText)
+                continue;
             if (depth == 0)
                 return {};
             --depth;
