@@ -214,6 +214,9 @@ TEST(RetypeFidelity, LinesAndPageWideGroupsAreSetApartInTheStateTheyHad)
         // Left as they are: a text clip, a line inside marked content, nothing to set apart.
         {"BT 7 Tr (a) Tj 0 -9 Td (b) Tj ET", "BT 7 Tr (a) Tj 0 -9 Td (b) Tj ET"},
         {"BT /P BMC (a) Tj 0 -9 Td (b) Tj EMC ET", "BT /P BMC (a) Tj 0 -9 Td (b) Tj EMC ET"},
+        // Marked sequences side by side in one object: apart where one begins a line of its own, whole.
+        {"BT /A BMC 9 50 Td (ii) Tj EMC /P <</MCID 0>> BDC 2 Tc 0 600 Td (T) Tj EMC /P BMC (u) Tj EMC ET",
+         "BT /A BMC 9 50 Td (ii) Tj EMC ET BT 9 50 Td /P <</MCID 0>> BDC 2 Tc 0 600 Td (T) Tj EMC /P BMC (u) Tj EMC ET"},
         {"q BT (a) Tj ET Q", "q BT (a) Tj ET Q"},
         {"BT (a) Tj 0 -9 Td (b) Tj ET Q", "BT (a) Tj ET BT 0 -9 Td (b) Tj ET Q"},
     };

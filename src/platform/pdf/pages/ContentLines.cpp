@@ -113,6 +113,23 @@ struct Matrix {
     }
 };
 
+// Whether the text from `at` on moves to a line of its own before it shows anything (or ends).
+bool beginsLine(const QByteArray& content, qsizetype at)
+{
+    const QByteArray rest = QByteArray::fromRawData(content.constData() + at, content.size() - at);
+    content::Tokenizer tokens(rest);
+    for (Token t = tokens.next(); !t.is(Token::Kind::end); t = tokens.next()) {
+        if (!t.is(Token::Kind::op))
+            continue;
+        if (t.text == "Td" || t.text == "TD" || t.text == "Tm" || t.text == "T*" || t.text == "'" || t.text == "\""
+            || t.text == "ET")
+            return true;
+        if (t.text == "Tj" || t.text == "TJ" || t.text == "BT" || t.text == "q" || t.text == "Q")
+            return false;
+    }
+    return false;
+}
+
 } // namespace
 
 QByteArray withLinesApart(const QByteArray& content)
@@ -188,6 +205,18 @@ QByteArray withLinesApart(const QByteArray& content)
                 inserts.append({opStart, cut});
                 shown = false;
             }
+        }
+        // A marked sequence of its own that begins a new line (a page number's, a paragraph's) is set apart
+        // like a line, whole: where no sequence is open, so that none is divided.
+        if (inText && shown && (word == "BDC" || word == "BMC") && marks == marksAtText
+            && (depth == 0 || marks == marksAtScope) && beginsLine(content, i)) {
+            QByteArray cut = "\nET" + reopen() + "BT\n" + (moves.size() <= kMostMoves ? moves.join('\n') : line.op())
+                + '\n';
+            for (const char* kind : {"Tf", "Tc", "Tw", "Tz", "TL", "Ts", "Tr"})
+                if (const QByteArray op = lookup(kind); !op.isEmpty())
+                    cut += op + '\n';
+            inserts.append({opStart, cut});
+            shown = false;
         }
         if (word == "BI") {
             drawn[depth] = afterUnit[depth] = true;
