@@ -80,7 +80,7 @@ PDFiumResult<QByteArray> PDFEditSession::save()
     }
     QByteArray bytes(reinterpret_cast<const char*>(buffer), qsizetype(length));
     std::free(buffer);
-    return withShortestReals(bytes);
+    return withFileDigits(bytes, m_original.isEmpty() ? m_bytes : m_original);
 }
 
 } // namespace vmk::core

@@ -2,9 +2,14 @@
 
 #include "platform/pdf/pages/ContentTokens.h"
 
+#include <QHash>
 #include <QList>
+#include <QSet>
 
 #include <charconv>
+#include <cstring>
+#include <functional>
+#include <optional>
 
 namespace vmk::core {
 
@@ -14,98 +19,122 @@ using pdf::content::Token;
 
 bool isInteger(QByteArrayView text)
 {
-    if (text.isEmpty())
+    qsizetype k = !text.isEmpty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    if (k >= text.size())
         return false;
-    for (qsizetype k = (text[0] == '-' || text[0] == '+') ? 1 : 0; k < text.size(); ++k)
+    for (; k < text.size(); ++k)
         if (text[k] < '0' || text[k] > '9')
             return false;
-    return text.size() > 1 || (text[0] >= '0' && text[0] <= '9');
+    return true;
 }
 
-// The shortest decimal reading as the same float as a real written with a point, without a leading zero
-// (".5"); empty when the text is no such real or the shortest form would have no point.
-QByteArray shortest(QByteArrayView text)
+// The float a real written with a point reads as; none for any other token.
+std::optional<uint32_t> realBits(QByteArrayView text)
 {
-    if (!text.contains('.'))
-        return {};
-    const bool plus = text.startsWith('+');
-    const char* from = text.data() + (plus ? 1 : 0);
+    if (!text.contains('.') || text.size() > 40)
+        return std::nullopt;
+    const char* from = text.data() + (text.startsWith('+') ? 1 : 0);
     const char* end = text.data() + text.size();
     float value = 0;
     const auto read = std::from_chars(from, end, value, std::chars_format::fixed);
     if (read.ec != std::errc() || read.ptr != end)
-        return {};
-    char buffer[64];
-    const auto written = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
-    if (written.ec != std::errc())
-        return {};
-    QByteArray out(buffer, written.ptr - buffer);
-    if (!out.contains('.'))
-        return {};
-    if (out.startsWith("0."))
-        out.remove(0, 1);
-    else if (out.startsWith("-0."))
-        out.remove(1, 1);
-    return out;
+        return std::nullopt;
+    uint32_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
 }
 
-} // namespace
-
-QByteArray withShortestReals(const QByteArray& pdf)
+// Calls `real` with the offset and text of each real outside streams, skipping each stream's data by its
+// length (or, when `guessEnds`, by the next "endstream" where the length is not given directly). False when
+// the bytes could not be read through.
+bool forEachReal(const QByteArray& pdf, bool guessEnds, const std::function<void(qsizetype, QByteArrayView)>& real)
 {
-    QByteArray out = pdf;
-    qsizetype base = 0; // where the bytes the tokenizer reads begin in the file
-    QList<Token> recent; // the last few tokens, for "/Length 12" and "/Length 12 0 R"
+    qsizetype base = 0; // where the bytes the tokenizer reads begin
+    QList<QByteArrayView> recent; // the last few tokens, for "/Length 12" and "/Length 12 0 R"
     qsizetype length = -1;
-    bool changed = false;
     while (base < pdf.size()) {
         const QByteArray rest = QByteArray::fromRawData(pdf.constData() + base, pdf.size() - base);
         pdf::content::Tokenizer tokens(rest);
         qsizetype resume = -1;
         for (Token t = tokens.next(); !t.is(Token::Kind::end); t = tokens.next()) {
             if (t.is(Token::Kind::broken) || t.is(Token::Kind::inlineImage))
-                return pdf;
-            recent.append(t);
+                return false;
+            recent.append(t.text);
             if (recent.size() > 4)
                 recent.removeFirst();
-            if (recent.size() >= 2 && recent[recent.size() - 2].text == "/Length")
+            if (recent.size() >= 2 && recent[recent.size() - 2] == "/Length")
                 length = isInteger(t.text) ? t.text.toLongLong() : -1;
-            if (t.is(Token::Kind::op) && t.text == "R" && recent.size() >= 4 && recent[0].text == "/Length")
-                length = -1; // a length kept elsewhere: the stream's end is not known here
+            if (t.isOp("R") && recent.size() == 4 && recent[0] == "/Length")
+                length = -1; // kept in another object: where the data ends is not known here
             if (t.is(Token::Kind::operand)) {
-                const QByteArray better = shortest(t.text);
-                if (!better.isEmpty() && better.size() <= t.text.size() && better != t.text) {
-                    const qsizetype at = base + t.begin;
-                    out.replace(at, t.text.size(), better + QByteArray(t.text.size() - better.size(), ' '));
-                    changed = true;
-                }
+                if (realBits(t.text))
+                    real(base + t.begin, t.text);
                 continue;
             }
-            if (!t.is(Token::Kind::op) || t.text != "stream")
+            if (!t.isOp("stream"))
                 continue;
-            // The data starts after the end of line that follows the keyword and runs for its length.
+            // The data starts after the end of line that follows the keyword.
             qsizetype data = base + t.end;
             if (data < pdf.size() && pdf[data] == '\r')
                 ++data;
             if (data < pdf.size() && pdf[data] == '\n')
                 ++data;
-            if (length < 0 || data + length > pdf.size())
-                return pdf;
-            qsizetype after = data + length;
-            while (after < pdf.size() && pdf::content::isWhite(pdf[after]))
-                ++after;
-            if (!QByteArrayView(pdf).sliced(after).startsWith("endstream"))
-                return pdf;
+            qsizetype after = -1;
+            if (length >= 0 && data + length <= pdf.size()) {
+                after = data + length;
+                while (after < pdf.size() && pdf::content::isWhite(pdf[after]))
+                    ++after;
+                if (!QByteArrayView(pdf).sliced(after).startsWith("endstream"))
+                    after = -1;
+            }
+            if (after < 0 && guessEnds)
+                after = pdf.indexOf("endstream", data);
+            if (after < 0)
+                return false;
             resume = after + 9;
             length = -1;
             recent.clear();
             break;
         }
         if (resume < 0)
-            break;
+            return true;
         base = resume;
     }
-    return changed ? out : pdf;
+    return true;
+}
+
+} // namespace
+
+QByteArray withFileDigits(const QByteArray& saved, const QByteArray& original)
+{
+    // How the file wrote each float; a float written two ways is left to the engine.
+    QHash<uint32_t, QByteArrayView> written;
+    QSet<uint32_t> ambiguous;
+    forEachReal(original, true, [&](qsizetype, QByteArrayView text) {
+        const uint32_t bits = *realBits(text);
+        const auto it = written.constFind(bits);
+        if (it == written.constEnd())
+            written.insert(bits, text);
+        else if (*it != text)
+            ambiguous.insert(bits);
+    });
+    struct Change {
+        qsizetype at, size;
+        QByteArrayView digits;
+    };
+    QList<Change> changes;
+    const bool read = forEachReal(saved, false, [&](qsizetype at, QByteArrayView text) {
+        const uint32_t bits = *realBits(text);
+        const auto it = written.constFind(bits);
+        if (it != written.constEnd() && !ambiguous.contains(bits) && *it != text && it->size() <= text.size())
+            changes.append({at, text.size(), *it});
+    });
+    if (!read || changes.isEmpty())
+        return saved;
+    QByteArray out = saved;
+    for (const Change& c : std::as_const(changes))
+        out.replace(c.at, c.size, c.digits.toByteArray() + QByteArray(c.size - c.digits.size(), ' '));
+    return out;
 }
 
 } // namespace vmk::core

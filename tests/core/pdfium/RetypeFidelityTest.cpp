@@ -309,21 +309,23 @@ TEST(RetypeFidelity, ABareFontChoiceNoTextReliesOnLeavesNoNameOfAMissingFont)
 
 TEST(RetypeFidelity, RealsTheEngineWritesBackKeepTheFilesDigitsAndOffsets)
 {
+    const QByteArray original = "<< /Matrix [.000008 0 0 .000008 186.3267 484.25] /A 7.2 /B 525.599976 /C 1.5 /D 1.50"
+                                " /Length 4 0 R >>\nstream\n0.6 endstream 0.6";
     const struct {
-        QByteArray in, out;
+        QByteArray saved, out;
     } cases[] = {
-        // The engine's float written with too many digits: the shortest decimal of that float, padded.
-        {"1 0 obj\n<< /Matrix [.000008 0 0 .000008 186.32671 484.25] /X -0.60000002 >>\nendobj\n",
-         "1 0 obj\n<< /Matrix [.000008 0 0 .000008 186.3267  484.25] /X -.6         >>\nendobj\n"},
-        // Stream data is never read as numbers; names and strings are not numbers.
-        {"2 0 obj\n<< /Length 10 /A 7.1999998 >>\nstream\n0.60000002\nendstream\nendobj\n(1.50000001) /F1.50000001",
-         "2 0 obj\n<< /Length 10 /A 7.2       >>\nstream\n0.60000002\nendstream\nendobj\n(1.50000001) /F1.50000001"},
+        // The engine's digits for a float the file wrote once: the file's, padded; longer ones stay.
+        {"1 0 obj\n<< /Matrix [.000008 0 0 .000008 186.32671 484.25] /X -7.1999998 /Y 525.59998 >>\nendobj\n",
+         "1 0 obj\n<< /Matrix [.000008 0 0 .000008 186.3267  484.25] /X -7.1999998 /Y 525.59998 >>\nendobj\n"},
+        // A float the file wrote two ways, stream data, names and strings are left as they are.
+        {"<< /Length 9 /C 1.5000001 /A 7.1999998 >>\nstream\n7.1999998\nendstream (7.1999998) /F7.1999998",
+         "<< /Length 9 /C 1.5000001 /A 7.2       >>\nstream\n7.1999998\nendstream (7.1999998) /F7.1999998"},
         // A stream whose length is kept elsewhere cannot be read through: the bytes stay as they are.
-        {"3 0 obj\n<< /Length 4 0 R /A 7.1999998 >>\nstream\n0.6\nendstream\nendobj\n",
-         "3 0 obj\n<< /Length 4 0 R /A 7.1999998 >>\nstream\n0.6\nendstream\nendobj\n"},
+        {"<< /Length 4 0 R /A 7.1999998 >>\nstream\n0.6\nendstream\n",
+         "<< /Length 4 0 R /A 7.1999998 >>\nstream\n0.6\nendstream\n"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(withShortestReals(c.in), c.out) << c.in.toStdString();
+        EXPECT_EQ(withFileDigits(c.saved, original), c.out) << c.saved.toStdString();
 
     // A pattern the edit never touched keeps its phase: the engine's save writes its matrix as the file did.
     QByteArray pdf = test::assemblePdf(
