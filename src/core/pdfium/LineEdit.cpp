@@ -53,41 +53,61 @@ QList<Word> wordsOf(const QList<LineChar>& chars)
     return words;
 }
 
+// The glyphs of characters as drawn: characters sharing one place are one glyph (a ligature's).
+QStringList glyphsOf(const QList<std::pair<QString, qreal>>& chars)
+{
+    QStringList glyphs;
+    qreal previous = 0;
+    for (const auto& [text, x] : chars) {
+        if (!glyphs.isEmpty() && x <= previous + kKeptPlace)
+            glyphs.last() += text;
+        else
+            glyphs.append(text);
+        previous = x;
+    }
+    return glyphs;
+}
+
+std::optional<qreal> drawnWidth(int source, const QStringList& glyphs, const LineMetrics& m)
+{
+    return m.glyphsWidth ? m.glyphsWidth(source, glyphs) : m.width(source, glyphs.join(QString()));
+}
+
 // A segment written again, moved by dx: in runs that each start where their first glyph stood, a new run
 // wherever the font's advances would put a glyph off its place. False when a run cannot be measured.
 bool appendRuns(const Segment& s, qreal dx, const LineMetrics& m, QList<LinePiece>& pieces)
 {
-    QString run;
-    qreal start = 0, previous = 0;
-    for (const auto& [text, x] : s.glyphs) {
+    QList<std::pair<QString, qreal>> run;
+    auto flush = [&] {
+        const QStringList glyphs = glyphsOf(run);
+        if (!drawnWidth(s.source, glyphs, m))
+            return false;
+        pieces.append(LinePiece{glyphs.join(QString()), run.first().second + dx, s.source, glyphs});
+        run.clear();
+        return true;
+    };
+    qreal previous = 0;
+    for (const auto& glyph : s.glyphs) {
+        const qreal x = glyph.second;
         // Characters of one glyph (a ligature's) share its place: they stay in their run.
         if (!run.isEmpty() && x > previous + kKeptPlace) {
-            const auto width = m.width(s.source, run);
+            const auto width = drawnWidth(s.source, glyphsOf(run), m);
             if (!width)
                 return false;
-            if (std::fabs(start + *width - x) > kKeptPlace) {
-                pieces.append(LinePiece{run, start + dx, s.source});
-                run.clear();
-            }
+            if (std::fabs(run.first().second + *width - x) > kKeptPlace && !flush())
+                return false;
         }
-        if (run.isEmpty())
-            start = x;
-        run += text;
+        run.append(glyph);
         previous = x;
     }
-    if (!run.isEmpty()) {
-        if (!m.width(s.source, run))
-            return false;
-        pieces.append(LinePiece{run, start + dx, s.source});
-    }
-    return true;
+    return run.isEmpty() || flush();
 }
 
 std::optional<qreal> wordWidth(const Word& w, const LineMetrics& m)
 {
     qreal total = 0;
     for (const Segment& s : w.segments) {
-        const auto width = m.width(s.source, s.text);
+        const auto width = drawnWidth(s.source, glyphsOf(s.glyphs), m);
         if (!width)
             return std::nullopt;
         total += *width;
@@ -164,7 +184,7 @@ std::optional<LinePlan> planLineEdit(const QList<LineChar>& chars, const QString
         const auto width = metrics.width(source, newWords[i]);
         if (!width)
             return std::nullopt;
-        plan.pieces.append(LinePiece{newWords[i], x, source});
+        plan.pieces.append(LinePiece{newWords[i], x, source, {}});
         x += *width + space;
         newWidth += *width + (i > prefix ? space : 0);
     }
@@ -195,7 +215,8 @@ std::optional<LinePlan> planLineEdit(const QList<LineChar>& chars, const QString
 
     qreal right = 0;
     for (const LinePiece& p : std::as_const(plan.pieces))
-        right = std::max(right, p.x + metrics.width(p.source, p.text).value_or(0));
+        right = std::max(right, p.x + (p.glyphs.isEmpty() ? metrics.width(p.source, p.text)
+                                                          : drawnWidth(p.source, p.glyphs, metrics)).value_or(0));
     for (const LineChar& c : chars)
         if (!plan.removed.contains(c.source))
             right = std::max(right, metrics.sourceRight(c.source));
