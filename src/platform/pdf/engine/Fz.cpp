@@ -69,7 +69,7 @@ thread_local AllocationBudget* t_budget = nullptr;
 constexpr std::size_t kLargePagesFrom = std::size_t(4) << 20;
 constexpr std::uintptr_t kLargePage = std::uintptr_t(2) << 20;
 
-void preferLargePages(void* p, size_t size)
+void adviseLargePages(void* p, size_t size, int advice)
 {
     if (!p || size < kLargePagesFrom)
         return;
@@ -77,8 +77,15 @@ void preferLargePages(void* p, size_t size)
     const std::uintptr_t begin = (start + kLargePage - 1) & ~(kLargePage - 1);
     const std::uintptr_t end = (start + size) & ~(kLargePage - 1);
     if (end > begin)
-        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, advice);
 }
+
+void preferLargePages(void* p, size_t size) { adviseLargePages(p, size, MADV_HUGEPAGE); }
+
+// Before such a block goes back to the C library, which may hand its memory out again in small pieces
+// from its heap: the system would otherwise go on filling that memory with large pages, holding far more
+// than what is used.
+void forgetLargePages(void* p) { adviseLargePages(p, p ? malloc_usable_size(p) : 0, MADV_NOHUGEPAGE); }
 
 void* budgetedMalloc(void*, size_t size)
 {
@@ -90,6 +97,7 @@ void* budgetedMalloc(void*, size_t size)
         b->used += malloc_usable_size(p);
         if (b->used > b->limit && t_allocDepth <= 1) {
             b->used -= malloc_usable_size(p);
+            forgetLargePages(p);
             std::free(p);
             b->exceeded = true;
             if (b->abort)
@@ -110,9 +118,12 @@ void* budgetedRealloc(void*, void* old, size_t size)
             raiseAbort(b->abort);
         return nullptr;
     }
+    forgetLargePages(old);
     void* p = std::realloc(old, size);
-    if (p != old)
+    if (p)
         preferLargePages(p, size);
+    else if (size > 0)
+        preferLargePages(old, malloc_usable_size(old)); // refused: the old block is still in use
     if (b && p)
         b->used = b->used - std::min(b->used, before) + malloc_usable_size(p);
     return p;
@@ -122,6 +133,7 @@ void budgetedFree(void*, void* p)
 {
     if (AllocationBudget* b = t_budget; b && p)
         b->used -= std::min(b->used, malloc_usable_size(p));
+    forgetLargePages(p);
     std::free(p);
 }
 
