@@ -36,11 +36,16 @@ struct EngineLock {
 
 EngineLock g_locks[FZ_LOCK_MAX];
 
+// For what is read on every lock and allocation the engine makes: the initial-exec model reads it at a
+// fixed offset from the thread pointer instead of calling into the loader each time (this library is
+// linked at start, never loaded late).
+#define VMK_HOT_THREAD_LOCAL __attribute__((tls_model("initial-exec"))) thread_local
+
 // How deep this thread is in the allocation lock. The engine holds that lock while it looks an item up in
 // its store, and the look-up compares keys by value, which reads the key's document's cross-reference
 // table; when that table was never made whole (a file with updates or gaps, a page tree rebuilt), the read
 // allocates, and so takes the lock again on the same thread. Taken once per thread, that would never end.
-thread_local int t_allocDepth = 0;
+VMK_HOT_THREAD_LOCAL int t_allocDepth = 0;
 
 void lockFn(void*, int lock)
 {
@@ -60,7 +65,7 @@ void unlockFamily(void* user, int lock);
 
 // Allocations of the engine on a thread that runs under a memory budget are counted, and refused once
 // over it: the engine then reports an out-of-memory error for the work in hand, and nothing else fails.
-thread_local AllocationBudget* t_budget = nullptr;
+VMK_HOT_THREAD_LOCAL AllocationBudget* t_budget = nullptr;
 
 // From this size an allocation is given large pages where the system has them. The first touch of each
 // small page of fresh memory is a fault, which on a virtual machine can cost tens of microseconds: the
