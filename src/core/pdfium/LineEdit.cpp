@@ -9,10 +9,15 @@ namespace vmk::core::lineedit {
 
 namespace {
 
+// Glyphs set apart from where the font's advances alone would put them (a TJ adjustment, character
+// spacing) by more than this are written where they stood.
+constexpr qreal kKeptPlace = 0.05;
+
 struct Segment {
     QString text;
     qreal x = 0;
     int source = 0;
+    QList<std::pair<QString, qreal>> glyphs; // each character and its origin
 };
 
 struct Word {
@@ -41,17 +46,68 @@ QList<Word> wordsOf(const QList<LineChar>& chars)
         }
         QList<Segment>& segments = words.last().segments;
         if (segments.isEmpty() || segments.last().source != c.source)
-            segments.append(Segment{QString(), c.x, c.source});
+            segments.append(Segment{QString(), c.x, c.source, {}});
         segments.last().text += c.text;
+        segments.last().glyphs.append({c.text, c.x});
     }
     return words;
+}
+
+// The glyphs of characters as drawn: characters sharing one place are one glyph (a ligature's).
+QStringList glyphsOf(const QList<std::pair<QString, qreal>>& chars)
+{
+    QStringList glyphs;
+    qreal previous = 0;
+    for (const auto& [text, x] : chars) {
+        if (!glyphs.isEmpty() && x <= previous + kKeptPlace)
+            glyphs.last() += text;
+        else
+            glyphs.append(text);
+        previous = x;
+    }
+    return glyphs;
+}
+
+std::optional<qreal> drawnWidth(int source, const QStringList& glyphs, const LineMetrics& m)
+{
+    return m.glyphsWidth ? m.glyphsWidth(source, glyphs) : m.width(source, glyphs.join(QString()));
+}
+
+// A segment written again, moved by dx: in runs that each start where their first glyph stood, a new run
+// wherever the font's advances would put a glyph off its place. False when a run cannot be measured.
+bool appendRuns(const Segment& s, qreal dx, const LineMetrics& m, QList<LinePiece>& pieces)
+{
+    QList<std::pair<QString, qreal>> run;
+    auto flush = [&] {
+        const QStringList glyphs = glyphsOf(run);
+        if (!drawnWidth(s.source, glyphs, m))
+            return false;
+        pieces.append(LinePiece{glyphs.join(QString()), run.first().second + dx, s.source, glyphs});
+        run.clear();
+        return true;
+    };
+    qreal previous = 0;
+    for (const auto& glyph : s.glyphs) {
+        const qreal x = glyph.second;
+        // Characters of one glyph (a ligature's) share its place: they stay in their run.
+        if (!run.isEmpty() && x > previous + kKeptPlace) {
+            const auto width = drawnWidth(s.source, glyphsOf(run), m);
+            if (!width)
+                return false;
+            if (std::fabs(run.first().second + *width - x) > kKeptPlace && !flush())
+                return false;
+        }
+        run.append(glyph);
+        previous = x;
+    }
+    return run.isEmpty() || flush();
 }
 
 std::optional<qreal> wordWidth(const Word& w, const LineMetrics& m)
 {
     qreal total = 0;
     for (const Segment& s : w.segments) {
-        const auto width = m.width(s.source, s.text);
+        const auto width = drawnWidth(s.source, glyphsOf(s.glyphs), m);
         if (!width)
             return std::nullopt;
         total += *width;
@@ -128,7 +184,7 @@ std::optional<LinePlan> planLineEdit(const QList<LineChar>& chars, const QString
         const auto width = metrics.width(source, newWords[i]);
         if (!width)
             return std::nullopt;
-        plan.pieces.append(LinePiece{newWords[i], x, source});
+        plan.pieces.append(LinePiece{newWords[i], x, source, {}});
         x += *width + space;
         newWidth += *width + (i > prefix ? space : 0);
     }
@@ -137,38 +193,30 @@ std::optional<LinePlan> planLineEdit(const QList<LineChar>& chars, const QString
     const qreal shift = newWidth - oldWidth;
     const bool moves = std::fabs(shift) > 0.01;
 
-    // The objects that must go: those holding replaced words or words that move, and, since an object goes
-    // whole, every word any of them holds.
+    // The objects that must go: those holding replaced words or words that move. An object goes whole, so
+    // the other words it holds are written again, each part where it stood; a word that only shares such an
+    // object keeps its parts in other objects as they are. Writing those again would also put a copy over
+    // an identical old object, which a reader takes for a duplicate and drops from the text.
     QList<bool> rewritten(n, false);
     for (qsizetype i = prefix; i < n; ++i)
         rewritten[i] = i < changedEnd || moves;
-    for (bool grew = true; grew;) {
-        grew = false;
-        for (qsizetype i = 0; i < n; ++i)
-            if (rewritten[i])
-                for (const Segment& s : words[i].segments)
-                    plan.removed.insert(s.source);
-        for (qsizetype i = 0; i < n; ++i)
-            if (!rewritten[i])
-                for (const Segment& s : words[i].segments)
-                    if (plan.removed.contains(s.source)) {
-                        rewritten[i] = grew = true;
-                        break;
-                    }
-    }
+    for (qsizetype i = 0; i < n; ++i)
+        if (rewritten[i])
+            for (const Segment& s : words[i].segments)
+                plan.removed.insert(s.source);
     for (qsizetype i = 0; i < n; ++i) {
-        if (!rewritten[i] || (i >= prefix && i < changedEnd))
+        if (i >= prefix && i < changedEnd)
             continue;
         for (const Segment& s : words[i].segments) {
-            if (!metrics.width(s.source, s.text))
+            if (plan.removed.contains(s.source) && !appendRuns(s, i >= changedEnd ? shift : 0, metrics, plan.pieces))
                 return std::nullopt;
-            plan.pieces.append(LinePiece{s.text, s.x + (i >= changedEnd ? shift : 0), s.source});
         }
     }
 
     qreal right = 0;
     for (const LinePiece& p : std::as_const(plan.pieces))
-        right = std::max(right, p.x + metrics.width(p.source, p.text).value_or(0));
+        right = std::max(right, p.x + (p.glyphs.isEmpty() ? metrics.width(p.source, p.text)
+                                                          : drawnWidth(p.source, p.glyphs, metrics)).value_or(0));
     for (const LineChar& c : chars)
         if (!plan.removed.contains(c.source))
             right = std::max(right, metrics.sourceRight(c.source));

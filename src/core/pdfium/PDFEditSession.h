@@ -81,7 +81,7 @@ public:
     void reapplyColors(FPDF_PAGE page) const;
 
 private:
-    PDFEditSession(const PDFiumAPI* api, QByteArray bytes, FPDF_DOCUMENT document);
+    PDFEditSession(const PDFiumAPI* api, QByteArray bytes, QByteArray original, FPDF_DOCUMENT document);
 
     Run readRun(FPDF_PAGEOBJECT object, FPDF_TEXTPAGE textPage, const QRectF& bounds, EditFontTable& fonts) const;
     // Regenerates the content and forgets the page's scan.
@@ -107,7 +107,8 @@ private:
     // the page shows it drawing. Codes are looked for until every wanted character has one.
     fontcodes::FontCodes fontCodes(FPDF_FONT font, FPDF_PAGE page, const std::set<char32_t>& wanted, bool embedded);
     std::optional<FPDF_PAGEOBJECT> codedObject(const CodedStyle& style, const QString& text,
-                                               const fontcodes::FontCodes& codes, QPointF origin);
+                                               const fontcodes::FontCodes& codes, QPointF origin,
+                                               const QStringList& glyphs = {});
     // Rewrites only the line holding every change, in the page's own fonts, when the line still fits; the
     // page is changed (not yet regenerated) only on success.
     std::optional<TextEditResult> retypeLine(const EditableTextBlock& block, const QString& newText, int pageIndex,
@@ -118,6 +119,7 @@ private:
 
     const PDFiumAPI* m_api;
     QByteArray m_bytes; // PDFium reads the document from these bytes for the session's whole life
+    QByteArray m_original; // the file as given when its content was split (else m_bytes are the same)
     FPDF_DOCUMENT m_document;
     QMap<int, FPDF_PAGE> m_pages;
     QHash<int, PageEditModel> m_models;

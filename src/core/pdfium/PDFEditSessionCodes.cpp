@@ -164,9 +164,10 @@ fontcodes::FontCodes PDFEditSession::fontCodes(FPDF_FONT font, FPDF_PAGE page, c
 }
 
 std::optional<FPDF_PAGEOBJECT> PDFEditSession::codedObject(const CodedStyle& style, const QString& text,
-                                                           const fontcodes::FontCodes& codes, QPointF origin)
+                                                           const fontcodes::FontCodes& codes, QPointF origin,
+                                                           const QStringList& glyphs)
 {
-    const auto encoded = fontcodes::encode(text, codes);
+    const auto encoded = glyphs.isEmpty() ? fontcodes::encode(text, codes) : fontcodes::encodeGlyphs(glyphs, codes);
     if (!encoded || encoded->empty())
         return std::nullopt;
     FPDF_PAGEOBJECT object = m_api->FPDFPageObj_CreateTextObj(m_document, style.font, style.fontSize);
@@ -276,6 +277,10 @@ std::optional<TextEditResult> PDFEditSession::retypeLine(const EditableTextBlock
         const auto ems = fontcodes::measure(text, codesOf(source));
         return ems ? std::optional<qreal>(*ems * scale(source)) : std::nullopt;
     };
+    metrics.glyphsWidth = [&](int source, const QStringList& glyphs) -> std::optional<qreal> {
+        const auto ems = fontcodes::measureGlyphs(glyphs, codesOf(source));
+        return ems ? std::optional<qreal>(*ems * scale(source)) : std::nullopt;
+    };
     metrics.space = [&](int source) {
         const auto& c = codesOf(source);
         return (c.space ? c.advance.value(*c.space) : 0.333) * scale(source);
@@ -293,7 +298,7 @@ std::optional<TextEditResult> PDFEditSession::retypeLine(const EditableTextBlock
     QRectF written;
     for (const lineedit::LinePiece& piece : plan->pieces) {
         const auto object = codedObject(styles[piece.source], piece.text, codesOf(piece.source),
-                                        QPointF(piece.x, line->baseline));
+                                        QPointF(piece.x, line->baseline), piece.glyphs);
         if (!object) {
             for (FPDF_PAGEOBJECT o : made)
                 m_api->FPDFPageObj_Destroy(o);
@@ -302,8 +307,9 @@ std::optional<TextEditResult> PDFEditSession::retypeLine(const EditableTextBlock
         made.append(*object);
         expected.append(LaidOutLine{piece.text, QPointF(piece.x, line->baseline), 0});
         const qreal size = scale(piece.source);
-        written = written.united(QRectF(piece.x, line->baseline - 0.3 * size,
-                                        metrics.width(piece.source, piece.text).value_or(0), 1.3 * size));
+        const auto width = piece.glyphs.isEmpty() ? metrics.width(piece.source, piece.text)
+                                                  : metrics.glyphsWidth(piece.source, piece.glyphs);
+        written = written.united(QRectF(piece.x, line->baseline - 0.3 * size, width.value_or(0), 1.3 * size));
     }
     if (!insertAndVerify(made, expected, pg)) {
         for (FPDF_PAGEOBJECT o : made)
