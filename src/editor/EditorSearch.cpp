@@ -17,9 +17,10 @@ namespace {
 constexpr double kHitFlushDelay = 0.08;
 // One flush makes at most this much of its hits at a time (but never fewer than kHitsPerSliceAtLeast), and
 // leaves the rest to the next turn of the event loop: the hits of a common word arrive by the thousand
-// when a slow page held back the pages after it, and making them all at once froze the window.
-constexpr qint64 kHitSliceMs = 10;
-constexpr int kHitsPerSliceAtLeast = 500;
+// when a slow page held back the pages after it, and making them all at once froze the window. The results
+// list and the canvas then take about twice as long again for the same hits.
+constexpr qint64 kHitSliceMs = 4;
+constexpr int kHitsPerSliceAtLeast = 200;
 constexpr int kSnippetCharsBefore = 28;
 constexpr int kSnippetCharsAfter = 48;
 
@@ -162,7 +163,7 @@ void Editor::flushSearchHits()
     slice.start();
     int taken = 0;
     for (; taken < m_pendingHits.size(); ++taken) {
-        if (taken >= kHitsPerSliceAtLeast && taken % 64 == 0 && slice.elapsed() >= kHitSliceMs)
+        if (taken >= kHitsPerSliceAtLeast && taken % 32 == 0 && slice.elapsed() >= kHitSliceMs)
             break;
         m_searchHits.append(makeSearchHit(*pdf, m_pendingHits[taken], n + taken, needle, m_hitPageIndex));
         m_hitSelections.append(m_searchHits.last().selection);
