@@ -1,5 +1,6 @@
-// Searching a long text document through the Editor of a window on screen, as the search field does: time
-// from a cold open to the last hit and to the first, the longest the main thread was held up meanwhile, and
+// Searching a long text document through the Editor of a window on screen (its canvas and its results list),
+// as the search field does: time from a cold open to the last hit and to the first, the longest the main
+// thread was held up meanwhile (and the longest event, with the processor time it took), and
 // the memory the page text keeps. The reference, in alternating pairs in the same run: `mutool draw -F txt`
 // extracting the same file's text.
 //
