@@ -88,6 +88,10 @@ private:
     void finishEdit(int pageIndex, FPDF_PAGE page);
     QList<FPDF_PAGEOBJECT> makeTextObjects(const QList<LaidOutLine>& lines, FPDF_FONT font, qreal size,
                                            const QColor& color);
+    // Text put on a page only to be read back lies this far below it: the engine's reading drops a glyph drawn
+    // with the same code and font where another was just drawn (as a fake bold is), so text read over the
+    // page's own would lose the letters it shares with what is beneath it.
+    static constexpr float kReadAside = 50000;
     bool insertAndVerify(const QList<FPDF_PAGEOBJECT>& objects, const QList<LaidOutLine>& expected, FPDF_PAGE page);
     // The new text objects in the stand-in, made and checked but not yet on the page.
     PDFiumResult<QList<FPDF_PAGEOBJECT>> standInObjects(const EditableTextBlock& block, const QList<LaidOutLine>& lines,

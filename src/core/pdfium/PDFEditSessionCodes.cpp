@@ -63,7 +63,7 @@ fontcodes::FontCodes PDFEditSession::fontCodes(FPDF_FONT font, FPDF_PAGE page, c
                 continue;
             }
             const uint32_t i = code - first;
-            m_api->FPDFPageObj_Transform(object, 1, 0, 0, 1, 10 + (i % 16) * 32, 10 + (i / 16) * 24);
+            m_api->FPDFPageObj_Transform(object, 1, 0, 0, 1, 10 + (i % 16) * 32, 10 + (i / 16) * 24 - kReadAside);
             m_api->FPDFPage_InsertObject(page, object);
             made.append({object, code});
         }

@@ -65,11 +65,23 @@ QList<FPDF_PAGEOBJECT> PDFEditSession::makeTextObjects(const QList<LaidOutLine>&
 bool PDFEditSession::insertAndVerify(const QList<FPDF_PAGEOBJECT>& objects, const QList<LaidOutLine>& expected,
                                      FPDF_PAGE page)
 {
-    for (FPDF_PAGEOBJECT object : objects)
+    // Read aside: a word put over the old word it replaces, while that is still there, would lose the letters
+    // both have in the same place ("Pgae" over "Page" reads "ga"). The objects go back exactly where they
+    // were meant to be.
+    QList<FS_MATRIX> placed;
+    for (FPDF_PAGEOBJECT object : objects) {
+        FS_MATRIX m{};
+        m_api->FPDFPageObj_GetMatrix(object, &m);
+        placed.append(m);
+        m.f -= kReadAside;
+        m_api->FPDFPageObj_SetMatrix(object, &m);
         m_api->FPDFPage_InsertObject(page, object);
+    }
     auto takeBack = [&] {
-        for (FPDF_PAGEOBJECT object : objects)
-            m_api->FPDFPage_RemoveObject(page, object);
+        for (qsizetype i = 0; i < objects.size(); ++i) {
+            m_api->FPDFPage_RemoveObject(page, objects[i]);
+            m_api->FPDFPageObj_SetMatrix(objects[i], &placed[i]);
+        }
     };
     FPDF_TEXTPAGE textPage = m_api->FPDFText_LoadPage(page);
     if (!textPage) {

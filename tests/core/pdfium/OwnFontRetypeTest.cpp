@@ -80,6 +80,23 @@ TEST(OwnFontRetype, ASameLetterEditKeepsTheFontOfEveryKindAndEveryOtherLine)
     }
 }
 
+TEST(OwnFontRetype, AWordReadBackOverTheOldOneKeepsTheFont)
+{
+    // The new word is read back before the old one leaves: letters both draw in the same place count.
+    const QByteArray original = makeHelveticaContentPdf("BT /F1 72 Tf 72 700 Td (Page ) Tj ET\n"
+                                                        "BT /F1 72 Tf 250 700 Td (2) Tj ET\n"
+                                                        "BT /F1 72 Tf 290 700 Td ( ) Tj ET\n");
+    VMK_OPEN_SESSION_OR_SKIP(session, original);
+    const EditableTextBlock block = session->model(0)->blocks.first();
+    const auto result = session->replaceText(block, QStringLiteral("Pgae 2"), 0);
+    ASSERT_TRUE(result.ok()) << result.error().message().toStdString();
+    EXPECT_TRUE(result->reusedOriginalFont);
+    const QByteArray saved = session->save().value();
+    EXPECT_EQ(extractText(saved), QStringLiteral("Pgae 2"));
+    // The word alone was written again: the figure after it stays where it was.
+    EXPECT_EQ(test::pixelsChangedOutside(original, saved, {QRectF(60, 670, 185, 100)}), 0);
+}
+
 TEST(OwnFontRetype, AWordEditInAWholeColumnObjectOrAPageWideGroupTouchesOnlyItsLine)
 {
     // Justified lines keep their own word spacing, the edited line's neighbours included.
