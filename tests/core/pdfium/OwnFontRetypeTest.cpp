@@ -239,6 +239,15 @@ TEST(OwnFontRetype, ALinePlanRewritesOnlyTheObjectsHoldingChangedOrMovedWords)
     EXPECT_TRUE(lineedit::planLineEdit(chars, QStringLiteral("one two three"), QStringLiteral("one tow three"), metrics));
     EXPECT_FALSE(lineedit::planLineEdit(chars, QStringLiteral("one two three"), QStringLiteral("one twos three"), metrics));
     metrics.rightLimit = 70;
+    // A word drawn by two objects (its ligature in a font of its own) is rewritten only where it changed.
+    QList<lineedit::LineChar> split;
+    for (const auto& [c, source] : QList<std::pair<QString, int>>{{"b", 0}, {"a", 0}, {"f", 1}, {"i", 1}, {"t", 2}})
+        split.append({c, 5.0 * split.size(), source});
+    const auto part = lineedit::planLineEdit(split, QStringLiteral("bafit"), QStringLiteral("abfit"), metrics);
+    ASSERT_TRUE(part);
+    EXPECT_EQ(part->removed, QSet<int>{0});
+    ASSERT_EQ(part->pieces.size(), 1);
+    EXPECT_EQ(part->pieces[0].text, QStringLiteral("ab"));
     // Characters that do not read as the line's text are not trusted.
     EXPECT_FALSE(lineedit::planLineEdit(chars, QStringLiteral("one too three"), QStringLiteral("one tow three"), metrics));
 }
