@@ -35,7 +35,7 @@ PDFiumResult<std::pair<FPDF_FONT, QString>> PDFEditSession::loadedFont(const pla
 }
 
 QList<FPDF_PAGEOBJECT> PDFEditSession::makeTextObjects(const QList<LaidOutLine>& lines, FPDF_FONT font, qreal size,
-                                                       const QColor& color)
+                                                       const QColor& color, qreal condensed)
 {
     QList<FPDF_PAGEOBJECT> objects;
     const QColor rgb = color.isValid() ? color.toRgb() : color;
@@ -56,7 +56,7 @@ QList<FPDF_PAGEOBJECT> PDFEditSession::makeTextObjects(const QList<LaidOutLine>&
         }
         m_api->FPDFPageObj_SetFillColor(object, channel(rgb.redF()), channel(rgb.greenF()), channel(rgb.blueF()),
                                         channel(rgb.alphaF()));
-        m_api->FPDFPageObj_Transform(object, 1, 0, 0, 1, line.origin.x(), line.origin.y());
+        m_api->FPDFPageObj_Transform(object, condensed, 0, 0, 1, line.origin.x(), line.origin.y());
         objects.append(object);
     }
     return objects;
@@ -103,12 +103,13 @@ PDFiumResult<QList<FPDF_PAGEOBJECT>> PDFEditSession::standInObjects(const Editab
                                                                     const QList<LaidOutLine>& lines,
                                                                     const platform::Font& layoutFont,
                                                                     const QString& text, FPDF_PAGE pg,
-                                                                    TextEditResult& result)
+                                                                    TextEditResult& result, qreal condensed)
 {
     const auto substitute = loadedFont(layoutFont, text);
     if (!substitute)
         return substitute.error();
-    QList<FPDF_PAGEOBJECT> objects = makeTextObjects(lines, substitute.value().first, block.fontSize, block.color);
+    QList<FPDF_PAGEOBJECT> objects =
+        makeTextObjects(lines, substitute.value().first, block.fontSize, block.color, condensed);
     if (objects.isEmpty())
         return PDFiumError::fontFailed();
     if (!insertAndVerify(objects, lines, pg)) {
@@ -164,9 +165,10 @@ PDFiumResult<TextEditResult> PDFEditSession::replaceText(const EditableTextBlock
         const bool italic = editrules::wantsItalic(block.baseFontName, block.fontFlags);
         const platform::Font layoutFont =
             fontmatching::matchSystemFont(block.baseFontName, block.fontSize, bold, italic, block.fontFlags);
-        const textlayout::Layout layout =
-            textlayout::layOutText(text, layoutFont, block, qreal(m_api->FPDF_GetPageWidthF(pg)) - 18);
-        const auto standIn = standInObjects(block, layout.lines, layoutFont, text, pg, result);
+        const qreal condensed = textlayout::condensing(block, text, layoutFont);
+        const textlayout::Layout layout = textlayout::layOutCondensed(
+            text, layoutFont, block, qreal(m_api->FPDF_GetPageWidthF(pg)) - 18, condensed);
+        const auto standIn = standInObjects(block, layout.lines, layoutFont, text, pg, result, condensed);
         if (!standIn)
             return standIn.error();
         made = standIn.value();
