@@ -8,6 +8,7 @@
 #include "core/pdfium/FontCodes.h"
 #include "core/pdfium/LineEdit.h"
 #include "support/FidelityPages.h"
+#include "support/PdfBuilder.h"
 #include "support/TestFiles.h"
 
 #include <QTemporaryDir>
@@ -95,6 +96,32 @@ TEST(OwnFontRetype, AWordReadBackOverTheOldOneKeepsTheFont)
     EXPECT_EQ(extractText(saved), QStringLiteral("Pgae 2"));
     // The word alone was written again: the figure after it stays where it was.
     EXPECT_EQ(test::pixelsChangedOutside(original, saved, {QRectF(60, 670, 185, 100)}), 0);
+}
+
+TEST(OwnFontRetype, GlyphsPlacedOneByOneAreWrittenOneByOneAtTheLinesOwnSpacing)
+{
+    // Every letter placed 8 points after the last, where the font's widths say an em (12 points): the new
+    // word is set as the line was, not by the widths.
+    auto placed = [](const QByteArray& letters) {
+        QByteArray content, widths;
+        for (int i = 0; i < letters.size(); ++i)
+            content += "BT /F1 12 Tf " + QByteArray::number(72 + 8 * i) + " 700 Td (" + letters[i] + ") Tj ET\n";
+        for (int code = 32; code <= 126; ++code)
+            widths += " 1000";
+        return test::assemblePdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                  "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R"
+                                  " /Resources << /Font << /F1 5 0 R >> >> >>",
+                                  test::pdfStream({}, content),
+                                  "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding"
+                                  " /FirstChar 32 /LastChar 126 /Widths [" + widths + "] >>"});
+    };
+    const QByteArray original = placed("WORDS");
+    VMK_OPEN_SESSION_OR_SKIP(session, original);
+    const EditableTextBlock block = session->model(0)->blocks.first();
+    const auto result = session->replaceText(block, QStringLiteral("WRODS"), 0);
+    ASSERT_TRUE(result.ok()) << result.error().message().toStdString();
+    EXPECT_TRUE(result->reusedOriginalFont);
+    EXPECT_EQ(test::pixelsChangedOutside(placed("WRODS"), session->save().value(), {}), 0);
 }
 
 TEST(OwnFontRetype, AWordEditInAWholeColumnObjectOrAPageWideGroupTouchesOnlyItsLine)
