@@ -370,14 +370,16 @@ std::optional<TextEditResult> PDFEditSession::retypeLine(const EditableTextBlock
     // stream of the object it is put before, and that stream is written again anyway. Put before the
     // object after it, they would make the engine write that object's stream again too, from what it
     // keeps of it, which drops the word spacing a line was justified with.
-    // On a page that draws a picture, though, the engine may take the transformation in force after a
-    // picture drawn later for the one in force where the object was, and write the pieces off the page (a
+    // On a page that draws a picture or a form, though, the engine may take the transformation in force
+    // after one drawn later for the one in force where the object was, and write the pieces off the page (a
     // picture under a transformation the content leaves in force): they go after everything else there,
     // where it knows the transformation, and read in order by their places alone.
     int at = -1;
     bool picture = false;
-    for (int i = 0, n = m_api->FPDFPage_CountObjects(pg); i < n; ++i)
-        picture = picture || m_api->FPDFPageObj_GetType(m_api->FPDFPage_GetObject(pg, i)) == kPDFiumObjectImage;
+    for (int i = 0, n = m_api->FPDFPage_CountObjects(pg); i < n; ++i) {
+        const int type = m_api->FPDFPageObj_GetType(m_api->FPDFPage_GetObject(pg, i));
+        picture = picture || (type != kPDFiumObjectText && type != kPDFiumObjectPath);
+    }
     for (int source : plan->removed)
         for (int i = 0, n = m_api->FPDFPage_CountObjects(pg); i < n && !picture; ++i)
             if (m_api->FPDFPage_GetObject(pg, i) == objects[source] && (at < 0 || i < at))

@@ -129,22 +129,27 @@ TEST(OwnFontRetype, AnEditedLineStaysOnAPageWithAPictureUnderALastingTransformat
     QByteArray content = "BT /F1 10 Tf 72 740 Td";
     for (int i = 0; i < 6; ++i)
         content += " (" + QByteArray(i == 4 ? "the implementation of it" : "filler words") + ") Tj 0 -12 Td";
-    content += " ET\n1 0 0 1 300 500 cm q 50 0 0 50 0 0 cm /Im1 Do Q 1 0 0 1 -300 -500 cm\n";
-    const QByteArray original = test::assemblePdf(
-        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R"
-         " /Resources << /Font << /F1 5 0 R >> /XObject << /Im1 6 0 R >> >> >>",
-         test::pdfStream({}, content), "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
-         test::pdfStream("/Type /XObject /Subtype /Image /Width 2 /Height 1 /ColorSpace /DeviceGray /BitsPerComponent 8",
-                         QByteArray("\x00\xff", 2))});
-    VMK_OPEN_SESSION_OR_SKIP(session, original);
-    const EditableTextBlock block = session->model(0)->blocks.first();
-    QString typed = block.text;
-    typed.replace(QStringLiteral("implementation"), QStringLiteral("ipmlementation"));
-    ASSERT_TRUE(session->replaceText(block, typed, 0).ok());
-    const QByteArray saved = session->save().value();
-    EXPECT_TRUE(extractText(saved).contains(QStringLiteral("the ipmlementation of it"))) << extractText(saved).toStdString();
-    EXPECT_EQ(test::pixelsChangedOutside(original, saved, {QRectF(60, 685, 200, 16)}), 0);
+    content += " ET\n1 0 0 1 300 500 cm q 50 0 0 50 0 0 cm /X1 Do Q 1 0 0 1 -300 -500 cm\n";
+    const QList<QByteArray> pictures{
+        test::pdfStream("/Type /XObject /Subtype /Image /Width 2 /Height 1 /ColorSpace /DeviceGray /BitsPerComponent 8",
+                        QByteArray("\x00\xff", 2)),
+        test::pdfStream("/Type /XObject /Subtype /Form /BBox [0 0 1 1]", "0 0 1 1 re f")};
+    for (const QByteArray& picture : pictures) {
+        const QByteArray original = test::assemblePdf(
+            {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+             "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R"
+             " /Resources << /Font << /F1 5 0 R >> /XObject << /X1 6 0 R >> >> >>",
+             test::pdfStream({}, content), "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+             picture});
+        VMK_OPEN_SESSION_OR_SKIP(session, original);
+        const EditableTextBlock block = session->model(0)->blocks.first();
+        QString typed = block.text;
+        typed.replace(QStringLiteral("implementation"), QStringLiteral("ipmlementation"));
+        ASSERT_TRUE(session->replaceText(block, typed, 0).ok());
+        const QByteArray saved = session->save().value();
+        EXPECT_TRUE(extractText(saved).contains(QStringLiteral("the ipmlementation of it"))) << extractText(saved).toStdString();
+        EXPECT_EQ(test::pixelsChangedOutside(original, saved, {QRectF(60, 685, 200, 16)}), 0);
+    }
 }
 
 TEST(OwnFontRetype, AWordEditInAWholeColumnObjectOrAPageWideGroupTouchesOnlyItsLine)
