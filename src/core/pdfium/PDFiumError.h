@@ -43,6 +43,7 @@ QString font();
 QString geometry();
 QString recognizedText();
 QString script();
+QString fontsOfOneName();
 QString generic(); // a refused block that carries no reason of its own
 } // namespace EditRefusal
 
