@@ -99,9 +99,6 @@ private:
                                                         const platform::Font& layoutFont, const QString& text,
                                                         FPDF_PAGE pg, TextEditResult& result, qreal condensed);
 
-    // Whether the block's lines draw with two fonts of one base name, which the engine cannot write apart.
-    bool mixesFontsOfOneName(const EditableTextBlock& block, FPDF_PAGE pg) const;
-
     // Writing in the page's own fonts, by their own codes.
     struct CodedStyle {
         FPDF_FONT font = nullptr;

@@ -8,7 +8,6 @@
 #include "platform/fonts/FontSubset.h"
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 
 namespace vmk::core {
@@ -122,33 +121,6 @@ PDFiumResult<QList<FPDF_PAGEOBJECT>> PDFEditSession::standInObjects(const Editab
     return objects;
 }
 
-bool PDFEditSession::mixesFontsOfOneName(const EditableTextBlock& block, FPDF_PAGE pg) const
-{
-    // The engine names the fonts of the content it writes again by their base names: of two subsets of one
-    // face (one for upright and one for italic letters, as some converters make them), drawn on one line and
-    // so written again together, it gives both the first one's glyphs, and the line's other words turn into
-    // other letters. The same-named fonts of the block's lines are looked for on those lines page-wide.
-    QList<qreal> baselines;
-    for (const EditBlockLine& line : block.lines)
-        baselines.append(line.baseline);
-    QHash<QString, FPDF_FONT> byName;
-    for (int i = 0, n = m_api->FPDFPage_CountObjects(pg); i < n; ++i) {
-        FPDF_PAGEOBJECT object = m_api->FPDFPage_GetObject(pg, i);
-        if (m_api->FPDFPageObj_GetType(object) != kPDFiumObjectText)
-            continue;
-        FS_MATRIX m{};
-        m_api->FPDFPageObj_GetMatrix(object, &m);
-        if (std::none_of(baselines.begin(), baselines.end(), [&](qreal y) { return std::fabs(m.f - y) < 1; }))
-            continue;
-        FPDF_FONT font = m_api->FPDFTextObj_GetFont(object);
-        const QString name = fontInfo(font).name;
-        if (const auto it = byName.constFind(name); it != byName.constEnd() && *it != font)
-            return true;
-        byName.insert(name, font);
-    }
-    return false;
-}
-
 PDFiumResult<TextEditResult> PDFEditSession::replaceText(const EditableTextBlock& block, const QString& newText,
                                                          int pageIndex)
 {
@@ -173,9 +145,6 @@ PDFiumResult<TextEditResult> PDFEditSession::replaceText(const EditableTextBlock
             return *error;
         return TextEditResult{};
     }
-
-    if (mixesFontsOfOneName(block, pg))
-        return PDFiumError::notEditable(EditRefusal::fontsOfOneName());
 
     // A change within one line rewrites that line alone, in the page's own fonts, when it still fits.
     if (const auto inPlace = retypeLine(block, text, pageIndex, pg)) {

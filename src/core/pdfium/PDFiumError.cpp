@@ -48,12 +48,6 @@ QString script()
                           "box instead.");
 }
 
-QString fontsOfOneName()
-{
-    return QStringLiteral("This line mixes two fonts of the same name, which can\u2019t be written again apart. You "
-                          "can redact it and add a text box instead.");
-}
-
 QString generic() { return QStringLiteral("This text can\u2019t be edited."); }
 
 } // namespace EditRefusal

@@ -43,7 +43,6 @@ QString font();
 QString geometry();
 QString recognizedText();
 QString script();
-QString fontsOfOneName();
 QString generic(); // a refused block that carries no reason of its own
 } // namespace EditRefusal
 

@@ -152,33 +152,6 @@ TEST(OwnFontRetype, AnEditedLineStaysOnAPageWithAPictureUnderALastingTransformat
     }
 }
 
-TEST(OwnFontRetype, ALineInTwoSubsetsOfOneNameIsRefusedWhereTheyShareALine)
-{
-    // Written again together, both would be named as the first: refused, rather than drawn in its glyphs.
-    for (const bool oneLine : {true, false}) {
-        SCOPED_TRACE(oneLine);
-        const QByteArray second = oneLine ? "BT /F2 12 Tf 150 700 Td (kept letters) Tj ET\n"
-                                          : "BT /F2 12 Tf 72 500 Td (kept letters) Tj ET\n";
-        auto font = [](const QByteArray& tag) {
-            return "<< /Type /Font /Subtype /Type1 /BaseFont /" + tag + "+Helvetica /Encoding /WinAnsiEncoding >>";
-        };
-        const QByteArray original = test::assemblePdf(
-            {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-             "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R"
-             " /Resources << /Font << /F1 5 0 R /F2 6 0 R >> >> >>",
-             test::pdfStream({}, "BT /F1 12 Tf 72 700 Td (Edited) Tj ET\n" + second), font("AAAAAA"), font("BBBBBB")});
-        VMK_OPEN_SESSION_OR_SKIP(session, original);
-        const auto model = session->model(0);
-        const auto edited = std::find_if(model->blocks.begin(), model->blocks.end(),
-                                         [](const EditableTextBlock& b) { return b.text.startsWith("Edited"); });
-        ASSERT_NE(edited, model->blocks.end());
-        QString typed = edited->text;
-        typed.replace(QStringLiteral("Edited"), QStringLiteral("Etided"));
-        const auto result = session->replaceText(*edited, typed, 0);
-        EXPECT_EQ(result.ok(), !oneLine);
-    }
-}
-
 TEST(OwnFontRetype, AWordEditInAWholeColumnObjectOrAPageWideGroupTouchesOnlyItsLine)
 {
     // Justified lines keep their own word spacing, the edited line's neighbours included.
