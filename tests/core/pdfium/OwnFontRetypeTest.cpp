@@ -294,11 +294,30 @@ TEST(OwnFontRetype, ALinePlanRewritesOnlyTheObjectsHoldingChangedOrMovedWords)
     EXPECT_TRUE(lineedit::planLineEdit(chars, QStringLiteral("one two three"), QStringLiteral("one tow three"), metrics));
     EXPECT_FALSE(lineedit::planLineEdit(chars, QStringLiteral("one two three"), QStringLiteral("one twos three"), metrics));
     metrics.rightLimit = 70;
+    // A word that only shares a rewritten object keeps its part in the other object: "three" drawn as "th"
+    // in object 0 and "ree" in object 1 (a copy of object 1 over itself would read as a duplicate).
+    QList<lineedit::LineChar> split = chars;
+    split[8].source = split[9].source = 0;
+    const auto shared = lineedit::planLineEdit(split, QStringLiteral("one two three"), QStringLiteral("one tow three"), metrics);
+    ASSERT_TRUE(shared);
+    EXPECT_EQ(shared->removed, QSet<int>{0});
+    ASSERT_EQ(shared->pieces.size(), 3);
+    EXPECT_EQ(shared->pieces[2].text, QStringLiteral("th"));
+    EXPECT_EQ(shared->pieces[2].x, 40);
+    // A glyph set off by kerning keeps its place: "one" with "ne" a point further right is written in two.
+    QList<lineedit::LineChar> kerned = chars;
+    kerned[1].x += 1;
+    kerned[2].x += 1;
+    const auto kept = lineedit::planLineEdit(kerned, QStringLiteral("one two three"), QStringLiteral("one tow three"), metrics);
+    ASSERT_TRUE(kept);
+    ASSERT_EQ(kept->pieces.size(), 3);
+    EXPECT_EQ(kept->pieces[1].text + kept->pieces[2].text, QStringLiteral("one"));
+    EXPECT_EQ(kept->pieces[2].x, 6);
     // A word drawn by two objects (its ligature in a font of its own) is rewritten only where it changed.
-    QList<lineedit::LineChar> split;
+    QList<lineedit::LineChar> ligature;
     for (const auto& [c, source] : QList<std::pair<QString, int>>{{"b", 0}, {"a", 0}, {"f", 1}, {"i", 1}, {"t", 2}})
-        split.append({c, 5.0 * split.size(), source});
-    const auto part = lineedit::planLineEdit(split, QStringLiteral("bafit"), QStringLiteral("abfit"), metrics);
+        ligature.append({c, 5.0 * ligature.size(), source});
+    const auto part = lineedit::planLineEdit(ligature, QStringLiteral("bafit"), QStringLiteral("abfit"), metrics);
     ASSERT_TRUE(part);
     EXPECT_EQ(part->removed, QSet<int>{0});
     ASSERT_EQ(part->pieces.size(), 1);
