@@ -115,14 +115,75 @@ std::optional<qreal> wordWidth(const Word& w, const LineMetrics& m)
     return total;
 }
 
+// A word drawn by several objects (a ligature from a font of its own, a kerned pair set apart) of which the
+// edit changes the part one draws: that part stands for the word, and the other parts become words of their
+// own that touch it, so that they are left as they were drawn, in their own fonts and codes, rather than
+// written again in the font of the word's first letter (which may lack them).
+void splitChangedWord(QList<Word>& words, QStringList& oldWords, QStringList& newWords, qsizetype& prefix,
+                      qsizetype& suffix)
+{
+    const Word word = words[prefix];
+    if (word.segments.size() < 2)
+        return;
+    const QString oldWord = oldWords[prefix], newWord = newWords[prefix];
+    qsizetype head = 0;
+    while (head < oldWord.size() && head < newWord.size() && oldWord[head] == newWord[head])
+        ++head;
+    qsizetype tail = 0;
+    while (tail < oldWord.size() - head && tail < newWord.size() - head
+           && oldWord[oldWord.size() - 1 - tail] == newWord[newWord.size() - 1 - tail])
+        ++tail;
+    // The segments the change touches: [first, last]; an insertion touches the segment it is typed into.
+    qsizetype first = -1, last = -1, at = 0;
+    for (qsizetype i = 0; i < word.segments.size(); ++i) {
+        const qsizetype end = at + word.segments[i].text.size();
+        const bool touched = head < oldWord.size() - tail ? at < oldWord.size() - tail && end > head
+                                                          : head >= at && (head < end || i + 1 == word.segments.size());
+        if (touched) {
+            first = first < 0 ? i : first;
+            last = i;
+        }
+        at = end;
+    }
+    if (first < 0 || (first == 0 && last == word.segments.size() - 1))
+        return;
+    QList<Word> parts;
+    QStringList oldParts;
+    qsizetype before = 0, after = 0;
+    for (qsizetype i = 0; i < first; ++i) {
+        parts.append(Word{{word.segments[i]}});
+        oldParts.append(word.segments[i].text);
+        before += word.segments[i].text.size();
+    }
+    Word changed;
+    for (qsizetype i = first; i <= last; ++i)
+        changed.segments.append(word.segments[i]);
+    parts.append(changed);
+    oldParts.append(changed.text());
+    for (qsizetype i = last + 1; i < word.segments.size(); ++i) {
+        parts.append(Word{{word.segments[i]}});
+        oldParts.append(word.segments[i].text);
+        after += word.segments[i].text.size();
+    }
+    if (newWord.size() - before - after <= 0)
+        return; // the part is deleted whole: the word is written again
+    QStringList newParts = oldParts;
+    newParts[first] = newWord.mid(before, newWord.size() - before - after);
+    words = words.mid(0, prefix) + parts + words.mid(prefix + 1);
+    oldWords = oldWords.mid(0, prefix) + oldParts + oldWords.mid(prefix + 1);
+    newWords = newWords.mid(0, prefix) + newParts + newWords.mid(prefix + 1);
+    prefix += first;
+    suffix += parts.size() - 1 - first;
+}
+
 } // namespace
 
 std::optional<LinePlan> planLineEdit(const QList<LineChar>& chars, const QString& oldLine, const QString& newLine,
                                      const LineMetrics& metrics)
 {
-    const QList<Word> words = wordsOf(chars);
-    const QStringList oldWords = oldLine.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    const QStringList newWords = newLine.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QList<Word> words = wordsOf(chars);
+    QStringList oldWords = oldLine.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QStringList newWords = newLine.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (words.size() != oldWords.size())
         return std::nullopt;
     for (qsizetype i = 0; i < words.size(); ++i)
@@ -131,14 +192,13 @@ std::optional<LinePlan> planLineEdit(const QList<LineChar>& chars, const QString
     if (oldWords == newWords)
         return std::nullopt;
 
-    const qsizetype n = oldWords.size(), nn = newWords.size();
+    qsizetype n = oldWords.size(), nn = newWords.size();
     qsizetype prefix = 0;
     while (prefix < std::min(n, nn) && oldWords[prefix] == newWords[prefix])
         ++prefix;
     qsizetype suffix = 0;
     while (suffix < std::min(n, nn) - prefix && oldWords[n - 1 - suffix] == newWords[nn - 1 - suffix])
         ++suffix;
-    const qsizetype changedEnd = n - suffix; // old words [prefix, changedEnd) are replaced
 
     // The words' own spacing: the narrowest gap between two measurable neighbours, else the font's space.
     std::optional<qreal> gap;
@@ -150,6 +210,11 @@ std::optional<LinePlan> planLineEdit(const QList<LineChar>& chars, const QString
         if (between > 0 && (!gap || between < *gap))
             gap = between;
     }
+    if (prefix + 1 == n - suffix && prefix + 1 == nn - suffix)
+        splitChangedWord(words, oldWords, newWords, prefix, suffix);
+    n = oldWords.size();
+    nn = newWords.size();
+    const qsizetype changedEnd = n - suffix; // old words [prefix, changedEnd) are replaced
     const int source = prefix < changedEnd ? words[prefix].segments.first().source
         : prefix > 0                       ? words[prefix - 1].segments.last().source
         : n > 0                            ? words.first().segments.first().source
