@@ -9,10 +9,15 @@ namespace vmk::core::lineedit {
 
 namespace {
 
+// Glyphs set apart from where the font's advances alone would put them (a TJ adjustment, character
+// spacing) by more than this are written where they stood.
+constexpr qreal kKeptPlace = 0.05;
+
 struct Segment {
     QString text;
     qreal x = 0;
     int source = 0;
+    QList<std::pair<QString, qreal>> glyphs; // each character and its origin
 };
 
 struct Word {
@@ -41,10 +46,41 @@ QList<Word> wordsOf(const QList<LineChar>& chars)
         }
         QList<Segment>& segments = words.last().segments;
         if (segments.isEmpty() || segments.last().source != c.source)
-            segments.append(Segment{QString(), c.x, c.source});
+            segments.append(Segment{QString(), c.x, c.source, {}});
         segments.last().text += c.text;
+        segments.last().glyphs.append({c.text, c.x});
     }
     return words;
+}
+
+// A segment written again, moved by dx: in runs that each start where their first glyph stood, a new run
+// wherever the font's advances would put a glyph off its place. False when a run cannot be measured.
+bool appendRuns(const Segment& s, qreal dx, const LineMetrics& m, QList<LinePiece>& pieces)
+{
+    QString run;
+    qreal start = 0, previous = 0;
+    for (const auto& [text, x] : s.glyphs) {
+        // Characters of one glyph (a ligature's) share its place: they stay in their run.
+        if (!run.isEmpty() && x > previous + kKeptPlace) {
+            const auto width = m.width(s.source, run);
+            if (!width)
+                return false;
+            if (std::fabs(start + *width - x) > kKeptPlace) {
+                pieces.append(LinePiece{run, start + dx, s.source});
+                run.clear();
+            }
+        }
+        if (run.isEmpty())
+            start = x;
+        run += text;
+        previous = x;
+    }
+    if (!run.isEmpty()) {
+        if (!m.width(s.source, run))
+            return false;
+        pieces.append(LinePiece{run, start + dx, s.source});
+    }
+    return true;
 }
 
 std::optional<qreal> wordWidth(const Word& w, const LineMetrics& m)
@@ -137,32 +173,23 @@ std::optional<LinePlan> planLineEdit(const QList<LineChar>& chars, const QString
     const qreal shift = newWidth - oldWidth;
     const bool moves = std::fabs(shift) > 0.01;
 
-    // The objects that must go: those holding replaced words or words that move, and, since an object goes
-    // whole, every word any of them holds.
+    // The objects that must go: those holding replaced words or words that move. An object goes whole, so
+    // the other words it holds are written again, each part where it stood; a word that only shares such an
+    // object keeps its parts in other objects as they are. Writing those again would also put a copy over
+    // an identical old object, which a reader takes for a duplicate and drops from the text.
     QList<bool> rewritten(n, false);
     for (qsizetype i = prefix; i < n; ++i)
         rewritten[i] = i < changedEnd || moves;
-    for (bool grew = true; grew;) {
-        grew = false;
-        for (qsizetype i = 0; i < n; ++i)
-            if (rewritten[i])
-                for (const Segment& s : words[i].segments)
-                    plan.removed.insert(s.source);
-        for (qsizetype i = 0; i < n; ++i)
-            if (!rewritten[i])
-                for (const Segment& s : words[i].segments)
-                    if (plan.removed.contains(s.source)) {
-                        rewritten[i] = grew = true;
-                        break;
-                    }
-    }
+    for (qsizetype i = 0; i < n; ++i)
+        if (rewritten[i])
+            for (const Segment& s : words[i].segments)
+                plan.removed.insert(s.source);
     for (qsizetype i = 0; i < n; ++i) {
-        if (!rewritten[i] || (i >= prefix && i < changedEnd))
+        if (i >= prefix && i < changedEnd)
             continue;
         for (const Segment& s : words[i].segments) {
-            if (!metrics.width(s.source, s.text))
+            if (plan.removed.contains(s.source) && !appendRuns(s, i >= changedEnd ? shift : 0, metrics, plan.pieces))
                 return std::nullopt;
-            plan.pieces.append(LinePiece{s.text, s.x + (i >= changedEnd ? shift : 0), s.source});
         }
     }
 

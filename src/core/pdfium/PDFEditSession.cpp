@@ -43,8 +43,8 @@ PDFiumResult<const PDFiumAPI*> PDFEditSession::loadEngine()
 
 // ---- Lifecycle ----
 
-PDFEditSession::PDFEditSession(const PDFiumAPI* api, QByteArray bytes, FPDF_DOCUMENT document)
-    : m_api(api), m_bytes(std::move(bytes)), m_document(document)
+PDFEditSession::PDFEditSession(const PDFiumAPI* api, QByteArray bytes, QByteArray original, FPDF_DOCUMENT document)
+    : m_api(api), m_bytes(std::move(bytes)), m_original(std::move(original)), m_document(document)
 {
 }
 
@@ -67,15 +67,23 @@ PDFiumResult<std::unique_ptr<PDFEditSession>> PDFEditSession::open(const PDFiumR
     // Stopped while the content was being cut (the cutting gave up): the engine is not started for nothing.
     if (pdf::waitCancelled())
         return PDFiumError::cancelled();
-    if (bytes.constData() == data.constData())
+    // The file's own bytes are kept for the digits of its numbers (see withFileDigits); a copy of our own
+    // where the caller's may only borrow its memory.
+    QByteArray original;
+    if (bytes.constData() == data.constData()) {
         bytes = QByteArray(data.constData(), data.size());
+    } else {
+        original = data; // shares the caller's buffer, or borrows its memory as the caller does
+        if (!original.data_ptr().isMutable())
+            original = QByteArray(data.constData(), data.size());
+    }
     QByteArray secret = password.toUtf8();
     FPDF_DOCUMENT document = api->FPDF_LoadMemDocument64(bytes.constData(), size_t(bytes.size()),
                                                          password.isEmpty() ? nullptr : secret.constData());
     platform::wipe(secret);
     if (!document)
         return PDFiumError::loadFailed(api->FPDF_GetLastError());
-    return std::unique_ptr<PDFEditSession>(new PDFEditSession(api, std::move(bytes), document));
+    return std::unique_ptr<PDFEditSession>(new PDFEditSession(api, std::move(bytes), std::move(original), document));
 }
 
 PDFEditSession::~PDFEditSession()

@@ -81,7 +81,7 @@ public:
     void reapplyColors(FPDF_PAGE page) const;
 
 private:
-    PDFEditSession(const PDFiumAPI* api, QByteArray bytes, FPDF_DOCUMENT document);
+    PDFEditSession(const PDFiumAPI* api, QByteArray bytes, QByteArray original, FPDF_DOCUMENT document);
 
     Run readRun(FPDF_PAGEOBJECT object, FPDF_TEXTPAGE textPage, const QRectF& bounds, EditFontTable& fonts) const;
     // Regenerates the content and forgets the page's scan.
@@ -118,6 +118,7 @@ private:
 
     const PDFiumAPI* m_api;
     QByteArray m_bytes; // PDFium reads the document from these bytes for the session's whole life
+    QByteArray m_original; // the file as given when its content was split (else m_bytes are the same)
     FPDF_DOCUMENT m_document;
     QMap<int, FPDF_PAGE> m_pages;
     QHash<int, PageEditModel> m_models;

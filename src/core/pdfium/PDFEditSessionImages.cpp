@@ -3,6 +3,7 @@
 #include "core/pdfium/PDFEditSession.h"
 
 #include "core/pdfium/ImageFit.h"
+#include "core/pdfium/SavedNumbers.h"
 
 #include <cstdlib>
 
@@ -79,7 +80,7 @@ PDFiumResult<QByteArray> PDFEditSession::save()
     }
     QByteArray bytes(reinterpret_cast<const char*>(buffer), qsizetype(length));
     std::free(buffer);
-    return bytes;
+    return withFileDigits(bytes, m_original.isEmpty() ? m_bytes : m_original);
 }
 
 } // namespace vmk::core

@@ -222,6 +222,25 @@ TEST(OwnFontRetype, ALinePlanRewritesOnlyTheObjectsHoldingChangedOrMovedWords)
     EXPECT_TRUE(lineedit::planLineEdit(chars, QStringLiteral("one two three"), QStringLiteral("one tow three"), metrics));
     EXPECT_FALSE(lineedit::planLineEdit(chars, QStringLiteral("one two three"), QStringLiteral("one twos three"), metrics));
     metrics.rightLimit = 70;
+    // A word that only shares a rewritten object keeps its part in the other object: "three" drawn as "th"
+    // in object 0 and "ree" in object 1 (a copy of object 1 over itself would read as a duplicate).
+    QList<lineedit::LineChar> split = chars;
+    split[8].source = split[9].source = 0;
+    const auto shared = lineedit::planLineEdit(split, QStringLiteral("one two three"), QStringLiteral("one tow three"), metrics);
+    ASSERT_TRUE(shared);
+    EXPECT_EQ(shared->removed, QSet<int>{0});
+    ASSERT_EQ(shared->pieces.size(), 3);
+    EXPECT_EQ(shared->pieces[2].text, QStringLiteral("th"));
+    EXPECT_EQ(shared->pieces[2].x, 40);
+    // A glyph set off by kerning keeps its place: "one" with "ne" a point further right is written in two.
+    QList<lineedit::LineChar> kerned = chars;
+    kerned[1].x += 1;
+    kerned[2].x += 1;
+    const auto kept = lineedit::planLineEdit(kerned, QStringLiteral("one two three"), QStringLiteral("one tow three"), metrics);
+    ASSERT_TRUE(kept);
+    ASSERT_EQ(kept->pieces.size(), 3);
+    EXPECT_EQ(kept->pieces[1].text + kept->pieces[2].text, QStringLiteral("one"));
+    EXPECT_EQ(kept->pieces[2].x, 6);
     // Characters that do not read as the line's text are not trusted.
     EXPECT_FALSE(lineedit::planLineEdit(chars, QStringLiteral("one too three"), QStringLiteral("one tow three"), metrics));
 }

@@ -6,6 +6,7 @@
 
 #include "core/pdfium/EditTextRules.h"
 #include "core/pdfium/FontMatching.h"
+#include "core/pdfium/SavedNumbers.h"
 #include "platform/fonts/FontService.h"
 #include "platform/fonts/FontSubset.h"
 #include "platform/pdf/pages/ContentSplit.h"
@@ -183,9 +184,10 @@ TEST(RetypeFidelity, ContentIsCutBetweenTextObjectsPicturesAndGroupsOnly)
     EXPECT_TRUE(pieces[3].startsWith("BI") && pieces[3].endsWith("EI"));
     EXPECT_EQ(pieces[4], "q (BT) pop Q");
     EXPECT_EQ(pieces[5], "0 g 1 1 2 2 re f\n/Sh1 sh"); // a shading painted at the top level is a picture
-    // Unbalanced content is never cut.
+    // Unbalanced content is never cut; a restore with nothing saved, which readers pass over, is no bar.
     EXPECT_TRUE(pdf::contentCutPoints("q BT (x) Tj ET").isEmpty());
-    EXPECT_TRUE(pdf::contentCutPoints("BT (x) Tj ET Q").isEmpty());
+    EXPECT_TRUE(pdf::contentCutPoints("BT (x) Tj ET Q BT").isEmpty());
+    EXPECT_EQ(pdf::contentCutPoints("BT (x) Tj ET Q 0 0 m 1 1 l S"), QList<qsizetype>{12});
     EXPECT_TRUE(pdf::contentCutPoints("0 0 m 1 1 l S").isEmpty());
 }
 
@@ -212,10 +214,31 @@ TEST(RetypeFidelity, LinesAndPageWideGroupsAreSetApartInTheStateTheyHad)
         // Left as they are: a text clip, a line inside marked content, nothing to set apart.
         {"BT 7 Tr (a) Tj 0 -9 Td (b) Tj ET", "BT 7 Tr (a) Tj 0 -9 Td (b) Tj ET"},
         {"BT /P BMC (a) Tj 0 -9 Td (b) Tj EMC ET", "BT /P BMC (a) Tj 0 -9 Td (b) Tj EMC ET"},
+        // Marked sequences side by side in one object: apart where one begins a line of its own, whole.
+        {"BT /A BMC 9 50 Td (ii) Tj EMC /P <</MCID 0>> BDC 2 Tc 0 600 Td (T) Tj EMC /P BMC (u) Tj EMC ET",
+         "BT /A BMC 9 50 Td (ii) Tj EMC ET BT 9 50 Td /P <</MCID 0>> BDC 2 Tc 0 600 Td (T) Tj EMC /P BMC (u) Tj EMC ET"},
         {"q BT (a) Tj ET Q", "q BT (a) Tj ET Q"},
+        {"BT (a) Tj 0 -9 Td (b) Tj ET Q", "BT (a) Tj ET BT 0 -9 Td (b) Tj ET Q"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(pdf::withLinesApart(c.content).simplified(), c.apart) << c.content.toStdString();
+}
+
+TEST(RetypeFidelity, EachPieceSetsAgainTheStateTheTopLevelSetBeforeIt)
+{
+    // A piece the engine rewrites is wrapped in a group of its own: the colour and text state set inside
+    // the first text object must be set again by the pieces after it. Groups keep theirs; the font has
+    // its own rule.
+    const QByteArray content = "BT /F1 12 Tf 2 Tc /CS0 cs 0.5 scn (a) Tj ET q 1 g 5 w Q /G1 gs 3 w 1 0 0 RG "
+                               "BT (b) Tj ET BT 0 g 0 -9 TD (c) Tj ET";
+    const QList<qsizetype> cuts{content.indexOf("q 1 g"), content.indexOf("BT (b)"), content.indexOf("BT 0 g"),
+                                content.size()};
+    const QList<QByteArray> states = pdf::statesAtCuts(content, cuts);
+    ASSERT_EQ(states.size(), 4);
+    EXPECT_EQ(states[0].simplified(), "2 Tc /CS0 cs 0.5 scn");
+    EXPECT_EQ(states[1].simplified(), "2 Tc /CS0 cs 0.5 scn /G1 gs 3 w 1 0 0 RG");
+    EXPECT_EQ(states[2], states[1]);
+    EXPECT_EQ(states[3].simplified(), "2 Tc /G1 gs 3 w 1 0 0 RG 0 g 9 TL");
 }
 
 TEST(RetypeFidelity, SplitPagesDrawExactlyAsBefore)
@@ -282,4 +305,43 @@ TEST(RetypeFidelity, ABareFontChoiceNoTextReliesOnLeavesNoNameOfAMissingFont)
         EXPECT_TRUE(QString::fromUtf8(r.out).contains(QString::fromLatin1(c.other)));
         EXPECT_EQ(test::pixelsChangedOutside(pdf, session->save().value(), {QRectF(60, 690, 200, 30)}), 0);
     }
+}
+
+TEST(RetypeFidelity, RealsTheEngineWritesBackKeepTheFilesDigitsAndOffsets)
+{
+    const QByteArray original = "<< /Matrix [.000008 0 0 .000008 186.3267 484.25] /A 7.2 /B 525.599976 /C 1.5 /D 1.50"
+                                " /Length 4 0 R >>\nstream\n0.6 endstream 0.6";
+    const struct {
+        QByteArray saved, out;
+    } cases[] = {
+        // The engine's digits for a float the file wrote once: the file's, padded; longer ones stay.
+        {"1 0 obj\n<< /Matrix [.000008 0 0 .000008 186.32671 484.25] /X -7.1999998 /Y 525.59998 >>\nendobj\n",
+         "1 0 obj\n<< /Matrix [.000008 0 0 .000008 186.3267  484.25] /X -7.1999998 /Y 525.59998 >>\nendobj\n"},
+        // A float the file wrote two ways, stream data, names and strings are left as they are.
+        {"<< /Length 9 /C 1.5000001 /A 7.1999998 >>\nstream\n7.1999998\nendstream (7.1999998) /F7.1999998",
+         "<< /Length 9 /C 1.5000001 /A 7.2       >>\nstream\n7.1999998\nendstream (7.1999998) /F7.1999998"},
+        // A stream whose length is kept elsewhere cannot be read through: the bytes stay as they are.
+        {"<< /Length 4 0 R /A 7.1999998 >>\nstream\n0.6\nendstream\n",
+         "<< /Length 4 0 R /A 7.1999998 >>\nstream\n0.6\nendstream\n"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(withFileDigits(c.saved, original), c.out) << c.saved.toStdString();
+
+    // A pattern the edit never touched keeps its phase: the engine's save writes its matrix as the file did.
+    QByteArray pdf = test::assemblePdf(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R"
+         " /Resources << /Font << /F1 5 0 R >> /Pattern << /P1 6 0 R >> >> >>",
+         test::pdfStream({}, "/Pattern cs /P1 scn 0 0 300 300 re f BT /F1 12 Tf 72 700 Td (Quarterly report) Tj ET"),
+         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+         test::pdfStream("/PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 8 8] /XStep 8 /YStep 8"
+                         " /Matrix [1 0 0 1 186.3267 591.3722] /Resources << >>",
+                         "0 0 4 4 re f")});
+    VMK_OPEN_SESSION_OR_SKIP(session, pdf);
+    const auto block = blockAt(*session, QPointF(80, 704));
+    ASSERT_TRUE(block);
+    ASSERT_TRUE(session->replaceText(*block, QStringLiteral("Quarterly rpeort"), 0));
+    const QByteArray saved = session->save().value();
+    EXPECT_TRUE(saved.contains("186.3267 ") && saved.contains("591.3722 "));
+    EXPECT_TRUE(qpdfAccepts(saved));
 }

@@ -3,6 +3,7 @@
 
 #include <QHash>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -112,6 +113,23 @@ struct Matrix {
     }
 };
 
+// Whether the text from `at` on moves to a line of its own before it shows anything (or ends).
+bool beginsLine(const QByteArray& content, qsizetype at)
+{
+    const QByteArray rest = QByteArray::fromRawData(content.constData() + at, content.size() - at);
+    content::Tokenizer tokens(rest);
+    for (Token t = tokens.next(); !t.is(Token::Kind::end); t = tokens.next()) {
+        if (!t.is(Token::Kind::op))
+            continue;
+        if (t.text == "Td" || t.text == "TD" || t.text == "Tm" || t.text == "T*" || t.text == "'" || t.text == "\""
+            || t.text == "ET")
+            return true;
+        if (t.text == "Tj" || t.text == "TJ" || t.text == "BT" || t.text == "q" || t.text == "Q")
+            return false;
+    }
+    return false;
+}
+
 } // namespace
 
 QByteArray withLinesApart(const QByteArray& content)
@@ -188,6 +206,18 @@ QByteArray withLinesApart(const QByteArray& content)
                 shown = false;
             }
         }
+        // A marked sequence of its own that begins a new line (a page number's, a paragraph's) is set apart
+        // like a line, whole: where no sequence is open, so that none is divided.
+        if (inText && shown && (word == "BDC" || word == "BMC") && marks == marksAtText
+            && (depth == 0 || marks == marksAtScope) && beginsLine(content, i)) {
+            QByteArray cut = "\nET" + reopen() + "BT\n" + (moves.size() <= kMostMoves ? moves.join('\n') : line.op())
+                + '\n';
+            for (const char* kind : {"Tf", "Tc", "Tw", "Tz", "TL", "Ts", "Tr"})
+                if (const QByteArray op = lookup(kind); !op.isEmpty())
+                    cut += op + '\n';
+            inserts.append({opStart, cut});
+            shown = false;
+        }
         if (word == "BI") {
             drawn[depth] = afterUnit[depth] = true;
         } else if (word == "q") {
@@ -198,8 +228,10 @@ QByteArray withLinesApart(const QByteArray& content)
             afterUnit.push_back(0);
             if (++depth == 1)
                 marksAtScope = marks;
+        } else if (word == "Q" && depth == 0 && !inText) {
+            // A restore with nothing saved: readers pass over it.
         } else if (word == "Q") {
-            if (depth == 0 || inText)
+            if (inText)
                 return content;
             states.pop_back();
             drawn.pop_back();
@@ -287,6 +319,60 @@ QByteArray withLinesApart(const QByteArray& content)
         from = at;
     }
     out.append(content.constData() + from, n - from);
+    return out;
+}
+
+QList<QByteArray> statesAtCuts(const QByteArray& content, const QList<qsizetype>& cuts)
+{
+    QList<QByteArray> out;
+    StateOps state; // what the top level has set so far
+    int depth = 0;
+    QList<Token> operands;
+    qsizetype next = 0;
+    content::Tokenizer tokens(content);
+    for (Token t = tokens.next(); !t.is(Token::Kind::end) && !t.is(Token::Kind::broken); t = tokens.next()) {
+        const qsizetype start = operands.isEmpty() ? t.begin : operands.front().begin;
+        while (next < cuts.size() && cuts[next] <= start) {
+            out.append(state.replay());
+            ++next;
+        }
+        if (!t.is(Token::Kind::op)) {
+            if (!t.is(Token::Kind::inlineImage))
+                operands.append(t);
+            else
+                operands.clear();
+            continue;
+        }
+        const QByteArrayView word = t.text;
+        const QByteArray whole = content.mid(start, t.end - start).simplified();
+        if (word == "q") {
+            ++depth;
+        } else if (word == "Q") {
+            depth = std::max(0, depth - 1);
+        } else if (depth == 0) {
+            const QByteArray kind = kindOf(word);
+            // The font is carried by its own rule (a bare choice may name a font the rewritten page drops).
+            if (word == "gs" && operands.size() == 1) {
+                state.set("gs " + operands.front().text.toByteArray(), whole);
+            } else if (!kind.isEmpty() && kind != "Tf") {
+                if (kind == "cs" || kind == "CS")
+                    state.drop(kind == "cs" ? "sc" : "SC");
+                if (word == "g" || word == "rg" || word == "k")
+                    state.drop("cs");
+                if (word == "G" || word == "RG" || word == "K")
+                    state.drop("CS");
+                state.set(kind, whole);
+            } else if (word == "TD" && operands.size() >= 2) {
+                state.set("TL", negated(operands.last().text) + " TL");
+            } else if (word == "\"" && operands.size() >= 3) {
+                state.set("Tw", operands[0].text.toByteArray() + " Tw");
+                state.set("Tc", operands[1].text.toByteArray() + " Tc");
+            }
+        }
+        operands.clear();
+    }
+    while (out.size() < cuts.size())
+        out.append(state.replay());
     return out;
 }
 

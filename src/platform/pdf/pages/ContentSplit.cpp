@@ -221,6 +221,9 @@ QList<qsizetype> contentCutPoints(const QByteArray& content)
             }
             ++depth;
         } else if (word == "Q") {
+            // A restore with nothing saved is passed over by every reader, and stays so in whichever piece.
+            if (depth == 0 && !inText)
+                continue;
             if (depth == 0)
                 return {};
             --depth;
@@ -361,12 +364,18 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
                 bool bare = false;
             };
             QList<Written> written;
+            const QList<QByteArray> states = statesAtCuts(joined, cuts);
             for (qsizetype k = 0, from = 0; k <= cuts.size(); ++k) {
                 const qsizetype to = k < cuts.size() ? cuts[k] : joined.size();
-                const QByteArray piece = joined.mid(from, to - from);
+                QByteArray piece = joined.mid(from, to - from);
                 from = to;
                 if (isGroupsWithoutEffect(piece))
                     continue;
+                // Each piece sets again the state it inherits, which it loses should the piece before it be
+                // rewritten.
+                const QByteArray inherited = k > 0 ? states.value(k - 1) : QByteArray();
+                if (!inherited.isEmpty() && !isFontChoiceOnly(piece))
+                    piece.prepend(inherited);
                 if (isFontChoiceOnly(piece)) {
                     static const QRegularExpression choice(
                         QStringLiteral("/[^\\s/\\[\\]()<>]+\\s+[-+0-9.]+\\s+Tf"));

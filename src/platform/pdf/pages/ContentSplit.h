@@ -17,6 +17,12 @@ namespace vmk::pdf {
 // would not separate anything.
 QList<qsizetype> contentCutPoints(const QByteArray& content);
 
+// The graphics and text state the top level of the content has set before each cut point, as operators that
+// set it again (colours and their spaces, line and text state but the font, parameter dictionaries). A piece
+// the editing engine rewrites is wrapped in a saved-state group of its own, so that what it set for the
+// pieces after it is gone unless they set it again themselves.
+QList<QByteArray> statesAtCuts(const QByteArray& content, const QList<qsizetype>& cuts);
+
 // The content with its text objects ended and begun again where a new line starts (the line's text matrix
 // and text state set again), and the saved-state groups around its drawing units (text objects, groups,
 // pictures; page-wide groups, nested ones too) closed and opened again between them in the states they had
