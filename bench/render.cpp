@@ -22,6 +22,7 @@
 #include <QPdfWriter>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -129,6 +130,17 @@ int main(int argc, char** argv)
                                        {QStringLiteral("draw"), QStringLiteral("-q"), QStringLiteral("-r"),
                                         QString::number(kDpi), path});
     };
+    // For a profiler: one side alone, five times, without the reference.
+    if (const QByteArray only = qgetenv("VMK_BENCH_RENDER_ONLY"); !only.isEmpty()) {
+        const bool single = only == "single";
+        for (int run = 0; run < 5; ++run) {
+            const vmk::bench::Cost cost =
+                vmk::bench::timeHere([&] { return single ? drawAllOnOneThread(path) : drawAllWithWorkers(path); });
+            std::printf("%s: %.3f s wall, %.3f s CPU, %.2f ms CPU per page\n", single ? "1 thread" : "8 workers",
+                        cost.wall, cost.cpu, 1000 * cost.cpu / std::max(pages, 1));
+        }
+        return 0;
+    }
     const int pairs = vmk::bench::pairsToRun();
     const vmk::bench::Comparison single =
         vmk::bench::alternate(pairs, mutool, [&] { return vmk::bench::timeHere([&] { return drawAllOnOneThread(path); }); });

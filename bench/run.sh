@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the benchmarks, each against its reference tool in the same run, and prints one table at the end.
-# The long documents are built once from a real TeX-made PDF (see make-book.sh): set VMK_BENCH_SOURCE to
-# one (default: bench/data/source.pdf); without it, each benchmark falls back to its own generated file.
+# The long documents are built once from a real TeX-made PDF (see make-book.sh) into VMK_BENCH_BOOKS: set
+# VMK_BENCH_SOURCE to one (default: bench/data/source.pdf). Books already in VMK_BENCH_BOOKS are used even
+# without a source; with neither, each benchmark falls back to its own generated file.
 # VMK_BENCH_PAIRS sets the pairs each comparison runs (at least 3); VMK_BENCH_ONLY a pattern of benchmark
 # names to run (default: every one).
 set -euo pipefail
@@ -15,10 +16,18 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 
 small=() ; big=()
-if [ -s "$source_pdf" ]; then
+have_books() { [ -s "$books/book-117.pdf" ] && [ -s "$books/book-1053.pdf" ] && [ -s "$books/book-5265.pdf" ]; }
+# Books already built (by an earlier run, or shared between checkouts) are used as they are: the source
+# is needed only to build them.
+if ! have_books && [ -s "$source_pdf" ]; then
   bash "$here/make-book.sh" "$source_pdf" "$books"
+  [ -s "$books/book-117.pdf" ] || qpdf --empty --pages "$books/book-1053.pdf" 1-117 -- "$books/book-117.pdf"
+fi
+if have_books; then
   small=("$books/book-1053.pdf"); big=("$books/book-5265.pdf")
-  [ -s "$books/book-117.pdf" ] || qpdf --empty --pages "${small[0]}" 1-117 -- "$books/book-117.pdf"
+  echo "books: $books"
+else
+  echo "books: none in $books and no source PDF; each benchmark uses its own generated file"
 fi
 
 run() { # name, arguments...

@@ -176,6 +176,11 @@ TEST(EditFidelity, RetypedTexTextKeepsItsFaceAndSpacesAndAGreekLetterNamesItsSta
     f.editor->commitTextEdit(target->block, 0, typed);
     EXPECT_TRUE(pdftotext(bytesOf(f.pdf())).contains(typed));
     EXPECT_FALSE(f.editor->toast().has_value());
+    // A word written again keeps its ligature glyph, rather than the letters' own wider glyphs.
+    QTemporaryDir dir;
+    const QString saved = writeFile(dir, QStringLiteral("s.pdf"), bytesOf(f.pdf()));
+    EXPECT_TRUE(runCommand(QStringLiteral("qpdf"), {QStringLiteral("--qdf"), saved, QStringLiteral("-")})
+                    .out.contains("(mis\256ts.)"));
     // The retyped block is selected again, with its new text.
     ASSERT_TRUE(f.editor->editSelection());
     EXPECT_EQ(f.editor->editSelection()->block.text.simplified(), typed);

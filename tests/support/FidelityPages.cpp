@@ -72,6 +72,20 @@ QByteArray widths(const QString& file, int first = 32)
     return out + "]";
 }
 
+// A TeX subset's widths: printable ASCII from 33, then its "fi" ligature at code 174 (\256), as the font's
+// own encoding places it.
+QByteArray texWidths(const QString& file)
+{
+    QRawFont raw(file, 1000);
+    const QList<quint32> fi = raw.glyphIndexesForString(QString(QChar(0xFB01)));
+    const int ligature = fi.isEmpty() ? 556 : qRound(raw.advancesForGlyphIndexes(fi).first().x());
+    QByteArray out = widths(file, 33);
+    out.chop(1);
+    for (int code = 127; code < 174; ++code)
+        out += "0 ";
+    return out + QByteArray::number(ligature) + " ]";
+}
+
 QByteArray descriptor(const QByteArray& name, int flags, const QByteArray& fileKey, int fileObject)
 {
     return "<< /Type /FontDescriptor /FontName /" + name + " /Flags " + QByteArray::number(flags)
@@ -149,8 +163,8 @@ QList<QByteArray> fontObjects(int base, QByteArray* resources)
     objects << pdfStream("/Filter /FlateDecode /Length1 " + QByteArray::number(l1) + " /Length2 " + QByteArray::number(l2)
                           + " /Length3 " + QByteArray::number(l3),
                       compressed(t1));
-    objects << "<< /Type /Font /Subtype /Type1 /BaseFont /QXJSTA+CMR10 /FirstChar 33 /LastChar 126 /Widths "
-            + widths(romanOtf, 33) + " /FontDescriptor " + ref(11) + " >>";
+    objects << "<< /Type /Font /Subtype /Type1 /BaseFont /QXJSTA+CMR10 /FirstChar 33 /LastChar 174 /Widths "
+            + texWidths(romanOtf) + " /FontDescriptor " + ref(11) + " >>";
     objects << descriptor("QXJSTA+CMR10", 34, "FontFile", base + 9);
     *resources = "/Font << /F1 " + ref(0) + " /F2 " + ref(1) + " /F3 " + ref(4) + " /F4 " + ref(7) + " /F5 " + ref(10)
         + " >>";

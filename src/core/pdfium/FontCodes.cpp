@@ -48,15 +48,64 @@ std::optional<std::vector<uint32_t>> encode(const QString& text, const FontCodes
     return out;
 }
 
+namespace {
+
+qreal advanceOf(const std::vector<uint32_t>& encoded, const FontCodes& codes)
+{
+    qreal width = 0;
+    for (uint32_t code : encoded)
+        width += codes.advance.value(code);
+    return width;
+}
+
+// A glyph's reading as the codes that drew it: the longest readings first, else character by character.
+std::optional<std::vector<uint32_t>> encodeGlyph(const QString& glyph, const FontCodes& codes)
+{
+    std::vector<uint32_t> out;
+    for (qsizetype i = 0; i < glyph.size();) {
+        bool found = false;
+        for (qsizetype n = std::min(kLongestReading, glyph.size() - i); n > 1 && !found; --n)
+            if (const auto it = codes.codeOf.constFind(glyph.mid(i, n)); it != codes.codeOf.constEnd()) {
+                out.push_back(*it);
+                i += n;
+                found = true;
+            }
+        if (found)
+            continue;
+        const qsizetype single = glyph.at(i).isHighSurrogate() && i + 1 < glyph.size() ? 2 : 1;
+        const auto rest = encode(glyph.mid(i, single), codes);
+        if (!rest)
+            return std::nullopt;
+        out.insert(out.end(), rest->begin(), rest->end());
+        i += single;
+    }
+    return out;
+}
+
+} // namespace
+
 std::optional<qreal> measure(const QString& text, const FontCodes& codes)
 {
     const auto encoded = encode(text, codes);
-    if (!encoded)
-        return std::nullopt;
-    qreal width = 0;
-    for (uint32_t code : *encoded)
-        width += codes.advance.value(code);
-    return width;
+    return encoded ? std::optional<qreal>(advanceOf(*encoded, codes)) : std::nullopt;
+}
+
+std::optional<std::vector<uint32_t>> encodeGlyphs(const QStringList& glyphs, const FontCodes& codes)
+{
+    std::vector<uint32_t> out;
+    for (const QString& glyph : glyphs) {
+        const auto encoded = glyph.size() > 1 ? encodeGlyph(glyph, codes) : encode(glyph, codes);
+        if (!encoded)
+            return std::nullopt;
+        out.insert(out.end(), encoded->begin(), encoded->end());
+    }
+    return out;
+}
+
+std::optional<qreal> measureGlyphs(const QStringList& glyphs, const FontCodes& codes)
+{
+    const auto encoded = encodeGlyphs(glyphs, codes);
+    return encoded ? std::optional<qreal>(advanceOf(*encoded, codes)) : std::nullopt;
 }
 
 std::optional<CodeLayout> layOut(const QString& text, const FontCodes& codes, const EditableTextBlock& block,

@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
@@ -31,6 +32,10 @@ struct FontCodes {
 std::optional<std::vector<uint32_t>> encode(const QString& text, const FontCodes& codes);
 // The advance of the text in ems; none when it cannot be encoded.
 std::optional<qreal> measure(const QString& text, const FontCodes& codes);
+// The codes for text written again as the page drew it, one reading per drawn glyph: a glyph that read as
+// several characters (a ligature) takes the longest readings first, so it is drawn by the one code it was.
+std::optional<std::vector<uint32_t>> encodeGlyphs(const QStringList& glyphs, const FontCodes& codes);
+std::optional<qreal> measureGlyphs(const QStringList& glyphs, const FontCodes& codes);
 
 // One word (or a line, when the font has a usable space) to be written at a place.
 struct PlacedText {

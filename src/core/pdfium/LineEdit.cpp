@@ -53,41 +53,61 @@ QList<Word> wordsOf(const QList<LineChar>& chars)
     return words;
 }
 
+// The glyphs of characters as drawn: characters sharing one place are one glyph (a ligature's).
+QStringList glyphsOf(const QList<std::pair<QString, qreal>>& chars)
+{
+    QStringList glyphs;
+    qreal previous = 0;
+    for (const auto& [text, x] : chars) {
+        if (!glyphs.isEmpty() && x <= previous + kKeptPlace)
+            glyphs.last() += text;
+        else
+            glyphs.append(text);
+        previous = x;
+    }
+    return glyphs;
+}
+
+std::optional<qreal> drawnWidth(int source, const QStringList& glyphs, const LineMetrics& m)
+{
+    return m.glyphsWidth ? m.glyphsWidth(source, glyphs) : m.width(source, glyphs.join(QString()));
+}
+
 // A segment written again, moved by dx: in runs that each start where their first glyph stood, a new run
 // wherever the font's advances would put a glyph off its place. False when a run cannot be measured.
 bool appendRuns(const Segment& s, qreal dx, const LineMetrics& m, QList<LinePiece>& pieces)
 {
-    QString run;
-    qreal start = 0, previous = 0;
-    for (const auto& [text, x] : s.glyphs) {
+    QList<std::pair<QString, qreal>> run;
+    auto flush = [&] {
+        const QStringList glyphs = glyphsOf(run);
+        if (!drawnWidth(s.source, glyphs, m))
+            return false;
+        pieces.append(LinePiece{glyphs.join(QString()), run.first().second + dx, s.source, glyphs});
+        run.clear();
+        return true;
+    };
+    qreal previous = 0;
+    for (const auto& glyph : s.glyphs) {
+        const qreal x = glyph.second;
         // Characters of one glyph (a ligature's) share its place: they stay in their run.
         if (!run.isEmpty() && x > previous + kKeptPlace) {
-            const auto width = m.width(s.source, run);
+            const auto width = drawnWidth(s.source, glyphsOf(run), m);
             if (!width)
                 return false;
-            if (std::fabs(start + *width - x) > kKeptPlace) {
-                pieces.append(LinePiece{run, start + dx, s.source});
-                run.clear();
-            }
+            if (std::fabs(run.first().second + *width - x) > kKeptPlace && !flush())
+                return false;
         }
-        if (run.isEmpty())
-            start = x;
-        run += text;
+        run.append(glyph);
         previous = x;
     }
-    if (!run.isEmpty()) {
-        if (!m.width(s.source, run))
-            return false;
-        pieces.append(LinePiece{run, start + dx, s.source});
-    }
-    return true;
+    return run.isEmpty() || flush();
 }
 
 std::optional<qreal> wordWidth(const Word& w, const LineMetrics& m)
 {
     qreal total = 0;
     for (const Segment& s : w.segments) {
-        const auto width = m.width(s.source, s.text);
+        const auto width = drawnWidth(s.source, glyphsOf(s.glyphs), m);
         if (!width)
             return std::nullopt;
         total += *width;
@@ -95,14 +115,75 @@ std::optional<qreal> wordWidth(const Word& w, const LineMetrics& m)
     return total;
 }
 
+// A word drawn by several objects (a ligature from a font of its own, a kerned pair set apart) of which the
+// edit changes the part one draws: that part stands for the word, and the other parts become words of their
+// own that touch it, so that they are left as they were drawn, in their own fonts and codes, rather than
+// written again in the font of the word's first letter (which may lack them).
+void splitChangedWord(QList<Word>& words, QStringList& oldWords, QStringList& newWords, qsizetype& prefix,
+                      qsizetype& suffix)
+{
+    const Word word = words[prefix];
+    if (word.segments.size() < 2)
+        return;
+    const QString oldWord = oldWords[prefix], newWord = newWords[prefix];
+    qsizetype head = 0;
+    while (head < oldWord.size() && head < newWord.size() && oldWord[head] == newWord[head])
+        ++head;
+    qsizetype tail = 0;
+    while (tail < oldWord.size() - head && tail < newWord.size() - head
+           && oldWord[oldWord.size() - 1 - tail] == newWord[newWord.size() - 1 - tail])
+        ++tail;
+    // The segments the change touches: [first, last]; an insertion touches the segment it is typed into.
+    qsizetype first = -1, last = -1, at = 0;
+    for (qsizetype i = 0; i < word.segments.size(); ++i) {
+        const qsizetype end = at + word.segments[i].text.size();
+        const bool touched = head < oldWord.size() - tail ? at < oldWord.size() - tail && end > head
+                                                          : head >= at && (head < end || i + 1 == word.segments.size());
+        if (touched) {
+            first = first < 0 ? i : first;
+            last = i;
+        }
+        at = end;
+    }
+    if (first < 0 || (first == 0 && last == word.segments.size() - 1))
+        return;
+    QList<Word> parts;
+    QStringList oldParts;
+    qsizetype before = 0, after = 0;
+    for (qsizetype i = 0; i < first; ++i) {
+        parts.append(Word{{word.segments[i]}});
+        oldParts.append(word.segments[i].text);
+        before += word.segments[i].text.size();
+    }
+    Word changed;
+    for (qsizetype i = first; i <= last; ++i)
+        changed.segments.append(word.segments[i]);
+    parts.append(changed);
+    oldParts.append(changed.text());
+    for (qsizetype i = last + 1; i < word.segments.size(); ++i) {
+        parts.append(Word{{word.segments[i]}});
+        oldParts.append(word.segments[i].text);
+        after += word.segments[i].text.size();
+    }
+    if (newWord.size() - before - after <= 0)
+        return; // the part is deleted whole: the word is written again
+    QStringList newParts = oldParts;
+    newParts[first] = newWord.mid(before, newWord.size() - before - after);
+    words = words.mid(0, prefix) + parts + words.mid(prefix + 1);
+    oldWords = oldWords.mid(0, prefix) + oldParts + oldWords.mid(prefix + 1);
+    newWords = newWords.mid(0, prefix) + newParts + newWords.mid(prefix + 1);
+    prefix += first;
+    suffix += parts.size() - 1 - first;
+}
+
 } // namespace
 
 std::optional<LinePlan> planLineEdit(const QList<LineChar>& chars, const QString& oldLine, const QString& newLine,
                                      const LineMetrics& metrics)
 {
-    const QList<Word> words = wordsOf(chars);
-    const QStringList oldWords = oldLine.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    const QStringList newWords = newLine.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QList<Word> words = wordsOf(chars);
+    QStringList oldWords = oldLine.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QStringList newWords = newLine.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (words.size() != oldWords.size())
         return std::nullopt;
     for (qsizetype i = 0; i < words.size(); ++i)
@@ -111,14 +192,13 @@ std::optional<LinePlan> planLineEdit(const QList<LineChar>& chars, const QString
     if (oldWords == newWords)
         return std::nullopt;
 
-    const qsizetype n = oldWords.size(), nn = newWords.size();
+    qsizetype n = oldWords.size(), nn = newWords.size();
     qsizetype prefix = 0;
     while (prefix < std::min(n, nn) && oldWords[prefix] == newWords[prefix])
         ++prefix;
     qsizetype suffix = 0;
     while (suffix < std::min(n, nn) - prefix && oldWords[n - 1 - suffix] == newWords[nn - 1 - suffix])
         ++suffix;
-    const qsizetype changedEnd = n - suffix; // old words [prefix, changedEnd) are replaced
 
     // The words' own spacing: the narrowest gap between two measurable neighbours, else the font's space.
     std::optional<qreal> gap;
@@ -130,6 +210,11 @@ std::optional<LinePlan> planLineEdit(const QList<LineChar>& chars, const QString
         if (between > 0 && (!gap || between < *gap))
             gap = between;
     }
+    if (prefix + 1 == n - suffix && prefix + 1 == nn - suffix)
+        splitChangedWord(words, oldWords, newWords, prefix, suffix);
+    n = oldWords.size();
+    nn = newWords.size();
+    const qsizetype changedEnd = n - suffix; // old words [prefix, changedEnd) are replaced
     const int source = prefix < changedEnd ? words[prefix].segments.first().source
         : prefix > 0                       ? words[prefix - 1].segments.last().source
         : n > 0                            ? words.first().segments.first().source
@@ -164,7 +249,7 @@ std::optional<LinePlan> planLineEdit(const QList<LineChar>& chars, const QString
         const auto width = metrics.width(source, newWords[i]);
         if (!width)
             return std::nullopt;
-        plan.pieces.append(LinePiece{newWords[i], x, source});
+        plan.pieces.append(LinePiece{newWords[i], x, source, {}});
         x += *width + space;
         newWidth += *width + (i > prefix ? space : 0);
     }
@@ -195,7 +280,8 @@ std::optional<LinePlan> planLineEdit(const QList<LineChar>& chars, const QString
 
     qreal right = 0;
     for (const LinePiece& p : std::as_const(plan.pieces))
-        right = std::max(right, p.x + metrics.width(p.source, p.text).value_or(0));
+        right = std::max(right, p.x + (p.glyphs.isEmpty() ? metrics.width(p.source, p.text)
+                                                          : drawnWidth(p.source, p.glyphs, metrics)).value_or(0));
     for (const LineChar& c : chars)
         if (!plan.removed.contains(c.source))
             right = std::max(right, metrics.sourceRight(c.source));

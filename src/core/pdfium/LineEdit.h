@@ -9,6 +9,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -27,6 +28,7 @@ struct LinePiece {
     QString text;
     qreal x = 0;
     int source = 0;
+    QStringList glyphs; // for text written again as it was drawn: each glyph's reading (a ligature's is several)
 };
 
 struct LinePlan {
@@ -37,6 +39,9 @@ struct LinePlan {
 struct LineMetrics {
     // The advance of text in a source's font and size (page units); none when the font cannot draw it.
     std::function<std::optional<qreal>(int source, const QString& text)> width;
+    // The same for text as drawn, glyph by glyph (a ligature measured as the one glyph it was); when unset,
+    // the glyphs' text is measured as typed text.
+    std::function<std::optional<qreal>(int source, const QStringList& glyphs)> glyphsWidth;
     // A word space in a source's font where the line shows none between two measurable words.
     std::function<qreal(int source)> space;
     // How far right a line may reach (or as far as it reached before), and where each source left untouched

@@ -86,13 +86,18 @@ private:
     Run readRun(FPDF_PAGEOBJECT object, FPDF_TEXTPAGE textPage, const QRectF& bounds, EditFontTable& fonts) const;
     // Regenerates the content and forgets the page's scan.
     void finishEdit(int pageIndex, FPDF_PAGE page);
+    // Text objects in the font, each line's glyphs narrowed horizontally by `condensed` (1: as designed).
     QList<FPDF_PAGEOBJECT> makeTextObjects(const QList<LaidOutLine>& lines, FPDF_FONT font, qreal size,
-                                           const QColor& color);
+                                           const QColor& color, qreal condensed = 1);
+    // Text put on a page only to be read back lies this far below it: the engine's reading drops a glyph drawn
+    // with the same code and font where another was just drawn (as a fake bold is), so text read over the
+    // page's own would lose the letters it shares with what is beneath it.
+    static constexpr float kReadAside = 50000;
     bool insertAndVerify(const QList<FPDF_PAGEOBJECT>& objects, const QList<LaidOutLine>& expected, FPDF_PAGE page);
     // The new text objects in the stand-in, made and checked but not yet on the page.
     PDFiumResult<QList<FPDF_PAGEOBJECT>> standInObjects(const EditableTextBlock& block, const QList<LaidOutLine>& lines,
                                                         const platform::Font& layoutFont, const QString& text,
-                                                        FPDF_PAGE pg, TextEditResult& result);
+                                                        FPDF_PAGE pg, TextEditResult& result, qreal condensed);
 
     // Writing in the page's own fonts, by their own codes.
     struct CodedStyle {
@@ -107,7 +112,8 @@ private:
     // the page shows it drawing. Codes are looked for until every wanted character has one.
     fontcodes::FontCodes fontCodes(FPDF_FONT font, FPDF_PAGE page, const std::set<char32_t>& wanted, bool embedded);
     std::optional<FPDF_PAGEOBJECT> codedObject(const CodedStyle& style, const QString& text,
-                                               const fontcodes::FontCodes& codes, QPointF origin);
+                                               const fontcodes::FontCodes& codes, QPointF origin,
+                                               const QStringList& glyphs = {});
     // Rewrites only the line holding every change, in the page's own fonts, when the line still fits; the
     // page is changed (not yet regenerated) only on success.
     std::optional<TextEditResult> retypeLine(const EditableTextBlock& block, const QString& newText, int pageIndex,

@@ -63,7 +63,7 @@ fontcodes::FontCodes PDFEditSession::fontCodes(FPDF_FONT font, FPDF_PAGE page, c
                 continue;
             }
             const uint32_t i = code - first;
-            m_api->FPDFPageObj_Transform(object, 1, 0, 0, 1, 10 + (i % 16) * 32, 10 + (i / 16) * 24);
+            m_api->FPDFPageObj_Transform(object, 1, 0, 0, 1, 10 + (i % 16) * 32, 10 + (i / 16) * 24 - kReadAside);
             m_api->FPDFPage_InsertObject(page, object);
             made.append({object, code});
         }
@@ -164,9 +164,10 @@ fontcodes::FontCodes PDFEditSession::fontCodes(FPDF_FONT font, FPDF_PAGE page, c
 }
 
 std::optional<FPDF_PAGEOBJECT> PDFEditSession::codedObject(const CodedStyle& style, const QString& text,
-                                                           const fontcodes::FontCodes& codes, QPointF origin)
+                                                           const fontcodes::FontCodes& codes, QPointF origin,
+                                                           const QStringList& glyphs)
 {
-    const auto encoded = fontcodes::encode(text, codes);
+    const auto encoded = glyphs.isEmpty() ? fontcodes::encode(text, codes) : fontcodes::encodeGlyphs(glyphs, codes);
     if (!encoded || encoded->empty())
         return std::nullopt;
     FPDF_PAGEOBJECT object = m_api->FPDFPageObj_CreateTextObj(m_document, style.font, style.fontSize);
@@ -271,9 +272,56 @@ std::optional<TextEditResult> PDFEditSession::retypeLine(const EditableTextBlock
         return codes[font];
     };
     auto scale = [&](int source) { return std::hypot(styles[source].matrix.a, styles[source].matrix.b) * styles[source].fontSize; };
+    auto fontWidth = [&](int source, const QString& text) -> std::optional<qreal> {
+        const auto ems = fontcodes::measure(text, codesOf(source));
+        return ems ? std::optional<qreal>(*ems * scale(source)) : std::nullopt;
+    };
+    // Some producers place every glyph of a font on its own, by the glyph's true advance, with widths in the
+    // font dictionary that say otherwise (all the default em): text written as a string would spread. For such
+    // a font the line's own spacing of each letter is learnt, and its letters are written one by one.
+    // Most neighbours must disagree: a ligature read as two letters, a kern, a letter spacing disagree alone.
+    QHash<FPDF_FONT, QHash<QString, qreal>> drawnAdvance;
+    QHash<FPDF_FONT, std::pair<int, int>> disagreeing; // of the neighbours measured
+    for (qsizetype i = 0; i + 1 < chars.size(); ++i) {
+        const lineedit::LineChar& a = chars[i];
+        const lineedit::LineChar& b = chars[i + 1];
+        FPDF_FONT font = styles[a.source].font;
+        if (a.text == QLatin1String(" ") || b.text == QLatin1String(" ") || font != styles[b.source].font
+            || std::fabs(scale(a.source) - scale(b.source)) > 0.01)
+            continue;
+        const auto widthByFont = fontWidth(a.source, a.text);
+        if (!widthByFont)
+            continue;
+        if (std::fabs(b.x - a.x) < 0.01 * scale(a.source))
+            continue; // the second letter of a ligature
+        drawnAdvance[font].insert(a.text, b.x - a.x);
+        auto& [differ, measured] = disagreeing[font];
+        differ += std::fabs(b.x - a.x - *widthByFont) > 0.25 * scale(a.source);
+        ++measured;
+    }
+    QSet<FPDF_FONT> placedByGlyph;
+    for (auto it = disagreeing.cbegin(); it != disagreeing.cend(); ++it)
+        if (it->second >= 3 && 2 * it->first > it->second)
+            placedByGlyph.insert(it.key());
+    auto byGlyph = [&](int source) { return placedByGlyph.contains(styles[source].font); };
     lineedit::LineMetrics metrics;
     metrics.width = [&](int source, const QString& text) -> std::optional<qreal> {
-        const auto ems = fontcodes::measure(text, codesOf(source));
+        if (!byGlyph(source))
+            return fontWidth(source, text);
+        const QHash<QString, qreal>& advance = drawnAdvance[styles[source].font];
+        qreal width = 0;
+        for (QChar c : text) {
+            if (!advance.contains(QString(c)))
+                return std::nullopt;
+            width += advance.value(QString(c));
+        }
+        return width;
+    };
+    // Text written again as drawn is measured glyph by glyph, a ligature as the one glyph it was.
+    metrics.glyphsWidth = [&](int source, const QStringList& glyphs) -> std::optional<qreal> {
+        if (byGlyph(source))
+            return metrics.width(source, glyphs.join(QString()));
+        const auto ems = fontcodes::measureGlyphs(glyphs, codesOf(source));
         return ems ? std::optional<qreal>(*ems * scale(source)) : std::nullopt;
     };
     metrics.space = [&](int source) {
@@ -291,19 +339,35 @@ std::optional<TextEditResult> PDFEditSession::retypeLine(const EditableTextBlock
     QList<FPDF_PAGEOBJECT> made;
     QList<LaidOutLine> expected;
     QRectF written;
+    QList<qreal> madeX;
     for (const lineedit::LinePiece& piece : plan->pieces) {
-        const auto object = codedObject(styles[piece.source], piece.text, codesOf(piece.source),
-                                        QPointF(piece.x, line->baseline));
-        if (!object) {
-            for (FPDF_PAGEOBJECT o : made)
-                m_api->FPDFPageObj_Destroy(o);
-            return std::nullopt;
+        // A piece in a font placed glyph by glyph is written a letter an object.
+        QList<std::pair<QString, qreal>> parts{{piece.text, piece.x}};
+        if (byGlyph(piece.source)) {
+            parts.clear();
+            qreal x = piece.x;
+            for (QChar c : piece.text) {
+                parts.append({QString(c), x});
+                x += metrics.width(piece.source, QString(c)).value_or(0);
+            }
         }
-        made.append(*object);
-        expected.append(LaidOutLine{piece.text, QPointF(piece.x, line->baseline), 0});
+        const QStringList glyphs = byGlyph(piece.source) ? QStringList() : piece.glyphs;
+        for (const auto& [partText, x] : parts) {
+            const auto object = codedObject(styles[piece.source], partText, codesOf(piece.source),
+                                            QPointF(x, line->baseline), glyphs);
+            if (!object) {
+                for (FPDF_PAGEOBJECT o : made)
+                    m_api->FPDFPageObj_Destroy(o);
+                return std::nullopt;
+            }
+            made.append(*object);
+            madeX.append(x);
+            expected.append(LaidOutLine{partText, QPointF(x, line->baseline), 0});
+        }
         const qreal size = scale(piece.source);
-        written = written.united(QRectF(piece.x, line->baseline - 0.3 * size,
-                                        metrics.width(piece.source, piece.text).value_or(0), 1.3 * size));
+        const auto width = piece.glyphs.isEmpty() ? metrics.width(piece.source, piece.text)
+                                                  : metrics.glyphsWidth(piece.source, piece.glyphs);
+        written = written.united(QRectF(piece.x, line->baseline - 0.3 * size, width.value_or(0), 1.3 * size));
     }
     if (!insertAndVerify(made, expected, pg)) {
         for (FPDF_PAGEOBJECT o : made)
@@ -316,15 +380,23 @@ std::optional<TextEditResult> PDFEditSession::retypeLine(const EditableTextBlock
     // stream of the object it is put before, and that stream is written again anyway. Put before the
     // object after it, they would make the engine write that object's stream again too, from what it
     // keeps of it, which drops the word spacing a line was justified with.
+    // On a page that draws a picture or a form, though, the engine may take the transformation in force
+    // after one drawn later for the one in force where the object was, and write the pieces off the page (a
+    // picture under a transformation the content leaves in force): they go after everything else there,
+    // where it knows the transformation, and read in order by their places alone.
     int at = -1;
+    bool picture = false;
+    for (int i = 0, n = m_api->FPDFPage_CountObjects(pg); i < n; ++i) {
+        const int type = m_api->FPDFPageObj_GetType(m_api->FPDFPage_GetObject(pg, i));
+        picture = picture || (type != kPDFiumObjectText && type != kPDFiumObjectPath);
+    }
     for (int source : plan->removed)
-        for (int i = 0, n = m_api->FPDFPage_CountObjects(pg); i < n; ++i)
+        for (int i = 0, n = m_api->FPDFPage_CountObjects(pg); i < n && !picture; ++i)
             if (m_api->FPDFPage_GetObject(pg, i) == objects[source] && (at < 0 || i < at))
                 at = i;
     QList<int> order(made.size());
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int a, int b) { return plan->pieces[a].x < plan->pieces[b].x; });
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return madeX[a] < madeX[b]; });
     for (int i : order) {
         if (at >= 0 && m_api->FPDFPage_InsertObjectAtIndex(pg, made[i], size_t(at)))
             ++at;

@@ -35,7 +35,7 @@ PDFiumResult<std::pair<FPDF_FONT, QString>> PDFEditSession::loadedFont(const pla
 }
 
 QList<FPDF_PAGEOBJECT> PDFEditSession::makeTextObjects(const QList<LaidOutLine>& lines, FPDF_FONT font, qreal size,
-                                                       const QColor& color)
+                                                       const QColor& color, qreal condensed)
 {
     QList<FPDF_PAGEOBJECT> objects;
     const QColor rgb = color.isValid() ? color.toRgb() : color;
@@ -56,7 +56,7 @@ QList<FPDF_PAGEOBJECT> PDFEditSession::makeTextObjects(const QList<LaidOutLine>&
         }
         m_api->FPDFPageObj_SetFillColor(object, channel(rgb.redF()), channel(rgb.greenF()), channel(rgb.blueF()),
                                         channel(rgb.alphaF()));
-        m_api->FPDFPageObj_Transform(object, 1, 0, 0, 1, line.origin.x(), line.origin.y());
+        m_api->FPDFPageObj_Transform(object, condensed, 0, 0, 1, line.origin.x(), line.origin.y());
         objects.append(object);
     }
     return objects;
@@ -65,11 +65,23 @@ QList<FPDF_PAGEOBJECT> PDFEditSession::makeTextObjects(const QList<LaidOutLine>&
 bool PDFEditSession::insertAndVerify(const QList<FPDF_PAGEOBJECT>& objects, const QList<LaidOutLine>& expected,
                                      FPDF_PAGE page)
 {
-    for (FPDF_PAGEOBJECT object : objects)
+    // Read aside: a word put over the old word it replaces, while that is still there, would lose the letters
+    // both have in the same place ("Pgae" over "Page" reads "ga"). The objects go back exactly where they
+    // were meant to be.
+    QList<FS_MATRIX> placed;
+    for (FPDF_PAGEOBJECT object : objects) {
+        FS_MATRIX m{};
+        m_api->FPDFPageObj_GetMatrix(object, &m);
+        placed.append(m);
+        m.f -= kReadAside;
+        m_api->FPDFPageObj_SetMatrix(object, &m);
         m_api->FPDFPage_InsertObject(page, object);
+    }
     auto takeBack = [&] {
-        for (FPDF_PAGEOBJECT object : objects)
-            m_api->FPDFPage_RemoveObject(page, object);
+        for (qsizetype i = 0; i < objects.size(); ++i) {
+            m_api->FPDFPage_RemoveObject(page, objects[i]);
+            m_api->FPDFPageObj_SetMatrix(objects[i], &placed[i]);
+        }
     };
     FPDF_TEXTPAGE textPage = m_api->FPDFText_LoadPage(page);
     if (!textPage) {
@@ -91,12 +103,13 @@ PDFiumResult<QList<FPDF_PAGEOBJECT>> PDFEditSession::standInObjects(const Editab
                                                                     const QList<LaidOutLine>& lines,
                                                                     const platform::Font& layoutFont,
                                                                     const QString& text, FPDF_PAGE pg,
-                                                                    TextEditResult& result)
+                                                                    TextEditResult& result, qreal condensed)
 {
     const auto substitute = loadedFont(layoutFont, text);
     if (!substitute)
         return substitute.error();
-    QList<FPDF_PAGEOBJECT> objects = makeTextObjects(lines, substitute.value().first, block.fontSize, block.color);
+    QList<FPDF_PAGEOBJECT> objects =
+        makeTextObjects(lines, substitute.value().first, block.fontSize, block.color, condensed);
     if (objects.isEmpty())
         return PDFiumError::fontFailed();
     if (!insertAndVerify(objects, lines, pg)) {
@@ -152,9 +165,10 @@ PDFiumResult<TextEditResult> PDFEditSession::replaceText(const EditableTextBlock
         const bool italic = editrules::wantsItalic(block.baseFontName, block.fontFlags);
         const platform::Font layoutFont =
             fontmatching::matchSystemFont(block.baseFontName, block.fontSize, bold, italic, block.fontFlags);
-        const textlayout::Layout layout =
-            textlayout::layOutText(text, layoutFont, block, qreal(m_api->FPDF_GetPageWidthF(pg)) - 18);
-        const auto standIn = standInObjects(block, layout.lines, layoutFont, text, pg, result);
+        const qreal condensed = textlayout::condensing(block, text, layoutFont);
+        const textlayout::Layout layout = textlayout::layOutCondensed(
+            text, layoutFont, block, qreal(m_api->FPDF_GetPageWidthF(pg)) - 18, condensed);
+        const auto standIn = standInObjects(block, layout.lines, layoutFont, text, pg, result, condensed);
         if (!standIn)
             return standIn.error();
         made = standIn.value();

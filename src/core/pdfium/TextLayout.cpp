@@ -101,4 +101,41 @@ Layout layOutText(const QString& text, const platform::Font& font, const Editabl
     return result;
 }
 
+qreal condensing(const EditableTextBlock& block, const QString& text, const platform::Font& font)
+{
+    if (block.lineCount != 1 || text.contains(QLatin1Char('\n')) || block.text.contains(QLatin1Char('\n')))
+        return 1;
+    const qreal oldInStandIn = font.advanceWidth(block.text);
+    if (oldInStandIn <= 0 || block.bounds.width() <= 0)
+        return 1;
+    return std::clamp(block.bounds.width() / oldInStandIn, kMostCondensed, 1.0);
+}
+
+Layout layOutCondensed(const QString& text, const platform::Font& font, const EditableTextBlock& block,
+                       qreal rightLimit, qreal condensed)
+{
+    if (condensed >= 1)
+        return layOutText(text, font, block, rightLimit);
+    // Laid out in unnarrowed glyphs around the edge the alignment keeps, then narrowed towards that edge.
+    const qreal anchor = block.alignment == EditableTextBlock::Alignment::center ? block.bounds.center().x()
+        : block.alignment == EditableTextBlock::Alignment::right                ? block.bounds.right()
+                                                                                 : block.textLeft.value_or(block.bounds.left());
+    auto widen = [&](qreal x) { return anchor + (x - anchor) / condensed; };
+    auto narrow = [&](qreal x) { return anchor + (x - anchor) * condensed; };
+    EditableTextBlock wide = block;
+    wide.bounds = QRectF(QPointF(widen(block.bounds.left()), block.bounds.top()),
+                         QPointF(widen(block.bounds.right()), block.bounds.bottom()));
+    if (block.textLeft)
+        wide.textLeft = widen(*block.textLeft);
+    Layout layout = layOutText(text, font, wide, widen(rightLimit));
+    for (LaidOutLine& line : layout.lines) {
+        line.origin.setX(narrow(line.origin.x()));
+        line.width *= condensed;
+    }
+    if (!layout.bounds.isNull())
+        layout.bounds = QRectF(QPointF(narrow(layout.bounds.left()), layout.bounds.top()),
+                               QPointF(narrow(layout.bounds.right()), layout.bounds.bottom()));
+    return layout;
+}
+
 } // namespace vmk::core::textlayout

@@ -8,6 +8,7 @@
 #include "core/pdfium/FontCodes.h"
 #include "core/pdfium/LineEdit.h"
 #include "support/FidelityPages.h"
+#include "support/PdfBuilder.h"
 #include "support/TestFiles.h"
 
 #include <QTemporaryDir>
@@ -77,6 +78,77 @@ TEST(OwnFontRetype, ASameLetterEditKeepsTheFontOfEveryKindAndEveryOtherLine)
         // Only the edited line changed.
         EXPECT_EQ(test::pixelsChangedOutside(original, saved, {lineBand(687)}), 0);
         EXPECT_TRUE(qpdfAccepts(saved));
+    }
+}
+
+TEST(OwnFontRetype, AWordReadBackOverTheOldOneKeepsTheFont)
+{
+    // The new word is read back before the old one leaves: letters both draw in the same place count.
+    const QByteArray original = makeHelveticaContentPdf("BT /F1 72 Tf 72 700 Td (Page ) Tj ET\n"
+                                                        "BT /F1 72 Tf 250 700 Td (2) Tj ET\n"
+                                                        "BT /F1 72 Tf 290 700 Td ( ) Tj ET\n");
+    VMK_OPEN_SESSION_OR_SKIP(session, original);
+    const EditableTextBlock block = session->model(0)->blocks.first();
+    const auto result = session->replaceText(block, QStringLiteral("Pgae 2"), 0);
+    ASSERT_TRUE(result.ok()) << result.error().message().toStdString();
+    EXPECT_TRUE(result->reusedOriginalFont);
+    const QByteArray saved = session->save().value();
+    EXPECT_EQ(extractText(saved), QStringLiteral("Pgae 2"));
+    // The word alone was written again: the figure after it stays where it was.
+    EXPECT_EQ(test::pixelsChangedOutside(original, saved, {QRectF(60, 670, 185, 100)}), 0);
+}
+
+TEST(OwnFontRetype, GlyphsPlacedOneByOneAreWrittenOneByOneAtTheLinesOwnSpacing)
+{
+    // Every letter placed 8 points after the last, where the font's widths say an em (12 points): the new
+    // word is set as the line was, not by the widths.
+    auto placed = [](const QByteArray& letters) {
+        QByteArray content, widths;
+        for (int i = 0; i < letters.size(); ++i)
+            content += "BT /F1 12 Tf " + QByteArray::number(72 + 8 * i) + " 700 Td (" + letters[i] + ") Tj ET\n";
+        for (int code = 32; code <= 126; ++code)
+            widths += " 1000";
+        return test::assemblePdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                  "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R"
+                                  " /Resources << /Font << /F1 5 0 R >> >> >>",
+                                  test::pdfStream({}, content),
+                                  "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding"
+                                  " /FirstChar 32 /LastChar 126 /Widths [" + widths + "] >>"});
+    };
+    const QByteArray original = placed("WORDS");
+    VMK_OPEN_SESSION_OR_SKIP(session, original);
+    const EditableTextBlock block = session->model(0)->blocks.first();
+    const auto result = session->replaceText(block, QStringLiteral("WRODS"), 0);
+    ASSERT_TRUE(result.ok()) << result.error().message().toStdString();
+    EXPECT_TRUE(result->reusedOriginalFont);
+    EXPECT_EQ(test::pixelsChangedOutside(placed("WRODS"), session->save().value(), {}), 0);
+}
+
+TEST(OwnFontRetype, AnEditedLineStaysOnAPageWithAPictureUnderALastingTransformation)
+{
+    QByteArray content = "BT /F1 10 Tf 72 740 Td";
+    for (int i = 0; i < 6; ++i)
+        content += " (" + QByteArray(i == 4 ? "the implementation of it" : "filler words") + ") Tj 0 -12 Td";
+    content += " ET\n1 0 0 1 300 500 cm q 50 0 0 50 0 0 cm /X1 Do Q 1 0 0 1 -300 -500 cm\n";
+    const QList<QByteArray> pictures{
+        test::pdfStream("/Type /XObject /Subtype /Image /Width 2 /Height 1 /ColorSpace /DeviceGray /BitsPerComponent 8",
+                        QByteArray("\x00\xff", 2)),
+        test::pdfStream("/Type /XObject /Subtype /Form /BBox [0 0 1 1]", "0 0 1 1 re f")};
+    for (const QByteArray& picture : pictures) {
+        const QByteArray original = test::assemblePdf(
+            {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+             "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R"
+             " /Resources << /Font << /F1 5 0 R >> /XObject << /X1 6 0 R >> >> >>",
+             test::pdfStream({}, content), "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+             picture});
+        VMK_OPEN_SESSION_OR_SKIP(session, original);
+        const EditableTextBlock block = session->model(0)->blocks.first();
+        QString typed = block.text;
+        typed.replace(QStringLiteral("implementation"), QStringLiteral("ipmlementation"));
+        ASSERT_TRUE(session->replaceText(block, typed, 0).ok());
+        const QByteArray saved = session->save().value();
+        EXPECT_TRUE(extractText(saved).contains(QStringLiteral("the ipmlementation of it"))) << extractText(saved).toStdString();
+        EXPECT_EQ(test::pixelsChangedOutside(original, saved, {QRectF(60, 685, 200, 16)}), 0);
     }
 }
 
@@ -241,6 +313,15 @@ TEST(OwnFontRetype, ALinePlanRewritesOnlyTheObjectsHoldingChangedOrMovedWords)
     ASSERT_EQ(kept->pieces.size(), 3);
     EXPECT_EQ(kept->pieces[1].text + kept->pieces[2].text, QStringLiteral("one"));
     EXPECT_EQ(kept->pieces[2].x, 6);
+    // A word drawn by two objects (its ligature in a font of its own) is rewritten only where it changed.
+    QList<lineedit::LineChar> ligature;
+    for (const auto& [c, source] : QList<std::pair<QString, int>>{{"b", 0}, {"a", 0}, {"f", 1}, {"i", 1}, {"t", 2}})
+        ligature.append({c, 5.0 * ligature.size(), source});
+    const auto part = lineedit::planLineEdit(ligature, QStringLiteral("bafit"), QStringLiteral("abfit"), metrics);
+    ASSERT_TRUE(part);
+    EXPECT_EQ(part->removed, QSet<int>{0});
+    ASSERT_EQ(part->pieces.size(), 1);
+    EXPECT_EQ(part->pieces[0].text, QStringLiteral("ab"));
     // Characters that do not read as the line's text are not trusted.
     EXPECT_FALSE(lineedit::planLineEdit(chars, QStringLiteral("one too three"), QStringLiteral("one tow three"), metrics));
 }

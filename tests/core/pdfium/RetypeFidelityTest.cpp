@@ -151,8 +151,9 @@ TEST(RetypeFidelity, StandInsAreEmbeddableTrueTypeFacesOfTheSameKindWeightAndSla
     }
     // A face with CFF outlines (as the URW faces have) is never what gets embedded.
     const platform::Font cff = platform::FontService::fontNamed(QStringLiteral("NimbusSans-Regular"));
-    if (cff.isValid())
+    if (cff.isValid()) {
         EXPECT_FALSE(fontmatching::hasTrueTypeOutlines(cff));
+    }
     const platform::Font serif = platform::FontService::fontForFamily(QStringLiteral("Liberation Serif"), false, false);
     ASSERT_TRUE(serif.isValid());
     const auto subset = platform::subsetTrueType(serif.fileData(), QStringLiteral("Hello"));

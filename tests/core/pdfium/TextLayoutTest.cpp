@@ -102,3 +102,37 @@ TEST(TextLayoutTest, CentredAndRightAlignedLinesSitOnTheirEdge)
     left.textLeft = 66;
     EXPECT_EQ(layOutText(word, font, left, 594).lines.value(0).origin.x(), 66);
 }
+
+TEST(TextLayoutTest, AOneLineStandInIsNarrowedToTheOldLinesWidthWithinALimit)
+{
+    const vmk::platform::Font font = sans();
+    ASSERT_TRUE(font.isValid());
+    const QString old = QStringLiteral("Page two");
+    const qreal inStandIn = font.advanceWidth(old);
+    struct Case {
+        qreal blockWidth;
+        int lineCount;
+        Alignment alignment;
+        qreal condensed;
+    };
+    for (const Case& c : {Case{0.9 * inStandIn, 1, Alignment::left, 0.9}, Case{0.9 * inStandIn, 1, Alignment::right, 0.9},
+                          Case{0.5 * inStandIn, 1, Alignment::left, kMostCondensed},
+                          Case{1.2 * inStandIn, 1, Alignment::left, 1}, Case{0.9 * inStandIn, 2, Alignment::left, 1}}) {
+        SCOPED_TRACE(c.blockWidth / inStandIn);
+        EditableTextBlock b = block({100, 700, c.blockWidth, 14}, c.lineCount, c.alignment);
+        b.text = old;
+        const qreal condensed = condensing(b, QStringLiteral("Pgae two"), font);
+        EXPECT_NEAR(condensed, c.condensed, 1e-9);
+        if (condensed * inStandIn > c.blockWidth + 0.01)
+            continue; // narrowed no further: the line grows or wraps as it would unnarrowed
+        // A word of the same letters keeps to the old line's width, on the edge the block's alignment keeps.
+        const Layout layout = layOutCondensed(QStringLiteral("Pgae two"), font, b, 594, condensed);
+        ASSERT_EQ(layout.lines.size(), 1);
+        const LaidOutLine& line = layout.lines.first();
+        EXPECT_NEAR(line.width, inStandIn * condensed, 0.02 * inStandIn); // kerning aside
+        if (c.alignment == Alignment::right)
+            EXPECT_NEAR(line.origin.x() + line.width, b.bounds.right(), 0.01);
+        else
+            EXPECT_NEAR(line.origin.x(), 100, 0.01);
+    }
+}

@@ -20,17 +20,23 @@ namespace vmk::pdf::detail {
 
 namespace {
 
-// Small enough that the first page costs a few reads of little more than it needs, large enough that a
-// table of objects or a font takes a handful.
-constexpr std::int64_t kBlock = std::int64_t(64) << 10;
-// A worker filling the rest reads this much at once.
-constexpr std::int64_t kRunBlocks = 32;
-constexpr std::uintptr_t kHugePage = std::uintptr_t(2) << 20;
+// One page of memory: an object the engine looks up (a page's dictionary, a few hundred bytes) costs one
+// small read. With pieces of 64 KiB, opening a long document copied most of the file just to walk its
+// page tree, whose pages lie tens of kilobytes apart.
+constexpr std::int64_t kBlock = std::int64_t(4) << 10;
+// A stream read straight on asks for ever more at once, up to this many pieces (a font, a content
+// stream, the table of objects: a handful of reads each).
+constexpr std::int64_t kAheadBlocks = 16;
+// A worker filling the rest reads this much at once: one large page of memory.
+constexpr std::int64_t kRunBlocks = 512;
+constexpr std::size_t kHugePage = std::size_t(2) << 20;
 
 enum : std::uint8_t { kUnread = 0, kReading = 1, kRead = 2 };
 
 struct StreamState {
     std::shared_ptr<FileFill> fill;
+    std::int64_t expected = -1; // where the last piece handed over ended
+    std::int64_t ahead = 1;     // pieces the next read straight on asks for
 };
 
 int nextFromFill(fz_context*, fz_stream* stm, size_t)
@@ -40,12 +46,15 @@ int nextFromFill(fz_context*, fz_stream* stm, size_t)
     const std::int64_t at = stm->pos;
     if (at >= fill.size())
         return EOF;
-    // A whole file already read is handed over at once; otherwise up to the end of the piece.
-    const std::int64_t end = fill.isComplete() ? fill.size() : std::min(fill.size(), (at / kBlock + 1) * kBlock);
+    state->ahead = at == state->expected ? std::min(kAheadBlocks, state->ahead * 2) : 1;
+    // A whole file already read is handed over at once; otherwise up to the end of the pieces asked for.
+    const std::int64_t end =
+        fill.isComplete() ? fill.size() : std::min(fill.size(), (at / kBlock + state->ahead) * kBlock);
     const unsigned char* bytes = fill.bytes(at, end - at);
     stm->rp = const_cast<unsigned char*>(bytes);
     stm->wp = stm->rp + (end - at);
     stm->pos = end;
+    state->expected = end;
     return *stm->rp++;
 }
 
@@ -91,17 +100,19 @@ std::shared_ptr<FileFill> FileFill::open(const QString& path, QString* error)
         error->clear(); // nothing to read is no failure of the system's
         return nullptr;
     }
-    // Memory the engine frees as its own (fz_free is free()). Large pages where the system gives them:
-    // touching fresh memory a small page at a time was most of the cost of reading a long file.
-    fill->m_data = static_cast<unsigned char*>(std::malloc(size_t(fill->m_size)));
+    // Memory the engine frees as its own (fz_free is free()), in large pages where the system gives
+    // them: the first touch of each small page is a fault, and those faults were most of the cost of
+    // reading a long file (a large page is made for little more than one small one). Aligned to them, so
+    // that the first and the last are large too.
+    const std::size_t align = size_t(fill->m_size) >= kHugePage ? kHugePage : std::size_t(kBlock);
+    const std::size_t allocated = (size_t(fill->m_size) + align - 1) / align * align;
+    fill->m_data = static_cast<unsigned char*>(std::aligned_alloc(align, allocated));
     if (!fill->m_data) {
         *error = QStringLiteral("There is not enough memory to read the file.");
         return nullptr;
     }
-    const auto begin = (reinterpret_cast<std::uintptr_t>(fill->m_data) + kHugePage - 1) & ~(kHugePage - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(fill->m_data) + std::uintptr_t(fill->m_size)) & ~(kHugePage - 1);
-    if (end > begin)
-        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    if (align == kHugePage)
+        ::madvise(fill->m_data, allocated, MADV_HUGEPAGE);
     fz_context* c = ctx();
     if (!guarded(c, [&] { fill->m_buffer = fz_new_buffer_from_data(c, fill->m_data, size_t(fill->m_size)); })) {
         std::free(fill->m_data);

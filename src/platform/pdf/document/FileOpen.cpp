@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -32,6 +33,8 @@ namespace {
 // Up to this size the whole file and every object are read before the first page shows: it costs less
 // than a frame or two, and leaves no repair for later.
 constexpr qint64 kWholeReadBytes = qint64(16) << 20;
+// How long after opening a file not read whole the rest of it starts being read (see settle()).
+constexpr int kRestOfFileAfterMs = 300;
 
 Result<DocumentPtr> openFill(fz_context* c, const std::shared_ptr<FileFill>& fill)
 {
@@ -134,6 +137,42 @@ std::optional<WholeFileFacts> readWholeFile(const std::weak_ptr<FileFill>& weak)
 
 } // namespace
 
+namespace {
+
+// On a worker of the fill pool: reads the rest of the file, then settles on the main thread what opening
+// from memory would have learnt from it.
+void readRestAndSettle(const std::weak_ptr<Document>& weakDocument, const std::weak_ptr<FileFill>& weakFill)
+{
+    // Behind whatever the user waits for (the first page being drawn, a search): the rest of the file is
+    // only needed by then.
+    static thread_local const bool niced = ::setpriority(PRIO_PROCESS, pid_t(::gettid()), 10) == 0;
+    (void)niced;
+    const std::optional<WholeFileFacts> facts = readWholeFile(weakFill);
+    if (!facts)
+        return;
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [weakDocument, weakFill, facts = *facts] {
+        const DocumentPtr document = weakDocument.lock();
+        const std::shared_ptr<FileFill> fill = weakFill.lock();
+        if (!document || !fill || document->state().fill != fill || document->state().settled)
+            return;
+        DocumentState& state = document->state();
+        fz_context* c = ctx();
+        if (fill->readFailed())
+            qCWarning(lcVmkPdf) << "Part of the file could not be read; it reads as cut short.";
+        guarded(c, [&] { state.source = fz_keep_buffer(c, fill->buffer()); });
+        reserveNumbersUpTo(c, state.doc, facts.highestReference);
+        // Rare: a table that misplaces objects. The repair comes now, before the user changes anything
+        // worth keeping, and not in the middle of a later save.
+        if (facts.needsRepair) {
+            readEveryObject(c, state.doc, kReadAheadBudgetMs);
+            state.pagesKnown = false;
+        }
+        state.settled = true;
+    }, Qt::QueuedConnection);
+}
+
+} // namespace
+
 void DocumentState::settle(const DocumentPtr& document)
 {
     DocumentState& state = document->state();
@@ -141,37 +180,14 @@ void DocumentState::settle(const DocumentPtr& document)
         return;
     std::weak_ptr<Document> weakDocument = document;
     std::weak_ptr<FileFill> weakFill = state.fill;
-    QThreadPool* pool = fillPool();
-    pool->start([weakDocument, weakFill] {
-        // Behind whatever the user waits for (the first page being drawn, a search): the rest of the file
-        // is only needed by then.
-        static thread_local const bool niced = ::setpriority(PRIO_PROCESS, pid_t(::gettid()), 10) == 0;
-        (void)niced;
-        const std::optional<WholeFileFacts> facts = readWholeFile(weakFill);
-        if (!facts)
-            return;
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [weakDocument, weakFill, facts = *facts] {
-            const DocumentPtr document = weakDocument.lock();
-            const std::shared_ptr<FileFill> fill = weakFill.lock();
-            if (!document || !fill || document->state().fill != fill || document->state().settled)
-                return;
-            DocumentState& state = document->state();
-            fz_context* c = ctx();
-            if (fill->readFailed())
-                qCWarning(lcVmkPdf) << "Part of the file could not be read; it reads as cut short.";
-            guarded(c, [&] { state.source = fz_keep_buffer(c, fill->buffer()); });
-            reserveNumbersUpTo(c, state.doc, facts.highestReference);
-            // Rare: a table that misplaces objects. The repair comes now, before the user changes
-            // anything worth keeping, and not in the middle of a later save.
-            if (facts.needsRepair) {
-                readEveryObject(c, state.doc, kReadAheadBudgetMs);
-                state.pagesKnown = false;
-            }
-            state.settled = true;
-        }, Qt::QueuedConnection);
+    // Once the first page has had its time: reading hundreds of megabytes beside it, even at a low
+    // priority, slowed its drawing by a third (the memory and its faults are the machine's, not the
+    // thread's). A document closed by then is not read further.
+    QTimer::singleShot(kRestOfFileAfterMs, QCoreApplication::instance(), [weakDocument, weakFill] {
+        if (!weakDocument.expired() && !weakFill.expired())
+            fillPool()->start([weakDocument, weakFill] { readRestAndSettle(weakDocument, weakFill); });
     });
 }
-
 
 Result<std::shared_ptr<SourceFile>> SourceFile::read(const QString& path)
 {

@@ -137,33 +137,50 @@ void readCrowdedAnnotations(fz_context* c, const std::vector<PagePtr>& pages, in
 
 void readLargeObjectStreams(fz_context* c, pdf_document* doc, int budgetMs)
 {
+    QElapsedTimer clock;
+    clock.start();
+    // First the object streams that hold objects not read yet, each with one such member, from a plain
+    // walk of the table: a long document lists hundreds of thousands of objects, and a guarded look at
+    // each one on its own cost more than the rest of opening before the first page.
+    std::vector<std::pair<int, int>> streams; // (stream, member)
+    std::vector<char> looked;                 // object streams already listed, by number
     int count = 0;
     if (!guarded(c, [&] { count = pdf_xref_len(c, doc); }))
         return;
-    QElapsedTimer clock;
-    clock.start();
-    std::vector<char> looked(size_t(count), 0); // object streams already judged, by number
-    for (int num = 1; num < count; ++num) {
+    looked.assign(size_t(count), 0);
+    constexpr int kBatch = 4096;
+    for (int num = 1; num < count;) {
+        if (clock.elapsed() > budgetMs || waitCancelled())
+            return;
+        const int end = std::min(count, num + kBatch);
+        // A look that throws skips that one object, as each did on its own.
+        if (!guarded(c, [&] {
+                for (; num < end; ++num) {
+                    pdf_xref_entry* entry = pdf_get_xref_entry(c, doc, num);
+                    if (!entry || entry->type != 'o' || entry->obj || entry->ofs <= 0 || entry->ofs >= count)
+                        continue;
+                    const size_t stream = size_t(entry->ofs);
+                    if (!looked[stream]) {
+                        looked[stream] = 1;
+                        streams.emplace_back(int(stream), num);
+                    }
+                }
+            }))
+            ++num;
+    }
+    for (const auto& [stream, member] : streams) {
         if (clock.elapsed() > budgetMs || waitCancelled())
             return;
         pdf_obj* obj = nullptr;
         guarded(c, [&] {
-            pdf_xref_entry* entry = pdf_get_xref_entry(c, doc, num);
-            if (!entry || entry->type != 'o' || entry->obj || entry->ofs <= 0 || entry->ofs >= count)
-                return;
-            const size_t stream = size_t(entry->ofs);
-            if (looked[stream])
-                return;
-            looked[stream] = 1;
             // The stream's dictionary is an object of its own, read without its data.
-            pdf_obj* dict = pdf_load_object(c, doc, int(stream));
+            pdf_obj* dict = pdf_load_object(c, doc, stream);
             const int members = pdf_dict_get_int(c, dict, PDF_NAME(N));
             pdf_drop_obj(c, dict);
             if (members >= kLargeObjectStream)
-                obj = pdf_load_object(c, doc, num);
+                obj = pdf_load_object(c, doc, member);
         });
         pdf_drop_obj(c, obj);
-        guarded(c, [&] { count = std::min<int>(pdf_xref_len(c, doc), int(looked.size())); });
     }
 }
 

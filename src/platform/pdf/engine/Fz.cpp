@@ -4,6 +4,7 @@
 #include "platform/pdf/engine/EngineGate.h"
 
 #include <malloc.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <atomic>
@@ -35,11 +36,16 @@ struct EngineLock {
 
 EngineLock g_locks[FZ_LOCK_MAX];
 
+// For what is read on every lock and allocation the engine makes: the initial-exec model reads it at a
+// fixed offset from the thread pointer instead of calling into the loader each time (this library is
+// linked at start, never loaded late).
+#define VMK_HOT_THREAD_LOCAL __attribute__((tls_model("initial-exec"))) thread_local
+
 // How deep this thread is in the allocation lock. The engine holds that lock while it looks an item up in
 // its store, and the look-up compares keys by value, which reads the key's document's cross-reference
 // table; when that table was never made whole (a file with updates or gaps, a page tree rebuilt), the read
 // allocates, and so takes the lock again on the same thread. Taken once per thread, that would never end.
-thread_local int t_allocDepth = 0;
+VMK_HOT_THREAD_LOCAL int t_allocDepth = 0;
 
 void lockFn(void*, int lock)
 {
@@ -59,17 +65,44 @@ void unlockFamily(void* user, int lock);
 
 // Allocations of the engine on a thread that runs under a memory budget are counted, and refused once
 // over it: the engine then reports an out-of-memory error for the work in hand, and nothing else fails.
-thread_local AllocationBudget* t_budget = nullptr;
+VMK_HOT_THREAD_LOCAL AllocationBudget* t_budget = nullptr;
+
+// From this size an allocation is given large pages where the system has them. The first touch of each
+// small page of fresh memory is a fault, which on a virtual machine can cost tens of microseconds: the
+// table of objects of a long document (megabytes, cleared at once), pixmaps and file buffers paid more
+// for those faults than for their work.
+constexpr std::size_t kLargePagesFrom = std::size_t(4) << 20;
+constexpr std::uintptr_t kLargePage = std::uintptr_t(2) << 20;
+
+void adviseLargePages(void* p, size_t size, int advice)
+{
+    if (!p || size < kLargePagesFrom)
+        return;
+    const auto start = reinterpret_cast<std::uintptr_t>(p);
+    const std::uintptr_t begin = (start + kLargePage - 1) & ~(kLargePage - 1);
+    const std::uintptr_t end = (start + size) & ~(kLargePage - 1);
+    if (end > begin)
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, advice);
+}
+
+void preferLargePages(void* p, size_t size) { adviseLargePages(p, size, MADV_HUGEPAGE); }
+
+// Before such a block goes back to the C library, which may hand its memory out again in small pieces
+// from its heap: the system would otherwise go on filling that memory with large pages, holding far more
+// than what is used.
+void forgetLargePages(void* p) { adviseLargePages(p, p ? malloc_usable_size(p) : 0, MADV_NOHUGEPAGE); }
 
 void* budgetedMalloc(void*, size_t size)
 {
     void* p = std::malloc(size);
+    preferLargePages(p, size);
     // An allocation nested in another's lock (a store look-up) is never refused: a refusal makes the engine
     // evict from the store, which the look-up is walking.
     if (AllocationBudget* b = t_budget; b && p) {
         b->used += malloc_usable_size(p);
         if (b->used > b->limit && t_allocDepth <= 1) {
             b->used -= malloc_usable_size(p);
+            forgetLargePages(p);
             std::free(p);
             b->exceeded = true;
             if (b->abort)
@@ -90,7 +123,12 @@ void* budgetedRealloc(void*, void* old, size_t size)
             raiseAbort(b->abort);
         return nullptr;
     }
+    forgetLargePages(old);
     void* p = std::realloc(old, size);
+    if (p)
+        preferLargePages(p, size);
+    else if (size > 0)
+        preferLargePages(old, malloc_usable_size(old)); // refused: the old block is still in use
     if (b && p)
         b->used = b->used - std::min(b->used, before) + malloc_usable_size(p);
     return p;
@@ -100,6 +138,7 @@ void budgetedFree(void*, void* p)
 {
     if (AllocationBudget* b = t_budget; b && p)
         b->used -= std::min(b->used, malloc_usable_size(p));
+    forgetLargePages(p);
     std::free(p);
 }
 

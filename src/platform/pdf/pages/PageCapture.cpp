@@ -198,8 +198,13 @@ std::shared_ptr<PageCapture> PageCapture::takeToDraw(const Page& page, bool with
     DocumentState& d = document->state();
     const int number = drawableSourceNumber(c, d, page);
     std::shared_ptr<SourceCopies> copies = number > 0 ? drawingCopies(d) : nullptr;
-    // Copied meanwhile: the first pages of a long document are drawn before a copy of all of it is open.
-    if (!copies || !copies->openedOrOpenAhead())
+    if (!copies)
+        return take(page, withAnnotations, excluded);
+    // While the copy of the file opens, the first page asked for is copied: on a long document that is
+    // drawn before a copy of all of it is open. A page that would wait behind other copied pages (their
+    // copies are interpreted one at a time, and each loads the fonts again) is left to a worker, which
+    // opens a copy of the file of its own as soon as it takes the page.
+    if (!copies->openedOrOpenAhead() && (!d.recordingCopies || d.recordingCopies->waiting() == 0))
         return take(page, withAnnotations, excluded);
     auto state = std::make_unique<CaptureState>();
     state->copies = std::move(copies);

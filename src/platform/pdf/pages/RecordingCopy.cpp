@@ -151,6 +151,14 @@ std::shared_ptr<RecordingCopy> RecordingCopies::acquire()
     return mirror;
 }
 
+int RecordingCopies::waiting() const
+{
+    int count = 0;
+    for (const auto& mirror : m_mirrors)
+        count += mirror->waiting.load();
+    return count;
+}
+
 PageObjectCopier::PageObjectCopier(pdf_document* from, RecordingCopy& to, bool share)
     : m_from(from), m_mirror(to), m_to(to.doc), m_share(share),
       m_anyChange(from && from->num_incremental_sections > 0)

@@ -124,6 +124,8 @@ public:
     // engine cannot make one.
     std::shared_ptr<RecordingCopy> acquire();
     std::size_t size() const { return m_mirrors.size(); }
+    // Pages copied into the mirrors and not interpreted yet.
+    int waiting() const;
 
 private:
     std::vector<std::shared_ptr<RecordingCopy>> m_mirrors; // oldest first

@@ -56,6 +56,8 @@ TEST(DocumentRelease, ALargeDocumentIsFreedOnAWorkerWhileTheMainThreadGoesOn)
     // A window reads every page's size as it lays the document out.
     for (const pdf::PagePtr& page : document->pages())
         ASSERT_TRUE(page && !page->displaySize().isEmpty());
+    // Documents earlier tests let go of finish first: they would end during the wait below.
+    ASSERT_TRUE(test::eventually([] { return pdf::Document::releasesUnderWay() == 0; }, test::scaledMs(10000)));
     const int before = pdf::Document::releasesUnderWay();
 
     // Time on the processor only: what the main thread spends on letting go, whatever the load.
@@ -76,6 +78,7 @@ TEST(DocumentRelease, ALargeDocumentIsFreedOnAWorkerWhileTheMainThreadGoesOn)
 
 TEST(DocumentRelease, APageThatOutlivesItsDocumentKeepsItUntilItGoes)
 {
+    ASSERT_TRUE(test::eventually([] { return pdf::Document::releasesUnderWay() == 0; }, test::scaledMs(10000)));
     const int before = pdf::Document::releasesUnderWay();
     pdf::PagePtr kept;
     {

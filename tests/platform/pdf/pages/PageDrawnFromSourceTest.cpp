@@ -96,6 +96,20 @@ TEST(DrawnFromSource, UnchangedPagesDrawAsCopiedPagesWithoutACopy)
     }
 }
 
+TEST(DrawnFromSource, WhileTheFilesCopyOpensOnlyTheFirstPageAskedForIsCopied)
+{
+    Result<DocumentPtr> doc = Document::fromData(mixedPages());
+    ASSERT_TRUE(doc.ok());
+    // The first page starts the copy's opening and is copied; the second would wait behind it.
+    const std::shared_ptr<PageCapture> first = PageCapture::takeToDraw(*(*doc)->page(0), true);
+    const std::shared_ptr<PageCapture> second = PageCapture::takeToDraw(*(*doc)->page(1), true);
+    ASSERT_TRUE(first && second);
+    EXPECT_TRUE(first->isCopied());
+    EXPECT_FALSE(second->isCopied());
+    EXPECT_EQ(drawTaken(second), drawCopied(*(*doc)->page(1)));
+    EXPECT_EQ(drawTaken(first), drawCopied(*(*doc)->page(0)));
+}
+
 TEST(DrawnFromSource, AnEditedPageIsDrawnAsEditedAndTheOthersStillFromTheFile)
 {
     const std::vector<std::pair<const char*, std::function<void(Page&)>>> edits = {
