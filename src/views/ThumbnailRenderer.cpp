@@ -204,15 +204,19 @@ void ThumbnailRenderer::start(const std::shared_ptr<Job>& job, const pdf::PagePt
             }
             givenUp = image.isNull() && why != pdf::RecordOutcome::cancelled;
         }
-        if (givenUp)
-            image = placeholder(size, why);
         // The card face is made here too: scaling the picture down to the card on the main thread held
-        // the window for a millisecond or more per card coming into sight.
+        // the window for a millisecond or more per card coming into sight. Painting reads the application's
+        // fonts, so it happens only while the renderer is there: after it, the application may be ending.
         QImage face;
-        if (!image.isNull() && job->facePixelRatio > 0) {
-            const QSize card = PageCell::cardSize(organizerItemSize(job->itemWidth), QSize(image.width() / 2, image.height() / 2));
-            face = PageCell::makeFace(image, card, job->facePixelRatio);
-        }
+        link->whileOpen([&] {
+            if (givenUp)
+                image = placeholder(size, why);
+            if (!image.isNull() && job->facePixelRatio > 0) {
+                const QSize card = PageCell::cardSize(organizerItemSize(job->itemWidth),
+                                                      QSize(image.width() / 2, image.height() / 2));
+                face = PageCell::makeFace(image, card, job->facePixelRatio);
+            }
+        });
         // Dropped when the renderer is gone, now or before the main thread gets to it.
         link->post([owner, job, image, face] {
             --owner->m_inFlight;
