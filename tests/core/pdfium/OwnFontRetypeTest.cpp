@@ -383,3 +383,23 @@ TEST(OwnFontRetype, WordsInTwoFontsOfOneNameKeepTheirGlyphsOrTheEditIsRefused)
     }
     EXPECT_TRUE(extractText(session->save().value()).contains(QStringLiteral("Lroem ipsum amet dolor sit")));
 }
+
+TEST(OwnFontRetype, AnEditedLineIsDrawnAfterARestoreWithNothingSaved)
+{
+    // A reader that stops at a restore with nothing saved would not draw what the edit adds after it.
+    const QByteArray content = "q 0 0 0 RG q 50 0 0 50 300 500 cm /X1 Do Q\nBT /F1 10 Tf 72 700 Td (the implementation "
+                               "of it) Tj ET\nBT /F1 10 Tf 72 688 Td (filler words) Tj ET\nQ\nQ\n";
+    const QByteArray original = test::assemblePdf(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R"
+         " /Resources << /Font << /F1 5 0 R >> /XObject << /X1 6 0 R >> >> >>",
+         test::pdfStream({}, content), "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+         test::pdfStream("/Type /XObject /Subtype /Image /Width 2 /Height 1 /ColorSpace /DeviceGray /BitsPerComponent 8",
+                         QByteArray("\x00\xff", 2))});
+    VMK_OPEN_SESSION_OR_SKIP(session, original);
+    const EditableTextBlock block = session->model(0)->blocks.first();
+    QString typed = block.text;
+    typed.replace(QStringLiteral("implementation"), QStringLiteral("ipmlementation"));
+    ASSERT_TRUE(session->replaceText(block, typed, 0).ok());
+    EXPECT_TRUE(extractText(session->save().value()).contains(QStringLiteral("the ipmlementation of it")));
+}
