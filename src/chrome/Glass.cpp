@@ -86,8 +86,29 @@ QRectF GlassSurface::surfaceRect() const
 
 void GlassSurface::paintEvent(QPaintEvent*)
 {
+    const double ratio = devicePixelRatioF();
+    const QRect surface = contentsRect();
+    const QString key = QStringLiteral("%1x%2 %3,%4,%5x%6 %7 %8 %9 %10")
+                            .arg(width())
+                            .arg(height())
+                            .arg(surface.x())
+                            .arg(surface.y())
+                            .arg(surface.width())
+                            .arg(surface.height())
+                            .arg(ratio)
+                            .arg(int(shape_.kind))
+                            .arg(shape_.radius)
+                            .arg(palette().cacheKey());
+    if (key != backgroundKey_) {
+        background_ = QImage((QSizeF(size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+        background_.setDevicePixelRatio(ratio);
+        background_.fill(Qt::transparent);
+        QPainter made(&background_);
+        paintGlassBackground(made, surfaceRect(), shape_, palette());
+        backgroundKey_ = key;
+    }
     QPainter painter(this);
-    paintGlassBackground(painter, surfaceRect(), shape_, palette());
+    painter.drawImage(QPointF(0, 0), background_);
 }
 
 void applyProminentButton(QAbstractButton* button)

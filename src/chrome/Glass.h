@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <QPainterPath>
 #include <QPointF>
 #include <QWidget>
@@ -59,6 +60,11 @@ protected:
 
 private:
     GlassShape shape_;
+    // The surface as last painted, for as long as its size, shape, palette and pixel ratio stay: whatever
+    // moves beneath a surface repaints it on every frame, and its eight antialiased fills cost more than
+    // stamping them.
+    QImage background_;
+    QString backgroundKey_;
 };
 
 // The filled look of a confirming action: accent background, white title, rounded corners.

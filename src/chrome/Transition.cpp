@@ -121,7 +121,8 @@ void TransitionEffect::draw(QPainter* painter)
         buffer = QImage(sharedPixels(qsizetype(pixels.width()) * pixels.height() * 4), pixels.width(), pixels.height(),
                         pixels.width() * 4, QImage::Format_ARGB32_Premultiplied);
         buffer.setDevicePixelRatio(ratio);
-        buffer.fill(Qt::transparent);
+        if (!m_piece->property(kPaintsEveryPixel).toBool())
+            buffer.fill(Qt::transparent);
         QPainter p(&buffer);
         m_piece->render(&p, QPoint(), QRegion(), QWidget::DrawChildren);
         origin = bounds.topLeft().toPoint();

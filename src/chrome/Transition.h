@@ -32,6 +32,10 @@ MotionSpec pieceMotion(const MotionSpec& motion, bool reduceMotion);
 class TransitionEffect : public QGraphicsEffect {
     Q_OBJECT
 public:
+    // A piece with this dynamic property set to true paints every one of its pixels opaque, so the memory
+    // it is drawn into need not be cleared first (a window-sized clear on every frame of its motion).
+    static constexpr const char* kPaintsEveryPixel = "paintsEveryPixel";
+
     // The piece's picture is drawn from `piece` itself into memory kept from frame to frame when it is
     // given; without it, from the copy Qt makes afresh for every frame.
     explicit TransitionEffect(QWidget* piece = nullptr, QObject* parent = nullptr);

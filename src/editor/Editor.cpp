@@ -167,6 +167,10 @@ void Editor::setSearchText(const QString& text)
 void Editor::setSearchHits(const QList<SearchHit>& hits)
 {
     m_searchHits = hits;
+    m_hitSelections.clear();
+    m_hitSelections.reserve(hits.size());
+    for (const SearchHit& hit : hits)
+        m_hitSelections.append(hit.selection);
     emit searchHitsChanged();
 }
 

@@ -26,6 +26,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 namespace vmk::core {
@@ -281,6 +282,8 @@ public:
     // The find reports matches (in the order found) and its end; main thread.
     void didMatchString(const QList<pdf::Selection>& matches);
     void documentDidEndDocumentFind();
+    // Once the find has ended and its last hits are made: no longer searching.
+    void endFindOnceFlushed();
     // Turns the matches reported since the last flush into hits.
     void flushSearchHits();
     void selectHit(int index);
@@ -485,6 +488,11 @@ private:
     pdf::TextReader* m_scanCheck = nullptr; // reads the first pages' text before the scan suggestion decides
     QList<pdf::Selection> m_pendingHits;
     platform::WorkItem m_hitFlush;
+    // The hits' selections as the canvas highlights them, kept beside the hits and extended with them; and
+    // where each page stood when a hit on it was last made (checked before use: pages may move).
+    QList<pdf::Selection> m_hitSelections;
+    std::unordered_map<const pdf::Page*, int> m_hitPageIndex;
+    bool m_findEnded = false; // the find has ended; hits may still wait for their flush
     std::optional<quint64> m_searchSignpost;
     RunningTaskPtr m_runningTask;
     std::shared_ptr<DetachedRunner> m_detachedRunner;

@@ -8,12 +8,19 @@
 #include "platform/services/Logger.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 
 namespace vmk {
 
 namespace {
 
 constexpr double kHitFlushDelay = 0.08;
+// One flush makes at most this much of its hits at a time (but never fewer than kHitsPerSliceAtLeast), and
+// leaves the rest to the next turn of the event loop: the hits of a common word arrive by the thousand
+// when a slow page held back the pages after it, and making them all at once froze the window. The results
+// list and the canvas then take about twice as long again for the same hits.
+constexpr qint64 kHitSliceMs = 4;
+constexpr int kHitsPerSliceAtLeast = 200;
 constexpr int kSnippetCharsBefore = 28;
 constexpr int kSnippetCharsAfter = 48;
 
@@ -22,15 +29,6 @@ QColor hitColor()
     QColor yellow(255, 204, 0);
     yellow.setAlphaF(0.6f);
     return yellow;
-}
-
-QList<pdf::Selection> hitSelections(const QList<SearchHit>& hits)
-{
-    QList<pdf::Selection> selections;
-    selections.reserve(hits.size());
-    for (const SearchHit& hit : hits)
-        selections.append(hit.selection);
-    return selections;
 }
 
 SearchSnippet makeSnippet(const pdf::Selection& match, const QString& searchText)
@@ -55,14 +53,30 @@ SearchSnippet makeSnippet(const pdf::Selection& match, const QString& searchText
     return makeSnippetText(context.string(), searchText, place);
 }
 
-SearchHit makeSearchHit(const pdf::Document& document, const pdf::Selection& match, int id, const QString& searchText)
+// Where a page stands in the document. Hits come many to a page and in page order, so the place found for
+// a page is kept and checked before it is used again; a walk of the page list for every hit cost as much as
+// the rest of a long search's hits together.
+int pageIndexOf(const pdf::Document& document, const pdf::PagePtr& page, std::unordered_map<const pdf::Page*, int>& known)
+{
+    if (!page)
+        return 0;
+    const auto it = known.find(page.get());
+    if (it != known.end() && document.page(it->second) == page)
+        return it->second;
+    const int index = std::max(0, document.indexOf(page));
+    known[page.get()] = index;
+    return index;
+}
+
+SearchHit makeSearchHit(const pdf::Document& document, const pdf::Selection& match, int id, const QString& searchText,
+                        std::unordered_map<const pdf::Page*, int>& pageIndices)
 {
     SearchHit hit;
     hit.id = id;
     hit.selection = match;
     hit.selection.setColor(hitColor());
-    const QList<pdf::PagePtr> pages = match.pages();
-    hit.pageIndex = pages.isEmpty() ? 0 : std::max(0, document.indexOf(pages.first()));
+    const QList<pdf::SelectionRange>& ranges = match.ranges();
+    hit.pageIndex = ranges.isEmpty() ? 0 : pageIndexOf(document, ranges.first().page, pageIndices);
     const SearchSnippet snippet = makeSnippet(match, searchText);
     hit.snippet = snippet.text;
     hit.matchStart = std::max(0, snippet.matchStart);
@@ -78,6 +92,8 @@ void Editor::search(const QString& text)
     setSearchText(text);
     setSearchHits({});
     m_pendingHits.clear();
+    m_hitPageIndex.clear();
+    m_findEnded = false;
     m_hitFlush.cancel();
     m_hitFlush = {};
     setCurrentHit(std::nullopt);
@@ -133,28 +149,57 @@ void Editor::flushSearchHits()
 {
     m_hitFlush.cancel();
     m_hitFlush = {};
-    if (m_pendingHits.isEmpty())
+    if (m_pendingHits.isEmpty()) {
+        endFindOnceFlushed();
         return;
+    }
     const pdf::DocumentPtr pdf = pdfDocument();
     const QString needle = trimSearchText(m_searchText);
-    QList<SearchHit> hits = m_searchHits;
-    const int n = int(hits.size());
-    for (int k = 0; k < m_pendingHits.size(); ++k)
-        hits.append(makeSearchHit(*pdf, m_pendingHits[k], n + k, needle));
-    m_pendingHits.clear();
-    setSearchHits(hits);
+    // The list grows in place: each flush costs its own hits, not the whole list again.
+    const int n = int(m_searchHits.size());
+    m_searchHits.reserve(n + m_pendingHits.size());
+    m_hitSelections.reserve(n + m_pendingHits.size());
+    QElapsedTimer slice;
+    slice.start();
+    int taken = 0;
+    for (; taken < m_pendingHits.size(); ++taken) {
+        if (taken >= kHitsPerSliceAtLeast && taken % 32 == 0 && slice.elapsed() >= kHitSliceMs)
+            break;
+        m_searchHits.append(makeSearchHit(*pdf, m_pendingHits[taken], n + taken, needle, m_hitPageIndex));
+        m_hitSelections.append(m_searchHits.last().selection);
+    }
+    m_pendingHits.remove(0, taken);
+    emit searchHitsChanged();
 
     // The first hit of a search becomes current as soon as it arrives; selecting it hands the canvas
     // the whole list with it marked current.
     if (m_currentHit)
-        m_canvas->setHighlightedSelections(hitSelections(hits), *m_currentHit);
+        m_canvas->setHighlightedSelections(m_hitSelections, *m_currentHit);
     else
         selectHit(0);
+
+    if (!m_pendingHits.isEmpty()) {
+        QPointer<Editor> self(this);
+        m_hitFlush = m_scheduler->schedule(0, [self] {
+            if (self)
+                self->flushSearchHits();
+        });
+        return;
+    }
+    endFindOnceFlushed();
 }
 
 void Editor::documentDidEndDocumentFind()
 {
+    m_findEnded = true;
     flushSearchHits();
+}
+
+void Editor::endFindOnceFlushed()
+{
+    if (!m_findEnded || !m_pendingHits.isEmpty())
+        return;
+    m_findEnded = false;
     setIsSearching(false);
     if (m_searchSignpost) {
         platform::Logger::shared().endInterval(QStringLiteral("Search"), *m_searchSignpost);
@@ -170,7 +215,7 @@ void Editor::selectHit(int index)
     if (m_mode == EditorMode::pages)
         setMode(EditorMode::read);
     // The canvas draws the current hit in a stronger colour than the rest, so it must learn which one it is.
-    m_canvas->setHighlightedSelections(hitSelections(m_searchHits), index);
+    m_canvas->setHighlightedSelections(m_hitSelections, index);
     const pdf::Selection& selection = m_searchHits[index].selection;
     m_canvas->goToSelection(selection);
     m_canvas->setCurrentSelection(selection, true);

@@ -26,7 +26,7 @@ public:
             watcher->deleteLater();
             done();
         });
-        watcher->setFuture(QtConcurrent::run(QThreadPool::globalInstance(),
+        watcher->setFuture(QtConcurrent::run(&DetachedRunner::taskPool(),
                                              platform::handedOver([work = std::move(work), handBack] {
                                                  work();
                                                  handBack.release();
@@ -60,7 +60,18 @@ struct LoopState : std::enable_shared_from_this<LoopState> {
 
 } // namespace
 
-int DetachedRunner::workerCount() const { return std::max(1, QThreadPool::globalInstance()->maxThreadCount()); }
+int DetachedRunner::workerCount() const { return std::max(1, taskPool().maxThreadCount()); }
+
+QThreadPool& DetachedRunner::taskPool()
+{
+    // Never destroyed: work still running as the process ends keeps its threads.
+    static QThreadPool* pool = [] {
+        auto* made = new QThreadPool;
+        made->setObjectName(QStringLiteral("Vellumark.tasks"));
+        return made;
+    }();
+    return *pool;
+}
 
 std::shared_ptr<DetachedRunner> DetachedRunner::threadPool()
 {

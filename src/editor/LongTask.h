@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QThreadPool>
 
 #include <functional>
 #include <memory>
@@ -31,12 +32,16 @@ public:
     virtual ~DetachedRunner() = default;
     // Runs work off the main thread, then done on the main thread; done never runs once context is gone.
     virtual void run(QObject* context, std::function<void()> work, std::function<void()> done) = 0;
-    // How many pieces of work a task may keep in flight at once: the process's thread pool size, so that
-    // one setting (QThreadPool::globalInstance()->setMaxThreadCount) decides between one worker and many.
+    // How many pieces of work a task may keep in flight at once: the size of the tasks' pool, so that one
+    // setting (taskPool().setMaxThreadCount) decides between one worker and many.
     virtual int workerCount() const;
 
-    // The process's runner over the global thread pool.
+    // The process's runner over the tasks' pool.
     static std::shared_ptr<DetachedRunner> threadPool();
+    // The threads long tasks work on, one per core unless set otherwise. Not Qt's global pool: Qt's
+    // painting hands large fills to that pool and waits for them, so a page read there for seconds held
+    // every frame of the window until it was done.
+    static QThreadPool& taskPool();
 };
 
 // Typed form of DetachedRunner::run: the work's value reaches done on the main thread.

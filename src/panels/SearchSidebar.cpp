@@ -73,13 +73,14 @@ public:
         painter->restore();
     }
 
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    // Every row has room for two lines of snippet, whatever its text: a snippet is about eighty characters
+    // around the match, which nearly always wraps at the sidebar's width anyway. Rows of one height let the
+    // list lay out tens of thousands of hits without measuring each snippet's HTML, which froze the window
+    // for seconds while a search for a common word ran.
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override
     {
         const int width = std::max(60, option.rect.width() > 0 ? option.rect.width() : 220) - 2 * kSideInset;
-        QTextDocument doc;
-        configure(doc, index.data(SnippetRole).toString(), width, option.palette);
-        const int snippet = std::min(int(std::ceil(doc.size().height())), twoLineHeight());
-        return {width, 2 * kRowPadding + QFontMetrics(pageLabelFont()).height() + 2 + snippet};
+        return {width, 2 * kRowPadding + QFontMetrics(pageLabelFont()).height() + 2 + twoLineHeight()};
     }
 
 private:
@@ -135,6 +136,7 @@ SearchSidebar::SearchSidebar(Editor* editor, QWidget* parent)
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_list->setResizeMode(QListView::Adjust);
+    m_list->setUniformItemSizes(true);
     m_list->setAutoFillBackground(false);
     m_list->viewport()->setAutoFillBackground(false);
     m_list->setAccessibleName(tr("Search Results"));
@@ -194,40 +196,55 @@ void SearchSidebar::reloadHits()
     const QList<SearchHit> hits = m_editor ? m_editor->searchHits() : QList<SearchHit>();
     const std::optional<int> current = m_editor ? m_editor->currentHit() : std::nullopt;
     // Hits arrive in batches that extend the list: keep the rows there are and add the new ones, so the
-    // scroll position holds while a search runs.
-    if (m_list->count() > hits.size())
+    // scroll position holds while a search runs. A list that is not an extension of the rows (a new search)
+    // differs at its first or its last row already shown; looking at those two keeps a batch's cost to
+    // its own rows.
+    const int shown = m_list->count();
+    auto sameRow = [&](int row) { return m_list->item(row)->data(Qt::UserRole).toInt() == hits[row].id; };
+    if (shown > hits.size() || (shown > 0 && (!sameRow(0) || !sameRow(shown - 1)))) {
         m_list->clear();
-    for (int i = 0; i < m_list->count(); ++i)
-        if (m_list->item(i)->data(Qt::UserRole).toInt() != hits[i].id) {
-            m_list->clear();
-            break;
-        }
+        m_currentRow = -1;
+    }
+    if (m_list->count() == hits.size())
+        return;
+    // Each row is filled before it joins the list, so that joining is its only change the view sees.
+    m_list->setUpdatesEnabled(false);
     for (int i = int(m_list->count()); i < hits.size(); ++i) {
         const SearchHit& hit = hits[i];
-        auto* item = new QListWidgetItem(m_list);
+        auto* item = new QListWidgetItem;
         item->setData(Qt::UserRole, hit.id);
         item->setData(PageRole, hitPageText(hit.pageIndex));
         item->setData(SnippetRole, snippetHtml(hit));
         item->setData(CurrentRole, current == hit.id);
         item->setData(Qt::AccessibleTextRole, hitPageText(hit.pageIndex) + QStringLiteral(": ") + hit.snippet);
+        if (current == hit.id)
+            m_currentRow = i;
+        m_list->addItem(item);
     }
+    m_list->setUpdatesEnabled(true);
 }
 
 void SearchSidebar::followCurrentHit()
 {
     const std::optional<int> current = m_editor ? m_editor->currentHit() : std::nullopt;
-    QListWidgetItem* target = nullptr;
-    for (int i = 0; i < m_list->count(); ++i) {
-        QListWidgetItem* item = m_list->item(i);
-        const bool isCurrent = current && item->data(Qt::UserRole).toInt() == *current;
-        if (item->data(CurrentRole).toBool() != isCurrent)
-            item->setData(CurrentRole, isCurrent);
-        if (isCurrent)
-            target = item;
-    }
+    // Only the rows that change are touched: the one marked before and the new current one (a row's id is
+    // its hit's position in the list).
+    if (m_currentRow >= 0 && m_currentRow < m_list->count())
+        m_list->item(m_currentRow)->setData(CurrentRole, false);
+    m_currentRow = -1;
+    if (current && *current >= 0 && *current < m_list->count() &&
+        m_list->item(*current)->data(Qt::UserRole).toInt() == *current)
+        m_currentRow = *current;
+    else if (current)
+        for (int row = 0; row < m_list->count() && m_currentRow < 0; ++row)
+            if (m_list->item(row)->data(Qt::UserRole).toInt() == *current)
+                m_currentRow = row;
+    if (m_currentRow < 0)
+        return;
+    QListWidgetItem* target = m_list->item(m_currentRow);
+    target->setData(CurrentRole, true);
     // Only a move to a hit scrolls, just far enough to show it.
-    if (target)
-        m_list->scrollToItem(target, QAbstractItemView::EnsureVisible);
+    m_list->scrollToItem(target, QAbstractItemView::EnsureVisible);
 }
 
 } // namespace vmk::panels

@@ -46,6 +46,7 @@ private:
     QLabel* m_header;
     QProgressBar* m_spinner;
     QListWidget* m_list;
+    int m_currentRow = -1; // the row marked current, -1 for none
 };
 
 } // namespace vmk::panels

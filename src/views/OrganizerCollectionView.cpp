@@ -214,9 +214,11 @@ void OrganizerCollectionView::paintEvent(QPaintEvent*)
     const auto [top, bottom] = visibleBand();
     const auto [first, last] = m_layout.indexesBetween(top, bottom);
     const QPalette pal = palette();
+    // Items at whole pixels and all of one size, so that cards of pages of one shape share one card size
+    // and the faces made for it with their thumbnails.
     for (int i = first; i <= last; ++i)
         if (PageCell* cell = m_organizer->cellAt(i))
-            cell->paint(painter, QRectF(visualRect(model()->index(i, 0))), pal);
+            cell->paint(painter, QRectF(visualRect(model()->index(i, 0)).topLeft(), m_layout.itemSize()), pal);
     if (m_dropIndex >= 0) {
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);

@@ -180,8 +180,26 @@ double PageCell::aspect() const
 
 PageCellGeometry PageCell::geometry(QSizeF bounds) const
 {
-    const QString text = QString::number(pageNumber);
-    return layoutCard(bounds, aspect(), QFontMetricsF(labelFont()).horizontalAdvance(text));
+    if (m_measuredNumber != pageNumber) {
+        // One font and its metrics for every label: each card measuring afresh on every frame of the
+        // grid's entrance cost more than drawing its label.
+        static const QFontMetricsF metrics(labelFont());
+        const QString text = QString::number(pageNumber);
+        m_labelWidth = metrics.horizontalAdvance(text);
+        m_label = QStaticText(text);
+        m_label.setTextFormat(Qt::PlainText);
+        m_label.prepare(QTransform(), labelFont());
+        m_measuredNumber = pageNumber;
+    }
+    return layoutCard(bounds, aspect(), m_labelWidth);
+}
+
+QSize PageCell::cardSize(QSizeF itemSize, QSize thumbnailPointSize)
+{
+    if (thumbnailPointSize.height() <= 0)
+        return QSize();
+    const double aspect = double(thumbnailPointSize.width()) / thumbnailPointSize.height();
+    return layoutCard(itemSize, aspect, 0).card.size().toSize();
 }
 
 void PageCell::setSelected(bool selected)
@@ -256,17 +274,15 @@ void PageCell::changed() const
         m_update();
 }
 
-const QImage& PageCell::face(QSize cardSize, double pixelRatio) const
+QImage PageCell::makeFace(const QImage& thumbnail, QSize cardSize, double pixelRatio)
 {
-    const qint64 imageKey = thumbnail->image.cacheKey();
     const QSize pixels = (QSizeF(cardSize) * pixelRatio).toSize();
-    if (m_face.size() == pixels && m_face.devicePixelRatio() == pixelRatio && m_faceImageKey == imageKey)
-        return m_face;
-    m_faceImageKey = imageKey;
-    m_face = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-    m_face.setDevicePixelRatio(pixelRatio);
-    m_face.fill(Qt::transparent);
-    QPainter p(&m_face);
+    if (thumbnail.isNull() || pixels.isEmpty())
+        return QImage();
+    QImage face(pixels, QImage::Format_ARGB32_Premultiplied);
+    face.setDevicePixelRatio(pixelRatio);
+    face.fill(Qt::transparent);
+    QPainter p(&face);
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF card(QPointF(0, 0), QSizeF(cardSize));
     // Scaled once here rather than on every paint; the border comes stamped, as stroking it cost a third
@@ -275,9 +291,25 @@ const QImage& PageCell::face(QSize cardSize, double pixelRatio) const
     shape.addRoundedRect(card, 3, 3);
     p.setClipPath(shape);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.drawImage(card, thumbnail->image);
+    p.drawImage(card, thumbnail);
     p.setClipping(false);
     p.drawImage(QPointF(0, 0), cardRim(cardSize, pixelRatio));
+    p.end();
+    return face;
+}
+
+const QImage& PageCell::face(QSize cardSize, double pixelRatio) const
+{
+    const QSize pixels = (QSizeF(cardSize) * pixelRatio).toSize();
+    // The face made with the thumbnail serves while the card keeps the size it was made for.
+    const QImage& made = thumbnail->face;
+    if (made.size() == pixels && made.devicePixelRatio() == pixelRatio)
+        return made;
+    const qint64 imageKey = thumbnail->image.cacheKey();
+    if (m_face.size() == pixels && m_face.devicePixelRatio() == pixelRatio && m_faceImageKey == imageKey)
+        return m_face;
+    m_faceImageKey = imageKey;
+    m_face = makeFace(thumbnail->image, cardSize, pixelRatio);
     return m_face;
 }
 
@@ -323,9 +355,13 @@ void PageCell::paint(QPainter& painter, const QRectF& itemRect, const QPalette& 
         painter.setBrush(badge);
         painter.drawRoundedRect(g.badge.translated(itemRect.topLeft()), 9, 9);
     }
-    painter.setFont(labelFont());
+    static const QFont font = labelFont();
+    painter.setFont(font);
     painter.setPen(mix(secondary, Qt::white, active));
-    painter.drawText(g.label.translated(itemRect.topLeft()), Qt::AlignCenter, QString::number(pageNumber));
+    // Laid out once per number, centred in the label's place.
+    const QRectF label = g.label.translated(itemRect.topLeft());
+    const QSizeF text = m_label.size();
+    painter.drawStaticText(QPointF(label.center().x() - text.width() / 2, label.center().y() - text.height() / 2), m_label);
     painter.restore();
 }
 

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QRectF>
 #include <QSizeF>
+#include <QStaticText>
 #include <QString>
 #include <QVariantAnimation>
 
@@ -17,10 +18,13 @@ class QPalette;
 
 namespace vmk::views {
 
-// A finished thumbnail: the rendered pixels and its size in points (half the pixel size).
+// A finished thumbnail: the rendered pixels and its size in points (half the pixel size), and the card face
+// made from them on the rendering thread for the card size the organizer showed when it asked (null when it
+// could not be told), so that a card coming into sight costs the window no scaling.
 struct Thumbnail {
     QImage image;
     QSize pointSize;
+    QImage face = {};
 };
 
 // Where the parts of a page cell go inside the item's bounds (y down, origin at the top left).
@@ -51,6 +55,11 @@ public:
     static PageCellGeometry layoutCard(QSizeF bounds, double aspect, double labelWidth);
     // The semibold 11-point label font with digits of equal width.
     static QFont labelFont();
+    // The thumbnail drawn into the card's rounded shape with its resting border, at the card's size in
+    // pixels; safe on any thread.
+    static QImage makeFace(const QImage& thumbnail, QSize cardSize, double pixelRatio);
+    // The card's size in points for items of a size and a thumbnail of a size in points.
+    static QSize cardSize(QSizeF itemSize, QSize thumbnailPointSize);
 
     // The organizer and the thumbnail pipeline set these; the cell repaints through its update handler.
     int pageNumber = 0;
@@ -101,6 +110,10 @@ private:
     std::function<void()> m_update;
     mutable QImage m_face;
     mutable qint64 m_faceImageKey = 0;
+    // The label's number and its natural width, measured once per number rather than on every frame.
+    mutable int m_measuredNumber = -1;
+    mutable double m_labelWidth = 0;
+    mutable QStaticText m_label;
 };
 
 // The value at a time in seconds of a spring of mass 1, stiffness 100 and damping 10 moving from 0 to 1.

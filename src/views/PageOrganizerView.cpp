@@ -37,6 +37,10 @@ PageOrganizerView::PageOrganizerView(Editor* editor, Style style, QWidget* paren
     m_collection->viewport()->setAutoFillBackground(false);
     if (!m_metrics.drawsBackground)
         m_collection->setAttribute(Qt::WA_TranslucentBackground);
+    else
+        // Told to whatever moves the grid as a picture (its entrance), which then need not clear the
+        // memory the grid is drawn into on every frame: the background and the scroll bar cover it all.
+        setProperty("paintsEveryPixel", true);
     auto& flow = m_collection->flowLayout();
     flow.setSpacing(m_metrics.minInteritemSpacing, m_metrics.minLineSpacing);
     flow.setInsets(m_metrics.insets);
@@ -284,7 +288,7 @@ PageCell* PageOrganizerView::supplyCell(int index)
     } else {
         raw->thumbnail.reset();
         raw->placeholderAspect = ThumbnailRenderer::pageAspect(*page);
-        m_thumbnails->schedule(page, key, m_itemWidth);
+        m_thumbnails->schedule(page, key, m_itemWidth, devicePixelRatioF());
     }
     repaintCell(index);
     return raw;

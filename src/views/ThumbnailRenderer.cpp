@@ -4,6 +4,7 @@
 #include "platform/pdf/document/Page.h"
 #include "platform/pdf/pages/PageCapture.h"
 #include "platform/pdf/pages/PageSnapshot.h"
+#include "views/OrganizerLayout.h"
 
 #include <QPainter>
 #include <QRunnable>
@@ -22,6 +23,7 @@ struct ThumbnailRenderer::Job {
     QString key;
     std::weak_ptr<pdf::Page> page;
     double itemWidth = 0;
+    double facePixelRatio = 0; // 0: no face is made
     std::atomic<int> state{queued};
 
     bool begin()
@@ -104,7 +106,7 @@ pdf::DrawResult ThumbnailRenderer::renderSnapshot(const pdf::PageSnapshot& snaps
     return drawn;
 }
 
-void ThumbnailRenderer::schedule(const pdf::PagePtr& page, const QString& key, double itemWidth)
+void ThumbnailRenderer::schedule(const pdf::PagePtr& page, const QString& key, double itemWidth, double facePixelRatio)
 {
     if (!page || m_pending.contains(key))
         return;
@@ -112,9 +114,18 @@ void ThumbnailRenderer::schedule(const pdf::PagePtr& page, const QString& key, d
     job->key = key;
     job->page = page;
     job->itemWidth = itemWidth;
+    job->facePixelRatio = facePixelRatio;
     m_pending.insert(key, job);
     m_waiting.push_back(job);
-    pump();
+    // Copying starts in a turn of its own: the cards asked for come with a change the window is making
+    // anyway (the grid showing, a scroll), which should not wait for pages to be copied as well.
+    if (!m_pumpSoon) {
+        m_pumpSoon = true;
+        QTimer::singleShot(0, this, [this] {
+            m_pumpSoon = false;
+            pump();
+        });
+    }
 }
 
 // Copies pages out of the document for the queue, a few ahead of the workers and for a few
@@ -193,11 +204,24 @@ void ThumbnailRenderer::start(const std::shared_ptr<Job>& job, const pdf::PagePt
             }
             givenUp = image.isNull() && why != pdf::RecordOutcome::cancelled;
         }
+        // The card face is made here too: scaling the picture down to the card on the main thread held
+        // the window for a millisecond or more per card coming into sight. Painting reads the application's
+        // fonts, so it happens only while the renderer is there: after it, the application may be ending.
+        QImage face;
+        link->whileOpen([&] {
+            if (givenUp)
+                image = placeholder(size, why);
+            if (!image.isNull() && job->facePixelRatio > 0) {
+                const QSize card = PageCell::cardSize(organizerItemSize(job->itemWidth),
+                                                      QSize(image.width() / 2, image.height() / 2));
+                face = PageCell::makeFace(image, card, job->facePixelRatio);
+            }
+        });
         // Dropped when the renderer is gone, now or before the main thread gets to it.
-        link->post([owner, job, image, givenUp, why, size] {
+        link->post([owner, job, image, face] {
             --owner->m_inFlight;
-            if (!image.isNull() || givenUp)
-                owner->deliver(job->key, job, job->page, givenUp ? placeholder(size, why) : image);
+            if (!image.isNull())
+                owner->deliver(job->key, job, job->page, image, face);
             else if (owner->m_pending.value(job->key) == job)
                 owner->m_pending.remove(job->key);
             owner->pump();
@@ -222,7 +246,7 @@ QImage ThumbnailRenderer::placeholder(QSize size, pdf::RecordOutcome why)
 }
 
 void ThumbnailRenderer::deliver(const QString& key, const std::shared_ptr<Job>& job,
-                                const std::weak_ptr<pdf::Page>& weakPage, QImage image)
+                                const std::weak_ptr<pdf::Page>& weakPage, QImage image, QImage face)
 {
     if (m_pending.value(key) == job)
         m_pending.remove(key);
@@ -230,9 +254,9 @@ void ThumbnailRenderer::deliver(const QString& key, const std::shared_ptr<Job>& 
     if (!page)
         return;
     // The annotations were drawn on the queue with the page.
-    auto* thumbnail = new Thumbnail{image, QSize(image.width() / 2, image.height() / 2)};
+    auto* thumbnail = new Thumbnail{image, QSize(image.width() / 2, image.height() / 2), face};
     const Thumbnail copy = *thumbnail;
-    m_cache.insert(key, thumbnail, cost(image.size()));
+    m_cache.insert(key, thumbnail, cost(image.size()) + cost(face.size()));
     if (m_deliver)
         m_deliver(key, copy);
 }

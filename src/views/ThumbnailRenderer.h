@@ -37,7 +37,7 @@ public:
     // Pages copied out for the queue beyond those it is rendering, and the main thread's share of a
     // turn of the event loop spent copying.
     static constexpr int kCapturedAhead = 3;
-    static constexpr int kCaptureSliceMs = 8;
+    static constexpr int kCaptureSliceMs = 4;
 
     // Renders a snapshot at a scale into an opaque image of exactly pixelSize within the budget (runs on
     // the queue), or tells why it could not.
@@ -68,8 +68,9 @@ public:
     pdfview::WorkerPool& queue() { return m_queue; }
 
     // Queues a render of the page for the key unless one is pending; nothing for a page without a
-    // drawing. itemWidth sets the size.
-    void schedule(const pdf::PagePtr& page, const QString& key, double itemWidth);
+    // drawing. itemWidth sets the size; with a pixel ratio the card face for items of that width is made
+    // beside it, on the queue.
+    void schedule(const pdf::PagePtr& page, const QString& key, double itemWidth, double facePixelRatio = 0);
     // Cancels the pending render of the key if it has not started, and forgets it.
     void cancel(const QString& key);
     void cancelAll();
@@ -88,7 +89,8 @@ private:
     struct Job;
     void pump();
     void start(const std::shared_ptr<Job>& job, const pdf::PagePtr& page);
-    void deliver(const QString& key, const std::shared_ptr<Job>& job, const std::weak_ptr<pdf::Page>& page, QImage image);
+    void deliver(const QString& key, const std::shared_ptr<Job>& job, const std::weak_ptr<pdf::Page>& page, QImage image,
+                 QImage face = {});
 
     QCache<QString, Thumbnail> m_cache;
     QHash<QString, std::shared_ptr<Job>> m_pending;
@@ -101,6 +103,7 @@ private:
     int m_inFlight = 0;
     QElapsedTimer m_turn; // how long copying has run in this turn of the event loop
     bool m_pumpAfterWriting = false; // the queue waits for a document being written
+    bool m_pumpSoon = false;         // a turn of copying is asked for
 };
 
 } // namespace vmk::views

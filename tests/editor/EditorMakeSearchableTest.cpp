@@ -1,7 +1,11 @@
 #include "LongTaskTestSupport.h"
 #include "support/Wait.h"
 
+#include <QElapsedTimer>
+#include <QPainter>
+#include <QSemaphore>
 #include <QTest>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -269,4 +273,24 @@ TEST(EditorMakeSearchable, ThePagesAreAskedAboutOnWorkersFirstAndWhatChangesMean
         EXPECT_TRUE(last->text().contains(QStringLiteral("WORLD"), Qt::CaseInsensitive));
         EXPECT_TRUE(f.page(0)->text().isEmpty());
     }
+}
+
+// Painting in this Qt hands large fills to Qt's global pool and waits for them: work of a long task must
+// not sit there, or every frame of the window waits for a page to be read.
+TEST(EditorMakeSearchable, WorkOfALongTaskLeavesTheWindowFreeToPaint)
+{
+    PoolSize pool(2);
+    QSemaphore gate;
+    QObject context;
+    for (int i = 0; i < std::max(DetachedRunner::taskPool().maxThreadCount(), QThreadPool::globalInstance()->maxThreadCount()); ++i)
+        DetachedRunner::threadPool()->run(&context, [&gate] { gate.tryAcquire(1, 20000); }, [] {});
+    QImage frame(1600, 1000, QImage::Format_ARGB32_Premultiplied);
+    QElapsedTimer clock;
+    clock.start();
+    QPainter painter(&frame);
+    painter.fillRect(frame.rect(), QColor(20, 40, 60, 200));
+    painter.end();
+    EXPECT_LT(clock.elapsed(), 5000);
+    gate.release(64);
+    DetachedRunner::taskPool().waitForDone();
 }

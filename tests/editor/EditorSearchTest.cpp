@@ -104,6 +104,31 @@ TEST(EditorSearch, FirstMatchesShowAtOnceLaterOnesInBatchesAndOnlyTheFirstMovesT
     EXPECT_EQ(f.canvas->highlightedSelections().size(), 4);
 }
 
+TEST(EditorSearch, AFloodOfMatchesIsMadeIntoHitsOverSeveralTurnsInOrderBeforeTheSearchEnds)
+{
+    SearchFixture f;
+    // The matches of a common word come by the thousand at once; the search ends only once all of them
+    // are hits, in the order found, however many turns that takes.
+    QList<pdf::Selection> flood;
+    for (int i = 0; i < 4000; ++i)
+        flood << find(f.page(i % 3), QStringLiteral("Line %1").arg(i % 4 + 1));
+    f.editor->search(QStringLiteral("Line"));
+    f.editor->cancelFind();
+    f.editor->didMatchString(flood);
+    f.editor->documentDidEndDocumentFind();
+    for (int turn = 0; turn < 100 && f.editor->searchHits().size() < flood.size(); ++turn) {
+        EXPECT_TRUE(f.editor->isSearching());
+        f.scheduler.runDue();
+    }
+    ASSERT_EQ(f.editor->searchHits().size(), flood.size());
+    EXPECT_FALSE(f.editor->isSearching());
+    for (int i = 0; i < flood.size(); i += 997) {
+        EXPECT_EQ(f.editor->searchHits()[i].id, i);
+        EXPECT_EQ(f.editor->searchHits()[i].pageIndex, i % 3);
+    }
+    EXPECT_EQ(f.canvas->highlightedSelections().size(), flood.size());
+}
+
 TEST(EditorSearch, StepsThroughHitsWithWrapAround)
 {
     SearchFixture f;

@@ -1,5 +1,6 @@
 #include "LongTaskTestSupport.h"
 
+#include "editor/LongTask.h"
 #include "support/PaintedPdf.h"
 #include "support/Wait.h"
 
@@ -47,12 +48,12 @@ bool HeldRunner::finish(const Editor& editor, int timeoutMs)
         timeoutMs);
 }
 
-PoolSize::PoolSize(int threads) : m_previous(QThreadPool::globalInstance()->maxThreadCount())
+PoolSize::PoolSize(int threads) : m_previous(DetachedRunner::taskPool().maxThreadCount())
 {
-    QThreadPool::globalInstance()->setMaxThreadCount(threads);
+    DetachedRunner::taskPool().setMaxThreadCount(threads);
 }
 
-PoolSize::~PoolSize() { QThreadPool::globalInstance()->setMaxThreadCount(m_previous); }
+PoolSize::~PoolSize() { DetachedRunner::taskPool().setMaxThreadCount(m_previous); }
 
 PanelWindow::PanelWindow() : m_widget(std::make_unique<QWidget>()) {}
 

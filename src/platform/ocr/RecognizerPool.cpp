@@ -1,5 +1,7 @@
 #include "platform/ocr/RecognizerPool.h"
 
+#include "platform/services/HeapTrim.h"
+
 #include <QFile>
 #include <QThread>
 
@@ -47,6 +49,9 @@ struct Pool {
     std::condition_variable returned;
     std::map<Key, std::vector<std::unique_ptr<TextRecognizer>>> idle;
     int alive = 0;
+    // A release came while engines were lent (a task stopped with pages in reading): they end as they come
+    // back instead of waiting idle for a next task that may never come. A new lease means a task goes on.
+    bool endOnReturn = false;
 
     // With the mutex held: room for one more engine, counting the memory our own engines hold as available
     // to them (they are what took it).
@@ -116,6 +121,7 @@ RecognizerLease::RecognizerLease(const RecognitionOptions& options) : m_options(
     Pool& p = pool();
     const Key key = keyOf(options);
     std::unique_lock lock(p.mutex);
+    p.endOnReturn = false;
     for (;;) {
         if (auto found = p.idle.find(key); found != p.idle.end() && !found->second.empty()) {
             m_recognizer = std::move(found->second.back());
@@ -135,11 +141,23 @@ RecognizerLease::RecognizerLease(const RecognitionOptions& options) : m_options(
 RecognizerLease::~RecognizerLease()
 {
     Pool& p = pool();
+    bool last = false;
     {
         std::lock_guard lock(p.mutex);
-        p.idle[keyOf(m_options)].push_back(std::move(m_recognizer));
+        if (!p.endOnReturn) {
+            p.idle[keyOf(m_options)].push_back(std::move(m_recognizer));
+        } else {
+            --p.alive;
+            last = p.alive == 0;
+        }
     }
     p.returned.notify_one();
+    if (m_recognizer) {
+        // Ended outside the lock, like those a release ends.
+        m_recognizer.reset();
+        if (last)
+            trimHeapSoon();
+    }
 }
 
 void releaseIdleRecognizers()
@@ -153,10 +171,16 @@ void releaseIdleRecognizers()
             std::move(engines.begin(), engines.end(), std::back_inserter(ending));
             engines.clear();
         }
+        p.endOnReturn = p.alive > 0;
     }
     // Ended outside the lock; a waiting borrower may start one of its own now.
+    const bool ended = !ending.empty();
     ending.clear();
     p.returned.notify_all();
+    // What the engines and the pages they read held stays with the C library's per-thread heaps, hundreds
+    // of MiB after a run on eight workers, until it is handed back.
+    if (ended)
+        trimHeapSoon();
 }
 
 int recognizersAlive()

@@ -44,7 +44,8 @@ private:
     RecognitionOptions m_options;
 };
 
-// Ends the engines nobody is using, giving their memory back; a later page starts new ones.
+// Ends the engines nobody is using and hands their memory back to the system; engines lent now end as they
+// come back, unless a new lease comes first. A later page starts new ones.
 void releaseIdleRecognizers();
 // Engines alive now, lent or idle.
 int recognizersAlive();

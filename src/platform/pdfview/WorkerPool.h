@@ -75,6 +75,18 @@ public:
     explicit OwnerLink(QObject* owner) : m_owner(owner) {}
     // From any thread. False when the owner is gone and the call was dropped.
     bool post(std::function<void()> call);
+    // From any thread: runs the work while the owner is there, and false without running it once it is
+    // gone. The owner's close waits for the work to end, so work that needs what the application owns
+    // (painting with its fonts) never runs while the application is being torn down after its owners.
+    template <typename Work>
+    bool whileOpen(Work&& work)
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_owner)
+            return false;
+        std::forward<Work>(work)();
+        return true;
+    }
     // On the owner's thread, before it is destroyed. Calls posted earlier and not yet run die with the
     // owner's pending events.
     void close();

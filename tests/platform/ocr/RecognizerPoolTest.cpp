@@ -40,4 +40,14 @@ TEST(RecognizerPool, LendsIdleEnginesAgainAndEndsThemOnRelease)
     }
     releaseIdleRecognizers();
     EXPECT_EQ(recognizersAlive(), before);
+    // One still reading when the task ends goes as it comes back, not to wait idle for a next task.
+    {
+        const RecognizerLease reading;
+        releaseIdleRecognizers();
+        EXPECT_EQ(recognizersAlive(), before + 1);
+    }
+    EXPECT_EQ(recognizersAlive(), before);
+    { const RecognizerLease nextTask; }
+    EXPECT_EQ(recognizersAlive(), before + 1); // a new task's engines wait for its pages again
+    releaseIdleRecognizers();
 }

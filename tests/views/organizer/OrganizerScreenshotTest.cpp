@@ -5,6 +5,7 @@
 #include "views/PageCell.h"
 
 #include <QDir>
+#include <QPainter>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -38,4 +39,25 @@ TEST(OrganizerScreenshot, GridWithThumbnailsAndSelection)
     EXPECT_LT(std::abs(shot.pixelColor(badge).hue() - accent.hue()), 20);
     const QPoint inside = second.topLeft() + geometry.card.topLeft().toPoint() + QPoint(12, 12);
     EXPECT_GT(shot.pixelColor(inside).lightness(), 240);
+}
+
+// The grid's entrance draws it into memory it does not clear first, trusting the grid to cover every pixel
+// (the scroll bar's included): anything left uncovered would show the last frame's leftovers.
+TEST(OrganizerScreenshot, TheGridCoversEveryPixelItIsDrawnInto)
+{
+    test::OrganizerFixture f(40, views::PageOrganizerView::Style::grid, QSize(700, 500));
+    f.editor->setMode(vmk::EditorMode::pages);
+    ASSERT_TRUE(f.waitForThumbnails());
+    ASSERT_TRUE(f.organizer->property("paintsEveryPixel").toBool());
+    const QColor stale(255, 0, 255);
+    QImage picture(f.organizer->size(), QImage::Format_ARGB32_Premultiplied);
+    picture.fill(stale);
+    QPainter painter(&picture);
+    f.organizer->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+    painter.end();
+    int leftovers = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            leftovers += picture.pixelColor(x, y) == stale;
+    EXPECT_EQ(leftovers, 0);
 }

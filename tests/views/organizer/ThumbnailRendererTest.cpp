@@ -159,6 +159,7 @@ TEST(ThumbnailRendering, CancelledOrOrphanedRendersAreNeitherShownNorCached)
     {
         pdf::PagePtr orphan = doc->page(4)->copy();
         renderer.schedule(orphan, QStringLiteral("orphan"), 120);
+        QTest::qWait(20); // copied out in a turn of its own
     }
     gated.gate.release(10);
     ASSERT_TRUE(QTest::qWaitFor([&] { return delivered.size() == 3 && renderer.pendingCount() == 0; }, 20000));

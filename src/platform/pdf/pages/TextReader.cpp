@@ -66,6 +66,17 @@ struct Chunk {
     bool done = false;
 };
 
+// Closing the copies frees everything each of them read (its page objects, fonts and cross-reference
+// table): on a long document that is a hundred milliseconds, which the window would feel as a freeze at
+// the end of every search. A worker lets go of them instead; the workers still reading from them keep
+// them open until they are done.
+void releaseOnWorker(std::shared_ptr<SourceCopies> copies)
+{
+    if (!copies)
+        return;
+    QThreadPool::globalInstance()->start(platform::handedOver([held = std::move(copies)]() mutable { held.reset(); }));
+}
+
 std::shared_ptr<const TextLayout> readFromCopy(SourceCopies& copies, int number, const RecordBudget& budget,
                                                const RecordCancel& cancel)
 {
@@ -161,7 +172,7 @@ void TextReader::cancel()
     if (m_state->cancelled)
         m_state->cancelled->cancel();
     m_state->cancelled.reset();
-    m_state->copies.reset();
+    releaseOnWorker(std::move(m_state->copies));
     m_state->items.clear();
     m_state->chunks.clear();
     m_state->inFlight = 0;
@@ -391,7 +402,7 @@ void TextReader::deliver(quint64 generation)
     s.running = false;
     s.items.clear();
     s.chunks.clear();
-    s.copies.reset();
+    releaseOnWorker(std::move(s.copies));
     emit finished();
 }
 

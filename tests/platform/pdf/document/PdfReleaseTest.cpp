@@ -8,6 +8,7 @@
 #include "platform/services/HeapTrim.h"
 
 #include "support/MainThreadStall.h"
+#include "support/PaintedPdf.h"
 #include "support/PdfBuilder.h"
 #include "support/Slowdown.h"
 #include "support/Wait.h"
@@ -15,6 +16,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
+#include <QPainter>
 
 #include <gtest/gtest.h>
 
@@ -137,6 +140,40 @@ TEST(DocumentRelease, WhatAReadDocumentHeldGoesBackToTheSystemOnceItCloses)
         },
         test::scaledMs(20000)));
     // The workers' heaps kept nearly all of it before.
+    const long after = residentKiB();
+    EXPECT_LT(after - before, (whileOpen - before) / 3) << before << " KiB before, " << whileOpen << " open, " << after;
+}
+
+TEST(DocumentRelease, PicturesDecodedToDrawAClosedDocumentGoBackWithIt)
+{
+#if defined(VMK_SANITIZE)
+    GTEST_SKIP() << "the sanitizers' allocator keeps freed memory its own way";
+#endif
+    // Scanned pages: each picture decodes to 10 MiB, which the engine keeps to draw the page again.
+    const QByteArray bytes = test::paintedPdf(3, QSizeF(612, 792), [](QPainter& p, int page) {
+        QImage scan(1600, 2100, QImage::Format_RGB888);
+        for (int y = 0; y < scan.height(); ++y)
+            for (int x = 0; x < scan.width(); ++x)
+                scan.setPixel(x, y, qRgb((x * 7 + page) % 256, (y * 3) % 256, (x ^ y) % 256));
+        p.drawImage(QRectF(0, 0, 612, 792), scan);
+    });
+    ASSERT_TRUE(test::eventually([] { return pdf::Document::releasesUnderWay() == 0 && !platform::isHeapTrimUnderWay(); }));
+    const int trimsBefore = platform::heapTrimsDone();
+    const long before = residentKiB();
+    long whileOpen = 0;
+    {
+        auto opened = pdf::Document::fromData(bytes);
+        ASSERT_TRUE(opened);
+        for (int i = 0; i < 3; ++i)
+            ASSERT_FALSE(opened.value()->page(i)->render(1.0, pdf::RenderOptions{false, {}}).isNull());
+        whileOpen = residentKiB();
+    }
+    ASSERT_TRUE(test::eventually(
+        [&] {
+            return pdf::Document::releasesUnderWay() == 0 && platform::heapTrimsDone() > trimsBefore &&
+                   !platform::isHeapTrimUnderWay();
+        },
+        test::scaledMs(20000)));
     const long after = residentKiB();
     EXPECT_LT(after - before, (whileOpen - before) / 3) << before << " KiB before, " << whileOpen << " open, " << after;
 }
