@@ -270,6 +270,8 @@ Outcome sweepPage(const QString& path, const QByteArray& bytes, const pdf::Docum
     after.open(QIODevice::WriteOnly);
     after.write(saved.value());
     after.close();
+    if (!keep.isEmpty()) // edited files too, to look at what the measures flag
+        QFile::copy(afterFile, QDir(keep).filePath(QStringLiteral("%1-%2-edited.pdf").arg(out.file).arg(out.page)));
 
     QStringList beforeMessages, afterMessages;
     const QImage a = popplerRender(beforeFile, pageIndex, stem + QStringLiteral("-a"), beforeMessages);

@@ -74,6 +74,9 @@ void Editor::setEditSelection(const std::optional<EditTarget>& target)
 void Editor::showEditError(const core::PDFiumError& error)
 {
     showToast(error.message(), kWarningSymbol, Toast::Style::info);
+    // The session wrote a page wrong and will save nothing more: start again from the document as shown.
+    if (error.kind == core::PDFiumError::Kind::wouldDamage)
+        discardEditSessionChanges();
 }
 
 void Editor::enterEditMode()

@@ -262,8 +262,63 @@ void PDFEditSession::reapplyColors(FPDF_PAGE page) const
     }
 }
 
-void PDFEditSession::finishEdit(int pageIndex, FPDF_PAGE page)
+QList<PDFEditSession::DrawnText> PDFEditSession::drawnText(FPDF_PAGE page) const
 {
+    QList<DrawnText> drawn;
+    FPDF_TEXTPAGE textPage = m_api->FPDFText_LoadPage(page);
+    if (!textPage)
+        return drawn;
+    QHash<FPDF_FONT, QString> fontNames;
+    for (int i = 0, n = m_api->FPDFPage_CountObjects(page); i < n; ++i) {
+        FPDF_PAGEOBJECT object = m_api->FPDFPage_GetObject(page, i);
+        if (!object || m_api->FPDFPageObj_GetType(object) != kPDFiumObjectText)
+            continue;
+        FPDF_FONT font = m_api->FPDFTextObj_GetFont(object);
+        auto name = fontNames.constFind(font);
+        if (name == fontNames.constEnd()) {
+            size_t size = 0;
+            m_api->FPDFFont_GetFontData(font, nullptr, 0, &size);
+            name = fontNames.insert(font, readName(m_api->FPDFFont_GetBaseFontName, font) + QLatin1Char('/')
+                                              + QString::number(size) + QLatin1Char('/')
+                                              + QString::number(m_api->FPDFFont_GetFlags(font)));
+        }
+        float l = 0, b = 0, r = 0, t = 0;
+        m_api->FPDFPageObj_GetBounds(object, &l, &b, &r, &t);
+        // Spaces at the ends are the reading's guess from the neighbours, which the edit changed.
+        drawn.append(DrawnText{*name, text(object, textPage).simplified(), QRectF(l, b, r - l, t - b)});
+    }
+    m_api->FPDFText_ClosePage(textPage);
+    return drawn;
+}
+
+bool PDFEditSession::sameDrawnText(const QList<DrawnText>& meant, const QList<DrawnText>& written)
+{
+    if (meant.size() != written.size())
+        return false;
+    QHash<QString, QList<QRectF>> left;
+    for (const DrawnText& d : written)
+        left[d.font + QChar(0) + d.text].append(d.bounds);
+    for (const DrawnText& d : meant) {
+        QList<QRectF>& places = left[d.font + QChar(0) + d.text];
+        const qreal slack = std::max(0.5, 0.05 * d.bounds.height());
+        // The right edge alone may move by up to a glyph: a trailing space or spacing the engine measures
+        // one way in the object it holds and another in the object it reads.
+        const qreal rightSlack = std::max(slack, d.bounds.height());
+        const auto near = std::find_if(places.begin(), places.end(), [&](const QRectF& r) {
+            return std::fabs(r.left() - d.bounds.left()) <= slack && std::fabs(r.top() - d.bounds.top()) <= slack
+                && std::fabs(r.right() - d.bounds.right()) <= rightSlack
+                && std::fabs(r.bottom() - d.bounds.bottom()) <= slack;
+        });
+        if (near == places.end())
+            return false;
+        places.erase(near);
+    }
+    return true;
+}
+
+MaybePDFiumError PDFEditSession::finishEdit(int pageIndex, FPDF_PAGE page)
+{
+    const QList<DrawnText> meant = drawnText(page);
     // No colours are written back here: setting any object's colour makes the engine rewrite the stream
     // holding it, and the page's other streams must stay as they are.
     m_api->FPDFPage_GenerateContent(page);
@@ -274,6 +329,15 @@ void PDFEditSession::finishEdit(int pageIndex, FPDF_PAGE page)
     // load the page afresh on next use.
     m_api->FPDF_ClosePage(page);
     m_pages.remove(pageIndex);
+    // Read back from a page of its own, not kept: a kept page unscanned would be written again on saving.
+    FPDF_PAGE written = m_api->FPDF_LoadPage(m_document, pageIndex);
+    const bool intact = written && sameDrawnText(meant, drawnText(written));
+    if (written)
+        m_api->FPDF_ClosePage(written);
+    if (intact)
+        return std::nullopt;
+    m_spoiled = true;
+    return PDFiumError::wouldDamage();
 }
 
 } // namespace vmk::core

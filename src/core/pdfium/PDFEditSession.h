@@ -84,8 +84,20 @@ private:
     PDFEditSession(const PDFiumAPI* api, QByteArray bytes, QByteArray original, FPDF_DOCUMENT document);
 
     Run readRun(FPDF_PAGEOBJECT object, FPDF_TEXTPAGE textPage, const QRectF& bounds, EditFontTable& fonts) const;
-    // Regenerates the content and forgets the page's scan.
-    void finishEdit(int pageIndex, FPDF_PAGE page);
+    // Regenerates the content and forgets the page's scan, then reads the page back as written: every text
+    // object must come back in its font, with its text, where it was. The engine that writes the content can
+    // name one font for another of the same base name, or write a stream under a transformation that is not
+    // the one in force; a page it wrote wrong spoils the session (nothing more is saved from it).
+    MaybePDFiumError finishEdit(int pageIndex, FPDF_PAGE page);
+    struct DrawnText {
+        QString font; // base name, program size and flags: two subsets of one face differ
+        QString text;
+        QRectF bounds;
+    };
+    QList<DrawnText> drawnText(FPDF_PAGE page) const;
+    // Whether every text meant to be on the page is on it as written, once each: the same font and text
+    // within a small distance (the content keeps a few decimals of each number).
+    static bool sameDrawnText(const QList<DrawnText>& meant, const QList<DrawnText>& written);
     // Text objects in the font, each line's glyphs narrowed horizontally by `condensed` (1: as designed).
     QList<FPDF_PAGEOBJECT> makeTextObjects(const QList<LaidOutLine>& lines, FPDF_FONT font, qreal size,
                                            const QColor& color, qreal condensed = 1);
@@ -130,6 +142,7 @@ private:
     QHash<int, PageEditModel> m_models;
     QHash<QString, FPDF_FONT> m_loadedFonts;
     qint64 m_nextID = 1;
+    bool m_spoiled = false; // a page was written wrong: the document must not be saved from this session
 };
 
 } // namespace vmk::core

@@ -18,8 +18,7 @@ MaybePDFiumError PDFEditSession::setImageFrame(const EditableImage& image, const
     if (!t)
         return std::nullopt;
     m_api->FPDFPageObj_Transform(image.object, t->a, t->b, t->c, t->d, t->e, t->f);
-    finishEdit(pageIndex, loaded.value());
-    return std::nullopt;
+    return finishEdit(pageIndex, loaded.value());
 }
 
 MaybePDFiumError PDFEditSession::replaceImage(const EditableImage& image, const QImage& picture, int pageIndex)
@@ -50,9 +49,9 @@ MaybePDFiumError PDFEditSession::replaceImage(const EditableImage& image, const 
     const QRectF placed = imagefit::fitPicture(QSize(pixels.width(), pixels.height()), image.bounds);
     const FS_MATRIX m{float(placed.width()), 0, 0, float(placed.height()), float(placed.x()), float(placed.y())};
     m_api->FPDFPageObj_SetMatrix(image.object, &m);
-    finishEdit(pageIndex, pg);
+    const MaybePDFiumError damaged = finishEdit(pageIndex, pg);
     m_api->FPDFBitmap_Destroy(bitmap);
-    return std::nullopt;
+    return damaged;
 }
 
 MaybePDFiumError PDFEditSession::deleteImage(const EditableImage& image, int pageIndex)
@@ -62,12 +61,13 @@ MaybePDFiumError PDFEditSession::deleteImage(const EditableImage& image, int pag
         return loaded.error();
     if (m_api->FPDFPage_RemoveObject(loaded.value(), image.object))
         m_api->FPDFPageObj_Destroy(image.object);
-    finishEdit(pageIndex, loaded.value());
-    return std::nullopt;
+    return finishEdit(pageIndex, loaded.value());
 }
 
 PDFiumResult<QByteArray> PDFEditSession::save()
 {
+    if (m_spoiled)
+        return PDFiumError::wouldDamage();
     // Pages changed since their last scan (and pages loaded but never scanned) get their content written.
     for (auto it = m_pages.constBegin(); it != m_pages.constEnd(); ++it)
         if (!m_models.contains(it.key()))

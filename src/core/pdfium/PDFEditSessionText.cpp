@@ -126,6 +126,8 @@ PDFiumResult<TextEditResult> PDFEditSession::replaceText(const EditableTextBlock
 {
     if (!block.isEditable)
         return PDFiumError::notEditable(block.reason.value_or(EditRefusal::generic()));
+    if (m_spoiled)
+        return PDFiumError::wouldDamage();
     const auto loaded = page(pageIndex);
     if (!loaded)
         return loaded.error();
@@ -148,7 +150,8 @@ PDFiumResult<TextEditResult> PDFEditSession::replaceText(const EditableTextBlock
 
     // A change within one line rewrites that line alone, in the page's own fonts, when it still fits.
     if (const auto inPlace = retypeLine(block, text, pageIndex, pg)) {
-        finishEdit(pageIndex, pg);
+        if (const auto damaged = finishEdit(pageIndex, pg))
+            return *damaged;
         return *inPlace;
     }
 
@@ -188,7 +191,8 @@ PDFiumResult<TextEditResult> PDFEditSession::replaceText(const EditableTextBlock
                 break;
             }
     }
-    finishEdit(pageIndex, pg);
+    if (const auto damaged = finishEdit(pageIndex, pg))
+        return *damaged;
     return result;
 }
 
@@ -200,8 +204,7 @@ MaybePDFiumError PDFEditSession::deleteBlock(const EditableTextBlock& block, int
     for (FPDF_PAGEOBJECT object : block.objects)
         if (m_api->FPDFPage_RemoveObject(loaded.value(), object))
             m_api->FPDFPageObj_Destroy(object);
-    finishEdit(pageIndex, loaded.value());
-    return std::nullopt;
+    return finishEdit(pageIndex, loaded.value());
 }
 
 } // namespace vmk::core

@@ -17,6 +17,9 @@ QString PDFiumError::message() const
         return QStringLiteral("The edit couldn\u2019t be saved.");
     case Kind::fontFailed:
         return QStringLiteral("No usable font was found for this text.");
+    case Kind::wouldDamage:
+        return QStringLiteral("This edit would also have changed other parts of the page, so it wasn\u2019t made. "
+                              "The page is as it was.");
     case Kind::cancelled:
         return QStringLiteral("Stopped.");
     }

@@ -10,7 +10,7 @@ namespace vmk::core {
 
 // The failures of in-place editing, each with the text shown to the user.
 struct PDFiumError {
-    enum class Kind { unavailable, loadFailed, pageFailed, notEditable, saveFailed, fontFailed, cancelled };
+    enum class Kind { unavailable, loadFailed, pageFailed, notEditable, saveFailed, fontFailed, cancelled, wouldDamage };
 
     Kind kind = Kind::saveFailed;
     QString text;            // unavailable: the loader's message; notEditable: the reason
@@ -23,6 +23,8 @@ struct PDFiumError {
     static PDFiumError notEditable(const QString& reason) { return {Kind::notEditable, reason, 0, 0}; }
     static PDFiumError saveFailed() { return {Kind::saveFailed, {}, 0, 0}; }
     static PDFiumError fontFailed() { return {Kind::fontFailed, {}, 0, 0}; }
+    // The page came back from the engine other than it was meant to be: the session holding it is spoiled.
+    static PDFiumError wouldDamage() { return {Kind::wouldDamage, {}, 0, 0}; }
     // The user stopped it: nothing to tell them.
     static PDFiumError cancelled() { return {Kind::cancelled, {}, 0, 0}; }
     bool isCancel() const { return kind == Kind::cancelled; }

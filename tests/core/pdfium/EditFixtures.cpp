@@ -68,7 +68,7 @@ QByteArray makeHelveticaContentPdf(const QByteArray& content)
                               "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"});
 }
 
-QByteArray makeTypesetPdf(FontKind kind, const QStringList& lines, qreal size, qreal leading, Laying laying)
+QByteArray installedFontProgram(FontKind kind)
 {
     const bool trueType = kind == FontKind::trueType;
     QProcess match;
@@ -80,9 +80,15 @@ QByteArray makeTypesetPdf(FontKind kind, const QStringList& lines, qreal size, q
     QFile file(QString::fromLocal8Bit(match.readAllStandardOutput()));
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    QByteArray program = file.readAll();
-    if (kind == FontKind::cff) // the bare CFF program from the OpenType file's table directory
-        program = sfntTable(program, "CFF ");
+    const QByteArray program = file.readAll();
+    // The bare CFF program from the OpenType file's table directory.
+    return kind == FontKind::cff ? sfntTable(program, "CFF ") : program;
+}
+
+QByteArray makeTypesetPdf(FontKind kind, const QStringList& lines, qreal size, qreal leading, Laying laying)
+{
+    const bool trueType = kind == FontKind::trueType;
+    const QByteArray program = installedFontProgram(kind);
     if (program.isEmpty())
         return {};
 

@@ -49,6 +49,9 @@ enum class Laying { objectPerLine, oneObject, groupedPerLine, groupedOneObject, 
 QByteArray makeTypesetPdf(FontKind kind, const QStringList& lines, qreal size = 11, qreal leading = 13,
                           Laying laying = Laying::objectPerLine);
 
+// The installed program makeTypesetPdf embeds for the kind; empty when it is not installed.
+QByteArray installedFontProgram(FontKind kind);
+
 // Opens a session on the real engine; null when the library is not in the build (the test then skips).
 std::unique_ptr<core::PDFEditSession> openSession(const QByteArray& pdf, QString* why = nullptr);
 

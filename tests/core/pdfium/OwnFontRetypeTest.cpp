@@ -13,6 +13,8 @@
 
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 using namespace vmk;
@@ -324,4 +326,80 @@ TEST(OwnFontRetype, ALinePlanRewritesOnlyTheObjectsHoldingChangedOrMovedWords)
     EXPECT_EQ(part->pieces[0].text, QStringLiteral("ab"));
     // Characters that do not read as the line's text are not trusted.
     EXPECT_FALSE(lineedit::planLineEdit(chars, QStringLiteral("one too three"), QStringLiteral("one tow three"), metrics));
+}
+
+TEST(OwnFontRetype, WordsInTwoFontsOfOneNameKeepTheirGlyphsOrTheEditIsRefused)
+{
+    // Two subsets of one face under one name, their letters at different codes: the engine writing the line
+    // again must not draw the second font's words by the first one's codes.
+    const QByteArray program = installedFontProgram(FontKind::type1);
+    if (program.isEmpty())
+        GTEST_SKIP() << "Nimbus Roman is not installed";
+    const QString first = QStringLiteral("Lorem ipsum amet"), second = QStringLiteral("dolor sit");
+    QString letters;
+    for (QChar c : first + second)
+        if (c != QLatin1Char(' ') && !letters.contains(c))
+            letters += c;
+    auto font = [&](const QString& order, int descriptor) {
+        QByteArray differences = "33";
+        for (QChar c : order)
+            differences += " /" + QByteArray(1, char(c.toLatin1()));
+        return "<< /Type /Font /Subtype /Type1 /BaseFont /ABCDEF+NimbusRoman-Regular /FontDescriptor "
+            + test::ref(descriptor) + " /Encoding << /Type /Encoding /Differences [" + differences + "] >> >>";
+    };
+    QString reversed = letters;
+    std::reverse(reversed.begin(), reversed.end());
+    auto shown = [](const QString& text, const QString& order) {
+        QByteArray out = "[";
+        for (const QString& word : text.split(QLatin1Char(' '))) {
+            out += out == "[" ? "<" : "-333<";
+            for (QChar c : word)
+                out += QByteArray::number(33 + order.indexOf(c), 16);
+            out += ">";
+        }
+        return out + "] TJ";
+    };
+    // One text object, as producers write a line: the engine writes all of it again.
+    const QByteArray content = "BT /F1 11 Tf 72 700 Td " + shown(first, letters) + " [-333] TJ /F2 11 Tf "
+        + shown(second, reversed) + " ET\nBT /F1 11 Tf 72 687 Td " + shown(first, letters) + " ET\n";
+    const QByteArray descriptor = "<< /Type /FontDescriptor /FontName /ABCDEF+NimbusRoman-Regular /Flags 34"
+                                  " /FontBBox [-200 -300 1100 1000] /ItalicAngle 0 /Ascent 900 /Descent -250"
+                                  " /CapHeight 700 /StemV 80 /FontFile 8 0 R >>";
+    const QByteArray original = test::assemblePdf(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R"
+         " /Resources << /Font << /F1 5 0 R /F2 6 0 R >> >> >>",
+         test::pdfStream({}, content), font(letters, 7), font(reversed, 7), descriptor, test::pdfStream({}, program)});
+    ASSERT_TRUE(extractText(original).contains(QStringLiteral("Lorem ipsum amet dolor sit")));
+    VMK_OPEN_SESSION_OR_SKIP(session, original);
+    const EditableTextBlock block = session->model(0)->blocks.first();
+    QString typed = block.text;
+    typed.replace(0, 5, QStringLiteral("Lroem"));
+    const auto result = session->replaceText(block, typed, 0);
+    if (!result.ok()) {
+        EXPECT_EQ(result.error().kind, PDFiumError::Kind::wouldDamage);
+        EXPECT_FALSE(session->save().ok()); // nothing of the spoiled page reaches a file
+        return;
+    }
+    EXPECT_TRUE(extractText(session->save().value()).contains(QStringLiteral("Lroem ipsum amet dolor sit")));
+}
+
+TEST(OwnFontRetype, AnEditedLineIsDrawnAfterARestoreWithNothingSaved)
+{
+    // A reader that stops at a restore with nothing saved would not draw what the edit adds after it.
+    const QByteArray content = "q 0 0 0 RG q 50 0 0 50 300 500 cm /X1 Do Q\nBT /F1 10 Tf 72 700 Td (the implementation "
+                               "of it) Tj ET\nBT /F1 10 Tf 72 688 Td (filler words) Tj ET\nQ\nQ\n";
+    const QByteArray original = test::assemblePdf(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R"
+         " /Resources << /Font << /F1 5 0 R >> /XObject << /X1 6 0 R >> >> >>",
+         test::pdfStream({}, content), "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+         test::pdfStream("/Type /XObject /Subtype /Image /Width 2 /Height 1 /ColorSpace /DeviceGray /BitsPerComponent 8",
+                         QByteArray("\x00\xff", 2))});
+    VMK_OPEN_SESSION_OR_SKIP(session, original);
+    const EditableTextBlock block = session->model(0)->blocks.first();
+    QString typed = block.text;
+    typed.replace(QStringLiteral("implementation"), QStringLiteral("ipmlementation"));
+    ASSERT_TRUE(session->replaceText(block, typed, 0).ok());
+    EXPECT_TRUE(extractText(session->save().value()).contains(QStringLiteral("the ipmlementation of it")));
 }

@@ -157,6 +157,30 @@ QByteArray withFontChosen(const QByteArray& piece, QByteArray& font, bool& unres
 
 } // namespace
 
+QByteArray withoutUnmatchedRestores(const QByteArray& content)
+{
+    QByteArray out = content;
+    int depth = 0;
+    bool inText = false;
+    content::Tokenizer tokens(content);
+    for (Token t = tokens.next(); !t.is(Token::Kind::end) && !t.is(Token::Kind::broken); t = tokens.next()) {
+        if (!t.is(Token::Kind::op))
+            continue;
+        const QByteArrayView word = t.text;
+        if (word == "q")
+            ++depth;
+        else if (word == "BT")
+            inText = true;
+        else if (word == "ET")
+            inText = false;
+        else if (word == "Q" && depth > 0)
+            --depth;
+        else if (word == "Q" && !inText)
+            out.replace(t.begin, t.end - t.begin, QByteArray(t.end - t.begin, ' '));
+    }
+    return out;
+}
+
 QList<qsizetype> contentCutPoints(const QByteArray& content)
 {
     const char* s = content.constData();
@@ -221,7 +245,7 @@ QList<qsizetype> contentCutPoints(const QByteArray& content)
             }
             ++depth;
         } else if (word == "Q") {
-            // A restore with nothing saved is passed over by every reader, and stays so in whichever piece.
+            // A restore with nothing saved is passed over here; splitting blanks it out before cutting.
             if (depth == 0 && !inText)
                 continue;
             if (depth == 0)
@@ -344,6 +368,7 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
             if (!readable)
                 continue;
             // Lines and page-wide groups apart when the pieces stay few enough; else as the page has them.
+            joined = withoutUnmatchedRestores(joined);
             const QByteArray apart = withLinesApart(joined);
             QList<qsizetype> cuts = apart.size() != joined.size() ? contentCutPoints(apart) : QList<qsizetype>{};
             if (!cuts.isEmpty())

@@ -17,6 +17,11 @@ namespace vmk::pdf {
 // would not separate anything.
 QList<qsizetype> contentCutPoints(const QByteArray& content);
 
+// The content with every restore that has nothing saved to restore (outside text objects) blanked out, the
+// offsets kept. Most readers pass over such a Q, but some stop drawing the page there: anything an edit adds
+// after it would be drawn by some readers and not by others.
+QByteArray withoutUnmatchedRestores(const QByteArray& content);
+
 // The graphics and text state the top level of the content has set before each cut point, as operators that
 // set it again (colours and their spaces, line and text state but the font, parameter dictionaries). A piece
 // the editing engine rewrites is wrapped in a saved-state group of its own, so that what it set for the
