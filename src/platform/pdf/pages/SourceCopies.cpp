@@ -2,7 +2,6 @@
 
 #include "platform/pdf/document/FileFill.h"
 #include "platform/pdf/engine/EngineGate.h"
-#include "platform/services/HeapTrim.h"
 #include "platform/services/Secrets.h"
 
 #include <algorithm>
@@ -41,10 +40,6 @@ SourceCopies::~SourceCopies()
     // Any thread may end the last use; ctx() is the calling thread's own member of the source's family.
     if (m_source)
         EngineGate::releaseLater([source = m_source] { fz_drop_buffer(ctx(), source); });
-    // What the copies read is free now but kept by the heaps of the threads that read it, which a search
-    // lets go of after its document's own release may long be over.
-    if (!m_all.empty())
-        platform::trimHeapSoon();
 }
 
 int SourceCopies::openCount(Contexts contexts) { return g_openCopies[int(contexts)].load(); }

@@ -6,6 +6,7 @@
 #include "platform/pdf/pages/SourceCopies.h"
 #include "platform/pdf/document/State.h"
 #include "platform/pdf/engine/Watchdog.h"
+#include "platform/services/HeapTrim.h"
 #include "platform/services/ThreadHandOff.h"
 
 #include <QElapsedTimer>
@@ -74,7 +75,14 @@ void releaseOnWorker(std::shared_ptr<SourceCopies> copies)
 {
     if (!copies)
         return;
-    QThreadPool::globalInstance()->start(platform::handedOver([held = std::move(copies)]() mutable { held.reset(); }));
+    // What the copies read is then free but kept by the heaps of the threads that read it, and the
+    // document's own release, which hands such memory back, may long be over.
+    QThreadPool::globalInstance()->start(platform::handedOver([held = std::move(copies)]() mutable {
+        const bool last = held.use_count() == 1;
+        held.reset();
+        if (last)
+            platform::trimHeapSoon();
+    }));
 }
 
 std::shared_ptr<const TextLayout> readFromCopy(SourceCopies& copies, int number, const RecordBudget& budget,
