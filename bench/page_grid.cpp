@@ -10,6 +10,7 @@
 // Usage: bench_page_grid [file.pdf]   (without a file, a 1,000-page lined document is generated)
 
 #include "BenchSupport.h"
+#include "TimedApplication.h"
 
 #include "app/AppDelegate.h"
 #include "app/AppDocument.h"
@@ -36,40 +37,8 @@ namespace {
 
 using vmk::views::PageOrganizerView;
 
-double threadCpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-// Notes the processor time of the longest event the main thread handles from the event loop itself
-// (nested deliveries count within theirs).
-class TimedApplication : public QApplication {
-public:
-    using QApplication::QApplication;
-    bool timing = false;
-    double longestEventCpuMs = 0;
-
-    bool notify(QObject* receiver, QEvent* event) override
-    {
-        if (!timing || m_depth > 0) {
-            ++m_depth;
-            const bool result = QApplication::notify(receiver, event);
-            --m_depth;
-            return result;
-        }
-        ++m_depth;
-        const double before = threadCpuMs();
-        const bool result = QApplication::notify(receiver, event);
-        longestEventCpuMs = std::max(longestEventCpuMs, threadCpuMs() - before);
-        --m_depth;
-        return result;
-    }
-
-private:
-    int m_depth = 0;
-};
+using vmk::bench::threadCpuMs;
+using vmk::bench::TimedApplication;
 
 // Runs the event loop until `done` holds or the time is up; whether it held. It waits rather than spins,
 // so that its polling takes no processor time from the work being timed.
@@ -140,7 +109,7 @@ GridRun openGridOnce(TimedApplication& app, vmk::app::DocumentController& contro
     ticker.start(2);
     wait(50);
     longest = 0;
-    app.longestEventCpuMs = 0;
+    app.restart();
     app.timing = true;
     QElapsedTimer clock;
     clock.start();
@@ -148,7 +117,7 @@ GridRun openGridOnce(TimedApplication& app, vmk::app::DocumentController& contro
     const double switchCpu = threadCpuMs();
     window->applyMode(vmk::EditorMode::pages);
     // The switch itself runs outside the event loop's turns; it counts as one event.
-    app.longestEventCpuMs = std::max(app.longestEventCpuMs, threadCpuMs() - switchCpu);
+    app.mostCpuMs = std::max(app.mostCpuMs, threadCpuMs() - switchCpu);
     const bool filled = runUntil([&] { return gridFilled(window->pageGrid()); }, 20000);
     run.filledMs = filled ? double(clock.elapsed()) : -1;
     // The entrance runs a little past the last card in sight.
@@ -156,7 +125,7 @@ GridRun openGridOnce(TimedApplication& app, vmk::app::DocumentController& contro
     longest = std::max(longest, sinceTick.elapsed());
     app.timing = false;
     run.stallMs = double(longest);
-    run.eventCpuMs = app.longestEventCpuMs;
+    run.eventCpuMs = app.mostCpuMs;
     ticker.stop();
     controller.closeAllDocuments();
     wait(300);

@@ -12,6 +12,7 @@
 // is generated once and kept in the temporary folder)
 
 #include "BenchSupport.h"
+#include "TimedApplication.h"
 
 #include "core/VMKDocument.h"
 #include "editor/Editor.h"
@@ -43,6 +44,9 @@
 #include <sys/resource.h>
 
 namespace {
+
+using vmk::bench::threadCpuMs;
+using vmk::bench::TimedApplication;
 
 const QStringList kWords = QStringLiteral(
     "the of and to in is that for it as was with be by on not he this are or his from at which but have an they "
@@ -119,54 +123,6 @@ QString makeReport(int pages)
     });
     return path;
 }
-
-double threadCpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-// Notes the longest event the main thread handles from the event loop itself (nested deliveries count
-// within theirs) and what it was, with the processor time it took: a wall time far above that is the
-// thread waiting (for a lock, for the processor on a busy machine), not working.
-class TimedApplication : public QApplication {
-public:
-    using QApplication::QApplication;
-    bool timing = false;
-    double longestMs = 0;
-    double longestCpuMs = 0;
-    QByteArray longestWhat;
-
-    bool notify(QObject* receiver, QEvent* event) override
-    {
-        if (!timing || m_depth > 0) {
-            ++m_depth;
-            const bool result = QApplication::notify(receiver, event);
-            --m_depth;
-            return result;
-        }
-        ++m_depth;
-        // Read before delivery: the event may delete its receiver (or itself).
-        const int type = int(event->type());
-        const char* receiverClass = receiver ? receiver->metaObject()->className() : "?";
-        QElapsedTimer wall;
-        wall.start();
-        const double cpuBefore = threadCpuMs();
-        const bool result = QApplication::notify(receiver, event);
-        const double ms = double(wall.nsecsElapsed()) / 1e6;
-        if (ms > longestMs) {
-            longestMs = ms;
-            longestCpuMs = threadCpuMs() - cpuBefore;
-            longestWhat = QByteArray("event ") + QByteArray::number(type) + " to " + receiverClass;
-        }
-        --m_depth;
-        return result;
-    }
-
-private:
-    int m_depth = 0;
-};
 
 double cpuSeconds()
 {
@@ -259,8 +215,7 @@ SearchRun searchOnce(TimedApplication& app, const QString& path, const QString& 
             if (run.firstHitSeconds < 0 && !editor.searchHits().isEmpty())
                 run.firstHitSeconds = timer.elapsed() / 1000.0;
         });
-        app.longestMs = app.longestCpuMs = 0;
-        app.longestWhat.clear();
+        app.restart();
         app.timing = true;
         editor.search(word);
         loop.exec();
