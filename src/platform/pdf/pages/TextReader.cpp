@@ -10,14 +10,14 @@
 #include "platform/services/ThreadHandOff.h"
 
 #include <QElapsedTimer>
-#include <QFutureWatcher>
 #include <QPointer>
 #include <QThread>
 #include <QThreadPool>
 #include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -27,20 +27,20 @@ using namespace detail;
 
 namespace {
 
-// Pages per piece of worker work: small enough that the first hits come back at once, large enough that
-// handing pieces back costs nothing next to reading them.
+// Pages per piece of worker work: small enough that hits come back soon after their page is read, large
+// enough that handing pieces back costs nothing next to reading them.
 constexpr int kChunkPages = 8;
-// The document's first pages go out in smaller pieces, so that several workers read them at once: a hit
-// near the start comes back while the page showing is still being drawn.
-constexpr int kFirstChunkPages = 2;
-constexpr int kFirstPages = 32;
+// The document's start goes out first, a short slice to each worker, so that a hit near the start comes
+// back while the page showing is still being drawn; each worker then reads a long run of pages of its own.
+constexpr int kStartSlicePages = 4;
 // The main thread copies changed pages and hands results over for at most this long per event-loop turn.
 constexpr qint64 kMainThreadSliceMs = 15;
 
 // Where pages are read: a pool of its own, not the process's global one, which the application waits for
-// when it ends (saves and other writes run there). A page that takes minutes to read (a picture whose
-// decoder never looks at the cancel flag) must not keep a closed application alive; the workers touch
-// nothing but what their work owns, so the pool is never torn down nor waited for.
+// when it ends (saves and other writes run there), and which Qt's painting hands its large fills to. A page
+// that takes minutes to read (a picture whose decoder never looks at the cancel flag) must not keep a closed
+// application alive; the workers touch nothing but what their work owns, so the pool is never torn down
+// nor waited for.
 QThreadPool* readingPool()
 {
     static QThreadPool* pool = [] {
@@ -59,12 +59,136 @@ struct Item {
     quint64 textVersion = 0;                     // of the page when what the worker reads was taken
     QList<QPair<int, int>> found;
     bool visited = false;
+    bool needsCapture() const { return page && !layout && sourceNumber < 0; }
 };
 
 struct Chunk {
     int first = 0;
     int count = 0;
     bool done = false;
+    bool onLane = false; // read by the lanes; otherwise its changed pages are copied here and sent alone
+};
+
+struct Answer {
+    std::shared_ptr<const TextLayout> layout;
+    QList<QPair<int, int>> found;
+    bool visited = false;
+};
+using Answers = std::vector<Answer>;
+
+Answer answerFor(std::shared_ptr<const TextLayout> layout, const TextReader::Visit& visit)
+{
+    Answer answer;
+    answer.layout = std::move(layout);
+    if (answer.layout && visit) {
+        answer.found = visit(*answer.layout);
+        answer.visited = true;
+    }
+    return answer;
+}
+
+// Where workers hand their answers back: to the reader while it lives, queued to its thread; after that,
+// nowhere. No future and no watcher: the main thread then never waits for a lock a worker holds.
+struct Inbox {
+    std::mutex mutex;
+    QObject* receiver = nullptr;
+    std::function<void(quint64, int, const std::shared_ptr<Answers>&)> accept;
+
+    void post(quint64 generation, int chunk, std::shared_ptr<Answers> answers)
+    {
+        const platform::HandOff handBack;
+        handBack.release();
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (receiver)
+            QMetaObject::invokeMethod(receiver, [accept = accept, generation, chunk, answers, handBack] {
+                handBack.acquire();
+                accept(generation, chunk, answers);
+            }, Qt::QueuedConnection);
+    }
+};
+
+// The pages the copies read, cut into lanes: each worker reads a run of neighbouring pages from its own
+// copy, which then loads each font and shared object of that part of the document once. Pages spread
+// over every copy made each copy load nearly everything. A worker that runs out takes the back half of
+// the longest run left, so the runs stay whole and the workers end together.
+class Lanes {
+public:
+    struct Page {
+        std::shared_ptr<const TextLayout> layout; // known before: only visited
+        int number = -1;                          // else its object number in the copies
+    };
+
+    Lanes(std::vector<Page> pages, const std::vector<Chunk>& chunks, int lanes, int startChunks)
+        : m_pages(std::move(pages)), m_lanes(size_t(lanes))
+    {
+        for (const Chunk& chunk : chunks)
+            m_chunks.push_back({chunk.first, chunk.count, chunk.onLane});
+        const int rest = int(chunks.size()) - startChunks;
+        for (int k = 0; k < lanes; ++k) {
+            Lane& lane = m_lanes[size_t(k)];
+            lane.start = k < startChunks ? k : -1;
+            lane.next = startChunks + int(qint64(rest) * k / lanes);
+            lane.end = startChunks + int(qint64(rest) * (k + 1) / lanes);
+        }
+    }
+
+    // The next chunk for a lane's worker, or -1 when no work is left anywhere.
+    int take(int lane)
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        Lane& own = m_lanes[size_t(lane)];
+        for (;;) {
+            int k = -1;
+            if (own.start >= 0)
+                std::swap(k, own.start);
+            else if (own.next < own.end)
+                k = own.next++;
+            else if (!steal(own))
+                return -1;
+            if (k >= 0 && m_chunks[size_t(k)].onLane)
+                return k;
+        }
+    }
+
+    int first(int chunk) const { return m_chunks[size_t(chunk)].first; }
+    int count(int chunk) const { return m_chunks[size_t(chunk)].count; }
+    const Page& page(int index) const { return m_pages[size_t(index)]; }
+
+private:
+    struct Lane {
+        int start = -1; // its slice of the document's start, until taken
+        int next = 0;   // its run: [next, end)
+        int end = 0;
+    };
+    struct Span {
+        int first, count;
+        bool onLane;
+    };
+
+    bool steal(Lane& thief)
+    {
+        // A slice of the start whose worker has not begun comes first: the first hits wait for it.
+        for (Lane& lane : m_lanes)
+            if (lane.start >= 0) {
+                std::swap(thief.start, lane.start);
+                return true;
+            }
+        Lane* victim = &*std::max_element(m_lanes.begin(), m_lanes.end(), [](const Lane& a, const Lane& b) {
+            return a.end - a.next < b.end - b.next;
+        });
+        const int left = victim->end - victim->next;
+        if (left <= 0)
+            return false;
+        thief.end = victim->end;
+        thief.next = victim->end - std::max(1, left / 2);
+        victim->end = thief.next;
+        return true;
+    }
+
+    const std::vector<Page> m_pages;
+    std::vector<Span> m_chunks;
+    std::mutex m_mutex;
+    std::vector<Lane> m_lanes;
 };
 
 // Closing the copies frees everything each of them read (its page objects, fonts and cross-reference
@@ -77,7 +201,7 @@ void releaseOnWorker(std::shared_ptr<SourceCopies> copies)
         return;
     // What the copies read is then free but kept by the heaps of the threads that read it, and the
     // document's own release, which hands such memory back, may long be over.
-    QThreadPool::globalInstance()->start(platform::handedOver([held = std::move(copies)]() mutable {
+    readingPool()->start(platform::handedOver([held = std::move(copies)]() mutable {
         const bool last = held.use_count() == 1;
         held.reset();
         if (last)
@@ -85,14 +209,11 @@ void releaseOnWorker(std::shared_ptr<SourceCopies> copies)
     }));
 }
 
-std::shared_ptr<const TextLayout> readFromCopy(SourceCopies& copies, int number, const RecordBudget& budget,
+std::shared_ptr<const TextLayout> readFromCopy(SourceCopies::Copy& copy, int number, const RecordBudget& budget,
                                                const RecordCancel& cancel)
 {
-    SourceCopies::Copy* copy = copies.take();
-    if (!copy)
-        return nullptr;
-    fz_context* c = copy->context;
-    pdf_document* doc = copy->doc;
+    fz_context* c = copy.context;
+    pdf_document* doc = copy.doc;
     std::shared_ptr<const TextLayout> layout;
     pdf_obj* page = nullptr;
     // The page's dictionary is found by its number: nothing of the page tree is read for it.
@@ -115,8 +236,38 @@ std::shared_ptr<const TextLayout> readFromCopy(SourceCopies& copies, int number,
             layout.reset();
     }
     pdf_drop_obj(c, page);
-    copies.give(copy);
     return layout;
+}
+
+// One worker's part of a read: the chunks its lane gives it, each handed back as soon as it is read. It
+// keeps one copy from its first page to its last.
+void readLane(int lane, const std::shared_ptr<Lanes>& lanes, const std::shared_ptr<SourceCopies>& copies,
+              const TextReader::Visit& visit, const std::shared_ptr<RecordCancel>& cancelled,
+              const std::shared_ptr<Inbox>& inbox, quint64 generation)
+{
+    const RecordBudget budget;
+    SourceCopies::Copy* copy = nullptr;
+    bool copyTried = false;
+    for (int k = 0; !cancelled->isCancelled() && (k = lanes->take(lane)) >= 0;) {
+        const int first = lanes->first(k);
+        auto answers = std::make_shared<Answers>(size_t(lanes->count(k)));
+        for (int j = 0; j < int(answers->size()) && !cancelled->isCancelled(); ++j) {
+            const Lanes::Page& page = lanes->page(first + j);
+            std::shared_ptr<const TextLayout> layout = page.layout;
+            if (!layout && page.number >= 0 && copies) {
+                if (!copyTried) {
+                    copy = copies->take();
+                    copyTried = true;
+                }
+                if (copy)
+                    layout = readFromCopy(*copy, page.number, budget, *cancelled);
+            }
+            (*answers)[size_t(j)] = answerFor(std::move(layout), visit);
+        }
+        inbox->post(generation, k, std::move(answers));
+    }
+    if (copy)
+        copies->give(copy);
 }
 
 } // namespace
@@ -156,18 +307,51 @@ struct TextReader::State {
     std::vector<Chunk> chunks;
     int nextChunk = 0;      // the first chunk not delivered yet
     int nextInChunk = 0;    // within it, the first item not delivered yet
-    int nextToSend = 0;     // the first chunk not handed to a worker yet
-    int inFlight = 0;       // chunks with a worker
+    int nextToSend = 0;     // the first chunk of changed pages not handed to a worker yet
+    int inFlight = 0;       // chunks of changed pages with a worker
     Visit visit;
     std::shared_ptr<RecordCancel> cancelled;
     std::shared_ptr<SourceCopies> copies;
+    std::shared_ptr<Inbox> inbox = std::make_shared<Inbox>();
     bool deliveryScheduled = false;
     bool sendScheduled = false;
 };
 
-TextReader::TextReader(QObject* parent) : QObject(parent), m_state(std::make_unique<State>()) {}
+TextReader::TextReader(QObject* parent) : QObject(parent), m_state(std::make_unique<State>())
+{
+    m_state->inbox->receiver = this;
+    m_state->inbox->accept = [this](quint64 generation, int k, const std::shared_ptr<Answers>& answers) {
+        State& s = *m_state;
+        if (generation != s.generation || !s.running)
+            return;
+        Chunk& done = s.chunks[size_t(k)];
+        for (int j = 0; j < done.count; ++j) {
+            Item& item = s.items[size_t(done.first + j)];
+            Answer& answer = (*answers)[size_t(j)];
+            if (!answer.layout)
+                continue;
+            item.layout = std::move(answer.layout);
+            item.found = std::move(answer.found);
+            item.visited = answer.visited;
+        }
+        done.done = true;
+        if (!done.onLane) {
+            --s.inFlight;
+            send(generation);
+        }
+        deliver(generation);
+    };
+}
 
-TextReader::~TextReader() { cancel(); }
+TextReader::~TextReader()
+{
+    {
+        // Answers still on their way are dropped with this object's queued calls.
+        const std::lock_guard<std::mutex> lock(m_state->inbox->mutex);
+        m_state->inbox->receiver = nullptr;
+    }
+    cancel();
+}
 
 bool TextReader::isRunning() const { return m_state->running; }
 
@@ -223,10 +407,33 @@ void TextReader::start(const DocumentPtr& document, Visit visit, int pageLimit)
         }
     }
     const int count = int(s.items.size());
+    const int threads = std::max(1, readingPool()->maxThreadCount());
+    const int startPages = std::min(count, threads * kStartSlicePages);
+    bool anyOnLane = false;
+    bool anyChanged = false;
     for (int first = 0; first < count;) {
-        const int size = std::min(first < kFirstPages ? kFirstChunkPages : kChunkPages, count - first);
-        s.chunks.push_back(Chunk{first, size, false});
+        const int size = std::min(first < startPages ? kStartSlicePages : kChunkPages, count - first);
+        Chunk chunk{first, size, false, true};
+        for (int i = first; i < first + size && chunk.onLane; ++i)
+            chunk.onLane = !s.items[size_t(i)].needsCapture();
+        anyOnLane = anyOnLane || chunk.onLane;
+        anyChanged = anyChanged || !chunk.onLane;
+        s.chunks.push_back(chunk);
         first += size;
+    }
+    if (anyOnLane) {
+        std::vector<Lanes::Page> plan(s.items.size());
+        for (size_t i = 0; i < plan.size(); ++i)
+            plan[i] = {s.items[i].layout, s.items[i].sourceNumber};
+        const int startChunks = (startPages + kStartSlicePages - 1) / kStartSlicePages;
+        // Changed pages are copied here and read on the pool as well: the lanes leave them threads.
+        const int laneCount = std::min(anyChanged ? std::max(1, threads / 2) : threads, int(s.chunks.size()));
+        auto lanes = std::make_shared<Lanes>(std::move(plan), s.chunks, laneCount, std::min(startChunks, laneCount));
+        for (int lane = 0; lane < laneCount; ++lane)
+            readingPool()->start(platform::handedOver([lane, lanes, copies = s.copies, visit = s.visit,
+                                                       cancelled = s.cancelled, inbox = s.inbox, generation] {
+                readLane(lane, lanes, copies, visit, cancelled, inbox, generation);
+            }));
     }
 
     send(generation);
@@ -242,11 +449,13 @@ void TextReader::send(quint64 generation)
     State& s = *m_state;
     if (generation != s.generation || !s.running)
         return;
-    // Chunks go out a few at a time, so that the copies of changed pages waiting for a worker stay few.
+    // Chunks of changed pages go out a few at a time, so that the copies waiting for a worker stay few.
     const int inFlightLimit = 2 * std::max(1, readingPool()->maxThreadCount());
     QElapsedTimer slice;
     slice.start();
-    while (s.nextToSend < int(s.chunks.size()) && s.inFlight < inFlightLimit) {
+    for (; s.nextToSend < int(s.chunks.size()) && s.inFlight < inFlightLimit; ++s.nextToSend) {
+        if (s.chunks[size_t(s.nextToSend)].onLane)
+            continue;
         if (slice.elapsed() >= kMainThreadSliceMs) {
             if (!s.sendScheduled) {
                 s.sendScheduled = true;
@@ -261,7 +470,7 @@ void TextReader::send(quint64 generation)
             }
             return;
         }
-        sendChunk(generation, s.nextToSend++);
+        sendChunk(generation, s.nextToSend);
     }
 }
 
@@ -277,75 +486,37 @@ void TextReader::sendChunk(quint64 generation, int k)
         std::shared_ptr<PageCapture> capture;
     };
     auto jobs = std::make_shared<std::vector<Job>>();
-    bool anyWork = false;
     for (int i = chunk.first; i < chunk.first + chunk.count; ++i) {
         Item& item = s.items[size_t(i)];
         std::shared_ptr<PageCapture> capture;
-        if (item.page && !item.layout && item.sourceNumber < 0) {
+        if (item.needsCapture()) {
             item.textVersion = item.page->state().textVersion;
             capture = PageCapture::take(*item.page, false);
         }
         jobs->push_back(Job{item.layout, item.sourceNumber, capture});
-        anyWork = anyWork || item.layout || item.sourceNumber >= 0 || capture;
     }
-    if (!anyWork) {
-        chunk.done = true;
-        return;
-    }
-    struct Answer {
-        std::shared_ptr<const TextLayout> layout;
-        QList<QPair<int, int>> found;
-        bool visited = false;
-    };
-    auto answers = std::make_shared<std::vector<Answer>>(jobs->size());
     ++s.inFlight;
-    QPointer<TextReader> self(this);
-    auto* watcher = new QFutureWatcher<void>(this);
-    // The answers come back through Qt's future, which the thread checker cannot see into.
-    const platform::HandOff handBack;
-    connect(watcher, &QFutureWatcher<void>::finished, this, [self, watcher, generation, k, answers, handBack] {
-        handBack.acquire();
-        watcher->deleteLater();
-        if (!self || self->m_state->generation != generation)
-            return;
-        State& state = *self->m_state;
-        Chunk& done = state.chunks[size_t(k)];
-        for (int j = 0; j < done.count; ++j) {
-            Item& item = state.items[size_t(done.first + j)];
-            Answer& answer = (*answers)[size_t(j)];
-            if (!answer.layout)
-                continue;
-            item.layout = std::move(answer.layout);
-            item.found = std::move(answer.found);
-            item.visited = answer.visited;
-        }
-        done.done = true;
-        --state.inFlight;
-        self->send(generation);
-        self->deliver(generation);
-    });
-    watcher->setFuture(QtConcurrent::run(readingPool(), platform::handedOver(
-                                         [jobs, answers, copies = s.copies, visit = s.visit, cancelled = s.cancelled,
-                                          handBack] {
+    readingPool()->start(platform::handedOver([jobs, copies = s.copies, visit = s.visit, cancelled = s.cancelled,
+                                               inbox = s.inbox, generation, k] {
         // Every page is read within the budget its drawing has; cancelling stops it sooner.
         const RecordBudget budget;
+        auto answers = std::make_shared<Answers>(jobs->size());
         for (size_t j = 0; j < jobs->size() && !cancelled->isCancelled(); ++j) {
             Job& job = (*jobs)[j];
-            Answer& answer = (*answers)[j];
-            if (job.layout)
-                answer.layout = job.layout;
-            else if (job.number >= 0 && copies)
-                answer.layout = readFromCopy(*copies, job.number, budget, *cancelled);
-            else if (job.capture)
-                answer.layout = job.capture->readText(budget, cancelled.get()).text;
-            job.capture.reset(); // the copy is let go as soon as it is read
-            if (answer.layout && visit) {
-                answer.found = visit(*answer.layout);
-                answer.visited = true;
+            std::shared_ptr<const TextLayout> layout = job.layout;
+            if (!layout && job.number >= 0 && copies) {
+                SourceCopies::Copy* copy = copies->take();
+                if (copy)
+                    layout = readFromCopy(*copy, job.number, budget, *cancelled);
+                copies->give(copy);
+            } else if (!layout && job.capture) {
+                layout = job.capture->readText(budget, cancelled.get()).text;
             }
+            job.capture.reset(); // the copy is let go as soon as it is read
+            (*answers)[j] = answerFor(std::move(layout), visit);
         }
-        handBack.release();
-    })));
+        inbox->post(generation, k, std::move(answers));
+    }));
 }
 
 void TextReader::deliver(quint64 generation)
