@@ -30,9 +30,11 @@ namespace {
 // Pages per piece of worker work: small enough that hits come back soon after their page is read, large
 // enough that handing pieces back costs nothing next to reading them.
 constexpr int kChunkPages = 8;
-// The document's start goes out first, a short slice to each worker, so that a hit near the start comes
-// back while the page showing is still being drawn; each worker then reads a long run of pages of its own.
-constexpr int kStartSlicePages = 4;
+// The document's start goes out first, in short slices dealt to the workers in turn, so that a hit near
+// the start comes back while the page showing is still being drawn; each worker then reads a long run of
+// pages of its own.
+constexpr int kStartSlicePages = 2;
+constexpr int kStartRounds = 2;
 // The main thread copies changed pages and hands results over for at most this long per event-loop turn.
 constexpr qint64 kMainThreadSliceMs = 15;
 
@@ -126,7 +128,8 @@ public:
         const int rest = int(chunks.size()) - startChunks;
         for (int k = 0; k < lanes; ++k) {
             Lane& lane = m_lanes[size_t(k)];
-            lane.start = k < startChunks ? k : -1;
+            for (int chunk = k; chunk < startChunks; chunk += lanes)
+                lane.starts.push_back(chunk);
             lane.next = startChunks + int(qint64(rest) * k / lanes);
             lane.end = startChunks + int(qint64(rest) * (k + 1) / lanes);
         }
@@ -139,9 +142,10 @@ public:
         Lane& own = m_lanes[size_t(lane)];
         for (;;) {
             int k = -1;
-            if (own.start >= 0)
-                std::swap(k, own.start);
-            else if (own.next < own.end)
+            if (!own.starts.empty()) {
+                k = own.starts.front();
+                own.starts.erase(own.starts.begin());
+            } else if (own.next < own.end)
                 k = own.next++;
             else if (!steal(own))
                 return -1;
@@ -156,7 +160,7 @@ public:
 
 private:
     struct Lane {
-        int start = -1; // its slice of the document's start, until taken
+        std::vector<int> starts; // its slices of the document's start, not taken yet
         int next = 0;   // its run: [next, end)
         int end = 0;
     };
@@ -167,10 +171,11 @@ private:
 
     bool steal(Lane& thief)
     {
-        // A slice of the start whose worker has not begun comes first: the first hits wait for it.
+        // A slice of the start that its worker has not begun comes first: the first hits wait for it.
         for (Lane& lane : m_lanes)
-            if (lane.start >= 0) {
-                std::swap(thief.start, lane.start);
+            if (!lane.starts.empty()) {
+                thief.starts.push_back(lane.starts.back());
+                lane.starts.pop_back();
                 return true;
             }
         Lane* victim = &*std::max_element(m_lanes.begin(), m_lanes.end(), [](const Lane& a, const Lane& b) {
@@ -195,18 +200,28 @@ private:
 // table): on a long document that is a hundred milliseconds, which the window would feel as a freeze at
 // the end of every search. A worker lets go of them instead; the workers still reading from them keep
 // them open until they are done.
-void releaseOnWorker(std::shared_ptr<SourceCopies> copies)
+void releaseOnWorker(std::shared_ptr<SourceCopies> copies, std::shared_ptr<std::atomic_bool> opened)
 {
     if (!copies)
         return;
     // What the copies read is then free but kept by the heaps of the threads that read it, and the
-    // document's own release, which hands such memory back, may long be over.
-    readingPool()->start(platform::handedOver([held = std::move(copies)]() mutable {
+    // document's own release, which hands such memory back, may long be over. A trim holds each heap's
+    // lock while it hands memory back, and the window's thread waits for it there: copies that never
+    // opened (every page knew its text already) have nothing to hand back.
+    readingPool()->start(platform::handedOver([held = std::move(copies), opened = std::move(opened)]() mutable {
         const bool last = held.use_count() == 1;
         held.reset();
-        if (last)
+        if (last && opened && opened->load())
             platform::trimHeapSoon();
     }));
+}
+
+SourceCopies::Copy* takeCopy(SourceCopies& copies, std::atomic_bool& opened)
+{
+    SourceCopies::Copy* copy = copies.take();
+    if (copy)
+        opened.store(true);
+    return copy;
 }
 
 std::shared_ptr<const TextLayout> readFromCopy(SourceCopies::Copy& copy, int number, const RecordBudget& budget,
@@ -242,8 +257,8 @@ std::shared_ptr<const TextLayout> readFromCopy(SourceCopies::Copy& copy, int num
 // One worker's part of a read: the chunks its lane gives it, each handed back as soon as it is read. It
 // keeps one copy from its first page to its last.
 void readLane(int lane, const std::shared_ptr<Lanes>& lanes, const std::shared_ptr<SourceCopies>& copies,
-              const TextReader::Visit& visit, const std::shared_ptr<RecordCancel>& cancelled,
-              const std::shared_ptr<Inbox>& inbox, quint64 generation)
+              const std::shared_ptr<std::atomic_bool>& opened, const TextReader::Visit& visit,
+              const std::shared_ptr<RecordCancel>& cancelled, const std::shared_ptr<Inbox>& inbox, quint64 generation)
 {
     const RecordBudget budget;
     SourceCopies::Copy* copy = nullptr;
@@ -256,7 +271,7 @@ void readLane(int lane, const std::shared_ptr<Lanes>& lanes, const std::shared_p
             std::shared_ptr<const TextLayout> layout = page.layout;
             if (!layout && page.number >= 0 && copies) {
                 if (!copyTried) {
-                    copy = copies->take();
+                    copy = takeCopy(*copies, *opened);
                     copyTried = true;
                 }
                 if (copy)
@@ -312,6 +327,7 @@ struct TextReader::State {
     Visit visit;
     std::shared_ptr<RecordCancel> cancelled;
     std::shared_ptr<SourceCopies> copies;
+    std::shared_ptr<std::atomic_bool> opened; // whether a worker opened one of the copies
     std::shared_ptr<Inbox> inbox = std::make_shared<Inbox>();
     bool deliveryScheduled = false;
     bool sendScheduled = false;
@@ -364,7 +380,7 @@ void TextReader::cancel()
     if (m_state->cancelled)
         m_state->cancelled->cancel();
     m_state->cancelled.reset();
-    releaseOnWorker(std::move(m_state->copies));
+    releaseOnWorker(std::move(m_state->copies), std::move(m_state->opened));
     m_state->items.clear();
     m_state->chunks.clear();
     m_state->inFlight = 0;
@@ -391,8 +407,10 @@ void TextReader::start(const DocumentPtr& document, Visit visit, int pageLimit)
             pages.resize(size_t(pageLimit));
         const DocumentState& d = document->state();
         fz_context* c = ctx();
-        if (d.source || d.fill)
+        if (d.source || d.fill) {
             s.copies = std::make_shared<SourceCopies>(d.source, d.password, SourceCopies::Contexts::separate, 0, d.fill);
+            s.opened = std::make_shared<std::atomic_bool>(false);
+        }
         s.items.resize(pages.size());
         for (size_t i = 0; i < pages.size(); ++i) {
             Item& item = s.items[i];
@@ -408,7 +426,7 @@ void TextReader::start(const DocumentPtr& document, Visit visit, int pageLimit)
     }
     const int count = int(s.items.size());
     const int threads = std::max(1, readingPool()->maxThreadCount());
-    const int startPages = std::min(count, threads * kStartSlicePages);
+    const int startPages = std::min(count, threads * kStartSlicePages * kStartRounds);
     bool anyOnLane = false;
     bool anyChanged = false;
     for (int first = 0; first < count;) {
@@ -428,11 +446,12 @@ void TextReader::start(const DocumentPtr& document, Visit visit, int pageLimit)
         const int startChunks = (startPages + kStartSlicePages - 1) / kStartSlicePages;
         // Changed pages are copied here and read on the pool as well: the lanes leave them threads.
         const int laneCount = std::min(anyChanged ? std::max(1, threads / 2) : threads, int(s.chunks.size()));
-        auto lanes = std::make_shared<Lanes>(std::move(plan), s.chunks, laneCount, std::min(startChunks, laneCount));
+        auto lanes = std::make_shared<Lanes>(std::move(plan), s.chunks, laneCount, startChunks);
         for (int lane = 0; lane < laneCount; ++lane)
-            readingPool()->start(platform::handedOver([lane, lanes, copies = s.copies, visit = s.visit,
-                                                       cancelled = s.cancelled, inbox = s.inbox, generation] {
-                readLane(lane, lanes, copies, visit, cancelled, inbox, generation);
+            readingPool()->start(platform::handedOver([lane, lanes, copies = s.copies, opened = s.opened,
+                                                       visit = s.visit, cancelled = s.cancelled, inbox = s.inbox,
+                                                       generation] {
+                readLane(lane, lanes, copies, opened, visit, cancelled, inbox, generation);
             }));
     }
 
@@ -496,8 +515,8 @@ void TextReader::sendChunk(quint64 generation, int k)
         jobs->push_back(Job{item.layout, item.sourceNumber, capture});
     }
     ++s.inFlight;
-    readingPool()->start(platform::handedOver([jobs, copies = s.copies, visit = s.visit, cancelled = s.cancelled,
-                                               inbox = s.inbox, generation, k] {
+    readingPool()->start(platform::handedOver([jobs, copies = s.copies, opened = s.opened, visit = s.visit,
+                                               cancelled = s.cancelled, inbox = s.inbox, generation, k] {
         // Every page is read within the budget its drawing has; cancelling stops it sooner.
         const RecordBudget budget;
         auto answers = std::make_shared<Answers>(jobs->size());
@@ -505,7 +524,7 @@ void TextReader::sendChunk(quint64 generation, int k)
             Job& job = (*jobs)[j];
             std::shared_ptr<const TextLayout> layout = job.layout;
             if (!layout && job.number >= 0 && copies) {
-                SourceCopies::Copy* copy = copies->take();
+                SourceCopies::Copy* copy = takeCopy(*copies, *opened);
                 if (copy)
                     layout = readFromCopy(*copy, job.number, budget, *cancelled);
                 copies->give(copy);
@@ -581,7 +600,7 @@ void TextReader::deliver(quint64 generation)
     s.running = false;
     s.items.clear();
     s.chunks.clear();
-    releaseOnWorker(std::move(s.copies));
+    releaseOnWorker(std::move(s.copies), std::move(s.opened));
     emit finished();
 }
 
