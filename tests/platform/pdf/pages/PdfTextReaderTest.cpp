@@ -98,16 +98,19 @@ TEST(PdfTextLayout, OneStringAndOneBoxPerCharacterWithLinesAndWideCharacters)
 
 TEST(PdfTextReader, ReadsEveryPageInOrderLikeTheMainThread)
 {
+    // Long enough that each worker reads a run of its own after the document's start, and that workers
+    // which run out take over the rest of others' runs.
+    constexpr int kPages = 150;
     QStringList texts;
-    for (int i = 0; i < 30; ++i)
+    for (int i = 0; i < kPages; ++i)
         texts << QStringLiteral("Page %1 holds words\nand a second line %2").arg(i + 1).arg(i * 7);
     const QByteArray bytes = fixtures::textPdf(texts);
     const DocumentPtr doc = open(bytes);
     // Two pages already know their text; the rest are read by workers.
     const QString known = doc->page(3)->text();
     const Read read = readAll(doc, [](const TextLayout& layout) { return QList<QPair<int, int>>{{0, layout.size()}}; });
-    ASSERT_EQ(read.order.size(), 30);
-    for (int i = 0; i < 30; ++i) {
+    ASSERT_EQ(read.order.size(), kPages);
+    for (int i = 0; i < kPages; ++i) {
         EXPECT_EQ(read.order[i], i);
         EXPECT_EQ(read.pages[i], doc->page(i));
         EXPECT_EQ(read.found[i], (QList<QPair<int, int>>{{0, doc->page(i)->textLayout().size()}}));
