@@ -4,6 +4,7 @@
 #include "platform/pdf/document/Page.h"
 #include "platform/pdf/pages/PageCapture.h"
 #include "platform/pdf/pages/SourceCopies.h"
+#include "platform/pdf/pages/TextLanes.h"
 #include "platform/pdf/document/State.h"
 #include "platform/pdf/engine/Watchdog.h"
 #include "platform/services/HeapTrim.h"
@@ -109,93 +110,6 @@ struct Inbox {
     }
 };
 
-// The pages the copies read, cut into lanes: each worker reads a run of neighbouring pages from its own
-// copy, which then loads each font and shared object of that part of the document once. Pages spread
-// over every copy made each copy load nearly everything. A worker that runs out takes the back half of
-// the longest run left, so the runs stay whole and the workers end together.
-class Lanes {
-public:
-    struct Page {
-        std::shared_ptr<const TextLayout> layout; // known before: only visited
-        int number = -1;                          // else its object number in the copies
-    };
-
-    Lanes(std::vector<Page> pages, const std::vector<Chunk>& chunks, int lanes, int startChunks)
-        : m_pages(std::move(pages)), m_lanes(size_t(lanes))
-    {
-        for (const Chunk& chunk : chunks)
-            m_chunks.push_back({chunk.first, chunk.count, chunk.onLane});
-        const int rest = int(chunks.size()) - startChunks;
-        for (int k = 0; k < lanes; ++k) {
-            Lane& lane = m_lanes[size_t(k)];
-            for (int chunk = k; chunk < startChunks; chunk += lanes)
-                lane.starts.push_back(chunk);
-            lane.next = startChunks + int(qint64(rest) * k / lanes);
-            lane.end = startChunks + int(qint64(rest) * (k + 1) / lanes);
-        }
-    }
-
-    // The next chunk for a lane's worker, or -1 when no work is left anywhere.
-    int take(int lane)
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        Lane& own = m_lanes[size_t(lane)];
-        for (;;) {
-            int k = -1;
-            if (!own.starts.empty()) {
-                k = own.starts.front();
-                own.starts.erase(own.starts.begin());
-            } else if (own.next < own.end)
-                k = own.next++;
-            else if (!steal(own))
-                return -1;
-            if (k >= 0 && m_chunks[size_t(k)].onLane)
-                return k;
-        }
-    }
-
-    int first(int chunk) const { return m_chunks[size_t(chunk)].first; }
-    int count(int chunk) const { return m_chunks[size_t(chunk)].count; }
-    const Page& page(int index) const { return m_pages[size_t(index)]; }
-
-private:
-    struct Lane {
-        std::vector<int> starts; // its slices of the document's start, not taken yet
-        int next = 0;   // its run: [next, end)
-        int end = 0;
-    };
-    struct Span {
-        int first, count;
-        bool onLane;
-    };
-
-    bool steal(Lane& thief)
-    {
-        // A slice of the start that its worker has not begun comes first: the first hits wait for it.
-        for (Lane& lane : m_lanes)
-            if (!lane.starts.empty()) {
-                thief.starts.push_back(lane.starts.back());
-                lane.starts.pop_back();
-                return true;
-            }
-        Lane* victim = &*std::max_element(m_lanes.begin(), m_lanes.end(), [](const Lane& a, const Lane& b) {
-            return a.end - a.next < b.end - b.next;
-        });
-        const int left = victim->end - victim->next;
-        if (left <= 0)
-            return false;
-        thief.end = victim->end;
-        thief.next = victim->end - std::max(1, left / 2);
-        victim->end = thief.next;
-        return true;
-    }
-
-    const std::vector<Page> m_pages;
-    std::vector<Span> m_chunks;
-    std::mutex m_mutex;
-    std::vector<Lane> m_lanes;
-};
-
 // Closing the copies frees everything each of them read (its page objects, fonts and cross-reference
 // table): on a long document that is a hundred milliseconds, which the window would feel as a freeze at
 // the end of every search. A worker lets go of them instead; the workers still reading from them keep
@@ -256,7 +170,7 @@ std::shared_ptr<const TextLayout> readFromCopy(SourceCopies::Copy& copy, int num
 
 // One worker's part of a read: the chunks its lane gives it, each handed back as soon as it is read. It
 // keeps one copy from its first page to its last.
-void readLane(int lane, const std::shared_ptr<Lanes>& lanes, const std::shared_ptr<SourceCopies>& copies,
+void readLane(int lane, const std::shared_ptr<TextLanes>& lanes, const std::shared_ptr<SourceCopies>& copies,
               const std::shared_ptr<std::atomic_bool>& opened, const TextReader::Visit& visit,
               const std::shared_ptr<RecordCancel>& cancelled, const std::shared_ptr<Inbox>& inbox, quint64 generation)
 {
@@ -267,7 +181,7 @@ void readLane(int lane, const std::shared_ptr<Lanes>& lanes, const std::shared_p
         const int first = lanes->first(k);
         auto answers = std::make_shared<Answers>(size_t(lanes->count(k)));
         for (int j = 0; j < int(answers->size()) && !cancelled->isCancelled(); ++j) {
-            const Lanes::Page& page = lanes->page(first + j);
+            const TextLanes::Page& page = lanes->page(first + j);
             std::shared_ptr<const TextLayout> layout = page.layout;
             if (!layout && page.number >= 0 && copies) {
                 if (!copyTried) {
@@ -440,13 +354,16 @@ void TextReader::start(const DocumentPtr& document, Visit visit, int pageLimit)
         first += size;
     }
     if (anyOnLane) {
-        std::vector<Lanes::Page> plan(s.items.size());
+        std::vector<TextLanes::Page> plan(s.items.size());
         for (size_t i = 0; i < plan.size(); ++i)
             plan[i] = {s.items[i].layout, s.items[i].sourceNumber};
+        std::vector<TextLanes::Span> spans;
+        for (const Chunk& chunk : s.chunks)
+            spans.push_back({chunk.first, chunk.count, chunk.onLane});
         const int startChunks = (startPages + kStartSlicePages - 1) / kStartSlicePages;
         // Changed pages are copied here and read on the pool as well: the lanes leave them threads.
         const int laneCount = std::min(anyChanged ? std::max(1, threads / 2) : threads, int(s.chunks.size()));
-        auto lanes = std::make_shared<Lanes>(std::move(plan), s.chunks, laneCount, startChunks);
+        auto lanes = std::make_shared<TextLanes>(std::move(plan), std::move(spans), laneCount, startChunks);
         for (int lane = 0; lane < laneCount; ++lane)
             readingPool()->start(platform::handedOver([lane, lanes, copies = s.copies, opened = s.opened,
                                                        visit = s.visit, cancelled = s.cancelled, inbox = s.inbox,
