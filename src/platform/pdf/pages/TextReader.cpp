@@ -122,7 +122,9 @@ void releaseOnWorker(std::shared_ptr<SourceCopies> copies, std::shared_ptr<std::
     // document's own release, which hands such memory back, may long be over. A trim holds each heap's
     // lock while it hands memory back, and the window's thread waits for it there: copies that never
     // opened (every page knew its text already) have nothing to hand back.
-    readingPool()->start(platform::handedOver([held = std::move(copies), opened = std::move(opened)]() mutable {
+    // Not on the reading pool: a new read holds its threads till it ends, and the copies would wait with it.
+    QThreadPool::globalInstance()->start(platform::handedOver([held = std::move(copies),
+                                                               opened = std::move(opened)]() mutable {
         const bool last = held.use_count() == 1;
         held.reset();
         if (last && opened && opened->load())
