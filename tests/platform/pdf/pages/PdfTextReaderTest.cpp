@@ -6,6 +6,7 @@
 #include "platform/pdf/PdfFixtures.h"
 #include "platform/pdf/pages/TextFinder.h"
 #include "platform/pdf/pages/TextReader.h"
+#include "platform/services/HeapTrim.h"
 #include "support/MainThreadStall.h"
 #include "support/PdfBuilder.h"
 #include "support/SlowContent.h"
@@ -137,6 +138,14 @@ TEST(PdfTextReader, CopiesCloseWhenReadingEndsAndPageTextGoesWithItsDocument)
         // The workers' copies of the document (each with an engine context of its own) are closed once
         // the read is over, not kept with the pool's threads.
         EXPECT_TRUE(vmk::test::eventually([] { return TextReader::openCopies() == 0; }));
+        // Reading again only visits the text the pages have: no copy opens, and no heap trim is asked for
+        // (a trim holds the heaps' locks, which the window's thread may be waiting for).
+        ASSERT_TRUE(vmk::test::eventually([] { return !vmk::platform::isHeapTrimUnderWay(); }));
+        const int trims = vmk::platform::heapTrimsDone();
+        EXPECT_EQ(readAll(doc).order.size(), 40);
+        QThreadPool::globalInstance()->waitForDone(5000);
+        EXPECT_FALSE(vmk::platform::isHeapTrimUnderWay());
+        EXPECT_EQ(vmk::platform::heapTrimsDone(), trims);
         // A read cancelled part way closes its copies too.
         const DocumentPtr other = open(fixtures::textPdf(texts));
         TextReader reader;
