@@ -2,6 +2,7 @@
 
 #include "platform/pdf/document/TextLayout.h"
 
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -31,8 +32,12 @@ public:
     // into `lanes` runs.
     TextLanes(std::vector<Page> pages, std::vector<Span> chunks, int lanes, int startChunks);
 
-    // The next chunk for a lane's worker, or -1 when no work is left anywhere.
+    // The next chunk for a lane's worker, or -1 when no work is left anywhere. A worker done with its
+    // slices of the start waits a little for the others' before it goes on to its run: the first hits are
+    // read meanwhile, and nothing else of this read takes the processor from them.
     int take(int lane);
+    // A worker is done with a chunk (read or given up).
+    void done(int chunk);
 
     int first(int chunk) const { return m_chunks[size_t(chunk)].first; }
     int count(int chunk) const { return m_chunks[size_t(chunk)].count; }
@@ -50,6 +55,9 @@ private:
     const std::vector<Page> m_pages;
     const std::vector<Span> m_chunks;
     std::mutex m_mutex;
+    std::condition_variable m_startDone;
+    int m_startChunks = 0;
+    int m_startLeft = 0; // start slices not done yet
     std::vector<Lane> m_lanes;
 };
 

@@ -195,6 +195,7 @@ void readLane(int lane, const std::shared_ptr<TextLanes>& lanes, const std::shar
             }
             (*answers)[size_t(j)] = answerFor(std::move(layout), visit);
         }
+        lanes->done(k);
         inbox->post(generation, k, std::move(answers));
     }
     if (copy)
