@@ -142,6 +142,8 @@ private:
     QHash<int, PageEditModel> m_models;
     QHash<QString, FPDF_FONT> m_loadedFonts;
     qint64 m_nextID = 1;
+    // Font names marked for the engine (pdf::kSubsetTagMark) with the file's own, which saving restores.
+    QHash<QByteArray, QByteArray> m_markedSubsets;
     bool m_spoiled = false; // a page was written wrong: the document must not be saved from this session
 };
 

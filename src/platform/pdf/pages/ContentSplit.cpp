@@ -8,6 +8,7 @@
 #include "platform/services/Secrets.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSet>
@@ -153,6 +154,53 @@ QByteArray withFontChosen(const QByteArray& piece, QByteArray& font, bool& unres
         }
     }
     return out;
+}
+
+// Marks the embedded simple fonts of the page whose kind and untagged base name another of its fonts shares
+// (see kSubsetTagMark), adding each new name with the old one to `marked`; true when any was marked.
+bool markSubsetsOfOneFace(fz_context* c, pdf_obj* page, QHash<QByteArray, QByteArray>& marked)
+{
+    pdf_obj* fonts = pdf_dict_get(c, pdf_dict_get_inheritable(c, page, PDF_NAME(Resources)), PDF_NAME(Font));
+    QHash<QByteArray, QList<pdf_obj*>> byFace;
+    QSet<QByteArray> names;
+    for (int k = 0, n = pdf_dict_len(c, fonts); k < n; ++k) {
+        pdf_obj* font = pdf_resolve_indirect(c, pdf_dict_get_val(c, fonts, k));
+        const QByteArray name(pdf_to_name(c, pdf_dict_get(c, font, PDF_NAME(BaseFont))));
+        names.insert(name);
+        pdf_obj* subtype = pdf_dict_get(c, font, PDF_NAME(Subtype));
+        const bool trueType = pdf_name_eq(c, subtype, PDF_NAME(TrueType));
+        if (!trueType && !pdf_name_eq(c, subtype, PDF_NAME(Type1)) && !pdf_name_eq(c, subtype, PDF_NAME(MMType1)))
+            continue;
+        // The engine leaves the tag on where it reads no program from the file.
+        pdf_obj* descriptor = pdf_dict_get(c, font, PDF_NAME(FontDescriptor));
+        if (name.size() <= 7 || name[6] != '+'
+            || !(pdf_dict_get(c, descriptor, PDF_NAME(FontFile)) || pdf_dict_get(c, descriptor, PDF_NAME(FontFile2))
+                 || pdf_dict_get(c, descriptor, PDF_NAME(FontFile3))))
+            continue;
+        QList<pdf_obj*>& face = byFace[(trueType ? "TrueType/" : "Type1/") + name.mid(7)];
+        if (!face.contains(font))
+            face.append(font);
+    }
+    bool any = false;
+    for (const QList<pdf_obj*>& face : std::as_const(byFace)) {
+        for (qsizetype k = 0; face.size() > 1 && k < face.size(); ++k) {
+            const QByteArray old(pdf_to_name(c, pdf_dict_get(c, face[k], PDF_NAME(BaseFont))));
+            QByteArray name = old;
+            name[6] = kSubsetTagMark;
+            // Subsets tagged alike (one subset given two encodings) get tags of their own; no name the page
+            // has already is taken, since every marked name is restored.
+            for (int tries = 0; (names.contains(name) || marked.contains(name)) && tries < 26 * 26; ++tries) {
+                name[4] = char('A' + tries / 26);
+                name[5] = char('A' + tries % 26);
+            }
+            if (names.contains(name) || marked.contains(name))
+                continue;
+            pdf_dict_put_name(c, face[k], PDF_NAME(BaseFont), name.constData());
+            marked.insert(name, old);
+            any = true;
+        }
+    }
+    return any;
 }
 
 } // namespace
@@ -301,7 +349,8 @@ QList<qsizetype> contentCutPoints(const QByteArray& content)
     return cuts;
 }
 
-QByteArray splitPageContents(const QByteArray& data, const QString& password, int budgetMs)
+QByteArray splitPageContents(const QByteArray& data, const QString& password, int budgetMs,
+                             QHash<QByteArray, QByteArray>* markedSubsets)
 {
     QElapsedTimer clock;
     clock.start();
@@ -319,6 +368,7 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
     // One buffer for every page's content, outside the engine's error handling that would skip freeing it:
     // a content of megabytes is copied into memory already in use, not into fresh memory page by page.
     QByteArray joined;
+    QHash<QByteArray, QByteArray> marked;
     QByteArray secret = password.toUtf8();
     const auto forgetSecret = qScopeGuard([&secret] { platform::wipe(secret); });
     const bool ok = guarded(c, [&] {
@@ -335,6 +385,8 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
                 return;
             }
             pdf_obj* page = pdf_lookup_page_obj(c, doc, p);
+            if (markedSubsets && markSubsetsOfOneFace(c, page, marked))
+                changed = true;
             pdf_obj* contents = pdf_dict_get(c, page, PDF_NAME(Contents));
             // The page's content as one piece of bytes, streams joined by a newline as readers join them.
             joined.resize(0);
@@ -456,6 +508,8 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
     detail::dropDocument(c, doc);
     if (!written || result.isEmpty() || waitCancelled())
         return data;
+    if (markedSubsets)
+        markedSubsets->insert(marked);
     return result;
 }
 

@@ -6,6 +6,7 @@
 // leaves everything else byte for byte.
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -36,12 +37,21 @@ QList<QByteArray> statesAtCuts(const QByteArray& content, const QList<qsizetype>
 // nothing to separate.
 QByteArray withLinesApart(const QByteArray& content);
 
+// The editing engine tells the fonts it writes apart by kind and base name, a subset's tag left out: two
+// subsets of one face on a page ("ABCDEF+Name", "GHIJKL+Name"), written again in one pass, would both be
+// drawn with the first. While the engine has the document, such subsets have this mark in the place of the
+// tag's '+' (and tags of their own where two have one), so that their names differ and keep their length;
+// what the engine saves has them restored.
+constexpr char kSubsetTagMark = '_';
+
 // The document with every page's content split at its cut points, protection kept (the password opens a
 // protected document). The bytes unchanged when nothing needed splitting, anything failed, or the pages
 // took longer than `budgetMs` to go through (negative: no limit). Pages whose content passes through a
 // picture filter are left whole unread; pictures themselves are never decoded. A wait called off
-// (waitCancelled()) stops it early, with the bytes unchanged.
+// (waitCancelled()) stops it early, with the bytes unchanged. Given `markedSubsets`, the subsets of one face
+// that share a page are marked too (see kSubsetTagMark), each new name added to it with the old one.
 constexpr int kSplitBudgetMs = 4000;
-QByteArray splitPageContents(const QByteArray& data, const QString& password = {}, int budgetMs = kSplitBudgetMs);
+QByteArray splitPageContents(const QByteArray& data, const QString& password = {}, int budgetMs = kSplitBudgetMs,
+                             QHash<QByteArray, QByteArray>* markedSubsets = nullptr);
 
 } // namespace vmk::pdf
