@@ -386,6 +386,32 @@ TEST(OwnFontRetype, WordsInTwoFontsOfOneNameKeepTheirGlyphsAndTheirNames)
     EXPECT_TRUE(qpdfAccepts(saved));
 }
 
+TEST(OwnFontRetype, AWordEditBesideTextSetWithSpacingLeavesItAsDrawn)
+{
+    // The engine writes text again without character or word spacing: spaced runs of the line must not be
+    // written again, nor the spacing of text before the edited line be in force where that line is written.
+    const QByteArray cases[] = {
+        "BT /F1 12 Tf 0.8 Tc 72 700 Td (alpha) Tj 0 Tc 60 0 Td (bravo charlie) Tj 1.5 Tc 4 Tw 100 0 Td (delta echo) Tj ET\n",
+        "BT /F1 12 Tf 1.5 Tc 72 720 Td (delta echo) Tj ET\nBT /F1 12 Tf 0 Tc 132 700 Td (bravo charlie) Tj ET\n",
+    };
+    for (const QByteArray& content : cases) {
+        SCOPED_TRACE(content.toStdString());
+        const QByteArray original = makeHelveticaContentPdf(content);
+        VMK_OPEN_SESSION_OR_SKIP(session, original);
+        const QList<EditableTextBlock> blocks = session->model(0)->blocks;
+        const auto block = std::find_if(blocks.begin(), blocks.end(),
+                                        [](const EditableTextBlock& b) { return b.text.contains("charlie"); });
+        ASSERT_NE(block, blocks.end());
+        QString typed = block->text;
+        typed.replace(QStringLiteral("charlie"), QStringLiteral("cahrlie"));
+        const auto result = session->replaceText(*block, typed, 0);
+        ASSERT_TRUE(result.ok()) << result.error().message().toStdString();
+        const QByteArray saved = session->save().value();
+        EXPECT_EQ(test::pixelsChangedOutside(original, saved, {QRectF(165, 695, 45, 16)}), 0);
+        EXPECT_TRUE(extractText(saved).contains(QStringLiteral("bravo cahrlie"))) << extractText(saved).toStdString();
+    }
+}
+
 TEST(OwnFontRetype, AnEditedLineIsDrawnAfterARestoreWithNothingSaved)
 {
     // A reader that stops at a restore with nothing saved would not draw what the edit adds after it.

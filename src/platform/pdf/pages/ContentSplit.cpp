@@ -56,6 +56,52 @@ bool isFontChoiceOnly(const QByteArray& piece)
     return piece.size() < 200 && choiceOnly.match(QString::fromLatin1(piece)).hasMatch();
 }
 
+// A piece that is one text object, or one saved-state group, at the top level: what it sets ends with it
+// once it is wrapped in a group of its own. Not so for text that adds to the clip (which outlasts its
+// object), in the piece or in the state it inherits.
+bool isOneUnit(const QByteArray& piece, const QByteArray& inherited)
+{
+    for (const QByteArray* part : {&inherited, &piece}) {
+        QByteArrayView operand;
+        content::Tokenizer tokens(*part);
+        for (Token t = tokens.next(); !t.is(Token::Kind::end); t = tokens.next()) {
+            if (t.isOp("Tr") && (operand.isEmpty() || operand.toByteArray().toInt() >= 4))
+                return false;
+            operand = t.text;
+        }
+    }
+    QByteArrayView first, last;
+    int depth = 0;
+    bool closedEarly = false;
+    content::Tokenizer tokens(piece);
+    for (Token t = tokens.next(); !t.is(Token::Kind::end); t = tokens.next()) {
+        if (t.is(Token::Kind::broken))
+            return false;
+        if (!t.is(Token::Kind::op) && !t.is(Token::Kind::inlineImage))
+            continue;
+        closedEarly = closedEarly || (depth == 0 && !first.isNull());
+        if (first.isNull())
+            first = t.text;
+        last = t.text;
+        depth += t.text == "q" || t.text == "BT" ? 1 : t.text == "Q" || t.text == "ET" ? -1 : 0;
+    }
+    return depth == 0 && !closedEarly && ((first == "BT" && last == "ET") || (first == "q" && last == "Q"));
+}
+
+// The state a piece inherits, less the text state where the piece shows no text.
+QByteArray inheritedBy(const QByteArray& piece, const QByteArray& state)
+{
+    if (piece.contains("BT"))
+        return state;
+    QByteArray out;
+    for (const QByteArray& op : state.split('\n')) {
+        const QByteArray name = op.mid(op.lastIndexOf(' ') + 1);
+        if (!op.isEmpty() && name != "Tc" && name != "Tw" && name != "Tz" && name != "TL" && name != "Ts" && name != "Tr")
+            out += op + '\n';
+    }
+    return out;
+}
+
 // A piece made only of saved-state groups that set state and draw nothing, such as a group reopened around
 // a bare font choice when lines were set apart. It has no effect, and the fonts it names may leave the
 // resources once the page is rewritten; poppler then warns of an unknown font.
@@ -419,13 +465,19 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
             }
             if (!readable)
                 continue;
-            // Lines and page-wide groups apart when the pieces stay few enough; else as the page has them.
+            // Lines, spaced runs and page-wide groups apart when the pieces stay few enough; else lines and
+            // groups alone; else as the page has them.
             joined = withoutUnmatchedRestores(joined);
-            const QByteArray apart = withLinesApart(joined);
-            QList<qsizetype> cuts = apart.size() != joined.size() ? contentCutPoints(apart) : QList<qsizetype>{};
-            if (!cuts.isEmpty())
-                joined = apart;
-            else
+            QList<qsizetype> cuts;
+            for (bool spacedRunsApart : {true, false}) {
+                const QByteArray apart = withLinesApart(joined, spacedRunsApart);
+                cuts = apart.size() != joined.size() ? contentCutPoints(apart) : QList<qsizetype>{};
+                if (!cuts.isEmpty()) {
+                    joined = apart;
+                    break;
+                }
+            }
+            if (cuts.isEmpty())
                 cuts = contentCutPoints(joined);
             if (cuts.isEmpty())
                 continue;
@@ -450,7 +502,8 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
                     continue;
                 // Each piece sets again the state it inherits, which it loses should the piece before it be
                 // rewritten.
-                const QByteArray inherited = k > 0 ? states.value(k - 1) : QByteArray();
+                const QByteArray inherited = k > 0 ? inheritedBy(piece, states.value(k - 1)) : QByteArray();
+                const bool unit = isOneUnit(piece, inherited);
                 if (!inherited.isEmpty() && !isFontChoiceOnly(piece))
                     piece.prepend(inherited);
                 if (isFontChoiceOnly(piece)) {
@@ -461,7 +514,13 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
                 } else {
                     QByteArray inText;
                     const QByteArray chosen = withFontChosen(piece, font, unresolved, inText);
-                    written.append({chosen, inText, false});
+                    // A text object or group keeps the state it sets to itself: the engine writes text without
+                    // character or word spacing, scaling or rise, so a piece it writes again must not find
+                    // those of the pieces before it in force.
+                    if (unit)
+                        written.append({"q\n" + chosen + "\nQ\n", "q\n" + inText + "\nQ\n", false});
+                    else
+                        written.append({chosen, inText, false});
                 }
             }
             for (const Written& w : std::as_const(written)) {

@@ -34,8 +34,10 @@ QList<QByteArray> statesAtCuts(const QByteArray& content, const QList<qsizetype>
 // pictures; page-wide groups, nested ones too) closed and opened again between them in the states they had
 // reached, so that the cut points separate lines and units that would otherwise share one piece. Draws
 // exactly as before. The content unchanged when it does not parse as balanced, uses a text clip, or has
-// nothing to separate.
-QByteArray withLinesApart(const QByteArray& content);
+// nothing to separate. With `spacedRunsApart`, text moved along a line is set apart as well wherever
+// character or word spacing, scaling or rise is in force on either side (the editing engine writes text
+// again without them, so what shares a piece with an edit would move).
+QByteArray withLinesApart(const QByteArray& content, bool spacedRunsApart = false);
 
 // The editing engine tells the fonts it writes apart by kind and base name, a subset's tag left out: two
 // subsets of one face on a page ("ABCDEF+Name", "GHIJKL+Name"), written again in one pass, would both be
