@@ -412,6 +412,28 @@ TEST(OwnFontRetype, AWordEditBesideTextSetWithSpacingLeavesItAsDrawn)
     }
 }
 
+TEST(OwnFontRetype, APageOfMoreTextObjectsThanStreamsIsRewrittenOnlyNearTheEdit)
+{
+    // A thousand spaced labels: pieces share streams then, and writing one stream again drops only the
+    // spacing of the few it holds.
+    QByteArray content;
+    for (int i = 0; i < 1000; ++i)
+        content += "BT /F1 4 Tf 0.5 Tc " + QByteArray::number(20 + (i % 20) * 28) + ' '
+            + QByteArray::number(20 + (i / 20) * 10) + " Td (" + QByteArray::number(i) + ") Tj ET\n";
+    content += "BT /F1 12 Tf 0 Tc 72 700 Td (filler words) Tj ET\nBT /F1 12 Tf 0 Tc 72 720 Td (Quarterly report) Tj ET\n";
+    const QByteArray original = makeHelveticaContentPdf(content);
+    VMK_OPEN_SESSION_OR_SKIP(session, original);
+    const QList<EditableTextBlock> blocks = session->model(0)->blocks;
+    const auto block = std::find_if(blocks.begin(), blocks.end(),
+                                    [](const EditableTextBlock& b) { return b.text.contains("Quarterly"); });
+    ASSERT_NE(block, blocks.end());
+    QString typed = block->text;
+    typed.replace(QStringLiteral("report"), QStringLiteral("rpeort"));
+    const auto result = session->replaceText(*block, typed, 0);
+    ASSERT_TRUE(result.ok()) << result.error().message().toStdString();
+    EXPECT_EQ(test::pixelsChangedOutside(original, session->save().value(), {QRectF(60, 715, 150, 20)}), 0);
+}
+
 TEST(OwnFontRetype, AnEditedLineIsDrawnAfterARestoreWithNothingSaved)
 {
     // A reader that stops at a restore with nothing saved would not draw what the edit adds after it.

@@ -21,7 +21,8 @@ using content::Token;
 
 namespace {
 
-// More pieces than this and the page is left whole: the streams would cost more than they save.
+// More pieces than this and neighbouring pieces share a stream, as few to one as keeps the streams this many:
+// a stream each would cost more than it saves.
 constexpr qsizetype kMaxPieces = 400;
 
 enum class Piece { graphics, text, picture };
@@ -390,8 +391,6 @@ QList<qsizetype> contentCutPoints(const QByteArray& content)
         cuts.append(at);
         previous = kind;
     }
-    if (cuts.size() + 1 > kMaxPieces)
-        return {};
     return cuts;
 }
 
@@ -472,10 +471,11 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
             for (bool spacedRunsApart : {true, false}) {
                 const QByteArray apart = withLinesApart(joined, spacedRunsApart);
                 cuts = apart.size() != joined.size() ? contentCutPoints(apart) : QList<qsizetype>{};
-                if (!cuts.isEmpty()) {
+                if (!cuts.isEmpty() && (!spacedRunsApart || cuts.size() < kMaxPieces)) {
                     joined = apart;
                     break;
                 }
+                cuts.clear();
             }
             if (cuts.isEmpty())
                 cuts = contentCutPoints(joined);
@@ -523,15 +523,20 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
                         written.append({chosen, inText, false});
                 }
             }
-            for (const Written& w : std::as_const(written)) {
-                if (w.bare && !unresolved)
-                    continue;
-                const QByteArray& piece = unresolved ? w.piece : w.chosenOnlyInText;
+            QList<const QByteArray*> kept;
+            for (const Written& w : std::as_const(written))
+                if (!w.bare || unresolved)
+                    kept.append(unresolved ? &w.piece : &w.chosenOnlyInText);
+            const qsizetype perStream = (kept.size() + kMaxPieces - 1) / kMaxPieces;
+            for (qsizetype k = 0; k < kept.size(); k += perStream) {
+                QByteArray stream;
+                for (qsizetype j = k; j < std::min(k + perStream, kept.size()); ++j)
+                    stream += *kept[j] + '\n';
                 fz_buffer* b = fz_new_buffer_from_copied_data(
-                    c, reinterpret_cast<const unsigned char*>(piece.constData()), size_t(piece.size()));
-                pdf_obj* stream = pdf_add_stream(c, doc, b, nullptr, 0);
+                    c, reinterpret_cast<const unsigned char*>(stream.constData()), size_t(stream.size()));
+                pdf_obj* made = pdf_add_stream(c, doc, b, nullptr, 0);
                 fz_drop_buffer(c, b);
-                pdf_array_push_drop(c, pieces, stream);
+                pdf_array_push_drop(c, pieces, made);
             }
             changed = true;
         }
