@@ -178,6 +178,27 @@ void splitChangedWord(QList<Word>& words, QStringList& oldWords, QStringList& ne
 
 } // namespace
 
+std::optional<qreal> characterSpacing(const QList<qreal>& pastAdvance, qreal tolerance)
+{
+    if (pastAdvance.size() < 2)
+        return std::nullopt;
+    QList<qreal> sorted = pastAdvance;
+    std::sort(sorted.begin(), sorted.end());
+    const qreal median = sorted[sorted.size() / 2];
+    if (std::fabs(median) <= tolerance)
+        return std::nullopt;
+    qreal sum = 0;
+    int agreeing = 0;
+    for (qreal d : pastAdvance)
+        if (std::fabs(d - median) <= tolerance) {
+            sum += d;
+            ++agreeing;
+        }
+    if (3 * agreeing < 2 * pastAdvance.size())
+        return std::nullopt;
+    return sum / agreeing;
+}
+
 std::optional<LinePlan> planLineEdit(const QList<LineChar>& chars, const QString& oldLine, const QString& newLine,
                                      const LineMetrics& metrics)
 {
@@ -266,9 +287,21 @@ std::optional<LinePlan> planLineEdit(const QList<LineChar>& chars, const QString
     for (qsizetype i = prefix; i < n; ++i)
         rewritten[i] = i < changedEnd || moves;
     for (qsizetype i = 0; i < n; ++i)
-        if (rewritten[i])
-            for (const Segment& s : words[i].segments)
+        for (const Segment& s : words[i].segments)
+            if (rewritten[i] || (metrics.writtenWithTheLine && metrics.writtenWithTheLine(s.source)))
                 plan.removed.insert(s.source);
+    for (bool grew = metrics.wholeWords; grew;) {
+        grew = false;
+        for (const Word& w : std::as_const(words)) {
+            const bool touched = std::any_of(w.segments.begin(), w.segments.end(),
+                                             [&](const Segment& s) { return plan.removed.contains(s.source); });
+            for (const Segment& s : w.segments)
+                if (touched && !plan.removed.contains(s.source)) {
+                    plan.removed.insert(s.source);
+                    grew = true;
+                }
+        }
+    }
     for (qsizetype i = 0; i < n; ++i) {
         if (i >= prefix && i < changedEnd)
             continue;
