@@ -180,7 +180,7 @@ void splitChangedWord(QList<Word>& words, QStringList& oldWords, QStringList& ne
 
 std::optional<qreal> characterSpacing(const QList<qreal>& pastAdvance, qreal tolerance)
 {
-    if (pastAdvance.size() < 2)
+    if (pastAdvance.isEmpty())
         return std::nullopt;
     QList<qreal> sorted = pastAdvance;
     std::sort(sorted.begin(), sorted.end());
@@ -286,10 +286,16 @@ std::optional<LinePlan> planLineEdit(const QList<LineChar>& chars, const QString
     QList<bool> rewritten(n, false);
     for (qsizetype i = prefix; i < n; ++i)
         rewritten[i] = i < changedEnd || moves;
+    QSet<int> wanted; // written with the line if they can be: a source that cannot stays as it is
     for (qsizetype i = 0; i < n; ++i)
-        for (const Segment& s : words[i].segments)
-            if (rewritten[i] || (metrics.writtenWithTheLine && metrics.writtenWithTheLine(s.source)))
+        for (const Segment& s : words[i].segments) {
+            if (rewritten[i])
                 plan.removed.insert(s.source);
+            else if (metrics.writtenWithTheLine && metrics.writtenWithTheLine(s.source))
+                wanted.insert(s.source);
+        }
+    wanted.subtract(plan.removed);
+    plan.removed.unite(wanted);
     for (bool grew = metrics.wholeWords; grew;) {
         grew = false;
         for (const Word& w : std::as_const(words)) {
@@ -306,8 +312,12 @@ std::optional<LinePlan> planLineEdit(const QList<LineChar>& chars, const QString
         if (i >= prefix && i < changedEnd)
             continue;
         for (const Segment& s : words[i].segments) {
-            if (plan.removed.contains(s.source) && !appendRuns(s, i >= changedEnd ? shift : 0, metrics, plan.pieces))
+            if (!plan.removed.contains(s.source) || appendRuns(s, i >= changedEnd ? shift : 0, metrics, plan.pieces))
+                continue;
+            if (!wanted.contains(s.source))
                 return std::nullopt;
+            plan.removed.remove(s.source);
+            plan.pieces.removeIf([&](const LinePiece& p) { return p.source == s.source; });
         }
     }
 

@@ -49,7 +49,7 @@ struct LineMetrics {
     qreal rightLimit = 0;
     std::function<qreal(int source)> sourceRight;
     // Sources written again whenever the line is, though nothing in them changes or moves (the engine would
-    // not keep how they are set); none when unset.
+    // not keep how they are set), where their glyphs can be measured; none when unset.
     std::function<bool(int source)> writtenWithTheLine;
     // A word drawn by several sources is written whole or not at all: the pieces go to the end of the
     // content, and a part left where it was (an accent before its letter) would no longer be drawn next to

@@ -344,7 +344,8 @@ TEST(OwnFontRetype, CharacterSpacingIsTheAmountMostGlyphsStandPastTheirAdvance)
         {{1.5, 1.5, 0.9, 1.5}, 1.5},  // one kerned pair among them
         {{0.02, -0.03, 0.0, 0.01}, {}}, // rounding: no spacing
         {{0.6, -0.4, 0.0, 0.3}, {}},   // kerning: no one amount
-        {{-0.27}, {}},                 // too few to tell
+        {{-0.27}, -0.27},              // a two-letter object
+        {{}, {}},
     };
     for (const auto& c : cases) {
         const auto spacing = lineedit::characterSpacing(c.past, 0.1);
