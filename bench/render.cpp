@@ -106,7 +106,7 @@ bool drawAllWithWorkers(const QString& path)
             std::lock_guard lock(mutex);
             if (--left == 0)
                 done.notify_all();
-        });
+        }, 0, i);
     }
     std::unique_lock lock(mutex);
     done.wait(lock, [&] { return left == 0; });
