@@ -6,6 +6,7 @@
 #include "support/Wait.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
@@ -329,6 +330,22 @@ TEST(WorkerPool, PlacedWorkRunsByPriorityThenNearTheWorkersLastPlace)
     gate = true;
     ASSERT_TRUE(pool.waitForDone(vmk::test::scaledMs(5000)));
     EXPECT_EQ(order, (std::vector<int>{10, 90, 50, 49, 12, 11}));
+}
+
+TEST(WorkerPool, NeighbouringPlacesQueuedTogetherRunTogether)
+{
+    // A few visible pages side by side are drawn at once, however near each other they lie.
+    WorkerPool pool(QStringLiteral("test.together"), 3);
+    std::atomic_int started{0};
+    for (const int place : {5, 6, 7})
+        pool.start([&] {
+            ++started;
+            QDeadlineTimer deadline(vmk::test::scaledMs(5000));
+            while (started.load() < 3 && !deadline.hasExpired())
+                QThread::msleep(1);
+        }, 0, place);
+    EXPECT_TRUE(vmk::test::eventually([&] { return started.load() == 3; }, vmk::test::scaledMs(5000)));
+    EXPECT_TRUE(pool.waitForDone(vmk::test::scaledMs(5000)));
 }
 
 TEST(NavigationHistory, BackAndForwardLikeABrowser)
