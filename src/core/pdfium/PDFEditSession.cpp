@@ -63,7 +63,9 @@ PDFiumResult<std::unique_ptr<PDFEditSession>> PDFEditSession::open(const PDFiumR
     // Our own copy, never shared with the caller's, with each page's content cut into one stream per text
     // object, picture or run of graphics: the engine rewrites only the streams whose objects an edit
     // touched and keeps every other stream as it was, which is what keeps the rest of the page intact.
-    QByteArray bytes = content == Content::split ? pdf::splitPageContents(data, password) : data;
+    QHash<QByteArray, QByteArray> marked;
+    QByteArray bytes =
+        content == Content::split ? pdf::splitPageContents(data, password, pdf::kSplitBudgetMs, &marked) : data;
     // Stopped while the content was being cut (the cutting gave up): the engine is not started for nothing.
     if (pdf::waitCancelled())
         return PDFiumError::cancelled();
@@ -83,7 +85,9 @@ PDFiumResult<std::unique_ptr<PDFEditSession>> PDFEditSession::open(const PDFiumR
     platform::wipe(secret);
     if (!document)
         return PDFiumError::loadFailed(api->FPDF_GetLastError());
-    return std::unique_ptr<PDFEditSession>(new PDFEditSession(api, std::move(bytes), std::move(original), document));
+    auto session = std::unique_ptr<PDFEditSession>(new PDFEditSession(api, std::move(bytes), std::move(original), document));
+    session->m_markedSubsets = std::move(marked);
+    return session;
 }
 
 PDFEditSession::~PDFEditSession()

@@ -123,9 +123,10 @@ private:
     // The codes the font reads back as text and the advance of each; for an embedded font only the characters
     // the page shows it drawing. Codes are looked for until every wanted character has one.
     fontcodes::FontCodes fontCodes(FPDF_FONT font, FPDF_PAGE page, const std::set<char32_t>& wanted, bool embedded);
+    // `spacing` (ems) is added after every glyph, as a line set with character spacing has it.
     std::optional<FPDF_PAGEOBJECT> codedObject(const CodedStyle& style, const QString& text,
                                                const fontcodes::FontCodes& codes, QPointF origin,
-                                               const QStringList& glyphs = {});
+                                               const QStringList& glyphs = {}, qreal spacing = 0);
     // Rewrites only the line holding every change, in the page's own fonts, when the line still fits; the
     // page is changed (not yet regenerated) only on success.
     std::optional<TextEditResult> retypeLine(const EditableTextBlock& block, const QString& newText, int pageIndex,
@@ -142,6 +143,8 @@ private:
     QHash<int, PageEditModel> m_models;
     QHash<QString, FPDF_FONT> m_loadedFonts;
     qint64 m_nextID = 1;
+    // Font names marked for the engine (pdf::kSubsetTagMark) with the file's own, which saving restores.
+    QHash<QByteArray, QByteArray> m_markedSubsets;
     bool m_spoiled = false; // a page was written wrong: the document must not be saved from this session
 };
 
