@@ -106,7 +106,7 @@ bool drawAllWithWorkers(const QString& path)
             std::lock_guard lock(mutex);
             if (--left == 0)
                 done.notify_all();
-        });
+        }, 0, i);
     }
     std::unique_lock lock(mutex);
     done.wait(lock, [&] { return left == 0; });
@@ -130,10 +130,11 @@ int main(int argc, char** argv)
                                        {QStringLiteral("draw"), QStringLiteral("-q"), QStringLiteral("-r"),
                                         QString::number(kDpi), path});
     };
-    // For a profiler: one side alone, five times, without the reference.
+    // For a profiler: one side alone, five times (VMK_BENCH_RENDER_RUNS), without the reference.
     if (const QByteArray only = qgetenv("VMK_BENCH_RENDER_ONLY"); !only.isEmpty()) {
         const bool single = only == "single";
-        for (int run = 0; run < 5; ++run) {
+        const int runs = std::max(1, qEnvironmentVariableIntValue("VMK_BENCH_RENDER_RUNS"));
+        for (int run = 0; run < (qEnvironmentVariableIsSet("VMK_BENCH_RENDER_RUNS") ? runs : 5); ++run) {
             const vmk::bench::Cost cost =
                 vmk::bench::timeHere([&] { return single ? drawAllOnOneThread(path) : drawAllWithWorkers(path); });
             std::printf("%s: %.3f s wall, %.3f s CPU, %.2f ms CPU per page\n", single ? "1 thread" : "8 workers",

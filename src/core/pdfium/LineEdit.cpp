@@ -178,6 +178,27 @@ void splitChangedWord(QList<Word>& words, QStringList& oldWords, QStringList& ne
 
 } // namespace
 
+std::optional<qreal> characterSpacing(const QList<qreal>& pastAdvance, qreal tolerance)
+{
+    if (pastAdvance.isEmpty())
+        return std::nullopt;
+    QList<qreal> sorted = pastAdvance;
+    std::sort(sorted.begin(), sorted.end());
+    const qreal median = sorted[sorted.size() / 2];
+    if (std::fabs(median) <= tolerance)
+        return std::nullopt;
+    qreal sum = 0;
+    int agreeing = 0;
+    for (qreal d : pastAdvance)
+        if (std::fabs(d - median) <= tolerance) {
+            sum += d;
+            ++agreeing;
+        }
+    if (3 * agreeing < 2 * pastAdvance.size())
+        return std::nullopt;
+    return sum / agreeing;
+}
+
 std::optional<LinePlan> planLineEdit(const QList<LineChar>& chars, const QString& oldLine, const QString& newLine,
                                      const LineMetrics& metrics)
 {
@@ -265,16 +286,38 @@ std::optional<LinePlan> planLineEdit(const QList<LineChar>& chars, const QString
     QList<bool> rewritten(n, false);
     for (qsizetype i = prefix; i < n; ++i)
         rewritten[i] = i < changedEnd || moves;
+    QSet<int> wanted; // written with the line if they can be: a source that cannot stays as it is
     for (qsizetype i = 0; i < n; ++i)
-        if (rewritten[i])
-            for (const Segment& s : words[i].segments)
+        for (const Segment& s : words[i].segments) {
+            if (rewritten[i])
                 plan.removed.insert(s.source);
+            else if (metrics.writtenWithTheLine && metrics.writtenWithTheLine(s.source))
+                wanted.insert(s.source);
+        }
+    wanted.subtract(plan.removed);
+    plan.removed.unite(wanted);
+    for (bool grew = metrics.wholeWords; grew;) {
+        grew = false;
+        for (const Word& w : std::as_const(words)) {
+            const bool touched = std::any_of(w.segments.begin(), w.segments.end(),
+                                             [&](const Segment& s) { return plan.removed.contains(s.source); });
+            for (const Segment& s : w.segments)
+                if (touched && !plan.removed.contains(s.source)) {
+                    plan.removed.insert(s.source);
+                    grew = true;
+                }
+        }
+    }
     for (qsizetype i = 0; i < n; ++i) {
         if (i >= prefix && i < changedEnd)
             continue;
         for (const Segment& s : words[i].segments) {
-            if (plan.removed.contains(s.source) && !appendRuns(s, i >= changedEnd ? shift : 0, metrics, plan.pieces))
+            if (!plan.removed.contains(s.source) || appendRuns(s, i >= changedEnd ? shift : 0, metrics, plan.pieces))
+                continue;
+            if (!wanted.contains(s.source))
                 return std::nullopt;
+            plan.removed.remove(s.source);
+            plan.pieces.removeIf([&](const LinePiece& p) { return p.source == s.source; });
         }
     }
 

@@ -48,7 +48,19 @@ struct LineMetrics {
     // ends.
     qreal rightLimit = 0;
     std::function<qreal(int source)> sourceRight;
+    // Sources written again whenever the line is, though nothing in them changes or moves (the engine would
+    // not keep how they are set), where their glyphs can be measured; none when unset.
+    std::function<bool(int source)> writtenWithTheLine;
+    // A word drawn by several sources is written whole or not at all: the pieces go to the end of the
+    // content, and a part left where it was (an accent before its letter) would no longer be drawn next to
+    // the rest.
+    bool wholeWords = false;
 };
+
+// The character spacing a text object was set with, from how far each of its glyphs stood past the one before
+// it beyond that glyph's advance: none when the distances do not mostly agree on one amount further from
+// nothing than the tolerance (kerning, rounding).
+std::optional<qreal> characterSpacing(const QList<qreal>& pastAdvance, qreal tolerance);
 
 // The plan for turning the line's text (as the block's text gives it) into the new one; none when the
 // characters do not read as that text, nothing but spacing changed, a word cannot be drawn, or the line would

@@ -123,9 +123,10 @@ private:
     // The codes the font reads back as text and the advance of each; for an embedded font only the characters
     // the page shows it drawing. Codes are looked for until every wanted character has one.
     fontcodes::FontCodes fontCodes(FPDF_FONT font, FPDF_PAGE page, const std::set<char32_t>& wanted, bool embedded);
+    // `spacing` (ems) is added after every glyph, as a line set with character spacing has it.
     std::optional<FPDF_PAGEOBJECT> codedObject(const CodedStyle& style, const QString& text,
                                                const fontcodes::FontCodes& codes, QPointF origin,
-                                               const QStringList& glyphs = {});
+                                               const QStringList& glyphs = {}, qreal spacing = 0);
     // Rewrites only the line holding every change, in the page's own fonts, when the line still fits; the
     // page is changed (not yet regenerated) only on success.
     std::optional<TextEditResult> retypeLine(const EditableTextBlock& block, const QString& newText, int pageIndex,

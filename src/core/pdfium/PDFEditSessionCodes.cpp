@@ -165,7 +165,7 @@ fontcodes::FontCodes PDFEditSession::fontCodes(FPDF_FONT font, FPDF_PAGE page, c
 
 std::optional<FPDF_PAGEOBJECT> PDFEditSession::codedObject(const CodedStyle& style, const QString& text,
                                                            const fontcodes::FontCodes& codes, QPointF origin,
-                                                           const QStringList& glyphs)
+                                                           const QStringList& glyphs, qreal spacing)
 {
     const auto encoded = glyphs.isEmpty() ? fontcodes::encode(text, codes) : fontcodes::encodeGlyphs(glyphs, codes);
     if (!encoded || encoded->empty())
@@ -173,7 +173,19 @@ std::optional<FPDF_PAGEOBJECT> PDFEditSession::codedObject(const CodedStyle& sty
     FPDF_PAGEOBJECT object = m_api->FPDFPageObj_CreateTextObj(m_document, style.font, style.fontSize);
     if (!object)
         return std::nullopt;
-    if (!m_api->FPDFText_SetCharcodes(object, encoded->data(), encoded->size())) {
+    bool set = m_api->FPDFText_SetCharcodes(object, encoded->data(), encoded->size());
+    // Character spacing cannot be set on an object, so each glyph after the first is placed where the
+    // spacing puts it (the engine writes the places as adjustments between the glyphs).
+    if (set && spacing != 0 && encoded->size() > 1) {
+        std::vector<float> positions;
+        qreal x = 0;
+        for (size_t i = 0; i + 1 < encoded->size(); ++i) {
+            x += (codes.advance.value((*encoded)[i]) + spacing) * style.fontSize;
+            positions.push_back(float(x));
+        }
+        set = m_api->FPDFText_SetPositions(object, positions.data(), positions.size());
+    }
+    if (!set) {
         m_api->FPDFPageObj_Destroy(object);
         return std::nullopt;
     }
@@ -235,6 +247,7 @@ std::optional<TextEditResult> PDFEditSession::retypeLine(const EditableTextBlock
     if (!textPage)
         return std::nullopt;
     QHash<FPDF_PAGEOBJECT, QList<lineedit::LineChar>> charsOf;
+    QSet<std::pair<FPDF_PAGEOBJECT, int>> drawnSpaces; // the spaces the object draws (its word spacing moves them)
     const int count = m_api->FPDFText_CountChars(textPage);
     for (int i = 0; i < count; ++i) {
         FPDF_PAGEOBJECT object = m_api->FPDFText_GetTextObject(textPage, i);
@@ -248,6 +261,8 @@ std::optional<TextEditResult> PDFEditSession::retypeLine(const EditableTextBlock
         m_api->FPDFText_GetCharOrigin(textPage, i, &x, &y);
         QString t = editrules::isWhitespace(c) || editrules::isNewline(c) ? QStringLiteral(" ")
                                                                           : QString::fromUcs4(&c, 1);
+        if (t == QLatin1String(" ") && !m_api->FPDFText_IsGenerated(textPage, i))
+            drawnSpaces.insert({object, int(charsOf[object].size())});
         charsOf[object].append(lineedit::LineChar{t, x, int(source)});
     }
     m_api->FPDFText_ClosePage(textPage);
@@ -304,10 +319,46 @@ std::optional<TextEditResult> PDFEditSession::retypeLine(const EditableTextBlock
         if (it->second >= 3 && 2 * it->first > it->second)
             placedByGlyph.insert(it.key());
     auto byGlyph = [&](int source) { return placedByGlyph.contains(styles[source].font); };
+    // An object set with character spacing moves every glyph by the same amount past its advance; the new
+    // text is set the same way, or it would run into the word after it.
+    QHash<int, qreal> spacing; // page units, by source
+    {
+        QHash<int, QList<qreal>> past;
+        for (qsizetype i = 0; i + 1 < chars.size(); ++i) {
+            const lineedit::LineChar& a = chars[i];
+            const lineedit::LineChar& b = chars[i + 1];
+            if (a.source != b.source || a.text == QLatin1String(" ") || b.text == QLatin1String(" ")
+                || byGlyph(a.source) || b.x - a.x < 0.01 * scale(a.source))
+                continue;
+            if (const auto width = fontWidth(a.source, a.text))
+                past[a.source].append(b.x - a.x - *width);
+        }
+        for (auto it = past.begin(); it != past.end(); ++it)
+            if (const auto s = lineedit::characterSpacing(it.value(), 0.01 * scale(it.key())))
+                spacing.insert(it.key(), *s);
+    }
+    // The engine writes an object's content again with its glyphs, codes and kerning but without the
+    // character and word spacing it was set with: an object so set that shares its content with the edit
+    // is written again here, each glyph where it stood, or the rest of the line would move.
+    QSet<int> setBySpacing(spacing.keyBegin(), spacing.keyEnd());
+    for (const auto& [object, at] : drawnSpaces) {
+        const QList<lineedit::LineChar>& own = charsOf[object];
+        const int source = int(objects.indexOf(object));
+        float ems = 0;
+        if (at + 1 < own.size() && m_api->FPDFFont_GetGlyphWidth(styles[source].font, U' ', 1.0f, &ems)
+            && std::fabs(own[at + 1].x - own[at].x - ems * scale(source) - spacing.value(source)) > 0.01 * scale(source))
+            setBySpacing.insert(source);
+    }
+    auto glyphCount = [&](int source, const QString& text) {
+        const auto encoded = fontcodes::encode(text, codesOf(source));
+        return encoded ? qreal(encoded->size()) : qreal(text.size());
+    };
     lineedit::LineMetrics metrics;
     metrics.width = [&](int source, const QString& text) -> std::optional<qreal> {
-        if (!byGlyph(source))
-            return fontWidth(source, text);
+        if (!byGlyph(source)) {
+            const auto width = fontWidth(source, text);
+            return width ? std::optional<qreal>(*width + spacing.value(source) * glyphCount(source, text)) : std::nullopt;
+        }
         const QHash<QString, qreal>& advance = drawnAdvance[styles[source].font];
         qreal width = 0;
         for (QChar c : text) {
@@ -322,16 +373,27 @@ std::optional<TextEditResult> PDFEditSession::retypeLine(const EditableTextBlock
         if (byGlyph(source))
             return metrics.width(source, glyphs.join(QString()));
         const auto ems = fontcodes::measureGlyphs(glyphs, codesOf(source));
-        return ems ? std::optional<qreal>(*ems * scale(source)) : std::nullopt;
+        return ems ? std::optional<qreal>(*ems * scale(source) + spacing.value(source) * glyphs.size()) : std::nullopt;
     };
     metrics.space = [&](int source) {
         const auto& c = codesOf(source);
         return (c.space ? c.advance.value(*c.space) : 0.333) * scale(source);
     };
     metrics.sourceRight = [&](int source) { return bounds.value(objects[source]).right(); };
+    metrics.writtenWithTheLine = [&](int source) { return setBySpacing.contains(source); };
     // A paragraph's line stays within the paragraph; a line of its own may reach the margin.
     metrics.rightLimit = block.lineCount == 1 ? qreal(m_api->FPDF_GetPageWidthF(pg)) - 18
                                               : block.bounds.right() + std::max(1.0, 0.01 * block.bounds.width());
+    // Where each object stands in the content, and whether the page draws a picture or a form (see below).
+    QHash<FPDF_PAGEOBJECT, int> drawnAt;
+    bool picture = false;
+    for (int i = 0, n = m_api->FPDFPage_CountObjects(pg); i < n; ++i) {
+        FPDF_PAGEOBJECT object = m_api->FPDFPage_GetObject(pg, i);
+        const int type = m_api->FPDFPageObj_GetType(object);
+        picture = picture || (type != kPDFiumObjectText && type != kPDFiumObjectPath);
+        drawnAt.insert(object, i);
+    }
+    metrics.wholeWords = picture;
     const auto plan = lineedit::planLineEdit(chars, old.mid(line->start, line->length), newLine, metrics);
     if (!plan)
         return std::nullopt;
@@ -340,6 +402,7 @@ std::optional<TextEditResult> PDFEditSession::retypeLine(const EditableTextBlock
     QList<LaidOutLine> expected;
     QRectF written;
     QList<qreal> madeX;
+    QList<int> madeSource;
     for (const lineedit::LinePiece& piece : plan->pieces) {
         // A piece in a font placed glyph by glyph is written a letter an object.
         QList<std::pair<QString, qreal>> parts{{piece.text, piece.x}};
@@ -354,7 +417,8 @@ std::optional<TextEditResult> PDFEditSession::retypeLine(const EditableTextBlock
         const QStringList glyphs = byGlyph(piece.source) ? QStringList() : piece.glyphs;
         for (const auto& [partText, x] : parts) {
             const auto object = codedObject(styles[piece.source], partText, codesOf(piece.source),
-                                            QPointF(x, line->baseline), glyphs);
+                                            QPointF(x, line->baseline), glyphs,
+                                            spacing.value(piece.source) / scale(piece.source));
             if (!object) {
                 for (FPDF_PAGEOBJECT o : made)
                     m_api->FPDFPageObj_Destroy(o);
@@ -362,6 +426,7 @@ std::optional<TextEditResult> PDFEditSession::retypeLine(const EditableTextBlock
             }
             made.append(*object);
             madeX.append(x);
+            madeSource.append(piece.source);
             expected.append(LaidOutLine{partText, QPointF(x, line->baseline), 0});
         }
         const qreal size = scale(piece.source);
@@ -374,33 +439,35 @@ std::optional<TextEditResult> PDFEditSession::retypeLine(const EditableTextBlock
             m_api->FPDFPageObj_Destroy(o);
         return std::nullopt;
     }
-    // The new pieces take the place of the first object they replace, left to right, so that the line
-    // still reads in order to every reader that follows the content's order (ours included). They go in
-    // while that object is still there: the engine writes an object put in at an index into the content
-    // stream of the object it is put before, and that stream is written again anyway. Put before the
-    // object after it, they would make the engine write that object's stream again too, from what it
-    // keeps of it, which drops the word spacing a line was justified with.
+    // Each object's pieces take its place in the content, left to right, so that the line is drawn in the
+    // order it was and reads in order to every reader that follows the content's order (ours included; an
+    // accent drawn before its letter is read with it only when they stay in that order). They go in while
+    // that object is still there: the engine writes an object put in at an index into the content stream of
+    // the object it is put before, and that stream is written again anyway. Put before the object after it,
+    // they would make the engine write that object's stream again too, from what it keeps of it, which drops
+    // the word spacing a line was justified with. Pieces of an object that stays (an inserted word) go where
+    // the first object replaced was.
     // On a page that draws a picture or a form, though, the engine may take the transformation in force
     // after one drawn later for the one in force where the object was, and write the pieces off the page (a
     // picture under a transformation the content leaves in force): they go after everything else there,
-    // where it knows the transformation, and read in order by their places alone.
-    int at = -1;
-    bool picture = false;
-    for (int i = 0, n = m_api->FPDFPage_CountObjects(pg); i < n; ++i) {
-        const int type = m_api->FPDFPageObj_GetType(m_api->FPDFPage_GetObject(pg, i));
-        picture = picture || (type != kPDFiumObjectText && type != kPDFiumObjectPath);
-    }
+    // where it knows the transformation, in the same order, each word whole (see LineMetrics::wholeWords).
+    FPDF_PAGEOBJECT first = nullptr;
     for (int source : plan->removed)
-        for (int i = 0, n = m_api->FPDFPage_CountObjects(pg); i < n && !picture; ++i)
-            if (m_api->FPDFPage_GetObject(pg, i) == objects[source] && (at < 0 || i < at))
-                at = i;
+        if (!first || drawnAt.value(objects[source]) < drawnAt.value(first))
+            first = objects[source];
+    auto anchorOf = [&](int i) { return plan->removed.contains(madeSource[i]) ? objects[madeSource[i]] : first; };
     QList<int> order(made.size());
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return madeX[a] < madeX[b]; });
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        const int da = drawnAt.value(anchorOf(a), -1), db = drawnAt.value(anchorOf(b), -1);
+        return da != db ? da < db : madeX[a] < madeX[b];
+    });
     for (int i : order) {
-        if (at >= 0 && m_api->FPDFPage_InsertObjectAtIndex(pg, made[i], size_t(at)))
-            ++at;
-        else
+        int at = -1;
+        for (int k = 0, n = m_api->FPDFPage_CountObjects(pg); k < n && !picture && anchorOf(i) && at < 0; ++k)
+            if (m_api->FPDFPage_GetObject(pg, k) == anchorOf(i))
+                at = k;
+        if (at < 0 || !m_api->FPDFPage_InsertObjectAtIndex(pg, made[i], size_t(at)))
             m_api->FPDFPage_InsertObject(pg, made[i]);
     }
     for (int source : plan->removed)

@@ -96,12 +96,14 @@ constexpr unsigned long kPDFiumNoIncremental = 2;
     X(FPDFFont_GetItalicAngle, FPDF_BOOL, (FPDF_FONT, int*))                                                    \
     X(FPDFFont_GetFontData, FPDF_BOOL, (FPDF_FONT, uint8_t*, size_t, size_t*))                                  \
     X(FPDFFont_Close, void, (FPDF_FONT))                                                                        \
+    X(FPDFFont_GetGlyphWidth, FPDF_BOOL, (FPDF_FONT, uint32_t, float, float*))                                  \
     X(FPDFText_LoadFont, FPDF_FONT, (FPDF_DOCUMENT, const uint8_t*, uint32_t, int, FPDF_BOOL))                  \
     X(FPDFText_LoadStandardFont, FPDF_FONT, (FPDF_DOCUMENT, const char*))                                       \
     X(FPDFPageObj_CreateTextObj, FPDF_PAGEOBJECT, (FPDF_DOCUMENT, FPDF_FONT, float))                            \
     X(FPDFPageObj_NewTextObj, FPDF_PAGEOBJECT, (FPDF_DOCUMENT, const char*, float))                             \
     X(FPDFText_SetText, FPDF_BOOL, (FPDF_PAGEOBJECT, const FPDF_WCHAR*))                                        \
     X(FPDFText_SetCharcodes, FPDF_BOOL, (FPDF_PAGEOBJECT, const uint32_t*, size_t))                             \
+    X(FPDFText_SetPositions, FPDF_BOOL, (FPDF_PAGEOBJECT, const float*, size_t))                                \
     X(FPDFText_CountChars, int, (FPDF_TEXTPAGE))                                                                \
     X(FPDFText_GetUnicode, unsigned int, (FPDF_TEXTPAGE, int))                                                  \
     X(FPDFText_GetTextObject, FPDF_PAGEOBJECT, (FPDF_TEXTPAGE, int))                                            \
@@ -124,7 +126,7 @@ struct PDFiumAPI {
 #undef VMK_PDFIUM_FIELD
 };
 
-constexpr int kPDFiumEntryPointCount = 59;
+constexpr int kPDFiumEntryPointCount = 61;
 
 // The memory sink for saving: PDFium's write record first (PDFium hands the record back to the callback),
 // then our own bookkeeping behind it.

@@ -66,13 +66,14 @@ std::shared_ptr<pdf::PageSnapshot> PageRecordings::get(int page, std::uint32_t g
     m_running.emplace(page, job);
     const pdf::RecordBudget budget = m_budget;
     // The worker holds the copy and the job (page number, generation, cancel flag), never the owner or
-    // the document: a recording may outlive both.
+    // the document: a recording may outlive both. Placed by its page, so that each worker, with the copy
+    // of the document it keeps, goes on with the pages near the ones it read.
     m_pool.start([this, link = m_link, job, capture, budget] {
         if (job->cancel.isCancelled())
             return;
         pdf::RecordResult result = capture->record(budget, &job->cancel);
         link->post([this, job, result] { finished(job, result); });
-    });
+    }, 0, page);
     return nullptr;
 }
 
@@ -105,7 +106,7 @@ bool PageRecordings::recordFromLastGoodCopy(int page, std::uint32_t generation, 
                 m_putOff.add(job->page);
             }
         });
-    });
+    }, 0, page);
     return true;
 }
 

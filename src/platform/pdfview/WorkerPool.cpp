@@ -7,6 +7,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <thread>
 #include <vector>
 
 namespace vmk::pdfview {
@@ -52,7 +55,49 @@ qint64 nowMs()
         .count();
 }
 
+// Workers whose last place is remembered, at most: threads come and go, and their ids are reused.
+constexpr std::size_t kMaxPlacedWorkers = 64;
+
 } // namespace
+
+namespace detail {
+
+std::size_t choosePlace(const std::vector<int>& queued, std::optional<int> own, const std::vector<int>& others)
+{
+    const auto nearestOther = [&](int place) {
+        long nearest = LONG_MAX;
+        for (const int other : others)
+            nearest = std::min(nearest, std::labs(long(place) - other));
+        return nearest;
+    };
+    std::size_t chosen = queued.size();
+    if (own) {
+        long best = LONG_MAX;
+        for (std::size_t i = 0; i < queued.size(); ++i) {
+            const long distance = std::labs(long(queued[i]) - *own);
+            if (distance > nearestOther(queued[i]))
+                continue; // another worker's region
+            if (distance < best || (distance == best && queued[i] > *own)) {
+                best = distance;
+                chosen = i;
+            }
+        }
+        if (chosen < queued.size())
+            return chosen;
+    }
+    if (others.empty())
+        return 0;
+    long farthest = -1;
+    for (std::size_t i = 0; i < queued.size(); ++i) {
+        if (const long distance = nearestOther(queued[i]); distance > farthest) {
+            farthest = distance;
+            chosen = i;
+        }
+    }
+    return chosen;
+}
+
+} // namespace detail
 
 // The pool's threads: as many as asked for, and one more for each piece of its work written off.
 struct WorkerPool::Threads {
@@ -66,7 +111,70 @@ struct WorkerPool::Threads {
         lent += change;
         pool->setMaxThreadCount(base + lent);
     }
+
+    // Work with a place that waits for a worker: each runnable handed to the pool for one takes whichever
+    // suits the thread it runs on.
+    struct Placed {
+        std::shared_ptr<Job> job;
+        std::function<void()> work;
+        int priority;
+        int place;
+    };
+    struct Worker {
+        std::thread::id thread;
+        int place;
+    };
+    std::mutex placing;
+    std::vector<Placed> placed;   // oldest first
+    std::vector<Worker> workers;  // the last place each worker took, most recent first
+
+    // On a worker: takes the queued work that suits it; none when it was dropped meanwhile.
+    std::optional<Placed> takePlaced()
+    {
+        std::lock_guard lock(placing);
+        if (placed.empty())
+            return std::nullopt;
+        int top = INT_MIN;
+        for (const Placed& p : placed)
+            top = std::max(top, p.priority);
+        std::vector<std::size_t> indices;
+        std::vector<int> places;
+        for (std::size_t i = 0; i < placed.size(); ++i) {
+            if (placed[i].priority == top) {
+                indices.push_back(i);
+                places.push_back(placed[i].place);
+            }
+        }
+        const std::thread::id self = std::this_thread::get_id();
+        std::optional<int> own;
+        std::vector<int> others;
+        for (const Worker& w : workers) {
+            if (w.thread == self)
+                own = w.place;
+            else
+                others.push_back(w.place);
+        }
+        const std::size_t index = indices[detail::choosePlace(places, own, others)];
+        std::optional<Placed> taken(std::move(placed[index]));
+        placed.erase(placed.begin() + std::ptrdiff_t(index));
+        std::erase_if(workers, [&](const Worker& w) { return w.thread == self; });
+        workers.insert(workers.begin(), Worker{self, taken->place});
+        if (workers.size() > kMaxPlacedWorkers)
+            workers.pop_back();
+        return taken;
+    }
 };
+
+void WorkerPool::run(const std::shared_ptr<Job>& job, const std::function<void()>& work, Threads& threads)
+{
+    job->m_startedMs = nowMs();
+    job->m_state = Job::running;
+    work();
+    if (job->m_state.exchange(Job::ended) == Job::writtenOff) {
+        --g_writtenOff;
+        threads.lend(-1);
+    }
+}
 
 qint64 WorkerPool::Job::runningMs() const
 {
@@ -88,7 +196,7 @@ WorkerPool::WorkerPool(const QString& name, int threads) : m_pool(new QThreadPoo
 
 WorkerPool::~WorkerPool()
 {
-    m_pool->clear();
+    clear();
     if (m_pool->activeThreadCount() == 0) {
         delete m_pool; // nothing runs: only idle threads are let go
     } else {
@@ -103,17 +211,25 @@ std::shared_ptr<WorkerPool::Job> WorkerPool::start(std::function<void()> work, i
 {
     auto job = std::make_shared<Job>();
     // The pool's threads stay valid while this runs: a retired pool is freed only once its work has ended.
-    m_pool->start(
-        platform::handedOver([job, threads = m_threads, work = std::move(work)] {
-            job->m_startedMs = nowMs();
-            job->m_state = Job::running;
-            work();
-            if (job->m_state.exchange(Job::ended) == Job::writtenOff) {
-                --g_writtenOff;
-                threads->lend(-1);
-            }
-        }),
-        priority);
+    m_pool->start(platform::handedOver([job, threads = m_threads, work = std::move(work)] {
+                      run(job, work, *threads);
+                  }),
+                  priority);
+    return job;
+}
+
+std::shared_ptr<WorkerPool::Job> WorkerPool::start(std::function<void()> work, int priority, int place)
+{
+    auto job = std::make_shared<Job>();
+    {
+        std::lock_guard lock(m_threads->placing);
+        m_threads->placed.push_back(Threads::Placed{job, std::move(work), priority, place});
+    }
+    m_pool->start(platform::handedOver([threads = m_threads] {
+                      if (std::optional<Threads::Placed> next = threads->takePlaced())
+                          run(next->job, next->work, *threads);
+                  }),
+                  priority);
     return job;
 }
 
@@ -144,6 +260,8 @@ int WorkerPool::writtenOffCount()
 void WorkerPool::clear()
 {
     m_pool->clear();
+    std::lock_guard lock(m_threads->placing);
+    m_threads->placed.clear();
 }
 
 bool WorkerPool::waitForDone(int msecs)

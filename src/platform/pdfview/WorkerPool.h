@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <vector>
 
 class QThreadPool;
 
@@ -44,6 +46,13 @@ public:
 
     // Higher priorities start first.
     std::shared_ptr<Job> start(std::function<void()> work, int priority = 0);
+    // The same for work about one place of an ordered whole (a page of a document). Among the queued work
+    // of the highest priority, a worker takes the place nearest the one it took last, and one with nothing
+    // near it starts as far as it can from the other workers: each worker keeps to a region of its own, so
+    // that what its thread keeps from one page (the document copy it drew with, its fonts and glyphs)
+    // serves the next ones. Each idle worker still takes one piece of work at once, so a few places queued
+    // together are worked on together.
+    std::shared_ptr<Job> start(std::function<void()> work, int priority, int place);
     // Gives up on running work that its owner no longer expects to end (stuck in a decoder that looks at no
     // flag): the pool gets one more thread until it does end, so that the work waiting behind it runs. A
     // few at most across the process get a thread, each possibly holding its drawing's memory; past that,
@@ -64,9 +73,17 @@ public:
 
 private:
     struct Threads;
+    static void run(const std::shared_ptr<Job>& job, const std::function<void()>& work, Threads& threads);
     QThreadPool* m_pool;
     std::shared_ptr<Threads> m_threads; // shared with the work, which may outlive the pool's owner
 };
+
+namespace detail {
+// Which of the `queued` places (of one priority, oldest first) a worker takes, as an index: the nearest
+// to its `own` last place that no other worker's last place is nearer (forward on a tie); otherwise the
+// one farthest from the `others`, and the oldest when there are none.
+std::size_t choosePlace(const std::vector<int>& queued, std::optional<int> own, const std::vector<int>& others);
+} // namespace detail
 
 // How work on a WorkerPool reaches its owner: a call queued to the owner's thread while the owner lives,
 // nothing once it is gone. The owner closes the link first thing in its destructor.

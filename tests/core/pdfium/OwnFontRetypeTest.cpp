@@ -324,8 +324,35 @@ TEST(OwnFontRetype, ALinePlanRewritesOnlyTheObjectsHoldingChangedOrMovedWords)
     EXPECT_EQ(part->removed, QSet<int>{0});
     ASSERT_EQ(part->pieces.size(), 1);
     EXPECT_EQ(part->pieces[0].text, QStringLiteral("ab"));
+    // Written whole, a word drawn by two objects goes with the one rewritten.
+    metrics.wholeWords = true;
+    const auto whole = lineedit::planLineEdit(split, QStringLiteral("one two three"), QStringLiteral("one tow three"), metrics);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(whole->removed, (QSet<int>{0, 1}));
+    metrics.wholeWords = false;
     // Characters that do not read as the line's text are not trusted.
     EXPECT_FALSE(lineedit::planLineEdit(chars, QStringLiteral("one too three"), QStringLiteral("one tow three"), metrics));
+}
+
+TEST(OwnFontRetype, CharacterSpacingIsTheAmountMostGlyphsStandPastTheirAdvance)
+{
+    const struct {
+        QList<qreal> past;
+        std::optional<qreal> spacing;
+    } cases[] = {
+        {{-0.27, -0.27, -0.28, -0.27}, -0.2725},
+        {{1.5, 1.5, 0.9, 1.5}, 1.5},  // one kerned pair among them
+        {{0.02, -0.03, 0.0, 0.01}, {}}, // rounding: no spacing
+        {{0.6, -0.4, 0.0, 0.3}, {}},   // kerning: no one amount
+        {{-0.27}, -0.27},              // a two-letter object
+        {{}, {}},
+    };
+    for (const auto& c : cases) {
+        const auto spacing = lineedit::characterSpacing(c.past, 0.1);
+        ASSERT_EQ(spacing.has_value(), c.spacing.has_value());
+        if (spacing)
+            EXPECT_NEAR(*spacing, *c.spacing, 1e-9);
+    }
 }
 
 TEST(OwnFontRetype, WordsInTwoFontsOfOneNameKeepTheirGlyphsOrTheEditIsRefused)
@@ -402,4 +429,49 @@ TEST(OwnFontRetype, AnEditedLineIsDrawnAfterARestoreWithNothingSaved)
     typed.replace(QStringLiteral("implementation"), QStringLiteral("ipmlementation"));
     ASSERT_TRUE(session->replaceText(block, typed, 0).ok());
     EXPECT_TRUE(extractText(session->save().value()).contains(QStringLiteral("the ipmlementation of it")));
+}
+
+TEST(OwnFontRetype, ALineKeepsItsCharacterWordAndKernedSpacingAroundTheEditedWord)
+{
+    // Each word of the line set apart its own way in one text object: the new word and every other one must
+    // stand where they stood, with the gaps a reader takes for spaces.
+    const QByteArray original = makeHelveticaContentPdf(
+        "BT /F1 12 Tf 72 700 Td -0.6 Tc (spaced) Tj 0 Tc ( ) Tj -0.6 Tc (letters) Tj 0 Tc ( and ) Tj"
+        " [(W)120(A)80(VE)] TJ ( ) Tj 6 Tw (two words) Tj ET\n");
+    VMK_OPEN_SESSION_OR_SKIP(session, original);
+    const EditableTextBlock block = session->model(0)->blocks.first();
+    QString typed = block.text;
+    typed.replace(QStringLiteral("letters"), QStringLiteral("lettres"));
+    const auto result = session->replaceText(block, typed, 0);
+    ASSERT_TRUE(result.ok()) << result.error().message().toStdString();
+    EXPECT_TRUE(result->reusedOriginalFont);
+    const QByteArray saved = session->save().value();
+    EXPECT_EQ(extractText(saved), QStringLiteral("spaced lettres and WAVE two words"));
+    EXPECT_EQ(test::pixelsChangedOutside(original, saved, {QRectF(109, 695, 32, 18)}), 0);
+}
+
+TEST(OwnFontRetype, AnAccentDrawnBeforeItsLetterStaysBeforeItWhenTheLineMovesAfterAPicture)
+{
+    // "naive" with its diaeresis an object of its own over the "i", drawn between "na" and "ive ...", on a
+    // page with a picture (the line's pieces go to the end of the content).
+    const QByteArray content = "q 50 0 0 50 300 500 cm /X1 Do Q\n"
+                               "BT /F1 10 Tf 72 700 Td (a na) Tj ET\n"
+                               "BT /F1 10 Tf 90.9 700.3 Td (\250) Tj ET\n"
+                               "BT /F1 10 Tf 91.46 700 Td (ive implementation of it) Tj ET\n"
+                               "BT /F1 10 Tf 72 688 Td (filler words) Tj ET\n";
+    const QByteArray original = test::assemblePdf(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R"
+         " /Resources << /Font << /F1 5 0 R >> /XObject << /X1 6 0 R >> >> >>",
+         test::pdfStream({}, content), "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+         test::pdfStream("/Type /XObject /Subtype /Image /Width 2 /Height 1 /ColorSpace /DeviceGray /BitsPerComponent 8",
+                         QByteArray("\x00\xff", 2))});
+    const QString before = extractText(original);
+    VMK_OPEN_SESSION_OR_SKIP(session, original);
+    const EditableTextBlock block = session->model(0)->blocks.first();
+    QString typed = block.text;
+    typed.replace(QStringLiteral("implementation"), QStringLiteral("ipmlementation"));
+    ASSERT_TRUE(session->replaceText(block, typed, 0).ok());
+    EXPECT_EQ(extractText(session->save().value()),
+              QString(before).replace(QStringLiteral("implementation"), QStringLiteral("ipmlementation")));
 }

@@ -6,6 +6,7 @@
 #include "support/Wait.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
@@ -15,6 +16,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <mutex>
+#include <optional>
 #include <vector>
 
 using namespace vmk;
@@ -281,6 +284,68 @@ TEST(WorkerPool, OnlyAFewStuckPiecesOfWorkGetAThreadInTheirPlace)
     EXPECT_EQ(pool.maxThreadCount(), 1);
     EXPECT_TRUE(jobs.front()->hasEnded());
     EXPECT_FALSE(pool.writeOff(jobs.front()));
+}
+
+TEST(WorkerPool, AWorkerTakesTheQueuedPlaceNearestItsLastOrStartsFarFromTheOthers)
+{
+    struct Case {
+        std::vector<int> queued;
+        std::optional<int> own;
+        std::vector<int> others;
+        int expected; // the place taken
+    };
+    const Case cases[] = {
+        {{7, 3, 9}, std::nullopt, {}, 7},   // nobody placed yet: the oldest
+        {{1, 50, 99}, std::nullopt, {0}, 99}, // as far as it can from the others
+        {{1, 30, 60, 99}, std::nullopt, {0, 99}, 60},
+        {{4, 6, 20}, 5, {}, 6},             // nearest its last, forward on a tie
+        {{4, 20}, 5, {}, 4},
+        {{9, 12, 40}, 10, {11}, 9},         // 12 is nearer another worker
+        {{14, 15, 40}, 10, {13}, 40},       // nothing of its own left: far from the others
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.queued[pdfview::detail::choosePlace(c.queued, c.own, c.others)], c.expected)
+            << "own " << c.own.value_or(-1) << ", first queued " << c.queued.front();
+}
+
+TEST(WorkerPool, PlacedWorkRunsByPriorityThenNearTheWorkersLastPlace)
+{
+    WorkerPool pool(QStringLiteral("test.placed"), 1);
+    std::atomic_bool gate{false};
+    std::mutex mutex;
+    std::vector<int> order;
+    auto work = [&](int place) {
+        return [&, place] {
+            while (!gate.load())
+                QThread::msleep(1);
+            std::lock_guard lock(mutex);
+            order.push_back(place);
+        };
+    };
+    const auto first = pool.start(work(10), 0, 10);
+    ASSERT_TRUE(vmk::test::eventually([&] { return first->hasStarted(); }));
+    for (const int place : {50, 11, 49, 12})
+        pool.start(work(place), 0, place);
+    pool.start(work(90), 1, 90);
+    gate = true;
+    ASSERT_TRUE(pool.waitForDone(vmk::test::scaledMs(5000)));
+    EXPECT_EQ(order, (std::vector<int>{10, 90, 50, 49, 12, 11}));
+}
+
+TEST(WorkerPool, NeighbouringPlacesQueuedTogetherRunTogether)
+{
+    // A few visible pages side by side are drawn at once, however near each other they lie.
+    WorkerPool pool(QStringLiteral("test.together"), 3);
+    std::atomic_int started{0};
+    for (const int place : {5, 6, 7})
+        pool.start([&] {
+            ++started;
+            QDeadlineTimer deadline(vmk::test::scaledMs(5000));
+            while (started.load() < 3 && !deadline.hasExpired())
+                QThread::msleep(1);
+        }, 0, place);
+    EXPECT_TRUE(vmk::test::eventually([&] { return started.load() == 3; }, vmk::test::scaledMs(5000)));
+    EXPECT_TRUE(pool.waitForDone(vmk::test::scaledMs(5000)));
 }
 
 TEST(NavigationHistory, BackAndForwardLikeABrowser)

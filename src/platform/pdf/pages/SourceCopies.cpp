@@ -18,6 +18,11 @@ constexpr std::size_t kCopyStoreBytes = std::size_t(32) << 20;
 // Counted apart by kind: a drawing stuck in a decoder keeps its copy open long after reading has ended.
 std::atomic<int> g_openCopies[2] = {0, 0};
 
+// A copy its thread has not come back to for this long is left: another thread may take it over.
+constexpr auto kLeftAfter = std::chrono::milliseconds(250);
+// Threads with a copy of their own, at most; past that, they take over idle ones.
+const int kOwnCopies = int(std::max(2u, std::thread::hardware_concurrency()));
+
 } // namespace
 
 SourceCopies::SourceCopies(fz_buffer* source, const QByteArray& password, Contexts contexts, std::size_t storeBytes,
@@ -44,24 +49,42 @@ SourceCopies::~SourceCopies()
 
 int SourceCopies::openCount(Contexts contexts) { return g_openCopies[int(contexts)].load(); }
 
+SourceCopies::Copy* SourceCopies::takeFree()
+{
+    if (m_free.empty())
+        return nullptr;
+    auto chosen = std::find_if(m_free.begin(), m_free.end(),
+                               [](const Copy* c) { return c->lastUser == std::this_thread::get_id(); });
+    if (chosen == m_free.end() && m_contexts == Contexts::families) {
+        // Another thread's copy that it takes again a moment later would leave that thread without one,
+        // and pages near its own would go to a copy that has loaded none of their fonts.
+        chosen = std::min_element(m_free.begin(), m_free.end(),
+                                  [](const Copy* a, const Copy* b) { return a->givenBack < b->givenBack; });
+        const bool left = (*chosen)->lastUser == std::thread::id()
+                          || std::chrono::steady_clock::now() - (*chosen)->givenBack >= kLeftAfter;
+        if (!left && int(m_all.size()) + m_opening < kOwnCopies)
+            return nullptr;
+    }
+    if (chosen == m_free.end())
+        chosen = m_free.end() - 1;
+    Copy* copy = *chosen;
+    m_free.erase(chosen);
+    return copy;
+}
+
 SourceCopies::Copy* SourceCopies::take()
 {
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_free.empty()) {
-            const auto mine = std::find_if(m_free.begin(), m_free.end(),
-                                           [](const Copy* c) { return c->lastUser == std::this_thread::get_id(); });
-            const auto chosen = mine != m_free.end() ? mine : m_free.end() - 1;
-            Copy* copy = *chosen;
-            m_free.erase(chosen);
+        if (Copy* copy = takeFree())
             return copy;
-        }
+        ++m_opening;
     }
     Copy* copy = open();
-    if (copy) {
-        const std::lock_guard<std::mutex> lock(m_mutex);
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    --m_opening;
+    if (copy)
         m_all.push_back(copy);
-    }
     return copy;
 }
 
@@ -70,6 +93,7 @@ void SourceCopies::give(Copy* copy)
     if (!copy)
         return;
     copy->lastUser = std::this_thread::get_id();
+    copy->givenBack = std::chrono::steady_clock::now();
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_free.push_back(copy);
 }

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -29,6 +30,7 @@ public:
         std::shared_ptr<EngineFamily> family;
         std::unique_ptr<EngineFamily::Clone> own;
         std::thread::id lastUser; // who gave it back last
+        std::chrono::steady_clock::time_point givenBack;
     };
 
     // How the copies' contexts are made: alone (for work that ends on the thread that took the copy), or
@@ -48,6 +50,8 @@ public:
     // A copy nobody else uses until it is given back; null when the document cannot be opened. The copy
     // this thread gave back last when it is free: what that copy's engine keeps (fonts, glyphs, pictures)
     // is then this thread's, and the threads drawing the lists of one family do not queue on its locks.
+    // For families, a thread without one takes no copy another thread is still coming back to: it takes
+    // one left idle, or opens one of its own while there are fewer than the cores.
     Copy* take();
     void give(Copy* copy);
     // Whether a copy is open. When none is, one is opened ahead on a thread of its own (held by a
@@ -61,6 +65,8 @@ public:
 private:
     Copy* open();
     static void close(Copy* copy);
+    // Under the lock: the free copy this thread should take, or null to open one.
+    Copy* takeFree();
 
     fz_buffer* m_source;
     std::shared_ptr<FileFill> m_fill;
@@ -73,6 +79,7 @@ private:
     std::vector<Copy*> m_all;
     std::vector<Copy*> m_free;
     bool m_openingAhead = false;
+    int m_opening = 0; // copies being opened by take()
 };
 
 } // namespace vmk::pdf::detail

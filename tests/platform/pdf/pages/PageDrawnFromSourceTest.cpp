@@ -6,6 +6,7 @@
 #include "platform/pdf/document/Page.h"
 #include "platform/pdf/pages/PageCapture.h"
 #include "platform/pdf/pages/PageSnapshot.h"
+#include "platform/pdf/pages/SourceCopies.h"
 #include "platform/services/ThreadHandOff.h"
 
 #include <QElapsedTimer>
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <thread>
 
 #include "support/PdfBuilder.h"
 
@@ -169,4 +171,36 @@ TEST(DrawnFromSource, ARecordingOutlivesItsDocumentAndItsCopies)
     snapshot.reset();
     QThreadPool::globalInstance()->waitForDone(); // the runs' copies of the snapshot go with them
     EXPECT_EQ(PageCapture::drawingCopiesOpen(), 0);
+}
+
+TEST(DrawnFromSource, EachThreadKeepsACopyOfItsOwnAndTakesOverOnlyCopiesLeftIdle)
+{
+    using vmk::pdf::detail::SourceCopies;
+    const QByteArray bytes = mixedPages();
+    fz_context* c = vmk::pdf::detail::ctx();
+    fz_buffer* source = fz_new_buffer_from_copied_data(c, reinterpret_cast<const unsigned char*>(bytes.constData()),
+                                                       std::size_t(bytes.size()));
+    auto copies = std::make_shared<SourceCopies>(source, QByteArray(), SourceCopies::Contexts::families);
+    fz_drop_buffer(c, source);
+    const int before = PageCapture::drawingCopiesOpen();
+    auto takeAndGive = [&] {
+        SourceCopies::Copy* copy = copies->take();
+        copies->give(copy);
+        return copy;
+    };
+    SourceCopies::Copy* mine = takeAndGive();
+    SourceCopies::Copy* other = nullptr;
+    // Given back a moment ago: another thread opens a copy of its own rather than take this one.
+    std::thread([&] { other = takeAndGive(); }).join();
+    ASSERT_TRUE(mine && other);
+    EXPECT_NE(other, mine);
+    EXPECT_EQ(takeAndGive(), mine);
+    // Left idle: a new thread takes one over instead of opening a third.
+    QThread::msleep(400);
+    SourceCopies::Copy* third = nullptr;
+    std::thread([&] { third = takeAndGive(); }).join();
+    EXPECT_TRUE(third == mine || third == other);
+    EXPECT_EQ(PageCapture::drawingCopiesOpen(), before + 2);
+    copies.reset();
+    EXPECT_EQ(PageCapture::drawingCopiesOpen(), before);
 }
