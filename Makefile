@@ -30,9 +30,10 @@ test-sanitized:
 		--per-seed $(FUZZ_PER_SEED) --jobs $(JOBS) --timeout 120
 
 # The suites that run work on many threads (page drawing and recording workers, text reading, recognition,
-# Make Searchable, search, thumbnails) under ThreadSanitizer, in a build folder of its own. Only their test
-# programs are built; the others' placeholders and the fuzz target's tests are left out of the run.
-TSAN_TESTS ?= test_platform test_editor test_views
+# Make Searchable, search, thumbnails, compression's page workers, saving on a worker) under
+# ThreadSanitizer, in a build folder of its own. Only their test programs are built; the others'
+# placeholders and the fuzz target's tests are left out of the run.
+TSAN_TESTS ?= test_platform test_core test_editor test_views
 test-thread-sanitized: setup
 	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(LAUNCHER) $(CMAKE_ARGS) \
 		-DVMK_SANITIZE=thread >/dev/null

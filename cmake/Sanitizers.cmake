@@ -1,7 +1,8 @@
 # Sanitizer builds, each in a build folder of its own:
 #   -DVMK_SANITIZE=ON      AddressSanitizer + UndefinedBehaviorSanitizer (make test-sanitized)
 #   -DVMK_SANITIZE=thread  ThreadSanitizer, for the suites that run work on many threads (recognition,
-#                          Make Searchable, search, page capture, thumbnails): make test-thread-sanitized
+#                          Make Searchable, search, page capture, thumbnails, compression, saving):
+#                          make test-thread-sanitized
 # Run them whenever threads or parsing change. Leak reports are off and third-party races are suppressed
 # (see platform/services/SanitizerOptions.cpp and tests/sanitizers/); undefined behaviour stops the
 # process, so that a test fails instead of printing a line nobody reads.

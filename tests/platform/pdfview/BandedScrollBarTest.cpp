@@ -1,5 +1,6 @@
 #include "platform/pdfview/BandedScrollBar.h"
 #include "platform/pdfview/PDFView.h"
+#include "platform/services/ThreadHandOff.h"
 #include "support/Slowdown.h"
 
 #include <QImage>
@@ -52,11 +53,11 @@ bool paintNeedsThePool(const std::function<void()>& paint)
     };
     auto hold = std::make_shared<Hold>();
     for (int i = 0; i < threads; ++i)
-        pool->start([hold] {
+        pool->start(platform::handedOver([hold] {
             hold->held.release();
             hold->release.acquire();
             hold->left.release();
-        });
+        }));
     hold->held.acquire(threads);
     std::mutex mutex;
     std::condition_variable ended;

@@ -288,8 +288,13 @@ void dropDocument(fz_context* c, pdf_document* doc)
 {
     if (!doc)
         return;
-    // Only the holder of the last reference knows nobody loads from the document any more.
-    if (doc->super.refs == 1)
+    // Only the holder of the last reference knows nobody loads from the document any more. The count is
+    // read under the lock the engine changes it under: a capture or copy on a worker may be letting go of
+    // its reference right now.
+    fz_lock(c, FZ_LOCK_ALLOC);
+    const int refs = doc->super.refs;
+    fz_unlock(c, FZ_LOCK_ALLOC);
+    if (refs == 1)
         guarded(c, [&] { pdf_empty_store(c, doc); });
     pdf_drop_document(c, doc);
 }

@@ -7,6 +7,7 @@
 #include "platform/pdf/pages/PageCapture.h"
 #include "platform/pdf/pages/PageSnapshot.h"
 #include "platform/pdf/pages/SourceCopies.h"
+#include "platform/services/ThreadHandOff.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -161,7 +162,10 @@ TEST(DrawnFromSource, ARecordingOutlivesItsDocumentAndItsCopies)
         QImage image(size, QImage::Format_RGB32);
         return recorded->renderInto(image, 1.0, image.rect()) ? image : QImage();
     };
-    QFuture<QImage> a = QtConcurrent::run(draw, snapshot), b = QtConcurrent::run(draw, snapshot);
+    auto drawOnPool = [&] {
+        return QtConcurrent::run(vmk::platform::handedOver([draw, snapshot] { return draw(snapshot); }));
+    };
+    QFuture<QImage> a = drawOnPool(), b = drawOnPool();
     EXPECT_EQ(a.result(), expected);
     EXPECT_EQ(b.result(), expected);
     snapshot.reset();

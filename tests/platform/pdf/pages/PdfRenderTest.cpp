@@ -5,6 +5,7 @@
 #include "platform/pdf/document/Page.h"
 #include "platform/pdf/pages/PageSnapshot.h"
 #include "platform/pdf/PdfFixtures.h"
+#include "platform/services/ThreadHandOff.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -93,10 +94,10 @@ TEST(PdfRender, SnapshotRendersOnWorkerThreadsWhileTheMainThreadWorks)
     std::atomic<int> started{0};
     QList<QFuture<QImage>> futures;
     for (const auto& snapshot : snapshots)
-        futures.append(QtConcurrent::run([snapshot, &started] {
+        futures.append(QtConcurrent::run(vmk::platform::handedOver([snapshot, &started] {
             ++started;
             return snapshot->render(1.5);
-        }));
+        })));
     // The main thread keeps using the document meanwhile.
     int mainThreadRenders = 0;
     while (std::any_of(futures.begin(), futures.end(), [](const QFuture<QImage>& f) { return !f.isFinished(); })) {
@@ -112,7 +113,8 @@ TEST(PdfRender, SnapshotRendersOnWorkerThreadsWhileTheMainThreadWorks)
     std::shared_ptr<PageSnapshot> orphan = snapshots[0];
     snapshots.clear();
     doc.reset();
-    EXPECT_EQ(QtConcurrent::run([orphan] { return orphan->render(1.5); }).result(), expected[0]);
+    EXPECT_EQ(QtConcurrent::run(vmk::platform::handedOver([orphan] { return orphan->render(1.5); })).result(),
+              expected[0]);
 }
 
 TEST(PdfRender, FlattenedPageCarriesDisplayedAnnotationsAsContent)
