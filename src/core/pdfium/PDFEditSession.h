@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QImage>
 #include <QMap>
+#include <QPointF>
 
 #include <memory>
 #include <set>
@@ -81,7 +82,8 @@ public:
     void reapplyColors(FPDF_PAGE page) const;
 
 private:
-    PDFEditSession(const PDFiumAPI* api, QByteArray bytes, QByteArray original, FPDF_DOCUMENT document);
+    PDFEditSession(const PDFiumAPI* api, QByteArray bytes, QByteArray original, FPDF_DOCUMENT document,
+                   QHash<int, QList<QPointF>> patternText);
 
     Run readRun(FPDF_PAGEOBJECT object, FPDF_TEXTPAGE textPage, const QRectF& bounds, EditFontTable& fonts) const;
     // Regenerates the content and forgets the page's scan, then reads the page back as written: every text
@@ -129,6 +131,9 @@ private:
                                                const QStringList& glyphs = {}, qreal spacing = 0);
     // Rewrites only the line holding every change, in the page's own fonts, when the line still fits; the
     // page is changed (not yet regenerated) only on success.
+    // Whether the objects are painted so that text written again from them looks the same: filled, not
+    // stroked or clipped, and not with a pattern or shading (which the engine reads as white and cannot write).
+    bool paintKept(const QList<FPDF_PAGEOBJECT>& objects, int pageIndex) const;
     std::optional<TextEditResult> retypeLine(const EditableTextBlock& block, const QString& newText, int pageIndex,
                                              FPDF_PAGE pg);
     // The whole block laid out again in its own font: the objects, made and checked, and the layout.
@@ -143,6 +148,7 @@ private:
     QHash<int, PageEditModel> m_models;
     QHash<QString, FPDF_FONT> m_loadedFonts;
     qint64 m_nextID = 1;
+    QHash<int, QList<QPointF>> m_patternText; // by page: where the content shows text painted with a pattern
     bool m_spoiled = false; // a page was written wrong: the document must not be saved from this session
 };
 

@@ -5,6 +5,7 @@
 #include "platform/pdf/document/ClearMetadataWrite.h"
 #include "platform/pdf/engine/Fz.h"
 #include "platform/pdf/pages/ContentTokens.h"
+#include "platform/pdf/pages/TextPaint.h"
 #include "platform/services/Secrets.h"
 
 #include <QElapsedTimer>
@@ -301,7 +302,8 @@ QList<qsizetype> contentCutPoints(const QByteArray& content)
     return cuts;
 }
 
-QByteArray splitPageContents(const QByteArray& data, const QString& password, int budgetMs)
+QByteArray splitPageContents(const QByteArray& data, const QString& password, int budgetMs,
+                             QHash<int, QList<QPointF>>* patternText)
 {
     QElapsedTimer clock;
     clock.start();
@@ -369,6 +371,9 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
                 continue;
             // Lines and page-wide groups apart when the pieces stay few enough; else as the page has them.
             joined = withoutUnmatchedRestores(joined);
+            if (patternText)
+                if (QList<QPointF> origins = patternTextOrigins(joined); !origins.isEmpty())
+                    patternText->insert(p, origins);
             const QByteArray apart = withLinesApart(joined);
             QList<qsizetype> cuts = apart.size() != joined.size() ? contentCutPoints(apart) : QList<qsizetype>{};
             if (!cuts.isEmpty())

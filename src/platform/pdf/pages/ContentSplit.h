@@ -6,7 +6,9 @@
 // leaves everything else byte for byte.
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
+#include <QPointF>
 #include <QString>
 
 namespace vmk::pdf {
@@ -40,8 +42,11 @@ QByteArray withLinesApart(const QByteArray& content);
 // protected document). The bytes unchanged when nothing needed splitting, anything failed, or the pages
 // took longer than `budgetMs` to go through (negative: no limit). Pages whose content passes through a
 // picture filter are left whole unread; pictures themselves are never decoded. A wait called off
-// (waitCancelled()) stops it early, with the bytes unchanged.
+// (waitCancelled()) stops it early, with the bytes unchanged. `patternText`, when given, receives for each
+// page read (by index) where it shows text painted with a pattern (see patternTextOrigins), whether or not
+// the bytes were split.
 constexpr int kSplitBudgetMs = 4000;
-QByteArray splitPageContents(const QByteArray& data, const QString& password = {}, int budgetMs = kSplitBudgetMs);
+QByteArray splitPageContents(const QByteArray& data, const QString& password = {}, int budgetMs = kSplitBudgetMs,
+                             QHash<int, QList<QPointF>>* patternText = nullptr);
 
 } // namespace vmk::pdf
