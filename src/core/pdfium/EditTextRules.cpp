@@ -1,5 +1,7 @@
 #include "core/pdfium/EditTextRules.h"
 
+#include "platform/pdf/pages/ContentSplit.h"
+
 #include <QChar>
 #include <QRegularExpression>
 
@@ -80,7 +82,8 @@ std::set<char32_t> unicodeScalarSet(const QString& s)
 QString stripSubsetPrefix(const QString& name)
 {
     const std::u32string u = name.toStdU32String();
-    if (u.size() < 8 || u[6] != U'+')
+    // A tag may be marked for the editing engine instead (see pdf::kSubsetTagMark).
+    if (u.size() < 8 || (u[6] != U'+' && u[6] != char32_t(pdf::kSubsetTagMark)))
         return name;
     for (int i = 0; i < 6; ++i)
         if (u[i] < U'A' || u[i] > U'Z')

@@ -43,10 +43,8 @@ PDFiumResult<const PDFiumAPI*> PDFEditSession::loadEngine()
 
 // ---- Lifecycle ----
 
-PDFEditSession::PDFEditSession(const PDFiumAPI* api, QByteArray bytes, QByteArray original, FPDF_DOCUMENT document,
-                               QHash<int, QList<QPointF>> patternText)
-    : m_api(api), m_bytes(std::move(bytes)), m_original(std::move(original)), m_document(document),
-      m_patternText(std::move(patternText))
+PDFEditSession::PDFEditSession(const PDFiumAPI* api, QByteArray bytes, QByteArray original, FPDF_DOCUMENT document)
+    : m_api(api), m_bytes(std::move(bytes)), m_original(std::move(original)), m_document(document)
 {
 }
 
@@ -65,9 +63,10 @@ PDFiumResult<std::unique_ptr<PDFEditSession>> PDFEditSession::open(const PDFiumR
     // Our own copy, never shared with the caller's, with each page's content cut into one stream per text
     // object, picture or run of graphics: the engine rewrites only the streams whose objects an edit
     // touched and keeps every other stream as it was, which is what keeps the rest of the page intact.
+    QHash<QByteArray, QByteArray> marked;
     QHash<int, QList<QPointF>> patternText;
     QByteArray bytes = content == Content::split
-        ? pdf::splitPageContents(data, password, pdf::kSplitBudgetMs, &patternText)
+        ? pdf::splitPageContents(data, password, pdf::kSplitBudgetMs, &marked, &patternText)
         : data;
     // Stopped while the content was being cut (the cutting gave up): the engine is not started for nothing.
     if (pdf::waitCancelled())
@@ -88,8 +87,10 @@ PDFiumResult<std::unique_ptr<PDFEditSession>> PDFEditSession::open(const PDFiumR
     platform::wipe(secret);
     if (!document)
         return PDFiumError::loadFailed(api->FPDF_GetLastError());
-    return std::unique_ptr<PDFEditSession>(
-        new PDFEditSession(api, std::move(bytes), std::move(original), document, std::move(patternText)));
+    auto session = std::unique_ptr<PDFEditSession>(new PDFEditSession(api, std::move(bytes), std::move(original), document));
+    session->m_markedSubsets = std::move(marked);
+    session->m_patternText = std::move(patternText);
+    return session;
 }
 
 PDFEditSession::~PDFEditSession()

@@ -82,8 +82,7 @@ public:
     void reapplyColors(FPDF_PAGE page) const;
 
 private:
-    PDFEditSession(const PDFiumAPI* api, QByteArray bytes, QByteArray original, FPDF_DOCUMENT document,
-                   QHash<int, QList<QPointF>> patternText);
+    PDFEditSession(const PDFiumAPI* api, QByteArray bytes, QByteArray original, FPDF_DOCUMENT document);
 
     Run readRun(FPDF_PAGEOBJECT object, FPDF_TEXTPAGE textPage, const QRectF& bounds, EditFontTable& fonts) const;
     // Regenerates the content and forgets the page's scan, then reads the page back as written: every text
@@ -148,6 +147,8 @@ private:
     QHash<int, PageEditModel> m_models;
     QHash<QString, FPDF_FONT> m_loadedFonts;
     qint64 m_nextID = 1;
+    // Font names marked for the engine (pdf::kSubsetTagMark) with the file's own, which saving restores.
+    QHash<QByteArray, QByteArray> m_markedSubsets;
     QHash<int, QList<QPointF>> m_patternText; // by page: where the content shows text painted with a pattern
     bool m_spoiled = false; // a page was written wrong: the document must not be saved from this session
 };

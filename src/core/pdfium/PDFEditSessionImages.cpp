@@ -80,7 +80,7 @@ PDFiumResult<QByteArray> PDFEditSession::save()
     }
     QByteArray bytes(reinterpret_cast<const char*>(buffer), qsizetype(length));
     std::free(buffer);
-    return withFileDigits(bytes, m_original.isEmpty() ? m_bytes : m_original);
+    return withSubsetTagsRestored(withFileDigits(bytes, m_original.isEmpty() ? m_bytes : m_original), m_markedSubsets);
 }
 
 } // namespace vmk::core

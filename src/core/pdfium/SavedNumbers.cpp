@@ -44,10 +44,30 @@ std::optional<uint32_t> realBits(QByteArrayView text)
     return bits;
 }
 
-// Calls `real` with the offset and text of each real outside streams, skipping each stream's data by its
-// length (or, when `guessEnds`, by the next "endstream" where the length is not given directly). False when
-// the bytes could not be read through.
-bool forEachReal(const QByteArray& pdf, bool guessEnds, const std::function<void(qsizetype, QByteArrayView)>& real)
+// A name's characters, its #-escapes read.
+QByteArray decodedName(QByteArrayView written)
+{
+    QByteArray name;
+    for (qsizetype k = 0; k < written.size(); ++k) {
+        bool hex = false;
+        const int value = k + 2 < written.size() && written[k] == '#'
+            ? QByteArray(written.sliced(k + 1, 2).toByteArray()).toInt(&hex, 16)
+            : 0;
+        if (hex) {
+            name.append(char(value));
+            k += 2;
+        } else {
+            name.append(written[k]);
+        }
+    }
+    return name;
+}
+
+// Calls `operand` with the offset and text of each operand outside streams (numbers, names, strings),
+// skipping each stream's data by its length (or, when `guessEnds`, by the next "endstream" where the length
+// is not given directly). False when the bytes could not be read through.
+bool forEachOperand(const QByteArray& pdf, bool guessEnds,
+                    const std::function<void(qsizetype, QByteArrayView)>& operand)
 {
     qsizetype base = 0; // where the bytes the tokenizer reads begin
     QList<QByteArrayView> recent; // the last few tokens, for "/Length 12" and "/Length 12 0 R"
@@ -67,8 +87,7 @@ bool forEachReal(const QByteArray& pdf, bool guessEnds, const std::function<void
             if (t.isOp("R") && recent.size() == 4 && recent[0] == "/Length")
                 length = -1; // kept in another object: where the data ends is not known here
             if (t.is(Token::Kind::operand)) {
-                if (realBits(t.text))
-                    real(base + t.begin, t.text);
+                operand(base + t.begin, t.text);
                 continue;
             }
             if (!t.isOp("stream"))
@@ -110,8 +129,11 @@ QByteArray withFileDigits(const QByteArray& saved, const QByteArray& original)
     // How the file wrote each float; a float written two ways is left to the engine.
     QHash<uint32_t, QByteArrayView> written;
     QSet<uint32_t> ambiguous;
-    forEachReal(original, true, [&](qsizetype, QByteArrayView text) {
-        const uint32_t bits = *realBits(text);
+    forEachOperand(original, true, [&](qsizetype, QByteArrayView text) {
+        const auto real = realBits(text);
+        if (!real)
+            return;
+        const uint32_t bits = *real;
         const auto it = written.constFind(bits);
         if (it == written.constEnd())
             written.insert(bits, text);
@@ -123,8 +145,11 @@ QByteArray withFileDigits(const QByteArray& saved, const QByteArray& original)
         QByteArrayView digits;
     };
     QList<Change> changes;
-    const bool read = forEachReal(saved, false, [&](qsizetype at, QByteArrayView text) {
-        const uint32_t bits = *realBits(text);
+    const bool read = forEachOperand(saved, false, [&](qsizetype at, QByteArrayView text) {
+        const auto real = realBits(text);
+        if (!real)
+            return;
+        const uint32_t bits = *real;
         const auto it = written.constFind(bits);
         if (it != written.constEnd() && !ambiguous.contains(bits) && *it != text && it->size() <= text.size())
             changes.append({at, text.size(), *it});
@@ -134,6 +159,27 @@ QByteArray withFileDigits(const QByteArray& saved, const QByteArray& original)
     QByteArray out = saved;
     for (const Change& c : std::as_const(changes))
         out.replace(c.at, c.size, c.digits.toByteArray() + QByteArray(c.size - c.digits.size(), ' '));
+    return out;
+}
+
+QByteArray withSubsetTagsRestored(const QByteArray& saved, const QHash<QByteArray, QByteArray>& marked)
+{
+    if (marked.isEmpty())
+        return saved;
+    QList<std::pair<qsizetype, QByteArray>> tags;
+    // The tag and its mark are capitals and one plain character, never escaped: the name's first 7 bytes.
+    const bool read = forEachOperand(saved, false, [&](qsizetype at, QByteArrayView text) {
+        if (text.size() < 9 || text[0] != '/' || text.sliced(1, 7).contains('#'))
+            return;
+        const auto old = marked.constFind(decodedName(text.sliced(1)));
+        if (old != marked.constEnd())
+            tags.append({at + 1, old->left(7)});
+    });
+    if (!read)
+        return saved;
+    QByteArray out = saved;
+    for (const auto& [at, tag] : std::as_const(tags))
+        out.replace(at, tag.size(), tag);
     return out;
 }
 

@@ -6,6 +6,7 @@
 // hair into pixels: hatching drawn two pixels over. Such a number is given its digits from the file again.
 
 #include <QByteArray>
+#include <QHash>
 
 namespace vmk::core {
 
@@ -14,5 +15,10 @@ namespace vmk::core {
 // every byte offset, the cross-reference table's, still holds). The bytes unchanged when they cannot be read
 // through: a stream whose length is not given directly or does not end where it says.
 QByteArray withFileDigits(const QByteArray& saved, const QByteArray& original);
+
+// The saved file with the font names marked for the engine (see pdf::kSubsetTagMark) given the file's own
+// tags again: every name outside streams that is a key of `marked` becomes its value (of the same length).
+// The bytes unchanged when they cannot be read through.
+QByteArray withSubsetTagsRestored(const QByteArray& saved, const QHash<QByteArray, QByteArray>& marked);
 
 } // namespace vmk::core

@@ -196,7 +196,13 @@ TEST(RetypeFidelity, LinesAndPageWideGroupsAreSetApartInTheStateTheyHad)
 {
     const struct {
         QByteArray content, apart;
+        bool spacedRunsApart = false;
     } cases[] = {
+        // Runs along a line apart where spacing is in force on either side of a move, asked for.
+        {"BT /F1 10 Tf 72 700 Td (a) Tj 9 0 Td (b) Tj 2 Tc 9 0 Td (c) Tj 0 Tc 9 0 Td (d) Tj 9 0 Td (e) Tj ET",
+         "BT /F1 10 Tf 72 700 Td (a) Tj 9 0 Td (b) Tj 2 Tc ET BT 72 700 Td 9 0 Td /F1 10 Tf 2 Tc 9 0 Td (c) Tj 0 Tc ET"
+         " BT 72 700 Td 9 0 Td 9 0 Td /F1 10 Tf 0 Tc 9 0 Td (d) Tj 9 0 Td (e) Tj ET",
+         true},
         // A column in one text object: a new object at each new line, not at a move along the line, set by
         // the same moves (the reader's arithmetic repeated to the last bit).
         {"BT /F1 10 Tf 2 Tc 72 700 Td (a) Tj 0 -12 Td (b) Tj 5 0 Td (c) Tj ET",
@@ -222,7 +228,7 @@ TEST(RetypeFidelity, LinesAndPageWideGroupsAreSetApartInTheStateTheyHad)
         {"BT (a) Tj 0 -9 Td (b) Tj ET Q", "BT (a) Tj ET BT 0 -9 Td (b) Tj ET Q"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(pdf::withLinesApart(c.content).simplified(), c.apart) << c.content.toStdString();
+        EXPECT_EQ(pdf::withLinesApart(c.content, c.spacedRunsApart).simplified(), c.apart) << c.content.toStdString();
 }
 
 TEST(RetypeFidelity, EachPieceSetsAgainTheStateTheTopLevelSetBeforeIt)

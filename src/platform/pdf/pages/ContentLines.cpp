@@ -132,7 +132,7 @@ bool beginsLine(const QByteArray& content, qsizetype at)
 
 } // namespace
 
-QByteArray withLinesApart(const QByteArray& content)
+QByteArray withLinesApart(const QByteArray& content, bool spacedRunsApart)
 {
     const qsizetype n = content.size();
     QList<std::pair<qsizetype, QByteArray>> inserts;
@@ -141,6 +141,7 @@ QByteArray withLinesApart(const QByteArray& content)
     std::vector<char> drawn(1, 0), afterUnit(1, 0);
     int depth = 0, marks = 0, marksAtScope = 0, marksAtText = 0;
     bool inText = false, shown = false, clipPending = false;
+    bool shownSpaced = false; // text shown since the object began with spacing, scaling or rise of its own
     // Every open group closed and opened again, each in the state it had reached.
     auto reopen = [&] {
         QByteArray out = "\n";
@@ -165,6 +166,15 @@ QByteArray withLinesApart(const QByteArray& content)
         return QByteArray();
     };
     auto number = [&](int fromEnd) { return operands[operands.size() - fromEnd].text.toDouble(); };
+    // Character or word spacing, scaling or rise set to other than none: the editing engine writes a text
+    // object again without them.
+    auto spaced = [&] {
+        auto value = [&](const char* kind, double none) {
+            const QByteArray op = lookup(kind);
+            return op.isEmpty() ? none : op.split(' ').value(0).toDouble();
+        };
+        return value("Tc", 0) != 0 || value("Tw", 0) != 0 || value("Tz", 100) != 100 || value("Ts", 0) != 0;
+    };
     content::Tokenizer tokens(content);
     for (Token t = tokens.next(); !t.is(Token::Kind::end); t = tokens.next()) {
         if (t.is(Token::Kind::broken))
@@ -195,7 +205,9 @@ QByteArray withLinesApart(const QByteArray& content)
                 next = {number(6), number(5), number(4), number(3), number(2), number(1)};
             else
                 next = line.moved(0, -lookup("TL").split(' ').value(0).toDouble());
-            if (!line.sameLine(next)) {
+            // Text moved along the line is set apart too where spacing is in force, so that an edit beside
+            // it leaves it as drawn.
+            if (!line.sameLine(next) || (spacedRunsApart && (shownSpaced || spaced()))) {
                 // The text object ends here and a new one begins with the same line and text state.
                 QByteArray cut = "\nET" + reopen() + "BT\n"
                     + (moves.size() <= kMostMoves ? moves.join('\n') : line.op()) + '\n';
@@ -203,7 +215,7 @@ QByteArray withLinesApart(const QByteArray& content)
                     if (const QByteArray op = lookup(kind); !op.isEmpty())
                         cut += op + '\n';
                 inserts.append({opStart, cut});
-                shown = false;
+                shown = shownSpaced = false;
             }
         }
         // A marked sequence of its own that begins a new line (a page number's, a paragraph's) is set apart
@@ -216,7 +228,7 @@ QByteArray withLinesApart(const QByteArray& content)
                 if (const QByteArray op = lookup(kind); !op.isEmpty())
                     cut += op + '\n';
             inserts.append({opStart, cut});
-            shown = false;
+            shown = shownSpaced = false;
         }
         if (word == "BI") {
             drawn[depth] = afterUnit[depth] = true;
@@ -242,7 +254,7 @@ QByteArray withLinesApart(const QByteArray& content)
             if (inText)
                 return content;
             inText = true;
-            shown = false;
+            shown = shownSpaced = false;
             line = {};
             moves.clear();
             marksAtText = marks;
@@ -259,6 +271,7 @@ QByteArray withLinesApart(const QByteArray& content)
             drawn[depth] = afterUnit[depth] = true;
         } else if (word == "Tj" || word == "TJ") {
             shown = true;
+            shownSpaced = shownSpaced || spaced();
         } else if (buildsPath(word)) {
             path += whole + '\n';
         } else if (word == "W" || word == "W*") {
@@ -303,8 +316,10 @@ QByteArray withLinesApart(const QByteArray& content)
                 line = line.moved(0, -leading.toDouble());
                 moves.append("0 " + negated(leading.isEmpty() ? QByteArray("0") : leading) + " Td");
             }
-            if (word == "'" || word == "\"")
+            if (word == "'" || word == "\"") {
                 shown = true;
+                shownSpaced = shownSpaced || spaced();
+            }
         }
         operands.clear();
     }

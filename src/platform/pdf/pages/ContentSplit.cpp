@@ -9,6 +9,7 @@
 #include "platform/services/Secrets.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSet>
@@ -21,7 +22,8 @@ using content::Token;
 
 namespace {
 
-// More pieces than this and the page is left whole: the streams would cost more than they save.
+// More pieces than this and neighbouring pieces share a stream, as few to one as keeps the streams this many:
+// a stream each would cost more than it saves.
 constexpr qsizetype kMaxPieces = 400;
 
 enum class Piece { graphics, text, picture };
@@ -54,6 +56,52 @@ bool isFontChoiceOnly(const QByteArray& piece)
     static const QRegularExpression choiceOnly(
         QStringLiteral("^\\s*BT\\s*/[^\\s/\\[\\]()<>]+\\s+[-+0-9.]+\\s+Tf\\s*ET\\s*$"));
     return piece.size() < 200 && choiceOnly.match(QString::fromLatin1(piece)).hasMatch();
+}
+
+// A piece that is one text object, or one saved-state group, at the top level: what it sets ends with it
+// once it is wrapped in a group of its own. Not so for text that adds to the clip (which outlasts its
+// object), in the piece or in the state it inherits.
+bool isOneUnit(const QByteArray& piece, const QByteArray& inherited)
+{
+    for (const QByteArray* part : {&inherited, &piece}) {
+        QByteArrayView operand;
+        content::Tokenizer tokens(*part);
+        for (Token t = tokens.next(); !t.is(Token::Kind::end); t = tokens.next()) {
+            if (t.isOp("Tr") && (operand.isEmpty() || operand.toByteArray().toInt() >= 4))
+                return false;
+            operand = t.text;
+        }
+    }
+    QByteArrayView first, last;
+    int depth = 0;
+    bool closedEarly = false;
+    content::Tokenizer tokens(piece);
+    for (Token t = tokens.next(); !t.is(Token::Kind::end); t = tokens.next()) {
+        if (t.is(Token::Kind::broken))
+            return false;
+        if (!t.is(Token::Kind::op) && !t.is(Token::Kind::inlineImage))
+            continue;
+        closedEarly = closedEarly || (depth == 0 && !first.isNull());
+        if (first.isNull())
+            first = t.text;
+        last = t.text;
+        depth += t.text == "q" || t.text == "BT" ? 1 : t.text == "Q" || t.text == "ET" ? -1 : 0;
+    }
+    return depth == 0 && !closedEarly && ((first == "BT" && last == "ET") || (first == "q" && last == "Q"));
+}
+
+// The state a piece inherits, less the text state where the piece shows no text.
+QByteArray inheritedBy(const QByteArray& piece, const QByteArray& state)
+{
+    if (piece.contains("BT"))
+        return state;
+    QByteArray out;
+    for (const QByteArray& op : state.split('\n')) {
+        const QByteArray name = op.mid(op.lastIndexOf(' ') + 1);
+        if (!op.isEmpty() && name != "Tc" && name != "Tw" && name != "Tz" && name != "TL" && name != "Ts" && name != "Tr")
+            out += op + '\n';
+    }
+    return out;
 }
 
 // A piece made only of saved-state groups that set state and draw nothing, such as a group reopened around
@@ -154,6 +202,53 @@ QByteArray withFontChosen(const QByteArray& piece, QByteArray& font, bool& unres
         }
     }
     return out;
+}
+
+// Marks the embedded simple fonts of the page whose kind and untagged base name another of its fonts shares
+// (see kSubsetTagMark), adding each new name with the old one to `marked`; true when any was marked.
+bool markSubsetsOfOneFace(fz_context* c, pdf_obj* page, QHash<QByteArray, QByteArray>& marked)
+{
+    pdf_obj* fonts = pdf_dict_get(c, pdf_dict_get_inheritable(c, page, PDF_NAME(Resources)), PDF_NAME(Font));
+    QHash<QByteArray, QList<pdf_obj*>> byFace;
+    QSet<QByteArray> names;
+    for (int k = 0, n = pdf_dict_len(c, fonts); k < n; ++k) {
+        pdf_obj* font = pdf_resolve_indirect(c, pdf_dict_get_val(c, fonts, k));
+        const QByteArray name(pdf_to_name(c, pdf_dict_get(c, font, PDF_NAME(BaseFont))));
+        names.insert(name);
+        pdf_obj* subtype = pdf_dict_get(c, font, PDF_NAME(Subtype));
+        const bool trueType = pdf_name_eq(c, subtype, PDF_NAME(TrueType));
+        if (!trueType && !pdf_name_eq(c, subtype, PDF_NAME(Type1)) && !pdf_name_eq(c, subtype, PDF_NAME(MMType1)))
+            continue;
+        // The engine leaves the tag on where it reads no program from the file.
+        pdf_obj* descriptor = pdf_dict_get(c, font, PDF_NAME(FontDescriptor));
+        if (name.size() <= 7 || name[6] != '+'
+            || !(pdf_dict_get(c, descriptor, PDF_NAME(FontFile)) || pdf_dict_get(c, descriptor, PDF_NAME(FontFile2))
+                 || pdf_dict_get(c, descriptor, PDF_NAME(FontFile3))))
+            continue;
+        QList<pdf_obj*>& face = byFace[(trueType ? "TrueType/" : "Type1/") + name.mid(7)];
+        if (!face.contains(font))
+            face.append(font);
+    }
+    bool any = false;
+    for (const QList<pdf_obj*>& face : std::as_const(byFace)) {
+        for (qsizetype k = 0; face.size() > 1 && k < face.size(); ++k) {
+            const QByteArray old(pdf_to_name(c, pdf_dict_get(c, face[k], PDF_NAME(BaseFont))));
+            QByteArray name = old;
+            name[6] = kSubsetTagMark;
+            // Subsets tagged alike (one subset given two encodings) get tags of their own; no name the page
+            // has already is taken, since every marked name is restored.
+            for (int tries = 0; (names.contains(name) || marked.contains(name)) && tries < 26 * 26; ++tries) {
+                name[4] = char('A' + tries / 26);
+                name[5] = char('A' + tries % 26);
+            }
+            if (names.contains(name) || marked.contains(name))
+                continue;
+            pdf_dict_put_name(c, face[k], PDF_NAME(BaseFont), name.constData());
+            marked.insert(name, old);
+            any = true;
+        }
+    }
+    return any;
 }
 
 } // namespace
@@ -297,13 +392,11 @@ QList<qsizetype> contentCutPoints(const QByteArray& content)
         cuts.append(at);
         previous = kind;
     }
-    if (cuts.size() + 1 > kMaxPieces)
-        return {};
     return cuts;
 }
 
 QByteArray splitPageContents(const QByteArray& data, const QString& password, int budgetMs,
-                             QHash<int, QList<QPointF>>* patternText)
+                             QHash<QByteArray, QByteArray>* markedSubsets, QHash<int, QList<QPointF>>* patternText)
 {
     QElapsedTimer clock;
     clock.start();
@@ -321,6 +414,7 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
     // One buffer for every page's content, outside the engine's error handling that would skip freeing it:
     // a content of megabytes is copied into memory already in use, not into fresh memory page by page.
     QByteArray joined;
+    QHash<QByteArray, QByteArray> marked;
     QByteArray secret = password.toUtf8();
     const auto forgetSecret = qScopeGuard([&secret] { platform::wipe(secret); });
     const bool ok = guarded(c, [&] {
@@ -337,6 +431,8 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
                 return;
             }
             pdf_obj* page = pdf_lookup_page_obj(c, doc, p);
+            if (markedSubsets && markSubsetsOfOneFace(c, page, marked))
+                changed = true;
             pdf_obj* contents = pdf_dict_get(c, page, PDF_NAME(Contents));
             // The page's content as one piece of bytes, streams joined by a newline as readers join them.
             joined.resize(0);
@@ -369,16 +465,23 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
             }
             if (!readable)
                 continue;
-            // Lines and page-wide groups apart when the pieces stay few enough; else as the page has them.
+            // Lines, spaced runs and page-wide groups apart when the pieces stay few enough; else lines and
+            // groups alone; else as the page has them.
             joined = withoutUnmatchedRestores(joined);
             if (patternText)
                 if (QList<QPointF> origins = patternTextOrigins(joined); !origins.isEmpty())
                     patternText->insert(p, origins);
-            const QByteArray apart = withLinesApart(joined);
-            QList<qsizetype> cuts = apart.size() != joined.size() ? contentCutPoints(apart) : QList<qsizetype>{};
-            if (!cuts.isEmpty())
-                joined = apart;
-            else
+            QList<qsizetype> cuts;
+            for (bool spacedRunsApart : {true, false}) {
+                const QByteArray apart = withLinesApart(joined, spacedRunsApart);
+                cuts = apart.size() != joined.size() ? contentCutPoints(apart) : QList<qsizetype>{};
+                if (!cuts.isEmpty() && (!spacedRunsApart || cuts.size() < kMaxPieces)) {
+                    joined = apart;
+                    break;
+                }
+                cuts.clear();
+            }
+            if (cuts.isEmpty())
                 cuts = contentCutPoints(joined);
             if (cuts.isEmpty())
                 continue;
@@ -403,7 +506,8 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
                     continue;
                 // Each piece sets again the state it inherits, which it loses should the piece before it be
                 // rewritten.
-                const QByteArray inherited = k > 0 ? states.value(k - 1) : QByteArray();
+                const QByteArray inherited = k > 0 ? inheritedBy(piece, states.value(k - 1)) : QByteArray();
+                const bool unit = isOneUnit(piece, inherited);
                 if (!inherited.isEmpty() && !isFontChoiceOnly(piece))
                     piece.prepend(inherited);
                 if (isFontChoiceOnly(piece)) {
@@ -414,18 +518,29 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
                 } else {
                     QByteArray inText;
                     const QByteArray chosen = withFontChosen(piece, font, unresolved, inText);
-                    written.append({chosen, inText, false});
+                    // A text object or group keeps the state it sets to itself: the engine writes text without
+                    // character or word spacing, scaling or rise, so a piece it writes again must not find
+                    // those of the pieces before it in force.
+                    if (unit)
+                        written.append({"q\n" + chosen + "\nQ\n", "q\n" + inText + "\nQ\n", false});
+                    else
+                        written.append({chosen, inText, false});
                 }
             }
-            for (const Written& w : std::as_const(written)) {
-                if (w.bare && !unresolved)
-                    continue;
-                const QByteArray& piece = unresolved ? w.piece : w.chosenOnlyInText;
+            QList<const QByteArray*> kept;
+            for (const Written& w : std::as_const(written))
+                if (!w.bare || unresolved)
+                    kept.append(unresolved ? &w.piece : &w.chosenOnlyInText);
+            const qsizetype perStream = (kept.size() + kMaxPieces - 1) / kMaxPieces;
+            for (qsizetype k = 0; k < kept.size(); k += perStream) {
+                QByteArray stream;
+                for (qsizetype j = k; j < std::min(k + perStream, kept.size()); ++j)
+                    stream += *kept[j] + '\n';
                 fz_buffer* b = fz_new_buffer_from_copied_data(
-                    c, reinterpret_cast<const unsigned char*>(piece.constData()), size_t(piece.size()));
-                pdf_obj* stream = pdf_add_stream(c, doc, b, nullptr, 0);
+                    c, reinterpret_cast<const unsigned char*>(stream.constData()), size_t(stream.size()));
+                pdf_obj* made = pdf_add_stream(c, doc, b, nullptr, 0);
                 fz_drop_buffer(c, b);
-                pdf_array_push_drop(c, pieces, stream);
+                pdf_array_push_drop(c, pieces, made);
             }
             changed = true;
         }
@@ -461,6 +576,8 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
     detail::dropDocument(c, doc);
     if (!written || result.isEmpty() || waitCancelled())
         return data;
+    if (markedSubsets)
+        markedSubsets->insert(marked);
     return result;
 }
 

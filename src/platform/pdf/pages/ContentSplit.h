@@ -35,18 +35,29 @@ QList<QByteArray> statesAtCuts(const QByteArray& content, const QList<qsizetype>
 // pictures; page-wide groups, nested ones too) closed and opened again between them in the states they had
 // reached, so that the cut points separate lines and units that would otherwise share one piece. Draws
 // exactly as before. The content unchanged when it does not parse as balanced, uses a text clip, or has
-// nothing to separate.
-QByteArray withLinesApart(const QByteArray& content);
+// nothing to separate. With `spacedRunsApart`, text moved along a line is set apart as well wherever
+// character or word spacing, scaling or rise is in force on either side (the editing engine writes text
+// again without them, so what shares a piece with an edit would move).
+QByteArray withLinesApart(const QByteArray& content, bool spacedRunsApart = false);
+
+// The editing engine tells the fonts it writes apart by kind and base name, a subset's tag left out: two
+// subsets of one face on a page ("ABCDEF+Name", "GHIJKL+Name"), written again in one pass, would both be
+// drawn with the first. While the engine has the document, such subsets have this mark in the place of the
+// tag's '+' (and tags of their own where two have one), so that their names differ and keep their length;
+// what the engine saves has them restored.
+constexpr char kSubsetTagMark = '_';
 
 // The document with every page's content split at its cut points, protection kept (the password opens a
 // protected document). The bytes unchanged when nothing needed splitting, anything failed, or the pages
 // took longer than `budgetMs` to go through (negative: no limit). Pages whose content passes through a
 // picture filter are left whole unread; pictures themselves are never decoded. A wait called off
-// (waitCancelled()) stops it early, with the bytes unchanged. `patternText`, when given, receives for each
-// page read (by index) where it shows text painted with a pattern (see patternTextOrigins), whether or not
-// the bytes were split.
+// (waitCancelled()) stops it early, with the bytes unchanged. Given `markedSubsets`, the subsets of one face
+// that share a page are marked too (see kSubsetTagMark), each new name added to it with the old one.
+// `patternText`, when given, receives for each page read (by index) where it shows text painted with a
+// pattern (see patternTextOrigins), whether or not the bytes were split.
 constexpr int kSplitBudgetMs = 4000;
 QByteArray splitPageContents(const QByteArray& data, const QString& password = {}, int budgetMs = kSplitBudgetMs,
+                             QHash<QByteArray, QByteArray>* markedSubsets = nullptr,
                              QHash<int, QList<QPointF>>* patternText = nullptr);
 
 } // namespace vmk::pdf
