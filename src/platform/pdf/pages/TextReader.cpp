@@ -4,20 +4,21 @@
 #include "platform/pdf/document/Page.h"
 #include "platform/pdf/pages/PageCapture.h"
 #include "platform/pdf/pages/SourceCopies.h"
+#include "platform/pdf/pages/TextLanes.h"
 #include "platform/pdf/document/State.h"
 #include "platform/pdf/engine/Watchdog.h"
 #include "platform/services/HeapTrim.h"
 #include "platform/services/ThreadHandOff.h"
 
 #include <QElapsedTimer>
-#include <QFutureWatcher>
 #include <QPointer>
 #include <QThread>
 #include <QThreadPool>
 #include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -27,20 +28,22 @@ using namespace detail;
 
 namespace {
 
-// Pages per piece of worker work: small enough that the first hits come back at once, large enough that
-// handing pieces back costs nothing next to reading them.
+// Pages per piece of worker work: small enough that hits come back soon after their page is read, large
+// enough that handing pieces back costs nothing next to reading them.
 constexpr int kChunkPages = 8;
-// The document's first pages go out in smaller pieces, so that several workers read them at once: a hit
-// near the start comes back while the page showing is still being drawn.
-constexpr int kFirstChunkPages = 2;
-constexpr int kFirstPages = 32;
+// The document's start goes out first, in short slices dealt to the workers in turn, so that a hit near
+// the start comes back while the page showing is still being drawn; each worker then reads a long run of
+// pages of its own.
+constexpr int kStartSlicePages = 2;
+constexpr int kStartRounds = 2;
 // The main thread copies changed pages and hands results over for at most this long per event-loop turn.
 constexpr qint64 kMainThreadSliceMs = 15;
 
 // Where pages are read: a pool of its own, not the process's global one, which the application waits for
-// when it ends (saves and other writes run there). A page that takes minutes to read (a picture whose
-// decoder never looks at the cancel flag) must not keep a closed application alive; the workers touch
-// nothing but what their work owns, so the pool is never torn down nor waited for.
+// when it ends (saves and other writes run there), and which Qt's painting hands its large fills to. A page
+// that takes minutes to read (a picture whose decoder never looks at the cancel flag) must not keep a closed
+// application alive; the workers touch nothing but what their work owns, so the pool is never torn down
+// nor waited for.
 QThreadPool* readingPool()
 {
     static QThreadPool* pool = [] {
@@ -59,40 +62,89 @@ struct Item {
     quint64 textVersion = 0;                     // of the page when what the worker reads was taken
     QList<QPair<int, int>> found;
     bool visited = false;
+    bool needsCapture() const { return page && !layout && sourceNumber < 0; }
 };
 
 struct Chunk {
     int first = 0;
     int count = 0;
     bool done = false;
+    bool onLane = false; // read by the lanes; otherwise its changed pages are copied here and sent alone
+};
+
+struct Answer {
+    std::shared_ptr<const TextLayout> layout;
+    QList<QPair<int, int>> found;
+    bool visited = false;
+};
+using Answers = std::vector<Answer>;
+
+Answer answerFor(std::shared_ptr<const TextLayout> layout, const TextReader::Visit& visit)
+{
+    Answer answer;
+    answer.layout = std::move(layout);
+    if (answer.layout && visit) {
+        answer.found = visit(*answer.layout);
+        answer.visited = true;
+    }
+    return answer;
+}
+
+// Where workers hand their answers back: to the reader while it lives, queued to its thread; after that,
+// nowhere. No future and no watcher: the main thread then never waits for a lock a worker holds.
+struct Inbox {
+    std::mutex mutex;
+    QObject* receiver = nullptr;
+    std::function<void(quint64, int, const std::shared_ptr<Answers>&)> accept;
+
+    void post(quint64 generation, int chunk, std::shared_ptr<Answers> answers)
+    {
+        const platform::HandOff handBack;
+        handBack.release();
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (receiver)
+            QMetaObject::invokeMethod(receiver, [accept = accept, generation, chunk, answers, handBack] {
+                handBack.acquire();
+                accept(generation, chunk, answers);
+            }, Qt::QueuedConnection);
+    }
 };
 
 // Closing the copies frees everything each of them read (its page objects, fonts and cross-reference
 // table): on a long document that is a hundred milliseconds, which the window would feel as a freeze at
 // the end of every search. A worker lets go of them instead; the workers still reading from them keep
 // them open until they are done.
-void releaseOnWorker(std::shared_ptr<SourceCopies> copies)
+void releaseOnWorker(std::shared_ptr<SourceCopies> copies, std::shared_ptr<std::atomic_bool> opened)
 {
     if (!copies)
         return;
     // What the copies read is then free but kept by the heaps of the threads that read it, and the
-    // document's own release, which hands such memory back, may long be over.
-    QThreadPool::globalInstance()->start(platform::handedOver([held = std::move(copies)]() mutable {
+    // document's own release, which hands such memory back, may long be over. A trim holds each heap's
+    // lock while it hands memory back, and the window's thread waits for it there: copies that never
+    // opened (every page knew its text already) have nothing to hand back.
+    // Not on the reading pool: a new read holds its threads till it ends, and the copies would wait with it.
+    QThreadPool::globalInstance()->start(platform::handedOver([held = std::move(copies),
+                                                               opened = std::move(opened)]() mutable {
         const bool last = held.use_count() == 1;
         held.reset();
-        if (last)
+        if (last && opened && opened->load())
             platform::trimHeapSoon();
     }));
 }
 
-std::shared_ptr<const TextLayout> readFromCopy(SourceCopies& copies, int number, const RecordBudget& budget,
-                                               const RecordCancel& cancel)
+SourceCopies::Copy* takeCopy(SourceCopies& copies, std::atomic_bool& opened)
 {
     SourceCopies::Copy* copy = copies.take();
-    if (!copy)
-        return nullptr;
-    fz_context* c = copy->context;
-    pdf_document* doc = copy->doc;
+    if (copy)
+        opened.store(true);
+    return copy;
+}
+
+std::shared_ptr<const TextLayout> readFromCopy(SourceCopies::Copy& copy, int number, const RecordBudget& budget,
+                                               const RecordCancel& cancel)
+{
+    fz_context* c = copy.context;
+    pdf_document* doc = copy.doc;
     std::shared_ptr<const TextLayout> layout;
     pdf_obj* page = nullptr;
     // The page's dictionary is found by its number: nothing of the page tree is read for it.
@@ -115,8 +167,39 @@ std::shared_ptr<const TextLayout> readFromCopy(SourceCopies& copies, int number,
             layout.reset();
     }
     pdf_drop_obj(c, page);
-    copies.give(copy);
     return layout;
+}
+
+// One worker's part of a read: the chunks its lane gives it, each handed back as soon as it is read. It
+// keeps one copy from its first page to its last.
+void readLane(int lane, const std::shared_ptr<TextLanes>& lanes, const std::shared_ptr<SourceCopies>& copies,
+              const std::shared_ptr<std::atomic_bool>& opened, const TextReader::Visit& visit,
+              const std::shared_ptr<RecordCancel>& cancelled, const std::shared_ptr<Inbox>& inbox, quint64 generation)
+{
+    const RecordBudget budget;
+    SourceCopies::Copy* copy = nullptr;
+    bool copyTried = false;
+    for (int k = 0; !cancelled->isCancelled() && (k = lanes->take(lane)) >= 0;) {
+        const int first = lanes->first(k);
+        auto answers = std::make_shared<Answers>(size_t(lanes->count(k)));
+        for (int j = 0; j < int(answers->size()) && !cancelled->isCancelled(); ++j) {
+            const TextLanes::Page& page = lanes->page(first + j);
+            std::shared_ptr<const TextLayout> layout = page.layout;
+            if (!layout && page.number >= 0 && copies) {
+                if (!copyTried) {
+                    copy = takeCopy(*copies, *opened);
+                    copyTried = true;
+                }
+                if (copy)
+                    layout = readFromCopy(*copy, page.number, budget, *cancelled);
+            }
+            (*answers)[size_t(j)] = answerFor(std::move(layout), visit);
+        }
+        lanes->done(k);
+        inbox->post(generation, k, std::move(answers));
+    }
+    if (copy)
+        copies->give(copy);
 }
 
 } // namespace
@@ -156,18 +239,52 @@ struct TextReader::State {
     std::vector<Chunk> chunks;
     int nextChunk = 0;      // the first chunk not delivered yet
     int nextInChunk = 0;    // within it, the first item not delivered yet
-    int nextToSend = 0;     // the first chunk not handed to a worker yet
-    int inFlight = 0;       // chunks with a worker
+    int nextToSend = 0;     // the first chunk of changed pages not handed to a worker yet
+    int inFlight = 0;       // chunks of changed pages with a worker
     Visit visit;
     std::shared_ptr<RecordCancel> cancelled;
     std::shared_ptr<SourceCopies> copies;
+    std::shared_ptr<std::atomic_bool> opened; // whether a worker opened one of the copies
+    std::shared_ptr<Inbox> inbox = std::make_shared<Inbox>();
     bool deliveryScheduled = false;
     bool sendScheduled = false;
 };
 
-TextReader::TextReader(QObject* parent) : QObject(parent), m_state(std::make_unique<State>()) {}
+TextReader::TextReader(QObject* parent) : QObject(parent), m_state(std::make_unique<State>())
+{
+    m_state->inbox->receiver = this;
+    m_state->inbox->accept = [this](quint64 generation, int k, const std::shared_ptr<Answers>& answers) {
+        State& s = *m_state;
+        if (generation != s.generation || !s.running)
+            return;
+        Chunk& done = s.chunks[size_t(k)];
+        for (int j = 0; j < done.count; ++j) {
+            Item& item = s.items[size_t(done.first + j)];
+            Answer& answer = (*answers)[size_t(j)];
+            if (!answer.layout)
+                continue;
+            item.layout = std::move(answer.layout);
+            item.found = std::move(answer.found);
+            item.visited = answer.visited;
+        }
+        done.done = true;
+        if (!done.onLane) {
+            --s.inFlight;
+            send(generation);
+        }
+        deliver(generation);
+    };
+}
 
-TextReader::~TextReader() { cancel(); }
+TextReader::~TextReader()
+{
+    {
+        // Answers still on their way are dropped with this object's queued calls.
+        const std::lock_guard<std::mutex> lock(m_state->inbox->mutex);
+        m_state->inbox->receiver = nullptr;
+    }
+    cancel();
+}
 
 bool TextReader::isRunning() const { return m_state->running; }
 
@@ -180,7 +297,7 @@ void TextReader::cancel()
     if (m_state->cancelled)
         m_state->cancelled->cancel();
     m_state->cancelled.reset();
-    releaseOnWorker(std::move(m_state->copies));
+    releaseOnWorker(std::move(m_state->copies), std::move(m_state->opened));
     m_state->items.clear();
     m_state->chunks.clear();
     m_state->inFlight = 0;
@@ -207,8 +324,10 @@ void TextReader::start(const DocumentPtr& document, Visit visit, int pageLimit)
             pages.resize(size_t(pageLimit));
         const DocumentState& d = document->state();
         fz_context* c = ctx();
-        if (d.source || d.fill)
+        if (d.source || d.fill) {
             s.copies = std::make_shared<SourceCopies>(d.source, d.password, SourceCopies::Contexts::separate, 0, d.fill);
+            s.opened = std::make_shared<std::atomic_bool>(false);
+        }
         s.items.resize(pages.size());
         for (size_t i = 0; i < pages.size(); ++i) {
             Item& item = s.items[i];
@@ -223,10 +342,37 @@ void TextReader::start(const DocumentPtr& document, Visit visit, int pageLimit)
         }
     }
     const int count = int(s.items.size());
+    const int threads = std::max(1, readingPool()->maxThreadCount());
+    const int startPages = std::min(count, threads * kStartSlicePages * kStartRounds);
+    bool anyOnLane = false;
+    bool anyChanged = false;
     for (int first = 0; first < count;) {
-        const int size = std::min(first < kFirstPages ? kFirstChunkPages : kChunkPages, count - first);
-        s.chunks.push_back(Chunk{first, size, false});
+        const int size = std::min(first < startPages ? kStartSlicePages : kChunkPages, count - first);
+        Chunk chunk{first, size, false, true};
+        for (int i = first; i < first + size && chunk.onLane; ++i)
+            chunk.onLane = !s.items[size_t(i)].needsCapture();
+        anyOnLane = anyOnLane || chunk.onLane;
+        anyChanged = anyChanged || !chunk.onLane;
+        s.chunks.push_back(chunk);
         first += size;
+    }
+    if (anyOnLane) {
+        std::vector<TextLanes::Page> plan(s.items.size());
+        for (size_t i = 0; i < plan.size(); ++i)
+            plan[i] = {s.items[i].layout, s.items[i].sourceNumber};
+        std::vector<TextLanes::Span> spans;
+        for (const Chunk& chunk : s.chunks)
+            spans.push_back({chunk.first, chunk.count, chunk.onLane});
+        const int startChunks = (startPages + kStartSlicePages - 1) / kStartSlicePages;
+        // Changed pages are copied here and read on the pool as well: the lanes leave them threads.
+        const int laneCount = std::min(anyChanged ? std::max(1, threads / 2) : threads, int(s.chunks.size()));
+        auto lanes = std::make_shared<TextLanes>(std::move(plan), std::move(spans), laneCount, startChunks);
+        for (int lane = 0; lane < laneCount; ++lane)
+            readingPool()->start(platform::handedOver([lane, lanes, copies = s.copies, opened = s.opened,
+                                                       visit = s.visit, cancelled = s.cancelled, inbox = s.inbox,
+                                                       generation] {
+                readLane(lane, lanes, copies, opened, visit, cancelled, inbox, generation);
+            }));
     }
 
     send(generation);
@@ -242,11 +388,13 @@ void TextReader::send(quint64 generation)
     State& s = *m_state;
     if (generation != s.generation || !s.running)
         return;
-    // Chunks go out a few at a time, so that the copies of changed pages waiting for a worker stay few.
+    // Chunks of changed pages go out a few at a time, so that the copies waiting for a worker stay few.
     const int inFlightLimit = 2 * std::max(1, readingPool()->maxThreadCount());
     QElapsedTimer slice;
     slice.start();
-    while (s.nextToSend < int(s.chunks.size()) && s.inFlight < inFlightLimit) {
+    for (; s.nextToSend < int(s.chunks.size()) && s.inFlight < inFlightLimit; ++s.nextToSend) {
+        if (s.chunks[size_t(s.nextToSend)].onLane)
+            continue;
         if (slice.elapsed() >= kMainThreadSliceMs) {
             if (!s.sendScheduled) {
                 s.sendScheduled = true;
@@ -261,7 +409,7 @@ void TextReader::send(quint64 generation)
             }
             return;
         }
-        sendChunk(generation, s.nextToSend++);
+        sendChunk(generation, s.nextToSend);
     }
 }
 
@@ -277,75 +425,37 @@ void TextReader::sendChunk(quint64 generation, int k)
         std::shared_ptr<PageCapture> capture;
     };
     auto jobs = std::make_shared<std::vector<Job>>();
-    bool anyWork = false;
     for (int i = chunk.first; i < chunk.first + chunk.count; ++i) {
         Item& item = s.items[size_t(i)];
         std::shared_ptr<PageCapture> capture;
-        if (item.page && !item.layout && item.sourceNumber < 0) {
+        if (item.needsCapture()) {
             item.textVersion = item.page->state().textVersion;
             capture = PageCapture::take(*item.page, false);
         }
         jobs->push_back(Job{item.layout, item.sourceNumber, capture});
-        anyWork = anyWork || item.layout || item.sourceNumber >= 0 || capture;
     }
-    if (!anyWork) {
-        chunk.done = true;
-        return;
-    }
-    struct Answer {
-        std::shared_ptr<const TextLayout> layout;
-        QList<QPair<int, int>> found;
-        bool visited = false;
-    };
-    auto answers = std::make_shared<std::vector<Answer>>(jobs->size());
     ++s.inFlight;
-    QPointer<TextReader> self(this);
-    auto* watcher = new QFutureWatcher<void>(this);
-    // The answers come back through Qt's future, which the thread checker cannot see into.
-    const platform::HandOff handBack;
-    connect(watcher, &QFutureWatcher<void>::finished, this, [self, watcher, generation, k, answers, handBack] {
-        handBack.acquire();
-        watcher->deleteLater();
-        if (!self || self->m_state->generation != generation)
-            return;
-        State& state = *self->m_state;
-        Chunk& done = state.chunks[size_t(k)];
-        for (int j = 0; j < done.count; ++j) {
-            Item& item = state.items[size_t(done.first + j)];
-            Answer& answer = (*answers)[size_t(j)];
-            if (!answer.layout)
-                continue;
-            item.layout = std::move(answer.layout);
-            item.found = std::move(answer.found);
-            item.visited = answer.visited;
-        }
-        done.done = true;
-        --state.inFlight;
-        self->send(generation);
-        self->deliver(generation);
-    });
-    watcher->setFuture(QtConcurrent::run(readingPool(), platform::handedOver(
-                                         [jobs, answers, copies = s.copies, visit = s.visit, cancelled = s.cancelled,
-                                          handBack] {
+    readingPool()->start(platform::handedOver([jobs, copies = s.copies, opened = s.opened, visit = s.visit,
+                                               cancelled = s.cancelled, inbox = s.inbox, generation, k] {
         // Every page is read within the budget its drawing has; cancelling stops it sooner.
         const RecordBudget budget;
+        auto answers = std::make_shared<Answers>(jobs->size());
         for (size_t j = 0; j < jobs->size() && !cancelled->isCancelled(); ++j) {
             Job& job = (*jobs)[j];
-            Answer& answer = (*answers)[j];
-            if (job.layout)
-                answer.layout = job.layout;
-            else if (job.number >= 0 && copies)
-                answer.layout = readFromCopy(*copies, job.number, budget, *cancelled);
-            else if (job.capture)
-                answer.layout = job.capture->readText(budget, cancelled.get()).text;
-            job.capture.reset(); // the copy is let go as soon as it is read
-            if (answer.layout && visit) {
-                answer.found = visit(*answer.layout);
-                answer.visited = true;
+            std::shared_ptr<const TextLayout> layout = job.layout;
+            if (!layout && job.number >= 0 && copies) {
+                SourceCopies::Copy* copy = takeCopy(*copies, *opened);
+                if (copy)
+                    layout = readFromCopy(*copy, job.number, budget, *cancelled);
+                copies->give(copy);
+            } else if (!layout && job.capture) {
+                layout = job.capture->readText(budget, cancelled.get()).text;
             }
+            job.capture.reset(); // the copy is let go as soon as it is read
+            (*answers)[j] = answerFor(std::move(layout), visit);
         }
-        handBack.release();
-    })));
+        inbox->post(generation, k, std::move(answers));
+    }));
 }
 
 void TextReader::deliver(quint64 generation)
@@ -410,7 +520,7 @@ void TextReader::deliver(quint64 generation)
     s.running = false;
     s.items.clear();
     s.chunks.clear();
-    releaseOnWorker(std::move(s.copies));
+    releaseOnWorker(std::move(s.copies), std::move(s.opened));
     emit finished();
 }
 

@@ -17,11 +17,12 @@ namespace vmk::pdf {
 // take minutes for a hostile or merely extravagant one.
 //
 // Pages unchanged since the document was opened are read on the reading pool's workers, each from its own
-// copy of the document opened from the original bytes with its own context; changed or added pages are
-// copied on the main thread (PageCapture: the objects only) and read from that copy on a worker; pages
-// that already know their text are only visited. Pages are read in chunks, several at once, and come back
-// in order. A page that cannot be read, or whose content changed in place while it was read, is delivered
-// without its text (Page::hasLoadedText() stays false and nothing is found on it).
+// copy of the document opened from the original bytes with its own context, and each a run of neighbouring
+// pages (a lane), so that a copy loads the fonts and shared objects of its part of the document only;
+// changed or added pages are copied on the main thread (PageCapture: the objects only) and read from that
+// copy on a worker; pages that already know their text are only visited. Pages come back in chunks and are
+// delivered in order. A page that cannot be read, or whose content changed in place while it was read, is
+// delivered without its text (Page::hasLoadedText() stays false and nothing is found on it).
 class TextReader : public QObject {
     Q_OBJECT
 public:

@@ -6,6 +6,7 @@
 #include "platform/pdf/PdfFixtures.h"
 #include "platform/pdf/pages/TextFinder.h"
 #include "platform/pdf/pages/TextReader.h"
+#include "platform/services/HeapTrim.h"
 #include "support/MainThreadStall.h"
 #include "support/PdfBuilder.h"
 #include "support/SlowContent.h"
@@ -98,16 +99,19 @@ TEST(PdfTextLayout, OneStringAndOneBoxPerCharacterWithLinesAndWideCharacters)
 
 TEST(PdfTextReader, ReadsEveryPageInOrderLikeTheMainThread)
 {
+    // Long enough that each worker reads a run of its own after the document's start, and that workers
+    // which run out take over the rest of others' runs.
+    constexpr int kPages = 150;
     QStringList texts;
-    for (int i = 0; i < 30; ++i)
+    for (int i = 0; i < kPages; ++i)
         texts << QStringLiteral("Page %1 holds words\nand a second line %2").arg(i + 1).arg(i * 7);
     const QByteArray bytes = fixtures::textPdf(texts);
     const DocumentPtr doc = open(bytes);
     // Two pages already know their text; the rest are read by workers.
     const QString known = doc->page(3)->text();
     const Read read = readAll(doc, [](const TextLayout& layout) { return QList<QPair<int, int>>{{0, layout.size()}}; });
-    ASSERT_EQ(read.order.size(), 30);
-    for (int i = 0; i < 30; ++i) {
+    ASSERT_EQ(read.order.size(), kPages);
+    for (int i = 0; i < kPages; ++i) {
         EXPECT_EQ(read.order[i], i);
         EXPECT_EQ(read.pages[i], doc->page(i));
         EXPECT_EQ(read.found[i], (QList<QPair<int, int>>{{0, doc->page(i)->textLayout().size()}}));
@@ -134,6 +138,14 @@ TEST(PdfTextReader, CopiesCloseWhenReadingEndsAndPageTextGoesWithItsDocument)
         // The workers' copies of the document (each with an engine context of its own) are closed once
         // the read is over, not kept with the pool's threads.
         EXPECT_TRUE(vmk::test::eventually([] { return TextReader::openCopies() == 0; }));
+        // Reading again only visits the text the pages have: no copy opens, and no heap trim is asked for
+        // (a trim holds the heaps' locks, which the window's thread may be waiting for).
+        ASSERT_TRUE(vmk::test::eventually([] { return !vmk::platform::isHeapTrimUnderWay(); }));
+        const int trims = vmk::platform::heapTrimsDone();
+        EXPECT_EQ(readAll(doc).order.size(), 40);
+        QThreadPool::globalInstance()->waitForDone(5000);
+        EXPECT_FALSE(vmk::platform::isHeapTrimUnderWay());
+        EXPECT_EQ(vmk::platform::heapTrimsDone(), trims);
         // A read cancelled part way closes its copies too.
         const DocumentPtr other = open(fixtures::textPdf(texts));
         TextReader reader;
