@@ -64,8 +64,10 @@ PDFiumResult<std::unique_ptr<PDFEditSession>> PDFEditSession::open(const PDFiumR
     // object, picture or run of graphics: the engine rewrites only the streams whose objects an edit
     // touched and keeps every other stream as it was, which is what keeps the rest of the page intact.
     QHash<QByteArray, QByteArray> marked;
-    QByteArray bytes =
-        content == Content::split ? pdf::splitPageContents(data, password, pdf::kSplitBudgetMs, &marked) : data;
+    QHash<int, QList<QPointF>> patternText;
+    QByteArray bytes = content == Content::split
+        ? pdf::splitPageContents(data, password, pdf::kSplitBudgetMs, &marked, &patternText)
+        : data;
     // Stopped while the content was being cut (the cutting gave up): the engine is not started for nothing.
     if (pdf::waitCancelled())
         return PDFiumError::cancelled();
@@ -87,6 +89,7 @@ PDFiumResult<std::unique_ptr<PDFEditSession>> PDFEditSession::open(const PDFiumR
         return PDFiumError::loadFailed(api->FPDF_GetLastError());
     auto session = std::unique_ptr<PDFEditSession>(new PDFEditSession(api, std::move(bytes), std::move(original), document));
     session->m_markedSubsets = std::move(marked);
+    session->m_patternText = std::move(patternText);
     return session;
 }
 
@@ -246,6 +249,25 @@ PDFiumResult<PageEditModel> PDFEditSession::model(int pageIndex)
     m_models.insert(pageIndex, model);
     m_api->FPDFText_ClosePage(textPage);
     return model;
+}
+
+bool PDFEditSession::paintKept(const QList<FPDF_PAGEOBJECT>& objects, int pageIndex) const
+{
+    const QList<QPointF> patterned = m_patternText.value(pageIndex);
+    for (FPDF_PAGEOBJECT object : objects) {
+        if (m_api->FPDFTextObj_GetTextRenderMode(object) != 0)
+            return false;
+        FS_MATRIX m{0, 0, 0, 0, 0, 0};
+        m_api->FPDFPageObj_GetMatrix(object, &m);
+        float size = 0;
+        m_api->FPDFTextObj_GetFontSize(object, &size);
+        const qreal slack = std::max(1.0, 0.2 * std::hypot(m.c, m.d) * size);
+        // Text shown after a patterned string without a new position goes on along its baseline.
+        for (const QPointF& p : patterned)
+            if (std::fabs(m.f - p.y()) <= slack && m.e >= p.x() - slack)
+                return false;
+    }
+    return true;
 }
 
 void PDFEditSession::reapplyColors(FPDF_PAGE page) const

@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QImage>
 #include <QMap>
+#include <QPointF>
 
 #include <memory>
 #include <set>
@@ -129,6 +130,9 @@ private:
                                                const QStringList& glyphs = {}, qreal spacing = 0);
     // Rewrites only the line holding every change, in the page's own fonts, when the line still fits; the
     // page is changed (not yet regenerated) only on success.
+    // Whether the objects are painted so that text written again from them looks the same: filled, not
+    // stroked or clipped, and not with a pattern or shading (which the engine reads as white and cannot write).
+    bool paintKept(const QList<FPDF_PAGEOBJECT>& objects, int pageIndex) const;
     std::optional<TextEditResult> retypeLine(const EditableTextBlock& block, const QString& newText, int pageIndex,
                                              FPDF_PAGE pg);
     // The whole block laid out again in its own font: the objects, made and checked, and the layout.
@@ -145,6 +149,7 @@ private:
     qint64 m_nextID = 1;
     // Font names marked for the engine (pdf::kSubsetTagMark) with the file's own, which saving restores.
     QHash<QByteArray, QByteArray> m_markedSubsets;
+    QHash<int, QList<QPointF>> m_patternText; // by page: where the content shows text painted with a pattern
     bool m_spoiled = false; // a page was written wrong: the document must not be saved from this session
 };
 

@@ -231,9 +231,8 @@ std::optional<TextEditResult> PDFEditSession::retypeLine(const EditableTextBlock
 
     // The line's characters as the engine reads them, left to right, object by object.
     QList<FPDF_PAGEOBJECT> objects = line->objects;
-    for (FPDF_PAGEOBJECT object : objects)
-        if (m_api->FPDFTextObj_GetTextRenderMode(object) != 0)
-            return std::nullopt; // outlines, clipping: not written again by code
+    if (!paintKept(objects, pageIndex))
+        return std::nullopt; // outlines, clipping, patterns: not written again by code
     QHash<FPDF_PAGEOBJECT, QRectF> bounds;
     for (FPDF_PAGEOBJECT object : objects) {
         float l = 0, b = 0, r = 0, t = 0;
@@ -477,7 +476,6 @@ std::optional<TextEditResult> PDFEditSession::retypeLine(const EditableTextBlock
     result.reusedOriginalFont = true;
     result.lineCount = block.lineCount;
     result.newBounds = written;
-    Q_UNUSED(pageIndex);
     return result;
 }
 

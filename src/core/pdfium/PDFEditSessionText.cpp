@@ -155,6 +155,11 @@ PDFiumResult<TextEditResult> PDFEditSession::replaceText(const EditableTextBlock
         return *inPlace;
     }
 
+    // The block written again would be filled in a plain colour: text stroked, clipping or painted with a
+    // pattern would change its look (a pattern reads as white, and would vanish).
+    if (!paintKept(block.objects, pageIndex))
+        return PDFiumError::wouldDamage();
+
     // Everything that can fail happens before the old text leaves the page: a retype is all or nothing.
     TextEditResult result;
     QList<FPDF_PAGEOBJECT> made;

@@ -339,7 +339,7 @@ TEST(RetypeFidelity, RealsTheEngineWritesBackKeepTheFilesDigitsAndOffsets)
         {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
          "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R"
          " /Resources << /Font << /F1 5 0 R >> /Pattern << /P1 6 0 R >> >> >>",
-         test::pdfStream({}, "/Pattern cs /P1 scn 0 0 300 300 re f BT /F1 12 Tf 72 700 Td (Quarterly report) Tj ET"),
+         test::pdfStream({}, "/Pattern cs /P1 scn 0 0 300 300 re f 0 g BT /F1 12 Tf 72 700 Td (Quarterly report) Tj ET"),
          "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
          test::pdfStream("/PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 8 8] /XStep 8 /YStep 8"
                          " /Matrix [1 0 0 1 186.3267 591.3722] /Resources << >>",

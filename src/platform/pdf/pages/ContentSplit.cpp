@@ -5,6 +5,7 @@
 #include "platform/pdf/document/ClearMetadataWrite.h"
 #include "platform/pdf/engine/Fz.h"
 #include "platform/pdf/pages/ContentTokens.h"
+#include "platform/pdf/pages/TextPaint.h"
 #include "platform/services/Secrets.h"
 
 #include <QElapsedTimer>
@@ -395,7 +396,7 @@ QList<qsizetype> contentCutPoints(const QByteArray& content)
 }
 
 QByteArray splitPageContents(const QByteArray& data, const QString& password, int budgetMs,
-                             QHash<QByteArray, QByteArray>* markedSubsets)
+                             QHash<QByteArray, QByteArray>* markedSubsets, QHash<int, QList<QPointF>>* patternText)
 {
     QElapsedTimer clock;
     clock.start();
@@ -467,6 +468,9 @@ QByteArray splitPageContents(const QByteArray& data, const QString& password, in
             // Lines, spaced runs and page-wide groups apart when the pieces stay few enough; else lines and
             // groups alone; else as the page has them.
             joined = withoutUnmatchedRestores(joined);
+            if (patternText)
+                if (QList<QPointF> origins = patternTextOrigins(joined); !origins.isEmpty())
+                    patternText->insert(p, origins);
             QList<qsizetype> cuts;
             for (bool spacedRunsApart : {true, false}) {
                 const QByteArray apart = withLinesApart(joined, spacedRunsApart);

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QPointF>
 #include <QString>
 
 namespace vmk::pdf {
@@ -52,8 +53,11 @@ constexpr char kSubsetTagMark = '_';
 // picture filter are left whole unread; pictures themselves are never decoded. A wait called off
 // (waitCancelled()) stops it early, with the bytes unchanged. Given `markedSubsets`, the subsets of one face
 // that share a page are marked too (see kSubsetTagMark), each new name added to it with the old one.
+// `patternText`, when given, receives for each page read (by index) where it shows text painted with a
+// pattern (see patternTextOrigins), whether or not the bytes were split.
 constexpr int kSplitBudgetMs = 4000;
 QByteArray splitPageContents(const QByteArray& data, const QString& password = {}, int budgetMs = kSplitBudgetMs,
-                             QHash<QByteArray, QByteArray>* markedSubsets = nullptr);
+                             QHash<QByteArray, QByteArray>* markedSubsets = nullptr,
+                             QHash<int, QList<QPointF>>* patternText = nullptr);
 
 } // namespace vmk::pdf
