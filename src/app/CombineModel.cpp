@@ -4,6 +4,7 @@
 #include "editor/Editor.h"
 #include "platform/pdf/document/Document.h"
 #include "platform/services/RegularFile.h"
+#include "platform/services/BackgroundPool.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -73,7 +74,7 @@ void mergeInBackground(const QStringList& paths, std::function<void(CombineResul
 {
     // The documents are opened and merged on the worker with its own engine context; only the finished
     // document crosses back, and nothing else touches it until then.
-    QThreadPool::globalInstance()->start([paths, done = std::move(done)]() mutable {
+    platform::backgroundPool().start([paths, done = std::move(done)]() mutable {
         auto result = std::make_shared<CombineResult>(core::PDFOps::combine(paths));
         QMetaObject::invokeMethod(
             QCoreApplication::instance(), [result, done = std::move(done)] { done(*result); }, Qt::QueuedConnection);

@@ -7,6 +7,7 @@
 #include "platform/pdf/pages/ImageRecompression.h"
 #include "platform/pdf/document/Page.h"
 #include "platform/pdf/pages/PageCapture.h"
+#include "platform/services/BackgroundPool.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -153,7 +154,8 @@ void rasterizePicturePages(pdf::Document& working, const CompressionSettings& s)
                 batch.append(std::exchange(picture, {}));
         }
         const QList<RenderedPage> rendered = QtConcurrent::blockingMapped<QList<RenderedPage>>(
-            batch, [&s](const PicturePage& picture) { return renderPicturePage(picture, s); });
+            &platform::backgroundPool(), batch,
+            [&s](const PicturePage& picture) { return renderPicturePage(picture, s); });
         int drawn = 0, smaller = 0;
         for (qsizetype k = 0; k < batch.size() && overBudget < kMaxPagesOverBudget; ++k) {
             if (rendered[k].outcome == Rasterized::overBudget) {

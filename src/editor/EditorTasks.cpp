@@ -1,6 +1,7 @@
 #include "editor/Editor.h"
 
 #include "platform/ocr/RecognizerPool.h"
+#include "platform/services/BackgroundPool.h"
 
 #include <QThreadPool>
 
@@ -24,7 +25,7 @@ void Editor::endRunningTask()
     m_runningTask.reset();
     // Recognition engines the task started hold tens of MiB each; the next task that reads starts its own.
     // Ending them takes a moment each, away from the window.
-    QThreadPool::globalInstance()->start([] { platform::releaseIdleRecognizers(); });
+    platform::backgroundPool().start([] { platform::releaseIdleRecognizers(); });
 }
 
 void Editor::cancelRunningTask()

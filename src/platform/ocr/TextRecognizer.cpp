@@ -4,6 +4,7 @@
 #include "platform/ocr/OrientationDetector.h"
 #include "platform/ocr/RecognizerPool.h"
 #include "platform/ocr/TesseractSetup.h"
+#include "platform/services/BackgroundPool.h"
 
 #include <tesseract/capi.h>
 
@@ -250,14 +251,15 @@ std::function<RecognitionResult(const QImage&)> pageTask(std::shared_ptr<std::at
 QList<RecognitionResult> recognizeImages(const QList<QImage>& images, const std::shared_ptr<std::atomic_bool>& cancel,
                                          const RecognitionOptions& options)
 {
-    return QtConcurrent::blockingMapped<QList<RecognitionResult>>(images, pageTask(cancel, options));
+    return QtConcurrent::blockingMapped<QList<RecognitionResult>>(&platform::backgroundPool(), images,
+                                                                  pageTask(cancel, options));
 }
 
 QFuture<RecognitionResult> recognizeImagesAsync(const QList<QImage>& images,
                                                 const std::shared_ptr<std::atomic_bool>& cancel,
                                                 const RecognitionOptions& options)
 {
-    return QtConcurrent::mapped(images, pageTask(cancel, options));
+    return QtConcurrent::mapped(&platform::backgroundPool(), images, pageTask(cancel, options));
 }
 
 } // namespace vmk::platform

@@ -6,6 +6,7 @@
 #include "platform/services/Secrets.h"
 #include "platform/services/HeapTrim.h"
 #include "platform/services/ThreadHandOff.h"
+#include "platform/services/BackgroundPool.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -76,7 +77,7 @@ void releaseDocument(pdf_document* doc, fz_buffer* source)
         dropLast(ctx(), doc, source);
         return;
     }
-    QThreadPool::globalInstance()->start(platform::handedOver([doc, source] { dropLast(ctx(), doc, source); }));
+    platform::backgroundPool().start(platform::handedOver([doc, source] { dropLast(ctx(), doc, source); }));
 }
 
 } // namespace
@@ -100,12 +101,12 @@ DocumentState::~DocumentState()
     // Freeing a large document (its page handles, every object it read) takes tens of milliseconds: workers
     // do it, so that closing a window never waits for that. This state's own reference stays until the
     // handles are gone, so no drop of theirs, here or there, can be the last one. The application waits
-    // for the global pool before it ends.
+    // for the background pool before it ends.
     g_releasesUnderWay.fetch_add(1);
     auto held = std::make_shared<std::vector<PagePtr>>(std::move(pages));
     pdf_document* document = doc;
     fz_buffer* bytes = source;
-    QThreadPool::globalInstance()->start(platform::handedOver([held, document, bytes] {
+    platform::backgroundPool().start(platform::handedOver([held, document, bytes] {
         held->clear();
         QMetaObject::invokeMethod(QCoreApplication::instance(),
                                   platform::handedOver([document, bytes] { releaseDocument(document, bytes); }),

@@ -9,6 +9,7 @@
 #include "platform/pdf/engine/Watchdog.h"
 #include "platform/services/HeapTrim.h"
 #include "platform/services/ThreadHandOff.h"
+#include "platform/services/BackgroundPool.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -123,8 +124,8 @@ void releaseOnWorker(std::shared_ptr<SourceCopies> copies, std::shared_ptr<std::
     // lock while it hands memory back, and the window's thread waits for it there: copies that never
     // opened (every page knew its text already) have nothing to hand back.
     // Not on the reading pool: a new read holds its threads till it ends, and the copies would wait with it.
-    QThreadPool::globalInstance()->start(platform::handedOver([held = std::move(copies),
-                                                               opened = std::move(opened)]() mutable {
+    platform::backgroundPool().start(platform::handedOver([held = std::move(copies),
+                                                           opened = std::move(opened)]() mutable {
         const bool last = held.use_count() == 1;
         held.reset();
         if (last && opened && opened->load())

@@ -7,6 +7,7 @@
 #include "platform/pdf/pages/PageCapture.h"
 #include "platform/pdf/pages/PageSnapshot.h"
 #include "platform/pdf/pages/SourceCopies.h"
+#include "platform/services/BackgroundPool.h"
 #include "platform/services/ThreadHandOff.h"
 
 #include <QElapsedTimer>
@@ -170,6 +171,7 @@ TEST(DrawnFromSource, ARecordingOutlivesItsDocumentAndItsCopies)
     EXPECT_EQ(b.result(), expected);
     snapshot.reset();
     QThreadPool::globalInstance()->waitForDone(); // the runs' copies of the snapshot go with them
+    vmk::platform::backgroundPool().waitForDone();
     EXPECT_EQ(PageCapture::drawingCopiesOpen(), 0);
 }
 

@@ -6,6 +6,7 @@
 #include "platform/pdf/PdfFixtures.h"
 #include "platform/pdf/pages/TextFinder.h"
 #include "platform/pdf/pages/TextReader.h"
+#include "platform/services/BackgroundPool.h"
 #include "platform/services/HeapTrim.h"
 #include "support/MainThreadStall.h"
 #include "support/PdfBuilder.h"
@@ -143,7 +144,7 @@ TEST(PdfTextReader, CopiesCloseWhenReadingEndsAndPageTextGoesWithItsDocument)
         ASSERT_TRUE(vmk::test::eventually([] { return !vmk::platform::isHeapTrimUnderWay(); }));
         const int trims = vmk::platform::heapTrimsDone();
         EXPECT_EQ(readAll(doc).order.size(), 40);
-        QThreadPool::globalInstance()->waitForDone(5000);
+        vmk::platform::backgroundPool().waitForDone(5000);
         EXPECT_FALSE(vmk::platform::isHeapTrimUnderWay());
         EXPECT_EQ(vmk::platform::heapTrimsDone(), trims);
         // A read cancelled part way closes its copies too.
