@@ -6,7 +6,7 @@
 //
 // Goals: last hit <= 0.3x mutool's wall time and <= 1.0x its CPU; first hit < 150 ms; main thread never
 // blocked > 50 ms. Resident memory is shown before opening, at the last hit and after closing (once the
-// document's release and the heap trim after it are over), with the page texts still alive after closing
+// document's release, its copies' and the heap trim after them are over), with the page texts still alive after closing
 // (none should be).
 // Usage: bench_search [file.pdf word]   (without a file, a 1,053-page report of varied text and pictures
 // is generated once and kept in the temporary folder)
@@ -18,6 +18,7 @@
 #include "editor/Editor.h"
 #include "platform/pdf/document/Document.h"
 #include "platform/pdf/document/TextLayout.h"
+#include "platform/pdf/pages/TextReader.h"
 #include "platform/services/HeapTrim.h"
 #include "panels/SearchSidebar.h"
 #include "platform/services/UserDefaults.h"
@@ -229,14 +230,14 @@ SearchRun searchOnce(TimedApplication& app, const QString& path, const QString& 
         run.hits = int(editor.searchHits().size());
         run.openKiB = residentKiB();
     }
-    // A closed document is let go of on workers, and what it freed is handed back after that: the level
-    // after closing is read once both are over (or after ten seconds).
+    // A closed document and the search's copies of it are let go of on workers, and what they freed is
+    // handed back after that: the level after closing is read once all of it is over (or after ten seconds).
     QElapsedTimer closing;
     closing.start();
     do {
         settle();
-    } while ((vmk::pdf::Document::releasesUnderWay() > 0 || vmk::platform::heapTrimsDone() == trimsBefore ||
-              vmk::platform::isHeapTrimUnderWay()) &&
+    } while ((vmk::pdf::Document::releasesUnderWay() > 0 || vmk::pdf::TextReader::openCopies() > 0 ||
+              vmk::platform::heapTrimsDone() == trimsBefore || vmk::platform::isHeapTrimUnderWay()) &&
              closing.elapsed() < 10000);
     run.closedKiB = residentKiB();
     run.textsAfterClose = vmk::pdf::TextLayout::liveCount();
