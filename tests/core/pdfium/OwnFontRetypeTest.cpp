@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -49,6 +50,19 @@ QString pdffontsTable(const QByteArray& pdf)
 
 // The band of the line at a baseline, across the page.
 QRectF lineBand(qreal baseline, qreal size = 11) { return QRectF(0, baseline - 0.4 * size, 612, 1.5 * size); }
+
+// Types `to` over `from` in the first block of the page that holds it; an empty result when no block does.
+std::optional<PDFiumResult<TextEditResult>> retypeWord(PDFEditSession& session, const QString& from, const QString& to)
+{
+    const QList<EditableTextBlock> blocks = session.model(0)->blocks;
+    const auto block = std::find_if(blocks.begin(), blocks.end(),
+                                    [&](const EditableTextBlock& b) { return b.text.contains(from); });
+    if (block == blocks.end())
+        return std::nullopt;
+    QString typed = block->text;
+    typed.replace(from, to);
+    return session.replaceText(*block, typed, 0);
+}
 
 } // namespace
 
@@ -425,14 +439,8 @@ TEST(OwnFontRetype, AWordEditBesideTextSetWithSpacingLeavesItAsDrawn)
         SCOPED_TRACE(content.toStdString());
         const QByteArray original = makeHelveticaContentPdf(content);
         VMK_OPEN_SESSION_OR_SKIP(session, original);
-        const QList<EditableTextBlock> blocks = session->model(0)->blocks;
-        const auto block = std::find_if(blocks.begin(), blocks.end(),
-                                        [](const EditableTextBlock& b) { return b.text.contains("charlie"); });
-        ASSERT_NE(block, blocks.end());
-        QString typed = block->text;
-        typed.replace(QStringLiteral("charlie"), QStringLiteral("cahrlie"));
-        const auto result = session->replaceText(*block, typed, 0);
-        ASSERT_TRUE(result.ok()) << result.error().message().toStdString();
+        const auto result = retypeWord(*session, QStringLiteral("charlie"), QStringLiteral("cahrlie"));
+        ASSERT_TRUE(result && result->ok()) << (result ? result->error().message().toStdString() : "no block");
         const QByteArray saved = session->save().value();
         EXPECT_EQ(test::pixelsChangedOutside(original, saved, {QRectF(165, 695, 45, 16)}), 0);
         EXPECT_TRUE(extractText(saved).contains(QStringLiteral("bravo cahrlie"))) << extractText(saved).toStdString();
@@ -450,14 +458,8 @@ TEST(OwnFontRetype, APageOfMoreTextObjectsThanStreamsIsRewrittenOnlyNearTheEdit)
     content += "BT /F1 12 Tf 0 Tc 72 700 Td (filler words) Tj ET\nBT /F1 12 Tf 0 Tc 72 720 Td (Quarterly report) Tj ET\n";
     const QByteArray original = makeHelveticaContentPdf(content);
     VMK_OPEN_SESSION_OR_SKIP(session, original);
-    const QList<EditableTextBlock> blocks = session->model(0)->blocks;
-    const auto block = std::find_if(blocks.begin(), blocks.end(),
-                                    [](const EditableTextBlock& b) { return b.text.contains("Quarterly"); });
-    ASSERT_NE(block, blocks.end());
-    QString typed = block->text;
-    typed.replace(QStringLiteral("report"), QStringLiteral("rpeort"));
-    const auto result = session->replaceText(*block, typed, 0);
-    ASSERT_TRUE(result.ok()) << result.error().message().toStdString();
+    const auto result = retypeWord(*session, QStringLiteral("Quarterly report"), QStringLiteral("Quarterly rpeort"));
+    ASSERT_TRUE(result && result->ok()) << (result ? result->error().message().toStdString() : "no block");
     EXPECT_EQ(test::pixelsChangedOutside(original, session->save().value(), {QRectF(60, 715, 150, 20)}), 0);
 }
 
