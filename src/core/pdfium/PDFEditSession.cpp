@@ -241,6 +241,7 @@ PDFiumResult<PageEditModel> PDFEditSession::model(int pageIndex)
         return textgrouping::FontFacts{m_api->FPDFFont_GetFlags(font), m_api->FPDFFont_GetWeight(font)};
     };
     model.blocks = textgrouping::groupIntoBlocks(runs, fonts, facts, m_nextID);
+    markPaintNotKept(model.blocks, pageIndex);
     textgrouping::inferSingleLineAlignment(model.blocks, m_api->FPDF_GetPageWidthF(pg));
     const bool anyEditable = std::any_of(model.blocks.begin(), model.blocks.end(),
                                          [](const EditableTextBlock& b) { return b.isEditable; });
@@ -249,6 +250,50 @@ PDFiumResult<PageEditModel> PDFEditSession::model(int pageIndex)
     m_models.insert(pageIndex, model);
     m_api->FPDFText_ClosePage(textPage);
     return model;
+}
+
+void PDFEditSession::markPaintNotKept(QList<EditableTextBlock>& blocks, int pageIndex) const
+{
+    // Text stroked, clipping or painted with a pattern could only be written again plainly filled, which an
+    // edit refuses for its line. A block where every line holds such text cannot be edited at all, and says
+    // so when it is selected instead of after the user typed; in a block where some lines can, the editor
+    // shows the text in a colour it really has, not the white the engine reads for a pattern.
+    struct Line {
+        qreal baseline;
+        qreal slack;
+        bool kept;
+    };
+    for (EditableTextBlock& block : blocks) {
+        if (!block.isEditable || block.objects.isEmpty())
+            continue;
+        QList<Line> lines;
+        std::optional<QColor> keptColor;
+        bool anyNotKept = false;
+        for (FPDF_PAGEOBJECT object : block.objects) {
+            FS_MATRIX m{0, 0, 0, 0, 0, 0};
+            m_api->FPDFPageObj_GetMatrix(object, &m);
+            float size = 0;
+            m_api->FPDFTextObj_GetFontSize(object, &size);
+            const qreal slack = std::max(1.0, 0.2 * std::hypot(m.c, m.d) * size);
+            const bool kept = paintKept({object}, pageIndex);
+            anyNotKept |= !kept;
+            if (kept && !keptColor) {
+                unsigned r = 0, g = 0, b = 0, a = 255;
+                m_api->FPDFPageObj_GetFillColor(object, &r, &g, &b, &a);
+                keptColor = QColor(int(r), int(g), int(b), int(a));
+            }
+            const auto line = std::find_if(lines.begin(), lines.end(),
+                                           [&](const Line& l) { return std::fabs(l.baseline - m.f) <= l.slack; });
+            if (line == lines.end())
+                lines.append({m.f, slack, kept});
+            else
+                line->kept &= kept;
+        }
+        if (std::none_of(lines.begin(), lines.end(), [](const Line& l) { return l.kept; }))
+            block.isEditable = false;
+        else if (anyNotKept && keptColor)
+            block.color = *keptColor;
+    }
 }
 
 bool PDFEditSession::paintKept(const QList<FPDF_PAGEOBJECT>& objects, int pageIndex) const

@@ -128,11 +128,13 @@ private:
     std::optional<FPDF_PAGEOBJECT> codedObject(const CodedStyle& style, const QString& text,
                                                const fontcodes::FontCodes& codes, QPointF origin,
                                                const QStringList& glyphs = {}, qreal spacing = 0);
-    // Rewrites only the line holding every change, in the page's own fonts, when the line still fits; the
-    // page is changed (not yet regenerated) only on success.
     // Whether the objects are painted so that text written again from them looks the same: filled, not
     // stroked or clipped, and not with a pattern or shading (which the engine reads as white and cannot write).
     bool paintKept(const QList<FPDF_PAGEOBJECT>& objects, int pageIndex) const;
+    // Blocks none of whose lines could be written again as they look are not editable.
+    void markPaintNotKept(QList<EditableTextBlock>& blocks, int pageIndex) const;
+    // Rewrites only the line holding every change, in the page's own fonts, when the line still fits; the
+    // page is changed (not yet regenerated) only on success.
     std::optional<TextEditResult> retypeLine(const EditableTextBlock& block, const QString& newText, int pageIndex,
                                              FPDF_PAGE pg);
     // The whole block laid out again in its own font: the objects, made and checked, and the layout.

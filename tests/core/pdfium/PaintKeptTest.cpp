@@ -22,6 +22,8 @@ TEST(PaintKept, TextNotPlainlyFilledIsRefusedAndPlainTextBesideItIsEdited)
         {"pattern under a move, shown in two strings",
          "q 1 0 0 1 10 20 cm /Pattern cs /P1 scn BT /F1 24 Tf 62 680 Td (Page) Tj ( one) Tj ET Q", false},
         {"clipping", "BT /F1 24 Tf 7 Tr 72 700 Td (Page one) Tj ET", false},
+        {"plain word before a patterned one on its line",
+         "1 0 0 rg BT /F1 24 Tf 72 700 Td (Page) Tj /Pattern cs /P1 scn ( one) Tj ET", false},
         {"pattern restored away", "q /Pattern cs /P1 scn Q BT /F1 24 Tf 72 700 Td (Page one) Tj ET", true},
         {"pattern on another line",
          "/Pattern cs /P1 scn BT /F1 24 Tf 72 600 Td (Other) Tj ET 0 0 1 rg BT /F1 24 Tf 72 700 Td (Page one) Tj ET",
@@ -43,13 +45,14 @@ TEST(PaintKept, TextNotPlainlyFilledIsRefusedAndPlainTextBesideItIsEdited)
         const auto block = std::find_if(model->blocks.begin(), model->blocks.end(),
                                         [](const EditableTextBlock& b) { return b.text.startsWith(u"Page"); });
         ASSERT_NE(block, model->blocks.end());
+        EXPECT_EQ(block->isEditable, c.edited); // said when it is selected, before anything is typed
         QString typed = block->text;
         typed.replace(0, 4, QStringLiteral("Pgae"));
         const auto result = session->replaceText(*block, typed, 0);
         if (!c.edited)
             ASSERT_FALSE(result.ok());
         if (!result.ok())
-            EXPECT_EQ(result.error().kind, PDFiumError::Kind::wouldDamage);
+            EXPECT_EQ(result.error().kind, PDFiumError::Kind::notEditable);
         const auto saved = session->save();
         ASSERT_TRUE(saved.ok()); // a refused edit leaves the document to be saved as it was
         EXPECT_TRUE(extractText(saved.value()).contains(c.edited ? u"Pgae one" : u"Page one"));
