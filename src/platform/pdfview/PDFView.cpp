@@ -1,4 +1,5 @@
 #include "platform/pdfview/PDFViewPrivate.h"
+#include "platform/services/Logger.h"
 
 #include "platform/pdfview/BandedScrollBar.h"
 
@@ -194,6 +195,7 @@ void PDFView::Private::settlePages()
     if (!pagesPending || !document)
         return;
     pagesPending = false;
+    platform::SignpostInterval signpost(QStringLiteral("Settle Pages"));
     std::vector<pdf::PagePtr> walked = document->pages();
     bool kept = walked.size() == pages.size();
     for (size_t i = 0; kept && i < pages.size(); ++i)
