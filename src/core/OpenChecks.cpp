@@ -25,8 +25,9 @@ Expected<pdf::DocumentPtr, PDFOpenError> openCheckedWith(const QByteArray& data,
     if (!opened || !opened.value())
         return PDFOpenError::damaged(name);
     pdf::DocumentPtr document = opened.value();
-    // A locked document's pages can't be counted yet; it is unlocked later.
-    if (!document->isLocked() && document->pageCount() == 0)
+    // A locked document's pages can't be counted yet; it is unlocked later. A long one's are counted as
+    // its page tree claims until the window has shown the first (which the claim was only made with).
+    if (!document->isLocked() && document->pageCountForShowing() == 0)
         return PDFOpenError::damaged(name);
     return document;
 }

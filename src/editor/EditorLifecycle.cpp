@@ -43,7 +43,7 @@ void Editor::attachDocument(bool restorePosition)
         m_textCheck->cancel();
     const pdf::DocumentPtr pdf = pdfDocument();
     setIsLockedValue(pdf->isLocked());
-    setPageCountValue(pdf->pageCount());
+    setPageCountValue(pdf->pageCountForShowing());
     if (m_isLocked)
         m_canvas->setDocument(nullptr);
     else
@@ -54,7 +54,7 @@ void Editor::showDocument(bool restorePosition)
 {
     platform::SignpostInterval signpost(QStringLiteral("Show Document"));
     m_canvas->setDocument(pdfDocument());
-    setPageCountValue(pdfDocument()->pageCount());
+    setPageCountValue(pdfDocument()->pageCountForShowing());
     notePageChange();
     QPointer<Editor> self(this);
     if (restorePosition && m_canvas->isInWindow()) {

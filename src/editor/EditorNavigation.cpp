@@ -74,6 +74,8 @@ void Editor::zoomToFit()
 
 void Editor::notePageChange()
 {
+    // The canvas also calls this once a long document's page tree is walked, which may count otherwise.
+    setPageCountValue(pdfDocument()->pageCountForShowing());
     const pdf::PagePtr page = m_canvas->currentPage();
     if (!page)
         return;

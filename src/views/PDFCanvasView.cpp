@@ -40,6 +40,10 @@ PDFCanvasView::PDFCanvasView(QWidget* parent)
         if (Editor* e = editor())
             e->notePageChange();
     });
+    connect(this, &PDFView::pagesSettled, this, [this] {
+        if (Editor* e = editor())
+            e->notePageChange();
+    });
     connect(this, &PDFView::scaleChanged, this, &PDFCanvasView::scaleDidChange);
     connect(this, &PDFView::scrolled, this, &PDFCanvasView::boundsDidChange);
     connect(this, &PDFView::tilesRendered, this, [this] {

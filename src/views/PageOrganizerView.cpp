@@ -78,7 +78,9 @@ void PageOrganizerView::refresh()
 {
     if (!m_editor)
         return;
-    if (m_version != m_editor->documentVersion() || m_annotationVersion != m_editor->annotationVersion()) {
+    // The count also changes without a new version once a long document's page tree is walked.
+    if (m_version != m_editor->documentVersion() || m_annotationVersion != m_editor->annotationVersion()
+        || m_model->rowCount() != m_editor->pageCount()) {
         m_version = m_editor->documentVersion();
         m_annotationVersion = m_editor->annotationVersion();
         reloadData();
@@ -92,7 +94,9 @@ void PageOrganizerView::refresh()
 
 void PageOrganizerView::reloadData()
 {
-    const int count = m_editor ? m_editor->pdfDocument()->pageCount() : 0;
+    // The count a long document's page tree claims until it is walked: the grid's cells ask for their
+    // pages (and so have it walked) only when shown.
+    const int count = m_editor ? m_editor->pdfDocument()->pageCountForShowing() : 0;
     m_isSyncingSelection = true;
     QStringList rows;
     rows.reserve(count);
@@ -278,7 +282,8 @@ PageCell* PageOrganizerView::supplyCell(int index)
     raw->setSelected(m_collection->selectionModel()->isSelected(m_model->index(index, 0)));
     QPointer<PageOrganizerView> self(this);
     raw->setUpdateHandler([self, index] { if (self) self->repaintCell(index); });
-    const pdf::PagePtr page = m_editor ? m_editor->pdfDocument()->page(index) : nullptr;
+    // Only the cells shown ask for their pages: a long document's tree is not walked for them.
+    const pdf::PagePtr page = m_editor ? m_editor->pdfDocument()->pageForShowing(index) : nullptr;
     if (!page)
         return raw;
     const QString key = ThumbnailRenderer::thumbnailKey(*page, m_annotationVersion, m_itemWidth);

@@ -1,4 +1,5 @@
 #include "platform/pdfview/PDFViewPrivate.h"
+#include "platform/services/Logger.h"
 
 #include "platform/pdfview/BandedScrollBar.h"
 
@@ -140,13 +141,35 @@ void PDFView::annotationsChanged(int pageIndex)
     d->invalidatePage(pageIndex);
 }
 
+static PageGeometry geometryOf(const pdf::PagePtr& page)
+{
+    return page ? PageGeometry{page->cropBox(), page->rotation()} : PageGeometry{};
+}
+
+static bool sameGeometry(const PageGeometry& a, const PageGeometry& b)
+{
+    return a.cropBox == b.cropBox && a.normalizedRotation() == b.normalizedRotation();
+}
+
 void PDFView::Private::reloadPages()
 {
-    pages = document ? document->pages() : std::vector<pdf::PagePtr>();
+    // How long a pending document waits for its first screen to be painted before its tree is walked
+    // anyway (a view that is not shown paints nothing).
+    constexpr int kSettleAnywayMs = 1000;
+    pagesPending = document && document->hasPagesPending();
+    if (pagesPending) {
+        pages.assign(size_t(document->pageCountForShowing()), nullptr);
+        if (!pages.empty())
+            pages[0] = document->pageForShowing(0);
+        QTimer::singleShot(kSettleAnywayMs, q, [this] { settlePages(); });
+    } else {
+        pages = document ? document->pages() : std::vector<pdf::PagePtr>();
+    }
     std::vector<PageGeometry> geometry;
     geometry.reserve(pages.size());
+    const PageGeometry first = pages.empty() ? PageGeometry{} : geometryOf(pages[0]);
     for (const pdf::PagePtr& page : pages)
-        geometry.push_back(page ? PageGeometry{page->cropBox(), page->rotation()} : PageGeometry{});
+        geometry.push_back(page || !pagesPending ? geometryOf(page) : first);
     const int n = int(pages.size());
     // Generations only grow, so that a tile of a page that took another's index never matches.
     std::uint32_t next = 0;
@@ -154,6 +177,54 @@ void PDFView::Private::reloadPages()
         next = std::max(next, g + 1);
     generations.assign(size_t(n), next);
     layout.setPages(std::move(geometry));
+}
+
+bool PDFView::Private::takePendingPagesShown()
+{
+    bool all = true;
+    for (int page : layout.pagesIn(QRectF(q->viewport()->rect()))) {
+        if (!pages[size_t(page)])
+            pages[size_t(page)] = document->pageForShowing(page);
+        all = all && pages[size_t(page)];
+    }
+    return all;
+}
+
+void PDFView::Private::settlePages()
+{
+    if (!pagesPending || !document)
+        return;
+    pagesPending = false;
+    platform::SignpostInterval signpost(QStringLiteral("Settle Pages"));
+    std::vector<pdf::PagePtr> walked = document->pages();
+    bool kept = walked.size() == pages.size();
+    for (size_t i = 0; kept && i < pages.size(); ++i)
+        kept = !pages[i] || pages[i] == walked[i];
+    if (!kept) {
+        q->layoutDocumentView(); // the tree held other pages than it claimed
+    } else {
+        // The pages on screen keep their tiles; those of another size than the first are laid out anew.
+        std::vector<PageGeometry> geometry;
+        geometry.reserve(walked.size());
+        std::vector<int> resized;
+        for (size_t i = 0; i < walked.size(); ++i) {
+            geometry.push_back(geometryOf(walked[i]));
+            if (!sameGeometry(geometry.back(), layout.pages()[i]))
+                resized.push_back(int(i));
+        }
+        pages = std::move(walked);
+        if (!resized.empty()) {
+            const ViewLocation here = location();
+            layout.setPages(std::move(geometry));
+            for (int page : resized)
+                invalidatePage(page);
+            if (autoScales)
+                applyAutoScale();
+            showLocation(here);
+            q->viewport()->update();
+        }
+    }
+    emit q->pagesSettled();
 }
 
 // --- Display ----------------------------------------------------------------------------------------

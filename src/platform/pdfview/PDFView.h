@@ -179,6 +179,9 @@ public:
 
 signals:
     void documentChanged();
+    // A long document's page tree was walked after its first screen showed (see
+    // pdf::Document::hasPagesPending()); the pages laid out are those it holds.
+    void pagesSettled();
     void currentPageChanged(int pageIndex);
     void scaleChanged(double scale);
     void displayModeChanged();

@@ -507,6 +507,17 @@ void PDFView::wheelEvent(QWheelEvent* event)
 
 bool PDFView::viewportEvent(QEvent* event)
 {
+    // What the user does acts on the pages as they are.
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+        d->settlePages();
+        break;
+    default:
+        break;
+    }
     if (event->type() == QEvent::Leave)
         viewport()->unsetCursor();
     return QAbstractScrollArea::viewportEvent(event);

@@ -86,6 +86,15 @@ struct PDFView::Private {
     QPointer<QVariantAnimation> scrollAnimation;
     QPointer<QVariantAnimation> zoomAnimation;
 
+    // A long document shown before its page tree is walked (pdf::Document::hasPagesPending()): laid out
+    // from the count the tree claims, every page the size of the first, and handles made only for the
+    // pages on screen. settlePages() walks the tree once the first screen is painted, or at once when the
+    // user acts on the view, and corrects what the walk found otherwise.
+    bool pagesPending = false;
+    // Handles for the pages in the view; false when a pending document has none for one of them.
+    bool takePendingPagesShown();
+    void settlePages();
+
     // Layout and scrolling.
     void reloadPages();
     void relayout(); // after a change of mode, breaks, pages or size: keeps the top-left place

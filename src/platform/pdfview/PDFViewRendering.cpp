@@ -479,6 +479,8 @@ void PDFView::paintEvent(QPaintEvent* event)
     QPainter painter(viewport());
     const QRectF exposed = QRectF(event->rect());
     painter.fillRect(event->rect(), d->background);
+    // A pending document's tree is walked once the first screen has shown what it can.
+    const bool handles = !d->pagesPending || d->takePendingPagesShown();
     if (!d->pages.empty()) {
         d->requestTiles();
         // What is shown may have changed: where its annotations are is read next, between other work.
@@ -489,6 +491,8 @@ void PDFView::paintEvent(QPaintEvent* event)
         d->paintSelections(painter, exposed);
     }
     paintOverlay(painter, event->rect());
+    if (d->pagesPending && (!handles || isFullyRendered()))
+        QTimer::singleShot(0, this, [this] { d->settlePages(); });
 }
 
 void PDFView::paintOverlay(QPainter&, const QRect&)

@@ -240,6 +240,18 @@ int Document::pageCount() const
     return int(m_state->pages.size());
 }
 
+bool Document::hasPagesPending() const { return !m_state->locked && m_state->pagesPending; }
+
+int Document::pageCountForShowing() const
+{
+    return hasPagesPending() ? int(m_state->pages.size()) : pageCount();
+}
+
+PagePtr Document::pageForShowing(int index) const
+{
+    return hasPagesPending() ? m_state->pendingPage(index) : page(index);
+}
+
 PagePtr Document::page(int index) const
 {
     if (m_state->locked || index < 0 || index >= pageCount())

@@ -98,6 +98,15 @@ public:
 
     // 0 while locked.
     int pageCount() const;
+    // A long document opened by fromSourceWhileAnswering() shows its first page before its page tree is
+    // walked: until then its pages are pending. pageCount(), page(), pages() and everything that reads or
+    // changes the pages walk the tree first (and repair it); only the two below do not.
+    bool hasPagesPending() const;
+    // While pending, the count the page tree claims (a window lays it out meanwhile), else pageCount().
+    int pageCountForShowing() const;
+    // While pending, the page the engine's own lookup finds at index (nullptr when it finds none), else
+    // page(index). The walk keeps a handle in its place when it agrees.
+    PagePtr pageForShowing(int index) const;
     // The same handle on every call; nullptr out of range or while locked.
     PagePtr page(int index) const;
     // Every page in order, the same handles as page(i); one pass over the page tree, so that a long

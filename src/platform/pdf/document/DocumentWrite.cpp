@@ -65,6 +65,7 @@ Result<QByteArray> Document::dataRepresentation(const WriteOptions& options) con
 
 void Document::makeMissingAppearances() const
 {
+    m_state->syncPageList();
     const detail::ScopedPageMap mapped(ctx(), m_state->doc);
     for (const PagePtr& p : m_state->pages) {
         if (p)
@@ -74,6 +75,7 @@ void Document::makeMissingAppearances() const
 
 Result<QByteArray> Document::writeBytes(const WriteOptions& options) const
 {
+    m_state->syncPageList(); // a pending tree is written as repaired
     pdf_write_options opts = pdf_default_write_options;
     const auto forgetPasswords = qScopeGuard([&opts] {
         platform::wipeBytes(opts.upwd_utf8, sizeof opts.upwd_utf8);

@@ -74,8 +74,12 @@ Result<DocumentPtr> openFill(fz_context* c, const std::shared_ptr<FileFill>& fil
     readLargeObjectStreams(c, doc, kObjectStreamBudgetMs);
     if (waitCancelled())
         return Result<DocumentPtr>::failure(QStringLiteral("The opening was stopped."));
-    state.syncPageList();
-    readCrowdedAnnotations(c, d->pages(), kObjectStreamBudgetMs);
+    // A long document's page tree is walked once its first page shows (see Document::hasPagesPending()):
+    // tens of milliseconds for thousands of pages, spent before anything showed.
+    if (state.listPagesPending())
+        readCrowdedAnnotations(c, {state.pages[0]}, kObjectStreamBudgetMs);
+    else
+        readCrowdedAnnotations(c, d->pages(), kObjectStreamBudgetMs);
     buildRequestedFieldAppearances(c, doc);
     return d;
 }

@@ -298,6 +298,11 @@ PageBoxes readPageBoxes(fz_context* c, pdf_obj* page)
     return boxes;
 }
 
+void mendPageBoxes(fz_context* c, pdf_document* doc, int num)
+{
+    mendBoxes(c, pageObject(c, doc, num), pdf_xref_len(c, doc));
+}
+
 bool isSoundBox(fz_context* c, pdf_obj* box)
 {
     if (!pdf_is_array(c, box) || pdf_array_len(c, box) != 4)

@@ -17,6 +17,10 @@ constexpr int kMaxPageTreeDepth = 64;
 // media box. Throws MuPDF errors: call inside guarded().
 int repairPageTree(fz_context* c, pdf_document* doc);
 
+// The boxes of one page object mended as repairPageTree() mends them, for a page shown before the tree is
+// walked. Throws MuPDF errors: call inside guarded().
+void mendPageBoxes(fz_context* c, pdf_document* doc, int num);
+
 // Whether a box is one a page can have: four finite numbers spanning at least three points each way and no
 // more than about 70 metres.
 bool isSoundBox(fz_context* c, pdf_obj* box);

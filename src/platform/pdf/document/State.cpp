@@ -2,6 +2,7 @@
 
 #include "platform/pdf/engine/PdfLog.h"
 #include "platform/pdf/engine/EngineGate.h"
+#include "platform/pdf/document/ObjectScan.h"
 #include "platform/pdf/document/PageTree.h"
 #include "platform/services/Secrets.h"
 #include "platform/services/HeapTrim.h"
@@ -13,6 +14,8 @@
 #include <QThreadPool>
 
 #include <atomic>
+#include <utility>
+#include <vector>
 
 namespace vmk::pdf::detail {
 
@@ -114,11 +117,24 @@ DocumentState::~DocumentState()
     }));
 }
 
+namespace {
+// The window's thread reads them then: a hostile page's thousands are left for when they are looked at.
+constexpr int kCrowdedAfterShowingBudgetMs = 200;
+} // namespace
+
 void DocumentState::syncPageList() const
 {
-    if (pagesKnown)
+    if (pagesKnown && !pagesPending)
         return;
     fz_context* c = ctx();
+    // Handles made while the pages were pending keep their places where the walk agrees with the lookup
+    // that made them; the others are no longer pages of the document.
+    std::vector<std::pair<size_t, PagePtr>> made;
+    const bool wasPending = std::exchange(pagesPending, false);
+    for (size_t i = 0; wasPending && i < pages.size(); ++i) {
+        if (pages[i])
+            made.emplace_back(i, pages[i]);
+    }
     // The page count in the file is a claim: size the list from what the page tree really holds.
     int count = 0;
     QString error;
@@ -129,6 +145,72 @@ void DocumentState::syncPageList() const
     }
     pages.assign(size_t(qBound(0, count, kMaxPages)), PagePtr());
     pagesKnown = true;
+    for (auto& [index, page] : made) {
+        int num = 0;
+        if (index < pages.size() && guarded(c, [&] { num = pdf_to_num(c, pdf_lookup_page_obj(c, doc, int(index))); })
+            && num == page->state().ref.num())
+            pages[index] = page;
+    }
+    // What opening left for the walk: the annotations of crowded pages, read now rather than one by one.
+    if (wasPending) {
+        if (const DocumentPtr document = self.lock())
+            readCrowdedAnnotations(c, document->pages(), kCrowdedAfterShowingBudgetMs);
+    }
+}
+
+bool DocumentState::listPagesPending()
+{
+    fz_context* c = ctx();
+    int64_t claimed = 0;
+    int first = 0;
+    guarded(c, [&] {
+        pdf_obj* root = pdf_dict_getp(c, pdf_trailer(c, doc), "Root/Pages");
+        if (!pdf_name_eq(c, pdf_dict_get(c, root, PDF_NAME(Type)), PDF_NAME(Pages))
+            || !pdf_is_array(c, pdf_dict_get(c, root, PDF_NAME(Kids))))
+            return;
+        claimed = pdf_to_int64(c, pdf_dict_get(c, root, PDF_NAME(Count)));
+        if (claimed < 1 || claimed > kMaxPages)
+            return;
+        pdf_obj* page = pdf_lookup_page_obj(c, doc, 0);
+        if (pdf_is_indirect(c, page) && pdf_name_eq(c, pdf_dict_get(c, page, PDF_NAME(Type)), PDF_NAME(Page)))
+            first = pdf_to_num(c, page);
+    });
+    if (first <= 0) {
+        syncPageList();
+        return false;
+    }
+    pages.assign(size_t(claimed), PagePtr());
+    pagesKnown = true;
+    pagesPending = true;
+    if (!pendingPage(0)) {
+        syncPageList();
+        return false;
+    }
+    return true;
+}
+
+PagePtr DocumentState::pendingPage(int index) const
+{
+    if (index < 0 || size_t(index) >= pages.size())
+        return nullptr;
+    PagePtr& slot = pages[size_t(index)];
+    if (slot)
+        return slot;
+    fz_context* c = ctx();
+    int num = 0;
+    // Only a page object is mended and handed out: a lying tree may lead the lookup anywhere.
+    guarded(c, [&] {
+        pdf_obj* page = pdf_lookup_page_obj(c, doc, index);
+        if (!pdf_is_indirect(c, page) || !pdf_name_eq(c, pdf_dict_get(c, page, PDF_NAME(Type)), PDF_NAME(Page)))
+            return;
+        mendPageBoxes(c, doc, pdf_to_num(c, page));
+        num = pdf_to_num(c, page);
+    });
+    if (num <= 0)
+        return nullptr;
+    slot = PageState::make(doc, num);
+    slot->state().document = self;
+    return slot;
 }
 
 pdf_document* scratchDocument()

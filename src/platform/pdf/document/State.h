@@ -45,6 +45,9 @@ struct DocumentState {
     // Mirrors the page tree; handles are made on first request.
     mutable std::vector<PagePtr> pages;
     mutable bool pagesKnown = false;
+    // The list is sized from the count the page tree claims and the tree is not walked yet (see
+    // listPagesPending()); syncPageList() walks it.
+    mutable bool pagesPending = false;
     bool locked = false;
     bool openedByOwner = false; // unlocked with the owner password: no permission applies
     // The bytes the document was opened from and the password that unlocked it: workers open their own
@@ -67,6 +70,13 @@ struct DocumentState {
 
     ~DocumentState();
     void syncPageList() const;
+    // For a long document opened from a file: the list sized from the count the page tree's root claims,
+    // with only the first page looked up, so that it shows before the whole tree is walked. False (and the
+    // tree walked at once) when the root or the first page is not plainly what it should be.
+    bool listPagesPending();
+    // The page at index by the engine's own lookup while the pages are pending, with its boxes mended;
+    // nullptr when the lookup finds no page.
+    PagePtr pendingPage(int index) const;
     static DocumentPtr make(pdf_document* doc);
     // For a document opened from a file not read whole: reads the rest on a worker, then settles on the
     // main thread what opening from memory would have done.
