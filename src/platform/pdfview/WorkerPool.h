@@ -58,7 +58,8 @@ public:
     // one ends, the workers take it all. Places asked for together (the pages of one paint) are then
     // divided among the workers by region with every place known, instead of the first few going to as
     // many workers before the rest are queued, which sent every worker's document copy through the same
-    // fonts. The first starts at once: it is what the caller wants soonest.
+    // fonts. The first starts at once: it is what the caller wants soonest. On the thread that starts the
+    // work, within the pool's life.
     class Batch {
     public:
         explicit Batch(WorkerPool& pool);
