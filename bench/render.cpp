@@ -97,16 +97,20 @@ bool drawAllWithWorkers(const QString& path)
     std::condition_variable done;
     int left = (*doc)->pageCount();
     std::atomic_bool ok{true};
-    // The view's own thread hands each page over; the workers take it from there.
-    for (int i = 0; i < (*doc)->pageCount(); ++i) {
-        std::shared_ptr<PageCapture> capture = PageCapture::takeToDraw(*(*doc)->page(i), true);
-        pool.start([&, capture] {
-            if (!drawCaptured(capture, RecordBudget{}))
-                ok = false;
-            std::lock_guard lock(mutex);
-            if (--left == 0)
-                done.notify_all();
-        }, 0, i);
+    // The view's own thread hands each page over, the pages it asks for in one paint together; the workers
+    // take it from there.
+    {
+        const vmk::pdfview::WorkerPool::Batch together(pool);
+        for (int i = 0; i < (*doc)->pageCount(); ++i) {
+            std::shared_ptr<PageCapture> capture = PageCapture::takeToDraw(*(*doc)->page(i), true);
+            pool.start([&, capture] {
+                if (!drawCaptured(capture, RecordBudget{}))
+                    ok = false;
+                std::lock_guard lock(mutex);
+                if (--left == 0)
+                    done.notify_all();
+            }, 0, i);
+        }
     }
     std::unique_lock lock(mutex);
     done.wait(lock, [&] { return left == 0; });

@@ -78,6 +78,7 @@ TileKeySet PDFView::Private::requestTiles()
     // Each tile may spend what recording its page may: one stuck in a decoder past that makes the page a
     // placeholder, and the stuck work is left to end on its own.
     const pdf::RecordBudget budget = recordings.budget();
+    const WorkerPool::Batch together = recordings.together();
     bool visibleMissing = false;
     std::size_t wantedBytes = 0; // what the wanted tiles take, edge tiles at their own size
     auto pass = [&](const QRectF& region, int priority, bool schedule) {

@@ -34,6 +34,9 @@ public:
     void setBudget(const pdf::RecordBudget& budget) { m_budget = budget; }
     const pdf::RecordBudget& budget() const { return m_budget; }
     void setCapacity(std::size_t capacity);
+    // Recordings started by get() while it lives are handed to the workers together when it ends (the first
+    // at once; see WorkerPool::Batch): the pages of one paint are divided among the workers by region.
+    [[nodiscard]] WorkerPool::Batch together() { return WorkerPool::Batch(m_pool); }
 
     // The page's display list for this generation; null while it is being recorded (recording starts
     // on the first call) or when it failed. While a document is being written nothing is copied: a page

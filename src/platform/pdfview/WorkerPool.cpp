@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdlib>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace vmk::pdfview {
@@ -127,6 +128,9 @@ struct WorkerPool::Threads {
     std::mutex placing;
     std::vector<Placed> placed;   // oldest first
     std::vector<Worker> workers;  // the last place each worker took, most recent first
+    int batches = 0;              // Batch objects alive
+    bool batchStarted = false;    // whether placed work was handed out during them
+    std::vector<int> held;        // the priorities of placed work queued during them, not handed out yet
 
     // On a worker: takes the queued work that suits it; none when it was dropped meanwhile.
     std::optional<Placed> takePlaced()
@@ -224,13 +228,42 @@ std::shared_ptr<WorkerPool::Job> WorkerPool::start(std::function<void()> work, i
     {
         std::lock_guard lock(m_threads->placing);
         m_threads->placed.push_back(Threads::Placed{job, std::move(work), priority, place});
+        if (m_threads->batches > 0 && std::exchange(m_threads->batchStarted, true)) {
+            m_threads->held.push_back(priority);
+            return job;
+        }
     }
+    startPlaced(priority);
+    return job;
+}
+
+void WorkerPool::startPlaced(int priority)
+{
     m_pool->start(platform::handedOver([threads = m_threads] {
                       if (std::optional<Threads::Placed> next = threads->takePlaced())
                           run(next->job, next->work, *threads);
                   }),
                   priority);
-    return job;
+}
+
+WorkerPool::Batch::Batch(WorkerPool& pool) : m_pool(pool)
+{
+    std::lock_guard lock(m_pool.m_threads->placing);
+    ++m_pool.m_threads->batches;
+}
+
+WorkerPool::Batch::~Batch()
+{
+    std::vector<int> held;
+    {
+        std::lock_guard lock(m_pool.m_threads->placing);
+        if (--m_pool.m_threads->batches > 0)
+            return;
+        m_pool.m_threads->batchStarted = false;
+        held.swap(m_pool.m_threads->held);
+    }
+    for (const int priority : held)
+        m_pool.startPlaced(priority);
 }
 
 bool WorkerPool::writeOff(const std::shared_ptr<Job>& job)
@@ -262,6 +295,7 @@ void WorkerPool::clear()
     m_pool->clear();
     std::lock_guard lock(m_threads->placing);
     m_threads->placed.clear();
+    m_threads->held.clear();
 }
 
 bool WorkerPool::waitForDone(int msecs)

@@ -53,6 +53,23 @@ public:
     // serves the next ones. Each idle worker still takes one piece of work at once, so a few places queued
     // together are worked on together.
     std::shared_ptr<Job> start(std::function<void()> work, int priority, int place);
+
+    // While one lives, placed work after the first is queued but no worker is woken for it; when the last
+    // one ends, the workers take it all. Places asked for together (the pages of one paint) are then
+    // divided among the workers by region with every place known, instead of the first few going to as
+    // many workers before the rest are queued, which sent every worker's document copy through the same
+    // fonts. The first starts at once: it is what the caller wants soonest. On the thread that starts the
+    // work, within the pool's life.
+    class Batch {
+    public:
+        explicit Batch(WorkerPool& pool);
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        WorkerPool& m_pool;
+    };
     // Gives up on running work that its owner no longer expects to end (stuck in a decoder that looks at no
     // flag): the pool gets one more thread until it does end, so that the work waiting behind it runs. A
     // few at most across the process get a thread, each possibly holding its drawing's memory; past that,
@@ -74,6 +91,8 @@ public:
 private:
     struct Threads;
     static void run(const std::shared_ptr<Job>& job, const std::function<void()>& work, Threads& threads);
+    // Wakes a worker for one piece of placed work.
+    void startPlaced(int priority);
     QThreadPool* m_pool;
     std::shared_ptr<Threads> m_threads; // shared with the work, which may outlive the pool's owner
 };

@@ -16,8 +16,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 using namespace vmk;
@@ -346,6 +348,33 @@ TEST(WorkerPool, NeighbouringPlacesQueuedTogetherRunTogether)
         }, 0, place);
     EXPECT_TRUE(vmk::test::eventually([&] { return started.load() == 3; }, vmk::test::scaledMs(5000)));
     EXPECT_TRUE(pool.waitForDone(vmk::test::scaledMs(5000)));
+}
+
+TEST(WorkerPool, PlacesQueuedInABatchWaitForItsEndAndAreDividedByRegion)
+{
+    WorkerPool pool(QStringLiteral("test.batch"), 2);
+    std::mutex mutex;
+    std::map<std::thread::id, std::vector<int>> taken;
+    std::vector<std::shared_ptr<WorkerPool::Job>> jobs;
+    {
+        const WorkerPool::Batch together(pool);
+        for (int place = 0; place < 12; ++place)
+            jobs.push_back(pool.start([&, place] {
+                std::lock_guard lock(mutex);
+                taken[std::this_thread::get_id()].push_back(place);
+            }, 0, place));
+        // The first is what the caller wants soonest; the rest wait for the whole batch.
+        ASSERT_TRUE(vmk::test::eventually([&] { return jobs.front()->hasEnded(); }));
+        QThread::msleep(20);
+        for (std::size_t i = 1; i < jobs.size(); ++i)
+            EXPECT_FALSE(jobs[i]->hasStarted()) << "place " << i;
+    }
+    ASSERT_TRUE(pool.waitForDone(vmk::test::scaledMs(5000)));
+    // However the two workers took turns, each drew one run of neighbouring places.
+    for (auto& [thread, places] : taken) {
+        std::sort(places.begin(), places.end());
+        EXPECT_EQ(places.back() - places.front() + 1, int(places.size()));
+    }
 }
 
 TEST(NavigationHistory, BackAndForwardLikeABrowser)
