@@ -17,6 +17,19 @@ std::mutex g_mutex;
 int g_releases = 0; // large releases under way
 int g_state = 0;    // 0: idle; 1: a trim runs; 2: a trim runs and another was asked for meanwhile
 
+// The C library hands free memory back in two ways: the trim, which gives back the free blocks inside each
+// heap, and each heap's own shrinking as the memory at its end is freed, the only way back for that end in
+// the workers' heaps (the trim shrinks the window thread's heap alone). Left to itself, the library raises
+// the size from which that end shrinks each time it frees a large mapped block, up to 64 MiB a heap: after
+// a recognition run or a long read, every worker's heap kept tens of MiB at its end, free, for good. A
+// fixed size keeps that end small; blocks up to the largest size the library would ever place in its heaps
+// stay there, so large pictures and pages are not mapped and zeroed afresh each time.
+[[gnu::constructor]] void fixHeapThresholds()
+{
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 2 << 20);
+}
+
 void runTrims()
 {
     for (;;) {
