@@ -141,22 +141,21 @@ RecognizerLease::RecognizerLease(const RecognitionOptions& options) : m_options(
 RecognizerLease::~RecognizerLease()
 {
     Pool& p = pool();
-    bool last = false;
     {
         std::lock_guard lock(p.mutex);
         if (!p.endOnReturn) {
             p.idle[keyOf(m_options)].push_back(std::move(m_recognizer));
         } else {
             --p.alive;
-            last = p.alive == 0;
+            // Counted before the count of engines drops, so that no one sees neither.
+            heapReleaseBegins();
         }
     }
     p.returned.notify_one();
     if (m_recognizer) {
         // Ended outside the lock, like those a release ends.
         m_recognizer.reset();
-        if (last)
-            trimHeapSoon();
+        heapReleaseEnds();
     }
 }
 
@@ -172,15 +171,17 @@ void releaseIdleRecognizers()
             engines.clear();
         }
         p.endOnReturn = p.alive > 0;
+        // What the engines and the pages they read held stays with the C library's per-thread heaps,
+        // hundreds of MiB after a run on eight workers, until it is handed back once they have ended.
+        if (!ending.empty())
+            heapReleaseBegins();
     }
     // Ended outside the lock; a waiting borrower may start one of its own now.
     const bool ended = !ending.empty();
     ending.clear();
     p.returned.notify_all();
-    // What the engines and the pages they read held stays with the C library's per-thread heaps, hundreds
-    // of MiB after a run on eight workers, until it is handed back.
     if (ended)
-        trimHeapSoon();
+        heapReleaseEnds();
 }
 
 int recognizersAlive()

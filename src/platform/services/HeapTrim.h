@@ -8,10 +8,19 @@ namespace vmk::platform {
 
 // Asks for the free memory of every heap to be handed back. The trim runs on a thread of its own, where it
 // takes each heap's lock in turn and holds up no window; requests made while one runs are served by one
-// more.
+// more, and requests made while a large release is under way by the one that follows its end.
 void trimHeapSoon();
 
-// Trims finished in this process, and whether one is asked for or running (test and benchmark hooks).
+// A large release (a closed document, the copies a read worked from) from the moment it is decided, on the
+// thread that decides it, to the moment its last byte is freed, on whichever thread frees it. A trim that
+// ran in between would miss what is freed after it, and one after each release would hand back, page by
+// page, memory the next release's neighbours reuse: the heaps are trimmed once, when the last of the
+// releases under way ends.
+void heapReleaseBegins();
+void heapReleaseEnds();
+
+// Trims finished in this process, and whether one is asked for, running, or waits for a release under way
+// (test and benchmark hooks).
 int heapTrimsDone();
 bool isHeapTrimUnderWay();
 

@@ -61,13 +61,13 @@ void dropLast(fz_context* c, pdf_document* doc, fz_buffer* source)
     dropDocument(c, doc);
     fz_drop_buffer(c, source);
     // What the document and its pages' text held is free now but kept by the C library's heaps, most of
-    // it in those of the workers that read the pages: once the last release is over it goes back. So do
-    // the pictures the engine keeps decoded for drawing again, which outlive the documents they came from
-    // (a 200 dpi scan is 11 MiB a page) until the shared store is full.
-    if (g_releasesUnderWay.fetch_sub(1) == 1) {
+    // it in those of the workers that read the pages: it goes back once the last release under way is
+    // over (the copies a search read the document from may still be closing). So do the pictures the
+    // engine keeps decoded for drawing again, which outlive the documents they came from (a 200 dpi scan
+    // is 11 MiB a page) until the shared store is full.
+    if (g_releasesUnderWay.fetch_sub(1) == 1)
         guarded(c, [&] { fz_empty_store(c); });
-        platform::trimHeapSoon();
-    }
+    platform::heapReleaseEnds();
 }
 
 // On the main thread, once the page handles are gone: the document itself goes to a worker as well when
@@ -106,6 +106,7 @@ DocumentState::~DocumentState()
     // handles are gone, so no drop of theirs, here or there, can be the last one. The application waits
     // for the background pool before it ends.
     g_releasesUnderWay.fetch_add(1);
+    platform::heapReleaseBegins();
     auto held = std::make_shared<std::vector<PagePtr>>(std::move(pages));
     pdf_document* document = doc;
     fz_buffer* bytes = source;

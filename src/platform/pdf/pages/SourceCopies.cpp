@@ -2,6 +2,7 @@
 
 #include "platform/pdf/document/FileFill.h"
 #include "platform/pdf/engine/EngineGate.h"
+#include "platform/services/HeapTrim.h"
 #include "platform/services/Secrets.h"
 
 #include <algorithm>
@@ -37,14 +38,29 @@ SourceCopies::SourceCopies(fz_buffer* source, const QByteArray& password, Contex
 
 SourceCopies::~SourceCopies()
 {
-    // The copies live in contexts of their own and close at once.
+    // The copies live in contexts of their own and close at once. What they read goes back to the system
+    // once no other large release is under way (see HeapTrim).
+    const bool counted = m_releaseCounted || !m_all.empty();
+    if (!m_releaseCounted && counted)
+        platform::heapReleaseBegins();
     for (Copy* copy : m_all)
         close(copy);
+    if (counted)
+        platform::heapReleaseEnds();
     // The copies may outlive the document they were made for: the password goes with the last of them.
     platform::wipe(m_password);
     // Any thread may end the last use; ctx() is the calling thread's own member of the source's family.
     if (m_source)
         EngineGate::releaseLater([source = m_source] { fz_drop_buffer(ctx(), source); });
+}
+
+void SourceCopies::letGo()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_releaseCounted || (m_all.empty() && m_opening == 0 && !m_openingAhead))
+        return;
+    m_releaseCounted = true;
+    platform::heapReleaseBegins();
 }
 
 int SourceCopies::openCount(Contexts contexts) { return g_openCopies[int(contexts)].load(); }

@@ -59,6 +59,11 @@ public:
     // document takes longer than copying the few pages a caller wants first.
     bool openedOrOpenAhead();
 
+    // The reader is done with these copies; workers still reading may keep them a while. On the thread
+    // that decides it: when any copy was opened, its release is counted from now until the last copy is
+    // closed, so that no trim of the heaps runs before what the copies read is freed.
+    void letGo();
+
     // Copies open in the whole process (a test hook: they must all be gone once reading ends).
     static int openCount(Contexts contexts = Contexts::separate);
 
@@ -79,6 +84,7 @@ private:
     std::vector<Copy*> m_all;
     std::vector<Copy*> m_free;
     bool m_openingAhead = false;
+    bool m_releaseCounted = false; // by letGo(), ended as the copies close
     int m_opening = 0; // copies being opened by take()
 };
 

@@ -7,7 +7,6 @@
 #include "platform/pdf/pages/TextLanes.h"
 #include "platform/pdf/document/State.h"
 #include "platform/pdf/engine/Watchdog.h"
-#include "platform/services/HeapTrim.h"
 #include "platform/services/ThreadHandOff.h"
 #include "platform/services/BackgroundPool.h"
 
@@ -114,31 +113,15 @@ struct Inbox {
 // Closing the copies frees everything each of them read (its page objects, fonts and cross-reference
 // table): on a long document that is a hundred milliseconds, which the window would feel as a freeze at
 // the end of every search. A worker lets go of them instead; the workers still reading from them keep
-// them open until they are done.
-void releaseOnWorker(std::shared_ptr<SourceCopies> copies, std::shared_ptr<std::atomic_bool> opened)
+// them open until they are done, and whichever thread closes the last one ends their release, after which
+// the heaps are trimmed (see SourceCopies::letGo).
+void releaseOnWorker(std::shared_ptr<SourceCopies> copies)
 {
     if (!copies)
         return;
-    // What the copies read is then free but kept by the heaps of the threads that read it, and the
-    // document's own release, which hands such memory back, may long be over. A trim holds each heap's
-    // lock while it hands memory back, and the window's thread waits for it there: copies that never
-    // opened (every page knew its text already) have nothing to hand back.
+    copies->letGo();
     // Not on the reading pool: a new read holds its threads till it ends, and the copies would wait with it.
-    platform::backgroundPool().start(platform::handedOver([held = std::move(copies),
-                                                           opened = std::move(opened)]() mutable {
-        const bool last = held.use_count() == 1;
-        held.reset();
-        if (last && opened && opened->load())
-            platform::trimHeapSoon();
-    }));
-}
-
-SourceCopies::Copy* takeCopy(SourceCopies& copies, std::atomic_bool& opened)
-{
-    SourceCopies::Copy* copy = copies.take();
-    if (copy)
-        opened.store(true);
-    return copy;
+    platform::backgroundPool().start(platform::handedOver([held = std::move(copies)]() mutable { held.reset(); }));
 }
 
 std::shared_ptr<const TextLayout> readFromCopy(SourceCopies::Copy& copy, int number, const RecordBudget& budget,
@@ -174,7 +157,7 @@ std::shared_ptr<const TextLayout> readFromCopy(SourceCopies::Copy& copy, int num
 // One worker's part of a read: the chunks its lane gives it, each handed back as soon as it is read. It
 // keeps one copy from its first page to its last.
 void readLane(int lane, const std::shared_ptr<TextLanes>& lanes, const std::shared_ptr<SourceCopies>& copies,
-              const std::shared_ptr<std::atomic_bool>& opened, const TextReader::Visit& visit,
+              const TextReader::Visit& visit,
               const std::shared_ptr<RecordCancel>& cancelled, const std::shared_ptr<Inbox>& inbox, quint64 generation)
 {
     const RecordBudget budget;
@@ -188,7 +171,7 @@ void readLane(int lane, const std::shared_ptr<TextLanes>& lanes, const std::shar
             std::shared_ptr<const TextLayout> layout = page.layout;
             if (!layout && page.number >= 0 && copies) {
                 if (!copyTried) {
-                    copy = takeCopy(*copies, *opened);
+                    copy = copies->take();
                     copyTried = true;
                 }
                 if (copy)
@@ -245,7 +228,6 @@ struct TextReader::State {
     Visit visit;
     std::shared_ptr<RecordCancel> cancelled;
     std::shared_ptr<SourceCopies> copies;
-    std::shared_ptr<std::atomic_bool> opened; // whether a worker opened one of the copies
     std::shared_ptr<Inbox> inbox = std::make_shared<Inbox>();
     bool deliveryScheduled = false;
     bool sendScheduled = false;
@@ -298,7 +280,7 @@ void TextReader::cancel()
     if (m_state->cancelled)
         m_state->cancelled->cancel();
     m_state->cancelled.reset();
-    releaseOnWorker(std::move(m_state->copies), std::move(m_state->opened));
+    releaseOnWorker(std::move(m_state->copies));
     m_state->items.clear();
     m_state->chunks.clear();
     m_state->inFlight = 0;
@@ -327,7 +309,6 @@ void TextReader::start(const DocumentPtr& document, Visit visit, int pageLimit)
         fz_context* c = ctx();
         if (d.source || d.fill) {
             s.copies = std::make_shared<SourceCopies>(d.source, d.password, SourceCopies::Contexts::separate, 0, d.fill);
-            s.opened = std::make_shared<std::atomic_bool>(false);
         }
         s.items.resize(pages.size());
         for (size_t i = 0; i < pages.size(); ++i) {
@@ -369,10 +350,10 @@ void TextReader::start(const DocumentPtr& document, Visit visit, int pageLimit)
         const int laneCount = std::min(anyChanged ? std::max(1, threads / 2) : threads, int(s.chunks.size()));
         auto lanes = std::make_shared<TextLanes>(std::move(plan), std::move(spans), laneCount, startChunks);
         for (int lane = 0; lane < laneCount; ++lane)
-            readingPool()->start(platform::handedOver([lane, lanes, copies = s.copies, opened = s.opened,
+            readingPool()->start(platform::handedOver([lane, lanes, copies = s.copies,
                                                        visit = s.visit, cancelled = s.cancelled, inbox = s.inbox,
                                                        generation] {
-                readLane(lane, lanes, copies, opened, visit, cancelled, inbox, generation);
+                readLane(lane, lanes, copies, visit, cancelled, inbox, generation);
             }));
     }
 
@@ -436,7 +417,7 @@ void TextReader::sendChunk(quint64 generation, int k)
         jobs->push_back(Job{item.layout, item.sourceNumber, capture});
     }
     ++s.inFlight;
-    readingPool()->start(platform::handedOver([jobs, copies = s.copies, opened = s.opened, visit = s.visit,
+    readingPool()->start(platform::handedOver([jobs, copies = s.copies, visit = s.visit,
                                                cancelled = s.cancelled, inbox = s.inbox, generation, k] {
         // Every page is read within the budget its drawing has; cancelling stops it sooner.
         const RecordBudget budget;
@@ -445,7 +426,7 @@ void TextReader::sendChunk(quint64 generation, int k)
             Job& job = (*jobs)[j];
             std::shared_ptr<const TextLayout> layout = job.layout;
             if (!layout && job.number >= 0 && copies) {
-                SourceCopies::Copy* copy = takeCopy(*copies, *opened);
+                SourceCopies::Copy* copy = copies->take();
                 if (copy)
                     layout = readFromCopy(*copy, job.number, budget, *cancelled);
                 copies->give(copy);
@@ -521,7 +502,7 @@ void TextReader::deliver(quint64 generation)
     s.running = false;
     s.items.clear();
     s.chunks.clear();
-    releaseOnWorker(std::move(s.copies), std::move(s.opened));
+    releaseOnWorker(std::move(s.copies));
     emit finished();
 }
 
