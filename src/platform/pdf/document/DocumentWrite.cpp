@@ -21,6 +21,7 @@
 #include <QScopeGuard>
 #include <QThread>
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -239,7 +240,11 @@ Result<QByteArray> Document::dataRepresentationFromWorker(const WriteOptions& op
             // Nothing in the slice changes the page tree: pages are found through one walk of it.
             std::optional<detail::ScopedPageMap> mapped;
             mapped.emplace(ctx(), m_state->doc);
-            while (next < list.size() && clock.elapsed() < kAppearanceSliceMs) {
+            // The walk is made again in every slice, and takes longer the longer the document: a slice works
+            // at least twice as long as its walk took, or a long document's slices would spend ever more of
+            // their time walking, and making its appearances would grow with the square of its length.
+            const qint64 budget = std::max<qint64>(kAppearanceSliceMs, 3 * clock.elapsed());
+            while (next < list.size() && clock.elapsed() < budget) {
                 // A page's appearances first, then the visit (in the next slice once this one is spent).
                 if (!madeNext) {
                     if (const PagePtr& p = list[next])
