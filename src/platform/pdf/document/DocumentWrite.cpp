@@ -282,14 +282,14 @@ Result<QByteArray> Document::dataRepresentationFromWorker(const WriteOptions& op
             clock.start();
             if (next == 0)
                 list = pages();
-            // Nothing in the slice changes the page tree: pages are found through one walk of it.
-            std::optional<detail::ScopedPageMap> mapped;
+            // Nothing in the slice changes the page tree: pages are found through one walk of it, made when
+            // the slice first loads a page (a slice of pages with nothing to draw makes none).
+            std::optional<detail::LazyPageMap> mapped;
             mapped.emplace(ctx(), m_state->doc);
-            // The walk is made again in every slice, and takes longer the longer the document: a slice works
-            // at least twice as long as its walk took, or a long document's slices would spend ever more of
-            // their time walking, and making its appearances would grow with the square of its length.
-            const qint64 budget = std::max<qint64>(kAppearanceSliceMs, 3 * clock.elapsed());
-            while (next < list.size() && clock.elapsed() < budget) {
+            // The walk is made again in every slice that loads a page, and takes longer the longer the
+            // document: such a slice works at least twice as long as its walk took, or a long document's
+            // slices would spend ever more of their time walking, growing with the square of its length.
+            while (next < list.size() && clock.elapsed() < std::max<qint64>(kAppearanceSliceMs, 3 * mapped->walkMs())) {
                 // A page's appearances first, then the visit (in the next slice once this one is spent).
                 if (!madeNext) {
                     if (const PagePtr& p = list[next])
