@@ -40,7 +40,7 @@ FileKind fileKindOf(const QString& path)
     return kindOfMode(st.st_mode);
 }
 
-RegularFileRead readRegularFile(const QString& path)
+RegularFileRead readRegularFileInto(const QString& path, const std::function<char*(qsizetype size)>& place)
 {
     RegularFileRead out;
     const QByteArray encoded = QFile::encodeName(path);
@@ -71,22 +71,22 @@ RegularFileRead readRegularFile(const QString& path)
         ::close(fd);
         return out;
     }
-    try {
-        out.data = QByteArray(qsizetype(opened.st_size), Qt::Uninitialized);
-    } catch (const std::bad_alloc&) {
+    const qsizetype size = qsizetype(opened.st_size);
+    char* target = place(size);
+    if (!target && size > 0) {
         ::close(fd);
         out.error = ENOMEM;
         return out;
     }
     // Up to the size it had when opened: a file that keeps growing meanwhile does not keep us reading.
     qsizetype done = 0;
-    while (done < out.data.size()) {
-        const ssize_t n = ::read(fd, out.data.data() + done, size_t(out.data.size() - done));
+    while (done < size) {
+        const ssize_t n = ::read(fd, target + done, size_t(size - done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
             out.error = errno;
-            out.data.clear();
+            done = 0;
             break;
         }
         if (n == 0)
@@ -94,8 +94,26 @@ RegularFileRead readRegularFile(const QString& path)
         done += n;
     }
     ::close(fd);
+    out.size = done;
+    return out;
+}
+
+RegularFileRead readRegularFile(const QString& path)
+{
+    QByteArray data;
+    RegularFileRead out = readRegularFileInto(path, [&data](qsizetype size) -> char* {
+        try {
+            data = QByteArray(size, Qt::Uninitialized);
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
+        return data.data();
+    });
     if (out.error == 0)
-        out.data.truncate(done);
+        data.truncate(out.size);
+    else
+        data.clear();
+    out.data = std::move(data);
     return out;
 }
 

@@ -4,6 +4,7 @@
 #include "platform/pdf/document/Document.h"
 #include "platform/services/RegularFile.h"
 #include "platform/services/UserDefaults.h"
+#include "support/PdfBuilder.h"
 #include "support/TestFiles.h"
 
 #include <QElapsedTimer>
@@ -89,4 +90,23 @@ TEST(RegularFile, OpeningAPipeADeviceOrAFolderAsADocumentFailsByNameAndTheNextFi
     }
     EXPECT_EQ(messages, QStringList({"“pipe.pdf” isn’t a regular file.", "“zero” isn’t a regular file.",
                                      "“socket.pdf” isn’t a regular file.", "“folder.pdf” is a folder."}));
+}
+
+// The engine reads a file straight into its own memory: all of a regular file, nothing of anything else,
+// and an empty file is no document.
+TEST(RegularFile, TheEngineReadsWholeRegularFilesIntoItsOwnMemory)
+{
+    Oddities odd;
+    const QString pdf = vmk::test::writeFile(odd.dir, "two.pdf", vmk::test::assemblePdf(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>", "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>"}));
+    const QString empty = vmk::test::writeFile(odd.dir, "empty.pdf", QByteArray());
+    const struct {
+        QString path;
+        int pages; // -1: refused
+    } cases[] = {{pdf, 2}, {empty, -1}, {odd.pipe, -1}, {odd.folder, -1}, {odd.dir.filePath("missing.pdf"), -1}};
+    for (const auto& c : cases) {
+        const auto opened = vmk::pdf::Document::fromFile(c.path);
+        EXPECT_EQ(opened.ok() ? opened.value()->pageCount() : -1, c.pages) << c.path.toStdString();
+    }
 }

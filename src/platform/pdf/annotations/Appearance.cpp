@@ -235,15 +235,25 @@ void makeAppearances(fz_context* c, const Page& page)
         before.push_back(a->bounds());
     QString error;
     std::sort(standard.begin(), standard.end());
+    // Marked in the file before the page loads, they are drawn into the document as it loads. Unmarked, the
+    // load drew each one that had no appearance yet into a scratch table of the engine's, as long as the
+    // file's table of objects, and the drawing into the document below threw that table away again: two
+    // passes over every object of the file for each page, so saving a long annotated document grew with
+    // the square of its length.
+    guarded(c, [&] {
+        for (const AnnotationPtr& a : standardAnnots)
+            pdf_dirty_obj(c, a->state().ref.obj);
+    });
     withLoadedPage(page, [&](fz_context* c2, pdf_page* loaded) {
         guarded(c2, [&] {
             // One update makes every marked annotation of the page: the engine's update goes over all the
             // annotations of the open pages each time it is asked, so asking once per annotation was
-            // quadratic (14 s for 1,000 new notes on a page).
+            // quadratic (14 s for 1,000 new notes on a page). Those the load drew are marked clean again.
             pdf_annot* marked = nullptr;
             for (pdf_annot* annot = pdf_first_annot(c2, loaded); annot; annot = pdf_next_annot(c2, annot)) {
-                const int num = pdf_to_num(c2, pdf_annot_obj(c2, annot));
-                if (!std::binary_search(standard.begin(), standard.end(), num))
+                pdf_obj* obj = pdf_annot_obj(c2, annot);
+                if (!std::binary_search(standard.begin(), standard.end(), pdf_to_num(c2, obj))
+                    || !pdf_obj_is_dirty(c2, obj))
                     continue;
                 pdf_dirty_annot(c2, annot);
                 marked = marked ? marked : annot;

@@ -14,6 +14,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -163,12 +164,25 @@ Result<DocumentPtr> Document::fromDataWhileAnswering(const QByteArray& data, boo
 
 Result<DocumentPtr> Document::fromFile(const QString& path)
 {
-    const platform::RegularFileRead read = platform::readRegularFile(path);
-    if (read.kind != platform::FileKind::regular && read.kind != platform::FileKind::missing)
-        return Result<DocumentPtr>::failure(platform::notRegularFileMessage(QFileInfo(path).fileName(), read.kind));
-    if (!read.ok())
-        return Result<DocumentPtr>::failure(QString::fromLocal8Bit(std::strerror(read.error)));
-    return fromData(read.data);
+    // Read straight into the engine's memory: copied over from memory of our own, a long document's bytes
+    // cost about as much again as reading them, and every save reads the whole file it wrote.
+    fz_context* c = ctx();
+    fz_buffer* buffer = nullptr;
+    const platform::RegularFileRead read = platform::readRegularFileInto(path, [&](qsizetype size) -> char* {
+        if (!guarded(c, [&] { buffer = fz_new_buffer(c, std::max<size_t>(1, size_t(size))); }))
+            return nullptr;
+        return reinterpret_cast<char*>(buffer->data);
+    });
+    if (!read.ok() || read.size == 0) {
+        fz_drop_buffer(c, buffer);
+        if (read.kind != platform::FileKind::regular && read.kind != platform::FileKind::missing)
+            return Result<DocumentPtr>::failure(platform::notRegularFileMessage(QFileInfo(path).fileName(), read.kind));
+        if (!read.ok())
+            return Result<DocumentPtr>::failure(QString::fromLocal8Bit(std::strerror(read.error)));
+        return Result<DocumentPtr>::failure(QStringLiteral("The data is empty."));
+    }
+    buffer->len = size_t(read.size);
+    return openBuffer(c, buffer);
 }
 
 bool Document::isEncrypted() const { return m_state->doc->crypt != nullptr; }

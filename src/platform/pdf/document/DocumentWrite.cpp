@@ -21,7 +21,10 @@
 #include <QScopeGuard>
 #include <QThread>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <new>
 #include <utility>
 
 // Writing a document out: the bytes of a copy with the encryption the caller chose, the check that reads
@@ -51,6 +54,53 @@ void copyPassword(char (&target)[128], const QString& password)
     std::memset(target, 0, sizeof target);
     std::memcpy(target, utf8.constData(), size_t(qMin<qsizetype>(utf8.size(), sizeof target - 1)));
     platform::wipe(utf8);
+}
+
+// Where the engine writes a copy: straight into the bytes handed back. Written into a buffer of the
+// engine's and copied over, a long document's bytes were made twice, with the memory for both.
+struct ByteSink {
+    QByteArray* bytes = nullptr;
+    qsizetype at = 0; // where the next bytes go: the end, but for a writer that went back to fill in a place
+};
+
+bool placeBytes(ByteSink& sink, const void* data, size_t n)
+{
+    try {
+        if (sink.at == sink.bytes->size()) {
+            sink.bytes->append(static_cast<const char*>(data), qsizetype(n));
+        } else {
+            if (sink.at + qsizetype(n) > sink.bytes->size())
+                sink.bytes->resize(sink.at + qsizetype(n));
+            std::memcpy(sink.bytes->data() + sink.at, data, n);
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    sink.at += qsizetype(n);
+    return true;
+}
+
+void sinkWrite(fz_context* c, void* state, const void* data, size_t n)
+{
+    if (!placeBytes(*static_cast<ByteSink*>(state), data, n))
+        fz_throw(c, FZ_ERROR_MEMORY, "The written copy does not fit in memory.");
+}
+
+void sinkSeek(fz_context* c, void* state, int64_t offset, int whence)
+{
+    auto* sink = static_cast<ByteSink*>(state);
+    const int64_t from = whence == SEEK_CUR ? sink->at : whence == SEEK_END ? sink->bytes->size() : 0;
+    if (from + offset < 0 || from + offset > sink->bytes->size())
+        fz_throw(c, FZ_ERROR_GENERIC, "A place outside the written copy was asked for.");
+    sink->at = qsizetype(from + offset);
+}
+
+int64_t sinkTell(fz_context*, void* state) { return static_cast<ByteSink*>(state)->at; }
+
+fz_stream* sinkAsStream(fz_context* c, void* state)
+{
+    const QByteArray* bytes = static_cast<ByteSink*>(state)->bytes;
+    return fz_open_memory(c, reinterpret_cast<const unsigned char*>(bytes->constData()), size_t(bytes->size()));
 }
 
 } // namespace
@@ -109,7 +159,8 @@ Result<QByteArray> Document::writeBytes(const WriteOptions& options) const
         break;
     }
     fz_context* c = ctx();
-    fz_buffer* buffer = nullptr;
+    QByteArray bytes;
+    ByteSink sink{&bytes};
     fz_output* out = nullptr;
     QString error;
     pdf_document* doc = m_state->doc;
@@ -151,15 +202,17 @@ Result<QByteArray> Document::writeBytes(const WriteOptions& options) const
     clearMetadata.prepare(c, doc, options.encryption == WriteOptions::Encryption::KeepExisting);
     auto writeWith = [&](const pdf_write_options& writeOptions) {
         fz_drop_output(c, out);
-        fz_drop_buffer(c, buffer);
         out = nullptr;
-        buffer = nullptr;
+        bytes.clear();
+        sink.at = 0;
         detail::EntryEdits hexFilters;
         if (writeOptions.do_compress)
             detail::shieldHexFilters(c, doc, hexFilters);
         const bool written = guarded(c, [&] {
-            buffer = fz_new_buffer(c, 64 * 1024);
-            out = fz_new_output_with_buffer(c, buffer);
+            out = fz_new_output(c, 64 * 1024, &sink, sinkWrite, nullptr, nullptr);
+            out->seek = sinkSeek;
+            out->tell = sinkTell;
+            out->as_stream = sinkAsStream;
             pdf_write_document(c, doc, out, &writeOptions);
             fz_close_output(c, out);
         }, &error);
@@ -199,15 +252,8 @@ Result<QByteArray> Document::writeBytes(const WriteOptions& options) const
     if (!created.isEmpty())
         self.setAttribute(DocumentAttribute::CreationDate, created);
     fz_drop_output(c, out);
-    QByteArray bytes;
-    if (ok) {
-        unsigned char* data = nullptr;
-        const size_t len = fz_buffer_storage(c, buffer, &data);
-        bytes = QByteArray(reinterpret_cast<const char*>(data), qsizetype(len));
-        if (!clearMetadata.rewrite(bytes))
-            qCWarning(lcVmkPdf) << "Streams stored in clear stay as the engine wrote them: the written file is laid out otherwise.";
-    }
-    fz_drop_buffer(c, buffer);
+    if (ok && !clearMetadata.rewrite(bytes))
+        qCWarning(lcVmkPdf) << "Streams stored in clear stay as the engine wrote them: the written file is laid out otherwise.";
     if (!ok)
         return Result<QByteArray>::failure(error.isEmpty() ? QStringLiteral("The PDF could not be written.") : error);
     return bytes;
@@ -238,10 +284,14 @@ Result<QByteArray> Document::dataRepresentationFromWorker(const WriteOptions& op
             clock.start();
             if (next == 0)
                 list = pages();
-            // Nothing in the slice changes the page tree: pages are found through one walk of it.
-            std::optional<detail::ScopedPageMap> mapped;
+            // Nothing in the slice changes the page tree: pages are found through one walk of it, made when
+            // the slice first loads a page (a slice of pages with nothing to draw makes none).
+            std::optional<detail::LazyPageMap> mapped;
             mapped.emplace(ctx(), m_state->doc);
-            while (next < list.size() && clock.elapsed() < kAppearanceSliceMs) {
+            // The walk is made again in every slice that loads a page, and takes longer the longer the
+            // document: such a slice works at least twice as long as its walk took, or a long document's
+            // slices would spend ever more of their time walking, growing with the square of its length.
+            while (next < list.size() && clock.elapsed() < std::max<qint64>(kAppearanceSliceMs, 3 * mapped->walkMs())) {
                 // A page's appearances first, then the visit (in the next slice once this one is spent).
                 if (!madeNext) {
                     if (const PagePtr& p = list[next])

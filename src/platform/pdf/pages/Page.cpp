@@ -3,6 +3,7 @@
 #include "platform/pdf/document/Annotation.h"
 #include "platform/pdf/document/Document.h"
 #include "platform/pdf/engine/PdfLog.h"
+#include "platform/pdf/document/PageMap.h"
 #include "platform/pdf/document/PageTree.h"
 #include "platform/pdf/document/State.h"
 
@@ -298,6 +299,7 @@ LoadedPage detail::loadPage(fz_context* c, const Page& page)
     LoadedPage loaded;
     pdf_document* doc = page.state().ref.doc;
     pdf_obj* obj = page.state().ref.obj;
+    LazyPageMap::ensure(doc);
     if (DocumentPtr d = page.document())
         loaded.index = d->indexOf(&page);
     if (loaded.index < 0 && isInPageTree(c, doc, obj)) {

@@ -436,3 +436,43 @@ TEST(PdfAnnotation, AnotherProgramsNoteWithoutAppearanceIsWrittenAsReadUntilChan
     }
     EXPECT_EQ(written(), std::make_pair(true, QJsonArray{400, 600, 420, 620}));
 }
+
+// A look the engine draws for a page is drawn into the file, whichever page it is on: a new square, and a
+// square already in the file whose colour changed (its old look must not stay), beside a page left alone.
+TEST(PdfAnnotation, NewAndChangedLooksAreWrittenOnEveryPage)
+{
+    if (!vmk::test::commandExists(QStringLiteral("qpdf")))
+        GTEST_SKIP() << "qpdf is not installed";
+    const QByteArray page = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>";
+    const DocumentPtr first = open(vmk::test::assemblePdf(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R] /Count 3 >>", page, page, page}));
+    ASSERT_TRUE(first);
+    AnnotationPtr blue = Annotation::create("Square", QRectF(100, 100, 80, 40));
+    blue->setColor(Qt::blue);
+    first->page(0)->addAnnotation(blue);
+    const Result<QByteArray> once = first->dataRepresentation();
+    ASSERT_TRUE(once.ok());
+
+    const DocumentPtr doc = open(*once);
+    ASSERT_TRUE(doc);
+    ASSERT_EQ(doc->page(0)->annotations().size(), 1u);
+    doc->page(0)->annotations().front()->setColor(Qt::red);
+    AnnotationPtr green = Annotation::create("Square", QRectF(200, 200, 80, 40));
+    green->setColor(Qt::green);
+    doc->page(1)->addAnnotation(green);
+    const Result<QByteArray> twice = doc->dataRepresentation();
+    ASSERT_TRUE(twice.ok());
+    QTemporaryDir dir;
+    const QString path = vmk::test::writeFile(dir, QStringLiteral("twice.pdf"), *twice);
+    const QString plain = dir.filePath(QStringLiteral("plain.pdf"));
+    ASSERT_EQ(vmk::test::runCommand("qpdf", {"--qdf", "--object-streams=disable", path, plain}).exitCode, 0);
+    QFile file(plain);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    const struct {
+        const char* stroke;
+        int count;
+    } looks[] = {{"1 0 0 RG", 1}, {"0 1 0 RG", 1}, {"0 0 1 RG", 0}};
+    for (const auto& look : looks)
+        EXPECT_EQ(bytes.count(look.stroke), look.count) << look.stroke;
+}
