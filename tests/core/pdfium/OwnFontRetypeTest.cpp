@@ -14,7 +14,6 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -51,14 +50,14 @@ QString pdffontsTable(const QByteArray& pdf)
 // The band of the line at a baseline, across the page.
 QRectF lineBand(qreal baseline, qreal size = 11) { return QRectF(0, baseline - 0.4 * size, 612, 1.5 * size); }
 
-// Types `to` over `from` in the first block of the page that holds it; an empty result when no block does.
-std::optional<PDFiumResult<TextEditResult>> retypeWord(PDFEditSession& session, const QString& from, const QString& to)
+// Types `to` over `from` in the first block of the page that holds it.
+PDFiumResult<TextEditResult> retypeWord(PDFEditSession& session, const QString& from, const QString& to)
 {
     const QList<EditableTextBlock> blocks = session.model(0)->blocks;
     const auto block = std::find_if(blocks.begin(), blocks.end(),
                                     [&](const EditableTextBlock& b) { return b.text.contains(from); });
     if (block == blocks.end())
-        return std::nullopt;
+        return PDFiumError::notEditable(QStringLiteral("no block holds ") + from);
     QString typed = block->text;
     typed.replace(from, to);
     return session.replaceText(*block, typed, 0);
@@ -178,10 +177,7 @@ TEST(OwnFontRetype, AWordEditInAWholeColumnObjectOrAPageWideGroupTouchesOnlyItsL
         if (original.isEmpty())
             GTEST_SKIP() << "Nimbus Roman is not installed";
         VMK_OPEN_SESSION_OR_SKIP(session, original);
-        const EditableTextBlock block = session->model(0)->blocks.first();
-        QString typed = block.text;
-        typed.replace(QStringLiteral("tempor"), QStringLiteral("temrop"));
-        const auto result = session->replaceText(block, typed, 0);
+        const auto result = retypeWord(*session, QStringLiteral("tempor"), QStringLiteral("temrop"));
         ASSERT_TRUE(result.ok()) << result.error().message().toStdString();
         EXPECT_TRUE(result->reusedOriginalFont);
         const QByteArray saved = session->save().value();
@@ -440,7 +436,7 @@ TEST(OwnFontRetype, AWordEditBesideTextSetWithSpacingLeavesItAsDrawn)
         const QByteArray original = makeHelveticaContentPdf(content);
         VMK_OPEN_SESSION_OR_SKIP(session, original);
         const auto result = retypeWord(*session, QStringLiteral("charlie"), QStringLiteral("cahrlie"));
-        ASSERT_TRUE(result && result->ok()) << (result ? result->error().message().toStdString() : "no block");
+        ASSERT_TRUE(result.ok()) << result.error().message().toStdString();
         const QByteArray saved = session->save().value();
         EXPECT_EQ(test::pixelsChangedOutside(original, saved, {QRectF(165, 695, 45, 16)}), 0);
         EXPECT_TRUE(extractText(saved).contains(QStringLiteral("bravo cahrlie"))) << extractText(saved).toStdString();
@@ -459,7 +455,7 @@ TEST(OwnFontRetype, APageOfMoreTextObjectsThanStreamsIsRewrittenOnlyNearTheEdit)
     const QByteArray original = makeHelveticaContentPdf(content);
     VMK_OPEN_SESSION_OR_SKIP(session, original);
     const auto result = retypeWord(*session, QStringLiteral("Quarterly report"), QStringLiteral("Quarterly rpeort"));
-    ASSERT_TRUE(result && result->ok()) << (result ? result->error().message().toStdString() : "no block");
+    ASSERT_TRUE(result.ok()) << result.error().message().toStdString();
     EXPECT_EQ(test::pixelsChangedOutside(original, session->save().value(), {QRectF(60, 715, 150, 20)}), 0);
 }
 
@@ -491,10 +487,7 @@ TEST(OwnFontRetype, ALineKeepsItsCharacterWordAndKernedSpacingAroundTheEditedWor
         "BT /F1 12 Tf 72 700 Td -0.6 Tc (spaced) Tj 0 Tc ( ) Tj -0.6 Tc (letters) Tj 0 Tc ( and ) Tj"
         " [(W)120(A)80(VE)] TJ ( ) Tj 6 Tw (two words) Tj ET\n");
     VMK_OPEN_SESSION_OR_SKIP(session, original);
-    const EditableTextBlock block = session->model(0)->blocks.first();
-    QString typed = block.text;
-    typed.replace(QStringLiteral("letters"), QStringLiteral("lettres"));
-    const auto result = session->replaceText(block, typed, 0);
+    const auto result = retypeWord(*session, QStringLiteral("letters"), QStringLiteral("lettres"));
     ASSERT_TRUE(result.ok()) << result.error().message().toStdString();
     EXPECT_TRUE(result->reusedOriginalFont);
     const QByteArray saved = session->save().value();
