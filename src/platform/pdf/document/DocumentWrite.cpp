@@ -275,6 +275,8 @@ Result<QByteArray> Document::dataRepresentationFromWorker(const WriteOptions& op
     bool locked = false;
     bool ready = false;
     bool closed = false;
+    // The map of the pages one slice walked, for the slices after it while the pages stay as they were.
+    detail::KeptPageMap keptMap;
     while (!ready && !locked) {
         const bool ran = runSliceOnMainThread([&] {
             locked = m_state->locked;
@@ -285,12 +287,20 @@ Result<QByteArray> Document::dataRepresentationFromWorker(const WriteOptions& op
             if (next == 0)
                 list = pages();
             // Nothing in the slice changes the page tree: pages are found through one walk of it, made when
-            // the slice first loads a page (a slice of pages with nothing to draw makes none).
+            // the slice first loads a page (a slice of pages with nothing to draw makes none), or through
+            // the walk an earlier slice made, if the window changed none of the pages since.
+            if (keptMap.holds(m_state->doc)) {
+                m_state->syncPageList();
+                std::vector<int> numbers;
+                numbers.reserve(m_state->pages.size());
+                for (const PagePtr& p : m_state->pages)
+                    numbers.push_back(p && p->state().ref.doc == m_state->doc ? p->state().ref.num() : -1);
+                keptMap.forgetUnlessStill(ctx(), m_state->doc, numbers);
+            }
             std::optional<detail::LazyPageMap> mapped;
-            mapped.emplace(ctx(), m_state->doc);
-            // The walk is made again in every slice that loads a page, and takes longer the longer the
-            // document: such a slice works at least twice as long as its walk took, or a long document's
-            // slices would spend ever more of their time walking, growing with the square of its length.
+            mapped.emplace(ctx(), m_state->doc, &keptMap);
+            // A slice that walks works at least twice as long as its walk took, or a long document's slices
+            // would spend ever more of their time walking, growing with the square of its length.
             while (next < list.size() && clock.elapsed() < std::max<qint64>(kAppearanceSliceMs, 3 * mapped->walkMs())) {
                 // A page's appearances first, then the visit (in the next slice once this one is spent).
                 if (!madeNext) {
