@@ -289,19 +289,28 @@ Result<QByteArray> Document::dataRepresentationFromWorker(const WriteOptions& op
             // Nothing in the slice changes the page tree: pages are found through one walk of it, made when
             // the slice first loads a page (a slice of pages with nothing to draw makes none), or through
             // the walk an earlier slice made, if the window changed none of the pages since.
-            if (keptMap.holds(m_state->doc)) {
+            pdf_document* doc = m_state->doc;
+            if (keptMap.holds(doc)) {
                 m_state->syncPageList();
+                fz_context* c = ctx();
                 std::vector<int> numbers;
                 numbers.reserve(m_state->pages.size());
                 for (const PagePtr& p : m_state->pages)
-                    numbers.push_back(p && p->state().ref.doc == m_state->doc ? p->state().ref.num() : -1);
-                keptMap.forgetUnlessStill(ctx(), m_state->doc, numbers);
+                    numbers.push_back(p && p->state().ref.doc == doc ? pdf_to_num(c, p->state().ref.obj) : -1);
+                keptMap.forgetUnlessStill(c, doc, numbers);
             }
+            const qint64 checkNs = clock.nsecsElapsed();
             std::optional<detail::LazyPageMap> mapped;
-            mapped.emplace(ctx(), m_state->doc, &keptMap);
-            // A slice that walks works at least twice as long as its walk took, or a long document's slices
-            // would spend ever more of their time walking, growing with the square of its length.
-            while (next < list.size() && clock.elapsed() < std::max<qint64>(kAppearanceSliceMs, 3 * mapped->walkMs())) {
+            mapped.emplace(ctx(), doc, &keptMap);
+            // Finding the pages takes longer the longer the document, whether by a walk or by the look at
+            // whether the kept walk still holds: a slice works at least twice as long as that took, or a
+            // long document's slices would spend ever more of their time on it, growing with the square of
+            // its length.
+            const auto spent = [&] {
+                const qint64 findingNs = checkNs + 1000000 * mapped->walkMs();
+                return clock.nsecsElapsed() >= std::max<qint64>(1000000LL * kAppearanceSliceMs, 3 * findingNs);
+            };
+            while (next < list.size() && !spent()) {
                 // A page's appearances first, then the visit (in the next slice once this one is spent).
                 if (!madeNext) {
                     if (const PagePtr& p = list[next])
