@@ -244,7 +244,7 @@ void makeAppearances(fz_context* c, const Page& page)
         for (const AnnotationPtr& a : standardAnnots)
             pdf_dirty_obj(c, a->state().ref.obj);
     });
-    withLoadedPage(page, [&](fz_context* c2, pdf_page* loaded) {
+    const bool drawn = withLoadedPage(page, [&](fz_context* c2, pdf_page* loaded) {
         guarded(c2, [&] {
             // One update makes every marked annotation of the page: the engine's update goes over all the
             // annotations of the open pages each time it is asked, so asking once per annotation was
@@ -264,6 +264,13 @@ void makeAppearances(fz_context* c, const Page& page)
     });
     if (!error.isEmpty())
         qCWarning(lcVmkPdf) << "An annotation appearance could not be made:" << error;
+    if (!drawn && !page.document()) {
+        // A page taken out of its document (removed while a write went over the pages) cannot be loaded:
+        // its annotations wait to be drawn, as they are once it is put back.
+        for (const AnnotationPtr& a : standardAnnots)
+            a->state().needsAppearance = true;
+        return;
+    }
     for (size_t i = 0; i < standardAnnots.size(); ++i)
         keepBounds(c, *standardAnnots[i], before[i]);
 }
