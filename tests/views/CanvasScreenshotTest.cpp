@@ -1,5 +1,6 @@
 #include "CanvasTestSupport.h"
 
+#include "platform/pdfview/BitmapPool.h"
 #include "views/InlineTextView.h"
 
 #include <QApplication>
@@ -112,4 +113,15 @@ TEST(CanvasScreenshot, RedactionBoxesAndThePendingCropShowOverThePage)
     EXPECT_GT(pixelsLike(shot, f.canvas->convertRectFromPage(QRectF(310, 610, 180, 30), 0),
                          [](QColor c) { return c.lightness() < 200; }),
               3000); // the hatched mark
+}
+
+TEST(CanvasScreenshot, AClosedCanvasLeavesNoTileBitmapsIdle)
+{
+    {
+        CanvasFixture f;
+        grabRendered(f);
+    }
+    // The tiles go back to the pool as the canvas goes, and are freed from the event loop after that.
+    QApplication::processEvents();
+    EXPECT_EQ(pdfview::BitmapPool::idleCount(), 0);
 }

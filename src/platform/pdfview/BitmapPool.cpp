@@ -92,4 +92,21 @@ int BitmapPool::idleCount()
     return p.idleCount;
 }
 
+void BitmapPool::releaseIdle()
+{
+    std::vector<Buffer*> idle;
+    {
+        Pool& p = pool();
+        std::lock_guard lock(p.mutex);
+        for (auto& sizeClass : p.idle) {
+            idle.insert(idle.end(), sizeClass.begin(), sizeClass.end());
+            sizeClass.clear();
+        }
+        p.idleCount = 0;
+        p.idleBytes = 0;
+    }
+    for (Buffer* buffer : idle)
+        release(buffer);
+}
+
 } // namespace vmk::pdfview

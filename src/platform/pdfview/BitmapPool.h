@@ -21,6 +21,9 @@ public:
     static QImage acquire(QSize size);
     // Buffers waiting for reuse, and how much memory the pool keeps idle at most.
     static int idleCount();
+    // Frees the idle buffers, on the calling thread: a closed view's tiles are not kept for a next one
+    // that may never come.
+    static void releaseIdle();
     static constexpr std::size_t kMaxIdleBytes = std::size_t(48) << 20;
 };
 

@@ -27,10 +27,17 @@ int g_state = 0;    // 0: idle; 1: a trim runs; 2: a trim runs and another was a
 // shrinks past 2 MiB: drawing then takes about a tenth more page faults than under the library's rule,
 // hardly fewer at 8 MiB, where a recognition run on eight workers left twice the memory behind; at 16
 // MiB drawing takes no more faults, but each worker's heap keeps up to that much.
+constexpr int kTrimThreshold = 2 << 20;
+// While a large release is under way the end of each heap shrinks as soon as it is free, whichever thread
+// frees it. The trim that follows cannot do that for the workers' heaps (it gives back the free blocks
+// inside them, not their ends): a long read left the end of each reading worker's heap, up to the
+// threshold above, in memory after its document closed, a few MiB per worker.
+constexpr int kReleasingTrimThreshold = 128 << 10;
+
 [[gnu::constructor]] void fixHeapThresholds()
 {
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    mallopt(M_TRIM_THRESHOLD, 2 << 20);
+    mallopt(M_TRIM_THRESHOLD, kTrimThreshold);
 }
 
 void runTrims()
@@ -74,14 +81,17 @@ void trimHeapSoon()
 void heapReleaseBegins()
 {
     const std::lock_guard lock(g_mutex);
-    ++g_releases;
+    if (g_releases++ == 0)
+        mallopt(M_TRIM_THRESHOLD, kReleasingTrimThreshold);
 }
 
 void heapReleaseEnds()
 {
     const std::lock_guard lock(g_mutex);
-    if (g_releases > 0 && --g_releases == 0)
+    if (g_releases > 0 && --g_releases == 0) {
+        mallopt(M_TRIM_THRESHOLD, kTrimThreshold);
         askLocked();
+    }
 }
 
 int heapTrimsDone()

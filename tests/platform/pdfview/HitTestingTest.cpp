@@ -340,5 +340,13 @@ TEST(BitmapPool, TileBitmapsAreReusedOnceTheirImagesAreGone)
     EXPECT_LE(std::size_t(BitmapPool::idleCount() - idle - 1) * fullBytes, BitmapPool::kMaxIdleBytes);
     // Larger than a tile: an ordinary image.
     EXPECT_EQ(BitmapPool::acquire(QSize(BitmapPool::kSide + 88, 10)).size(), QSize(BitmapPool::kSide + 88, 10));
+    // Letting go of the idle buffers leaves images still shown alone; theirs comes back when they go.
+    QImage shown = BitmapPool::acquire(QSize(256, 256));
+    shown.fill(Qt::red);
+    BitmapPool::releaseIdle();
+    EXPECT_EQ(BitmapPool::idleCount(), 0);
+    EXPECT_EQ(shown.pixelColor(255, 255), QColor(Qt::red));
+    shown = QImage();
+    EXPECT_EQ(BitmapPool::idleCount(), 1);
 }
 

@@ -9,6 +9,7 @@
 #include "platform/pdf/document/ObjectScan.h"
 #include "platform/pdf/document/ObjectNumbers.h"
 #include "platform/pdf/document/State.h"
+#include "platform/services/HeapTrim.h"
 
 #include <QCoreApplication>
 #include <QThreadPool>
@@ -132,10 +133,16 @@ std::optional<WholeFileFacts> readWholeFile(const std::weak_ptr<FileFill>& weak)
         readEveryObject(c, copy, kReadAheadBudgetMs);
         guarded(c, [&] { facts.needsRepair = pdf_was_repaired(c, copy); });
     }
+    // Counted as a release until the copy and the file it was read from are freed: a document closed
+    // while this read ran was trimmed before, and the tens of megabytes freed here stayed in this
+    // thread's heap for good.
+    platform::heapReleaseBegins();
     fz_drop_stream(c, stream);
     if (copy)
         pdf_drop_document(c, copy);
     fz_drop_context(c);
+    fill.reset();
+    platform::heapReleaseEnds();
     return facts;
 }
 

@@ -39,6 +39,14 @@ constexpr int kStartRounds = 2;
 // The main thread copies changed pages and hands results over for at most this long per event-loop turn.
 constexpr qint64 kMainThreadSliceMs = 15;
 
+// Known without asking the pool: the main thread never takes its lock, which a thread starting workers
+// holds while the system maps their stacks.
+int readerCount()
+{
+    static const int count = std::max(2, QThread::idealThreadCount());
+    return count;
+}
+
 // Where pages are read: a pool of its own, not the process's global one, which the application waits for
 // when it ends (saves and other writes run there), and which Qt's painting hands its large fills to. A page
 // that takes minutes to read (a picture whose decoder never looks at the cancel flag) must not keep a closed
@@ -49,7 +57,12 @@ QThreadPool* readingPool()
     static QThreadPool* pool = [] {
         auto* p = new QThreadPool;
         p->setObjectName(QStringLiteral("Vellumark.text"));
-        p->setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
+        p->setMaxThreadCount(readerCount());
+        // A worker goes as soon as no work waits. Each keeps a cache of the small blocks it freed last,
+        // scattered over its heap, which no trim can hand back while the thread lives: eight idle readers
+        // kept 10-15 MiB after their document closed. They are started again off the main thread (see
+        // start()), for far less than a page costs.
+        p->setExpiryTimeout(0);
         return p;
     }();
     return pool;
@@ -122,6 +135,16 @@ void releaseOnWorker(std::shared_ptr<SourceCopies> copies)
     copies->letGo();
     // Not on the reading pool: a new read holds its threads till it ends, and the copies would wait with it.
     platform::backgroundPool().start(platform::handedOver([held = std::move(copies)]() mutable { held.reset(); }));
+}
+
+constexpr std::size_t kSpentHeld = 32;
+
+void releaseSpent(std::vector<std::shared_ptr<Answers>>& spent)
+{
+    if (spent.empty())
+        return;
+    platform::backgroundPool().start(platform::handedOver([held = std::move(spent)]() mutable { held.clear(); }));
+    spent.clear();
 }
 
 std::shared_ptr<const TextLayout> readFromCopy(SourceCopies::Copy& copy, int number, const RecordBudget& budget,
@@ -229,6 +252,7 @@ struct TextReader::State {
     std::shared_ptr<RecordCancel> cancelled;
     std::shared_ptr<SourceCopies> copies;
     std::shared_ptr<Inbox> inbox = std::make_shared<Inbox>();
+    std::vector<std::shared_ptr<Answers>> spent; // handed back, freed on a worker
     bool deliveryScheduled = false;
     bool sendScheduled = false;
 };
@@ -251,6 +275,11 @@ TextReader::TextReader(QObject* parent) : QObject(parent), m_state(std::make_uni
             item.visited = answer.visited;
         }
         done.done = true;
+        // The answers were made on a worker, in its heap: freeing them here would wait for that heap's
+        // lock, which a worker the machine has set aside may hold for milliseconds. A worker frees them.
+        s.spent.push_back(answers);
+        if (s.spent.size() >= kSpentHeld)
+            releaseSpent(s.spent);
         if (!done.onLane) {
             --s.inFlight;
             send(generation);
@@ -281,6 +310,7 @@ void TextReader::cancel()
         m_state->cancelled->cancel();
     m_state->cancelled.reset();
     releaseOnWorker(std::move(m_state->copies));
+    releaseSpent(m_state->spent);
     m_state->items.clear();
     m_state->chunks.clear();
     m_state->inFlight = 0;
@@ -324,7 +354,7 @@ void TextReader::start(const DocumentPtr& document, Visit visit, int pageLimit)
         }
     }
     const int count = int(s.items.size());
-    const int threads = std::max(1, readingPool()->maxThreadCount());
+    const int threads = readerCount();
     const int startPages = std::min(count, threads * kStartSlicePages * kStartRounds);
     bool anyOnLane = false;
     bool anyChanged = false;
@@ -349,12 +379,16 @@ void TextReader::start(const DocumentPtr& document, Visit visit, int pageLimit)
         // Changed pages are copied here and read on the pool as well: the lanes leave them threads.
         const int laneCount = std::min(anyChanged ? std::max(1, threads / 2) : threads, int(s.chunks.size()));
         auto lanes = std::make_shared<TextLanes>(std::move(plan), std::move(spans), laneCount, startChunks);
-        for (int lane = 0; lane < laneCount; ++lane)
-            readingPool()->start(platform::handedOver([lane, lanes, copies = s.copies,
-                                                       visit = s.visit, cancelled = s.cancelled, inbox = s.inbox,
-                                                       generation] {
-                readLane(lane, lanes, copies, visit, cancelled, inbox, generation);
-            }));
+        // Starting the workers maps their stacks, which waits for the process's memory map while other
+        // threads grow or fault in their heaps (tens of milliseconds when the machine is busy): a worker
+        // starts them, not the main thread.
+        platform::backgroundPool().start(platform::handedOver([laneCount, lanes, copies = s.copies, visit = s.visit,
+                                                               cancelled = s.cancelled, inbox = s.inbox, generation] {
+            for (int lane = 0; lane < laneCount && !cancelled->isCancelled(); ++lane)
+                readingPool()->start(platform::handedOver([lane, lanes, copies, visit, cancelled, inbox, generation] {
+                    readLane(lane, lanes, copies, visit, cancelled, inbox, generation);
+                }));
+        }));
     }
 
     send(generation);
@@ -371,7 +405,7 @@ void TextReader::send(quint64 generation)
     if (generation != s.generation || !s.running)
         return;
     // Chunks of changed pages go out a few at a time, so that the copies waiting for a worker stay few.
-    const int inFlightLimit = 2 * std::max(1, readingPool()->maxThreadCount());
+    const int inFlightLimit = 2 * readerCount();
     QElapsedTimer slice;
     slice.start();
     for (; s.nextToSend < int(s.chunks.size()) && s.inFlight < inFlightLimit; ++s.nextToSend) {
@@ -503,6 +537,7 @@ void TextReader::deliver(quint64 generation)
     s.items.clear();
     s.chunks.clear();
     releaseOnWorker(std::move(s.copies));
+    releaseSpent(s.spent);
     emit finished();
 }
 
