@@ -5,6 +5,7 @@
 //
 // Usage: bench_canvas_open [file.pdf ...]   (default: a generated document of 1,000 text pages)
 
+#include "platform/services/ThreadStarter.h"
 #include "BenchSupport.h"
 
 #include "core/VMKDocument.h"
@@ -94,6 +95,7 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
+    vmk::platform::prepareThreadStarter(); // as the application does at launch
     QTemporaryDir dir;
     const QStringList files = vmk::bench::filesOrLinedDocument(argc, argv, dir, QStringLiteral("bench-open.pdf"));
     bool ok = true;

@@ -9,6 +9,7 @@
 // Goal: no stall above 50 ms.
 // Usage: bench_page_grid [file.pdf]   (without a file, a 1,000-page lined document is generated)
 
+#include "platform/services/ThreadStarter.h"
 #include "BenchSupport.h"
 #include "TimedApplication.h"
 
@@ -138,6 +139,7 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     TimedApplication app(argc, argv);
+    vmk::platform::prepareThreadStarter(); // as the application does at launch
     QTemporaryDir dir;
     const QString path = vmk::bench::filesOrLinedDocument(argc, argv, dir, QStringLiteral("bench-grid.pdf")).constFirst();
     vmk::platform::UserDefaults defaults(dir.filePath(QStringLiteral("defaults.ini")));

@@ -8,6 +8,7 @@
 // Usage: bench_scroll [file.pdf]   (without a file, a 1,000-page document of varied text, pictures and
 // drawings is generated; BENCH_SCROLL_PAGES=n makes it n pages)
 
+#include "platform/services/ThreadStarter.h"
 #include "BenchSupport.h"
 
 #include "platform/pdf/document/Document.h"
@@ -224,6 +225,7 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
+    vmk::platform::prepareThreadStarter(); // as the application does at launch
 
     QTemporaryDir dir;
     QString path;

@@ -11,6 +11,7 @@
 // Usage: bench_search [file.pdf word]   (without a file, a 1,053-page report of varied text and pictures
 // is generated once and kept in the temporary folder)
 
+#include "platform/services/ThreadStarter.h"
 #include "BenchSupport.h"
 #include "TimedApplication.h"
 
@@ -255,6 +256,7 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     TimedApplication app(argc, argv);
+    vmk::platform::prepareThreadStarter(); // as the application does at launch
     const QString path = argc > 2 ? QString::fromLocal8Bit(argv[1]) : makeReport(1053);
     const QString word = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("zephyrine");
     QTemporaryDir settings;

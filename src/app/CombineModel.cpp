@@ -5,6 +5,7 @@
 #include "platform/pdf/document/Document.h"
 #include "platform/services/RegularFile.h"
 #include "platform/services/BackgroundPool.h"
+#include "platform/services/ThreadStarter.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -74,7 +75,7 @@ void mergeInBackground(const QStringList& paths, std::function<void(CombineResul
 {
     // The documents are opened and merged on the worker with its own engine context; only the finished
     // document crosses back, and nothing else touches it until then.
-    platform::backgroundPool().start([paths, done = std::move(done)]() mutable {
+    platform::startOffWindowThread(platform::backgroundPool(), [paths, done = std::move(done)]() mutable {
         auto result = std::make_shared<CombineResult>(core::PDFOps::combine(paths));
         QMetaObject::invokeMethod(
             QCoreApplication::instance(), [result, done = std::move(done)] { done(*result); }, Qt::QueuedConnection);

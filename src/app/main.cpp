@@ -4,6 +4,7 @@
 #include "platform/services/Secrets.h"
 #include "platform/services/SingleInstance.h"
 #include "platform/services/TempFiles.h"
+#include "platform/services/ThreadStarter.h"
 #include "platform/services/UserDefaults.h"
 
 #include <QApplication>
@@ -20,6 +21,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Vellumark"));
     QApplication::setOrganizationName(QStringLiteral("Vellumark"));
     QApplication::setDesktopFileName(QStringLiteral("vellumark"));
+    // Before any other thread competes for the memory map.
+    vmk::platform::prepareThreadStarter();
 
     // Arguments are files to open; "-VMKKey value" pairs are launch switches, not files.
     QStringList files = vmk::platform::UserDefaults::argumentsWithoutDomain(QApplication::arguments()).mid(1);

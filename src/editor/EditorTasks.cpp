@@ -2,6 +2,7 @@
 
 #include "platform/ocr/RecognizerPool.h"
 #include "platform/services/BackgroundPool.h"
+#include "platform/services/ThreadStarter.h"
 
 #include <QThreadPool>
 
@@ -25,7 +26,7 @@ void Editor::endRunningTask()
     m_runningTask.reset();
     // Recognition engines the task started hold tens of MiB each; the next task that reads starts its own.
     // Ending them takes a moment each, away from the window.
-    platform::backgroundPool().start([] { platform::releaseIdleRecognizers(); });
+    platform::startOffWindowThread(platform::backgroundPool(), [] { platform::releaseIdleRecognizers(); });
 }
 
 void Editor::cancelRunningTask()

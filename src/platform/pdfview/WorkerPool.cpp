@@ -1,8 +1,10 @@
 #include "platform/pdfview/WorkerPool.h"
 
 #include "platform/services/ThreadHandOff.h"
+#include "platform/services/ThreadStarter.h"
 
 #include <QMetaObject>
+#include <QThread>
 #include <QThreadPool>
 
 #include <algorithm>
@@ -44,6 +46,19 @@ void sweep()
     }
     for (QThreadPool* pool : done)
         delete pool;
+}
+
+// A pool's last holder lets it go: on its own thread, with nothing running, at once (only idle threads are
+// let go); otherwise it is freed by a later sweep, once its work has ended.
+void letGo(QThreadPool* pool)
+{
+    if (QThread::currentThread() == pool->thread() && pool->activeThreadCount() == 0) {
+        delete pool;
+        return;
+    }
+    Retired& r = retired();
+    std::lock_guard lock(r.mutex);
+    r.pools.push_back(pool);
 }
 
 // Each piece of work written off may hold up to its drawing's memory budget until its decoder ends.
@@ -105,6 +120,8 @@ struct WorkerPool::Threads {
     std::mutex mutex;
     QThreadPool* pool;
     int base;
+    // Counts the pool's clearings: a start handed off before one is dropped.
+    std::atomic<quint64> cleared{0};
     int lent = 0;
     void lend(int change)
     {
@@ -188,12 +205,12 @@ qint64 WorkerPool::Job::runningMs() const
     return nowMs() - m_startedMs.load();
 }
 
-WorkerPool::WorkerPool(const QString& name, int threads) : m_pool(new QThreadPool)
+WorkerPool::WorkerPool(const QString& name, int threads) : m_pool(new QThreadPool, letGo)
 {
     m_pool->setObjectName(name);
     m_pool->setMaxThreadCount(std::max(1, threads));
     m_threads = std::make_shared<Threads>();
-    m_threads->pool = m_pool;
+    m_threads->pool = m_pool.get();
     m_threads->base = m_pool->maxThreadCount();
     sweep();
 }
@@ -201,13 +218,7 @@ WorkerPool::WorkerPool(const QString& name, int threads) : m_pool(new QThreadPoo
 WorkerPool::~WorkerPool()
 {
     clear();
-    if (m_pool->activeThreadCount() == 0) {
-        delete m_pool; // nothing runs: only idle threads are let go
-    } else {
-        Retired& r = retired();
-        std::lock_guard lock(r.mutex);
-        r.pools.push_back(m_pool);
-    }
+    m_pool.reset();
     sweep();
 }
 
@@ -215,10 +226,8 @@ std::shared_ptr<WorkerPool::Job> WorkerPool::start(std::function<void()> work, i
 {
     auto job = std::make_shared<Job>();
     // The pool's threads stay valid while this runs: a retired pool is freed only once its work has ended.
-    m_pool->start(platform::handedOver([job, threads = m_threads, work = std::move(work)] {
-                      run(job, work, *threads);
-                  }),
-                  priority);
+    startOnPool(platform::handedOver([job, threads = m_threads, work = std::move(work)] { run(job, work, *threads); }),
+                priority);
     return job;
 }
 
@@ -239,11 +248,20 @@ std::shared_ptr<WorkerPool::Job> WorkerPool::start(std::function<void()> work, i
 
 void WorkerPool::startPlaced(int priority)
 {
-    m_pool->start(platform::handedOver([threads = m_threads] {
-                      if (std::optional<Threads::Placed> next = threads->takePlaced())
-                          run(next->job, next->work, *threads);
-                  }),
-                  priority);
+    startOnPool(platform::handedOver([threads = m_threads] {
+                    if (std::optional<Threads::Placed> next = threads->takePlaced())
+                        run(next->job, next->work, *threads);
+                }),
+                priority);
+}
+
+void WorkerPool::startOnPool(std::function<void()> runnable, int priority)
+{
+    platform::startOffWindowThread([pool = m_pool, threads = m_threads, clearing = m_threads->cleared.load(),
+                                    runnable = std::move(runnable), priority]() mutable {
+        if (threads->cleared.load() == clearing)
+            pool->start(std::move(runnable), priority);
+    });
 }
 
 WorkerPool::Batch::Batch(WorkerPool& pool) : m_pool(pool)
@@ -292,6 +310,7 @@ int WorkerPool::writtenOffCount()
 
 void WorkerPool::clear()
 {
+    ++m_threads->cleared;
     m_pool->clear();
     std::lock_guard lock(m_threads->placing);
     m_threads->placed.clear();
@@ -300,6 +319,7 @@ void WorkerPool::clear()
 
 bool WorkerPool::waitForDone(int msecs)
 {
+    platform::waitForHandedStarts();
     return m_pool->waitForDone(msecs);
 }
 

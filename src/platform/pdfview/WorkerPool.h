@@ -93,7 +93,11 @@ private:
     static void run(const std::shared_ptr<Job>& job, const std::function<void()>& work, Threads& threads);
     // Wakes a worker for one piece of placed work.
     void startPlaced(int priority);
-    QThreadPool* m_pool;
+    // Hands a runnable to the pool, from the window's thread through the thread kept for starting.
+    void startOnPool(std::function<void()> runnable, int priority);
+    // Shared with starts handed off the window's thread (see platform::startOffWindowThread), which may
+    // come after the owner went; whoever lets go last retires it.
+    std::shared_ptr<QThreadPool> m_pool;
     std::shared_ptr<Threads> m_threads; // shared with the work, which may outlive the pool's owner
 };
 

@@ -1,5 +1,7 @@
 #include "platform/services/BackgroundPool.h"
 
+#include "platform/services/ThreadStarter.h"
+
 #include <QCoreApplication>
 #include <QThread>
 #include <QThreadPool>
@@ -15,7 +17,10 @@ struct NamedPool : QThreadPool {
         setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
         // Work still queued when the application ends finishes while the engine and Qt are still there,
         // as Qt does for its own global pool.
-        qAddPostRoutine([] { backgroundPool().waitForDone(); });
+        qAddPostRoutine([] {
+            waitForHandedStarts(); // work handed over for starting comes first
+            backgroundPool().waitForDone();
+        });
     }
 };
 

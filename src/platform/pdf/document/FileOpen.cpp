@@ -9,6 +9,7 @@
 #include "platform/pdf/document/ObjectScan.h"
 #include "platform/pdf/document/ObjectNumbers.h"
 #include "platform/pdf/document/State.h"
+#include "platform/services/ThreadStarter.h"
 #include "platform/services/HeapTrim.h"
 
 #include <QCoreApplication>
@@ -196,7 +197,7 @@ void DocumentState::settle(const DocumentPtr& document)
     // thread's). A document closed by then is not read further.
     QTimer::singleShot(kRestOfFileAfterMs, QCoreApplication::instance(), [weakDocument, weakFill] {
         if (!weakDocument.expired() && !weakFill.expired())
-            fillPool()->start([weakDocument, weakFill] { readRestAndSettle(weakDocument, weakFill); });
+            platform::startOffWindowThread(*fillPool(), [weakDocument, weakFill] { readRestAndSettle(weakDocument, weakFill); });
     });
 }
 

@@ -8,6 +8,7 @@
 #include "platform/services/HeapTrim.h"
 #include "platform/services/ThreadHandOff.h"
 #include "platform/services/BackgroundPool.h"
+#include "platform/services/ThreadStarter.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -80,7 +81,7 @@ void releaseDocument(pdf_document* doc, fz_buffer* source)
         dropLast(ctx(), doc, source);
         return;
     }
-    platform::backgroundPool().start(platform::handedOver([doc, source] { dropLast(ctx(), doc, source); }));
+    platform::startOffWindowThread(platform::backgroundPool(), platform::handedOver([doc, source] { dropLast(ctx(), doc, source); }));
 }
 
 } // namespace
@@ -110,7 +111,7 @@ DocumentState::~DocumentState()
     auto held = std::make_shared<std::vector<PagePtr>>(std::move(pages));
     pdf_document* document = doc;
     fz_buffer* bytes = source;
-    platform::backgroundPool().start(platform::handedOver([held, document, bytes] {
+    platform::startOffWindowThread(platform::backgroundPool(), platform::handedOver([held, document, bytes] {
         held->clear();
         QMetaObject::invokeMethod(QCoreApplication::instance(),
                                   platform::handedOver([document, bytes] { releaseDocument(document, bytes); }),

@@ -8,6 +8,7 @@
 #include "platform/pdf/document/State.h"
 #include "platform/pdf/engine/Watchdog.h"
 #include "platform/services/ThreadHandOff.h"
+#include "platform/services/ThreadStarter.h"
 #include "platform/services/BackgroundPool.h"
 
 #include <QElapsedTimer>
@@ -134,7 +135,8 @@ void releaseOnWorker(std::shared_ptr<SourceCopies> copies)
         return;
     copies->letGo();
     // Not on the reading pool: a new read holds its threads till it ends, and the copies would wait with it.
-    platform::backgroundPool().start(platform::handedOver([held = std::move(copies)]() mutable { held.reset(); }));
+    platform::startOffWindowThread(platform::backgroundPool(),
+                                   platform::handedOver([held = std::move(copies)]() mutable { held.reset(); }));
 }
 
 constexpr std::size_t kSpentHeld = 32;
@@ -143,7 +145,8 @@ void releaseSpent(std::vector<std::shared_ptr<Answers>>& spent)
 {
     if (spent.empty())
         return;
-    platform::backgroundPool().start(platform::handedOver([held = std::move(spent)]() mutable { held.clear(); }));
+    platform::startOffWindowThread(platform::backgroundPool(),
+                                   platform::handedOver([held = std::move(spent)]() mutable { held.clear(); }));
     spent.clear();
 }
 
@@ -379,16 +382,14 @@ void TextReader::start(const DocumentPtr& document, Visit visit, int pageLimit)
         // Changed pages are copied here and read on the pool as well: the lanes leave them threads.
         const int laneCount = std::min(anyChanged ? std::max(1, threads / 2) : threads, int(s.chunks.size()));
         auto lanes = std::make_shared<TextLanes>(std::move(plan), std::move(spans), laneCount, startChunks);
-        // Starting the workers maps their stacks, which waits for the process's memory map while other
-        // threads grow or fault in their heaps (tens of milliseconds when the machine is busy): a worker
-        // starts them, not the main thread.
-        platform::backgroundPool().start(platform::handedOver([laneCount, lanes, copies = s.copies, visit = s.visit,
-                                                               cancelled = s.cancelled, inbox = s.inbox, generation] {
-            for (int lane = 0; lane < laneCount && !cancelled->isCancelled(); ++lane)
-                readingPool()->start(platform::handedOver([lane, lanes, copies, visit, cancelled, inbox, generation] {
-                    readLane(lane, lanes, copies, visit, cancelled, inbox, generation);
-                }));
-        }));
+        // Starting the workers may map their stacks: the thread kept for starting does it, not the window's.
+        for (int lane = 0; lane < laneCount; ++lane)
+            platform::startOffWindowThread(*readingPool(), platform::handedOver([lane, lanes, copies = s.copies,
+                                                                                 visit = s.visit,
+                                                                                 cancelled = s.cancelled,
+                                                                                 inbox = s.inbox, generation] {
+                readLane(lane, lanes, copies, visit, cancelled, inbox, generation);
+            }));
     }
 
     send(generation);
@@ -451,7 +452,7 @@ void TextReader::sendChunk(quint64 generation, int k)
         jobs->push_back(Job{item.layout, item.sourceNumber, capture});
     }
     ++s.inFlight;
-    readingPool()->start(platform::handedOver([jobs, copies = s.copies, visit = s.visit,
+    platform::startOffWindowThread(*readingPool(), platform::handedOver([jobs, copies = s.copies, visit = s.visit,
                                                cancelled = s.cancelled, inbox = s.inbox, generation, k] {
         // Every page is read within the budget its drawing has; cancelling stops it sooner.
         const RecordBudget budget;
