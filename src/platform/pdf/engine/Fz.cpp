@@ -1,5 +1,6 @@
 #include "platform/pdf/engine/Fz.h"
 
+#include "platform/pdf/engine/DrawScratch.h"
 #include "platform/pdf/engine/PdfLog.h"
 #include "platform/pdf/engine/EngineGate.h"
 
@@ -94,8 +95,11 @@ void forgetLargePages(void* p) { adviseLargePages(p, p ? malloc_usable_size(p) :
 
 void* budgetedMalloc(void*, size_t size)
 {
-    void* p = std::malloc(size);
-    preferLargePages(p, size);
+    void* p = t_drawScratch && size >= kDrawScratchFrom ? takeDrawScratch(size) : nullptr;
+    if (!p) {
+        p = std::malloc(size);
+        preferLargePages(p, size);
+    }
     // An allocation nested in another's lock (a store look-up) is never refused: a refusal makes the engine
     // evict from the store, which the look-up is walking.
     if (AllocationBudget* b = t_budget; b && p) {
@@ -136,8 +140,14 @@ void* budgetedRealloc(void*, void* old, size_t size)
 
 void budgetedFree(void*, void* p)
 {
-    if (AllocationBudget* b = t_budget; b && p)
-        b->used -= std::min(b->used, malloc_usable_size(p));
+    if (!p)
+        return;
+    const bool drawing = t_drawScratch;
+    const std::size_t usable = t_budget || drawing ? malloc_usable_size(p) : 0;
+    if (AllocationBudget* b = t_budget)
+        b->used -= std::min(b->used, usable);
+    if (drawing && usable >= kDrawScratchFrom && keepDrawScratch(p, usable))
+        return;
     forgetLargePages(p);
     std::free(p);
 }
@@ -172,6 +182,12 @@ struct ThreadContext {
 };
 
 } // namespace
+
+void freeEngineBlock(void* p)
+{
+    forgetLargePages(p);
+    std::free(p);
+}
 
 ScopedAllocationBudget::ScopedAllocationBudget(std::size_t limit, int* abort)
 {
