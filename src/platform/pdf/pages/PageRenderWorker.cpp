@@ -3,6 +3,7 @@
 
 #include "platform/pdf/pages/PageRenderWorker.h"
 
+#include "platform/pdf/engine/DrawScratch.h"
 #include "platform/pdf/engine/PdfLog.h"
 #include "platform/pdf/pages/Raster.h"
 #include "platform/pdf/engine/Watchdog.h"
@@ -141,6 +142,7 @@ RecordOutcome drawListInto(fz_context* c, fz_display_list* list, fz_matrix ctm, 
     bool ok = false;
     bool overBudget = false;
     {
+        const ScopedDrawScratch scratch;
         ScopedAllocationBudget memory(budget.bytes, &cookie->abort);
         unsigned char* samples = target.bits();
         const int stride = int(target.bytesPerLine());

@@ -5,6 +5,7 @@
 #include "platform/pdf/pages/SourcePages.h"
 
 #include "platform/pdf/document/Page.h"
+#include "platform/pdf/engine/DrawScratch.h"
 #include "platform/pdf/engine/PdfLog.h"
 #include "platform/pdf/pages/SourceCopies.h"
 #include "platform/pdf/document/State.h"
@@ -142,6 +143,7 @@ RecordOutcome interpretSourcePage(SourceCopies& copies, int number, const Record
 {
     if (cancel && cancel->isCancelled())
         return RecordOutcome::cancelled;
+    reserveThreadHeap();
     SourceCopies::Copy* copy = copies.take();
     if (!copy) {
         qCWarning(lcVmkPdf) << "The document could not be opened again for drawing.";
