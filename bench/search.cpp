@@ -12,6 +12,8 @@
 // is generated once and kept in the temporary folder)
 
 #include "platform/services/ThreadStarter.h"
+#include "platform/pdfview/WorkerPool.h"
+#include "platform/pdf/engine/DrawScratch.h"
 #include "BenchSupport.h"
 #include "TimedApplication.h"
 
@@ -169,8 +171,9 @@ void settle()
     }
 }
 
-// A closed document and the search's copies of it are let go of on workers, and what they freed is handed
-// back after that: the level is read once all of it is over (or after ten seconds).
+// A closed document, the search's copies of it, the closed window's drawing and the rest of its file's
+// reading still under way are let go of on workers, and what they freed is handed back after that: the
+// level is read once all of it is over (or after ten seconds).
 void waitForRelease(int trimsBefore)
 {
     QElapsedTimer closing;
@@ -178,6 +181,8 @@ void waitForRelease(int trimsBefore)
     do {
         settle();
     } while ((vmk::pdf::Document::releasesUnderWay() > 0 || vmk::pdf::TextReader::openCopies() > 0 ||
+              vmk::pdfview::WorkerPool::retiredCount() > 0 || vmk::pdf::Document::wholeFileReadsUnderWay() > 0 ||
+              vmk::pdf::detail::drawScratchBytes() > 0 ||
               vmk::platform::heapTrimsDone() == trimsBefore || vmk::platform::isHeapTrimUnderWay()) &&
              closing.elapsed() < 10000);
 }

@@ -1,5 +1,6 @@
 #include "platform/pdfview/WorkerPool.h"
 
+#include "platform/services/HeapTrim.h"
 #include "platform/services/ThreadHandOff.h"
 #include "platform/services/ThreadStarter.h"
 
@@ -120,6 +121,8 @@ struct WorkerPool::Threads {
     std::mutex mutex;
     QThreadPool* pool;
     int base;
+    int running = 0;        // work under way, under `mutex`
+    bool ownerGone = false; // under `mutex`
     // Counts the pool's clearings: a start handed off before one is dropped.
     std::atomic<quint64> cleared{0};
     int lent = 0;
@@ -186,15 +189,29 @@ struct WorkerPool::Threads {
     }
 };
 
-void WorkerPool::run(const std::shared_ptr<Job>& job, const std::function<void()>& work, Threads& threads)
+void WorkerPool::run(const std::shared_ptr<Job>& job, std::function<void()>& work, Threads& threads)
 {
+    {
+        std::lock_guard lock(threads.mutex);
+        ++threads.running;
+    }
     job->m_startedMs = nowMs();
     job->m_state = Job::running;
     work();
+    work = nullptr; // what the work held is freed before the heap is trimmed for it
     if (job->m_state.exchange(Job::ended) == Job::writtenOff) {
         --g_writtenOff;
         threads.lend(-1);
     }
+    bool lastOfAGoneOwner = false;
+    {
+        std::lock_guard lock(threads.mutex);
+        lastOfAGoneOwner = --threads.running == 0 && threads.ownerGone;
+    }
+    // A closed window's drawing that was still under way frees its pages' memory into the workers' heaps
+    // only now, after the trim that followed the document's release.
+    if (lastOfAGoneOwner)
+        platform::trimHeapSoon();
 }
 
 qint64 WorkerPool::Job::runningMs() const
@@ -218,6 +235,10 @@ WorkerPool::WorkerPool(const QString& name, int threads) : m_pool(new QThreadPoo
 WorkerPool::~WorkerPool()
 {
     clear();
+    {
+        std::lock_guard lock(m_threads->mutex);
+        m_threads->ownerGone = true;
+    }
     m_pool.reset();
     sweep();
 }
@@ -226,7 +247,8 @@ std::shared_ptr<WorkerPool::Job> WorkerPool::start(std::function<void()> work, i
 {
     auto job = std::make_shared<Job>();
     // The pool's threads stay valid while this runs: a retired pool is freed only once its work has ended.
-    startOnPool(platform::handedOver([job, threads = m_threads, work = std::move(work)] { run(job, work, *threads); }),
+    startOnPool(platform::handedOver(
+                    [job, threads = m_threads, work = std::move(work)]() mutable { run(job, work, *threads); }),
                 priority);
     return job;
 }

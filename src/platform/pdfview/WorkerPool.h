@@ -90,7 +90,7 @@ public:
 
 private:
     struct Threads;
-    static void run(const std::shared_ptr<Job>& job, const std::function<void()>& work, Threads& threads);
+    static void run(const std::shared_ptr<Job>& job, std::function<void()>& work, Threads& threads);
     // Wakes a worker for one piece of placed work.
     void startPlaced(int priority);
     // Hands a runnable to the pool, from the window's thread through the thread kept for starting.

@@ -70,6 +70,9 @@ public:
     static Result<DocumentPtr> fromFile(const QString& path);
     // Documents let go of on the main thread are freed on a worker; how many are still being freed.
     static int releasesUnderWay();
+    // Files opened by fromSourceWhileAnswering() whose rest is still being read on a worker (ended soon
+    // after their document is let go of).
+    static int wholeFileReadsUnderWay();
 
     bool isEncrypted() const;
     // True while an encrypted document still needs a password.

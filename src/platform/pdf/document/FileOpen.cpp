@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <optional>
 #include <utility>
 
@@ -131,7 +132,8 @@ std::optional<WholeFileFacts> readWholeFile(const std::weak_ptr<FileFill>& weak)
             stream = fill->openStream(c);
             copy = pdf_open_document_with_stream(c, stream);
         })) {
-        readEveryObject(c, copy, kReadAheadBudgetMs);
+        // A document closed meanwhile lets go of its file: its copy, tens of megabytes, goes at once.
+        readEveryObject(c, copy, kReadAheadBudgetMs, [&fill] { return fill.use_count() <= 1; });
         guarded(c, [&] { facts.needsRepair = pdf_was_repaired(c, copy); });
     }
     // Counted as a release until the copy and the file it was read from are freed: a document closed
@@ -153,8 +155,14 @@ namespace {
 
 // On a worker of the fill pool: reads the rest of the file, then settles on the main thread what opening
 // from memory would have learnt from it.
+std::atomic<int> g_wholeFileReads{0};
+
 void readRestAndSettle(const std::weak_ptr<Document>& weakDocument, const std::weak_ptr<FileFill>& weakFill)
 {
+    g_wholeFileReads.fetch_add(1);
+    struct Counted {
+        ~Counted() { g_wholeFileReads.fetch_sub(1); }
+    } counted;
     // Behind whatever the user waits for (the first page being drawn, a search): the rest of the file is
     // only needed by then.
     static thread_local const bool niced = ::setpriority(PRIO_PROCESS, pid_t(::gettid()), 10) == 0;
@@ -200,6 +208,8 @@ void DocumentState::settle(const DocumentPtr& document)
             platform::startOffWindowThread(*fillPool(), [weakDocument, weakFill] { readRestAndSettle(weakDocument, weakFill); });
     });
 }
+
+int Document::wholeFileReadsUnderWay() { return g_wholeFileReads.load(); }
 
 Result<std::shared_ptr<SourceFile>> SourceFile::read(const QString& path)
 {

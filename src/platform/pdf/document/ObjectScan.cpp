@@ -81,7 +81,7 @@ bool holdsEmptyName(fz_context* c, pdf_document* doc)
     return found;
 }
 
-void readEveryObject(fz_context* c, pdf_document* doc, int budgetMs)
+void readEveryObject(fz_context* c, pdf_document* doc, int budgetMs, const std::function<bool()>& abandoned)
 {
     int count = 0;
     if (!guarded(c, [&] { count = pdf_xref_len(c, doc); }))
@@ -89,7 +89,7 @@ void readEveryObject(fz_context* c, pdf_document* doc, int budgetMs)
     QElapsedTimer clock;
     clock.start();
     for (int num = 1; num < count; ++num) {
-        if ((num & 15) == 0 && (clock.elapsed() > budgetMs || waitCancelled()))
+        if ((num & 15) == 0 && (clock.elapsed() > budgetMs || waitCancelled() || (abandoned && abandoned())))
             return;
         pdf_obj* obj = nullptr;
         guarded(c, [&] {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "platform/pdf/document/EntryEdits.h"
 #include "platform/pdf/document/PdfTypes.h"
 #include "platform/pdf/engine/Fz.h"
@@ -23,7 +25,8 @@ bool holdsEmptyName(fz_context* c, pdf_document* doc);
 // Reads every object once, within a time budget, so that a damaged file is repaired by the engine now,
 // before anything is changed, and not in the middle of a later write (a repair rebuilds the objects from
 // the file and so drops every change made since opening).
-void readEveryObject(fz_context* c, pdf_document* doc, int budgetMs);
+// `abandoned`, when given, ends it early too (asked every few objects).
+void readEveryObject(fz_context* c, pdf_document* doc, int budgetMs, const std::function<bool()>& abandoned = {});
 
 // Parses, within a time budget, every large object stream not parsed yet. The engine parses a whole
 // object stream the first time any object in it is needed: for a stream of tens of thousands of objects

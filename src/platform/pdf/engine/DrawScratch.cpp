@@ -1,5 +1,7 @@
 #include "platform/pdf/engine/DrawScratch.h"
 
+#include "platform/services/HeapTrim.h"
+
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -83,10 +85,14 @@ void sweepWhenIdle()
             const std::lock_guard lock(s.mutex);
             if (s.drawing > 0 || Clock::now() - s.lastEnd < kIdle)
                 continue;
+            // Freed into the workers' heaps, the blocks stay there until a trim hands them back; counted
+            // before they are taken, so that none is ever out of sight of whoever waits for releases.
+            platform::heapReleaseBegins();
             idle = takeAllLocked(s);
             s.sweeping = false;
         }
         freeAll(idle);
+        platform::heapReleaseEnds();
         return;
     }
 }
