@@ -191,6 +191,7 @@ struct WorkerPool::Threads {
 
 void WorkerPool::run(const std::shared_ptr<Job>& job, std::function<void()>& work, Threads& threads)
 {
+    platform::shrinkHeapWhenThreadEnds();
     {
         std::lock_guard lock(threads.mutex);
         ++threads.running;

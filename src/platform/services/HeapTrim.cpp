@@ -4,6 +4,8 @@
 #include <mutex>
 #include <thread>
 
+#include <cstdlib>
+
 #include <malloc.h>
 
 namespace vmk::platform {
@@ -92,6 +94,21 @@ void heapReleaseEnds()
         mallopt(M_TRIM_THRESHOLD, kTrimThreshold);
         askLocked();
     }
+}
+
+void shrinkHeapWhenThreadEnds()
+{
+    struct AtEnd {
+        ~AtEnd()
+        {
+            // Freed at the thread's end, while its heap is still its own: a block this large makes the
+            // library shrink the heap's free end, wherever the block lay.
+            void* volatile block = std::malloc(256 << 10);
+            std::free(block);
+        }
+    };
+    thread_local AtEnd atEnd;
+    (void)atEnd;
 }
 
 int heapTrimsDone()

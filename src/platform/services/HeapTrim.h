@@ -19,6 +19,12 @@ void trimHeapSoon();
 void heapReleaseBegins();
 void heapReleaseEnds();
 
+// On a worker thread, once: when the thread ends, the free end of its heap is handed back. Only a large
+// block freed by a thread that uses the heap shrinks that end (the trim gives back the free blocks inside a
+// worker's heap, not its end), and a heap whose thread ended waits, unused, for the next thread: after a
+// search, the ended readers' heaps kept tens of MiB at their ends.
+void shrinkHeapWhenThreadEnds();
+
 // Trims finished in this process, and whether one is asked for, running, or waits for a release under way
 // (test and benchmark hooks).
 int heapTrimsDone();

@@ -8,6 +8,7 @@
 #include "platform/pdf/document/State.h"
 #include "platform/pdf/engine/Watchdog.h"
 #include "platform/services/ThreadHandOff.h"
+#include "platform/services/HeapTrim.h"
 #include "platform/services/ThreadStarter.h"
 #include "platform/services/BackgroundPool.h"
 
@@ -186,6 +187,7 @@ void readLane(int lane, const std::shared_ptr<TextLanes>& lanes, const std::shar
               const TextReader::Visit& visit,
               const std::shared_ptr<RecordCancel>& cancelled, const std::shared_ptr<Inbox>& inbox, quint64 generation)
 {
+    platform::shrinkHeapWhenThreadEnds();
     const RecordBudget budget;
     SourceCopies::Copy* copy = nullptr;
     bool copyTried = false;
@@ -454,6 +456,7 @@ void TextReader::sendChunk(quint64 generation, int k)
     ++s.inFlight;
     platform::startOffWindowThread(*readingPool(), platform::handedOver([jobs, copies = s.copies, visit = s.visit,
                                                cancelled = s.cancelled, inbox = s.inbox, generation, k] {
+        platform::shrinkHeapWhenThreadEnds();
         // Every page is read within the budget its drawing has; cancelling stops it sooner.
         const RecordBudget budget;
         auto answers = std::make_shared<Answers>(jobs->size());
