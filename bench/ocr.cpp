@@ -31,7 +31,6 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QThread>
@@ -39,9 +38,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
-
 #include <cstring>
+#include <map>
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -354,7 +352,7 @@ int main(int argc, char** argv)
     QStringList images;
     {
         auto opened = vmk::pdf::Document::fromData(pdf).value();
-        // The reference reads the very images Make Searchable reads (300 dpi), one after another.
+        // The reference reads the very images Make Searchable reads (300 dpi).
         for (int i = 0; i < pages; ++i) {
             const QString path = dir.filePath(QStringLiteral("page%1.png").arg(i));
             opened->page(i)->render(300.0 / 72.0, vmk::pdf::RenderOptions{false, {}}).save(path);
