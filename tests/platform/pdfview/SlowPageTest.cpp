@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <future>
 
 using namespace vmk;
 using namespace vmk::pdfview;
@@ -359,11 +360,20 @@ CrowdedCost crowdedCost()
     return cost;
 }
 
+// Runs `work` where the application opens and lets go of documents: off the window's thread. What the
+// work allocates and frees is then not left in the window thread's heap, whose first large allocation
+// would otherwise stop to sort tens of thousands of small freed blocks.
+template <typename Work>
+auto offTheWindowThread(Work work)
+{
+    return std::async(std::launch::async, std::move(work)).get();
+}
+
 } // namespace
 
 TEST(SlowPages, APageWithTensOfThousandsOfLinksNeverHoldsTheWindow)
 {
-    const CrowdedCost cost = crowdedCost();
+    const CrowdedCost cost = offTheWindowThread(crowdedCost);
     const qint64 everyAnnotation = cost.everyAnnotationMs;
     // What the window must never do is parse the page's links itself: that costs about what opening and
     // reading them took here, measured in processor time so that a loaded machine leaves it as it is. Half
@@ -378,7 +388,7 @@ TEST(SlowPages, APageWithTensOfThousandsOfLinksNeverHoldsTheWindow)
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     view.setScaleFactor(1.0);
-    view.setDocument(test::openPdf(crowdedDocumentData()));
+    view.setDocument(offTheWindowThread([] { return test::openPdf(crowdedDocumentData()); }));
     const qint64 stall = longestStall([&] { return !view.isFullyRendered(); }, 60000);
     EXPECT_TRUE(view.isFullyRendered());
     EXPECT_LT(stall, bound) << "opening and reading the links took " << cost.parsingCpuMs << " ms of processor time";
