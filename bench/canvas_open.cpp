@@ -7,6 +7,7 @@
 
 #include "platform/services/ThreadStarter.h"
 #include "BenchSupport.h"
+#include "Settle.h"
 
 #include "core/VMKDocument.h"
 #include "editor/Editor.h"
@@ -75,20 +76,6 @@ vmk::bench::Cost openOnce(const QString& path, int* pages)
     return cost;
 }
 
-// What an open left behind (its document freed on workers, the heaps trimmed afterwards) is over before the
-// next one is timed: it is no part of opening, and it ran on the window's thread and the workers during
-// the next open.
-void settleAfterOpen()
-{
-    QElapsedTimer clock;
-    clock.start();
-    do {
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThreadPool::globalInstance()->waitForDone(5);
-    } while ((vmk::pdf::Document::releasesUnderWay() > 0 || vmk::platform::isHeapTrimUnderWay())
-             && clock.elapsed() < 10000);
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -110,7 +97,7 @@ int main(int argc, char** argv)
             },
             [&] {
                 const vmk::bench::Cost cost = openOnce(path, &pages);
-                settleAfterOpen();
+                vmk::bench::settleReleases();
                 return cost;
             });
         const QByteArray name = QStringLiteral("open to first page, %1 pages").arg(pages).toUtf8();

@@ -47,10 +47,10 @@ Expected<pdf::DocumentPtr, PDFOpenError> openCheckedFile(const std::shared_ptr<p
 
 namespace {
 
-// The written file, opened and unlocked, or nothing.
-pdf::DocumentPtr openWritten(const QString& path, const std::optional<QString>& password)
+// The written file, opened and unlocked, or nothing; read into `memory` when it is given.
+pdf::DocumentPtr openWritten(const QString& path, const std::optional<QString>& password, QByteArray memory = {})
 {
-    auto opened = pdf::Document::fromFile(path);
+    auto opened = memory.isNull() ? pdf::Document::fromFile(path) : pdf::Document::fromFileInto(path, std::move(memory));
     if (!opened || !opened.value())
         return nullptr;
     pdf::DocumentPtr document = opened.value();
@@ -89,9 +89,9 @@ std::vector<PageFacts> pageFacts(const pdf::Document& document)
 }
 
 bool verifySavedFile(const QString& path, const std::vector<PageFacts>& expected,
-                     const std::optional<QString>& password)
+                     const std::optional<QString>& password, QByteArray memory)
 {
-    pdf::DocumentPtr document = openWritten(path, password);
+    pdf::DocumentPtr document = openWritten(path, password, std::move(memory));
     if (!document || document->pageCount() != int(expected.size()))
         return false;
     const std::vector<PageFacts> written = pageFacts(*document);

@@ -46,9 +46,10 @@ std::vector<PageFacts> pageFacts(const pdf::Document& document);
 PageFacts factsOf(const pdf::Page& page);
 
 // Whether the file at path opens, unlocks (with password when it is locked) and shows, page by page,
-// the facts expected: as many pages, each with the same rotation, annotations, notes and content.
+// the facts expected: as many pages, each with the same rotation, annotations, notes and content. The file
+// is read into `memory` when it is given (see pdf::Document::fromFileInto).
 bool verifySavedFile(const QString& path, const std::vector<PageFacts>& expected,
-                     const std::optional<QString>& password);
+                     const std::optional<QString>& password, QByteArray memory = {});
 
 // --- Page sets -----------------------------------------------------------------------------------------
 

@@ -15,6 +15,8 @@
 #include <QPointer>
 #include <QThread>
 
+#include <utility>
+
 namespace vmk::core {
 
 using platform::DocumentError;
@@ -208,14 +210,17 @@ MaybeError VMKDocument::prepareSave(SaveOperation op, PreparedSave* save)
     // what was changed in memory.
     auto expected = std::make_shared<std::vector<PDFOps::PageFacts>>();
     auto size = std::make_shared<qint64>(0);
+    // The memory the bytes were made in, which the check reads the written file back into: fresh memory
+    // of a long document's size costs the system more than reading the file.
+    auto written = std::make_shared<QByteArray>();
     save->offMainThread = true;
     // A change that lands between two slices (a queued step) may touch a page already looked at: the pass
     // then starts over, so that the facts match what is written.
     QPointer<VMKDocument> self(this);
-    save->write = [self, pdf = m_pdf, options, expected, size, name = displayName()](const QString& path) -> MaybeError {
+    save->write = [self, pdf = m_pdf, options, expected, size, written, name = displayName()](const QString& path) -> MaybeError {
         bool stopped = false;
         int changes = 0;
-        const pdf::Result<QByteArray> bytes = pdf->dataRepresentationFromWorker(
+        pdf::Result<QByteArray> bytes = pdf->dataRepresentationFromWorker(
             options,
             [&](int index, const pdf::PagePtr& page) {
                 const int now = self ? self->changeCount() : 0;
@@ -238,10 +243,11 @@ MaybeError VMKDocument::prepareSave(SaveOperation op, PreparedSave* save)
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(*bytes) != bytes->size()
             || !file.flush())
             return writeFailedError();
+        *written = std::move(*bytes);
         return std::nullopt;
     };
-    save->verify = [this, expected, password](const QString& path) -> MaybeError {
-        if (!verifySavedFile(path, *expected, password))
+    save->verify = [this, expected, password, written](const QString& path) -> MaybeError {
+        if (!verifySavedFile(path, *expected, password, std::exchange(*written, QByteArray())))
             return verificationFailedError();
         return std::nullopt;
     };
@@ -269,9 +275,9 @@ std::optional<QString> VMKDocument::writtenPassword() const
 }
 
 bool VMKDocument::verifySavedFile(const QString& path, const std::vector<PDFOps::PageFacts>& expected,
-                                  const std::optional<QString>& password)
+                                  const std::optional<QString>& password, QByteArray memory)
 {
-    return PDFOps::verifySavedFile(path, expected, password);
+    return PDFOps::verifySavedFile(path, expected, password, std::move(memory));
 }
 
 void VMKDocument::didSave(SaveOperation op)

@@ -98,9 +98,10 @@ protected:
     void didRevert() override;
 
     // Whether the written copy is good; the seam through which tests simulate a bad copy. Runs on a worker
-    // while the window keeps answering: it must not touch the document.
+    // while the window keeps answering: it must not touch the document. `memory` held the written bytes;
+    // the file is read back into it.
     virtual bool verifySavedFile(const QString& path, const std::vector<PDFOps::PageFacts>& expected,
-                                 const std::optional<QString>& password);
+                                 const std::optional<QString>& password, QByteArray memory);
 
 private:
     void commitPendingEdits();

@@ -95,7 +95,8 @@ qint64 saveAnswering(VMKDocument& document, platform::MaybeError* error, const s
 
 class FailingVerification : public VMKDocument {
 protected:
-    bool verifySavedFile(const QString&, const std::vector<PDFOps::PageFacts>&, const std::optional<QString>&) override
+    bool verifySavedFile(const QString&, const std::vector<PDFOps::PageFacts>&, const std::optional<QString>&,
+                         QByteArray) override
     {
         return false;
     }

@@ -218,7 +218,8 @@ namespace {
 
 class FailingVerification : public VMKDocument {
 protected:
-    bool verifySavedFile(const QString&, const std::vector<PDFOps::PageFacts>&, const std::optional<QString>&) override
+    bool verifySavedFile(const QString&, const std::vector<PDFOps::PageFacts>&, const std::optional<QString>&,
+                         QByteArray) override
     {
         return false;
     }

@@ -2,6 +2,7 @@
 // once, by name, and never holds up the caller.
 #include "platform/doc/TestDocument.h"
 #include "platform/pdf/document/Document.h"
+#include "platform/pdf/document/Page.h"
 #include "platform/services/RegularFile.h"
 #include "platform/services/UserDefaults.h"
 #include "support/PdfBuilder.h"
@@ -92,9 +93,9 @@ TEST(RegularFile, OpeningAPipeADeviceOrAFolderAsADocumentFailsByNameAndTheNextFi
                                      "“socket.pdf” isn’t a regular file.", "“folder.pdf” is a folder."}));
 }
 
-// The engine reads a file straight into its own memory: all of a regular file, nothing of anything else,
-// and an empty file is no document.
-TEST(RegularFile, TheEngineReadsWholeRegularFilesIntoItsOwnMemory)
+// The engine reads a file straight into its own memory, or into memory it is handed: all of a regular
+// file, nothing of anything else, and an empty file is no document.
+TEST(RegularFile, TheEngineReadsWholeRegularFilesIntoItsOwnMemoryOrMemoryItIsGiven)
 {
     Oddities odd;
     const QString pdf = vmk::test::writeFile(odd.dir, "two.pdf", vmk::test::assemblePdf(
@@ -108,5 +109,19 @@ TEST(RegularFile, TheEngineReadsWholeRegularFilesIntoItsOwnMemory)
     for (const auto& c : cases) {
         const auto opened = vmk::pdf::Document::fromFile(c.path);
         EXPECT_EQ(opened.ok() ? opened.value()->pageCount() : -1, c.pages) << c.path.toStdString();
+        // Memory given holds other bytes: what is opened is the file. Memory someone else still holds
+        // is left as it was.
+        const QByteArray other = vmk::test::assemblePdf(
+            {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+             "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>"}) + QByteArray(4096, ' ');
+        const QByteArray shared = other;
+        for (int given = 0; given < 3; ++given) {
+            QByteArray memory = given == 0 ? QByteArray(other.constData(), other.size()) : given == 1 ? shared : "x";
+            const auto into = vmk::pdf::Document::fromFileInto(c.path, std::move(memory));
+            EXPECT_EQ(into.ok() ? into.value()->pageCount() : -1, c.pages) << c.path.toStdString();
+            if (into.ok())
+                EXPECT_EQ(into.value()->page(1)->mediaBox().width(), 612);
+        }
+        EXPECT_EQ(shared, other);
     }
 }

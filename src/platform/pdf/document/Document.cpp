@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -75,16 +76,24 @@ DocumentPtr Document::createEmpty()
 
 Result<DocumentPtr> detail::readAhead(fz_context* c, pdf_document* doc, fz_buffer* buffer, bool locked)
 {
+    unsigned char* bytes = nullptr;
+    const size_t size = fz_buffer_storage(c, buffer, &bytes);
+    Result<DocumentPtr> opened =
+        readAhead(c, doc, QByteArray::fromRawData(reinterpret_cast<const char*>(bytes), qsizetype(size)), locked);
+    // The stream kept its own reference; this one lets workers open copies of the unchanged document.
+    if (opened)
+        opened.value()->state().source = buffer;
+    else
+        fz_drop_buffer(c, buffer);
+    return opened;
+}
+
+Result<DocumentPtr> detail::readAhead(fz_context* c, pdf_document* doc, const QByteArray& bytes, bool locked)
+{
     int pages = 0;
-    {
-        unsigned char* bytes = nullptr;
-        const size_t size = fz_buffer_storage(c, buffer, &bytes);
-        reserveReferencedNumbers(c, doc, QByteArray::fromRawData(reinterpret_cast<const char*>(bytes), qsizetype(size)));
-    }
+    reserveReferencedNumbers(c, doc, bytes);
     DocumentPtr d = DocumentState::make(doc);
     DocumentState& state = d->state();
-    // The stream kept its own reference; this one lets workers open copies of the unchanged document.
-    state.source = buffer;
     state.locked = locked;
     if (!locked) {
         readEveryObject(c, doc, kReadAheadBudgetMs);
@@ -127,6 +136,71 @@ Result<DocumentPtr> openBuffer(fz_context* c, fz_buffer* buffer)
         return Result<DocumentPtr>::failure(error.isEmpty() ? QStringLiteral("The data is not a readable PDF.") : error);
     }
     return readAhead(c, doc, buffer, locked);
+}
+
+// A stream over bytes of its own, handed over whole: the document opened on it frees them with it.
+struct OwnedBytes {
+    QByteArray bytes;
+};
+
+int nextOwned(fz_context*, fz_stream* stm, size_t)
+{
+    const QByteArray& bytes = static_cast<OwnedBytes*>(stm->state)->bytes;
+    if (stm->pos >= bytes.size())
+        return EOF;
+    auto* begin = reinterpret_cast<unsigned char*>(const_cast<char*>(bytes.constData()));
+    stm->rp = begin + stm->pos;
+    stm->wp = begin + bytes.size();
+    stm->pos = bytes.size();
+    return *stm->rp++;
+}
+
+void seekOwned(fz_context*, fz_stream* stm, int64_t offset, int whence)
+{
+    const std::int64_t size = static_cast<OwnedBytes*>(stm->state)->bytes.size();
+    if (whence == SEEK_END)
+        offset += size;
+    else if (whence == SEEK_CUR)
+        offset += stm->pos - (stm->wp - stm->rp);
+    stm->pos = std::clamp<std::int64_t>(offset, 0, size);
+    stm->rp = stm->wp = nullptr;
+}
+
+void dropOwned(fz_context*, void* state) { delete static_cast<OwnedBytes*>(state); }
+
+Result<DocumentPtr> openOwned(fz_context* c, QByteArray bytes)
+{
+    auto* owned = new OwnedBytes{std::move(bytes)};
+    const QByteArray& held = owned->bytes; // lives as long as the stream, which the document keeps
+    pdf_document* doc = nullptr;
+    fz_stream* stream = nullptr;
+    bool locked = false;
+    QString error;
+    const bool ok = guarded(c, [&] {
+        // The engine drops the state itself when it cannot make the stream.
+        stream = fz_new_stream(c, owned, nextOwned, dropOwned);
+        stream->seek = seekOwned;
+        doc = pdf_open_document_with_stream(c, stream);
+        locked = pdf_needs_password(c, doc);
+    }, &error);
+    if (!ok) {
+        fz_drop_stream(c, stream);
+        dropDocument(c, doc);
+        return Result<DocumentPtr>::failure(error.isEmpty() ? QStringLiteral("The data is not a readable PDF.") : error);
+    }
+    Result<DocumentPtr> opened = readAhead(c, doc, held, locked);
+    fz_drop_stream(c, stream);
+    return opened;
+}
+
+// Why a file could not be read whole, in the user's words.
+Result<DocumentPtr> unreadFile(const QString& path, const platform::RegularFileRead& read)
+{
+    if (read.kind != platform::FileKind::regular && read.kind != platform::FileKind::missing)
+        return Result<DocumentPtr>::failure(platform::notRegularFileMessage(QFileInfo(path).fileName(), read.kind));
+    if (!read.ok())
+        return Result<DocumentPtr>::failure(QString::fromLocal8Bit(std::strerror(read.error)));
+    return Result<DocumentPtr>::failure(QStringLiteral("The data is empty."));
 }
 
 } // namespace
@@ -175,14 +249,30 @@ Result<DocumentPtr> Document::fromFile(const QString& path)
     });
     if (!read.ok() || read.size == 0) {
         fz_drop_buffer(c, buffer);
-        if (read.kind != platform::FileKind::regular && read.kind != platform::FileKind::missing)
-            return Result<DocumentPtr>::failure(platform::notRegularFileMessage(QFileInfo(path).fileName(), read.kind));
-        if (!read.ok())
-            return Result<DocumentPtr>::failure(QString::fromLocal8Bit(std::strerror(read.error)));
-        return Result<DocumentPtr>::failure(QStringLiteral("The data is empty."));
+        return unreadFile(path, read);
     }
     buffer->len = size_t(read.size);
     return openBuffer(c, buffer);
+}
+
+Result<DocumentPtr> Document::fromFileInto(const QString& path, QByteArray memory)
+{
+    const platform::RegularFileRead read = platform::readRegularFileInto(path, [&](qsizetype size) -> char* {
+        try {
+            // Shared or too small, the memory is not worth keeping: its bytes are overwritten anyway.
+            if (!memory.isDetached() || memory.capacity() < size)
+                memory = QByteArray(std::max<qsizetype>(1, size), Qt::Uninitialized);
+            else
+                memory.resize(size);
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
+        return memory.data();
+    });
+    if (!read.ok() || read.size == 0)
+        return unreadFile(path, read);
+    memory.truncate(read.size);
+    return openOwned(ctx(), std::move(memory));
 }
 
 bool Document::isEncrypted() const { return m_state->doc->crypt != nullptr; }

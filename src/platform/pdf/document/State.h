@@ -134,6 +134,9 @@ struct AnnotationState {
 // whose reference this takes over): damage looked for and repaired now, object streams and crowded pages
 // read ahead, the page list made, fields drawn.
 Result<DocumentPtr> readAhead(fz_context* c, pdf_document* doc, fz_buffer* buffer, bool locked);
+// The same for a document whose stream holds the whole file as `bytes`, with no buffer to keep as its
+// source (so no copies for drawing are opened from it).
+Result<DocumentPtr> readAhead(fz_context* c, pdf_document* doc, const QByteArray& bytes, bool locked);
 
 // A process-wide document that holds standalone annotations until they are put on a page.
 pdf_document* scratchDocument();
