@@ -157,13 +157,7 @@ int nextOwned(fz_context*, fz_stream* stm, size_t)
 
 void seekOwned(fz_context*, fz_stream* stm, int64_t offset, int whence)
 {
-    const std::int64_t size = static_cast<OwnedBytes*>(stm->state)->bytes.size();
-    if (whence == SEEK_END)
-        offset += size;
-    else if (whence == SEEK_CUR)
-        offset += stm->pos - (stm->wp - stm->rp);
-    stm->pos = std::clamp<std::int64_t>(offset, 0, size);
-    stm->rp = stm->wp = nullptr;
+    seekWithin(stm, offset, whence, static_cast<OwnedBytes*>(stm->state)->bytes.size());
 }
 
 void dropOwned(fz_context*, void* state) { delete static_cast<OwnedBytes*>(state); }

@@ -60,14 +60,7 @@ int nextFromFill(fz_context*, fz_stream* stm, size_t)
 
 void seekInFill(fz_context*, fz_stream* stm, int64_t offset, int whence)
 {
-    auto* state = static_cast<StreamState*>(stm->state);
-    const std::int64_t size = state->fill->size();
-    if (whence == SEEK_END)
-        offset += size;
-    else if (whence == SEEK_CUR)
-        offset += stm->pos - (stm->wp - stm->rp);
-    stm->pos = std::clamp<std::int64_t>(offset, 0, size);
-    stm->rp = stm->wp = nullptr;
+    seekWithin(stm, offset, whence, static_cast<StreamState*>(stm->state)->fill->size());
 }
 
 void dropFillStream(fz_context*, void* state) { delete static_cast<StreamState*>(state); }

@@ -249,6 +249,16 @@ void installMessageCallbacks(fz_context* c)
     fz_set_error_callback(c, onError, nullptr);
 }
 
+void seekWithin(fz_stream* stm, int64_t offset, int whence, int64_t size)
+{
+    if (whence == SEEK_END)
+        offset += size;
+    else if (whence == SEEK_CUR)
+        offset += stm->pos - (stm->wp - stm->rp);
+    stm->pos = std::clamp<int64_t>(offset, 0, size);
+    stm->rp = stm->wp = nullptr;
+}
+
 fz_context* newSeparateContext(std::size_t storeBytes)
 {
     // No locks: the engine's default ones do nothing, which is right for a context that one thread

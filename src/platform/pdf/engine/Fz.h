@@ -171,4 +171,8 @@ bool fitsAllocationBudget(std::size_t bytes);
 // Output of MuPDF's warning and error callbacks goes to the "vmk.pdf" logging category.
 void installMessageCallbacks(fz_context* c);
 
+// For a stream over `size` bytes in memory: moves to `offset` from where `whence` says, kept within the
+// bytes, so that the next read hands them out from there.
+void seekWithin(fz_stream* stm, int64_t offset, int whence, int64_t size);
+
 } // namespace vmk::pdf::detail
