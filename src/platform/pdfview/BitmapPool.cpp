@@ -24,6 +24,7 @@ struct Pool {
     std::array<std::vector<Buffer*>, kClasses + 1> idle;
     int idleCount = 0;
     std::size_t idleBytes = 0;
+    int users = 0; // open views
 };
 
 Pool& pool()
@@ -46,7 +47,7 @@ void giveBack(void* info)
     {
         std::lock_guard lock(p.mutex);
         const std::size_t bytes = std::size_t(buffer->sizeClass) * kStep;
-        if (p.idleBytes + bytes <= BitmapPool::kMaxIdleBytes) {
+        if (p.users > 0 && p.idleBytes + bytes <= BitmapPool::kMaxIdleBytes) {
             p.idle[size_t(buffer->sizeClass)].push_back(buffer);
             ++p.idleCount;
             p.idleBytes += bytes;
@@ -90,6 +91,25 @@ int BitmapPool::idleCount()
     Pool& p = pool();
     std::lock_guard lock(p.mutex);
     return p.idleCount;
+}
+
+BitmapPool::Use::Use()
+{
+    Pool& p = pool();
+    std::lock_guard lock(p.mutex);
+    ++p.users;
+}
+
+BitmapPool::Use::~Use()
+{
+    bool last = false;
+    {
+        Pool& p = pool();
+        std::lock_guard lock(p.mutex);
+        last = --p.users == 0;
+    }
+    if (last)
+        releaseIdle();
 }
 
 void BitmapPool::releaseIdle()

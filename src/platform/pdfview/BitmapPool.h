@@ -25,6 +25,16 @@ public:
     // that may never come.
     static void releaseIdle();
     static constexpr std::size_t kMaxIdleBytes = std::size_t(48) << 20;
+
+    // Held by every open view. Buffers wait for reuse only while one is: a tile a worker finishes after
+    // the last view closed, or one such a view kept, is freed as it comes back, with whatever waits.
+    class Use {
+    public:
+        Use();
+        ~Use();
+        Use(const Use&) = delete;
+        Use& operator=(const Use&) = delete;
+    };
 };
 
 } // namespace vmk::pdfview

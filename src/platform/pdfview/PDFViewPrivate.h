@@ -8,6 +8,7 @@
 #include "platform/pdf/pages/PageSnapshot.h"
 #include "platform/pdf/document/Selection.h"
 #include "platform/pdfview/AnnotationHitIndex.h"
+#include "platform/pdfview/BitmapPool.h"
 #include "platform/pdfview/FieldEditing.h"
 #include "platform/pdfview/NavigationHistory.h"
 #include "platform/pdfview/PageRecordings.h"
@@ -29,6 +30,8 @@ struct PDFView::Private {
     explicit Private(PDFView* view);
 
     PDFView* q;
+    // First, so that it goes last: the tiles' buffers come back to the pool before the view lets go of it.
+    BitmapPool::Use bitmaps;
     pdf::DocumentPtr document;
     std::vector<pdf::PagePtr> pages; // the handles laid out, in order
     std::vector<std::uint32_t> generations;

@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 using namespace vmk;
@@ -311,8 +312,9 @@ TEST(TileLoops, AnAbsurdlyLargePageIsPaintedByWhatIsVisible)
     EXPECT_LT(view.cachedTileCount(), 80u);
 }
 
-TEST(BitmapPool, TileBitmapsAreReusedOnceTheirImagesAreGone)
+TEST(BitmapPool, TileBitmapsAreReusedOnceTheirImagesAreGoneWhileAViewIsOpen)
 {
+    std::optional<BitmapPool::Use> view(std::in_place);
     QImage first = BitmapPool::acquire(QSize(512, 300));
     ASSERT_FALSE(first.isNull());
     EXPECT_EQ(first.size(), QSize(512, 300));
@@ -348,5 +350,11 @@ TEST(BitmapPool, TileBitmapsAreReusedOnceTheirImagesAreGone)
     EXPECT_EQ(shown.pixelColor(255, 255), QColor(Qt::red));
     shown = QImage();
     EXPECT_EQ(BitmapPool::idleCount(), 1);
+    // Once no view is open, nothing waits, and a tile finished late is freed as it comes back.
+    QImage late = BitmapPool::acquire(QSize(512, 300));
+    view.reset();
+    EXPECT_EQ(BitmapPool::idleCount(), 0);
+    late = QImage();
+    EXPECT_EQ(BitmapPool::idleCount(), 0);
 }
 
