@@ -3,7 +3,6 @@
 #include "editor/Editor.h"
 #include "platform/pdf/document/Document.h"
 #include "platform/pdf/document/Page.h"
-#include "platform/pdfview/BitmapPool.h"
 #include "platform/services/HeapTrim.h"
 #include "platform/services/ReduceMotion.h"
 #include "views/InlineTextView.h"
@@ -73,13 +72,10 @@ PDFCanvasView::~PDFCanvasView()
 {
     if (m_noteSession && m_noteSession->popover)
         m_noteSession->popover->disconnect(this);
-    // The tiles this view drew go back to the shared pool of bitmaps as the view's state goes, after this
-    // body; kept there, tens of megabytes stayed with the process for good once its last document closed.
-    // Freed from the event loop, then handed back by a trim (after the closing document's, if one is under way).
-    QTimer::singleShot(0, QCoreApplication::instance(), [] {
-        pdfview::BitmapPool::releaseIdle();
-        platform::trimHeapSoon();
-    });
+    // The tiles this view drew are freed as the view's state goes, after this body, once no other view
+    // keeps the pool of bitmaps; what they held is handed back by a trim from the event loop (after the
+    // closing document's, if one is under way).
+    QTimer::singleShot(0, QCoreApplication::instance(), [] { platform::trimHeapSoon(); });
 }
 
 bool PDFCanvasView::hasOverlayContent() const
