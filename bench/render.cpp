@@ -131,6 +131,8 @@ long pageFaults()
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    // Tiles are drawn for a view that stays open, whose buffers wait for reuse.
+    const BitmapPool::Use openView;
     QTemporaryDir dir;
     const QString path = argc > 1 ? QString::fromLocal8Bit(argv[1]) : generate(dir, 50);
     const int pages = [&] {
