@@ -40,12 +40,13 @@ constexpr int kReleasingTrimThreshold = 128 << 10;
 {
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
     mallopt(M_TRIM_THRESHOLD, kTrimThreshold);
-    // No quick lists of small freed blocks. Such a block still counts as in use to its neighbours, so the
-    // free memory around it cannot join up; the trim joins them first, and in a worker's heap whatever it
-    // joins to the heap's end stays there, as the trim does not shrink those ends. After a search, one
-    // reading worker's heap in three or four kept 20-55 MiB of page text that way, in memory until the
-    // next document came. Freed at once into their neighbours, the blocks reach the end as they are freed,
-    // where it shrinks. The per-thread caches in front of them stay, and no benchmark got slower.
+    // No quick lists of small freed blocks. A block on them still counts as in use, so the free memory
+    // around it cannot join up and reach the end of its heap, where the heap shrinks; only the next trim,
+    // or a large free in the same heap, gathers them. A closed search's page text, freed by threads other
+    // than the reading workers that made it, stayed that way: after one search in three or four, one
+    // reading worker's heap kept 20-55 MiB until the next document came. Freed at once into
+    // their neighbours, the blocks reach the end as they go. The per-thread caches in front stay, and
+    // drawing, opening, saving and search took no more time for it.
     mallopt(M_MXFAST, 0);
 }
 
