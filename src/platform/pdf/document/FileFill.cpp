@@ -3,7 +3,9 @@
 #include "platform/pdf/engine/EngineGate.h"
 #include "platform/services/RegularFile.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QThread>
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -104,8 +106,10 @@ std::shared_ptr<FileFill> FileFill::open(const QString& path, QString* error)
         *error = QStringLiteral("There is not enough memory to read the file.");
         return nullptr;
     }
-    if (align == kHugePage)
+    if (align == kHugePage) {
         ::madvise(fill->m_data, allocated, MADV_HUGEPAGE);
+        fill->m_largeTouched = std::make_unique<std::atomic_bool[]>(allocated / kHugePage);
+    }
     fz_context* c = ctx();
     if (!guarded(c, [&] { fill->m_buffer = fz_new_buffer_from_data(c, fill->m_data, size_t(fill->m_size)); })) {
         std::free(fill->m_data);
@@ -153,6 +157,7 @@ void FileFill::fillBlocks(std::int64_t first, std::int64_t last)
         }
         const std::int64_t offset = b * kBlock;
         const std::int64_t length = std::min(m_size, (b + run) * kBlock) - offset;
+        keepSmallPagesForWindow(offset, length);
         std::int64_t got = 0;
         while (got < length) {
             const ssize_t n = ::pread(m_fd, m_data + offset + got, size_t(length - got), off_t(offset + got));
@@ -175,6 +180,23 @@ void FileFill::fillBlocks(std::int64_t first, std::int64_t last)
         if (m_missing.fetch_sub(run, std::memory_order_acq_rel) == run)
             ::close(std::exchange(m_fd, -1));
         b += run;
+    }
+}
+
+void FileFill::keepSmallPagesForWindow(std::int64_t offset, std::int64_t length)
+{
+    if (!m_largeTouched)
+        return;
+    const QCoreApplication* app = QCoreApplication::instance();
+    const bool window = app && QThread::currentThread() == app->thread();
+    for (std::int64_t page = offset / std::int64_t(kHugePage), end = (offset + length - 1) / std::int64_t(kHugePage);
+         page <= end; ++page) {
+        // The first touch of a large page clears all 2 MiB of it. The window's thread reads a few hundred
+        // bytes here and there (the table of objects at the end, the first page's objects): on a virtual
+        // machine those clears were 15 ms of the first paint. Its pages stay small; the worker filling
+        // the rest keeps the large ones, where the clear is paid once for 512 small pages.
+        if (!m_largeTouched[size_t(page)].exchange(true, std::memory_order_relaxed) && window)
+            ::madvise(m_data + page * std::int64_t(kHugePage), kHugePage, MADV_NOHUGEPAGE);
     }
 }
 

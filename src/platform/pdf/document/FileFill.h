@@ -47,6 +47,7 @@ public:
 private:
     FileFill() = default;
     void fillBlocks(std::int64_t first, std::int64_t last);
+    void keepSmallPagesForWindow(std::int64_t offset, std::int64_t length);
 
     int m_fd = -1;
     std::int64_t m_size = 0;
@@ -56,6 +57,8 @@ private:
     std::int64_t m_cursor = 0; // where fillNext() goes on
     // Per block: 0 not read, 1 being read, 2 read.
     std::unique_ptr<std::atomic<std::uint8_t>[]> m_state;
+    // Per large page of memory, when the file is kept in them: whether anything was read into it yet.
+    std::unique_ptr<std::atomic_bool[]> m_largeTouched;
     std::atomic<std::int64_t> m_missing{0};
     std::atomic_bool m_failed{false};
 };
