@@ -1,10 +1,10 @@
 #include "platform/services/HeapTrim.h"
 
+#include "support/ProcessMemory.h"
 #include "support/Wait.h"
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QThread>
 
 #include <cstdlib>
@@ -55,33 +55,18 @@ TEST(HeapTrim, RunsOnceAfterTheLastReleaseUnderWay)
     }
 }
 
-namespace {
-
-long ownResidentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    long kib = 0;
-    if (status.open(QIODevice::ReadOnly))
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("RssAnon:"))
-                kib = line.mid(8).trimmed().split(' ').value(0).toLong();
-    return kib;
-}
-
-} // namespace
-
 // Page text a worker read in its own heap is freed by other threads once its document closes, some of it
 // after the trim that follows the close has run: those tens of MiB go back to the system as they are
 // freed, not at the next trim, which may be a whole document away.
 TEST(HeapTrim, SmallBlocksAWorkerMadeGoBackAsTheyAreFreed)
 {
     std::vector<void*> blocks(600000); // not in the worker's heap
-    const long before = ownResidentKiB();
+    const long before = vmk::test::processStatusKiB("RssAnon");
     std::thread([&blocks] {
         for (void*& block : blocks)
             std::memset(block = std::malloc(48), 1, 48);
     }).join();
     for (void* block : blocks)
         std::free(block);
-    EXPECT_LT(ownResidentKiB() - before, 8 * 1024) << "of about 38 MiB freed";
+    EXPECT_LT(vmk::test::processStatusKiB("RssAnon") - before, 8 * 1024) << "of about 38 MiB freed";
 }

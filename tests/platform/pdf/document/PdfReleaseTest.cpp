@@ -9,12 +9,12 @@
 
 #include "support/MainThreadStall.h"
 #include "support/PdfBuilder.h"
+#include "support/ProcessMemory.h"
 #include "support/Slowdown.h"
 #include "support/Wait.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QImage>
 
 #include <gtest/gtest.h>
@@ -26,17 +26,6 @@ namespace {
 // Small pages sharing one content stream, packed a hundred to an object stream behind a
 // cross-reference stream.
 constexpr int kPages = 60000;
-
-long residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
 
 } // namespace
 
@@ -121,7 +110,7 @@ TEST(DocumentRelease, WhatAReadDocumentHeldGoesBackToTheSystemOnceItCloses)
     ASSERT_TRUE(readAll(test::pdf::textPdf(texts.mid(0, 40))));
     ASSERT_TRUE(test::eventually([] { return pdf::Document::releasesUnderWay() == 0; }));
     const int trimsBefore = platform::heapTrimsDone();
-    const long before = residentKiB();
+    const long before = test::processStatusKiB("VmRSS");
     long whileOpen = 0;
     {
         auto opened = pdf::Document::fromData(bytes);
@@ -129,7 +118,7 @@ TEST(DocumentRelease, WhatAReadDocumentHeldGoesBackToTheSystemOnceItCloses)
         pdf::TextReader reader;
         reader.start(opened.value());
         ASSERT_TRUE(test::eventually([&] { return !reader.isRunning(); }, test::scaledMs(60000)));
-        whileOpen = residentKiB();
+        whileOpen = test::processStatusKiB("VmRSS");
     }
     ASSERT_TRUE(test::eventually(
         [&] {
@@ -138,6 +127,6 @@ TEST(DocumentRelease, WhatAReadDocumentHeldGoesBackToTheSystemOnceItCloses)
         },
         test::scaledMs(20000)));
     // The workers' heaps kept nearly all of it before.
-    const long after = residentKiB();
+    const long after = test::processStatusKiB("VmRSS");
     EXPECT_LT(after - before, (whileOpen - before) / 3) << before << " KiB before, " << whileOpen << " open, " << after;
 }
